@@ -1,0 +1,30 @@
+#pragma once
+
+#include "estimation/fields.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+namespace talvo::estimation {
+
+enum class FailureKind { typeMismatch, divisionByZero, overflow };
+
+// "Type mismatch", "Division by zero", "Overflow".
+std::string_view describe(FailureKind kind);
+
+// Ends an action at the point where it occurs. Carries the input whose text caused it,
+// where one did, so that the caller can name the box.
+class Failure : public std::runtime_error {
+public:
+    explicit Failure(FailureKind kind, std::optional<Input> input = std::nullopt);
+
+    FailureKind kind() const noexcept { return m_kind; }
+    std::optional<Input> input() const noexcept { return m_input; }
+
+private:
+    FailureKind m_kind;
+    std::optional<Input> m_input;
+};
+
+} // namespace talvo::estimation

@@ -1,0 +1,31 @@
+#include "estimation/fields.h"
+
+namespace talvo::estimation {
+
+std::string_view name(Input input) {
+    switch (input) {
+    case Input::sand:
+        return "sand";
+    case Input::silt:
+        return "silt";
+    case Input::clay:
+        return "clay";
+    case Input::oc:
+        return "oc";
+    }
+    return "";
+}
+
+std::string_view name(Result result) {
+    switch (result) {
+    case Result::fc:
+        return "fc";
+    case Result::pwp:
+        return "pwp";
+    case Result::awc:
+        return "awc";
+    }
+    return "";
+}
+
+} // namespace talvo::estimation

@@ -1,0 +1,41 @@
+#pragma once
+
+// The one convention for numbers as texts, shared by reading the inputs, writing the
+// results and reading them back, so that a written result always reads back to itself.
+
+#include <string>
+#include <string_view>
+
+namespace talvo::estimation {
+
+// The user's decimal separator. Any single character that cannot be part of a number
+// otherwise: not a digit, sign, exponent letter or blank.
+class DecimalSeparator {
+public:
+    constexpr DecimalSeparator() = default;
+    // Throws std::invalid_argument for a character that cannot serve as a separator.
+    explicit DecimalSeparator(char c);
+
+    constexpr char get() const noexcept { return m_char; }
+
+private:
+    char m_char = '.';
+};
+
+// Blanks (spaces, tabs) around the number are ignored; then an optional sign, digits with
+// at most one separator (at least one digit), and an optional exponent (e or E, optional
+// sign, digits). The value is the correctly rounded double. Anything else is a type
+// mismatch; a number beyond the double range is an overflow (Failure).
+double numberFromText(std::string_view text, DecimalSeparator separator = {});
+
+// At most 15 significant digits, correctly rounded, no trailing zeros; exponent form below
+// 1e-4 and from 1e15 on ("1.5e-05", "1e+15"). Never "-0". The value must be finite.
+std::string generalText(double value, DecimalSeparator separator = {});
+
+// Two decimals, rounded half away from zero on the 15-digit decimal form of the number
+// ("39.915" -> "39.92"); at least one digit before the separator, no exponent, no grouping,
+// a minus only when the rounded value is not zero. A text that is not a number comes back
+// unchanged.
+std::string fixedText(std::string_view text, DecimalSeparator separator = {});
+
+} // namespace talvo::estimation
