@@ -1,0 +1,594 @@
+#include "modal_guard.h"
+#include "window/application.h"
+#include "window/colours.h"
+#include "window/form1.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+namespace talvo::window::test {
+
+using estimation::DecimalSeparator;
+using estimation::SystemColour;
+
+namespace {
+
+const QStringList Boxes{"sand", "silt", "clay", "oc"};
+const QStringList Results{"fc", "pwp", "awc"};
+
+// A dark theme as a desktop might set it: light text, white highlighted text.
+QPalette darkPalette() {
+    QPalette palette(QColor(0x35, 0x35, 0x35), QColor(0x2d, 0x2d, 0x2d));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    palette.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ModalGuard> m_guard;
+    std::unique_ptr<Form1> m_form;
+    QStringList m_reports;
+
+    template <typename W = QWidget> W* control(const QString& name) const {
+        auto* widget = m_form->findChild<W*>(name);
+        if (widget == nullptr) {
+            qFatal("no control %s", qPrintable(name));
+        }
+        return widget;
+    }
+    QComboBox* combo() const { return control<QComboBox>(QStringLiteral("Combo1")); }
+    QLineEdit* box(const QString& name) const { return control<QLineEdit>(name); }
+    QString caption(const QString& name) const { return control<QLabel>(name)->text(); }
+    QStringList results() const { return {caption("fc"), caption("pwp"), caption("awc")}; }
+
+    void open(DecimalSeparator separator = {}) {
+        m_form = std::make_unique<Form1>([this](const QString& message) { m_reports << message; },
+                                         separator);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    }
+
+    // Opens the list with a click, then clicks the item.
+    void chooseByMouse(int index) {
+        QComboBox* chooser = combo();
+        QTest::mouseClick(chooser, Qt::LeftButton);
+        QAbstractItemView* list = chooser->view();
+        QTRY_VERIFY(list->isVisible());
+        // The list ignores a release this soon after it opened (the opening click's own).
+        QTest::qWait(QApplication::doubleClickInterval() + 20);
+        const QPoint item = list->visualRect(list->model()->index(index, 0)).center();
+        QTest::mouseMove(list->viewport(), item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item);
+        QTRY_VERIFY(!list->isVisible());
+    }
+
+    // Opens the list with Alt+Down, walks to the item with the arrow keys, takes it with Enter.
+    void chooseByKeyboard(int index) {
+        QComboBox* chooser = combo();
+        chooser->setFocus();
+        QTest::keyClick(chooser, Qt::Key_Down, Qt::AltModifier);
+        QAbstractItemView* list = chooser->view();
+        QTRY_VERIFY(list->isVisible());
+        QTest::keyClick(list, Qt::Key_Home);
+        for (int i = 0; i < index; ++i) {
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+    }
+
+    // Clicks into the box (the caret lands after the initial blank) and types.
+    void typeInto(const QString& name, const QString& text) {
+        QLineEdit* target = box(name);
+        QTest::mouseClick(target, Qt::LeftButton);
+        QTest::keyClicks(target, text);
+    }
+
+    void pressEstimate() { QTest::mouseClick(control<QPushButton>("cmd"), Qt::LeftButton); }
+
+    QStringList focusChain(int steps) {
+        QStringList names;
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            names << QApplication::focusWidget()->objectName();
+        }
+        return names;
+    }
+
+    void chooseData() {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QStringList>("enabled");
+        QTest::addColumn<QString>("unitfc");
+        QTest::addColumn<QString>("unitpwp");
+        const QStringList sandSiltClay{"sand", "silt", "clay"};
+        QTest::newRow("TALVO PSD") << 0 << sandSiltClay << "(% w/w)"
+                                   << "(% w/w)";
+        QTest::newRow("TALVO PSD + OC") << 1 << Boxes << "(% w/w)"
+                                        << "(% w/w)";
+        QTest::newRow("Rawls") << 2 << QStringList{"sand", "clay", "oc"} << "(% v/v)"
+                               << "(% v/v)";
+        QTest::newRow("Tomasella") << 3 << QStringList{"silt", "clay"} << "(% v/v)"
+                                   << "(% v/v)";
+        QTest::newRow("Singh") << 4 << QStringList{"sand", "clay"} << "(% v/v)"
+                               << "(% v/v)";
+        QTest::newRow("Adhikary") << 5 << sandSiltClay << "(% v/v)"
+                                  << "(% v/v)";
+        QTest::newRow("Chakraborty") << 6 << sandSiltClay << "(% w/w)"
+                                     << "(% w/w )";
+    }
+
+    void checkChosen() {
+        QFETCH(int, model);
+        QFETCH(QStringList, enabled);
+        QFETCH(QString, unitfc);
+        QFETCH(QString, unitpwp);
+        QCOMPARE(combo()->currentIndex(), model);
+        const QPalette& palette = m_form->palette();
+        for (const QString& name : Boxes) {
+            const bool on = enabled.contains(name);
+            QCOMPARE(box(name)->isEnabled(), on);
+            QCOMPARE(box(name)->palette().color(QPalette::Base),
+                     systemColour(on ? SystemColour::highlightText : SystemColour::inactiveBorder,
+                                  palette));
+        }
+        QCOMPARE(caption("unitfc"), unitfc);
+        QCOMPARE(caption("unitpwp"), unitpwp);
+    }
+
+private slots:
+    void init() {
+        m_guard = std::make_unique<ModalGuard>();
+        m_reports.clear();
+        open();
+    }
+
+    void cleanup() {
+        m_form.reset();
+        QApplication::setPalette(QPalette());
+        QVERIFY2(m_guard->take().isEmpty(), "an unexpected dialog opened");
+        m_guard.reset();
+    }
+
+    // State: just opened. Expected: caption, fixed client size without maximise, chooser
+    // with its seven models and the placeholder, boxes disabled and grey with one blank,
+    // empty captions, focus on the chooser.
+    void startState() {
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("TALVO Soil Moisture Calculator"));
+        QCOMPARE(m_form->size(), QSize(376, 507));
+        QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+        QVERIFY(!(m_form->windowFlags() & Qt::WindowMaximizeButtonHint));
+
+        QCOMPARE(combo()->count(), 7);
+        QCOMPARE(combo()->itemText(2), QStringLiteral("Rawls et al., 1982"));
+        QCOMPARE(combo()->currentIndex(), -1);
+        QCOMPARE(combo()->placeholderText(), QStringLiteral("Select Model"));
+        QVERIFY(!combo()->isEditable());
+
+        const QColor grey = systemColour(SystemColour::inactiveBorder, m_form->palette());
+        for (const QString& name : Boxes) {
+            QVERIFY(!box(name)->isEnabled());
+            QCOMPARE(box(name)->text(), QStringLiteral(" "));
+            QCOMPARE(box(name)->palette().color(QPalette::Disabled, QPalette::Base), grey);
+        }
+        for (const char* name : {"fc", "pwp", "awc", "unitfc", "unitpwp"}) {
+            QCOMPARE(caption(name), QString());
+        }
+        QCOMPARE(control<QPushButton>("cmd")->text(), QStringLiteral("Estimate "));
+        QCOMPARE(QApplication::focusWidget(), combo());
+    }
+
+    // State: start. Action: press Estimate. Expected: nothing changes, nothing is reported.
+    void estimateWithoutModel() {
+        pressEstimate();
+        QCOMPARE(results(), QStringList({"", "", ""}));
+        QCOMPARE(m_reports, QStringList());
+    }
+
+    void geometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("Label3") << "Label3" << QRect(120, 120, 5175, 495);
+        QTest::newRow("Combo1") << "Combo1" << QRect(120, 840, 5415, 360);
+        QTest::newRow("Label8_1") << "Label8_1" << QRect(120, 1560, 4935, 495);
+        QTest::newRow("Label1") << "Label1" << QRect(120, 2280, 3615, 375);
+        QTest::newRow("sand") << "sand" << QRect(4320, 2280, 1215, 375);
+        QTest::newRow("Label11") << "Label11" << QRect(120, 2880, 3615, 375);
+        QTest::newRow("silt") << "silt" << QRect(4320, 2880, 1215, 375);
+        QTest::newRow("Label2") << "Label2" << QRect(120, 3480, 3615, 255);
+        QTest::newRow("clay") << "clay" << QRect(4320, 3480, 1215, 375);
+        QTest::newRow("Label4") << "Label4" << QRect(120, 4080, 3255, 375);
+        QTest::newRow("oc") << "oc" << QRect(4320, 4080, 1215, 375);
+        QTest::newRow("Label5") << "Label5" << QRect(120, 4680, 3495, 615);
+        QTest::newRow("cmd") << "cmd" << QRect(4320, 4680, 1215, 495);
+        QTest::newRow("Label6") << "Label6" << QRect(120, 5520, 1935, 375);
+        QTest::newRow("unitfc") << "unitfc" << QRect(2160, 5520, 1215, 375);
+        QTest::newRow("fc") << "fc" << QRect(4320, 5520, 1215, 375);
+        QTest::newRow("Label7") << "Label7" << QRect(120, 6120, 3135, 495);
+        QTest::newRow("unitpwp") << "unitpwp" << QRect(3360, 6120, 975, 495);
+        QTest::newRow("pwp") << "pwp" << QRect(4440, 6120, 1095, 375);
+        QTest::newRow("Label8_0") << "Label8_0" << QRect(120, 6720, 3375, 615);
+        QTest::newRow("awc") << "awc" << QRect(4440, 6840, 1095, 495);
+    }
+
+    // Every control at its place, 15 twips to the pixel. Only a label may be taller, where
+    // its text needs it.
+    void geometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+        const QRect actual = control(name)->geometry();
+        QCOMPARE(actual.topLeft(), pixels.topLeft());
+        QCOMPARE(actual.width(), pixels.width());
+        if (name.startsWith(QLatin1String("Label"))) {
+            QVERIFY(actual.height() >= pixels.height());
+        } else {
+            QCOMPARE(actual.height(), pixels.height());
+        }
+    }
+
+    // No control covers another, and all lie inside the client area.
+    void noOverlaps() {
+        const QList<QWidget*> controls =
+            m_form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(controls.size(), 21);
+        for (const QWidget* a : controls) {
+            QVERIFY(m_form->rect().contains(a->geometry()));
+            for (const QWidget* b : controls) {
+                QVERIFY2(
+                    a == b || !a->geometry().intersects(b->geometry()),
+                    qPrintable(a->objectName() + QStringLiteral(" covers ") + b->objectName()));
+            }
+        }
+    }
+
+    void fonts_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("bold");
+        QTest::newRow("title") << "Label3" << 13.5 << false;
+        QTest::newRow("chooser") << "Combo1" << 9.75 << false;
+        QTest::newRow("input heading") << "Label8_1" << 12.0 << true;
+        QTest::newRow("box") << "clay" << 12.0 << false;
+        QTest::newRow("box label") << "Label4" << 12.0 << false;
+        QTest::newRow("button heading") << "Label5" << 12.0 << true;
+        QTest::newRow("button") << "cmd" << 9.75 << false;
+        QTest::newRow("result") << "awc" << 12.0 << false;
+        QTest::newRow("unit") << "unitpwp" << 12.0 << false;
+    }
+
+    // The form's family at its sizes, drawn with the first substitute this system has.
+    void fonts() {
+        QFETCH(QString, name);
+        QFETCH(double, points);
+        QFETCH(bool, bold);
+        const QFont font = control(name)->font();
+        QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(font.pointSizeF(), points);
+        QCOMPARE(font.bold(), bold);
+        QCOMPARE(QFont::substitutes(font.family()).join(','),
+                 formFamilySubstitutes().join(',').toLower());
+        // Liberation Sans comes with the install script; the first family is a Windows one.
+        QCOMPARE(QFontInfo(font).family(), QStringLiteral("Liberation Sans"));
+    }
+
+    void textsFit_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"Label3", "Label8_1", "Label1", "Label11", "Label2", "Label4",
+                                 "Label5", "Label6", "Label7", "Label8_0"}) {
+            QTest::newRow(name) << name;
+        }
+    }
+
+    // Each label's text, wrapped at the label's width, fits its height.
+    void textsFit() {
+        QFETCH(QString, name);
+        const auto* label = control<QLabel>(name);
+        const QRect needed =
+            QFontMetrics(label->font())
+                .boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap, label->text());
+        QVERIFY2(
+            needed.width() <= label->width() && needed.height() <= label->height(),
+            qPrintable(QStringLiteral("needs %1 x %2").arg(needed.width()).arg(needed.height())));
+    }
+
+    // The longest model text fits the closed chooser, the caption fits the button.
+    void chooserAndButtonFit() {
+        const QFontMetrics chooser(combo()->font());
+        for (int i = 0; i < combo()->count(); ++i) {
+            QVERIFY(chooser.horizontalAdvance(combo()->itemText(i)) < combo()->width() - 30);
+        }
+        const auto* cmd = control<QPushButton>("cmd");
+        QVERIFY(QFontMetrics(cmd->font()).horizontalAdvance(cmd->text()) < cmd->width() - 8);
+    }
+
+    void chooseByMouse_data() { chooseData(); }
+    // State: start. Action: click the chooser, click a model. Expected: its boxes enabled on
+    // the enabled colour, the others grey; its unit captions.
+    void chooseByMouse() {
+        QFETCH(int, model);
+        chooseByMouse(model);
+        checkChosen();
+    }
+
+    void chooseByKeyboard_data() { chooseData(); }
+    void chooseByKeyboard() {
+        QFETCH(int, model);
+        chooseByKeyboard(model);
+        checkChosen();
+    }
+
+    // State: start. Action: Tab from the chooser. Expected: straight to Estimate, then back.
+    // After choosing Rawls: the chooser, sand, clay, organic carbon, Estimate.
+    void focusOrder() {
+        QCOMPARE(focusChain(2), QStringList({"cmd", "Combo1"}));
+        chooseByKeyboard(2);
+        QCOMPARE(QApplication::focusWidget(), combo());
+        QCOMPARE(focusChain(5), QStringList({"sand", "clay", "oc", "cmd", "Combo1"}));
+    }
+
+    void workedExamples_data() {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QStringList>("typed"); // sand, silt, clay, oc; empty: not typed
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("Rawls") << 2 << QStringList{"40", "", "20", "5"} << '.'
+                               << QStringList{"50.85", "26.28", "36.86"};
+        QTest::newRow("Tomasella") << 3 << QStringList{"", "30", "20", ""} << '.'
+                                   << QStringList{"24.91", "13.33", "17.36"};
+        QTest::newRow("Chakraborty") << 6 << QStringList{"40", "40", "20", ""} << '.'
+                                     << QStringList{"29.29", "12.84", "36.77"};
+        QTest::newRow("Singh, AWC half up") << 4 << QStringList{"40", "", "20", ""} << '.'
+                                            << QStringList{"37.58", "10.97", "39.92"};
+        QTest::newRow("Rawls, comma locale") << 2 << QStringList{"40", "", "20,0", "5"} << ','
+                                             << QStringList{"50,85", "26,28", "36,86"};
+    }
+
+    // State: model chosen. Action: click into the boxes, type, click Estimate.
+    // Expected: the three results with two decimals, nothing reported.
+    void workedExamples() {
+        QFETCH(int, model);
+        QFETCH(QStringList, typed);
+        QFETCH(char, separator);
+        QFETCH(QStringList, shown);
+        open(DecimalSeparator(separator));
+        chooseByMouse(model);
+        for (int i = 0; i < Boxes.size(); ++i) {
+            if (!typed[i].isEmpty()) {
+                typeInto(Boxes[i], typed[i]);
+            }
+        }
+        pressEstimate();
+        QCOMPARE(results(), shown);
+        QCOMPARE(m_reports, QStringList());
+    }
+
+    // The whole calculation from the keyboard alone: choose, tab, type, press with Space.
+    void keyboardOnly() {
+        chooseByKeyboard(2);
+        for (const char* digits : {"40", "20", "5"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(digits));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmd"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+        // Enter presses it too.
+        setCaptionsBlank();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+    }
+
+    void failures_data() {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QStringList>("texts"); // sand, silt, clay, oc as they stand
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("shown");
+        // Each starts from a Rawls estimate of 40, 20, 5 showing 50.85, 26.28, 36.86.
+        QTest::newRow("blank clay") << 0 << QStringList{"40", " ", " ", "5"}
+                                    << "Type mismatch\nClay content is not a number. "
+                                       "Type a number such as 12.5."
+                                    << QStringList{"50.85", "26.28", "36.86"};
+        QTest::newRow("letters for sand") << 4 << QStringList{"forty", " ", "20", "5"}
+                                          << "Type mismatch\nSand content is not a number. "
+                                             "Type a number such as 12.5."
+                                          << QStringList{"50.85", "26.28", "36.86"};
+        // FC is written in full before PWP divides by zero; PWP and AWC keep their texts.
+        QTest::newRow("zero organic carbon")
+            << 1 << QStringList{"40", " ", "20", "0"}
+            << "Division by zero\nOrganic carbon content is zero, and this model divides by it."
+            << QStringList{"23.35323", "26.28", "36.86"};
+        QTest::newRow("huge organic carbon")
+            << 2 << QStringList{"40", " ", "20", "1e308"}
+            << "Overflow\nA result is too large to compute. Check the input values."
+            << QStringList{"50.85", "26.28", "36.86"};
+        QTest::newRow("sand beyond range") << 2 << QStringList{"1e400", " ", "20", "5"}
+                                           << "Overflow\nSand content is too large a number."
+                                           << QStringList{"50.85", "26.28", "36.86"};
+    }
+
+    // State: results of an earlier estimate. Action: choose a model, leave texts that fail,
+    // press Estimate. Expected: one report naming the kind and the box; the captions as the
+    // failed action left them; the window goes on working.
+    void failures() {
+        QFETCH(int, model);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, message);
+        QFETCH(QStringList, shown);
+
+        chooseByMouse(2);
+        for (const char* name : {"sand", "clay", "oc"}) {
+            box(name)->clear();
+        }
+        typeInto("sand", "40");
+        typeInto("clay", "20");
+        typeInto("oc", "5");
+        pressEstimate();
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+
+        chooseByMouse(model);
+        for (int i = 0; i < Boxes.size(); ++i) {
+            box(Boxes[i])->setText(texts[i]);
+        }
+        pressEstimate();
+        QCOMPARE(m_reports, QStringList{message});
+        QCOMPARE(results(), shown);
+
+        // Still running: the same window estimates again once the input is mended.
+        QVERIFY(m_form->isVisible());
+        m_reports.clear();
+        chooseByMouse(2);
+        for (int i = 0; i < Boxes.size(); ++i) {
+            box(Boxes[i])->setText(QStringList{"40", " ", "20", "5"}[i]);
+        }
+        pressEstimate();
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+        QCOMPARE(m_reports, QStringList());
+    }
+
+    // Without a report of its own the window shows a warning box with its caption; after it
+    // is closed the window goes on. (Rawls forms its organic carbon terms first.)
+    void defaultReportIsAMessageBox() {
+        m_form = std::make_unique<Form1>();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        chooseByMouse(2);
+        pressEstimate();
+        QCOMPARE(m_guard->take(),
+                 QStringList{"TALVO Soil Moisture Calculator|Type mismatch\nOrganic carbon content "
+                             "is not a number. Type a number such as 12.5."});
+        QVERIFY(m_form->isVisible());
+    }
+
+    // State: Rawls results shown. Action: choose other models. Expected: typed texts, also
+    // in boxes now disabled, and results stay; the unit captions change at once.
+    void switchingKeepsTextsAndResults() {
+        chooseByMouse(2);
+        typeInto("sand", "40");
+        typeInto("clay", "20");
+        typeInto("oc", "5");
+        pressEstimate();
+
+        chooseByMouse(3);
+        QCOMPARE(box("sand")->text(), QStringLiteral(" 40"));
+        QCOMPARE(box("oc")->text(), QStringLiteral(" 5"));
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+
+        chooseByKeyboard(0);
+        QCOMPARE(caption("unitfc"), QStringLiteral("(% w/w)"));
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+        QVERIFY(box("silt")->isEnabled());
+        QCOMPARE(box("silt")->text(), QStringLiteral(" "));
+
+        // The same model again leaves all as it is.
+        chooseByMouse(0);
+        QCOMPARE(caption("unitfc"), QStringLiteral("(% w/w)"));
+        QCOMPARE(results(), QStringList({"50.85", "26.28", "36.86"}));
+        QCOMPARE(m_reports, QStringList());
+    }
+
+    void accessibleNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("chooser") << "Combo1"
+                                 << "Pedotransfer function (PTF) models";
+        QTest::newRow("sand") << "sand"
+                              << "Sand content (0.02-2 mm) (%)";
+        QTest::newRow("silt") << "silt"
+                              << "Silt content (0.002-0.02 mm) (%)";
+        QTest::newRow("clay") << "clay"
+                              << "Clay content (<0.002 mm) (%)";
+        QTest::newRow("oc") << "oc"
+                            << "Organic carbon content (g/kg)";
+        QTest::newRow("fc") << "fc"
+                            << "Field capacity, FC";
+        QTest::newRow("pwp") << "pwp"
+                             << "Permanent wilting point, PWP";
+        QTest::newRow("awc") << "awc"
+                             << "Available water capacity (AWC) for 15 cm soil layer (mm)";
+        QTest::newRow("button") << "cmd"
+                                << "Estimate ";
+    }
+
+    // What a screen reader says for each control.
+    void accessibleNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, spoken);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control(name));
+        QVERIFY(face != nullptr);
+        QCOMPARE(face->text(QAccessible::Name), spoken);
+    }
+
+    // The unit captions go with their results.
+    void accessibleUnits() {
+        chooseByKeyboard(6);
+        auto description = [](QWidget* widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+        };
+        QCOMPARE(description(control("fc")), QStringLiteral("(% w/w)"));
+        QCOMPARE(description(control("pwp")), QStringLiteral("(% w/w )"));
+        chooseByKeyboard(2);
+        QCOMPARE(description(control("pwp")), QStringLiteral("(% v/v)"));
+    }
+
+    void readableColours_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QTest::newRow("dark") << darkPalette();
+    }
+
+    // State: a theme, Organic carbon disabled and the others enabled, text in every box.
+    // Expected: the text reads on each box, enabled or not (4.5:1 at least); switching the
+    // theme while the window is open repaints the boxes.
+    void readableColours() {
+        QFETCH(QPalette, palette);
+        chooseByMouse(0);
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();
+        for (const QString& name : Boxes) {
+            QLineEdit* target = box(name);
+            const auto group = target->isEnabled() ? QPalette::Active : QPalette::Disabled;
+            const QColor background = target->palette().color(group, QPalette::Base);
+            const QColor text = target->palette().color(group, QPalette::Text);
+            QCOMPARE(background, systemColour(target->isEnabled() ? SystemColour::highlightText
+                                                                  : SystemColour::inactiveBorder,
+                                              palette));
+            QVERIFY2(contrastRatio(text, background) >= ReadableContrast,
+                     qPrintable(name + QStringLiteral(": ") +
+                                QString::number(contrastRatio(text, background))));
+        }
+    }
+
+private:
+    void setCaptionsBlank() {
+        for (const QString& name : Results) {
+            control<QLabel>(name)->clear();
+        }
+    }
+};
+
+std::unique_ptr<QObject> makeForm1Test() {
+    return std::make_unique<Form1Test>();
+}
+
+} // namespace talvo::window::test
+
+#include "form1_test.moc"
