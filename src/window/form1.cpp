@@ -155,10 +155,6 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
 
 Form1::~Form1() = default;
 
-estimation::FormFields& Form1::fields() {
-    return *m_fields;
-}
-
 void Form1::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         m_fields->refreshColours();

@@ -32,8 +32,6 @@ public:
                    QWidget* parent = nullptr);
     ~Form1() override;
 
-    estimation::FormFields& fields();
-
 protected:
     void changeEvent(QEvent* event) override;
 
