@@ -39,12 +39,23 @@ std::string Form1Fields::caption(Result result) const {
 
 void Form1Fields::setCaption(Result result, std::string_view text) {
     m_controls.results[at(result)]->setText(toQString(text));
+    describe(result);
 }
 
 void Form1Fields::setUnitCaption(Unit unit, std::string_view text) {
     m_controls.units[at(unit)]->setText(toQString(text));
-    // A screen reader gives the unit with the result it belongs to.
-    m_controls.results[at(unit)]->setAccessibleDescription(toQString(text));
+    describe(unit == Unit::fc ? Result::fc : Result::pwp);
+}
+
+// The accessible name of a result is its label's text, so a screen reader would not say the
+// number itself: the description carries it, with the unit beside it ("50.85 (% v/v)").
+void Form1Fields::describe(Result result) {
+    QLabel* label = m_controls.results[at(result)];
+    QString description = label->text();
+    if (result != Result::awc) {
+        description += QLatin1Char(' ') + m_controls.units[at(result)]->text();
+    }
+    label->setAccessibleDescription(description.trimmed());
 }
 
 void Form1Fields::setInputEnabled(Input input, bool enabled) {

@@ -42,6 +42,7 @@ public:
 
 private:
     void paint(Input input);
+    void describe(Result result);
 
     Controls m_controls;
     const QWidget& m_form;

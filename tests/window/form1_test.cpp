@@ -335,6 +335,25 @@ private slots:
         checkChosen();
     }
 
+    // State: start, focus on the closed chooser. Action: arrow keys and type-ahead, as a
+    // keyboard user picks without opening the list. Expected: every change of the shown
+    // model applies that model.
+    void closedChooserKeys() {
+        QComboBox* chooser = combo();
+        QTest::keyClick(chooser, Qt::Key_Down);
+        QCOMPARE(chooser->currentIndex(), 0);
+        QVERIFY(!box("oc")->isEnabled());
+        QTest::keyClick(chooser, Qt::Key_Down);
+        QCOMPARE(chooser->currentIndex(), 1);
+        QVERIFY(box("oc")->isEnabled());
+        QTest::keyClick(chooser, Qt::Key_S);
+        QCOMPARE(chooser->currentText(), QStringLiteral("Singh, 2000"));
+        QVERIFY(!box("oc")->isEnabled());
+        QCOMPARE(caption("unitfc"), QStringLiteral("(% v/v)"));
+        QTest::keyClick(chooser, Qt::Key_End);
+        QCOMPARE(caption("unitpwp"), QStringLiteral("(% w/w )"));
+    }
+
     // State: start. Action: Tab from the chooser. Expected: straight to Estimate, then back.
     // After choosing Rawls: the chooser, sand, clay, organic carbon, Estimate.
     void focusOrder() {
@@ -537,16 +556,25 @@ private slots:
         QCOMPARE(face->text(QAccessible::Name), spoken);
     }
 
-    // The unit captions go with their results.
-    void accessibleUnits() {
-        chooseByKeyboard(6);
-        auto description = [](QWidget* widget) {
-            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+    // A screen reader says each result's number with its unit, in its description.
+    void accessibleResults() {
+        auto description = [this](const char* name) {
+            return QAccessible::queryAccessibleInterface(control(name))
+                ->text(QAccessible::Description);
         };
-        QCOMPARE(description(control("fc")), QStringLiteral("(% w/w)"));
-        QCOMPARE(description(control("pwp")), QStringLiteral("(% w/w )"));
+        chooseByKeyboard(6);
+        QCOMPARE(description("fc"), QStringLiteral("(% w/w)"));
+        QCOMPARE(description("pwp"), QStringLiteral("(% w/w )"));
+        QCOMPARE(description("awc"), QString());
+
         chooseByKeyboard(2);
-        QCOMPARE(description(control("pwp")), QStringLiteral("(% v/v)"));
+        typeInto("sand", "40");
+        typeInto("clay", "20");
+        typeInto("oc", "5");
+        pressEstimate();
+        QCOMPARE(description("fc"), QStringLiteral("50.85 (% v/v)"));
+        QCOMPARE(description("pwp"), QStringLiteral("26.28 (% v/v)"));
+        QCOMPARE(description("awc"), QStringLiteral("36.86"));
     }
 
     void readableColours_data() {
