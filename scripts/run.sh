@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target talvo
 # The calculator is a desktop window: without a display, say so rather than let the toolkit
 # fail with its own messages.
 if [ -z "${WAYLAND_DISPLAY:-}" ] && ! xdpyinfo >/dev/null 2>&1; then
