@@ -1,0 +1,149 @@
+// talvo-batch: the calculator's Estimate over every row of a CSV table.
+
+#include "table/csv.h"
+#include "table/error.h"
+#include "table/progress.h"
+#include "table/replacing_file.h"
+#include "table/run.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using talvo::table::Error;
+
+struct Arguments {
+    std::string model;
+    std::string precision = "fixed";
+    std::string decimal = ".";
+    std::string delimiter;
+    std::string output;
+    std::string input = "-";
+};
+
+int run(const Arguments& arguments) {
+    const talvo::table::Settings settings = talvo::table::makeSettings(
+        arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
+
+    std::istream* input = &std::cin;
+    std::ifstream file;
+    std::optional<std::uintmax_t> inputSize;
+    const bool fromFile = arguments.input != "-";
+    if (fromFile) {
+        std::error_code ignored;
+        const fs::file_status status = fs::status(arguments.input, ignored);
+        if (fs::is_directory(status)) {
+            throw Error("cannot read " + arguments.input + ": it is a directory");
+        }
+        file.open(arguments.input, std::ios::binary);
+        if (!file) {
+            throw Error("cannot read " + arguments.input + ": " + std::strerror(errno));
+        }
+        if (fs::is_regular_file(status)) {
+            inputSize = fs::file_size(arguments.input, ignored);
+        }
+        input = &file;
+    }
+
+    std::optional<talvo::table::ReplacingFile> target;
+    std::ostream* output = &std::cout;
+    if (!arguments.output.empty() && arguments.output != "-") {
+        std::error_code ignored;
+        // Replacing the table being read would lose the user's data if they meant otherwise.
+        if (fromFile && fs::equivalent(arguments.input, arguments.output, ignored)) {
+            throw Error("--output " + arguments.output +
+                        " is the input file: write the results to another file");
+        }
+        target.emplace(arguments.output);
+        output = &target->stream();
+    }
+
+    talvo::table::RunOptions options;
+    std::optional<talvo::table::ProgressBar> bar;
+    if (inputSize && ::isatty(STDERR_FILENO) == 1) {
+        bar.emplace(std::cerr, *inputSize);
+        options.progress = [&bar](std::uint64_t bytes) { bar->update(bytes); };
+    }
+
+    talvo::table::Summary summary;
+    try {
+        summary = talvo::table::runTable(*input, *output, settings, options);
+    } catch (const talvo::table::CsvError& error) {
+        throw Error((fromFile ? arguments.input : std::string("standard input")) + ", " +
+                    error.what());
+    }
+    bar.reset();
+    if (target) {
+        target->commit();
+    }
+    if (summary.rowsWithError > 0) {
+        std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
+                  << " rows could not be estimated; the error column says why\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+
+    CLI::App app{"Estimates field capacity (FC), permanent wilting point (PWP) and available "
+                 "water capacity (AWC) for every row of a CSV table of soils, with the "
+                 "calculator's pedotransfer models.",
+                 "talvo-batch"};
+    Arguments arguments;
+    bool listModels = false;
+    app.add_option("--model", arguments.model,
+                   "position 0 to 6, name exactly as --list-models shows it, or all");
+    app.add_option("--precision", arguments.precision,
+                   "fixed: two decimals as the window shows (default); general: up to 15 "
+                   "significant digits");
+    app.add_option("--decimal", arguments.decimal,
+                   "decimal separator for reading and writing numbers (default .)");
+    app.add_option("--delimiter", arguments.delimiter,
+                   "field delimiter, one character or tab (default , or ; with --decimal ,)");
+    app.add_option("--output", arguments.output,
+                   "write the table to FILE, whole or not at all (default standard output)");
+    app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input");
+    app.add_flag("--list-models", listModels,
+                 "list the models: position, name, inputs read, units");
+    app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0) {
+            return app.exit(error); // --help, --version
+        }
+        std::cerr << "talvo-batch: " << error.what() << " (see --help)\n";
+        return 2;
+    }
+
+    if (listModels) {
+        std::cout << talvo::table::modelListing();
+        return 0;
+    }
+    if (arguments.model.empty()) {
+        std::cerr << "talvo-batch: --model is required (see --help and --list-models)\n";
+        return 2;
+    }
+    try {
+        return run(arguments);
+    } catch (const Error& error) {
+        std::cerr << "talvo-batch: " << error.what() << '\n';
+        return 2;
+    }
+}
