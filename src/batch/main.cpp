@@ -15,7 +15,6 @@
 #include <iostream>
 #include <optional>
 #include <string>
-
 #include <unistd.h>
 
 namespace {

@@ -74,7 +74,7 @@ private:
         std::uint64_t line;
         std::size_t strayQuoteField;
     };
-    std::string m_text;                  // the fields' texts, one after the other
+    std::string m_text;                   // the fields' texts, one after the other
     std::vector<std::size_t> m_fieldEnds; // end of each field in m_text
     std::vector<Entry> m_records;
 };

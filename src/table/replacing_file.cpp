@@ -22,9 +22,13 @@ std::string reason(const std::filesystem::path& path, int error) {
 ReplacingFile::ReplacingFile(std::filesystem::path target) : m_target(std::move(target)) {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto tag = std::to_string(random());
+        std::string name = ".";
+        name += m_target.filename().string();
+        name += '.';
+        name += std::to_string(random());
+        name += ".tmp";
         m_temporary = m_target;
-        m_temporary.replace_filename("." + m_target.filename().string() + "." + tag + ".tmp");
+        m_temporary.replace_filename(name);
         // "x": create it new, never reuse a file someone else holds.
         errno = 0;
         if (std::FILE* file = std::fopen(m_temporary.c_str(), "wx")) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "table/error.h"
+
 #include <filesystem>
 #include <fstream>
 #include <ostream>

@@ -100,6 +100,7 @@ Columns findColumns(const RecordView& header, const Settings& settings) {
     Columns columns;
     columns.count = header.size();
     std::string missing;
+    int missingCount = 0;
     for (const Input input : estimation::allInputs) {
         auto& found = columns.input[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size(); ++i) {
@@ -117,10 +118,11 @@ Columns findColumns(const RecordView& header, const Settings& settings) {
         if (!found && required.contains(input)) {
             missing += missing.empty() ? "" : ", ";
             missing += estimation::name(input);
+            ++missingCount;
         }
     }
     if (!missing.empty()) {
-        throw Error("missing column: " + missing);
+        throw Error((missingCount == 1 ? "missing column: " : "missing columns: ") + missing);
     }
     return columns;
 }
@@ -144,7 +146,8 @@ public:
         : m_settings(settings), m_columns(columns) {
         for (const int position : settings.models) {
             std::string text;
-            appendField(text, estimation::ModelCatalogue[static_cast<std::size_t>(position)].listText,
+            appendField(text,
+                        estimation::ModelCatalogue[static_cast<std::size_t>(position)].listText,
                         settings.delimiter);
             m_modelTexts.push_back(std::move(text));
         }
@@ -336,8 +339,8 @@ private:
 
 } // namespace
 
-Settings makeSettings(std::string_view model, std::string_view precision,
-                      std::string_view decimal, std::string_view delimiter) {
+Settings makeSettings(std::string_view model, std::string_view precision, std::string_view decimal,
+                      std::string_view delimiter) {
     Settings settings;
     settings.models = parseModels(model);
 
@@ -397,8 +400,7 @@ std::string modelListing() {
     std::string out;
     for (const Line& line : lines) {
         out += padded(line.position, widths[0]) + padded(line.name, widths[1]) +
-               padded(line.reads, widths[2]) + padded(line.fcUnit, widths[3]) + line.pwpUnit +
-               '\n';
+               padded(line.reads, widths[2]) + padded(line.fcUnit, widths[3]) + line.pwpUnit + '\n';
     }
     return out;
 }
@@ -426,9 +428,9 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
     }
     output.write(text.data(), static_cast<std::streamsize>(text.size()));
 
-    const unsigned threads =
-        options.threads != 0 ? options.threads
-                             : std::clamp(std::thread::hardware_concurrency(), 1U, MaxThreads);
+    const unsigned threads = options.threads != 0
+                                 ? options.threads
+                                 : std::clamp(std::thread::hardware_concurrency(), 1U, MaxThreads);
     Pipeline pipeline(reader, output, settings, columns, options);
     Summary summary = pipeline.run(threads);
     output.flush();

@@ -30,8 +30,8 @@ struct Settings {
 // Settings from the option texts as typed: MODEL is a position 0 to 6, a list text exactly as
 // the chooser shows it, or "all"; an empty delimiter means the default for the decimal
 // separator ("," or ";" after a decimal comma); "tab" is a tab. Throws Error.
-Settings makeSettings(std::string_view model, std::string_view precision,
-                      std::string_view decimal, std::string_view delimiter);
+Settings makeSettings(std::string_view model, std::string_view precision, std::string_view decimal,
+                      std::string_view delimiter);
 
 // The catalogue as a table for people: position, list text, inputs read, unit captions.
 std::string modelListing();
