@@ -8,7 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,27 @@
 #include <unistd.h>
 
 namespace {
+
+// The temporary output file while it is written. A signal handler may use nothing but
+// static storage, and an interrupted run must not leave its half table behind either.
+std::array<char, 4096> temporaryOutput{};
+
+extern "C" void removeTemporaryOutput(int signal) {
+    if (temporaryOutput[0] != '\0') {
+        ::unlink(temporaryOutput.data());
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void removeOnInterrupt(const std::string& path) {
+    if (path.size() < temporaryOutput.size()) {
+        path.copy(temporaryOutput.data(), path.size());
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            std::signal(signal, removeTemporaryOutput);
+        }
+    }
+}
 
 namespace fs = std::filesystem;
 using talvo::table::Error;
@@ -66,6 +89,7 @@ int run(const Arguments& arguments) {
         }
         target.emplace(arguments.output);
         output = &target->stream();
+        removeOnInterrupt(target->temporaryPath().string());
     }
 
     talvo::table::RunOptions options;
@@ -84,6 +108,7 @@ int run(const Arguments& arguments) {
     }
     bar.reset();
     if (target) {
+        temporaryOutput.fill('\0');
         target->commit();
     }
     if (summary.rowsWithError > 0) {

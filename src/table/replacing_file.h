@@ -21,6 +21,7 @@ public:
     ~ReplacingFile();
 
     std::ostream& stream() { return m_stream; }
+    const std::filesystem::path& temporaryPath() const { return m_temporary; }
     // Throws Error when the file cannot be completed or renamed.
     void commit();
 
