@@ -54,6 +54,19 @@ struct Arguments {
     std::string input = "-";
 };
 
+// The file a path names after following its symbolic links, existing or not.
+fs::path linkTarget(fs::path path) {
+    std::error_code error;
+    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++depth) {
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) {
+            break;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
 int run(const Arguments& arguments) {
     const talvo::table::Settings settings = talvo::table::makeSettings(
         arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
@@ -79,6 +92,7 @@ int run(const Arguments& arguments) {
     }
 
     std::optional<talvo::table::ReplacingFile> target;
+    std::ofstream device;
     std::ostream* output = &std::cout;
     if (!arguments.output.empty() && arguments.output != "-") {
         std::error_code ignored;
@@ -87,9 +101,23 @@ int run(const Arguments& arguments) {
             throw Error("--output " + arguments.output +
                         " is the input file: write the results to another file");
         }
-        target.emplace(arguments.output);
-        output = &target->stream();
-        removeOnInterrupt(target->temporaryPath().string());
+        const fs::file_status status = fs::status(arguments.output, ignored);
+        if (fs::is_directory(status)) {
+            throw Error("cannot write " + arguments.output + ": it is a directory");
+        }
+        if (fs::exists(status) && !fs::is_regular_file(status)) {
+            // /dev/null, a pipe: nothing to replace, and renaming over it would be harmful.
+            device.open(arguments.output, std::ios::binary);
+            if (!device) {
+                throw Error("cannot write " + arguments.output + ": " + std::strerror(errno));
+            }
+            output = &device;
+        } else {
+            // Through a link to the file it names, so that the link stays.
+            target.emplace(linkTarget(arguments.output));
+            output = &target->stream();
+            removeOnInterrupt(target->temporaryPath().string());
+        }
     }
 
     talvo::table::RunOptions options;
@@ -110,6 +138,12 @@ int run(const Arguments& arguments) {
     if (target) {
         temporaryOutput.fill('\0');
         target->commit();
+    }
+    if (device.is_open()) {
+        device.close();
+        if (!device) {
+            throw Error("cannot write " + arguments.output);
+        }
     }
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
