@@ -44,7 +44,11 @@ void Records::clear() noexcept {
 }
 
 CsvReader::CsvReader(std::istream& input, char delimiter)
-    : m_input(input), m_delimiter(delimiter), m_block(BlockBytes) {}
+    : m_input(input), m_delimiter(delimiter), m_block(BlockBytes) {
+    for (const char c : {delimiter, '"', '\r', '\n'}) {
+        m_special[static_cast<unsigned char>(c)] = true;
+    }
+}
 
 bool CsvReader::fill() {
     m_input.read(m_block.data(), static_cast<std::streamsize>(m_block.size()));
@@ -78,9 +82,7 @@ bool CsvReader::next(Records& records) {
     const std::size_t textStart = text.size();
     const std::size_t firstField = fieldEnds.size();
 
-    const auto isSpecial = [delimiter = m_delimiter](char c) {
-        return c == delimiter || c == '"' || isLineBreak(c);
-    };
+    const auto isSpecial = [this](char c) { return m_special[static_cast<unsigned char>(c)]; };
     const auto endField = [&] { fieldEnds.push_back(text.size()); };
     const auto endRecord = [&] {
         records.m_records.push_back({firstField, recordLine, strayField});
