@@ -155,28 +155,5 @@ TEST(CsvReader, ReadsBackWhatAppendFieldWrites) {
     }
 }
 
-TEST(AppendField, QuotesOnlyWhatNeedsIt) {
-    struct Case {
-        std::string field;
-        char delimiter;
-        std::string written;
-    };
-    const std::vector<Case> cases{
-        {"50.85", ',', "50.85"},
-        {"Rawls et al., 1982", ',', "\"Rawls et al., 1982\""},
-        {"Rawls et al., 1982", ';', "Rawls et al., 1982"},
-        {"50,85", ';', "50,85"},
-        {"a;b", ';', "\"a;b\""},
-        {"say \"hi\"", ',', "\"say \"\"hi\"\"\""},
-        {"two\nlines", '\t', "\"two\nlines\""},
-        {"", ',', ""},
-    };
-    for (const Case& c : cases) {
-        std::string out = "x";
-        appendField(out, c.field, c.delimiter);
-        EXPECT_EQ(out, "x" + c.written);
-    }
-}
-
 } // namespace
 } // namespace talvo::table

@@ -1,4 +1,3 @@
-#include "table/progress.h"
 #include "table/replacing_file.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,23 +64,6 @@ TEST_F(ReplacingFileTest, CommitPutsTheWholeFileInPlace) {
 
 TEST_F(ReplacingFileTest, AFolderThatIsNotThereIsAnError) {
     EXPECT_THROW(ReplacingFile(m_folder / "missing" / "out.csv"), Error);
-}
-
-TEST(ProgressLine, ShowsTheShareDone) {
-    struct Case {
-        std::uint64_t done, total;
-        std::string line;
-    };
-    const std::vector<Case> cases{
-        {0, 200, "[                              ]   0%"},
-        {100, 200, "[###############               ]  50%"},
-        {200, 200, "[##############################] 100%"},
-        {300, 200, "[##############################] 100%"}, // a file that grew meanwhile
-        {0, 0, "[##############################] 100%"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(progressLine(c.done, c.total), c.line);
-    }
 }
 
 } // namespace
