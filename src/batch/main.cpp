@@ -165,20 +165,29 @@ int main(int argc, char** argv) {
     Arguments arguments;
     bool listModels = false;
     app.add_option("--model", arguments.model,
-                   "position 0 to 6, name exactly as --list-models shows it, or all");
+                   "position 0 to 6, name exactly as --list-models shows it, or all")
+        ->type_name("MODEL");
     app.add_option("--precision", arguments.precision,
                    "fixed: two decimals as the window shows (default); general: up to 15 "
-                   "significant digits");
+                   "significant digits")
+        ->type_name("fixed|general");
     app.add_option("--decimal", arguments.decimal,
-                   "decimal separator for reading and writing numbers (default .)");
+                   "decimal separator for reading and writing numbers (default .)")
+        ->type_name("CHAR");
     app.add_option("--delimiter", arguments.delimiter,
-                   "field delimiter, one character or tab (default , or ; with --decimal ,)");
+                   "field delimiter, one character or tab (default , or ; with --decimal ,)")
+        ->type_name("CHAR");
     app.add_option("--output", arguments.output,
-                   "write the table to FILE, whole or not at all (default standard output)");
-    app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input");
+                   "write the table to FILE, whole or not at all (default standard output)")
+        ->type_name("FILE");
+    app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input")
+        ->type_name("");
     app.add_flag("--list-models", listModels,
                  "list the models: position, name, inputs read, units");
     app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
+    app.footer("Output: every input column, then model, fc, pwp, awc, error; one row per input "
+               "row and model.\nExit status: 0 every row estimated, 1 some rows carry an error, "
+               "2 usage or input error.");
 
     try {
         app.parse(argc, argv);
