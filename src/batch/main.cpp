@@ -2,18 +2,14 @@
 
 #include "table/csv.h"
 #include "table/error.h"
+#include "table/files.h"
 #include "table/progress.h"
-#include "table/replacing_file.h"
 #include "table/run.h"
 
 #include <CLI/CLI.hpp>
 
 #include <array>
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -34,7 +30,7 @@ extern "C" void removeTemporaryOutput(int signal) {
 }
 
 void removeOnInterrupt(const std::string& path) {
-    if (path.size() < temporaryOutput.size()) {
+    if (!path.empty() && path.size() < temporaryOutput.size()) {
         path.copy(temporaryOutput.data(), path.size());
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
             std::signal(signal, removeTemporaryOutput);
@@ -42,7 +38,6 @@ void removeOnInterrupt(const std::string& path) {
     }
 }
 
-namespace fs = std::filesystem;
 using talvo::table::Error;
 
 struct Arguments {
@@ -54,97 +49,29 @@ struct Arguments {
     std::string input = "-";
 };
 
-// The file a path names after following its symbolic links, existing or not.
-fs::path linkTarget(fs::path path) {
-    std::error_code error;
-    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(path, error)); ++depth) {
-        const fs::path next = fs::read_symlink(path, error);
-        if (error) {
-            break;
-        }
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return path;
-}
-
 int run(const Arguments& arguments) {
     const talvo::table::Settings settings = talvo::table::makeSettings(
         arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
-
-    std::istream* input = &std::cin;
-    std::ifstream file;
-    std::optional<std::uintmax_t> inputSize;
-    const bool fromFile = arguments.input != "-";
-    if (fromFile) {
-        std::error_code ignored;
-        const fs::file_status status = fs::status(arguments.input, ignored);
-        if (fs::is_directory(status)) {
-            throw Error("cannot read " + arguments.input + ": it is a directory");
-        }
-        file.open(arguments.input, std::ios::binary);
-        if (!file) {
-            throw Error("cannot read " + arguments.input + ": " + std::strerror(errno));
-        }
-        if (fs::is_regular_file(status)) {
-            inputSize = fs::file_size(arguments.input, ignored);
-        }
-        input = &file;
-    }
-
-    std::optional<talvo::table::ReplacingFile> target;
-    std::ofstream device;
-    std::ostream* output = &std::cout;
-    if (!arguments.output.empty() && arguments.output != "-") {
-        std::error_code ignored;
-        // Replacing the table being read would lose the user's data if they meant otherwise.
-        if (fromFile && fs::equivalent(arguments.input, arguments.output, ignored)) {
-            throw Error("--output " + arguments.output +
-                        " is the input file: write the results to another file");
-        }
-        const fs::file_status status = fs::status(arguments.output, ignored);
-        if (fs::is_directory(status)) {
-            throw Error("cannot write " + arguments.output + ": it is a directory");
-        }
-        if (fs::exists(status) && !fs::is_regular_file(status)) {
-            // /dev/null, a pipe: nothing to replace, and renaming over it would be harmful.
-            device.open(arguments.output, std::ios::binary);
-            if (!device) {
-                throw Error("cannot write " + arguments.output + ": " + std::strerror(errno));
-            }
-            output = &device;
-        } else {
-            // Through a link to the file it names, so that the link stays.
-            target.emplace(linkTarget(arguments.output));
-            output = &target->stream();
-            removeOnInterrupt(target->temporaryPath().string());
-        }
-    }
+    talvo::table::InputFile input(arguments.input);
+    talvo::table::OutputFile output(arguments.output, input);
+    removeOnInterrupt(output.temporaryPath().string());
 
     talvo::table::RunOptions options;
     std::optional<talvo::table::ProgressBar> bar;
-    if (inputSize && ::isatty(STDERR_FILENO) == 1) {
-        bar.emplace(std::cerr, *inputSize);
+    if (input.size() && ::isatty(STDERR_FILENO) == 1) {
+        bar.emplace(std::cerr, *input.size());
         options.progress = [&bar](std::uint64_t bytes) { bar->update(bytes); };
     }
 
     talvo::table::Summary summary;
     try {
-        summary = talvo::table::runTable(*input, *output, settings, options);
+        summary = talvo::table::runTable(input.stream(), output.stream(), settings, options);
     } catch (const talvo::table::CsvError& error) {
-        throw Error((fromFile ? arguments.input : std::string("standard input")) + ", " +
-                    error.what());
+        throw Error(input.name() + ", " + error.what());
     }
     bar.reset();
-    if (target) {
-        temporaryOutput.fill('\0');
-        target->commit();
-    }
-    if (device.is_open()) {
-        device.close();
-        if (!device) {
-            throw Error("cannot write " + arguments.output);
-        }
-    }
+    output.commit();
+    temporaryOutput.fill('\0');
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
                   << " rows could not be estimated; the error column says why\n";

@@ -1,4 +1,4 @@
-#include "table/replacing_file.h"
+#include "table/files.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ReplacingFileTest : public ::testing::Test {
+class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_folder = fs::temp_directory_path() /
@@ -39,7 +39,7 @@ protected:
     fs::path m_folder;
 };
 
-TEST_F(ReplacingFileTest, AFailedRunLeavesTheOldFileAndNoTrace) {
+TEST_F(FilesTest, AFailedRunLeavesTheOldFileAndNoTrace) {
     const fs::path target = m_folder / "out.csv";
     std::ofstream(target) << "old table\n";
     {
@@ -50,7 +50,7 @@ TEST_F(ReplacingFileTest, AFailedRunLeavesTheOldFileAndNoTrace) {
     EXPECT_EQ(contents(target), "old table\n");
 }
 
-TEST_F(ReplacingFileTest, CommitPutsTheWholeFileInPlace) {
+TEST_F(FilesTest, CommitPutsTheWholeFileInPlace) {
     const fs::path target = m_folder / "out.csv";
     {
         ReplacingFile file(target);
@@ -62,8 +62,41 @@ TEST_F(ReplacingFileTest, CommitPutsTheWholeFileInPlace) {
     EXPECT_EQ(contents(target), "sand,clay\n");
 }
 
-TEST_F(ReplacingFileTest, AFolderThatIsNotThereIsAnError) {
+TEST_F(FilesTest, AFolderThatIsNotThereIsAnError) {
     EXPECT_THROW(ReplacingFile(m_folder / "missing" / "out.csv"), Error);
+}
+
+// Where --output ends up: the table lands in the file the user meant, and nothing else moves.
+TEST_F(FilesTest, OutputGoesWhereTheUserMeant) {
+    const fs::path input = m_folder / "soils.csv";
+    std::ofstream(input) << "sand,clay\n";
+    const fs::path data = m_folder / "data";
+    fs::create_directories(data);
+    fs::create_symlink("data/results.csv", m_folder / "results.csv");
+    fs::create_symlink("soils.csv", m_folder / "alias.csv");
+    InputFile in(input.string());
+
+    { // through a link: the file it names is written, the link stays a link
+        OutputFile out((m_folder / "results.csv").string(), in);
+        out.stream() << "table\n";
+        out.commit();
+    }
+    EXPECT_TRUE(fs::is_symlink(m_folder / "results.csv"));
+    EXPECT_EQ(contents(data / "results.csv"), "table\n");
+
+    { // a device is written directly, never replaced
+        OutputFile out("/dev/null", in);
+        EXPECT_TRUE(out.temporaryPath().empty());
+        out.stream() << "table\n";
+        out.commit();
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    for (const fs::path& refused : {input, m_folder / "alias.csv", data}) {
+        SCOPED_TRACE(refused);
+        EXPECT_THROW(OutputFile(refused.string(), in), Error);
+    }
+    EXPECT_EQ(contents(input), "sand,clay\n");
 }
 
 } // namespace
