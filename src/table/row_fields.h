@@ -11,10 +11,10 @@ namespace talvo::table {
 // The window's fields over one table row, so that a row goes through the very same
 // EstimateAction as a press in the window. Input texts are the row's; captions live here.
 //
-// The action writes each result caption twice: its 15-digit text (steps FC, PWP, AWC), then
-// the two-decimal text of the formatting pass. The first text written to each caption in a
-// press is kept aside as its general text, so the batch tool can offer both without a
-// second evaluation or any knowledge of the action's inner steps.
+// The action writes each result caption twice: first its 15-digit text (FC, then PWP, then
+// AWC from those two), then the two-decimal text of its formatting pass. The first text written
+// to each caption in a press is kept aside as its general text, so the batch tool offers both
+// precisions from one press, without knowing more of the action than what it writes.
 class RowFields final : public estimation::FormFields {
 public:
     using Input = estimation::Input;
