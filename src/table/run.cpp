@@ -88,6 +88,11 @@ struct Columns {
 };
 
 Columns findColumns(const RecordView& header, const Settings& settings) {
+    // Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
+    const std::string_view first = header[0];
+    if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
+        throw Error("the input is UTF-16 text: save it as CSV in UTF-8");
+    }
     if (header.strayQuoteField() != 0) {
         throw Error("line " + std::to_string(header.line()) + ": stray quote in header field " +
                     std::to_string(header.strayQuoteField()));

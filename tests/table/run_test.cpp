@@ -190,6 +190,8 @@ TEST(RunTable, RefusesAHeaderTheModelsCannotUse) {
         {"silt\n40\n", "all", "missing columns: sand, clay, oc"},
         {"sand,clay,SAND\n1,2,3\n", "0", "two columns named sand (columns 1 and 3)"},
         {"sa\"nd,clay\n", "0", "line 1: stray quote in header field 1"},
+        {std::string("\xFF\xFEs\0a\0n\0d\0", 10), "0",
+         "the input is UTF-16 text: save it as CSV in UTF-8"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.csv);
