@@ -24,9 +24,14 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
+fs::path soilTablePath() {
+    return fs::temp_directory_path() / "talvo-batch-bench-soils.csv";
+}
+
+// Written once, on first use, read from disk as the tool would.
 const fs::path& soilTable() {
     static const fs::path path = [] {
-        const fs::path file = fs::temp_directory_path() / "talvo-batch-bench-soils.csv";
+        const fs::path file = soilTablePath();
         std::ofstream out(file, std::ios::binary);
         talvo::bench::writeSoilTable(out, Soils);
         return file;
@@ -82,5 +87,7 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::error_code ignored;
+    fs::remove(soilTablePath(), ignored);
     return 0;
 }
