@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -259,13 +260,15 @@ std::optional<Rounded> roundToFifteenDigits(double magnitude) {
     if (!(magnitude >= 1e-4 && magnitude < 1e15)) {
         return std::nullopt;
     }
-    int binaryExponent = 0;
-    const double fraction = std::frexp(magnitude, &binaryExponent);
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    // magnitude = mantissa / 2^shift, 3 <= shift <= 66
-    const auto shift = static_cast<unsigned>(53 - binaryExponent);
+    // magnitude = mantissa / 2^shift exactly, 3 <= shift <= 66 (a normal double here)
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    constexpr std::uint64_t hiddenBit = 1ULL << 52U;
+    const std::uint64_t mantissa = (bits & (hiddenBit - 1)) | hiddenBit;
+    const auto shift = static_cast<unsigned>(1075 - static_cast<int>(bits >> 52U));
 
-    int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+    // log10(2) times the binary exponent: the decimal one, or one below; the loop settles it.
+    const int binaryExponent = 52 - static_cast<int>(shift);
+    int exponent = (binaryExponent * 78913) >> 18;
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int scale = 14 - exponent;
         if (scale < 0 || scale >= static_cast<int>(integerPowersOfTen.size())) {
