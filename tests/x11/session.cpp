@@ -51,53 +51,20 @@ std::optional<WindowId> Session::waitForMap(std::chrono::milliseconds timeout) {
     }
 }
 
-std::vector<WindowId> Session::viewableWindows() const {
-    Window rootReturn = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    std::vector<WindowId> viewable;
-    if (XQueryTree(m_display, root(), &rootReturn, &parent, &children, &count) != 0) {
-        for (unsigned i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_display, children[i], &attributes) != 0 &&
-                attributes.map_state == IsViewable && !attributes.override_redirect) {
-                viewable.push_back(children[i]);
-            }
-        }
-        XFree(children);
-    }
-    return viewable;
-}
-
 std::string Session::title(WindowId window) const {
-    const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
-    const Atom name = XInternAtom(m_display, "_NET_WM_NAME", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
+    char* name = nullptr;
     std::string text;
-    if (XGetWindowProperty(m_display, window, name, 0, 1024, False, utf8, &type, &format, &items,
-                           &after, &data) == Success &&
-        data != nullptr) {
-        text.assign(reinterpret_cast<const char*>(data), items);
-        XFree(data);
+    if (XFetchName(m_display, window, &name) != 0 && name != nullptr) {
+        text = name;
+        XFree(name);
     }
     return text;
 }
 
 Geometry Session::geometry(WindowId window) const {
-    Window rootReturn = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    XGetGeometry(m_display, window, &rootReturn, &x, &y, &width, &height, &border, &depth);
-    return {x, y, static_cast<int>(width), static_cast<int>(height)};
+    XWindowAttributes a{};
+    XGetWindowAttributes(m_display, window, &a);
+    return {a.x, a.y, a.width, a.height};
 }
 
 Geometry Session::screen() const {

@@ -30,8 +30,6 @@ public:
 
     // The next top-level window mapped, or nothing within the timeout.
     std::optional<WindowId> waitForMap(std::chrono::milliseconds timeout);
-    // Top-level windows on screen.
-    std::vector<WindowId> viewableWindows() const;
     std::string title(WindowId window) const;
     Geometry geometry(WindowId window) const;
     Geometry screen() const;
