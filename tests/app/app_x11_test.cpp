@@ -1,5 +1,5 @@
 // The real executable in a real X server: started as a desktop would start it, closed as a
-// window manager closes a window. Run under xvfb-run; the path of talvo is the argument.
+// window manager closes a window. Run under xvfb-run, with the path of talvo in TALVO.
 
 #include "x11/session.h"
 
@@ -7,19 +7,18 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <string>
 
 namespace {
-
-std::string g_program;
 
 using namespace std::chrono_literals;
 
 // State: an empty X server. Action: start talvo, then send WM_DELETE_WINDOW to its window.
 // Expected: one window, captioned, 376 x 507, centred; the program ends with status 0.
 TEST(Talvo, OpensOneWindowAndEndsWhenClosed) {
+    const char* program = std::getenv("TALVO");
+    ASSERT_NE(program, nullptr) << "TALVO names no program";
     talvo::x11::Session session;
-    const pid_t pid = talvo::x11::spawn({g_program});
+    const pid_t pid = talvo::x11::spawn({program});
 
     const auto window = session.waitForMap(20s);
     ASSERT_TRUE(window.has_value()) << "no window within 20 s";
@@ -45,13 +44,3 @@ TEST(Talvo, OpensOneWindowAndEndsWhenClosed) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <path of talvo>\n", argv[0]);
-        return 2;
-    }
-    g_program = argv[1];
-    return RUN_ALL_TESTS();
-}
