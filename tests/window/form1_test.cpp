@@ -247,7 +247,7 @@ private slots:
     // state back for the next case.
     void failures() {
         using Case = std::tuple<int, QStringList, QString, QStringList>;
-        // Tomasella reads silt: every box reaches the engine in these tests.
+        // With the comma case, each box is named once, and each reaches the engine.
         const Case cases[]{
             {3,
              {" ", " ", "20", "5"},
@@ -263,8 +263,8 @@ private slots:
              "Overflow\nA result is too large to compute. Check the input values.",
              RawlsShown},
             {2,
-             {"1e400", " ", "20", "5"},
-             "Overflow\nSand content is too large a number.",
+             {"40", " ", "1e400", "5"},
+             "Overflow\nClay content is too large a number.",
              RawlsShown}};
         estimateRawls();
         for (const auto& [model, texts, message, shown] : cases) {
@@ -284,7 +284,7 @@ private slots:
     }
 
     // State: a window in a comma locale without a report of its own. Action: a Rawls
-    // estimate, then again with organic carbon blank. Expected: the boxes read and the results
+    // estimate, then again with sand blank. Expected: the boxes read and the results
     // show the comma; the failure shows in a warning box with the window's caption and the
     // comma, and the window goes on after it is closed.
     void commaLocaleAndMessageBox() {
@@ -293,11 +293,11 @@ private slots:
         typeInto({"40", "", "20,0", "5"});
         pressEstimate();
         QCOMPARE(results(), QStringList({"50,85", "26,28", "36,86"}));
-        box("oc")->setText(" ");
+        box("sand")->setText(" ");
         pressEstimate();
         QCOMPARE(std::exchange(m_dialogs, {}),
                  QStringList{"TALVO Soil Moisture Calculator|Type mismatch\n"
-                             "Organic carbon content is not a number. "
+                             "Sand content is not a number. "
                              "Type a number such as 12,5."});
         QVERIFY(m_form->isVisible());
     }
