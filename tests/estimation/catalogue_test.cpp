@@ -165,44 +165,5 @@ TEST(ModelCatalogue, EquationsReadExactlyTheListedInputs) {
     }
 }
 
-TEST(ModelCatalogue, AvailableWaterAppliesTheVolumeFactorToGravimetricModelsOnly) {
-    // (25 - 10) / 100 = 0.15; x 1.49 x 150 = 33.525, or x 150 = 22.5
-    EXPECT_EQ(generalText(availableWater(*modelAt(0), 25.0, 10.0).value()), "33.525");
-    EXPECT_EQ(generalText(availableWater(*modelAt(2), 25.0, 10.0).value()), "22.5");
-}
-
-TEST(ModelCatalogue, FailuresOfTheArithmetic) {
-    // Position 1 divides by OC in its wilting point, after its field capacity is computed.
-    FixedOperands zeroCarbon({40.0, 40.0, 20.0, 0.0});
-    EXPECT_NO_THROW(modelAt(1)->fc(zeroCarbon));
-    try {
-        modelAt(1)->pwp(zeroCarbon);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.kind(), FailureKind::divisionByZero);
-        EXPECT_EQ(failure.input(), Input::oc);
-    }
-
-    // An organic-carbon product beyond the double range is an overflow of its own, before
-    // sand and clay are looked at.
-    FixedOperands hugeCarbon({std::nullopt, 0.0, std::nullopt, 1e308});
-    try {
-        modelAt(2)->fc(hugeCarbon);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.kind(), FailureKind::overflow);
-        EXPECT_EQ(failure.input(), std::nullopt);
-    }
-
-    // The interaction of sand and clay overflows before OC is converted.
-    FixedOperands hugeInteraction({1e200, 0.0, 1e200, std::nullopt});
-    try {
-        modelAt(1)->pwp(hugeInteraction);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.kind(), FailureKind::overflow);
-    }
-}
-
 } // namespace
 } // namespace talvo::estimation

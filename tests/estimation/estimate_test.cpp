@@ -95,7 +95,7 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
         std::optional<Input> input;
         Captions after;
     };
-    const std::array<Case, 7> cases{{
+    const std::array<Case, 8> cases{{
         {"initial blank in clay", 0, "40", " ", " ", " ", FailureKind::typeMismatch, Input::clay,
          before},
         {"clay read only for PWP",
@@ -128,6 +128,8 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
          {"23.35323", "old pwp", "old awc"}},
         {"OC is converted before sand", 2, "x", " ", "20", "y", FailureKind::typeMismatch,
          Input::oc, before},
+        {"OC product beyond the double range, before sand is read", 2, "x", " ", "20", "1e308",
+         FailureKind::overflow, std::nullopt, before},
         {"number beyond the double range", 5, "1e999", " ", "20", " ", FailureKind::overflow,
          Input::sand, before},
         // FC and PWP are finite, their difference is not.

@@ -203,9 +203,8 @@ TEST(GeneralText, FifteenSignificantDigits) {
 TEST(GeneralText, IsWhatToCharsWritesWithFifteenDigits) {
     const auto reference = [](double x) {
         char buffer[64];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, x,
-                                       std::chars_format::general, 15)
-                             .ptr;
+        const auto end =
+            std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 15).ptr;
         const std::string text(buffer, end);
         return text == "-0" ? std::string("0") : text;
     };
