@@ -1,52 +1,42 @@
 # Runs talvo-batch once and compares what a script would see: standard output (or the
 # --output file) byte for byte, the one line on standard error, the exit status.
-#   EXE, ARGS (separated by |), CASES (working folder), STDIN (file in CASES, optional),
-#   EXPECTED (file with the expected output; none: no output), STATUS, STDERR,
-#   OUTPUT_FILE (the --output target, optional)
+#   NAME, EXE, ARGS (separated by |), SOURCE (holding cases/ and expected/), STDIN (a file in
+#   cases/, optional), STATUS (default 0), STDERR, OUTPUT (true: the table went to NAME.csv)
 string(REPLACE "|" ";" args "${ARGS}")
 set(stdin /dev/null)
 if(STDIN)
-    set(stdin "${CASES}/${STDIN}")
+    set(stdin "${SOURCE}/cases/${STDIN}")
 endif()
-set(actual "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.stdout")
-if(OUTPUT_FILE)
-    file(REMOVE "${OUTPUT_FILE}")
+if(NOT STATUS)
+    set(STATUS 0)
+endif()
+set(stdout "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.stdout")
+set(produced "${stdout}")
+if(OUTPUT)
+    set(produced "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.csv")
+    file(REMOVE "${produced}")
 endif()
 
-execute_process(
-    COMMAND "${EXE}" ${args}
-    WORKING_DIRECTORY "${CASES}"
-    INPUT_FILE "${stdin}"
-    OUTPUT_FILE "${actual}"
-    ERROR_VARIABLE stderr
-    RESULT_VARIABLE status)
+execute_process(COMMAND "${EXE}" ${args}
+    WORKING_DIRECTORY "${SOURCE}/cases" INPUT_FILE "${stdin}" OUTPUT_FILE "${stdout}"
+    ERROR_VARIABLE stderr RESULT_VARIABLE status)
 
-if(NOT status STREQUAL STATUS)
-    message(SEND_ERROR "exit status ${status}, expected ${STATUS}")
-endif()
 string(REGEX REPLACE "\n$" "" stderr "${stderr}")
-if(NOT stderr STREQUAL STDERR)
-    message(SEND_ERROR "standard error:\n  ${stderr}\nexpected:\n  ${STDERR}")
+if(NOT "${status}: ${stderr}" STREQUAL "${STATUS}: ${STDERR}")
+    message(SEND_ERROR "exit status and standard error:\n  ${status}: ${stderr}\n"
+                       "expected:\n  ${STATUS}: ${STDERR}")
+endif()
+file(READ "${stdout}" text)
+if(OUTPUT AND NOT text STREQUAL "")
+    message(SEND_ERROR "standard output should be empty with --output:\n${text}")
 endif()
 
-set(produced "${actual}")
-if(OUTPUT_FILE)
-    file(READ "${actual}" stdout)
-    if(NOT stdout STREQUAL "")
-        message(SEND_ERROR "standard output should be empty with --output:\n${stdout}")
-    endif()
-    set(produced "${OUTPUT_FILE}")
-    if(NOT EXISTS "${OUTPUT_FILE}")
-        file(WRITE "${OUTPUT_FILE}.missing" "")
-        set(produced "${OUTPUT_FILE}.missing")
-    endif()
-endif()
 set(wanted "")
-if(EXPECTED)
-    file(READ "${EXPECTED}" wanted HEX)
+if(EXISTS "${SOURCE}/expected/${NAME}.csv")
+    file(READ "${SOURCE}/expected/${NAME}.csv" wanted HEX)
 endif()
 file(READ "${produced}" got HEX)
 if(NOT got STREQUAL wanted)
     file(READ "${produced}" text)
-    message(SEND_ERROR "output differs from ${EXPECTED}:\n${text}")
+    message(SEND_ERROR "output differs from expected/${NAME}.csv:\n${text}")
 endif()
