@@ -1,11 +1,11 @@
 # Runs talvo-batch once and compares what a script would see: standard output (or the
 # --output file) byte for byte, the one line on standard error, the exit status.
-#   NAME, EXE, ARGS (separated by |), SOURCE (holding cases/ and expected/), STDIN (a file in
-#   cases/, optional), STATUS (default 0), STDERR, OUTPUT (true: the table went to NAME.csv)
+#   NAME, EXE, ARGS (separated by |), SOURCE (holding expected/), CASES (copies of the inputs,
+#   where the tool runs), STDIN (a file in CASES, optional), STATUS (default 0), STDERR, OUTPUT (true: the table went to NAME.csv)
 string(REPLACE "|" ";" args "${ARGS}")
 set(stdin /dev/null)
 if(STDIN)
-    set(stdin "${SOURCE}/cases/${STDIN}")
+    set(stdin "${CASES}/${STDIN}")
 endif()
 if(NOT STATUS)
     set(STATUS 0)
@@ -18,7 +18,7 @@ if(OUTPUT)
 endif()
 
 execute_process(COMMAND "${EXE}" ${args}
-    WORKING_DIRECTORY "${SOURCE}/cases" INPUT_FILE "${stdin}" OUTPUT_FILE "${stdout}"
+    WORKING_DIRECTORY "${CASES}" INPUT_FILE "${stdin}" OUTPUT_FILE "${stdout}"
     ERROR_VARIABLE stderr RESULT_VARIABLE status)
 
 string(REGEX REPLACE "\n$" "" stderr "${stderr}")
