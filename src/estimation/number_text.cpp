@@ -63,7 +63,7 @@ long long magnitudeOrder(std::string_view digits, char separator) {
     bool negativeExponent = false;
     if (i < digits.size()) {
         ++i;
-        if (digits[i] == '+' || digits[i] == '-') {
+        if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) {
             negativeExponent = digits[i] == '-';
             ++i;
         }
