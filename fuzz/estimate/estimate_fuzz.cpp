@@ -37,13 +37,13 @@ public:
         captions.at(index(result)) = text;
         writes.emplace_back(result, text);
     }
-    void setUnitCaption(Unit, std::string_view) override {
+    void setUnitCaption(Unit /*unit*/, std::string_view /*text*/) override {
         expect(false, "the Estimate action writes no unit caption");
     }
-    void setInputEnabled(Input, bool) override {
+    void setInputEnabled(Input /*input*/, bool /*enabled*/) override {
         expect(false, "the Estimate action enables no input");
     }
-    void setInputBackground(Input, SystemColour) override {
+    void setInputBackground(Input /*input*/, SystemColour /*colour*/) override {
         expect(false, "the Estimate action colours no input");
     }
 

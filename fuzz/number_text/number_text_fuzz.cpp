@@ -3,6 +3,7 @@
 #include "fuzz/support/text_forms.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -41,9 +42,9 @@ double libraryValue(std::string_view text, DecimalSeparator separator) {
 
 // The double nearest the value rounded to 15 significant digits, as the C library has it.
 double fifteenDigits(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", value);
-    return std::strtod(buffer, nullptr);
+    std::array<char, 64> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.14e", value);
+    return std::strtod(buffer.data(), nullptr);
 }
 
 double ulp(double value) {

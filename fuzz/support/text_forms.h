@@ -2,6 +2,8 @@
 
 #include "estimation/number_text.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -37,9 +39,9 @@ inline bool isFixedText(std::string_view text, estimation::DecimalSeparator sepa
     if (text.front() == '0' && at > 1) {
         return false;
     }
-    const char zeros[] = {'0', separator.get()};
-    return !negative ||
-           text.find_first_not_of(std::string_view(zeros, 2)) != std::string_view::npos;
+    const std::array zeros{'0', separator.get()};
+    return !negative || text.find_first_not_of(std::string_view(zeros.data(), zeros.size())) !=
+                            std::string_view::npos;
 }
 
 // At most 15 significant digits, no trailing zeros after the separator, no leading zeros,
@@ -54,13 +56,10 @@ inline bool isGeneralText(std::string_view text, estimation::DecimalSeparator se
     const std::string_view mantissa = text.substr(0, e);
     if (e != std::string_view::npos) {
         const std::string_view exponent = text.substr(e + 1);
-        if (exponent.size() < 3 || (exponent[0] != '+' && exponent[0] != '-')) {
+        const std::string_view digits = exponent.substr(1);
+        if (exponent.size() < 3 || (exponent[0] != '+' && exponent[0] != '-') ||
+            !std::all_of(digits.begin(), digits.end(), isDigit)) {
             return false;
-        }
-        for (char c : exponent.substr(1)) {
-            if (!isDigit(c)) {
-                return false;
-            }
         }
     }
     const std::size_t at = mantissa.find(separator.get());
