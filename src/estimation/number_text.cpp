@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -32,70 +33,152 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
+// The significant digits of a decimal number: the magnitude is 0.d1d2...dn x 10^(point), that
+// is the first digit has the place value 10^(point - 1).
+struct Digits {
+    static constexpr std::size_t capacity = 17; // enough for any double's shortest text
+    std::array<char, capacity> text;
+    std::size_t count = 0;
+    long long point = 0;
+};
+
+// A number as read from a text: its value, or why it is no number.
 struct Parsed {
     double value = 0.0;
     std::optional<FailureKind> failure;
 };
 
-// The decimal order of magnitude of a well-formed unsigned number: only its sign matters, to
-// tell an overflow from an underflow when the double range is left.
-long long magnitudeOrder(std::string_view digits, char separator) {
-    long long integerDigits = 0; // from the first non-zero digit on
-    long long leadingFractionZeros = 0;
-    bool seenNonZero = false;
-    bool inFraction = false;
-    std::size_t i = 0;
-    for (; i < digits.size() && digits[i] != 'e' && digits[i] != 'E'; ++i) {
-        const char c = digits[i];
-        if (c == separator) {
-            inFraction = true;
-        } else if (!inFraction) {
-            seenNonZero = seenNonZero || c != '0';
-            integerDigits += seenNonZero ? 1 : 0;
-        } else if (!seenNonZero) {
-            seenNonZero = c != '0';
-            leadingFractionZeros += seenNonZero ? 0 : 1;
-        }
-    }
-    const long long order = integerDigits > 0 ? integerDigits - 1 : -(leadingFractionZeros + 1);
+constexpr std::size_t exactDigits = 15; // every decimal of 15 digits survives a double
+constexpr long long exponentLimit = 1'000'000'000;
 
-    long long exponent = 0;
-    bool negativeExponent = false;
-    if (i < digits.size()) {
-        ++i;
-        if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) {
-            negativeExponent = digits[i] == '-';
-            ++i;
+constexpr std::array<double, 23> powersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The nearest double by from_chars, which reads '.' only; short texts are copied to the stack
+// to swap the separator.
+std::errc readDouble(std::string_view unsignedText, char separator, double& value) {
+    std::array<char, 64> local; // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
+    std::string heap;
+    std::string_view source = unsignedText;
+    if (separator != '.' && unsignedText.find(separator) != std::string_view::npos) {
+        char* out = local.data();
+        if (unsignedText.size() > local.size()) {
+            heap.assign(unsignedText);
+            out = heap.data();
+        } else {
+            std::copy(unsignedText.begin(), unsignedText.end(), out);
         }
-        for (; i < digits.size(); ++i) {
-            exponent = std::min(exponent * 10 + (digits[i] - '0'), 1'000'000'000LL);
-        }
+        std::replace(out, out + unsignedText.size(), separator, '.');
+        source = std::string_view(out, unsignedText.size());
     }
-    return order + (negativeExponent ? -exponent : exponent);
+    const auto [end, ec] = std::from_chars(source.data(), source.data() + source.size(), value);
+    return end == source.data() + source.size() ? ec : std::errc::invalid_argument;
 }
 
-// The significant digits of a double rounded to 15, as in its general text: the value is
-// 0.d1d2...dn x 10^(exponent + 1), without trailing zeros.
-struct Digits {
-    std::array<char, 17> text{};
-    std::size_t count = 0;
-    int exponent = 0;
-};
+// Reads a number. When the text has at most 15 significant digits, they are its own 15-digit
+// rounding, and `exact` (if given) receives them; otherwise its count is left at zero.
+Parsed parseNumber(std::string_view text, char separator, Digits* exact = nullptr) {
+    constexpr Parsed mismatch{0.0, FailureKind::typeMismatch};
+    text = trimBlanks(text);
 
-Digits significantDigits(double value) {
-    // The shortest text that reads back is the 15-digit rounding whenever it has at most 15
-    // digits (a double carries more than 15), and it is much quicker to find.
-    std::array<char, 40> buffer{};
-    char* const first = buffer.data();
-    auto [end, ec] = std::to_chars(first, first + buffer.size(), std::fabs(value),
-                                   std::chars_format::scientific);
-    std::string_view text(first, static_cast<std::size_t>(end - first));
-    if (text.find('e') > 16) { // d.ddddddddddddddd: 16 digits or more
-        end = std::to_chars(first, first + buffer.size(), std::fabs(value),
-                            std::chars_format::scientific, 14)
-                  .ptr;
-        text = std::string_view(first, static_cast<std::size_t>(end - first));
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
     }
+
+    // Check the whole form first (from_chars alone would also take "inf", "nan" and the like),
+    // collecting the significant digits on the way.
+    Digits local;
+    Digits& digits = exact != nullptr ? *exact : local;
+    std::uint64_t mantissa = 0;
+    std::size_t digitCount = 0;
+    std::size_t significant = 0;
+    bool afterSeparator = false;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (isDigit(c)) {
+            ++digitCount;
+            if (significant > 0 || c != '0') {
+                if (significant < Digits::capacity) {
+                    digits.text[significant] = c;
+                }
+                if (significant < exactDigits) {
+                    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+                }
+                ++significant;
+                digits.point += afterSeparator ? 0 : 1;
+            } else if (afterSeparator) {
+                --digits.point; // a leading zero after the separator
+            }
+        } else if (c == separator && !afterSeparator) {
+            afterSeparator = true;
+        } else {
+            break;
+        }
+    }
+    if (digitCount == 0) {
+        return mismatch;
+    }
+    long long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            negativeExponent = text[i] == '-';
+            ++i;
+        }
+        const std::size_t exponentStart = i;
+        for (; i < text.size() && isDigit(text[i]); ++i) {
+            exponent = std::min(exponent * 10 + (text[i] - '0'), exponentLimit);
+        }
+        if (i == exponentStart) {
+            return mismatch;
+        }
+        exponent = negativeExponent ? -exponent : exponent;
+    }
+    if (i != text.size()) {
+        return mismatch;
+    }
+
+    const auto sign = [negative](double v) { return negative ? -v : v; };
+    if (significant == 0) {
+        return {sign(0.0), std::nullopt};
+    }
+    digits.count = significant <= exactDigits ? significant : 0;
+    digits.point += exponent;
+
+    // Up to 15 digits and a power of ten that is exact: one correctly rounded operation.
+    const long long scale = digits.point - static_cast<long long>(significant);
+    if (significant <= exactDigits && scale >= -22 && scale <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        const double power = powersOfTen[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
+        return {sign(scale < 0 ? m / power : m * power), std::nullopt};
+    }
+
+    double value = 0.0;
+    const std::errc ec = readDouble(text, separator, value);
+    if (ec == std::errc::result_out_of_range) {
+        if (digits.point > 0) {
+            return {0.0, FailureKind::overflow};
+        }
+        value = 0.0; // below the smallest subnormal: the nearest double is zero
+    } else if (ec != std::errc{}) {
+        return mismatch;
+    }
+    return {sign(value), std::nullopt};
+}
+
+// The digits of a double rounded to 15, as in its general text, without trailing zeros.
+Digits significantDigits(double value) {
+    std::array<char, 40> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written next
+    char* const first = buffer.data();
+    const auto end = std::to_chars(first, first + buffer.size(), std::fabs(value),
+                                   std::chars_format::scientific, exactDigits - 1)
+                         .ptr;
+    const std::string_view text(first, static_cast<std::size_t>(end - first));
     Digits digits;
     const std::size_t e = text.find('e');
     for (std::size_t i = 0; i < e; ++i) {
@@ -106,82 +189,12 @@ Digits significantDigits(double value) {
     while (digits.count > 1 && digits.text[digits.count - 1] == '0') {
         --digits.count;
     }
+    int exponent = 0;
     const std::string_view exponentText = text.substr(e + 1);
     std::from_chars(exponentText.data() + (exponentText.front() == '+' ? 1 : 0),
-                    exponentText.data() + exponentText.size(), digits.exponent);
+                    exponentText.data() + exponentText.size(), exponent);
+    digits.point = exponent + 1;
     return digits;
-}
-
-Parsed parseNumber(std::string_view text, char separator) {
-    constexpr Parsed mismatch{0.0, FailureKind::typeMismatch};
-    text = trimBlanks(text);
-
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-
-    // Check the whole form first: from_chars alone would also take "inf", "nan" and the like.
-    std::size_t i = 0;
-    std::size_t digitCount = 0;
-    std::optional<std::size_t> separatorAt;
-    for (; i < text.size(); ++i) {
-        if (isDigit(text[i])) {
-            ++digitCount;
-        } else if (text[i] == separator && !separatorAt) {
-            separatorAt = i;
-        } else {
-            break;
-        }
-    }
-    if (digitCount == 0) {
-        return mismatch;
-    }
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            ++i;
-        }
-        const std::size_t exponentStart = i;
-        while (i < text.size() && isDigit(text[i])) {
-            ++i;
-        }
-        if (i == exponentStart) {
-            return mismatch;
-        }
-    }
-    if (i != text.size()) {
-        return mismatch;
-    }
-
-    // from_chars reads '.' only; short texts are copied to the stack to swap the separator.
-    std::array<char, 64> local{};
-    std::string heap;
-    std::string_view source = text;
-    if (separatorAt && separator != '.') {
-        char* out = local.data();
-        if (text.size() > local.size()) {
-            heap.assign(text);
-            out = heap.data();
-        } else {
-            std::copy(text.begin(), text.end(), out);
-        }
-        out[*separatorAt] = '.';
-        source = std::string_view(out, text.size());
-    }
-
-    double value = 0.0;
-    const auto [end, ec] = std::from_chars(source.data(), source.data() + source.size(), value);
-    if (ec == std::errc::result_out_of_range) {
-        if (magnitudeOrder(text, separator) > 0) {
-            return {0.0, FailureKind::overflow};
-        }
-        value = 0.0; // below the smallest subnormal: the nearest double is zero
-    } else if (ec != std::errc{} || end != source.data() + source.size()) {
-        return mismatch;
-    }
-    return {negative ? -value : value, std::nullopt};
 }
 
 } // namespace
@@ -205,32 +218,34 @@ std::string generalText(double value, DecimalSeparator separator) {
     if (value == 0.0) {
         return "0"; // also for -0
     }
-    std::array<char, 32> buffer{};
+    std::array<char, 32> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written next
     const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                         std::chars_format::general, 15);
+                                         std::chars_format::general, exactDigits);
     std::string text(buffer.data(), ec == std::errc{} ? end : buffer.data());
-    std::replace(text.begin(), text.end(), '.', separator.get());
+    if (separator.get() != '.') {
+        std::replace(text.begin(), text.end(), '.', separator.get());
+    }
     return text;
 }
 
 std::string fixedText(std::string_view text, DecimalSeparator separator) {
-    const Parsed parsed = parseNumber(text, separator.get());
+    Digits digits;
+    const Parsed parsed = parseNumber(text, separator.get(), &digits);
     if (parsed.failure) {
         return std::string(text);
     }
-
-    const Digits digits = significantDigits(parsed.value);
+    // A text of at most 15 digits is its own 15-digit rounding; others go through the double.
+    if (digits.count == 0 && parsed.value != 0.0) {
+        digits = significantDigits(parsed.value);
+    }
     const auto digit = [&](std::size_t k) { return k < digits.count ? digits.text[k] : '0'; };
-    const int exponent = digits.exponent;
-    const bool negative = std::signbit(parsed.value);
 
-    // The rounded magnitude as a count of hundredths, most significant digit first, at least
-    // three digits. Digit k of the 15 has the place value 10^(exponent - k), so the first
-    // exponent + 3 of them reach down to the hundredths.
-    std::array<char, 400> hundredths{};
+    // The rounded magnitude as a count of hundredths, most significant digit first. Digit k
+    // has the place value 10^(point - 1 - k), so the first point + 2 reach the hundredths.
+    std::array<char, 400> hundredths; // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::size_t size = 0;
-    const long keep = parsed.value == 0.0 ? -1 : static_cast<long>(exponent) + 3;
-    const auto kept = static_cast<std::size_t>(std::max(keep, 0L));
+    const long long keep = digits.count == 0 ? -1 : digits.point + 2;
+    const auto kept = static_cast<std::size_t>(std::max(keep, 0LL));
     for (std::size_t k = 0; k < kept; ++k) {
         hundredths[size++] = digit(k);
     }
@@ -256,7 +271,7 @@ std::string fixedText(std::string_view text, DecimalSeparator separator) {
     const std::string_view rounded(hundredths.data(), size);
     std::string out;
     out.reserve(size + 2);
-    if (negative && rounded.find_first_not_of('0') != std::string_view::npos) {
+    if (std::signbit(parsed.value) && rounded.find_first_not_of('0') != std::string_view::npos) {
         out += '-';
     }
     out += rounded.substr(0, size - 2);

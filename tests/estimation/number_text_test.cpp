@@ -128,6 +128,29 @@ TEST(NumberFromText, RejectedForms) {
               FailureKind::typeMismatch);
 }
 
+// Short decimals take a quicker path than long ones; both must give the nearest double.
+TEST(NumberFromText, AgreesWithTheCLibraryOnRandomDecimals) {
+    std::mt19937_64 random(4051);
+    std::uniform_int_distribution<int> length(1, 19);
+    std::uniform_int_distribution<int> digit(0, 9);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    for (int i = 0; i < 100000; ++i) {
+        std::string text;
+        const int digits = length(random);
+        const int separatorAt = std::uniform_int_distribution<int>(0, digits)(random);
+        for (int k = 0; k < digits; ++k) {
+            if (k == separatorAt) {
+                text += '.';
+            }
+            text += static_cast<char>('0' + digit(random));
+        }
+        if (i % 3 == 0) {
+            text += 'e' + std::to_string(exponent(random));
+        }
+        ASSERT_EQ(numberFromText(text), std::strtod(text.c_str(), nullptr)) << text;
+    }
+}
+
 TEST(NumberFromText, LongTextsWithAComma) {
     std::string text(300, '0');
     text += ",5";
