@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -197,6 +198,36 @@ TEST(GeneralText, FifteenSignificantDigits) {
     }
     EXPECT_EQ(generalText(-12.5, comma), "-12,5");
     EXPECT_EQ(generalText(1.5e-5, comma), "1,5e-05");
+}
+
+// The general text is by definition what to_chars writes with precision 15; the plain range
+// is rounded by other means, so compare over all magnitudes and at exact halves.
+TEST(GeneralText, IsWhatToCharsWritesWithFifteenDigits) {
+    const auto reference = [](double x) {
+        char buffer[64];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, x,
+                                       std::chars_format::general, 15)
+                             .ptr;
+        const std::string text(buffer, end);
+        return text == "-0" ? std::string("0") : text;
+    };
+    std::mt19937_64 random(1982);
+    std::uniform_real_distribution<double> order(-7.0, 17.0);
+    std::uniform_int_distribution<std::int64_t> fifteen(100'000'000'000'000, 999'999'999'999'999);
+    for (int i = 0; i < 300000; ++i) {
+        double x = std::pow(10.0, order(random)) * (i % 2 == 0 ? 1 : -1);
+        if (i % 3 == 0) {
+            // An exact half beyond the 15th digit, at a magnitude that keeps it exact.
+            x = (static_cast<double>(fifteen(random)) + 0.5) / (i % 9 == 0 ? 1.0 : 2.0);
+        } else if (i % 5 == 0) {
+            x = std::nextafter(1e15, 0.0) - static_cast<double>(i % 7);
+        }
+        ASSERT_EQ(generalText(x), reference(x)) << std::hexfloat << x;
+    }
+    for (double x : {1e-4, 0.0001, std::nextafter(1e-4, 0.0), 9.9999999999999995e-5,
+                     999999999999999.5, 999999999999999.4, 99999999999999.95, 0.1, 1e14}) {
+        EXPECT_EQ(generalText(x), reference(x)) << std::hexfloat << x;
+    }
 }
 
 // For many doubles: the text reads back to the double nearest the 15-digit rounding, and

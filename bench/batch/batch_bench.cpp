@@ -1,0 +1,93 @@
+#include "batch/soil_table.h"
+#include "table/run.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <streambuf>
+#include <string>
+#include <string_view>
+#include <sys/resource.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t Soils = 1'000'000;
+
+// Output that costs nothing, so that the figure is the tool's own work.
+class Discard final : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+fs::path soilTablePath() {
+    return fs::temp_directory_path() / "talvo-batch-bench-soils.csv";
+}
+
+// Written once, on first use, read from disk as the tool would.
+const fs::path& soilTable() {
+    static const fs::path path = [] {
+        const fs::path file = soilTablePath();
+        std::ofstream out(file, std::ios::binary);
+        talvo::bench::writeSoilTable(out, Soils);
+        return file;
+    }();
+    return path;
+}
+
+double peakMemoryMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// One model, fixed precision, a million soils from a file: the goal is 2 million rows a
+// second with peak memory under 16 MiB. range(0) is the number of threads, range(1) the model
+// (7: all).
+void estimateTable(benchmark::State& state) {
+    const auto threads = static_cast<unsigned>(state.range(0));
+    const std::string model = state.range(1) == 7 ? "all" : std::to_string(state.range(1));
+    const talvo::table::Settings settings = talvo::table::makeSettings(model, "fixed", ".", "");
+    talvo::table::RunOptions options;
+    options.threads = threads;
+    std::uint64_t rows = 0;
+    for (auto _ : state) {
+        std::ifstream input(soilTable(), std::ios::binary);
+        Discard discard;
+        std::ostream output(&discard);
+        rows += talvo::table::runTable(input, output, settings, options).rows;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(rows));
+    state.counters["peak_MiB"] = peakMemoryMiB();
+}
+BENCHMARK(estimateTable)
+    ->ArgsProduct({{1, 2}, {0, 3}})
+    ->Args({2, 7})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+} // namespace
+
+// "batch_bench --soil-table ROWS" writes the generated table to standard output instead, for
+// measuring the real executable (measure.sh).
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--soil-table") {
+        std::ios::sync_with_stdio(false);
+        talvo::bench::writeSoilTable(std::cout, std::stoull(argv[2]));
+        return std::cout ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    fs::remove(soilTablePath(), ignored);
+    return 0;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Makes docs/window.png: the window after a Rawls estimate of sand 40, clay 20, organic
+# carbon 5, driven from the keyboard in a virtual X server (Xvfb).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# Runs inside the X server that xvfb-run starts (see the end).
+drive() {
+    build/release/bin/talvo &
+    talvo_pid=$!
+    trap 'kill "$talvo_pid" 2>/dev/null || true' EXIT
+    local window
+    window=$(xdotool search --sync --name '^TALVO Soil Moisture Calculator$' | head -n1)
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+    # The chooser has the focus: open it, take the third model (Rawls et al., 1982).
+    xdotool key --delay 150 alt+Down Home Down Down Return
+    # Tab skips the disabled silt box: sand, clay, organic carbon, Estimate.
+    xdotool key Tab type --delay 50 40
+    xdotool key Tab type --delay 50 20
+    xdotool key Tab type --delay 50 5
+    xdotool key --delay 150 Tab space
+    sleep 0.5
+    import -window "$window" docs/window.png
+}
+if [ "${1:-}" = --drive ]; then
+    drive
+    exit
+fi
+
+scripts/install-deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release --target talvo
+mkdir -p docs
+xvfb-run -a -s "-screen 0 800x700x24" "$0" --drive
+echo "docs/window.png"

@@ -1,0 +1,116 @@
+#pragma once
+
+// CSV as spreadsheets write it (RFC 4180): fields separated by one delimiter character,
+// quoted fields holding delimiters, doubled quotes and line breaks, records ended by CRLF, LF
+// or CR. A UTF-8 byte-order mark at the start is skipped; blank lines are no records.
+//
+// Our own small reader rather than a packaged one: it must count lines for its messages,
+// keep going past a damaged record instead of giving up on the file, and read a million
+// records a second without allocating per record.
+
+#include "table/error.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::table {
+
+// Longest record the reader takes, in bytes as written. A longer one is almost always an
+// unclosed quote swallowing the rest of the file; refusing it keeps memory bounded.
+inline constexpr std::size_t MaxRecordBytes = std::size_t{1} << 20;
+
+// The input cannot be read on: an unclosed quote, an oversized record, a read error.
+// what() says on which line: "line 7: unterminated quote".
+class CsvError : public Error {
+public:
+    CsvError(std::uint64_t line, const std::string& what);
+    std::uint64_t line() const noexcept { return m_line; }
+
+private:
+    std::uint64_t m_line;
+};
+
+class Records;
+
+// One record of a Records: its fields unquoted, as views into the Records.
+class RecordView {
+public:
+    std::size_t size() const noexcept { return m_fieldCount; }
+    std::string_view operator[](std::size_t i) const noexcept;
+    std::uint64_t line() const noexcept; // where the record starts, from 1
+    // Position (from 1) of the first field with a quote where RFC 4180 allows none: inside an
+    // unquoted field (a"b) or after a closing quote ("a"b). 0 when there is none. Such a field
+    // is kept as written, less its opening quote, so no text is lost.
+    std::size_t strayQuoteField() const noexcept;
+
+private:
+    friend class Records;
+    RecordView(const Records& records, std::size_t index) noexcept;
+    const Records* m_records;
+    std::size_t m_index;
+    std::size_t m_firstField;
+    std::size_t m_fieldCount;
+};
+
+// A run of records in one buffer, filled by CsvReader::next and reused after clear(), so that
+// reading allocates only while the buffers grow to the largest run.
+class Records {
+public:
+    std::size_t size() const noexcept { return m_records.size(); }
+    bool empty() const noexcept { return m_records.empty(); }
+    RecordView operator[](std::size_t i) const noexcept { return {*this, i}; }
+    std::size_t textBytes() const noexcept { return m_text.size(); }
+    void clear() noexcept;
+
+private:
+    friend class CsvReader;
+    friend class RecordView;
+    struct Entry {
+        std::size_t firstField;
+        std::uint64_t line;
+        std::size_t strayQuoteField;
+    };
+    std::string m_text;                   // the fields' texts, one after the other
+    std::vector<std::size_t> m_fieldEnds; // end of each field in m_text
+    std::vector<Entry> m_records;
+};
+
+// Reads records one at a time from a stream, in blocks, with constant memory.
+class CsvReader {
+public:
+    CsvReader(std::istream& input, char delimiter);
+
+    // Appends the next record to `records`; false at the end of the input. Throws CsvError when
+    // a quote is never closed or a record exceeds MaxRecordBytes.
+    bool next(Records& records);
+
+    std::uint64_t bytesRead() const noexcept { return m_bytesRead; }
+    // Whether the input started with a UTF-8 byte-order mark; known after the first next().
+    bool hadByteOrderMark() const noexcept { return m_byteOrderMark; }
+
+private:
+    bool fill();
+
+    std::istream& m_input;
+    char m_delimiter;
+    std::array<bool, 256> m_special{}; // bytes that end plain field text
+    std::vector<char> m_block;
+    std::size_t m_position = 0;
+    std::size_t m_end = 0;
+    std::uint64_t m_bytesRead = 0;
+    std::uint64_t m_line = 1;
+    bool m_afterCr = false;
+    bool m_started = false;
+    bool m_byteOrderMark = false;
+};
+
+// Appends `field` to `out` as one CSV field, quoted when it holds the delimiter, a quote or a
+// line break.
+void appendField(std::string& out, std::string_view field, char delimiter);
+
+} // namespace talvo::table

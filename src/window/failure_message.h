@@ -1,0 +1,21 @@
+#pragma once
+
+#include "estimation/failure.h"
+#include "estimation/fields.h"
+#include "estimation/number_text.h"
+
+#include <string>
+#include <string_view>
+
+namespace talvo::window {
+
+// An input box as the window's labels call it: "Clay content".
+std::string_view inputWords(estimation::Input input);
+
+// What the user reads when an action fails: the kind on the first line, then what went
+// wrong in the window's words and what to do about it, e.g.
+// "Type mismatch\nClay content is not a number. Type a number such as 12.5."
+std::string failureMessage(const estimation::Failure& failure,
+                           estimation::DecimalSeparator separator = {});
+
+} // namespace talvo::window

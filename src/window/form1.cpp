@@ -1,0 +1,185 @@
+#include "window/form1.h"
+
+#include "estimation/catalogue.h"
+#include "estimation/estimate.h"
+#include "estimation/failure.h"
+#include "window/application.h"
+#include "window/failure_message.h"
+#include "window/form_fields.h"
+#include "window/model_selection.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace talvo::window {
+
+namespace {
+
+// A control's rectangle and font as the form stores them, in twips and points.
+struct Place {
+    int left, top, width, height;
+    double points;
+    bool bold = false;
+};
+
+constexpr int TwipsPerPixel = 15;
+
+template <typename W> W* place(W* widget, const char* name, const Place& p) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(p.left / TwipsPerPixel, p.top / TwipsPerPixel, p.width / TwipsPerPixel,
+                        p.height / TwipsPerPixel);
+    widget->setFont(formFont(p.points, p.bold));
+    return widget;
+}
+
+QLabel* label(QWidget* form, const char* name, const char* text, const Place& p) {
+    auto* widget = place(new QLabel(QString::fromUtf8(text), form), name, p);
+    widget->setTextFormat(Qt::PlainText);
+    widget->setWordWrap(true);
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The substitute fonts set lines further apart than the form's font: where the wrapped
+    // text would be cut off, the label grows downwards (it stays clear of the next control).
+    widget->resize(widget->width(),
+                   std::max(widget->height(), widget->heightForWidth(widget->width())));
+    return widget;
+}
+
+QLineEdit* box(QWidget* form, const char* name, const Place& p) {
+    auto* widget = place(new QLineEdit(QStringLiteral(" "), form), name, p);
+    widget->setEnabled(false);
+    return widget;
+}
+
+// A result or unit caption, empty at start.
+QLabel* result(QWidget* form, const char* name, const Place& p) {
+    return label(form, name, "", p);
+}
+
+void describe(QWidget* widget, QLabel* caption) {
+    widget->setAccessibleName(caption->text());
+}
+
+} // namespace
+
+Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_report(report ? std::move(report) : messageBoxReport(*this)), m_separator(separator) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(WindowCaption));
+    setFixedSize(ClientWidth, ClientHeight);
+
+    // Top to bottom, as the form lists them.
+    QLabel* label3 =
+        label(this, "Label3", "Pedotransfer function (PTF) models", {120, 120, 5175, 495, 13.5});
+    auto* combo1 = place(new QComboBox(this), "Combo1", {120, 840, 5415, 360, 9.75});
+    label(this, "Label8_1", "Enter Input data of selected PTF model",
+          {120, 1560, 4935, 495, 12, true});
+    QLabel* label1 =
+        label(this, "Label1", "Sand content (0.02-2 mm) (%)", {120, 2280, 3615, 375, 12});
+    QLineEdit* sand = box(this, "sand", {4320, 2280, 1215, 375, 12});
+    QLabel* label11 =
+        label(this, "Label11", "Silt content (0.002-0.02 mm) (%)", {120, 2880, 3615, 375, 12});
+    QLineEdit* silt = box(this, "silt", {4320, 2880, 1215, 375, 12});
+    QLabel* label2 =
+        label(this, "Label2", "Clay content (<0.002 mm) (%)", {120, 3480, 3615, 255, 12});
+    QLineEdit* clay = box(this, "clay", {4320, 3480, 1215, 375, 12});
+    QLabel* label4 =
+        label(this, "Label4", "Organic carbon content (g/kg)", {120, 4080, 3255, 375, 12});
+    QLineEdit* oc = box(this, "oc", {4320, 4080, 1215, 375, 12});
+    label(this, "Label5", "Press the button to obtain soil hydraulic properties",
+          {120, 4680, 3495, 615, 12, true});
+    auto* cmd = place(new QPushButton(QStringLiteral("Estimate "), this), "cmd",
+                      {4320, 4680, 1215, 495, 9.75});
+    QLabel* label6 = label(this, "Label6", "Field capacity, FC", {120, 5520, 1935, 375, 12});
+    QLabel* unitfc = result(this, "unitfc", {2160, 5520, 1215, 375, 12});
+    QLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
+    QLabel* label7 =
+        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3135, 495, 12});
+    QLabel* unitpwp = result(this, "unitpwp", {3360, 6120, 975, 495, 12});
+    QLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
+    QLabel* label8 =
+        label(this, "Label8_0", "Available water capacity (AWC) for 15 cm soil layer (mm)",
+              {120, 6720, 3375, 615, 12});
+    QLabel* awc = result(this, "awc", {4440, 6840, 1095, 495, 12});
+
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        combo1->addItem(QString::fromUtf8(model.listText.data(),
+                                          static_cast<qsizetype>(model.listText.size())));
+    }
+    combo1->setEditable(false);
+    combo1->setPlaceholderText(QStringLiteral("Select Model"));
+    combo1->setCurrentIndex(-1);
+    // Enter presses Estimate while it has the focus, as Space does.
+    cmd->setAutoDefault(true);
+
+    // Labels name what they describe, for screen readers; the unit captions become the
+    // results' descriptions when a model is chosen.
+    label3->setBuddy(combo1);
+    label1->setBuddy(sand);
+    label11->setBuddy(silt);
+    label2->setBuddy(clay);
+    label4->setBuddy(oc);
+    describe(combo1, label3);
+    describe(sand, label1);
+    describe(silt, label11);
+    describe(clay, label2);
+    describe(oc, label4);
+    describe(fc, label6);
+    describe(pwp, label7);
+    describe(awc, label8);
+
+    setTabOrder(combo1, sand);
+    setTabOrder(sand, silt);
+    setTabOrder(silt, clay);
+    setTabOrder(clay, oc);
+    setTabOrder(oc, cmd);
+
+    m_fields = std::make_unique<Form1Fields>(
+        Form1Fields::Controls{combo1, {sand, silt, clay, oc}, {fc, pwp, awc}, {unitfc, unitpwp}},
+        *this);
+    m_fields->refreshColours();
+
+    connect(combo1, &QComboBox::activated, this, &Form1::chooseModel);
+    connect(cmd, &QPushButton::clicked, this, &Form1::estimate);
+
+    combo1->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        m_fields->refreshColours();
+    }
+    QWidget::changeEvent(event);
+}
+
+void Form1::chooseModel() {
+    run([this] { ModelSelection(*m_fields); });
+}
+
+void Form1::estimate() {
+    run([this] { estimation::EstimateAction(*m_fields, m_separator); });
+}
+
+// The toolkit must never see an exception: every failure ends here, as a message.
+template <typename Action> void Form1::run(Action action) noexcept {
+    try {
+        action();
+    } catch (const estimation::Failure& failure) {
+        m_report(QString::fromStdString(failureMessage(failure, m_separator)));
+    } catch (const std::exception& error) {
+        m_report(
+            QStringLiteral("The action stopped: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+}
+
+} // namespace talvo::window

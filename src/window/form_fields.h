@@ -1,0 +1,54 @@
+#pragma once
+
+#include "estimation/fields.h"
+
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace talvo::window {
+
+// The window's controls as the actions see them.
+class Form1Fields final : public estimation::FormFields {
+public:
+    using Input = estimation::Input;
+    using Result = estimation::Result;
+    using Unit = estimation::Unit;
+    using SystemColour = estimation::SystemColour;
+
+    struct Controls {
+        QComboBox* chooser;
+        std::array<QLineEdit*, 4> inputs; // sand, silt, clay, oc
+        std::array<QLabel*, 3> results;   // fc, pwp, awc
+        std::array<QLabel*, 2> units;     // unitfc, unitpwp
+    };
+
+    // System colours are looked up in the palette of `form`.
+    Form1Fields(const Controls& controls, const QWidget& form);
+
+    std::string inputText(Input input) const override;
+    int modelIndex() const override;
+    std::string caption(Result result) const override;
+    void setCaption(Result result, std::string_view text) override;
+    void setUnitCaption(Unit unit, std::string_view text) override;
+    void setInputEnabled(Input input, bool enabled) override;
+    void setInputBackground(Input input, SystemColour colour) override;
+
+    // Looks the boxes' system colours up again, after the palette has changed.
+    void refreshColours();
+
+private:
+    void paint(Input input);
+    void describe(Result result);
+
+    Controls m_controls;
+    const QWidget& m_form;
+    std::array<SystemColour, 4> m_backgrounds{
+        SystemColour::inactiveBorder, SystemColour::inactiveBorder, SystemColour::inactiveBorder,
+        SystemColour::inactiveBorder};
+};
+
+} // namespace talvo::window

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "estimation/number_text.h"
+
+#include <QLocale>
+
+namespace talvo::window {
+
+// The locale's decimal separator when the number texts can use it (one ASCII character such
+// as ',' or '.'), otherwise '.'.
+estimation::DecimalSeparator decimalSeparatorOf(const QLocale& locale);
+
+} // namespace talvo::window

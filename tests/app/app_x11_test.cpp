@@ -1,0 +1,58 @@
+// The real executable in a real X server: started as a desktop would start it, closed as a
+// window manager closes a window. Run under xvfb-run; the path of talvo is the argument.
+
+#include "x11/session.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string g_program;
+
+using namespace std::chrono_literals;
+
+// State: an empty X server. Action: start talvo, then send WM_DELETE_WINDOW to its window.
+// Expected: one window, captioned, 376 x 507, centred; the program ends with status 0.
+TEST(Talvo, OpensOneWindowAndEndsWhenClosed) {
+    talvo::x11::Session session;
+    const pid_t pid = talvo::x11::spawn({g_program});
+
+    const auto window = session.waitForMap(20s);
+    ASSERT_TRUE(window.has_value()) << "no window within 20 s";
+    // Nothing else opens shortly after.
+    EXPECT_FALSE(session.waitForMap(500ms).has_value());
+    EXPECT_EQ(session.viewableWindows().size(), 1U);
+
+    EXPECT_EQ(session.title(*window), "TALVO Soil Moisture Calculator");
+    const talvo::x11::Geometry geometry = session.geometry(*window);
+    EXPECT_EQ(geometry.width, 376);
+    EXPECT_EQ(geometry.height, 507);
+    const talvo::x11::Geometry screen = session.screen();
+    EXPECT_NEAR(geometry.x, (screen.width - geometry.width) / 2, 1);
+    EXPECT_NEAR(geometry.y, (screen.height - geometry.height) / 2, 1);
+
+    session.requestClose(*window);
+    const auto exit = talvo::x11::waitForExit(pid, 10s);
+    if (!exit) {
+        kill(pid, SIGKILL);
+        FAIL() << "still running 10 s after the close request";
+    }
+    ASSERT_TRUE(WIFEXITED(exit->status)) << "ended by signal " << WTERMSIG(exit->status);
+    EXPECT_EQ(WEXITSTATUS(exit->status), 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <path of talvo>\n", argv[0]);
+        return 2;
+    }
+    g_program = argv[1];
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,149 @@
+#include "x11/session.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace talvo::x11 {
+
+using Clock = std::chrono::steady_clock;
+
+Session::Session() : m_display(XOpenDisplay(nullptr)) {
+    if (m_display == nullptr) {
+        throw std::runtime_error("cannot open the X display (is DISPLAY set?)");
+    }
+    XSelectInput(m_display, root(), SubstructureNotifyMask);
+    XSync(m_display, False);
+}
+
+Session::~Session() {
+    XCloseDisplay(m_display);
+}
+
+WindowId Session::root() const {
+    return DefaultRootWindow(m_display);
+}
+
+std::optional<WindowId> Session::waitForMap(std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    while (true) {
+        while (XPending(m_display) > 0) {
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.type == MapNotify && event.xmap.event == root() &&
+                !event.xmap.override_redirect) {
+                return event.xmap.window;
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
+        poll(&fd, 1, static_cast<int>(left.count()));
+    }
+}
+
+std::vector<WindowId> Session::viewableWindows() const {
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<WindowId> viewable;
+    if (XQueryTree(m_display, root(), &rootReturn, &parent, &children, &count) != 0) {
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(m_display, children[i], &attributes) != 0 &&
+                attributes.map_state == IsViewable && !attributes.override_redirect) {
+                viewable.push_back(children[i]);
+            }
+        }
+        XFree(children);
+    }
+    return viewable;
+}
+
+std::string Session::title(WindowId window) const {
+    const Atom utf8 = XInternAtom(m_display, "UTF8_STRING", False);
+    const Atom name = XInternAtom(m_display, "_NET_WM_NAME", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (XGetWindowProperty(m_display, window, name, 0, 1024, False, utf8, &type, &format, &items,
+                           &after, &data) == Success &&
+        data != nullptr) {
+        text.assign(reinterpret_cast<const char*>(data), items);
+        XFree(data);
+    }
+    return text;
+}
+
+Geometry Session::geometry(WindowId window) const {
+    Window rootReturn = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    XGetGeometry(m_display, window, &rootReturn, &x, &y, &width, &height, &border, &depth);
+    return {x, y, static_cast<int>(width), static_cast<int>(height)};
+}
+
+Geometry Session::screen() const {
+    const Screen* s = DefaultScreenOfDisplay(m_display);
+    return {0, 0, s->width, s->height};
+}
+
+void Session::requestClose(WindowId window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(m_display, window, False, NoEventMask, &event);
+    XFlush(m_display);
+}
+
+pid_t spawn(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& arg : command) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        throw std::runtime_error("cannot start " + command.front());
+    }
+    return pid;
+}
+
+std::optional<Exit> waitForExit(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    while (true) {
+        int status = 0;
+        rusage usage{};
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            return Exit{status, usage.ru_maxrss};
+        }
+        if (done < 0 || Clock::now() >= end) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+} // namespace talvo::x11
