@@ -51,8 +51,11 @@ void EstimateAction(FormFields& fields, DecimalSeparator separator) {
         const std::string fcText = fields.caption(Result::fc);
         const Term fc = numberFromText(fcText, separator);
         const Term pwp = numberFromText(pwpText, separator);
-        fields.setCaption(Result::awc,
-                          generalText(availableWater(*model, fc, pwp).value(), separator));
+        const std::string awcText = generalText(availableWater(*model, fc, pwp).value(), separator);
+        fields.setCaption(Result::awc, awcText);
+        // Like FC and PWP above, a result whose 15-digit text lies beyond the double range
+        // is an overflow; the formatting pass would leave it unformatted.
+        numberFromText(awcText, separator);
     }
 
     for (const Result result : {Result::fc, Result::pwp, Result::awc}) {

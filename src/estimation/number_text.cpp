@@ -176,9 +176,9 @@ Parsed parseNumber(std::string_view text, char separator, Digits* exact = nullpt
 Digits significantDigits(double value) {
     std::array<char, 40> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written next
     char* const first = buffer.data();
-    const auto end = std::to_chars(first, first + buffer.size(), std::fabs(value),
-                                   std::chars_format::scientific, exactDigits - 1)
-                         .ptr;
+    auto* const end = std::to_chars(first, first + buffer.size(), std::fabs(value),
+                                    std::chars_format::scientific, exactDigits - 1)
+                          .ptr;
     const std::string_view text(first, static_cast<std::size_t>(end - first));
     Digits digits;
     const std::size_t e = text.find('e');

@@ -33,7 +33,9 @@ double luminance(const QColor& colour) {
 } // namespace
 
 double contrastRatio(const QColor& a, const QColor& b) {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    // The list form returns values: minmax of two arguments returns references to them, which
+    // would outlive these temporaries.
+    const auto [dark, light] = std::minmax({luminance(a), luminance(b)});
     return (light + 0.05) / (dark + 0.05);
 }
 

@@ -142,6 +142,16 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
          FailureKind::overflow,
          std::nullopt,
          {"3.16188e+307", "-1.553688e+308", "old awc"}},
+        // AWC is finite, its 15-digit text lies beyond the range and would stay unformatted.
+        {"available water beyond the range once written",
+         5,
+         "-1.797e308",
+         "-1e308",
+         "-2.72547497913878e306",
+         " ",
+         FailureKind::overflow,
+         std::nullopt,
+         {"1.18647e+308", "-1.19920899082106e+306", "1.79769313486232e+308"}},
     }};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

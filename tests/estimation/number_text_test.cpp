@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -162,6 +163,7 @@ TEST(DecimalSeparator, OnlyCharactersThatCannotBePartOfANumber) {
         EXPECT_EQ(DecimalSeparator(c).get(), c);
     }
     for (char c : {'0', '9', '+', '-', 'e', 'E', ' ', '\t', '\0', '\x80'}) {
+        // cppcheck-suppress unusedScopedObject ; constructed only to see it throw
         EXPECT_THROW(DecimalSeparator{c}, std::invalid_argument) << int(c);
     }
 }
@@ -237,9 +239,9 @@ TEST(GeneralText, RoundTripsThroughNumberFromText) {
         if (!std::isfinite(x)) {
             continue;
         }
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.14e", x);
-        const double rounded = std::strtod(buffer, nullptr);
+        std::array<char, 64> buffer{};
+        std::snprintf(buffer.data(), buffer.size(), "%.14e", x);
+        const double rounded = std::strtod(buffer.data(), nullptr);
 
         const std::string text = generalText(x);
         if (std::isinf(rounded)) {
