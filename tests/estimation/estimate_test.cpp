@@ -7,6 +7,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace talvo::estimation {
 namespace {
@@ -87,6 +88,10 @@ TEST(EstimateAction, NoModelChosenOnlyRewritesNumericCaptions) {
 
 TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
     const Captions before{"old fc", "old pwp", "old awc"};
+    constexpr auto mismatch = FailureKind::typeMismatch;
+    constexpr auto overflow = FailureKind::overflow;
+    constexpr auto byZero = FailureKind::divisionByZero;
+    constexpr auto none = std::nullopt;
     struct Case {
         const char* what;
         int model;
@@ -95,64 +100,24 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
         std::optional<Input> input;
         Captions after;
     };
-    const std::array<Case, 8> cases{{
-        {"initial blank in clay", 0, "40", " ", " ", " ", FailureKind::typeMismatch, Input::clay,
-         before},
-        {"clay read only for PWP",
-         4,
-         "40",
-         " ",
-         "twenty",
-         " ",
-         FailureKind::typeMismatch,
-         Input::clay,
-         {"37.58", "old pwp", "old awc"}},
+    // clang-format off
+    const std::vector<Case> cases{
+        {"initial blank in clay", 0, "40", " ", " ", " ", mismatch, Input::clay, before},
+        {"clay read only for PWP", 4, "40", " ", "twenty", " ", mismatch, Input::clay, {"37.58", "old pwp", "old awc"}},
         // FC = ((29.76823 - 10.5344) + 4.1194) + 0 x 0.01098
-        {"OC of zero",
-         1,
-         "40",
-         " ",
-         "20",
-         "0",
-         FailureKind::divisionByZero,
-         Input::oc,
-         {"23.35323", "old pwp", "old awc"}},
-        {"OC of minus zero",
-         1,
-         "40",
-         " ",
-         "20",
-         "-0",
-         FailureKind::divisionByZero,
-         Input::oc,
-         {"23.35323", "old pwp", "old awc"}},
-        {"OC is converted before sand", 2, "x", " ", "20", "y", FailureKind::typeMismatch,
-         Input::oc, before},
-        {"OC product beyond the double range, before sand is read", 2, "x", " ", "20", "1e308",
-         FailureKind::overflow, std::nullopt, before},
-        {"number beyond the double range", 5, "1e999", " ", "20", " ", FailureKind::overflow,
-         Input::sand, before},
+        {"OC of zero", 1, "40", " ", "20", "0", byZero, Input::oc, {"23.35323", "old pwp", "old awc"}},
+        {"OC of minus zero", 1, "40", " ", "20", "-0", byZero, Input::oc, {"23.35323", "old pwp", "old awc"}},
+        {"OC is converted before sand", 2, "x", " ", "20", "y", mismatch, Input::oc, before},
+        {"OC product beyond the range, before sand is read", 2, "x", " ", "20", "1e308", overflow, none, before},
+        {"number beyond the double range", 5, "1e999", " ", "20", " ", overflow, Input::sand, before},
         // FC and PWP are finite, their difference is not.
-        {"available water beyond the double range",
-         0,
-         "-1.2e308",
-         " ",
-         "-2339",
-         " ",
-         FailureKind::overflow,
-         std::nullopt,
+        {"available water beyond the range", 0, "-1.2e308", " ", "-2339", " ", overflow, none,
          {"3.16188e+307", "-1.553688e+308", "old awc"}},
         // AWC is finite, its 15-digit text lies beyond the range and would stay unformatted.
-        {"available water beyond the range once written",
-         5,
-         "-1.797e308",
-         "-1e308",
-         "-2.72547497913878e306",
-         " ",
-         FailureKind::overflow,
-         std::nullopt,
-         {"1.18647e+308", "-1.19920899082106e+306", "1.79769313486232e+308"}},
-    }};
+        {"available water beyond the range once written", 5, "-1.797e308", "-1e308", "-2.72547497913878e306", " ",
+         overflow, none, {"1.18647e+308", "-1.19920899082106e+306", "1.79769313486232e+308"}},
+    };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryFields fields(c.model, c.sand, c.silt, c.clay, c.oc);
