@@ -40,45 +40,19 @@ TEST(ModelCatalogue, RowsAsTheChooserAndTheWindowShowThem) {
         const char* pwpUnit;
         bool gravimetric;
     };
+    constexpr bool ww = true;
+    constexpr bool vv = false;
+    // clang-format off
     const std::array<Row, ModelCount> expected{{
-        {"TALVO PTF model (PSD)",
-         {I::sand, I::silt, I::clay},
-         {I::sand, I::clay},
-         "(% w/w)",
-         "(% w/w)",
-         true},
-        {"TALVO PTF model (PSD + OC)",
-         {I::sand, I::silt, I::clay, I::oc},
-         {I::sand, I::clay, I::oc},
-         "(% w/w)",
-         "(% w/w)",
-         true},
-        {"Rawls et al., 1982",
-         {I::sand, I::clay, I::oc},
-         {I::sand, I::clay, I::oc},
-         "(% v/v)",
-         "(% v/v)",
-         false},
-        {"Tomasella and Hodnett, 1998",
-         {I::silt, I::clay},
-         {I::silt, I::clay},
-         "(% v/v)",
-         "(% v/v)",
-         false},
-        {"Singh, 2000", {I::sand, I::clay}, {I::sand, I::clay}, "(% v/v)", "(% v/v)", false},
-        {"Adhikary et al., 2008",
-         {I::sand, I::silt, I::clay},
-         {I::sand, I::silt, I::clay},
-         "(% v/v)",
-         "(% v/v)",
-         false},
-        {"Chakraborty et al., 2011",
-         {I::sand, I::silt, I::clay},
-         {I::sand, I::silt, I::clay},
-         "(% w/w)",
-         "(% w/w )",
-         true},
+        {"TALVO PTF model (PSD)", {I::sand, I::silt, I::clay}, {I::sand, I::clay}, "(% w/w)", "(% w/w)", ww},
+        {"TALVO PTF model (PSD + OC)", {I::sand, I::silt, I::clay, I::oc}, {I::sand, I::clay, I::oc}, "(% w/w)", "(% w/w)", ww},
+        {"Rawls et al., 1982", {I::sand, I::clay, I::oc}, {I::sand, I::clay, I::oc}, "(% v/v)", "(% v/v)", vv},
+        {"Tomasella and Hodnett, 1998", {I::silt, I::clay}, {I::silt, I::clay}, "(% v/v)", "(% v/v)", vv},
+        {"Singh, 2000", {I::sand, I::clay}, {I::sand, I::clay}, "(% v/v)", "(% v/v)", vv},
+        {"Adhikary et al., 2008", {I::sand, I::silt, I::clay}, {I::sand, I::silt, I::clay}, "(% v/v)", "(% v/v)", vv},
+        {"Chakraborty et al., 2011", {I::sand, I::silt, I::clay}, {I::sand, I::silt, I::clay}, "(% w/w)", "(% w/w )", ww},
     }};
+    // clang-format on
     for (int i = 0; i < ModelCount; ++i) {
         SCOPED_TRACE(i);
         const PtfModel& model = ModelCatalogue[static_cast<std::size_t>(i)];
