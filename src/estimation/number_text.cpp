@@ -223,7 +223,8 @@ constexpr std::array<std::uint64_t, 20> integerPowersOfTen{
     10'000'000'000'000'000ULL,
     100'000'000'000'000'000ULL,
     1'000'000'000'000'000'000ULL,
-    10'000'000'000'000'000'000ULL};
+    10'000'000'000'000'000'000ULL,
+};
 
 // An unsigned 128-bit product, in portable C++.
 struct Wide {
@@ -348,15 +349,14 @@ std::string generalText(double value, DecimalSeparator separator) {
         return "0"; // also for -0
     }
     std::array<char, 32> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written next
-    char* end = buffer.data();
     if (const std::optional<Rounded> rounded = roundToFifteenDigits(std::fabs(value))) {
-        end = writePlain(buffer.data(), std::signbit(value), *rounded, separator.get());
-    } else {
-        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                            std::chars_format::general, exactDigits)
-                  .ptr;
-        std::replace(buffer.data(), end, '.', separator.get());
+        return {buffer.data(),
+                writePlain(buffer.data(), std::signbit(value), *rounded, separator.get())};
     }
+    char* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::general, exactDigits)
+                          .ptr;
+    std::replace(buffer.data(), end, '.', separator.get());
     return {buffer.data(), end};
 }
 

@@ -204,11 +204,11 @@ TEST(GeneralText, FifteenSignificantDigits) {
 // is rounded by other means, so compare over all magnitudes and at exact halves.
 TEST(GeneralText, IsWhatToCharsWritesWithFifteenDigits) {
     const auto reference = [](double x) {
-        char buffer[64];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, x,
-                                       std::chars_format::general, 15)
-                             .ptr;
-        const std::string text(buffer, end);
+        std::array<char, 64> buffer{};
+        auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
+                                        std::chars_format::general, 15)
+                              .ptr;
+        const std::string text(buffer.data(), end);
         return text == "-0" ? std::string("0") : text;
     };
     std::mt19937_64 random(1982);
