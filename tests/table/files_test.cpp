@@ -63,6 +63,7 @@ TEST_F(FilesTest, CommitPutsTheWholeFileInPlace) {
 }
 
 TEST_F(FilesTest, AFolderThatIsNotThereIsAnError) {
+    // cppcheck-suppress unusedScopedObject ; constructed only to see it throw
     EXPECT_THROW(ReplacingFile(m_folder / "missing" / "out.csv"), Error);
 }
 
