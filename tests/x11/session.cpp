@@ -8,8 +8,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
+#include <unistd.h>
 
 namespace talvo::x11 {
 
@@ -38,7 +37,7 @@ std::optional<WindowId> Session::waitForMap(std::chrono::milliseconds timeout) {
             XEvent event;
             XNextEvent(m_display, &event);
             if (event.type == MapNotify && event.xmap.event == root() &&
-                !event.xmap.override_redirect) {
+                event.xmap.override_redirect == 0) {
                 return event.xmap.window;
             }
         }
@@ -61,7 +60,7 @@ std::vector<WindowId> Session::viewableWindows() const {
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes attributes;
             if (XGetWindowAttributes(m_display, children[i], &attributes) != 0 &&
-                attributes.map_state == IsViewable && !attributes.override_redirect) {
+                attributes.map_state == IsViewable && attributes.override_redirect == 0) {
                 viewable.push_back(children[i]);
             }
         }
@@ -119,6 +118,7 @@ void Session::requestClose(WindowId window) {
 
 pid_t spawn(const std::vector<std::string>& command) {
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& arg : command) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
