@@ -275,6 +275,16 @@ std::optional<Rounded> roundToFifteenDigits(double magnitude) {
         const Wide scaled =
             Wide::product(mantissa, integerPowersOfTen[static_cast<std::size_t>(scale)]);
         std::uint64_t digits = scaled.from(shift);
+        // The decade is judged before rounding: rounding at a decade too high would keep
+        // only 14 digits (9999999.999999994 would become 10000000).
+        if (digits >= integerPowersOfTen[15]) {
+            ++exponent;
+            continue;
+        }
+        if (digits < integerPowersOfTen[14]) {
+            --exponent;
+            continue;
+        }
         const bool roundBit = scaled.bit(shift - 1);
         const bool sticky = scaled.anyBelow(shift - 1);
         if (roundBit && (sticky || (digits & 1U) != 0)) {
@@ -283,13 +293,7 @@ std::optional<Rounded> roundToFifteenDigits(double magnitude) {
         if (digits == integerPowersOfTen[15]) {
             return Rounded{integerPowersOfTen[14], exponent + 1}; // 999...95 rounds up a decade
         }
-        if (digits > integerPowersOfTen[15]) {
-            ++exponent;
-        } else if (digits < integerPowersOfTen[14]) {
-            --exponent;
-        } else {
-            return Rounded{digits, exponent};
-        }
+        return Rounded{digits, exponent};
     }
     return std::nullopt;
 }
