@@ -69,7 +69,8 @@ if [ -x "$bin/talvo-batch" ]; then
     check batch-missing-file 2 "${batch[@]}" --model 0 "$work/no such file.csv"
     # The batch tests' own inputs, whatever they are, with any of the tool's statuses.
     while IFS= read -r -d '' csv; do
-        check "batch-$(basename "$csv" .csv)" "0 1 2" "${batch[@]}" --model all "$csv"
+        name=${csv#tests/batch/}
+        check "batch-${name//\//-}" "0 1 2" "${batch[@]}" --model all "$csv"
     done < <(find tests/batch -name '*.csv' -print0 2>/dev/null | sort -z)
 fi
 

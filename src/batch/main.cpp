@@ -10,6 +10,7 @@
 
 #include <array>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -82,7 +83,9 @@ int run(const Arguments& arguments) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+// Setting up the options throws only on a programming error (a name given twice), which
+// every test run would show; everything after is caught.
+int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     std::ios::sync_with_stdio(false);
 
     CLI::App app{"Estimates field capacity (FC), permanent wilting point (PWP) and available "
@@ -137,6 +140,10 @@ int main(int argc, char** argv) {
     try {
         return run(arguments);
     } catch (const Error& error) {
+        std::cerr << "talvo-batch: " << error.what() << '\n';
+        return 2;
+    } catch (const std::exception& error) {
+        // Out of memory, a thread or file system failure: still one line and status 2.
         std::cerr << "talvo-batch: " << error.what() << '\n';
         return 2;
     }

@@ -224,7 +224,8 @@ constexpr std::array<std::uint64_t, 20> integerPowersOfTen{
     10'000'000'000'000'000ULL,
     100'000'000'000'000'000ULL,
     1'000'000'000'000'000'000ULL,
-    10'000'000'000'000'000'000ULL};
+    10'000'000'000'000'000'000ULL,
+};
 
 // An unsigned 128-bit product, in portable C++.
 struct Wide {
@@ -277,6 +278,16 @@ std::optional<Rounded> roundToFifteenDigits(double magnitude) {
         const Wide scaled =
             Wide::product(mantissa, integerPowersOfTen[static_cast<std::size_t>(scale)]);
         std::uint64_t digits = scaled.from(shift);
+        // The decade is judged before rounding: rounding at a decade too high would keep
+        // only 14 digits (9999999.999999994 would become 10000000).
+        if (digits >= integerPowersOfTen[15]) {
+            ++exponent;
+            continue;
+        }
+        if (digits < integerPowersOfTen[14]) {
+            --exponent;
+            continue;
+        }
         const bool roundBit = scaled.bit(shift - 1);
         const bool sticky = scaled.anyBelow(shift - 1);
         if (roundBit && (sticky || (digits & 1U) != 0)) {
@@ -285,13 +296,7 @@ std::optional<Rounded> roundToFifteenDigits(double magnitude) {
         if (digits == integerPowersOfTen[15]) {
             return Rounded{integerPowersOfTen[14], exponent + 1}; // 999...95 rounds up a decade
         }
-        if (digits > integerPowersOfTen[15]) {
-            ++exponent;
-        } else if (digits < integerPowersOfTen[14]) {
-            --exponent;
-        } else {
-            return Rounded{digits, exponent};
-        }
+        return Rounded{digits, exponent};
     }
     return std::nullopt;
 }
@@ -351,15 +356,14 @@ std::string generalText(double value, DecimalSeparator separator) {
         return "0"; // also for -0
     }
     std::array<char, 32> buffer; // NOLINT(cppcoreguidelines-pro-type-member-init): written next
-    char* end = buffer.data();
     if (const std::optional<Rounded> rounded = roundToFifteenDigits(std::fabs(value))) {
-        end = writePlain(buffer.data(), std::signbit(value), *rounded, separator.get());
-    } else {
-        end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                            std::chars_format::general, exactDigits)
-                  .ptr;
-        std::replace(buffer.data(), end, '.', separator.get());
+        return {buffer.data(),
+                writePlain(buffer.data(), std::signbit(value), *rounded, separator.get())};
     }
+    char* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::general, exactDigits)
+                          .ptr;
+    std::replace(buffer.data(), end, '.', separator.get());
     return {buffer.data(), end};
 }
 

@@ -35,9 +35,9 @@ public:
     void setCaption(Result result, std::string_view text) override;
 
     // The batch tool has no unit captions or input boxes to show.
-    void setUnitCaption(estimation::Unit, std::string_view) override {}
-    void setInputEnabled(Input, bool) override {}
-    void setInputBackground(Input, estimation::SystemColour) override {}
+    void setUnitCaption(estimation::Unit /*unit*/, std::string_view /*text*/) override {}
+    void setInputEnabled(Input /*input*/, bool /*enabled*/) override {}
+    void setInputBackground(Input /*input*/, estimation::SystemColour /*colour*/) override {}
 
 private:
     template <typename E> static std::size_t at(E e) { return static_cast<std::size_t>(e); }

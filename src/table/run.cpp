@@ -53,6 +53,7 @@ bool sameName(std::string_view a, std::string_view b) {
 std::vector<int> parseModels(std::string_view text) {
     if (text == "all") {
         std::vector<int> all;
+        all.reserve(estimation::ModelCatalogue.size());
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
             all.push_back(model.position);
         }

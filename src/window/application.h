@@ -8,7 +8,7 @@ class QWidget;
 
 namespace talvo::window {
 
-inline constexpr char FormFamily[] = "MS Sans Serif";
+inline constexpr const char* FormFamily = "MS Sans Serif";
 
 // Families tried in order where the form's family is missing, as on every Linux system.
 QStringList formFamilySubstitutes();

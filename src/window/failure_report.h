@@ -8,7 +8,7 @@ class QWidget;
 
 namespace talvo::window {
 
-inline constexpr char WindowCaption[] = "TALVO Soil Moisture Calculator";
+inline constexpr const char* WindowCaption = "TALVO Soil Moisture Calculator";
 
 // Where the window sends the message of a failed action. The program shows it in a message
 // box; tests capture it instead of blocking on a modal dialog.

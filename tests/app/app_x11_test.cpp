@@ -30,8 +30,8 @@ TEST(Talvo, OpensOneWindowAndEndsWhenClosed) {
     EXPECT_EQ(geometry.width, 376);
     EXPECT_EQ(geometry.height, 507);
     const talvo::x11::Geometry screen = session.screen();
-    EXPECT_NEAR(geometry.x, (screen.width - geometry.width) / 2, 1);
-    EXPECT_NEAR(geometry.y, (screen.height - geometry.height) / 2, 1);
+    EXPECT_NEAR(geometry.x, (screen.width - geometry.width) / 2.0, 1);
+    EXPECT_NEAR(geometry.y, (screen.height - geometry.height) / 2.0, 1);
 
     session.requestClose(*window);
     const auto exit = talvo::x11::waitForExit(pid, 10s);

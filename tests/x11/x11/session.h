@@ -10,7 +10,7 @@
 #include <sys/types.h>
 #include <vector>
 
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 
 namespace talvo::x11 {
 
