@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 #include <tuple>
 #include <utility>
@@ -127,7 +128,7 @@ private slots:
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 const auto* box = qobject_cast<QMessageBox*>(dialog);
                 m_dialogs << dialog->windowTitle() + QLatin1Char('|') +
-                                 (box ? box->text() : QString());
+                                 (box != nullptr ? box->text() : QString());
                 dialog->reject();
             }
         });
@@ -248,24 +249,24 @@ private slots:
     void failures() {
         using Case = std::tuple<int, QStringList, QString, QStringList>;
         // With the comma case, each box is named once, and each reaches the engine.
-        const Case cases[]{
-            {3,
-             {" ", " ", "20", "5"},
-             "Type mismatch\nSilt content is not a number. Type a number such as 12.5.",
-             RawlsShown},
-            // FC is written in full before PWP divides by zero; PWP and AWC keep their texts.
-            {1,
-             {"40", " ", "20", "0"},
-             "Division by zero\nOrganic carbon content is zero, and this model divides by it.",
-             {"23.35323", "26.28", "36.86"}},
-            {2,
-             {"40", " ", "20", "1e308"},
-             "Overflow\nA result is too large to compute. Check the input values.",
-             RawlsShown},
-            {2,
-             {"40", " ", "1e400", "5"},
-             "Overflow\nClay content is too large a number.",
-             RawlsShown}};
+        const std::array<Case, 4> cases{
+            {{3,
+              {" ", " ", "20", "5"},
+              "Type mismatch\nSilt content is not a number. Type a number such as 12.5.",
+              RawlsShown},
+             // FC is written in full before PWP divides by zero; PWP and AWC keep their texts.
+             {1,
+              {"40", " ", "20", "0"},
+              "Division by zero\nOrganic carbon content is zero, and this model divides by it.",
+              {"23.35323", "26.28", "36.86"}},
+             {2,
+              {"40", " ", "20", "1e308"},
+              "Overflow\nA result is too large to compute. Check the input values.",
+              RawlsShown},
+             {2,
+              {"40", " ", "1e400", "5"},
+              "Overflow\nClay content is too large a number.",
+              RawlsShown}}};
         estimateRawls();
         for (const auto& [model, texts, message, shown] : cases) {
             chooseByMouse(model);

@@ -9,8 +9,6 @@
 #include <sys/wait.h>
 #include <thread>
 
-extern char** environ;
-
 namespace talvo::x11 {
 
 using Clock = std::chrono::steady_clock;
@@ -38,7 +36,7 @@ std::optional<WindowId> Session::waitForMap(std::chrono::milliseconds timeout) {
             XEvent event;
             XNextEvent(m_display, &event);
             if (event.type == MapNotify && event.xmap.event == root() &&
-                !event.xmap.override_redirect) {
+                event.xmap.override_redirect == 0) {
                 return event.xmap.window;
             }
         }
@@ -86,6 +84,7 @@ void Session::requestClose(WindowId window) {
 
 pid_t spawn(const std::vector<std::string>& command) {
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const std::string& arg : command) {
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
