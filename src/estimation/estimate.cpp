@@ -4,6 +4,7 @@
 #include "estimation/failure.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string>
 
@@ -51,11 +52,15 @@ void EstimateAction(FormFields& fields, DecimalSeparator separator) {
         const std::string fcText = fields.caption(Result::fc);
         const Term fc = numberFromText(fcText, separator);
         const Term pwp = numberFromText(pwpText, separator);
-        const std::string awcText = generalText(availableWater(*model, fc, pwp).value(), separator);
+        const double awc = availableWater(*model, fc, pwp).value();
+        const std::string awcText = generalText(awc, separator);
         fields.setCaption(Result::awc, awcText);
         // Like FC and PWP above, a result whose 15-digit text lies beyond the double range
-        // is an overflow; the formatting pass would leave it unformatted.
-        numberFromText(awcText, separator);
+        // is an overflow; the formatting pass would leave it unformatted. Only the top of the
+        // range can round past it, so the text is read again only there.
+        if (std::fabs(awc) >= 1e308) {
+            numberFromText(awcText, separator);
+        }
     }
 
     for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
