@@ -1,5 +1,5 @@
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
+#include "estimation/actions.h"
 #include "estimation/failure.h"
 #include "estimation/fields.h"
 #include "estimation/number_text.h"

@@ -2,10 +2,10 @@
 
 namespace talvo::estimation {
 
-// Each equation is written with the grouping and operand order of the published model; Term
-// checks every step. Operands are bound in the order the equation first uses them, so a bad
-// text is reported where the model first needs it. The organic-carbon products are formed
-// before the rest of their equation.
+// Each equation is written with the grouping and operand order of the published model, once,
+// for plain numbers and for checked terms alike. Operands are bound in the order the equation first
+// uses them, so a bad text is reported where the model first needs it. The organic-carbon products
+// are formed before the rest of their equation.
 const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 0,
@@ -14,14 +14,15 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::clay},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w)",
+        .unit = "% w/w",
         .fc =
-            [](Operands& x) {
-                const Term S = x.S(), C = x.C();
+            [](auto& x) {
+                const auto S = x.S(), C = x.C();
                 return (29.79202 - 0.26349 * S) + 0.20657 * C;
             },
         .pwp =
-            [](Operands& x) {
-                const Term S = x.S(), C = x.C();
+            [](auto& x) {
+                const auto S = x.S(), C = x.C();
                 return ((5.04007 - 0.03849 * S) + 0.23203 * C) - (0.00057 * S) * C;
             },
         .gravimetric = true,
@@ -33,18 +34,19 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::clay, Input::oc},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w)",
+        .unit = "% w/w",
         .fc =
-            [](Operands& x) {
-                const Term organic = x.OC() * 0.01098;
-                const Term S = x.S(), C = x.C();
+            [](auto& x) {
+                const auto organic = x.OC() * 0.01098;
+                const auto S = x.S(), C = x.C();
                 return ((29.76823 - 0.26336 * S) + 0.20597 * C) + organic;
             },
         .pwp =
-            [](Operands& x) {
-                const Term C = x.C(), S = x.S();
-                const Term mineral = (1.6332 + 0.29793 * C) - (0.00119 * S) * C;
+            [](auto& x) {
+                const auto C = x.C(), S = x.S();
+                const auto mineral = (1.6332 + 0.29793 * C) - (0.00119 * S) * C;
                 // OC is converted only after the interaction term, which may already overflow.
-                const Term OC = x.OC();
+                const auto OC = x.OC();
                 return (mineral + (0.00094 * S) * OC) + (0.00396 * C) / OC;
             },
         .gravimetric = true,
@@ -56,16 +58,17 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::clay, Input::oc},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
+        .unit = "% v/v",
         .fc =
-            [](Operands& x) {
-                const Term organic = x.OC() * 5.17868;
-                const Term S = x.S(), C = x.C();
+            [](auto& x) {
+                const auto organic = x.OC() * 5.17868;
+                const auto S = x.S(), C = x.C();
                 return ((25.76 - 0.2 * S) + 0.36 * C) + organic;
             },
         .pwp =
-            [](Operands& x) {
-                const Term organic = x.OC() * 2.73656;
-                const Term C = x.C();
+            [](auto& x) {
+                const auto organic = x.OC() * 2.73656;
+                const auto C = x.C();
                 return (2.6 + 0.5 * C) + organic;
             },
         .gravimetric = false,
@@ -77,14 +80,15 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::silt, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
+        .unit = "% v/v",
         .fc =
-            [](Operands& x) {
-                const Term Si = x.Si(), C = x.C();
+            [](auto& x) {
+                const auto Si = x.Si(), C = x.C();
                 return (4.046 + 0.426 * Si) + 0.404 * C;
             },
         .pwp =
-            [](Operands& x) {
-                const Term Si = x.Si(), C = x.C();
+            [](auto& x) {
+                const auto Si = x.Si(), C = x.C();
                 return (0.91 + 0.15 * Si) + 0.396 * C;
             },
         .gravimetric = false,
@@ -96,8 +100,9 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
-        .fc = [](Operands& x) { return 57.58 - 0.5 * x.S(); },
-        .pwp = [](Operands& x) { return 2.37 + 0.43 * x.C(); },
+        .unit = "% v/v",
+        .fc = [](auto& x) { return 57.58 - 0.5 * x.S(); },
+        .pwp = [](auto& x) { return 2.37 + 0.43 * x.C(); },
         .gravimetric = false,
     },
     {
@@ -107,12 +112,13 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::silt, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
+        .unit = "% v/v",
         .fc =
-            [](Operands& x) {
-                const Term S = x.S(), Si = x.Si();
+            [](auto& x) {
+                const auto S = x.S(), Si = x.Si();
                 return (56.37 - 0.51 * S) - 0.27 * Si;
             },
-        .pwp = [](Operands& x) { return 0.71 + 0.44 * x.C(); },
+        .pwp = [](auto& x) { return 0.71 + 0.44 * x.C(); },
         .gravimetric = false,
     },
     {
@@ -122,14 +128,15 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
         .readInputs = {Input::sand, Input::silt, Input::clay},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w )",
+        .unit = "% w/w",
         .fc =
-            [](Operands& x) {
-                const Term C = x.C(), Si = x.Si(), S = x.S();
+            [](auto& x) {
+                const auto C = x.C(), Si = x.Si(), S = x.S();
                 return ((27.447 + 0.078 * C) + 0.248 * Si) - 0.241 * S;
             },
         .pwp =
-            [](Operands& x) {
-                const Term C = x.C(), Si = x.Si(), S = x.S();
+            [](auto& x) {
+                const auto C = x.C(), Si = x.Si(), S = x.S();
                 return ((20.695 + 0.021 * C) - 0.028 * Si) - 0.179 * S;
             },
         .gravimetric = true,
@@ -143,8 +150,16 @@ const PtfModel* modelAt(int modelIndex) noexcept {
     return &ModelCatalogue[static_cast<std::size_t>(modelIndex)];
 }
 
-Term availableWater(const PtfModel& model, Term fc, Term pwp) {
-    const Term depth = (fc - pwp) / PercentDivisor;
+Term Operands::read(Input input) const {
+    const InputValue& value = at(m_inputs, input);
+    if (value.failure) {
+        throw Failure(*value.failure, input);
+    }
+    return {value.number, input};
+}
+
+double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
+    const double depth = (fc - pwp) / PercentDivisor;
     if (model.gravimetric) {
         return depth * VolumeFactor * LayerDepth;
     }

@@ -1,55 +1,54 @@
 #pragma once
 
 #include "estimation/fields.h"
+#include "estimation/input_values.h"
 #include "estimation/term.h"
 
 #include <array>
-#include <initializer_list>
 #include <string_view>
 
 namespace talvo::estimation {
 
-// A subset of the four input boxes.
-class InputSet {
+// The operands S, Si, C and OC of an equation as plain numbers: the quick form, for inputs
+// that all converted and results that stay finite.
+class Numbers {
 public:
-    constexpr InputSet(std::initializer_list<Input> inputs) noexcept {
-        for (Input input : inputs) {
-            m_bits |= bit(input);
-        }
-    }
-    constexpr bool contains(Input input) const noexcept { return (m_bits & bit(input)) != 0; }
-    constexpr InputSet& operator|=(InputSet other) noexcept {
-        m_bits |= other.m_bits;
-        return *this;
-    }
-    friend constexpr bool operator==(InputSet, InputSet) = default;
+    explicit Numbers(const InputValues& inputs) noexcept : m_inputs(inputs) {}
+    double S() const noexcept { return read(Input::sand); }
+    double Si() const noexcept { return read(Input::silt); }
+    double C() const noexcept { return read(Input::clay); }
+    double OC() const noexcept { return read(Input::oc); }
 
 private:
-    static constexpr unsigned bit(Input input) noexcept {
-        return 1U << static_cast<unsigned>(input);
-    }
-    unsigned m_bits = 0;
+    double read(Input input) const noexcept { return at(m_inputs, input).number; }
+    const InputValues& m_inputs;
 };
 
-// The operands of an equation, S, Si, C and OC, each converted from its input text at the
-// moment the equation uses it.
+// The same operands as checked terms: reading an input that did not convert fails there,
+// and every step of the equation checks its result. Finds the first failure, in the order
+// the equation meets it.
 class Operands {
 public:
-    Operands() = default;
-    Operands(const Operands&) = delete;
-    Operands& operator=(const Operands&) = delete;
-    virtual ~Operands() = default;
+    explicit Operands(const InputValues& inputs) noexcept : m_inputs(inputs) {}
+    Term S() const { return read(Input::sand); }
+    Term Si() const { return read(Input::silt); }
+    Term C() const { return read(Input::clay); }
+    Term OC() const { return read(Input::oc); }
 
-    Term S() { return read(Input::sand); }
-    Term Si() { return read(Input::silt); }
-    Term C() { return read(Input::clay); }
-    Term OC() { return read(Input::oc); }
-
-protected:
-    virtual Term read(Input input) = 0;
+private:
+    Term read(Input input) const;
+    const InputValues& m_inputs;
 };
 
-using Equation = Term (*)(Operands&);
+// An equation in both forms, made from one generic lambda so that the two cannot differ.
+struct Equation {
+    template <typename Lambda>
+    constexpr Equation(Lambda lambda) noexcept // NOLINT(google-explicit-constructor)
+        : plain(lambda), checked(lambda) {}
+
+    double (*plain)(const Numbers&);
+    Term (*checked)(const Operands&);
+};
 
 // One row of the catalogue.
 struct PtfModel {
@@ -59,6 +58,7 @@ struct PtfModel {
     InputSet readInputs;       // inputs its equations convert
     std::string_view fcUnit;   // caption of unitfc
     std::string_view pwpUnit;  // caption of unitpwp
+    std::string_view unit;     // of FC and PWP for tables: "% w/w" or "% v/v"
     Equation fc;
     Equation pwp;
     bool gravimetric; // w/w flag: VolumeFactor enters the available water
@@ -75,7 +75,8 @@ extern const std::array<PtfModel, ModelCount> ModelCatalogue;
 const PtfModel* modelAt(int modelIndex) noexcept;
 
 // Available water of a 15 cm layer in mm from FC and PWP: ((F - P) / 100) x 1.49 x 150 for
-// gravimetric models, ((F - P) / 100) x 150 for the others, left to right.
-Term availableWater(const PtfModel& model, Term fc, Term pwp);
+// gravimetric models, ((F - P) / 100) x 150 for the others, left to right. Not finite when a
+// step overflows.
+double availableWater(const PtfModel& model, double fc, double pwp) noexcept;
 
 } // namespace talvo::estimation

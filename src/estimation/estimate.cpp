@@ -1,71 +1,66 @@
 #include "estimation/estimate.h"
 
-#include "estimation/catalogue.h"
-#include "estimation/failure.h"
-
-#include <array>
+#include <cassert>
 #include <cmath>
-#include <cstddef>
-#include <string>
 
 namespace talvo::estimation {
 
 namespace {
 
-// The operands of one press: sand, silt and clay as their texts stood at the start of the
-// press, OC read from its box at each use. Texts are converted only when an equation asks.
-class PressOperands final : public Operands {
-public:
-    PressOperands(const FormFields& fields, DecimalSeparator separator)
-        : m_fields(fields), m_separator(separator), m_texts{fields.inputText(Input::sand),
-                                                            fields.inputText(Input::silt),
-                                                            fields.inputText(Input::clay)} {}
-
-protected:
-    Term read(Input input) override {
-        const std::string text = input == Input::oc ? m_fields.inputText(Input::oc)
-                                                    : m_texts[static_cast<std::size_t>(input)];
-        try {
-            return {numberFromText(text, m_separator), input};
-        } catch (const Failure& failure) {
-            throw Failure(failure.kind(), input);
-        }
+// The first failure of an equation whose quick form gave no finite result.
+FailureReason firstFailure(const Equation& equation, const InputValues& inputs) {
+    try {
+        equation.checked(Operands(inputs));
+    } catch (const Failure& failure) {
+        return failure.reason();
     }
+    assert(false && "the checked form fails wherever the quick one is not finite");
+    return {FailureKind::overflow, std::nullopt};
+}
 
-private:
-    const FormFields& m_fields;
-    DecimalSeparator m_separator;
-    std::array<std::string, 3> m_texts;
-};
+// Evaluates one equation into the next result; false at a failure.
+bool evaluate(const Equation& equation, const InputValues& inputs, Estimate& out) {
+    const double value = equation.plain(Numbers(inputs));
+    if (!std::isfinite(value)) {
+        out.failure = firstFailure(equation, inputs);
+        return false;
+    }
+    out.results[static_cast<std::size_t>(out.computed++)] = decimalForm(value);
+    return true;
+}
 
 } // namespace
 
-void EstimateAction(FormFields& fields, DecimalSeparator separator) {
-    PressOperands operands(fields, separator);
-
-    if (const PtfModel* model = modelAt(fields.modelIndex())) {
-        fields.setCaption(Result::fc, generalText(model->fc(operands).value(), separator));
-        fields.setCaption(Result::pwp, generalText(model->pwp(operands).value(), separator));
-
-        // AWC works on the results as shown, rounded to 15 digits, not on the raw doubles.
-        const std::string pwpText = fields.caption(Result::pwp);
-        const std::string fcText = fields.caption(Result::fc);
-        const Term fc = numberFromText(fcText, separator);
-        const Term pwp = numberFromText(pwpText, separator);
-        const double awc = availableWater(*model, fc, pwp).value();
-        const std::string awcText = generalText(awc, separator);
-        fields.setCaption(Result::awc, awcText);
-        // Like FC and PWP above, a result whose 15-digit text lies beyond the double range
-        // is an overflow; the formatting pass would leave it unformatted. Only the top of the
-        // range can round past it, so the text is read again only there.
-        if (std::fabs(awc) >= 1e308) {
-            numberFromText(awcText, separator);
-        }
+Estimate estimate(const PtfModel& model, const InputValues& inputs) {
+    Estimate out;
+    if (!evaluate(model.fc, inputs, out) || !evaluate(model.pwp, inputs, out)) {
+        return out;
     }
-
-    for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
-        fields.setCaption(result, fixedText(fields.caption(result), separator));
+    // AWC works on the results as shown, rounded to 15 digits; FC is read back first.
+    constexpr FailureReason overflow{FailureKind::overflow, std::nullopt};
+    const std::optional<double> fc = readBack(out[Result::fc]);
+    const std::optional<double> pwp = fc ? readBack(out[Result::pwp]) : std::nullopt;
+    if (!pwp) {
+        out.failure = overflow;
+        return out;
     }
+    const double awc = availableWater(model, *fc, *pwp);
+    if (!std::isfinite(awc)) {
+        out.failure = overflow;
+        return out;
+    }
+    out.results[static_cast<std::size_t>(Result::awc)] = decimalForm(awc);
+    out.computed = 3;
+    // Like FC and PWP, an AWC whose 15-digit form lies beyond the range could not be shown
+    // with two decimals; only the top of the range can round past it.
+    if (std::fabs(awc) >= 1e308 && !readBack(out[Result::awc])) {
+        out.failure = overflow;
+    }
+    return out;
+}
+
+Estimate estimate(const PtfModel& model, const InputTexts& texts, DecimalSeparator separator) {
+    return estimate(model, convertInputs(texts, model.readInputs, separator));
 }
 
 } // namespace talvo::estimation

@@ -1,16 +1,41 @@
 #pragma once
 
+// The calculator's one computation as plain values, under every front end: the window's
+// Estimate button, table rows, raster cells and arrays.
+
+#include "estimation/catalogue.h"
+#include "estimation/decimal_form.h"
+#include "estimation/failure.h"
 #include "estimation/fields.h"
+#include "estimation/input_values.h"
 #include "estimation/number_text.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
 
 namespace talvo::estimation {
 
-// One press of Estimate. Evaluates the chosen model on the input texts, writes FC and then
-// PWP as 15-digit texts, derives AWC from those two captions as written, and rewrites all
-// three captions with two decimals. With no model chosen only the rewriting runs.
-//
-// Throws Failure at the first failure: captions written up to then keep their 15-digit
-// texts, the others keep what they had, and no caption is rewritten with two decimals.
-void EstimateAction(FormFields& fields, DecimalSeparator separator = {});
+// FC and PWP as the model gives them, and AWC worked out from the two as their 15-digit forms
+// read back, as the window shows them before rounding to two decimals.
+struct Estimate {
+    std::array<DecimalForm, 3> results{}; // fc, pwp, awc
+    // Results worked out, in order: all three, or those before the failure. A failure can
+    // follow all three, when AWC's 15-digit form lies beyond the double range.
+    int computed = 0;
+    std::optional<FailureReason> failure;
+
+    bool succeeded() const noexcept { return !failure; }
+    const DecimalForm& operator[](Result result) const noexcept {
+        return results[static_cast<std::size_t>(result)];
+    }
+};
+
+// Evaluates FC, then PWP, then AWC, stopping at the first failure in the order the window's
+// Estimate meets it.
+Estimate estimate(const PtfModel& model, const InputValues& inputs);
+
+// The same from the input texts; only the inputs the model reads are converted.
+Estimate estimate(const PtfModel& model, const InputTexts& texts, DecimalSeparator separator);
 
 } // namespace talvo::estimation

@@ -13,6 +13,17 @@ enum class FailureKind { typeMismatch, divisionByZero, overflow };
 // "Type mismatch", "Division by zero", "Overflow".
 std::string_view describe(FailureKind kind);
 
+// Why an estimate stopped: the kind, and the input whose text caused it where one did.
+struct FailureReason {
+    FailureKind kind;
+    std::optional<Input> input;
+
+    friend bool operator==(const FailureReason&, const FailureReason&) = default;
+};
+
+// "Type mismatch: clay", or the kind alone when no input caused it; static text.
+std::string_view failureText(const FailureReason& reason);
+
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
 // where one did, so that the caller can name the box.
 class Failure : public std::runtime_error {
@@ -21,6 +32,7 @@ public:
 
     FailureKind kind() const noexcept { return m_kind; }
     std::optional<Input> input() const noexcept { return m_input; }
+    FailureReason reason() const noexcept { return {m_kind, m_input}; }
 
 private:
     FailureKind m_kind;

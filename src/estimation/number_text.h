@@ -3,6 +3,9 @@
 // The one convention for numbers as texts, shared by reading the inputs, writing the
 // results and reading them back, so that a written result always reads back to itself.
 
+#include "estimation/failure.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,10 +25,19 @@ private:
     char m_char = '.';
 };
 
+// A number read from a text: its value, or why the text holds none.
+struct ParsedNumber {
+    double value = 0.0;
+    std::optional<FailureKind> failure;
+};
+
 // Blanks (spaces, tabs) around the number are ignored; then an optional sign, digits with
 // at most one separator (at least one digit), and an optional exponent (e or E, optional
 // sign, digits). The value is the correctly rounded double. Anything else is a type
-// mismatch; a number beyond the double range is an overflow (Failure).
+// mismatch; a number beyond the double range is an overflow.
+ParsedNumber readNumber(std::string_view text, DecimalSeparator separator = {});
+
+// As readNumber, throwing Failure for a text that holds no number.
 double numberFromText(std::string_view text, DecimalSeparator separator = {});
 
 // At most 15 significant digits, correctly rounded, no trailing zeros; exponent form below

@@ -1,7 +1,7 @@
 #include "table/run.h"
 
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
+#include "estimation/actions.h"
 #include "estimation/failure.h"
 #include "table/csv.h"
 #include "table/row_fields.h"

@@ -1,12 +1,11 @@
 #include "window/form1.h"
 
+#include "estimation/actions.h"
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "window/application.h"
 #include "window/failure_message.h"
 #include "window/form_fields.h"
-#include "window/model_selection.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -163,7 +162,7 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 void Form1::chooseModel() {
-    run([this] { ModelSelection(*m_fields); });
+    run([this] { estimation::ModelSelection(*m_fields); });
 }
 
 void Form1::estimate() {

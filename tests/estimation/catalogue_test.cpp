@@ -1,78 +1,24 @@
 #include "estimation/catalogue.h"
-#include "estimation/failure.h"
-#include "estimation/number_text.h"
+#include "estimation/decimal_form.h"
+#include "estimation/estimate.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <optional>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace talvo::estimation {
 namespace {
 
-// Fixed operands; a box given no number fails as a bad text would.
-class FixedOperands final : public Operands {
-public:
-    explicit FixedOperands(std::array<std::optional<double>, 4> values) : m_values(values) {}
-
-protected:
-    Term read(Input input) override {
-        const auto& value = m_values[static_cast<std::size_t>(input)];
-        if (!value) {
-            throw Failure(FailureKind::typeMismatch, input);
-        }
-        return {*value, input};
-    }
-
-private:
-    std::array<std::optional<double>, 4> m_values;
-};
-
-using I = Input;
-
-TEST(ModelCatalogue, RowsAsTheChooserAndTheWindowShowThem) {
-    struct Row {
-        const char* listText;
-        InputSet enabled;
-        InputSet read;
-        const char* fcUnit;
-        const char* pwpUnit;
-        bool gravimetric;
-    };
-    constexpr bool ww = true;
-    constexpr bool vv = false;
-    // clang-format off
-    const std::array<Row, ModelCount> expected{{
-        {"TALVO PTF model (PSD)", {I::sand, I::silt, I::clay}, {I::sand, I::clay}, "(% w/w)", "(% w/w)", ww},
-        {"TALVO PTF model (PSD + OC)", {I::sand, I::silt, I::clay, I::oc}, {I::sand, I::clay, I::oc}, "(% w/w)", "(% w/w)", ww},
-        {"Rawls et al., 1982", {I::sand, I::clay, I::oc}, {I::sand, I::clay, I::oc}, "(% v/v)", "(% v/v)", vv},
-        {"Tomasella and Hodnett, 1998", {I::silt, I::clay}, {I::silt, I::clay}, "(% v/v)", "(% v/v)", vv},
-        {"Singh, 2000", {I::sand, I::clay}, {I::sand, I::clay}, "(% v/v)", "(% v/v)", vv},
-        {"Adhikary et al., 2008", {I::sand, I::silt, I::clay}, {I::sand, I::silt, I::clay}, "(% v/v)", "(% v/v)", vv},
-        {"Chakraborty et al., 2011", {I::sand, I::silt, I::clay}, {I::sand, I::silt, I::clay}, "(% w/w)", "(% w/w )", ww},
-    }};
-    // clang-format on
-    for (int i = 0; i < ModelCount; ++i) {
-        SCOPED_TRACE(i);
-        const PtfModel& model = ModelCatalogue[static_cast<std::size_t>(i)];
-        const Row& row = expected[static_cast<std::size_t>(i)];
-        EXPECT_EQ(model.position, i);
-        EXPECT_EQ(model.listText, row.listText);
-        EXPECT_EQ(model.enabledInputs, row.enabled);
-        EXPECT_EQ(model.readInputs, row.read);
-        EXPECT_EQ(model.fcUnit, row.fcUnit);
-        EXPECT_EQ(model.pwpUnit, row.pwpUnit);
-        EXPECT_EQ(model.gravimetric, row.gravimetric);
-        EXPECT_EQ(modelAt(i), &model);
-    }
-    for (int outside : {-1, 7, -2147483647 - 1, 2147483647}) {
-        EXPECT_EQ(modelAt(outside), nullptr) << outside;
-    }
+std::string general(const DecimalForm& form) {
+    std::array<char, GeneralTextCapacity> text{};
+    return {text.data(), writeGeneral(text.data(), form, '.')};
 }
 
 // Values worked out by hand in exact decimals for sand 40, silt 40, clay 20, OC 5; each
-// equation's double, written with 15 digits, must give them exactly.
+// result, written with 15 digits, must give them exactly.
 TEST(ModelCatalogue, EquationsAgreeWithHandWorkedValues) {
     struct Case {
         int position;
@@ -91,50 +37,40 @@ TEST(ModelCatalogue, EquationsAgreeWithHandWorkedValues) {
     }};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.position);
-        const PtfModel& model = *modelAt(c.position);
-        FixedOperands operands({40.0, 40.0, 20.0, 5.0});
-        const Term fc = model.fc(operands);
-        const Term pwp = model.pwp(operands);
-        EXPECT_EQ(generalText(fc.value()), c.fc);
-        EXPECT_EQ(generalText(pwp.value()), c.pwp);
-        EXPECT_EQ(
-            generalText(availableWater(model, numberFromText(c.fc), numberFromText(c.pwp)).value()),
-            c.awc);
+        const Estimate estimated = estimate(*modelAt(c.position), inputNumbers(40, 40, 20, 5));
+        ASSERT_TRUE(estimated.succeeded());
+        EXPECT_EQ(general(estimated[Result::fc]), c.fc);
+        EXPECT_EQ(general(estimated[Result::pwp]), c.pwp);
+        EXPECT_EQ(general(estimated[Result::awc]), c.awc);
     }
 }
 
-// The listed read inputs are exactly those the equations convert: any other box may hold
-// anything, and each listed one is needed by one of the two equations.
+// The listed read inputs are exactly those the equations use: any other input may be
+// missing, and each listed one is needed by one of the two equations.
 TEST(ModelCatalogue, EquationsReadExactlyTheListedInputs) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     for (const PtfModel& model : ModelCatalogue) {
         SCOPED_TRACE(model.listText);
-        std::array<std::optional<double>, 4> values{};
+        std::array<double, 4> values{none, none, none, none};
         for (Input input : allInputs) {
             if (model.readInputs.contains(input)) {
                 values[static_cast<std::size_t>(input)] = 30.0;
             }
         }
-        FixedOperands onlyRead(values);
-        EXPECT_NO_THROW(model.fc(onlyRead));
-        EXPECT_NO_THROW(model.pwp(onlyRead));
+        const auto numbers = [](const std::array<double, 4>& v) {
+            return inputNumbers(v[0], v[1], v[2], v[3]);
+        };
+        EXPECT_TRUE(estimate(model, numbers(values)).succeeded());
 
         for (Input input : allInputs) {
             if (!model.readInputs.contains(input)) {
                 continue;
             }
             auto without = values;
-            without[static_cast<std::size_t>(input)].reset();
-            FixedOperands missing(without);
-            bool failed = false;
-            for (Equation equation : {model.fc, model.pwp}) {
-                try {
-                    equation(missing);
-                } catch (const Failure& failure) {
-                    failed = true;
-                    EXPECT_EQ(failure.input(), input);
-                }
-            }
-            EXPECT_TRUE(failed) << name(input) << " is listed but never read";
+            without[static_cast<std::size_t>(input)] = none;
+            const Estimate estimated = estimate(model, numbers(without));
+            ASSERT_TRUE(estimated.failure) << name(input) << " is listed but never read";
+            EXPECT_EQ(*estimated.failure, (FailureReason{FailureKind::typeMismatch, input}));
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "estimation/estimate.h"
+#include "estimation/actions.h"
 #include "estimation/failure.h"
 #include "support/memory_fields.h"
 

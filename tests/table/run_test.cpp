@@ -1,5 +1,5 @@
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
+#include "estimation/actions.h"
 #include "support/memory_fields.h"
 #include "table/csv.h"
 #include "table/run.h"

@@ -1,9 +1,9 @@
+#include "estimation/actions.h"
 #include "estimation/catalogue.h"
 #include "support/memory_fields.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
-#include "window/model_selection.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -107,7 +107,7 @@ class Form1Test : public QObject {
     void checkShowsModel(int model) {
         talvo::test::MemoryFields expected;
         expected.setModelIndex(model);
-        ModelSelection(expected);
+        estimation::ModelSelection(expected);
         QCOMPARE(combo()->currentIndex(), model);
         for (const estimation::Input input : estimation::allInputs) {
             QLineEdit* target = box(QString::fromUtf8(estimation::name(input).data()));

@@ -1,0 +1,231 @@
+#include "estimation/decimal_form.h"
+
+#include "estimation/number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace talvo::estimation {
+
+namespace {
+
+__extension__ using Uint128 = unsigned __int128;
+
+constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+constexpr std::array<double, 23> exactPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr std::uint64_t lowestFifteenDigits = 100'000'000'000'000;
+constexpr std::uint64_t beyondFifteenDigits = 1'000'000'000'000'000;
+
+} // namespace
+
+DecimalForm makeDecimalForm(std::uint64_t digits, int exponent, bool negative) {
+    assert(digits <= beyondFifteenDigits);
+    if (digits == 0) {
+        return {};
+    }
+    while (digits % 10 == 0) {
+        digits /= 10;
+        ++exponent;
+    }
+    return {digits, exponent, negative};
+}
+
+namespace {
+
+// The plain range, 1e-4 to below 1e15, rounded exactly in 128-bit integers: the magnitude is
+// mantissa / 2^shift with 3 <= shift <= 66, and mantissa x 10^(14 - exponent) fits in 113 bits.
+std::optional<DecimalForm> roundInIntegers(double magnitude, bool negative) {
+    if (!(magnitude >= 1e-4 && magnitude < 1e15)) {
+        return std::nullopt;
+    }
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    constexpr std::uint64_t hiddenBit = std::uint64_t{1} << 52U;
+    const std::uint64_t mantissa = (bits & (hiddenBit - 1)) | hiddenBit;
+    const auto shift = static_cast<unsigned>(1075 - static_cast<int>(bits >> 52U));
+    assert(shift >= 3 && shift <= 66);
+
+    // log10(2) times the binary exponent: the decimal one, or one below; the loop settles it.
+    int exponent = ((52 - static_cast<int>(shift)) * 78913) >> 18;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int scale = 14 - exponent;
+        assert(scale >= 0 && scale < static_cast<int>(powersOfTen.size()));
+        const Uint128 scaled = Uint128{mantissa} * powersOfTen[static_cast<std::size_t>(scale)];
+        auto digits = static_cast<std::uint64_t>(scaled >> shift);
+        // The decade is judged before rounding: rounding in a decade too high would keep
+        // only 14 digits (9999999.999999994 would become 10000000).
+        if (digits >= beyondFifteenDigits) {
+            ++exponent;
+            continue;
+        }
+        if (digits < lowestFifteenDigits) {
+            --exponent;
+            continue;
+        }
+        const Uint128 below = scaled & ((Uint128{1} << shift) - 1);
+        const Uint128 half = Uint128{1} << (shift - 1);
+        if (below > half || (below == half && (digits & 1U) != 0)) {
+            ++digits; // may reach 10^15: 999...95 rounds up into the next decade
+        }
+        return makeDecimalForm(digits, exponent - 14, negative);
+    }
+    return std::nullopt;
+}
+
+// Any other magnitude: the library's own rounding to 15 digits, read off its text.
+DecimalForm roundByText(double magnitude, bool negative) {
+    std::array<char, 32> text{};
+    const auto* const end = std::to_chars(text.data(), text.data() + text.size(), magnitude,
+                                          std::chars_format::scientific, SignificantDigits - 1)
+                                .ptr;
+    std::uint64_t digits = 0;
+    const char* c = text.data();
+    for (; *c != 'e'; ++c) {
+        if (*c != '.') {
+            digits = digits * 10 + static_cast<std::uint64_t>(*c - '0');
+        }
+    }
+    int exponent = 0;
+    ++c;
+    const bool negativeExponent = *c == '-';
+    std::from_chars(c + 1, end, exponent);
+    exponent = negativeExponent ? -exponent : exponent;
+    return makeDecimalForm(digits, exponent - (SignificantDigits - 1), negative);
+}
+
+// The digits of a form, most significant first; returns the count.
+std::size_t digitText(std::uint64_t digits, std::array<char, 20>& text) {
+    const auto* const end = std::to_chars(text.data(), text.data() + text.size(), digits).ptr;
+    return static_cast<std::size_t>(end - text.data());
+}
+
+} // namespace
+
+DecimalForm decimalForm(double value) {
+    assert(std::isfinite(value));
+    if (value == 0.0) {
+        return {};
+    }
+    const bool negative = std::signbit(value);
+    const double magnitude = std::fabs(value);
+    if (const std::optional<DecimalForm> form = roundInIntegers(magnitude, negative)) {
+        return *form;
+    }
+    return roundByText(magnitude, negative);
+}
+
+std::optional<double> readBack(const DecimalForm& form) {
+    if (form.digits == 0) {
+        return 0.0;
+    }
+    // At most 15 digits and a power of ten that is exact: one correctly rounded operation.
+    if (form.exponent >= -22 && form.exponent <= 22) {
+        const auto digits = static_cast<double>(form.digits);
+        const double power = exactPowersOfTen[static_cast<std::size_t>(std::abs(form.exponent))];
+        const double magnitude = form.exponent < 0 ? digits / power : digits * power;
+        return form.negative ? -magnitude : magnitude;
+    }
+    std::array<char, GeneralTextCapacity> text{};
+    char* const end = writeGeneral(text.data(), form, '.');
+    const ParsedNumber parsed =
+        readNumber(std::string_view(text.data(), static_cast<std::size_t>(end - text.data())));
+    if (parsed.failure) {
+        return std::nullopt;
+    }
+    return parsed.value;
+}
+
+DecimalForm roundedToHundredths(const DecimalForm& form) {
+    if (form.exponent >= -2) {
+        return form;
+    }
+    const auto dropped = static_cast<std::size_t>(-2 - form.exponent);
+    if (dropped > SignificantDigits) {
+        return {}; // below half a hundredth
+    }
+    // Half away from zero: the magnitude is rounded, the sign stays.
+    const std::uint64_t hundredths =
+        (form.digits + 5 * powersOfTen[dropped - 1]) / powersOfTen[dropped];
+    return makeDecimalForm(hundredths, -2, form.negative);
+}
+
+char* writeGeneral(char* out, const DecimalForm& form, char separator) {
+    if (form.digits == 0) {
+        *out++ = '0';
+        return out;
+    }
+    std::array<char, 20> digits{};
+    const std::size_t count = digitText(form.digits, digits);
+    const int leading = form.exponent + static_cast<int>(count) - 1; // place of the first digit
+    if (form.negative) {
+        *out++ = '-';
+    }
+    if (leading >= -4 && leading < SignificantDigits) {
+        if (leading < 0) {
+            *out++ = '0';
+            *out++ = separator;
+            out = std::fill_n(out, -leading - 1, '0');
+            return std::copy_n(digits.data(), count, out);
+        }
+        const auto whole = static_cast<std::size_t>(leading) + 1;
+        if (count <= whole) {
+            out = std::copy_n(digits.data(), count, out);
+            return std::fill_n(out, whole - count, '0');
+        }
+        out = std::copy_n(digits.data(), whole, out);
+        *out++ = separator;
+        return std::copy_n(digits.data() + whole, count - whole, out);
+    }
+    *out++ = digits[0];
+    if (count > 1) {
+        *out++ = separator;
+        out = std::copy_n(digits.data() + 1, count - 1, out);
+    }
+    *out++ = 'e';
+    *out++ = leading < 0 ? '-' : '+';
+    const int magnitude = std::abs(leading);
+    if (magnitude < 10) {
+        *out++ = '0';
+    }
+    return std::to_chars(out, out + 3, magnitude).ptr;
+}
+
+char* writeFixed(char* out, const DecimalForm& form, char separator) {
+    const DecimalForm rounded = roundedToHundredths(form);
+    if (rounded.negative) {
+        *out++ = '-';
+    }
+    // The rounded value as a count of hundredths: its digits, then zeros down to the
+    // hundredths; at least three digits, so that one stands before the separator.
+    std::array<char, 20> digits{};
+    const std::size_t count = rounded.digits == 0 ? 0 : digitText(rounded.digits, digits);
+    const auto zeros = static_cast<std::size_t>(rounded.exponent + 2);
+    const std::size_t total = std::max<std::size_t>(count + zeros, 3);
+    assert(total + 2 <= FixedTextCapacity);
+    char* const first = out;
+    out = std::fill_n(out, total - count - zeros, '0');
+    out = std::copy_n(digits.data(), count, out);
+    out = std::fill_n(out, zeros, '0');
+    // Open a gap for the separator before the last two digits.
+    std::memmove(first + total - 1, first + total - 2, 2);
+    first[total - 2] = separator;
+    return out + 1;
+}
+
+} // namespace talvo::estimation

@@ -1,0 +1,47 @@
+#pragma once
+
+// A result rounded to 15 significant digits, the form in which the calculator shows it. Worked
+// out once per result and used for the general text, for the number read back from that text
+// and for the two-decimal text, so that none of them prints and parses again.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace talvo::estimation {
+
+inline constexpr int SignificantDigits = 15;
+
+struct DecimalForm {
+    std::uint64_t digits = 0; // at most 15 digits, no trailing zeros; 0 only for zero
+    int exponent = 0;         // the value is digits x 10^exponent
+    bool negative = false;    // never set for zero
+
+    friend bool operator==(const DecimalForm&, const DecimalForm&) = default;
+};
+
+// Longest general text: "-1.23456789012346e-308".
+inline constexpr std::size_t GeneralTextCapacity = 24;
+// Longest two-decimal text: a sign, the 309 digits of the largest double, separator, 2 digits.
+inline constexpr std::size_t FixedTextCapacity = 1 + 309 + 1 + 2;
+
+// digits x 10^exponent with trailing zeros dropped. Precondition: digits <= 10^15.
+DecimalForm makeDecimalForm(std::uint64_t digits, int exponent, bool negative);
+
+// `value` rounded to 15 significant digits, half to even on its exact binary value, as
+// printf's "%.15g" does. Precondition: `value` is finite.
+DecimalForm decimalForm(double value);
+
+// The double nearest to the form, as reading its general text gives; nothing when that lies
+// beyond the double range (the 15-digit rounding of the largest doubles does).
+std::optional<double> readBack(const DecimalForm& form);
+
+// The form rounded to two decimals, half away from zero on its digits.
+DecimalForm roundedToHundredths(const DecimalForm& form);
+
+// Write the general text ("50.8534", "1.5e-05", "1e+15") or the two-decimal text ("50.85") at
+// `out`, which must hold GeneralTextCapacity or FixedTextCapacity chars; return the end.
+char* writeGeneral(char* out, const DecimalForm& form, char separator);
+char* writeFixed(char* out, const DecimalForm& form, char separator);
+
+} // namespace talvo::estimation

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "estimation/failure.h"
+#include "estimation/fields.h"
+#include "estimation/number_text.h"
+
+#include <array>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+namespace talvo::estimation {
+
+// A subset of the four inputs.
+class InputSet {
+public:
+    constexpr InputSet(std::initializer_list<Input> inputs) noexcept {
+        for (Input input : inputs) {
+            m_bits |= bit(input);
+        }
+    }
+    constexpr bool contains(Input input) const noexcept { return (m_bits & bit(input)) != 0; }
+    constexpr InputSet& operator|=(InputSet other) noexcept {
+        m_bits |= other.m_bits;
+        return *this;
+    }
+    friend constexpr bool operator==(InputSet, InputSet) = default;
+
+private:
+    static constexpr unsigned bit(Input input) noexcept {
+        return 1U << static_cast<unsigned>(input);
+    }
+    unsigned m_bits = 0;
+};
+
+// The texts of sand, silt, clay and OC, in that order, as typed.
+using InputTexts = std::array<std::string_view, 4>;
+
+// One input converted to a number, or why it is none. A failed input's number is NaN, so
+// that any equation reading it gives no finite result.
+struct InputValue {
+    double number = std::numeric_limits<double>::quiet_NaN();
+    std::optional<FailureKind> failure = FailureKind::typeMismatch;
+};
+
+// Sand, silt, clay and OC, each converted once.
+using InputValues = std::array<InputValue, 4>;
+
+inline const InputValue& at(const InputValues& values, Input input) {
+    return values[static_cast<std::size_t>(input)];
+}
+
+// Converts the texts of the inputs in `which`; the others are left as type mismatches.
+InputValues convertInputs(const InputTexts& texts, InputSet which, DecimalSeparator separator);
+
+// Inputs that arrive as numbers: NaN stands for a cell holding no number (a type mismatch),
+// an infinity for one beyond the double range (an overflow).
+InputValues inputNumbers(double sand, double silt, double clay, double oc);
+
+} // namespace talvo::estimation
