@@ -1,0 +1,79 @@
+#include "estimation/plausibility.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace talvo::estimation {
+
+namespace {
+
+constexpr double SumTolerance = 1.0;
+constexpr double PeatCarbon = 200.0; // g/kg
+
+bool outsidePercent(double value) noexcept {
+    return value < 0.0 || value > 100.0;
+}
+
+} // namespace
+
+std::string_view code(Flag flag) {
+    constexpr std::array<std::string_view, allFlags.size()> codes{"sum", "range", "oc", "fc<=pwp",
+                                                                  "result"};
+    return codes.at(static_cast<std::size_t>(flag));
+}
+
+std::string_view sentence(Flag flag) {
+    constexpr std::array<std::string_view, allFlags.size()> sentences{
+        "Sand, silt and clay do not add up to 100 %.",
+        "A sand, silt or clay content is below 0 % or above 100 %.",
+        "Organic carbon is below 0 or above 200 g/kg (peat).",
+        "PWP is at or above FC for this soil.",
+        "FC or PWP is below 0 % or above 100 %: the model does not fit this soil.",
+    };
+    return sentences.at(static_cast<std::size_t>(flag));
+}
+
+Flags soilFlags(const InputValues& inputs) noexcept {
+    Flags flags;
+    const InputValue& sand = at(inputs, Input::sand);
+    const InputValue& silt = at(inputs, Input::silt);
+    const InputValue& clay = at(inputs, Input::clay);
+    if (!sand.failure && !silt.failure && !clay.failure &&
+        !(std::fabs(sand.number + silt.number + clay.number - 100.0) <= SumTolerance)) {
+        flags.add(Flag::sum);
+    }
+    return flags;
+}
+
+Flags modelFlags(const PtfModel& model, const InputValues& inputs,
+                 const Estimate& estimated) noexcept {
+    Flags flags;
+    for (const Input input : {Input::sand, Input::silt, Input::clay}) {
+        const InputValue& value = at(inputs, input);
+        if (model.readInputs.contains(input) && !value.failure && outsidePercent(value.number)) {
+            flags.add(Flag::range);
+        }
+    }
+    const InputValue& oc = at(inputs, Input::oc);
+    if (model.readInputs.contains(Input::oc) && !oc.failure &&
+        (oc.number < 0.0 || oc.number > PeatCarbon)) {
+        flags.add(Flag::oc);
+    }
+    if (estimated.computed >= 2) {
+        // The results as shown before rounding to two decimals.
+        const double fc = readBack(estimated[Result::fc]).value_or(HUGE_VAL);
+        const double pwp = readBack(estimated[Result::pwp]).value_or(HUGE_VAL);
+        if (pwp >= fc) {
+            flags.add(Flag::fcBelowPwp);
+        }
+        if (outsidePercent(fc) || outsidePercent(pwp)) {
+            flags.add(Flag::result);
+        }
+    } else if (estimated.computed == 1 &&
+               outsidePercent(readBack(estimated[Result::fc]).value_or(HUGE_VAL))) {
+        flags.add(Flag::result);
+    }
+    return flags;
+}
+
+} // namespace talvo::estimation

@@ -1,0 +1,64 @@
+#pragma once
+
+// Warnings that come with an estimate. They never change a number and never stop an
+// estimate; they say what a soil scientist would check first.
+
+#include "estimation/catalogue.h"
+#include "estimation/estimate.h"
+#include "estimation/input_values.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace talvo::estimation {
+
+// Each flag's bit is stable: rasters and arrays store it.
+enum class Flag : std::uint8_t {
+    sum,        // sand + silt + clay differs from 100 by more than 1
+    range,      // a content the model reads is below 0 or above 100
+    oc,         // the model reads an OC above 200 g/kg (peat) or below 0
+    fcBelowPwp, // PWP is at or above FC
+    result,     // FC or PWP is below 0 or above 100
+};
+inline constexpr std::array allFlags{Flag::sum, Flag::range, Flag::oc, Flag::fcBelowPwp,
+                                     Flag::result};
+
+class Flags {
+public:
+    constexpr Flags() = default;
+    constexpr explicit Flags(std::uint16_t bits) noexcept : m_bits(bits) {}
+    constexpr bool contains(Flag flag) const noexcept { return (m_bits & bit(flag)) != 0; }
+    constexpr void add(Flag flag) noexcept {
+        m_bits = static_cast<std::uint16_t>(m_bits | bit(flag));
+    }
+    constexpr Flags& operator|=(Flags other) noexcept {
+        m_bits = static_cast<std::uint16_t>(m_bits | other.m_bits);
+        return *this;
+    }
+    constexpr bool empty() const noexcept { return m_bits == 0; }
+    constexpr std::uint16_t bits() const noexcept { return m_bits; }
+    friend constexpr bool operator==(Flags, Flags) = default;
+
+    static constexpr std::uint16_t bit(Flag flag) noexcept {
+        return static_cast<std::uint16_t>(1U << static_cast<unsigned>(flag));
+    }
+
+private:
+    std::uint16_t m_bits = 0;
+};
+
+// "sum", "range", "oc", "fc<=pwp", "result": short and stable, for tables.
+std::string_view code(Flag flag);
+// One English sentence, for people: "PWP is at or above FC for this soil."
+std::string_view sentence(Flag flag);
+
+// What describes the soil whatever the model: the sum flag, from sand, silt and clay when all
+// three are numbers.
+Flags soilFlags(const InputValues& inputs) noexcept;
+
+// What concerns the chosen model: the inputs it reads and the results it computed.
+Flags modelFlags(const PtfModel& model, const InputValues& inputs,
+                 const Estimate& estimated) noexcept;
+
+} // namespace talvo::estimation
