@@ -183,12 +183,13 @@ TEST(TextureClass, TheClassesTileTheTriangle) {
 }
 
 TEST(TextureClass, ScalesASoilThatDoesNotSumTo100) {
-    const std::array<Soil, 5> soils{{
+    const std::array<Soil, 6> soils{{
         {54.55, 30, 14.95, T::clayLoam}, // sum 99.5: clay 15.03 once scaled
         {70, 16, 15, T::sandyLoam},      // sum 101: clay 14.85 once scaled
         {49, 30, 20, T::clayLoam},       // sum 99
         {0, 0, 99, T::heavyClay},
         {99.5, 0.5, 0.5, T::sand},
+        {0, 98.5, 1, T::siltLoam}, // scaled to a rounding error past the silt-clay side
     }};
     for (const Soil& soil : soils) {
         expectClasses(soil);
