@@ -1,5 +1,6 @@
 #include "estimation/texture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -88,14 +89,7 @@ constexpr bool wellFormed(const ClassRow& row) {
     return turns;
 }
 
-static_assert([] {
-    for (const ClassRow& row : Rows) {
-        if (!wellFormed(row)) {
-            return false;
-        }
-    }
-    return true;
-}());
+static_assert(std::ranges::all_of(Rows, wellFormed));
 
 // clay * clayFactor + silt * siltFactor <= limit: the inner side of one edge.
 struct HalfPlane {
@@ -133,13 +127,16 @@ constexpr Region regionOf(const ClassRow& row) {
     return region;
 }
 
-constexpr std::array<Region, TextureClassCount> Regions = [] {
-    std::array<Region, TextureClassCount> regions{};
+// What a function makes of each class's row, indexed by the class number.
+template <typename Function> constexpr auto perClass(Function function) {
+    std::array<decltype(function(Rows[0])), TextureClassCount> values{};
     for (std::size_t i = 0; i < Rows.size(); ++i) {
-        regions[i] = regionOf(Rows[i]);
+        values[i] = function(Rows[i]);
     }
-    return regions;
-}();
+    return values;
+}
+
+constexpr auto Regions = perClass(regionOf);
 
 constexpr bool holds(const Region& region, double clay, double silt) {
     for (std::size_t i = 0; i < region.edgeCount; ++i) {
@@ -169,13 +166,7 @@ constexpr TexturePoint centroidOf(const ClassRow& row) {
     return {100 - clay - silt, silt, clay};
 }
 
-constexpr std::array<TexturePoint, TextureClassCount> Centroids = [] {
-    std::array<TexturePoint, TextureClassCount> centroids{};
-    for (std::size_t i = 0; i < Rows.size(); ++i) {
-        centroids[i] = centroidOf(Rows[i]);
-    }
-    return centroids;
-}();
+constexpr auto Centroids = perClass(centroidOf);
 
 // The row of a class, or nullptr for a value that is none.
 const ClassRow* rowOf(TextureClass texture) noexcept {

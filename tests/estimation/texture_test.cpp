@@ -163,11 +163,13 @@ TEST(TextureClass, BoundariesGoToTheFinerClass) {
 // where that leaves the triangle: a little more clay at the cost of silt). Exactly one polygon
 // must hold each of those nearby soils, so the classes neither overlap nor leave gaps.
 TEST(TextureClass, TheClassesTileTheTriangle) {
-    constexpr double step = 0.5;
+    constexpr int steps = 200; // of 0.5
     constexpr double nudge = 1e-4;
     int points = 0;
-    for (double clay = 0; clay < 100; clay += step) {
-        for (double silt = 0; clay + silt <= 100; silt += step) {
+    for (int i = 0; i < steps; ++i) {
+        for (int j = 0; i + j <= steps; ++j) {
+            const double clay = i * 0.5;
+            const double silt = j * 0.5;
             const bool onSiltClaySide = clay + silt == 100;
             const double nearClay = clay + nudge;
             const double nearSilt =
