@@ -1,0 +1,229 @@
+#include "estimation/texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+namespace talvo::estimation {
+
+namespace {
+
+// The vertices of the published table, numbered as there, as sand, silt, clay.
+constexpr TexturePoint p01{0, 0, 100};
+constexpr TexturePoint p02{55, 0, 45};
+constexpr TexturePoint p03{10, 45, 45};
+constexpr TexturePoint p04{0, 55, 45};
+constexpr TexturePoint p05{75, 0, 25};
+constexpr TexturePoint p06{55, 20, 25};
+constexpr TexturePoint p07{30, 45, 25};
+constexpr TexturePoint p08{0, 75, 25};
+constexpr TexturePoint p09{85, 0, 15};
+constexpr TexturePoint p10{65, 20, 15};
+constexpr TexturePoint p11{40, 45, 15};
+constexpr TexturePoint p12{0, 85, 15};
+constexpr TexturePoint p13{95, 0, 5};
+constexpr TexturePoint p14{100, 0, 0};
+constexpr TexturePoint p15{85, 15, 0};
+constexpr TexturePoint p16{65, 35, 0};
+constexpr TexturePoint p17{55, 45, 0};
+constexpr TexturePoint p18{0, 100, 0};
+
+constexpr std::size_t MaxVertices = 4;
+
+struct ClassRow {
+    std::string_view code;
+    std::string_view name;
+    std::array<TexturePoint, MaxVertices> vertices;
+    std::size_t vertexCount;
+};
+
+// Indexed by the class number.
+constexpr std::array<ClassRow, TextureClassCount> Rows{{
+    {"HCl", "heavy clay", {p01, p02, p03, p04}, 4},
+    {"SaCl", "sandy clay", {p02, p05, p06}, 3},
+    {"LCl", "light clay", {p02, p06, p07, p03}, 4},
+    {"SiCl", "silty clay", {p03, p07, p08, p04}, 4},
+    {"SaClLo", "sandy clay loam", {p05, p09, p10, p06}, 4},
+    {"ClLo", "clay loam", {p06, p10, p11, p07}, 4},
+    {"SiClLo", "silty clay loam", {p07, p11, p12, p08}, 4},
+    {"LoSa", "loamy sand", {p09, p13, p15}, 3},
+    {"Sa", "sand", {p13, p14, p15}, 3},
+    {"SaLo", "sandy loam", {p09, p15, p16, p10}, 4},
+    {"Lo", "loam", {p10, p16, p17, p11}, 4},
+    {"SiLo", "silt loam", {p11, p17, p18, p12}, 4},
+}};
+
+// The boundary rule: the first class in this order that holds a point gets it.
+constexpr std::array<TextureClass, TextureClassCount> FinestFirst{
+    TextureClass::heavyClay,     TextureClass::siltyClay,     TextureClass::lightClay,
+    TextureClass::sandyClay,     TextureClass::siltyClayLoam, TextureClass::clayLoam,
+    TextureClass::sandyClayLoam, TextureClass::siltLoam,      TextureClass::loam,
+    TextureClass::sandyLoam,     TextureClass::loamySand,     TextureClass::sand,
+};
+
+constexpr double cross(const TexturePoint& a, const TexturePoint& b, const TexturePoint& c) {
+    return (b.clay - a.clay) * (c.silt - a.silt) - (b.silt - a.silt) * (c.clay - a.clay);
+}
+
+// Every vertex lies on the triangle and every polygon is convex and clockwise in (clay, silt),
+// so a point is inside when it lies right of, or on, every edge.
+constexpr bool wellFormed(const ClassRow& row) {
+    if (row.vertexCount < 3 || row.vertexCount > MaxVertices) {
+        return false;
+    }
+    bool turns = false;
+    for (std::size_t i = 0; i < row.vertexCount; ++i) {
+        const TexturePoint& a = row.vertices[i];
+        const TexturePoint& b = row.vertices[(i + 1) % row.vertexCount];
+        const TexturePoint& c = row.vertices[(i + 2) % row.vertexCount];
+        if (a.sand < 0 || a.silt < 0 || a.clay < 0 || a.sand + a.silt + a.clay != 100) {
+            return false;
+        }
+        const double turn = cross(a, b, c);
+        if (turn > 0) {
+            return false;
+        }
+        turns = turns || turn < 0;
+    }
+    return turns;
+}
+
+static_assert(std::ranges::all_of(Rows, wellFormed));
+
+// clay * clayFactor + silt * siltFactor <= limit: the inner side of one edge.
+struct HalfPlane {
+    double clayFactor;
+    double siltFactor;
+    double limit;
+};
+
+// A class as the classifier sees it: only the edges inside the triangle. The triangle's own
+// sides are left out, as every accepted soil lies on it, so a soil that scaling leaves a
+// rounding error outside still finds its class.
+struct Region {
+    std::array<HalfPlane, MaxVertices> edges{};
+    std::size_t edgeCount = 0;
+};
+
+constexpr bool onTriangleSide(const TexturePoint& a, const TexturePoint& b) {
+    return (a.sand == 0 && b.sand == 0) || (a.silt == 0 && b.silt == 0) ||
+           (a.clay == 0 && b.clay == 0);
+}
+
+constexpr Region regionOf(const ClassRow& row) {
+    Region region;
+    for (std::size_t i = 0; i < row.vertexCount; ++i) {
+        const TexturePoint& a = row.vertices[i];
+        const TexturePoint& b = row.vertices[(i + 1) % row.vertexCount];
+        if (onTriangleSide(a, b)) {
+            continue;
+        }
+        // Right of a -> b: (b - a) x (p - a) <= 0.
+        const double dClay = b.clay - a.clay;
+        const double dSilt = b.silt - a.silt;
+        region.edges[region.edgeCount++] = {-dSilt, dClay, dClay * a.silt - dSilt * a.clay};
+    }
+    return region;
+}
+
+// What a function makes of each class's row, indexed by the class number.
+template <typename Function> constexpr auto perClass(Function function) {
+    std::array<decltype(function(Rows[0])), TextureClassCount> values{};
+    for (std::size_t i = 0; i < Rows.size(); ++i) {
+        values[i] = function(Rows[i]);
+    }
+    return values;
+}
+
+constexpr auto Regions = perClass(regionOf);
+
+constexpr bool holds(const Region& region, double clay, double silt) {
+    for (std::size_t i = 0; i < region.edgeCount; ++i) {
+        const HalfPlane& edge = region.edges[i];
+        if (clay * edge.clayFactor + silt * edge.siltFactor > edge.limit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Area centroid by the shoelace formula in (clay, silt).
+constexpr TexturePoint centroidOf(const ClassRow& row) {
+    double twiceArea = 0;
+    double clay = 0;
+    double silt = 0;
+    for (std::size_t i = 0; i < row.vertexCount; ++i) {
+        const TexturePoint& a = row.vertices[i];
+        const TexturePoint& b = row.vertices[(i + 1) % row.vertexCount];
+        const double w = a.clay * b.silt - b.clay * a.silt;
+        twiceArea += w;
+        clay += (a.clay + b.clay) * w;
+        silt += (a.silt + b.silt) * w;
+    }
+    clay /= 3 * twiceArea;
+    silt /= 3 * twiceArea;
+    return {100 - clay - silt, silt, clay};
+}
+
+constexpr auto Centroids = perClass(centroidOf);
+
+// The row of a class, or nullptr for a value that is none.
+const ClassRow* rowOf(TextureClass texture) noexcept {
+    const auto index = static_cast<std::size_t>(texture);
+    return index < Rows.size() ? &Rows[index] : nullptr;
+}
+
+bool isPercent(double value) {
+    return std::isfinite(value) && value >= 0 && value <= 100;
+}
+
+} // namespace
+
+std::string_view name(TextureClass texture) {
+    const ClassRow* row = rowOf(texture);
+    return row != nullptr ? row->name : std::string_view();
+}
+
+std::string_view code(TextureClass texture) {
+    const ClassRow* row = rowOf(texture);
+    return row != nullptr ? row->code : std::string_view();
+}
+
+std::optional<TextureClass> textureClass(double sand, double silt, double clay) noexcept {
+    if (!isPercent(sand) || !isPercent(silt) || !isPercent(clay)) {
+        return std::nullopt;
+    }
+    const double sum = sand + silt + clay;
+    if (std::abs(sum - 100) > 1) {
+        return std::nullopt;
+    }
+    if (sum != 100) {
+        clay = clay * 100 / sum;
+        silt = silt * 100 / sum;
+    }
+    for (TextureClass candidate : FinestFirst) {
+        if (holds(Regions[static_cast<std::size_t>(candidate)], clay, silt)) {
+            return candidate;
+        }
+    }
+    return std::nullopt; // unreachable: the classes tile the triangle
+}
+
+std::span<const TexturePoint> outline(TextureClass texture) noexcept {
+    const ClassRow* row = rowOf(texture);
+    if (row == nullptr) {
+        return {};
+    }
+    return {row->vertices.data(), row->vertexCount};
+}
+
+TexturePoint labelPoint(TextureClass texture) noexcept {
+    if (rowOf(texture) == nullptr) {
+        constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+        return {nan, nan, nan};
+    }
+    return Centroids[static_cast<std::size_t>(texture)];
+}
+
+} // namespace talvo::estimation

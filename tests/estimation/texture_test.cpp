@@ -1,0 +1,239 @@
+#include "estimation/texture.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <string>
+
+namespace talvo::estimation {
+namespace {
+
+using T = TextureClass;
+
+struct Soil {
+    double sand;
+    double silt;
+    double clay;
+    std::optional<T> expected;
+};
+
+void expectClasses(const Soil& soil) {
+    SCOPED_TRACE(testing::Message()
+                 << "sand " << soil.sand << ", silt " << soil.silt << ", clay " << soil.clay);
+    EXPECT_EQ(textureClass(soil.sand, soil.silt, soil.clay), soil.expected);
+}
+
+// Crossing number in (clay, silt): whether a point off every edge lies inside a class's
+// polygon. Independent of how the classifier decides.
+bool inside(T texture, double clay, double silt) {
+    const auto polygon = outline(texture);
+    bool in = false;
+    for (std::size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+        const TexturePoint& a = polygon[i];
+        const TexturePoint& b = polygon[j];
+        if ((a.silt > silt) != (b.silt > silt) &&
+            clay < a.clay + (silt - a.silt) * (b.clay - a.clay) / (b.silt - a.silt)) {
+            in = !in;
+        }
+    }
+    return in;
+}
+
+// The one class whose polygon holds the point, or nothing when none or several do.
+std::optional<T> soleOwner(double clay, double silt) {
+    std::optional<T> owner;
+    int owners = 0;
+    for (T texture : allTextureClasses) {
+        if (inside(texture, clay, silt)) {
+            owner = texture;
+            ++owners;
+        }
+    }
+    return owners == 1 ? owner : std::nullopt;
+}
+
+TEST(TextureClass, NumbersCodesAndNamesNeverChange) {
+    struct Row {
+        int number;
+        const char* code;
+        const char* name;
+    };
+    const std::array<Row, TextureClassCount> expected{{
+        {0, "HCl", "heavy clay"},
+        {1, "SaCl", "sandy clay"},
+        {2, "LCl", "light clay"},
+        {3, "SiCl", "silty clay"},
+        {4, "SaClLo", "sandy clay loam"},
+        {5, "ClLo", "clay loam"},
+        {6, "SiClLo", "silty clay loam"},
+        {7, "LoSa", "loamy sand"},
+        {8, "Sa", "sand"},
+        {9, "SaLo", "sandy loam"},
+        {10, "Lo", "loam"},
+        {11, "SiLo", "silt loam"},
+    }};
+    for (const Row& row : expected) {
+        const T texture = allTextureClasses[static_cast<std::size_t>(row.number)];
+        EXPECT_EQ(static_cast<int>(texture), row.number);
+        EXPECT_EQ(code(texture), row.code);
+        EXPECT_EQ(name(texture), row.name);
+    }
+}
+
+TEST(TextureClass, SoilsReadOffTheTriangle) {
+    const std::array<Soil, 16> soils{{
+        {10, 20, 70, T::heavyClay},
+        {0, 0, 100, T::heavyClay},
+        {60, 5, 35, T::sandyClay},
+        {35, 30, 35, T::lightClay},
+        {5, 60, 35, T::siltyClay},
+        {70, 10, 20, T::sandyClayLoam},
+        {45, 35, 20, T::clayLoam},
+        {20, 60, 20, T::siltyClayLoam},
+        {88, 7, 5, T::loamySand},
+        {95, 3, 2, T::sand},
+        {100, 0, 0, T::sand},
+        {80, 10, 10, T::sandyLoam},
+        {50, 40, 10, T::loam},
+        {20, 70, 10, T::siltLoam},
+        {0, 100, 0, T::siltLoam},
+        {33.3, 33.3, 33.4, T::lightClay},
+    }};
+    for (const Soil& soil : soils) {
+        expectClasses(soil);
+    }
+}
+
+// A corner shared by several classes goes to the finest of them.
+TEST(TextureClass, CornersGoToTheFinerClass) {
+    const std::array<Soil, 15> corners{{
+        {55, 0, 45, T::heavyClay},
+        {10, 45, 45, T::heavyClay},
+        {0, 55, 45, T::heavyClay},
+        {75, 0, 25, T::sandyClay},
+        {55, 20, 25, T::lightClay},
+        {30, 45, 25, T::siltyClay},
+        {0, 75, 25, T::siltyClay},
+        {85, 0, 15, T::sandyClayLoam},
+        {65, 20, 15, T::clayLoam},
+        {40, 45, 15, T::siltyClayLoam},
+        {0, 85, 15, T::siltyClayLoam},
+        {95, 0, 5, T::loamySand},
+        {85, 15, 0, T::sandyLoam},
+        {65, 35, 0, T::loam},
+        {55, 45, 0, T::siltLoam},
+    }};
+    for (const Soil& corner : corners) {
+        expectClasses(corner);
+    }
+}
+
+TEST(TextureClass, BoundariesGoToTheFinerClass) {
+    const std::array<Soil, 18> points{{
+        {35, 20, 45, T::heavyClay},     // light clay below
+        {55, 10, 35, T::lightClay},     // sandy clay on the sand side
+        {20, 45, 35, T::siltyClay},     // light clay on the sand side
+        {65, 10, 25, T::sandyClay},     // sandy clay loam below
+        {45, 30, 25, T::lightClay},     // clay loam below
+        {15, 60, 25, T::siltyClay},     // silty clay loam below
+        {60, 20, 20, T::clayLoam},      // sandy clay loam on the sand side
+        {35, 45, 20, T::siltyClayLoam}, // clay loam on the sand side
+        {75, 10, 15, T::sandyClayLoam}, // sandy loam below
+        {55, 30, 15, T::clayLoam},      // loam below
+        {25, 60, 15, T::siltyClayLoam}, // silt loam below
+        {85, 5, 10, T::sandyLoam},      // loamy sand on the sand side
+        {89, 9, 2, T::loamySand},       // sand on the sand side
+        {65, 25, 10, T::loam},          // sandy loam on the sand side
+        {45, 45, 10, T::siltLoam},      // loam on the sand side
+        {65, 0, 35, T::sandyClay},      // the sand-clay side
+        {0, 45, 55, T::heavyClay},      // the silt-clay side
+        {0, 70, 30, T::siltyClay},      // the silt-clay side
+    }};
+    for (const Soil& point : points) {
+        expectClasses(point);
+    }
+}
+
+// Every grid point is classified as the rule says: by the one polygon that holds the soils
+// with a little more clay and, at equal clay, a little more silt (on the silt-clay side,
+// where that leaves the triangle: a little more clay at the cost of silt). Exactly one polygon
+// must hold each of those nearby soils, so the classes neither overlap nor leave gaps.
+TEST(TextureClass, TheClassesTileTheTriangle) {
+    constexpr int steps = 200; // of 0.5
+    constexpr double nudge = 1e-4;
+    int points = 0;
+    for (int i = 0; i < steps; ++i) {
+        for (int j = 0; i + j <= steps; ++j) {
+            const double clay = i * 0.5;
+            const double silt = j * 0.5;
+            const bool onSiltClaySide = clay + silt == 100;
+            const double nearClay = clay + nudge;
+            const double nearSilt =
+                onSiltClaySide ? silt - nudge - nudge * nudge : silt + nudge * nudge;
+            const std::optional<T> owner = soleOwner(nearClay, nearSilt);
+            ASSERT_TRUE(owner.has_value()) << "clay " << clay << ", silt " << silt;
+            ASSERT_EQ(textureClass(100 - clay - silt, silt, clay), owner)
+                << "clay " << clay << ", silt " << silt;
+            ++points;
+        }
+    }
+    EXPECT_EQ(points, 20300);
+}
+
+TEST(TextureClass, ScalesASoilThatDoesNotSumTo100) {
+    const std::array<Soil, 6> soils{{
+        {54.55, 30, 14.95, T::clayLoam}, // sum 99.5: clay 15.03 once scaled
+        {70, 16, 15, T::sandyLoam},      // sum 101: clay 14.85 once scaled
+        {49, 30, 20, T::clayLoam},       // sum 99
+        {0, 0, 99, T::heavyClay},
+        {99.5, 0.5, 0.5, T::sand},
+        {0, 98.5, 1, T::siltLoam}, // scaled to a rounding error past the silt-clay side
+    }};
+    for (const Soil& soil : soils) {
+        expectClasses(soil);
+    }
+}
+
+TEST(TextureClass, RefusesWhatIsNoSoil) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    const std::array<Soil, 9> soils{{
+        {48, 30, 20, std::nullopt},    // sum 98
+        {50, 31, 20.01, std::nullopt}, // sum just above 101
+        {49, 30, 19.99, std::nullopt}, // sum just below 99
+        {80, 20.5, -0.5, std::nullopt},
+        {100.5, 0, 0, std::nullopt},
+        {nan, 50, 50, std::nullopt},
+        {50, nan, 50, std::nullopt},
+        {50, 50, infinity, std::nullopt},
+        {0, 0, 0, std::nullopt},
+    }};
+    for (const Soil& soil : soils) {
+        expectClasses(soil);
+    }
+}
+
+TEST(TextureClass, LabelPointLiesInsideItsClass) {
+    for (T texture : allTextureClasses) {
+        SCOPED_TRACE(std::string(name(texture)));
+        const TexturePoint label = labelPoint(texture);
+        EXPECT_NEAR(label.sand + label.silt + label.clay, 100, 1e-9);
+        EXPECT_TRUE(inside(texture, label.clay, label.silt));
+        EXPECT_EQ(textureClass(label.sand, label.silt, label.clay), texture);
+    }
+}
+
+TEST(TextureClass, ANumberThatIsNoClassHasNoNameNoOutlineAndNoLabel) {
+    const auto invalid = static_cast<T>(TextureClassCount);
+    EXPECT_EQ(name(invalid), "");
+    EXPECT_EQ(code(invalid), "");
+    EXPECT_TRUE(outline(invalid).empty());
+    EXPECT_TRUE(std::isnan(labelPoint(invalid).clay));
+}
+
+} // namespace
+} // namespace talvo::estimation
