@@ -1,4 +1,5 @@
 #include "batch/soil_table.h"
+#include "estimation/catalogue.h"
 #include "table/run.h"
 
 #include <benchmark/benchmark.h>
@@ -50,8 +51,12 @@ double peakMemoryMiB() {
 // (7: all).
 void estimateTable(benchmark::State& state) {
     const auto threads = static_cast<unsigned>(state.range(0));
-    const std::string model = state.range(1) == 7 ? "all" : std::to_string(state.range(1));
-    const talvo::table::Settings settings = talvo::table::makeSettings(model, "fixed", ".", "");
+    talvo::table::Settings settings;
+    for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
+        if (state.range(1) == 7 || state.range(1) == model.position) {
+            settings.models.push_back(&model);
+        }
+    }
     talvo::table::RunOptions options;
     options.threads = threads;
     std::uint64_t rows = 0;

@@ -1,3 +1,4 @@
+#include "estimation/catalogue.h"
 #include "fuzz/support/text_forms.h"
 #include "table/csv.h"
 #include "table/error.h"
@@ -86,9 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const unsigned options = data[0];
     const bool comma = (options & 1U) != 0;
-    const table::Settings settings =
-        table::makeSettings((options & 4U) != 0 ? "all" : "2",
-                            (options & 2U) != 0 ? "general" : "fixed", comma ? "," : ".", "");
+    table::Settings settings;
+    if ((options & 4U) != 0) {
+        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+            settings.models.push_back(&model);
+        }
+    } else {
+        settings.models.push_back(estimation::modelAt(2));
+    }
+    settings.precision = (options & 2U) != 0 ? table::Precision::general : table::Precision::fixed;
+    settings.decimal = estimation::DecimalSeparator(comma ? ',' : '.');
+    settings.delimiter = comma ? ';' : ',';
     std::string text;
     if ((options & 8U) != 0) {
         text = comma ? "sand;silt;clay;oc\n" : "sand,silt,clay,oc\n";

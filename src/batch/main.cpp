@@ -1,5 +1,6 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
+#include "batch/options.h"
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/files.h"
@@ -39,20 +40,10 @@ void removeOnInterrupt(const std::string& path) {
     }
 }
 
+using talvo::batch::Arguments;
 using talvo::table::Error;
 
-struct Arguments {
-    std::string model;
-    std::string precision = "fixed";
-    std::string decimal = ".";
-    std::string delimiter;
-    std::string output;
-    std::string input = "-";
-};
-
 int run(const Arguments& arguments) {
-    const talvo::table::Settings settings = talvo::table::makeSettings(
-        arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
     talvo::table::InputFile input(arguments.input);
     talvo::table::OutputFile output(arguments.output, input);
     removeOnInterrupt(output.temporaryPath().string());
@@ -66,7 +57,8 @@ int run(const Arguments& arguments) {
 
     talvo::table::Summary summary;
     try {
-        summary = talvo::table::runTable(input.stream(), output.stream(), settings, options);
+        summary =
+            talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
         throw Error(input.name() + ", " + error.what());
     }
@@ -93,27 +85,7 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                  "calculator's pedotransfer models.",
                  "talvo-batch"};
     Arguments arguments;
-    bool listModels = false;
-    app.add_option("--model", arguments.model,
-                   "position 0 to 6, name exactly as --list-models shows it, or all")
-        ->type_name("MODEL");
-    app.add_option("--precision", arguments.precision,
-                   "fixed: two decimals as the window shows (default); general: up to 15 "
-                   "significant digits")
-        ->type_name("fixed|general");
-    app.add_option("--decimal", arguments.decimal,
-                   "decimal separator for reading and writing numbers (default .)")
-        ->type_name("CHAR");
-    app.add_option("--delimiter", arguments.delimiter,
-                   "field delimiter, one character or tab (default , or ; with --decimal ,)")
-        ->type_name("CHAR");
-    app.add_option("--output", arguments.output,
-                   "write the table to FILE, whole or not at all (default standard output)")
-        ->type_name("FILE");
-    app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input")
-        ->type_name("");
-    app.add_flag("--list-models", listModels,
-                 "list the models: position, name, inputs read, units");
+    talvo::batch::addOptions(app, arguments);
     app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
     app.footer("Output: every input column, then model, fc, pwp, awc, error; one row per input "
                "row and model.\nExit status: 0 every row estimated, 1 some rows carry an error, "
@@ -127,17 +99,21 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
         }
         std::cerr << "talvo-batch: " << error.what() << " (see --help)\n";
         return 2;
+    } catch (const Error& error) {
+        std::cerr << "talvo-batch: " << error.what() << '\n';
+        return 2;
     }
 
-    if (listModels) {
-        std::cout << talvo::table::modelListing();
+    if (arguments.listModels) {
+        std::cout << talvo::batch::modelListing();
         return 0;
     }
-    if (arguments.model.empty()) {
+    if (!arguments.modelGiven) {
         std::cerr << "talvo-batch: --model is required (see --help and --list-models)\n";
         return 2;
     }
     try {
+        talvo::batch::finishOptions(arguments);
         return run(arguments);
     } catch (const Error& error) {
         std::cerr << "talvo-batch: " << error.what() << '\n';

@@ -43,8 +43,16 @@ void Records::clear() noexcept {
     m_records.clear();
 }
 
-CsvReader::CsvReader(std::istream& input, char delimiter)
-    : m_input(input), m_delimiter(delimiter), m_block(BlockBytes) {
+MemoryInput::MemoryInput(std::string_view text) : std::istream(this) {
+    // The buffer is only read; streambuf's interface wants it writable.
+    char* const first =
+        const_cast<char*>(text.data()); // NOLINT(cppcoreguidelines-pro-type-const-cast)
+    setg(first, first, first + text.size());
+}
+
+CsvReader::CsvReader(std::istream& input, char delimiter, std::uint64_t firstLine)
+    : m_input(input), m_delimiter(delimiter), m_block(BlockBytes), m_line(firstLine),
+      m_started(firstLine != 1) {
     for (const char c : {delimiter, '"', '\r', '\n'}) {
         m_special[static_cast<unsigned char>(c)] = true;
     }
@@ -78,12 +86,12 @@ bool CsvReader::next(Records& records) {
     std::size_t recordBytes = 0;
     std::size_t strayField = 0;
     std::string& text = records.m_text;
-    std::vector<std::size_t>& fieldEnds = records.m_fieldEnds;
+    std::vector<std::uint32_t>& fieldEnds = records.m_fieldEnds;
     const std::size_t textStart = text.size();
     const std::size_t firstField = fieldEnds.size();
 
     const auto isSpecial = [this](char c) { return m_special[static_cast<unsigned char>(c)]; };
-    const auto endField = [&] { fieldEnds.push_back(text.size()); };
+    const auto endField = [&] { fieldEnds.push_back(static_cast<std::uint32_t>(text.size())); };
     const auto endRecord = [&] {
         records.m_records.push_back({firstField, recordLine, strayField});
         return true;

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,14 +77,18 @@ private:
         std::size_t strayQuoteField;
     };
     std::string m_text;                   // the fields' texts, one after the other
-    std::vector<std::size_t> m_fieldEnds; // end of each field in m_text
+    // End of each field in m_text; 32 bits, as a run of records is a few MiB at most and a
+    // header may have a million fields.
+    std::vector<std::uint32_t> m_fieldEnds;
     std::vector<Entry> m_records;
 };
 
 // Reads records one at a time from a stream, in blocks, with constant memory.
 class CsvReader {
 public:
-    CsvReader(std::istream& input, char delimiter);
+    // `firstLine` numbers the input's first line; a byte-order mark is looked for only at
+    // line 1.
+    CsvReader(std::istream& input, char delimiter, std::uint64_t firstLine = 1);
 
     // Appends the next record to `records`; false at the end of the input. Throws CsvError when
     // a quote is never closed or a record exceeds MaxRecordBytes.
@@ -107,6 +112,12 @@ private:
     bool m_afterCr = false;
     bool m_started = false;
     bool m_byteOrderMark = false;
+};
+
+// A chunk of text in memory as an input stream, for the careful parse of a chunk.
+class MemoryInput : private std::streambuf, public std::istream {
+public:
+    explicit MemoryInput(std::string_view text);
 };
 
 // Appends `field` to `out` as one CSV field, quoted when it holds the delimiter, a quote or a

@@ -1,12 +1,15 @@
-#include "estimation/catalogue.h"
 #include "estimation/actions.h"
+#include "estimation/catalogue.h"
 #include "support/memory_fields.h"
 #include "table/csv.h"
 #include "table/run.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,26 +33,17 @@ Outcome run(const std::string& csv, const Settings& settings, unsigned threads =
     return {output.str(), summary};
 }
 
-Settings settingsFor(const std::string& model, const char* precision = "fixed") {
-    return makeSettings(model, precision, ".", "");
-}
-
-// The options that reach a run through the executable are in tests/batch; these are the
-// texts that must not reach one.
-TEST(MakeSettings, RefusesWhatItCannotUseUnambiguously) {
-    // Names are exact, as the chooser shows them; positions are plain numbers.
-    for (const char* model : {"7", "-1", "01", "rawls et al., 1982", "All"}) {
-        EXPECT_THROW(makeSettings(model, "fixed", ".", ""), Error) << model;
+Settings settingsFor(const std::string& model, Precision precision = Precision::fixed) {
+    Settings settings;
+    if (model == "all") {
+        for (const estimation::PtfModel& row : estimation::ModelCatalogue) {
+            settings.models.push_back(&row);
+        }
+    } else {
+        settings.models.push_back(estimation::modelAt(std::stoi(model)));
     }
-    EXPECT_THROW(makeSettings("0", "exact", ".", ""), Error);
-    for (const char* decimal : {"", "..", "5"}) {
-        EXPECT_THROW(makeSettings("0", "fixed", decimal, ""), Error) << decimal;
-    }
-    for (const char* delimiter : {".", "\"", "\n", ";;"}) {
-        EXPECT_THROW(makeSettings("0", "fixed", ".", delimiter), Error) << delimiter;
-    }
-    // A delimiter given explicitly wins over the one a decimal comma implies.
-    EXPECT_EQ(makeSettings("0", "fixed", ",", "tab").delimiter, '\t');
+    settings.precision = precision;
+    return settings;
 }
 
 // The batch result for each worked example is what the window's own action shows; the
@@ -86,7 +80,7 @@ TEST(RunTable, WorkedExamplesMatchTheWindow) {
             return out;
         };
         EXPECT_EQ(run(csv, settingsFor(std::to_string(c.model))).output, line(shown));
-        EXPECT_EQ(run(csv, settingsFor(std::to_string(c.model), "general")).output,
+        EXPECT_EQ(run(csv, settingsFor(std::to_string(c.model), Precision::general)).output,
                   line(c.general));
     }
 }
@@ -132,7 +126,7 @@ TEST(RunTable, RowsComeOutInOrderWhateverTheThreads) {
         csv += std::to_string(i) + ',' + std::to_string(sand) + ",20," + std::to_string(80 - sand) +
                ',' + std::to_string(i % 7) + '\n';
     }
-    const Settings settings = settingsFor("all", "general");
+    const Settings settings = settingsFor("all", Precision::general);
     const Outcome one = run(csv, settings, 1);
     EXPECT_EQ(one.summary.records, 20000U);
     EXPECT_EQ(one.summary.rows, 140000U);
@@ -153,6 +147,66 @@ TEST(RunTable, RowsComeOutInOrderWhateverTheThreads) {
     }
     EXPECT_TRUE(output.str() == one.output)
         << output.str().size() << " bytes written, " << one.output.size() << " wanted";
+}
+
+// An output that fails mid-run and a progress callback that throws end the run with their
+// error, every thread joined, instead of ending the process.
+TEST(RunTable, FailuresInTheWriterEndTheRun) {
+    std::string csv = "sand,clay\n";
+    for (int i = 0; i < 100000; ++i) {
+        csv += "40,20\n";
+    }
+    class Failing final : public std::streambuf {
+    protected:
+        std::streamsize xsputn(const char*, std::streamsize count) override {
+            m_written += count;
+            return m_written > 1'000'000 ? 0 : count;
+        }
+        int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+
+    private:
+        std::streamsize m_written = 0;
+    } failing;
+    std::ostream full(&failing);
+    std::istringstream input(csv);
+    EXPECT_THROW(runTable(input, full, settingsFor("all")), Error);
+
+    std::istringstream again(csv);
+    std::ostringstream output;
+    RunOptions options;
+    options.progress = [](std::uint64_t) { throw std::runtime_error("progress"); };
+    EXPECT_THROW(runTable(again, output, settingsFor("0"), options), std::runtime_error);
+}
+
+// A header of a million empty columns pads every short row to a megabyte: output goes out in
+// pieces, so memory stays bounded (the run would otherwise hold gigabytes).
+TEST(RunTable, WideRowsGoOutInPieces) {
+    std::string csv = "sand,clay" + std::string(1'000'000, ',') + "\n";
+    for (int i = 0; i < 300; ++i) {
+        csv += "40,20\n";
+    }
+    std::istringstream input(csv);
+    class Counting final : public std::streambuf {
+    public:
+        std::streamsize largest = 0;
+        std::streamsize total = 0;
+
+    protected:
+        std::streamsize xsputn(const char*, std::streamsize count) override {
+            largest = std::max(largest, count);
+            total += count;
+            return count;
+        }
+        int_type overflow(int_type c) override {
+            ++total;
+            return traits_type::not_eof(c);
+        }
+    } counting;
+    std::ostream output(&counting);
+    const Summary summary = runTable(input, output, settingsFor("0"));
+    EXPECT_EQ(summary.rowsWithError, 300U);
+    EXPECT_GT(counting.total, 300'000'000);
+    EXPECT_LT(counting.largest, 4 * static_cast<std::streamsize>(PieceBytes));
 }
 
 } // namespace

@@ -1,0 +1,33 @@
+#pragma once
+
+// The command line of talvo-batch: its options, their texts and messages, parsed straight
+// into the table library's typed settings.
+
+#include "table/settings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace talvo::batch {
+
+struct Arguments {
+    table::Settings settings;
+    bool modelGiven = false;
+    bool listModels = false;
+    std::string output;
+    std::string input = "-";
+};
+
+// Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use
+// throws table::Error with the message for the user.
+void addOptions(CLI::App& app, Arguments& arguments);
+
+// Settles what depends on more than one option, after parsing: the delimiter a decimal comma
+// implies, and a delimiter equal to the decimal separator. Throws table::Error.
+void finishOptions(Arguments& arguments);
+
+// The catalogue as a table for people: position, list text, inputs read, unit captions.
+std::string modelListing();
+
+} // namespace talvo::batch

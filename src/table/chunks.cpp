@@ -1,0 +1,177 @@
+#include "table/chunks.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace talvo::table {
+
+namespace {
+
+constexpr std::size_t BlockBytes = std::size_t{64} << 10;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+bool isLineBreak(char c) {
+    return c == '\n' || c == '\r';
+}
+
+} // namespace
+
+std::uint64_t countLines(std::string_view bytes) noexcept {
+    if (bytes.find('\r') == std::string_view::npos) {
+        return static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    }
+    std::uint64_t lines = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))) {
+            ++lines;
+        }
+    }
+    return lines;
+}
+
+ChunkReader::ChunkReader(std::istream& input, char delimiter)
+    : m_input(input), m_delimiter(delimiter) {}
+
+bool ChunkReader::fill() {
+    if (m_ended) {
+        return false;
+    }
+    const std::size_t size = m_pending.size();
+    m_pending.resize(size + BlockBytes);
+    m_input.read(m_pending.data() + size, static_cast<std::streamsize>(BlockBytes));
+    const auto count = static_cast<std::size_t>(m_input.gcount());
+    m_pending.resize(size + count);
+    if (m_input.bad()) {
+        throw CsvError(m_line + countLines(m_pending), "read error");
+    }
+    m_bytesRead += count;
+    if (!m_started) {
+        m_started = true;
+        if (std::string_view(m_pending).starts_with(ByteOrderMark)) {
+            m_byteOrderMark = true;
+            m_pending.erase(0, ByteOrderMark.size());
+            m_taken += ByteOrderMark.size();
+        }
+    }
+    if (count == 0) {
+        m_ended = true;
+    }
+    return count != 0;
+}
+
+// Follows the reader's states from a record start. A record ends after its line break; a CR
+// takes the LF after it along, and a CR last in the buffer ends nothing until the input has.
+std::size_t ChunkReader::recordEnd(bool last) const {
+    const std::string_view bytes = m_pending;
+    if (last && bytes.find('"') == std::string_view::npos &&
+        bytes.find('\r') == std::string_view::npos) {
+        const std::size_t lf = bytes.rfind('\n');
+        return lf == std::string_view::npos ? lf : lf + 1;
+    }
+    enum class State { recordStart, fieldStart, unquoted, quoted, quoteInQuoted };
+    State state = State::recordStart;
+    std::size_t end = std::string_view::npos;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        switch (state) {
+        case State::recordStart:
+            if (isLineBreak(c)) {
+                continue;
+            }
+            [[fallthrough]];
+        case State::fieldStart:
+            if (c == '"') {
+                state = State::quoted;
+                continue;
+            }
+            [[fallthrough]];
+        case State::unquoted:
+        case State::quoteInQuoted:
+            if (state == State::quoteInQuoted && c == '"') {
+                state = State::quoted;
+            } else if (c == m_delimiter) {
+                state = State::fieldStart;
+            } else if (isLineBreak(c)) {
+                std::size_t after = i + 1;
+                if (c == '\r') {
+                    if (after == bytes.size() && !m_ended) {
+                        return end;
+                    }
+                    if (after < bytes.size() && bytes[after] == '\n') {
+                        ++after;
+                    }
+                }
+                if (!last) {
+                    return after;
+                }
+                end = after;
+                i = after - 1;
+                state = State::recordStart;
+            } else {
+                state = State::unquoted;
+            }
+            continue;
+        case State::quoted:
+            if (c == '"') {
+                state = State::quoteInQuoted;
+            }
+            continue;
+        }
+    }
+    return end;
+}
+
+void ChunkReader::take(std::size_t size, Chunk& chunk) {
+    chunk.bytes.assign(m_pending, 0, size);
+    m_pending.erase(0, size);
+    chunk.firstLine = m_line;
+    m_line += countLines(chunk.bytes);
+    m_taken += size;
+    chunk.inputEnd = m_taken;
+    chunk.plain = chunk.bytes.find_first_of("\"\r") == std::string::npos;
+}
+
+bool ChunkReader::header(Chunk& chunk) {
+    for (;;) {
+        const std::size_t end = recordEnd(false);
+        if (end != std::string::npos) {
+            take(end, chunk);
+            return true;
+        }
+        // A header longer than a record may be goes to the careful parse, which says so.
+        if (!fill() || m_pending.size() > MaxRecordBytes + BlockBytes) {
+            if (m_pending.find_first_not_of("\r\n") == std::string::npos) {
+                return false; // nothing but blank lines
+            }
+            take(m_pending.size(), chunk);
+            return true;
+        }
+    }
+}
+
+bool ChunkReader::next(Chunk& chunk) {
+    while (m_pending.size() < ChunkBytes && fill()) {
+    }
+    for (;;) {
+        if (m_pending.empty()) {
+            return false;
+        }
+        if (m_ended) {
+            take(m_pending.size(), chunk); // the last record needs no line break
+            return true;
+        }
+        const std::size_t end = recordEnd(true);
+        if (end != std::string::npos && end != 0) {
+            take(end, chunk);
+            return true;
+        }
+        // No record ends yet: a long record. Beyond the limit the careful parse reports it.
+        if (m_pending.size() > MaxRecordBytes + BlockBytes) {
+            take(m_pending.size(), chunk);
+            return true;
+        }
+        fill();
+    }
+}
+
+} // namespace talvo::table

@@ -1,0 +1,267 @@
+#include "table/pipeline.h"
+
+#include "table/error.h"
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace talvo::table {
+
+namespace {
+
+constexpr unsigned MaxThreads = 4;
+// Chunks read ahead of the one being written: a fast core need not wait for a slow one.
+constexpr std::size_t Window = 4;
+// Pieces a worker may have waiting for the writer before it waits itself.
+constexpr std::size_t PiecesWaiting = 1;
+
+// Thrown inside a worker when the run is stopping, to leave its chunk.
+struct Stopping {};
+
+class Pipeline {
+public:
+    Pipeline(ChunkReader& reader, std::ostream& output, const Settings& settings,
+             const Columns& columns, const RunOptions& options)
+        : m_reader(reader), m_output(output), m_settings(settings), m_columns(columns),
+          m_options(options) {}
+
+    Summary run(unsigned workers) {
+        {
+            std::vector<std::jthread> threads;
+            try {
+                threads.emplace_back([this] { read(); });
+                for (unsigned i = 0; i < workers; ++i) {
+                    try {
+                        threads.emplace_back([this] { work(); });
+                    } catch (const std::system_error&) {
+                        if (i == 0) {
+                            throw; // no worker at all: nothing would be done
+                        }
+                        break; // fewer workers only make the run slower
+                    }
+                }
+                write();
+            } catch (...) {
+                stop();
+                throw; // the threads are joined on the way out
+            }
+        }
+        return m_summary;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t sequence = ~std::uint64_t{0}; // the chunk it holds, once the reader says
+        std::deque<std::string> pieces;
+        bool done = false;
+        std::exception_ptr failure;
+        Summary summary;
+        std::uint64_t inputEnd = 0;
+    };
+    struct Work {
+        std::uint64_t sequence;
+        Chunk chunk;
+    };
+
+    Slot& slot(std::uint64_t sequence) { return m_slots[sequence % Window]; }
+
+    void stop() {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_changed.notify_all();
+    }
+
+    void read() {
+        for (std::uint64_t sequence = 0;; ++sequence) {
+            Chunk chunk;
+            bool more = false;
+            std::exception_ptr failure;
+            try {
+                more = m_reader.next(chunk);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_stop || sequence < m_written + Window; });
+            if (m_stop) {
+                return;
+            }
+            slot(sequence) = Slot{};
+            slot(sequence).sequence = sequence;
+            if (failure || !more) {
+                slot(sequence).failure = failure;
+                slot(sequence).done = failure != nullptr;
+                m_end = sequence;
+                m_changed.notify_all();
+                return;
+            }
+            m_queue.push_back({sequence, std::move(chunk)});
+            m_changed.notify_all();
+        }
+    }
+
+    void work() {
+        RowFormatter formatter(m_settings, m_columns);
+        for (;;) {
+            std::optional<Work> work;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || !m_queue.empty() || m_end; });
+                if (m_stop || m_queue.empty()) {
+                    return;
+                }
+                work.emplace(std::move(m_queue.front()));
+                m_queue.pop_front();
+            }
+            Summary summary;
+            std::exception_ptr failure;
+            try {
+                format(work->chunk, work->sequence, formatter, summary);
+            } catch (const Stopping&) {
+                return;
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            const std::lock_guard lock(m_mutex);
+            Slot& done = slot(work->sequence);
+            done.summary = summary;
+            done.inputEnd = work->chunk.inputEnd;
+            done.failure = failure;
+            done.done = true;
+            m_changed.notify_all();
+        }
+    }
+
+    void format(const Chunk& chunk, std::uint64_t sequence, RowFormatter& formatter,
+                Summary& summary) {
+        std::string out;
+        out.reserve(PieceBytes + (PieceBytes >> 2));
+        const auto handOn = [&](bool always) {
+            if (out.size() >= PieceBytes || (always && !out.empty())) {
+                push(sequence, std::move(out));
+                out = std::string();
+                out.reserve(PieceBytes + (PieceBytes >> 2));
+            }
+        };
+        const std::string_view bytes = chunk.bytes;
+        try {
+            if (chunk.plain) {
+                for (std::size_t start = 0; start < bytes.size();) {
+                    std::size_t end = bytes.find('\n', start);
+                    end = end == std::string_view::npos ? bytes.size() : end;
+                    if (end != start) { // a blank line is no record
+                        formatter.writePlain(bytes.substr(start, end - start), out, summary);
+                        handOn(false);
+                    }
+                    start = end + 1;
+                }
+            } else {
+                MemoryInput input(bytes);
+                CsvReader reader(input, m_settings.delimiter, chunk.firstLine);
+                Records records;
+                while (reader.next(records)) {
+                    formatter.writeParsed(records[0], out, summary);
+                    records.clear();
+                    handOn(false);
+                }
+            }
+        } catch (const Stopping&) {
+            throw;
+        } catch (...) {
+            handOn(true); // the rows before the damage are written
+            throw;
+        }
+        handOn(true);
+    }
+
+    void push(std::uint64_t sequence, std::string piece) {
+        std::unique_lock lock(m_mutex);
+        Slot& target = slot(sequence);
+        m_changed.wait(lock, [&] { return m_stop || target.pieces.size() < PiecesWaiting; });
+        if (m_stop) {
+            throw Stopping{};
+        }
+        target.pieces.push_back(std::move(piece));
+        m_changed.notify_all();
+    }
+
+    void write() {
+        for (std::uint64_t sequence = 0;; ++sequence) {
+            for (;;) {
+                std::string piece;
+                std::optional<std::uint64_t> progress;
+                {
+                    std::unique_lock lock(m_mutex);
+                    Slot& current = slot(sequence);
+                    m_changed.wait(lock, [&] {
+                        return (current.sequence == sequence &&
+                                (!current.pieces.empty() || current.done)) ||
+                               m_end == sequence;
+                    });
+                    if (!current.pieces.empty()) {
+                        piece = std::move(current.pieces.front());
+                        current.pieces.pop_front();
+                        m_changed.notify_all();
+                    } else if (current.done) {
+                        if (current.failure) {
+                            std::rethrow_exception(current.failure);
+                        }
+                        m_summary += current.summary;
+                        progress = current.inputEnd;
+                        ++m_written;
+                        m_changed.notify_all();
+                    } else {
+                        return; // m_end: the input is done
+                    }
+                }
+                if (progress) {
+                    if (m_options.progress) {
+                        m_options.progress(*progress);
+                    }
+                    break;
+                }
+                m_output.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                if (!m_output) {
+                    throw Error("cannot write the output");
+                }
+            }
+        }
+    }
+
+    ChunkReader& m_reader;
+    std::ostream& m_output;
+    const Settings& m_settings;
+    const Columns& m_columns;
+    const RunOptions& m_options;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Work> m_queue;
+    std::array<Slot, Window> m_slots;
+    std::optional<std::uint64_t> m_end; // sequence after the last chunk
+    std::uint64_t m_written = 0;        // chunks written
+    bool m_stop = false;
+    Summary m_summary;
+};
+
+} // namespace
+
+Summary runPipeline(ChunkReader& reader, std::ostream& output, const Settings& settings,
+                    const Columns& columns, const RunOptions& options) {
+    const unsigned workers = options.threads != 0
+                                 ? options.threads
+                                 : std::clamp(std::thread::hardware_concurrency(), 1U, MaxThreads);
+    Pipeline pipeline(reader, output, settings, columns, options);
+    return pipeline.run(workers);
+}
+
+} // namespace talvo::table

@@ -1,0 +1,34 @@
+#pragma once
+
+// The ordered pipeline: one thread reads chunks, workers format them at the same time, and
+// the calling thread writes their output in input order.
+
+#include "table/chunks.h"
+#include "table/columns.h"
+#include "table/rows.h"
+#include "table/settings.h"
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+
+namespace talvo::table {
+
+struct RunOptions {
+    unsigned threads = 0; // workers; 0: as many as the machine has, at most 4
+    // Called now and then, in order, with the count of input bytes consumed so far; from the
+    // calling thread, outside every lock.
+    std::function<void(std::uint64_t)> progress;
+};
+
+// Output is handed on in pieces of about this size, so that memory stays bounded whatever a
+// row's width or the number of models.
+inline constexpr std::size_t PieceBytes = std::size_t{1} << 20;
+
+// Formats every chunk `reader` gives into `output`. The first failure anywhere (reading, a
+// worker, writing, the progress callback) ends the run with that error once every thread
+// has stopped; the output before the damaged record is written.
+Summary runPipeline(ChunkReader& reader, std::ostream& output, const Settings& settings,
+                    const Columns& columns, const RunOptions& options);
+
+} // namespace talvo::table

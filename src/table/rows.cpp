@@ -1,0 +1,164 @@
+#include "table/rows.h"
+
+#include "estimation/decimal_form.h"
+#include "estimation/estimate.h"
+#include "estimation/failure.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace talvo::table {
+
+namespace {
+
+using estimation::Result;
+
+constexpr std::array results{Result::fc, Result::pwp, Result::awc};
+
+std::string malformedReason(std::size_t fields, std::size_t headerFields, std::size_t stray) {
+    if (fields != headerFields) {
+        return "Malformed row: " + std::to_string(fields) + (fields == 1 ? " field" : " fields") +
+               ", header has " + std::to_string(headerFields);
+    }
+    if (stray != 0) {
+        return "Malformed row: stray quote in field " + std::to_string(stray);
+    }
+    return {};
+}
+
+} // namespace
+
+RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
+    : m_settings(settings), m_columns(columns) {
+    for (const estimation::PtfModel* model : settings.models) {
+        std::string text;
+        appendField(text, model->listText, settings.delimiter);
+        m_modelTexts.push_back(std::move(text));
+    }
+    for (const estimation::Input input : estimation::allInputs) {
+        if (const auto column = columns.input[static_cast<std::size_t>(input)]) {
+            m_inputColumns.emplace_back(*column, input);
+        }
+    }
+    std::sort(m_inputColumns.begin(), m_inputColumns.end());
+    m_numbersNeedQuotes =
+        std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
+        settings.delimiter == settings.decimal.get();
+}
+
+void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
+    const char delimiter = m_settings.delimiter;
+    const auto fields =
+        static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter)) + 1;
+    estimation::InputTexts inputs{};
+    Shape shape{.fields = line, .padding = 1, .extra = {}};
+    if (fields == m_columns.count) {
+        // Only the input columns are needed: stop after the last of them.
+        std::size_t column = 0;
+        std::size_t start = 0;
+        for (const auto& [wanted, input] : m_inputColumns) {
+            for (; column < wanted; ++column) {
+                start = line.find(delimiter, start) + 1;
+            }
+            const std::size_t end = line.find(delimiter, start);
+            inputs[static_cast<std::size_t>(input)] =
+                line.substr(start, end == std::string_view::npos ? end : end - start);
+        }
+        writeRows(shape, inputs, {}, out, summary);
+        return;
+    }
+    // A short row is padded and a long row's extra fields go last, so that every column keeps
+    // its place and no text is lost.
+    if (fields < m_columns.count) {
+        shape.padding = m_columns.count - fields + 1;
+    } else {
+        std::size_t split = 0;
+        for (std::size_t column = 0; column < m_columns.count; ++column) {
+            split = line.find(delimiter, split + (column == 0 ? 0 : 1));
+        }
+        shape.fields = line.substr(0, split);
+        shape.extra = line.substr(split);
+    }
+    m_malformed = malformedReason(fields, m_columns.count, 0);
+    writeRows(shape, inputs, m_malformed, out, summary);
+}
+
+void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summary& summary) {
+    const char delimiter = m_settings.delimiter;
+    const std::size_t count = m_columns.count;
+    m_fields.clear();
+    m_extra.clear();
+    for (std::size_t i = 0; i < std::min(count, record.size()); ++i) {
+        if (i != 0) {
+            m_fields += delimiter;
+        }
+        appendField(m_fields, record[i], delimiter);
+    }
+    for (std::size_t i = count; i < record.size(); ++i) {
+        m_extra += delimiter;
+        appendField(m_extra, record[i], delimiter);
+    }
+    const Shape shape{.fields = m_fields,
+                      .padding = record.size() < count ? count - record.size() + 1 : 1,
+                      .extra = m_extra};
+    m_malformed = malformedReason(record.size(), count, record.strayQuoteField());
+    estimation::InputTexts inputs{};
+    if (m_malformed.empty()) {
+        for (const auto& [column, input] : m_inputColumns) {
+            inputs[static_cast<std::size_t>(input)] = record[column];
+        }
+    }
+    writeRows(shape, inputs, m_malformed, out, summary);
+}
+
+void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& inputs,
+                             std::string_view malformed, std::string& out, Summary& summary) {
+    const char delimiter = m_settings.delimiter;
+    ++summary.records;
+    const estimation::InputValues values =
+        malformed.empty() ? estimation::convertInputs(inputs, m_columns.read, m_settings.decimal)
+                          : estimation::InputValues{};
+    for (std::size_t m = 0; m < m_settings.models.size(); ++m) {
+        out += shape.fields;
+        out.append(shape.padding, delimiter);
+        out += m_modelTexts[m];
+        std::string_view error = malformed;
+        if (error.empty()) {
+            const estimation::Estimate estimated = estimate(*m_settings.models[m], values);
+            if (estimated.succeeded()) {
+                for (const Result result : results) {
+                    out += delimiter;
+                    writeNumber(estimated[result], out);
+                }
+                out += delimiter;
+            } else {
+                error = estimation::failureText(*estimated.failure);
+            }
+        }
+        if (!error.empty()) {
+            out.append(4, delimiter);
+            appendField(out, error, delimiter);
+            ++summary.rowsWithError;
+        }
+        out += shape.extra;
+        out += '\n';
+        ++summary.rows;
+    }
+}
+
+void RowFormatter::writeNumber(const estimation::DecimalForm& form, std::string& out) const {
+    std::array<char, estimation::FixedTextCapacity> text; // NOLINT: written next
+    const char separator = m_settings.decimal.get();
+    char* const end = m_settings.precision == Precision::fixed
+                          ? estimation::writeFixed(text.data(), form, separator)
+                          : estimation::writeGeneral(text.data(), form, separator);
+    const std::string_view number(text.data(), static_cast<std::size_t>(end - text.data()));
+    if (m_numbersNeedQuotes) {
+        appendField(out, number, m_settings.delimiter);
+    } else {
+        out += number;
+    }
+}
+
+} // namespace talvo::table

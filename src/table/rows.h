@@ -1,0 +1,64 @@
+#pragma once
+
+// Formatting the output rows of a record: its own fields, then for each model the added
+// columns, from the engine's value API.
+
+#include "estimation/decimal_form.h"
+#include "estimation/input_values.h"
+#include "table/columns.h"
+#include "table/csv.h"
+#include "table/settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::table {
+
+struct Summary {
+    std::uint64_t records = 0;       // records below the header
+    std::uint64_t rows = 0;          // rows written below the header: records x models
+    std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
+
+    Summary& operator+=(const Summary& other) noexcept {
+        records += other.records;
+        rows += other.rows;
+        rowsWithError += other.rowsWithError;
+        return *this;
+    }
+};
+
+class RowFormatter {
+public:
+    RowFormatter(const Settings& settings, const Columns& columns);
+
+    // A record from a chunk without quotes or CRs: one line, split at each delimiter.
+    void writePlain(std::string_view line, std::string& out, Summary& summary);
+    // A record as the careful reader gives it, fields unquoted.
+    void writeParsed(const RecordView& record, std::string& out, Summary& summary);
+
+private:
+    // The record's own fields as they go out: `fields`, then `padding` delimiters (the
+    // last one before `model`), the added columns, then `extra` (a long row's surplus).
+    struct Shape {
+        std::string_view fields;
+        std::size_t padding = 1;
+        std::string_view extra;
+    };
+    void writeRows(const Shape& shape, const estimation::InputTexts& inputs,
+                   std::string_view malformed, std::string& out, Summary& summary);
+    void writeNumber(const estimation::DecimalForm& form, std::string& out) const;
+
+    const Settings& m_settings;
+    const Columns& m_columns;
+    std::vector<std::string> m_modelTexts; // list texts as fields
+    // Input columns in the order of the table: (column, input).
+    std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
+    bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
+    std::string m_fields;             // a parsed record's fields, quoted again
+    std::string m_extra;
+    std::string m_malformed;
+};
+
+} // namespace talvo::table
