@@ -7,8 +7,15 @@
 #       BASH_COMPLETION)
 #
 # A library such as the Python module declares its package the same way and installs its
-# files with install(... COMPONENT <package>). packaging/CMakeLists.txt writes the CPack
-# configuration once every folder has declared its package.
+# files into it by component:
+#
+#   talvo_add_package(python3-talvo SECTION python SUMMARY "..." DESCRIPTION "..."
+#       DEPENDS python3)
+#   install(TARGETS talvo_python LIBRARY DESTINATION lib/python3/dist-packages
+#       COMPONENT python3-talvo)
+#
+# packaging/CMakeLists.txt writes the CPack configuration once every folder has declared its
+# package.
 include_guard(GLOBAL)
 
 # Declares the Debian package <package>; it is also the name of the install component.
@@ -35,7 +42,7 @@ function(talvo_add_package package)
 endfunction()
 
 # Installs the executable <target> into <package> with its manual page: MANUAL names a
-# troff page written by hand, MANUAL_FROM_HELP has help2man make one from --help and
+# troff page written by hand (@PROJECT_VERSION@ in it is replaced), MANUAL_FROM_HELP has help2man make one from --help and
 # --version, with the given one-line summary and the sections of linux/<target>.h2m if there
 # is one. BASH_COMPLETION adds a completion that reads the options from --help when the user
 # presses Tab.
@@ -53,7 +60,10 @@ function(talvo_install_program target)
     set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${target}.1)
     if(arg_MANUAL_FROM_HELP)
         find_program(HELP2MAN help2man REQUIRED)
-        set(make_page ${HELP2MAN} --no-info --name ${arg_MANUAL_FROM_HELP} --output ${page})
+        # Dated by the changelog, not by the clock, so that builds are reproducible.
+        get_property(date GLOBAL PROPERTY TALVO_RELEASE_TIMESTAMP)
+        set(make_page ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${date}
+                      ${HELP2MAN} --no-info --name ${arg_MANUAL_FROM_HELP} --output ${page})
         set(page_source ${target})
         # Sections --help does not give, such as EXAMPLES and SEE ALSO.
         set(extra ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/linux/${target}.h2m)
@@ -63,8 +73,10 @@ function(talvo_install_program target)
         endif()
         list(APPEND make_page $<TARGET_FILE:${target}>)
     else()
-        get_filename_component(page_source ${arg_MANUAL} ABSOLUTE)
-        set(make_page ${CMAKE_COMMAND} -E copy ${page_source} ${page})
+        # A page by hand may name the version as @PROJECT_VERSION@.
+        configure_file(${arg_MANUAL} ${page}.in @ONLY)
+        set(page_source ${page}.in)
+        set(make_page ${CMAKE_COMMAND} -E copy ${page}.in ${page})
     endif()
     # -n leaves out the name and time, so the same sources give the same package.
     find_program(GZIP gzip REQUIRED)
@@ -82,7 +94,8 @@ function(talvo_install_program target)
     if(arg_BASH_COMPLETION)
         set(PROGRAM ${target})
         set(completion ${CMAKE_CURRENT_BINARY_DIR}/completions/${target})
-        configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/linux/bash-completion.in ${completion} @ONLY)
+        configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/linux/bash-completion.in
+                       ${completion} @ONLY)
         install(FILES ${completion}
                 DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
                 COMPONENT ${arg_PACKAGE})
@@ -113,7 +126,7 @@ function(talvo_wrap_text text out)
 endfunction()
 
 # Sets the CPack variables of every declared package and writes the CPack configuration.
-# Called once, at the end of the top-level CMakeLists.txt.
+# packaging/CMakeLists.txt defers it to the end of the top-level CMakeLists.txt.
 function(talvo_write_package_configuration)
     get_property(packages GLOBAL PROPERTY TALVO_PACKAGES)
     set(CPACK_GENERATOR DEB)
