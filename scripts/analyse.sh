@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-scripts/install-deps.sh
+scripts/install-deps.sh --dev
 
 # Every C++ file the repository holds or is about to hold, wherever it sits.
 mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')

@@ -4,7 +4,7 @@
 # the input that caused it is left in build/fuzz/runs/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 

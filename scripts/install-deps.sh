@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the tools need.
+# Installs the Debian 12 packages for building and running every program; with --dev also
+# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run).
 # Quick and silent when everything is already there.
 set -euo pipefail
 
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    # estimation tests and benchmarks
+    # talvo-batch; its manual page is made from --help
+    libcli11-dev help2man
+    # window (fonts-liberation2: the layout is measured with Liberation Sans)
+    qt6-base-dev libgl-dev libx11-dev fonts-liberation2
+    # Debian packages (cpack -G DEB)
+    dpkg-dev
+)
+dev_packages=(
+    # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
-    # batch tool
-    libcli11-dev
-    # window
-    qt6-base-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
-    # window: X11 test helper and start-up benchmark, Debian package (cpack -G DEB)
-    libx11-dev dpkg-dev
+    # desktop files, manual pages, shell completion, Debian packages
+    desktop-file-utils appstream man-db bash-completion lintian
     # window tests in a real X server, screenshots
     xvfb xauth xdotool x11-utils imagemagick
     # hardening
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
 )
+
+case "${1:-}" in
+    "") ;;
+    --dev) packages+=("${dev_packages[@]}") ;;
+    *)
+        echo "usage: $0 [--dev]" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,5 +48,7 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another apt (unattended upgrades, a second script) may hold the lock: wait for it.
+lock=(-o DPkg::Lock::Timeout=120)
+"${sudo[@]}" apt-get "${lock[@]}" update -qq
+"${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"

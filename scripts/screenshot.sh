@@ -28,7 +28,7 @@ if [ "${1:-}" = --drive ]; then
     exit
 fi
 
-scripts/install-deps.sh
+scripts/install-deps.sh --dev
 cmake --preset release >/dev/null
 cmake --build --preset release --target talvo
 mkdir -p docs

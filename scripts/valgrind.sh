@@ -4,7 +4,7 @@
 # program exists. Any memory error or leak fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --dev
 cmake --preset dev >/dev/null
 cmake --build --preset dev
 

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Presses Tab on talvo-batch command lines through bash-completion and the installed
+# completion script, and compares what is offered.
+# Usage: completion_check.sh TALVO_BATCH COMPLETION_SCRIPT
+set -uo pipefail
+program=$1
+# shellcheck source=/dev/null
+source /usr/share/bash-completion/bash_completion
+# shellcheck source=/dev/null
+source "$2"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch" && touch soils.csv results.csv
+
+# The words after the program, the last one being completed ("" for a new word), then what
+# must be offered, sorted.
+cases=(
+    "--pre|--precision"
+    "--|--decimal --delimiter --help --list-models --model --output --precision --version"
+    "--precision ''|fixed general"
+    "--precision g|general"
+    "--precision = f|fixed"
+    "--model ''|0 1 2 3 4 5 6 all"
+    "--model a|all"
+    "--output r|results.csv"
+    "--model 2 ''|results.csv soils.csv"
+    "--decimal ''|"
+)
+
+failures=0
+for case in "${cases[@]}"; do
+    eval "words=(\"\$program\" ${case%%|*})"
+    expected=${case#*|}
+    COMP_WORDS=("${words[@]}")
+    COMP_CWORD=$((${#words[@]} - 1))
+    COMP_LINE="${words[*]}"
+    COMP_LINE=${COMP_LINE// = /=} # bash splits --precision=f at the = but keeps the line
+    COMP_POINT=${#COMP_LINE}
+    COMPREPLY=()
+    _talvo_complete "$program" "${words[-1]}" "${words[-2]}"
+    offered=$(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs)
+    if [ "$offered" != "$expected" ]; then
+        echo "FAIL: talvo-batch ${case%%|*}<Tab> offered '$offered', expected '$expected'" >&2
+        failures=$((failures + 1))
+    fi
+done
+[ "$failures" -eq 0 ]

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the Debian packages of a build folder with cpack, unpacks them into a scratch root
+# (dpkg -x: nothing is installed on this machine) and checks them as a user would meet them:
+# files, the batch tool running from its installed place, manual pages, dependencies, lintian.
+# Usage: package_check.sh BUILD_DIR SCRATCH_DIR VERSION
+set -euo pipefail
+build=$1 out=$2 version=$3
+
+# Files each package must hold, under /usr.
+declare -A files=(
+    [talvo]="bin/talvo share/man/man1/talvo.1.gz
+        share/applications/org.talvo.SoilMoisture.desktop
+        share/metainfo/org.talvo.SoilMoisture.metainfo.xml
+        share/icons/hicolor/scalable/apps/org.talvo.SoilMoisture.svg"
+    [talvo-batch]="bin/talvo-batch share/man/man1/talvo-batch.1.gz
+        share/bash-completion/completions/talvo-batch"
+)
+# Packages each must depend on, and a pattern no dependency of it may match.
+declare -A depends=([talvo]="libqt6widgets6 qt6-qpa-plugins fonts-liberation2")
+declare -A must_not_depend=([talvo-batch]="qt|libx11|libgl|fonts-")
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+rm -rf "$out"
+mkdir -p "$out/root"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" ||
+    { cat "$out/cpack.log" >&2; exit 1; }
+
+for package in "${!files[@]}"; do
+    deb=$out/${package}_${version}_$(dpkg --print-architecture).deb
+    if [ ! -f "$deb" ]; then
+        fail "no package $deb"
+        continue
+    fi
+    dpkg -x "$deb" "$out/root"
+    contents=$(dpkg-deb --contents "$deb" | awk '{ print $6 }')
+    for file in ${files[$package]} share/doc/$package/copyright share/doc/$package/changelog.gz; do
+        grep -qx "./usr/$file" <<<"$contents" || fail "$package lacks /usr/$file"
+    done
+    head -n 1 "$out/root/usr/share/doc/$package/copyright" |
+        grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "$package: copyright is not in the machine-readable format"
+    field=$(dpkg-deb --field "$deb" Depends)
+    names=$(tr ',|' '\n' <<<"$field" | awk '{ print $1 }')
+    for name in ${depends[$package]:-}; do
+        grep -qx "$name" <<<"$names" || fail "$package does not depend on $name: $field"
+    done
+    pattern=${must_not_depend[$package]:-}
+    if [ -n "$pattern" ] && grep -qiE "$pattern" <<<"$names"; then
+        fail "$package pulls in a desktop: $field"
+    fi
+done
+
+# The batch tool runs from where the package puts it.
+batch_version=$("$out/root/usr/bin/talvo-batch" --version) || fail "talvo-batch --version failed"
+[ "$batch_version" = "talvo-batch $version" ] || fail "talvo-batch --version said '$batch_version'"
+
+# Every program has a manual page, and man renders each without a warning.
+for program in "$out"/root/usr/bin/*; do
+    page=$out/root/usr/share/man/man1/$(basename "$program").1.gz
+    if [ ! -f "$page" ]; then
+        fail "no manual page for $(basename "$program")"
+        continue
+    fi
+    warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $(basename "$page"): $warnings"
+done
+
+# Lintian: errors fail the test; warnings are shown.
+lintian --fail-on error "$out"/*.deb ||
+    fail "lintian reports errors"
+
+[ "$failures" -eq 0 ]
