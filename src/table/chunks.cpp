@@ -128,7 +128,9 @@ void ChunkReader::take(std::size_t size, Chunk& chunk) {
     m_line += countLines(chunk.bytes);
     m_taken += size;
     chunk.inputEnd = m_taken;
-    chunk.plain = chunk.bytes.find_first_of("\"\r") == std::string::npos;
+    const std::string_view bytes = chunk.bytes;
+    chunk.plain =
+        bytes.find('"') == std::string_view::npos && bytes.find('\r') == std::string_view::npos;
 }
 
 bool ChunkReader::header(Chunk& chunk) {

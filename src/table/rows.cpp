@@ -48,40 +48,48 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
 }
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
+    // One pass over the line: count its fields and keep the input columns on the way.
     const char delimiter = m_settings.delimiter;
-    const auto fields =
-        static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter)) + 1;
     estimation::InputTexts inputs{};
-    Shape shape{.fields = line, .padding = 1, .extra = {}};
-    if (fields == m_columns.count) {
-        // Only the input columns are needed: stop after the last of them.
-        std::size_t column = 0;
-        std::size_t start = 0;
-        for (const auto& [wanted, input] : m_inputColumns) {
-            for (; column < wanted; ++column) {
-                start = line.find(delimiter, start) + 1;
-            }
-            const std::size_t end = line.find(delimiter, start);
-            inputs[static_cast<std::size_t>(input)] =
-                line.substr(start, end == std::string_view::npos ? end : end - start);
+    const std::size_t wanted = m_inputColumns.size();
+    std::size_t next = 0; // the next input column to find
+    std::size_t field = 0;
+    std::size_t start = 0;
+    std::size_t split = line.size(); // end of the header's last column
+    const auto endField = [&](std::size_t end) {
+        if (next < wanted && m_inputColumns[next].first == field) {
+            inputs[static_cast<std::size_t>(m_inputColumns[next].second)] =
+                line.substr(start, end - start);
+            ++next;
         }
-        writeRows(shape, inputs, {}, out, summary);
+        if (field + 1 == m_columns.count) {
+            split = end;
+        }
+        ++field;
+        start = end + 1;
+    };
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == delimiter) {
+            endField(i);
+        }
+    }
+    endField(line.size());
+
+    if (field == m_columns.count) {
+        writeRows({.fields = line, .padding = 1, .extra = {}}, inputs, {}, out, summary);
         return;
     }
     // A short row is padded and a long row's extra fields go last, so that every column keeps
     // its place and no text is lost.
-    if (fields < m_columns.count) {
-        shape.padding = m_columns.count - fields + 1;
+    Shape shape{.fields = line, .padding = 1, .extra = {}};
+    if (field < m_columns.count) {
+        shape.padding = m_columns.count - field + 1;
     } else {
-        std::size_t split = 0;
-        for (std::size_t column = 0; column < m_columns.count; ++column) {
-            split = line.find(delimiter, split + (column == 0 ? 0 : 1));
-        }
         shape.fields = line.substr(0, split);
         shape.extra = line.substr(split);
     }
-    m_malformed = malformedReason(fields, m_columns.count, 0);
-    writeRows(shape, inputs, m_malformed, out, summary);
+    m_malformed = malformedReason(field, m_columns.count, 0);
+    writeRows(shape, {}, m_malformed, out, summary);
 }
 
 void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summary& summary) {
