@@ -10,6 +10,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # batch tool
     libcli11-dev
+    # Python module and its tests
+    pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas python3-xarray
+    python3-dask python3-distributed
     # window
     qt6-base-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
     # window: X11 test helper and start-up benchmark, Debian package (cpack -G DEB)
