@@ -30,8 +30,8 @@ def test_python_threads_run_during_an_estimate():
     worker = threading.Thread(target=call)
     longest = 0.0
     steps = 0
-    worker.start()
     last = time.perf_counter()
+    worker.start()
     while worker.is_alive():
         now = time.perf_counter()
         longest = max(longest, now - last)
