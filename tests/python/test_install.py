@@ -13,7 +13,8 @@ import pytest
 def installed(tmp_path_factory):
     prefix = tmp_path_factory.mktemp("prefix")
     subprocess.run([os.environ["CMAKE_COMMAND"], "--install", os.environ["TALVO_BUILD_DIR"],
-                    "--prefix", str(prefix), "--component", "python"], check=True, capture_output=True)
+                    "--prefix", str(prefix), "--component", "python"],
+                   check=True, capture_output=True)
     packages = [path.parent.parent for path in prefix.rglob("talvo/__init__.py")]
     assert len(packages) == 1
     return prefix, packages[0]
