@@ -25,14 +25,22 @@ def random_soils(seed):
     return columns
 
 
+def whole_percent_soils(seed):
+    """A soil map: few soils, each repeated many times, in random order."""
+    rng = np.random.default_rng(seed)
+    return {name: rng.choice([-40.0, -0.0, 0.0, 40.0, 120.5, np.nan], CELLS)
+            for name in ("sand", "silt", "clay", "oc")}
+
+
 def as_text(value):
     return "" if np.isnan(value) else "%.17g" % value
 
 
 @pytest.mark.parametrize("model", range(7))
 @pytest.mark.parametrize("precision", ["fixed", "general"])
-def test_cells_agree_with_talvo_batch(batch, model, precision):
-    soils = random_soils(seed=model)
+@pytest.mark.parametrize("soils_of", [random_soils, whole_percent_soils])
+def test_cells_agree_with_talvo_batch(batch, model, precision, soils_of):
+    soils = soils_of(seed=model)
     rows = batch(model, [{name: as_text(soils[name][i]) for name in soils}
                          for i in range(CELLS)], precision)
     assert len(rows) == CELLS
