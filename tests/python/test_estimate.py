@@ -24,16 +24,6 @@ def test_inputs_broadcast_as_numpy_does(sand, clay, shape):
     assert np.all(results["fc"] == 23.38)
 
 
-def test_each_cell_is_its_own_soil():
-    sand = np.array([[10.0, 40.0], [70.0, 25.5]])
-    clay = np.array([[60.0, 20.0], [10.0, 33.3]])
-    results = talvo.estimate(0, sand=sand, clay=clay)
-    for index in np.ndindex(sand.shape):
-        one = talvo.estimate(0, sand=sand[index], clay=clay[index])
-        assert results["fc"][index] == one["fc"]
-        assert results["awc"][index] == one["awc"]
-
-
 def test_shapes_that_do_not_broadcast_are_refused():
     with pytest.raises(ValueError):
         talvo.estimate(0, sand=np.zeros(3), clay=np.zeros(4))
