@@ -30,26 +30,30 @@ def numpy_model0(sand, clay):
 
 
 def best_of(runs, call):
-    times = []
+    """Best wall-clock and best CPU time (all threads; steadier on a shared machine)."""
+    times, cpu_times = [], []
     for _ in range(runs):
-        start = time.perf_counter()
+        start, cpu_start = time.perf_counter(), time.process_time()
         result = call()
         times.append(time.perf_counter() - start)
-    return min(times), result
+        cpu_times.append(time.process_time() - cpu_start)
+    return min(times), min(cpu_times), result
 
 
 def measure(title, sand, clay):
     cells = sand.size
-    numpy_time, expected = best_of(3, lambda: numpy_model0(sand, clay))
+    numpy_time, numpy_cpu, expected = best_of(3, lambda: numpy_model0(sand, clay))
     print(f"{cells:,} cells, model 0, best of 3, {title}")
     print(f"numpy expression + np.round(x, 2): {numpy_time:.3f} s = "
-          f"{cells / numpy_time / 1e6:.1f} M cells/s")
+          f"{cells / numpy_time / 1e6:.1f} M cells/s; CPU {numpy_cpu:.3f} s")
     for threads in (1, None):
-        talvo_time, results = best_of(3, lambda: talvo.estimate(0, sand=sand, clay=clay,
-                                                                threads=threads))
+        talvo_time, talvo_cpu, results = best_of(
+            3, lambda: talvo.estimate(0, sand=sand, clay=clay, threads=threads))
         label = "1 thread" if threads == 1 else "all cores"
         print(f"talvo.estimate, {label}: {talvo_time:.3f} s = "
-              f"{cells / talvo_time / 1e6:.1f} M cells/s, {numpy_time / talvo_time:.2f}x numpy")
+              f"{cells / talvo_time / 1e6:.1f} M cells/s, {numpy_time / talvo_time:.2f}x numpy; "
+              f"CPU {talvo_cpu:.3f} s = {talvo_cpu / cells * 1e9:.0f} ns a cell, "
+              f"{numpy_cpu / talvo_cpu:.2f}x numpy")
     for name in ("fc", "pwp", "awc"):
         differ = np.count_nonzero(results[name] != expected[name])
         print(f"{name}: numpy differs from the calculator in {differ:,} cells "
