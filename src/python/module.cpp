@@ -124,13 +124,15 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
     const float* in = numbers.data();
     double* wide = out.mutable_data();
     const auto count = static_cast<std::size_t>(numbers.size());
-    const py::gil_scoped_release unlocked;
-    std::array<char, 64> text{};
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto written = std::to_chars(text.data(), text.data() + text.size(), in[i]);
-        // NaN and the infinities come back as such.
-        if (std::from_chars(text.data(), written.ptr, wide[i]).ec != std::errc{}) {
-            wide[i] = static_cast<double>(in[i]);
+    {
+        const py::gil_scoped_release unlocked;
+        std::array<char, 64> text{};
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto written = std::to_chars(text.data(), text.data() + text.size(), in[i]);
+            // NaN and the infinities come back as such.
+            if (std::from_chars(text.data(), written.ptr, wide[i]).ec != std::errc{}) {
+                wide[i] = static_cast<double>(in[i]);
+            }
         }
     }
     return out;
