@@ -11,6 +11,8 @@ packages=(
     libcli11-dev help2man
     # window (fonts-liberation2: the layout is measured with Liberation Sans)
     qt6-base-dev libgl-dev libx11-dev fonts-liberation2
+    # Python module
+    pybind11-dev python3-dev
     # Debian packages (cpack -G DEB)
     dpkg-dev
 )
@@ -19,6 +21,8 @@ dev_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # desktop files, manual pages, shell completion, Debian packages
     desktop-file-utils appstream man-db bash-completion lintian
+    # Python module's tests
+    python3-numpy python3-pytest python3-pandas python3-xarray python3-dask python3-distributed
     # window tests in a real X server, screenshots
     xvfb xauth xdotool x11-utils imagemagick
     # hardening

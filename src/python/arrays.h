@@ -1,0 +1,43 @@
+#pragma once
+
+// The array loop under talvo.estimate: one flat run of cells, split over threads when large.
+
+#include "estimation/catalogue.h"
+#include "python/cell.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace talvo::python {
+
+// One input over the cells: a contiguous run of numbers, or one number for every cell.
+struct InputColumn {
+    const double* data;
+    bool repeated; // data holds one number for every cell
+
+    double at(std::size_t cell) const noexcept { return data[repeated ? 0 : cell]; }
+};
+
+// Sand, silt, clay and OC.
+using InputColumns = std::array<InputColumn, 4>;
+
+// Where the results go, each with room for every cell.
+struct OutputColumns {
+    double* fc;
+    double* pwp;
+    double* awc;
+    std::uint16_t* flags;
+    std::int8_t* texture;
+    std::int8_t* error;
+};
+
+// Below this many cells per thread, starting a thread costs more than it saves.
+inline constexpr std::size_t CellsPerThread = 1U << 16U;
+
+// Estimates `count` cells. Thread-safe; `threads` 0 means the hardware's concurrency.
+void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
+                   const OutputColumns& outputs, std::size_t count, Precision precision,
+                   unsigned threads = 0);
+
+} // namespace talvo::python

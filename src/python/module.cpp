@@ -1,0 +1,180 @@
+// talvo._talvo: the engine's value API for numpy. The package talvo/ gives it its Python face:
+// model names, broadcasting, omitted inputs and xarray.
+
+#include "estimation/catalogue.h"
+#include "estimation/failure.h"
+#include "estimation/fields.h"
+#include "estimation/plausibility.h"
+#include "python/arrays.h"
+#include "python/cell.h"
+#include "python/texts.h"
+#include "python/texture.h"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace talvo::python {
+
+namespace {
+
+using Numbers = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+const estimation::PtfModel& modelAtPosition(int position) {
+    const estimation::PtfModel* model = estimation::modelAt(position);
+    if (model == nullptr) {
+        throw py::value_error("no model at position " + std::to_string(position));
+    }
+    return *model;
+}
+
+py::list models() {
+    py::list out;
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        py::list inputs;
+        for (const estimation::Input input : estimation::allInputs) {
+            if (model.readInputs.contains(input)) {
+                inputs.append(py::str(std::string(estimation::name(input))));
+            }
+        }
+        out.append(py::make_tuple(model.position, std::string(model.listText), py::tuple(inputs),
+                                  std::string(model.unit)));
+    }
+    return out;
+}
+
+py::list flags() {
+    py::list out;
+    for (const estimation::Flag flag : estimation::allFlags) {
+        out.append(py::make_tuple(std::string(estimation::code(flag)), estimation::Flags::bit(flag),
+                                  std::string(estimation::sentence(flag))));
+    }
+    return out;
+}
+
+py::list errors() {
+    py::list out;
+    for (const auto kind :
+         {estimation::FailureKind::typeMismatch, estimation::FailureKind::divisionByZero,
+          estimation::FailureKind::overflow}) {
+        out.append(
+            py::make_tuple(static_cast<int>(kind) + 1, std::string(estimation::describe(kind))));
+    }
+    return out;
+}
+
+py::list textureClasses() {
+    py::list out;
+    for (const std::string_view name : textureClassNames()) {
+        out.append(py::str(std::string(name)));
+    }
+    return out;
+}
+
+// Flat runs of cells: every input holds `count` numbers or one. The loop runs without the GIL
+// on buffers owned by the arrays held here.
+py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, const Numbers& clay,
+                       const Numbers& oc, bool general, unsigned threads) {
+    const estimation::PtfModel& model = modelAtPosition(position);
+    const std::array<const Numbers*, 4> given{&sand, &silt, &clay, &oc};
+    py::ssize_t count = 1;
+    for (const Numbers* numbers : given) {
+        if (numbers->size() != 1) {
+            count = numbers->size();
+        }
+    }
+    InputColumns inputs{};
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given.at(i)->size() != 1 && given.at(i)->size() != count) {
+            throw py::value_error("inputs of different sizes");
+        }
+        inputs.at(i) = {given.at(i)->data(), given.at(i)->size() == 1};
+    }
+    py::array_t<double> fc(count);
+    py::array_t<double> pwp(count);
+    py::array_t<double> awc(count);
+    py::array_t<std::uint16_t> flagBits(count);
+    py::array_t<std::int8_t> texture(count);
+    py::array_t<std::int8_t> error(count);
+    const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
+                                awc.mutable_data(),     flagBits.mutable_data(),
+                                texture.mutable_data(), error.mutable_data()};
+    {
+        const py::gil_scoped_release unlocked;
+        estimateCells(model, inputs, outputs, static_cast<std::size_t>(count),
+                      general ? Precision::general : Precision::fixed, threads);
+    }
+    return py::make_tuple(fc, pwp, awc, flagBits, texture, error);
+}
+
+// A float32 stands for the shortest text that reads back to it ("52.3", not
+// 52.299999237060547): each becomes the double that text reads to.
+py::array_t<double>
+widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>& numbers) {
+    py::array_t<double> out(numbers.size());
+    const float* in = numbers.data();
+    double* wide = out.mutable_data();
+    const auto count = static_cast<std::size_t>(numbers.size());
+    {
+        const py::gil_scoped_release unlocked;
+        std::array<char, 64> text{};
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto written = std::to_chars(text.data(), text.data() + text.size(), in[i]);
+            // NaN and the infinities come back as such.
+            if (std::from_chars(text.data(), written.ptr, wide[i]).ec != std::errc{}) {
+                wide[i] = static_cast<double>(in[i]);
+            }
+        }
+    }
+    return out;
+}
+
+py::dict estimateTextsFor(int position, const std::string& sand, const std::string& silt,
+                          const std::string& clay, const std::string& oc,
+                          const std::string& decimal) {
+    if (decimal.size() != 1) {
+        throw py::value_error("decimal must be one character");
+    }
+    const SoilTexts texts = estimateTexts(modelAtPosition(position), {sand, silt, clay, oc},
+                                          estimation::DecimalSeparator(decimal[0]));
+    py::dict out;
+    py::dict general;
+    for (const estimation::Result result :
+         {estimation::Result::fc, estimation::Result::pwp, estimation::Result::awc}) {
+        const auto i = static_cast<std::size_t>(result);
+        const py::str key(std::string(estimation::name(result)));
+        out[key] = texts.captions.at(i);
+        general[key] = texts.general.at(i);
+    }
+    out["general"] = general;
+    out["failure"] =
+        texts.failure ? py::object(py::str(std::string(*texts.failure))) : py::object(py::none());
+    return out;
+}
+
+} // namespace
+
+} // namespace talvo::python
+
+PYBIND11_MODULE(_talvo, m) {
+    using namespace talvo::python;
+    m.doc() = "The TALVO estimation engine on flat numpy arrays; use the package talvo.";
+    m.def("models", &models, "(position, list text, inputs read, unit) for each model");
+    m.def("flags", &flags, "(code, bit mask, sentence) for each plausibility flag");
+    m.def("errors", &errors, "(code, text) for each failure kind");
+    m.def("texture_classes", &textureClasses, "texture class names in class order");
+    m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
+          py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
+    m.def("widen_float32", &widenFloat32, py::arg("numbers"));
+    m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
+          py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
+}

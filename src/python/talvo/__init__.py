@@ -1,0 +1,131 @@
+"""TALVO's pedotransfer models on numpy arrays, with the calculator's own engine.
+
+Every number is the one the calculator's window shows for the same soil, to the last digit:
+the equations are never re-typed here and nothing is rounded here.
+"""
+
+from collections import namedtuple
+import operator
+
+import numpy as np
+
+from . import _talvo
+
+__all__ = ["Model", "models", "estimate", "estimate_texts", "FLAGS", "FLAG_SENTENCES", "ERRORS",
+           "TEXTURE_CLASSES", "units"]
+
+Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
+
+# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result".
+FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
+FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
+# Error code -> text; 0 is a cell that was estimated.
+ERRORS = dict(_talvo.errors())
+# Texture class names in class order; a texture of -1 is no class.
+TEXTURE_CLASSES = tuple(_talvo.texture_classes())
+
+_INPUTS = ("sand", "silt", "clay", "oc")
+_PRECISIONS = {"fixed": False, "general": True}
+
+
+def models():
+    """The catalogue: one Model(position, list_text, inputs, unit) per model, in list order."""
+    return [Model(*row) for row in _talvo.models()]
+
+
+def units(model):
+    """Units of the results of a model: e.g. {"fc": "% w/w", "pwp": "% w/w", "awc": "mm"}."""
+    unit = _model(model).unit
+    return {"fc": unit, "pwp": unit, "awc": "mm"}
+
+
+def _model(model):
+    """The Model for a position (0 to 6) or a list text exactly as models() gives it."""
+    catalogue = models()
+    if isinstance(model, str):
+        for row in catalogue:
+            if row.list_text == model:
+                return row
+        raise ValueError(f"unknown model {model!r}: give a position 0 to "
+                         f"{len(catalogue) - 1} or a list text as talvo.models() gives it")
+    if isinstance(model, (bool, np.bool_)):
+        raise TypeError("model must be a position or a list text, not a bool")
+    position = operator.index(model)
+    if not 0 <= position < len(catalogue):
+        raise ValueError(f"no model at position {position}: give 0 to {len(catalogue) - 1}")
+    return catalogue[position]
+
+
+def _numbers(values):
+    """An input as float64: None is no number (NaN); a float32 stands for its shortest text."""
+    if values is None:
+        return np.array(np.nan)
+    if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
+        try:
+            values = values.to_numpy(dtype=np.float64, na_value=np.nan)
+        except TypeError:
+            values = values.to_numpy()
+    array = np.asarray(values)
+    if array.dtype == np.float32:
+        return _talvo.widen_float32(array).reshape(array.shape)
+    return np.asarray(array, dtype=np.float64)
+
+
+def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None):
+    """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
+
+    model: a position or a list text (see models()). Inputs: numbers or arrays in percent
+    (OC in g/kg); None for an input the model does not read; NaN is no number in a cell.
+    precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
+    15-digit numbers it shows before. threads: how many threads may share a large array
+    (default: the hardware's).
+
+    Returns a dict of arrays of the broadcast shape: fc, pwp, awc (float64; NaN where a cell
+    failed), flags (uint16, bits as FLAGS), texture (int8, -1: no class), error (int8, 0 or a
+    key of ERRORS).
+    """
+    row = _model(model)
+    if precision not in _PRECISIONS:
+        raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
+    if threads is not None and operator.index(threads) < 1:
+        raise ValueError("threads must be at least 1")
+    given = [_numbers(values) for values in (sand, silt, clay, oc)]
+    shape = np.broadcast_shapes(*(array.shape for array in given))
+    flat = []
+    for array in given:
+        if array.size == 1:
+            flat.append(array.reshape(1))
+        elif array.shape == shape:
+            flat.append(array.reshape(-1))  # a view when contiguous; forcecast copies otherwise
+        else:
+            flat.append(np.ascontiguousarray(np.broadcast_to(array, shape)).reshape(-1))
+    size = int(np.prod(shape, dtype=np.int64))
+    if size == 0:
+        flat = [np.empty(0) for _ in flat]
+    results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
+                                   0 if threads is None else int(threads))
+    names = ("fc", "pwp", "awc", "flags", "texture", "error")
+    return {name: result.reshape(shape) for name, result in zip(names, results)}
+
+
+def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
+    """The texts one press of Estimate leaves on the window for one soil typed as texts.
+
+    Returns {"fc", "pwp", "awc": the captions (two decimals; after a failure the 15-digit
+    texts written before it, None where a caption was not written), "general": {"fc", "pwp",
+    "awc": the 15-digit texts, None where not worked out}, "failure": e.g. "Type mismatch:
+    clay", or None}.
+    """
+    texts = [("" if text is None else text) for text in (sand, silt, clay, oc)]
+    for name, text in zip(_INPUTS, texts):
+        if not isinstance(text, str):
+            raise TypeError(f"{name} must be a text, as typed in the window")
+    return _talvo.estimate_texts(_model(model).position, *texts, decimal)
+
+
+def __getattr__(name):
+    # talvo.xarray imports xarray, which takes a while: only when asked for.
+    if name == "xarray":
+        from . import xarray as module
+        return module
+    raise AttributeError(f"module 'talvo' has no attribute {name!r}")

@@ -1,0 +1,117 @@
+import numpy as np
+import pandas as pd
+import pytest
+
+import talvo
+
+NAN = np.nan
+
+
+@pytest.mark.parametrize("sand, clay, shape", [
+    (40, 20, ()),
+    (np.full(3, 40.0), 20, (3,)),
+    (np.full((2, 1), 40.0), np.full((1, 3), 20.0), (2, 3)),
+    (np.full((1,), 40.0), np.full((4, 5), 20.0), (4, 5)),
+    (np.full((2, 3, 4), 40.0).transpose(2, 0, 1), 20, (4, 2, 3)),  # not contiguous
+    (np.full(0, 40.0), 20, (0,)),
+])
+def test_inputs_broadcast_as_numpy_does(sand, clay, shape):
+    results = talvo.estimate(0, sand=sand, clay=clay)
+    for name, dtype in [("fc", np.float64), ("pwp", np.float64), ("awc", np.float64),
+                        ("flags", np.uint16), ("texture", np.int8), ("error", np.int8)]:
+        assert results[name].shape == shape
+        assert results[name].dtype == dtype
+    assert np.all(results["fc"] == 23.38)
+
+
+def test_shapes_that_do_not_broadcast_are_refused():
+    with pytest.raises(ValueError):
+        talvo.estimate(0, sand=np.zeros(3), clay=np.zeros(4))
+
+
+def test_an_input_the_model_does_not_read_may_be_omitted():
+    omitted = talvo.estimate(0, sand=[40, 50], clay=[20, 30])
+    given = talvo.estimate(0, sand=[40, 50], silt=[40, 20], clay=[20, 30], oc=[1e308, NAN])
+    np.testing.assert_array_equal(omitted["fc"], given["fc"])
+    np.testing.assert_array_equal(omitted["awc"], given["awc"])
+
+
+def test_an_input_the_model_reads_cannot_be_omitted():
+    results = talvo.estimate(2, sand=[40, 50], clay=[20, 30])
+    assert results["error"].tolist() == [1, 1]
+    assert np.isnan(results["fc"]).all()
+
+
+# sand, clay, oc -> error and flags under model 1 (PSD + OC), one cell each.
+FAILURES = [
+    ((40, 20, 5), 0, 0),
+    ((40, NAN, 5), 1, 0),        # type mismatch: clay
+    ((40, 20, 0), 2, 0),         # division by zero: oc
+    ((1e308, 1e308, 5), 3, 18),  # overflow; contents and FC out of range
+    ((40, np.inf, 5), 3, 0),     # a number beyond the range is an overflow
+    ((40, 20, 250), 0, 4),       # peat
+]
+
+
+def test_failures_are_per_cell():
+    sand, clay, oc = (np.array(column, dtype=float) for column in zip(*(f[0] for f in FAILURES)))
+    results = talvo.estimate(1, sand=sand, clay=clay, oc=oc)
+    assert results["error"].tolist() == [f[1] for f in FAILURES]
+    assert results["flags"].tolist() == [f[2] for f in FAILURES]
+    failed = results["error"] != 0
+    for name in ("fc", "pwp", "awc"):
+        assert np.isnan(results[name][failed]).all()
+        assert not np.isnan(results[name][~failed]).any()
+    assert results["fc"][0] == 23.41
+
+
+@pytest.mark.parametrize("sand, silt, clay, flags", [
+    (40, 40, 20, 0),
+    (40, 45, 20, talvo.FLAGS["sum"]),
+    (40, NAN, 20, 0),                              # no sum without silt
+    (-5, 85, 20, talvo.FLAGS["range"]),
+    (0, -900, 1000, talvo.FLAGS["range"] | talvo.FLAGS["fc<=pwp"]),  # silt is not read
+])
+def test_flags(sand, silt, clay, flags):
+    results = talvo.estimate(0, sand=sand, silt=silt, clay=clay)
+    assert results["flags"] & ~np.uint16(talvo.FLAGS["result"]) == flags
+
+
+def test_general_precision_keeps_fifteen_digits():
+    fixed = talvo.estimate(2, sand=40, clay=20, oc=5)
+    general = talvo.estimate(2, sand=40, clay=20, oc=5, precision="general")
+    assert (fixed["fc"], fixed["pwp"], fixed["awc"]) == (50.85, 26.28, 36.86)
+    assert (general["fc"], general["pwp"], general["awc"]) == (50.8534, 26.2828, 36.8559)
+    with pytest.raises(ValueError):
+        talvo.estimate(2, sand=40, clay=20, oc=5, precision="exact")
+
+
+def test_other_number_types_stand_for_their_texts():
+    # A float32 52.3 is 52.299999237..., but it was written as 52.3.
+    as_text = talvo.estimate(0, sand=52.3, clay=20.1, precision="general")
+    as_float32 = talvo.estimate(0, sand=np.float32(52.3), clay=np.float32(20.1),
+                                precision="general")
+    assert as_float32["fc"] == as_text["fc"]
+    no_numbers = talvo.estimate(0, sand=np.array([52.3, NAN, np.inf], np.float32), clay=20)
+    assert no_numbers["error"].tolist() == [0, 1, 3]
+    as_int = talvo.estimate(0, sand=np.int16(52), clay=np.uint8(20))
+    assert as_int["fc"] == talvo.estimate(0, sand=52.0, clay=20.0)["fc"]
+
+
+def test_pandas_columns_with_missing_values():
+    soils = pd.DataFrame({"sand": [40, None, 52.5], "clay": pd.array([20, 30, None], "Int64")})
+    results = talvo.estimate(0, sand=soils["sand"], clay=soils["clay"])
+    assert results["error"].tolist() == [0, 1, 1]
+    assert results["fc"][0] == 23.38
+
+
+def test_large_arrays_split_over_threads_give_the_same_cells():
+    rng = np.random.default_rng(7)
+    sand = np.round(rng.uniform(0, 100, 300_001), 2)
+    clay = np.round(rng.uniform(0, 100, 300_001), 1)
+    clay[::1000] = NAN
+    one = talvo.estimate(0, sand=sand, clay=clay, threads=1)
+    many = talvo.estimate(0, sand=sand, clay=clay, threads=3)
+    for name in ("fc", "pwp", "awc", "flags", "error"):
+        np.testing.assert_array_equal(one[name], many[name])
+    assert (one["error"] != 0).sum() == 301
