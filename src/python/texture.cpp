@@ -1,15 +1,20 @@
 #include "python/texture.h"
 
+#include "estimation/texture.h"
+
 namespace talvo::python {
 
-// texture: estimation::textureClass(sand, silt, clay), as its number, once the engine has it.
-std::int8_t textureCode(double /*sand*/, double /*silt*/, double /*clay*/) noexcept {
-    return -1;
+std::int8_t textureCode(double sand, double silt, double clay) noexcept {
+    const auto texture = estimation::textureClass(sand, silt, clay);
+    return texture ? static_cast<std::int8_t>(*texture) : std::int8_t{-1};
 }
 
-// texture: estimation::name(c) for each c in estimation::allTextureClasses.
 std::vector<std::string_view> textureClassNames() {
-    return {};
+    std::vector<std::string_view> names;
+    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+        names.push_back(estimation::name(texture));
+    }
+    return names;
 }
 
 } // namespace talvo::python

@@ -1,6 +1,6 @@
 #pragma once
 
-// The texture class of a cell, behind one place until the engine classifies textures.
+// The texture class of a cell, as the engine classifies it.
 
 #include <cstdint>
 #include <string_view>
