@@ -50,5 +50,5 @@ def test_tables_of_codes():
     assert talvo.FLAGS == {"sum": 1, "range": 2, "oc": 4, "fc<=pwp": 8, "result": 16}
     assert talvo.ERRORS == {1: "Type mismatch", 2: "Division by zero", 3: "Overflow"}
     assert len(talvo.TEXTURE_CLASSES) == 12
-    assert talvo.TEXTURE_CLASSES[talvo.estimate(0, sand=90, silt=5, clay=5)["texture"]] == "sand"
+    assert talvo.TEXTURE_CLASSES[talvo.estimate(0, sand=96, silt=3, clay=1)["texture"]] == "sand"
     assert talvo.estimate(0, sand=80, silt=10, clay=5)["texture"] == -1
