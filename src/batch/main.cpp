@@ -49,6 +49,10 @@ int run(const Arguments& arguments) {
     removeOnInterrupt(output.temporaryPath().string());
 
     talvo::table::RunOptions options;
+    options.notice = [](const std::string& text) { std::cerr << "talvo-batch: " << text << '\n'; };
+    if (!input.isFile() && ::isatty(STDIN_FILENO) == 1) {
+        std::cerr << "talvo-batch: reading the table from standard input; end with Ctrl+D\n";
+    }
     std::optional<talvo::table::ProgressBar> bar;
     if (input.size() && ::isatty(STDERR_FILENO) == 1) {
         bar.emplace(std::cerr, *input.size());
@@ -67,7 +71,8 @@ int run(const Arguments& arguments) {
     temporaryOutput.fill('\0');
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
-                  << " rows could not be estimated; the error column says why\n";
+                  << (summary.rows == 1 ? " row" : " rows")
+                  << " could not be estimated; the error column says why\n";
         return 1;
     }
     return 0;
@@ -87,9 +92,13 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     Arguments arguments;
     talvo::batch::addOptions(app, arguments);
     app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
-    app.footer("Output: every input column, then model, fc, pwp, awc, error; one row per input "
-               "row and model.\nExit status: 0 every row estimated, 1 some rows carry an error, "
-               "2 usage or input error.");
+    app.footer("Output: every input column, then model, unit, fc, pwp, awc, texture, flags, "
+               "error; one row per input row and model. texture is the class on the "
+               "international scale (sand 0.02-2 mm); flags holds the codes sum, range, oc, "
+               "fc<=pwp and result, joined by ';'.\n" +
+               talvo::batch::modelColumns() +
+               "\nExit status: 0 every row estimated, 1 some rows carry an error, 2 usage or "
+               "input error.");
 
     try {
         app.parse(argc, argv);

@@ -19,22 +19,63 @@ std::string inQuotes(std::string_view text) {
     return "'" + std::string(text) + "'";
 }
 
-std::vector<const estimation::PtfModel*> parseModels(const std::string& text) {
+bool sameText(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// One model of a list: a position or a list text in any case.
+const estimation::PtfModel* findModel(std::string_view text) {
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        if (sameText(text, model.listText) || text == std::to_string(model.position)) {
+            return &model;
+        }
+    }
+    return nullptr;
+}
+
+// "all", or positions and list texts separated by commas. List texts hold commas themselves
+// ("Rawls et al., 1982"), so at each place a whole list text is tried first.
+std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bool& all) {
+    all = text == "all";
     std::vector<const estimation::PtfModel*> models;
-    if (text == "all") {
+    const auto add = [&models](const estimation::PtfModel* model) {
+        if (std::find(models.begin(), models.end(), model) == models.end()) {
+            models.push_back(model);
+        }
+    };
+    if (all) {
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-            models.push_back(&model);
+            add(&model);
         }
         return models;
     }
-    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        if (text == model.listText || text == std::to_string(model.position)) {
-            return {&model};
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const estimation::PtfModel* found = nullptr;
+        std::size_t length = 0;
+        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+            const std::size_t size = model.listText.size();
+            if (rest.size() >= size && sameText(rest.substr(0, size), model.listText) &&
+                (rest.size() == size || rest[size] == ',') && size > length) {
+                found = &model;
+                length = size;
+            }
         }
+        if (found == nullptr) {
+            length = std::min(rest.find(','), rest.size());
+            found = findModel(rest.substr(0, length));
+        }
+        if (found == nullptr) {
+            throw Error("unknown model " + inQuotes(rest.substr(0, length)) +
+                        ": give positions 0 to " + std::to_string(estimation::ModelCount - 1) +
+                        " or names as --list-models shows them, separated by commas, or all");
+        }
+        add(found);
+        rest.remove_prefix(std::min(length + 1, rest.size()));
     }
-    throw Error("unknown model " + inQuotes(text) + ": give a position 0 to " +
-                std::to_string(estimation::ModelCount - 1) +
-                ", a name exactly as --list-models shows it, or all");
+    return models;
 }
 
 // A validator that turns the typed text into the form CLI11 converts, or throws Error.
@@ -53,11 +94,12 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--model",
            [&arguments](const std::string& text) {
-               arguments.settings.models = parseModels(text);
+               arguments.settings.models = parseModels(text, arguments.settings.allModels);
                arguments.modelGiven = true;
            },
-           "position 0 to " + std::to_string(estimation::ModelCount - 1) +
-               ", name exactly as --list-models shows it, or all")
+           "positions 0 to " + std::to_string(estimation::ModelCount - 1) +
+               " or names as --list-models shows them, separated by commas (--model 2,4), or "
+               "all: every model whose columns the table has")
         ->type_name("MODEL");
     app.add_option("--precision", settings.precision,
                    "fixed: two decimals as the window shows (default); general: up to 15 "
@@ -99,6 +141,33 @@ void addOptions(CLI::App& app, Arguments& arguments) {
             return text;
         }));
     settings.delimiter = '\0'; // not given: settled by finishOptions
+    app.add_option_function<std::vector<std::string>>(
+           "--column",
+           [&settings](const std::vector<std::string>& pairs) {
+               for (const std::string& pair : pairs) {
+                   const std::size_t equals = pair.find('=');
+                   const std::string name = pair.substr(0, std::min(equals, pair.size()));
+                   const auto input = std::find_if(
+                       estimation::allInputs.begin(), estimation::allInputs.end(),
+                       [&name](estimation::Input i) { return estimation::name(i) == name; });
+                   if (equals == std::string::npos || input == estimation::allInputs.end() ||
+                       equals + 1 == pair.size()) {
+                       throw Error("--column " + inQuotes(pair) +
+                                   ": give NAME=HEADER, NAME one of sand, silt, clay, oc, such "
+                                   "as --column sand=\"Sand (%)\"");
+                   }
+                   settings.columnNames[static_cast<std::size_t>(*input)] = pair.substr(equals + 1);
+               }
+           },
+           "the header of an input column, when it is not the input's name: NAME is sand, silt, "
+           "clay or oc (--column sand=\"Sand (%)\" --column oc=SOC_gkg); repeatable")
+        ->type_name("NAME=HEADER")
+        ->allow_extra_args(false)
+        ->take_all();
+    app.add_option("--prefix", settings.prefix,
+                   "put TEXT before the names of the added columns, for a table that has a "
+                   "column of such a name (--prefix est_ gives est_fc)")
+        ->type_name("TEXT");
     app.add_option("--output", arguments.output,
                    "write the table to FILE, whole or not at all (default standard output)")
         ->type_name("FILE");
@@ -119,6 +188,22 @@ void finishOptions(Arguments& arguments) {
         throw Error("the decimal separator and the delimiter are both " +
                     inQuotes(std::string(1, decimal)) + ": choose another delimiter");
     }
+}
+
+std::string modelColumns() {
+    std::string text = "Columns each model reads:";
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        text += "\n  " + std::to_string(model.position) + " " + std::string(model.listText) + ": ";
+        std::string reads;
+        for (const estimation::Input input : estimation::allInputs) {
+            if (model.readInputs.contains(input)) {
+                reads += reads.empty() ? "" : ", ";
+                reads += estimation::name(input);
+            }
+        }
+        text += reads;
+    }
+    return text;
 }
 
 std::string modelListing() {

@@ -27,6 +27,9 @@ void addOptions(CLI::App& app, Arguments& arguments);
 // implies, and a delimiter equal to the decimal separator. Throws table::Error.
 void finishOptions(Arguments& arguments);
 
+// For --help: the columns each model reads.
+std::string modelColumns();
+
 // The catalogue as a table for people: position, list text, inputs read, unit captions.
 std::string modelListing();
 

@@ -3,7 +3,6 @@
 #include "table/error.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace talvo::table {
 
@@ -11,7 +10,8 @@ namespace {
 
 using estimation::Input;
 
-constexpr std::array<std::string_view, 5> addedColumns{"model", "fc", "pwp", "awc", "error"};
+// Header names listed in a message, at most.
+constexpr std::size_t NamesShown = 12;
 
 std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -23,13 +23,60 @@ std::string_view trimBlanks(std::string_view text) {
 
 bool sameName(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == y; });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string_view wantedName(const Settings& settings, Input input) {
+    const std::string& given = settings.columnNames[static_cast<std::size_t>(input)];
+    return given.empty() ? estimation::name(input) : trimBlanks(given);
+}
+
+std::string joined(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (const std::string_view name : names) {
+        text += text.empty() ? "" : ", ";
+        text += name;
+    }
+    return text;
+}
+
+// "missing columns: sand, oc; the header has "id", "Sand (%)", ...: name them with --column".
+std::string missingMessage(const std::vector<std::string_view>& missing, const RecordView& header,
+                           const Settings& settings) {
+    std::string text = (missing.size() == 1 ? "missing column: " : "missing columns: ") +
+                       joined(missing) + "; the header has ";
+    for (std::size_t i = 0; i < std::min(header.size(), NamesShown); ++i) {
+        text += i == 0 ? "\"" : ", \"";
+        text += header[i];
+        text += '"';
+    }
+    if (header.size() > NamesShown) {
+        text += " and " + std::to_string(header.size() - NamesShown) + " more";
+    }
+    text += ": name ";
+    text += missing.size() == 1 ? "it" : "them";
+    text += " with --column, such as --column ";
+    text += missing.front();
+    text += "=HEADER";
+    // One field holding another separator: the table was read with the wrong delimiter.
+    if (header.size() == 1) {
+        for (const char other : {';', '\t', ','}) {
+            if (other != settings.delimiter && header[0].find(other) != std::string_view::npos) {
+                text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
+                                      : std::string("; or is it separated by '") + other +
+                                            "'? try --delimiter '" + other + "'";
+                break;
+            }
+        }
+    }
+    return text;
 }
 
 } // namespace
 
-Columns findColumns(const RecordView& header, const Settings& settings) {
+Columns findColumns(const RecordView& header, const Settings& settings,
+                    const std::function<void(const std::string&)>& leftOut) {
     // Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
     const std::string_view first = header[0];
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
@@ -40,48 +87,86 @@ Columns findColumns(const RecordView& header, const Settings& settings) {
                     std::to_string(header.strayQuoteField()));
     }
     Columns columns;
-    for (const estimation::PtfModel* model : settings.models) {
-        columns.read |= model->readInputs;
-    }
     columns.count = header.size();
-    std::string missing;
-    int missingCount = 0;
     for (const Input input : estimation::allInputs) {
         auto& found = columns.input[static_cast<std::size_t>(input)];
-        const bool required = columns.read.contains(input);
         for (std::size_t i = 0; i < header.size(); ++i) {
-            if (!sameName(trimBlanks(header[i]), estimation::name(input))) {
+            if (!sameName(trimBlanks(header[i]), wantedName(settings, input))) {
                 continue;
             }
             // Two columns of one name leave it to chance which the models read.
-            if (found && required) {
-                throw Error("two columns named " + std::string(estimation::name(input)) +
+            const bool read =
+                std::any_of(settings.models.begin(), settings.models.end(),
+                            [&](const auto* m) { return m->readInputs.contains(input); });
+            if (found && read) {
+                throw Error("two columns named " + std::string(wantedName(settings, input)) +
                             " (columns " + std::to_string(*found + 1) + " and " +
                             std::to_string(i + 1) + ")");
             }
             found = found.value_or(i);
         }
-        if (!found && required) {
-            missing += missing.empty() ? "" : ", ";
-            missing += estimation::name(input);
-            ++missingCount;
+    }
+
+    // The models that find their columns; asked for by name, every one must.
+    std::vector<std::string_view> missing;
+    for (const estimation::PtfModel* model : settings.models) {
+        std::vector<std::string_view> lacking;
+        for (const Input input : estimation::allInputs) {
+            if (model->readInputs.contains(input) &&
+                !columns.input[static_cast<std::size_t>(input)]) {
+                lacking.push_back(wantedName(settings, input));
+                if (std::find(missing.begin(), missing.end(), lacking.back()) == missing.end()) {
+                    missing.push_back(lacking.back());
+                }
+            }
+        }
+        if (lacking.empty()) {
+            columns.models.push_back(model);
+            columns.read |= model->readInputs;
+        } else if (settings.allModels && leftOut) {
+            leftOut(std::string(model->listText) + " left out: no column " + joined(lacking));
         }
     }
-    if (!missing.empty()) {
-        throw Error((missingCount == 1 ? "missing column: " : "missing columns: ") + missing);
+    if (columns.models.empty() || (!settings.allModels && !missing.empty())) {
+        std::sort(missing.begin(), missing.end(), [&](std::string_view a, std::string_view b) {
+            const auto order = [&](std::string_view n) {
+                for (const Input input : estimation::allInputs) {
+                    if (wantedName(settings, input) == n) {
+                        return static_cast<int>(input);
+                    }
+                }
+                return 4;
+            };
+            return order(a) < order(b);
+        });
+        throw Error(missingMessage(missing, header, settings));
+    }
+
+    // An added column named like one of the input's would be read back as the wrong one.
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        for (const std::string_view added : AddedColumns) {
+            if (sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
+                throw Error("the input already has a column named " + std::string(header[i]) +
+                            " (column " + std::to_string(i + 1) +
+                            "): name the added columns with --prefix, such as --prefix est_ "
+                            "for est_fc");
+            }
+        }
     }
     return columns;
 }
 
-std::string outputHeader(const RecordView& header, const Settings& settings) {
+std::string outputHeader(const RecordView& header, const Settings& settings,
+                         const Columns& columns) {
     std::string text;
     for (std::size_t i = 0; i < header.size(); ++i) {
         appendField(text, header[i], settings.delimiter);
         text += settings.delimiter;
     }
-    for (const std::string_view column : addedColumns) {
-        text += column;
-        text += column == addedColumns.back() ? '\n' : settings.delimiter;
+    for (const std::string_view column : AddedColumns) {
+        appendField(text, settings.prefix + std::string(column), settings.delimiter);
+        text += column == AddedColumns.back() ? columns.lineEnd
+                                              : std::string_view(&settings.delimiter, 1);
     }
     return text;
 }

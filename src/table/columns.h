@@ -1,29 +1,43 @@
 #pragma once
 
+#include "estimation/catalogue.h"
 #include "estimation/input_values.h"
 #include "table/csv.h"
 #include "table/settings.h"
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace talvo::table {
 
-// Where the inputs are in the table, from its header.
+// The names of the added columns, in their order after the input's own.
+inline constexpr std::array<std::string_view, 8> AddedColumns{"model", "unit",    "fc",    "pwp",
+                                                              "awc",   "texture", "flags", "error"};
+
+// The table's layout, from its header.
 struct Columns {
     std::size_t count = 0;                             // fields of the header
     std::array<std::optional<std::size_t>, 4> input{}; // sand, silt, clay, oc
     estimation::InputSet read{};                       // inputs some chosen model reads
+    std::vector<const estimation::PtfModel*> models;   // the models that run, in order
+    std::string_view lineEnd = "\n";                   // the header's: rows end the same way
 };
 
-// Finds the inputs the models read by name, in any case and ignoring blanks. Throws Error for
-// a header the models cannot use: UTF-16 text, a stray quote, a missing column, two columns
-// of one name that a model reads.
-Columns findColumns(const RecordView& header, const Settings& settings);
+// Finds the inputs by name (the input's own, or the header --column gave), in any case and
+// ignoring blanks. With every model asked for, a model whose columns are missing is left out
+// and `leftOut` says so. Throws Error for a header the models cannot use: UTF-16 text, a stray
+// quote, missing columns (naming the headers found), two columns of one name that a model
+// reads, a column named like an added one.
+Columns findColumns(const RecordView& header, const Settings& settings,
+                    const std::function<void(const std::string&)>& leftOut = {});
 
 // The header line of the output: the input's own columns, then the added ones.
-std::string outputHeader(const RecordView& header, const Settings& settings);
+std::string outputHeader(const RecordView& header, const Settings& settings,
+                         const Columns& columns);
 
 } // namespace talvo::table

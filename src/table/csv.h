@@ -76,7 +76,7 @@ private:
         std::uint64_t line;
         std::size_t strayQuoteField;
     };
-    std::string m_text;                   // the fields' texts, one after the other
+    std::string m_text; // the fields' texts, one after the other
     // End of each field in m_text; 32 bits, as a run of records is a few MiB at most and a
     // header may have a million fields.
     std::vector<std::uint32_t> m_fieldEnds;

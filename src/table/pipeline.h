@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <ostream>
+#include <string>
 
 namespace talvo::table {
 
@@ -19,6 +20,8 @@ struct RunOptions {
     // Called now and then, in order, with the count of input bytes consumed so far; from the
     // calling thread, outside every lock.
     std::function<void(std::uint64_t)> progress;
+    // Told of what the run does differently from what was asked: a model left out.
+    std::function<void(const std::string&)> notice;
 };
 
 // Output is handed on in pieces of about this size, so that memory stays bounded whatever a

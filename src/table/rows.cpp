@@ -3,6 +3,8 @@
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
+#include "estimation/plausibility.h"
+#include "estimation/texture.h"
 
 #include <algorithm>
 #include <array>
@@ -31,14 +33,17 @@ std::string malformedReason(std::size_t fields, std::size_t headerFields, std::s
 
 RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     : m_settings(settings), m_columns(columns) {
-    for (const estimation::PtfModel* model : settings.models) {
+    for (const estimation::PtfModel* model : columns.models) {
         std::string text;
         appendField(text, model->listText, settings.delimiter);
+        text += settings.delimiter;
+        appendField(text, model->unit, settings.delimiter);
         m_modelTexts.push_back(std::move(text));
     }
     for (const estimation::Input input : estimation::allInputs) {
         if (const auto column = columns.input[static_cast<std::size_t>(input)]) {
             m_inputColumns.emplace_back(*column, input);
+            m_present |= estimation::InputSet{input};
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
@@ -124,33 +129,63 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
                              std::string_view malformed, std::string& out, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     ++summary.records;
-    const estimation::InputValues values =
-        malformed.empty() ? estimation::convertInputs(inputs, m_columns.read, m_settings.decimal)
-                          : estimation::InputValues{};
-    for (std::size_t m = 0; m < m_settings.models.size(); ++m) {
+    // Every input column is converted once: the texture and the sum describe the soil
+    // whatever the model; a model fails only on the inputs it reads.
+    estimation::InputValues values{};
+    estimation::Flags soil;
+    std::string_view texture;
+    if (malformed.empty()) {
+        values = estimation::convertInputs(inputs, m_present, m_settings.decimal);
+        soil = estimation::soilFlags(values);
+        const auto number = [&](estimation::Input input) { return at(values, input).number; };
+        if (const auto found = estimation::textureClass(number(estimation::Input::sand),
+                                                        number(estimation::Input::silt),
+                                                        number(estimation::Input::clay))) {
+            texture = estimation::name(*found);
+        }
+    }
+    for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         out.append(shape.padding, delimiter);
         out += m_modelTexts[m];
         std::string_view error = malformed;
+        estimation::Flags flags = soil;
         if (error.empty()) {
-            const estimation::Estimate estimated = estimate(*m_settings.models[m], values);
+            const estimation::PtfModel& model = *m_columns.models[m];
+            const estimation::Estimate estimated = estimate(model, values);
+            flags |= estimation::modelFlags(model, values, estimated);
             if (estimated.succeeded()) {
                 for (const Result result : results) {
                     out += delimiter;
                     writeNumber(estimated[result], out);
                 }
-                out += delimiter;
             } else {
                 error = estimation::failureText(*estimated.failure);
+                out.append(3, delimiter);
             }
+        } else {
+            out.append(3, delimiter);
         }
+        out += delimiter;
+        appendField(out, texture, delimiter);
+        out += delimiter;
+        if (!flags.empty()) {
+            m_flags.clear();
+            for (const estimation::Flag flag : estimation::allFlags) {
+                if (flags.contains(flag)) {
+                    m_flags += m_flags.empty() ? "" : ";";
+                    m_flags += estimation::code(flag);
+                }
+            }
+            appendField(out, m_flags, delimiter);
+        }
+        out += delimiter;
         if (!error.empty()) {
-            out.append(4, delimiter);
             appendField(out, error, delimiter);
             ++summary.rowsWithError;
         }
         out += shape.extra;
-        out += '\n';
+        out += m_columns.lineEnd;
         ++summary.rows;
     }
 }

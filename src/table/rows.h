@@ -59,6 +59,8 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
+    std::string m_flags;
+    estimation::InputSet m_present{}; // inputs the table has a column for
 };
 
 } // namespace talvo::table

@@ -22,11 +22,14 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
         CsvReader parser(bytes, settings.delimiter, chunk.firstLine);
         Records records;
         parser.next(records);
-        columns = findColumns(records[0], settings);
+        columns = findColumns(records[0], settings, options.notice);
+        if (chunk.bytes.ends_with("\r\n")) {
+            columns.lineEnd = "\r\n"; // a table from a spreadsheet stays one
+        }
         if (reader.hadByteOrderMark()) {
             header += "\xEF\xBB\xBF"; // spreadsheets need it to read the output as UTF-8 too
         }
-        header += outputHeader(records[0], settings);
+        header += outputHeader(records[0], settings, columns);
     }
     output.write(header.data(), static_cast<std::streamsize>(header.size()));
 

@@ -3,6 +3,8 @@
 #include "estimation/catalogue.h"
 #include "estimation/number_text.h"
 
+#include <array>
+#include <string>
 #include <vector>
 
 namespace talvo::table {
@@ -15,9 +17,15 @@ enum class Precision {
 // A run's settings, checked and typed; the command line makes them.
 struct Settings {
     std::vector<const estimation::PtfModel*> models; // in output order, none twice
+    // Every model was asked for: one whose columns are missing is left out, not an error.
+    bool allModels = false;
     Precision precision = Precision::fixed;
     estimation::DecimalSeparator decimal;
     char delimiter = ','; // never the decimal separator, a quote or a line break
+    // The header naming each input (sand, silt, clay, oc); empty: the input's own name.
+    std::array<std::string, 4> columnNames{};
+    // Put before the names of the added columns, for tables that have such columns already.
+    std::string prefix;
 };
 
 } // namespace talvo::table
