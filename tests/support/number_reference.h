@@ -83,9 +83,12 @@ inline std::optional<DecimalDigits> recogniseNumber(std::string_view text, char 
     return out;
 }
 
-// strtod on the whole text, the separator swapped for a point; nothing when strtod stops
-// short of the end.
+// strtod on the whole text but its blanks, the separator swapped for a point; nothing when
+// strtod stops short of the end.
 inline std::optional<double> libraryValue(std::string_view text, char separator) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    text = first == std::string_view::npos ? std::string_view() : text.substr(first);
+    text = text.substr(0, text.find_last_not_of(" \t") + 1);
     std::string copy(text);
     std::replace(copy.begin(), copy.end(), separator, '.');
     char* end = nullptr;
