@@ -75,18 +75,19 @@ void checkDouble(double value, DecimalSeparator separator) {
     const std::string fixedExpected =
         talvo::test::fixedReference(talvo::test::printfDigits(value), sep);
     expect(fixedView == fixedExpected, "fixed text rounds the 15 digits half away", fixedExpected);
-    expect(fixedText(generalView, separator) == fixedView, "fixed text of the general text",
-           fixedView);
 
     const std::optional<double> back = readBack(form);
     const std::optional<double> library = talvo::test::libraryValue(reference, sep);
     expect(library.has_value(), "strtod reads the whole general text", reference);
     if (std::isinf(*library)) {
+        // Nor does its text read as a number: the estimate stops there with an overflow.
         expect(!back, "a general text beyond the range does not read back", reference);
         return;
     }
     expect(back && sameDouble(*back, *library), "read back as strtod reads the general text",
            reference);
+    expect(fixedText(generalView, separator) == fixedView, "fixed text of the general text",
+           fixedView);
     const std::optional<double> shown = readBack(roundedToHundredths(form));
     const std::optional<double> fixedLibrary = talvo::test::libraryValue(fixedExpected, sep);
     expect(shown && fixedLibrary && sameDouble(*shown, *fixedLibrary),
