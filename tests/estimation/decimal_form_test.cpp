@@ -1,5 +1,6 @@
 #include "estimation/decimal_form.h"
 #include "support/number_reference.h"
+#include "sweep.h"
 
 #include <gtest/gtest.h>
 
@@ -85,14 +86,17 @@ TEST(DecimalForm, AgreesWithTheCLibraryAndTheHandRounding) {
     }
 }
 
-// A fast sample; TALVO_EXHAUSTIVE_TESTS and the fuzz targets cover far more.
+// Random doubles of any magnitude, of the plain range, and exact halves beyond the 15th digit.
 TEST(DecimalForm, AgreesOnRandomDoublesAndHalves) {
     std::mt19937_64 random(1507);
+    std::uniform_real_distribution<double> plain(-7.0, 17.0);
     std::uniform_int_distribution<std::int64_t> fifteen(100'000'000'000'000, 999'999'999'999'999);
     std::uniform_int_distribution<int> shift(0, 60);
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < sweep(300000); ++i) {
         double x = std::bit_cast<double>(random());
-        if (i % 2 == 0) {
+        if (i % 3 == 1) {
+            x = std::pow(10.0, plain(random));
+        } else if (i % 3 == 2) {
             x = std::ldexp(static_cast<double>(fifteen(random)) + 0.5, -shift(random));
         }
         if (std::isfinite(x)) {

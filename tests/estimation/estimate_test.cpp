@@ -39,30 +39,6 @@ void setCaptions(MemoryFields& fields, const Captions& captions) {
     fields.setCaption(Result::awc, captions.awc);
 }
 
-// End to end through the fields; the values themselves are the catalogue test's.
-TEST(EstimateAction, WorkedExamples) {
-    struct Case {
-        int model;
-        const char *sand, *silt, *clay, *oc;
-        Captions shown;
-    };
-    // Boxes a model does not read hold texts that are no numbers at all.
-    const std::array<Case, 3> cases{{
-        // AWC 39.915 is a double just below the half; the half is taken on its digits.
-        {4, "40", "", "20", "?", {"37.58", "10.97", "39.92"}},
-        // Blanks around a number, as when typing after the box's initial blank.
-        {2, " 40", "\t", "20 ", " \t5\t ", {"50.85", "26.28", "36.86"}},
-        // Inputs are taken as entered: no range check, negative results shown as computed.
-        {4, "200", "", "-10", "", {"-42.42", "-1.93", "-60.74"}},
-    }};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.model);
-        MemoryFields fields(c.model, c.sand, c.silt, c.clay, c.oc);
-        EstimateAction(fields);
-        EXPECT_EQ(captionsOf(fields), c.shown);
-    }
-}
-
 TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
     const Captions before{"old fc", "old pwp", "old awc"};
     constexpr auto mismatch = FailureKind::typeMismatch;
@@ -108,31 +84,6 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
         }
         EXPECT_EQ(captionsOf(fields), c.after);
     }
-}
-
-TEST(EstimateAction, FailureNamesTheInputInItsMessage) {
-    MemoryFields fields(0, "40", " ", "4O", " ");
-    try {
-        EstimateAction(fields);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_STREQ(failure.what(), "Type mismatch: clay");
-    }
-}
-
-TEST(EstimateAction, DecimalCommaReadsAndWritesWithTheSameSeparator) {
-    const DecimalSeparator comma(',');
-    MemoryFields fields(2, "40,5", " ", "20", "5,25");
-    EstimateAction(fields, comma);
-    // FC = ((25.76 - 8.1) + 7.2) + 27.18807 = 52.04807; PWP = 12.6 + 14.36694 = 26.96694;
-    // AWC = 25.08113 x 1.5 = 37.621695
-    EXPECT_EQ(captionsOf(fields), (Captions{"52,05", "26,97", "37,62"}));
-
-    // The point is no separator here: "40.5" is not silently read as 405 or 40.5.
-    MemoryFields point(2, "40.5", " ", "20", "5");
-    EXPECT_THROW(EstimateAction(point, comma), Failure);
-    MemoryFields grouped(2, "40,5", " ", "20", "5");
-    EXPECT_THROW(EstimateAction(grouped), Failure);
 }
 
 // A text as a user or a table might give it: numbers in many forms, with either separator,

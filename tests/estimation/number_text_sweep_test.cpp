@@ -1,5 +1,6 @@
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
+#include "sweep.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,8 @@
 #include <random>
 #include <string>
 
-// Long random sweeps: a fast sample by default, the full length with TALVO_EXHAUSTIVE_TESTS.
-// The fuzz targets go on from here.
 namespace talvo::estimation {
 namespace {
-
-#ifdef TALVO_EXHAUSTIVE_TESTS
-constexpr int sweepDivisor = 1;
-#else
-constexpr int sweepDivisor = 50;
-#endif
-
-constexpr int sweep(int exhaustiveCount) {
-    return exhaustiveCount / sweepDivisor;
-}
 
 // Short decimals take a quicker path than long ones; both must give the nearest double.
 TEST(NumberFromText, AgreesWithTheCLibraryOnRandomDecimals) {
@@ -49,32 +38,6 @@ TEST(NumberFromText, AgreesWithTheCLibraryOnRandomDecimals) {
             text += 'e' + std::to_string(exponent(random));
         }
         ASSERT_EQ(numberFromText(text), std::strtod(text.c_str(), nullptr)) << text;
-    }
-}
-
-// The general text is by definition what to_chars writes with precision 15; the plain range
-// is rounded by other means, so compare over all magnitudes and at exact halves.
-TEST(GeneralText, IsWhatToCharsWritesWithFifteenDigits) {
-    const auto reference = [](double x) {
-        std::array<char, 64> buffer{};
-        auto* const end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), x,
-                                        std::chars_format::general, 15)
-                              .ptr;
-        const std::string text(buffer.data(), end);
-        return text == "-0" ? std::string("0") : text;
-    };
-    std::mt19937_64 random(1982);
-    std::uniform_real_distribution<double> order(-7.0, 17.0);
-    std::uniform_int_distribution<std::int64_t> fifteen(100'000'000'000'000, 999'999'999'999'999);
-    for (int i = 0; i < sweep(300000); ++i) {
-        double x = std::pow(10.0, order(random)) * (i % 2 == 0 ? 1 : -1);
-        if (i % 3 == 0) {
-            // An exact half beyond the 15th digit, at a magnitude that keeps it exact.
-            x = (static_cast<double>(fifteen(random)) + 0.5) / (i % 9 == 0 ? 1.0 : 2.0);
-        } else if (i % 5 == 0) {
-            x = std::nextafter(1e15, 0.0) - static_cast<double>(i % 7);
-        }
-        ASSERT_EQ(generalText(x), reference(x)) << std::hexfloat << x;
     }
 }
 

@@ -120,11 +120,6 @@ TEST(FixedText, TwoDecimalsHalfAwayFromZeroOnTheDigits) {
     EXPECT_EQ(fixedText("39,915", comma), "39,92");
     EXPECT_EQ(fixedText("-0,004", comma), "0,00");
     EXPECT_EQ(fixedText("39.915", comma), "39.915");
-
-    const std::string largest = fixedText("1.79769313486231e+308");
-    EXPECT_EQ(largest.size(), 309U + 3U);
-    EXPECT_EQ(largest.substr(0, 16), "1797693134862310");
-    EXPECT_EQ(largest.substr(306), "000.00");
 }
 
 } // namespace
