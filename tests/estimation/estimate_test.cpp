@@ -89,30 +89,11 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
 // A text as a user or a table might give it: numbers in many forms, with either separator,
 // blanks, junk, zeros and values beyond the double range.
 std::string arbitraryText(std::mt19937_64& random, char separator) {
-    constexpr std::array<std::string_view, 24> odd{"",
-                                                   " ",
-                                                   "\t",
-                                                   "x",
-                                                   "4O",
-                                                   "1,000",
-                                                   "1.2.3",
-                                                   "inf",
-                                                   "nan",
-                                                   "0x1A",
-                                                   "--5",
-                                                   "5e",
-                                                   ".",
-                                                   "40%",
-                                                   "0",
-                                                   "-0",
-                                                   "0e5",
-                                                   " 0 ",
-                                                   "1e999",
-                                                   "-1e400",
-                                                   "1e308",
-                                                   "-1.2e308",
-                                                   "1.79769313486232e308",
-                                                   "+.5"};
+    // clang-format off
+    constexpr std::array<std::string_view, 24> odd{
+        "", " ", "\t", "x", "4O", "1,000", "1.2.3", "inf", "nan", "0x1A", "--5", "5e", ".", "40%",
+        "0", "-0", "0e5", " 0 ", "1e999", "-1e400", "1e308", "-1.2e308", "1.79769313486232e308", "+.5"};
+    // clang-format on
     constexpr std::array<const char*, 6> formats{"%.17g", "%.3f", "%g", "%.15e", "%.0f", "%.5E"};
     const auto pick = [&random](std::size_t count) {
         return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);

@@ -35,7 +35,7 @@ TEST(Plausibility, FlagsOfSoils) {
         {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
         {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
         {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
-        {"sum whatever the model reads", 4, 40, 150, 20, none, flagsOf({Flag::sum})},
+        {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
         {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::fcBelowPwp})},
         {"range: negative sand", 4, -10, 90, 20, none, flagsOf({Flag::range})},
         {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
