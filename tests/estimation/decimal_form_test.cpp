@@ -93,7 +93,7 @@ TEST(DecimalForm, AgreesOnRandomDoublesAndHalves) {
     std::uniform_int_distribution<std::int64_t> fifteen(100'000'000'000'000, 999'999'999'999'999);
     std::uniform_int_distribution<int> shift(0, 60);
     for (int i = 0; i < sweep(300000); ++i) {
-        double x = std::bit_cast<double>(random());
+        auto x = std::bit_cast<double>(random());
         if (i % 3 == 1) {
             x = std::pow(10.0, plain(random));
         } else if (i % 3 == 2) {
