@@ -150,8 +150,8 @@ TEST(EstimateAction, IsTheValueApiOverTheFields) {
                 const auto shown = estimated.succeeded() ? fixed : general;
                 std::array<std::string, 3> results{before.fc, before.pwp, before.awc};
                 for (int k = 0; k < estimated.computed; ++k) {
-                    const auto at = static_cast<std::size_t>(k);
-                    results.at(at) = shown(estimated.results.at(at), separator);
+                    const auto slot = static_cast<std::size_t>(k);
+                    results.at(slot) = shown(estimated.results.at(slot), separator);
                 }
                 expected = {results[0], results[1], results[2]};
                 failure = estimated.failure;
