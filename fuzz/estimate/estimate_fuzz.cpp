@@ -1,54 +1,71 @@
-#include "estimation/catalogue.h"
 #include "estimation/actions.h"
+#include "estimation/catalogue.h"
+#include "estimation/decimal_form.h"
+#include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "estimation/fields.h"
 #include "estimation/number_text.h"
+#include "estimation/selection.h"
+#include "fuzz/support/reference_models.h"
 #include "fuzz/support/text_forms.h"
+#include "support/number_reference.h"
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace {
 
 using namespace talvo::estimation;
 using talvo::fuzz::expect;
 
-// Fields that record every caption write, so that the order and form of the writes can be
-// checked, not just the end state.
+template <typename E> std::size_t at(E e) {
+    return static_cast<std::size_t>(e);
+}
+
+// Fields that count every write, so that what an action leaves alone can be checked too.
 class RecordingFields final : public FormFields {
 public:
-    std::array<std::string, 4> inputs;
+    std::array<std::string_view, 4> inputs{};
     int model = -1;
     std::array<std::string, 3> captions;
-    std::vector<std::pair<Result, std::string>> writes;
+    mutable std::array<int, 4> reads{};
+    int captionWrites = 0;
+    std::array<int, 2> unitWrites{};
+    std::array<std::string_view, 2> units{};
+    std::array<int, 4> enableWrites{};
+    std::array<int, 4> backgroundWrites{};
+    std::array<bool, 4> enabled{};
+    std::array<SystemColour, 4> backgrounds{};
 
-    std::string inputText(Input input) const override { return inputs.at(index(input)); }
+    std::string inputText(Input input) const override {
+        ++reads.at(at(input));
+        return std::string(inputs.at(at(input)));
+    }
     int modelIndex() const override { return model; }
-    std::string caption(Result result) const override { return captions.at(index(result)); }
+    std::string caption(Result result) const override { return captions.at(at(result)); }
     void setCaption(Result result, std::string_view text) override {
-        captions.at(index(result)) = text;
-        writes.emplace_back(result, text);
+        captions.at(at(result)) = text;
+        ++captionWrites;
     }
-    void setUnitCaption(Unit /*unit*/, std::string_view /*text*/) override {
-        expect(false, "the Estimate action writes no unit caption");
+    void setUnitCaption(Unit unit, std::string_view text) override {
+        units.at(at(unit)) = text; // the catalogue's own static text
+        ++unitWrites.at(at(unit));
     }
-    void setInputEnabled(Input /*input*/, bool /*enabled*/) override {
-        expect(false, "the Estimate action enables no input");
+    void setInputEnabled(Input input, bool on) override {
+        enabled.at(at(input)) = on;
+        ++enableWrites.at(at(input));
     }
-    void setInputBackground(Input /*input*/, SystemColour /*colour*/) override {
-        expect(false, "the Estimate action colours no input");
+    void setInputBackground(Input input, SystemColour colour) override {
+        backgrounds.at(at(input)) = colour;
+        ++backgroundWrites.at(at(input));
     }
-
-private:
-    template <typename E> static std::size_t index(E e) { return static_cast<std::size_t>(e); }
 };
 
 // The input is nine lines: model position, sand, silt, clay, OC, the three captions before
@@ -56,8 +73,8 @@ private:
 // position chooses no model.
 struct Press {
     int model = -1;
-    std::array<std::string, 4> inputs;
-    std::array<std::string, 3> captions;
+    InputTexts inputs{};
+    std::array<std::string_view, 3> captions{};
     DecimalSeparator separator;
 };
 
@@ -86,67 +103,177 @@ Press pressFrom(std::string_view data) {
     return press;
 }
 
-constexpr std::array results{Result::fc, Result::pwp, Result::awc};
+// A box's text as the plain grammar and strtod have it.
+struct Converted {
+    bool number = false;
+    bool overflow = false;
+    double value = 0;
+};
 
-void checkGeneral(const std::string& text, DecimalSeparator separator) {
-    expect(talvo::fuzz::isGeneralText(text, separator), "a result is first written as general text",
-           text);
+Converted convert(std::string_view text, char separator) {
+    if (!talvo::test::recogniseNumber(text, separator)) {
+        return {};
+    }
+    const double value = talvo::test::libraryValue(text, separator).value_or(NAN);
+    expect(!std::isnan(value), "strtod reads the whole of a number", text);
+    return {true, std::isinf(value), value};
 }
 
-void checkCompleted(const RecordingFields& fields, const Press& press, const PtfModel* model) {
-    if (model == nullptr) {
-        // No model: only the formatting pass, over the captions as they were.
-        expect(fields.writes.size() == 3, "without a model only the formatting pass writes");
-        for (std::size_t i = 0; i < 3; ++i) {
-            expect(fields.writes[i].first == results.at(i), "formatting pass order");
-            expect(fields.writes[i].second == fixedText(press.captions.at(i), press.separator),
-                   "formatting pass gives the fixed text", fields.writes[i].second);
+// What the estimate must give, from the reference equations: the results as doubles, how
+// many, and the first failure in the order the boxes are read and the steps taken.
+struct Expected {
+    std::array<double, 3> values{};
+    int computed = 0;
+    std::optional<FailureReason> failure;
+};
+
+std::optional<FailureReason> readFailure(const talvo::fuzz::ReferenceEquation& equation,
+                                         const std::array<Converted, 4>& boxes) {
+    for (std::size_t i = 0; i < equation.readCount; ++i) {
+        const auto input = static_cast<Input>(equation.reads.at(i));
+        const Converted& box = boxes.at(at(input));
+        if (!box.number) {
+            return FailureReason{FailureKind::typeMismatch, input};
         }
+        if (box.overflow) {
+            return FailureReason{FailureKind::overflow, input};
+        }
+        if (input == Input::oc && equation.ocFactor != 0 &&
+            !std::isfinite(box.value * equation.ocFactor)) {
+            return FailureReason{FailureKind::overflow, std::nullopt};
+        }
+    }
+    return std::nullopt;
+}
+
+// The double a result's general text reads back to; infinite beyond the range.
+double shownValue(double value) {
+    return talvo::test::libraryValue(talvo::test::printfGeneral(value, '.'), '.').value_or(NAN);
+}
+
+Expected expected(const talvo::fuzz::ReferenceModel& model, const std::array<Converted, 4>& boxes) {
+    constexpr FailureReason overflow{FailureKind::overflow, std::nullopt};
+    const talvo::fuzz::Soil soil{boxes[0].value, boxes[1].value, boxes[2].value, boxes[3].value};
+    Expected out;
+    for (const talvo::fuzz::ReferenceEquation* equation : {&model.fc, &model.pwp}) {
+        out.failure = readFailure(*equation, boxes);
+        if (out.failure) {
+            return out;
+        }
+        const double value = equation->value(soil);
+        if (!std::isfinite(value)) {
+            const bool byZero = equation->dividesByOc && soil.OC == 0 &&
+                                std::isfinite(talvo::fuzz::beforeDivision(soil));
+            out.failure = byZero ? FailureReason{FailureKind::divisionByZero, Input::oc} : overflow;
+            return out;
+        }
+        out.values.at(static_cast<std::size_t>(out.computed++)) = value;
+    }
+    const double fc = shownValue(out.values[0]);
+    const double pwp = shownValue(out.values[1]);
+    const double awc = talvo::fuzz::referenceAwc(model, fc, pwp);
+    if (!std::isfinite(fc) || !std::isfinite(pwp) || !std::isfinite(awc)) {
+        out.failure = overflow;
+        return out;
+    }
+    out.values[2] = awc;
+    out.computed = 3;
+    if (std::isinf(shownValue(awc))) {
+        out.failure = overflow; // a two-decimal text could not stand for it
+    }
+    return out;
+}
+
+std::string general(const DecimalForm& form, char separator) {
+    std::array<char, GeneralTextCapacity> text{};
+    return {text.data(), writeGeneral(text.data(), form, separator)};
+}
+
+std::string fixed(const DecimalForm& form, char separator) {
+    std::array<char, FixedTextCapacity> text{};
+    return {text.data(), writeFixed(text.data(), form, separator)};
+}
+
+// The value API against the reference equations, through the 15-digit texts.
+void checkEstimate(const PtfModel& model, const Press& press, const Estimate& estimated) {
+    const char separator = press.separator.get();
+    std::array<Converted, 4> boxes;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        boxes.at(i) = convert(press.inputs.at(i), separator);
+    }
+    const Expected reference =
+        expected(talvo::fuzz::referenceModels.at(static_cast<std::size_t>(model.position)), boxes);
+    expect(estimated.failure == reference.failure, "the first failure as the reference meets it");
+    expect(estimated.computed == reference.computed, "as many results as the reference");
+    for (std::size_t i = 0; i < static_cast<std::size_t>(reference.computed); ++i) {
+        const std::string text = general(estimated.results.at(i), separator);
+        expect(text == talvo::test::printfGeneral(reference.values.at(i), separator),
+               "each result is the reference equation's to 15 digits", text);
+    }
+}
+
+// The Estimate action writes what the value API gives, and fails as it does.
+void checkAction(const PtfModel* model, const Press& press, const Estimate& estimated) {
+    RecordingFields fields;
+    fields.model = press.model;
+    fields.inputs = press.inputs;
+    for (std::size_t i = 0; i < 3; ++i) {
+        fields.captions.at(i) = press.captions.at(i);
+    }
+    std::optional<FailureReason> thrown;
+    try {
+        EstimateAction(fields, press.separator);
+    } catch (const Failure& failure) {
+        thrown = failure.reason();
+    }
+    const char separator = press.separator.get();
+    for (std::size_t i = 0; i < 3; ++i) {
+        std::string caption;
+        if (model == nullptr) {
+            caption = fixedText(press.captions.at(i), press.separator);
+        } else if (i >= static_cast<std::size_t>(estimated.computed)) {
+            caption = press.captions.at(i);
+        } else {
+            const DecimalForm& form = estimated.results.at(i);
+            caption = estimated.succeeded() ? fixed(form, separator) : general(form, separator);
+        }
+        expect(fields.captions.at(i) == caption, "captions as the value API gives them",
+               fields.captions.at(i));
+    }
+    expect(thrown == (model != nullptr ? estimated.failure : std::nullopt),
+           "the action fails as the value API");
+    const int writes = model == nullptr ? 3 : estimated.succeeded() ? 6 : estimated.computed;
+    expect(fields.captionWrites == writes, "each caption written once per pass");
+    const bool readsOc = model != nullptr && model->readInputs.contains(Input::oc);
+    expect(fields.reads[at(Input::oc)] == (readsOc ? 1 : 0), "OC read only for a model using it");
+    expect(fields.unitWrites == std::array{0, 0} && fields.enableWrites == std::array{0, 0, 0, 0} &&
+               fields.backgroundWrites == std::array{0, 0, 0, 0},
+           "the Estimate action touches no box or unit");
+}
+
+// Choosing any index: boxes and units as selection() has them, once each, and nothing else.
+void checkSelection(int index) {
+    RecordingFields fields;
+    fields.model = index;
+    ModelSelection(fields);
+    expect(fields.captionWrites == 0, "model selection writes no result caption");
+    const PtfModel* model = modelAt(index);
+    const int once = model != nullptr ? 1 : 0;
+    expect(fields.unitWrites == std::array{once, once} &&
+               fields.enableWrites == std::array{once, once, once, once} &&
+               fields.backgroundWrites == std::array{once, once, once, once},
+           "model selection sets each box and unit once, or nothing without a model");
+    if (model == nullptr) {
         return;
     }
-    expect(fields.writes.size() == 6, "a completed press writes each caption twice");
-    for (std::size_t i = 0; i < 6; ++i) {
-        expect(fields.writes[i].first == results.at(i % 3), "captions written in order");
+    const Selection chosen = selection(*model);
+    for (const Input input : allInputs) {
+        expect(fields.enabled.at(at(input)) == chosen[input].enabled &&
+                   fields.backgrounds.at(at(input)) == chosen[input].background,
+               "a box as the selection has it", name(input));
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::string& general = fields.writes[i].second;
-        checkGeneral(general, press.separator);
-        const std::string& fixed = fields.writes[3 + i].second;
-        expect(talvo::fuzz::isFixedText(fixed, press.separator),
-               "a completed press shows fixed texts", fixed);
-        expect(fixed == fixedText(general, press.separator), "fixed text of the general text",
-               fixed);
-    }
-    // AWC comes from FC and PWP as written.
-    const Term fc = numberFromText(fields.writes[0].second, press.separator);
-    const Term pwp = numberFromText(fields.writes[1].second, press.separator);
-    expect(fields.writes[2].second ==
-               generalText(availableWater(*model, fc, pwp).value(), press.separator),
-           "AWC from the written FC and PWP", fields.writes[2].second);
-}
-
-void checkFailed(const RecordingFields& fields, const Press& press, const PtfModel* model,
-                 const Failure& failure) {
-    expect(model != nullptr, "without a model nothing fails");
-    if (failure.input()) {
-        expect(model->readInputs.contains(*failure.input()),
-               "a failure names only an input the model reads", failure.what());
-    }
-    if (failure.kind() == FailureKind::divisionByZero) {
-        expect(model->position == 1 && failure.input() == Input::oc,
-               "division by zero only by the OC of position 1", failure.what());
-    }
-    // Captions written so far hold general texts, the others what they had.
-    expect(fields.writes.size() <= 3, "no formatting after a failure");
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (i < fields.writes.size()) {
-            expect(fields.writes[i].first == results.at(i), "captions written in order");
-            checkGeneral(fields.writes[i].second, press.separator);
-        } else {
-            expect(fields.captions.at(i) == press.captions.at(i),
-                   "captions not yet written are unchanged", fields.captions.at(i));
-        }
-    }
+    expect(fields.units[0] == chosen.fcUnit && fields.units[1] == chosen.pwpUnit,
+           "units as the selection has them");
 }
 
 } // namespace
@@ -154,24 +281,12 @@ void checkFailed(const RecordingFields& fields, const Press& press, const PtfMod
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const Press press = pressFrom(std::string_view(reinterpret_cast<const char*>(data), size));
     const PtfModel* model = modelAt(press.model);
-
-    RecordingFields fields;
-    fields.model = press.model;
-    fields.inputs = press.inputs;
-    fields.captions = press.captions;
-    try {
-        EstimateAction(fields, press.separator);
-    } catch (const Failure& failure) {
-        checkFailed(fields, press, model, failure);
-        return 0;
-    }
-    checkCompleted(fields, press, model);
-
-    // A second press with the same inputs shows the same captions.
-    const std::array<std::string, 3> shown = fields.captions;
+    Estimate estimated;
     if (model != nullptr) {
-        EstimateAction(fields, press.separator);
-        expect(fields.captions == shown, "a second press changes nothing");
+        estimated = estimate(*model, press.inputs, press.separator);
+        checkEstimate(*model, press, estimated);
     }
+    checkAction(model, press, estimated);
+    checkSelection(press.model);
     return 0;
 }

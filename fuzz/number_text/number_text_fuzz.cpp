@@ -1,104 +1,111 @@
+#include "estimation/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
 #include "fuzz/support/text_forms.h"
+#include "support/number_reference.h"
 
-#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <limits>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace {
 
-using talvo::estimation::DecimalSeparator;
-using talvo::estimation::Failure;
-using talvo::estimation::FailureKind;
+using namespace talvo::estimation;
 using talvo::fuzz::expect;
+using talvo::test::DecimalDigits;
 
-std::optional<double> readNumber(std::string_view text, DecimalSeparator separator) {
-    try {
-        return talvo::estimation::numberFromText(text, separator);
-    } catch (const Failure& failure) {
-        expect(failure.kind() == FailureKind::typeMismatch ||
-                   failure.kind() == FailureKind::overflow,
-               "number-from-text fails only with a type mismatch or an overflow", text);
-        expect(!failure.input(), "number-from-text names no input", text);
-        return std::nullopt;
-    }
+bool sameDouble(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
-// The C library reads the same accepted form to the same correctly rounded double.
-double libraryValue(std::string_view text, DecimalSeparator separator) {
-    std::string copy(text);
-    std::replace(copy.begin(), copy.end(), separator.get(), '.');
-    return std::strtod(copy.c_str(), nullptr);
-}
-
-// The double nearest the value rounded to 15 significant digits, as the C library has it.
-double fifteenDigits(double value) {
-    std::array<char, 64> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.14e", value);
-    return std::strtod(buffer.data(), nullptr);
-}
-
-double ulp(double value) {
-    const double magnitude = std::fabs(value);
-    return std::nextafter(magnitude, std::numeric_limits<double>::max()) - magnitude;
-}
-
+// A text is a number exactly when the plain grammar says so, and then it reads to what strtod
+// makes of the whole text.
 void checkText(std::string_view text, DecimalSeparator separator) {
-    const std::string fixed = talvo::estimation::fixedText(text, separator);
-    const std::optional<double> value = readNumber(text, separator);
-    if (!value) {
+    const char sep = separator.get();
+    const std::optional<DecimalDigits> number = talvo::test::recogniseNumber(text, sep);
+    const ParsedNumber parsed = readNumber(text, separator);
+    const std::string fixed = fixedText(text, separator);
+    if (!number) {
+        expect(parsed.failure == FailureKind::typeMismatch, "a non-number is a type mismatch",
+               text);
         expect(fixed == text, "fixed text of a non-number is the text unchanged", text);
         return;
     }
-    expect(std::isfinite(*value), "number-from-text gives a finite double", text);
-    expect(*value == libraryValue(text, separator) ||
-               (*value == 0.0 && libraryValue(text, separator) == 0.0),
-           "number-from-text is correctly rounded", text);
-
-    // General text: 15 digits that read back to the 15-digit value and write again the same.
-    const std::string general = talvo::estimation::generalText(*value, separator);
-    expect(talvo::fuzz::isGeneralText(general, separator), "general text is well formed", general);
-    const double rounded = fifteenDigits(*value);
-    const std::optional<double> back = readNumber(general, separator);
-    if (std::isinf(rounded)) {
-        // Just below the top of the double range the 15-digit text lies beyond it.
-        // Its fixed text has nothing in range to read back to; it only keeps its form.
-        expect(!back, "a general text beyond the range does not read back", general);
-        expect(talvo::fuzz::isFixedText(fixed, separator), "fixed text is well formed", fixed);
+    const std::optional<double> library = talvo::test::libraryValue(text, sep);
+    expect(library.has_value(), "strtod reads the whole of a number", text);
+    if (std::isinf(*library)) {
+        expect(parsed.failure == FailureKind::overflow, "beyond the range is an overflow", text);
+        expect(fixed == text, "fixed text of an overflow is the text unchanged", text);
         return;
     }
-    expect(back.has_value(), "general text reads back", general);
-    expect(*back == rounded || (*back == 0.0 && rounded == 0.0),
-           "general text reads back to the 15-digit value", general);
-    expect(talvo::estimation::generalText(*back, separator) == general, "general text is stable",
-           general);
+    expect(!parsed.failure, "a number in range is read", text);
+    expect(sameDouble(parsed.value, *library), "read as strtod reads it", text);
 
-    // Fixed text: two decimals of the 15-digit form, within half a hundredth of it.
-    expect(talvo::fuzz::isFixedText(fixed, separator), "fixed text is well formed", fixed);
-    expect(talvo::estimation::fixedText(fixed, separator) == fixed, "fixed text is stable", fixed);
-    expect(talvo::estimation::fixedText(general, separator) == fixed,
-           "fixed text rounds the general text", fixed);
-    const std::optional<double> shown = readNumber(fixed, separator);
-    expect(shown.has_value(), "fixed text reads back", fixed);
-    expect(std::fabs(*shown - rounded) <= 0.005 + 2 * ulp(rounded) + 2 * ulp(*shown),
-           "fixed text reads back within 0.005 of the value", fixed);
+    // Up to 15 significant digits the text is its own 15-digit form; beyond, the double's.
+    const DecimalDigits digits =
+        number->digits.size() <= SignificantDigits ? *number : talvo::test::printfDigits(*library);
+    expect(fixed == talvo::test::fixedReference(digits, sep), "fixed text rounds half away", fixed);
+    expect(generalText(parsed.value, separator) == talvo::test::printfGeneral(*library, sep),
+           "general text is %.15g", text);
+}
+
+// A raw double: its 15-digit form written, rounded and read back, against printf and the
+// rounding by hand.
+void checkDouble(double value, DecimalSeparator separator) {
+    if (!std::isfinite(value)) {
+        return;
+    }
+    const char sep = separator.get();
+    const DecimalForm form = decimalForm(value);
+    std::array<char, GeneralTextCapacity> general{};
+    const std::string_view generalView(general.data(), writeGeneral(general.data(), form, sep));
+    const std::string reference = talvo::test::printfGeneral(value, sep);
+    expect(generalView == reference, "general text is %.15g", reference);
+    expect(talvo::fuzz::isGeneralText(generalView, separator), "general text is well formed",
+           generalView);
+
+    std::array<char, FixedTextCapacity> fixed{};
+    const std::string_view fixedView(fixed.data(), writeFixed(fixed.data(), form, sep));
+    const std::string fixedExpected =
+        talvo::test::fixedReference(talvo::test::printfDigits(value), sep);
+    expect(fixedView == fixedExpected, "fixed text rounds the 15 digits half away", fixedExpected);
+
+    const std::optional<double> back = readBack(form);
+    const std::optional<double> library = talvo::test::libraryValue(reference, sep);
+    expect(library.has_value(), "strtod reads the whole general text", reference);
+    if (std::isinf(*library)) {
+        // Nor does its text read as a number: the estimate stops there with an overflow.
+        expect(!back, "a general text beyond the range does not read back", reference);
+        return;
+    }
+    expect(back && sameDouble(*back, *library), "read back as strtod reads the general text",
+           reference);
+    expect(fixedText(generalView, separator) == fixedView, "fixed text of the general text",
+           fixedView);
+    const std::optional<double> shown = readBack(roundedToHundredths(form));
+    const std::optional<double> fixedLibrary = talvo::test::libraryValue(fixedExpected, sep);
+    expect(shown && fixedLibrary && sameDouble(*shown, *fixedLibrary),
+           "the fixed value reads back as strtod reads the fixed text", fixedExpected);
 }
 
 } // namespace
 
-// Any bytes are a text, read with either decimal separator.
+// Any bytes are a text, read with either separator. Eight bytes are also a raw double (point);
+// nine starting with '#' a raw double written with a comma.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     checkText(text, DecimalSeparator('.'));
     checkText(text, DecimalSeparator(','));
+    if (size == 8 || (size == 9 && text.front() == '#')) {
+        double value = 0;
+        std::memcpy(&value, data + size - 8, 8);
+        checkDouble(value, DecimalSeparator(size == 8 ? '.' : ','));
+    }
     return 0;
 }

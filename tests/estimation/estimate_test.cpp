@@ -1,12 +1,19 @@
 #include "estimation/actions.h"
+#include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "support/memory_fields.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <optional>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvo::estimation {
@@ -30,60 +37,6 @@ void setCaptions(MemoryFields& fields, const Captions& captions) {
     fields.setCaption(Result::fc, captions.fc);
     fields.setCaption(Result::pwp, captions.pwp);
     fields.setCaption(Result::awc, captions.awc);
-}
-
-TEST(EstimateAction, WorkedExamples) {
-    struct Case {
-        int model;
-        const char *sand, *silt, *clay, *oc;
-        Captions shown;
-    };
-    // Boxes a model does not read hold texts that are no numbers at all.
-    const std::array<Case, 10> cases{{
-        {2, "40", "x", "20", "5", {"50.85", "26.28", "36.86"}},
-        {3, "x", "30", "20", "x", {"24.91", "13.33", "17.36"}},
-        {6, "40", "40", "20", "", {"29.29", "12.84", "36.77"}},
-        // AWC 39.915 is a double just below the half; the half is taken on its digits.
-        {4, "40", "", "20", "?", {"37.58", "10.97", "39.92"}},
-        {0, "40", "not read", "20", " ", {"23.38", "7.69", "35.09"}},
-        {1, "40", " ", "20", "5", {"23.41", "6.84", "37.02"}},
-        {5, "40", "40", "20", "abc", {"25.17", "9.51", "23.49"}},
-        // Blanks around a number, as when typing after the box's initial blank.
-        {2, " 40", "\t", "20 ", " \t5\t ", {"50.85", "26.28", "36.86"}},
-        // Inputs are taken as entered: no range check, negative results shown as computed.
-        {4, "200", "", "-10", "", {"-42.42", "-1.93", "-60.74"}},
-        {2, "0", "", "0", "0", {"25.76", "2.60", "34.74"}},
-    }};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.model);
-        MemoryFields fields(c.model, c.sand, c.silt, c.clay, c.oc);
-        EstimateAction(fields);
-        EXPECT_EQ(captionsOf(fields), c.shown);
-    }
-}
-
-TEST(EstimateAction, SecondPressAndFormattingPassChangeNothing) {
-    MemoryFields fields(2, "40", " ", "20", "5");
-    EstimateAction(fields);
-    const Captions first = captionsOf(fields);
-    EstimateAction(fields);
-    EXPECT_EQ(captionsOf(fields), first);
-
-    // With no model chosen only the formatting pass runs.
-    fields.setModelIndex(-1);
-    EstimateAction(fields);
-    EXPECT_EQ(captionsOf(fields), first);
-}
-
-TEST(EstimateAction, NoModelChosenOnlyRewritesNumericCaptions) {
-    for (int index : {-1, 7, 1000, -5}) {
-        SCOPED_TRACE(index);
-        MemoryFields fields(index, "x", "x", "x", "x");
-        setCaptions(fields, {"50.8534", "", "12.835"});
-        EstimateAction(fields);
-        EXPECT_EQ(captionsOf(fields), (Captions{"50.85", "", "12.84"}));
-        EXPECT_EQ(fields.inputReads(Input::oc), 0);
-    }
 }
 
 TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
@@ -133,29 +86,88 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
     }
 }
 
-TEST(EstimateAction, FailureNamesTheInputInItsMessage) {
-    MemoryFields fields(0, "40", " ", "4O", " ");
-    try {
-        EstimateAction(fields);
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_STREQ(failure.what(), "Type mismatch: clay");
+// A text as a user or a table might give it: numbers in many forms, with either separator,
+// blanks, junk, zeros and values beyond the double range.
+std::string arbitraryText(std::mt19937_64& random, char separator) {
+    // clang-format off
+    constexpr std::array<std::string_view, 24> odd{
+        "", " ", "\t", "x", "4O", "1,000", "1.2.3", "inf", "nan", "0x1A", "--5", "5e", ".", "40%",
+        "0", "-0", "0e5", " 0 ", "1e999", "-1e400", "1e308", "-1.2e308", "1.79769313486232e308", "+.5"};
+    // clang-format on
+    constexpr std::array<const char*, 6> formats{"%.17g", "%.3f", "%g", "%.15e", "%.0f", "%.5E"};
+    const auto pick = [&random](std::size_t count) {
+        return std::uniform_int_distribution<std::size_t>(0, count - 1)(random);
+    };
+    if (pick(3) == 0) {
+        return std::string(odd.at(pick(odd.size())));
     }
+    double value = std::uniform_real_distribution<double>(-50.0, 150.0)(random);
+    if (pick(4) == 0) {
+        value = std::pow(10.0, std::uniform_real_distribution<double>(-30.0, 30.0)(random));
+    }
+    std::array<char, 64> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), formats.at(pick(formats.size())), value);
+    std::string text(buffer.data());
+    std::replace(text.begin(), text.end(), '.', pick(8) == 0 ? ',' : separator);
+    return std::string(pick(2), ' ') + text + std::string(pick(2), '\t');
 }
 
-TEST(EstimateAction, DecimalCommaReadsAndWritesWithTheSameSeparator) {
-    const DecimalSeparator comma(',');
-    MemoryFields fields(2, "40,5", " ", "20", "5,25");
-    EstimateAction(fields, comma);
-    // FC = ((25.76 - 8.1) + 7.2) + 27.18807 = 52.04807; PWP = 12.6 + 14.36694 = 26.96694;
-    // AWC = 25.08113 x 1.5 = 37.621695
-    EXPECT_EQ(captionsOf(fields), (Captions{"52,05", "26,97", "37,62"}));
+std::string general(const DecimalForm& form, DecimalSeparator separator) {
+    std::array<char, GeneralTextCapacity> text{};
+    return {text.data(), writeGeneral(text.data(), form, separator.get())};
+}
 
-    // The point is no separator here: "40.5" is not silently read as 405 or 40.5.
-    MemoryFields point(2, "40.5", " ", "20", "5");
-    EXPECT_THROW(EstimateAction(point, comma), Failure);
-    MemoryFields grouped(2, "40,5", " ", "20", "5");
-    EXPECT_THROW(EstimateAction(grouped), Failure);
+std::string fixed(const DecimalForm& form, DecimalSeparator separator) {
+    std::array<char, FixedTextCapacity> text{};
+    return {text.data(), writeFixed(text.data(), form, separator.get())};
+}
+
+// The Estimate action is the value API written into the fields: captions, failure and the
+// boxes it reads, over arbitrary texts, every model, no model and a second press.
+TEST(EstimateAction, IsTheValueApiOverTheFields) {
+    std::mt19937_64 random(2011);
+    for (int i = 0; i < 3000; ++i) {
+        const int index = std::uniform_int_distribution<int>(-2, ModelCount)(random);
+        const DecimalSeparator separator(i % 3 == 0 ? ',' : '.');
+        std::array<std::string, 4> texts;
+        for (std::string& text : texts) {
+            text = arbitraryText(random, separator.get());
+        }
+        MemoryFields fields(index, texts[0], texts[1], texts[2], texts[3]);
+        setCaptions(fields, {arbitraryText(random, separator.get()), "old pwp",
+                             arbitraryText(random, separator.get())});
+        for (int press = 0; press < 2; ++press) {
+            const Captions before = captionsOf(fields);
+            SCOPED_TRACE(::testing::Message() << index << " [" << texts[0] << '|' << texts[1] << '|'
+                                              << texts[2] << '|' << texts[3] << "] " << before);
+            Captions expected{fixedText(before.fc, separator), fixedText(before.pwp, separator),
+                              fixedText(before.awc, separator)};
+            std::optional<FailureReason> failure;
+            const PtfModel* model = modelAt(index);
+            if (model != nullptr) {
+                const Estimate estimated =
+                    estimate(*model, {texts[0], texts[1], texts[2], texts[3]}, separator);
+                const auto shown = estimated.succeeded() ? fixed : general;
+                std::array<std::string, 3> results{before.fc, before.pwp, before.awc};
+                for (int k = 0; k < estimated.computed; ++k) {
+                    const auto slot = static_cast<std::size_t>(k);
+                    results.at(slot) = shown(estimated.results.at(slot), separator);
+                }
+                expected = {results[0], results[1], results[2]};
+                failure = estimated.failure;
+            }
+            std::optional<FailureReason> thrown;
+            try {
+                EstimateAction(fields, separator);
+            } catch (const Failure& caught) {
+                thrown = caught.reason();
+            }
+            EXPECT_EQ(thrown, failure);
+            EXPECT_EQ(captionsOf(fields), expected);
+            const bool readsOc = model != nullptr && model->readInputs.contains(Input::oc);
+            EXPECT_EQ(fields.inputReads(Input::oc), readsOc ? press + 1 : 0);
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,87 @@
+#include "estimation/plausibility.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <set>
+#include <string_view>
+
+namespace talvo::estimation {
+namespace {
+
+constexpr double none = std::numeric_limits<double>::quiet_NaN();
+
+Flags flagsOf(std::initializer_list<Flag> list) {
+    Flags flags;
+    for (const Flag flag : list) {
+        flags.add(flag);
+    }
+    return flags;
+}
+
+TEST(Plausibility, FlagsOfSoils) {
+    struct Case {
+        const char* what;
+        int model;
+        double sand, silt, clay, oc;
+        Flags expected;
+    };
+    // clang-format off
+    const std::array<Case, 16> cases{{
+        {"plausible soil", 2, 40, 40, 20, 5, {}},
+        {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
+        {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
+        {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
+        {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
+        {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::fcBelowPwp})},
+        {"range: negative sand", 4, -10, 90, 20, none, flagsOf({Flag::range})},
+        {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
+        {"oc above 200", 1, 40, 40, 20, 250, flagsOf({Flag::oc})},
+        {"oc of 200", 1, 40, 40, 20, 200, {}},
+        {"oc negative", 1, 40, 40, 20, -1, flagsOf({Flag::oc})},
+        {"oc not read", 0, 40, 40, 20, 250, {}},
+        {"results below 0", 4, 200, -90, -10, none, flagsOf({Flag::range, Flag::fcBelowPwp, Flag::result})},
+        {"results above 100", 2, 40, 40, 20, 30, flagsOf({Flag::result})},
+        // only FC computed: its own result flag, none for PWP
+        {"failure after FC", 4, 200, 0, none, none, flagsOf({Flag::range, Flag::result})},
+        {"failure before FC", 0, 150, 0, none, none, flagsOf({Flag::range})},
+    }};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PtfModel& model = *modelAt(c.model);
+        const InputValues inputs = inputNumbers(c.sand, c.silt, c.clay, c.oc);
+        Flags flags = soilFlags(inputs);
+        flags |= modelFlags(model, inputs, estimate(model, inputs));
+        EXPECT_EQ(flags.bits(), c.expected.bits());
+    }
+}
+
+// Codes and bits are stored in tables and rasters: they must never move.
+TEST(Plausibility, StableCodesBitsAndSentences) {
+    struct Case {
+        Flag flag;
+        std::string_view code;
+        std::uint16_t bit;
+    };
+    const std::array<Case, 5> cases{{
+        {Flag::sum, "sum", 1},
+        {Flag::range, "range", 2},
+        {Flag::oc, "oc", 4},
+        {Flag::fcBelowPwp, "fc<=pwp", 8},
+        {Flag::result, "result", 16},
+    }};
+    std::set<std::string_view> sentences;
+    for (const Case& c : cases) {
+        EXPECT_EQ(code(c.flag), c.code);
+        EXPECT_EQ(Flags::bit(c.flag), c.bit);
+        EXPECT_TRUE(sentences.insert(sentence(c.flag)).second) << c.code;
+    }
+    EXPECT_EQ(sentence(Flag::fcBelowPwp), "PWP is at or above FC for this soil.");
+}
+
+} // namespace
+} // namespace talvo::estimation
