@@ -3,13 +3,12 @@
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/files.h"
+#include "table/interruption.h"
 #include "table/progress.h"
 #include "table/run.h"
 
 #include <CLI/CLI.hpp>
 
-#include <array>
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -17,27 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The temporary output file while it is written. A signal handler may use nothing but
-// static storage, and an interrupted run must not leave its half table behind either.
-std::array<char, 4096> temporaryOutput{};
-
-extern "C" void removeTemporaryOutput(int signal) {
-    if (temporaryOutput[0] != '\0') {
-        ::unlink(temporaryOutput.data());
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void removeOnInterrupt(const std::string& path) {
-    if (!path.empty() && path.size() < temporaryOutput.size()) {
-        path.copy(temporaryOutput.data(), path.size());
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-            std::signal(signal, removeTemporaryOutput);
-        }
-    }
-}
 
 using talvo::table::Error;
 
@@ -53,9 +31,10 @@ struct Arguments {
 int run(const Arguments& arguments) {
     const talvo::table::Settings settings = talvo::table::makeSettings(
         arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
+    talvo::table::InterruptionCleanup cleanup;
     talvo::table::InputFile input(arguments.input);
     talvo::table::OutputFile output(arguments.output, input);
-    removeOnInterrupt(output.temporaryPath().string());
+    cleanup.removeOnSignal(output.temporaryPath());
 
     talvo::table::RunOptions options;
     std::optional<talvo::table::ProgressBar> bar;
@@ -68,11 +47,15 @@ int run(const Arguments& arguments) {
     try {
         summary = talvo::table::runTable(input.stream(), output.stream(), settings, options);
     } catch (const talvo::table::CsvError& error) {
+        input.checkUnchanged();
         throw Error(input.name() + ", " + error.what());
+    } catch (const Error&) {
+        output.checkWritten(); // names the file and the system's reason
+        throw;
     }
     bar.reset();
+    input.checkUnchanged();
     output.commit();
-    temporaryOutput.fill('\0');
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
                   << " rows could not be estimated; the error column says why\n";
