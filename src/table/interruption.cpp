@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <pthread.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -18,7 +19,11 @@ extern "C" void removeAndEnd(int signal) {
     if (armed.load()) {
         ::unlink(temporaryName.data());
     }
-    // SA_RESETHAND has put back the default action; it ends the process once this returns.
+    // The default action, which ends the process once this handler returns.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
     ::raise(signal);
 }
 
@@ -28,6 +33,14 @@ InterruptionCleanup::InterruptionCleanup() {
     if (installed.exchange(true)) {
         throw std::logic_error("one InterruptionCleanup at a time");
     }
+    sigset_t held{};
+    ::sigemptyset(&held);
+    for (const int signal : Signals) {
+        if (signal != SIGXFSZ) {
+            ::sigaddset(&held, signal);
+        }
+    }
+    m_holding = ::pthread_sigmask(SIG_BLOCK, &held, &m_mask) == 0;
     for (std::size_t i = 0; i < Signals.size(); ++i) {
         struct sigaction action {};
         ::sigemptyset(&action.sa_mask);
@@ -39,13 +52,13 @@ InterruptionCleanup::InterruptionCleanup() {
                 continue;
             }
             action.sa_handler = removeAndEnd;
-            action.sa_flags = static_cast<int>(SA_RESETHAND);
         }
         m_replaced[i] = ::sigaction(Signals[i], &action, &m_previous[i]) == 0;
     }
 }
 
 InterruptionCleanup::~InterruptionCleanup() {
+    letThrough();
     for (std::size_t i = 0; i < Signals.size(); ++i) {
         if (m_replaced[i]) {
             ::sigaction(Signals[i], &m_previous[i], nullptr);
@@ -59,11 +72,20 @@ void InterruptionCleanup::removeOnSignal(const std::filesystem::path& temporary)
     armed = false;
     const std::string& name = temporary.native();
     if (name.empty() || name.size() >= temporaryName.size()) {
+        letThrough();
         return;
     }
     temporaryName.fill('\0');
     name.copy(temporaryName.data(), name.size());
     armed = true;
+    letThrough();
+}
+
+void InterruptionCleanup::letThrough() {
+    if (m_holding) {
+        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr); // as inherited
+        m_holding = false;
+    }
 }
 
 } // namespace talvo::table
