@@ -33,8 +33,7 @@ int run(const Arguments& arguments) {
         arguments.model, arguments.precision, arguments.decimal, arguments.delimiter);
     talvo::table::InterruptionCleanup cleanup;
     talvo::table::InputFile input(arguments.input);
-    talvo::table::OutputFile output(arguments.output, input);
-    cleanup.removeOnSignal(output.temporaryPath());
+    talvo::table::OutputFile output(arguments.output, input, &cleanup);
 
     talvo::table::RunOptions options;
     std::optional<talvo::table::ProgressBar> bar;

@@ -96,9 +96,9 @@ bool isSameRegularFile(int descriptor, const fs::path& path) {
            open.st_ino == named.st_ino;
 }
 
-ReplacingFile::ReplacingFile(fs::path target, std::string name)
+ReplacingFile::ReplacingFile(fs::path target, std::string name, InterruptionCleanup* cleanup)
     : m_target(std::move(target)), m_name(name.empty() ? m_target.string() : std::move(name)),
-      m_stream(&m_buffer) {
+      m_cleanup(cleanup), m_stream(&m_buffer) {
     const fs::path folder = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
     m_folder = Descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!m_folder) {
@@ -117,6 +117,11 @@ ReplacingFile::ReplacingFile(fs::path target, std::string name)
         }
     }
 
+    // A signal that comes while the file is created waits until it is named for removal.
+    std::optional<InterruptionCleanup::Hold> hold;
+    if (m_cleanup != nullptr) {
+        hold.emplace();
+    }
     std::random_device random;
     std::string temporaryName;
     for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
@@ -135,17 +140,26 @@ ReplacingFile::ReplacingFile(fs::path target, std::string name)
     }
     m_temporary = m_target.parent_path() / temporaryName;
     m_buffer.attach(m_file.get());
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal(m_temporary);
+    }
     if (const int error = replacing ? keepOwnerAndMode(m_file.get(), old) : 0; error != 0) {
-        m_file.close();
-        ::unlinkat(m_folder.get(), temporaryName.c_str(), 0);
+        discard();
         throw Error(reason(m_name, error));
+    }
+}
+
+void ReplacingFile::discard() {
+    m_file.close();
+    ::unlinkat(m_folder.get(), m_temporary.filename().c_str(), 0);
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal({});
     }
 }
 
 ReplacingFile::~ReplacingFile() {
     if (!m_committed) {
-        m_file.close();
-        ::unlinkat(m_folder.get(), m_temporary.filename().c_str(), 0);
+        discard();
     }
 }
 
@@ -169,6 +183,9 @@ void ReplacingFile::commit() {
         throw Error(reason(m_name, errno));
     }
     m_committed = true;
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal({});
+    }
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
         throw Error(reason(m_name, errno));
     }
@@ -205,7 +222,8 @@ void InputFile::checkUnchanged() const {
     }
 }
 
-OutputFile::OutputFile(const std::string& path, const InputFile& input)
+OutputFile::OutputFile(const std::string& path, const InputFile& input,
+                       InterruptionCleanup* cleanup)
     : m_name(path.empty() || path == "-" ? "standard output" : path), m_directStream(&m_direct) {
     if (path.empty() || path == "-") {
         m_direct.attach(STDOUT_FILENO);
@@ -228,7 +246,7 @@ OutputFile::OutputFile(const std::string& path, const InputFile& input)
         m_direct.attach(m_device.get());
         return;
     }
-    m_replacing.emplace(linkTarget(path), path);
+    m_replacing.emplace(linkTarget(path), path, cleanup);
 }
 
 OutputFile::~OutputFile() {

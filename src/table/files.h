@@ -6,6 +6,7 @@
 #include "table/descriptor.h"
 #include "table/descriptor_buffer.h"
 #include "table/error.h"
+#include "table/interruption.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -24,10 +25,12 @@ bool isSameRegularFile(int descriptor, const std::filesystem::path& path);
 // that a failed or interrupted run never leaves half a table where a script expects a whole.
 // The new file keeps the old one's mode, and its owner and group where the process may set
 // them; a file its owner made read-only is refused. Messages name the file as `name`.
+// With a `cleanup`, a signal removes the temporary file from the moment it exists.
 class ReplacingFile {
 public:
     // Throws Error when the target may not be written or the temporary file not created.
-    explicit ReplacingFile(std::filesystem::path target, std::string name = {});
+    explicit ReplacingFile(std::filesystem::path target, std::string name = {},
+                           InterruptionCleanup* cleanup = nullptr);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Removes the temporary file unless committed.
@@ -44,8 +47,12 @@ public:
     void commit();
 
 private:
+    // Closes and removes the temporary file.
+    void discard();
+
     std::filesystem::path m_target;
     std::string m_name;
+    InterruptionCleanup* m_cleanup;
     std::filesystem::path m_temporary;
     Descriptor m_folder;
     Descriptor m_file;
@@ -95,8 +102,9 @@ private:
 class OutputFile {
 public:
     // Throws Error for a folder, for the input (a file or standard input), or when it cannot
-    // be written.
-    OutputFile(const std::string& path, const InputFile& input);
+    // be written. With a `cleanup`, a signal removes the temporary file.
+    OutputFile(const std::string& path, const InputFile& input,
+               InterruptionCleanup* cleanup = nullptr);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     // Standard output and devices get what was written even when the run failed, as a

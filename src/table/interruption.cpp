@@ -33,14 +33,6 @@ InterruptionCleanup::InterruptionCleanup() {
     if (installed.exchange(true)) {
         throw std::logic_error("one InterruptionCleanup at a time");
     }
-    sigset_t held{};
-    ::sigemptyset(&held);
-    for (const int signal : Signals) {
-        if (signal != SIGXFSZ) {
-            ::sigaddset(&held, signal);
-        }
-    }
-    m_holding = ::pthread_sigmask(SIG_BLOCK, &held, &m_mask) == 0;
     for (std::size_t i = 0; i < Signals.size(); ++i) {
         struct sigaction action {};
         ::sigemptyset(&action.sa_mask);
@@ -58,7 +50,6 @@ InterruptionCleanup::InterruptionCleanup() {
 }
 
 InterruptionCleanup::~InterruptionCleanup() {
-    letThrough();
     for (std::size_t i = 0; i < Signals.size(); ++i) {
         if (m_replaced[i]) {
             ::sigaction(Signals[i], &m_previous[i], nullptr);
@@ -72,19 +63,25 @@ void InterruptionCleanup::removeOnSignal(const std::filesystem::path& temporary)
     armed = false;
     const std::string& name = temporary.native();
     if (name.empty() || name.size() >= temporaryName.size()) {
-        letThrough();
         return;
     }
     temporaryName.fill('\0');
     name.copy(temporaryName.data(), name.size());
     armed = true;
-    letThrough();
 }
 
-void InterruptionCleanup::letThrough() {
+InterruptionCleanup::Hold::Hold() {
+    sigset_t held{};
+    ::sigemptyset(&held);
+    for (const int signal : Signals) {
+        ::sigaddset(&held, signal);
+    }
+    m_holding = ::pthread_sigmask(SIG_BLOCK, &held, &m_mask) == 0;
+}
+
+InterruptionCleanup::Hold::~Hold() {
     if (m_holding) {
-        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr); // as inherited
-        m_holding = false;
+        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr);
     }
 }
 

@@ -13,10 +13,8 @@ namespace talvo::table {
 // no half table behind. A signal the process inherited as ignored stays ignored: that is how
 // nohup keeps a run alive after logout. SIGXFSZ is ignored, so a write beyond `ulimit -f`
 // fails with EFBIG and is cleaned up and reported like a full disk.
-// From construction until removeOnSignal() these signals are held back in the calling
-// thread, so that one arriving while the file is being created still finds it named.
 // A signal handler can reach only static storage, so there is one at a time; a second
-// throws std::logic_error. Create it before any other thread.
+// throws std::logic_error.
 class InterruptionCleanup {
 public:
     InterruptionCleanup();
@@ -26,17 +24,26 @@ public:
     ~InterruptionCleanup();
 
     // The file a signal removes; empty for none. A path too long to hold is not removed.
-    // Lets held signals through.
     void removeOnSignal(const std::filesystem::path& temporary);
 
-private:
-    void letThrough();
+    // Holds these signals back in the calling thread while it lives, so that one arriving
+    // while a file is created finds it named.
+    class Hold {
+    public:
+        Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        ~Hold();
 
+    private:
+        sigset_t m_mask{}; // as it was before
+        bool m_holding = false;
+    };
+
+private:
     static constexpr std::array<int, 5> Signals{SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
     std::array<struct sigaction, Signals.size()> m_previous{};
     std::array<bool, Signals.size()> m_replaced{};
-    sigset_t m_mask{}; // the signal mask before
-    bool m_holding = false;
 };
 
 } // namespace talvo::table

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 
@@ -41,25 +42,29 @@ protected:
     fs::path m_folder;
 };
 
-// The signal removes the half-written file and still ends the process as it would have;
-// one that comes while the file is being created is held until the file is named.
+// The signal removes the half-written file and still ends the process as it would have; one
+// held back while the file was being created is let through once it is named.
 TEST_F(InterruptionTest, SignalRemovesTheTemporaryFileAndEndsTheRun) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         SCOPED_TRACE(signal);
-        for (const bool early : {false, true}) {
+        for (const bool held : {false, true}) {
             EXPECT_EXIT(
                 {
                     InterruptionCleanup cleanup;
-                    ReplacingFile file(m_folder / "out.csv");
-                    file.stream() << "half a table" << std::flush;
-                    if (early) {
-                        std::raise(signal); // held: the file is not named yet
+                    std::optional<InterruptionCleanup::Hold> hold;
+                    if (held) {
+                        hold.emplace();
+                        std::raise(signal);
+                        std::ofstream(m_folder / "held"); // still alive
                     }
-                    cleanup.removeOnSignal(file.temporaryPath());
+                    ReplacingFile file(m_folder / "out.csv", {}, &cleanup);
+                    file.stream() << "half a table" << std::flush;
+                    hold.reset();
                     std::raise(signal);
                     std::exit(0);
                 },
                 ::testing::KilledBySignal(signal), "");
+            EXPECT_EQ(fs::remove(m_folder / "held"), held);
             expectOnlyTheOldTable();
         }
     }
@@ -71,8 +76,7 @@ TEST_F(InterruptionTest, InheritedIgnoredSignalStaysIgnored) {
         {
             std::signal(SIGHUP, SIG_IGN);
             InterruptionCleanup cleanup;
-            ReplacingFile file(m_folder / "out.csv");
-            cleanup.removeOnSignal(file.temporaryPath());
+            ReplacingFile file(m_folder / "out.csv", {}, &cleanup);
             std::raise(SIGHUP);
             file.stream() << "new table\n";
             file.commit();
