@@ -57,8 +57,9 @@ std::string temporaryNameFor(std::string_view target, std::uint64_t number) {
     return name;
 }
 
+// The file system keeps no owner or mode (vfat, some network file systems).
 bool ignorable(int error) {
-    return error == EPERM || error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
+    return error == EPERM || error == EINVAL || error == EOPNOTSUPP;
 }
 
 // Owner and group where the process may set them (root, or a group the user is in), then the
