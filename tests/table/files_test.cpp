@@ -235,6 +235,17 @@ TEST_F(FilesTest, NoticesAnInputThatChangedWhileItWasRead) {
     }
 }
 
+// A read that fails ends the stream like the end of the input does; it must not pass for it.
+TEST_F(FilesTest, ReadFailureIsNotTheEndOfTheInput) {
+    const fs::path path = m_folder / "soils.csv";
+    std::ofstream(path) << "sand,clay\n";
+    const Redirected standardInput(STDIN_FILENO, path, O_WRONLY); // reads fail: EBADF
+    InputFile in("-");
+    in.stream().ignore(std::numeric_limits<std::streamsize>::max());
+    EXPECT_EQ(messageOf([&] { in.checkUnchanged(); }),
+              "cannot read standard input: Bad file descriptor");
+}
+
 // Every failure names the file and the system's own reason.
 TEST_F(FilesTest, MessagesNameTheFileAndTheReason) {
     const fs::path input = m_folder / "soils.csv";
