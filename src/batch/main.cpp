@@ -49,7 +49,8 @@ int run(const Arguments& arguments) {
         input.checkUnchanged();
         throw Error(input.name() + ", " + error.what());
     } catch (const Error&) {
-        output.checkWritten(); // names the file and the system's reason
+        input.checkUnchanged(); // a failed read, not an empty table
+        output.checkWritten();  // names the file and the system's reason
         throw;
     }
     bar.reset();
