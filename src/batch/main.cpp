@@ -4,13 +4,12 @@
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/files.h"
+#include "table/interruption.h"
 #include "table/progress.h"
 #include "table/run.h"
 
 #include <CLI/CLI.hpp>
 
-#include <array>
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -19,38 +18,17 @@
 
 namespace {
 
-// The temporary output file while it is written. A signal handler may use nothing but
-// static storage, and an interrupted run must not leave its half table behind either.
-std::array<char, 4096> temporaryOutput{};
-
-extern "C" void removeTemporaryOutput(int signal) {
-    if (temporaryOutput[0] != '\0') {
-        ::unlink(temporaryOutput.data());
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void removeOnInterrupt(const std::string& path) {
-    if (!path.empty() && path.size() < temporaryOutput.size()) {
-        path.copy(temporaryOutput.data(), path.size());
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-            std::signal(signal, removeTemporaryOutput);
-        }
-    }
-}
-
 using talvo::batch::Arguments;
 using talvo::table::Error;
 
 int run(const Arguments& arguments) {
+    talvo::table::InterruptionCleanup cleanup;
     talvo::table::InputFile input(arguments.input);
-    talvo::table::OutputFile output(arguments.output, input);
-    removeOnInterrupt(output.temporaryPath().string());
+    talvo::table::OutputFile output(arguments.output, input, &cleanup);
 
     talvo::table::RunOptions options;
     options.notice = [](const std::string& text) { std::cerr << "talvo-batch: " << text << '\n'; };
-    if (!input.isFile() && ::isatty(STDIN_FILENO) == 1) {
+    if (arguments.input == "-" && ::isatty(STDIN_FILENO) == 1) {
         std::cerr << "talvo-batch: reading the table from standard input; end with Ctrl+D\n";
     }
     std::optional<talvo::table::ProgressBar> bar;
@@ -64,11 +42,16 @@ int run(const Arguments& arguments) {
         summary =
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
+        input.checkUnchanged();
         throw Error(input.name() + ", " + error.what());
+    } catch (const Error&) {
+        input.checkUnchanged(); // a failed read, not an empty table
+        output.checkWritten();  // names the file and the system's reason
+        throw;
     }
     bar.reset();
+    input.checkUnchanged();
     output.commit();
-    temporaryOutput.fill('\0');
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
                   << (summary.rows == 1 ? " row" : " rows")

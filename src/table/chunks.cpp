@@ -36,13 +36,23 @@ bool ChunkReader::fill() {
     if (m_ended) {
         return false;
     }
+    // Whatever the input has now, at least one byte: a pipe or a terminal is not made to wait
+    // for a whole block, so rows go out while the rest of the table is still coming.
+    std::streambuf& buffer = *m_input.rdbuf();
     const std::size_t size = m_pending.size();
-    m_pending.resize(size + BlockBytes);
-    m_input.read(m_pending.data() + size, static_cast<std::streamsize>(BlockBytes));
-    const auto count = static_cast<std::size_t>(m_input.gcount());
-    m_pending.resize(size + count);
-    if (m_input.bad()) {
-        throw CsvError(m_line + countLines(m_pending), "read error");
+    std::size_t count = 0;
+    if (buffer.sgetc() != std::streambuf::traits_type::eof()) {
+        m_pending.resize(size + BlockBytes);
+        while (count < BlockBytes) {
+            const std::streamsize available = buffer.in_avail();
+            if (available <= 0) {
+                break;
+            }
+            count += static_cast<std::size_t>(buffer.sgetn(
+                m_pending.data() + size + count,
+                std::min(available, static_cast<std::streamsize>(BlockBytes - count))));
+        }
+        m_pending.resize(size + count);
     }
     m_bytesRead += count;
     if (!m_started) {

@@ -14,7 +14,7 @@
 namespace talvo::table {
 
 // Bytes of input a chunk aims at; a chunk holds whole records only, so it may hold more.
-inline constexpr std::size_t ChunkBytes = std::size_t{256} << 10;
+inline constexpr std::size_t ChunkBytes = std::size_t{64} << 10;
 
 struct Chunk {
     std::string bytes;           // whole records as read, line breaks included

@@ -1,13 +1,15 @@
 #pragma once
 
 // Where a table comes from and where it goes, with the checks a user would expect before a
-// long run starts.
+// long run starts and before its result replaces anything.
 
+#include "table/descriptor.h"
+#include "table/descriptor_buffer.h"
 #include "table/error.h"
+#include "table/interruption.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -15,26 +17,47 @@
 
 namespace talvo::table {
 
+// Whether `descriptor` is open on the regular file `path` names (through its links). Only
+// regular files count: /dev/null may well be both input and output.
+bool isSameRegularFile(int descriptor, const std::filesystem::path& path);
+
 // A file written to a temporary file beside the target and renamed over it on commit(), so
 // that a failed or interrupted run never leaves half a table where a script expects a whole.
+// The new file keeps the old one's mode, and its owner and group where the process may set
+// them; a file its owner made read-only is refused. Messages name the file as `name`.
+// With a `cleanup`, a signal removes the temporary file from the moment it exists.
 class ReplacingFile {
 public:
-    // Throws Error when the temporary file cannot be created.
-    explicit ReplacingFile(std::filesystem::path target);
+    // Throws Error when the target may not be written or the temporary file not created.
+    explicit ReplacingFile(std::filesystem::path target, std::string name = {},
+                           InterruptionCleanup* cleanup = nullptr);
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
     // Removes the temporary file unless committed.
     ~ReplacingFile();
 
     std::ostream& stream() { return m_stream; }
+    // Beside the target: ".talvo-batch.<target name, shortened to fit>.<random>.tmp".
     const std::filesystem::path& temporaryPath() const { return m_temporary; }
-    // Throws Error when the file cannot be completed or renamed.
+    // Throws Error naming the file and the system's reason when a write has failed.
+    void checkWritten() const;
+    // Writes the rest, syncs the file to disk, renames it over the target and syncs the
+    // folder, so that after a crash the folder holds the old table or the whole new one.
+    // Throws Error when any of it fails.
     void commit();
 
 private:
+    // Closes and removes the temporary file.
+    void discard();
+
     std::filesystem::path m_target;
+    std::string m_name;
+    InterruptionCleanup* m_cleanup;
     std::filesystem::path m_temporary;
-    std::ofstream m_stream;
+    Descriptor m_folder;
+    Descriptor m_file;
+    OutputBuffer m_buffer;
+    std::ostream m_stream;
     bool m_committed = false;
 };
 
@@ -44,18 +67,33 @@ public:
     // Throws Error when the file cannot be read.
     explicit InputFile(const std::string& path);
 
-    std::istream& stream() { return m_file.is_open() ? m_file : m_standard; }
+    std::istream& stream() { return m_stream; }
     // For messages: the path, or "standard input".
     const std::string& name() const { return m_name; }
-    bool isFile() const { return m_file.is_open(); }
+    // What is read, a file or standard input.
+    int descriptor() const { return m_descriptor; }
     // The size of a regular file, for showing progress; none for pipes and terminals.
-    std::optional<std::uintmax_t> size() const { return m_size; }
+    std::optional<std::uintmax_t> size() const;
+    // After the run: throws Error when reading failed, or when a regular file changed size or
+    // time of change while it was read, so that a table taken while another program was
+    // still writing it is never passed off as the whole.
+    void checkUnchanged() const;
 
 private:
-    std::istream& m_standard;
-    std::ifstream m_file;
+    struct State {
+        std::uintmax_t size = 0;
+        std::int64_t modifiedSeconds = 0;
+        std::int64_t modifiedNanoseconds = 0;
+        bool operator==(const State&) const = default;
+    };
+    std::optional<State> regularFileState() const;
+
     std::string m_name;
-    std::optional<std::uintmax_t> m_size;
+    Descriptor m_file;
+    int m_descriptor = 0;
+    InputBuffer m_buffer;
+    std::istream m_stream;
+    std::optional<State> m_start;
 };
 
 // The output table: standard output for "" or "-"; a regular file (new or not) replaced whole
@@ -63,19 +101,30 @@ private:
 // as there is nothing to replace and renaming over it would do harm.
 class OutputFile {
 public:
-    // Throws Error for a folder, for the input file itself, or when it cannot be written.
-    OutputFile(const std::string& path, const InputFile& input);
+    // Throws Error for a folder, for the input (a file or standard input), or when it cannot
+    // be written. With a `cleanup`, a signal removes the temporary file.
+    OutputFile(const std::string& path, const InputFile& input,
+               InterruptionCleanup* cleanup = nullptr);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // Standard output and devices get what was written even when the run failed, as a
+    // pipe's reader expects; a replaced file is left as it was.
+    ~OutputFile();
 
     std::ostream& stream();
     // The temporary file while a regular file is written; empty otherwise.
     std::filesystem::path temporaryPath() const;
+    // Throws Error naming the output and the system's reason when a write has failed.
+    void checkWritten() const;
     // Throws Error when the output cannot be completed.
     void commit();
 
 private:
-    std::string m_path;
+    std::string m_name;
     std::optional<ReplacingFile> m_replacing;
-    std::ofstream m_device;
+    Descriptor m_device;
+    OutputBuffer m_direct;
+    std::ostream m_directStream;
 };
 
 } // namespace talvo::table

@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
 #include <iterator>
+#include <limits>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace talvo::table {
 namespace {
@@ -32,6 +40,42 @@ protected:
     }
 
     fs::path m_folder;
+};
+
+std::string messageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777U;
+}
+
+// Points a standard descriptor at a file for the length of a test.
+class Redirected {
+public:
+    Redirected(int standard, const fs::path& file, int flags)
+        : m_standard(standard), m_saved(::dup(standard)) {
+        const int opened = ::open(file.c_str(), flags | O_CLOEXEC);
+        ::dup2(opened, standard);
+        ::close(opened);
+    }
+    Redirected(const Redirected&) = delete;
+    Redirected& operator=(const Redirected&) = delete;
+    ~Redirected() {
+        ::dup2(m_saved, m_standard);
+        ::close(m_saved);
+    }
+
+private:
+    int m_standard;
+    int m_saved;
 };
 
 // A script finds either the old table or the whole new one, never half of it nor a leftover.
@@ -86,6 +130,144 @@ TEST_F(FilesTest, OutputGoesWhereTheUserMeant) {
         EXPECT_THROW(OutputFile(refused.string(), in), Error);
     }
     EXPECT_EQ(contents(input), "sand,clay\n");
+}
+
+// A user who made a file private keeps it private; one who made it read-only keeps it, root
+// included, rather than finding it silently replaced.
+TEST_F(FilesTest, KeepsTheModeAndRefusesAReadOnlyFile) {
+    struct Case {
+        mode_t mode;
+        bool replaced;
+    };
+    for (const Case& c : std::array<Case, 5>{
+             {{0600, true}, {0640, true}, {0755, true}, {0444, false}, {0000, false}}}) {
+        SCOPED_TRACE(c.mode);
+        const fs::path target = m_folder / "out.csv";
+        fs::remove(target);
+        std::ofstream(target) << "old table\n";
+        ::chmod(target.c_str(), c.mode);
+        const std::string message = messageOf([&] {
+            ReplacingFile file(target);
+            file.stream() << "new table\n";
+            file.commit();
+        });
+        EXPECT_EQ(message, c.replaced ? "(no error)"
+                                      : "cannot write " + target.string() + ": Permission denied");
+        EXPECT_EQ(modeOf(target), c.mode);
+        EXPECT_EQ(contents(target), c.replaced ? "new table\n" : "old table\n");
+        EXPECT_EQ(fileCount(), 1);
+    }
+}
+
+// The temporary file's name fits in NAME_MAX whatever the target's, is cut between characters
+// and still says what it is: a leftover after SIGKILL must be traceable.
+TEST_F(FilesTest, TemporaryNameFitsAndSaysWhatItIs) {
+    std::string accented;
+    for (int i = 0; i < 127; ++i) {
+        accented += "\xC3\xA9"; // 254 bytes of two-byte characters
+    }
+    for (const std::string& name : {std::string("out.csv"), std::string(221, 'a'),
+                                    std::string(244, 'b'), std::string(255, 'c'), accented}) {
+        SCOPED_TRACE(name.size());
+        const fs::path target = m_folder / name;
+        ReplacingFile file(target);
+        const std::string temporary = file.temporaryPath().filename().string();
+        EXPECT_LE(temporary.size(), 255U);
+        EXPECT_EQ(temporary.rfind(".talvo-batch." + name.substr(0, 20), 0), 0U);
+        EXPECT_EQ(temporary.substr(temporary.size() - 4), ".tmp");
+        const std::size_t kept = temporary.size() - 13 - 21; // prefix, ".<16 hex>.tmp"
+        EXPECT_EQ(temporary.substr(13, kept), name.substr(0, kept));
+        EXPECT_NE(static_cast<unsigned char>(name[kept]) & 0xC0U, 0x80U);
+        file.stream() << "table\n";
+        file.commit();
+        EXPECT_EQ(contents(target), "table\n");
+    }
+}
+
+// Device and inode decide, not the name: a link or standard input is the same file.
+TEST_F(FilesTest, RecognisesTheSameFileByDescriptor) {
+    const fs::path input = m_folder / "soils.csv";
+    std::ofstream(input) << "sand,clay\n";
+    std::ofstream(m_folder / "copy.csv") << "sand,clay\n";
+    fs::create_symlink("soils.csv", m_folder / "link.csv");
+    const int descriptor = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+
+    EXPECT_TRUE(isSameRegularFile(descriptor, input));
+    EXPECT_TRUE(isSameRegularFile(descriptor, m_folder / "link.csv"));
+    EXPECT_FALSE(isSameRegularFile(descriptor, m_folder / "copy.csv"));
+    EXPECT_FALSE(isSameRegularFile(descriptor, m_folder / "missing.csv"));
+    EXPECT_FALSE(isSameRegularFile(null, "/dev/null")); // may be input and output at once
+    ::close(descriptor);
+    ::close(null);
+
+    const Redirected standardInput(STDIN_FILENO, input, O_RDONLY);
+    const InputFile in("-");
+    EXPECT_EQ(messageOf([&] { OutputFile(input.string(), in); }),
+              "--output " + input.string() +
+                  " is the input file: write the results to another file");
+    EXPECT_EQ(contents(input), "sand,clay\n");
+}
+
+// A table read while another program still wrote it is not the table the user has.
+TEST_F(FilesTest, NoticesAnInputThatChangedWhileItWasRead) {
+    const fs::path path = m_folder / "soils.csv";
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        bool changed;
+    };
+    const std::array<Case, 3> cases{{
+        {"untouched", [] {}, false},
+        {"appended to", [&] { std::ofstream(path, std::ios::app) << "30,10\n"; }, true},
+        {"truncated", [&] { fs::resize_file(path, 4); }, true},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(path) << "sand,clay\n40,20\n";
+        InputFile in(path.string());
+        EXPECT_EQ(in.size(), 16U);
+        c.change();
+        in.stream().ignore(std::numeric_limits<std::streamsize>::max()); // read to the end
+        EXPECT_EQ(messageOf([&] { in.checkUnchanged(); }),
+                  c.changed ? "the input changed while it was being read: " + path.string()
+                            : "(no error)");
+    }
+}
+
+// A read that fails ends the stream like the end of the input does; it must not pass for it.
+TEST_F(FilesTest, ReadFailureIsNotTheEndOfTheInput) {
+    const fs::path path = m_folder / "soils.csv";
+    std::ofstream(path) << "sand,clay\n";
+    const Redirected standardInput(STDIN_FILENO, path, O_WRONLY); // reads fail: EBADF
+    InputFile in("-");
+    in.stream().ignore(std::numeric_limits<std::streamsize>::max());
+    EXPECT_EQ(messageOf([&] { in.checkUnchanged(); }),
+              "cannot read standard input: Bad file descriptor");
+}
+
+// Every failure names the file and the system's own reason.
+TEST_F(FilesTest, MessagesNameTheFileAndTheReason) {
+    const fs::path input = m_folder / "soils.csv";
+    std::ofstream(input) << "sand,clay\n";
+    const InputFile in(input.string());
+    const auto writeAll = [&](const std::string& output) {
+        return messageOf([&] {
+            OutputFile out(output, in);
+            for (int i = 0; i < 10000; ++i) {
+                out.stream() << "a row of the table\n";
+            }
+            out.checkWritten();
+            out.commit();
+        });
+    };
+    const std::string missing = (m_folder / "missing" / "out.csv").string();
+    EXPECT_EQ(writeAll("/dev/full"), "cannot write /dev/full: No space left on device");
+    EXPECT_EQ(writeAll("/proc/version"), "cannot write /proc/version: Permission denied");
+    EXPECT_EQ(writeAll(missing), "cannot write " + missing + ": No such file or directory");
+    std::cout.flush();
+    const Redirected standardOutput(STDOUT_FILENO, "/dev/full", O_WRONLY);
+    EXPECT_EQ(writeAll("-"), "cannot write standard output: No space left on device");
 }
 
 } // namespace

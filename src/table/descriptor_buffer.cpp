@@ -1,0 +1,89 @@
+#include "table/descriptor_buffer.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace talvo::table {
+
+namespace {
+
+constexpr std::size_t BufferBytes = std::size_t{64} << 10;
+
+} // namespace
+
+OutputBuffer::OutputBuffer() : m_buffer(BufferBytes) {
+    setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+}
+
+bool OutputBuffer::writeOut(const char* text, std::size_t count) {
+    if (m_error != 0) {
+        return false;
+    }
+    while (count > 0) {
+        const ssize_t written = ::write(m_descriptor, text, count);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            m_error = errno;
+            return false;
+        }
+        text += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool OutputBuffer::drain() {
+    const bool written = writeOut(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+    return written;
+}
+
+OutputBuffer::int_type OutputBuffer::overflow(int_type character) {
+    if (!drain()) {
+        return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(character, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(character);
+        pbump(1);
+    }
+    return traits_type::not_eof(character);
+}
+
+std::streamsize OutputBuffer::xsputn(const char* text, std::streamsize count) {
+    // Large blocks, as the run writes them, go straight out instead of through the buffer.
+    if (count < static_cast<std::streamsize>(m_buffer.size())) {
+        return std::streambuf::xsputn(text, count);
+    }
+    if (!drain() || !writeOut(text, static_cast<std::size_t>(count))) {
+        return 0;
+    }
+    return count;
+}
+
+int OutputBuffer::sync() {
+    return drain() ? 0 : -1;
+}
+
+InputBuffer::InputBuffer(int descriptor) : m_descriptor(descriptor), m_buffer(BufferBytes) {
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+}
+
+InputBuffer::int_type InputBuffer::underflow() {
+    if (m_error != 0) {
+        return traits_type::eof();
+    }
+    ssize_t count = 0;
+    do {
+        count = ::read(m_descriptor, m_buffer.data(), m_buffer.size());
+    } while (count < 0 && errno == EINTR);
+    if (count <= 0) {
+        m_error = count < 0 ? errno : 0;
+        return traits_type::eof();
+    }
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
+    return traits_type::to_int_type(m_buffer.front());
+}
+
+} // namespace talvo::table
