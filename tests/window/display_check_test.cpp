@@ -1,0 +1,53 @@
+#include "window/display_check.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string_view>
+
+namespace talvo::window {
+namespace {
+
+struct Case {
+    std::string_view platforms, x11, wayland;
+    bool available;
+};
+
+// Qt's default tries X11 and Wayland; a named plugin needs its own display; a list needs one
+// plugin that can start; plugins without a desktop session need none.
+TEST(DisplayCheck, OneTriedPluginMustReachItsDisplay) {
+    constexpr std::array<Case, 14> cases{{
+        {"", "", "", false},
+        {"", ":0", "", true},
+        {"", "", "wayland-0", true},
+        {"xcb", "", "wayland-0", false},
+        {"xcb", ":99", "", true},
+        {"wayland", ":0", "", false},
+        {"wayland-egl", "", "wayland-1", true},
+        {"wayland;xcb", ":0", "", true},
+        {"wayland;xcb", "", "", false},
+        {"xcb:nograb", "", "", false},
+        {"offscreen", "", "", true},
+        {"minimal", "", "", true},
+        {"vnc:size=800x600", "", "", true},
+        {";", "", "", false},
+    }};
+    for (const Case& c : cases) {
+        EXPECT_EQ(displayAvailable({c.platforms, c.x11, c.wayland}), c.available)
+            << "platforms '" << c.platforms << "', DISPLAY '" << c.x11 << "', WAYLAND_DISPLAY '"
+            << c.wayland << "'";
+    }
+}
+
+TEST(DisplayCheck, PlatformArgument) {
+    const std::array argv{"talvo", "-platform", "offscreen"};
+    const std::array dashes{"talvo", "--platform", "xcb"};
+    const std::array last{"talvo", "-platform"};
+    EXPECT_EQ(platformArgument(3, argv.data()), "offscreen");
+    EXPECT_EQ(platformArgument(3, dashes.data()), "xcb");
+    EXPECT_EQ(platformArgument(2, last.data()), "");
+    EXPECT_EQ(platformArgument(1, argv.data()), "");
+}
+
+} // namespace
+} // namespace talvo::window
