@@ -12,6 +12,8 @@ packages=(
     libcli11-dev
     # window
     qt6-base-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
+    # window icon, rendered from its SVG at build time
+    librsvg2-bin
     # window: X11 test helper and start-up benchmark, Debian package (cpack -G DEB)
     libx11-dev dpkg-dev
     # window tests in a real X server, screenshots

@@ -1,6 +1,7 @@
 #include "window/application.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFontDatabase>
 #include <QScreen>
 #include <QWidget>
@@ -24,6 +25,15 @@ void describeApplication() {
     QApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TALVO_DESKTOP_ID));
     QFont::insertSubstitutions(QString::fromLatin1(FormFamily), formFamilySubstitutes());
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (QDirIterator sizes(QStringLiteral(":/talvo/icons"), {QStringLiteral("*.png")});
+         sizes.hasNext();) {
+        icon.addFile(sizes.next());
+    }
+    return icon;
 }
 
 void showCentred(QWidget& window) {
