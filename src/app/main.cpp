@@ -19,7 +19,8 @@ std::string_view environment(const char* name) {
 
 int main(int argc, char* argv[]) {
     if constexpr (talvo::window::NeedsDisplayCheck) {
-        std::string_view platforms = talvo::window::platformArgument(argc, argv);
+        std::string_view platforms =
+            talvo::window::platformArgument({argv, static_cast<std::size_t>(argc)});
         if (platforms.empty()) {
             platforms = environment("QT_QPA_PLATFORM");
         }

@@ -34,11 +34,11 @@ bool displayAvailable(const DisplayEnvironment& environment) {
     return false;
 }
 
-std::string_view platformArgument(int argc, const char* const argv[]) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        const std::string_view argument = argv[i];
+std::string_view platformArgument(std::span<const char* const> arguments) {
+    for (std::size_t i = 1; i + 1 < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
         if (argument == "-platform" || argument == "--platform") {
-            return argv[i + 1];
+            return arguments[i + 1];
         }
     }
     return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string_view>
 
 namespace talvo::window {
@@ -29,6 +30,6 @@ bool displayAvailable(const DisplayEnvironment& environment);
 
 // The value of a -platform (or --platform) argument, which Qt prefers to QT_QPA_PLATFORM;
 // empty when there is none.
-std::string_view platformArgument(int argc, const char* const argv[]);
+std::string_view platformArgument(std::span<const char* const> arguments);
 
 } // namespace talvo::window

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <span>
 #include <string_view>
 
 namespace talvo::window {
@@ -43,10 +44,10 @@ TEST(DisplayCheck, PlatformArgument) {
     const std::array argv{"talvo", "-platform", "offscreen"};
     const std::array dashes{"talvo", "--platform", "xcb"};
     const std::array last{"talvo", "-platform"};
-    EXPECT_EQ(platformArgument(3, argv.data()), "offscreen");
-    EXPECT_EQ(platformArgument(3, dashes.data()), "xcb");
-    EXPECT_EQ(platformArgument(2, last.data()), "");
-    EXPECT_EQ(platformArgument(1, argv.data()), "");
+    EXPECT_EQ(platformArgument(argv), "offscreen");
+    EXPECT_EQ(platformArgument(dashes), "xcb");
+    EXPECT_EQ(platformArgument(last), "");
+    EXPECT_EQ(platformArgument(std::span(argv).first(1)), "");
 }
 
 } // namespace
