@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
 #include <QScreen>
 #include <QWidget>
 
@@ -27,11 +31,21 @@ void describeApplication() {
     QFont::insertSubstitutions(QString::fromLatin1(FormFamily), formFamilySubstitutes());
 }
 
+// Each size is stored as raw pixels named by its side ("32.argb"): read so, the icon needs
+// neither an image reader nor its plugins.
 QIcon programIcon() {
     QIcon icon;
-    for (QDirIterator sizes(QStringLiteral(":/talvo/icons"), {QStringLiteral("*.png")});
+    for (QDirIterator sizes(QStringLiteral(":/talvo/icons"), {QStringLiteral("*.argb")});
          sizes.hasNext();) {
-        icon.addFile(sizes.next());
+        const QString path = sizes.next();
+        const int side = QFileInfo(path).baseName().toInt();
+        const QByteArray pixels = QResource(path).uncompressedData();
+        if (side > 0 && pixels.size() == qsizetype{side} * side * 4) {
+            const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), side, side,
+                               QImage::Format_ARGB32_Premultiplied);
+            // The image only borrows the pixels: copy them before they go.
+            icon.addPixmap(QPixmap::fromImage(image.copy()));
+        }
     }
     return icon;
 }

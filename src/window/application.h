@@ -21,7 +21,7 @@ QFont formFont(double points, bool bold = false);
 // Call once, after the application object exists.
 void describeApplication();
 
-// The program's icon, in the sizes built from packaging/linux (the desktop's own icon).
+// The program's icon in the sizes a desktop asks for, built from the desktop entry's icon.
 QIcon programIcon();
 
 // Shows a window centred on the screen it opens on.
