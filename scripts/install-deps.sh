@@ -11,6 +11,8 @@ packages=(
     libcli11-dev help2man
     # window (fonts-liberation2: the layout is measured with Liberation Sans)
     qt6-base-dev libgl-dev libx11-dev fonts-liberation2
+    # window icon, rendered from its SVG at build time
+    librsvg2-bin
     # Python module
     pybind11-dev python3-dev
     # Debian packages (cpack -G DEB)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,9 @@ QFont formFont(double points, bool bold = false);
 // Product name, version and desktop file of the running program, and the font substitutes.
 // Call once, after the application object exists.
 void describeApplication();
+
+// The program's icon in the sizes a desktop asks for, built from the desktop entry's icon.
+QIcon programIcon();
 
 // Shows a window centred on the screen it opens on.
 void showCentred(QWidget& window);

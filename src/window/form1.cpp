@@ -4,17 +4,25 @@
 #include "estimation/catalogue.h"
 #include "estimation/failure.h"
 #include "window/application.h"
+#include "window/copy_fallthrough.h"
 #include "window/failure_message.h"
 #include "window/form_fields.h"
+#include "window/model_chooser.h"
+#include "window/result_label.h"
+#include "window/results_text.h"
 
-#include <QComboBox>
+#include <QAction>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
+#include <array>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace talvo::window {
@@ -38,8 +46,9 @@ template <typename W> W* place(W* widget, const char* name, const Place& p) {
     return widget;
 }
 
-QLabel* label(QWidget* form, const char* name, const char* text, const Place& p) {
-    auto* widget = place(new QLabel(QString::fromUtf8(text), form), name, p);
+template <typename L> L* labelled(L* widget, const char* name, const char* text, const Place& p) {
+    place(widget, name, p);
+    widget->setText(QString::fromUtf8(text));
     widget->setTextFormat(Qt::PlainText);
     widget->setWordWrap(true);
     widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -50,15 +59,27 @@ QLabel* label(QWidget* form, const char* name, const char* text, const Place& p)
     return widget;
 }
 
+QLabel* label(QWidget* form, const char* name, const char* text, const Place& p) {
+    return labelled(new QLabel(form), name, text, p);
+}
+
 QLineEdit* box(QWidget* form, const char* name, const Place& p) {
     auto* widget = place(new QLineEdit(QStringLiteral(" "), form), name, p);
+    // A box cuts a longer text silently (32767 characters by default): a pasted number would
+    // lose digits.
+    widget->setMaxLength(std::numeric_limits<int>::max());
     widget->setEnabled(false);
     return widget;
 }
 
-// A result or unit caption, empty at start.
-QLabel* result(QWidget* form, const char* name, const Place& p) {
+// A unit caption, empty at start.
+QLabel* unit(QWidget* form, const char* name, const Place& p) {
     return label(form, name, "", p);
+}
+
+// A result caption, empty at start.
+ResultLabel* result(QWidget* form, const char* name, const Place& p) {
+    return labelled(new ResultLabel(form), name, "", p);
 }
 
 void describe(QWidget* widget, QLabel* caption) {
@@ -73,12 +94,13 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
       m_report(report ? std::move(report) : messageBoxReport(*this)), m_separator(separator) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(WindowCaption));
+    setWindowIcon(programIcon());
     setFixedSize(ClientWidth, ClientHeight);
 
     // Top to bottom, as the form lists them.
     QLabel* label3 =
         label(this, "Label3", "Pedotransfer function (PTF) models", {120, 120, 5175, 495, 13.5});
-    auto* combo1 = place(new QComboBox(this), "Combo1", {120, 840, 5415, 360, 9.75});
+    auto* combo1 = place(new ModelChooser(this), "Combo1", {120, 840, 5415, 360, 9.75});
     label(this, "Label8_1", "Enter Input data of selected PTF model",
           {120, 1560, 4935, 495, 12, true});
     QLabel* label1 =
@@ -98,16 +120,16 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
     auto* cmd = place(new QPushButton(QStringLiteral("Estimate "), this), "cmd",
                       {4320, 4680, 1215, 495, 9.75});
     QLabel* label6 = label(this, "Label6", "Field capacity, FC", {120, 5520, 1935, 375, 12});
-    QLabel* unitfc = result(this, "unitfc", {2160, 5520, 1215, 375, 12});
-    QLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
+    QLabel* unitfc = unit(this, "unitfc", {2160, 5520, 1215, 375, 12});
+    ResultLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
     QLabel* label7 =
         label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3135, 495, 12});
-    QLabel* unitpwp = result(this, "unitpwp", {3360, 6120, 975, 495, 12});
-    QLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
+    QLabel* unitpwp = unit(this, "unitpwp", {3360, 6120, 975, 495, 12});
+    ResultLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
     QLabel* label8 =
         label(this, "Label8_0", "Available water capacity (AWC) for 15 cm soil layer (mm)",
               {120, 6720, 3375, 615, 12});
-    QLabel* awc = result(this, "awc", {4440, 6840, 1095, 495, 12});
+    ResultLabel* awc = result(this, "awc", {4440, 6840, 1095, 495, 12});
 
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
         combo1->addItem(QString::fromUtf8(model.listText.data(),
@@ -149,6 +171,12 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
     connect(combo1, &QComboBox::activated, this, &Form1::chooseModel);
     connect(cmd, &QPushButton::clicked, this, &Form1::estimate);
 
+    auto* copyFallthrough = new CopyFallthrough(this);
+    for (QWidget* control : std::array<QWidget*, 7>{sand, silt, clay, oc, fc, pwp, awc}) {
+        copyFallthrough->watch(*control);
+    }
+    addMenuActions();
+
     combo1->setFocus();
 }
 
@@ -159,6 +187,22 @@ void Form1::changeEvent(QEvent* event) {
         m_fields->refreshColours();
     }
     QWidget::changeEvent(event);
+}
+
+// The window's context menu, in its order; its shortcuts work anywhere in the window.
+// "Soil details…" (Ctrl+D) is to follow Copy results.
+void Form1::addMenuActions() {
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    auto* copy = new QAction(tr("Copy results"), this);
+    copy->setObjectName(QStringLiteral("copyResults"));
+    copy->setShortcut(QKeySequence::Copy);
+    connect(copy, &QAction::triggered, this, &Form1::copyResults);
+    addAction(copy);
+}
+
+void Form1::copyResults() {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(resultsText(m_fields->shown())));
 }
 
 void Form1::chooseModel() {

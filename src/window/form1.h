@@ -36,6 +36,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void addMenuActions();
+    void copyResults();
     void chooseModel();
     void estimate();
     template <typename Action> void run(Action action) noexcept;

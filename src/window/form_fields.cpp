@@ -1,6 +1,7 @@
 #include "window/form_fields.h"
 
 #include "window/colours.h"
+#include "window/result_label.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,11 +35,11 @@ int Form1Fields::modelIndex() const {
 }
 
 std::string Form1Fields::caption(Result result) const {
-    return m_controls.results[at(result)]->text().toStdString();
+    return m_controls.results[at(result)]->caption().toStdString();
 }
 
 void Form1Fields::setCaption(Result result, std::string_view text) {
-    m_controls.results[at(result)]->setText(toQString(text));
+    m_controls.results[at(result)]->setCaption(toQString(text));
     describe(result);
 }
 
@@ -50,8 +51,8 @@ void Form1Fields::setUnitCaption(Unit unit, std::string_view text) {
 // The accessible name of a result is its label's text, so a screen reader would not say the
 // number itself: the description carries it, with the unit beside it ("50.85 (% v/v)").
 void Form1Fields::describe(Result result) {
-    QLabel* label = m_controls.results[at(result)];
-    QString description = label->text();
+    ResultLabel* label = m_controls.results[at(result)];
+    QString description = label->caption();
     if (result != Result::awc) {
         description += QLatin1Char(' ') + m_controls.units[at(result)]->text();
     }
@@ -71,6 +72,20 @@ void Form1Fields::refreshColours() {
     for (const Input input : estimation::allInputs) {
         paint(input);
     }
+}
+
+ShownEstimate Form1Fields::shown() const {
+    ShownEstimate shown;
+    shown.model = m_controls.chooser->currentText().toStdString();
+    for (std::size_t i = 0; i < shown.boxes.size(); ++i) {
+        const QLineEdit* box = m_controls.inputs.at(i);
+        shown.boxes.at(i) = {box->text().toStdString(), box->isEnabled()};
+    }
+    shown.fcUnit = m_controls.units[at(Unit::fc)]->text().toStdString();
+    for (std::size_t i = 0; i < shown.results.size(); ++i) {
+        shown.results.at(i) = m_controls.results.at(i)->caption().toStdString();
+    }
+    return shown;
 }
 
 void Form1Fields::paint(Input input) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "estimation/fields.h"
+#include "window/results_text.h"
 
 #include <array>
 
@@ -10,6 +11,8 @@ class QLineEdit;
 class QWidget;
 
 namespace talvo::window {
+
+class ResultLabel;
 
 // The window's controls as the actions see them.
 class Form1Fields final : public estimation::FormFields {
@@ -21,9 +24,9 @@ public:
 
     struct Controls {
         QComboBox* chooser;
-        std::array<QLineEdit*, 4> inputs; // sand, silt, clay, oc
-        std::array<QLabel*, 3> results;   // fc, pwp, awc
-        std::array<QLabel*, 2> units;     // unitfc, unitpwp
+        std::array<QLineEdit*, 4> inputs;    // sand, silt, clay, oc
+        std::array<ResultLabel*, 3> results; // fc, pwp, awc
+        std::array<QLabel*, 2> units;        // unitfc, unitpwp
     };
 
     // System colours are looked up in the palette of `form`.
@@ -39,6 +42,9 @@ public:
 
     // Looks the boxes' system colours up again, after the palette has changed.
     void refreshColours();
+
+    // What the window shows now, for copying.
+    ShownEstimate shown() const;
 
 private:
     void paint(Input input);

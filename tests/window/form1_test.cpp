@@ -4,10 +4,13 @@
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
+#include "window/result_label.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -352,6 +355,135 @@ private slots:
             const QColor text = target->palette().color(group, QPalette::Text);
             QCOMPARE(background, target->isEnabled() ? enabled : grey);
             QVERIFY(contrastRatio(text, background) >= ReadableContrast);
+        }
+    }
+    // State: just opened, nothing chosen. Action: open the list with Alt+Down, move with the
+    // arrows, press Enter. Expected: the list opens on the first model, highlighted but not
+    // chosen; Down from there reaches the second, Up comes back; Enter chooses what is
+    // highlighted.
+    void listOpensOnTheFirstModel_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("model");
+        QTest::newRow("none") << QList<int>{} << 0;
+        QTest::newRow("down") << QList<int>{Qt::Key_Down} << 1;
+        QTest::newRow("down, up") << QList<int>{Qt::Key_Down, Qt::Key_Up} << 0;
+        QTest::newRow("up") << QList<int>{Qt::Key_Up} << 0;
+    }
+    void listOpensOnTheFirstModel() {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, model);
+        QTest::keyClick(combo(), Qt::Key_Down, Qt::AltModifier);
+        QAbstractItemView* list = combo()->view();
+        QTRY_VERIFY(list->isVisible());
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(list->selectionModel()->selectedRows(), QModelIndexList{list->currentIndex()});
+        QCOMPARE(combo()->currentIndex(), -1);
+        QCOMPARE(caption("unitfc"), QString());
+        for (const int key : keys) {
+            QTest::keyClick(list, Qt::Key(key));
+        }
+        QCOMPARE(list->currentIndex().row(), model);
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        checkShowsModel(model);
+    }
+
+    // A result wider than its caption: Rawls with a huge sand content. Expected: the caption
+    // shows the start of the number and "…", fitting its width, with the whole number in the
+    // tooltip and for screen readers; the text the actions read back stays whole; a result
+    // that fits shows whole, without a tooltip.
+    void longResultsAreVisiblyCut_data() {
+        QTest::addColumn<QString>("sand");
+        QTest::addColumn<QStringList>("whole");
+        QTest::newRow("123456789")
+            << "123456789" << QStringList{"-24691298.95", "26.28", "-37036987.84"};
+        QTest::newRow("1e308") << "1e308"
+                               << QStringList{"-2" + QString(307, '0') + ".00", "26.28",
+                                              "-3" + QString(307, '0') + ".00"};
+    }
+    void longResultsAreVisiblyCut() {
+        QFETCH(QString, sand);
+        QFETCH(QStringList, whole);
+        chooseByMouse(2);
+        fill({sand, " ", "20", "5"});
+        pressEstimate();
+        QCOMPARE(m_reports, QStringList());
+        const QStringList names{"fc", "pwp", "awc"};
+        for (int i = 0; i < names.size(); ++i) {
+            auto* label = control<ResultLabel>(names[i]);
+            QCOMPARE(label->caption(), whole[i]);
+            const QFontMetrics metrics(label->font());
+            QVERIFY(metrics.horizontalAdvance(label->text()) <= label->contentsRect().width());
+            if (metrics.horizontalAdvance(whole[i]) <= label->contentsRect().width()) {
+                QCOMPARE(label->text(), whole[i]);
+                QCOMPARE(label->toolTip(), QString());
+            } else {
+                QVERIFY2(label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+                QVERIFY(whole[i].startsWith(label->text().chopped(1)));
+                QCOMPARE(label->toolTip(), whole[i]);
+            }
+            QVERIFY(spoken(names[i], QAccessible::Description).startsWith(whole[i]));
+        }
+    }
+
+    // A number pasted in a box is taken whole, however long: 40000 zeros before 40 are
+    // still 40, where a box cut at 32767 characters would have read 0.
+    void longPasteIsTakenWhole() {
+        chooseByMouse(2);
+        const QString pasted = QString(40000, '0') + "40";
+        QGuiApplication::clipboard()->setText(pasted);
+        QTest::mouseClick(box("sand"), Qt::LeftButton);
+        QTest::keyClick(box("sand"), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box("sand")->text(), " " + pasted);
+        fill({box("sand")->text(), " ", "20", "5"});
+        pressEstimate();
+        QCOMPARE(results(), RawlsShown);
+    }
+
+    // Copy results puts a header and a value row on the clipboard; Ctrl+C does the same
+    // wherever nothing is selected, and copies just the selection where something is.
+    void copyResults() {
+        const QString header = "model\tsand\tsilt\tclay\toc\tunit\tfc\tpwp\tawc\n";
+        const QString rawls = "Rawls et al., 1982\t40\t\t20\t5\t% v/v\t50.85\t26.28\t36.86\n";
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(combo(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), header + "\t\t\t\t\t\t\t\t\n");
+
+        estimateRawls();
+        const QList<QAction*> menu = m_form->actions();
+        QCOMPARE(m_form->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QCOMPARE(menu.size(), 1);
+        QCOMPARE(menu[0]->text(), QStringLiteral("Copy results"));
+        QGuiApplication::clipboard()->clear();
+        menu[0]->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), header + rawls);
+
+        // Focus in a box or on a clicked caption, with and without a selection.
+        using Case = std::tuple<const char*, bool, QString>;
+        const std::array<Case, 5> cases{{{"cmd", false, header + rawls},
+                                         {"clay", false, header + rawls},
+                                         {"clay", true, " 20"},
+                                         {"pwp", false, header + rawls},
+                                         {"pwp", true, "26.28"}}};
+        for (const auto& [name, selectAll, expected] : cases) {
+            QWidget* target = control(name);
+            QTest::mouseClick(target, Qt::LeftButton);
+            QCOMPARE(focused(), QString::fromLatin1(name));
+            if (selectAll) {
+                QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+            }
+            QGuiApplication::clipboard()->clear();
+            QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        }
+    }
+
+    // The window and its message boxes carry the program's icon, in the sizes a desktop asks
+    // for, never a generic one.
+    void icon() {
+        const QList<QSize> sizes = m_form->windowIcon().availableSizes();
+        for (const int side : {16, 32, 48, 128}) {
+            QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
         }
     }
 };
