@@ -11,7 +11,7 @@ packages=(
     # batch tool
     libcli11-dev
     # window
-    qt6-base-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
+    qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
     # window: X11 test helper and start-up benchmark, Debian package (cpack -G DEB)
     libx11-dev dpkg-dev
     # window tests in a real X server, screenshots
