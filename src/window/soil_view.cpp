@@ -51,9 +51,6 @@ QTableWidget* modelTable(QWidget* parent) {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setTabKeyNavigation(false); // Tab leaves the table, arrows move inside it
     table->setWordWrap(true);
-    // As tall as its rows, so that a larger window goes to the triangle.
-    table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
-    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
@@ -112,8 +109,8 @@ SoilView::SoilView(QWidget* parent)
     m_copy->setFocus();
 
     // Wrapped remarks need other heights when their column's width changes.
-    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, m_table,
-            &QTableWidget::resizeRowsToContents, Qt::QueuedConnection);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &SoilView::fitTable,
+            Qt::QueuedConnection);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -139,7 +136,14 @@ void SoilView::showInputs(const estimation::InputTexts& texts,
                 ->setText(text(m_rows[row][column]));
         }
     }
+    fitTable();
+}
+
+// As tall as its rows, so that the rest of a larger window goes to the triangle.
+void SoilView::fitTable() {
     m_table->resizeRowsToContents();
+    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height() +
+                            m_table->verticalHeader()->length() + 2 * m_table->frameWidth());
 }
 
 void SoilView::showFields(const estimation::FormFields& fields,

@@ -36,6 +36,7 @@ public:
 
 private:
     void askForPicture();
+    void fitTable();
 
     TextureTriangle* m_triangle;
     QLabel* m_texture;
