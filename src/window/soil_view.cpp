@@ -73,8 +73,8 @@ QTableWidget* modelTable(QWidget* parent) {
 SoilView::SoilView(QWidget* parent)
     : QWidget(parent, Qt::Window), m_triangle(new TextureTriangle(this)),
       m_texture(new QLabel(this)), m_warnings(new QLabel(this)), m_table(modelTable(this)),
-      m_copy(new QPushButton(tr("Copy"), this)),
-      m_save(new QPushButton(tr("Save picture…"), this)) {
+      m_copy(new QPushButton(tr("&Copy"), this)),
+      m_save(new QPushButton(tr("&Save picture…"), this)) {
     setObjectName(QStringLiteral("SoilView"));
     setWindowTitle(tr("Soil details"));
     setAccessibleName(windowTitle());
