@@ -47,8 +47,8 @@ void drawCentred(QPainter& painter, QPointF centre, const QString& words) {
 // The class's name where it fits at its label point, on two lines if need be; its
 // abbreviation where even that does not fit.
 QString classLabel(estimation::TextureClass texture, double room, const QFontMetricsF& metrics) {
-    const QString name = QString::fromUtf8(
-        estimation::name(texture).data(), static_cast<qsizetype>(estimation::name(texture).size()));
+    QString name = QString::fromUtf8(estimation::name(texture).data(),
+                                     static_cast<qsizetype>(estimation::name(texture).size()));
     if (metrics.horizontalAdvance(name) <= room) {
         return name;
     }

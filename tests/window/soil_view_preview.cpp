@@ -5,15 +5,18 @@
 
 #include <QApplication>
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 int main(int argc, char** argv) {
     const QApplication application(argc, argv);
     talvo::window::describeApplication();
     const QStringList arguments = QApplication::arguments();
-    std::string texts[4];
-    for (int i = 0; i < 4 && i + 1 < arguments.size(); ++i) {
-        texts[i] = arguments[i + 1].toStdString();
+    std::array<std::string, 4> texts;
+    for (std::size_t i = 0; i < texts.size() && static_cast<qsizetype>(i) + 1 < arguments.size();
+         ++i) {
+        texts.at(i) = arguments.at(static_cast<qsizetype>(i) + 1).toStdString();
     }
     talvo::window::SoilView view;
     view.showInputs({texts[0], texts[1], texts[2], texts[3]}, {});
