@@ -26,6 +26,10 @@ QString text(const char* source) {
     return QCoreApplication::translate("talvo::window::TextureTriangle", source);
 }
 
+double tickLength(const QFont& font) {
+    return QFontMetricsF(font).height() * 0.4;
+}
+
 QPointF point(PlanePoint p) {
     return {p.x, p.y};
 }
@@ -173,6 +177,19 @@ TriangleColours triangleColours(const QPalette& palette) {
     return colours;
 }
 
+TriangleFrame triangleFrame(const QRectF& area, const QFont& font) {
+    const QFontMetricsF metrics(font);
+    // Room for a tick, its number and the axis's title.
+    const double margin = tickLength(font) + metrics.horizontalAdvance(QStringLiteral("100")) +
+                          metrics.height() * 1.8;
+    TriangleFrame frame = fitTriangle(area.width(), area.height(), margin);
+    for (PlanePoint* corner : {&frame.sand, &frame.silt, &frame.clay}) {
+        corner->x += area.left();
+        corner->y += area.top();
+    }
+    return frame;
+}
+
 void paintTriangle(QPainter& painter, const QRectF& area, const SoilMark& mark,
                    const QPalette& palette, const QFont& font) {
     const TriangleColours colours = triangleColours(palette);
@@ -180,18 +197,10 @@ void paintTriangle(QPainter& painter, const QRectF& area, const SoilMark& mark,
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(area, colours.background);
 
-    const QFontMetricsF metrics(font);
-    const double tickLength = metrics.height() * 0.4;
-    const double margin =
-        tickLength + metrics.horizontalAdvance(QStringLiteral("100")) + metrics.height() * 1.8;
-    TriangleFrame frame = fitTriangle(area.width(), area.height(), margin);
-    for (PlanePoint* corner : {&frame.sand, &frame.silt, &frame.clay}) {
-        corner->x += area.left();
-        corner->y += area.top();
-    }
+    const TriangleFrame frame = triangleFrame(area, font);
     if (frame.silt.x - frame.sand.x > 0) {
         drawClasses(painter, frame, colours, font);
-        drawAxes(painter, frame, colours, font, tickLength);
+        drawAxes(painter, frame, colours, font, tickLength(font));
         drawMark(painter, frame, mark, colours, font);
     }
     painter.restore();

@@ -253,6 +253,38 @@ private slots:
         }
     }
 
+    // The soil's point is drawn where the geometry places it in the widget: at the corners
+    // for pure sand, silt and clay, in the middle for equal parts, on a class boundary.
+    void pointInTheWidget_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QPointF>("expected"); // as fractions of the triangle's frame
+        QTest::newRow("sand") << QStringList{"100", "0", "0"} << QPointF(0, 1);
+        QTest::newRow("silt") << QStringList{"0", "100", "0"} << QPointF(1, 1);
+        QTest::newRow("clay") << QStringList{"0", "0", "100"} << QPointF(0.5, 0);
+        QTest::newRow("centre") << QStringList{"33.3", "33.3", "33.4"} << QPointF(0.5, 2.0 / 3);
+        QTest::newRow("boundary") << QStringList{"60", "25", "15"} << QPointF(0.325, 0.85);
+    }
+    void pointInTheWidget() {
+        QFETCH(QStringList, texts);
+        QFETCH(QPointF, expected);
+        TextureTriangle triangle;
+        triangle.resize(400, 400);
+        const TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
+        QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.sand.x, frame.sand.y)));
+        QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.silt.x, frame.clay.y)));
+        const QPointF at(frame.sand.x + expected.x() * (frame.silt.x - frame.sand.x),
+                         frame.clay.y + expected.y() * (frame.sand.y - frame.clay.y));
+        const std::array<std::string, 3> soil{texts[0].toStdString(), texts[1].toStdString(),
+                                              texts[2].toStdString()};
+        triangle.setMark(soilMark({soil[0], soil[1], soil[2], ""}, {}));
+        QVERIFY(triangle.mark().point.has_value());
+        const PlanePoint placed = place(frame, *triangle.mark().point);
+        QVERIFY(std::hypot(placed.x - at.x(), placed.y - at.y()) < 0.5);
+        QImage image(triangle.size(), QImage::Format_ARGB32_Premultiplied);
+        triangle.render(&image);
+        QCOMPARE(image.pixelColor(at.toPoint()), triangleColours(triangle.palette()).mark);
+    }
+
     void savesPictures() {
         show({"40", "40", "20", "5"});
         QTemporaryDir dir;
