@@ -10,7 +10,7 @@ packages=(
     # talvo-batch; its manual page is made from --help
     libcli11-dev help2man
     # window (fonts-liberation2: the layout is measured with Liberation Sans)
-    qt6-base-dev libgl-dev libx11-dev fonts-liberation2
+    qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-liberation2
     # window icon, rendered from its SVG at build time
     librsvg2-bin
     # Python module

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes docs/window.png: the window after a Rawls estimate of sand 40, clay 20, organic
-# carbon 5, driven from the keyboard in a virtual X server (Xvfb).
+# carbon 5, driven from the keyboard in a virtual X server (Xvfb); and docs/soil-view.png: the
+# soil view alone for sand 40, silt 40, clay 20 and organic carbon 5.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,14 @@ drive() {
     xdotool key --delay 150 Tab space
     sleep 0.5
     import -window "$window" docs/window.png
+    kill "$talvo_pid"
+
+    build/release/bin/soil_view_preview 40 40 20 5 &
+    view_pid=$!
+    trap 'kill "$view_pid" 2>/dev/null || true' EXIT
+    window=$(xdotool search --sync --name '^Soil details$' | head -n1)
+    sleep 0.5
+    import -window "$window" docs/soil-view.png
 }
 if [ "${1:-}" = --drive ]; then
     drive
@@ -30,7 +39,7 @@ fi
 
 scripts/install-deps.sh --dev
 cmake --preset release >/dev/null
-cmake --build --preset release --target talvo
+cmake --build --preset release --target talvo soil_view_preview
 mkdir -p docs
-xvfb-run -a -s "-screen 0 800x700x24" "$0" --drive
-echo "docs/window.png"
+xvfb-run -a -s "-screen 0 1024x900x24" "$0" --drive
+echo "docs/window.png docs/soil-view.png"

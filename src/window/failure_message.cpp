@@ -50,11 +50,16 @@ std::string detail(FailureKind kind) {
 
 } // namespace
 
+std::string failureDetail(const estimation::FailureReason& reason,
+                          estimation::DecimalSeparator separator) {
+    return reason.input ? detail(reason.kind, inputWords(*reason.input), separator)
+                        : detail(reason.kind);
+}
+
 std::string failureMessage(const estimation::Failure& failure,
                            estimation::DecimalSeparator separator) {
-    const auto input = failure.input();
     return std::string(estimation::describe(failure.kind())) + '\n' +
-           (input ? detail(failure.kind(), inputWords(*input), separator) : detail(failure.kind()));
+           failureDetail(failure.reason(), separator);
 }
 
 } // namespace talvo::window

@@ -18,4 +18,9 @@ std::string_view inputWords(estimation::Input input);
 std::string failureMessage(const estimation::Failure& failure,
                            estimation::DecimalSeparator separator = {});
 
+// The second line of that message alone: "Clay content is not a number. Type a number such
+// as 12.5."
+std::string failureDetail(const estimation::FailureReason& reason,
+                          estimation::DecimalSeparator separator = {});
+
 } // namespace talvo::window

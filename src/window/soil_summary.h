@@ -1,0 +1,21 @@
+#pragma once
+
+// What the soil view says about the soil whatever the model.
+
+#include "estimation/input_values.h"
+#include "estimation/number_text.h"
+
+#include <string>
+#include <vector>
+
+namespace talvo::window {
+
+// "Texture class: silt loam", or "Texture class: none" while sand, silt and clay give none.
+std::string textureLine(const estimation::InputTexts& texts,
+                        estimation::DecimalSeparator separator);
+
+// The soil's plausibility warnings in words, one sentence each.
+std::vector<std::string> soilWarnings(const estimation::InputTexts& texts,
+                                      estimation::DecimalSeparator separator);
+
+} // namespace talvo::window

@@ -1,0 +1,130 @@
+#include "window/soil_table.h"
+
+#include "estimation/decimal_form.h"
+#include "estimation/estimate.h"
+#include "estimation/plausibility.h"
+#include "window/failure_message.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace talvo::window {
+
+using estimation::Input;
+
+namespace {
+
+std::string_view shortWords(Input input) {
+    switch (input) {
+    case Input::sand:
+        return "sand";
+    case Input::silt:
+        return "silt";
+    case Input::clay:
+        return "clay";
+    case Input::oc:
+        return "organic carbon";
+    }
+    return "an input";
+}
+
+bool blank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// "needs sand, clay and organic carbon": every input the model reads that is left blank.
+std::string needs(const estimation::PtfModel& model, const estimation::InputTexts& texts) {
+    std::vector<std::string_view> missing;
+    for (const Input input : estimation::allInputs) {
+        if (model.readInputs.contains(input) && blank(texts.at(static_cast<std::size_t>(input)))) {
+            missing.push_back(shortWords(input));
+        }
+    }
+    std::string text = "needs";
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        text += i == 0 ? " " : (i + 1 == missing.size() ? " and " : ", ");
+        text += missing[i];
+    }
+    return text;
+}
+
+std::string reason(const estimation::PtfModel& model, const estimation::InputTexts& texts,
+                   const estimation::FailureReason& failure,
+                   estimation::DecimalSeparator separator) {
+    if (failure.kind == estimation::FailureKind::typeMismatch && failure.input &&
+        blank(texts.at(static_cast<std::size_t>(*failure.input)))) {
+        return needs(model, texts);
+    }
+    return failureDetail(failure, separator);
+}
+
+SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& texts,
+            estimation::DecimalSeparator separator) {
+    const estimation::InputValues inputs =
+        estimation::convertInputs(texts, model.readInputs, separator);
+    const estimation::Estimate estimated = estimation::estimate(model, inputs);
+
+    SoilRow cells;
+    cells[static_cast<std::size_t>(SoilColumn::model)] = model.listText;
+    cells[static_cast<std::size_t>(SoilColumn::unit)] = model.unit;
+    for (int i = 0; i < estimated.computed; ++i) {
+        std::array<char, estimation::FixedTextCapacity> text{};
+        const estimation::DecimalForm& form = estimated.results.at(static_cast<std::size_t>(i));
+        char* const end = estimated.succeeded()
+                              ? estimation::writeFixed(text.data(), form, separator.get())
+                              : estimation::writeGeneral(text.data(), form, separator.get());
+        cells.at(static_cast<std::size_t>(SoilColumn::fc) + static_cast<std::size_t>(i)) =
+            std::string(text.data(), static_cast<std::size_t>(end - text.data()));
+    }
+
+    std::string remarks;
+    if (estimated.failure) {
+        remarks = reason(model, texts, *estimated.failure, separator);
+    }
+    const estimation::Flags flags = estimation::modelFlags(model, inputs, estimated);
+    for (const estimation::Flag flag : estimation::allFlags) {
+        if (flags.contains(flag)) {
+            remarks += remarks.empty() ? "" : " ";
+            remarks += estimation::sentence(flag);
+        }
+    }
+    cells[static_cast<std::size_t>(SoilColumn::remarks)] = std::move(remarks);
+    return cells;
+}
+
+void appendLine(std::string& out, const SoilRow& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        out += i == 0 ? "" : "\t";
+        out += cells[i];
+    }
+    out += '\n';
+}
+
+} // namespace
+
+const SoilRow& soilTableHeader() {
+    static const SoilRow header{"Model", "Unit", "FC", "PWP", "AWC (mm)", "Remarks"};
+    return header;
+}
+
+SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator) {
+    SoilTable table;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        table[i] = row(estimation::ModelCatalogue.at(i), texts, separator);
+    }
+    return table;
+}
+
+std::string tabSeparated(const SoilTable& table) {
+    std::string out;
+    appendLine(out, soilTableHeader());
+    for (const SoilRow& cells : table) {
+        appendLine(out, cells);
+    }
+    return out;
+}
+
+} // namespace talvo::window

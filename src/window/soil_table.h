@@ -1,0 +1,33 @@
+#pragma once
+
+// Every model side by side for one soil: each row is what the window shows after choosing
+// that model and pressing Estimate, or why the model cannot estimate.
+
+#include "estimation/catalogue.h"
+#include "estimation/input_values.h"
+#include "estimation/number_text.h"
+
+#include <array>
+#include <string>
+
+namespace talvo::window {
+
+enum class SoilColumn { model, unit, fc, pwp, awc, remarks };
+inline constexpr int SoilColumnCount = 6;
+
+using SoilRow = std::array<std::string, SoilColumnCount>;
+using SoilTable = std::array<SoilRow, estimation::ModelCount>;
+
+// "Model", "Unit", "FC", "PWP", "AWC (mm)", "Remarks".
+const SoilRow& soilTableHeader();
+
+// One row per model, in the chooser's order. FC, PWP and AWC are the two-decimal texts of a
+// successful estimate; a failed one leaves the 15-digit texts the window writes before the
+// failure, and its remark says why: "needs organic carbon" for an input left blank, the
+// window's own failure wording otherwise. The model's plausibility warnings follow.
+SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
+
+// The header line, then one line per row; cells separated by tabs, lines ending in '\n'.
+std::string tabSeparated(const SoilTable& table);
+
+} // namespace talvo::window

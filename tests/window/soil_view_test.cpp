@@ -1,0 +1,309 @@
+#include "estimation/catalogue.h"
+#include "window/application.h"
+#include "window/colours.h"
+#include "window/form1.h"
+#include "window/soil_table.h"
+#include "window/soil_view.h"
+#include "window/texture_triangle.h"
+#include "window/triangle_geometry.h"
+#include "window/triangle_painter.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvo::window::test {
+
+using estimation::DecimalSeparator;
+
+const QStringList Boxes{"sand", "silt", "clay", "oc"};
+
+// What a Form1 shows: every box's text and state, the chooser, every caption.
+QStringList stateOf(const Form1& form) {
+    QStringList state;
+    for (const QLineEdit* box :
+         form.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
+        state << box->objectName() + '=' + box->text() + (box->isEnabled() ? "+" : "-");
+    }
+    for (const QLabel* label : form.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        state << label->objectName() + '=' + label->text();
+    }
+    state << QString::number(form.findChild<QComboBox*>()->currentIndex());
+    return state;
+}
+
+class SoilViewTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<SoilView> m_view;
+
+    template <typename W = QWidget> W* part(const QString& name) const {
+        auto* widget = m_view->findChild<W*>(name);
+        if (widget == nullptr) {
+            qFatal("no part %s", qPrintable(name));
+        }
+        return widget;
+    }
+    QString cell(int row, SoilColumn column) const {
+        return part<QTableWidget>("models")->item(row, static_cast<int>(column))->text();
+    }
+    void show(const std::array<std::string, 4>& texts, char separator = '.') {
+        m_view->showInputs({texts[0], texts[1], texts[2], texts[3]}, DecimalSeparator(separator));
+    }
+
+private slots:
+    void initTestCase() { describeApplication(); }
+    void init() { m_view = std::make_unique<SoilView>(); }
+    void cleanup() {
+        m_view.reset();
+        QApplication::setPalette(QPalette());
+    }
+
+    // For each soil and model: a Form1 given the texts, the model chosen from the keyboard,
+    // Estimate pressed. Its captions are the row's results; its failure message's detail, or
+    // for a blank box "needs ...", begins the row's remarks.
+    void sameAsForm1_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<char>("separator");
+        QTest::newRow("loam") << QStringList{"40", "40", "20", "5"} << '.';
+        QTest::newRow("comma") << QStringList{"40,5", "40", "19,5", "12,25"} << ',';
+        QTest::newRow("blank oc") << QStringList{"40", "40", "20", " "} << '.';
+        QTest::newRow("not a number") << QStringList{"40", "40", "2O", "5"} << '.';
+        QTest::newRow("zero oc") << QStringList{"40", " ", "20", "0"} << '.';
+        QTest::newRow("overflow") << QStringList{"40", " ", "1e400", "1e308"} << '.';
+    }
+    void sameAsForm1() {
+        QFETCH(QStringList, texts);
+        QFETCH(char, separator);
+        const std::array<std::string, 4> inputs{texts[0].toStdString(), texts[1].toStdString(),
+                                                texts[2].toStdString(), texts[3].toStdString()};
+        show(inputs, separator);
+        for (int model = 0; model < estimation::ModelCount; ++model) {
+            QStringList reports;
+            Form1 form([&reports](const QString& message) { reports << message; },
+                       DecimalSeparator(separator));
+            for (int i = 0; i < Boxes.size(); ++i) {
+                form.findChild<QLineEdit*>(Boxes[i])->setText(texts[i]);
+            }
+            for (int down = 0; down <= model; ++down) {
+                QTest::keyClick(form.findChild<QComboBox*>(), Qt::Key_Down);
+            }
+            form.findChild<QPushButton*>("cmd")->click();
+            QCOMPARE(cell(model, SoilColumn::fc), form.findChild<QLabel*>("fc")->text());
+            QCOMPARE(cell(model, SoilColumn::pwp), form.findChild<QLabel*>("pwp")->text());
+            QCOMPARE(cell(model, SoilColumn::awc), form.findChild<QLabel*>("awc")->text());
+            const QString remarks = cell(model, SoilColumn::remarks);
+            QVERIFY(reports.size() <= 1);
+            if (reports.isEmpty()) {
+                QVERIFY(!remarks.startsWith("needs"));
+            } else if (reports[0].contains(" is not a number") && remarks.startsWith("needs ")) {
+                const QString box = reports[0].section('\n', 1).section(" content", 0, 0);
+                QVERIFY(texts[Boxes.indexOf(box == "Organic carbon" ? "oc" : box.toLower())]
+                            .trimmed()
+                            .isEmpty());
+            } else {
+                QVERIFY2(remarks.startsWith(reports[0].section('\n', 1)), qPrintable(remarks));
+            }
+        }
+    }
+
+    // Typing in Form1 with the view open and following it leaves Form1 exactly as typing
+    // alone does; the view follows every key.
+    void neverChangesForm1() {
+        Form1 form([](const QString&) {});
+        Form1 alone([](const QString&) {});
+        auto* view = new SoilView(&form);
+        auto follow = [&form, view] {
+            std::array<std::string, 4> texts;
+            for (int i = 0; i < Boxes.size(); ++i) {
+                texts.at(static_cast<std::size_t>(i)) =
+                    form.findChild<QLineEdit*>(Boxes[i])->text().toStdString();
+            }
+            view->showInputs({texts[0], texts[1], texts[2], texts[3]}, {});
+        };
+        for (const QLineEdit* box :
+             form.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
+            connect(box, &QLineEdit::textChanged, view, follow);
+        }
+        follow();
+        form.show();
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        for (Form1* target : {&form, &alone}) {
+            QTest::keyClick(target->findChild<QComboBox*>(),
+                            Qt::Key_A); // Adhikary et al., reading sand, silt and clay
+            for (const auto& [name, digits] :
+                 {std::pair{"sand", "40"}, {"silt", "40"}, {"clay", "20"}}) {
+                QTest::keyClicks(target->findChild<QLineEdit*>(name), digits);
+            }
+            target->findChild<QPushButton*>("cmd")->click();
+        }
+        QCOMPARE(view->findChild<QLabel*>("texture")->text(), "Texture class: clay loam");
+        view->copyTable();
+        QVERIFY(view->savePicture(QTemporaryDir().filePath("t.png")));
+        QCOMPARE(stateOf(form), stateOf(alone));
+    }
+
+    void copiesTheTable() {
+        show({"40", "40", "20", "5"});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        QCOMPARE(QApplication::focusWidget(), part("copy"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
+        QCOMPARE(lines.size(), estimation::ModelCount + 2); // and the last line's end
+        QCOMPARE(lines[0], "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
+        for (int model = 0; model < estimation::ModelCount; ++model) {
+            QStringList cells;
+            for (int column = 0; column < SoilColumnCount; ++column) {
+                cells << cell(model, static_cast<SoilColumn>(column));
+            }
+            QCOMPARE(lines[model + 1], cells.join('\t'));
+        }
+        QCOMPARE(lines.last(), QString());
+    }
+
+    // Tab runs Copy, Save picture..., the table and back; Escape closes the view.
+    void keyboard() {
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        const QStringList order{"savePicture", "models", "copy"};
+        for (const QString& name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), name);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!m_view->isVisible());
+    }
+
+    void namesForScreenReaders() {
+        for (const char* name :
+             {"triangle", "texture", "warnings", "models", "copy", "savePicture"}) {
+            QVERIFY2(!QAccessible::queryAccessibleInterface(part(name))
+                          ->text(QAccessible::Name)
+                          .isEmpty(),
+                     qPrintable(name));
+        }
+        show({"50", "30", "13", ""});
+        QVERIFY(part("triangle")->accessibleDescription().contains("sand + silt + clay = 93"));
+        QVERIFY(m_view->minimumSize() != m_view->maximumSize());
+        QCOMPARE(m_view->windowTitle(), "Soil details");
+    }
+
+    void readableColours_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2d, 0x2d, 0x2d));
+        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        QTest::newRow("dark") << dark;
+        QTest::newRow("dark, dim highlight") << [dark]() mutable {
+            dark.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
+            return dark;
+        }();
+    }
+    void readableColours() {
+        QFETCH(QPalette, palette);
+        const TriangleColours colours = triangleColours(palette);
+        QCOMPARE(colours.background, palette.color(QPalette::Base));
+        QVERIFY(contrastRatio(colours.text, colours.background) >= ReadableContrast);
+        QVERIFY(contrastRatio(colours.boundary, colours.background) >= 3);
+        QVERIFY(contrastRatio(colours.mark, colours.background) >= 3);
+    }
+
+    // Rendered at each pixel ratio, the bottom side stays a line a few device pixels thick,
+    // and the soil's point is in the mark's colour where the geometry puts it.
+    void sharpAtEveryPixelRatio() {
+        TextureTriangle triangle;
+        triangle.resize(400, 400);
+        triangle.setMark(soilMark({"40", "40", "20", ""}, {}));
+        const TriangleColours colours = triangleColours(triangle.palette());
+        for (const double ratio : {1.0, 1.5, 2.0}) {
+            QImage image(QSize(400, 400) * ratio, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            triangle.render(&image);
+            // Find the bottom side where the middle column meets it.
+            const int x = static_cast<int>(200 * ratio);
+            int inked = 0;
+            for (int y = image.height() / 2; y < image.height(); ++y) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (contrastRatio(pixel, colours.background) > 3 && y > image.height() * 0.7) {
+                    ++inked;
+                } else if (inked > 0) {
+                    break;
+                }
+            }
+            QVERIFY2(inked >= 1 && inked <= std::ceil(1.5 * ratio) + 1,
+                     qPrintable(QString::number(inked)));
+        }
+    }
+
+    // The soil's point is drawn where the geometry places it in the widget: at the corners
+    // for pure sand, silt and clay, in the middle for equal parts, on a class boundary.
+    void pointInTheWidget_data() {
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QPointF>("expected"); // as fractions of the triangle's frame
+        QTest::newRow("sand") << QStringList{"100", "0", "0"} << QPointF(0, 1);
+        QTest::newRow("silt") << QStringList{"0", "100", "0"} << QPointF(1, 1);
+        QTest::newRow("clay") << QStringList{"0", "0", "100"} << QPointF(0.5, 0);
+        QTest::newRow("centre") << QStringList{"33.3", "33.3", "33.4"} << QPointF(0.5, 2.0 / 3);
+        QTest::newRow("boundary") << QStringList{"60", "25", "15"} << QPointF(0.325, 0.85);
+    }
+    void pointInTheWidget() {
+        QFETCH(QStringList, texts);
+        QFETCH(QPointF, expected);
+        TextureTriangle triangle;
+        triangle.resize(400, 400);
+        const TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
+        QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.sand.x, frame.sand.y)));
+        QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.silt.x, frame.clay.y)));
+        const QPointF at(frame.sand.x + expected.x() * (frame.silt.x - frame.sand.x),
+                         frame.clay.y + expected.y() * (frame.sand.y - frame.clay.y));
+        const std::array<std::string, 3> soil{texts[0].toStdString(), texts[1].toStdString(),
+                                              texts[2].toStdString()};
+        triangle.setMark(soilMark({soil[0], soil[1], soil[2], ""}, {}));
+        QVERIFY(triangle.mark().point.has_value());
+        const PlanePoint placed = place(frame, *triangle.mark().point);
+        QVERIFY(std::hypot(placed.x - at.x(), placed.y - at.y()) < 0.5);
+        QImage image(triangle.size(), QImage::Format_ARGB32_Premultiplied);
+        triangle.render(&image);
+        QCOMPARE(image.pixelColor(at.toPoint()), triangleColours(triangle.palette()).mark);
+    }
+
+    void savesPictures() {
+        show({"40", "40", "20", "5"});
+        QTemporaryDir dir;
+        const QString png = dir.filePath("triangle.png");
+        const QString svg = dir.filePath("triangle.SVG");
+        QVERIFY(m_view->savePicture(png));
+        QVERIFY(m_view->savePicture(svg));
+        QCOMPARE(QImage(png).size(), QSize(1200, 1120));
+        QFile drawing(svg);
+        QVERIFY(drawing.open(QIODevice::ReadOnly));
+        const QByteArray content = drawing.readAll();
+        QVERIFY(content.contains("<svg"));
+        QVERIFY(content.contains("Clay (%)"));
+        QVERIFY(!m_view->savePicture(dir.filePath("missing/triangle.png")));
+        QVERIFY(!m_view->savePicture(dir.filePath("missing/triangle.svg")));
+    }
+};
+
+} // namespace talvo::window::test
+
+QTEST_MAIN(talvo::window::test::SoilViewTest)
+#include "soil_view_test.moc"

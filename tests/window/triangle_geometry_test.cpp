@@ -1,0 +1,130 @@
+#include "estimation/texture.h"
+#include "window/triangle_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <string>
+
+namespace talvo::window {
+namespace {
+
+using estimation::TexturePoint;
+
+constexpr double Near = 1e-9;
+const TriangleFrame Frame = fitTriangle(400, 400, 40);
+
+void expectAt(PlanePoint actual, PlanePoint expected) {
+    EXPECT_NEAR(actual.x, expected.x, Near);
+    EXPECT_NEAR(actual.y, expected.y, Near);
+}
+
+TEST(TriangleGeometry, FrameIsEquilateralCentredAndClearOfTheMargin) {
+    const double side = Frame.silt.x - Frame.sand.x;
+    EXPECT_NEAR(side, 320, Near); // the width limits it
+    EXPECT_NEAR(Frame.sand.y, Frame.silt.y, Near);
+    EXPECT_NEAR(std::hypot(Frame.clay.x - Frame.sand.x, Frame.clay.y - Frame.sand.y), side, Near);
+    EXPECT_NEAR(Frame.clay.x, 200, Near);
+    EXPECT_NEAR(Frame.clay.y - 0, 400 - Frame.sand.y, Near);
+    const TriangleFrame wide = fitTriangle(800, 300, 20); // the height limits it
+    EXPECT_NEAR(wide.clay.y, 20, Near);
+    EXPECT_NEAR(wide.sand.y, 280, Near);
+    const TriangleFrame tiny = fitTriangle(30, 30, 20);
+    EXPECT_EQ(tiny.silt.x - tiny.sand.x, 0);
+}
+
+TEST(TriangleGeometry, ReferenceSoilsLieWhereTheTriangleShowsThem) {
+    expectAt(place(Frame, {100, 0, 0}), Frame.sand);
+    expectAt(place(Frame, {0, 100, 0}), Frame.silt);
+    expectAt(place(Frame, {0, 0, 100}), Frame.clay);
+    const double third = 100.0 / 3;
+    expectAt(place(Frame, {third, third, third}),
+             {(Frame.sand.x + Frame.silt.x + Frame.clay.x) / 3,
+              (Frame.sand.y + Frame.silt.y + Frame.clay.y) / 3});
+
+    // On the 15 % clay boundary between loam and clay loam, between its drawn ends.
+    const PlanePoint boundary = place(Frame, {60, 25, 15});
+    const PlanePoint left = place(Frame, {65, 20, 15});
+    const PlanePoint right = place(Frame, {40, 45, 15});
+    EXPECT_NEAR(boundary.y, left.y, Near);
+    EXPECT_NEAR(boundary.y, right.y, Near);
+    EXPECT_GT(boundary.x, left.x);
+    EXPECT_LT(boundary.x, right.x);
+    EXPECT_EQ(estimation::textureClass(60, 25, 15), estimation::TextureClass::clayLoam);
+}
+
+TEST(TriangleGeometry, TicksRunAlongTheSidesAndPointOutwards) {
+    const auto ticks = axisTicks(Frame, 10);
+    ASSERT_EQ(ticks.size(), 33U);
+    const PlanePoint centre{Frame.clay.x, (Frame.sand.y + 2 * Frame.clay.y) / 3};
+    for (const AxisTick& tick : ticks) {
+        const TexturePoint soil{tick.axis == Axis::sand   ? tick.percent
+                                : tick.axis == Axis::clay ? 100.0 - tick.percent
+                                                          : 0,
+                                tick.axis == Axis::silt   ? tick.percent
+                                : tick.axis == Axis::sand ? 100.0 - tick.percent
+                                                          : 0,
+                                tick.axis == Axis::clay   ? tick.percent
+                                : tick.axis == Axis::silt ? 100.0 - tick.percent
+                                                          : 0};
+        expectAt(tick.at, place(Frame, soil));
+        EXPECT_NEAR(std::hypot(tick.outward.x, tick.outward.y), 1, Near);
+        EXPECT_GT((tick.at.x - centre.x) * tick.outward.x + (tick.at.y - centre.y) * tick.outward.y,
+                  0);
+    }
+}
+
+TEST(TriangleGeometry, ClassWidthIsWhereTheLabelGoes) {
+    using estimation::TextureClass;
+    const auto heavy = estimation::outline(TextureClass::heavyClay);
+    const double y = place(Frame, estimation::labelPoint(TextureClass::heavyClay)).y;
+    EXPECT_GT(widthAt(Frame, heavy, y), 0);
+    EXPECT_LT(widthAt(Frame, heavy, y), Frame.silt.x - Frame.sand.x);
+    EXPECT_EQ(widthAt(Frame, heavy, Frame.sand.y), 0);
+    EXPECT_NEAR(widthAt(Frame, estimation::outline(TextureClass::siltLoam), Frame.sand.y),
+                0.55 * (Frame.silt.x - Frame.sand.x), Near);
+}
+
+struct MarkCase {
+    estimation::InputTexts texts;
+    char separator;
+    std::optional<TexturePoint> point;
+    std::string text;
+};
+
+TEST(TriangleGeometry, SoilMarkFollowsTheTexts) {
+    const std::array<MarkCase, 9> cases{{
+        {{"40", "40", "20", ""}, '.', TexturePoint{40, 40, 20}, ""},
+        {{" 0", "0", "1e2", "x"}, '.', TexturePoint{0, 0, 100}, ""},
+        {{"50", "50", "0.5", ""},
+         '.',
+         TexturePoint{100 / 1.005 * 0.5, 100 / 1.005 * 0.5, 100 / 1.005 * 0.005},
+         ""},
+        {{"50", "30", "13", ""}, '.', std::nullopt, "sand + silt + clay = 93"},
+        {{"50,5", "30", "13", ""}, ',', std::nullopt, "sand + silt + clay = 93,5"},
+        {{"33.3", "33.3", "23.3", ""}, '.', std::nullopt, "sand + silt + clay = 89.9"},
+        {{"-10", "60", "50", ""},
+         '.',
+         std::nullopt,
+         "A sand, silt or clay content is below 0 % or above 100 %."},
+        {{"40", " ", "20", "5"}, '.', std::nullopt, ""},
+        {{"40", "40", "2O", ""}, '.', std::nullopt, ""},
+    }};
+    for (const MarkCase& c : cases) {
+        SCOPED_TRACE(std::string(c.texts[0]) + " " + std::string(c.texts[1]) + " " +
+                     std::string(c.texts[2]));
+        const SoilMark mark = soilMark(c.texts, estimation::DecimalSeparator(c.separator));
+        EXPECT_EQ(mark.text, c.text);
+        ASSERT_EQ(mark.point.has_value(), c.point.has_value());
+        if (c.point) {
+            EXPECT_NEAR(mark.point->sand, c.point->sand, Near);
+            EXPECT_NEAR(mark.point->silt, c.point->silt, Near);
+            EXPECT_NEAR(mark.point->clay, c.point->clay, Near);
+        }
+    }
+}
+
+} // namespace
+} // namespace talvo::window
