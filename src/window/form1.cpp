@@ -5,11 +5,13 @@
 #include "estimation/failure.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"
+#include "window/estimate_warnings.h"
 #include "window/failure_message.h"
 #include "window/form_fields.h"
 #include "window/model_chooser.h"
 #include "window/result_label.h"
 #include "window/results_text.h"
+#include "window/soil_view.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -176,6 +178,10 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
         copyFallthrough->watch(*control);
     }
     addMenuActions();
+    // The soil view follows the boxes as they are typed, once it has been opened.
+    for (QLineEdit* input : {sand, silt, clay, oc}) {
+        connect(input, &QLineEdit::textChanged, this, &Form1::followInputs);
+    }
 
     combo1->setFocus();
 }
@@ -190,7 +196,6 @@ void Form1::changeEvent(QEvent* event) {
 }
 
 // The window's context menu, in its order; its shortcuts work anywhere in the window.
-// "Soil details…" (Ctrl+D) is to follow Copy results.
 void Form1::addMenuActions() {
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -199,6 +204,31 @@ void Form1::addMenuActions() {
     copy->setShortcut(QKeySequence::Copy);
     connect(copy, &QAction::triggered, this, &Form1::copyResults);
     addAction(copy);
+
+    auto* details = new QAction(tr("Soil details…"), this);
+    details->setObjectName(QStringLiteral("soilDetails"));
+    details->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(details, &QAction::triggered, this, &Form1::showSoilView);
+    addAction(details);
+}
+
+// Built on first use, so that starting the calculator costs nothing for it.
+void Form1::showSoilView() {
+    if (m_soilView == nullptr) {
+        m_soilView = new SoilView(this);
+        // Beside the form rather than over it, where the screen has room.
+        m_soilView->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    followInputs();
+    m_soilView->show();
+    m_soilView->raise();
+    m_soilView->activateWindow();
+}
+
+void Form1::followInputs() {
+    if (m_soilView != nullptr) {
+        m_soilView->showFields(*m_fields, m_separator);
+    }
 }
 
 void Form1::copyResults() {
@@ -211,6 +241,17 @@ void Form1::chooseModel() {
 
 void Form1::estimate() {
     run([this] { estimation::EstimateAction(*m_fields, m_separator); });
+    showWarnings();
+}
+
+// The estimate's warnings go with the results: the form has no room of its own for them.
+void Form1::showWarnings() {
+    using estimation::Input;
+    const std::array<std::string, 4> texts{
+        m_fields->inputText(Input::sand), m_fields->inputText(Input::silt),
+        m_fields->inputText(Input::clay), m_fields->inputText(Input::oc)};
+    m_fields->setWarnings(estimateWarnings(m_fields->modelIndex(),
+                                           {texts[0], texts[1], texts[2], texts[3]}, m_separator));
 }
 
 // The toolkit must never see an exception: every failure ends here, as a message.

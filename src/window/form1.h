@@ -13,6 +13,7 @@
 namespace talvo::window {
 
 class Form1Fields;
+class SoilView;
 
 // The calculator's one window: the model chooser, four input boxes, Estimate and the three
 // results, laid out at fixed positions. Choosing a model runs ModelSelection, pressing
@@ -38,13 +39,17 @@ protected:
 private:
     void addMenuActions();
     void copyResults();
+    void showSoilView();
+    void followInputs();
     void chooseModel();
     void estimate();
+    void showWarnings();
     template <typename Action> void run(Action action) noexcept;
 
     FailureReport m_report;
     estimation::DecimalSeparator m_separator;
     std::unique_ptr<Form1Fields> m_fields;
+    SoilView* m_soilView = nullptr; // owned as a child; a window of its own
 };
 
 } // namespace talvo::window

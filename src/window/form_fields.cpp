@@ -56,7 +56,19 @@ void Form1Fields::describe(Result result) {
     if (result != Result::awc) {
         description += QLatin1Char(' ') + m_controls.units[at(result)]->text();
     }
-    label->setAccessibleDescription(description.trimmed());
+    description = description.trimmed();
+    if (!m_warnings.isEmpty()) {
+        description += QStringLiteral(". ") + m_warnings;
+    }
+    label->setAccessibleDescription(description);
+}
+
+void Form1Fields::setWarnings(const std::string& warnings) {
+    m_warnings = QString::fromStdString(warnings);
+    for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
+        m_controls.results[at(result)]->setNote(m_warnings);
+        describe(result);
+    }
 }
 
 void Form1Fields::setInputEnabled(Input input, bool enabled) {

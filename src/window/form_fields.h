@@ -3,7 +3,10 @@
 #include "estimation/fields.h"
 #include "window/results_text.h"
 
+#include <QString>
+
 #include <array>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -43,6 +46,9 @@ public:
     // Looks the boxes' system colours up again, after the palette has changed.
     void refreshColours();
 
+    // The estimate's warnings in words, shown with each result: tooltip and description.
+    void setWarnings(const std::string& warnings);
+
     // What the window shows now, for copying.
     ShownEstimate shown() const;
 
@@ -52,6 +58,7 @@ private:
 
     Controls m_controls;
     const QWidget& m_form;
+    QString m_warnings;
     std::array<SystemColour, 4> m_backgrounds{
         SystemColour::inactiveBorder, SystemColour::inactiveBorder, SystemColour::inactiveBorder,
         SystemColour::inactiveBorder};

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QStringList>
 
 namespace talvo::window {
 
@@ -36,7 +37,19 @@ void ResultLabel::elide() {
     if (shown != text()) {
         setText(shown);
     }
-    setToolTip(shown == m_caption ? QString() : m_caption);
+    QStringList tip;
+    if (shown != m_caption) {
+        tip << m_caption;
+    }
+    if (!m_note.isEmpty()) {
+        tip << m_note;
+    }
+    setToolTip(tip.join(QLatin1Char('\n')));
+}
+
+void ResultLabel::setNote(const QString& note) {
+    m_note = note;
+    elide();
 }
 
 } // namespace talvo::window

@@ -17,6 +17,8 @@ public:
 
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
+    // Said after the caption in the tooltip: the estimate's warnings.
+    void setNote(const QString& note);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -26,6 +28,7 @@ private:
     void elide();
 
     QString m_caption;
+    QString m_note;
 };
 
 } // namespace talvo::window

@@ -16,8 +16,9 @@ cd "$scratch" && touch soils.csv results.csv
 # The words after the program, the last one being completed ("" for a new word), then what
 # must be offered, sorted.
 cases=(
-    "--pre|--precision"
-    "--|--decimal --delimiter --help --list-models --model --output --precision --version"
+    "--pre|--precision --prefix"
+    "--prec|--precision"
+    "--|--column --decimal --delimiter --help --list-models --model --output --precision --prefix --version"
     "--precision ''|fixed general"
     "--precision g|general"
     "--precision = f|fixed"

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "estimation/input_values.h"
+#include "estimation/number_text.h"
+
+#include <string>
+
+namespace talvo::window {
+
+// The plausibility warnings of an estimate in words, the soil's then the model's, one
+// sentence a line; empty when there are none or no model is chosen.
+std::string estimateWarnings(int modelIndex, const estimation::InputTexts& texts,
+                             estimation::DecimalSeparator separator);
+
+} // namespace talvo::window
