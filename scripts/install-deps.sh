@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # batch tool
     libcli11-dev
+    # map tool; its tests and benchmark compare with gdal_calc.py
+    libgdal-dev gdal-bin python3-gdal python3-numpy
     # window
     qt6-base-dev libgl-dev fonts-liberation2 desktop-file-utils appstream
     # window: X11 test helper and start-up benchmark, Debian package (cpack -G DEB)

@@ -34,12 +34,20 @@ template <typename Parse> auto parsed(Parse parse) {
     };
 }
 
-std::map<std::string, int> modelNames() {
-    std::map<std::string, int> names;
-    for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
-        names.emplace(model.listText, model.position);
-    }
-    return names;
+// MODEL as a position: a position 0 to 6 stays, a list text becomes its position.
+CLI::Validator modelPosition() {
+    return {[](std::string& text) -> std::string {
+                for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
+                    if (text == model.listText || text == std::to_string(model.position)) {
+                        text = std::to_string(model.position);
+                        return {};
+                    }
+                }
+                return "unknown model '" + text +
+                       "': give a position 0 to 6 or a name exactly as talvo-batch "
+                       "--list-models shows it";
+            },
+            "MODEL"};
 }
 
 int run(const talvo::map::Settings& settings) {
@@ -76,7 +84,7 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                    "calculator lists it")
         ->type_name("MODEL")
         ->required()
-        ->transform(CLI::CheckedTransformer(modelNames()));
+        ->transform(modelPosition());
     for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
         const std::string name(talvo::estimation::name(input));
         app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
