@@ -1,13 +1,16 @@
 #include "map/run.h"
 
 #include "map/cell.h"
+#include "map/cell_cache.h"
 #include "map/error.h"
 #include "map/inputs.h"
 #include "map/output.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -19,16 +22,19 @@ namespace talvo::map {
 
 namespace {
 
-// A window's buffers take 52 bytes a cell in Float32 (72 in Float64): about 7 MiB a worker.
-constexpr int CellsPerWindow = 1 << 17;
+// A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 2.3 MiB a
+// worker, with its cell cache about 3.5 MiB; 16 workers stay near 60 MiB.
+constexpr int CellsPerWindow = 1 << 15;
+// Windows are as wide as a multiple of this; an output block may take several windows.
+constexpr int ColumnStep = OutputBlockSize / 4;
 // Heights beyond this would only serve inputs stored in very tall blocks.
 constexpr int MaxWindowRows = 4 * OutputBlockSize;
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX.
-constexpr const char* CacheMegabytes = "64";
+constexpr const char* CacheMegabytes = "32";
 
 // The windows of rows [first, end), left to right and top to bottom. A window spans whole
-// output blocks, and as many rows as the inputs' blocks hold, so that each input block is
-// read once while it is in the cache.
+// rows of output blocks, and as many rows as the inputs' blocks hold, so that each input
+// block is read once while it is in the cache.
 class WindowPlan {
 public:
     WindowPlan(int width, int first, int end, int inputBlockHeight)
@@ -68,15 +74,13 @@ private:
     int m_down = 0;
 };
 
-std::uint64_t estimateWindow(const estimation::PtfModel& model, Precision precision,
-                             const InputBuffers& inputs, std::size_t cells,
+std::uint64_t estimateWindow(CellCache& cache, const InputBuffers& inputs, std::size_t cells,
                              ResultBuffers& results) {
     std::uint64_t estimated = 0;
     const double nodata = std::nan("");
     for (std::size_t i = 0; i < cells; ++i) {
-        const CellResult cell = estimateCell(
-            model, estimation::inputNumbers(inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]),
-            precision);
+        const CellResult& cell =
+            cache.estimate(inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]);
         if (cell.estimated) {
             ++estimated;
             results.set(Band::fc, i, cell.values[0]);
@@ -93,9 +97,9 @@ std::uint64_t estimateWindow(const estimation::PtfModel& model, Precision precis
     return estimated;
 }
 
-// Workers take turns reading a window, estimate their windows at the same time, and take
-// turns again to write them in order. GDAL's datasets are used under one lock, as a dataset
-// may be touched by one thread at a time.
+// The calling thread does all of GDAL's work, reading windows ahead and writing them back in
+// order, while the workers estimate. GDAL's datasets thus stay on one thread, and memory is
+// bounded by the slots: one window more than there are workers.
 class Pipeline {
 public:
     Pipeline(const Settings& settings, const estimation::PtfModel& model,
@@ -105,80 +109,128 @@ public:
           m_firstRow(firstRow), m_progress(progress) {}
 
     std::uint64_t run(unsigned threads) {
-        std::vector<std::thread> helpers;
+        m_slots.resize(threads + 1);
+        std::vector<std::thread> workers;
         try {
-            for (unsigned i = 1; i < threads; ++i) {
-                helpers.emplace_back([this] { work(); });
+            for (unsigned i = 0; i < threads; ++i) {
+                workers.emplace_back([this] { work(); });
             }
         } catch (const std::system_error&) {
+            if (workers.empty()) {
+                throw;
+            }
             // Fewer threads only make the run slower.
         }
-        work();
-        for (std::thread& helper : helpers) {
-            helper.join();
+        std::exception_ptr failure;
+        try {
+            transfer();
+        } catch (...) {
+            failure = std::current_exception();
         }
-        if (m_failure) {
-            std::rethrow_exception(m_failure);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
         }
         return m_estimated;
     }
 
 private:
-    void work() {
+    enum class State { free, queued, estimated };
+
+    struct Slot {
+        State state = State::free;
+        Window window;
         InputBuffers inputs;
         ResultBuffers results;
         std::uint64_t estimated = 0;
+        std::exception_ptr failure;
+    };
+
+    Slot& slotOf(std::uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
+
+    // Reads window k into slot k mod slots once window k - slots is written; writes each
+    // window as soon as it and all before it are estimated.
+    void transfer() {
         const std::uint64_t total = m_plan.count();
+        std::uint64_t nextRead = 0;
+        std::uint64_t nextWrite = 0;
+        while (nextWrite < total) {
+            bool write = false;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] {
+                    return slotOf(nextWrite).state == State::estimated ||
+                           (nextRead < total && slotOf(nextRead).state == State::free);
+                });
+                write = slotOf(nextWrite).state == State::estimated;
+            }
+            if (write) {
+                Slot& slot = slotOf(nextWrite);
+                if (slot.failure) {
+                    std::rethrow_exception(slot.failure);
+                }
+                Window window = slot.window;
+                window.y -= m_firstRow;
+                m_output.write(window, slot.results);
+                m_estimated += slot.estimated;
+                {
+                    const std::lock_guard lock(m_mutex);
+                    slot.state = State::free;
+                }
+                ++nextWrite;
+                if (m_progress) {
+                    m_progress(nextWrite, total);
+                }
+            } else {
+                // A free slot is the reader's alone until it is queued.
+                Slot& slot = slotOf(nextRead);
+                slot.window = m_plan.at(nextRead);
+                m_inputs.read(slot.window, slot.inputs);
+                {
+                    const std::lock_guard lock(m_mutex);
+                    slot.state = State::queued;
+                    m_queue.push_back(&slot);
+                }
+                ++nextRead;
+                m_changed.notify_all();
+            }
+        }
+    }
+
+    void work() {
+        CellCache cache(m_model, m_settings.precision);
         for (;;) {
-            std::uint64_t sequence = 0;
-            Window window;
-            std::exception_ptr failure;
+            Slot* slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+                if (m_stop) {
+                    return;
+                }
+                slot = m_queue.front();
+                m_queue.pop_front();
+            }
+            try {
+                const auto cells = static_cast<std::size_t>(slot->window.width) *
+                                   static_cast<std::size_t>(slot->window.height);
+                slot->results.resize(m_settings.type, cells);
+                slot->estimated = estimateWindow(cache, slot->inputs, cells, slot->results);
+            } catch (...) {
+                slot->failure = std::current_exception();
+            }
             {
                 const std::lock_guard lock(m_mutex);
-                if (m_next == total || m_failure) {
-                    break;
-                }
-                sequence = m_next++;
-                window = m_plan.at(sequence);
-                try {
-                    m_inputs.read(window, inputs);
-                } catch (...) {
-                    failure = std::current_exception();
-                }
+                slot->state = State::estimated;
             }
-            const auto cells =
-                static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
-            if (!failure) {
-                try {
-                    results.resize(m_settings.type, cells);
-                    estimated +=
-                        estimateWindow(m_model, m_settings.precision, inputs, cells, results);
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            }
-
-            std::unique_lock lock(m_mutex);
-            m_turn.wait(lock, [&] { return m_nextToWrite == sequence || m_failure; });
-            if (!failure && !m_failure) {
-                try {
-                    window.y -= m_firstRow;
-                    m_output.write(window, results);
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            }
-            if (failure && !m_failure) {
-                m_failure = failure;
-            }
-            ++m_nextToWrite;
-            if (!m_failure && m_progress) {
-                m_progress(m_nextToWrite, total);
-            }
-            m_turn.notify_all();
+            m_changed.notify_all();
         }
-        const std::lock_guard lock(m_mutex);
-        m_estimated += estimated;
     }
 
     const Settings& m_settings;
@@ -189,12 +241,12 @@ private:
     int m_firstRow;
     const Progress& m_progress;
 
+    std::vector<Slot> m_slots;
     std::mutex m_mutex;
-    std::condition_variable m_turn;
-    std::uint64_t m_next = 0;
-    std::uint64_t m_nextToWrite = 0;
-    std::exception_ptr m_failure;
-    std::uint64_t m_estimated = 0;
+    std::condition_variable m_changed;
+    std::deque<Slot*> m_queue;
+    bool m_stop = false;
+    std::uint64_t m_estimated = 0; // the calling thread's alone
 };
 
 void refuseOverwritingAnInput(const Settings& settings) {
