@@ -43,7 +43,8 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             continue;
         }
         Raster raster;
-        raster.label = option + " " + path;
+        raster.label = option;
+        raster.label += " " + path;
         CPLErrorReset();
         raster.dataset.reset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY |
                                                                  GDAL_OF_VERBOSE_ERROR));

@@ -63,7 +63,8 @@ DecimalScale parseScale(std::string_view text) {
     }
     int exponent = 0;
     if (anyDigit && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        const char* const first = text.data() + i + 1 + (i + 1 < text.size() && text[i + 1] == '+');
+        const bool plus = i + 1 < text.size() && text[i + 1] == '+';
+        const char* const first = text.data() + i + (plus ? 2 : 1);
         const auto [end, error] = std::from_chars(first, text.data() + text.size(), exponent);
         if (error != std::errc() || end == first) {
             throw badScale(text, "give a positive decimal, such as 0.1");

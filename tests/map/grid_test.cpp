@@ -63,8 +63,8 @@ TEST(GridTest, AcceptsTheSameGridWrittenDifferently) {
     OGRSpatialReference crs;
     crs.importFromEPSG(32632);
     char* text = nullptr;
-    const char* const options[] = {"FORMAT=WKT2", "MULTILINE=NO", nullptr};
-    crs.exportToWkt(&text, options);
+    const std::array<const char*, 3> options{"FORMAT=WKT2", "MULTILINE=NO", nullptr};
+    crs.exportToWkt(&text, options.data());
     pretty.crs = text;
     CPLFree(text);
     EXPECT_FALSE(gridDifference(grid(100, 80), pretty));

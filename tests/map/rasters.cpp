@@ -25,7 +25,7 @@ std::string shellQuoted(const std::string& text) {
 } // namespace
 
 std::filesystem::path testFolder(const std::string& name) {
-    const std::filesystem::path folder = std::filesystem::current_path() / "runs" / name;
+    std::filesystem::path folder = std::filesystem::current_path() / "runs" / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

@@ -58,7 +58,8 @@ struct Soils {
 
 Soils makeSoils(const std::string& name) {
     Soils soils{testFolder(name), {}, {}};
-    const auto cells = static_cast<std::size_t>(soils.spec.width * soils.spec.height);
+    const auto cells =
+        static_cast<std::size_t>(soils.spec.width) * static_cast<std::size_t>(soils.spec.height);
     std::mt19937 random(20261206);
     std::uniform_int_distribution<int> content(0, 1000);
     std::uniform_int_distribution<int> carbon(0, 2500);
@@ -94,7 +95,7 @@ Soils makeSoils(const std::string& name) {
 
 // The table as talvo-batch reads it: one row per cell, nodata as an empty field.
 fs::path writeTable(const Soils& soils) {
-    const fs::path path = soils.folder / "soils.csv";
+    fs::path path = soils.folder / "soils.csv";
     std::ofstream table(path);
     table << "cell,sand,silt,clay,oc\n";
     for (std::size_t i = 0; i < soils.raw[0].size(); ++i) {
@@ -158,7 +159,11 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
                       false);
             const std::vector<BatchRow> rows = readBatchOutput(batchOut);
             for (const std::string type : {"Float32", "Float64"}) {
-                SCOPED_TRACE(std::string(model.listText) + " " + precision + " " + type);
+                SCOPED_TRACE(std::string(model.listText)
+                                 .append(" ")
+                                 .append(precision)
+                                 .append(" ")
+                                 .append(type));
                 const fs::path out = soils.folder / "out.tif";
                 std::vector<std::string> arguments = soils.inputArguments();
                 arguments.insert(arguments.end(),
@@ -246,8 +251,11 @@ TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
     GDALDatasetUniquePtr source(
         GDALDataset::Open((soils.folder / "clay.tif").c_str(), GDAL_OF_RASTER));
     GDALDriver* const vrt = GetGDALDriverManager()->GetDriverByName("VRT");
-    GDALDatasetUniquePtr(vrt->CreateCopy((soils.folder / "clay.vrt").c_str(), source.get(), FALSE,
-                                         nullptr, nullptr, nullptr));
+    {
+        // Written when closed, before the tool reads it.
+        const GDALDatasetUniquePtr copy(vrt->CreateCopy(
+            (soils.folder / "clay.vrt").c_str(), source.get(), FALSE, nullptr, nullptr, nullptr));
+    }
     const fs::path out = soils.folder / "out.tif";
     ASSERT_EQ(
         runProgram(mapExe(),
@@ -363,16 +371,17 @@ struct FailureCase {
 TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     const fs::path folder = testFolder("failures");
     RasterSpec spec;
-    writeRaster(folder / "a.tif", spec, std::vector<double>(40 * 30, 300.0));
+    writeRaster(folder / "a.tif", spec, std::vector<double>(std::size_t{40} * 30, 300.0));
     RasterSpec shorter = spec;
     shorter.height = 29;
-    writeRaster(folder / "short.tif", shorter, std::vector<double>(40 * 29, 300.0));
+    writeRaster(folder / "short.tif", shorter, std::vector<double>(std::size_t{40} * 29, 300.0));
     RasterSpec elsewhere = spec;
     elsewhere.epsg = 32633;
-    writeRaster(folder / "elsewhere.tif", elsewhere, std::vector<double>(40 * 30, 300.0));
+    writeRaster(folder / "elsewhere.tif", elsewhere,
+                std::vector<double>(std::size_t{40} * 30, 300.0));
     RasterSpec shifted = spec;
     shifted.transform[0] += 250;
-    writeRaster(folder / "shifted.tif", shifted, std::vector<double>(40 * 30, 300.0));
+    writeRaster(folder / "shifted.tif", shifted, std::vector<double>(std::size_t{40} * 30, 300.0));
     const std::string a = (folder / "a.tif").string();
     const std::string out = (folder / "out.tif").string();
     const std::vector<FailureCase> cases{
