@@ -80,9 +80,9 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             }
         }
         int blockWidth = 0;
-        int blockHeight = 0;
-        raster.band->GetBlockSize(&blockWidth, &blockHeight);
-        m_blockHeight = std::max(m_blockHeight, blockHeight);
+        int blockRows = 0;
+        raster.band->GetBlockSize(&blockWidth, &blockRows);
+        m_blockHeight = std::max(m_blockHeight, blockRows);
 
         if (first == nullptr) {
             m_grid = gridOf(*raster.dataset);
