@@ -13,6 +13,8 @@ packages=(
     qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-liberation2
     # window icon, rendered from its SVG at build time
     librsvg2-bin
+    # map tool
+    libgdal-dev
     # Python module
     pybind11-dev python3-dev
     # Debian packages (cpack -G DEB)
@@ -25,6 +27,8 @@ dev_packages=(
     desktop-file-utils appstream man-db bash-completion lintian
     # Python module's tests
     python3-numpy python3-pytest python3-pandas python3-xarray python3-dask python3-distributed
+    # map tool's tests and benchmark compare with gdal_calc.py
+    gdal-bin python3-gdal
     # window tests in a real X server, screenshots
     xvfb xauth xdotool x11-utils imagemagick
     # hardening

@@ -1,0 +1,152 @@
+// talvo-map: the calculator's estimate over every cell of soil rasters.
+
+#include "estimation/catalogue.h"
+#include "map/error.h"
+#include "map/run.h"
+#include "map/scale.h"
+#include "map/settings.h"
+#include "map/tiles.h"
+#include "table/progress.h"
+
+#include <CLI/CLI.hpp>
+
+#include <exception>
+#include <gdal_priv.h>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using talvo::map::Error;
+
+// A library parser as an option's callback: its Error becomes CLI11's, reported like any
+// other usage error.
+template <typename Parse> auto parsed(Parse parse) {
+    return [parse](const std::string& text) {
+        try {
+            parse(text);
+        } catch (const Error& error) {
+            throw CLI::ValidationError(error.what());
+        }
+    };
+}
+
+// MODEL as a position: a position 0 to 6 stays, a list text becomes its position.
+CLI::Validator modelPosition() {
+    return {[](std::string& text) -> std::string {
+                for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
+                    if (text == model.listText || text == std::to_string(model.position)) {
+                        text = std::to_string(model.position);
+                        return {};
+                    }
+                }
+                return "unknown model '" + text +
+                       "': give a position 0 to 6 or a name exactly as talvo-batch "
+                       "--list-models shows it";
+            },
+            "MODEL"};
+}
+
+int run(const talvo::map::Settings& settings) {
+    std::optional<talvo::table::ProgressBar> bar;
+    talvo::map::Progress progress;
+    if (::isatty(STDERR_FILENO) == 1) {
+        progress = [&bar](std::uint64_t done, std::uint64_t total) {
+            if (!bar) {
+                bar.emplace(std::cerr, total);
+            }
+            bar->update(done);
+        };
+    }
+    const talvo::map::Summary summary = talvo::map::runMap(settings, progress);
+    bar.reset();
+    std::cerr << "talvo-map: wrote " << settings.output << ": " << summary.width << "x"
+              << summary.height << " cells, " << summary.cells - summary.estimatedCells
+              << " without an estimate (nodata)\n";
+    return 0;
+}
+
+} // namespace
+
+// Setting up the options throws only on a programming error (a name given twice), which
+// every test run would show; everything after is caught.
+int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
+    CLI::App app{"Estimates field capacity (FC), permanent wilting point (PWP) and available "
+                 "water capacity (AWC) for every cell of soil rasters, with the calculator's "
+                 "pedotransfer models, into one GeoTIFF.",
+                 "talvo-map"};
+    talvo::map::Settings settings;
+    app.add_option("--model", settings.model,
+                   "position 0 to 6, or name exactly as the "
+                   "calculator lists it")
+        ->type_name("MODEL")
+        ->required()
+        ->transform(modelPosition());
+    for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
+        const std::string name(talvo::estimation::name(input));
+        app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
+                       name + " raster, any GDAL reads (percent" +
+                           (input == talvo::estimation::Input::oc ? " for sand, g/kg" : "") +
+                           " after scaling)")
+            ->type_name("RASTER");
+    }
+    app.add_option("--output", settings.output, "the GeoTIFF to write, whole or not at all")
+        ->type_name("OUT.tif")
+        ->required();
+    auto* const scale = app.add_option_function<std::string>(
+                               "--scale", parsed([&settings](const std::string& text) {
+                                   settings.scales = talvo::map::parseScaleList(text);
+                               }),
+                               "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
+                               "raster's own, else 1)")
+                            ->type_name("NAME=DECIMAL,...");
+    app.add_flag_callback(
+           "--soilgrids", [&settings] { settings.scales = talvo::map::soilGridsScales(); },
+           "the global soil grids' scales: sand, silt, clay g/kg and oc dg/kg, all 0.1")
+        ->excludes(scale);
+    app.add_option("--precision", settings.precision,
+                   "fixed: the values of the two-decimal texts (default); general: of the "
+                   "15-digit texts")
+        ->type_name("fixed|general")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Precision>{
+            {"fixed", talvo::map::Precision::fixed}, {"general", talvo::map::Precision::general}}));
+    app.add_option("--type", settings.type, "type of every band (default Float32)")
+        ->type_name("Float32|Float64")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::OutputType>{
+            {"Float32", talvo::map::OutputType::float32},
+            {"Float64", talvo::map::OutputType::float64}}));
+    app.add_option_function<std::string>("--tile", parsed([&settings](const std::string& text) {
+                                             settings.tile = talvo::map::parseTile(text);
+                                         }),
+                                         "write only the I-th of N horizontal bands of blocks")
+        ->type_name("I/N");
+    app.add_option("--threads", settings.threads, "threads to estimate on (default: all cores)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1024));
+    app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
+    app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
+               "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        if (error.get_exit_code() == 0) {
+            return app.exit(error); // --help, --version
+        }
+        std::cerr << "talvo-map: " << error.what() << " (see --help)\n";
+        return 2;
+    }
+
+    GDALAllRegister();
+    CPLPushErrorHandler(CPLQuietErrorHandler); // the reasons come back in one line below
+    try {
+        return run(settings);
+    } catch (const std::exception& error) {
+        // Out of memory, a thread or file system failure: still one line and status 2.
+        std::cerr << "talvo-map: " << error.what() << '\n';
+        return 2;
+    }
+}

@@ -1,0 +1,128 @@
+#include "map/inputs.h"
+
+#include "map/error.h"
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+namespace talvo::map {
+
+namespace {
+
+std::string lastGdalError() {
+    const std::string message = CPLGetLastErrorMsg();
+    return message.empty() ? "GDAL cannot read it" : message;
+}
+
+Grid gridOf(GDALDataset& dataset) {
+    Grid grid;
+    grid.width = dataset.GetRasterXSize();
+    grid.height = dataset.GetRasterYSize();
+    if (dataset.GetGeoTransform(grid.transform.data()) != CE_None) {
+        grid.transform = {0, 1, 0, 0, 0, 1};
+    }
+    const char* const wkt = dataset.GetProjectionRef();
+    grid.crs = wkt != nullptr ? wkt : "";
+    return grid;
+}
+
+} // namespace
+
+InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel& model) {
+    const Raster* first = nullptr;
+    for (const estimation::Input input : estimation::allInputs) {
+        const auto i = static_cast<std::size_t>(input);
+        const std::string option = "--" + std::string(estimation::name(input));
+        const std::string& path = settings.rasters[i];
+        if (path.empty()) {
+            if (model.readInputs.contains(input)) {
+                throw Error("model " + std::string(model.listText) + " reads " +
+                            std::string(estimation::name(input)) + ": give " + option);
+            }
+            continue;
+        }
+        Raster raster;
+        raster.label = option;
+        raster.label += " " + path;
+        CPLErrorReset();
+        raster.dataset.reset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY |
+                                                                 GDAL_OF_VERBOSE_ERROR));
+        if (!raster.dataset) {
+            throw Error("cannot read " + raster.label + ": " + lastGdalError());
+        }
+        if (raster.dataset->GetRasterCount() != 1) {
+            throw Error(raster.label + " has " + std::to_string(raster.dataset->GetRasterCount()) +
+                        " bands: give a raster of one band (a VRT or subdataset can choose it)");
+        }
+        raster.band = raster.dataset->GetRasterBand(1);
+        int hasNodata = 0;
+        const double nodata = raster.band->GetNoDataValue(&hasNodata);
+        if (hasNodata != 0) {
+            raster.nodata = nodata;
+        }
+        int hasOffset = 0;
+        const double offset = raster.band->GetOffset(&hasOffset);
+        if (hasOffset != 0 && offset != 0.0) {
+            throw Error(raster.label + " declares an offset, which talvo-map cannot apply exactly");
+        }
+        if (settings.scales[i]) {
+            raster.scale = *settings.scales[i];
+        } else {
+            int hasScale = 0;
+            const double scale = raster.band->GetScale(&hasScale);
+            if (hasScale != 0 && scale != 1.0) {
+                try {
+                    raster.scale = scaleFromDouble(scale);
+                } catch (const Error& error) {
+                    throw Error(raster.label + ": " + error.what());
+                }
+            }
+        }
+        int blockWidth = 0;
+        int blockRows = 0;
+        raster.band->GetBlockSize(&blockWidth, &blockRows);
+        m_blockHeight = std::max(m_blockHeight, blockRows);
+
+        if (first == nullptr) {
+            m_grid = gridOf(*raster.dataset);
+        } else {
+            requireSameGrid(first->label, m_grid, raster.label, gridOf(*raster.dataset));
+        }
+        m_rasters[i] = std::move(raster);
+        first = first != nullptr ? first : &*m_rasters[i];
+    }
+}
+
+void InputRasters::read(const Window& window, InputBuffers& buffers) const {
+    const auto cells =
+        static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+        std::vector<double>& values = buffers[i];
+        values.resize(cells);
+        const std::optional<Raster>& raster = m_rasters[i];
+        if (!raster) {
+            std::fill(values.begin(), values.end(), std::nan(""));
+            continue;
+        }
+        CPLErrorReset();
+        if (raster->band->RasterIO(GF_Read, window.x, window.y, window.width, window.height,
+                                   values.data(), window.width, window.height, GDT_Float64, 0, 0,
+                                   nullptr) != CE_None) {
+            throw Error("cannot read " + raster->label + ": " + lastGdalError());
+        }
+        const bool nanNodata = raster->nodata && std::isnan(*raster->nodata);
+        const double nodata = raster->nodata.value_or(0.0);
+        const bool hasNodata = raster->nodata.has_value();
+        const DecimalScale scale = raster->scale;
+        for (double& value : values) {
+            if (hasNodata && (value == nodata || (nanNodata && std::isnan(value)))) {
+                value = std::nan("");
+            } else {
+                value = scale.apply(value);
+            }
+        }
+    }
+}
+
+} // namespace talvo::map

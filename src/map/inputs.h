@@ -1,0 +1,50 @@
+#pragma once
+
+// The input rasters of a run, opened and checked before anything is written.
+
+#include "estimation/catalogue.h"
+#include "map/grid.h"
+#include "map/scale.h"
+#include "map/settings.h"
+#include "map/window.h"
+
+#include <array>
+#include <gdal_priv.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talvo::map {
+
+// One number per cell and input, by estimation::Input, row by row.
+using InputBuffers = std::array<std::vector<double>, 4>;
+
+class InputRasters {
+public:
+    // Opens the rasters given; throws Error when one the model reads is missing, one cannot be
+    // read or has more than one band, or their grids differ.
+    InputRasters(const Settings& settings, const estimation::PtfModel& model);
+
+    const Grid& grid() const { return m_grid; }
+    // The tallest block of the inputs, so that windows can span whole blocks.
+    int blockHeight() const { return m_blockHeight; }
+
+    // Reads a window: each number scaled, NaN for nodata and for inputs not given. Not
+    // thread-safe. Throws Error.
+    void read(const Window& window, InputBuffers& buffers) const;
+
+private:
+    struct Raster {
+        std::string label; // "--sand a.tif"
+        GDALDatasetUniquePtr dataset;
+        GDALRasterBand* band = nullptr;
+        std::optional<double> nodata;
+        DecimalScale scale;
+    };
+
+    std::array<std::optional<Raster>, 4> m_rasters;
+    Grid m_grid;
+    int m_blockHeight = 1;
+};
+
+} // namespace talvo::map

@@ -1,0 +1,173 @@
+#include "map/output.h"
+
+#include "estimation/plausibility.h"
+#include "map/error.h"
+#include "map/texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gdal_rat.h>
+#include <string>
+#include <system_error>
+
+namespace talvo::map {
+
+namespace {
+
+constexpr unsigned MaxCompressionThreads = 4;
+
+constexpr std::array<const char*, BandCount> bandNames{"fc", "pwp", "awc", "flags", "texture"};
+
+std::string lastGdalError() {
+    const std::string message = CPLGetLastErrorMsg();
+    return message.empty() ? "GDAL reports no reason" : message;
+}
+
+// Beside the target, so that the rename stays on one file system.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    std::filesystem::path temporary = target;
+    temporary += ".partial";
+    return temporary;
+}
+
+std::filesystem::path sidecar(std::filesystem::path path) {
+    path += ".aux.xml";
+    return path;
+}
+
+} // namespace
+
+void ResultBuffers::resize(OutputType type, std::size_t cells) {
+    m_size = type == OutputType::float32 ? sizeof(float) : sizeof(double);
+    for (std::vector<std::byte>& bytes : m_bytes) {
+        bytes.resize(cells * m_size);
+    }
+}
+
+OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel& model,
+                           const Grid& grid, unsigned threads)
+    : m_target(settings.output), m_temporary(temporaryBeside(m_target)),
+      m_type(settings.type == OutputType::float32 ? GDT_Float32 : GDT_Float64) {
+    std::error_code error;
+    if (std::filesystem::is_directory(m_target, error)) {
+        throw Error("cannot write " + settings.output + ": it is a directory");
+    }
+    GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    if (driver == nullptr) {
+        throw Error("this GDAL has no GTiff driver");
+    }
+    const std::string blockSize = std::to_string(OutputBlockSize);
+    // Compression keeps up with the estimates on a few threads; each holds block buffers.
+    const std::string threadCount = std::to_string(std::min(threads, MaxCompressionThreads));
+    CPLStringList options;
+    options.SetNameValue("TILED", "YES");
+    options.SetNameValue("BLOCKXSIZE", blockSize.c_str());
+    options.SetNameValue("BLOCKYSIZE", blockSize.c_str());
+    options.SetNameValue("COMPRESS", "DEFLATE");
+    // Level 1 and no predictor: twice as fast as the default level 6 and 3 % larger here; the
+    // floating-point predictor made two-decimal values larger, not smaller.
+    options.SetNameValue("ZLEVEL", "1");
+    options.SetNameValue("INTERLEAVE", "BAND");
+    options.SetNameValue("BIGTIFF", "IF_SAFER");
+    options.SetNameValue("NUM_THREADS", threadCount.c_str());
+    CPLErrorReset();
+    m_dataset.reset(driver->Create(m_temporary.c_str(), grid.width, grid.height,
+                                   static_cast<int>(BandCount), m_type, options.List()));
+    if (!m_dataset) {
+        throw Error("cannot write " + settings.output + ": " + lastGdalError());
+    }
+    std::array<double, 6> transform = grid.transform;
+    m_dataset->SetGeoTransform(transform.data());
+    if (!grid.crs.empty()) {
+        m_dataset->SetProjection(grid.crs.c_str());
+    }
+    describe(settings, model);
+}
+
+OutputRaster::~OutputRaster() {
+    if (!m_committed) {
+        if (m_dataset) {
+            m_dataset->MarkSuppressOnClose();
+            m_dataset.reset();
+        }
+        std::error_code ignored;
+        std::filesystem::remove(m_temporary, ignored);
+        std::filesystem::remove(sidecar(m_temporary), ignored);
+    }
+}
+
+void OutputRaster::describe(const Settings& settings, const estimation::PtfModel& model) {
+    const std::string unit(model.unit);
+    m_dataset->SetMetadataItem("TALVO_MODEL", std::string(model.listText).c_str());
+    m_dataset->SetMetadataItem("TALVO_UNIT", unit.c_str());
+    m_dataset->SetMetadataItem("TALVO_PRECISION",
+                               settings.precision == Precision::fixed ? "fixed" : "general");
+    m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
+    for (std::size_t i = 0; i < BandCount; ++i) {
+        GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
+        band->SetDescription(bandNames[i]);
+        band->SetNoDataValue(std::nan(""));
+    }
+    m_dataset->GetRasterBand(1)->SetUnitType(unit.c_str());
+    m_dataset->GetRasterBand(2)->SetUnitType(unit.c_str());
+    m_dataset->GetRasterBand(3)->SetUnitType("mm");
+
+    GDALRasterBand* const flags = m_dataset->GetRasterBand(4);
+    for (const estimation::Flag flag : estimation::allFlags) {
+        const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
+        flags->SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
+    }
+
+    // The class names, in the map's side file (.aux.xml), as GeoTIFF has no place for them.
+    GDALDefaultRasterAttributeTable table;
+    table.CreateColumn("value", GFT_Integer, GFU_MinMax);
+    table.CreateColumn("class", GFT_String, GFU_Name);
+    const int count = textureClassCount();
+    table.SetRowCount(count + 1);
+    for (int row = 0; row < count; ++row) {
+        table.SetValue(row, 0, row);
+        table.SetValue(row, 1, std::string(textureName(static_cast<std::uint8_t>(row))).c_str());
+    }
+    table.SetValue(count, 0, NoTextureClass);
+    table.SetValue(count, 1, "none");
+    GDALRasterBand* const texture = m_dataset->GetRasterBand(5);
+    texture->SetDefaultRAT(&table);
+    texture->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+}
+
+void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
+    for (std::size_t i = 0; i < BandCount; ++i) {
+        GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
+        CPLErrorReset();
+        // The buffer is only read; RasterIO's one signature takes it non-const.
+        void* const data = const_cast<std::byte*>(buffers.data(static_cast<Band>(i))); // NOLINT
+        if (band->RasterIO(GF_Write, window.x, window.y, window.width, window.height, data,
+                           window.width, window.height, m_type, 0, 0, nullptr) != CE_None) {
+            throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+        }
+    }
+}
+
+void OutputRaster::commit() {
+    CPLErrorReset();
+    m_dataset.reset(); // closing writes the last blocks and the side file
+    if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
+        throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+    }
+    std::error_code error;
+    std::filesystem::rename(m_temporary, m_target, error);
+    if (error) {
+        throw Error("cannot write " + m_target.string() + ": " + error.message());
+    }
+    if (std::filesystem::exists(sidecar(m_temporary), error)) {
+        std::filesystem::rename(sidecar(m_temporary), sidecar(m_target), error);
+    } else {
+        std::filesystem::remove(sidecar(m_target), error); // an old map's names would mislead
+    }
+    if (error) {
+        throw Error("cannot write " + sidecar(m_target).string() + ": " + error.message());
+    }
+    m_committed = true;
+}
+
+} // namespace talvo::map

@@ -1,0 +1,74 @@
+#pragma once
+
+// The result map: one tiled, DEFLATE-compressed GeoTIFF with the bands fc, pwp, awc, flags and
+// texture, all of the chosen floating-point type (a GeoTIFF holds one type for all bands;
+// flags and texture are small integers, exact in either type). Nodata is NaN in every band.
+
+#include "estimation/catalogue.h"
+#include "map/grid.h"
+#include "map/settings.h"
+#include "map/window.h"
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <gdal_priv.h>
+#include <vector>
+
+namespace talvo::map {
+
+enum class Band { fc, pwp, awc, flags, texture };
+inline constexpr std::size_t BandCount = 5;
+
+// The cells of a window for every band, in the output's type.
+class ResultBuffers {
+public:
+    void resize(OutputType type, std::size_t cells);
+    void set(Band band, std::size_t cell, double value) noexcept {
+        std::byte* const at = m_bytes[static_cast<std::size_t>(band)].data() + cell * m_size;
+        if (m_size == sizeof(float)) {
+            const auto single = static_cast<float>(value); // as a Float32 band stores it
+            std::memcpy(at, &single, sizeof single);
+        } else {
+            std::memcpy(at, &value, sizeof value);
+        }
+    }
+    const std::byte* data(Band band) const {
+        return m_bytes[static_cast<std::size_t>(band)].data();
+    }
+
+private:
+    std::size_t m_size = sizeof(float);
+    std::array<std::vector<std::byte>, BandCount> m_bytes;
+};
+
+// Output blocks are square, of this side.
+inline constexpr int OutputBlockSize = 256;
+
+class OutputRaster {
+public:
+    // Creates the map beside `settings.output` under a temporary name. Throws Error.
+    OutputRaster(const Settings& settings, const estimation::PtfModel& model, const Grid& grid,
+                 unsigned threads);
+    OutputRaster(const OutputRaster&) = delete;
+    OutputRaster& operator=(const OutputRaster&) = delete;
+    // Removes the temporary file unless committed.
+    ~OutputRaster();
+
+    // Writes a window of this map. Not thread-safe. Throws Error.
+    void write(const Window& window, const ResultBuffers& buffers);
+    // Completes the file and renames it to the output's name. Throws Error.
+    void commit();
+
+private:
+    void describe(const Settings& settings, const estimation::PtfModel& model);
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    GDALDataType m_type;
+    GDALDatasetUniquePtr m_dataset;
+    bool m_committed = false;
+};
+
+} // namespace talvo::map

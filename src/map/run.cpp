@@ -1,0 +1,294 @@
+#include "map/run.h"
+
+#include "map/cell.h"
+#include "map/cell_cache.h"
+#include "map/error.h"
+#include "map/inputs.h"
+#include "map/output.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace talvo::map {
+
+namespace {
+
+// A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 2.3 MiB a
+// worker, with its cell cache about 3.5 MiB; 16 workers stay near 60 MiB.
+constexpr int CellsPerWindow = 1 << 15;
+// Windows are as wide as a multiple of this; an output block may take several windows.
+constexpr int ColumnStep = OutputBlockSize / 4;
+// Heights beyond this would only serve inputs stored in very tall blocks.
+constexpr int MaxWindowRows = 4 * OutputBlockSize;
+// GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX.
+constexpr const char* CacheMegabytes = "32";
+
+// The windows of rows [first, end), left to right and top to bottom. A window spans whole
+// rows of output blocks, and as many rows as the inputs' blocks hold, so that each input
+// block is read once while it is in the cache.
+class WindowPlan {
+public:
+    WindowPlan(int width, int first, int end, int inputBlockHeight)
+        : m_width(width), m_first(first), m_end(end) {
+        const int blockRows =
+            (std::min(inputBlockHeight, MaxWindowRows) + OutputBlockSize - 1) / OutputBlockSize;
+        m_rows = blockRows * OutputBlockSize;
+        m_columns =
+            std::max(OutputBlockSize, CellsPerWindow / m_rows / OutputBlockSize * OutputBlockSize);
+        m_across = (width + m_columns - 1) / m_columns;
+        m_down = (end - first + m_rows - 1) / m_rows;
+    }
+
+    std::uint64_t count() const {
+        return static_cast<std::uint64_t>(m_across) * static_cast<std::uint64_t>(m_down);
+    }
+
+    // The window in the input's cells.
+    Window at(std::uint64_t index) const {
+        const auto row = static_cast<int>(index / static_cast<std::uint64_t>(m_across));
+        const auto column = static_cast<int>(index % static_cast<std::uint64_t>(m_across));
+        Window window;
+        window.x = column * m_columns;
+        window.y = m_first + row * m_rows;
+        window.width = std::min(m_columns, m_width - window.x);
+        window.height = std::min(m_rows, m_end - window.y);
+        return window;
+    }
+
+private:
+    int m_width;
+    int m_first;
+    int m_end;
+    int m_rows = OutputBlockSize;
+    int m_columns = OutputBlockSize;
+    int m_across = 0;
+    int m_down = 0;
+};
+
+std::uint64_t estimateWindow(CellCache& cache, const InputBuffers& inputs, std::size_t cells,
+                             ResultBuffers& results) {
+    std::uint64_t estimated = 0;
+    const double nodata = std::nan("");
+    for (std::size_t i = 0; i < cells; ++i) {
+        const CellResult& cell =
+            cache.estimate(inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]);
+        if (cell.estimated) {
+            ++estimated;
+            results.set(Band::fc, i, cell.values[0]);
+            results.set(Band::pwp, i, cell.values[1]);
+            results.set(Band::awc, i, cell.values[2]);
+            results.set(Band::flags, i, cell.flags);
+            results.set(Band::texture, i, cell.texture);
+        } else {
+            for (const Band band : {Band::fc, Band::pwp, Band::awc, Band::flags, Band::texture}) {
+                results.set(band, i, nodata);
+            }
+        }
+    }
+    return estimated;
+}
+
+// The calling thread does all of GDAL's work, reading windows ahead and writing them back in
+// order, while the workers estimate. GDAL's datasets thus stay on one thread, and memory is
+// bounded by the slots: one window more than there are workers.
+class Pipeline {
+public:
+    Pipeline(const Settings& settings, const estimation::PtfModel& model,
+             const InputRasters& inputs, OutputRaster& output, const WindowPlan& plan, int firstRow,
+             const Progress& progress)
+        : m_settings(settings), m_model(model), m_inputs(inputs), m_output(output), m_plan(plan),
+          m_firstRow(firstRow), m_progress(progress) {}
+
+    std::uint64_t run(unsigned threads) {
+        m_slots.resize(threads + 1);
+        std::vector<std::thread> workers;
+        try {
+            for (unsigned i = 0; i < threads; ++i) {
+                workers.emplace_back([this] { work(); });
+            }
+        } catch (const std::system_error&) {
+            if (workers.empty()) {
+                throw;
+            }
+            // Fewer threads only make the run slower.
+        }
+        std::exception_ptr failure;
+        try {
+            transfer();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+        return m_estimated;
+    }
+
+private:
+    enum class State { free, queued, estimated };
+
+    struct Slot {
+        State state = State::free;
+        Window window;
+        InputBuffers inputs;
+        ResultBuffers results;
+        std::uint64_t estimated = 0;
+        std::exception_ptr failure;
+    };
+
+    Slot& slotOf(std::uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
+
+    // Reads window k into slot k mod slots once window k - slots is written; writes each
+    // window as soon as it and all before it are estimated.
+    void transfer() {
+        const std::uint64_t total = m_plan.count();
+        std::uint64_t nextRead = 0;
+        std::uint64_t nextWrite = 0;
+        while (nextWrite < total) {
+            bool write = false;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] {
+                    return slotOf(nextWrite).state == State::estimated ||
+                           (nextRead < total && slotOf(nextRead).state == State::free);
+                });
+                write = slotOf(nextWrite).state == State::estimated;
+            }
+            if (write) {
+                Slot& slot = slotOf(nextWrite);
+                if (slot.failure) {
+                    std::rethrow_exception(slot.failure);
+                }
+                Window window = slot.window;
+                window.y -= m_firstRow;
+                m_output.write(window, slot.results);
+                m_estimated += slot.estimated;
+                {
+                    const std::lock_guard lock(m_mutex);
+                    slot.state = State::free;
+                }
+                ++nextWrite;
+                if (m_progress) {
+                    m_progress(nextWrite, total);
+                }
+            } else {
+                // A free slot is the reader's alone until it is queued.
+                Slot& slot = slotOf(nextRead);
+                slot.window = m_plan.at(nextRead);
+                m_inputs.read(slot.window, slot.inputs);
+                {
+                    const std::lock_guard lock(m_mutex);
+                    slot.state = State::queued;
+                    m_queue.push_back(&slot);
+                }
+                ++nextRead;
+                m_changed.notify_all();
+            }
+        }
+    }
+
+    void work() {
+        CellCache cache(m_model, m_settings.precision);
+        for (;;) {
+            Slot* slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+                if (m_stop) {
+                    return;
+                }
+                slot = m_queue.front();
+                m_queue.pop_front();
+            }
+            try {
+                const auto cells = static_cast<std::size_t>(slot->window.width) *
+                                   static_cast<std::size_t>(slot->window.height);
+                slot->results.resize(m_settings.type, cells);
+                slot->estimated = estimateWindow(cache, slot->inputs, cells, slot->results);
+            } catch (...) {
+                slot->failure = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                slot->state = State::estimated;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const Settings& m_settings;
+    const estimation::PtfModel& m_model;
+    const InputRasters& m_inputs;
+    OutputRaster& m_output;
+    const WindowPlan& m_plan;
+    int m_firstRow;
+    const Progress& m_progress;
+
+    std::vector<Slot> m_slots;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Slot*> m_queue;
+    bool m_stop = false;
+    std::uint64_t m_estimated = 0; // the calling thread's alone
+};
+
+void refuseOverwritingAnInput(const Settings& settings) {
+    for (const std::string& input : settings.rasters) {
+        std::error_code error;
+        if (!input.empty() && std::filesystem::equivalent(input, settings.output, error)) {
+            throw Error("--output " + settings.output +
+                        " is an input: write the map to another file");
+        }
+    }
+}
+
+} // namespace
+
+Summary runMap(const Settings& settings, const Progress& progress) {
+    const estimation::PtfModel* const model = estimation::modelAt(settings.model);
+    if (model == nullptr) {
+        throw Error("unknown model " + std::to_string(settings.model));
+    }
+    refuseOverwritingAnInput(settings);
+    if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr) {
+        CPLSetConfigOption("GDAL_CACHEMAX", CacheMegabytes);
+    }
+    const InputRasters inputs(settings, *model);
+    const Grid& grid = inputs.grid();
+    const RowRange rows = settings.tile ? tileRows(*settings.tile, grid.height, OutputBlockSize)
+                                        : RowRange{0, grid.height};
+    const unsigned threads = settings.threads != 0
+                                 ? settings.threads
+                                 : std::max(1U, std::thread::hardware_concurrency());
+
+    OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads);
+    const WindowPlan plan(grid.width, rows.first, rows.end, inputs.blockHeight());
+    Pipeline pipeline(settings, *model, inputs, output, plan, rows.first, progress);
+    Summary summary;
+    summary.estimatedCells = pipeline.run(threads);
+    output.commit();
+    summary.width = grid.width;
+    summary.height = rows.end - rows.first;
+    summary.cells =
+        static_cast<std::uint64_t>(summary.width) * static_cast<std::uint64_t>(summary.height);
+    return summary;
+}
+
+} // namespace talvo::map

@@ -1,0 +1,27 @@
+#pragma once
+
+// A whole map, or one tile of it, block by block on several threads.
+
+#include "map/settings.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace talvo::map {
+
+struct Summary {
+    int width = 0;
+    int height = 0; // of the map written: the tile's rows with --tile
+    std::uint64_t cells = 0;
+    std::uint64_t estimatedCells = 0; // the others hold nodata
+};
+
+// Called in order, from one thread at a time, after each window is written.
+using Progress = std::function<void(std::uint64_t windowsDone, std::uint64_t windowsTotal)>;
+
+// Reads the inputs window by window, estimates each cell on `settings.threads` threads and
+// writes the windows in order; memory stays bounded whatever the size of the map. The output
+// appears whole or not at all. GDAL must be registered. Throws Error.
+Summary runMap(const Settings& settings, const Progress& progress = {});
+
+} // namespace talvo::map

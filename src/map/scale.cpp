@@ -1,0 +1,146 @@
+#include "map/scale.h"
+
+#include "map/error.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <string>
+
+namespace talvo::map {
+
+namespace {
+
+constexpr int MaxDigits = 15;
+constexpr int MaxDecimals = 22; // 10^22 is the largest power of ten a double holds exactly
+constexpr std::uint64_t MantissaLimit = std::uint64_t{1} << 53;
+
+constexpr std::array<double, MaxDecimals + 1> powersOfTen{
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+Error badScale(std::string_view text, std::string_view why) {
+    return Error("scale '" + std::string(text) + "': " + std::string(why));
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+double DecimalScale::apply(double raw) const noexcept {
+    const auto factor = static_cast<double>(mantissa);
+    const double product = raw * factor;
+    // When the product is exact the division is the only rounding, as in reading the text;
+    // otherwise (fractional rasters with long mantissas) it is rounded twice.
+    return decimals == 0 ? product : product / powersOfTen[static_cast<std::size_t>(decimals)];
+}
+
+DecimalScale parseScale(std::string_view text) {
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool seenPoint = false;
+    bool anyDigit = false;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !seenPoint) {
+            seenPoint = true;
+        } else if (isDigit(c)) {
+            anyDigit = true;
+            if (mantissa != 0 || c != '0') {
+                if (++digits > MaxDigits) {
+                    throw badScale(text, "give at most 15 significant digits");
+                }
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            decimals += seenPoint ? 1 : 0;
+        } else {
+            break;
+        }
+    }
+    int exponent = 0;
+    if (anyDigit && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        const bool plus = i + 1 < text.size() && text[i + 1] == '+';
+        const char* const first = text.data() + i + (plus ? 2 : 1);
+        const auto [end, error] = std::from_chars(first, text.data() + text.size(), exponent);
+        if (error != std::errc() || end == first) {
+            throw badScale(text, "give a positive decimal, such as 0.1");
+        }
+        i = static_cast<std::size_t>(end - text.data());
+    }
+    if (!anyDigit || i != text.size()) {
+        throw badScale(text, "give a positive decimal, such as 0.1");
+    }
+    if (mantissa == 0) {
+        throw badScale(text, "a scale must be above zero");
+    }
+    if (std::abs(exponent) > 400) {
+        throw badScale(text, "out of range");
+    }
+    decimals -= exponent;
+    while (decimals > 0 && mantissa % 10 == 0) {
+        mantissa /= 10;
+        --decimals;
+    }
+    for (; decimals < 0; ++decimals) {
+        if (mantissa >= MantissaLimit / 10) {
+            throw badScale(text, "too large");
+        }
+        mantissa *= 10;
+    }
+    if (decimals > MaxDecimals) {
+        throw badScale(text, "give at most 22 decimals");
+    }
+    return {mantissa, decimals};
+}
+
+DecimalScale scaleFromDouble(double scale) {
+    std::array<char, 32> text{};
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), scale);
+    if (error != std::errc() || !std::isfinite(scale)) {
+        throw Error("a raster declares a scale that is not a number");
+    }
+    return parseScale(std::string_view(text.data(), static_cast<std::size_t>(end - text.data())));
+}
+
+ScaleSet parseScaleList(std::string_view text) {
+    ScaleSet scales;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string_view item = text.substr(start, comma - start);
+        const std::size_t equals = item.find('=');
+        const std::string_view name = item.substr(0, equals);
+        bool known = false;
+        for (const estimation::Input input : estimation::allInputs) {
+            if (name != estimation::name(input) || equals == std::string_view::npos) {
+                continue;
+            }
+            auto& scale = scales[static_cast<std::size_t>(input)];
+            if (scale) {
+                throw Error("--scale gives " + std::string(name) + " twice");
+            }
+            scale = parseScale(item.substr(equals + 1));
+            known = true;
+        }
+        if (!known) {
+            throw Error("--scale '" + std::string(item) +
+                        "': give NAME=DECIMAL with NAME sand, silt, clay or oc");
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return scales;
+}
+
+ScaleSet soilGridsScales() {
+    const DecimalScale tenth{1, 1};
+    return {tenth, tenth, tenth, tenth};
+}
+
+} // namespace talvo::map

@@ -1,0 +1,48 @@
+#include "map/tiles.h"
+
+#include "map/error.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <string>
+
+namespace talvo::map {
+
+namespace {
+
+bool readCount(std::string_view text, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty() &&
+           text.front() != '-';
+}
+
+} // namespace
+
+TileSpec parseTile(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    TileSpec tile;
+    if (slash == std::string_view::npos || !readCount(text.substr(0, slash), tile.index) ||
+        !readCount(text.substr(slash + 1), tile.count) || tile.count < 1 || tile.index < 1 ||
+        tile.index > tile.count) {
+        throw Error("--tile '" + std::string(text) +
+                    "': give I/N, the I-th of N tiles, with 1 <= I <= N");
+    }
+    return tile;
+}
+
+RowRange tileRows(TileSpec tile, int height, int blockHeight) {
+    const std::int64_t blocks = (std::int64_t{height} + blockHeight - 1) / blockHeight;
+    if (blocks < tile.count) {
+        throw Error("--tile " + std::to_string(tile.index) + "/" + std::to_string(tile.count) +
+                    ": the map has only " + std::to_string(blocks) + " rows of blocks of " +
+                    std::to_string(blockHeight) + " rows; give at most " + std::to_string(blocks) +
+                    " tiles");
+    }
+    const std::int64_t firstBlock = blocks * (tile.index - 1) / tile.count;
+    const std::int64_t endBlock = blocks * tile.index / tile.count;
+    return {static_cast<int>(firstBlock * blockHeight),
+            static_cast<int>(std::min<std::int64_t>(endBlock * blockHeight, height))};
+}
+
+} // namespace talvo::map

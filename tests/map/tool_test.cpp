@@ -1,0 +1,442 @@
+// talvo-map end to end: rasters built here, the real executable run on them, and its cells
+// compared with what talvo-batch writes for the same numbers as text.
+
+#include "estimation/catalogue.h"
+#include "estimation/estimate.h"
+#include "estimation/plausibility.h"
+#include "rasters.h"
+#include "table/csv.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <gdal_priv.h>
+#include <gdal_rat.h>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace talvo::map::test {
+namespace {
+
+namespace fs = std::filesystem;
+using estimation::Input;
+
+constexpr double Nodata = -32768;
+
+// "52.3" for 523 at one decimal: the text a table would hold for the cell.
+std::string decimalText(double raw) {
+    const auto value = static_cast<long>(raw);
+    const long whole = std::labs(value) / 10;
+    return (value < 0 ? "-" : "") + std::to_string(whole) + "." +
+           std::to_string(std::labs(value) % 10);
+}
+
+// Four int16 rasters in tenths (the soil grids' form) with nodata here and there, and the
+// same soils as a CSV table of texts.
+struct Soils {
+    fs::path folder;
+    RasterSpec spec;
+    std::array<std::vector<double>, 4> raw;
+
+    fs::path raster(Input input) const {
+        return folder / (std::string(estimation::name(input)) + ".tif");
+    }
+    std::vector<std::string> inputArguments() const {
+        std::vector<std::string> arguments;
+        for (const Input input : estimation::allInputs) {
+            arguments.push_back("--" + std::string(estimation::name(input)));
+            arguments.push_back(raster(input).string());
+        }
+        return arguments;
+    }
+};
+
+Soils makeSoils(const std::string& name) {
+    Soils soils{testFolder(name), {}, {}};
+    const auto cells =
+        static_cast<std::size_t>(soils.spec.width) * static_cast<std::size_t>(soils.spec.height);
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> content(0, 1000);
+    std::uniform_int_distribution<int> carbon(0, 2500);
+    for (std::size_t i = 0; i < cells; ++i) {
+        const int sand = content(random);
+        const int clay = std::uniform_int_distribution<int>(0, 1000 - sand)(random);
+        // Most soils sum to 100 %, some not, so that the sum flag has work.
+        const int silt = i % 7 == 0 ? content(random) : 1000 - sand - clay;
+        soils.raw[0].push_back(sand);
+        soils.raw[1].push_back(silt);
+        soils.raw[2].push_back(clay);
+        soils.raw[3].push_back(carbon(random));
+    }
+    // Values whose products are not exact in binary, out of range, zero, and nodata.
+    const std::vector<std::array<double, 4>> chosen{
+        {523, 233, 244, 100},    {0, 0, 0, 0},
+        {1000, 0, 0, 0},         {-5, 500, 505, 1},
+        {333, 333, 334, 17},     {999, 1, 1, 2499},
+        {1234, 0, 1, 9},         {Nodata, 300, 300, 10},
+        {400, Nodata, 200, 50},  {400, 400, Nodata, 50},
+        {400, 400, 200, Nodata}, {1, 1, 1, 1},
+    };
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        for (std::size_t input = 0; input < 4; ++input) {
+            soils.raw[input][i * 37] = chosen[i][input];
+        }
+    }
+    for (const Input input : estimation::allInputs) {
+        writeRaster(soils.raster(input), soils.spec, soils.raw[static_cast<std::size_t>(input)]);
+    }
+    return soils;
+}
+
+// The table as talvo-batch reads it: one row per cell, nodata as an empty field.
+fs::path writeTable(const Soils& soils) {
+    fs::path path = soils.folder / "soils.csv";
+    std::ofstream table(path);
+    table << "cell,sand,silt,clay,oc\n";
+    for (std::size_t i = 0; i < soils.raw[0].size(); ++i) {
+        table << i;
+        for (const std::vector<double>& raw : soils.raw) {
+            table << ',' << (raw[i] == Nodata ? "" : decimalText(raw[i]));
+        }
+        table << '\n';
+    }
+    return path;
+}
+
+struct BatchRow {
+    std::array<std::string, 4> inputs;
+    std::array<std::string, 3> results; // fc, pwp, awc; empty on error
+};
+
+std::vector<BatchRow> readBatchOutput(const fs::path& path) {
+    std::ifstream file(path);
+    table::CsvReader reader(file, ',');
+    table::Records header;
+    reader.next(header);
+    std::map<std::string, std::size_t> column;
+    for (std::size_t i = 0; i < header[0].size(); ++i) {
+        column[std::string(header[0][i])] = i;
+    }
+    std::vector<BatchRow> rows;
+    table::Records records;
+    while (reader.next(records)) {
+        const table::RecordView record = records[records.size() - 1];
+        BatchRow row;
+        for (const Input input : estimation::allInputs) {
+            const auto found = column.find(std::string(estimation::name(input)));
+            if (found != column.end()) {
+                row.inputs[static_cast<std::size_t>(input)] = record[found->second];
+            }
+        }
+        row.results = {std::string(record[column.at("fc")]), std::string(record[column.at("pwp")]),
+                       std::string(record[column.at("awc")])};
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string mapExe() {
+    return TALVO_MAP_EXE;
+}
+
+// Every cell of every model, in both precisions and both types, is what talvo-batch writes
+// for the cell's numbers as text, read back (and cast to Float32 for Float32).
+TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
+    const Soils soils = makeSoils("batch");
+    const fs::path table = writeTable(soils);
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        for (const std::string precision : {"fixed", "general"}) {
+            const fs::path batchOut = soils.folder / "batch.csv";
+            ASSERT_EQ(runProgram(TALVO_BATCH_EXE,
+                                 {"--model", std::to_string(model.position), "--precision",
+                                  precision, "--output", batchOut.string(), table.string()})
+                              .status == 2,
+                      false);
+            const std::vector<BatchRow> rows = readBatchOutput(batchOut);
+            for (const std::string type : {"Float32", "Float64"}) {
+                SCOPED_TRACE(std::string(model.listText)
+                                 .append(" ")
+                                 .append(precision)
+                                 .append(" ")
+                                 .append(type));
+                const fs::path out = soils.folder / "out.tif";
+                std::vector<std::string> arguments = soils.inputArguments();
+                arguments.insert(arguments.end(),
+                                 {"--model", std::to_string(model.position), "--soilgrids",
+                                  "--precision", precision, "--type", type, "--output",
+                                  out.string(), "--threads", "2"});
+                const Outcome outcome = runProgram(mapExe(), arguments);
+                ASSERT_EQ(outcome.status, 0) << outcome.errorText;
+                const auto bands = readBands(out);
+                ASSERT_EQ(bands.size(), 5U);
+                ASSERT_EQ(rows.size(), bands[0].size());
+                for (std::size_t i = 0; i < rows.size(); ++i) {
+                    const BatchRow& row = rows[i];
+                    if (row.results[0].empty()) {
+                        for (const std::vector<double>& band : bands) {
+                            ASSERT_TRUE(std::isnan(band[i])) << "cell " << i;
+                        }
+                        continue;
+                    }
+                    for (std::size_t r = 0; r < 3; ++r) {
+                        double expected = std::strtod(row.results[r].c_str(), nullptr);
+                        if (type == "Float32") {
+                            expected = static_cast<float>(expected);
+                        }
+                        ASSERT_EQ(bands[r][i], expected) << "cell " << i << " " << row.results[r];
+                    }
+                    // The flags of the engine over the row's texts, as a table would give them.
+                    const estimation::InputTexts texts{row.inputs[0], row.inputs[1], row.inputs[2],
+                                                       row.inputs[3]};
+                    const estimation::InputValues values = estimation::convertInputs(
+                        texts, {Input::sand, Input::silt, Input::clay, Input::oc}, {});
+                    estimation::Flags flags = estimation::soilFlags(values);
+                    flags |=
+                        estimation::modelFlags(model, values, estimation::estimate(model, values));
+                    ASSERT_EQ(bands[3][i], flags.bits()) << "cell " << i;
+                    ASSERT_TRUE(bands[4][i] == 255 || bands[4][i] < 12) << "cell " << i;
+                }
+            }
+        }
+    }
+}
+
+// The int16 523 at scale 0.1 and the text "52.3" are one number: 523 * 0.1 is not.
+TEST(ToolTest, AScaledCellIsItsDecimalText) {
+    const fs::path folder = testFolder("decimal");
+    RasterSpec spec;
+    spec.width = 1;
+    spec.height = 1;
+    writeRaster(folder / "sand.tif", spec, {523});
+    writeRaster(folder / "clay.tif", spec, {207});
+    {
+        std::ofstream table(folder / "soil.csv");
+        table << "sand,clay\n52.3,20.7\n";
+    }
+    ASSERT_EQ(runProgram(TALVO_BATCH_EXE,
+                         {"--model", "0", "--precision", "general", "--output",
+                          (folder / "batch.csv").string(), (folder / "soil.csv").string()})
+                  .status,
+              0);
+    const std::vector<BatchRow> rows = readBatchOutput(folder / "batch.csv");
+    ASSERT_EQ(runProgram(mapExe(), {"--model", "0", "--sand", (folder / "sand.tif").string(),
+                                    "--clay", (folder / "clay.tif").string(), "--scale",
+                                    "sand=0.1,clay=0.1", "--precision", "general", "--type",
+                                    "Float64", "--output", (folder / "out.tif").string()})
+                  .status,
+              0);
+    const auto bands = readBands(folder / "out.tif");
+    EXPECT_EQ(bands[0][0], std::strtod(rows[0].results[0].c_str(), nullptr));
+    EXPECT_EQ(bands[1][0], std::strtod(rows[0].results[1].c_str(), nullptr));
+    EXPECT_EQ(bands[2][0], std::strtod(rows[0].results[2].c_str(), nullptr));
+}
+
+// A scale the band declares itself is read as a decimal too, and a VRT is read like its source.
+TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
+    const Soils soils = makeSoils("vrt");
+    const fs::path reference = soils.folder / "reference.tif";
+    std::vector<std::string> arguments = soils.inputArguments();
+    arguments.insert(arguments.end(),
+                     {"--model", "3", "--soilgrids", "--output", reference.string()});
+    ASSERT_EQ(runProgram(mapExe(), arguments).status, 0);
+
+    RasterSpec declared = soils.spec;
+    declared.scale = 0.1;
+    writeRaster(soils.folder / "sand_scaled.tif", declared, soils.raw[0]);
+    GDALDatasetUniquePtr source(
+        GDALDataset::Open((soils.folder / "clay.tif").c_str(), GDAL_OF_RASTER));
+    GDALDriver* const vrt = GetGDALDriverManager()->GetDriverByName("VRT");
+    {
+        // Written when closed, before the tool reads it.
+        const GDALDatasetUniquePtr copy(vrt->CreateCopy(
+            (soils.folder / "clay.vrt").c_str(), source.get(), FALSE, nullptr, nullptr, nullptr));
+    }
+    const fs::path out = soils.folder / "out.tif";
+    ASSERT_EQ(
+        runProgram(mapExe(),
+                   {"--model", "3", "--sand", (soils.folder / "sand_scaled.tif").string(), "--clay",
+                    (soils.folder / "clay.vrt").string(), "--oc", soils.raster(Input::oc).string(),
+                    "--silt", soils.raster(Input::silt).string(), "--scale",
+                    "clay=0.1,oc=0.1,silt=0.1", "--output", out.string()})
+            .status,
+        0);
+    const auto expected = readBands(reference);
+    const auto actual = readBands(out);
+    for (std::size_t b = 0; b < expected.size(); ++b) {
+        EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
+    }
+}
+
+// Four tiles stitched with gdalbuildvrt are the single run, cell for cell, whatever the threads.
+TEST(ToolTest, FourTilesMakeTheWholeMap) {
+    const fs::path folder = testFolder("tiles");
+    RasterSpec spec;
+    spec.width = 300;
+    spec.height = 1100; // five rows of output blocks, the last one short
+    std::vector<double> sand;
+    std::vector<double> clay;
+    for (int i = 0; i < spec.width * spec.height; ++i) {
+        sand.push_back(i % 1001);
+        clay.push_back(i % 7 == 0 ? Nodata : (i / 3) % (1001 - i % 1001));
+    }
+    writeRaster(folder / "sand.tif", spec, sand);
+    writeRaster(folder / "clay.tif", spec, clay);
+    const std::vector<std::string> common{"--model",    "0",
+                                          "--sand",     (folder / "sand.tif").string(),
+                                          "--clay",     (folder / "clay.tif").string(),
+                                          "--soilgrids"};
+    std::vector<std::string> whole = common;
+    whole.insert(whole.end(), {"--threads", "1", "--output", (folder / "whole.tif").string()});
+    ASSERT_EQ(runProgram(mapExe(), whole).status, 0);
+
+    std::vector<std::string> stitch{"-q", (folder / "union.vrt").string()};
+    for (int tile = 1; tile <= 4; ++tile) {
+        const std::string part = (folder / ("part" + std::to_string(tile) + ".tif")).string();
+        std::vector<std::string> arguments = common;
+        arguments.insert(arguments.end(), {"--tile", std::to_string(tile) + "/4", "--threads",
+                                           std::to_string(tile), "--output", part});
+        const Outcome outcome = runProgram(mapExe(), arguments);
+        ASSERT_EQ(outcome.status, 0) << outcome.errorText;
+        stitch.push_back(part);
+    }
+    ASSERT_EQ(runProgram("gdalbuildvrt", stitch).status, 0);
+
+    GDALDatasetUniquePtr united(GDALDataset::Open((folder / "union.vrt").c_str(), GDAL_OF_RASTER));
+    GDALDatasetUniquePtr single(GDALDataset::Open((folder / "whole.tif").c_str(), GDAL_OF_RASTER));
+    std::array<double, 6> unitedTransform{};
+    std::array<double, 6> singleTransform{};
+    united->GetGeoTransform(unitedTransform.data());
+    single->GetGeoTransform(singleTransform.data());
+    EXPECT_EQ(unitedTransform, singleTransform);
+    const auto expected = readBands(folder / "whole.tif");
+    const auto actual = readBands(folder / "union.vrt");
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t b = 0; b < expected.size(); ++b) {
+        EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
+    }
+}
+
+// What a GIS shows: georeferencing of the input, named bands, nodata, units and the model.
+TEST(ToolTest, TheMapDescribesItself) {
+    const Soils soils = makeSoils("describe");
+    const fs::path out = soils.folder / "out.tif";
+    std::vector<std::string> arguments = soils.inputArguments();
+    arguments.insert(arguments.end(),
+                     {"--model", "Rawls et al., 1982", "--soilgrids", "--output", out.string()});
+    ASSERT_EQ(runProgram(mapExe(), arguments).status, 0);
+    GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
+    std::array<double, 6> transform{};
+    map->GetGeoTransform(transform.data());
+    EXPECT_EQ(transform, soils.spec.transform);
+    EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "32632");
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_MODEL"), "Rawls et al., 1982");
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_UNIT"), "% v/v");
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_VERSION"), "1.00");
+    EXPECT_STREQ(map->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+    const std::array names{"fc", "pwp", "awc", "flags", "texture"};
+    for (int b = 1; b <= 5; ++b) {
+        GDALRasterBand* const band = map->GetRasterBand(b);
+        EXPECT_STREQ(band->GetDescription(), names[static_cast<std::size_t>(b - 1)]);
+        int hasNodata = 0;
+        EXPECT_TRUE(std::isnan(band->GetNoDataValue(&hasNodata)));
+        EXPECT_EQ(hasNodata, 1);
+        EXPECT_EQ(band->GetRasterDataType(), GDT_Float32);
+        int blockWidth = 0;
+        int blockHeight = 0;
+        band->GetBlockSize(&blockWidth, &blockHeight);
+        EXPECT_EQ(blockWidth, 256);
+    }
+    EXPECT_STREQ(map->GetRasterBand(1)->GetUnitType(), "% v/v");
+    EXPECT_STREQ(map->GetRasterBand(3)->GetUnitType(), "mm");
+    EXPECT_STREQ(map->GetRasterBand(4)->GetMetadataItem("BIT_3"), "fc<=pwp");
+    const GDALRasterAttributeTable* const table = map->GetRasterBand(5)->GetDefaultRAT();
+    ASSERT_NE(table, nullptr);
+    const int last = table->GetRowCount() - 1;
+    EXPECT_EQ(table->GetValueAsInt(last, 0), 255);
+    EXPECT_STREQ(table->GetValueAsString(last, 1), "none");
+}
+
+struct FailureCase {
+    const char* what;
+    std::vector<std::string> arguments; // {folder} stands for the test's folder
+    std::string message;
+};
+
+// Usage and input errors: one line, status 2, and no map left behind.
+TEST(ToolTest, RefusesWhatItCannotMapExactly) {
+    const fs::path folder = testFolder("failures");
+    RasterSpec spec;
+    writeRaster(folder / "a.tif", spec, std::vector<double>(std::size_t{40} * 30, 300.0));
+    RasterSpec shorter = spec;
+    shorter.height = 29;
+    writeRaster(folder / "short.tif", shorter, std::vector<double>(std::size_t{40} * 29, 300.0));
+    RasterSpec elsewhere = spec;
+    elsewhere.epsg = 32633;
+    writeRaster(folder / "elsewhere.tif", elsewhere,
+                std::vector<double>(std::size_t{40} * 30, 300.0));
+    RasterSpec shifted = spec;
+    shifted.transform[0] += 250;
+    writeRaster(folder / "shifted.tif", shifted, std::vector<double>(std::size_t{40} * 30, 300.0));
+    const std::string a = (folder / "a.tif").string();
+    const std::string out = (folder / "out.tif").string();
+    const std::vector<FailureCase> cases{
+        {"size",
+         {"--model", "0", "--sand", a, "--clay", (folder / "short.tif").string()},
+         "--sand " + a + " and --clay " + (folder / "short.tif").string() +
+             " differ in size: 40x30 against 40x29"},
+        {"crs",
+         {"--model", "0", "--sand", a, "--clay", (folder / "elsewhere.tif").string()},
+         "--sand " + a + " and --clay " + (folder / "elsewhere.tif").string() +
+             " differ in coordinate system: EPSG:32632 against EPSG:32633"},
+        {"origin",
+         {"--model", "0", "--sand", a, "--clay", (folder / "shifted.tif").string()},
+         "--sand " + a + " and --clay " + (folder / "shifted.tif").string() +
+             " differ in geotransform: (500000, 250, 0, 4000000, 0, -250) against (500250, 250, 0, "
+             "4000000, 0, -250)"},
+        {"missing input",
+         {"--model", "2", "--sand", a, "--oc", a},
+         "model Rawls et al., 1982 reads clay: give --clay"},
+        {"unreadable",
+         {"--model", "0", "--sand", a, "--clay", (folder / "none.tif").string()},
+         "cannot read --clay " + (folder / "none.tif").string() + ": " +
+             (folder / "none.tif").string() + ": No such file or directory"},
+        {"too many tiles",
+         {"--model", "0", "--sand", a, "--clay", a, "--tile", "2/2"},
+         "--tile 2/2: the map has only 1 rows of blocks of 256 rows; give at most 1 tiles"},
+        {"bad tile",
+         {"--model", "0", "--sand", a, "--clay", a, "--tile", "5/4"},
+         "--tile '5/4': give I/N, the I-th of N tiles, with 1 <= I <= N (see --help)"},
+        {"bad scale",
+         {"--model", "0", "--sand", a, "--clay", a, "--scale", "sand=0"},
+         "scale '0': a scale must be above zero (see --help)"},
+        {"unknown model",
+         {"--model", "7", "--sand", a, "--clay", a},
+         "--model: unknown model '7': give a position 0 to 6 or a name exactly as talvo-batch "
+         "--list-models shows it (see --help)"},
+        {"scale twice",
+         {"--model", "0", "--sand", a, "--clay", a, "--soilgrids", "--scale", "sand=1"},
+         "--scale excludes --soilgrids (see --help)"},
+        {"output is input",
+         {"--model", "0", "--sand", a, "--clay", a, "--output", a},
+         "--output " + a + " is an input: write the map to another file"},
+    };
+    for (const FailureCase& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        if (std::find(arguments.begin(), arguments.end(), "--output") == arguments.end()) {
+            arguments.insert(arguments.end(), {"--output", out});
+        }
+        const Outcome outcome = runProgram(mapExe(), arguments);
+        EXPECT_EQ(outcome.status, 2) << c.what;
+        EXPECT_EQ(outcome.errorText, "talvo-map: " + c.message) << c.what;
+        EXPECT_FALSE(fs::exists(out)) << c.what;
+    }
+    EXPECT_EQ(readBands(a)[0][0], 300.0); // the input refused as output is untouched
+}
+
+} // namespace
+} // namespace talvo::map::test
