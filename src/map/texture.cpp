@@ -1,20 +1,25 @@
 #include "map/texture.h"
 
+#include "estimation/texture.h"
+
 namespace talvo::map {
 
-// texture: estimation::textureClass(sand, silt, clay) once estimation/texture.h is merged.
-std::optional<std::uint8_t> textureNumber(const estimation::InputValues& /*inputs*/) {
+std::optional<std::uint8_t> textureNumber(const estimation::InputValues& inputs) {
+    using estimation::Input;
+    const auto number = [&inputs](Input input) { return estimation::at(inputs, input).number; };
+    if (const auto texture = estimation::textureClass(number(Input::sand), number(Input::silt),
+                                                      number(Input::clay))) {
+        return static_cast<std::uint8_t>(*texture);
+    }
     return std::nullopt;
 }
 
-// texture: estimation::TextureClassCount.
 int textureClassCount() {
-    return 0;
+    return estimation::TextureClassCount;
 }
 
-// texture: estimation::name(static_cast<estimation::TextureClass>(number)).
-std::string_view textureName(std::uint8_t /*number*/) {
-    return {};
+std::string_view textureName(std::uint8_t number) {
+    return estimation::name(static_cast<estimation::TextureClass>(number));
 }
 
 } // namespace talvo::map
