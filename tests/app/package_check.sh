@@ -14,10 +14,13 @@ declare -A files=(
         share/icons/hicolor/scalable/apps/org.talvo.SoilMoisture.svg"
     [talvo-batch]="bin/talvo-batch share/man/man1/talvo-batch.1.gz
         share/bash-completion/completions/talvo-batch"
+    [talvo-map]="bin/talvo-map share/man/man1/talvo-map.1.gz
+        share/bash-completion/completions/talvo-map"
+    [python3-talvo]="$(/usr/bin/python3 -c 'import sys; print("lib/python%d.%d/dist-packages/talvo/__init__.py" % sys.version_info[:2])')"
 )
 # Packages each must depend on, and a pattern no dependency of it may match.
 declare -A depends=([talvo]="libqt6widgets6 qt6-qpa-plugins fonts-liberation2")
-declare -A must_not_depend=([talvo-batch]="qt|libx11|libgl|fonts-")
+declare -A must_not_depend=([talvo-batch]="qt|libx11|libgl|fonts-" [talvo-map]="qt|libx11|fonts-")
 
 failures=0
 fail() {

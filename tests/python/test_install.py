@@ -13,7 +13,7 @@ import pytest
 def installed(tmp_path_factory):
     prefix = tmp_path_factory.mktemp("prefix")
     subprocess.run([os.environ["CMAKE_COMMAND"], "--install", os.environ["TALVO_BUILD_DIR"],
-                    "--prefix", str(prefix), "--component", "python"],
+                    "--prefix", str(prefix), "--component", "python3-talvo"],
                    check=True, capture_output=True)
     packages = [path.parent.parent for path in prefix.rglob("talvo/__init__.py")]
     assert len(packages) == 1
