@@ -1,19 +1,49 @@
 #!/usr/bin/env bash
-# Measures the real talvo-batch on a generated table of soils: rows per second and peak
-# memory, one model, fixed precision. Usage: bench/batch/measure.sh [ROWS] [MODEL]
-# (after cmake --preset bench && cmake --build --preset bench).
+# talvo-batch side by side with its peers on one generated table of soils, in interleaved
+# rounds: mawk running the same equations with printf "%.2f", and cat copying the file, each
+# to a file. Prints each one's median and range of rows a second, and peak memory.
+# Usage: bench/batch/measure.sh [ROWS] [ROUNDS] (after cmake --preset bench && cmake --build --preset bench).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 rows=${1:-1000000}
-model=${2:-0}
+rounds=${2:-5}
 bin=build/bench/bin
-table=$(mktemp --suffix=.csv)
-trap 'rm -f "$table"' EXIT
-"$bin/batch_bench" --soil-table "$rows" > "$table"
-for run in 1 2 3; do
-    /usr/bin/time -f "%e %M" -o "$table.time" "$bin/talvo-batch" --model "$model" "$table" > /dev/null
-    read -r seconds kib < "$table.time"
-    awk -v r="$rows" -v s="$seconds" -v k="$kib" -v n="$run" \
-        'BEGIN { printf "run %d: %d rows in %.2f s = %.2f million rows/s, peak memory %.1f MiB\n", n, r, s, r / s / 1e6, k / 1024 }'
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$bin/batch_bench" --soil-table "$rows" >"$work/soils.csv"
+
+# Model 0 with its rounding to 15 digits left out: mawk's %.2f rounds the binary value.
+awk_program='BEGIN { FS = OFS = ","; print "id,sand,silt,clay,oc,model,fc,pwp,awc,error" }
+NR > 1 { S = $2; C = $4
+  fc = (29.79202 - 0.26349 * S) + 0.20657 * C
+  pwp = ((5.04007 - 0.03849 * S) + 0.23203 * C) - (0.00057 * S) * C
+  awc = ((fc - pwp) / 100) * 1.49 * 150
+  printf "%s,TALVO PTF model (PSD),%.2f,%.2f,%.2f,\n", $0, fc, pwp, awc }'
+
+declare -A command=(
+    [talvo-batch]="$bin/talvo-batch --model 0 --output $work/out.csv $work/soils.csv"
+    [talvo-batch-all]="$bin/talvo-batch --model all --output $work/out.csv $work/soils.csv"
+    [mawk]="mawk '$awk_program' $work/soils.csv > $work/out.csv"
+    [cat]="cat $work/soils.csv > $work/out.csv"
+)
+for round in $(seq "$rounds"); do
+    for name in talvo-batch talvo-batch-all mawk cat; do
+        /usr/bin/time -f "%e %M" -o "$work/time" bash -c "${command[$name]}" 2>/dev/null || true
+        echo "$name $(cat "$work/time")" >>"$work/results"
+    done
 done
-rm -f "$table.time"
+awk -v rows="$rows" '
+    { seconds[$1, ++n[$1]] = $2; if ($3 > peak[$1]) peak[$1] = $3 }
+    END {
+        for (name in n) {
+            count = n[name]
+            for (i = 1; i <= count; ++i) s[i] = seconds[name, i]
+            for (i = 1; i <= count; ++i) for (j = i + 1; j <= count; ++j)
+                if (s[j] < s[i]) { t = s[i]; s[i] = s[j]; s[j] = t }
+            factor = name == "talvo-batch-all" ? 7 : 1
+            median = s[int((count + 1) / 2)]
+            printf "%-16s median %6.2f M rows/s (range %.2f to %.2f), %.2f s, peak %.1f MiB\n",
+                name, factor * rows / median / 1e6, factor * rows / s[count] / 1e6,
+                factor * rows / s[1] / 1e6, median, peak[name] / 1024
+        }
+    }' "$work/results"

@@ -1,5 +1,5 @@
-#include "estimation/catalogue.h"
 #include "estimation/actions.h"
+#include "estimation/catalogue.h"
 #include "support/memory_fields.h"
 
 #include <benchmark/benchmark.h>

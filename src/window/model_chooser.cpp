@@ -1,18 +1,42 @@
 #include "window/model_chooser.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 
 namespace talvo::window {
 
-ModelChooser::ModelChooser(QWidget* parent) : QComboBox(parent) {}
+ModelChooser::ModelChooser(QWidget* parent) : QComboBox(parent) {
+    view()->installEventFilter(this);
+}
 
 void ModelChooser::showPopup() {
     QComboBox::showPopup();
-    if (currentIndex() < 0 && count() > 0) {
+    m_nothingHighlighted = currentIndex() < 0 && count() > 0;
+    if (m_nothingHighlighted) {
+        view()->selectionModel()->clear();
+    }
+}
+
+bool ModelChooser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != view() || event->type() != QEvent::KeyPress || !m_nothingHighlighted) {
+        return QComboBox::eventFilter(watched, event);
+    }
+    m_nothingHighlighted = false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Up:
         view()->selectionModel()->setCurrentIndex(
             model()->index(0, modelColumn(), rootModelIndex()),
             QItemSelectionModel::ClearAndSelect);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        hidePopup();
+        return true;
+    default:
+        return QComboBox::eventFilter(watched, event);
     }
 }
 

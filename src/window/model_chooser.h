@@ -4,9 +4,9 @@
 
 namespace talvo::window {
 
-// The model chooser. While no model is chosen, its list opens with the first model
-// highlighted, so that the arrow keys start there (the bare list would take the first Down
-// to the second model). Highlighting chooses nothing; Enter or a click does.
+// The model chooser. While no model is chosen, its list opens with nothing highlighted and
+// the first Down (or Up) highlights the first model, as on the closed chooser; the bare list
+// would take that Down to the second model. Enter with nothing highlighted chooses nothing.
 class ModelChooser final : public QComboBox {
     Q_OBJECT
 
@@ -14,6 +14,12 @@ public:
     explicit ModelChooser(QWidget* parent = nullptr);
 
     void showPopup() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_nothingHighlighted = false;
 };
 
 } // namespace talvo::window
