@@ -147,7 +147,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
                for (const std::string& pair : pairs) {
                    const std::size_t equals = pair.find('=');
                    const std::string name = pair.substr(0, std::min(equals, pair.size()));
-                   const auto input = std::find_if(
+                   const auto* const input = std::find_if(
                        estimation::allInputs.begin(), estimation::allInputs.end(),
                        [&name](estimation::Input i) { return estimation::name(i) == name; });
                    if (equals == std::string::npos || input == estimation::allInputs.end() ||

@@ -11,6 +11,7 @@ std::int8_t textureCode(double sand, double silt, double clay) noexcept {
 
 std::vector<std::string_view> textureClassNames() {
     std::vector<std::string_view> names;
+    names.reserve(estimation::allTextureClasses.size());
     for (const estimation::TextureClass texture : estimation::allTextureClasses) {
         names.push_back(estimation::name(texture));
     }

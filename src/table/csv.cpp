@@ -17,6 +17,11 @@ bool isLineBreak(char c) {
 CsvError::CsvError(std::uint64_t line, const std::string& what)
     : Error("line " + std::to_string(line) + ": " + what), m_line(line) {}
 
+CsvError tooLong(std::uint64_t line) {
+    return {line, "record longer than " + std::to_string(MaxRecordBytes >> 20) +
+                      " MiB (is a quote not closed?)"};
+}
+
 RecordView::RecordView(const Records& records, std::size_t index) noexcept
     : m_records(&records), m_index(index), m_firstField(records.m_records[index].firstField),
       m_fieldCount((index + 1 < records.m_records.size() ? records.m_records[index + 1].firstField
@@ -107,9 +112,9 @@ bool CsvReader::next(Records& records) {
         fieldEnds.resize(firstField);
         return CsvError(line, what);
     };
-    const auto tooLong = [&] {
-        return fail(recordLine, "record longer than " + std::to_string(MaxRecordBytes >> 20) +
-                                    " MiB (is a quote not closed?)");
+    const auto tooLongRecord = [&] {
+        fail(recordLine, "");
+        return tooLong(recordLine);
     };
 
     for (;;) {
@@ -135,7 +140,7 @@ bool CsvReader::next(Records& records) {
                 m_afterCr = false;
                 recordBytes += m_position - start;
                 if (recordBytes > MaxRecordBytes) {
-                    throw tooLong();
+                    throw tooLongRecord();
                 }
                 continue;
             }
@@ -148,7 +153,7 @@ bool CsvReader::next(Records& records) {
         }
         m_afterCr = c == '\r';
         if (state != State::recordStart && ++recordBytes > MaxRecordBytes) {
-            throw tooLong();
+            throw tooLongRecord();
         }
 
         switch (state) {

@@ -36,6 +36,9 @@ private:
     std::uint64_t m_line;
 };
 
+// The error for a record beyond MaxRecordBytes that starts on `line`.
+CsvError tooLong(std::uint64_t line);
+
 class Records;
 
 // One record of a Records: its fields unquoted, as views into the Records.

@@ -158,6 +158,10 @@ private:
                 for (std::size_t start = 0; start < bytes.size();) {
                     std::size_t end = bytes.find('\n', start);
                     end = end == std::string_view::npos ? bytes.size() : end;
+                    // The careful reader's limit, counting the line break as it does.
+                    if (end - start + (end < bytes.size() ? 1 : 0) > MaxRecordBytes) {
+                        throw tooLong(chunk.firstLine + countLines(bytes.substr(0, start)));
+                    }
                     if (end != start) { // a blank line is no record
                         formatter.writePlain(bytes.substr(start, end - start), out, summary);
                         handOn(false);
