@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -66,10 +67,11 @@ std::vector<std::vector<std::string>> readAll(const std::string& text, char deli
     std::vector<std::vector<std::string>> all;
     while (reader.next(records)) {
         const table::RecordView record = records[0];
-        std::vector<std::string>& fields = all.emplace_back();
+        std::vector<std::string> fields;
         for (std::size_t i = 0; i < record.size(); ++i) {
             fields.emplace_back(record[i]);
         }
+        all.push_back(std::move(fields));
         records.clear();
     }
     return all;
@@ -87,7 +89,11 @@ void checkOutput(const std::string& input, const std::string& output, char delim
         expect(out.size() == rows + 1, "one output row per record and model", output);
         const std::size_t columns = in.front().size();
         const std::size_t added = out.front().size() - columns;
-        const std::size_t perRecord = in.size() > 1 ? rows / (in.size() - 1) : 0;
+        if (rows == 0) {
+            return;
+        }
+        const std::size_t perRecord = rows / (in.size() - 1);
+        expect(perRecord > 0, "a row for every record");
         for (std::size_t r = 1; r < out.size(); ++r) {
             const std::vector<std::string>& record = in[1 + (r - 1) / perRecord];
             const std::vector<std::string>& row = out[r];

@@ -76,7 +76,10 @@ std::optional<DecimalForm> roundInIntegers(double magnitude, bool negative) {
     assert(shift >= 3 && shift <= 66);
 
     // log10(2) times the binary exponent: the decimal one, or one below; the loop settles it.
-    int exponent = ((52 - static_cast<int>(shift)) * 78913) >> 18;
+    // The shift rounds towards minus infinity, also for the negative exponents below 1.
+    const int binaryExponent = 52 - static_cast<int>(shift);
+    int exponent = binaryExponent >= 0 ? (binaryExponent * 78913) >> 18
+                                       : -((-binaryExponent * 78913 + (1 << 18) - 1) >> 18);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int scale = 14 - exponent;
         assert(scale >= 0 && scale < static_cast<int>(powersOfTen.size()));
@@ -227,7 +230,9 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) {
     }
     // The rounded value as a count of hundredths: its digits, then zeros down to the
     // hundredths; at least three digits, so that one stands before the separator.
-    const auto zeros = static_cast<std::size_t>(rounded.exponent + 2);
+    const int hundredthsPlace = rounded.exponent + 2;
+    assert(hundredthsPlace >= 0);
+    const auto zeros = static_cast<std::size_t>(hundredthsPlace);
     if (zeros <= 4 && rounded.digits < powersOfTen[15]) {
         // The usual case: the hundredths fit in 64 bits; written from the last digit back.
         std::uint64_t hundredths = rounded.digits * powersOfTen[zeros];

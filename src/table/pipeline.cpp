@@ -67,8 +67,8 @@ private:
         Summary summary;
         std::uint64_t inputEnd = 0;
     };
-    struct Work {
-        std::uint64_t sequence;
+    struct Job {
+        std::uint64_t sequence = 0;
         Chunk chunk;
     };
 
@@ -112,29 +112,29 @@ private:
     void work() {
         RowFormatter formatter(m_settings, m_columns);
         for (;;) {
-            std::optional<Work> work;
+            std::optional<Job> job;
             {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [&] { return m_stop || !m_queue.empty() || m_end; });
                 if (m_stop || m_queue.empty()) {
                     return;
                 }
-                work.emplace(std::move(m_queue.front()));
+                job.emplace(std::move(m_queue.front()));
                 m_queue.pop_front();
             }
             Summary summary;
             std::exception_ptr failure;
             try {
-                format(work->chunk, work->sequence, formatter, summary);
+                format(job->chunk, job->sequence, formatter, summary);
             } catch (const Stopping&) {
                 return;
             } catch (...) {
                 failure = std::current_exception();
             }
             const std::lock_guard lock(m_mutex);
-            Slot& done = slot(work->sequence);
+            Slot& done = slot(job->sequence);
             done.summary = summary;
-            done.inputEnd = work->chunk.inputEnd;
+            done.inputEnd = job->chunk.inputEnd;
             done.failure = failure;
             done.done = true;
             m_changed.notify_all();
@@ -249,7 +249,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<Work> m_queue;
+    std::deque<Job> m_queue;
     std::array<Slot, Window> m_slots;
     std::optional<std::uint64_t> m_end; // sequence after the last chunk
     std::uint64_t m_written = 0;        // chunks written

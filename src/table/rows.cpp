@@ -41,7 +41,8 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         m_modelTexts.push_back(std::move(text));
     }
     for (const estimation::Input input : estimation::allInputs) {
-        if (const auto column = columns.input[static_cast<std::size_t>(input)]) {
+        const std::optional<std::size_t>& column = columns.input[static_cast<std::size_t>(input)];
+        if (column.has_value()) {
             m_inputColumns.emplace_back(*column, input);
             m_present |= estimation::InputSet{input};
         }

@@ -17,8 +17,6 @@
 namespace talvo::table {
 namespace {
 
-using estimation::Result;
-
 struct Outcome {
     std::string output;
     Summary summary;
@@ -132,7 +130,7 @@ TEST(RunTable, FailuresInTheWriterEndTheRun) {
     }
     class Failing final : public std::streambuf {
     protected:
-        std::streamsize xsputn(const char*, std::streamsize count) override {
+        std::streamsize xsputn(const char* /*text*/, std::streamsize count) override {
             m_written += count;
             return m_written > 1'000'000 ? 0 : count;
         }
@@ -166,7 +164,7 @@ TEST(RunTable, WideRowsGoOutInPieces) {
         std::streamsize total = 0;
 
     protected:
-        std::streamsize xsputn(const char*, std::streamsize count) override {
+        std::streamsize xsputn(const char* /*text*/, std::streamsize count) override {
             largest = std::max(largest, count);
             total += count;
             return count;
