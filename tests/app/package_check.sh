@@ -36,6 +36,11 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" ||
 for package in "${!files[@]}"; do
     deb=$out/${package}_${version}_$(dpkg --print-architecture).deb
     if [ ! -f "$deb" ]; then
+        # The map tool and the Python module have options of their own (the sanitizer
+        # builds leave the module out); the window and the batch tool are always there.
+        case $package in
+            talvo-map | python3-talvo) continue ;;
+        esac
         fail "no package $deb"
         continue
     fi
