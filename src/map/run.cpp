@@ -25,8 +25,6 @@ namespace {
 // A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 2.3 MiB a
 // worker, with its cell cache about 3.5 MiB; 16 workers stay near 60 MiB.
 constexpr int CellsPerWindow = 1 << 15;
-// Windows are as wide as a multiple of this; an output block may take several windows.
-constexpr int ColumnStep = OutputBlockSize / 4;
 // Heights beyond this would only serve inputs stored in very tall blocks.
 constexpr int MaxWindowRows = 4 * OutputBlockSize;
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX.
