@@ -22,8 +22,8 @@ struct Settings {
     ScaleSet scales;                    // unset: the band's own scale, else 1
     Precision precision = Precision::fixed;
     OutputType type = OutputType::float32;
-    std::optional<TileSpec> tile; // unset: the whole map
-    unsigned threads = 0;         // 0: as many as the machine has
+    std::optional<Tile> tile; // unset: the whole map
+    unsigned threads = 0;     // 0: as many as the machine has
     std::string output;
 };
 

@@ -19,9 +19,9 @@ bool readCount(std::string_view text, int& value) {
 
 } // namespace
 
-TileSpec parseTile(std::string_view text) {
+Tile parseTile(std::string_view text) {
     const std::size_t slash = text.find('/');
-    TileSpec tile;
+    Tile tile;
     if (slash == std::string_view::npos || !readCount(text.substr(0, slash), tile.index) ||
         !readCount(text.substr(slash + 1), tile.count) || tile.count < 1 || tile.index < 1 ||
         tile.index > tile.count) {
@@ -31,7 +31,7 @@ TileSpec parseTile(std::string_view text) {
     return tile;
 }
 
-RowRange tileRows(TileSpec tile, int height, int blockHeight) {
+RowRange tileRows(Tile tile, int height, int blockHeight) {
     const std::int64_t blocks = (std::int64_t{height} + blockHeight - 1) / blockHeight;
     if (blocks < tile.count) {
         throw Error("--tile " + std::to_string(tile.index) + "/" + std::to_string(tile.count) +

@@ -8,15 +8,15 @@
 namespace talvo::map {
 
 // The index-th (from 1) of count bands.
-struct TileSpec {
+struct Tile {
     int index = 1;
     int count = 1;
 
-    friend bool operator==(const TileSpec&, const TileSpec&) = default;
+    friend bool operator==(const Tile&, const Tile&) = default;
 };
 
 // "3/8". Throws Error.
-TileSpec parseTile(std::string_view text);
+Tile parseTile(std::string_view text);
 
 // Rows [first, end) of the raster.
 struct RowRange {
@@ -29,6 +29,6 @@ struct RowRange {
 // The rows of a tile: the raster's rows of blocks of blockHeight are shared out as evenly as
 // whole blocks allow, the first tiles taking the smaller shares; the last block may be short.
 // Throws Error when there are fewer rows of blocks than tiles, as a tile must not be empty.
-RowRange tileRows(TileSpec tile, int height, int blockHeight);
+RowRange tileRows(Tile tile, int height, int blockHeight);
 
 } // namespace talvo::map

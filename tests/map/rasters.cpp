@@ -31,7 +31,7 @@ std::filesystem::path testFolder(const std::string& name) {
     return folder;
 }
 
-void writeRaster(const std::filesystem::path& path, const RasterSpec& spec,
+void writeRaster(const std::filesystem::path& path, const RasterLayout& layout,
                  const std::vector<double>& values) {
     GDALAllRegister();
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
@@ -41,25 +41,25 @@ void writeRaster(const std::filesystem::path& path, const RasterSpec& spec,
     options.SetNameValue("BLOCKYSIZE", "16");
     options.SetNameValue("COMPRESS", "DEFLATE");
     GDALDatasetUniquePtr dataset(
-        driver->Create(path.c_str(), spec.width, spec.height, 1, spec.type, options.List()));
+        driver->Create(path.c_str(), layout.width, layout.height, 1, layout.type, options.List()));
     if (!dataset) {
         throw std::runtime_error("cannot create " + path.string());
     }
-    std::array<double, 6> transform = spec.transform;
+    std::array<double, 6> transform = layout.transform;
     dataset->SetGeoTransform(transform.data());
     OGRSpatialReference crs;
-    crs.importFromEPSG(spec.epsg);
+    crs.importFromEPSG(layout.epsg);
     dataset->SetSpatialRef(&crs);
     GDALRasterBand* const band = dataset->GetRasterBand(1);
-    if (spec.nodata) {
-        band->SetNoDataValue(*spec.nodata);
+    if (layout.nodata) {
+        band->SetNoDataValue(*layout.nodata);
     }
-    if (spec.scale) {
-        band->SetScale(*spec.scale);
+    if (layout.scale) {
+        band->SetScale(*layout.scale);
     }
     std::vector<double> cells = values;
-    if (band->RasterIO(GF_Write, 0, 0, spec.width, spec.height, cells.data(), spec.width,
-                       spec.height, GDT_Float64, 0, 0, nullptr) != CE_None) {
+    if (band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(), layout.width,
+                       layout.height, GDT_Float64, 0, 0, nullptr) != CE_None) {
         throw std::runtime_error("cannot write " + path.string());
     }
 }

@@ -14,7 +14,7 @@ namespace talvo::map::test {
 // A folder of its own for one test, emptied first.
 std::filesystem::path testFolder(const std::string& name);
 
-struct RasterSpec {
+struct RasterLayout {
     int width = 40;
     int height = 30;
     GDALDataType type = GDT_Int16;
@@ -25,7 +25,7 @@ struct RasterSpec {
 };
 
 // A tiled, compressed GeoTIFF of one band holding `values` row by row.
-void writeRaster(const std::filesystem::path& path, const RasterSpec& spec,
+void writeRaster(const std::filesystem::path& path, const RasterLayout& layout,
                  const std::vector<double>& values);
 
 // The bands of a raster, each row by row, as doubles.

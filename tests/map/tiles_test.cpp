@@ -10,8 +10,8 @@ namespace talvo::map {
 namespace {
 
 TEST(TilesTest, ParsesIndexOfCount) {
-    EXPECT_EQ(parseTile("1/1"), (TileSpec{1, 1}));
-    EXPECT_EQ(parseTile("3/8"), (TileSpec{3, 8}));
+    EXPECT_EQ(parseTile("1/1"), (Tile{1, 1}));
+    EXPECT_EQ(parseTile("3/8"), (Tile{3, 8}));
     for (const std::string_view text :
          {"0/4", "5/4", "1/0", "-1/4", "1", "1/", "/4", "a/b", "1/4/2", "1 /4", "+1/4"}) {
         EXPECT_THROW(parseTile(text), Error) << text;
@@ -19,7 +19,7 @@ TEST(TilesTest, ParsesIndexOfCount) {
 }
 
 struct RowCase {
-    TileSpec tile;
+    Tile tile;
     int height;
     RowRange rows;
 };

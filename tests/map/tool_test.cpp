@@ -40,7 +40,7 @@ std::string decimalText(double raw) {
 // same soils as a CSV table of texts.
 struct Soils {
     fs::path folder;
-    RasterSpec spec;
+    RasterLayout layout;
     std::array<std::vector<double>, 4> raw;
 
     fs::path raster(Input input) const {
@@ -58,8 +58,8 @@ struct Soils {
 
 Soils makeSoils(const std::string& name) {
     Soils soils{testFolder(name), {}, {}};
-    const auto cells =
-        static_cast<std::size_t>(soils.spec.width) * static_cast<std::size_t>(soils.spec.height);
+    const auto cells = static_cast<std::size_t>(soils.layout.width) *
+                       static_cast<std::size_t>(soils.layout.height);
     std::mt19937 random(20261206);
     std::uniform_int_distribution<int> content(0, 1000);
     std::uniform_int_distribution<int> carbon(0, 2500);
@@ -88,7 +88,7 @@ Soils makeSoils(const std::string& name) {
         }
     }
     for (const Input input : estimation::allInputs) {
-        writeRaster(soils.raster(input), soils.spec, soils.raw[static_cast<std::size_t>(input)]);
+        writeRaster(soils.raster(input), soils.layout, soils.raw[static_cast<std::size_t>(input)]);
     }
     return soils;
 }
@@ -209,11 +209,11 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
 // The int16 523 at scale 0.1 and the text "52.3" are one number: 523 * 0.1 is not.
 TEST(ToolTest, AScaledCellIsItsDecimalText) {
     const fs::path folder = testFolder("decimal");
-    RasterSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    writeRaster(folder / "sand.tif", spec, {523});
-    writeRaster(folder / "clay.tif", spec, {207});
+    RasterLayout layout;
+    layout.width = 1;
+    layout.height = 1;
+    writeRaster(folder / "sand.tif", layout, {523});
+    writeRaster(folder / "clay.tif", layout, {207});
     {
         std::ofstream table(folder / "soil.csv");
         table << "sand,clay\n52.3,20.7\n";
@@ -245,7 +245,7 @@ TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
                      {"--model", "3", "--soilgrids", "--output", reference.string()});
     ASSERT_EQ(runProgram(mapExe(), arguments).status, 0);
 
-    RasterSpec declared = soils.spec;
+    RasterLayout declared = soils.layout;
     declared.scale = 0.1;
     writeRaster(soils.folder / "sand_scaled.tif", declared, soils.raw[0]);
     GDALDatasetUniquePtr source(
@@ -275,17 +275,17 @@ TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
 // Four tiles stitched with gdalbuildvrt are the single run, cell for cell, whatever the threads.
 TEST(ToolTest, FourTilesMakeTheWholeMap) {
     const fs::path folder = testFolder("tiles");
-    RasterSpec spec;
-    spec.width = 300;
-    spec.height = 1100; // five rows of output blocks, the last one short
+    RasterLayout layout;
+    layout.width = 300;
+    layout.height = 1100; // five rows of output blocks, the last one short
     std::vector<double> sand;
     std::vector<double> clay;
-    for (int i = 0; i < spec.width * spec.height; ++i) {
+    for (int i = 0; i < layout.width * layout.height; ++i) {
         sand.push_back(i % 1001);
         clay.push_back(i % 7 == 0 ? Nodata : (i / 3) % (1001 - i % 1001));
     }
-    writeRaster(folder / "sand.tif", spec, sand);
-    writeRaster(folder / "clay.tif", spec, clay);
+    writeRaster(folder / "sand.tif", layout, sand);
+    writeRaster(folder / "clay.tif", layout, clay);
     const std::vector<std::string> common{"--model",    "0",
                                           "--sand",     (folder / "sand.tif").string(),
                                           "--clay",     (folder / "clay.tif").string(),
@@ -332,7 +332,7 @@ TEST(ToolTest, TheMapDescribesItself) {
     GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
     std::array<double, 6> transform{};
     map->GetGeoTransform(transform.data());
-    EXPECT_EQ(transform, soils.spec.transform);
+    EXPECT_EQ(transform, soils.layout.transform);
     EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "32632");
     EXPECT_STREQ(map->GetMetadataItem("TALVO_MODEL"), "Rawls et al., 1982");
     EXPECT_STREQ(map->GetMetadataItem("TALVO_UNIT"), "% v/v");
@@ -370,16 +370,16 @@ struct FailureCase {
 // Usage and input errors: one line, status 2, and no map left behind.
 TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     const fs::path folder = testFolder("failures");
-    RasterSpec spec;
-    writeRaster(folder / "a.tif", spec, std::vector<double>(std::size_t{40} * 30, 300.0));
-    RasterSpec shorter = spec;
+    RasterLayout layout;
+    writeRaster(folder / "a.tif", layout, std::vector<double>(std::size_t{40} * 30, 300.0));
+    RasterLayout shorter = layout;
     shorter.height = 29;
     writeRaster(folder / "short.tif", shorter, std::vector<double>(std::size_t{40} * 29, 300.0));
-    RasterSpec elsewhere = spec;
+    RasterLayout elsewhere = layout;
     elsewhere.epsg = 32633;
     writeRaster(folder / "elsewhere.tif", elsewhere,
                 std::vector<double>(std::size_t{40} * 30, 300.0));
-    RasterSpec shifted = spec;
+    RasterLayout shifted = layout;
     shifted.transform[0] += 250;
     writeRaster(folder / "shifted.tif", shifted, std::vector<double>(std::size_t{40} * 30, 300.0));
     const std::string a = (folder / "a.tif").string();
