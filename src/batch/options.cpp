@@ -1,6 +1,7 @@
 #include "batch/options.h"
 
 #include "estimation/catalogue.h"
+#include "table/columns.h"
 #include "table/error.h"
 
 #include <algorithm>
@@ -19,16 +20,10 @@ std::string inQuotes(std::string_view text) {
     return "'" + std::string(text) + "'";
 }
 
-bool sameText(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 // One model of a list: a position or a list text in any case.
 const estimation::PtfModel* findModel(std::string_view text) {
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        if (sameText(text, model.listText) || text == std::to_string(model.position)) {
+        if (table::sameName(text, model.listText) || text == std::to_string(model.position)) {
             return &model;
         }
     }
@@ -57,7 +52,7 @@ std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bo
         std::size_t length = 0;
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
             const std::size_t size = model.listText.size();
-            if (rest.size() >= size && sameText(rest.substr(0, size), model.listText) &&
+            if (rest.size() >= size && table::sameName(rest.substr(0, size), model.listText) &&
                 (rest.size() == size || rest[size] == ',') && size > length) {
                 found = &model;
                 length = size;

@@ -21,12 +21,6 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::string_view wantedName(const Settings& settings, Input input) {
     const std::string& given = settings.columnNames[static_cast<std::size_t>(input)];
     return given.empty() ? estimation::name(input) : trimBlanks(given);
@@ -74,6 +68,12 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
 }
 
 } // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
 
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& leftOut) {

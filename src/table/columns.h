@@ -28,6 +28,9 @@ struct Columns {
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
 };
 
+// Names as a user would match them: ASCII letters in any case.
+bool sameName(std::string_view a, std::string_view b);
+
 // Finds the inputs by name (the input's own, or the header --column gave), in any case and
 // ignoring blanks. With every model asked for, a model whose columns are missing is left out
 // and `leftOut` says so. Throws Error for a header the models cannot use: UTF-16 text, a stray
