@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace talvo::estimation {
 
@@ -29,6 +30,14 @@ constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
 constexpr std::array<double, 23> exactPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// value / 10^n for n up to 15, each with a constant divisor: dividing by a variable costs
+// tens of cycles.
+template <std::size_t... N> constexpr auto makeDividers(std::index_sequence<N...> /*powers*/) {
+    return std::array<std::uint64_t (*)(std::uint64_t), sizeof...(N)>{
+        [](std::uint64_t value) { return value / powersOfTen[N]; }...};
+}
+constexpr auto dividedByPowerOfTen = makeDividers(std::make_index_sequence<16>());
 
 constexpr std::uint64_t lowestFifteenDigits = 100'000'000'000'000;
 constexpr std::uint64_t beyondFifteenDigits = 1'000'000'000'000'000;
@@ -126,6 +135,14 @@ DecimalForm roundByText(double magnitude, bool negative) {
     return makeDecimalForm(digits, exponent - (SignificantDigits - 1), negative);
 }
 
+// Two digits of `pair` (below 100) before `end`; returns where they start.
+char* writePairBack(char* end, std::uint64_t pair) {
+    assert(pair < 100);
+    *--end = static_cast<char>('0' + pair % 10);
+    *--end = static_cast<char>('0' + pair / 10);
+    return end;
+}
+
 // The digits of a form, most significant first; returns the count.
 std::size_t digitText(std::uint64_t digits, std::array<char, 20>& text) {
     const auto* const end = std::to_chars(text.data(), text.data() + text.size(), digits).ptr;
@@ -168,18 +185,33 @@ std::optional<double> readBack(const DecimalForm& form) {
     return parsed.value;
 }
 
+namespace {
+
+// The form rounded to two decimals as a count of hundredths, when that fits in 64 bits with
+// room for the digits' text; nothing for the rest (beyond 10^17).
+std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) {
+    if (form.exponent >= -2) {
+        const auto zeros = static_cast<std::size_t>(form.exponent + 2);
+        if (zeros > 4) {
+            return std::nullopt;
+        }
+        return form.digits * powersOfTen[zeros];
+    }
+    const auto dropped = static_cast<std::size_t>(-2 - form.exponent);
+    if (dropped > SignificantDigits) {
+        return 0; // below half a hundredth
+    }
+    // Half away from zero: the magnitude is rounded, the sign stays.
+    return dividedByPowerOfTen[dropped](form.digits + 5 * powersOfTen[dropped - 1]);
+}
+
+} // namespace
+
 DecimalForm roundedToHundredths(const DecimalForm& form) {
     if (form.exponent >= -2) {
         return form;
     }
-    const auto dropped = static_cast<std::size_t>(-2 - form.exponent);
-    if (dropped > SignificantDigits) {
-        return {}; // below half a hundredth
-    }
-    // Half away from zero: the magnitude is rounded, the sign stays.
-    const std::uint64_t hundredths =
-        (form.digits + 5 * powersOfTen[dropped - 1]) / powersOfTen[dropped];
-    return makeDecimalForm(hundredths, -2, form.negative);
+    return makeDecimalForm(*hundredthsCount(form), -2, form.negative);
 }
 
 char* writeGeneral(char* out, const DecimalForm& form, char separator) {
@@ -224,33 +256,40 @@ char* writeGeneral(char* out, const DecimalForm& form, char separator) {
 }
 
 char* writeFixed(char* out, const DecimalForm& form, char separator) {
-    const DecimalForm rounded = roundedToHundredths(form);
-    if (rounded.negative) {
+    if (const std::optional<std::uint64_t> count = hundredthsCount(form)) {
+        // The usual case: at least three digits, so that one stands before the separator,
+        // written from the last back.
+        if (form.negative && *count != 0) {
+            *out++ = '-';
+        }
+        std::size_t length = 3;
+        while (length < powersOfTen.size() && *count >= powersOfTen[length]) {
+            ++length;
+        }
+        char* const end = out + length + 1;
+        char* c = end;
+        std::uint64_t rest = *count;
+        c = writePairBack(c, rest % 100);
+        *--c = separator;
+        rest /= 100;
+        for (; rest >= 100; rest /= 100) {
+            c = writePairBack(c, rest % 100);
+        }
+        if (rest >= 10) {
+            c = writePairBack(c, rest);
+        } else {
+            *--c = static_cast<char>('0' + rest);
+        }
+        assert(c == out);
+        return end;
+    }
+    // Beyond 10^17: the digits, then zeros down to the hundredths.
+    if (form.negative) {
         *out++ = '-';
     }
-    // The rounded value as a count of hundredths: its digits, then zeros down to the
-    // hundredths; at least three digits, so that one stands before the separator.
-    const int hundredthsPlace = rounded.exponent + 2;
-    assert(hundredthsPlace >= 0);
-    const auto zeros = static_cast<std::size_t>(hundredthsPlace);
-    if (zeros <= 4 && rounded.digits < powersOfTen[15]) {
-        // The usual case: the hundredths fit in 64 bits; written from the last digit back.
-        std::uint64_t hundredths = rounded.digits * powersOfTen[zeros];
-        std::array<char, 24> text{};
-        char* first = text.data() + text.size();
-        *--first = static_cast<char>('0' + hundredths % 10);
-        hundredths /= 10;
-        *--first = static_cast<char>('0' + hundredths % 10);
-        hundredths /= 10;
-        *--first = separator;
-        do {
-            *--first = static_cast<char>('0' + hundredths % 10);
-            hundredths /= 10;
-        } while (hundredths != 0);
-        return std::copy(first, text.data() + text.size(), out);
-    }
+    const auto zeros = static_cast<std::size_t>(form.exponent + 2);
     std::array<char, 20> digits{};
-    const std::size_t count = rounded.digits == 0 ? 0 : digitText(rounded.digits, digits);
+    const std::size_t count = digitText(form.digits, digits);
     const std::size_t total = std::max<std::size_t>(count + zeros, 3);
     assert(total + 2 <= FixedTextCapacity);
     char* const first = out;

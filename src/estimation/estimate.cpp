@@ -25,7 +25,9 @@ bool evaluate(const Equation& equation, const InputValues& inputs, Estimate& out
         out.failure = firstFailure(equation, inputs);
         return false;
     }
-    out.results[static_cast<std::size_t>(out.computed++)] = decimalForm(value);
+    const DecimalForm form = decimalForm(value);
+    out.shown[static_cast<std::size_t>(out.computed)] = readBack(form).value_or(HUGE_VAL);
+    out.results[static_cast<std::size_t>(out.computed++)] = form;
     return true;
 }
 
@@ -38,13 +40,12 @@ Estimate estimate(const PtfModel& model, const InputValues& inputs) {
     }
     // AWC works on the results as shown, rounded to 15 digits; FC is read back first.
     constexpr FailureReason overflow{FailureKind::overflow, std::nullopt};
-    const std::optional<double> fc = readBack(out[Result::fc]);
-    const std::optional<double> pwp = fc ? readBack(out[Result::pwp]) : std::nullopt;
-    if (!pwp) {
+    const auto [fc, pwp] = out.shown;
+    if (fc == HUGE_VAL || pwp == HUGE_VAL) {
         out.failure = overflow;
         return out;
     }
-    const double awc = availableWater(model, *fc, *pwp);
+    const double awc = availableWater(model, fc, pwp);
     if (!std::isfinite(awc)) {
         out.failure = overflow;
         return out;

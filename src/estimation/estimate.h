@@ -11,6 +11,7 @@
 #include "estimation/number_text.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <optional>
 
@@ -24,6 +25,9 @@ struct Estimate {
     // follow all three, when AWC's 15-digit form lies beyond the double range.
     int computed = 0;
     std::optional<FailureReason> failure;
+    // FC and PWP as their 15-digit forms read back, once computed: the numbers AWC and the
+    // plausibility checks work on. HUGE_VAL where not computed or beyond the double range.
+    std::array<double, 2> shown{HUGE_VAL, HUGE_VAL};
 
     bool succeeded() const noexcept { return !failure; }
     const DecimalForm& operator[](Result result) const noexcept {

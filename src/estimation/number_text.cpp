@@ -72,36 +72,42 @@ std::optional<ParsedNumber> parsePlainDecimal(std::string_view text, char separa
     if (text.empty() || text.size() > exactDigits + 1) {
         return std::nullopt;
     }
+    const char* c = text.data();
+    const char* const end = c + text.size();
     std::uint64_t mantissa = 0;
-    int digits = 0;
-    int fractionDigits = -1; // -1 until the separator
-    for (const char c : text) {
-        if (isDigit(c)) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-            ++digits;
-            fractionDigits += fractionDigits >= 0 ? 1 : 0;
-        } else if (c == separator && fractionDigits < 0) {
-            fractionDigits = 0;
-        } else {
+    for (; c != end && isDigit(*c); ++c) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*c - '0');
+    }
+    std::size_t scale = 0; // digits after the separator
+    if (c != end) {
+        if (*c != separator) {
             return std::nullopt;
         }
-    }
-    if (digits == 0 || digits > static_cast<int>(exactDigits)) {
+        const char* const fraction = ++c;
+        for (; c != end && isDigit(*c); ++c) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*c - '0');
+        }
+        if (c != end) {
+            return std::nullopt;
+        }
+        scale = static_cast<std::size_t>(end - fraction);
+        if (text.size() == 1) {
+            return std::nullopt; // the separator alone
+        }
+    } else if (text.size() > exactDigits) {
         return std::nullopt;
     }
-    const int scale = fractionDigits > 0 ? fractionDigits : 0;
     if (exact != nullptr) {
-        *exact = makeDecimalForm(mantissa, -scale, false);
+        *exact = makeDecimalForm(mantissa, -static_cast<int>(scale), false);
     }
     const auto m = static_cast<double>(mantissa);
-    return ParsedNumber{scale == 0 ? m : m / powersOfTen[static_cast<std::size_t>(scale)],
-                        std::nullopt};
+    return ParsedNumber{scale == 0 ? m : m / powersOfTen[scale], std::nullopt};
 }
 
-ParsedNumber parseNumber(std::string_view text, char separator, std::optional<DecimalForm>* exact) {
-    if (const std::optional<ParsedNumber> plain = parsePlainDecimal(text, separator, exact)) {
-        return *plain;
-    }
+// Every other form, with the steps the plain one does without; kept out of line so that the
+// plain path does not pay for its registers.
+[[gnu::noinline]] ParsedNumber parseOtherNumber(std::string_view text, char separator,
+                                                std::optional<DecimalForm>* exact) {
     constexpr ParsedNumber mismatch{0.0, FailureKind::typeMismatch};
     text = trimBlanks(text);
 
@@ -194,6 +200,13 @@ ParsedNumber parseNumber(std::string_view text, char separator, std::optional<De
         return mismatch;
     }
     return {sign(value), std::nullopt};
+}
+
+ParsedNumber parseNumber(std::string_view text, char separator, std::optional<DecimalForm>* exact) {
+    if (const std::optional<ParsedNumber> plain = parsePlainDecimal(text, separator, exact)) {
+        return *plain;
+    }
+    return parseOtherNumber(text, separator, exact);
 }
 
 } // namespace

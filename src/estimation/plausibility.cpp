@@ -59,18 +59,13 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
         (oc.number < 0.0 || oc.number > PeatCarbon)) {
         flags.add(Flag::oc);
     }
-    if (estimated.computed >= 2) {
-        // The results as shown before rounding to two decimals.
-        const double fc = readBack(estimated[Result::fc]).value_or(HUGE_VAL);
-        const double pwp = readBack(estimated[Result::pwp]).value_or(HUGE_VAL);
-        if (pwp >= fc) {
-            flags.add(Flag::fcBelowPwp);
-        }
-        if (outsidePercent(fc) || outsidePercent(pwp)) {
-            flags.add(Flag::result);
-        }
-    } else if (estimated.computed == 1 &&
-               outsidePercent(readBack(estimated[Result::fc]).value_or(HUGE_VAL))) {
+    // The results as shown before rounding to two decimals.
+    const auto [fc, pwp] = estimated.shown;
+    if (estimated.computed >= 2 && pwp >= fc) {
+        flags.add(Flag::fcBelowPwp);
+    }
+    if ((estimated.computed >= 1 && outsidePercent(fc)) ||
+        (estimated.computed >= 2 && outsidePercent(pwp))) {
         flags.add(Flag::result);
     }
     return flags;

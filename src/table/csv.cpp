@@ -213,22 +213,29 @@ bool CsvReader::next(Records& records) {
     }
 }
 
-void appendField(std::string& out, std::string_view field, char delimiter) {
+char* writeField(char* out, std::string_view field, char delimiter) {
     const bool needsQuotes = std::any_of(field.begin(), field.end(), [delimiter](char c) {
         return c == delimiter || c == '"' || isLineBreak(c);
     });
     if (!needsQuotes) {
-        out += field;
-        return;
+        return std::copy(field.begin(), field.end(), out);
     }
-    out += '"';
+    *out++ = '"';
     for (const char c : field) {
         if (c == '"') {
-            out += '"';
+            *out++ = '"';
         }
-        out += c;
+        *out++ = c;
     }
-    out += '"';
+    *out++ = '"';
+    return out;
+}
+
+void appendField(std::string& out, std::string_view field, char delimiter) {
+    const std::size_t size = out.size();
+    out.resize(size + quotedFieldBytes(field.size()));
+    char* const end = writeField(out.data() + size, field, delimiter);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 } // namespace talvo::table

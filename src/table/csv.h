@@ -123,8 +123,16 @@ public:
     explicit MemoryInput(std::string_view text);
 };
 
-// Appends `field` to `out` as one CSV field, quoted when it holds the delimiter, a quote or a
-// line break.
+// The most bytes a field of `size` bytes takes as one CSV field: every byte a quote, doubled.
+constexpr std::size_t quotedFieldBytes(std::size_t size) noexcept {
+    return 2 * size + 2;
+}
+
+// Writes `field` at `out` as one CSV field, quoted when it holds the delimiter, a quote or a
+// line break; `out` must hold quotedFieldBytes(field.size()) chars. Returns the end.
+char* writeField(char* out, std::string_view field, char delimiter);
+
+// The same, appended to a string.
 void appendField(std::string& out, std::string_view field, char delimiter);
 
 } // namespace talvo::table

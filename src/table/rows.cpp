@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cassert>
+#include <cstdint>
 #include <cstring>
 
 namespace talvo::table {
@@ -29,6 +32,30 @@ std::string malformedReason(std::size_t fields, std::size_t headerFields, std::s
     return {};
 }
 
+// The first delimiter from `c` on, or `last`. Fields are short, so eight bytes at a time in
+// a register beat a call to memchr for each field.
+const char* nextDelimiter(const char* c, const char* last, char delimiter) noexcept {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        constexpr std::uint64_t highs = 0x8080808080808080;
+        const std::uint64_t pattern = ones * static_cast<unsigned char>(delimiter);
+        for (; last - c >= 8; c += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, c, sizeof word);
+            word ^= pattern; // a zero byte where the delimiter is
+            // The lowest byte flagged is the first zero byte; a borrow only flags bytes above it.
+            const std::uint64_t zeros = (word - ones) & ~word & highs;
+            if (zeros != 0) {
+                return c + std::countr_zero(zeros) / 8;
+            }
+        }
+    }
+    while (c != last && *c != delimiter) {
+        ++c;
+    }
+    return c;
+}
+
 } // namespace
 
 RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
@@ -48,53 +75,81 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
+    // Every texture and every set of flags as its field, once.
+    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+        assert(estimation::name(texture).size() <= MaxTextureName);
+        appendField(m_textureTexts[static_cast<std::size_t>(texture)], estimation::name(texture),
+                    settings.delimiter);
+    }
+    for (std::size_t bits = 0; bits < m_flagTexts.size(); ++bits) {
+        std::string codes;
+        for (const estimation::Flag flag : estimation::allFlags) {
+            if (estimation::Flags(static_cast<std::uint16_t>(bits)).contains(flag)) {
+                codes += codes.empty() ? "" : ";";
+                codes += estimation::code(flag);
+            }
+        }
+        appendField(m_flagTexts[bits], codes, settings.delimiter);
+    }
+    assert(std::all_of(m_modelTexts.begin(), m_modelTexts.end(), [&](const std::string& text) {
+        return text.size() + ErrorCapacity + 3 * (estimation::FixedTextCapacity + 3) +
+                   quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 4 <=
+               AddedCapacity;
+    }));
     m_numbersNeedQuotes =
         std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
         settings.delimiter == settings.decimal.get();
 }
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
-    // One pass over the line: count its fields and keep the input columns on the way.
+    // Split only as far as the last input column; past it the delimiters are just counted.
     const char delimiter = m_settings.delimiter;
+    const char* const first = line.data();
+    const char* const last = first + line.size();
+    const auto fieldEnd = [&](const char* c) { return nextDelimiter(c, last, delimiter); };
     estimation::InputTexts inputs{};
-    const std::size_t wanted = m_inputColumns.size();
-    std::size_t next = 0; // the next input column to find
     std::size_t field = 0;
-    std::size_t start = 0;
-    std::size_t split = line.size(); // end of the header's last column
-    const auto endField = [&](std::size_t end) {
-        if (next < wanted && m_inputColumns[next].first == field) {
-            inputs[static_cast<std::size_t>(m_inputColumns[next].second)] =
-                line.substr(start, end - start);
-            ++next;
-        }
-        if (field + 1 == m_columns.count) {
-            split = end;
-        }
-        ++field;
+    const char* start = first; // of field number `field`; past `last` when there is none
+    const auto skipField = [&] {
+        const char* const end = fieldEnd(start);
         start = end + 1;
+        ++field;
     };
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == delimiter) {
-            endField(i);
+    for (const auto& [column, input] : m_inputColumns) {
+        while (field < column && start <= last) {
+            skipField();
         }
+        if (start > last) {
+            break; // a short row
+        }
+        const char* const end = fieldEnd(start);
+        inputs[static_cast<std::size_t>(input)] =
+            std::string_view(start, static_cast<std::size_t>(end - start));
+        start = end + 1;
+        ++field;
     }
-    endField(line.size());
-
-    if (field == m_columns.count) {
+    while (field < m_columns.count && start <= last) {
+        skipField();
+    }
+    // `field` counts the fields up to the header's last column; the rest are extra.
+    const std::size_t fields =
+        field +
+        (start > last ? 0 : static_cast<std::size_t>(std::count(start, last, delimiter)) + 1);
+    if (fields == m_columns.count) {
         writeRows({.fields = line, .padding = 1, .extra = {}}, inputs, {}, out, summary);
         return;
     }
     // A short row is padded and a long row's extra fields go last, so that every column keeps
     // its place and no text is lost.
     Shape shape{.fields = line, .padding = 1, .extra = {}};
-    if (field < m_columns.count) {
-        shape.padding = m_columns.count - field + 1;
+    if (fields < m_columns.count) {
+        shape.padding = m_columns.count - fields + 1;
     } else {
+        const auto split = static_cast<std::size_t>(start - 1 - first);
         shape.fields = line.substr(0, split);
         shape.extra = line.substr(split);
     }
-    m_malformed = malformedReason(field, m_columns.count, 0);
+    m_malformed = malformedReason(fields, m_columns.count, 0);
     writeRows(shape, {}, m_malformed, out, summary);
 }
 
@@ -134,7 +189,7 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
     // whatever the model; a model fails only on the inputs it reads.
     estimation::InputValues values{};
     estimation::Flags soil;
-    std::string_view texture;
+    std::string_view texture; // as a field
     if (malformed.empty()) {
         values = estimation::convertInputs(inputs, m_present, m_settings.decimal);
         soil = estimation::soilFlags(values);
@@ -142,13 +197,15 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
         if (const auto found = estimation::textureClass(number(estimation::Input::sand),
                                                         number(estimation::Input::silt),
                                                         number(estimation::Input::clay))) {
-            texture = estimation::name(*found);
+            texture = m_textureTexts[static_cast<std::size_t>(*found)];
         }
     }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         out.append(shape.padding, delimiter);
-        out += m_modelTexts[m];
+        // The added columns go to the stack first and to `out` in one piece.
+        std::array<char, AddedCapacity> added; // NOLINT(cppcoreguidelines-pro-type-member-init)
+        char* end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), added.data());
         std::string_view error = malformed;
         estimation::Flags flags = soil;
         if (error.empty()) {
@@ -157,52 +214,45 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
             flags |= estimation::modelFlags(model, values, estimated);
             if (estimated.succeeded()) {
                 for (const Result result : results) {
-                    out += delimiter;
-                    writeNumber(estimated[result], out);
+                    *end++ = delimiter;
+                    end = writeNumber(end, estimated[result]);
                 }
             } else {
                 error = estimation::failureText(*estimated.failure);
-                out.append(3, delimiter);
+                end = std::fill_n(end, 3, delimiter);
             }
         } else {
-            out.append(3, delimiter);
+            end = std::fill_n(end, 3, delimiter);
         }
-        out += delimiter;
-        appendField(out, texture, delimiter);
-        out += delimiter;
-        if (!flags.empty()) {
-            m_flags.clear();
-            for (const estimation::Flag flag : estimation::allFlags) {
-                if (flags.contains(flag)) {
-                    m_flags += m_flags.empty() ? "" : ";";
-                    m_flags += estimation::code(flag);
-                }
-            }
-            appendField(out, m_flags, delimiter);
-        }
-        out += delimiter;
+        *end++ = delimiter;
+        end = std::copy(texture.begin(), texture.end(), end);
+        *end++ = delimiter;
+        end = std::copy_n(m_flagTexts[flags.bits()].data(), m_flagTexts[flags.bits()].size(), end);
+        *end++ = delimiter;
         if (!error.empty()) {
-            appendField(out, error, delimiter);
+            assert(quotedFieldBytes(error.size()) <= ErrorCapacity);
+            end = writeField(end, error, delimiter);
             ++summary.rowsWithError;
         }
+        out.append(added.data(), end);
         out += shape.extra;
         out += m_columns.lineEnd;
         ++summary.rows;
     }
 }
 
-void RowFormatter::writeNumber(const estimation::DecimalForm& form, std::string& out) const {
-    std::array<char, estimation::FixedTextCapacity> text; // NOLINT: written next
+char* RowFormatter::writeNumber(char* out, const estimation::DecimalForm& form) const {
     const char separator = m_settings.decimal.get();
-    char* const end = m_settings.precision == Precision::fixed
-                          ? estimation::writeFixed(text.data(), form, separator)
-                          : estimation::writeGeneral(text.data(), form, separator);
-    const std::string_view number(text.data(), static_cast<std::size_t>(end - text.data()));
-    if (m_numbersNeedQuotes) {
-        appendField(out, number, m_settings.delimiter);
-    } else {
-        out += number;
+    if (!m_numbersNeedQuotes) {
+        return m_settings.precision == Precision::fixed
+                   ? estimation::writeFixed(out, form, separator)
+                   : estimation::writeGeneral(out, form, separator);
     }
+    *out++ = '"'; // a number holds no quote
+    out = m_settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
+                                                   : estimation::writeGeneral(out, form, separator);
+    *out++ = '"';
+    return out;
 }
 
 } // namespace talvo::table

@@ -5,10 +5,13 @@
 
 #include "estimation/decimal_form.h"
 #include "estimation/input_values.h"
+#include "estimation/plausibility.h"
+#include "estimation/texture.h"
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/settings.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -48,7 +51,14 @@ private:
     };
     void writeRows(const Shape& shape, const estimation::InputTexts& inputs,
                    std::string_view malformed, std::string& out, Summary& summary);
-    void writeNumber(const estimation::DecimalForm& form, std::string& out) const;
+    // Writes a result at `out`, quoted where the delimiter could occur in it; returns the end.
+    char* writeNumber(char* out, const estimation::DecimalForm& form) const;
+
+    // Bounds of the added columns of one row: the model's texts, three numbers, the texture,
+    // the flags, and an error, which is one of the engine's texts or a malformed row's reason.
+    static constexpr std::size_t ErrorCapacity = 512;
+    static constexpr std::size_t MaxTextureName = 32;
+    static constexpr std::size_t AddedCapacity = 4096;
 
     const Settings& m_settings;
     const Columns& m_columns;
@@ -59,7 +69,9 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
-    std::string m_flags;
+    std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
+    // The flags field of each set of flags, by its bits.
+    std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
     estimation::InputSet m_present{}; // inputs the table has a column for
 };
 
