@@ -20,14 +20,17 @@ NR > 1 { S = $2; C = $4
   awc = ((fc - pwp) / 100) * 1.49 * 150
   printf "%s,TALVO PTF model (PSD),%.2f,%.2f,%.2f,\n", $0, fc, pwp, awc }'
 
+# talvo-batch writes to a file as its peers do, through the shell; with --output it also waits
+# for the file to reach the disk before renaming it into place.
 declare -A command=(
-    [talvo-batch]="$bin/talvo-batch --model 0 --output $work/out.csv $work/soils.csv"
-    [talvo-batch-all]="$bin/talvo-batch --model all --output $work/out.csv $work/soils.csv"
+    [talvo-batch]="$bin/talvo-batch --model 0 $work/soils.csv > $work/out.csv"
+    [talvo-batch-output]="$bin/talvo-batch --model 0 --output $work/out.csv $work/soils.csv"
+    [talvo-batch-all]="$bin/talvo-batch --model all $work/soils.csv > $work/out.csv"
     [mawk]="mawk '$awk_program' $work/soils.csv > $work/out.csv"
     [cat]="cat $work/soils.csv > $work/out.csv"
 )
 for round in $(seq "$rounds"); do
-    for name in talvo-batch talvo-batch-all mawk cat; do
+    for name in talvo-batch talvo-batch-output talvo-batch-all mawk cat; do
         /usr/bin/time -f "%e %M" -o "$work/time" bash -c "${command[$name]}" 2>/dev/null || true
         echo "$name $(cat "$work/time")" >>"$work/results"
     done
@@ -42,7 +45,7 @@ awk -v rows="$rows" '
                 if (s[j] < s[i]) { t = s[i]; s[i] = s[j]; s[j] = t }
             factor = name == "talvo-batch-all" ? 7 : 1
             median = s[int((count + 1) / 2)]
-            printf "%-16s median %6.2f M rows/s (range %.2f to %.2f), %.2f s, peak %.1f MiB\n",
+            printf "%-18s median %6.2f M rows/s (range %.2f to %.2f), %.2f s, peak %.1f MiB\n",
                 name, factor * rows / median / 1e6, factor * rows / s[count] / 1e6,
                 factor * rows / s[1] / 1e6, median, peak[name] / 1024
         }

@@ -168,6 +168,33 @@ constexpr TexturePoint centroidOf(const ClassRow& row) {
 
 constexpr auto Centroids = perClass(centroidOf);
 
+// The clay and silt contents a class spans, widened by far more than any rounding of its
+// edges: a class outside whose bounds a soil lies cannot hold it, and its edges need not be
+// tried.
+struct Bounds {
+    double lowestClay;
+    double highestClay;
+    double lowestSilt;
+    double highestSilt;
+    constexpr bool exclude(double clay, double silt) const noexcept {
+        return clay < lowestClay || clay > highestClay || silt < lowestSilt || silt > highestSilt;
+    }
+};
+
+constexpr Bounds boundsOf(const ClassRow& row) {
+    constexpr double margin = 1e-6;
+    const auto first = row.vertices.begin();
+    const auto last = first + static_cast<std::ptrdiff_t>(row.vertexCount);
+    const auto clay = [](const TexturePoint& p) { return p.clay; };
+    const auto silt = [](const TexturePoint& p) { return p.silt; };
+    return {std::ranges::min(std::ranges::subrange(first, last), {}, clay).clay - margin,
+            std::ranges::max(std::ranges::subrange(first, last), {}, clay).clay + margin,
+            std::ranges::min(std::ranges::subrange(first, last), {}, silt).silt - margin,
+            std::ranges::max(std::ranges::subrange(first, last), {}, silt).silt + margin};
+}
+
+constexpr auto ClassBounds = perClass(boundsOf);
+
 // The row of a class, or nullptr for a value that is none.
 const ClassRow* rowOf(TextureClass texture) noexcept {
     const auto index = static_cast<std::size_t>(texture);
@@ -203,7 +230,11 @@ std::optional<TextureClass> textureClass(double sand, double silt, double clay) 
         silt = silt * 100 / sum;
     }
     for (TextureClass candidate : FinestFirst) {
-        if (holds(Regions[static_cast<std::size_t>(candidate)], clay, silt)) {
+        const auto index = static_cast<std::size_t>(candidate);
+        if (ClassBounds[index].exclude(clay, silt)) {
+            continue;
+        }
+        if (holds(Regions[index], clay, silt)) {
             return candidate;
         }
     }

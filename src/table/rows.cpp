@@ -67,9 +67,12 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         appendField(text, model->unit, settings.delimiter);
         m_modelTexts.push_back(std::move(text));
     }
+    // Sand, silt and clay describe the soil whatever the model (its texture and their sum);
+    // OC only matters to the models that read it.
     for (const estimation::Input input : estimation::allInputs) {
         const std::optional<std::size_t>& column = columns.input[static_cast<std::size_t>(input)];
-        if (column.has_value()) {
+        if (column.has_value() &&
+            (input != estimation::Input::oc || columns.read.contains(input))) {
             m_inputColumns.emplace_back(*column, input);
             m_present |= estimation::InputSet{input};
         }
@@ -185,8 +188,8 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
                              std::string_view malformed, std::string& out, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     ++summary.records;
-    // Every input column is converted once: the texture and the sum describe the soil
-    // whatever the model; a model fails only on the inputs it reads.
+    // Every input column is converted once, whatever each model reads; a model fails only on
+    // the inputs it reads.
     estimation::InputValues values{};
     estimation::Flags soil;
     std::string_view texture; // as a field
