@@ -4,7 +4,9 @@
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "estimation/fields.h"
+#include "estimation/fixed_estimate.h"
 #include "estimation/number_text.h"
+#include "estimation/plausibility.h"
 #include "estimation/selection.h"
 #include "fuzz/support/reference_models.h"
 #include "fuzz/support/text_forms.h"
@@ -251,6 +253,29 @@ void checkAction(const PtfModel* model, const Press& press, const Estimate& esti
            "the Estimate action touches no box or unit");
 }
 
+// The quick two-decimal path, where it answers, gives the exact path's texts and flags.
+void checkFixedEstimate(const PtfModel& model, const Press& press, const Estimate& estimated) {
+    const InputValues values = convertInputs(press.inputs, model.readInputs, press.separator);
+    const std::optional<FixedEstimate> quick = fixedEstimate(model, values);
+    if (!quick) {
+        return;
+    }
+    expect(estimated.succeeded(), "the quick path answers only where the estimate succeeds");
+    const char separator = press.separator.get();
+    for (std::size_t i = 0; i < 3; ++i) {
+        std::array<char, FixedTextCapacity> text{};
+        const std::string_view written(
+            text.data(),
+            static_cast<std::size_t>(
+                writeHundredths(text.data(), quick->hundredths.at(i), separator) - text.data()));
+        expect(written == fixed(estimated.results.at(i), separator),
+               "the quick path's two decimals are the exact path's", written);
+    }
+    Flags flags = inputFlags(model, values);
+    flags |= quick->resultFlags;
+    expect(flags == modelFlags(model, values, estimated), "the quick path's flags are exact");
+}
+
 // Choosing any index: boxes and units as selection() has them, once each, and nothing else.
 void checkSelection(int index) {
     RecordingFields fields;
@@ -285,6 +310,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (model != nullptr) {
         estimated = estimate(*model, press.inputs, press.separator);
         checkEstimate(*model, press, estimated);
+        checkFixedEstimate(*model, press, estimated);
     }
     checkAction(model, press, estimated);
     checkSelection(press.model);

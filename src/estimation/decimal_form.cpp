@@ -255,33 +255,46 @@ char* writeGeneral(char* out, const DecimalForm& form, char separator) {
     return std::to_chars(out, out + 3, magnitude).ptr;
 }
 
+namespace {
+
+// A count of hundredths as "-12.34": at least three digits, so that one stands before the
+// separator; written from the last digit back.
+char* writeCount(char* out, bool negative, std::uint64_t count, char separator) {
+    if (negative && count != 0) {
+        *out++ = '-';
+    }
+    std::size_t length = 3;
+    while (length < powersOfTen.size() && count >= powersOfTen[length]) {
+        ++length;
+    }
+    char* const end = out + length + 1;
+    char* c = writePairBack(end, count % 100);
+    *--c = separator;
+    std::uint64_t rest = count / 100;
+    for (; rest >= 100; rest /= 100) {
+        c = writePairBack(c, rest % 100);
+    }
+    if (rest >= 10) {
+        c = writePairBack(c, rest);
+    } else {
+        *--c = static_cast<char>('0' + rest);
+    }
+    assert(c == out);
+    return end;
+}
+
+} // namespace
+
+char* writeHundredths(char* out, std::int64_t hundredths, char separator) {
+    const bool negative = hundredths < 0;
+    const auto magnitude = negative ? ~static_cast<std::uint64_t>(hundredths) + 1
+                                    : static_cast<std::uint64_t>(hundredths);
+    return writeCount(out, negative, magnitude, separator);
+}
+
 char* writeFixed(char* out, const DecimalForm& form, char separator) {
     if (const std::optional<std::uint64_t> count = hundredthsCount(form)) {
-        // The usual case: at least three digits, so that one stands before the separator,
-        // written from the last back.
-        if (form.negative && *count != 0) {
-            *out++ = '-';
-        }
-        std::size_t length = 3;
-        while (length < powersOfTen.size() && *count >= powersOfTen[length]) {
-            ++length;
-        }
-        char* const end = out + length + 1;
-        char* c = end;
-        std::uint64_t rest = *count;
-        c = writePairBack(c, rest % 100);
-        *--c = separator;
-        rest /= 100;
-        for (; rest >= 100; rest /= 100) {
-            c = writePairBack(c, rest % 100);
-        }
-        if (rest >= 10) {
-            c = writePairBack(c, rest);
-        } else {
-            *--c = static_cast<char>('0' + rest);
-        }
-        assert(c == out);
-        return end;
+        return writeCount(out, form.negative, *count, separator); // the usual case
     }
     // Beyond 10^17: the digits, then zeros down to the hundredths.
     if (form.negative) {

@@ -44,4 +44,8 @@ DecimalForm roundedToHundredths(const DecimalForm& form);
 char* writeGeneral(char* out, const DecimalForm& form, char separator);
 char* writeFixed(char* out, const DecimalForm& form, char separator);
 
+// A signed count of hundredths as its two-decimal text ("-12.34", "0.05"), never "-0.00";
+// `out` must hold FixedTextCapacity chars.
+char* writeHundredths(char* out, std::int64_t hundredths, char separator);
+
 } // namespace talvo::estimation

@@ -45,8 +45,7 @@ Flags soilFlags(const InputValues& inputs) noexcept {
     return flags;
 }
 
-Flags modelFlags(const PtfModel& model, const InputValues& inputs,
-                 const Estimate& estimated) noexcept {
+Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept {
     Flags flags;
     for (const Input input : {Input::sand, Input::silt, Input::clay}) {
         const InputValue& value = at(inputs, input);
@@ -59,6 +58,12 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
         (oc.number < 0.0 || oc.number > PeatCarbon)) {
         flags.add(Flag::oc);
     }
+    return flags;
+}
+
+Flags modelFlags(const PtfModel& model, const InputValues& inputs,
+                 const Estimate& estimated) noexcept {
+    Flags flags = inputFlags(model, inputs);
     // The results as shown before rounding to two decimals.
     const auto [fc, pwp] = estimated.shown;
     if (estimated.computed >= 2 && pwp >= fc) {

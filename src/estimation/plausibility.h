@@ -57,6 +57,9 @@ std::string_view sentence(Flag flag);
 // three are numbers.
 Flags soilFlags(const InputValues& inputs) noexcept;
 
+// What concerns the inputs the model reads: range and oc.
+Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept;
+
 // What concerns the chosen model: the inputs it reads and the results it computed.
 Flags modelFlags(const PtfModel& model, const InputValues& inputs,
                  const Estimate& estimated) noexcept;

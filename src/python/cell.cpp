@@ -2,6 +2,7 @@
 
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
+#include "estimation/fixed_estimate.h"
 #include "estimation/plausibility.h"
 #include "python/texture.h"
 
@@ -32,17 +33,26 @@ ErrorCode errorCode(estimation::FailureKind kind) noexcept {
 
 CellResult estimateCell(const estimation::PtfModel& model, const estimation::InputValues& inputs,
                         Precision precision) noexcept {
-    const Estimate estimated = estimation::estimate(model, inputs);
+    const std::int8_t texture = textureCode(estimation::at(inputs, Input::sand).number,
+                                            estimation::at(inputs, Input::silt).number,
+                                            estimation::at(inputs, Input::clay).number);
     estimation::Flags flags = estimation::soilFlags(inputs);
-    flags |= estimation::modelFlags(model, inputs, estimated);
-    CellResult cell{NoNumber,
-                    NoNumber,
-                    NoNumber,
+    if (precision == Precision::fixed) {
+        if (const auto quick = estimation::fixedEstimate(model, inputs)) {
+            flags |= estimation::inputFlags(model, inputs);
+            flags |= quick->resultFlags;
+            const auto& [fc, pwp, awc] = quick->hundredths;
+            return {estimation::hundredthsValue(fc),
+                    estimation::hundredthsValue(pwp),
+                    estimation::hundredthsValue(awc),
                     flags.bits(),
-                    textureCode(estimation::at(inputs, Input::sand).number,
-                                estimation::at(inputs, Input::silt).number,
-                                estimation::at(inputs, Input::clay).number),
+                    texture,
                     ErrorCode::none};
+        }
+    }
+    const Estimate estimated = estimation::estimate(model, inputs);
+    flags |= estimation::modelFlags(model, inputs, estimated);
+    CellResult cell{NoNumber, NoNumber, NoNumber, flags.bits(), texture, ErrorCode::none};
     if (estimated.failure) {
         cell.error = errorCode(estimated.failure->kind);
         return cell;

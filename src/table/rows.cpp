@@ -3,6 +3,7 @@
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
+#include "estimation/fixed_estimate.h"
 #include "estimation/plausibility.h"
 #include "estimation/texture.h"
 
@@ -12,6 +13,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace talvo::table {
 
@@ -211,8 +213,20 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
         char* end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), added.data());
         std::string_view error = malformed;
         estimation::Flags flags = soil;
-        if (error.empty()) {
-            const estimation::PtfModel& model = *m_columns.models[m];
+        const estimation::PtfModel& model = *m_columns.models[m];
+        std::optional<estimation::FixedEstimate> quick;
+        if (error.empty() && m_settings.precision == Precision::fixed && !m_numbersNeedQuotes) {
+            quick = estimation::fixedEstimate(model, values);
+        }
+        if (quick) {
+            flags |= estimation::inputFlags(model, values);
+            flags |= quick->resultFlags;
+            const char separator = m_settings.decimal.get();
+            for (const std::int64_t hundredths : quick->hundredths) {
+                *end++ = delimiter;
+                end = estimation::writeHundredths(end, hundredths, separator);
+            }
+        } else if (error.empty()) {
             const estimation::Estimate estimated = estimate(model, values);
             flags |= estimation::modelFlags(model, values, estimated);
             if (estimated.succeeded()) {

@@ -1,0 +1,34 @@
+#pragma once
+
+// The estimate with two decimals, as the window shows it after Estimate, worked out from the
+// doubles without the 15-digit forms. The 15-digit rounding moves a result by at most a few
+// parts in 10^15, so it can change the two decimals only when a result lies that close to a
+// half hundredth; there, and wherever a flag's boundary is as close, this gives nothing and
+// the caller takes the exact path, estimate(). Tables, maps and arrays of soils rarely do.
+
+#include "estimation/catalogue.h"
+#include "estimation/input_values.h"
+#include "estimation/plausibility.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace talvo::estimation {
+
+struct FixedEstimate {
+    // FC, PWP and AWC as signed counts of hundredths: 5085 is "50.85".
+    std::array<std::int64_t, 3> hundredths{};
+    Flags resultFlags; // fc<=pwp and result, as modelFlags sets them
+};
+
+// The same two-decimal results and result flags as estimate() and modelFlags() give, or
+// nothing where they could differ, where an input the model reads is no number, or where a
+// result fails or reaches 10^13.
+std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
+                                           const InputValues& inputs) noexcept;
+
+// The double a count of hundredths stands for, as reading its text gives: never -0.
+double hundredthsValue(std::int64_t hundredths) noexcept;
+
+} // namespace talvo::estimation

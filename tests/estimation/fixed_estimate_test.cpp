@@ -1,0 +1,153 @@
+#include "estimation/decimal_form.h"
+#include "estimation/estimate.h"
+#include "estimation/fixed_estimate.h"
+#include "sweep.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <random>
+#include <string>
+#include <utility>
+
+namespace talvo::estimation {
+namespace {
+
+std::string fixedText(const DecimalForm& form) {
+    std::array<char, FixedTextCapacity> text{};
+    return {text.data(), writeFixed(text.data(), form, '.')};
+}
+
+std::string hundredthsText(std::int64_t hundredths) {
+    std::array<char, FixedTextCapacity> text{};
+    return {text.data(), writeHundredths(text.data(), hundredths, '.')};
+}
+
+// Where the quick path answers, its texts, values and flags are the exact path's. Returns
+// whether it answered.
+bool agreesWhereItAnswers(const PtfModel& model, const InputValues& inputs) {
+    const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs);
+    if (!quick) {
+        return false;
+    }
+    const Estimate exact = estimate(model, inputs);
+    EXPECT_TRUE(exact.succeeded()) << model.listText;
+    if (!exact.succeeded()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < quick->hundredths.size(); ++i) {
+        const DecimalForm& form = exact.results[i];
+        EXPECT_EQ(hundredthsText(quick->hundredths[i]), fixedText(form))
+            << model.listText << " result " << i;
+        EXPECT_EQ(hundredthsValue(quick->hundredths[i]), readBack(roundedToHundredths(form)));
+    }
+    Flags flags = inputFlags(model, inputs);
+    flags |= quick->resultFlags;
+    EXPECT_EQ(flags, modelFlags(model, inputs, exact)) << model.listText;
+    return true;
+}
+
+// Contents as tables hold them: whole numbers, one to four decimals, a full double, now and
+// then far out of range or negative.
+double randomContent(std::mt19937_64& random) {
+    std::uniform_real_distribution<double> percent(0, 100);
+    const auto rounded = [&](double value, double scale) {
+        return std::round(value * scale) / scale;
+    };
+    switch (random() % 8) {
+    case 0:
+        return rounded(percent(random), 1);
+    case 1:
+        return rounded(percent(random), 10);
+    case 2:
+        return rounded(percent(random), 100);
+    case 3:
+        return rounded(percent(random), 1000);
+    case 4:
+        return rounded(std::uniform_real_distribution<double>(-50, 150)(random), 10000);
+    case 5:
+        return std::pow(10, std::uniform_real_distribution<double>(-6, 14)(random)) *
+               (random() % 2 == 0 ? 1 : -1);
+    default:
+        return percent(random);
+    }
+}
+
+TEST(FixedEstimate, AgreesWithTheExactPathOnRandomSoils) {
+    std::mt19937_64 random(20261207);
+    int answered = 0;
+    int asked = 0;
+    for (int i = 0; i < sweep(2'000'000); ++i) {
+        const InputValues inputs = inputNumbers(randomContent(random), randomContent(random),
+                                                randomContent(random), randomContent(random));
+        for (const PtfModel& model : ModelCatalogue) {
+            ++asked;
+            answered += agreesWhereItAnswers(model, inputs) ? 1 : 0;
+        }
+    }
+    // Far from vacuous: all but the failures and the results beyond 10^13 take it.
+    EXPECT_GT(answered, asked * 8 / 10);
+}
+
+// Soils whose FC is a half hundredth in 15 digits, where the exact path rounds away from zero
+// and the doubles may lie on either side: model 0 without clay, with the sand that gives
+// FC = t for t = 10.005, 10.015, ...
+TEST(FixedEstimate, HalfHundredthsAreLeftToTheExactPath) {
+    const PtfModel& model = ModelCatalogue[0];
+    int halves = 0;
+    for (int thousandths = 10'005; thousandths < 29'000; thousandths += 10) {
+        const double sand = (29.79202 - thousandths / 1000.0) / 0.26349;
+        const InputValues inputs = inputNumbers(sand, 0, 0, 0);
+        const DecimalForm fc = estimate(model, inputs)[Result::fc];
+        if (fc == makeDecimalForm(static_cast<std::uint64_t>(thousandths), -3, false)) {
+            ++halves;
+            EXPECT_FALSE(fixedEstimate(model, inputs)) << sand;
+        }
+        agreesWhereItAnswers(model, inputs);
+    }
+    EXPECT_GT(halves, 1000);
+}
+
+// Soils that put FC next to 100 % or PWP next to FC, where the flags turn on the 15-digit
+// values: found by bisection on clay, then a few doubles either side.
+TEST(FixedEstimate, FlagBoundariesAreLeftToTheExactPath) {
+    const PtfModel& model = ModelCatalogue[0];
+    const auto resultsAt = [&](double clay) {
+        const InputValues inputs = inputNumbers(10, 0, clay, 0);
+        const Numbers numbers(inputs);
+        return std::pair{model.fc.plain(numbers), model.pwp.plain(numbers)};
+    };
+    const auto closest = [](auto gap, double low, double high) {
+        for (int step = 0; step < 200; ++step) {
+            const double middle = (low + high) / 2;
+            (gap(middle) * gap(low) > 0 ? low : high) = middle;
+        }
+        return low;
+    };
+    const double fcAt100 =
+        closest([&](double clay) { return resultsAt(clay).first - 100; }, 0, 1e3);
+    const double pwpAtFc = closest(
+        [&](double clay) { return resultsAt(clay).second - resultsAt(clay).first; }, 0, 1e4);
+    for (const double clay : {fcAt100, pwpAtFc}) {
+        double nudged = std::nextafter(std::nextafter(clay, 0.0), 0.0);
+        for (int step = 0; step < 5; ++step, nudged = std::nextafter(nudged, HUGE_VAL)) {
+            const InputValues inputs = inputNumbers(10, 0, nudged, 0);
+            EXPECT_FALSE(fixedEstimate(model, inputs)) << nudged;
+            agreesWhereItAnswers(model, inputs);
+        }
+    }
+}
+
+TEST(FixedEstimate, ValuesOfHundredths) {
+    EXPECT_EQ(hundredthsValue(5085), 50.85);
+    EXPECT_EQ(hundredthsValue(-5085), -50.85);
+    EXPECT_FALSE(std::signbit(hundredthsValue(0)));
+    EXPECT_EQ(hundredthsText(0), "0.00");
+    EXPECT_EQ(hundredthsText(-5), "-0.05");
+    EXPECT_EQ(hundredthsText(123456), "1234.56");
+}
+
+} // namespace
+} // namespace talvo::estimation
