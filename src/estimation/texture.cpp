@@ -183,14 +183,15 @@ struct Bounds {
 
 constexpr Bounds boundsOf(const ClassRow& row) {
     constexpr double margin = 1e-6;
-    const auto first = row.vertices.begin();
-    const auto last = first + static_cast<std::ptrdiff_t>(row.vertexCount);
-    const auto clay = [](const TexturePoint& p) { return p.clay; };
-    const auto silt = [](const TexturePoint& p) { return p.silt; };
-    return {std::ranges::min(std::ranges::subrange(first, last), {}, clay).clay - margin,
-            std::ranges::max(std::ranges::subrange(first, last), {}, clay).clay + margin,
-            std::ranges::min(std::ranges::subrange(first, last), {}, silt).silt - margin,
-            std::ranges::max(std::ranges::subrange(first, last), {}, silt).silt + margin};
+    const TexturePoint& first = row.vertices[0];
+    Bounds bounds{first.clay, first.clay, first.silt, first.silt};
+    for (std::size_t i = 1; i < row.vertexCount; ++i) {
+        const TexturePoint& p = row.vertices[i];
+        bounds = {std::min(bounds.lowestClay, p.clay), std::max(bounds.highestClay, p.clay),
+                  std::min(bounds.lowestSilt, p.silt), std::max(bounds.highestSilt, p.silt)};
+    }
+    return {bounds.lowestClay - margin, bounds.highestClay + margin, bounds.lowestSilt - margin,
+            bounds.highestSilt + margin};
 }
 
 constexpr auto ClassBounds = perClass(boundsOf);
