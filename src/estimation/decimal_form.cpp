@@ -191,11 +191,11 @@ namespace {
 // room for the digits' text; nothing for the rest (beyond 10^17).
 std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) {
     if (form.exponent >= -2) {
-        const auto zeros = static_cast<std::size_t>(form.exponent + 2);
+        const int zeros = form.exponent + 2; // below the digits, down to the hundredths
         if (zeros > 4) {
             return std::nullopt;
         }
-        return form.digits * powersOfTen[zeros];
+        return form.digits * powersOfTen[static_cast<std::size_t>(zeros)];
     }
     const auto dropped = static_cast<std::size_t>(-2 - form.exponent);
     if (dropped > SignificantDigits) {
@@ -300,7 +300,8 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) {
     if (form.negative) {
         *out++ = '-';
     }
-    const auto zeros = static_cast<std::size_t>(form.exponent + 2);
+    const int hundredthsPlace = form.exponent + 2;
+    const auto zeros = static_cast<std::size_t>(hundredthsPlace);
     std::array<char, 20> digits{};
     const std::size_t count = digitText(form.digits, digits);
     const std::size_t total = std::max<std::size_t>(count + zeros, 3);
