@@ -135,11 +135,21 @@ DecimalForm roundByText(double magnitude, bool negative) {
     return makeDecimalForm(digits, exponent - (SignificantDigits - 1), negative);
 }
 
+// "00" to "99", so that two digits cost one lookup.
+constexpr std::array<char, 200> digitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
 // Two digits of `pair` (below 100) before `end`; returns where they start.
 char* writePairBack(char* end, std::uint64_t pair) {
     assert(pair < 100);
-    *--end = static_cast<char>('0' + pair % 10);
-    *--end = static_cast<char>('0' + pair / 10);
+    end -= 2;
+    std::memcpy(end, &digitPairs[2 * pair], 2);
     return end;
 }
 

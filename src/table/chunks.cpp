@@ -18,7 +18,18 @@ bool isLineBreak(char c) {
 
 std::uint64_t countLines(std::string_view bytes) noexcept {
     if (bytes.find('\r') == std::string_view::npos) {
-        return static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        // Summed a block at a time in one byte, which the compiler turns into vector code.
+        constexpr std::size_t Block = 255;
+        std::uint64_t lines = 0;
+        for (std::size_t first = 0; first < bytes.size(); first += Block) {
+            const std::size_t last = std::min(bytes.size(), first + Block);
+            std::uint8_t inBlock = 0;
+            for (std::size_t i = first; i < last; ++i) {
+                inBlock = static_cast<std::uint8_t>(inBlock + (bytes[i] == '\n' ? 1 : 0));
+            }
+            lines += inBlock;
+        }
+        return lines;
     }
     std::uint64_t lines = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
