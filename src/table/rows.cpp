@@ -111,35 +111,38 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     const char delimiter = m_settings.delimiter;
     const char* const first = line.data();
     const char* const last = first + line.size();
-    const auto fieldEnd = [&](const char* c) { return nextDelimiter(c, last, delimiter); };
+    const std::size_t size = line.size();
+    const auto fieldEnd = [&](std::size_t from) {
+        return static_cast<std::size_t>(nextDelimiter(first + from, last, delimiter) - first);
+    };
     estimation::InputTexts inputs{};
     std::size_t field = 0;
-    const char* start = first; // of field number `field`; past `last` when there is none
+    std::size_t start = 0; // of field number `field`; beyond `size` when there is none
     const auto skipField = [&] {
-        const char* const end = fieldEnd(start);
-        start = end + 1;
+        start = fieldEnd(start) + 1;
         ++field;
     };
     for (const auto& [column, input] : m_inputColumns) {
-        while (field < column && start <= last) {
+        while (field < column && start <= size) {
             skipField();
         }
-        if (start > last) {
+        if (start > size) {
             break; // a short row
         }
-        const char* const end = fieldEnd(start);
-        inputs[static_cast<std::size_t>(input)] =
-            std::string_view(start, static_cast<std::size_t>(end - start));
+        const std::size_t end = fieldEnd(start);
+        inputs[static_cast<std::size_t>(input)] = line.substr(start, end - start);
         start = end + 1;
         ++field;
     }
-    while (field < m_columns.count && start <= last) {
+    while (field < m_columns.count && start <= size) {
         skipField();
     }
-    // `field` counts the fields up to the header's last column; the rest are extra.
-    const std::size_t fields =
-        field +
-        (start > last ? 0 : static_cast<std::size_t>(std::count(start, last, delimiter)) + 1);
+    // `field` counts the fields up to the header's last column; any after it are extra.
+    std::size_t fields = field;
+    if (start <= size) {
+        const auto rest = line.substr(start);
+        fields += static_cast<std::size_t>(std::count(rest.begin(), rest.end(), delimiter)) + 1;
+    }
     if (fields == m_columns.count) {
         writeRows({.fields = line, .padding = 1, .extra = {}}, inputs, {}, out, summary);
         return;
@@ -150,9 +153,8 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     if (fields < m_columns.count) {
         shape.padding = m_columns.count - fields + 1;
     } else {
-        const auto split = static_cast<std::size_t>(start - 1 - first);
-        shape.fields = line.substr(0, split);
-        shape.extra = line.substr(split);
+        shape.fields = line.substr(0, start - 1);
+        shape.extra = line.substr(start - 1);
     }
     m_malformed = malformedReason(fields, m_columns.count, 0);
     writeRows(shape, {}, m_malformed, out, summary);
