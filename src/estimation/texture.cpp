@@ -198,13 +198,14 @@ constexpr auto ClassBounds = perClass(boundsOf);
 
 // The finest classes hold the most clay: along FinestFirst the lowest clay never rises, so the
 // classes whose lowest clay lies above a soil's come first and are skipped in one count.
-constexpr auto LowestClayFinestFirst = [] {
+constexpr std::array<double, TextureClassCount> lowestClayFinestFirst() {
     std::array<double, TextureClassCount> lowest{};
     for (std::size_t i = 0; i < lowest.size(); ++i) {
         lowest[i] = ClassBounds[static_cast<std::size_t>(FinestFirst[i])].lowestClay;
     }
     return lowest;
-}();
+}
+constexpr auto LowestClayFinestFirst = lowestClayFinestFirst();
 static_assert(std::is_sorted(LowestClayFinestFirst.rbegin(), LowestClayFinestFirst.rend()));
 
 // The row of a class, or nullptr for a value that is none.
