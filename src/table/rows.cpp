@@ -216,32 +216,38 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
         std::string_view error = malformed;
         estimation::Flags flags = soil;
         const estimation::PtfModel& model = *m_columns.models[m];
+        const char separator = m_settings.decimal.get();
         std::optional<estimation::FixedEstimate> quick;
-        if (error.empty() && m_settings.precision == Precision::fixed && !m_numbersNeedQuotes) {
+        if (error.empty() && m_settings.precision == Precision::fixed) {
             quick = estimation::fixedEstimate(model, values);
         }
-        if (quick) {
+        if (!error.empty()) {
+            end = std::fill_n(end, 3, delimiter);
+        } else if (quick) {
             flags |= estimation::inputFlags(model, values);
             flags |= quick->resultFlags;
-            const char separator = m_settings.decimal.get();
             for (const std::int64_t hundredths : quick->hundredths) {
                 *end++ = delimiter;
-                end = estimation::writeHundredths(end, hundredths, separator);
+                end = writeNumber(end, [&](char* at) {
+                    return estimation::writeHundredths(at, hundredths, separator);
+                });
             }
-        } else if (error.empty()) {
+        } else {
             const estimation::Estimate estimated = estimate(model, values);
             flags |= estimation::modelFlags(model, values, estimated);
             if (estimated.succeeded()) {
                 for (const Result result : results) {
                     *end++ = delimiter;
-                    end = writeNumber(end, estimated[result]);
+                    end = writeNumber(end, [&](char* at) {
+                        return m_settings.precision == Precision::fixed
+                                   ? estimation::writeFixed(at, estimated[result], separator)
+                                   : estimation::writeGeneral(at, estimated[result], separator);
+                    });
                 }
             } else {
                 error = estimation::failureText(*estimated.failure);
                 end = std::fill_n(end, 3, delimiter);
             }
-        } else {
-            end = std::fill_n(end, 3, delimiter);
         }
         *end++ = delimiter;
         end = std::copy(texture.begin(), texture.end(), end);
@@ -258,20 +264,6 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
         out += m_columns.lineEnd;
         ++summary.rows;
     }
-}
-
-char* RowFormatter::writeNumber(char* out, const estimation::DecimalForm& form) const {
-    const char separator = m_settings.decimal.get();
-    if (!m_numbersNeedQuotes) {
-        return m_settings.precision == Precision::fixed
-                   ? estimation::writeFixed(out, form, separator)
-                   : estimation::writeGeneral(out, form, separator);
-    }
-    *out++ = '"'; // a number holds no quote
-    out = m_settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
-                                                   : estimation::writeGeneral(out, form, separator);
-    *out++ = '"';
-    return out;
 }
 
 } // namespace talvo::table

@@ -3,7 +3,6 @@
 // Formatting the output rows of a record: its own fields, then for each model the added
 // columns, from the engine's value API.
 
-#include "estimation/decimal_form.h"
 #include "estimation/input_values.h"
 #include "estimation/plausibility.h"
 #include "estimation/texture.h"
@@ -51,8 +50,18 @@ private:
     };
     void writeRows(const Shape& shape, const estimation::InputTexts& inputs,
                    std::string_view malformed, std::string& out, Summary& summary);
-    // Writes a result at `out`, quoted where the delimiter could occur in it; returns the end.
-    char* writeNumber(char* out, const estimation::DecimalForm& form) const;
+    // Writes a result's text at `out` through `write`, quoted where the delimiter could occur
+    // in a number; returns the end.
+    template <typename Write> char* writeNumber(char* out, Write write) const {
+        if (m_numbersNeedQuotes) {
+            *out++ = '"'; // a number holds no quote
+        }
+        out = write(out);
+        if (m_numbersNeedQuotes) {
+            *out++ = '"';
+        }
+        return out;
+    }
 
     // Bounds of the added columns of one row: the model's texts, three numbers, the texture,
     // the flags, and an error, which is one of the engine's texts or a malformed row's reason.
