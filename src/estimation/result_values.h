@@ -1,0 +1,28 @@
+#pragma once
+
+// An estimate as the numbers its texts stand for, for front ends that store numbers rather
+// than texts (maps, arrays): the two-decimal results take the quick path where it answers
+// and the exact one elsewhere.
+
+#include "estimation/catalogue.h"
+#include "estimation/failure.h"
+#include "estimation/input_values.h"
+#include "estimation/plausibility.h"
+
+#include <array>
+#include <optional>
+
+namespace talvo::estimation {
+
+struct ResultValues {
+    std::array<double, 3> values{}; // fc, pwp, awc; only without a failure
+    Flags flags;                    // as modelFlags gives them, also with a failure
+    // Why there are no values: the estimate failed, or a result's text lies beyond the
+    // double range (an overflow).
+    std::optional<FailureKind> failure;
+};
+
+// `twoDecimals`: the doubles of the two-decimal texts; otherwise of the 15-digit texts.
+ResultValues resultValues(const PtfModel& model, const InputValues& inputs, bool twoDecimals);
+
+} // namespace talvo::estimation
