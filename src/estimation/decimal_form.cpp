@@ -197,8 +197,9 @@ std::optional<double> readBack(const DecimalForm& form) {
 
 namespace {
 
-// The form rounded to two decimals as a count of hundredths, when that fits in 64 bits with
-// room for the digits' text; nothing for the rest (beyond 10^17).
+// The form rounded to two decimals as a count of hundredths, when it has at most four zeros
+// to add before them (the count stays below 10^19); nothing for the rest, whole thousands
+// and beyond such as 5000 or 1e20.
 std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) {
     if (form.exponent >= -2) {
         const int zeros = form.exponent + 2; // below the digits, down to the hundredths
@@ -306,7 +307,7 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) {
     if (const std::optional<std::uint64_t> count = hundredthsCount(form)) {
         return writeCount(out, form.negative, *count, separator); // the usual case
     }
-    // Beyond 10^17: the digits, then zeros down to the hundredths.
+    // The rest: the digits, then zeros down to the hundredths.
     if (form.negative) {
         *out++ = '-';
     }

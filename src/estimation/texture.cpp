@@ -196,18 +196,6 @@ constexpr Bounds boundsOf(const ClassRow& row) {
 
 constexpr auto ClassBounds = perClass(boundsOf);
 
-// The finest classes hold the most clay: along FinestFirst the lowest clay never rises, so the
-// classes whose lowest clay lies above a soil's come first and are skipped in one count.
-constexpr std::array<double, TextureClassCount> lowestClayFinestFirst() {
-    std::array<double, TextureClassCount> lowest{};
-    for (std::size_t i = 0; i < lowest.size(); ++i) {
-        lowest[i] = ClassBounds[static_cast<std::size_t>(FinestFirst[i])].lowestClay;
-    }
-    return lowest;
-}
-constexpr auto LowestClayFinestFirst = lowestClayFinestFirst();
-static_assert(std::is_sorted(LowestClayFinestFirst.rbegin(), LowestClayFinestFirst.rend()));
-
 // The row of a class, or nullptr for a value that is none.
 const ClassRow* rowOf(TextureClass texture) noexcept {
     const auto index = static_cast<std::size_t>(texture);
@@ -242,12 +230,7 @@ std::optional<TextureClass> textureClass(double sand, double silt, double clay) 
         clay = clay * 100 / sum;
         silt = silt * 100 / sum;
     }
-    std::size_t first = 0;
-    for (const double lowest : LowestClayFinestFirst) {
-        first += lowest > clay ? 1 : 0;
-    }
-    for (std::size_t i = first; i < FinestFirst.size(); ++i) {
-        const TextureClass candidate = FinestFirst[i];
+    for (const TextureClass candidate : FinestFirst) {
         const auto index = static_cast<std::size_t>(candidate);
         if (ClassBounds[index].exclude(clay, silt)) {
             continue;
