@@ -2,10 +2,12 @@
 
 #include "estimation/catalogue.h"
 #include "map/error.h"
+#include "map/output.h"
 #include "map/run.h"
 #include "map/scale.h"
 #include "map/settings.h"
 #include "map/tiles.h"
+#include "table/interruption.h"
 #include "table/progress.h"
 
 #include <CLI/CLI.hpp>
@@ -51,6 +53,10 @@ CLI::Validator modelPosition() {
 }
 
 int run(const talvo::map::Settings& settings) {
+    // Ctrl-C or a job scheduler's SIGTERM would otherwise leave the half-written map behind.
+    // Only this run writes under that name, so removing it early does no harm.
+    talvo::table::InterruptionCleanup cleanup;
+    cleanup.removeOnSignal(talvo::map::partialPath(settings.output));
     std::optional<talvo::table::ProgressBar> bar;
     talvo::map::Progress progress;
     if (::isatty(STDERR_FILENO) == 1) {

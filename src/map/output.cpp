@@ -23,19 +23,18 @@ std::string lastGdalError() {
     return message.empty() ? "GDAL reports no reason" : message;
 }
 
-// Beside the target, so that the rename stays on one file system.
-std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
-    std::filesystem::path temporary = target;
-    temporary += ".partial";
-    return temporary;
-}
-
 std::filesystem::path sidecar(std::filesystem::path path) {
     path += ".aux.xml";
     return path;
 }
 
 } // namespace
+
+std::filesystem::path partialPath(const std::filesystem::path& target) {
+    std::filesystem::path temporary = target;
+    temporary += ".partial";
+    return temporary;
+}
 
 void ResultBuffers::resize(OutputType type, std::size_t cells) {
     m_size = type == OutputType::float32 ? sizeof(float) : sizeof(double);
@@ -46,7 +45,7 @@ void ResultBuffers::resize(OutputType type, std::size_t cells) {
 
 OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel& model,
                            const Grid& grid, unsigned threads)
-    : m_target(settings.output), m_temporary(temporaryBeside(m_target)),
+    : m_target(settings.output), m_temporary(partialPath(m_target)),
       m_type(settings.type == OutputType::float32 ? GDT_Float32 : GDT_Float64) {
     std::error_code error;
     if (std::filesystem::is_directory(m_target, error)) {

@@ -46,6 +46,10 @@ private:
 // Output blocks are square, of this side.
 inline constexpr int OutputBlockSize = 256;
 
+// Where the map is written until it is complete: beside the target, so that the rename stays
+// on one file system.
+std::filesystem::path partialPath(const std::filesystem::path& target);
+
 class OutputRaster {
 public:
     // Creates the map beside `settings.output` under a temporary name. Throws Error.
