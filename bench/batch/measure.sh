@@ -20,37 +20,54 @@ NR > 1 { S = $2; C = $4
   awc = ((fc - pwp) / 100) * 1.49 * 150
   printf "%s,TALVO PTF model (PSD),%.2f,%.2f,%.2f,\n", $0, fc, pwp, awc }'
 
-# talvo-batch writes to a file as its peers do, through the shell; with --output it also waits
-# for the file to reach the disk before renaming it into place.
-declare -A command=(
-    [talvo-batch]="$bin/talvo-batch --model 0 $work/soils.csv > $work/out.csv"
-    [talvo-batch-output]="$bin/talvo-batch --model 0 --output $work/out.csv $work/soils.csv"
-    [talvo-batch-all]="$bin/talvo-batch --model all $work/soils.csv > $work/out.csv"
-    [mawk]="mawk '$awk_program' $work/soils.csv > $work/out.csv"
-    [cat]="cat $work/soils.csv > $work/out.csv"
-)
-for round in $(seq "$rounds"); do
-    for name in talvo-batch talvo-batch-output talvo-batch-all mawk cat; do
-        # Wall time in nanoseconds (time's own is in hundredths, too coarse for cat), peak
-        # memory from time.
-        start=$(date +%s%N)
-        /usr/bin/time -f "%M" -o "$work/time" bash -c "${command[$name]}" 2>/dev/null || true
-        end=$(date +%s%N)
-        echo "$name $(((end - start) / 1000))e-6 $(cat "$work/time")" >>"$work/results"
-    done
-done
-awk -v rows="$rows" '
-    { seconds[$1, ++n[$1]] = $2; if ($3 > peak[$1]) peak[$1] = $3 }
-    END {
-        for (name in n) {
-            count = n[name]
-            for (i = 1; i <= count; ++i) s[i] = seconds[name, i]
-            for (i = 1; i <= count; ++i) for (j = i + 1; j <= count; ++j)
-                if (s[j] < s[i]) { t = s[i]; s[i] = s[j]; s[j] = t }
-            factor = name == "talvo-batch-all" ? 7 : 1
-            median = s[int((count + 1) / 2)]
-            printf "%-18s median %6.2f M rows/s (range %.2f to %.2f), %.3f s, peak %.1f MiB\n",
-                name, factor * rows / median / 1e6, factor * rows / s[count] / 1e6,
-                factor * rows / s[1] / 1e6, median, peak[name] / 1024
-        }
-    }' "$work/results"
+# Each program is started directly with its standard output on a file, and timed from start
+# to exit: a shell or time(1) in between would add tens of milliseconds to every tool, which
+# flatters the fast ones' peers. Peak memory comes from one more run under time(1): a child of
+# Python reports Python's own size as its peak.
+/usr/bin/python3 - "$bin" "$work" "$rows" "$rounds" "$awk_program" <<'PY'
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+bin, work, rows, rounds, awk_program = sys.argv[1:6]
+rows, rounds = int(rows), int(rounds)
+soils, out = f"{work}/soils.csv", f"{work}/out.csv"
+tools = {  # name: (command, output file or None for --output, output rows per input row)
+    "talvo-batch": ([f"{bin}/talvo-batch", "--model", "0", soils], out, 1),
+    # --output also waits for the file to reach the disk before renaming it into place.
+    "talvo-batch-output": ([f"{bin}/talvo-batch", "--model", "0", "--output", out, soils],
+                           None, 1),
+    "talvo-batch-all": ([f"{bin}/talvo-batch", "--model", "all", soils], out, 7),
+    "mawk": (["mawk", awk_program, soils], out, 1),
+    "cat": (["cat", soils], out, 1),
+}
+seconds = {name: [] for name in tools}
+peak = {name: 0 for name in tools}
+for _ in range(rounds):
+    for name, (command, output, _) in tools.items():
+        with open(output or os.devnull, "wb") as sink:
+            start = time.perf_counter()
+            child = subprocess.Popen(command, stdout=sink, stderr=subprocess.DEVNULL)
+            status = child.wait()
+            seconds[name].append(time.perf_counter() - start)
+        if status not in (0, 1):
+            sys.exit(f"{name} failed with status {status}")
+for name, (command, output, _) in tools.items():
+    with open(output or os.devnull, "wb") as sink:
+        subprocess.run(["/usr/bin/time", "-f", "%M", "-o", f"{work}/peak", *command],
+                       stdout=sink, stderr=subprocess.DEVNULL, check=False)
+    with open(f"{work}/peak") as kib:
+        peak[name] = int(kib.read().split()[-1])
+print(f"{rows} soils, model 0 unless named, {rounds} interleaved rounds; median (range)")
+for name, (_, _, factor) in tools.items():
+    times = seconds[name]
+    median = statistics.median(times)
+    print(f"{name:18} {factor * rows / median / 1e6:6.2f} M rows/s "
+          f"({factor * rows / max(times) / 1e6:.2f} to {factor * rows / min(times) / 1e6:.2f}), "
+          f"{median:.3f} s, peak {peak[name] / 1024:.1f} MiB")
+base = statistics.median(seconds["talvo-batch"])
+print(f"mawk / talvo-batch {statistics.median(seconds['mawk']) / base:.2f}x, "
+      f"talvo-batch / cat {base / statistics.median(seconds['cat']):.2f}x")
+PY
