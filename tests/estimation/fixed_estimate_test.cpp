@@ -1,14 +1,12 @@
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
 #include "estimation/fixed_estimate.h"
-#include "sweep.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <random>
 #include <string>
 #include <utility>
 
@@ -47,48 +45,6 @@ bool agreesWhereItAnswers(const PtfModel& model, const InputValues& inputs) {
     flags |= quick->resultFlags;
     EXPECT_EQ(flags, modelFlags(model, inputs, exact)) << model.listText;
     return true;
-}
-
-// Contents as tables hold them: whole numbers, one to four decimals, a full double, now and
-// then far out of range or negative.
-double randomContent(std::mt19937_64& random) {
-    std::uniform_real_distribution<double> percent(0, 100);
-    const auto rounded = [&](double value, double scale) {
-        return std::round(value * scale) / scale;
-    };
-    switch (random() % 8) {
-    case 0:
-        return rounded(percent(random), 1);
-    case 1:
-        return rounded(percent(random), 10);
-    case 2:
-        return rounded(percent(random), 100);
-    case 3:
-        return rounded(percent(random), 1000);
-    case 4:
-        return rounded(std::uniform_real_distribution<double>(-50, 150)(random), 10000);
-    case 5:
-        return std::pow(10, std::uniform_real_distribution<double>(-6, 14)(random)) *
-               (random() % 2 == 0 ? 1 : -1);
-    default:
-        return percent(random);
-    }
-}
-
-TEST(FixedEstimate, AgreesWithTheExactPathOnRandomSoils) {
-    std::mt19937_64 random(20261207);
-    int answered = 0;
-    int asked = 0;
-    for (int i = 0; i < sweep(2'000'000); ++i) {
-        const InputValues inputs = inputNumbers(randomContent(random), randomContent(random),
-                                                randomContent(random), randomContent(random));
-        for (const PtfModel& model : ModelCatalogue) {
-            ++asked;
-            answered += agreesWhereItAnswers(model, inputs) ? 1 : 0;
-        }
-    }
-    // Far from vacuous: all but the failures and the results beyond 10^13 take it.
-    EXPECT_GT(answered, asked * 8 / 10);
 }
 
 // Soils whose FC is a half hundredth in 15 digits, where the exact path rounds away from zero

@@ -8,24 +8,12 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace talvo::estimation {
 namespace {
 
 using T = TextureClass;
-
-struct Soil {
-    double sand;
-    double silt;
-    double clay;
-    std::optional<T> expected;
-};
-
-void expectClasses(const Soil& soil) {
-    SCOPED_TRACE(testing::Message()
-                 << "sand " << soil.sand << ", silt " << soil.silt << ", clay " << soil.clay);
-    EXPECT_EQ(textureClass(soil.sand, soil.silt, soil.clay), soil.expected);
-}
 
 // Crossing number in (clay, silt): whether a point off every edge lies inside a class's
 // polygon. Independent of how the classifier decides.
@@ -84,56 +72,29 @@ TEST(TextureClass, NumbersCodesAndNamesNeverChange) {
     }
 }
 
-TEST(TextureClass, SoilsReadOffTheTriangle) {
-    const std::array<Soil, 16> soils{{
-        {10, 20, 70, T::heavyClay},
-        {0, 0, 100, T::heavyClay},
-        {60, 5, 35, T::sandyClay},
-        {35, 30, 35, T::lightClay},
-        {5, 60, 35, T::siltyClay},
-        {70, 10, 20, T::sandyClayLoam},
-        {45, 35, 20, T::clayLoam},
-        {20, 60, 20, T::siltyClayLoam},
-        {88, 7, 5, T::loamySand},
-        {95, 3, 2, T::sand},
-        {100, 0, 0, T::sand},
-        {80, 10, 10, T::sandyLoam},
-        {50, 40, 10, T::loam},
-        {20, 70, 10, T::siltLoam},
-        {0, 100, 0, T::siltLoam},
-        {33.3, 33.3, 33.4, T::lightClay},
-    }};
-    for (const Soil& soil : soils) {
-        expectClasses(soil);
-    }
-}
-
-// A corner shared by several classes goes to the finest of them.
-TEST(TextureClass, CornersGoToTheFinerClass) {
-    const std::array<Soil, 15> corners{{
-        {55, 0, 45, T::heavyClay},
-        {10, 45, 45, T::heavyClay},
-        {0, 55, 45, T::heavyClay},
-        {75, 0, 25, T::sandyClay},
-        {55, 20, 25, T::lightClay},
-        {30, 45, 25, T::siltyClay},
-        {0, 75, 25, T::siltyClay},
-        {85, 0, 15, T::sandyClayLoam},
-        {65, 20, 15, T::clayLoam},
-        {40, 45, 15, T::siltyClayLoam},
-        {0, 85, 15, T::siltyClayLoam},
-        {95, 0, 5, T::loamySand},
-        {85, 15, 0, T::sandyLoam},
-        {65, 35, 0, T::loam},
-        {55, 45, 0, T::siltLoam},
-    }};
-    for (const Soil& corner : corners) {
-        expectClasses(corner);
-    }
-}
-
-TEST(TextureClass, BoundariesGoToTheFinerClass) {
-    const std::array<Soil, 18> points{{
+// Soils read off the triangle, then each corner and boundary shared by several classes,
+// which goes to the finest of them; soils that do not sum to 100 are scaled, within 1.
+TEST(TextureClass, SoilsAndTheirClasses) {
+    struct Soil {
+        double sand, silt, clay;
+        std::optional<T> expected;
+    };
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    // clang-format off
+    const std::vector<Soil> soils{
+        {10, 20, 70, T::heavyClay}, {0, 0, 100, T::heavyClay}, {60, 5, 35, T::sandyClay},
+        {35, 30, 35, T::lightClay}, {5, 60, 35, T::siltyClay}, {70, 10, 20, T::sandyClayLoam},
+        {45, 35, 20, T::clayLoam}, {20, 60, 20, T::siltyClayLoam}, {88, 7, 5, T::loamySand},
+        {95, 3, 2, T::sand}, {100, 0, 0, T::sand}, {80, 10, 10, T::sandyLoam}, {50, 40, 10, T::loam},
+        {20, 70, 10, T::siltLoam}, {0, 100, 0, T::siltLoam}, {33.3, 33.3, 33.4, T::lightClay},
+        // corners
+        {55, 0, 45, T::heavyClay}, {10, 45, 45, T::heavyClay}, {0, 55, 45, T::heavyClay},
+        {75, 0, 25, T::sandyClay}, {55, 20, 25, T::lightClay}, {30, 45, 25, T::siltyClay},
+        {0, 75, 25, T::siltyClay}, {85, 0, 15, T::sandyClayLoam}, {65, 20, 15, T::clayLoam},
+        {40, 45, 15, T::siltyClayLoam}, {0, 85, 15, T::siltyClayLoam}, {95, 0, 5, T::loamySand},
+        {85, 15, 0, T::sandyLoam}, {65, 35, 0, T::loam}, {55, 45, 0, T::siltLoam},
+        // boundaries, with the class on the other side
         {35, 20, 45, T::heavyClay},     // light clay below
         {55, 10, 35, T::lightClay},     // sandy clay on the sand side
         {20, 45, 35, T::siltyClay},     // light clay on the sand side
@@ -149,12 +110,21 @@ TEST(TextureClass, BoundariesGoToTheFinerClass) {
         {89, 9, 2, T::loamySand},       // sand on the sand side
         {65, 25, 10, T::loam},          // sandy loam on the sand side
         {45, 45, 10, T::siltLoam},      // loam on the sand side
-        {65, 0, 35, T::sandyClay},      // the sand-clay side
-        {0, 45, 55, T::heavyClay},      // the silt-clay side
-        {0, 70, 30, T::siltyClay},      // the silt-clay side
-    }};
-    for (const Soil& point : points) {
-        expectClasses(point);
+        {65, 0, 35, T::sandyClay}, {0, 45, 55, T::heavyClay}, {0, 70, 30, T::siltyClay}, // sides
+        // scaled
+        {54.55, 30, 14.95, T::clayLoam}, // sum 99.5: clay 15.03 once scaled
+        {70, 16, 15, T::sandyLoam},      // sum 101: clay 14.85 once scaled
+        {49, 30, 20, T::clayLoam}, {0, 0, 99, T::heavyClay}, {99.5, 0.5, 0.5, T::sand},
+        {0, 98.5, 1, T::siltLoam}, // scaled to a rounding error past the silt-clay side
+        // no soil
+        {48, 30, 20, std::nullopt}, {50, 31, 20.01, std::nullopt}, {49, 30, 19.99, std::nullopt},
+        {80, 20.5, -0.5, std::nullopt}, {100.5, 0, 0, std::nullopt}, {nan, 50, 50, std::nullopt},
+        {50, nan, 50, std::nullopt}, {50, 50, infinity, std::nullopt}, {0, 0, 0, std::nullopt},
+    };
+    // clang-format on
+    for (const Soil& soil : soils) {
+        EXPECT_EQ(textureClass(soil.sand, soil.silt, soil.clay), soil.expected)
+            << "sand " << soil.sand << ", silt " << soil.silt << ", clay " << soil.clay;
     }
 }
 
@@ -182,39 +152,6 @@ TEST(TextureClass, TheClassesTileTheTriangle) {
         }
     }
     EXPECT_EQ(points, 20300);
-}
-
-TEST(TextureClass, ScalesASoilThatDoesNotSumTo100) {
-    const std::array<Soil, 6> soils{{
-        {54.55, 30, 14.95, T::clayLoam}, // sum 99.5: clay 15.03 once scaled
-        {70, 16, 15, T::sandyLoam},      // sum 101: clay 14.85 once scaled
-        {49, 30, 20, T::clayLoam},       // sum 99
-        {0, 0, 99, T::heavyClay},
-        {99.5, 0.5, 0.5, T::sand},
-        {0, 98.5, 1, T::siltLoam}, // scaled to a rounding error past the silt-clay side
-    }};
-    for (const Soil& soil : soils) {
-        expectClasses(soil);
-    }
-}
-
-TEST(TextureClass, RefusesWhatIsNoSoil) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    constexpr double infinity = std::numeric_limits<double>::infinity();
-    const std::array<Soil, 9> soils{{
-        {48, 30, 20, std::nullopt},    // sum 98
-        {50, 31, 20.01, std::nullopt}, // sum just above 101
-        {49, 30, 19.99, std::nullopt}, // sum just below 99
-        {80, 20.5, -0.5, std::nullopt},
-        {100.5, 0, 0, std::nullopt},
-        {nan, 50, 50, std::nullopt},
-        {50, nan, 50, std::nullopt},
-        {50, 50, infinity, std::nullopt},
-        {0, 0, 0, std::nullopt},
-    }};
-    for (const Soil& soil : soils) {
-        expectClasses(soil);
-    }
 }
 
 TEST(TextureClass, LabelPointLiesInsideItsClass) {
