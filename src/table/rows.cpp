@@ -34,28 +34,32 @@ std::string malformedReason(std::size_t fields, std::size_t headerFields, std::s
     return {};
 }
 
-// The first delimiter from `c` on, or `last`. Fields are short, so eight bytes at a time in
-// a register beat a call to memchr for each field.
-const char* nextDelimiter(const char* c, const char* last, char delimiter) noexcept {
+// Calls `found(position)` for each delimiter of `line`, in order. Fields are short, so eight
+// bytes at a time in a register, with every delimiter of the word found from one mask, beat a
+// search for each field.
+template <typename Found>
+void forEachDelimiter(std::string_view line, char delimiter, Found found) {
+    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t pattern = 0x0101010101010101 * static_cast<unsigned char>(delimiter);
+    constexpr std::size_t Word = sizeof(std::uint64_t);
+    std::size_t at = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t ones = 0x0101010101010101;
-        constexpr std::uint64_t highs = 0x8080808080808080;
-        const std::uint64_t pattern = ones * static_cast<unsigned char>(delimiter);
-        for (; last - c >= 8; c += 8) {
+        for (; line.size() - at >= Word; at += Word) {
             std::uint64_t word = 0;
-            std::memcpy(&word, c, sizeof word);
+            std::memcpy(&word, line.data() + at, Word);
             word ^= pattern; // a zero byte where the delimiter is
-            // The lowest byte flagged is the first zero byte; a borrow only flags bytes above it.
-            const std::uint64_t zeros = (word - ones) & ~word & highs;
-            if (zeros != 0) {
-                return c + std::countr_zero(zeros) / 8;
+            // The high bit of each zero byte, and of no other: no carry crosses a byte.
+            std::uint64_t zeros = ~(((word & lows) + lows) | word | lows);
+            for (; zeros != 0; zeros &= zeros - 1) {
+                found(at + static_cast<std::size_t>(std::countr_zero(zeros)) / 8);
             }
         }
     }
-    while (c != last && *c != delimiter) {
-        ++c;
+    for (; at < line.size(); ++at) {
+        if (line[at] == delimiter) {
+            found(at);
+        }
     }
-    return c;
 }
 
 } // namespace
@@ -98,7 +102,8 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     }
     assert(std::all_of(m_modelTexts.begin(), m_modelTexts.end(), [&](const std::string& text) {
         return text.size() + ErrorCapacity + 3 * (estimation::FixedTextCapacity + 3) +
-                   quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 4 <=
+                   quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 5 +
+                   m_columns.lineEnd.size() <=
                AddedCapacity;
     }));
     m_numbersNeedQuotes =
@@ -107,42 +112,23 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
 }
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
-    // Split only as far as the last input column; past it the delimiters are just counted.
-    const char delimiter = m_settings.delimiter;
-    const char* const first = line.data();
-    const char* const last = first + line.size();
-    const std::size_t size = line.size();
-    const auto fieldEnd = [&](std::size_t from) {
-        return static_cast<std::size_t>(nextDelimiter(first + from, last, delimiter) - first);
-    };
     estimation::InputTexts inputs{};
-    std::size_t field = 0;
-    std::size_t start = 0; // of field number `field`; beyond `size` when there is none
-    const auto skipField = [&] {
-        start = fieldEnd(start) + 1;
-        ++field;
-    };
-    for (const auto& [column, input] : m_inputColumns) {
-        while (field < column && start <= size) {
-            skipField();
+    auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
+    std::size_t field = 0;                // the number of the field that starts at `start`
+    std::size_t start = 0;
+    std::size_t headerEnd = line.size(); // where the fields past the header's begin
+    const auto fieldEnds = [&](std::size_t end) {
+        for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
+            inputs[static_cast<std::size_t>(wanted->second)] = {line.data() + start, end - start};
         }
-        if (start > size) {
-            break; // a short row
+        if (++field == m_columns.count) {
+            headerEnd = end;
         }
-        const std::size_t end = fieldEnd(start);
-        inputs[static_cast<std::size_t>(input)] = line.substr(start, end - start);
         start = end + 1;
-        ++field;
-    }
-    while (field < m_columns.count && start <= size) {
-        skipField();
-    }
-    // `field` counts the fields up to the header's last column; any after it are extra.
-    std::size_t fields = field;
-    if (start <= size) {
-        const auto rest = line.substr(start);
-        fields += static_cast<std::size_t>(std::count(rest.begin(), rest.end(), delimiter)) + 1;
-    }
+    };
+    forEachDelimiter(line, m_settings.delimiter, fieldEnds);
+    fieldEnds(line.size());
+    const std::size_t fields = field;
     if (fields == m_columns.count) {
         writeRows({.fields = line, .padding = 1, .extra = {}}, inputs, {}, out, summary);
         return;
@@ -153,8 +139,8 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     if (fields < m_columns.count) {
         shape.padding = m_columns.count - fields + 1;
     } else {
-        shape.fields = line.substr(0, start - 1);
-        shape.extra = line.substr(start - 1);
+        shape.fields = line.substr(0, headerEnd);
+        shape.extra = line.substr(headerEnd);
     }
     m_malformed = malformedReason(fields, m_columns.count, 0);
     writeRows(shape, {}, m_malformed, out, summary);
@@ -209,10 +195,16 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
     }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
-        out.append(shape.padding, delimiter);
-        // The added columns go to the stack first and to `out` in one piece.
+        // The added columns go to the stack first and to `out` in one piece, with the
+        // delimiter before them and, on a row of the header's width, the line's end.
         std::array<char, AddedCapacity> added; // NOLINT(cppcoreguidelines-pro-type-member-init)
-        char* end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), added.data());
+        char* end = added.data();
+        if (shape.padding == 1) {
+            *end++ = delimiter;
+        } else {
+            out.append(shape.padding, delimiter);
+        }
+        end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
         std::string_view error = malformed;
         estimation::Flags flags = soil;
         const estimation::PtfModel& model = *m_columns.models[m];
@@ -259,9 +251,14 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& i
             end = writeField(end, error, delimiter);
             ++summary.rowsWithError;
         }
-        out.append(added.data(), end);
-        out += shape.extra;
-        out += m_columns.lineEnd;
+        if (shape.extra.empty()) {
+            end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+            out.append(added.data(), end);
+        } else {
+            out.append(added.data(), end);
+            out += shape.extra;
+            out += m_columns.lineEnd;
+        }
         ++summary.rows;
     }
 }
