@@ -1,5 +1,6 @@
 #include "estimation/fixed_estimate.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 
@@ -21,13 +22,15 @@ constexpr double AvailableWaterError = 5e-12;
 // x rounded to hundredths, half away from zero, as the exact path rounds its 15-digit form;
 // nothing when x x 100 lies within `margin` of a half.
 std::optional<std::int64_t> hundredthsOf(double x, double margin) noexcept {
+    assert(std::fabs(x) < Largest);
     const double scaled = std::fabs(x) * 100;
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole; // exact below 2^52
+    // Below 2^63, so truncating is the floor; without SSE4.1 std::floor is a call.
+    const auto whole = static_cast<std::int64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(whole); // exact below 2^52
     if (!(std::fabs(fraction - 0.5) > margin)) {
         return std::nullopt;
     }
-    const auto count = static_cast<std::int64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    const std::int64_t count = whole + (fraction > 0.5 ? 1 : 0);
     return x < 0 ? -count : count;
 }
 
