@@ -1,4 +1,3 @@
-#include "map/error.h"
 #include "map/grid.h"
 
 #include <gtest/gtest.h>
@@ -68,23 +67,6 @@ TEST(GridTest, AcceptsTheSameGridWrittenDifferently) {
     pretty.crs = text;
     CPLFree(text);
     EXPECT_FALSE(gridDifference(grid(100, 80), pretty));
-}
-
-TEST(GridTest, NamesBothRastersInTheMessage) {
-    try {
-        requireSameGrid("--sand a.tif", grid(100, 80), "--clay b.tif", grid(100, 81));
-        FAIL();
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(),
-                     "--sand a.tif and --clay b.tif differ in size: 100x80 against 100x81");
-    }
-}
-
-TEST(GridTest, ATileStartsLowerDown) {
-    const Grid tile = grid(100, 800).rows(256, 512);
-    EXPECT_EQ(tile.height, 256);
-    EXPECT_EQ(tile.transform[3], 4000000 - 256 * 250);
-    EXPECT_EQ(tile.transform[0], 500000);
 }
 
 } // namespace

@@ -49,16 +49,5 @@ TEST(TilesTest, TilesCoverEveryRowOnce) {
     }
 }
 
-TEST(TilesTest, RefusesMoreTilesThanRowsOfBlocks) {
-    try {
-        tileRows({1, 5}, 1000, 256);
-        FAIL();
-    } catch (const Error& error) {
-        EXPECT_STREQ(
-            error.what(),
-            "--tile 1/5: the map has only 4 rows of blocks of 256 rows; give at most 4 tiles");
-    }
-}
-
 } // namespace
 } // namespace talvo::map

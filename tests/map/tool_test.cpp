@@ -206,36 +206,6 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     }
 }
 
-// The int16 523 at scale 0.1 and the text "52.3" are one number: 523 * 0.1 is not.
-TEST(ToolTest, AScaledCellIsItsDecimalText) {
-    const fs::path folder = testFolder("decimal");
-    RasterLayout layout;
-    layout.width = 1;
-    layout.height = 1;
-    writeRaster(folder / "sand.tif", layout, {523});
-    writeRaster(folder / "clay.tif", layout, {207});
-    {
-        std::ofstream table(folder / "soil.csv");
-        table << "sand,clay\n52.3,20.7\n";
-    }
-    ASSERT_EQ(runProgram(TALVO_BATCH_EXE,
-                         {"--model", "0", "--precision", "general", "--output",
-                          (folder / "batch.csv").string(), (folder / "soil.csv").string()})
-                  .status,
-              0);
-    const std::vector<BatchRow> rows = readBatchOutput(folder / "batch.csv");
-    ASSERT_EQ(runProgram(mapExe(), {"--model", "0", "--sand", (folder / "sand.tif").string(),
-                                    "--clay", (folder / "clay.tif").string(), "--scale",
-                                    "sand=0.1,clay=0.1", "--precision", "general", "--type",
-                                    "Float64", "--output", (folder / "out.tif").string()})
-                  .status,
-              0);
-    const auto bands = readBands(folder / "out.tif");
-    EXPECT_EQ(bands[0][0], std::strtod(rows[0].results[0].c_str(), nullptr));
-    EXPECT_EQ(bands[1][0], std::strtod(rows[0].results[1].c_str(), nullptr));
-    EXPECT_EQ(bands[2][0], std::strtod(rows[0].results[2].c_str(), nullptr));
-}
-
 // A scale the band declares itself is read as a decimal too, and a VRT is read like its source.
 TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
     const Soils soils = makeSoils("vrt");
@@ -375,13 +345,6 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     RasterLayout shorter = layout;
     shorter.height = 29;
     writeRaster(folder / "short.tif", shorter, std::vector<double>(std::size_t{40} * 29, 300.0));
-    RasterLayout elsewhere = layout;
-    elsewhere.epsg = 32633;
-    writeRaster(folder / "elsewhere.tif", elsewhere,
-                std::vector<double>(std::size_t{40} * 30, 300.0));
-    RasterLayout shifted = layout;
-    shifted.transform[0] += 250;
-    writeRaster(folder / "shifted.tif", shifted, std::vector<double>(std::size_t{40} * 30, 300.0));
     const std::string a = (folder / "a.tif").string();
     const std::string out = (folder / "out.tif").string();
     const std::vector<FailureCase> cases{
@@ -389,15 +352,6 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          {"--model", "0", "--sand", a, "--clay", (folder / "short.tif").string()},
          "--sand " + a + " and --clay " + (folder / "short.tif").string() +
              " differ in size: 40x30 against 40x29"},
-        {"crs",
-         {"--model", "0", "--sand", a, "--clay", (folder / "elsewhere.tif").string()},
-         "--sand " + a + " and --clay " + (folder / "elsewhere.tif").string() +
-             " differ in coordinate system: EPSG:32632 against EPSG:32633"},
-        {"origin",
-         {"--model", "0", "--sand", a, "--clay", (folder / "shifted.tif").string()},
-         "--sand " + a + " and --clay " + (folder / "shifted.tif").string() +
-             " differ in geotransform: (500000, 250, 0, 4000000, 0, -250) against (500250, 250, 0, "
-             "4000000, 0, -250)"},
         {"missing input",
          {"--model", "2", "--sand", a, "--oc", a},
          "model Rawls et al., 1982 reads clay: give --clay"},
