@@ -1,6 +1,4 @@
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
-#include "support/memory_fields.h"
 #include "table/csv.h"
 #include "table/run.h"
 
