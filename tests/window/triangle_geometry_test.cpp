@@ -35,26 +35,6 @@ TEST(TriangleGeometry, FrameIsEquilateralCentredAndClearOfTheMargin) {
     EXPECT_EQ(tiny.silt.x - tiny.sand.x, 0);
 }
 
-TEST(TriangleGeometry, ReferenceSoilsLieWhereTheTriangleShowsThem) {
-    expectAt(place(Frame, {100, 0, 0}), Frame.sand);
-    expectAt(place(Frame, {0, 100, 0}), Frame.silt);
-    expectAt(place(Frame, {0, 0, 100}), Frame.clay);
-    const double third = 100.0 / 3;
-    expectAt(place(Frame, {third, third, third}),
-             {(Frame.sand.x + Frame.silt.x + Frame.clay.x) / 3,
-              (Frame.sand.y + Frame.silt.y + Frame.clay.y) / 3});
-
-    // On the 15 % clay boundary between loam and clay loam, between its drawn ends.
-    const PlanePoint boundary = place(Frame, {60, 25, 15});
-    const PlanePoint left = place(Frame, {65, 20, 15});
-    const PlanePoint right = place(Frame, {40, 45, 15});
-    EXPECT_NEAR(boundary.y, left.y, Near);
-    EXPECT_NEAR(boundary.y, right.y, Near);
-    EXPECT_GT(boundary.x, left.x);
-    EXPECT_LT(boundary.x, right.x);
-    EXPECT_EQ(estimation::textureClass(60, 25, 15), estimation::TextureClass::clayLoam);
-}
-
 TEST(TriangleGeometry, TicksRunAlongTheSidesAndPointOutwards) {
     const auto ticks = axisTicks(Frame, 10);
     ASSERT_EQ(ticks.size(), 33U);
