@@ -23,21 +23,21 @@ def test_catalogue_rows(position, list_text, inputs, unit):
     assert talvo.units(list_text) == {"fc": unit, "pwp": unit, "awc": "mm"}
 
 
-def test_seven_models_in_list_order():
-    assert [model.position for model in talvo.models()] == list(range(7))
-
-
-@pytest.mark.parametrize("model, error", [
-    (7, ValueError),
-    (-1, ValueError),
-    ("Rawls 1982", ValueError),
-    ("rawls et al., 1982", ValueError),
-    (True, TypeError),
-    (2.0, TypeError),
+@pytest.mark.parametrize("call, error", [
+    (lambda: talvo.estimate(7, sand=40, clay=20), ValueError),
+    (lambda: talvo.estimate(-1, sand=40, clay=20), ValueError),
+    (lambda: talvo.estimate("Rawls 1982", sand=40, clay=20, oc=5), ValueError),
+    (lambda: talvo.estimate("rawls et al., 1982", sand=40, clay=20, oc=5), ValueError),
+    (lambda: talvo.estimate(True, sand=40, clay=20), TypeError),
+    (lambda: talvo.estimate(2.0, sand=40, clay=20, oc=5), TypeError),
+    (lambda: talvo.estimate(0, sand=np.zeros(3), clay=np.zeros(4)), ValueError),
+    (lambda: talvo.estimate(0, sand=40, clay=20, precision="exact"), ValueError),
+    (lambda: talvo.estimate_texts(0, sand="40", clay="20", decimal="e"), ValueError),
 ])
-def test_unknown_models_are_refused(model, error):
+def test_what_cannot_be_estimated_is_refused(call, error):
+    # Unknown models, shapes that do not broadcast, a precision or a separator that is none.
     with pytest.raises(error):
-        talvo.estimate(model, sand=40, silt=40, clay=20, oc=5)
+        call()
 
 
 def test_a_model_by_list_text_or_numpy_position_is_the_same_model():
@@ -46,9 +46,7 @@ def test_a_model_by_list_text_or_numpy_position_is_the_same_model():
     assert by_text["fc"] == by_position["fc"] == 50.85
 
 
-def test_tables_of_codes():
-    assert talvo.FLAGS == {"sum": 1, "range": 2, "oc": 4, "fc<=pwp": 8, "result": 16}
-    assert talvo.ERRORS == {1: "Type mismatch", 2: "Division by zero", 3: "Overflow"}
+def test_texture_classes():
     assert len(talvo.TEXTURE_CLASSES) == 12
     assert talvo.TEXTURE_CLASSES[talvo.estimate(0, sand=96, silt=3, clay=1)["texture"]] == "sand"
     assert talvo.estimate(0, sand=80, silt=10, clay=5)["texture"] == -1
