@@ -60,7 +60,6 @@ TEST(RunTable, ReadsTheHeader) {
          "Sand,CLAY,model,unit,fc,pwp,awc,texture,flags,error\n"
          "40,20,TALVO PTF model (PSD),% w/w,23.38,7.69,35.09,,,\n"
          "40,20,\"Singh, 2000\",% v/v,37.58,10.97,39.92,,,\n"},
-        {"\n\r\n", "0", "the input is empty: the first row must name the columns"},
         {"sand,silt\n40,20\n", "0",
          "missing column: clay; the header has \"sand\", \"silt\": name it with --column, such "
          "as --column clay=HEADER"},
