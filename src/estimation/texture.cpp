@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace talvo::estimation {
@@ -196,6 +197,75 @@ constexpr Bounds boundsOf(const ClassRow& row) {
 
 constexpr auto ClassBounds = perClass(boundsOf);
 
+// Most soils lie far from every boundary. The plane of clay and silt is cut into squares of
+// one percent; a square that one class holds whole, with a margin no rounding reaches, and
+// that no finer class reaches, gives that class at once. Soils in the other squares, along the
+// boundaries, have their edges tried.
+constexpr int SquaresPerSide = 100;
+constexpr std::uint8_t Undecided = 0xFF;
+
+// Where every corner of a square lies against one edge.
+enum class Side { inner, outer, across };
+
+constexpr Side sideOf(const HalfPlane& edge, double clay, double silt) {
+    constexpr double margin = 1e-9; // the forms reach some 10^4; their rounding, 10^-12
+    Side side = Side::across;
+    for (const double c : {clay, clay + 1}) {
+        for (const double s : {silt, silt + 1}) {
+            const double form = c * edge.clayFactor + s * edge.siltFactor;
+            const Side corner = form <= edge.limit - margin  ? Side::inner
+                                : form > edge.limit + margin ? Side::outer
+                                                             : Side::across;
+            if (corner == Side::across || (side != Side::across && corner != side)) {
+                return Side::across;
+            }
+            side = corner;
+        }
+    }
+    return side;
+}
+
+// The class of every soil in the square from (clay, silt) to (clay + 1, silt + 1), as the
+// edges and bounds below decide it, or Undecided.
+constexpr std::uint8_t squareClass(double clay, double silt) {
+    for (const TextureClass candidate : FinestFirst) {
+        const auto index = static_cast<std::size_t>(candidate);
+        const Bounds& bounds = ClassBounds[index];
+        if (clay + 1 < bounds.lowestClay || clay > bounds.highestClay ||
+            silt + 1 < bounds.lowestSilt || silt > bounds.highestSilt) {
+            continue; // the bounds exclude it all
+        }
+        const bool withinBounds = clay >= bounds.lowestClay && clay + 1 <= bounds.highestClay &&
+                                  silt >= bounds.lowestSilt && silt + 1 <= bounds.highestSilt;
+        const Region& region = Regions[index];
+        bool holdsAll = withinBounds;
+        bool excluded = false;
+        for (std::size_t i = 0; i < region.edgeCount; ++i) {
+            const Side side = sideOf(region.edges[i], clay, silt);
+            excluded = excluded || side == Side::outer;
+            holdsAll = holdsAll && side == Side::inner;
+        }
+        if (excluded) {
+            continue;
+        }
+        return holdsAll ? static_cast<std::uint8_t>(candidate) : Undecided;
+    }
+    return Undecided;
+}
+
+constexpr std::array<std::uint8_t, SquaresPerSide * SquaresPerSide> squareClasses() {
+    std::array<std::uint8_t, SquaresPerSide * SquaresPerSide> classes{};
+    for (int clay = 0; clay < SquaresPerSide; ++clay) {
+        for (int silt = 0; silt < SquaresPerSide; ++silt) {
+            classes[static_cast<std::size_t>(clay * SquaresPerSide + silt)] =
+                squareClass(clay, silt);
+        }
+    }
+    return classes;
+}
+
+constexpr auto SquareClasses = squareClasses();
+
 // The row of a class, or nullptr for a value that is none.
 const ClassRow* rowOf(TextureClass texture) noexcept {
     const auto index = static_cast<std::size_t>(texture);
@@ -229,6 +299,15 @@ std::optional<TextureClass> textureClass(double sand, double silt, double clay) 
     if (sum != 100) {
         clay = clay * 100 / sum;
         silt = silt * 100 / sum;
+    }
+    // Truncation is the floor here: both are at least 0.
+    const auto clayIndex = static_cast<std::size_t>(clay);
+    const auto siltIndex = static_cast<std::size_t>(silt);
+    if (clayIndex < SquaresPerSide && siltIndex < SquaresPerSide) {
+        const std::uint8_t known = SquareClasses[clayIndex * SquaresPerSide + siltIndex];
+        if (known != Undecided) {
+            return static_cast<TextureClass>(known);
+        }
     }
     for (const TextureClass candidate : FinestFirst) {
         const auto index = static_cast<std::size_t>(candidate);
