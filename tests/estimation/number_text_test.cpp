@@ -83,12 +83,6 @@ TEST(DecimalSeparator, OnlyCharactersThatCannotBePartOfANumber) {
     }
 }
 
-TEST(GeneralText, WritesTheSeparator) {
-    EXPECT_EQ(generalText(-12.5, comma), "-12,5");
-    EXPECT_EQ(generalText(1.5e-5, comma), "1,5e-05");
-    EXPECT_EQ(generalText(-0.0), "0");
-}
-
 TEST(FixedText, TwoDecimalsHalfAwayFromZeroOnTheDigits) {
     struct Case {
         const char* text;

@@ -4,13 +4,6 @@ import pytest
 import talvo
 
 
-def test_models_match_the_batch_tools_listing(batch):
-    # Every list text runs under talvo-batch as a model name.
-    for model in talvo.models():
-        rows = batch(model.list_text, [{"sand": "40", "silt": "40", "clay": "20", "oc": "5"}])
-        assert rows[0]["model"] == model.list_text
-
-
 @pytest.mark.parametrize("position, list_text, inputs, unit", [
     (0, "TALVO PTF model (PSD)", ("sand", "clay"), "% w/w"),
     (1, "TALVO PTF model (PSD + OC)", ("sand", "clay", "oc"), "% w/w"),

@@ -41,27 +41,3 @@ def test_python_threads_run_during_an_estimate():
     print(f"call {timing['call']:.3f} s, {steps} steps beside it, longest pause {longest:.4f} s")
     assert steps > 100
     assert longest < timing["call"] / 2
-
-
-def test_two_calls_together_against_one_after_the_other():
-    # Measured, not asserted: on a machine whose cores are shared with other work the ratio
-    # says little (about 0.5 with two free cores, 1 with one).
-    sand, clay = soils()
-
-    def call():
-        talvo.estimate(0, sand=sand, clay=clay, threads=1)
-
-    start = time.perf_counter()
-    call()
-    call()
-    sequential = time.perf_counter() - start
-    threads = [threading.Thread(target=call) for _ in range(2)]
-    start = time.perf_counter()
-    for thread in threads:
-        thread.start()
-    for thread in threads:
-        thread.join()
-    together = time.perf_counter() - start
-    print(f"one after the other {sequential:.3f} s, together {together:.3f} s, "
-          f"ratio {together / sequential:.2f}")
-    assert together < sequential * 1.5  # not serialised behind a lock and more
