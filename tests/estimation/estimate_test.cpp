@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstddef>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,22 +16,10 @@ namespace {
 
 using test::MemoryFields;
 
-struct Captions {
-    std::string fc, pwp, awc;
-    friend bool operator==(const Captions&, const Captions&) = default;
-    friend std::ostream& operator<<(std::ostream& out, const Captions& c) {
-        return out << '[' << c.fc << " | " << c.pwp << " | " << c.awc << ']';
-    }
-};
+using Captions = std::array<std::string, 3>; // fc, pwp, awc
 
 Captions captionsOf(const MemoryFields& fields) {
     return {fields.caption(Result::fc), fields.caption(Result::pwp), fields.caption(Result::awc)};
-}
-
-void setCaptions(MemoryFields& fields, const Captions& captions) {
-    fields.setCaption(Result::fc, captions.fc);
-    fields.setCaption(Result::pwp, captions.pwp);
-    fields.setCaption(Result::awc, captions.awc);
 }
 
 TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
@@ -68,7 +57,9 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemoryFields fields(c.model, c.sand, c.silt, c.clay, c.oc);
-        setCaptions(fields, before);
+        for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
+            fields.setCaption(result, before.at(static_cast<std::size_t>(result)));
+        }
         try {
             EstimateAction(fields);
             ADD_FAILURE() << "no failure";

@@ -1,27 +1,20 @@
 #include "window/locale_separator.h"
 
-#include <QLocale>
-#include <QObject>
-#include <QTest>
+#include <gtest/gtest.h>
 
 #include <utility>
 
-namespace talvo::window::test {
+namespace talvo::window {
+namespace {
 
-class LocaleSeparatorTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    // Arabic (Egypt) writes a separator that is not ASCII: the number texts fall back to '.'.
-    void decimalSeparators() {
-        for (const auto& [locale, separator] :
-             {std::pair{"en_US", '.'}, {"de_DE", ','}, {"ar_EG", '.'}}) {
-            QCOMPARE(decimalSeparatorOf(QLocale(QString::fromLatin1(locale))).get(), separator);
-        }
+// Arabic (Egypt) writes a separator that is not ASCII: the number texts fall back to '.'.
+TEST(LocaleSeparator, DecimalSeparators) {
+    for (const auto& [locale, separator] :
+         {std::pair{"en_US", '.'}, {"de_DE", ','}, {"ar_EG", '.'}}) {
+        EXPECT_EQ(decimalSeparatorOf(QLocale(QString::fromLatin1(locale))).get(), separator)
+            << locale;
     }
-};
+}
 
-} // namespace talvo::window::test
-
-QTEST_MAIN(talvo::window::test::LocaleSeparatorTest)
-#include "locale_separator_test.moc"
+} // namespace
+} // namespace talvo::window
