@@ -86,6 +86,20 @@ TEST(RunTable, ReadsTheHeader) {
     }
 }
 
+// Two inputs may name one column: both read it, in plain rows as in quoted ones.
+TEST(RunTable, InputsSharingAColumnReadTheSameField) {
+    Settings settings = settingsFor("0");
+    settings.columnNames[static_cast<std::size_t>(estimation::Input::sand)] = "x";
+    settings.columnNames[static_cast<std::size_t>(estimation::Input::clay)] = "x";
+    // Sand 40 and clay 40; clay 20 from the next field gave 23.38.
+    const std::string wanted = "id,x,y,model,unit,fc,pwp,awc,texture,flags,error\n"
+                               "A,40,20,TALVO PTF model (PSD),% w/w,27.52,11.87,34.97,,,\n";
+    for (const char* csv : {"id,x,y\nA,40,20\n", "id,x,y\n\"A\",40,20\n"}) {
+        SCOPED_TRACE(csv);
+        EXPECT_EQ(run(csv, settings).output, wanted);
+    }
+}
+
 // Rows come out in input order however many threads estimate them, and an unclosed quote
 // stops a run only after the rows of every chunk before it are written.
 TEST(RunTable, RowsComeOutInOrderWhateverTheThreads) {
