@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gdal_priv.h>
@@ -18,6 +20,9 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace talvo::map::test {
@@ -390,6 +395,54 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         EXPECT_FALSE(fs::exists(out)) << c.what;
     }
     EXPECT_EQ(readBands(a)[0][0], 300.0); // the input refused as output is untouched
+}
+
+// A terminating signal (Ctrl-C, a scheduler's SIGTERM) ends the run as it would have, leaves
+// no half-written map and keeps the old one.
+TEST(ToolTest, ASignalLeavesNoHalfMap) {
+    const fs::path folder = testFolder("signal");
+    GDALAllRegister();
+    // Large but empty: no block is stored, so the run lasts while reading costs nothing.
+    GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    CPLStringList options;
+    options.SetNameValue("TILED", "YES");
+    options.SetNameValue("SPARSE_OK", "TRUE");
+    for (const char* name : {"sand.tif", "clay.tif"}) {
+        const GDALDatasetUniquePtr raster(
+            driver->Create((folder / name).c_str(), 20000, 20000, 1, GDT_Int16, options.List()));
+        ASSERT_TRUE(raster);
+        raster->GetRasterBand(1)->SetNoDataValue(Nodata);
+    }
+    const fs::path map = folder / "map.tif";
+    const fs::path partial = folder / "map.tif.partial";
+    std::ofstream(map) << "old map";
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            // A test run from a background job inherits SIGINT ignored, and so would the tool.
+            std::signal(signal, SIG_DFL);
+            ::execl(mapExe().c_str(), "talvo-map", "--model", "0", "--sand",
+                    (folder / "sand.tif").c_str(), "--clay", (folder / "clay.tif").c_str(),
+                    "--output", map.c_str(), nullptr);
+            ::_exit(127);
+        }
+        // Signalled once the map is being written; killed outright if it never is.
+        for (int wait = 0; wait < 30000 && !fs::exists(partial); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const bool writing = fs::exists(partial);
+        ::kill(child, writing ? signal : SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(writing);
+        EXPECT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_FALSE(fs::exists(partial));
+        std::ifstream old(map);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old map");
+    }
 }
 
 } // namespace
