@@ -133,13 +133,13 @@ TEST(TextureClass, SoilsAndTheirClasses) {
 // where that leaves the triangle: a little more clay at the cost of silt). Exactly one polygon
 // must hold each of those nearby soils, so the classes neither overlap nor leave gaps.
 TEST(TextureClass, TheClassesTileTheTriangle) {
-    constexpr int steps = 200; // of 0.5
+    constexpr int steps = 800; // of 0.125: exact in binary
     constexpr double nudge = 1e-4;
     int points = 0;
     for (int i = 0; i < steps; ++i) {
         for (int j = 0; i + j <= steps; ++j) {
-            const double clay = i * 0.5;
-            const double silt = j * 0.5;
+            const double clay = i * 0.125;
+            const double silt = j * 0.125;
             const bool onSiltClaySide = clay + silt == 100;
             const double nearClay = clay + nudge;
             const double nearSilt =
@@ -151,7 +151,7 @@ TEST(TextureClass, TheClassesTileTheTriangle) {
             ++points;
         }
     }
-    EXPECT_EQ(points, 20300);
+    EXPECT_EQ(points, 321200);
 }
 
 TEST(TextureClass, LabelPointLiesInsideItsClass) {
