@@ -2,6 +2,8 @@
 
 #include "map/error.h"
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -25,6 +27,17 @@ Grid gridOf(GDALDataset& dataset) {
     const char* const wkt = dataset.GetProjectionRef();
     grid.crs = wkt != nullptr ? wkt : "";
     return grid;
+}
+
+// A Float32 cell stands for the shortest text that reads back to it (52.3, not
+// 52.2999992370605), as a table row and the Python module's float32 read it.
+double shortestDouble(double single) {
+    std::array<char, 64> text{};
+    const auto written =
+        std::to_chars(text.data(), text.data() + text.size(), static_cast<float>(single));
+    double wide = single;
+    std::from_chars(text.data(), written.ptr, wide); // NaN and the infinities stay as they are
+    return wide;
 }
 
 } // namespace
@@ -61,6 +74,7 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         if (hasNodata != 0) {
             raster.nodata = nodata;
         }
+        raster.single = raster.band->GetRasterDataType() == GDT_Float32;
         int hasOffset = 0;
         const double offset = raster.band->GetOffset(&hasOffset);
         if (hasOffset != 0 && offset != 0.0) {
@@ -115,11 +129,12 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         const double nodata = raster->nodata.value_or(0.0);
         const bool hasNodata = raster->nodata.has_value();
         const DecimalScale scale = raster->scale;
+        const bool single = raster->single;
         for (double& value : values) {
             if (hasNodata && (value == nodata || (nanNodata && std::isnan(value)))) {
                 value = std::nan("");
             } else {
-                value = scale.apply(value);
+                value = scale.apply(single ? shortestDouble(value) : value);
             }
         }
     }

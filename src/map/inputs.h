@@ -40,6 +40,7 @@ private:
         GDALRasterBand* band = nullptr;
         std::optional<double> nodata;
         DecimalScale scale;
+        bool single = false; // Float32 cells
     };
 
     std::array<std::optional<Raster>, 4> m_rasters;

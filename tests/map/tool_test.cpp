@@ -247,6 +247,43 @@ TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
     }
 }
 
+// A Float32 cell holding 52.3 is the soil "52.3" of a table, not 52.2999992370605: the same
+// soils as Float32 percentages give the map of the int16 tenths.
+TEST(ToolTest, AFloat32CellIsItsShortestText) {
+    const Soils soils = makeSoils("float32");
+    RasterLayout single = soils.layout;
+    single.type = GDT_Float32;
+    std::vector<std::string> arguments;
+    for (const Input input : estimation::allInputs) {
+        std::vector<double> percent = soils.raw[static_cast<std::size_t>(input)];
+        for (double& value : percent) {
+            value = value == Nodata ? Nodata : value / 10;
+        }
+        const fs::path path = soils.folder / (std::string(estimation::name(input)) + "32.tif");
+        writeRaster(path, single, percent);
+        arguments.insert(arguments.end(),
+                         {"--" + std::string(estimation::name(input)), path.string()});
+    }
+    for (const std::string model : {"0", "5", "6"}) {
+        SCOPED_TRACE("model " + model);
+        const fs::path reference = soils.folder / "reference.tif";
+        std::vector<std::string> tenths = soils.inputArguments();
+        tenths.insert(tenths.end(), {"--model", model, "--soilgrids", "--precision", "general",
+                                     "--type", "Float64", "--output", reference.string()});
+        ASSERT_EQ(runProgram(mapExe(), tenths).status, 0);
+        const fs::path out = soils.folder / "out.tif";
+        std::vector<std::string> percent = arguments;
+        percent.insert(percent.end(), {"--model", model, "--precision", "general", "--type",
+                                       "Float64", "--output", out.string()});
+        ASSERT_EQ(runProgram(mapExe(), percent).status, 0);
+        const auto expected = readBands(reference);
+        const auto actual = readBands(out);
+        for (std::size_t b = 0; b < expected.size(); ++b) {
+            EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
+        }
+    }
+}
+
 // Four tiles stitched with gdalbuildvrt are the single run, cell for cell, whatever the threads.
 TEST(ToolTest, FourTilesMakeTheWholeMap) {
     const fs::path folder = testFolder("tiles");
