@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace talvo::estimation {
 
@@ -201,33 +202,34 @@ constexpr auto ClassBounds = perClass(boundsOf);
 // one percent; a square that one class holds whole, with a margin no rounding reaches, and
 // that no finer class reaches, gives that class at once. Soils in the other squares, along the
 // boundaries, have their edges tried.
-constexpr int SquaresPerSide = 100;
+constexpr std::size_t SquaresPerSide = 100;
 constexpr std::uint8_t Undecided = 0xFF;
+using SquareClasses = std::array<std::uint8_t, SquaresPerSide * SquaresPerSide>;
 
 // Where every corner of a square lies against one edge.
 enum class Side { inner, outer, across };
 
-constexpr Side sideOf(const HalfPlane& edge, double clay, double silt) {
+Side sideOf(const HalfPlane& edge, double clay, double silt) {
     constexpr double margin = 1e-9; // the forms reach some 10^4; their rounding, 10^-12
-    Side side = Side::across;
+    std::optional<Side> side;
     for (const double c : {clay, clay + 1}) {
         for (const double s : {silt, silt + 1}) {
             const double form = c * edge.clayFactor + s * edge.siltFactor;
             const Side corner = form <= edge.limit - margin  ? Side::inner
                                 : form > edge.limit + margin ? Side::outer
                                                              : Side::across;
-            if (corner == Side::across || (side != Side::across && corner != side)) {
+            if (corner == Side::across || (side && corner != *side)) {
                 return Side::across;
             }
             side = corner;
         }
     }
-    return side;
+    return *side;
 }
 
 // The class of every soil in the square from (clay, silt) to (clay + 1, silt + 1), as the
 // edges and bounds below decide it, or Undecided.
-constexpr std::uint8_t squareClass(double clay, double silt) {
+std::uint8_t squareClass(double clay, double silt) {
     for (const TextureClass candidate : FinestFirst) {
         const auto index = static_cast<std::size_t>(candidate);
         const Bounds& bounds = ClassBounds[index];
@@ -253,18 +255,25 @@ constexpr std::uint8_t squareClass(double clay, double silt) {
     return Undecided;
 }
 
-constexpr std::array<std::uint8_t, SquaresPerSide * SquaresPerSide> squareClasses() {
-    std::array<std::uint8_t, SquaresPerSide * SquaresPerSide> classes{};
-    for (int clay = 0; clay < SquaresPerSide; ++clay) {
-        for (int silt = 0; silt < SquaresPerSide; ++silt) {
-            classes[static_cast<std::size_t>(clay * SquaresPerSide + silt)] =
-                squareClass(clay, silt);
+// Only squares that reach into the triangle: accepted soils sum to 100 up to rounding.
+SquareClasses buildSquareClasses() {
+    SquareClasses classes{};
+    classes.fill(Undecided);
+    for (std::size_t clay = 0; clay < SquaresPerSide; ++clay) {
+        for (std::size_t silt = 0; clay + silt < SquaresPerSide; ++silt) {
+            classes[clay * SquaresPerSide + silt] =
+                squareClass(static_cast<double>(clay), static_cast<double>(silt));
         }
     }
     return classes;
 }
 
-constexpr auto SquareClasses = squareClasses();
+// Built on first use, in well under a millisecond; too many steps for a compiler's constant
+// evaluation.
+const SquareClasses& squareClasses() {
+    static const SquareClasses classes = buildSquareClasses();
+    return classes;
+}
 
 // The row of a class, or nullptr for a value that is none.
 const ClassRow* rowOf(TextureClass texture) noexcept {
@@ -304,7 +313,7 @@ std::optional<TextureClass> textureClass(double sand, double silt, double clay) 
     const auto clayIndex = static_cast<std::size_t>(clay);
     const auto siltIndex = static_cast<std::size_t>(silt);
     if (clayIndex < SquaresPerSide && siltIndex < SquaresPerSide) {
-        const std::uint8_t known = SquareClasses[clayIndex * SquaresPerSide + siltIndex];
+        const std::uint8_t known = squareClasses()[clayIndex * SquaresPerSide + siltIndex];
         if (known != Undecided) {
             return static_cast<TextureClass>(known);
         }
