@@ -78,6 +78,11 @@ def test_other_number_types_stand_for_their_texts():
     as_float32 = talvo.estimate(0, sand=np.float32(52.3), clay=np.float32(20.1),
                                 precision="general")
     assert as_float32["fc"] == as_text["fc"]
+    for column in (pd.Series([52.3, None], dtype="float32"),
+                   pd.Series([52.3, None], dtype="Float32")):
+        from_pandas = talvo.estimate(0, sand=column, clay=np.float32(20.1), precision="general")
+        assert from_pandas["fc"][0] == as_text["fc"], column.dtype
+        assert from_pandas["error"][1] == 1, column.dtype
     no_numbers = talvo.estimate(0, sand=np.array([52.3, NAN, np.inf], np.float32), clay=20)
     assert no_numbers["error"].tolist() == [0, 1, 3]
     as_int = talvo.estimate(0, sand=np.int16(52), clay=np.uint8(20))

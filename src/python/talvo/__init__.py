@@ -61,8 +61,11 @@ def _numbers(values):
     if values is None:
         return np.array(np.nan)
     if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
+        # A float32 column stays float32 here, so that it is widened through its texts below.
+        single = str(getattr(values, "dtype", "")).lower() == "float32"
         try:
-            values = values.to_numpy(dtype=np.float64, na_value=np.nan)
+            values = values.to_numpy(dtype=np.float32 if single else np.float64,
+                                     na_value=np.nan)
         except TypeError:
             values = values.to_numpy()
     array = np.asarray(values)
