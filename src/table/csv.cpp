@@ -152,7 +152,8 @@ bool CsvReader::next(Records& records) {
             ++m_line;
         }
         m_afterCr = c == '\r';
-        if (state != State::recordStart && ++recordBytes > MaxRecordBytes) {
+        // From the record's first byte to its line break, as the plain rows count it.
+        if ((state != State::recordStart || !isLineBreak(c)) && ++recordBytes > MaxRecordBytes) {
             throw tooLongRecord();
         }
 

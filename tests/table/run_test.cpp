@@ -100,6 +100,29 @@ TEST(RunTable, InputsSharingAColumnReadTheSameField) {
     }
 }
 
+// A record's length counts its line break, in plain rows as in quoted ones: MaxRecordBytes
+// with the break is taken, one byte more is refused.
+TEST(RunTable, PlainAndQuotedRowsShareTheLengthLimit) {
+    for (const std::size_t length : {MaxRecordBytes - 1, MaxRecordBytes}) {
+        const std::string rest = ",40,20\n";
+        const std::string plain(length - rest.size() + 1, 'a');
+        const std::string quoted = '"' + plain.substr(2) + '"';
+        for (const std::string& first : {plain, quoted}) {
+            SCOPED_TRACE(std::to_string(length) + (first == plain ? " plain" : " quoted"));
+            const std::string csv = "id,sand,clay\n" + first + rest;
+            std::string outcome;
+            try {
+                outcome = std::to_string(run(csv, settingsFor("0")).summary.records);
+            } catch (const CsvError& error) {
+                outcome = error.what();
+            }
+            EXPECT_EQ(outcome, length < MaxRecordBytes
+                                   ? "1"
+                                   : "line 2: record longer than 1 MiB (is a quote not closed?)");
+        }
+    }
+}
+
 // Rows come out in input order however many threads estimate them, and an unclosed quote
 // stops a run only after the rows of every chunk before it are written.
 TEST(RunTable, RowsComeOutInOrderWhateverTheThreads) {
