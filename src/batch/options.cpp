@@ -47,7 +47,8 @@ std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bo
         return models;
     }
     std::string_view rest = text;
-    while (!rest.empty()) {
+    // An empty list would run no model at all; it is refused as an unknown model, as "," is.
+    do {
         const estimation::PtfModel* found = nullptr;
         std::size_t length = 0;
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
@@ -69,7 +70,7 @@ std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bo
         }
         add(found);
         rest.remove_prefix(std::min(length + 1, rest.size()));
-    }
+    } while (!rest.empty());
     return models;
 }
 
