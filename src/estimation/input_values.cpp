@@ -12,14 +12,20 @@ InputValues convertInputs(const InputTexts& texts, InputSet which, DecimalSepara
             continue;
         }
         const auto i = static_cast<std::size_t>(input);
-        const ParsedNumber parsed = readNumber(texts[i], separator);
-        if (!parsed.failure) {
-            values[i] = {parsed.value, std::nullopt};
-        } else {
-            values[i].failure = parsed.failure;
-        }
+        values[i] = inputValue(texts[i], separator);
     }
     return values;
+}
+
+InputValue otherInputValue(std::string_view text, DecimalSeparator separator) {
+    const ParsedNumber parsed = readNumber(text, separator);
+    InputValue value;
+    if (!parsed.failure) {
+        value = {parsed.value, std::nullopt};
+    } else {
+        value.failure = parsed.failure;
+    }
+    return value;
 }
 
 InputValues inputNumbers(double sand, double silt, double clay, double oc) {

@@ -3,6 +3,7 @@
 #include "estimation/failure.h"
 #include "estimation/fields.h"
 #include "estimation/number_text.h"
+#include "estimation/plain_decimal.h"
 
 #include <array>
 #include <initializer_list>
@@ -49,6 +50,15 @@ using InputValues = std::array<InputValue, 4>;
 
 inline const InputValue& at(const InputValues& values, Input input) {
     return values[static_cast<std::size_t>(input)];
+}
+
+// One input's text converted. The plain form is read inline: a table converts several a row.
+InputValue otherInputValue(std::string_view text, DecimalSeparator separator);
+inline InputValue inputValue(std::string_view text, DecimalSeparator separator) {
+    if (const std::optional<PlainDecimal> plain = plainDecimal(text, separator.get())) {
+        return {plain->value(), std::nullopt};
+    }
+    return otherInputValue(text, separator);
 }
 
 // Converts the texts of the inputs in `which`; the others are left as type mismatches.

@@ -2,6 +2,7 @@
 
 #include "estimation/decimal_form.h"
 #include "estimation/failure.h"
+#include "estimation/plain_decimal.h"
 
 #include <algorithm>
 #include <array>
@@ -64,44 +65,17 @@ std::errc readDouble(std::string_view unsignedText, char separator, double& valu
 }
 
 // Reads a number. When the text has at most 15 significant digits, they are its own 15-digit
-// rounding, and `exact` (if given) receives them.
-// The common form of a table's cell, "40" or "12.5": at most 15 digits, one separator at the
-// most, nothing else. The same operation as below on the same digits, without its steps.
+// rounding, and `exact` (if given) receives them. First the plain form, "40" or "12.5".
 std::optional<ParsedNumber> parsePlainDecimal(std::string_view text, char separator,
                                               std::optional<DecimalForm>* exact) {
-    if (text.empty() || text.size() > exactDigits + 1) {
-        return std::nullopt;
-    }
-    const char* c = text.data();
-    const char* const end = c + text.size();
-    std::uint64_t mantissa = 0;
-    for (; c != end && isDigit(*c); ++c) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*c - '0');
-    }
-    std::size_t scale = 0; // digits after the separator
-    if (c != end) {
-        if (*c != separator) {
-            return std::nullopt;
-        }
-        const char* const fraction = ++c;
-        for (; c != end && isDigit(*c); ++c) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*c - '0');
-        }
-        if (c != end) {
-            return std::nullopt;
-        }
-        scale = static_cast<std::size_t>(end - fraction);
-        if (text.size() == 1) {
-            return std::nullopt; // the separator alone
-        }
-    } else if (text.size() > exactDigits) {
+    const std::optional<PlainDecimal> plain = plainDecimal(text, separator);
+    if (!plain) {
         return std::nullopt;
     }
     if (exact != nullptr) {
-        *exact = makeDecimalForm(mantissa, -static_cast<int>(scale), false);
+        *exact = makeDecimalForm(plain->digits, -static_cast<int>(plain->scale), false);
     }
-    const auto m = static_cast<double>(mantissa);
-    return ParsedNumber{scale == 0 ? m : m / powersOfTen[scale], std::nullopt};
+    return ParsedNumber{plain->value(), std::nullopt};
 }
 
 // Every other form, with the steps the plain one does without; kept out of line so that the

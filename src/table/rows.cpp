@@ -80,7 +80,6 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         if (column.has_value() &&
             (input != estimation::Input::oc || columns.read.contains(input))) {
             m_inputColumns.emplace_back(*column, input);
-            m_present |= estimation::InputSet{input};
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
@@ -112,14 +111,16 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
 }
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
-    estimation::InputTexts inputs{};
+    // Each input is converted as its field is found, while the field is in the cache.
+    estimation::InputValues values{};
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
     std::size_t field = 0;                // the number of the field that starts at `start`
     std::size_t start = 0;
     std::size_t headerEnd = line.size(); // where the fields past the header's begin
     const auto fieldEnds = [&](std::size_t end) {
         for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
-            inputs[static_cast<std::size_t>(wanted->second)] = {line.data() + start, end - start};
+            values[static_cast<std::size_t>(wanted->second)] =
+                estimation::inputValue({line.data() + start, end - start}, m_settings.decimal);
         }
         if (++field == m_columns.count) {
             headerEnd = end;
@@ -130,7 +131,7 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     fieldEnds(line.size());
     const std::size_t fields = field;
     if (fields == m_columns.count) {
-        writeRows({.fields = line, .padding = 1, .extra = {}}, inputs, {}, out, summary);
+        writeRows({.fields = line, .padding = 1, .extra = {}}, values, {}, out, summary);
         return;
     }
     // A short row is padded and a long row's extra fields go last, so that every column keeps
@@ -165,26 +166,25 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
                       .padding = record.size() < count ? count - record.size() + 1 : 1,
                       .extra = m_extra};
     m_malformed = malformedReason(record.size(), count, record.strayQuoteField());
-    estimation::InputTexts inputs{};
+    estimation::InputValues values{};
     if (m_malformed.empty()) {
         for (const auto& [column, input] : m_inputColumns) {
-            inputs[static_cast<std::size_t>(input)] = record[column];
+            values[static_cast<std::size_t>(input)] =
+                estimation::inputValue(record[column], m_settings.decimal);
         }
     }
-    writeRows(shape, inputs, m_malformed, out, summary);
+    writeRows(shape, values, m_malformed, out, summary);
 }
 
-void RowFormatter::writeRows(const Shape& shape, const estimation::InputTexts& inputs,
+void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& values,
                              std::string_view malformed, std::string& out, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     ++summary.records;
-    // Every input column is converted once, whatever each model reads; a model fails only on
+    // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    estimation::InputValues values{};
     estimation::Flags soil;
     std::string_view texture; // as a field
     if (malformed.empty()) {
-        values = estimation::convertInputs(inputs, m_present, m_settings.decimal);
         soil = estimation::soilFlags(values);
         const auto number = [&](estimation::Input input) { return at(values, input).number; };
         if (const auto found = estimation::textureClass(number(estimation::Input::sand),

@@ -48,7 +48,8 @@ private:
         std::size_t padding = 1;
         std::string_view extra;
     };
-    void writeRows(const Shape& shape, const estimation::InputTexts& inputs,
+    // `values` count only when the row is not `malformed`.
+    void writeRows(const Shape& shape, const estimation::InputValues& values,
                    std::string_view malformed, std::string& out, Summary& summary);
     // Writes a result's text at `out` through `write`, quoted where the delimiter could occur
     // in a number; returns the end.
@@ -81,7 +82,6 @@ private:
     std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
     // The flags field of each set of flags, by its bits.
     std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
-    estimation::InputSet m_present{}; // inputs the table has a column for
 };
 
 } // namespace talvo::table
