@@ -17,6 +17,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -52,11 +53,13 @@ CLI::Validator modelPosition() {
             "MODEL"};
 }
 
-int run(const talvo::map::Settings& settings) {
+int run(talvo::map::Settings& settings) {
+    std::random_device random;
+    settings.partialToken = std::uint64_t{random()} << 32U | random();
     // Ctrl-C or a job scheduler's SIGTERM would otherwise leave the half-written map behind.
     // Only this run writes under that name, so removing it early does no harm.
     talvo::table::InterruptionCleanup cleanup;
-    cleanup.removeOnSignal(talvo::map::partialPath(settings.output));
+    cleanup.removeOnSignal(talvo::map::partialPath(settings.output, settings.partialToken));
     std::optional<talvo::table::ProgressBar> bar;
     talvo::map::Progress progress;
     if (::isatty(STDERR_FILENO) == 1) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <gdal_rat.h>
 #include <string>
 #include <system_error>
@@ -30,9 +31,12 @@ std::filesystem::path sidecar(std::filesystem::path path) {
 
 } // namespace
 
-std::filesystem::path partialPath(const std::filesystem::path& target) {
+std::filesystem::path partialPath(const std::filesystem::path& target, std::uint64_t token) {
+    std::array<char, 17> hex{};
+    std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(token));
     std::filesystem::path temporary = target;
-    temporary += ".partial";
+    temporary += ".partial-";
+    temporary += hex.data();
     return temporary;
 }
 
@@ -45,11 +49,19 @@ void ResultBuffers::resize(OutputType type, std::size_t cells) {
 
 OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel& model,
                            const Grid& grid, unsigned threads)
-    : m_target(settings.output), m_temporary(partialPath(m_target)),
+    : m_target(settings.output), m_temporary(partialPath(m_target, settings.partialToken)),
       m_type(settings.type == OutputType::float32 ? GDT_Float32 : GDT_Float64) {
     std::error_code error;
-    if (std::filesystem::is_directory(m_target, error)) {
+    const std::filesystem::file_status old = std::filesystem::status(m_target, error);
+    if (std::filesystem::is_directory(old)) {
         throw Error("cannot write " + settings.output + ": it is a directory");
+    }
+    // Root may replace anything, but a map that nobody may write was meant to stay.
+    using std::filesystem::perms;
+    if (std::filesystem::exists(old) &&
+        (old.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) ==
+            perms::none) {
+        throw Error("cannot write " + settings.output + ": it is read-only");
     }
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) {

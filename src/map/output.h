@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <gdal_priv.h>
@@ -47,8 +48,8 @@ private:
 inline constexpr int OutputBlockSize = 256;
 
 // Where the map is written until it is complete: beside the target, so that the rename stays
-// on one file system.
-std::filesystem::path partialPath(const std::filesystem::path& target);
+// on one file system ("map.tif.partial-00000000075bcd15" for token 123456789).
+std::filesystem::path partialPath(const std::filesystem::path& target, std::uint64_t token);
 
 class OutputRaster {
 public:

@@ -432,6 +432,16 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         EXPECT_FALSE(fs::exists(out)) << c.what;
     }
     EXPECT_EQ(readBands(a)[0][0], 300.0); // the input refused as output is untouched
+
+    // A map that nobody may write was meant to stay, even for root.
+    const fs::path kept = folder / "kept.tif";
+    std::ofstream(kept) << "old map";
+    fs::permissions(kept, fs::perms::owner_read);
+    const Outcome readOnly =
+        runProgram(mapExe(), {"--model", "0", "--sand", a, "--clay", a, "--output", kept.string()});
+    EXPECT_EQ(readOnly.status, 2);
+    EXPECT_EQ(readOnly.errorText, "talvo-map: cannot write " + kept.string() + ": it is read-only");
+    EXPECT_EQ(fs::file_size(kept), 7U);
 }
 
 // A terminating signal (Ctrl-C, a scheduler's SIGTERM) ends the run as it would have, leaves
@@ -451,8 +461,13 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
         raster->GetRasterBand(1)->SetNoDataValue(Nodata);
     }
     const fs::path map = folder / "map.tif";
-    const fs::path partial = folder / "map.tif.partial";
     std::ofstream(map) << "old map";
+    // Another run's file of the same map: its name differs, and it is not this run's to remove.
+    const fs::path other = folder / "map.tif.partial-0000000000000001";
+    std::ofstream(other) << "another run";
+    const auto files = [&] {
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    };
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         const pid_t child = ::fork();
@@ -465,18 +480,19 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
                     "--output", map.c_str(), nullptr);
             ::_exit(127);
         }
-        // Signalled once the map is being written; killed outright if it never is.
-        for (int wait = 0; wait < 30000 && !fs::exists(partial); ++wait) {
+        // Signalled once its own partial map appears; killed outright if it never does.
+        for (int wait = 0; wait < 30000 && files() == 4; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        const bool writing = fs::exists(partial);
+        const bool writing = files() == 5;
         ::kill(child, writing ? signal : SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(writing);
         EXPECT_TRUE(WIFSIGNALED(status));
         EXPECT_EQ(WTERMSIG(status), signal);
-        EXPECT_FALSE(fs::exists(partial));
+        EXPECT_EQ(files(), 4);
+        EXPECT_TRUE(fs::exists(other));
         std::ifstream old(map);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old map");
     }
