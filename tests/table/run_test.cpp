@@ -109,7 +109,9 @@ TEST(RunTable, PlainAndQuotedRowsShareTheLengthLimit) {
         const std::string quoted = '"' + plain.substr(2) + '"';
         for (const std::string& first : {plain, quoted}) {
             SCOPED_TRACE(std::to_string(length) + (first == plain ? " plain" : " quoted"));
-            const std::string csv = "id,sand,clay\n" + first + rest;
+            std::string csv = "id,sand,clay\n";
+            csv += first;
+            csv += rest;
             std::string outcome;
             try {
                 outcome = std::to_string(run(csv, settingsFor("0")).summary.records);
