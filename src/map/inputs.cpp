@@ -3,10 +3,13 @@
 #include "map/error.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace talvo::map {
 
@@ -39,6 +42,28 @@ double shortestDouble(double single) {
     std::from_chars(text.data(), written.ptr, wide); // NaN and the infinities stay as they are
     return wide;
 }
+
+// Soil maps hold few distinct values: each is turned into its text once, not once a cell.
+class ShortestDoubles {
+public:
+    double of(double single) {
+        const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(single));
+        Entry& entry = m_entries[(bits * 2654435761U) >> (32U - IndexBits)];
+        if (!entry.filled || entry.bits != bits) {
+            entry = {bits, true, shortestDouble(single)};
+        }
+        return entry.value;
+    }
+
+private:
+    static constexpr unsigned IndexBits = 12;
+    struct Entry {
+        std::uint32_t bits = 0;
+        bool filled = false;
+        double value = 0;
+    };
+    std::vector<Entry> m_entries = std::vector<Entry>(std::size_t{1} << IndexBits);
+};
 
 } // namespace
 
@@ -130,11 +155,12 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         const bool hasNodata = raster->nodata.has_value();
         const DecimalScale scale = raster->scale;
         const bool single = raster->single;
+        ShortestDoubles shortest;
         for (double& value : values) {
             if (hasNodata && (value == nodata || (nanNodata && std::isnan(value)))) {
                 value = std::nan("");
             } else {
-                value = scale.apply(single ? shortestDouble(value) : value);
+                value = scale.apply(single ? shortest.of(value) : value);
             }
         }
     }
