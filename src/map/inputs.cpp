@@ -1,10 +1,10 @@
 #include "map/inputs.h"
 
+#include "estimation/float_text.h"
 #include "map/error.h"
 
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -31,39 +31,6 @@ Grid gridOf(GDALDataset& dataset) {
     grid.crs = wkt != nullptr ? wkt : "";
     return grid;
 }
-
-// A Float32 cell stands for the shortest text that reads back to it (52.3, not
-// 52.2999992370605), as a table row and the Python module's float32 read it.
-double shortestDouble(double single) {
-    std::array<char, 64> text{};
-    const auto written =
-        std::to_chars(text.data(), text.data() + text.size(), static_cast<float>(single));
-    double wide = single;
-    std::from_chars(text.data(), written.ptr, wide); // NaN and the infinities stay as they are
-    return wide;
-}
-
-// Soil maps hold few distinct values: each is turned into its text once, not once a cell.
-class ShortestDoubles {
-public:
-    double of(double single) {
-        const auto bits = std::bit_cast<std::uint32_t>(static_cast<float>(single));
-        Entry& entry = m_entries[(bits * 2654435761U) >> (32U - IndexBits)];
-        if (!entry.filled || entry.bits != bits) {
-            entry = {bits, true, shortestDouble(single)};
-        }
-        return entry.value;
-    }
-
-private:
-    static constexpr unsigned IndexBits = 12;
-    struct Entry {
-        std::uint32_t bits = 0;
-        bool filled = false;
-        double value = 0;
-    };
-    std::vector<Entry> m_entries = std::vector<Entry>(std::size_t{1} << IndexBits);
-};
 
 } // namespace
 
@@ -155,12 +122,13 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         const bool hasNodata = raster->nodata.has_value();
         const DecimalScale scale = raster->scale;
         const bool single = raster->single;
-        ShortestDoubles shortest;
+        estimation::RecentFloatTexts floatTexts;
         for (double& value : values) {
             if (hasNodata && (value == nodata || (nanNodata && std::isnan(value)))) {
                 value = std::nan("");
             } else {
-                value = scale.apply(single ? shortest.of(value) : value);
+                // A Float32 cell stands for its shortest text, as in a table or in Python.
+                value = scale.apply(single ? floatTexts.of(static_cast<float>(value)) : value);
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "estimation/catalogue.h"
 #include "estimation/failure.h"
 #include "estimation/fields.h"
+#include "estimation/float_text.h"
 #include "estimation/plausibility.h"
 #include "python/arrays.h"
 #include "python/cell.h"
@@ -11,7 +12,6 @@
 #include "python/texture.h"
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -126,13 +126,9 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
     const auto count = static_cast<std::size_t>(numbers.size());
     {
         const py::gil_scoped_release unlocked;
-        std::array<char, 64> text{};
+        estimation::RecentFloatTexts floatTexts;
         for (std::size_t i = 0; i < count; ++i) {
-            const auto written = std::to_chars(text.data(), text.data() + text.size(), in[i]);
-            // NaN and the infinities come back as such.
-            if (std::from_chars(text.data(), written.ptr, wide[i]).ec != std::errc{}) {
-                wide[i] = static_cast<double>(in[i]);
-            }
+            wide[i] = floatTexts.of(in[i]);
         }
     }
     return out;
