@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <initializer_list>
 #include <limits>
-#include <set>
-#include <string_view>
 
 namespace talvo::estimation {
 namespace {
@@ -58,29 +55,6 @@ TEST(Plausibility, FlagsOfSoils) {
         flags |= modelFlags(model, inputs, estimate(model, inputs));
         EXPECT_EQ(flags.bits(), c.expected.bits());
     }
-}
-
-// Codes and bits are stored in tables and rasters: they must never move.
-TEST(Plausibility, StableCodesBitsAndSentences) {
-    struct Case {
-        Flag flag;
-        std::string_view code;
-        std::uint16_t bit;
-    };
-    const std::array<Case, 5> cases{{
-        {Flag::sum, "sum", 1},
-        {Flag::range, "range", 2},
-        {Flag::oc, "oc", 4},
-        {Flag::fcBelowPwp, "fc<=pwp", 8},
-        {Flag::result, "result", 16},
-    }};
-    std::set<std::string_view> sentences;
-    for (const Case& c : cases) {
-        EXPECT_EQ(code(c.flag), c.code);
-        EXPECT_EQ(Flags::bit(c.flag), c.bit);
-        EXPECT_TRUE(sentences.insert(sentence(c.flag)).second) << c.code;
-    }
-    EXPECT_EQ(sentence(Flag::fcBelowPwp), "PWP is at or above FC for this soil.");
 }
 
 } // namespace
