@@ -6,9 +6,7 @@ import talvo
 
 @pytest.mark.parametrize("position, list_text, inputs, unit", [
     (0, "TALVO PTF model (PSD)", ("sand", "clay"), "% w/w"),
-    (1, "TALVO PTF model (PSD + OC)", ("sand", "clay", "oc"), "% w/w"),
     (2, "Rawls et al., 1982", ("sand", "clay", "oc"), "% v/v"),
-    (3, "Tomasella and Hodnett, 1998", ("silt", "clay"), "% v/v"),
     (6, "Chakraborty et al., 2011", ("sand", "silt", "clay"), "% w/w"),
 ])
 def test_catalogue_rows(position, list_text, inputs, unit):

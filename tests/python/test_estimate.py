@@ -60,18 +60,6 @@ def test_failures_are_per_cell():
     assert results["fc"][0] == 23.41
 
 
-@pytest.mark.parametrize("sand, silt, clay, flags", [
-    (40, 40, 20, 0),
-    (40, 45, 20, talvo.FLAGS["sum"]),
-    (40, NAN, 20, 0),                              # no sum without silt
-    (-5, 85, 20, talvo.FLAGS["range"]),
-    (0, -900, 1000, talvo.FLAGS["range"] | talvo.FLAGS["fc<=pwp"]),  # silt is not read
-])
-def test_flags(sand, silt, clay, flags):
-    results = talvo.estimate(0, sand=sand, silt=silt, clay=clay)
-    assert results["flags"] & ~np.uint16(talvo.FLAGS["result"]) == flags
-
-
 def test_other_number_types_stand_for_their_texts():
     # A float32 52.3 is 52.299999237..., but it was written as 52.3.
     as_text = talvo.estimate(0, sand=52.3, clay=20.1, precision="general")
