@@ -3,6 +3,7 @@
 #include "estimation/float_text.h"
 #include "map/error.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -108,7 +109,6 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         values.resize(cells);
         const std::optional<Raster>& raster = m_rasters[i];
         if (!raster) {
-            std::fill(values.begin(), values.end(), std::nan(""));
             continue;
         }
         CPLErrorReset();
@@ -116,6 +116,17 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
                                    values.data(), window.width, window.height, GDT_Float64, 0, 0,
                                    nullptr) != CE_None) {
             throw Error("cannot read " + raster->label + ": " + lastGdalError());
+        }
+    }
+}
+
+void InputRasters::convert(InputBuffers& buffers) const {
+    for (std::size_t i = 0; i < buffers.size(); ++i) {
+        std::vector<double>& values = buffers[i];
+        const std::optional<Raster>& raster = m_rasters[i];
+        if (!raster) {
+            std::fill(values.begin(), values.end(), std::nan(""));
+            continue;
         }
         const bool nanNodata = raster->nodata && std::isnan(*raster->nodata);
         const double nodata = raster->nodata.value_or(0.0);

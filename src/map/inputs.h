@@ -29,9 +29,12 @@ public:
     // The tallest block of the inputs, so that windows can span whole blocks.
     int blockHeight() const { return m_blockHeight; }
 
-    // Reads a window: each number scaled, NaN for nodata and for inputs not given. Not
-    // thread-safe. Throws Error.
+    // Reads a window's cells as stored. Not thread-safe, as GDAL's datasets are not; the
+    // conversion is left to convert(), on the thread that estimates. Throws Error.
     void read(const Window& window, InputBuffers& buffers) const;
+    // Turns the cells read into numbers: each scaled, NaN for nodata and for inputs not given.
+    // Thread-safe.
+    void convert(InputBuffers& buffers) const;
 
 private:
     struct Raster {

@@ -5,9 +5,11 @@
 #include "map/texture.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <gdal_rat.h>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -27,6 +29,13 @@ std::string lastGdalError() {
 std::filesystem::path sidecar(std::filesystem::path path) {
     path += ".aux.xml";
     return path;
+}
+
+template <typename Value> void fillWithNaN(std::vector<std::byte>& cells) {
+    const Value nan = std::numeric_limits<Value>::quiet_NaN();
+    for (std::size_t at = 0; at + sizeof nan <= cells.size(); at += sizeof nan) {
+        std::memcpy(cells.data() + at, &nan, sizeof nan);
+    }
 }
 
 } // namespace
@@ -147,14 +156,45 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
 }
 
 void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
+    // Windows are cut along the output's blocks, so that each block is written whole.
+    assert(window.x % OutputBlockSize == 0 && window.y % OutputBlockSize == 0);
+    const auto size = static_cast<std::size_t>(GDALGetDataTypeSizeBytes(m_type));
+    const auto side = static_cast<std::size_t>(OutputBlockSize);
+    const auto width = static_cast<std::size_t>(window.width);
+    m_block.resize(side * side * size);
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
-        CPLErrorReset();
-        // The buffer is only read; RasterIO's one signature takes it non-const.
-        void* const data = const_cast<std::byte*>(buffers.data(static_cast<Band>(i))); // NOLINT
-        if (band->RasterIO(GF_Write, window.x, window.y, window.width, window.height, data,
-                           window.width, window.height, m_type, 0, 0, nullptr) != CE_None) {
-            throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+        const std::byte* const cells = buffers.data(static_cast<Band>(i));
+        for (int top = 0; top < window.height; top += OutputBlockSize) {
+            for (int left = 0; left < window.width; left += OutputBlockSize) {
+                const auto rows =
+                    static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
+                const auto columns =
+                    static_cast<std::size_t>(std::min(OutputBlockSize, window.width - left));
+                if (rows < side || columns < side) {
+                    // What lies beyond the map's edge.
+                    if (m_type == GDT_Float32) {
+                        fillWithNaN<float>(m_block);
+                    } else {
+                        fillWithNaN<double>(m_block);
+                    }
+                }
+                for (std::size_t row = 0; row < rows; ++row) {
+                    const std::size_t from = ((static_cast<std::size_t>(top) + row) * width +
+                                              static_cast<std::size_t>(left)) *
+                                             size;
+                    std::memcpy(m_block.data() + row * side * size, cells + from, columns * size);
+                }
+                // A whole block goes straight to the driver, which compresses it on its own
+                // threads; through the block cache, the blocks still cached when the map is
+                // closed would be compressed one after the other.
+                CPLErrorReset();
+                if (band->WriteBlock((window.x + left) / OutputBlockSize,
+                                     (window.y + top) / OutputBlockSize,
+                                     m_block.data()) != CE_None) {
+                    throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+                }
+            }
         }
     }
 }

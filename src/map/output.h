@@ -61,7 +61,7 @@ public:
     // Removes the temporary file unless committed.
     ~OutputRaster();
 
-    // Writes a window of this map. Not thread-safe. Throws Error.
+    // Writes a window of this map, whose corner is a block's. Not thread-safe. Throws Error.
     void write(const Window& window, const ResultBuffers& buffers);
     // Completes the file and renames it to the output's name. Throws Error.
     void commit();
@@ -74,6 +74,7 @@ private:
     GDALDataType m_type;
     GDALDatasetUniquePtr m_dataset;
     bool m_committed = false;
+    std::vector<std::byte> m_block; // one block of one band, as the driver takes it
 };
 
 } // namespace talvo::map

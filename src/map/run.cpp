@@ -218,6 +218,7 @@ private:
             try {
                 const auto cells = static_cast<std::size_t>(slot->window.width) *
                                    static_cast<std::size_t>(slot->window.height);
+                m_inputs.convert(slot->inputs);
                 slot->results.resize(m_settings.type, cells);
                 slot->estimated = estimateWindow(cache, slot->inputs, cells, slot->results);
             } catch (...) {
