@@ -25,13 +25,10 @@ TEST(ScaleTest, ParsesDecimalsExactly) {
     for (const ScaleCase& c : cases) {
         EXPECT_EQ(parseScale(c.text), c.scale) << c.text;
     }
-}
-
-TEST(ScaleTest, RefusesWhatIsNoPositiveDecimal) {
-    for (const std::string_view text : {"", "0", "0.000", "-0.1", "0.1x", "1e", "e1", "0,1",
-                                        "1234567890123456", "1e-23", "1e20", "nan", " 0.1"}) {
-        EXPECT_THROW(parseScale(text), Error) << text;
-    }
+    // A band's own scale, through its shortest text.
+    EXPECT_EQ(scaleFromDouble(0.1), (DecimalScale{1, 1}));
+    EXPECT_EQ(scaleFromDouble(0.001), (DecimalScale{1, 3}));
+    EXPECT_EQ(scaleFromDouble(2), (DecimalScale{2, 0}));
 }
 
 // The value a table row holding the same text would read to: 523 at 0.1 is 52.3, which
@@ -49,13 +46,6 @@ TEST(ScaleTest, GivesTheDoubleOfTheDecimalText) {
     EXPECT_EQ(parseScale("1").apply(0.1), 0.1);
 }
 
-TEST(ScaleTest, ReadsABandsScaleThroughItsShortestText) {
-    EXPECT_EQ(scaleFromDouble(0.1), (DecimalScale{1, 1}));
-    EXPECT_EQ(scaleFromDouble(0.001), (DecimalScale{1, 3}));
-    EXPECT_EQ(scaleFromDouble(2), (DecimalScale{2, 0}));
-    EXPECT_THROW(scaleFromDouble(-0.1), Error);
-}
-
 TEST(ScaleTest, ParsesAListByInputName) {
     const ScaleSet scales = parseScaleList("sand=0.1,clay=0.01,oc=1");
     EXPECT_EQ(scales[0], (DecimalScale{1, 1}));
@@ -65,11 +55,16 @@ TEST(ScaleTest, ParsesAListByInputName) {
     EXPECT_EQ(soilGridsScales(), parseScaleList("sand=0.1,silt=0.1,clay=0.1,oc=0.1"));
 }
 
-TEST(ScaleTest, RefusesBadLists) {
+TEST(ScaleTest, RefusesWhatIsNoPositiveDecimal) {
+    for (const std::string_view text : {"", "0", "0.000", "-0.1", "0.1x", "1e", "e1", "0,1",
+                                        "1234567890123456", "1e-23", "1e20", "nan", " 0.1"}) {
+        EXPECT_THROW(parseScale(text), Error) << text;
+    }
     for (const std::string_view text :
          {"sand", "sand=0.1,sand=0.2", "gravel=0.1", "sand=0.1,", "Sand=0.1", "sand=0"}) {
         EXPECT_THROW(parseScaleList(text), Error) << text;
     }
+    EXPECT_THROW(scaleFromDouble(-0.1), Error);
 }
 
 } // namespace

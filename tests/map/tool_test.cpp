@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -16,7 +17,6 @@
 #include <fstream>
 #include <gdal_priv.h>
 #include <gdal_rat.h>
-#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -33,16 +33,17 @@ using estimation::Input;
 
 constexpr double Nodata = -32768;
 
-// "52.3" for 523 at one decimal: the text a table would hold for the cell.
-std::string decimalText(double raw) {
+// The text a table would hold for a cell in tenths: "52.3" for 523, empty for nodata.
+std::string cellText(double raw) {
+    if (raw == Nodata) {
+        return "";
+    }
     const auto value = static_cast<long>(raw);
-    const long whole = std::labs(value) / 10;
-    return (value < 0 ? "-" : "") + std::to_string(whole) + "." +
+    return (value < 0 ? "-" : "") + std::to_string(std::labs(value) / 10) + "." +
            std::to_string(std::labs(value) % 10);
 }
 
-// Four int16 rasters in tenths (the soil grids' form) with nodata here and there, and the
-// same soils as a CSV table of texts.
+// Four int16 rasters in tenths (the soil grids' form) with nodata here and there.
 struct Soils {
     fs::path folder;
     RasterLayout layout;
@@ -51,11 +52,11 @@ struct Soils {
     fs::path raster(Input input) const {
         return folder / (std::string(estimation::name(input)) + ".tif");
     }
-    std::vector<std::string> inputArguments() const {
+    std::vector<std::string> inputs() const {
         std::vector<std::string> arguments;
         for (const Input input : estimation::allInputs) {
-            arguments.push_back("--" + std::string(estimation::name(input)));
-            arguments.push_back(raster(input).string());
+            arguments.insert(arguments.end(),
+                             {"--" + std::string(estimation::name(input)), raster(input).string()});
         }
         return arguments;
     }
@@ -98,108 +99,91 @@ Soils makeSoils(const std::string& name) {
     return soils;
 }
 
-// The table as talvo-batch reads it: one row per cell, nodata as an empty field.
-fs::path writeTable(const Soils& soils) {
-    fs::path path = soils.folder / "soils.csv";
-    std::ofstream table(path);
-    table << "cell,sand,silt,clay,oc\n";
-    for (std::size_t i = 0; i < soils.raw[0].size(); ++i) {
-        table << i;
-        for (const std::vector<double>& raw : soils.raw) {
-            table << ',' << (raw[i] == Nodata ? "" : decimalText(raw[i]));
-        }
-        table << '\n';
-    }
-    return path;
+Outcome runMap(std::vector<std::string> arguments, const std::vector<std::string>& more = {}) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return runProgram(TALVO_MAP_EXE, arguments);
 }
 
-struct BatchRow {
-    std::array<std::string, 4> inputs;
-    std::array<std::string, 3> results; // fc, pwp, awc; empty on error
-};
+void expectSameBands(const fs::path& actual, const fs::path& expected) {
+    const auto actualBands = readBands(actual);
+    const auto expectedBands = readBands(expected);
+    ASSERT_EQ(actualBands.size(), expectedBands.size());
+    for (std::size_t b = 0; b < expectedBands.size(); ++b) {
+        EXPECT_TRUE(sameCells(actualBands[b], expectedBands[b])) << "band " << b + 1;
+    }
+}
 
-std::vector<BatchRow> readBatchOutput(const fs::path& path) {
+// The fc, pwp and awc texts of each row talvo-batch wrote, empty where the row failed.
+std::vector<std::array<std::string, 3>> batchResults(const fs::path& path) {
     std::ifstream file(path);
     table::CsvReader reader(file, ',');
-    table::Records header;
-    reader.next(header);
-    std::map<std::string, std::size_t> column;
-    for (std::size_t i = 0; i < header[0].size(); ++i) {
-        column[std::string(header[0][i])] = i;
-    }
-    std::vector<BatchRow> rows;
     table::Records records;
     while (reader.next(records)) {
-        const table::RecordView record = records[records.size() - 1];
-        BatchRow row;
-        for (const Input input : estimation::allInputs) {
-            const auto found = column.find(std::string(estimation::name(input)));
-            if (found != column.end()) {
-                row.inputs[static_cast<std::size_t>(input)] = record[found->second];
-            }
-        }
-        row.results = {std::string(record[column.at("fc")]), std::string(record[column.at("pwp")]),
-                       std::string(record[column.at("awc")])};
-        rows.push_back(row);
+    }
+    std::vector<std::array<std::string, 3>> rows;
+    for (std::size_t i = 1; i < records.size(); ++i) { // sand,silt,clay,oc,model,unit,fc,...
+        const table::RecordView row = records[i];
+        rows.push_back({std::string(row[6]), std::string(row[7]), std::string(row[8])});
     }
     return rows;
-}
-
-std::string mapExe() {
-    return TALVO_MAP_EXE;
 }
 
 // Every cell of every model, in both precisions and both types, is what talvo-batch writes
 // for the cell's numbers as text, read back (and cast to Float32 for Float32).
 TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     const Soils soils = makeSoils("batch");
-    const fs::path table = writeTable(soils);
+    const auto texts = [&](std::size_t cell) {
+        return std::array{cellText(soils.raw[0][cell]), cellText(soils.raw[1][cell]),
+                          cellText(soils.raw[2][cell]), cellText(soils.raw[3][cell])};
+    };
+    const fs::path table = soils.folder / "soils.csv";
+    {
+        std::ofstream out(table);
+        out << "sand,silt,clay,oc\n";
+        for (std::size_t i = 0; i < soils.raw[0].size(); ++i) {
+            const auto cell = texts(i);
+            out << cell[0] << ',' << cell[1] << ',' << cell[2] << ',' << cell[3] << '\n';
+        }
+    }
+    const fs::path batchOut = soils.folder / "batch.csv";
+    const fs::path out = soils.folder / "out.tif";
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        const std::string position = std::to_string(model.position);
         for (const std::string precision : {"fixed", "general"}) {
-            const fs::path batchOut = soils.folder / "batch.csv";
-            ASSERT_EQ(runProgram(TALVO_BATCH_EXE,
-                                 {"--model", std::to_string(model.position), "--precision",
-                                  precision, "--output", batchOut.string(), table.string()})
-                              .status == 2,
-                      false);
-            const std::vector<BatchRow> rows = readBatchOutput(batchOut);
+            ASSERT_NE(runProgram(TALVO_BATCH_EXE, {"--model", position, "--precision", precision,
+                                                   "--output", batchOut.string(), table.string()})
+                          .status,
+                      2);
+            const std::vector<std::array<std::string, 3>> rows = batchResults(batchOut);
             for (const std::string type : {"Float32", "Float64"}) {
-                SCOPED_TRACE(std::string(model.listText)
-                                 .append(" ")
-                                 .append(precision)
-                                 .append(" ")
-                                 .append(type));
-                const fs::path out = soils.folder / "out.tif";
-                std::vector<std::string> arguments = soils.inputArguments();
-                arguments.insert(arguments.end(),
-                                 {"--model", std::to_string(model.position), "--soilgrids",
-                                  "--precision", precision, "--type", type, "--output",
-                                  out.string(), "--threads", "2"});
-                const Outcome outcome = runProgram(mapExe(), arguments);
+                SCOPED_TRACE(testing::Message()
+                             << model.listText << ' ' << precision << ' ' << type);
+                const Outcome outcome = runMap(
+                    soils.inputs(), {"--model", position, "--soilgrids", "--precision", precision,
+                                     "--type", type, "--output", out.string(), "--threads", "2"});
                 ASSERT_EQ(outcome.status, 0) << outcome.errorText;
                 const auto bands = readBands(out);
                 ASSERT_EQ(bands.size(), 5U);
                 ASSERT_EQ(rows.size(), bands[0].size());
                 for (std::size_t i = 0; i < rows.size(); ++i) {
-                    const BatchRow& row = rows[i];
-                    if (row.results[0].empty()) {
+                    if (rows[i][0].empty()) {
                         for (const std::vector<double>& band : bands) {
                             ASSERT_TRUE(std::isnan(band[i])) << "cell " << i;
                         }
                         continue;
                     }
                     for (std::size_t r = 0; r < 3; ++r) {
-                        double expected = std::strtod(row.results[r].c_str(), nullptr);
+                        double expected = std::strtod(rows[i][r].c_str(), nullptr);
                         if (type == "Float32") {
                             expected = static_cast<float>(expected);
                         }
-                        ASSERT_EQ(bands[r][i], expected) << "cell " << i << " " << row.results[r];
+                        ASSERT_EQ(bands[r][i], expected) << "cell " << i << " " << rows[i][r];
                     }
-                    // The flags of the engine over the row's texts, as a table would give them.
-                    const estimation::InputTexts texts{row.inputs[0], row.inputs[1], row.inputs[2],
-                                                       row.inputs[3]};
+                    // The flags of the engine over the cell's texts, as a table would give them.
+                    const auto cell = texts(i);
                     const estimation::InputValues values = estimation::convertInputs(
-                        texts, {Input::sand, Input::silt, Input::clay, Input::oc}, {});
+                        {cell[0], cell[1], cell[2], cell[3]},
+                        {Input::sand, Input::silt, Input::clay, Input::oc}, {});
                     estimation::Flags flags = estimation::soilFlags(values);
                     flags |=
                         estimation::modelFlags(model, values, estimation::estimate(model, values));
@@ -215,36 +199,28 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
 TEST(ToolTest, ABandsOwnScaleAndAVrtGiveTheSameMap) {
     const Soils soils = makeSoils("vrt");
     const fs::path reference = soils.folder / "reference.tif";
-    std::vector<std::string> arguments = soils.inputArguments();
-    arguments.insert(arguments.end(),
-                     {"--model", "3", "--soilgrids", "--output", reference.string()});
-    ASSERT_EQ(runProgram(mapExe(), arguments).status, 0);
-
-    RasterLayout declared = soils.layout;
-    declared.scale = 0.1;
-    writeRaster(soils.folder / "sand_scaled.tif", declared, soils.raw[0]);
-    GDALDatasetUniquePtr source(
-        GDALDataset::Open((soils.folder / "clay.tif").c_str(), GDAL_OF_RASTER));
-    GDALDriver* const vrt = GetGDALDriverManager()->GetDriverByName("VRT");
-    {
-        // Written when closed, before the tool reads it.
-        const GDALDatasetUniquePtr copy(vrt->CreateCopy(
-            (soils.folder / "clay.vrt").c_str(), source.get(), FALSE, nullptr, nullptr, nullptr));
-    }
-    const fs::path out = soils.folder / "out.tif";
     ASSERT_EQ(
-        runProgram(mapExe(),
-                   {"--model", "3", "--sand", (soils.folder / "sand_scaled.tif").string(), "--clay",
-                    (soils.folder / "clay.vrt").string(), "--oc", soils.raster(Input::oc).string(),
-                    "--silt", soils.raster(Input::silt).string(), "--scale",
-                    "clay=0.1,oc=0.1,silt=0.1", "--output", out.string()})
+        runMap(soils.inputs(), {"--model", "3", "--soilgrids", "--output", reference.string()})
             .status,
         0);
-    const auto expected = readBands(reference);
-    const auto actual = readBands(out);
-    for (std::size_t b = 0; b < expected.size(); ++b) {
-        EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
-    }
+    RasterLayout declared = soils.layout;
+    declared.scale = 0.1;
+    const fs::path sand = soils.folder / "sand_scaled.tif";
+    writeRaster(sand, declared, soils.raw[0]);
+    const fs::path clay = soils.folder / "clay.vrt";
+    const GDALDatasetUniquePtr source(
+        GDALDataset::Open(soils.raster(Input::clay).c_str(), GDAL_OF_RASTER));
+    // Closed at once: a VRT is written when closed.
+    GDALClose(GetGDALDriverManager()->GetDriverByName("VRT")->CreateCopy(
+        clay.c_str(), source.get(), FALSE, nullptr, nullptr, nullptr));
+    const fs::path out = soils.folder / "out.tif";
+    ASSERT_EQ(
+        runMap({"--model", "3", "--sand", sand.string(), "--clay", clay.string(), "--oc",
+                soils.raster(Input::oc).string(), "--silt", soils.raster(Input::silt).string(),
+                "--scale", "clay=0.1,oc=0.1,silt=0.1", "--output", out.string()})
+            .status,
+        0);
+    expectSameBands(out, reference);
 }
 
 // A Float32 cell holding 52.3 is the soil "52.3" of a table, not 52.2999992370605: the same
@@ -253,34 +229,29 @@ TEST(ToolTest, AFloat32CellIsItsShortestText) {
     const Soils soils = makeSoils("float32");
     RasterLayout single = soils.layout;
     single.type = GDT_Float32;
-    std::vector<std::string> arguments;
+    std::vector<std::string> percent;
     for (const Input input : estimation::allInputs) {
-        std::vector<double> percent = soils.raw[static_cast<std::size_t>(input)];
-        for (double& value : percent) {
+        std::vector<double> values = soils.raw[static_cast<std::size_t>(input)];
+        for (double& value : values) {
             value = value == Nodata ? Nodata : value / 10;
         }
         const fs::path path = soils.folder / (std::string(estimation::name(input)) + "32.tif");
-        writeRaster(path, single, percent);
-        arguments.insert(arguments.end(),
-                         {"--" + std::string(estimation::name(input)), path.string()});
+        writeRaster(path, single, values);
+        percent.insert(percent.end(), {"--" + std::string(estimation::name(input)), path.string()});
     }
+    const fs::path reference = soils.folder / "reference.tif";
+    const fs::path out = soils.folder / "out.tif";
     for (const std::string model : {"0", "5", "6"}) {
         SCOPED_TRACE("model " + model);
-        const fs::path reference = soils.folder / "reference.tif";
-        std::vector<std::string> tenths = soils.inputArguments();
-        tenths.insert(tenths.end(), {"--model", model, "--soilgrids", "--precision", "general",
-                                     "--type", "Float64", "--output", reference.string()});
-        ASSERT_EQ(runProgram(mapExe(), tenths).status, 0);
-        const fs::path out = soils.folder / "out.tif";
-        std::vector<std::string> percent = arguments;
-        percent.insert(percent.end(), {"--model", model, "--precision", "general", "--type",
-                                       "Float64", "--output", out.string()});
-        ASSERT_EQ(runProgram(mapExe(), percent).status, 0);
-        const auto expected = readBands(reference);
-        const auto actual = readBands(out);
-        for (std::size_t b = 0; b < expected.size(); ++b) {
-            EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
-        }
+        ASSERT_EQ(runMap(soils.inputs(), {"--model", model, "--precision", "general", "--type",
+                                          "Float64", "--soilgrids", "--output", reference.string()})
+                      .status,
+                  0);
+        ASSERT_EQ(runMap(percent, {"--model", model, "--precision", "general", "--type", "Float64",
+                                   "--output", out.string()})
+                      .status,
+                  0);
+        expectSameBands(out, reference);
     }
 }
 
@@ -302,17 +273,14 @@ TEST(ToolTest, FourTilesMakeTheWholeMap) {
                                           "--sand",     (folder / "sand.tif").string(),
                                           "--clay",     (folder / "clay.tif").string(),
                                           "--soilgrids"};
-    std::vector<std::string> whole = common;
-    whole.insert(whole.end(), {"--threads", "1", "--output", (folder / "whole.tif").string()});
-    ASSERT_EQ(runProgram(mapExe(), whole).status, 0);
+    ASSERT_EQ(
+        runMap(common, {"--threads", "1", "--output", (folder / "whole.tif").string()}).status, 0);
 
     std::vector<std::string> stitch{"-q", (folder / "union.vrt").string()};
     for (int tile = 1; tile <= 4; ++tile) {
         const std::string part = (folder / ("part" + std::to_string(tile) + ".tif")).string();
-        std::vector<std::string> arguments = common;
-        arguments.insert(arguments.end(), {"--tile", std::to_string(tile) + "/4", "--threads",
-                                           std::to_string(tile), "--output", part});
-        const Outcome outcome = runProgram(mapExe(), arguments);
+        const Outcome outcome = runMap(common, {"--tile", std::to_string(tile) + "/4", "--threads",
+                                                std::to_string(tile), "--output", part});
         ASSERT_EQ(outcome.status, 0) << outcome.errorText;
         stitch.push_back(part);
     }
@@ -325,22 +293,17 @@ TEST(ToolTest, FourTilesMakeTheWholeMap) {
     united->GetGeoTransform(unitedTransform.data());
     single->GetGeoTransform(singleTransform.data());
     EXPECT_EQ(unitedTransform, singleTransform);
-    const auto expected = readBands(folder / "whole.tif");
-    const auto actual = readBands(folder / "union.vrt");
-    ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t b = 0; b < expected.size(); ++b) {
-        EXPECT_TRUE(sameCells(actual[b], expected[b])) << "band " << b + 1;
-    }
+    expectSameBands(folder / "union.vrt", folder / "whole.tif");
 }
 
 // What a GIS shows: georeferencing of the input, named bands, nodata, units and the model.
 TEST(ToolTest, TheMapDescribesItself) {
     const Soils soils = makeSoils("describe");
     const fs::path out = soils.folder / "out.tif";
-    std::vector<std::string> arguments = soils.inputArguments();
-    arguments.insert(arguments.end(),
-                     {"--model", "Rawls et al., 1982", "--soilgrids", "--output", out.string()});
-    ASSERT_EQ(runProgram(mapExe(), arguments).status, 0);
+    ASSERT_EQ(runMap(soils.inputs(),
+                     {"--model", "Rawls et al., 1982", "--soilgrids", "--output", out.string()})
+                  .status,
+              0);
     GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
     std::array<double, 6> transform{};
     map->GetGeoTransform(transform.data());
@@ -375,7 +338,7 @@ TEST(ToolTest, TheMapDescribesItself) {
 
 struct FailureCase {
     const char* what;
-    std::vector<std::string> arguments; // {folder} stands for the test's folder
+    std::vector<std::string> arguments;
     std::string message;
 };
 
@@ -426,7 +389,7 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         if (std::find(arguments.begin(), arguments.end(), "--output") == arguments.end()) {
             arguments.insert(arguments.end(), {"--output", out});
         }
-        const Outcome outcome = runProgram(mapExe(), arguments);
+        const Outcome outcome = runMap(arguments);
         EXPECT_EQ(outcome.status, 2) << c.what;
         EXPECT_EQ(outcome.errorText, "talvo-map: " + c.message) << c.what;
         EXPECT_FALSE(fs::exists(out)) << c.what;
@@ -438,7 +401,7 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     std::ofstream(kept) << "old map";
     fs::permissions(kept, fs::perms::owner_read);
     const Outcome readOnly =
-        runProgram(mapExe(), {"--model", "0", "--sand", a, "--clay", a, "--output", kept.string()});
+        runMap({"--model", "0", "--sand", a, "--clay", a, "--output", kept.string()});
     EXPECT_EQ(readOnly.status, 2);
     EXPECT_EQ(readOnly.errorText, "talvo-map: cannot write " + kept.string() + ": it is read-only");
     EXPECT_EQ(fs::file_size(kept), 7U);
@@ -475,7 +438,7 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
         if (child == 0) {
             // A test run from a background job inherits SIGINT ignored, and so would the tool.
             std::signal(signal, SIG_DFL);
-            ::execl(mapExe().c_str(), "talvo-map", "--model", "0", "--sand",
+            ::execl(TALVO_MAP_EXE, "talvo-map", "--model", "0", "--sand",
                     (folder / "sand.tif").c_str(), "--clay", (folder / "clay.tif").c_str(),
                     "--output", map.c_str(), nullptr);
             ::_exit(127);
