@@ -82,26 +82,6 @@ private:
     int m_saved;
 };
 
-// A script finds either the old table or the whole new one, never half of it nor a leftover.
-TEST_F(FilesTest, ReplacesTheFileWholeOrNotAtAll) {
-    const fs::path target = m_folder / "out.csv";
-    std::ofstream(target) << "old table\n";
-    {
-        ReplacingFile file(target);
-        file.stream() << "half a new tab";
-    } // no commit: the run failed
-    EXPECT_EQ(fileCount(), 1);
-    EXPECT_EQ(contents(target), "old table\n");
-    {
-        ReplacingFile file(target);
-        file.stream() << "sand,clay\n" << std::flush;
-        EXPECT_EQ(contents(target), "old table\n"); // nothing visible until it is whole
-        file.commit();
-    }
-    EXPECT_EQ(fileCount(), 1);
-    EXPECT_EQ(contents(target), "sand,clay\n");
-}
-
 // Where --output ends up: the table lands in the file the user meant, and nothing else moves.
 TEST_F(FilesTest, OutputGoesWhereTheUserMeant) {
     const fs::path input = m_folder / "soils.csv";
@@ -205,32 +185,6 @@ TEST_F(FilesTest, RecognisesTheSameFileByDescriptor) {
               "--output " + input.string() +
                   " is the input file: write the results to another file");
     EXPECT_EQ(contents(input), "sand,clay\n");
-}
-
-// A table read while another program still wrote it is not the table the user has.
-TEST_F(FilesTest, NoticesAnInputThatChangedWhileItWasRead) {
-    const fs::path path = m_folder / "soils.csv";
-    struct Case {
-        const char* what;
-        std::function<void()> change;
-        bool changed;
-    };
-    const std::array<Case, 3> cases{{
-        {"untouched", [] {}, false},
-        {"appended to", [&] { std::ofstream(path, std::ios::app) << "30,10\n"; }, true},
-        {"truncated", [&] { fs::resize_file(path, 4); }, true},
-    }};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::ofstream(path) << "sand,clay\n40,20\n";
-        InputFile in(path.string());
-        EXPECT_EQ(in.size(), 16U);
-        c.change();
-        in.stream().ignore(std::numeric_limits<std::streamsize>::max()); // read to the end
-        EXPECT_EQ(messageOf([&] { in.checkUnchanged(); }),
-                  c.changed ? "the input changed while it was being read: " + path.string()
-                            : "(no error)");
-    }
 }
 
 // A read that fails ends the stream like the end of the input does; it must not pass for it.
