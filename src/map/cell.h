@@ -12,10 +12,10 @@
 namespace talvo::map {
 
 struct CellResult {
-    bool estimated = false;         // false: nodata in every band
     std::array<double, 3> values{}; // fc, pwp, awc as the chosen texts read back
     std::uint16_t flags = 0;        // plausibility bits
     std::uint8_t texture = 0;       // class number or NoTextureClass
+    bool estimated = false;         // false: nodata in every band
 };
 
 // What a table row holding the same numbers gives. An input the model reads that is not a

@@ -1,7 +1,7 @@
 #include "map/run.h"
 
+#include "estimation/recent_cells.h"
 #include "map/cell.h"
-#include "map/cell_cache.h"
 #include "map/error.h"
 #include "map/inputs.h"
 #include "map/output.h"
@@ -23,7 +23,7 @@ namespace talvo::map {
 namespace {
 
 // A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 2.3 MiB a
-// worker, with its cell cache about 3.5 MiB; 16 workers stay near 60 MiB.
+// worker, 3.3 MiB with its cell cache; 16 workers stay near 60 MiB.
 constexpr int CellsPerWindow = 1 << 15;
 // Heights beyond this would only serve inputs stored in very tall blocks.
 constexpr int MaxWindowRows = 4 * OutputBlockSize;
@@ -72,13 +72,39 @@ private:
     int m_down = 0;
 };
 
-std::uint64_t estimateWindow(CellCache& cache, const InputBuffers& inputs, std::size_t cells,
-                             ResultBuffers& results) {
+// 16384 recent cells, 1 MiB a worker.
+using CellCache = estimation::RecentCells<CellResult, 14>;
+
+// A cell's results from its four numbers, NaN where there is none.
+class CellEstimates {
+public:
+    CellEstimates(const estimation::PtfModel& model, Precision precision)
+        : m_model(model), m_precision(precision),
+          m_cache((*this)({std::nan(""), std::nan(""), std::nan(""), std::nan("")})) {}
+
+    CellResult operator()(const CellCache::Numbers& numbers) const {
+        return estimateCell(
+            m_model, estimation::inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
+            m_precision);
+    }
+
+    const CellResult& find(const CellCache::Numbers& numbers) {
+        return m_cache.find(numbers, *this);
+    }
+
+private:
+    const estimation::PtfModel& m_model;
+    Precision m_precision;
+    CellCache m_cache;
+};
+
+std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& inputs,
+                             std::size_t cells, ResultBuffers& results) {
     std::uint64_t estimated = 0;
     const double nodata = std::nan("");
     for (std::size_t i = 0; i < cells; ++i) {
         const CellResult& cell =
-            cache.estimate(inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]);
+            estimates.find({inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]});
         if (cell.estimated) {
             ++estimated;
             results.set(Band::fc, i, cell.values[0]);
@@ -203,7 +229,7 @@ private:
     }
 
     void work() {
-        CellCache cache(m_model, m_settings.precision);
+        CellEstimates estimates(m_model, m_settings.precision);
         for (;;) {
             Slot* slot = nullptr;
             {
@@ -220,7 +246,7 @@ private:
                                    static_cast<std::size_t>(slot->window.height);
                 m_inputs.convert(slot->inputs);
                 slot->results.resize(m_settings.type, cells);
-                slot->estimated = estimateWindow(cache, slot->inputs, cells, slot->results);
+                slot->estimated = estimateWindow(estimates, slot->inputs, cells, slot->results);
             } catch (...) {
                 slot->failure = std::current_exception();
             }

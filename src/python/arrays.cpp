@@ -1,9 +1,10 @@
 #include "python/arrays.h"
 
 #include "estimation/input_values.h"
-#include "python/recent_cells.h"
+#include "estimation/recent_cells.h"
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -11,23 +12,24 @@ namespace talvo::python {
 
 namespace {
 
+// 4096 recent cells, 256 KiB: within a core's cache.
+using RecentCells = estimation::RecentCells<CellResult, 12>;
+
+CellResult estimateNumbers(const estimation::PtfModel& model, const RecentCells::Numbers& numbers,
+                           Precision precision) noexcept {
+    return estimateCell(
+        model, estimation::inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]), precision);
+}
+
 void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last,
                    Precision precision, RecentCells& recent) noexcept {
+    const auto compute = [&](const RecentCells::Numbers& numbers) {
+        return estimateNumbers(model, numbers, precision);
+    };
     for (std::size_t i = first; i < last; ++i) {
-        const std::array numbers{inputs[0].at(i), inputs[1].at(i), inputs[2].at(i),
-                                 inputs[3].at(i)};
-        const RecentCells::Key key = RecentCells::key(numbers);
-        const CellResult* known = recent.find(key);
-        const CellResult cell = known != nullptr
-                                    ? *known
-                                    : estimateCell(model,
-                                                   estimation::inputNumbers(numbers[0], numbers[1],
-                                                                            numbers[2], numbers[3]),
-                                                   precision);
-        if (known == nullptr) {
-            recent.remember(key, cell);
-        }
+        const CellResult& cell = recent.find(
+            {inputs[0].at(i), inputs[1].at(i), inputs[2].at(i), inputs[3].at(i)}, compute);
         outputs.fc[i] = cell.fc;
         outputs.pwp[i] = cell.pwp;
         outputs.awc[i] = cell.awc;
@@ -46,7 +48,9 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
     // Allocated here, so that running out of memory fails the call, not a thread.
-    std::vector<RecentCells> recent(parts);
+    const double nan = std::nan("");
+    std::vector<RecentCells> recent(
+        parts, RecentCells(estimateNumbers(model, {nan, nan, nan, nan}, precision)));
     // The calling thread takes the last part.
     const std::size_t step = (count + parts - 1) / parts;
     std::vector<std::jthread> workers;
