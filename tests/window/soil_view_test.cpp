@@ -168,13 +168,7 @@ private slots:
         const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
         QCOMPARE(lines.size(), estimation::ModelCount + 2); // and the last line's end
         QCOMPARE(lines[0], "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
-        for (int model = 0; model < estimation::ModelCount; ++model) {
-            QStringList cells;
-            for (int column = 0; column < SoilColumnCount; ++column) {
-                cells << cell(model, static_cast<SoilColumn>(column));
-            }
-            QCOMPARE(lines[model + 1], cells.join('\t'));
-        }
+        QCOMPARE(lines[3], "Rawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
     }
 
