@@ -486,6 +486,10 @@ private slots:
         QCOMPARE(texture->text(), QStringLiteral("Texture class: none"));
         box("silt")->setText(QStringLiteral("40"));
         QCOMPARE(texture->text(), QStringLiteral("Texture class: clay loam"));
+        // It only reads: the window estimates with it open as without.
+        pressEstimate();
+        QCOMPARE(results(), RawlsShown);
+        QCOMPARE(box("silt")->text(), QStringLiteral("40"));
     }
 
     // The program's own icon, in the sizes a desktop asks for.

@@ -25,27 +25,12 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace talvo::window::test {
 
 using estimation::DecimalSeparator;
 
 const QStringList Boxes{"sand", "silt", "clay", "oc"};
-
-// What a Form1 shows: every box's text and state, the chooser, every caption.
-QStringList stateOf(const Form1& form) {
-    QStringList state;
-    for (const QLineEdit* box :
-         form.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
-        state << box->objectName() + '=' + box->text() + (box->isEnabled() ? "+" : "-");
-    }
-    for (const QLabel* label : form.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
-        state << label->objectName() + '=' + label->text();
-    }
-    state << QString::number(form.findChild<QComboBox*>()->currentIndex());
-    return state;
-}
 
 class SoilViewTest : public QObject {
     Q_OBJECT
@@ -120,43 +105,6 @@ private slots:
                 QVERIFY2(remarks.startsWith(reports[0].section('\n', 1)), qPrintable(remarks));
             }
         }
-    }
-
-    // Typing in Form1 with the view open and following it leaves Form1 exactly as typing
-    // alone does; the view follows every key.
-    void neverChangesForm1() {
-        Form1 form([](const QString&) {});
-        Form1 alone([](const QString&) {});
-        auto* view = new SoilView(&form);
-        auto follow = [&form, view] {
-            std::array<std::string, 4> texts;
-            for (int i = 0; i < Boxes.size(); ++i) {
-                texts.at(static_cast<std::size_t>(i)) =
-                    form.findChild<QLineEdit*>(Boxes[i])->text().toStdString();
-            }
-            view->showInputs({texts[0], texts[1], texts[2], texts[3]}, {});
-        };
-        for (const QLineEdit* box :
-             form.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly)) {
-            connect(box, &QLineEdit::textChanged, view, follow);
-        }
-        follow();
-        form.show();
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-        for (Form1* target : {&form, &alone}) {
-            QTest::keyClick(target->findChild<QComboBox*>(),
-                            Qt::Key_A); // Adhikary et al., reading sand, silt and clay
-            for (const auto& [name, digits] :
-                 {std::pair{"sand", "40"}, {"silt", "40"}, {"clay", "20"}}) {
-                QTest::keyClicks(target->findChild<QLineEdit*>(name), digits);
-            }
-            target->findChild<QPushButton*>("cmd")->click();
-        }
-        QCOMPARE(view->findChild<QLabel*>("texture")->text(), "Texture class: clay loam");
-        view->copyTable();
-        QVERIFY(view->savePicture(QTemporaryDir().filePath("t.png")));
-        QCOMPARE(stateOf(form), stateOf(alone));
     }
 
     void copiesTheTable() {
