@@ -12,8 +12,8 @@ namespace talvo::python {
 
 namespace {
 
-// 4096 recent cells, 256 KiB: within a core's cache.
-using RecentCells = estimation::RecentCells<CellResult, 12>;
+// 8192 recent cells, 512 KiB: within a core's cache.
+using RecentCells = estimation::RecentCells<CellResult, 13>;
 
 CellResult estimateNumbers(const estimation::PtfModel& model, const RecentCells::Numbers& numbers,
                            Precision precision) noexcept {
