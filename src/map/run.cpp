@@ -22,17 +22,17 @@ namespace talvo::map {
 
 namespace {
 
-// A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 2.3 MiB a
-// worker, 3.3 MiB with its cell cache; 16 workers stay near 60 MiB.
-constexpr int CellsPerWindow = 1 << 15;
-// Heights beyond this would only serve inputs stored in very tall blocks.
-constexpr int MaxWindowRows = 4 * OutputBlockSize;
+// A window is one output block wide. Its buffers take 52 bytes a cell in Float32 (72 in
+// Float64): at most 9 MiB at this height, and a worker's cell cache 1 MiB more, so that 16
+// workers take about 256 MiB in all (252 to 259 MiB measured in Float64). Inputs in taller
+// blocks are read twice.
+constexpr int MaxWindowRows = 2 * OutputBlockSize;
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX.
 constexpr const char* CacheMegabytes = "32";
 
 // The windows of rows [first, end), left to right and top to bottom. A window spans whole
-// rows of output blocks, and as many rows as the inputs' blocks hold, so that each input
-// block is read once while it is in the cache.
+// rows of output blocks, and as many rows as the inputs' blocks hold up to MaxWindowRows, so
+// that each input block is read once while it is in the cache.
 class WindowPlan {
 public:
     WindowPlan(int width, int first, int end, int inputBlockHeight)
@@ -40,9 +40,7 @@ public:
         const int blockRows =
             (std::min(inputBlockHeight, MaxWindowRows) + OutputBlockSize - 1) / OutputBlockSize;
         m_rows = blockRows * OutputBlockSize;
-        m_columns =
-            std::max(OutputBlockSize, CellsPerWindow / m_rows / OutputBlockSize * OutputBlockSize);
-        m_across = (width + m_columns - 1) / m_columns;
+        m_across = (width + OutputBlockSize - 1) / OutputBlockSize;
         m_down = (end - first + m_rows - 1) / m_rows;
     }
 
@@ -55,9 +53,9 @@ public:
         const auto row = static_cast<int>(index / static_cast<std::uint64_t>(m_across));
         const auto column = static_cast<int>(index % static_cast<std::uint64_t>(m_across));
         Window window;
-        window.x = column * m_columns;
+        window.x = column * OutputBlockSize;
         window.y = m_first + row * m_rows;
-        window.width = std::min(m_columns, m_width - window.x);
+        window.width = std::min(OutputBlockSize, m_width - window.x);
         window.height = std::min(m_rows, m_end - window.y);
         return window;
     }
@@ -67,7 +65,6 @@ private:
     int m_first;
     int m_end;
     int m_rows = OutputBlockSize;
-    int m_columns = OutputBlockSize;
     int m_across = 0;
     int m_down = 0;
 };
