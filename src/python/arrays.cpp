@@ -21,21 +21,44 @@ CellResult estimateNumbers(const estimation::PtfModel& model, const RecentCells:
         model, estimation::inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]), precision);
 }
 
+// The first cells of a range tell whether its soils repeat. Where almost none do (contents
+// with two random decimals), looking each one up costs more than the few hits save.
+constexpr std::size_t SampleCells = std::size_t{1} << 12;
+constexpr std::size_t FewestHits = SampleCells / 32;
+
 void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last,
                    Precision precision, RecentCells& recent) noexcept {
-    const auto compute = [&](const RecentCells::Numbers& numbers) {
-        return estimateNumbers(model, numbers, precision);
+    const auto numbers = [&](std::size_t i) {
+        return RecentCells::Numbers{inputs[0].at(i), inputs[1].at(i), inputs[2].at(i),
+                                    inputs[3].at(i)};
     };
-    for (std::size_t i = first; i < last; ++i) {
-        const CellResult& cell = recent.find(
-            {inputs[0].at(i), inputs[1].at(i), inputs[2].at(i), inputs[3].at(i)}, compute);
+    const auto store = [&](std::size_t i, const CellResult& cell) {
         outputs.fc[i] = cell.fc;
         outputs.pwp[i] = cell.pwp;
         outputs.awc[i] = cell.awc;
         outputs.flags[i] = cell.flags;
         outputs.texture[i] = cell.texture;
         outputs.error[i] = static_cast<std::int8_t>(cell.error);
+    };
+    std::size_t misses = 0;
+    const auto compute = [&](const RecentCells::Numbers& cell) {
+        ++misses;
+        return estimateNumbers(model, cell, precision);
+    };
+    const std::size_t sampled = std::min(last - first, SampleCells);
+    std::size_t i = first;
+    for (; i < first + sampled; ++i) {
+        store(i, recent.find(numbers(i), compute));
+    }
+    if (sampled - misses >= FewestHits) {
+        for (; i < last; ++i) {
+            store(i, recent.find(numbers(i), compute));
+        }
+    } else {
+        for (; i < last; ++i) {
+            store(i, estimateNumbers(model, numbers(i), precision));
+        }
     }
 }
 
