@@ -156,44 +156,39 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
 }
 
 void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
-    // Windows are cut along the output's blocks, so that each block is written whole.
+    // Windows are one block wide and cut along the output's blocks, so that each block is
+    // written whole.
     assert(window.x % OutputBlockSize == 0 && window.y % OutputBlockSize == 0);
+    assert(window.width <= OutputBlockSize);
     const auto size = static_cast<std::size_t>(GDALGetDataTypeSizeBytes(m_type));
     const auto side = static_cast<std::size_t>(OutputBlockSize);
-    const auto width = static_cast<std::size_t>(window.width);
+    const std::size_t rowBytes = static_cast<std::size_t>(window.width) * size;
     m_block.resize(side * side * size);
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
         const std::byte* const cells = buffers.data(static_cast<Band>(i));
         for (int top = 0; top < window.height; top += OutputBlockSize) {
-            for (int left = 0; left < window.width; left += OutputBlockSize) {
-                const auto rows =
-                    static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
-                const auto columns =
-                    static_cast<std::size_t>(std::min(OutputBlockSize, window.width - left));
-                if (rows < side || columns < side) {
-                    // What lies beyond the map's edge.
-                    if (m_type == GDT_Float32) {
-                        fillWithNaN<float>(m_block);
-                    } else {
-                        fillWithNaN<double>(m_block);
-                    }
+            const auto rows =
+                static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
+            if (rows < side || rowBytes < side * size) {
+                // What lies beyond the map's edge.
+                if (m_type == GDT_Float32) {
+                    fillWithNaN<float>(m_block);
+                } else {
+                    fillWithNaN<double>(m_block);
                 }
-                for (std::size_t row = 0; row < rows; ++row) {
-                    const std::size_t from = ((static_cast<std::size_t>(top) + row) * width +
-                                              static_cast<std::size_t>(left)) *
-                                             size;
-                    std::memcpy(m_block.data() + row * side * size, cells + from, columns * size);
-                }
-                // A whole block goes straight to the driver, which compresses it on its own
-                // threads; through the block cache, the blocks still cached when the map is
-                // closed would be compressed one after the other.
-                CPLErrorReset();
-                if (band->WriteBlock((window.x + left) / OutputBlockSize,
-                                     (window.y + top) / OutputBlockSize,
-                                     m_block.data()) != CE_None) {
-                    throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
-                }
+            }
+            for (std::size_t row = 0; row < rows; ++row) {
+                std::memcpy(m_block.data() + row * side * size,
+                            cells + (static_cast<std::size_t>(top) + row) * rowBytes, rowBytes);
+            }
+            // A whole block goes straight to the driver, which compresses it on its own
+            // threads; through the block cache, the blocks still cached when the map is closed
+            // would be compressed one after the other.
+            CPLErrorReset();
+            if (band->WriteBlock(window.x / OutputBlockSize, (window.y + top) / OutputBlockSize,
+                                 m_block.data()) != CE_None) {
+                throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
             }
         }
     }

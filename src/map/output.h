@@ -61,7 +61,8 @@ public:
     // Removes the temporary file unless committed.
     ~OutputRaster();
 
-    // Writes a window of this map, whose corner is a block's. Not thread-safe. Throws Error.
+    // Writes a window of this map at most one block wide, whose corner is a block's. Not
+    // thread-safe. Throws Error.
     void write(const Window& window, const ResultBuffers& buffers);
     // Completes the file and renames it to the output's name. Throws Error.
     void commit();
