@@ -6,6 +6,7 @@
 
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -17,14 +18,17 @@ template <typename Result, unsigned IndexBits> class RecentCells {
 public:
     using Numbers = std::array<double, 4>; // sand, silt, clay and OC
 
-    // `noNumbers` is the result of a cell whose four inputs are NaN. Every slot starts as that
-    // cell, so that no slot is empty and a look-up reads one cache line.
-    explicit RecentCells(const Result& noNumbers)
+    // `compute(numbers)` gives a cell's result. Every slot starts as the cell of four NaNs, so
+    // that no slot is empty and a look-up reads one cache line.
+    template <typename Compute>
+    requires std::invocable<const Compute&, const Numbers&>
+    explicit RecentCells(const Compute& compute)
         : m_entries(std::size_t{1} << IndexBits,
-                    Entry{std::bit_cast<Key>(Numbers{NaN, NaN, NaN, NaN}), noNumbers}) {}
+                    Entry{std::bit_cast<Key>(NoNumbers), compute(NoNumbers)}) {}
 
-    // The result of the cell `numbers`: a recent one's, or `compute(numbers)`.
-    template <typename Compute> const Result& find(const Numbers& numbers, Compute&& compute) {
+    // The result of the cell `numbers`: a recent one's, or `compute(numbers)`, with the same
+    // `compute` as the constructor's.
+    template <typename Compute> const Result& find(const Numbers& numbers, const Compute& compute) {
         const auto key = std::bit_cast<Key>(numbers);
         Entry& entry = m_entries[slot(key)];
         // Word by word: the array's == calls memcmp, which costs more than a hit saves.
@@ -38,6 +42,7 @@ public:
 
 private:
     static constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+    static constexpr Numbers NoNumbers{NaN, NaN, NaN, NaN};
     using Key = std::array<std::uint64_t, 4>;
     struct alignas(64) Entry {
         Key key;

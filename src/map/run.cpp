@@ -76,8 +76,7 @@ using CellCache = estimation::RecentCells<CellResult, 14>;
 class CellEstimates {
 public:
     CellEstimates(const estimation::PtfModel& model, Precision precision)
-        : m_model(model), m_precision(precision),
-          m_cache((*this)({std::nan(""), std::nan(""), std::nan(""), std::nan("")})) {}
+        : m_model(model), m_precision(precision), m_cache(*this) {}
 
     CellResult operator()(const CellCache::Numbers& numbers) const {
         return estimateCell(

@@ -4,7 +4,6 @@
 #include "estimation/recent_cells.h"
 
 #include <algorithm>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -71,9 +70,9 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
     // Allocated here, so that running out of memory fails the call, not a thread.
-    const double nan = std::nan("");
-    std::vector<RecentCells> recent(
-        parts, RecentCells(estimateNumbers(model, {nan, nan, nan, nan}, precision)));
+    std::vector<RecentCells> recent(parts, RecentCells([&](const RecentCells::Numbers& numbers) {
+                                        return estimateNumbers(model, numbers, precision);
+                                    }));
     // The calling thread takes the last part.
     const std::size_t step = (count + parts - 1) / parts;
     std::vector<std::jthread> workers;
