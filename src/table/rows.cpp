@@ -119,8 +119,16 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     std::size_t headerEnd = line.size(); // where the fields past the header's begin
     const auto fieldEnds = [&](std::size_t end) {
         for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
-            values[static_cast<std::size_t>(wanted->second)] =
-                estimation::inputValue({line.data() + start, end - start}, m_settings.decimal);
+            const std::string_view text(line.data() + start, end - start);
+            estimation::InputValue& value = values[static_cast<std::size_t>(wanted->second)];
+            // Member by member: a whole value put together on the stack and read back in one
+            // piece stalled each row on a failed store forward.
+            if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
+                value.number = plain->value();
+                value.failure.reset();
+            } else {
+                value = estimation::otherInputValue(text, m_settings.decimal);
+            }
         }
         if (++field == m_columns.count) {
             headerEnd = end;
