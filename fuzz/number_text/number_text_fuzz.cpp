@@ -1,6 +1,7 @@
 #include "estimation/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
+#include "estimation/plain_decimal.h"
 #include "fuzz/support/text_forms.h"
 #include "support/number_reference.h"
 
@@ -55,6 +56,21 @@ void checkText(std::string_view text, DecimalSeparator separator) {
            "general text is %.15g", text);
 }
 
+// As a table's field, ended by a delimiter that may be the separator itself, the text up to
+// its first delimiter reads as that text alone does.
+void checkField(std::string_view text, char separator, char delimiter) {
+    const std::string line = std::string(text) + delimiter + "1";
+    const PlainField field = plainDecimalField(line.data(), line.data() + line.size(), separator,
+                                               [&](char c) { return c == delimiter; });
+    const std::string_view own = text.substr(0, text.find(delimiter));
+    expect(field.end == line.data() + own.size(), "a field ends at its first delimiter", text);
+    const std::optional<PlainDecimal> alone = plainDecimal(own, separator);
+    expect(field.decimal.has_value() == alone.has_value(), "a field is plain as its text is", text);
+    expect(!alone ||
+               (field.decimal->digits == alone->digits && field.decimal->scale == alone->scale),
+           "a field reads as its text alone", text);
+}
+
 // A raw double: its 15-digit form written, rounded and read back, against printf and the
 // rounding by hand.
 void checkDouble(double value, DecimalSeparator separator) {
@@ -102,6 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     checkText(text, DecimalSeparator('.'));
     checkText(text, DecimalSeparator(','));
+    checkField(text, '.', ',');
+    checkField(text, ',', ',');
+    checkField(text, ',', ';');
     if (size == 8 || (size == 9 && text.front() == '#')) {
         double value = 0;
         std::memcpy(&value, data + size - 8, 8);

@@ -31,37 +31,54 @@ inline double PlainDecimal::value() const noexcept {
     return scale == 0 ? m : m / plainPowersOfTen[scale];
 }
 
-// The text as a plain decimal, or nothing when it is any other form (blanks, a sign, an
-// exponent, more digits, the separator alone, nothing at all).
-inline std::optional<PlainDecimal> plainDecimal(std::string_view text, char separator) noexcept {
-    if (text.empty() || text.size() > PlainDecimal::MaxDigits + 1) {
-        return std::nullopt;
-    }
+// A field read up to its end: the plain decimal it holds, if it is one.
+struct PlainField {
+    std::optional<PlainDecimal> decimal; // nothing when the field is any other form
+    const char* end = nullptr;           // the delimiter that ends the field, or the text's end
+};
+
+// Reads the field that starts at `begin` and ends at the first char for which
+// `isDelimiter` holds, or at `end`, in one pass: a table finds its fields and converts its
+// numbers together. The field is plain when it is digits with one separator at the most and
+// 15 digits at the most, nothing else: not blanks, a sign, an exponent, more digits, the
+// separator alone or nothing at all. A delimiter that is also the separator ends the field.
+template <typename IsDelimiter>
+PlainField plainDecimalField(const char* begin, const char* end, char separator,
+                             IsDelimiter isDelimiter) noexcept {
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    const char* c = text.data();
-    const char* const end = c + text.size();
     PlainDecimal plain;
+    const char* c = begin;
+    // Digits past the 16th wrap the integer round; such a field is not plain anyway.
     for (; c != end && isDigit(*c); ++c) {
         plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*c - '0');
     }
-    if (c == end) {
-        if (text.size() > PlainDecimal::MaxDigits) {
-            return std::nullopt;
+    const char* fraction = nullptr;
+    if (c != end && *c == separator && !isDelimiter(*c)) {
+        fraction = ++c;
+        for (; c != end && isDigit(*c); ++c) {
+            plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*c - '0');
         }
-        return plain;
     }
-    if (*c != separator || text.size() == 1) {
-        return std::nullopt;
+    if (c == end || isDelimiter(*c)) {
+        const auto size = static_cast<std::size_t>(c - begin);
+        const std::size_t digits = fraction == nullptr ? size : size - 1;
+        if (digits != 0 && digits <= PlainDecimal::MaxDigits) {
+            plain.scale = fraction == nullptr ? 0 : static_cast<std::size_t>(c - fraction);
+            return {plain, c};
+        }
+        return {std::nullopt, c};
     }
-    const char* const fraction = ++c;
-    for (; c != end && isDigit(*c); ++c) {
-        plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*c - '0');
+    while (c != end && !isDelimiter(*c)) {
+        ++c;
     }
-    if (c != end) {
-        return std::nullopt;
-    }
-    plain.scale = static_cast<std::size_t>(end - fraction);
-    return plain;
+    return {std::nullopt, c};
+}
+
+// The whole text as a plain decimal, or nothing when it is any other form.
+inline std::optional<PlainDecimal> plainDecimal(std::string_view text, char separator) noexcept {
+    return plainDecimalField(text.data(), text.data() + text.size(), separator,
+                             [](char) { return false; })
+        .decimal;
 }
 
 } // namespace talvo::estimation

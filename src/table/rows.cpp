@@ -4,15 +4,14 @@
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "estimation/fixed_estimate.h"
+#include "estimation/plain_decimal.h"
 #include "estimation/plausibility.h"
 #include "estimation/texture.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 
 namespace talvo::table {
@@ -32,34 +31,6 @@ std::string malformedReason(std::size_t fields, std::size_t headerFields, std::s
         return "Malformed row: stray quote in field " + std::to_string(stray);
     }
     return {};
-}
-
-// Calls `found(position)` for each delimiter of `line`, in order. Fields are short, so eight
-// bytes at a time in a register, with every delimiter of the word found from one mask, beat a
-// search for each field.
-template <typename Found>
-void forEachDelimiter(std::string_view line, char delimiter, Found found) {
-    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t pattern = 0x0101010101010101 * static_cast<unsigned char>(delimiter);
-    constexpr std::size_t Word = sizeof(std::uint64_t);
-    std::size_t at = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; line.size() - at >= Word; at += Word) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, line.data() + at, Word);
-            word ^= pattern; // a zero byte where the delimiter is
-            // The high bit of each zero byte, and of no other: no carry crosses a byte.
-            std::uint64_t zeros = ~(((word & lows) + lows) | word | lows);
-            for (; zeros != 0; zeros &= zeros - 1) {
-                found(at + static_cast<std::size_t>(std::countr_zero(zeros)) / 8);
-            }
-        }
-    }
-    for (; at < line.size(); ++at) {
-        if (line[at] == delimiter) {
-            found(at);
-        }
-    }
 }
 
 } // namespace
@@ -111,33 +82,44 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
 }
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
-    // Each input is converted as its field is found, while the field is in the cache.
+    // One pass: each input is converted while its field is found.
+    const char delimiter = m_settings.delimiter;
+    const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
     estimation::InputValues values{};
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
     std::size_t field = 0;                // the number of the field that starts at `start`
-    std::size_t start = 0;
-    std::size_t headerEnd = line.size(); // where the fields past the header's begin
-    const auto fieldEnds = [&](std::size_t end) {
-        for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
-            const std::string_view text(line.data() + start, end - start);
-            estimation::InputValue& value = values[static_cast<std::size_t>(wanted->second)];
-            // Member by member: a whole value put together on the stack and read back in one
-            // piece stalled each row on a failed store forward.
-            if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
-                value.number = plain->value();
-                value.failure.reset();
-            } else {
-                value = estimation::otherInputValue(text, m_settings.decimal);
+    std::size_t headerEnd = line.size();  // where the fields past the header's begin
+    const char* const last = line.data() + line.size();
+    for (const char* start = line.data();; ++field) {
+        const char* end = nullptr;
+        if (wanted != m_inputColumns.end() && wanted->first == field) {
+            const estimation::PlainField plain =
+                estimation::plainDecimalField(start, last, m_settings.decimal.get(), isDelimiter);
+            end = plain.end;
+            for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
+                estimation::InputValue& value = values[static_cast<std::size_t>(wanted->second)];
+                // Member by member: a whole value put together on the stack and read back in
+                // one piece stalled each row on a failed store forward.
+                if (plain.decimal) {
+                    value.number = plain.decimal->value();
+                    value.failure.reset();
+                } else {
+                    value = estimation::otherInputValue(
+                        {start, static_cast<std::size_t>(end - start)}, m_settings.decimal);
+                }
             }
+        } else {
+            end = std::find(start, last, delimiter);
         }
-        if (++field == m_columns.count) {
-            headerEnd = end;
+        if (field + 1 == m_columns.count) {
+            headerEnd = static_cast<std::size_t>(end - line.data());
+        }
+        if (end == last) {
+            break;
         }
         start = end + 1;
-    };
-    forEachDelimiter(line, m_settings.delimiter, fieldEnds);
-    fieldEnds(line.size());
-    const std::size_t fields = field;
+    }
+    const std::size_t fields = field + 1;
     if (fields == m_columns.count) {
         writeRows({.fields = line, .padding = 1, .extra = {}}, values, {}, out, summary);
         return;

@@ -1,14 +1,17 @@
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
+#include "estimation/plain_decimal.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvo::estimation {
@@ -71,6 +74,44 @@ TEST(NumberFromText, RejectedForms) {
         EXPECT_EQ(failureOf(text, point), FailureKind::overflow) << text;
     }
     EXPECT_EQ(failureOf("1,8e308", comma), FailureKind::overflow);
+}
+
+// A table's field is read up to its delimiter, which ends it even where it is the separator.
+TEST(PlainDecimalField, EndsAtTheDelimiterAndTakesOnlyThePlainForm) {
+    struct Case {
+        std::string_view line;
+        char separator;
+        char delimiter;
+        std::size_t end;
+        std::optional<double> value;
+    };
+    const std::vector<Case> cases{
+        {"40.5,x", '.', ',', 4, 40.5},
+        {"40", '.', ',', 2, 40.0},
+        {",5", '.', ',', 0, std::nullopt},
+        {"5.,", '.', ',', 2, 5.0},
+        {".5", '.', ',', 2, 0.5},
+        {".,", '.', ',', 1, std::nullopt},
+        {"-5,1", '.', ',', 2, std::nullopt},
+        {"1.2.3;4", '.', ';', 5, std::nullopt},
+        {"40,5", ',', ',', 2, 40.0},
+        {"40,5;7", ',', ';', 4, 40.5},
+        {"123456789012345;", '.', ';', 15, 123456789012345.0},
+        {"1234567890123456;", '.', ';', 16, std::nullopt},
+        {"12345678901234.5;", '.', ';', 16, 12345678901234.5},
+        {"99999999999999999999999,1", '.', ',', 23, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const PlainField field =
+            plainDecimalField(c.line.data(), c.line.data() + c.line.size(), c.separator,
+                              [&](char x) { return x == c.delimiter; });
+        EXPECT_EQ(field.end - c.line.data(), static_cast<std::ptrdiff_t>(c.end));
+        ASSERT_EQ(field.decimal.has_value(), c.value.has_value());
+        if (c.value) {
+            EXPECT_EQ(field.decimal->value(), *c.value);
+        }
+    }
 }
 
 TEST(DecimalSeparator, OnlyCharactersThatCannotBePartOfANumber) {
