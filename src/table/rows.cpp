@@ -83,20 +83,24 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
 
 void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
     // One pass: each input is converted while its field is found.
+    // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;
+    const char separator = m_settings.decimal.get();
+    const std::size_t count = m_columns.count;
     const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
     estimation::InputValues values{};
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
-    std::size_t field = 0;                // the number of the field that starts at `start`
-    std::size_t headerEnd = line.size();  // where the fields past the header's begin
+    const auto inputsEnd = m_inputColumns.end();
+    std::size_t field = 0;               // the number of the field that starts at `start`
+    std::size_t headerEnd = line.size(); // where the fields past the header's begin
     const char* const last = line.data() + line.size();
     for (const char* start = line.data();; ++field) {
         const char* end = nullptr;
-        if (wanted != m_inputColumns.end() && wanted->first == field) {
+        if (wanted != inputsEnd && wanted->first == field) {
             const estimation::PlainField plain =
-                estimation::plainDecimalField(start, last, m_settings.decimal.get(), isDelimiter);
+                estimation::plainDecimalField(start, last, separator, isDelimiter);
             end = plain.end;
-            for (; wanted != m_inputColumns.end() && wanted->first == field; ++wanted) {
+            for (; wanted != inputsEnd && wanted->first == field; ++wanted) {
                 estimation::InputValue& value = values[static_cast<std::size_t>(wanted->second)];
                 // Member by member: a whole value put together on the stack and read back in
                 // one piece stalled each row on a failed store forward.
@@ -111,7 +115,7 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
         } else {
             end = std::find(start, last, delimiter);
         }
-        if (field + 1 == m_columns.count) {
+        if (field + 1 == count) {
             headerEnd = static_cast<std::size_t>(end - line.data());
         }
         if (end == last) {
@@ -120,7 +124,7 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
         start = end + 1;
     }
     const std::size_t fields = field + 1;
-    if (fields == m_columns.count) {
+    if (fields == count) {
         writeRows({.fields = line, .padding = 1, .extra = {}}, values, {}, out, summary);
         return;
     }
