@@ -152,11 +152,11 @@ private:
 
     void format(const Chunk& chunk, std::uint64_t sequence, RowFormatter& formatter,
                 Summary& summary) {
-        std::string out = piece();
+        std::string out = emptyPiece();
         const auto handOn = [&](bool always) {
             if (out.size() >= PieceBytes || (always && !out.empty())) {
                 push(sequence, std::move(out));
-                out = piece();
+                out = emptyPiece();
             }
         };
         const std::string_view bytes = chunk.bytes;
@@ -211,7 +211,7 @@ private:
             buffers.push_back(std::move(buffer));
         }
     }
-    std::string piece() {
+    std::string emptyPiece() {
         std::string buffer = spare(m_spareOutput);
         buffer.reserve(PieceCapacity);
         return buffer;
