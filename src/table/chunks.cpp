@@ -59,9 +59,13 @@ bool ChunkReader::fill() {
             if (available <= 0) {
                 break;
             }
-            count += static_cast<std::size_t>(buffer.sgetn(
-                m_pending.data() + size + count,
-                std::min(available, static_cast<std::streamsize>(BlockBytes - count))));
+            const std::streamsize got =
+                buffer.sgetn(m_pending.data() + size + count,
+                             std::min(available, static_cast<std::streamsize>(BlockBytes - count)));
+            if (got <= 0) {
+                break; // the input promised more than it gave
+            }
+            count += static_cast<std::size_t>(got);
         }
         m_pending.resize(size + count);
     }
@@ -152,6 +156,7 @@ void ChunkReader::take(std::size_t size, Chunk& chunk) {
     const std::string_view bytes = chunk.bytes;
     chunk.plain =
         bytes.find('"') == std::string_view::npos && bytes.find('\r') == std::string_view::npos;
+    chunk.paused = m_input.rdbuf()->in_avail() <= 0;
 }
 
 bool ChunkReader::header(Chunk& chunk) {
@@ -173,7 +178,10 @@ bool ChunkReader::header(Chunk& chunk) {
 }
 
 bool ChunkReader::next(Chunk& chunk) {
-    while (m_pending.size() < ChunkBytes && fill()) {
+    // On to a whole chunk while the input has more at hand: the rows a pipe or a terminal gives
+    // before it pauses go out without waiting for the rest.
+    while (m_pending.size() < ChunkBytes &&
+           (m_pending.empty() || m_input.rdbuf()->in_avail() > 0) && fill()) {
     }
     for (;;) {
         if (m_pending.empty()) {

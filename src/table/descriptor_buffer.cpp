@@ -1,6 +1,9 @@
 #include "table/descriptor_buffer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace talvo::table {
@@ -84,6 +87,27 @@ InputBuffer::int_type InputBuffer::underflow() {
     }
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
     return traits_type::to_int_type(m_buffer.front());
+}
+
+std::streamsize InputBuffer::showmanyc() {
+    if (m_error != 0) {
+        return 0;
+    }
+    // A file's remaining size may not fit FIONREAD's int.
+    struct stat status {};
+    if (::fstat(m_descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        const off_t at = ::lseek(m_descriptor, 0, SEEK_CUR);
+        return at >= 0 && status.st_size > at
+                   ? static_cast<std::streamsize>(
+                         std::min<off_t>(status.st_size - at, static_cast<off_t>(BufferBytes)))
+                   : 0;
+    }
+    // Pipes, sockets and terminals; anything else counts as having nothing now.
+    int count = 0;
+    if (::ioctl(m_descriptor, FIONREAD, &count) != 0) {
+        return 0;
+    }
+    return std::max(count, 0);
 }
 
 } // namespace talvo::table

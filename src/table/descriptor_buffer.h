@@ -42,6 +42,8 @@ public:
 
 protected:
     int_type underflow() override;
+    // Bytes a read would give now without waiting: a pipe or a terminal that pauses has none.
+    std::streamsize showmanyc() override;
 
 private:
     int m_descriptor;

@@ -70,6 +70,7 @@ private:
         std::exception_ptr failure;
         Summary summary;
         std::uint64_t inputEnd = 0;
+        bool paused = false;
     };
     struct Job {
         std::uint64_t sequence = 0;
@@ -144,6 +145,7 @@ private:
             Slot& done = slot(job->sequence);
             done.summary = summary;
             done.inputEnd = job->chunk.inputEnd;
+            done.paused = job->chunk.paused;
             done.failure = failure;
             done.done = true;
             m_slotChanged.notify_one();
@@ -233,6 +235,7 @@ private:
             for (;;) {
                 std::string piece;
                 std::optional<std::uint64_t> progress;
+                bool paused = false;
                 {
                     std::unique_lock lock(m_mutex);
                     Slot& current = slot(sequence);
@@ -251,6 +254,7 @@ private:
                         }
                         m_summary += current.summary;
                         progress = current.inputEnd;
+                        paused = current.paused;
                         ++m_written;
                         m_windowMoved.notify_one();
                     } else {
@@ -258,6 +262,9 @@ private:
                     }
                 }
                 if (progress) {
+                    if (paused && !m_output.flush()) {
+                        throw Error("cannot write the output");
+                    }
                     if (m_options.progress) {
                         m_options.progress(*progress);
                     }
