@@ -2,8 +2,9 @@
 # What --output promises a user, through the real executable: an interrupted run leaves the old
 # file as it was and no temporary file, a run under nohup outlives the hangup, `ulimit -f` is
 # reported with the file and the reason, the replaced file keeps its owner, and an input that
-# changes while it is read is refused. The file handling itself, with every signal, mode and
-# refused target, is tested in tests/table; this is what talvo-batch must wire up.
+# changes while it is read is refused. Also, the rows of a pipe that pauses go out meanwhile.
+# The file handling itself, with every signal, mode and refused target, is tested in
+# tests/table; this is what talvo-batch must wire up.
 #
 # Usage: file_guarantees.sh TALVO-BATCH
 #
@@ -134,6 +135,23 @@ expect "changed input: message" "$(cat "$work/err")" \
     "talvo-batch: the input changed while it was being read: $work/changing.csv"
 expect "changed input: old file" "$(cat "$work/out.csv")" "old table"
 expect "changed input: temporary files left" "$(leftovers "$work")" ""
+
+# --- a pipe that pauses --------------------------------------------------------------------
+# The rows it has given go out while it waits for more; it ends only when this script closes it.
+rm -f "$work/feed" && mkfifo "$work/feed"
+"$tool" --model 2 - <"$work/feed" >"$work/streamed.csv" 2>/dev/null &
+pid=$!
+exec 3>"$work/feed"
+{ echo "id,sand,clay,oc"; rows 0 1; } >&3
+for _ in $(seq 500); do
+    [ "$(wc -l <"$work/streamed.csv")" == 2 ] && break
+    sleep 0.02
+done
+expect "paused pipe: rows out before its end" "$(wc -l <"$work/streamed.csv")" 2
+rows 1 1 >&3
+exec 3>&-
+wait "$pid"
+expect "paused pipe: every row" "$(wc -l <"$work/streamed.csv")" 3
 
 [ "$failed" == 0 ] || exit 1
 echo "all file guarantees hold"
