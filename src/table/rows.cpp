@@ -203,10 +203,12 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& 
         estimation::Flags flags = soil;
         const estimation::PtfModel& model = *m_columns.models[m];
         const char separator = m_settings.decimal.get();
-        std::optional<estimation::FixedEstimate> quick;
-        if (error.empty() && m_settings.precision == Precision::fixed) {
-            quick = estimation::fixedEstimate(model, values);
-        }
+        // Initialised by the call itself: copied out of its result, the estimate was read in
+        // pieces wider than it was written in, and every row stalled on a failed store forward.
+        const std::optional<estimation::FixedEstimate> quick =
+            error.empty() && m_settings.precision == Precision::fixed
+                ? estimation::fixedEstimate(model, values)
+                : std::nullopt;
         if (!error.empty()) {
             end = std::fill_n(end, 3, delimiter);
         } else if (quick) {
