@@ -5,10 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstddef>
-#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <streambuf>
@@ -219,69 +215,6 @@ TEST(RunTable, WideRowsGoOutInPieces) {
     EXPECT_EQ(summary.rowsWithError, 300U);
     EXPECT_GT(counting.total, 300'000'000);
     EXPECT_LT(counting.largest, 4 * static_cast<std::streamsize>(PieceBytes));
-}
-
-// An input that pauses, as a pipe or a terminal does: the rows it has given go out before the
-// rest comes, not when a whole chunk has arrived. Until they do, the input holds back the rest
-// (for ten seconds at the most, so that a fault fails the test instead of hanging it).
-TEST(RunTable, RowsGoOutWhenTheInputPauses) {
-    class Output final : public std::streambuf {
-    public:
-        bool waitFor(const std::string& text) {
-            std::unique_lock lock(m_mutex);
-            return m_arrived.wait_for(lock, std::chrono::seconds(10),
-                                      [&] { return m_text.find(text) != std::string::npos; });
-        }
-        std::string text() {
-            const std::lock_guard lock(m_mutex);
-            return m_text;
-        }
-
-    protected:
-        std::streamsize xsputn(const char* text, std::streamsize count) override {
-            const std::lock_guard lock(m_mutex);
-            m_text.append(text, static_cast<std::size_t>(count));
-            m_arrived.notify_all();
-            return count;
-        }
-        int_type overflow(int_type c) override {
-            const char one = traits_type::to_char_type(c);
-            return xsputn(&one, 1) == 1 ? traits_type::not_eof(c) : traits_type::eof();
-        }
-
-    private:
-        std::mutex m_mutex;
-        std::condition_variable m_arrived;
-        std::string m_text;
-    } sink;
-    class Input final : public std::streambuf {
-    public:
-        explicit Input(Output& sink) : m_sink(sink) {}
-        bool rowsCameFirst = false;
-
-    protected:
-        int_type underflow() override {
-            if (m_part == m_parts.size()) {
-                return traits_type::eof();
-            }
-            if (m_part == 1) {
-                rowsCameFirst = m_sink.waitFor("40,40,20,TALVO");
-            }
-            std::string& part = m_parts[m_part++];
-            setg(part.data(), part.data(), part.data() + part.size());
-            return traits_type::to_int_type(part.front());
-        }
-
-    private:
-        Output& m_sink;
-        std::vector<std::string> m_parts{"sand,silt,clay\n40,40,20\n", "30,30,40\n"};
-        std::size_t m_part = 0;
-    } paused(sink);
-    std::istream input(&paused);
-    std::ostream output(&sink);
-    runTable(input, output, settingsFor("0"));
-    EXPECT_TRUE(paused.rowsCameFirst);
-    EXPECT_NE(sink.text().find("30,30,40,TALVO"), std::string::npos);
 }
 
 } // namespace
