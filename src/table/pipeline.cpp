@@ -36,7 +36,11 @@ public:
     Pipeline(ChunkReader& reader, std::ostream& output, const Settings& settings,
              const Columns& columns, const RunOptions& options)
         : m_reader(reader), m_output(output), m_settings(settings), m_columns(columns),
-          m_options(options) {}
+          m_options(options) {
+        // Keeping a buffer then never allocates, so a worker cannot fail after its chunk.
+        m_spareChunks.reserve(SpareBuffers);
+        m_spareOutput.reserve(SpareBuffers);
+    }
 
     Summary run(unsigned workers) {
         {
