@@ -8,6 +8,7 @@
 #include "estimation/number_text.h"
 #include "estimation/plausibility.h"
 #include "estimation/selection.h"
+#include "fuzz/support/number_grammar.h"
 #include "fuzz/support/reference_models.h"
 #include "fuzz/support/text_forms.h"
 #include "support/number_reference.h"
@@ -113,10 +114,10 @@ struct Converted {
 };
 
 Converted convert(std::string_view text, char separator) {
-    if (!talvo::test::recogniseNumber(text, separator)) {
+    if (!talvo::fuzz::recogniseNumber(text, separator)) {
         return {};
     }
-    const double value = talvo::test::libraryValue(text, separator).value_or(NAN);
+    const double value = talvo::fuzz::libraryValue(text, separator).value_or(NAN);
     expect(!std::isnan(value), "strtod reads the whole of a number", text);
     return {true, std::isinf(value), value};
 }
@@ -150,7 +151,7 @@ std::optional<FailureReason> readFailure(const talvo::fuzz::ReferenceEquation& e
 
 // The double a result's general text reads back to; infinite beyond the range.
 double shownValue(double value) {
-    return talvo::test::libraryValue(talvo::test::printfGeneral(value, '.'), '.').value_or(NAN);
+    return talvo::fuzz::libraryValue(talvo::test::printfGeneral(value, '.'), '.').value_or(NAN);
 }
 
 Expected expected(const talvo::fuzz::ReferenceModel& model, const std::array<Converted, 4>& boxes) {

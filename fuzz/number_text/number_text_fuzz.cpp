@@ -2,6 +2,7 @@
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
 #include "estimation/plain_decimal.h"
+#include "fuzz/support/number_grammar.h"
 #include "fuzz/support/text_forms.h"
 #include "support/number_reference.h"
 
@@ -29,7 +30,7 @@ bool sameDouble(double a, double b) {
 // makes of the whole text.
 void checkText(std::string_view text, DecimalSeparator separator) {
     const char sep = separator.get();
-    const std::optional<DecimalDigits> number = talvo::test::recogniseNumber(text, sep);
+    const std::optional<DecimalDigits> number = talvo::fuzz::recogniseNumber(text, sep);
     const ParsedNumber parsed = readNumber(text, separator);
     const std::string fixed = fixedText(text, separator);
     if (!number) {
@@ -38,7 +39,7 @@ void checkText(std::string_view text, DecimalSeparator separator) {
         expect(fixed == text, "fixed text of a non-number is the text unchanged", text);
         return;
     }
-    const std::optional<double> library = talvo::test::libraryValue(text, sep);
+    const std::optional<double> library = talvo::fuzz::libraryValue(text, sep);
     expect(library.has_value(), "strtod reads the whole of a number", text);
     if (std::isinf(*library)) {
         expect(parsed.failure == FailureKind::overflow, "beyond the range is an overflow", text);
@@ -93,7 +94,7 @@ void checkDouble(double value, DecimalSeparator separator) {
     expect(fixedView == fixedExpected, "fixed text rounds the 15 digits half away", fixedExpected);
 
     const std::optional<double> back = readBack(form);
-    const std::optional<double> library = talvo::test::libraryValue(reference, sep);
+    const std::optional<double> library = talvo::fuzz::libraryValue(reference, sep);
     expect(library.has_value(), "strtod reads the whole general text", reference);
     if (std::isinf(*library)) {
         // Nor does its text read as a number: the estimate stops there with an overflow.
@@ -105,7 +106,7 @@ void checkDouble(double value, DecimalSeparator separator) {
     expect(fixedText(generalView, separator) == fixedView, "fixed text of the general text",
            fixedView);
     const std::optional<double> shown = readBack(roundedToHundredths(form));
-    const std::optional<double> fixedLibrary = talvo::test::libraryValue(fixedExpected, sep);
+    const std::optional<double> fixedLibrary = talvo::fuzz::libraryValue(fixedExpected, sep);
     expect(shown && fixedLibrary && sameDouble(*shown, *fixedLibrary),
            "the fixed value reads back as strtod reads the fixed text", fixedExpected);
 }

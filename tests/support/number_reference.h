@@ -1,17 +1,14 @@
 #pragma once
 
 // A second, deliberately plain account of number texts, for the tests and the fuzz targets to
-// hold the engine against: the grammar as a recogniser, values from the C library, and the
-// two-decimal rounding done by hand on decimal digit strings. Nothing here shares code with
-// the engine.
+// hold the engine against: texts from the C library, and the two-decimal rounding done by
+// hand on decimal digit strings. Nothing here shares code with the engine.
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,81 +20,6 @@ struct DecimalDigits {
     std::string digits; // no leading zeros; empty for zero
     long long exponent = 0;
 };
-
-// Blanks (space, tab) around; a sign; digits with at most one separator and at least one
-// digit; an optional exponent: e or E, a sign, at least one digit. Nothing else is a number.
-inline std::optional<DecimalDigits> recogniseNumber(std::string_view text, char separator) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    std::size_t i = 0;
-    std::size_t end = text.size();
-    while (i < end && blank(text[i])) {
-        ++i;
-    }
-    while (end > i && blank(text[end - 1])) {
-        --end;
-    }
-    DecimalDigits out;
-    if (i < end && (text[i] == '+' || text[i] == '-')) {
-        out.negative = text[i++] == '-';
-    }
-    bool separatorSeen = false;
-    std::size_t digitCount = 0;
-    long long fractionDigits = 0;
-    for (; i < end; ++i) {
-        if (digit(text[i])) {
-            ++digitCount;
-            fractionDigits += separatorSeen ? 1 : 0;
-            if (!out.digits.empty() || text[i] != '0') {
-                out.digits += text[i];
-            }
-        } else if (text[i] == separator && !separatorSeen) {
-            separatorSeen = true;
-        } else {
-            break;
-        }
-    }
-    if (digitCount == 0) {
-        return std::nullopt;
-    }
-    long long exponent = 0;
-    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < end && (text[i] == '+' || text[i] == '-')) {
-            negativeExponent = text[i++] == '-';
-        }
-        const std::size_t first = i;
-        for (; i < end && digit(text[i]); ++i) {
-            exponent = std::min(exponent * 10 + (text[i] - '0'), 1'000'000'000'000LL);
-        }
-        if (i == first) {
-            return std::nullopt;
-        }
-        exponent = negativeExponent ? -exponent : exponent;
-    }
-    if (i != end) {
-        return std::nullopt;
-    }
-    out.exponent = exponent - fractionDigits;
-    return out;
-}
-
-// strtod on the whole text but its blanks, the separator swapped for a point; nothing when
-// strtod stops short of the end.
-inline std::optional<double> libraryValue(std::string_view text, char separator) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    text = first == std::string_view::npos ? std::string_view() : text.substr(first);
-    text = text.substr(0, text.find_last_not_of(" \t") + 1);
-    std::string copy(text);
-    std::replace(copy.begin(), copy.end(), separator, '.');
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // printf's "%.15g", with the separator and without the minus of a negative zero.
 inline std::string printfGeneral(double value, char separator) {
