@@ -1,10 +1,11 @@
 #!/bin/bash
 # What --output promises a user, through the real executable: an interrupted run leaves the old
-# file as it was and no temporary file, a run under nohup outlives the hangup, `ulimit -f` is
-# reported with the file and the reason, the replaced file keeps its owner, and an input that
-# changes while it is read is refused. Also, the rows of a pipe that pauses go out meanwhile.
-# The file handling itself, with every signal, mode and refused target, is tested in
-# tests/table; this is what talvo-batch must wire up.
+# file as it was and no temporary file, a run under nohup outlives the hangup, a failed write
+# or read is reported with the file and the reason, the replaced file keeps its mode and owner,
+# a read-only file or the input itself is refused, and an input that changes while it is read
+# is refused. Also, the rows of a pipe that pauses go out meanwhile. Every signal, a signal
+# held while the temporary file is created and the temporary file's name are tested in
+# tests/table.
 #
 # Usage: file_guarantees.sh TALVO-BATCH
 #
@@ -91,19 +92,48 @@ expect "ulimit -f: message" "$(cat "$work/err")" \
 expect "ulimit -f: old file" "$(cat "$work/out.csv")" "old table"
 expect "ulimit -f: temporary files left" "$(leftovers "$work")" ""
 
-# --- what the replaced file keeps ----------------------------------------------------------
-head -n 3 "$work/soils.csv" >"$work/small.csv"
-printf 'old table\n' >"$work/private.csv"
-chmod 600 "$work/private.csv"
+# --- what the replaced file keeps, where the table goes, what is refused ------------------
+cd "$work" || exit 1
+head -n 3 soils.csv >small.csv
 owner=$(id -u):$(id -g)
-if [ "$(id -u)" == 0 ]; then
-    owner=65534:65534 # root may give it away, and the run must give it back
-    chown "$owner" "$work/private.csv"
-fi
-"$tool" --model 2 --output "$work/private.csv" "$work/small.csv"
-expect "mode 0600: status" "$?" 0
-expect "mode 0600: mode and owner" "$(stat -c '%a %u:%g' "$work/private.csv")" "600 $owner"
-expect "mode 0600: table" "$(head -n 1 "$work/private.csv")" "$header"
+[ "$owner" == 0:0 ] && owner=65534:65534 # root may give it away, and the run must give it back
+for mode in 600 640 755; do
+    printf 'old table\n' >"m$mode.csv"
+    chmod "$mode" "m$mode.csv" && chown "$owner" "m$mode.csv"
+    "$tool" --model 2 --output "m$mode.csv" small.csv
+    expect "mode $mode: status" "$?" 0
+    expect "mode $mode: mode, owner and table" \
+        "$(stat -c '%a %u:%g' "m$mode.csv") $(head -n 1 "m$mode.csv")" "$mode $owner $header"
+done
+# Through a link the file it names is written and the link stays; a device is written in place.
+mkdir data && ln -s data/linked.csv linked.csv
+"$tool" --model 2 --output linked.csv small.csv && "$tool" --model 2 --output /dev/null small.csv
+expect "through a link" "$([ -L linked.csv ] && head -n 1 data/linked.csv)" "$header"
+[ -c /dev/null ] || fail "/dev/null is no longer a device"
+# A refused run: status 2, one line naming the file and the reason, the target as it was.
+ln -s small.csv input-link.csv
+printf 'old table\n' | tee m444.csv >m000.csv && chmod 444 m444.csv && chmod 000 m000.csv
+refused() { # what, message, arguments
+    "$tool" --model 2 "${@:3}" 2>err
+    expect "$1: status" "$?" 2
+    expect "$1: message" "$(cat err)" "talvo-batch: $2"
+}
+refused "full disk" "cannot write /dev/full: No space left on device" --output /dev/full small.csv
+refused "full standard output" "cannot write standard output: No space left on device" \
+    small.csv >/dev/full
+refused "unwritable" "cannot write /proc/version: Permission denied" --output /proc/version small.csv
+refused "no folder" "cannot write no/out.csv: No such file or directory" --output no/out.csv small.csv
+refused "read-only" "cannot write m444.csv: Permission denied" --output m444.csv small.csv
+refused "no permissions" "cannot write m000.csv: Permission denied" --output m000.csv small.csv
+same="is the input file: write the results to another file"
+refused "a link to the input" "--output input-link.csv $same" --output input-link.csv small.csv
+refused "the input as standard input" "--output small.csv $same" --output small.csv - <small.csv
+refused "unreadable standard input" "cannot read standard input: Bad file descriptor" - 0>/dev/null
+chmod 644 m000.csv
+expect "refused: targets" "$(cat m444.csv m000.csv; wc -l <small.csv)" "old table
+old table
+3"
+expect "refused: temporary files left" "$(leftovers "$work")" ""
 
 # --- an input that changes while it is read ------------------------------------------------
 set +m # without job control, wait returns when the run ends, not when it is stopped
