@@ -1,17 +1,21 @@
+import os
+import re
+import subprocess
+
 import numpy as np
 import pytest
 
 import talvo
 
 
-@pytest.mark.parametrize("position, list_text, inputs, unit", [
-    (0, "TALVO PTF model (PSD)", ("sand", "clay"), "% w/w"),
-    (2, "Rawls et al., 1982", ("sand", "clay", "oc"), "% v/v"),
-    (6, "Chakraborty et al., 2011", ("sand", "silt", "clay"), "% w/w"),
-])
-def test_catalogue_rows(position, list_text, inputs, unit):
-    assert talvo.models()[position] == (position, list_text, inputs, unit)
-    assert talvo.units(list_text) == {"fc": unit, "pwp": unit, "awc": "mm"}
+def test_the_catalogue_is_the_one_talvo_batch_lists():
+    listed = subprocess.run([os.environ["TALVO_BATCH"], "--list-models"], capture_output=True,
+                            text=True, check=True).stdout.splitlines()[1:]
+    assert len(listed) == len(talvo.models())
+    for line, (position, list_text, inputs, unit) in zip(listed, talvo.models()):
+        fields = re.split(r"\s{2,}", line.strip())
+        assert fields[:4] == [str(position), list_text, ", ".join(inputs), f"({unit})"]
+        assert talvo.units(list_text) == {"fc": unit, "pwp": unit, "awc": "mm"}
 
 
 @pytest.mark.parametrize("call, error", [
