@@ -107,7 +107,9 @@ private slots:
         }
     }
 
-    void copiesTheTable() {
+    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table and
+    // back; Escape closes the view.
+    void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
         QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
@@ -118,14 +120,7 @@ private slots:
         QCOMPARE(lines[0], "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
         QCOMPARE(lines[3], "Rawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-    }
-
-    // Tab runs Copy, Save picture..., the table and back; Escape closes the view.
-    void keyboard() {
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
-        const QStringList order{"savePicture", "models", "copy"};
-        for (const QString& name : order) {
+        for (const char* name : {"savePicture", "models", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
