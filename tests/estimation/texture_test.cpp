@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstddef>
 #include <limits>
 #include <optional>
@@ -116,14 +115,6 @@ TEST(TextureClass, LabelPointLiesInsideItsClass) {
         EXPECT_TRUE(inside(texture, label.clay, label.silt));
         EXPECT_EQ(textureClass(label.sand, label.silt, label.clay), texture);
     }
-}
-
-TEST(TextureClass, ANumberThatIsNoClassHasNoNameNoOutlineAndNoLabel) {
-    const auto invalid = static_cast<T>(TextureClassCount);
-    EXPECT_EQ(name(invalid), "");
-    EXPECT_EQ(code(invalid), "");
-    EXPECT_TRUE(outline(invalid).empty());
-    EXPECT_TRUE(std::isnan(labelPoint(invalid).clay));
 }
 
 } // namespace
