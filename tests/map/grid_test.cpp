@@ -9,11 +9,11 @@
 namespace talvo::map {
 namespace {
 
-std::string wkt(int epsg) {
+std::string wkt(int epsg, const char* const* options = nullptr) {
     OGRSpatialReference crs;
     crs.importFromEPSG(epsg);
     char* text = nullptr;
-    crs.exportToWkt(&text);
+    crs.exportToWkt(&text, options);
     std::string out(text);
     CPLFree(text);
     return out;
@@ -59,13 +59,8 @@ TEST(GridTest, AcceptsTheSameGridWrittenDifferently) {
     rounded.transform[3] += 1e-7; // a text format's rounding
     EXPECT_FALSE(gridDifference(grid(100, 80), rounded));
     Grid pretty = grid(100, 80);
-    OGRSpatialReference crs;
-    crs.importFromEPSG(32632);
-    char* text = nullptr;
     const std::array<const char*, 3> options{"FORMAT=WKT2", "MULTILINE=NO", nullptr};
-    crs.exportToWkt(&text, options.data());
-    pretty.crs = text;
-    CPLFree(text);
+    pretty.crs = wkt(32632, options.data());
     EXPECT_FALSE(gridDifference(grid(100, 80), pretty));
 }
 
