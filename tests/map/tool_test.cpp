@@ -60,9 +60,11 @@ struct Soils {
     }
 };
 
-Soils makeSoils(const std::string& name, int width = RasterLayout{}.width) {
+Soils makeSoils(const std::string& name, int width = RasterLayout{}.width,
+                int height = RasterLayout{}.height) {
     Soils soils{testFolder(name), {}, {}};
     soils.layout.width = width;
+    soils.layout.height = height;
     const auto cells = static_cast<std::size_t>(soils.layout.width) *
                        static_cast<std::size_t>(soils.layout.height);
     std::mt19937 random(20261206);
@@ -264,22 +266,10 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
 
 // Four tiles stitched with gdalbuildvrt are the single run, cell for cell, whatever the threads.
 TEST(ToolTest, FourTilesMakeTheWholeMap) {
-    const fs::path folder = testFolder("tiles");
-    RasterLayout layout;
-    layout.width = 300;
-    layout.height = 1100; // five rows of output blocks, the last one short
-    std::vector<double> sand;
-    std::vector<double> clay;
-    for (int i = 0; i < layout.width * layout.height; ++i) {
-        sand.push_back(i % 1001);
-        clay.push_back(i % 7 == 0 ? Nodata : (i / 3) % (1001 - i % 1001));
-    }
-    writeRaster(folder / "sand.tif", layout, sand);
-    writeRaster(folder / "clay.tif", layout, clay);
-    const std::vector<std::string> common{"--model",    "0",
-                                          "--sand",     (folder / "sand.tif").string(),
-                                          "--clay",     (folder / "clay.tif").string(),
-                                          "--soilgrids"};
+    const Soils soils = makeSoils("tiles", 300, 1100); // five rows of output blocks, one short
+    const fs::path folder = soils.folder;
+    std::vector<std::string> common = soils.inputs();
+    common.insert(common.end(), {"--model", "0", "--soilgrids"});
     ASSERT_EQ(
         runMap(common, {"--threads", "1", "--output", (folder / "whole.tif").string()}).status, 0);
 
