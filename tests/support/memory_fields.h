@@ -23,17 +23,12 @@ public:
         : m_modelIndex(modelIndex), m_inputs{std::move(sand), std::move(silt), std::move(clay),
                                              std::move(oc)} {}
 
-    void setInputText(Input input, std::string text) { m_inputs[at(input)] = std::move(text); }
     void setModelIndex(int index) { m_modelIndex = index; }
     std::string unitCaption(Unit unit) const { return m_units[at(unit)]; }
     bool inputEnabled(Input input) const { return m_enabled[at(input)]; }
     SystemColour inputBackground(Input input) const { return m_backgrounds[at(input)]; }
-    int inputReads(Input input) const { return m_reads[at(input)]; }
 
-    std::string inputText(Input input) const override {
-        ++m_reads[at(input)];
-        return m_inputs[at(input)];
-    }
+    std::string inputText(Input input) const override { return m_inputs[at(input)]; }
     int modelIndex() const override { return m_modelIndex; }
     std::string caption(Result result) const override { return m_captions[at(result)]; }
     void setCaption(Result result, std::string_view text) override {
@@ -56,7 +51,6 @@ private:
     std::array<SystemColour, 4> m_backgrounds{
         SystemColour::inactiveBorder, SystemColour::inactiveBorder, SystemColour::inactiveBorder,
         SystemColour::inactiveBorder};
-    mutable std::array<int, 4> m_reads{};
 };
 
 } // namespace talvo::test
