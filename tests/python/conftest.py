@@ -15,17 +15,14 @@ def batch():
     if not executable:
         pytest.fail("TALVO_BATCH must name the built talvo-batch (ctest sets it)")
 
-    def run(model, rows, precision="fixed", decimal="."):
-        columns = list(rows[0])
-        delimiter = "," if decimal == "." else ";"
+    def run(model, rows, precision="fixed"):
         table = io.StringIO()
-        writer = csv.DictWriter(table, columns, delimiter=delimiter, lineterminator="\n")
+        writer = csv.DictWriter(table, list(rows[0]), lineterminator="\n")
         writer.writeheader()
         writer.writerows(rows)
-        done = subprocess.run([executable, "--model", str(model), "--precision", precision,
-                               "--decimal", decimal],
+        done = subprocess.run([executable, "--model", str(model), "--precision", precision],
                               input=table.getvalue(), capture_output=True, text=True, check=False)
         assert done.returncode in (0, 1), done.stderr
-        return list(csv.DictReader(io.StringIO(done.stdout), delimiter=delimiter))
+        return list(csv.DictReader(io.StringIO(done.stdout)))
 
     return run
