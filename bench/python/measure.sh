@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build/python-bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVO_BUILD_WINDOW=OFF \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON \
+    -DTALVO_BUILD_WINDOW=OFF \
     -DTALVO_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON > /dev/null
 cmake --build "$build" -j 2 --target _talvo
 PYTHONPATH="$build/src/python/package" PYTHONDONTWRITEBYTECODE=1 \
