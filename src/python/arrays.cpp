@@ -4,6 +4,7 @@
 #include "estimation/recent_cells.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,9 @@ CellResult estimateNumbers(const estimation::PtfModel& model, const RecentCells:
 // with two random decimals), looking each one up costs more than the few hits save.
 constexpr std::size_t SampleCells = std::size_t{1} << 12;
 constexpr std::size_t FewestHits = SampleCells / 32;
+
+// What a thread takes at a time: 2 MiB of each input, far more than a block's sample.
+constexpr std::size_t CellsPerBlock = std::size_t{1} << 18;
 
 void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last,
@@ -73,17 +77,22 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     std::vector<RecentCells> recent(parts, RecentCells([&](const RecentCells::Numbers& numbers) {
                                         return estimateNumbers(model, numbers, precision);
                                     }));
-    // The calling thread takes the last part.
-    const std::size_t step = (count + parts - 1) / parts;
+    // Blocks are taken in turn rather than split evenly, so that a core that other work slows
+    // down takes fewer and the call does not wait for it.
+    std::atomic<std::size_t> nextBlock{0};
+    const auto takeBlocks = [&](RecentCells& own) {
+        for (std::size_t first = nextBlock.fetch_add(CellsPerBlock); first < count;
+             first = nextBlock.fetch_add(CellsPerBlock)) {
+            estimateRange(model, inputs, outputs, first, std::min(count, first + CellsPerBlock),
+                          precision, own);
+        }
+    };
     std::vector<std::jthread> workers;
     workers.reserve(parts - 1);
-    for (std::size_t first = 0; first + step < count; first += step) {
-        RecentCells& own = recent[first / step];
-        workers.emplace_back([&, first] {
-            estimateRange(model, inputs, outputs, first, first + step, precision, own);
-        });
+    for (std::size_t part = 0; part + 1 < parts; ++part) {
+        workers.emplace_back([&, part] { takeBlocks(recent[part]); });
     }
-    estimateRange(model, inputs, outputs, workers.size() * step, count, precision, recent.back());
+    takeBlocks(recent.back()); // the calling thread takes part too
 }
 
 } // namespace talvo::python
