@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iterator>
 #include <ogr_spatialref.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
