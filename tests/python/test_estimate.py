@@ -75,6 +75,9 @@ def test_other_number_types_stand_for_their_texts():
     nullable = talvo.estimate(0, sand=[40, 40], clay=pd.array([20, None], "Int64"))
     assert nullable["error"].tolist() == [0, 1]
     assert nullable["fc"][0] == 23.38
+    # netCDF4 masks its missing cells over a filler value.
+    masked = np.ma.masked_array(np.array([40, -32768], np.int16), mask=[False, True])
+    assert talvo.estimate(0, sand=masked, clay=20)["error"].tolist() == [0, 1]
 
 
 def test_large_arrays_split_over_threads_give_the_same_cells():

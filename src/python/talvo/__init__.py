@@ -68,6 +68,9 @@ def _numbers(values):
                                      na_value=np.nan)
         except TypeError:
             values = values.to_numpy()
+    if isinstance(values, np.ma.MaskedArray):  # netCDF4's missing cells: the data is a filler
+        single = values.dtype == np.float32
+        values = values.astype(np.float32 if single else np.float64).filled(np.nan)
     array = np.asarray(values)
     if array.dtype == np.float32:
         return _talvo.widen_float32(array).reshape(array.shape)
@@ -78,7 +81,8 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
     model: a position or a list text (see models()). Inputs: numbers or arrays in percent
-    (OC in g/kg); None for an input the model does not read; NaN is no number in a cell.
+    (OC in g/kg); None for an input the model does not read; NaN, or a masked cell, is no
+    number.
     precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
     15-digit numbers it shows before. threads: how many threads may share a large array
     (default: the hardware's).
