@@ -127,6 +127,7 @@ refused "read-only" "cannot write m444.csv: Permission denied" --output m444.csv
 refused "no permissions" "cannot write m000.csv: Permission denied" --output m000.csv small.csv
 same="is the input file: write the results to another file"
 refused "a link to the input" "--output input-link.csv $same" --output input-link.csv small.csv
+# shellcheck disable=SC2094 # reading and writing one file is the refusal under test
 refused "the input as standard input" "--output small.csv $same" --output small.csv - <small.csv
 refused "unreadable standard input" "cannot read standard input: Bad file descriptor" - 0>/dev/null
 chmod 644 m000.csv
