@@ -9,11 +9,11 @@ namespace {
 bool reachable(std::string_view plugin, const DisplayEnvironment& environment) {
     // Options follow the name: "vnc:size=800x600". A plain search, where find() after inlining
     // makes GCC warn of a bound it cannot rule out.
-    plugin = std::string_view(plugin.begin(), std::ranges::find(plugin, ':'));
-    if (plugin == "xcb") {
+    const std::string_view name(plugin.begin(), std::ranges::find(plugin, ':'));
+    if (name == "xcb") {
         return !environment.x11Display.empty();
     }
-    if (plugin.starts_with("wayland")) {
+    if (name.starts_with("wayland")) {
         return !environment.waylandDisplay.empty();
     }
     return true;
