@@ -78,13 +78,15 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
                                         return estimateNumbers(model, numbers, precision);
                                     }));
     // Blocks are taken in turn rather than split evenly, so that a core that other work slows
-    // down takes fewer and the call does not wait for it.
+    // down takes fewer and the call does not wait for it; an array of only a few blocks' cells
+    // is split evenly, so that every thread still has a share.
+    const std::size_t block = std::min(CellsPerBlock, (count + parts - 1) / parts);
     std::atomic<std::size_t> nextBlock{0};
     const auto takeBlocks = [&](RecentCells& own) {
-        for (std::size_t first = nextBlock.fetch_add(CellsPerBlock); first < count;
-             first = nextBlock.fetch_add(CellsPerBlock)) {
-            estimateRange(model, inputs, outputs, first, std::min(count, first + CellsPerBlock),
-                          precision, own);
+        for (std::size_t first = nextBlock.fetch_add(block); first < count;
+             first = nextBlock.fetch_add(block)) {
+            estimateRange(model, inputs, outputs, first, std::min(count, first + block), precision,
+                          own);
         }
     };
     std::vector<std::jthread> workers;
