@@ -5,8 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=build/python-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=ON \
-    -DTALVO_BUILD_WINDOW=OFF \
-    -DTALVO_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON > /dev/null
+    -DTALVO_BUILD_WINDOW=OFF -DTALVO_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON > /dev/null
 cmake --build "$build" -j 2 --target _talvo
 PYTHONPATH="$build/src/python/package" PYTHONDONTWRITEBYTECODE=1 \
     /usr/bin/python3 bench/python/against_numpy.py "${1:-10000000}"
