@@ -18,18 +18,17 @@ TEST(SoilTable, CellsOfTheWindowsOwnWords) {
         SoilColumn column;
         std::string expected;
     };
+    // clang-format off
     const std::vector<Case> cases{
         {{"40", "40", "20", " "}, 2, SoilColumn::remarks, "needs organic carbon"},
         {{" ", "40", "20", ""}, 1, SoilColumn::remarks, "needs sand and organic carbon"},
         {{" ", "40", "20", ""}, 1, SoilColumn::unit, "% w/w"},
         // a warning, and the results all the same
-        {{"150", "0", "20", "5"},
-         2,
-         SoilColumn::remarks,
-         "A sand, silt or clay content is below 0 % or above 100 %."},
+        {{"150", "0", "20", "5"}, 2, SoilColumn::remarks, "A sand, silt or clay content is below 0 % or above 100 %."},
         {{"150", "0", "20", "5"}, 2, SoilColumn::fc, "28.85"},
         {{"150", "0", "20", "5"}, 2, SoilColumn::unit, "% v/v"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const SoilTable table = soilTable(c.texts, {});
         EXPECT_EQ(

@@ -40,16 +40,12 @@ TEST(TriangleGeometry, TicksRunAlongTheSidesAndPointOutwards) {
     ASSERT_EQ(ticks.size(), 33U);
     const PlanePoint centre{Frame.clay.x, (Frame.sand.y + 2 * Frame.clay.y) / 3};
     for (const AxisTick& tick : ticks) {
-        const TexturePoint soil{tick.axis == Axis::sand   ? tick.percent
-                                : tick.axis == Axis::clay ? 100.0 - tick.percent
-                                                          : 0,
-                                tick.axis == Axis::silt   ? tick.percent
-                                : tick.axis == Axis::sand ? 100.0 - tick.percent
-                                                          : 0,
-                                tick.axis == Axis::clay   ? tick.percent
-                                : tick.axis == Axis::silt ? 100.0 - tick.percent
-                                                          : 0};
-        expectAt(tick.at, place(Frame, soil));
+        // On its axis's side: that content at the tick, the next (sand, silt, clay) the rest.
+        std::array<double, 3> soil{};
+        const auto axis = static_cast<std::size_t>(tick.axis);
+        soil.at(axis) = tick.percent;
+        soil.at((axis + 1) % 3) = 100.0 - tick.percent;
+        expectAt(tick.at, place(Frame, {soil[0], soil[1], soil[2]}));
         EXPECT_NEAR(std::hypot(tick.outward.x, tick.outward.y), 1, Near);
         EXPECT_GT((tick.at.x - centre.x) * tick.outward.x + (tick.at.y - centre.y) * tick.outward.y,
                   0);
@@ -75,23 +71,19 @@ struct MarkCase {
 };
 
 TEST(TriangleGeometry, SoilMarkFollowsTheTexts) {
+    // clang-format off
     const std::array<MarkCase, 9> cases{{
         {{"40", "40", "20", ""}, '.', TexturePoint{40, 40, 20}, ""},
         {{" 0", "0", "1e2", "x"}, '.', TexturePoint{0, 0, 100}, ""},
-        {{"50", "50", "0.5", ""},
-         '.',
-         TexturePoint{100 / 1.005 * 0.5, 100 / 1.005 * 0.5, 100 / 1.005 * 0.005},
-         ""},
+        {{"50", "50", "0.5", ""}, '.', TexturePoint{100 / 1.005 * 0.5, 100 / 1.005 * 0.5, 100 / 1.005 * 0.005}, ""},
         {{"50", "30", "13", ""}, '.', std::nullopt, "sand + silt + clay = 93"},
         {{"50,5", "30", "13", ""}, ',', std::nullopt, "sand + silt + clay = 93,5"},
         {{"33.3", "33.3", "23.3", ""}, '.', std::nullopt, "sand + silt + clay = 89.9"},
-        {{"-10", "60", "50", ""},
-         '.',
-         std::nullopt,
-         "A sand, silt or clay content is below 0 % or above 100 %."},
+        {{"-10", "60", "50", ""}, '.', std::nullopt, "A sand, silt or clay content is below 0 % or above 100 %."},
         {{"40", " ", "20", "5"}, '.', std::nullopt, ""},
         {{"40", "40", "2O", ""}, '.', std::nullopt, ""},
     }};
+    // clang-format on
     for (const MarkCase& c : cases) {
         SCOPED_TRACE(std::string(c.texts[0]) + " " + std::string(c.texts[1]) + " " +
                      std::string(c.texts[2]));
