@@ -1,17 +1,13 @@
 #!/bin/bash
-# What --output promises a user, through the real executable: an interrupted run leaves the old
-# file as it was and no temporary file, a run under nohup outlives the hangup, a failed write
-# or read is reported with the file and the reason, the replaced file keeps its mode and owner,
-# a read-only file or the input itself is refused, and an input that changes while it is read
-# is refused. Also, the rows of a pipe that pauses go out meanwhile. Every signal, a signal
-# held while the temporary file is created and the temporary file's name are tested in
-# tests/table.
-#
+# What --output promises, through the real executable: an interrupted run keeps the old file and
+# leaves no temporary one, a run under nohup outlives the hangup, failed writes and reads name
+# the file and the reason, the replaced file keeps its mode and owner, a read-only file, the
+# input itself and an input that changes while it is read are refused, and a pausing pipe's
+# rows go out meanwhile. Every signal and the temporary name are tested in tests/table.
 # Usage: file_guarantees.sh TALVO-BATCH
 #
-# No sleeps decide anything: the interrupted runs read a pipe this script holds open, so they
-# are mid-run for certain when the signal comes, and the changed input is changed while the
-# run is stopped with SIGSTOP at a point where it has provably not read to the end.
+# No sleep decides anything: interrupted runs read a pipe this script holds open, and the
+# changed input is changed while the run is stopped (SIGSTOP) short of its end.
 set -u
 set -m # background runs get SIGINT as a user's shell would deliver it, not ignored
 
@@ -138,9 +134,8 @@ expect "refused: temporary files left" "$(leftovers "$work")" ""
 
 # --- an input that changes while it is read ------------------------------------------------
 set +m # without job control, wait returns when the run ends, not when it is stopped
-# The run is stopped once its temporary file exists (the input's state is taken before
-# that), the input's read position is checked to be short of its end, rows are appended,
-# and the run let go on: it must see the change however fast it is.
+# Stopped once its temporary file exists (the input's state is taken before), short of the
+# input's end, the run must see the rows appended meanwhile however fast it is.
 { echo "id,sand,clay,oc"; rows 0 200000; } >"$work/changing.csv"
 printf 'old table\n' >"$work/out.csv"
 "$tool" --model 2 --output "$work/out.csv" "$work/changing.csv" 2>"$work/err" &

@@ -47,8 +47,10 @@ class SoilViewTest : public QObject {
     QString cell(int row, SoilColumn column) const {
         return part<QTableWidget>("models")->item(row, static_cast<int>(column))->text();
     }
-    void show(const std::array<std::string, 4>& texts, char separator = '.') {
-        m_view->showInputs({texts[0], texts[1], texts[2], texts[3]}, DecimalSeparator(separator));
+    void show(const QStringList& texts, char separator = '.') {
+        m_view->showInputs({texts[0].toStdString(), texts[1].toStdString(), texts[2].toStdString(),
+                            texts[3].toStdString()},
+                           DecimalSeparator(separator));
     }
 
 private slots:
@@ -75,9 +77,7 @@ private slots:
     void sameAsForm1() {
         QFETCH(QStringList, texts);
         QFETCH(char, separator);
-        const std::array<std::string, 4> inputs{texts[0].toStdString(), texts[1].toStdString(),
-                                                texts[2].toStdString(), texts[3].toStdString()};
-        show(inputs, separator);
+        show(texts, separator);
         for (int model = 0; model < estimation::ModelCount; ++model) {
             QStringList reports;
             Form1 form([&reports](const QString& message) { reports << message; },
@@ -211,9 +211,8 @@ private slots:
         QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.silt.x, frame.clay.y)));
         const QPointF at(frame.sand.x + expected.x() * (frame.silt.x - frame.sand.x),
                          frame.clay.y + expected.y() * (frame.sand.y - frame.clay.y));
-        const std::array<std::string, 3> soil{texts[0].toStdString(), texts[1].toStdString(),
-                                              texts[2].toStdString()};
-        triangle.setMark(soilMark({soil[0], soil[1], soil[2], ""}, {}));
+        triangle.setMark(soilMark(
+            {texts[0].toStdString(), texts[1].toStdString(), texts[2].toStdString(), ""}, {}));
         QVERIFY(triangle.mark().point.has_value());
         const PlanePoint placed = place(frame, *triangle.mark().point);
         QVERIFY(std::hypot(placed.x - at.x(), placed.y - at.y()) < 0.5);
