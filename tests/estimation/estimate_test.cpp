@@ -1,12 +1,16 @@
 #include "estimation/actions.h"
+#include "estimation/catalogue.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
+#include "estimation/plausibility.h"
 #include "support/memory_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +70,83 @@ TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
             EXPECT_EQ(failure.input(), c.input);
         }
         EXPECT_EQ(captionsOf(fields), c.after);
+    }
+}
+
+// The listed read inputs are exactly those the equations use: any other input may be
+// missing, and each listed one is needed by one of the two equations.
+TEST(ModelCatalogue, EquationsReadExactlyTheListedInputs) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    for (const PtfModel& model : ModelCatalogue) {
+        SCOPED_TRACE(model.listText);
+        std::array<double, 4> values{none, none, none, none};
+        for (Input input : allInputs) {
+            if (model.readInputs.contains(input)) {
+                values[static_cast<std::size_t>(input)] = 30.0;
+            }
+        }
+        const auto numbers = [](const std::array<double, 4>& v) {
+            return inputNumbers(v[0], v[1], v[2], v[3]);
+        };
+        EXPECT_TRUE(estimate(model, numbers(values)).succeeded());
+
+        for (Input input : allInputs) {
+            if (!model.readInputs.contains(input)) {
+                continue;
+            }
+            auto without = values;
+            without[static_cast<std::size_t>(input)] = none;
+            const Estimate estimated = estimate(model, numbers(without));
+            ASSERT_TRUE(estimated.failure) << name(input) << " is listed but never read";
+            EXPECT_EQ(*estimated.failure, (FailureReason{FailureKind::typeMismatch, input}));
+        }
+    }
+}
+
+Flags flagsOf(std::initializer_list<Flag> list) {
+    Flags flags;
+    for (const Flag flag : list) {
+        flags.add(flag);
+    }
+    return flags;
+}
+
+TEST(Plausibility, FlagsOfSoils) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        int model;
+        double sand, silt, clay, oc;
+        Flags expected;
+    };
+    // clang-format off
+    const std::array<Case, 16> cases{{
+        {"plausible soil", 2, 40, 40, 20, 5, {}},
+        {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
+        {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
+        {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
+        {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
+        {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::fcBelowPwp})},
+        {"range: negative sand", 4, -10, 90, 20, none, flagsOf({Flag::range})},
+        {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
+        {"oc above 200", 1, 40, 40, 20, 250, flagsOf({Flag::oc})},
+        {"oc of 200", 1, 40, 40, 20, 200, {}},
+        {"oc negative", 1, 40, 40, 20, -1, flagsOf({Flag::oc})},
+        {"oc not read", 0, 40, 40, 20, 250, {}},
+        {"results below 0", 4, 200, -90, -10, none, flagsOf({Flag::range, Flag::fcBelowPwp, Flag::result})},
+        {"results above 100", 2, 40, 40, 20, 30, flagsOf({Flag::result})},
+        // only FC computed: its own result flag, none for PWP
+        {"failure after FC", 4, 200, 0, none, none, flagsOf({Flag::range, Flag::result})},
+        {"failure before FC", 0, 150, 0, none, none, flagsOf({Flag::range})},
+    }};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PtfModel& model = *modelAt(c.model);
+        const InputValues inputs = inputNumbers(c.sand, c.silt, c.clay, c.oc);
+        Flags flags = soilFlags(inputs);
+        flags |= modelFlags(model, inputs, estimate(model, inputs));
+        EXPECT_EQ(flags.bits(), c.expected.bits());
     }
 }
 
