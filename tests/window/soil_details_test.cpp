@@ -1,12 +1,17 @@
+// The soil details' own logic: the texture triangle's geometry and the table of every model.
+
 #include "estimation/texture.h"
+#include "window/soil_table.h"
 #include "window/triangle_geometry.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace talvo::window {
 namespace {
@@ -95,6 +100,35 @@ TEST(TriangleGeometry, SoilMarkFollowsTheTexts) {
             EXPECT_NEAR(mark.point->silt, c.point->silt, Near);
             EXPECT_NEAR(mark.point->clay, c.point->clay, Near);
         }
+    }
+}
+
+// The results and failure details are Form1's (the soil view test holds them against it);
+// here, what only the table says: the wording for blank boxes, the warnings and the unit.
+TEST(SoilTable, CellsOfTheWindowsOwnWords) {
+    struct Case {
+        estimation::InputTexts texts;
+        int model;
+        SoilColumn column;
+        std::string expected;
+    };
+    // clang-format off
+    const std::vector<Case> cases{
+        {{"40", "40", "20", " "}, 2, SoilColumn::remarks, "needs organic carbon"},
+        {{" ", "40", "20", ""}, 1, SoilColumn::remarks, "needs sand and organic carbon"},
+        {{" ", "40", "20", ""}, 1, SoilColumn::unit, "% w/w"},
+        // a warning, and the results all the same
+        {{"150", "0", "20", "5"}, 2, SoilColumn::remarks, "A sand, silt or clay content is below 0 % or above 100 %."},
+        {{"150", "0", "20", "5"}, 2, SoilColumn::fc, "28.85"},
+        {{"150", "0", "20", "5"}, 2, SoilColumn::unit, "% v/v"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const SoilTable table = soilTable(c.texts, {});
+        EXPECT_EQ(
+            table.at(static_cast<std::size_t>(c.model)).at(static_cast<std::size_t>(c.column)),
+            c.expected)
+            << c.texts[0] << " " << c.texts[1] << " " << c.texts[2] << " " << c.texts[3];
     }
 }
 
