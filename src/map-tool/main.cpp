@@ -97,8 +97,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
         const std::string name(talvo::estimation::name(input));
         app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
-                       name + " raster, any GDAL reads (percent" +
-                           (input == talvo::estimation::Input::oc ? " for sand, g/kg" : "") +
+                       name + " raster, any GDAL reads (" +
+                           (input == talvo::estimation::Input::oc ? "g/kg" : "percent") +
                            " after scaling)")
             ->type_name("RASTER");
     }
