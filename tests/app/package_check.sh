@@ -70,16 +70,12 @@ batch_version=$("$out/root/usr/bin/talvo-batch" --version) || fail "talvo-batch 
 # Every program has a manual page, and man renders each without a warning.
 for program in "$out"/root/usr/bin/*; do
     page=$out/root/usr/share/man/man1/$(basename "$program").1.gz
-    if [ ! -f "$page" ]; then
-        fail "no manual page for $(basename "$program")"
-        continue
-    fi
+    [ -f "$page" ] || { fail "no manual page for $(basename "$program")"; continue; }
     warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $(basename "$page"): $warnings"
 done
 
 # Lintian: errors fail the test; warnings are shown.
-lintian --fail-on error "$out"/*.deb ||
-    fail "lintian reports errors"
+lintian --fail-on error "$out"/*.deb || fail "lintian reports errors"
 
 [ "$failures" -eq 0 ]

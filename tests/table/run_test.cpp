@@ -129,9 +129,7 @@ TEST(RunTable, PlainAndQuotedRowsShareTheLengthLimit) {
         const std::string quoted = '"' + plain.substr(2) + '"';
         for (const std::string& first : {plain, quoted}) {
             SCOPED_TRACE(std::to_string(length) + (first == plain ? " plain" : " quoted"));
-            std::string csv = "id,sand,clay\n";
-            csv += first;
-            csv += rest;
+            const std::string csv = std::string("id,sand,clay\n").append(first).append(rest);
             std::string outcome;
             try {
                 outcome = std::to_string(run(csv, settingsFor("0")).summary.records);

@@ -131,10 +131,8 @@ private slots:
     void namesForScreenReaders() {
         for (const char* name :
              {"triangle", "texture", "warnings", "models", "copy", "savePicture"}) {
-            QVERIFY2(!QAccessible::queryAccessibleInterface(part(name))
-                          ->text(QAccessible::Name)
-                          .isEmpty(),
-                     qPrintable(name));
+            const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
+            QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
         show({"50", "30", "13", ""});
         QVERIFY(part("triangle")->accessibleDescription().contains("sand + silt + clay = 93"));
@@ -149,10 +147,8 @@ private slots:
         dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
         dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
         QTest::newRow("dark") << dark;
-        QTest::newRow("dark, dim highlight") << [dark]() mutable {
-            dark.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
-            return dark;
-        }();
+        dark.setColor(QPalette::Highlight, QColor(0x30, 0x30, 0x30));
+        QTest::newRow("dark, dim highlight") << dark;
     }
     void readableColours() {
         QFETCH(QPalette, palette);
