@@ -106,11 +106,12 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
     for (std::size_t i = 0; i < buffers.size(); ++i) {
         std::vector<double>& values = buffers[i];
-        values.resize(cells);
         const std::optional<Raster>& raster = m_rasters[i];
         if (!raster) {
+            values.assign(cells, std::nan(""));
             continue;
         }
+        values.resize(cells);
         CPLErrorReset();
         if (raster->band->RasterIO(GF_Read, window.x, window.y, window.width, window.height,
                                    values.data(), window.width, window.height, GDT_Float64, 0, 0,
@@ -120,29 +121,15 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
     }
 }
 
-void InputRasters::convert(InputBuffers& buffers) const {
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
-        std::vector<double>& values = buffers[i];
-        const std::optional<Raster>& raster = m_rasters[i];
-        if (!raster) {
-            std::fill(values.begin(), values.end(), std::nan(""));
-            continue;
-        }
-        const bool nanNodata = raster->nodata && std::isnan(*raster->nodata);
-        const double nodata = raster->nodata.value_or(0.0);
-        const bool hasNodata = raster->nodata.has_value();
-        const DecimalScale scale = raster->scale;
-        const bool single = raster->single;
-        estimation::RecentFloatTexts floatTexts;
-        for (double& value : values) {
-            if (hasNodata && (value == nodata || (nanNodata && std::isnan(value)))) {
-                value = std::nan("");
-            } else {
-                // A Float32 cell stands for its shortest text, as in a table or in Python.
-                value = scale.apply(single ? floatTexts.of(static_cast<float>(value)) : value);
-            }
-        }
+double InputRasters::number(estimation::Input input, double cell,
+                            estimation::RecentFloatTexts& floatTexts) const {
+    const std::optional<Raster>& raster = m_rasters[static_cast<std::size_t>(input)];
+    if (!raster || (raster->nodata && (cell == *raster->nodata ||
+                                       (std::isnan(*raster->nodata) && std::isnan(cell))))) {
+        return std::nan("");
     }
+    // A Float32 cell stands for its shortest text, as in a table or in Python.
+    return raster->scale.apply(raster->single ? floatTexts.of(static_cast<float>(cell)) : cell);
 }
 
 } // namespace talvo::map

@@ -3,6 +3,7 @@
 // The input rasters of a run, opened and checked before anything is written.
 
 #include "estimation/catalogue.h"
+#include "estimation/float_text.h"
 #include "map/grid.h"
 #include "map/scale.h"
 #include "map/settings.h"
@@ -29,12 +30,14 @@ public:
     // The tallest block of the inputs, so that windows can span whole blocks.
     int blockHeight() const { return m_blockHeight; }
 
-    // Reads a window's cells as stored. Not thread-safe, as GDAL's datasets are not; the
-    // conversion is left to convert(), on the thread that estimates. Throws Error.
+    // Reads a window's cells as stored, NaN for the inputs not given. Not thread-safe, as
+    // GDAL's datasets are not; the conversion is left to number(), on the thread that
+    // estimates. Throws Error.
     void read(const Window& window, InputBuffers& buffers) const;
-    // Turns the cells read into numbers: each scaled, NaN for nodata and for inputs not given.
-    // Thread-safe.
-    void convert(InputBuffers& buffers) const;
+    // The number a cell read stands for: scaled, NaN for nodata and for an input not given.
+    // `floatTexts` is the calling thread's own. Thread-safe.
+    double number(estimation::Input input, double cell,
+                  estimation::RecentFloatTexts& floatTexts) const;
 
 private:
     struct Raster {

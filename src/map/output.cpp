@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <gdal_rat.h>
 #include <limits>
 #include <string>
@@ -50,9 +51,9 @@ std::filesystem::path partialPath(const std::filesystem::path& target, std::uint
 }
 
 void ResultBuffers::resize(OutputType type, std::size_t cells) {
-    m_size = type == OutputType::float32 ? sizeof(float) : sizeof(double);
+    const std::size_t size = type == OutputType::float32 ? sizeof(float) : sizeof(double);
     for (std::vector<std::byte>& bytes : m_bytes) {
-        bytes.resize(cells * m_size);
+        bytes.resize(cells * size);
     }
 }
 

@@ -12,7 +12,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <gdal_priv.h>
 #include <vector>
@@ -26,21 +25,12 @@ inline constexpr std::size_t BandCount = 5;
 class ResultBuffers {
 public:
     void resize(OutputType type, std::size_t cells);
-    void set(Band band, std::size_t cell, double value) noexcept {
-        std::byte* const at = m_bytes[static_cast<std::size_t>(band)].data() + cell * m_size;
-        if (m_size == sizeof(float)) {
-            const auto single = static_cast<float>(value); // as a Float32 band stores it
-            std::memcpy(at, &single, sizeof single);
-        } else {
-            std::memcpy(at, &value, sizeof value);
-        }
-    }
+    std::byte* data(Band band) { return m_bytes[static_cast<std::size_t>(band)].data(); }
     const std::byte* data(Band band) const {
         return m_bytes[static_cast<std::size_t>(band)].data();
     }
 
 private:
-    std::size_t m_size = sizeof(float);
     std::array<std::vector<std::byte>, BandCount> m_bytes;
 };
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <filesystem>
@@ -72,30 +73,47 @@ private:
 // 16384 recent cells, 1 MiB a worker.
 using CellCache = estimation::RecentCells<CellResult, 14>;
 
-// A cell's results from its four numbers, NaN where there is none.
+// A cell's results from its four cells as read. The cache compares cells as read, so that a
+// cell that repeats is neither converted nor estimated again.
 class CellEstimates {
 public:
-    CellEstimates(const estimation::PtfModel& model, Precision precision)
-        : m_model(model), m_precision(precision), m_cache(*this) {}
+    CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
+                  Precision precision)
+        : m_model(model), m_inputs(inputs), m_precision(precision), m_cache(*this) {}
 
-    CellResult operator()(const CellCache::Numbers& numbers) const {
-        return estimateCell(
-            m_model, estimation::inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
-            m_precision);
+    CellResult operator()(const CellCache::Numbers& cells) const {
+        using estimation::Input;
+        const auto number = [&](Input input) {
+            return m_inputs.number(input, cells[static_cast<std::size_t>(input)], m_floatTexts);
+        };
+        return estimateCell(m_model,
+                            estimation::inputNumbers(number(Input::sand), number(Input::silt),
+                                                     number(Input::clay), number(Input::oc)),
+                            m_precision);
     }
 
-    const CellResult& find(const CellCache::Numbers& numbers) {
-        return m_cache.find(numbers, *this);
-    }
+    const CellResult& find(const CellCache::Numbers& cells) { return m_cache.find(cells, *this); }
 
 private:
     const estimation::PtfModel& m_model;
+    const InputRasters& m_inputs;
     Precision m_precision;
+    mutable estimation::RecentFloatTexts m_floatTexts; // before the cache, which uses it
     CellCache m_cache;
 };
 
+// Estimates a window into bands of `Value`, the output's type; returns the cells estimated.
+template <typename Value>
 std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& inputs,
                              std::size_t cells, ResultBuffers& results) {
+    std::array<std::byte*, BandCount> bands{};
+    for (std::size_t band = 0; band < BandCount; ++band) {
+        bands[band] = results.data(static_cast<Band>(band));
+    }
+    const auto put = [&](std::size_t band, std::size_t cell, double value) {
+        const auto stored = static_cast<Value>(value); // as the band stores it
+        std::memcpy(bands[band] + cell * sizeof stored, &stored, sizeof stored);
+    };
     std::uint64_t estimated = 0;
     const double nodata = std::nan("");
     for (std::size_t i = 0; i < cells; ++i) {
@@ -103,23 +121,24 @@ std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& input
             estimates.find({inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]});
         if (cell.estimated) {
             ++estimated;
-            results.set(Band::fc, i, cell.values[0]);
-            results.set(Band::pwp, i, cell.values[1]);
-            results.set(Band::awc, i, cell.values[2]);
-            results.set(Band::flags, i, cell.flags);
-            results.set(Band::texture, i, cell.texture);
+            put(0, i, cell.values[0]);
+            put(1, i, cell.values[1]);
+            put(2, i, cell.values[2]);
+            put(3, i, cell.flags);
+            put(4, i, cell.texture);
         } else {
-            for (const Band band : {Band::fc, Band::pwp, Band::awc, Band::flags, Band::texture}) {
-                results.set(band, i, nodata);
+            for (std::size_t band = 0; band < BandCount; ++band) {
+                put(band, i, nodata);
             }
         }
     }
     return estimated;
 }
 
-// The calling thread does all of GDAL's work, reading windows ahead and writing them back in
-// order, while the workers estimate. GDAL's datasets thus stay on one thread, and memory is
-// bounded by the slots: one window more than there are workers.
+// One thread reads windows ahead and the calling thread writes them back in order, while the
+// workers estimate: each GDAL dataset stays on one thread, and a write that waits for the
+// driver's compression does not hold up the reads the workers need. Memory is bounded by the
+// slots: one window more than there are workers.
 class Pipeline {
 public:
     Pipeline(const Settings& settings, const estimation::PtfModel& model,
@@ -131,21 +150,24 @@ public:
     std::uint64_t run(unsigned threads) {
         m_slots.resize(threads + 1);
         std::vector<std::thread> workers;
+        std::exception_ptr failure;
         try {
+            workers.emplace_back([this] { read(); });
             for (unsigned i = 0; i < threads; ++i) {
                 workers.emplace_back([this] { work(); });
             }
         } catch (const std::system_error&) {
-            if (workers.empty()) {
-                throw;
+            // Fewer workers only make the run slower; without the reader or a worker it cannot.
+            if (workers.size() < 2) {
+                failure = std::current_exception();
             }
-            // Fewer threads only make the run slower.
         }
-        std::exception_ptr failure;
-        try {
-            transfer();
-        } catch (...) {
-            failure = std::current_exception();
+        if (!failure) {
+            try {
+                write();
+            } catch (...) {
+                failure = std::current_exception();
+            }
         }
         {
             const std::lock_guard lock(m_mutex);
@@ -175,57 +197,73 @@ private:
 
     Slot& slotOf(std::uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
 
-    // Reads window k into slot k mod slots once window k - slots is written; writes each
-    // window as soon as it and all before it are estimated.
-    void transfer() {
+    // Reads window k into slot k mod slots once window k - slots is written. A window that
+    // cannot be read goes to the writer as it is, with its failure, and reading stops.
+    void read() {
         const std::uint64_t total = m_plan.count();
-        std::uint64_t nextRead = 0;
-        std::uint64_t nextWrite = 0;
-        while (nextWrite < total) {
-            bool write = false;
+        for (std::uint64_t next = 0; next < total; ++next) {
+            Slot& slot = slotOf(next);
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] {
-                    return slotOf(nextWrite).state == State::estimated ||
-                           (nextRead < total && slotOf(nextRead).state == State::free);
-                });
-                write = slotOf(nextWrite).state == State::estimated;
+                m_changed.wait(lock, [&] { return m_stop || slot.state == State::free; });
+                if (m_stop) {
+                    return;
+                }
             }
-            if (write) {
-                Slot& slot = slotOf(nextWrite);
-                if (slot.failure) {
-                    std::rethrow_exception(slot.failure);
-                }
-                Window window = slot.window;
-                window.y -= m_firstRow;
-                m_output.write(window, slot.results);
-                m_estimated += slot.estimated;
-                {
-                    const std::lock_guard lock(m_mutex);
-                    slot.state = State::free;
-                }
-                ++nextWrite;
-                if (m_progress) {
-                    m_progress(nextWrite, total);
-                }
-            } else {
-                // A free slot is the reader's alone until it is queued.
-                Slot& slot = slotOf(nextRead);
-                slot.window = m_plan.at(nextRead);
+            // A free slot is the reader's alone until it is queued.
+            slot.window = m_plan.at(next);
+            bool failed = false;
+            try {
                 m_inputs.read(slot.window, slot.inputs);
-                {
-                    const std::lock_guard lock(m_mutex);
+            } catch (...) {
+                slot.failure = std::current_exception();
+                failed = true;
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                if (failed) {
+                    slot.state = State::estimated;
+                } else {
                     slot.state = State::queued;
                     m_queue.push_back(&slot);
                 }
-                ++nextRead;
-                m_changed.notify_all();
+            }
+            m_changed.notify_all();
+            if (failed) {
+                return;
+            }
+        }
+    }
+
+    // Writes each window as soon as it and all before it are estimated.
+    void write() {
+        const std::uint64_t total = m_plan.count();
+        for (std::uint64_t next = 0; next < total; ++next) {
+            Slot& slot = slotOf(next);
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return slot.state == State::estimated; });
+            }
+            if (slot.failure) {
+                std::rethrow_exception(slot.failure);
+            }
+            Window window = slot.window;
+            window.y -= m_firstRow;
+            m_output.write(window, slot.results);
+            m_estimated += slot.estimated;
+            {
+                const std::lock_guard lock(m_mutex);
+                slot.state = State::free;
+            }
+            m_changed.notify_all();
+            if (m_progress) {
+                m_progress(next + 1, total);
             }
         }
     }
 
     void work() {
-        CellEstimates estimates(m_model, m_settings.precision);
+        CellEstimates estimates(m_model, m_inputs, m_settings.precision);
         for (;;) {
             Slot* slot = nullptr;
             {
@@ -240,9 +278,11 @@ private:
             try {
                 const auto cells = static_cast<std::size_t>(slot->window.width) *
                                    static_cast<std::size_t>(slot->window.height);
-                m_inputs.convert(slot->inputs);
                 slot->results.resize(m_settings.type, cells);
-                slot->estimated = estimateWindow(estimates, slot->inputs, cells, slot->results);
+                slot->estimated =
+                    m_settings.type == OutputType::float32
+                        ? estimateWindow<float>(estimates, slot->inputs, cells, slot->results)
+                        : estimateWindow<double>(estimates, slot->inputs, cells, slot->results);
             } catch (...) {
                 slot->failure = std::current_exception();
             }
