@@ -60,6 +60,9 @@ def _numbers(values):
     """An input as float64: None is no number (NaN); a float32 stands for its shortest text."""
     if values is None:
         return np.array(np.nan)
+    dtype = getattr(values, "dtype", None)
+    if getattr(dtype, "kind", None) in ("m", "M"):  # numpy and pandas would count days or nanoseconds
+        raise TypeError(f"{dtype} values are dates or durations, not contents")
     if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
         # A float32 column stays float32 here, so that it is widened through its texts below.
         single = str(getattr(values, "dtype", "")).lower() == "float32"
@@ -96,7 +99,12 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
     if threads is not None and operator.index(threads) < 1:
         raise ValueError("threads must be at least 1")
-    given = [_numbers(values) for values in (sand, silt, clay, oc)]
+    given = []
+    for name, values in zip(_INPUTS, (sand, silt, clay, oc)):
+        try:
+            given.append(_numbers(values))
+        except (TypeError, ValueError) as error:  # which input, among four
+            raise type(error)(f"{name}: {error}") from error
     shape = np.broadcast_shapes(*(array.shape for array in given))
     flat = []
     for array in given:
