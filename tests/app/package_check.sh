@@ -23,10 +23,7 @@ declare -A depends=([talvo]="libqt6widgets6 qt6-qpa-plugins fonts-liberation2")
 declare -A must_not_depend=([talvo-batch]="qt|libx11|libgl|fonts-" [talvo-map]="qt|libx11|fonts-")
 
 failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 rm -rf "$out"
 mkdir -p "$out/root"

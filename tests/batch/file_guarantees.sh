@@ -16,20 +16,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 
-fail() {
-    echo "FAIL: $*"
-    failed=1
-}
-expect() { # what, got, wanted
-    [ "$2" == "$3" ] || fail "$1: got '${2:0:300}', wanted '$3'"
-}
+fail() { echo "FAIL: $*"; failed=1; }
+expect() { [ "$2" == "$3" ] || fail "$1: got '${2:0:300}', wanted '$3'"; } # what, got, wanted
 rows() { # first, count
     awk -v from="$1" -v count="$2" 'BEGIN { for (i = from; i < from + count; ++i)
         printf "S%d,%d,%d,%d\n", i, 20 + i % 50, 5 + i % 30, i % 6 }'
 }
-leftovers() { # folder: temporary files, named by the tool or not
-    find "$1" -maxdepth 1 -name '.*.tmp' -printf '%f\n'
-}
+leftovers() { find "$1" -maxdepth 1 -name '.*.tmp' -printf '%f\n'; } # any temporary file
 # Waits until the run has written rows to its temporary file: it is inside the run proper.
 wait_for_rows() { # folder
     for _ in $(seq 1000); do

@@ -10,16 +10,12 @@ import talvo
 CELLS = 1_000_000
 
 
-def soils():
-    rng = np.random.default_rng(3)
-    return rng.uniform(0, 100, CELLS), rng.uniform(0, 100, CELLS)
-
-
 def test_python_threads_run_during_an_estimate():
     # Holding the GIL, the loop would stop this thread for the whole call. The longest pause
     # between its steps is compared with the call; scheduling on a busy machine makes pauses
     # of milliseconds, not of half a call.
-    sand, clay = soils()
+    rng = np.random.default_rng(3)
+    sand, clay = rng.uniform(0, 100, CELLS), rng.uniform(0, 100, CELLS)
     timing = {}
 
     def call():
