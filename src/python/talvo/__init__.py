@@ -61,7 +61,8 @@ def _numbers(values):
     if values is None:
         return np.array(np.nan)
     dtype = getattr(values, "dtype", None)
-    if getattr(dtype, "kind", None) in ("m", "M"):  # numpy and pandas would count days or nanoseconds
+    # numpy and pandas would count their days or nanoseconds
+    if getattr(dtype, "kind", None) in ("m", "M"):
         raise TypeError(f"{dtype} values are dates or durations, not contents")
     if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
         # A float32 column stays float32 here, so that it is widened through its texts below.
