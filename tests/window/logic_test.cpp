@@ -1,8 +1,16 @@
-// The soil details' own logic: the texture triangle's geometry and the table of every model.
+// The window's plain logic, without widgets: what it takes from the desktop (a display, the
+// locale's separator, the theme's colours), the results it copies, and the soil details'
+// triangle and table.
 
 #include "estimation/texture.h"
+#include "window/colours.h"
+#include "window/display_check.h"
+#include "window/locale_separator.h"
+#include "window/results_text.h"
 #include "window/soil_table.h"
 #include "window/triangle_geometry.h"
+
+#include <QPalette>
 
 #include <gtest/gtest.h>
 
@@ -10,11 +18,128 @@
 #include <cmath>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace talvo::window {
 namespace {
+
+struct DisplayCase {
+    std::string_view platforms, x11, wayland;
+    bool available;
+};
+
+// Qt's default tries X11 and Wayland; a named plugin needs its own display; a list needs one
+// plugin that can start; plugins without a desktop session need none.
+TEST(DisplayCheck, OneTriedPluginMustReachItsDisplay) {
+    // clang-format off
+    constexpr std::array<DisplayCase, 14> cases{{
+        {"", "", "", false}, {"", ":0", "", true}, {"", "", "wayland-0", true},
+        {"xcb", "", "wayland-0", false}, {"xcb", ":99", "", true}, {"xcb:nograb", "", "", false},
+        {"wayland", ":0", "", false}, {"wayland-egl", "", "wayland-1", true},
+        {"wayland;xcb", ":0", "", true}, {"wayland;xcb", "", "", false}, {";", "", "", false},
+        {"offscreen", "", "", true}, {"minimal", "", "", true}, {"vnc:size=800x600", "", "", true},
+    }};
+    // clang-format on
+    for (const DisplayCase& c : cases) {
+        EXPECT_EQ(displayAvailable({c.platforms, c.x11, c.wayland}), c.available)
+            << "platforms '" << c.platforms << "', DISPLAY '" << c.x11 << "', WAYLAND_DISPLAY '"
+            << c.wayland << "'";
+    }
+}
+
+TEST(DisplayCheck, PlatformArgument) {
+    const std::array argv{"talvo", "-platform", "offscreen"};
+    const std::array dashes{"talvo", "--platform", "xcb"};
+    const std::array last{"talvo", "-platform"};
+    EXPECT_EQ(platformArgument(argv), "offscreen");
+    EXPECT_EQ(platformArgument(dashes), "xcb");
+    EXPECT_EQ(platformArgument(last), "");
+    EXPECT_EQ(platformArgument(std::span(argv).first(1)), "");
+}
+
+// Arabic (Egypt) writes a separator that is not ASCII: the number texts fall back to '.'.
+TEST(LocaleSeparator, DecimalSeparators) {
+    for (const auto& [locale, separator] :
+         {std::pair{"en_US", '.'}, {"de_DE", ','}, {"ar_EG", '.'}}) {
+        EXPECT_EQ(decimalSeparatorOf(QLocale(QString::fromLatin1(locale))).get(), separator)
+            << locale;
+    }
+}
+
+// The boxes in light and dark themes are the Form1 test's; here, what no theme reaches.
+// Published reference values: #777 on white just fails 4.5:1.
+TEST(Colours, ContrastRatios) {
+    for (const auto& [a, b, ratio] : {std::tuple{QColor(Qt::black), QColor(Qt::white), 21.0},
+                                      {QColor(0x80, 0x40, 0x20), QColor(0x80, 0x40, 0x20), 1.0},
+                                      {QColor(Qt::white), QColor(0x77, 0x77, 0x77), 4.48}}) {
+        EXPECT_NEAR(contrastRatio(a, b), ratio, 0.01);
+    }
+}
+
+// Where no palette colour reads, black or white does, whatever the background.
+TEST(Colours, FallsBackToBlackOrWhite) {
+    QPalette grey;
+    for (const auto role :
+         {QPalette::Text, QPalette::Base, QPalette::WindowText, QPalette::Window}) {
+        grey.setColor(role, QColor(0x77, 0x77, 0x77));
+    }
+    for (int level = 0; level < 256; level += 5) {
+        const QColor background(level, level, 255 - level);
+        EXPECT_GE(contrastRatio(readableTextOn(background, grey), background), ReadableContrast)
+            << level;
+    }
+}
+
+const std::string Header = "model\tsand\tsilt\tclay\toc\tunit\tfc\tpwp\tawc\n";
+
+ShownEstimate rawls() {
+    return {"Rawls et al., 1982",
+            {{{" 40", true}, {" 7", false}, {" 20 ", true}, {"\t5", true}}},
+            "(% v/v)",
+            {"50.85", "26.28", "36.86"}};
+}
+
+struct ResultsCase {
+    const char* what;
+    ShownEstimate shown;
+    std::string values;
+};
+
+// Each value in its column: trimmed boxes, a disabled box empty whatever it holds, the unit
+// without parentheses or blanks, results whole as they are; nothing a cell holds may start a
+// new cell or row. The plain estimate is the Form1 test's copy.
+TEST(ResultsText, HeaderAndValuesInTheirColumns) {
+    ShownEstimate start;
+    ShownEstimate talvo = rawls();
+    talvo.model = "TALVO PTF model (PSD + OC)";
+    talvo.fcUnit = "(% w/w )";
+    talvo.boxes[1].enabled = true;
+    ShownEstimate pasted = rawls();
+    pasted.boxes[0].text = "4\t0";
+    pasted.boxes[2].text = "2\r\n0";
+    // What the window elides is still copied whole.
+    const std::string huge = "-2" + std::string(309, '0') + ".00";
+    ShownEstimate longResult = rawls();
+    longResult.results[0] = huge;
+
+    const std::array<ResultsCase, 4> cases{{
+        {"start", start, "\t\t\t\t\t\t\t\t\n"},
+        {"stray blank in the unit", talvo,
+         "TALVO PTF model (PSD + OC)\t40\t7\t20\t5\t% w/w\t50.85\t26.28\t36.86\n"},
+        {"tab and line break in a box", pasted,
+         "Rawls et al., 1982\t4 0\t\t2  0\t5\t% v/v\t50.85\t26.28\t36.86\n"},
+        {"long result", longResult,
+         "Rawls et al., 1982\t40\t\t20\t5\t% v/v\t" + huge + "\t26.28\t36.86\n"},
+    }};
+    for (const ResultsCase& c : cases) {
+        EXPECT_EQ(resultsText(c.shown), Header + c.values) << c.what;
+    }
+}
 
 using estimation::TexturePoint;
 
