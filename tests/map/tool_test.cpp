@@ -54,15 +54,10 @@ struct RasterLayout {
 // A tiled, compressed GeoTIFF of one band holding `values` row by row.
 void writeRaster(const fs::path& path, const RasterLayout& layout, std::vector<double> values) {
     GDALAllRegister();
-    CPLStringList options;
-    for (const auto& [key, value] : {std::pair{"TILED", "YES"},
-                                     {"BLOCKXSIZE", "16"},
-                                     {"BLOCKYSIZE", "16"},
-                                     {"COMPRESS", "DEFLATE"}}) {
-        options.SetNameValue(key, value);
-    }
+    const std::array options{"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE",
+                             static_cast<const char*>(nullptr)};
     const GDALDatasetUniquePtr dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-        path.c_str(), layout.width, layout.height, 1, layout.type, options.List()));
+        path.c_str(), layout.width, layout.height, 1, layout.type, options.data()));
     if (!dataset) {
         throw std::runtime_error("cannot create " + path.string());
     }
@@ -489,12 +484,10 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
     GDALAllRegister();
     // Large but empty: no block is stored, so the run lasts while reading costs nothing.
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    CPLStringList options;
-    options.SetNameValue("TILED", "YES");
-    options.SetNameValue("SPARSE_OK", "TRUE");
+    const std::array options{"TILED=YES", "SPARSE_OK=TRUE", static_cast<const char*>(nullptr)};
     for (const char* name : {"sand.tif", "clay.tif"}) {
         const GDALDatasetUniquePtr raster(
-            driver->Create((folder / name).c_str(), 20000, 20000, 1, GDT_Int16, options.List()));
+            driver->Create((folder / name).c_str(), 20000, 20000, 1, GDT_Int16, options.data()));
         ASSERT_TRUE(raster);
         raster->GetRasterBand(1)->SetNoDataValue(Nodata);
     }
