@@ -1,5 +1,4 @@
-// The engine's shortcuts answer as the exact path does: the quick two-decimal estimate, and
-// the cache of recent cells.
+// The engine's shortcuts, the quick two-decimal estimate and the cache of recent cells, are exact.
 
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"

@@ -99,6 +99,13 @@ std::vector<std::vector<double>> readBands(const fs::path& path) {
     return bands;
 }
 
+std::array<double, 6> transformOf(const fs::path& path) {
+    const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
+    std::array<double, 6> transform{};
+    dataset->GetGeoTransform(transform.data());
+    return transform;
+}
+
 struct Outcome {
     int status = -1;
     std::string errorText; // standard error, without the last line break
@@ -379,13 +386,7 @@ TEST(ToolTest, FourTilesMakeTheWholeMap) {
     }
     ASSERT_EQ(runProgram("gdalbuildvrt", stitch).status, 0);
 
-    GDALDatasetUniquePtr united(GDALDataset::Open((folder / "union.vrt").c_str(), GDAL_OF_RASTER));
-    GDALDatasetUniquePtr single(GDALDataset::Open((folder / "whole.tif").c_str(), GDAL_OF_RASTER));
-    std::array<double, 6> unitedTransform{};
-    std::array<double, 6> singleTransform{};
-    united->GetGeoTransform(unitedTransform.data());
-    single->GetGeoTransform(singleTransform.data());
-    EXPECT_EQ(unitedTransform, singleTransform);
+    EXPECT_EQ(transformOf(folder / "union.vrt"), transformOf(folder / "whole.tif"));
     expectSameBands(folder / "union.vrt", folder / "whole.tif");
 }
 
@@ -397,10 +398,8 @@ TEST(ToolTest, TheMapDescribesItself) {
                      {"--model", "Rawls et al., 1982", "--soilgrids", "--output", out.string()})
                   .status,
               0);
-    GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
-    std::array<double, 6> transform{};
-    map->GetGeoTransform(transform.data());
-    EXPECT_EQ(transform, soils.layout.transform);
+    EXPECT_EQ(transformOf(out), soils.layout.transform);
+    const GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
     EXPECT_STREQ(map->GetSpatialRef()->GetAuthorityCode(nullptr), "32632");
     EXPECT_STREQ(map->GetMetadataItem("TALVO_MODEL"), "Rawls et al., 1982");
     EXPECT_STREQ(map->GetMetadataItem("TALVO_UNIT"), "% v/v");

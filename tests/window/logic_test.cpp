@@ -1,6 +1,5 @@
-// The window's plain logic, without widgets: what it takes from the desktop (a display, the
-// locale's separator, the theme's colours), the results it copies, and the soil details'
-// triangle and table.
+// The window's plain logic, without widgets: what it takes from the desktop (display, locale,
+// theme), the results it copies, and the soil details' triangle and table.
 
 #include "estimation/texture.h"
 #include "window/colours.h"
