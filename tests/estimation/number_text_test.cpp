@@ -61,8 +61,8 @@ void expectAgreesWithReferences(double x) {
     EXPECT_EQ(text, toCharsGeneral(x));
     EXPECT_EQ(text, test::printfGeneral(x, '.'));
     EXPECT_EQ(general(form, ','), test::printfGeneral(x, ','));
-    const std::string fixedText = test::fixedReference(test::printfDigits(x), '.');
-    EXPECT_EQ(fixed(form), fixedText);
+    const std::string hundredths = test::fixedReference(test::printfDigits(x), '.');
+    EXPECT_EQ(fixed(form), hundredths);
     EXPECT_EQ(fixed(form, ','), test::fixedReference(test::printfDigits(x), ','));
 
     const double back = std::strtod(text.c_str(), nullptr);
@@ -76,7 +76,7 @@ void expectAgreesWithReferences(double x) {
         const std::optional<double> shown = readBack(roundedToHundredths(form));
         ASSERT_TRUE(shown);
         EXPECT_EQ(std::bit_cast<std::uint64_t>(*shown),
-                  std::bit_cast<std::uint64_t>(std::strtod(fixedText.c_str(), nullptr)));
+                  std::bit_cast<std::uint64_t>(std::strtod(hundredths.c_str(), nullptr)));
     }
 }
 
@@ -247,9 +247,9 @@ TEST(FixedText, TwoDecimalsHalfAwayFromZeroOnTheDigits) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        const std::string fixed = fixedText(c.text);
-        EXPECT_EQ(fixed, c.fixed);
-        EXPECT_EQ(fixedText(fixed), fixed) << "not stable";
+        const std::string written = fixedText(c.text);
+        EXPECT_EQ(written, c.fixed);
+        EXPECT_EQ(fixedText(written), written) << "not stable";
     }
     EXPECT_EQ(fixedText("39,915", comma), "39,92");
     EXPECT_EQ(fixedText("-0,004", comma), "0,00");
