@@ -150,7 +150,9 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     }
 
     GDALAllRegister();
-    CPLPushErrorHandler(CPLQuietErrorHandler); // the reasons come back in one line below
+    // The reasons come back in one line below. Set for every thread, as the inputs are read
+    // on one of their own: a pushed handler is the calling thread's alone.
+    CPLSetErrorHandler(CPLQuietErrorHandler);
     try {
         return run(settings);
     } catch (const std::exception& error) {

@@ -436,6 +436,12 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     const std::string none = (folder / "none.tif").string();
     const std::string kept = (folder / "kept.tif").string();
     std::ofstream(kept) << "old map";
+    // Opens, but its cells cannot be read.
+    const std::string lost = (folder / "lost.vrt").string();
+    std::ofstream(lost) << R"(<VRTDataset rasterXSize="40" rasterYSize="30"><VRTRasterBand )"
+                           R"(dataType="Int16" band="1"><SimpleSource><SourceFilename )"
+                           R"(relativeToVRT="1">gone.tif</SourceFilename></SimpleSource>)"
+                           R"(</VRTRasterBand></VRTDataset>)";
     fs::permissions(kept, fs::perms::owner_read);
     const auto withModel0 = [&](std::vector<std::string> more) {
         more.insert(more.begin(), {"--model", "0", "--sand", a, "--clay", a});
@@ -448,6 +454,9 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "model Rawls et al., 1982 reads clay: give --clay"},
         {{"--model", "0", "--sand", a, "--clay", none},
          "cannot read --clay " + none + ": " + none + ": No such file or directory"},
+        {{"--model", "0", "--sand", lost, "--clay", lost},
+         "cannot read --sand " + lost + ": " + (folder / "gone.tif").string() +
+             ": No such file or directory"},
         {{"--model", "7", "--sand", a, "--clay", a},
          "--model: unknown model '7': give a position 0 to 6 or a name exactly as talvo-batch "
          "--list-models shows it (see --help)"},
