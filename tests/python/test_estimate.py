@@ -78,6 +78,11 @@ def test_other_number_types_stand_for_their_texts():
     # netCDF4 masks its missing cells over a filler value.
     masked = np.ma.masked_array(np.array([40, -32768], np.int16), mask=[False, True])
     assert talvo.estimate(0, sand=masked, clay=20)["error"].tolist() == [0, 1]
+    # Dates would count as days or nanoseconds; a text fails the call, naming its input.
+    with pytest.raises(TypeError, match="^sand: datetime64"):
+        talvo.estimate(0, sand=pd.Series(pd.to_datetime(["2020-01-01"])), clay=20)
+    with pytest.raises(ValueError, match="^clay: could not convert string to float: 'n.d.'"):
+        talvo.estimate(0, sand=40, clay=pd.Series(["20", "n.d."]))
 
 
 def test_large_arrays_split_over_threads_give_the_same_cells():
