@@ -173,7 +173,8 @@ public:
             const std::lock_guard lock(m_mutex);
             m_stop = true;
         }
-        m_changed.notify_all();
+        m_slotFreed.notify_all();
+        m_windowQueued.notify_all();
         for (std::thread& worker : workers) {
             worker.join();
         }
@@ -205,7 +206,7 @@ private:
             Slot& slot = slotOf(next);
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return m_stop || slot.state == State::free; });
+                m_slotFreed.wait(lock, [&] { return m_stop || slot.state == State::free; });
                 if (m_stop) {
                     return;
                 }
@@ -228,7 +229,11 @@ private:
                     m_queue.push_back(&slot);
                 }
             }
-            m_changed.notify_all();
+            if (failed) {
+                m_windowEstimated.notify_one();
+            } else {
+                m_windowQueued.notify_one();
+            }
             if (failed) {
                 return;
             }
@@ -242,7 +247,7 @@ private:
             Slot& slot = slotOf(next);
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return slot.state == State::estimated; });
+                m_windowEstimated.wait(lock, [&] { return slot.state == State::estimated; });
             }
             if (slot.failure) {
                 std::rethrow_exception(slot.failure);
@@ -255,7 +260,7 @@ private:
                 const std::lock_guard lock(m_mutex);
                 slot.state = State::free;
             }
-            m_changed.notify_all();
+            m_slotFreed.notify_one();
             if (m_progress) {
                 m_progress(next + 1, total);
             }
@@ -268,7 +273,7 @@ private:
             Slot* slot = nullptr;
             {
                 std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [&] { return m_stop || !m_queue.empty(); });
+                m_windowQueued.wait(lock, [&] { return m_stop || !m_queue.empty(); });
                 if (m_stop) {
                     return;
                 }
@@ -290,7 +295,7 @@ private:
                 const std::lock_guard lock(m_mutex);
                 slot->state = State::estimated;
             }
-            m_changed.notify_all();
+            m_windowEstimated.notify_one();
         }
     }
 
@@ -304,7 +309,10 @@ private:
 
     std::vector<Slot> m_slots;
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // Each wakes only the threads it concerns: the reader, the workers or the writer.
+    std::condition_variable m_slotFreed;
+    std::condition_variable m_windowQueued;
+    std::condition_variable m_windowEstimated;
     std::deque<Slot*> m_queue;
     bool m_stop = false;
     std::uint64_t m_estimated = 0; // the calling thread's alone
