@@ -231,12 +231,9 @@ private:
             }
             if (failed) {
                 m_windowEstimated.notify_one();
-            } else {
-                m_windowQueued.notify_one();
-            }
-            if (failed) {
                 return;
             }
+            m_windowQueued.notify_one();
         }
     }
 

@@ -66,7 +66,7 @@ def _numbers(values):
         raise TypeError(f"{dtype} values are dates or durations, not contents")
     if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
         # A float32 column stays float32 here, so that it is widened through its texts below.
-        single = str(getattr(values, "dtype", "")).lower() == "float32"
+        single = str(dtype).lower() == "float32"
         try:
             values = values.to_numpy(dtype=np.float32 if single else np.float64,
                                      na_value=np.nan)
