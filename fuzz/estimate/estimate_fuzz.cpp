@@ -7,6 +7,7 @@
 #include "estimation/fixed_estimate.h"
 #include "estimation/number_text.h"
 #include "estimation/plausibility.h"
+#include "estimation/result_values.h"
 #include "estimation/selection.h"
 #include "fuzz/support/number_grammar.h"
 #include "fuzz/support/reference_models.h"
@@ -277,6 +278,32 @@ void checkFixedEstimate(const PtfModel& model, const Press& press, const Estimat
     expect(flags == modelFlags(model, values, estimated), "the quick path's flags are exact");
 }
 
+// The same soil as numbers, in a lane among others: where the lanes answer, the same values
+// as the exact path and the soil's flags.
+void checkTwoDecimalLanes(const PtfModel& model, const Press& press, const Estimate& estimated) {
+    const InputValues values = convertInputs(press.inputs, model.readInputs, press.separator);
+    InputLanes lanes;
+    for (std::size_t input = 0; input < lanes.size(); ++input) {
+        const InputValue& value = values.at(input);
+        lanes.at(input) = Lanes(50.0);
+        lanes.at(input).values.back() =
+            value.failure == FailureKind::overflow ? HUGE_VAL : value.number;
+    }
+    const ResultLanes quick = twoDecimalLanes(model, lanes);
+    if (!quick.answered.back()) {
+        return;
+    }
+    expect(estimated.succeeded(), "the lanes answer only where the estimate succeeds");
+    for (std::size_t i = 0; i < 3; ++i) {
+        expect(quick.values.at(i).values.back() ==
+                   readBack(roundedToHundredths(estimated.results.at(i))),
+               "the lanes' two decimals are the exact path's");
+    }
+    Flags flags = soilFlags(values);
+    flags |= modelFlags(model, values, estimated);
+    expect(quick.flags.back() == flags, "the lanes' flags are exact");
+}
+
 // Choosing any index: boxes and units as selection() has them, once each, and nothing else.
 void checkSelection(int index) {
     RecordingFields fields;
@@ -312,6 +339,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         estimated = estimate(*model, press.inputs, press.separator);
         checkEstimate(*model, press, estimated);
         checkFixedEstimate(*model, press, estimated);
+        checkTwoDecimalLanes(*model, press, estimated);
     }
     checkAction(model, press, estimated);
     checkSelection(press.model);

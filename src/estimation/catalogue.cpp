@@ -158,12 +158,4 @@ Term Operands::read(Input input) const {
     return {value.number, input};
 }
 
-double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
-    const double depth = (fc - pwp) / PercentDivisor;
-    if (model.gravimetric) {
-        return depth * VolumeFactor * LayerDepth;
-    }
-    return depth * LayerDepth;
-}
-
 } // namespace talvo::estimation

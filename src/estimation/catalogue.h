@@ -2,6 +2,7 @@
 
 #include "estimation/fields.h"
 #include "estimation/input_values.h"
+#include "estimation/lanes.h"
 #include "estimation/term.h"
 
 #include <array>
@@ -24,6 +25,22 @@ private:
     const InputValues& m_inputs;
 };
 
+// The operands of LaneCount soils at once, for soils that arrive as numbers.
+class NumberLanes {
+public:
+    explicit NumberLanes(const InputLanes& inputs) noexcept : m_inputs(inputs) {}
+    const Lanes& S() const noexcept { return read(Input::sand); }
+    const Lanes& Si() const noexcept { return read(Input::silt); }
+    const Lanes& C() const noexcept { return read(Input::clay); }
+    const Lanes& OC() const noexcept { return read(Input::oc); }
+
+private:
+    const Lanes& read(Input input) const noexcept {
+        return m_inputs[static_cast<std::size_t>(input)];
+    }
+    const InputLanes& m_inputs;
+};
+
 // The same operands as checked terms: reading an input that did not convert fails there,
 // and every step of the equation checks its result. Finds the first failure, in the order
 // the equation meets it.
@@ -40,14 +57,15 @@ private:
     const InputValues& m_inputs;
 };
 
-// An equation in both forms, made from one generic lambda so that the two cannot differ.
+// An equation in every form, made from one generic lambda so that they cannot differ.
 struct Equation {
     template <typename Lambda>
     constexpr Equation(Lambda lambda) noexcept // NOLINT(google-explicit-constructor)
-        : plain(lambda), checked(lambda) {}
+        : plain(lambda), checked(lambda), lanes(lambda) {}
 
     double (*plain)(const Numbers&);
     Term (*checked)(const Operands&);
+    Lanes (*lanes)(const NumberLanes&);
 };
 
 // One row of the catalogue.
@@ -76,7 +94,13 @@ const PtfModel* modelAt(int modelIndex) noexcept;
 
 // Available water of a 15 cm layer in mm from FC and PWP: ((F - P) / 100) x 1.49 x 150 for
 // gravimetric models, ((F - P) / 100) x 150 for the others, left to right. Not finite when a
-// step overflows.
-double availableWater(const PtfModel& model, double fc, double pwp) noexcept;
+// step overflows. Inline: the quick paths run it once per soil.
+inline double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
+    const double depth = (fc - pwp) / PercentDivisor;
+    if (model.gravimetric) {
+        return depth * VolumeFactor * LayerDepth;
+    }
+    return depth * LayerDepth;
+}
 
 } // namespace talvo::estimation

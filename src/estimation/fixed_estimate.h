@@ -1,10 +1,9 @@
 #pragma once
 
 // The estimate with two decimals, as the window shows it after Estimate, worked out from the
-// doubles without the 15-digit forms. The 15-digit rounding moves a result by at most a few
-// parts in 10^15, so it can change the two decimals only when a result lies that close to a
-// half hundredth; there, and wherever a flag's boundary is as close, this gives nothing and
-// the caller takes the exact path, estimate(). Tables, maps and arrays of soils rarely do.
+// doubles without the 15-digit forms. Where a result or a flag's boundary lies too close to
+// call, this gives nothing and the caller takes the exact path, estimate(). Tables, maps and
+// arrays of soils rarely do.
 
 #include "estimation/catalogue.h"
 #include "estimation/input_values.h"

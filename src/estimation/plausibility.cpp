@@ -1,20 +1,8 @@
 #include "estimation/plausibility.h"
 
-#include <cmath>
 #include <cstddef>
 
 namespace talvo::estimation {
-
-namespace {
-
-constexpr double SumTolerance = 1.0;
-constexpr double PeatCarbon = 200.0; // g/kg
-
-bool outsidePercent(double value) noexcept {
-    return value < 0.0 || value > 100.0;
-}
-
-} // namespace
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{"sum", "range", "oc", "fc<=pwp",
@@ -39,7 +27,7 @@ Flags soilFlags(const InputValues& inputs) noexcept {
     const InputValue& silt = at(inputs, Input::silt);
     const InputValue& clay = at(inputs, Input::clay);
     if (!sand.failure && !silt.failure && !clay.failure &&
-        !(std::fabs(sand.number + silt.number + clay.number - 100.0) <= SumTolerance)) {
+        sumDiffers(sand.number, silt.number, clay.number)) {
         flags.add(Flag::sum);
     }
     return flags;
@@ -54,8 +42,7 @@ Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept {
         }
     }
     const InputValue& oc = at(inputs, Input::oc);
-    if (model.readInputs.contains(Input::oc) && !oc.failure &&
-        (oc.number < 0.0 || oc.number > PeatCarbon)) {
+    if (model.readInputs.contains(Input::oc) && !oc.failure && outsideCarbon(oc.number)) {
         flags.add(Flag::oc);
     }
     return flags;

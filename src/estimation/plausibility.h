@@ -8,6 +8,7 @@
 #include "estimation/input_values.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -47,6 +48,19 @@ public:
 private:
     std::uint16_t m_bits = 0;
 };
+
+// The tests behind the flags, on numbers; inline for the quick paths.
+inline constexpr bool outsidePercent(double value) noexcept {
+    return value < 0.0 || value > 100.0;
+}
+inline constexpr bool outsideCarbon(double gramsPerKilogram) noexcept {
+    constexpr double PeatCarbon = 200.0;
+    return gramsPerKilogram < 0.0 || gramsPerKilogram > PeatCarbon;
+}
+inline bool sumDiffers(double sand, double silt, double clay) noexcept {
+    constexpr double SumTolerance = 1.0;
+    return !(std::fabs(sand + silt + clay - 100.0) <= SumTolerance);
+}
 
 // "sum", "range", "oc", "fc<=pwp", "result": short and stable, for tables.
 std::string_view code(Flag flag);

@@ -7,6 +7,7 @@
 #include "estimation/catalogue.h"
 #include "estimation/failure.h"
 #include "estimation/input_values.h"
+#include "estimation/lanes.h"
 #include "estimation/plausibility.h"
 
 #include <array>
@@ -24,5 +25,14 @@ struct ResultValues {
 
 // `twoDecimals`: the doubles of the two-decimal texts; otherwise of the 15-digit texts.
 ResultValues resultValues(const PtfModel& model, const InputValues& inputs, bool twoDecimals);
+
+// The two-decimal values of LaneCount soils that arrive as numbers (NaN: no number, an
+// infinity: beyond the double range), worked out together where that is quick.
+struct ResultLanes {
+    std::array<Lanes, 3> values;          // fc, pwp, awc
+    std::array<Flags, LaneCount> flags;   // soilFlags with resultValues' flags
+    std::array<bool, LaneCount> answered; // false: that soil takes resultValues()
+};
+ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept;
 
 } // namespace talvo::estimation

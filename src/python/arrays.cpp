@@ -59,6 +59,20 @@ void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs
             store(i, recent.find(numbers(i), compute));
         }
     } else {
+        if (precision == Precision::fixed) {
+            for (; i + estimation::LaneCount <= last; i += estimation::LaneCount) {
+                estimation::InputLanes lanes;
+                for (std::size_t input = 0; input < lanes.size(); ++input) {
+                    for (std::size_t lane = 0; lane < estimation::LaneCount; ++lane) {
+                        lanes[input].values[lane] = inputs[input].at(i + lane);
+                    }
+                }
+                const auto cells = estimateTwoDecimalLanes(model, lanes);
+                for (std::size_t lane = 0; lane < cells.size(); ++lane) {
+                    store(i + lane, cells[lane]);
+                }
+            }
+        }
         for (; i < last; ++i) {
             store(i, estimateNumbers(model, numbers(i), precision));
         }

@@ -4,12 +4,16 @@
 #include "estimation/estimate.h"
 #include "estimation/fixed_estimate.h"
 #include "estimation/recent_cells.h"
+#include "estimation/result_values.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <limits>
+#include <random>
 #include <string>
 #include <utility>
 
@@ -26,7 +30,7 @@ std::string hundredthsText(std::int64_t hundredths) {
     return {text.data(), writeHundredths(text.data(), hundredths, '.')};
 }
 
-// Where the quick path answers, its texts, values and flags are the exact path's.
+// Where the quick paths answer, their texts, values and flags are the exact path's.
 void agreesWhereItAnswers(const PtfModel& model, const InputValues& inputs) {
     const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs);
     if (!quick) {
@@ -45,6 +49,43 @@ void agreesWhereItAnswers(const PtfModel& model, const InputValues& inputs) {
     EXPECT_EQ(flags, modelFlags(model, inputs, exact)) << model.listText;
 }
 
+// Lane `lane` of `quick`, where it answers, holds the exact path's values, to the bit, and
+// flags; returns whether it answered.
+bool laneAgrees(const PtfModel& model, const InputLanes& lanes, const ResultLanes& quick,
+                std::size_t lane) {
+    const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
+    const InputValues inputs = inputNumbers(number(0), number(1), number(2), number(3));
+    if (!quick.answered[lane]) {
+        return false;
+    }
+    const Estimate exact = estimate(model, inputs);
+    EXPECT_TRUE(exact.succeeded()) << model.listText << " lane " << lane;
+    if (!exact.succeeded()) {
+        return true;
+    }
+    for (std::size_t i = 0; i < quick.values.size(); ++i) {
+        const std::optional<double> value = readBack(roundedToHundredths(exact.results[i]));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(quick.values[i].values[lane]),
+                  std::bit_cast<std::uint64_t>(value.value_or(0)))
+            << model.listText << " result " << i << " lane " << lane << " sand " << number(0);
+    }
+    Flags flags = soilFlags(inputs);
+    flags |= modelFlags(model, inputs, exact);
+    EXPECT_EQ(quick.flags[lane], flags) << model.listText << " lane " << lane;
+    return true;
+}
+
+// One soil in every lane.
+bool answeredInLanes(const PtfModel& model, const InputValues& inputs) {
+    InputLanes lanes;
+    for (std::size_t input = 0; input < lanes.size(); ++input) {
+        lanes[input] =
+            Lanes(inputs[input].failure == FailureKind::overflow ? HUGE_VAL : inputs[input].number);
+    }
+    const ResultLanes quick = twoDecimalLanes(model, lanes);
+    return laneAgrees(model, lanes, quick, 0) && laneAgrees(model, lanes, quick, LaneCount - 1);
+}
+
 // Soils whose FC is a half hundredth in 15 digits, where the exact path rounds away from zero
 // and the doubles may lie on either side: model 0 without clay, with the sand that gives
 // FC = t for t = 10.005, 10.015, ...
@@ -58,6 +99,7 @@ TEST(FixedEstimate, HalfHundredthsAreLeftToTheExactPath) {
         if (fc == makeDecimalForm(static_cast<std::uint64_t>(thousandths), -3, false)) {
             ++halves;
             EXPECT_FALSE(fixedEstimate(model, inputs)) << sand;
+            EXPECT_FALSE(answeredInLanes(model, inputs)) << sand;
         }
         agreesWhereItAnswers(model, inputs);
     }
@@ -89,8 +131,36 @@ TEST(FixedEstimate, FlagBoundariesAreLeftToTheExactPath) {
         for (int step = 0; step < 5; ++step, nudged = std::nextafter(nudged, HUGE_VAL)) {
             const InputValues inputs = inputNumbers(10, 0, nudged, 0);
             EXPECT_FALSE(fixedEstimate(model, inputs)) << nudged;
+            EXPECT_FALSE(answeredInLanes(model, inputs)) << nudged;
             agreesWhereItAnswers(model, inputs);
         }
+    }
+}
+
+// Every lane is its own soil: contents as laboratories give them and awkward numbers mixed,
+// each lane checked against the exact path.
+TEST(TwoDecimalLanes, EachLaneIsItsSoil) {
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    constexpr std::array awkward{nan,   HUGE_VAL, -HUGE_VAL, 0.0,    -0.0,  -3.5,
+                                 100.0, 104.25,   250.0,     1e-300, 1e300, 4e12};
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> content(-5, 105);
+    for (const PtfModel& model : ModelCatalogue) {
+        int answered = 0;
+        for (int round = 0; round < 500; ++round) {
+            InputLanes lanes;
+            for (Lanes& input : lanes) {
+                for (double& number : input.values) {
+                    number = random() % 4 == 0 ? awkward[random() % awkward.size()]
+                                               : std::round(content(random) * 1000) / 1000;
+                }
+            }
+            const ResultLanes quick = twoDecimalLanes(model, lanes);
+            for (std::size_t lane = 0; lane < LaneCount; ++lane) {
+                answered += laneAgrees(model, lanes, quick, lane) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(answered, 500) << model.listText; // a good share takes the quick path
     }
 }
 
