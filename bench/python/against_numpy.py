@@ -7,6 +7,7 @@ AWC = ((FC15 - PWP15)/100)*1.49*150; then np.round(x, 2): half to even on the bi
 where the calculator rounds half away from zero on the 15-digit decimal form.
 """
 
+import statistics
 import sys
 import time
 
@@ -29,31 +30,46 @@ def numpy_model0(sand, clay):
     return {"fc": np.round(fc15, 2), "pwp": np.round(pwp15, 2), "awc": np.round(awc, 2)}
 
 
-def best_of(runs, call):
-    """Best wall-clock and best CPU time (all threads; steadier on a shared machine)."""
-    times, cpu_times = [], []
-    for _ in range(runs):
-        start, cpu_start = time.perf_counter(), time.process_time()
-        result = call()
-        times.append(time.perf_counter() - start)
-        cpu_times.append(time.process_time() - cpu_start)
-    return min(times), min(cpu_times), result
+def timed(call):
+    """Wall-clock and CPU time (all threads) of one call, and its result."""
+    start, cpu_start = time.perf_counter(), time.process_time()
+    result = call()
+    return time.perf_counter() - start, time.process_time() - cpu_start, result
 
 
-def measure(title, sand, clay):
+def spread(times):
+    ordered = sorted(times)
+    return f"median {statistics.median(ordered):.3f} s [{ordered[0]:.3f}-{ordered[-1]:.3f}]"
+
+
+def measure(title, sand, clay, rounds):
+    """Interleaved rounds, so that a slower phase of a shared machine hits every contender."""
     cells = sand.size
-    numpy_time, numpy_cpu, expected = best_of(3, lambda: numpy_model0(sand, clay))
-    print(f"{cells:,} cells, model 0, best of 3, {title}")
-    print(f"numpy expression + np.round(x, 2): {numpy_time:.3f} s = "
-          f"{cells / numpy_time / 1e6:.1f} M cells/s; CPU {numpy_cpu:.3f} s")
-    for threads in (1, None):
-        talvo_time, talvo_cpu, results = best_of(
-            3, lambda: talvo.estimate(0, sand=sand, clay=clay, threads=threads))
-        label = "1 thread" if threads == 1 else "all cores"
-        print(f"talvo.estimate, {label}: {talvo_time:.3f} s = "
-              f"{cells / talvo_time / 1e6:.1f} M cells/s, {numpy_time / talvo_time:.2f}x numpy; "
-              f"CPU {talvo_cpu:.3f} s = {talvo_cpu / cells * 1e9:.0f} ns a cell, "
-              f"{numpy_cpu / talvo_cpu:.2f}x numpy")
+    contenders = {"numpy expression + np.round(x, 2)": lambda: numpy_model0(sand, clay),
+                  "talvo.estimate, 1 thread": lambda: talvo.estimate(0, sand=sand, clay=clay,
+                                                                     threads=1),
+                  "talvo.estimate, all cores": lambda: talvo.estimate(0, sand=sand, clay=clay)}
+    walls = {name: [] for name in contenders}
+    cpus = {name: [] for name in contenders}
+    outputs = {}
+    for round_ in range(rounds):
+        for name, call in contenders.items():
+            wall, cpu, result = timed(call)
+            walls[name].append(wall)
+            cpus[name].append(cpu)
+            # Results are let go at once but in the last round, so that no call pays for
+            # the memory the others hold.
+            if round_ == rounds - 1:
+                outputs[name] = result
+            del result
+    print(f"{cells:,} cells, model 0, {rounds} interleaved rounds, {title}")
+    numpy_name = next(iter(contenders))
+    numpy_wall = statistics.median(walls[numpy_name])
+    for name in contenders:
+        wall, cpu = statistics.median(walls[name]), statistics.median(cpus[name])
+        print(f"{name}: {spread(walls[name])} = {cells / wall / 1e6:.1f} M cells/s, "
+              f"{numpy_wall / wall:.2f}x numpy; CPU {cpu:.3f} s = {cpu / cells * 1e9:.0f} ns a cell")
+    expected, results = outputs[numpy_name], outputs["talvo.estimate, all cores"]
     for name in ("fc", "pwp", "awc"):
         differ = np.count_nonzero(results[name] != expected[name])
         print(f"{name}: numpy differs from the calculator in {differ:,} cells "
@@ -65,15 +81,16 @@ def measure(title, sand, clay):
 
 def main():
     cells = int(sys.argv[1]) if len(sys.argv) > 1 else 10_000_000
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     rng = np.random.default_rng(2026)
     # Contents as laboratories report them: up to two decimals; hardly a soil repeats.
     sand = np.round(rng.uniform(0, 100, cells), 2)
     clay = np.round(rng.uniform(0, 100, cells) * (100 - sand) / 100, 2)
-    measure("two-decimal contents", sand, clay)
+    measure("two-decimal contents", sand, clay, rounds)
     # A soil map in whole percent: about 5000 soils, in random order.
     sand = rng.integers(0, 101, cells).astype(np.float64)
     clay = np.floor(rng.uniform(0, 1, cells) * (101 - sand))
-    measure("whole-percent contents", sand, clay)
+    measure("whole-percent contents", sand, clay, rounds)
 
 
 if __name__ == "__main__":
