@@ -94,13 +94,15 @@ const PtfModel* modelAt(int modelIndex) noexcept;
 
 // Available water of a 15 cm layer in mm from FC and PWP: ((F - P) / 100) x 1.49 x 150 for
 // gravimetric models, ((F - P) / 100) x 150 for the others, left to right. Not finite when a
-// step overflows. Inline: the quick paths run it once per soil.
-inline double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
+// step overflows. Inline, and with the model's kind as a value that a loop over lanes can
+// hold: the quick paths run it once per soil.
+inline double availableWater(bool gravimetric, double fc, double pwp) noexcept {
     const double depth = (fc - pwp) / PercentDivisor;
-    if (model.gravimetric) {
-        return depth * VolumeFactor * LayerDepth;
-    }
-    return depth * LayerDepth;
+    // Multiplying by 1 is exact: the others get depth x 150 to the bit, without a branch.
+    return depth * (gravimetric ? VolumeFactor : 1.0) * LayerDepth;
+}
+inline double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
+    return availableWater(model.gravimetric, fc, pwp);
 }
 
 } // namespace talvo::estimation

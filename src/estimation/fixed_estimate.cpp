@@ -2,6 +2,8 @@
 
 #include "estimation/quick_hundredths.h"
 
+#include <cstddef>
+
 namespace talvo::estimation {
 
 std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
@@ -18,7 +20,17 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     if (!quick.answered) {
         return std::nullopt;
     }
-    return FixedEstimate{quick.counts, quick.resultFlags};
+    FixedEstimate out{};
+    for (std::size_t i = 0; i < out.hundredths.size(); ++i) {
+        out.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
+    }
+    if (quick.fcBelowPwp) {
+        out.resultFlags.add(Flag::fcBelowPwp);
+    }
+    if (quick.result) {
+        out.resultFlags.add(Flag::result);
+    }
+    return out;
 }
 
 double hundredthsValue(std::int64_t hundredths) noexcept {

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdint>
 
 namespace talvo::estimation::quick {
 
@@ -26,50 +25,55 @@ inline constexpr double FormError = 2e-14;
 inline constexpr double AvailableWaterError = 5e-12;
 
 struct Hundredths {
-    // FC, PWP and AWC as signed counts of hundredths: 5085 is "50.85".
-    std::array<std::int64_t, 3> counts{};
-    Flags resultFlags; // fc<=pwp and result, as modelFlags sets them
+    // FC, PWP and AWC as signed counts of hundredths, whole doubles: 5085 is "50.85". A count
+    // of 0 may carry the sign of its result: add 0.0 before use.
+    std::array<double, 3> counts{};
+    bool fcBelowPwp = false; // the result flags, as modelFlags sets them
+    bool result = false;
     bool answered = false;
 };
 
-// x rounded to hundredths, half away from zero, as the exact path rounds its 15-digit form;
-// clears `answered` when x x 100 lies within `margin` of a half. Meaningful for |x| < Largest.
-// Integer steps rather than floating selects: those become branches that the random digits of
-// real soils mispredict half the time.
-inline std::int64_t hundredthsOf(double x, double margin, bool& answered) noexcept {
+struct Rounded {
+    double count; // |x| rounded to hundredths, half away from zero, with the sign of x
+    bool close;   // x x 100 lies within the margin of a half: the exact path decides
+};
+
+// x rounded to hundredths as the exact path rounds its 15-digit form. Meaningful for
+// |x| < Largest. No branch and no integer: the loops over lanes run in vector registers.
+inline Rounded hundredthsOf(double x, double margin) noexcept {
+    // Below 2^52, adding 2^52 rounds to a whole number, and one less where that rounded up is
+    // the floor. Needs strict IEEE arithmetic: no -ffast-math.
+    constexpr double TwoTo52 = 4503599627370496.0;
     const double scaled = std::fabs(x) * 100;
-    // Below 2^63, so truncating is the floor; without SSE4.1 std::floor is a call.
-    const auto whole = static_cast<std::int64_t>(scaled);
-    const double fraction = scaled - static_cast<double>(whole); // exact below 2^52
-    answered = answered && std::fabs(fraction - 0.5) > margin;
-    const std::int64_t count = whole + static_cast<std::int64_t>(fraction > 0.5);
-    return x < 0 ? -count : count;
+    const double nearest = (scaled + TwoTo52) - TwoTo52;
+    const double whole = nearest - (nearest > scaled ? 1.0 : 0.0);
+    const double fraction = scaled - whole; // exact below 2^52
+    const double count = whole + (fraction > 0.5 ? 1.0 : 0.0);
+    return {std::copysign(count, x), !(std::fabs(fraction - 0.5) > margin)};
 }
 
 inline Hundredths hundredths(double fc, double pwp, double awc) noexcept {
-    Hundredths out;
-    bool answered = std::fabs(fc) < Largest && std::fabs(pwp) < Largest && // also not NaN
-                    std::fabs(awc) < Largest;
-    if (!answered) {
-        return out; // the conversions below need a number below 2^63
-    }
-    out.counts = {
-        hundredthsOf(fc, std::fabs(fc) * 100 * FormError, answered),
-        hundredthsOf(pwp, std::fabs(pwp) * 100 * FormError, answered),
-        hundredthsOf(awc, (std::fabs(fc) + std::fabs(pwp) + std::fabs(awc)) * AvailableWaterError,
-                     answered)};
+    const Rounded fcRounded = hundredthsOf(fc, std::fabs(fc) * 100 * FormError);
+    const Rounded pwpRounded = hundredthsOf(pwp, std::fabs(pwp) * 100 * FormError);
+    const Rounded awcRounded =
+        hundredthsOf(awc, (std::fabs(fc) + std::fabs(pwp) + std::fabs(awc)) * AvailableWaterError);
     // The flags compare the 15-digit values: a comparison as close as their error is left to
     // the exact path. Their sign is the doubles' own, so "below 0" needs no margin.
     const double closeness = (std::fabs(fc) + std::fabs(pwp)) * FormError;
-    out.answered = answered && std::fabs(fc - pwp) > closeness &&
-                   std::fabs(fc - 100) > 100 * FormError && std::fabs(pwp - 100) > 100 * FormError;
-    if (pwp > fc) {
-        out.resultFlags.add(Flag::fcBelowPwp);
-    }
-    if (outsidePercent(fc) || outsidePercent(pwp)) {
-        out.resultFlags.add(Flag::result);
-    }
-    return out;
+    // & rather than &&: every test is cheap, and without branches the lanes stay in vectors.
+    // NOLINTBEGIN(readability-implicit-bool-conversion)
+    const bool answered = (std::fabs(fc) < Largest) & (std::fabs(pwp) < Largest) & // not NaN
+                          (std::fabs(awc) < Largest) & !fcRounded.close & !pwpRounded.close &
+                          !awcRounded.close & (std::fabs(fc - pwp) > closeness) &
+                          (std::fabs(fc - 100) > 100 * FormError) &
+                          (std::fabs(pwp - 100) > 100 * FormError);
+    // NOLINTEND(readability-implicit-bool-conversion)
+    const bool fcOutside = outsidePercent(fc);
+    const bool pwpOutside = outsidePercent(pwp);
+    return {{fcRounded.count, pwpRounded.count, awcRounded.count},
+            pwp > fc,
+            fcOutside || pwpOutside,
+            answered};
 }
 
 } // namespace talvo::estimation::quick

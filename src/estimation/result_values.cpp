@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace talvo::estimation {
 
@@ -41,16 +42,25 @@ ResultValues resultValues(const PtfModel& model, const InputValues& inputs, bool
     return out;
 }
 
-ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
+// Twice as wide where the processor has AVX2; the same operations, so the same bits.
+__attribute__((target_clones("avx2", "default"))) ResultLanes
+twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
     const NumberLanes numbers(inputs);
     const Lanes fc = model.fc.lanes(numbers);
     const Lanes pwp = model.pwp.lanes(numbers);
+    const bool gravimetric = model.gravimetric; // a value: the stores below cannot change it
     const bool readsSand = model.readInputs.contains(Input::sand);
     const bool readsSilt = model.readInputs.contains(Input::silt);
     const bool readsClay = model.readInputs.contains(Input::clay);
     const bool readsOc = model.readInputs.contains(Input::oc);
+    const auto bit = [](bool set, Flag flag) {
+        return set ? static_cast<double>(Flags::bit(flag)) : 0.0;
+    };
     ResultLanes out;
-    // No branch on a lane: the loop runs in vector registers.
+    // The loop stores doubles only, flags and answers too: narrower stores keep the compiler
+    // from putting it in vector registers, which makes it four times faster.
+    Lanes flagBits;
+    Lanes answered;
     for (std::size_t i = 0; i < LaneCount; ++i) {
         const double sand = inputs[0].values[i];
         const double silt = inputs[1].values[i];
@@ -58,28 +68,35 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
         const double oc = inputs[3].values[i];
         const double f = fc.values[i];
         const double p = pwp.values[i];
-        const quick::Hundredths quick = quick::hundredths(f, p, availableWater(model, f, p));
+        const quick::Hundredths quick = quick::hundredths(f, p, availableWater(gravimetric, f, p));
+        const bool sandNumber = std::isfinite(sand);
+        const bool siltNumber = std::isfinite(silt);
+        const bool clayNumber = std::isfinite(clay);
+        const bool ocNumber = std::isfinite(oc);
+        // & and | rather than && and ||: without branches the lanes stay in vectors.
+        // NOLINTBEGIN(readability-implicit-bool-conversion)
         // An input the model reads that is not a finite number fails the estimate.
-        const bool numbersRead =
-            (!readsSand || std::isfinite(sand)) && (!readsSilt || std::isfinite(silt)) &&
-            (!readsClay || std::isfinite(clay)) && (!readsOc || std::isfinite(oc));
-        out.answered[i] = numbersRead && quick.answered;
+        const bool numbersRead = (!readsSand | sandNumber) & (!readsSilt | siltNumber) &
+                                 (!readsClay | clayNumber) & (!readsOc | ocNumber);
+        answered.values[i] = (numbersRead & quick.answered) ? 1.0 : 0.0;
         for (std::size_t k = 0; k < out.values.size(); ++k) {
-            out.values[k].values[i] = hundredthsValue(quick.counts[k]);
+            // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.
+            out.values[k].values[i] = quick.counts[k] / 100 + 0.0;
         }
-        Flags flags = quick.resultFlags;
-        if (std::isfinite(sand) && std::isfinite(silt) && std::isfinite(clay) &&
-            sumDiffers(sand, silt, clay)) {
-            flags.add(Flag::sum);
-        }
-        if ((readsSand && outsidePercent(sand)) || (readsSilt && outsidePercent(silt)) ||
-            (readsClay && outsidePercent(clay))) {
-            flags.add(Flag::range);
-        }
-        if (readsOc && outsideCarbon(oc)) {
-            flags.add(Flag::oc);
-        }
-        out.flags[i] = flags;
+        const bool sumOff = sandNumber & siltNumber & clayNumber & sumDiffers(sand, silt, clay);
+        const bool sandOutside = readsSand & outsidePercent(sand);
+        const bool siltOutside = readsSilt & outsidePercent(silt);
+        const bool clayOutside = readsClay & outsidePercent(clay);
+        const bool ocOutside = readsOc & outsideCarbon(oc);
+        flagBits.values[i] = bit(sumOff, Flag::sum) +
+                             bit(sandOutside | siltOutside | clayOutside, Flag::range) +
+                             bit(ocOutside, Flag::oc) + bit(quick.fcBelowPwp, Flag::fcBelowPwp) +
+                             bit(quick.result, Flag::result);
+        // NOLINTEND(readability-implicit-bool-conversion)
+    }
+    for (std::size_t i = 0; i < LaneCount; ++i) {
+        out.flags[i] = Flags(static_cast<std::uint16_t>(flagBits.values[i]));
+        out.answered[i] = answered.values[i] != 0;
     }
     return out;
 }

@@ -2,6 +2,8 @@
 
 #include "estimation/input_values.h"
 #include "estimation/recent_cells.h"
+#include "estimation/result_values.h"
+#include "python/texture.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,10 +17,52 @@ namespace {
 // 8192 recent cells, 512 KiB: within a core's cache.
 using RecentCells = estimation::RecentCells<CellResult, 13>;
 
+void store(const OutputColumns& outputs, std::size_t i, const CellResult& cell) noexcept {
+    outputs.fc[i] = cell.fc;
+    outputs.pwp[i] = cell.pwp;
+    outputs.awc[i] = cell.awc;
+    outputs.flags[i] = cell.flags;
+    outputs.texture[i] = cell.texture;
+    outputs.error[i] = static_cast<std::int8_t>(cell.error);
+}
+
 CellResult estimateNumbers(const estimation::PtfModel& model, const RecentCells::Numbers& numbers,
                            Precision precision) noexcept {
     return estimateCell(
         model, estimation::inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]), precision);
+}
+
+// The two-decimal cells from `first` on, LaneCount of them at once; a cell the lanes leave
+// takes estimateCell.
+void estimateLanes(const estimation::PtfModel& model, const InputColumns& inputs,
+                   const OutputColumns& outputs, std::size_t first) noexcept {
+    estimation::InputLanes lanes;
+    for (std::size_t input = 0; input < lanes.size(); ++input) {
+        const InputColumn& column = inputs[input];
+        if (column.repeated) {
+            lanes[input] = estimation::Lanes(column.data[0]);
+        } else {
+            std::copy_n(column.data + first, estimation::LaneCount, lanes[input].values.begin());
+        }
+    }
+    const estimation::ResultLanes results = estimation::twoDecimalLanes(model, lanes);
+    // Whole lanes at once; the few cells the lanes leave are written again below.
+    std::copy_n(results.values[0].values.begin(), estimation::LaneCount, outputs.fc + first);
+    std::copy_n(results.values[1].values.begin(), estimation::LaneCount, outputs.pwp + first);
+    std::copy_n(results.values[2].values.begin(), estimation::LaneCount, outputs.awc + first);
+    std::fill_n(outputs.error + first, estimation::LaneCount,
+                static_cast<std::int8_t>(ErrorCode::none));
+    for (std::size_t lane = 0; lane < estimation::LaneCount; ++lane) {
+        const std::size_t i = first + lane;
+        const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
+        outputs.flags[i] = results.flags[lane].bits();
+        outputs.texture[i] = textureCode(number(0), number(1), number(2));
+        if (!results.answered[lane]) {
+            store(outputs, i,
+                  estimateNumbers(model, {number(0), number(1), number(2), number(3)},
+                                  Precision::fixed));
+        }
+    }
 }
 
 // The first cells of a range tell whether its soils repeat. Where almost none do (contents
@@ -36,14 +80,6 @@ void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs
         return RecentCells::Numbers{inputs[0].at(i), inputs[1].at(i), inputs[2].at(i),
                                     inputs[3].at(i)};
     };
-    const auto store = [&](std::size_t i, const CellResult& cell) {
-        outputs.fc[i] = cell.fc;
-        outputs.pwp[i] = cell.pwp;
-        outputs.awc[i] = cell.awc;
-        outputs.flags[i] = cell.flags;
-        outputs.texture[i] = cell.texture;
-        outputs.error[i] = static_cast<std::int8_t>(cell.error);
-    };
     std::size_t misses = 0;
     const auto compute = [&](const RecentCells::Numbers& cell) {
         ++misses;
@@ -52,29 +88,20 @@ void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs
     const std::size_t sampled = std::min(last - first, SampleCells);
     std::size_t i = first;
     for (; i < first + sampled; ++i) {
-        store(i, recent.find(numbers(i), compute));
+        store(outputs, i, recent.find(numbers(i), compute));
     }
     if (sampled - misses >= FewestHits) {
         for (; i < last; ++i) {
-            store(i, recent.find(numbers(i), compute));
+            store(outputs, i, recent.find(numbers(i), compute));
         }
     } else {
         if (precision == Precision::fixed) {
             for (; i + estimation::LaneCount <= last; i += estimation::LaneCount) {
-                estimation::InputLanes lanes;
-                for (std::size_t input = 0; input < lanes.size(); ++input) {
-                    for (std::size_t lane = 0; lane < estimation::LaneCount; ++lane) {
-                        lanes[input].values[lane] = inputs[input].at(i + lane);
-                    }
-                }
-                const auto cells = estimateTwoDecimalLanes(model, lanes);
-                for (std::size_t lane = 0; lane < cells.size(); ++lane) {
-                    store(i + lane, cells[lane]);
-                }
+                estimateLanes(model, inputs, outputs, i);
             }
         }
         for (; i < last; ++i) {
-            store(i, estimateNumbers(model, numbers(i), precision));
+            store(outputs, i, estimateNumbers(model, numbers(i), precision));
         }
     }
 }

@@ -4,7 +4,6 @@
 #include "estimation/result_values.h"
 #include "python/texture.h"
 
-#include <cstddef>
 #include <limits>
 
 namespace talvo::python {
@@ -44,33 +43,6 @@ CellResult estimateCell(const estimation::PtfModel& model, const estimation::Inp
     cell.pwp = pwp;
     cell.awc = awc;
     return cell;
-}
-
-std::array<CellResult, estimation::LaneCount>
-estimateTwoDecimalLanes(const estimation::PtfModel& model,
-                        const estimation::InputLanes& inputs) noexcept {
-    const estimation::ResultLanes results = estimation::twoDecimalLanes(model, inputs);
-    std::array<CellResult, estimation::LaneCount> cells; // each one set below
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        const auto number = [&](Input input) {
-            return inputs[static_cast<std::size_t>(input)].values[i];
-        };
-        if (!results.answered[i]) {
-            cells[i] =
-                estimateCell(model,
-                             estimation::inputNumbers(number(Input::sand), number(Input::silt),
-                                                      number(Input::clay), number(Input::oc)),
-                             Precision::fixed);
-            continue;
-        }
-        cells[i] = {results.values[0].values[i],
-                    results.values[1].values[i],
-                    results.values[2].values[i],
-                    results.flags[i].bits(),
-                    textureCode(number(Input::sand), number(Input::silt), number(Input::clay)),
-                    ErrorCode::none};
-    }
-    return cells;
 }
 
 } // namespace talvo::python

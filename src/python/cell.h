@@ -5,7 +5,6 @@
 
 #include "estimation/catalogue.h"
 #include "estimation/input_values.h"
-#include "estimation/lanes.h"
 
 #include <array>
 #include <cstdint>
@@ -32,10 +31,5 @@ struct CellResult {
 
 CellResult estimateCell(const estimation::PtfModel& model, const estimation::InputValues& inputs,
                         Precision precision) noexcept;
-
-// LaneCount cells with two decimals at once, each as estimateCell would give it.
-std::array<CellResult, estimation::LaneCount>
-estimateTwoDecimalLanes(const estimation::PtfModel& model,
-                        const estimation::InputLanes& inputs) noexcept;
 
 } // namespace talvo::python
