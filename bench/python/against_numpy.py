@@ -30,6 +30,14 @@ def numpy_model0(sand, clay):
     return {"fc": np.round(fc15, 2), "pwp": np.round(pwp15, 2), "awc": np.round(awc, 2)}
 
 
+def numpy_model0_bare(sand, clay):
+    """The equations as typed, then np.round: no 15-digit step, so AWC may differ."""
+    fc = (29.79202 - 0.26349 * sand) + 0.20657 * clay
+    pwp = ((5.04007 - 0.03849 * sand) + 0.23203 * clay) - (0.00057 * sand) * clay
+    awc = ((fc - pwp) / 100) * 1.49 * 150
+    return {"fc": np.round(fc, 2), "pwp": np.round(pwp, 2), "awc": np.round(awc, 2)}
+
+
 def timed(call):
     """Wall-clock and CPU time (all threads) of one call, and its result."""
     start, cpu_start = time.perf_counter(), time.process_time()
@@ -45,7 +53,8 @@ def spread(times):
 def measure(title, sand, clay, rounds):
     """Interleaved rounds, so that a slower phase of a shared machine hits every contender."""
     cells = sand.size
-    contenders = {"numpy expression + np.round(x, 2)": lambda: numpy_model0(sand, clay),
+    contenders = {"numpy, 15-digit step + np.round(x, 2)": lambda: numpy_model0(sand, clay),
+                  "numpy, bare equations + np.round(x, 2)": lambda: numpy_model0_bare(sand, clay),
                   "talvo.estimate, 1 thread": lambda: talvo.estimate(0, sand=sand, clay=clay,
                                                                      threads=1),
                   "talvo.estimate, all cores": lambda: talvo.estimate(0, sand=sand, clay=clay)}
@@ -63,12 +72,14 @@ def measure(title, sand, clay, rounds):
                 outputs[name] = result
             del result
     print(f"{cells:,} cells, model 0, {rounds} interleaved rounds, {title}")
-    numpy_name = next(iter(contenders))
+    numpy_name, bare_name = list(contenders)[:2]
     numpy_wall = statistics.median(walls[numpy_name])
+    bare_wall = statistics.median(walls[bare_name])
     for name in contenders:
         wall, cpu = statistics.median(walls[name]), statistics.median(cpus[name])
         print(f"{name}: {spread(walls[name])} = {cells / wall / 1e6:.1f} M cells/s, "
-              f"{numpy_wall / wall:.2f}x numpy; CPU {cpu:.3f} s = {cpu / cells * 1e9:.0f} ns a cell")
+              f"{numpy_wall / wall:.2f}x numpy with the step, {bare_wall / wall:.2f}x bare; "
+              f"CPU {cpu:.3f} s = {cpu / cells * 1e9:.0f} ns a cell")
     expected, results = outputs[numpy_name], outputs["talvo.estimate, all cores"]
     for name in ("fc", "pwp", "awc"):
         differ = np.count_nonzero(results[name] != expected[name])

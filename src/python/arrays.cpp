@@ -75,34 +75,35 @@ constexpr std::size_t CellsPerBlock = std::size_t{1} << 18;
 
 void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last,
-                   Precision precision, RecentCells& recent) noexcept {
+                   Precision precision, RecentCells* recent) noexcept {
     const auto numbers = [&](std::size_t i) {
         return RecentCells::Numbers{inputs[0].at(i), inputs[1].at(i), inputs[2].at(i),
                                     inputs[3].at(i)};
     };
-    std::size_t misses = 0;
-    const auto compute = [&](const RecentCells::Numbers& cell) {
-        ++misses;
-        return estimateNumbers(model, cell, precision);
-    };
-    const std::size_t sampled = std::min(last - first, SampleCells);
     std::size_t i = first;
-    for (; i < first + sampled; ++i) {
-        store(outputs, i, recent.find(numbers(i), compute));
-    }
-    if (sampled - misses >= FewestHits) {
-        for (; i < last; ++i) {
-            store(outputs, i, recent.find(numbers(i), compute));
+    if (precision == Precision::fixed) {
+        // Lanes cost less than a look-up among the recent cells, even where soils repeat.
+        for (; i + estimation::LaneCount <= last; i += estimation::LaneCount) {
+            estimateLanes(model, inputs, outputs, i);
         }
-    } else {
-        if (precision == Precision::fixed) {
-            for (; i + estimation::LaneCount <= last; i += estimation::LaneCount) {
-                estimateLanes(model, inputs, outputs, i);
+    } else if (recent != nullptr) {
+        std::size_t misses = 0;
+        const auto compute = [&](const RecentCells::Numbers& cell) {
+            ++misses;
+            return estimateNumbers(model, cell, precision);
+        };
+        const std::size_t sampled = std::min(last - first, SampleCells);
+        for (; i < first + sampled; ++i) {
+            store(outputs, i, recent->find(numbers(i), compute));
+        }
+        if (sampled - misses >= FewestHits) {
+            for (; i < last; ++i) {
+                store(outputs, i, recent->find(numbers(i), compute));
             }
         }
-        for (; i < last; ++i) {
-            store(outputs, i, estimateNumbers(model, numbers(i), precision));
-        }
+    }
+    for (; i < last; ++i) {
+        store(outputs, i, estimateNumbers(model, numbers(i), precision));
     }
 }
 
@@ -114,16 +115,20 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     const std::size_t available = threads != 0 ? threads : std::thread::hardware_concurrency();
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
-    // Allocated here, so that running out of memory fails the call, not a thread.
-    std::vector<RecentCells> recent(parts, RecentCells([&](const RecentCells::Numbers& numbers) {
-                                        return estimateNumbers(model, numbers, precision);
-                                    }));
+    // Allocated here, so that running out of memory fails the call, not a thread; only the
+    // 15-digit results look among recent cells.
+    std::vector<RecentCells> recent;
+    if (precision == Precision::general) {
+        recent.assign(parts, RecentCells([&](const RecentCells::Numbers& numbers) {
+                          return estimateNumbers(model, numbers, precision);
+                      }));
+    }
     // Blocks are taken in turn rather than split evenly, so that a core that other work slows
     // down takes fewer and the call does not wait for it; an array of only a few blocks' cells
     // is split evenly, so that every thread still has a share.
     const std::size_t block = std::min(CellsPerBlock, (count + parts - 1) / parts);
     std::atomic<std::size_t> nextBlock{0};
-    const auto takeBlocks = [&](RecentCells& own) {
+    const auto takeBlocks = [&](RecentCells* own) {
         for (std::size_t first = nextBlock.fetch_add(block); first < count;
              first = nextBlock.fetch_add(block)) {
             estimateRange(model, inputs, outputs, first, std::min(count, first + block), precision,
@@ -133,9 +138,9 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     std::vector<std::jthread> workers;
     workers.reserve(parts - 1);
     for (std::size_t part = 0; part + 1 < parts; ++part) {
-        workers.emplace_back([&, part] { takeBlocks(recent[part]); });
+        workers.emplace_back([&, part] { takeBlocks(recent.empty() ? nullptr : &recent[part]); });
     }
-    takeBlocks(recent.back()); // the calling thread takes part too
+    takeBlocks(recent.empty() ? nullptr : &recent.back()); // the calling thread takes part too
 }
 
 } // namespace talvo::python
