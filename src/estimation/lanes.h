@@ -14,9 +14,8 @@ inline constexpr std::size_t LaneCount = 8;
 struct Lanes {
     constexpr Lanes() noexcept = default;
     // Implicit, so that constants mix with lanes as they do with doubles in an equation.
-    constexpr Lanes(double value) noexcept {
-        values.fill(value);
-    } // NOLINT(google-explicit-constructor)
+    // NOLINTNEXTLINE(google-explicit-constructor)
+    constexpr Lanes(double value) noexcept { values.fill(value); }
 
     friend constexpr Lanes operator+(const Lanes& a, const Lanes& b) noexcept {
         return each(a, b, [](double x, double y) { return x + y; });

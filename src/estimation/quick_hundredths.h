@@ -63,8 +63,8 @@ inline Hundredths hundredths(double fc, double pwp, double awc) noexcept {
     // & rather than &&: every test is cheap, and without branches the lanes stay in vectors.
     // NOLINTBEGIN(readability-implicit-bool-conversion)
     const bool answered = (std::fabs(fc) < Largest) & (std::fabs(pwp) < Largest) & // not NaN
-                          (std::fabs(awc) < Largest) & !fcRounded.close & !pwpRounded.close &
-                          !awcRounded.close & (std::fabs(fc - pwp) > closeness) &
+                          (std::fabs(awc) < Largest) & (!fcRounded.close) & (!pwpRounded.close) &
+                          (!awcRounded.close) & (std::fabs(fc - pwp) > closeness) &
                           (std::fabs(fc - 100) > 100 * FormError) &
                           (std::fabs(pwp - 100) > 100 * FormError);
     // NOLINTEND(readability-implicit-bool-conversion)

@@ -76,8 +76,8 @@ twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
         // & and | rather than && and ||: without branches the lanes stay in vectors.
         // NOLINTBEGIN(readability-implicit-bool-conversion)
         // An input the model reads that is not a finite number fails the estimate.
-        const bool numbersRead = (!readsSand | sandNumber) & (!readsSilt | siltNumber) &
-                                 (!readsClay | clayNumber) & (!readsOc | ocNumber);
+        const bool numbersRead = ((!readsSand) | sandNumber) & ((!readsSilt) | siltNumber) &
+                                 ((!readsClay) | clayNumber) & ((!readsOc) | ocNumber);
         answered.values[i] = (numbersRead & quick.answered) ? 1.0 : 0.0;
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.
