@@ -34,7 +34,7 @@ struct Hundredths {
 };
 
 struct Rounded {
-    double count; // |x| rounded to hundredths, half away from zero, with the sign of x
+    double count; // |x| in hundredths, rounded half away from zero, with the sign of x
     bool close;   // x x 100 lies within the margin of a half: the exact path decides
 };
 
