@@ -42,9 +42,11 @@ ResultValues resultValues(const PtfModel& model, const InputValues& inputs, bool
     return out;
 }
 
-// Twice as wide where the processor has AVX2; the same operations, so the same bits.
-__attribute__((target_clones("avx2", "default"))) ResultLanes
-twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
+namespace {
+
+// Inlined into both builds below, the default one and the one for AVX2.
+[[gnu::always_inline]] inline ResultLanes lanesOf(const PtfModel& model,
+                                                  const InputLanes& inputs) noexcept {
     const NumberLanes numbers(inputs);
     const Lanes fc = model.fc.lanes(numbers);
     const Lanes pwp = model.pwp.lanes(numbers);
@@ -99,6 +101,23 @@ twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
         out.answered[i] = answered.values[i] != 0;
     }
     return out;
+}
+
+[[gnu::target("avx2")]] ResultLanes lanesWithAvx2(const PtfModel& model,
+                                                  const InputLanes& inputs) noexcept {
+    return lanesOf(model, inputs);
+}
+
+} // namespace
+
+ResultLanes twoDecimalLanesWithoutAvx2(const PtfModel& model, const InputLanes& inputs) noexcept {
+    return lanesOf(model, inputs);
+}
+
+ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
+    // Twice as wide where the processor has AVX2; the same operations, so the same bits.
+    return __builtin_cpu_supports("avx2") ? lanesWithAvx2(model, inputs)
+                                          : twoDecimalLanesWithoutAvx2(model, inputs);
 }
 
 } // namespace talvo::estimation

@@ -34,5 +34,8 @@ struct ResultLanes {
     std::array<bool, LaneCount> answered; // false: that soil takes resultValues()
 };
 ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept;
+// The build that twoDecimalLanes() takes on processors without AVX2, so that machines with it
+// can test it too.
+ResultLanes twoDecimalLanesWithoutAvx2(const PtfModel& model, const InputLanes& inputs) noexcept;
 
 } // namespace talvo::estimation

@@ -138,8 +138,16 @@ TEST(FixedEstimate, FlagBoundariesAreLeftToTheExactPath) {
 }
 
 // Every lane is its own soil: contents as laboratories give them and awkward numbers mixed,
-// each lane checked against the exact path.
-TEST(TwoDecimalLanes, EachLaneIsItsSoil) {
+// each lane checked against the exact path, in the build this processor takes and in the one
+// for processors without AVX2.
+class TwoDecimalLanes
+    : public testing::TestWithParam<ResultLanes (*)(const PtfModel&, const InputLanes&) noexcept> {
+};
+
+INSTANTIATE_TEST_SUITE_P(Builds, TwoDecimalLanes,
+                         testing::Values(&twoDecimalLanes, &twoDecimalLanesWithoutAvx2));
+
+TEST_P(TwoDecimalLanes, EachLaneIsItsSoil) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr std::array awkward{nan,   HUGE_VAL, -HUGE_VAL, 0.0,    -0.0,  -3.5,
                                  100.0, 104.25,   250.0,     1e-300, 1e300, 4e12};
@@ -155,7 +163,7 @@ TEST(TwoDecimalLanes, EachLaneIsItsSoil) {
                                                : std::round(content(random) * 1000) / 1000;
                 }
             }
-            const ResultLanes quick = twoDecimalLanes(model, lanes);
+            const ResultLanes quick = GetParam()(model, lanes);
             for (std::size_t lane = 0; lane < LaneCount; ++lane) {
                 answered += laneAgrees(model, lanes, quick, lane) ? 1 : 0;
             }
