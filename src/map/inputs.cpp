@@ -108,7 +108,10 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
         std::vector<double>& values = buffers[i];
         const std::optional<Raster>& raster = m_rasters[i];
         if (!raster) {
-            values.assign(cells, std::nan(""));
+            // Such a buffer only ever holds NaN: it is filled again only when its size changes.
+            if (values.size() != cells) {
+                values.assign(cells, std::nan(""));
+            }
             continue;
         }
         values.resize(cells);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <thread>
 #include <vector>
 
@@ -86,7 +87,8 @@ void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs
         for (; i + estimation::LaneCount <= last; i += estimation::LaneCount) {
             estimateLanes(model, inputs, outputs, i);
         }
-    } else if (recent != nullptr) {
+    } else {
+        assert(recent != nullptr); // 15-digit results always have their recent cells
         std::size_t misses = 0;
         const auto compute = [&](const RecentCells::Numbers& cell) {
             ++misses;

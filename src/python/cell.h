@@ -6,7 +6,6 @@
 #include "estimation/catalogue.h"
 #include "estimation/input_values.h"
 
-#include <array>
 #include <cstdint>
 
 namespace talvo::python {
