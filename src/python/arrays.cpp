@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -43,14 +44,15 @@ void estimateLanes(const estimation::PtfModel& model, const InputColumns& inputs
         if (column.repeated) {
             lanes[input] = estimation::Lanes(column.data[0]);
         } else {
-            std::copy_n(column.data + first, estimation::LaneCount, lanes[input].values.begin());
+            std::memcpy(lanes[input].values.data(), column.data + first, sizeof(estimation::Lanes));
         }
     }
     const estimation::ResultLanes results = estimation::twoDecimalLanes(model, lanes);
-    // Whole lanes at once; the few cells the lanes leave are written again below.
-    std::copy_n(results.values[0].values.begin(), estimation::LaneCount, outputs.fc + first);
-    std::copy_n(results.values[1].values.begin(), estimation::LaneCount, outputs.pwp + first);
-    std::copy_n(results.values[2].values.begin(), estimation::LaneCount, outputs.awc + first);
+    // Whole lanes at once; the few cells the lanes leave are written again below. memcpy, as
+    // std::copy_n became a call to memmove for each lane.
+    std::memcpy(outputs.fc + first, results.values[0].values.data(), sizeof(estimation::Lanes));
+    std::memcpy(outputs.pwp + first, results.values[1].values.data(), sizeof(estimation::Lanes));
+    std::memcpy(outputs.awc + first, results.values[2].values.data(), sizeof(estimation::Lanes));
     std::fill_n(outputs.error + first, estimation::LaneCount,
                 static_cast<std::int8_t>(ErrorCode::none));
     for (std::size_t lane = 0; lane < estimation::LaneCount; ++lane) {

@@ -8,6 +8,7 @@
 #include "estimation/plausibility.h"
 #include "python/arrays.h"
 #include "python/cell.h"
+#include "python/columns.h"
 #include "python/texts.h"
 #include "python/texture.h"
 
@@ -99,12 +100,12 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
         }
         inputs.at(i) = {given.at(i)->data(), given.at(i)->size() == 1};
     }
-    py::array_t<double> fc(count);
-    py::array_t<double> pwp(count);
-    py::array_t<double> awc(count);
-    py::array_t<std::uint16_t> flagBits(count);
-    py::array_t<std::int8_t> texture(count);
-    py::array_t<std::int8_t> error(count);
+    py::array_t<double> fc = resultColumn<double>(count);
+    py::array_t<double> pwp = resultColumn<double>(count);
+    py::array_t<double> awc = resultColumn<double>(count);
+    py::array_t<std::uint16_t> flagBits = resultColumn<std::uint16_t>(count);
+    py::array_t<std::int8_t> texture = resultColumn<std::int8_t>(count);
+    py::array_t<std::int8_t> error = resultColumn<std::int8_t>(count);
     const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
                                 awc.mutable_data(),     flagBits.mutable_data(),
                                 texture.mutable_data(), error.mutable_data()};
@@ -120,7 +121,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
 // 52.299999237060547): each becomes the double that text reads to.
 py::array_t<double>
 widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>& numbers) {
-    py::array_t<double> out(numbers.size());
+    py::array_t<double> out = resultColumn<double>(numbers.size());
     const float* in = numbers.data();
     double* wide = out.mutable_data();
     const auto count = static_cast<std::size_t>(numbers.size());

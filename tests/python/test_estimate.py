@@ -95,3 +95,25 @@ def test_large_arrays_split_over_threads_give_the_same_cells():
     for name in ("fc", "pwp", "awc", "flags", "error"):
         np.testing.assert_array_equal(one[name], many[name])
     assert (one["error"] != 0).sum() == 301
+
+
+def test_columns_of_many_megabytes_hold_what_small_ones_do():
+    # From 4 MiB on, results live in memory of their own, aligned for huge pages.
+    rng = np.random.default_rng(11)
+    cells = 2_500_001  # every column but error and texture is past 4 MiB
+    sand = np.round(rng.uniform(-1, 101, cells), 2).astype(np.float32)
+    clay = np.round(rng.uniform(0, 60, cells), 1)
+    clay[::997] = NAN
+    large = talvo.estimate(0, sand=sand, clay=clay)
+    pieces = [talvo.estimate(0, sand=sand[i:i + 100_000], clay=clay[i:i + 100_000])
+              for i in range(0, cells, 100_000)]
+    fc = large.pop("fc")
+    del large  # a column outlives the others
+    filler = np.ones(cells)  # reuses freed memory, were it freed too soon
+    np.testing.assert_array_equal(fc, np.concatenate([piece["fc"] for piece in pieces]))
+    assert filler.sum() == cells
+    large = talvo.estimate(0, sand=sand, clay=clay)
+    for name in ("pwp", "awc", "flags", "texture", "error"):
+        np.testing.assert_array_equal(large[name],
+                                      np.concatenate([piece[name] for piece in pieces]))
+    assert large["fc"].flags.writeable and large["fc"].flags.c_contiguous
