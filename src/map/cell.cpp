@@ -27,9 +27,34 @@ CellResult estimateCell(const estimation::PtfModel& model, const estimation::Inp
     estimation::Flags flags = estimation::soilFlags(inputs);
     flags |= results.flags;
     cell.flags = flags.bits();
-    cell.texture = textureNumber(inputs).value_or(NoTextureClass);
+    using estimation::Input;
+    const auto number = [&inputs](Input input) { return estimation::at(inputs, input).number; };
+    cell.texture = textureNumber(number(Input::sand), number(Input::silt), number(Input::clay));
     cell.estimated = true;
     return cell;
+}
+
+CellLanes estimateTwoDecimalLanes(const estimation::PtfModel& model,
+                                  const estimation::InputLanes& inputs) noexcept {
+    const estimation::ResultLanes results = estimation::twoDecimalLanes(model, inputs);
+    CellLanes cells;
+    for (std::size_t lane = 0; lane < estimation::LaneCount; ++lane) {
+        const auto number = [&](std::size_t input) { return inputs[input].values[lane]; };
+        CellResult& cell = cells[lane];
+        if (!results.answered[lane]) { // failures among them
+            cell = estimateCell(
+                model, estimation::inputNumbers(number(0), number(1), number(2), number(3)),
+                Precision::fixed);
+            continue;
+        }
+        for (std::size_t result = 0; result < cell.values.size(); ++result) {
+            cell.values[result] = results.values[result].values[lane];
+        }
+        cell.flags = results.flags[lane].bits();
+        cell.texture = textureNumber(number(0), number(1), number(2));
+        cell.estimated = true;
+    }
+    return cells;
 }
 
 } // namespace talvo::map

@@ -4,6 +4,7 @@
 
 #include "estimation/catalogue.h"
 #include "estimation/input_values.h"
+#include "estimation/lanes.h"
 #include "map/settings.h"
 
 #include <array>
@@ -22,5 +23,10 @@ struct CellResult {
 // finite number makes the estimate fail, so it is not started.
 CellResult estimateCell(const estimation::PtfModel& model, const estimation::InputValues& inputs,
                         Precision precision) noexcept;
+
+// What estimateCell gives, with two decimals, for LaneCount cells at once.
+using CellLanes = std::array<CellResult, estimation::LaneCount>;
+CellLanes estimateTwoDecimalLanes(const estimation::PtfModel& model,
+                                  const estimation::InputLanes& inputs) noexcept;
 
 } // namespace talvo::map

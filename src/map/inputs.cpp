@@ -135,4 +135,25 @@ double InputRasters::number(estimation::Input input, double cell,
     return raster->scale.apply(raster->single ? floatTexts.of(static_cast<float>(cell)) : cell);
 }
 
+void InputRasters::toNumbers(estimation::Input input, std::span<double> cells,
+                             estimation::RecentFloatTexts& floatTexts) const {
+    const std::optional<Raster>& raster = m_rasters[static_cast<std::size_t>(input)];
+    if (!raster || raster->single) {
+        for (double& cell : cells) {
+            cell = number(input, cell, floatTexts);
+        }
+        return;
+    }
+    // As number(), in a loop the compiler can vectorise. A NaN cell gives NaN whether or not
+    // NaN is the nodata value, so only a nodata value that is a number needs a comparison.
+    const double nodata = raster->nodata.value_or(std::nan(""));
+    const double missing = std::nan("");
+    const double factor = raster->scale.factor();
+    const double divisor = raster->scale.divisor();
+    for (double& cell : cells) {
+        const double scaled = cell * factor / divisor;
+        cell = cell == nodata ? missing : scaled;
+    }
+}
+
 } // namespace talvo::map

@@ -12,6 +12,7 @@
 #include <array>
 #include <gdal_priv.h>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
     // `floatTexts` is the calling thread's own. Thread-safe.
     double number(estimation::Input input, double cell,
                   estimation::RecentFloatTexts& floatTexts) const;
+    // number() of every cell, in place.
+    void toNumbers(estimation::Input input, std::span<double> cells,
+                   estimation::RecentFloatTexts& floatTexts) const;
 
 private:
     struct Raster {

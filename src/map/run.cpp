@@ -7,6 +7,7 @@
 #include "map/output.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
@@ -92,7 +93,41 @@ public:
                             m_precision);
     }
 
-    const CellResult& find(const CellCache::Numbers& cells) { return m_cache.find(cells, *this); }
+    // Calls store(i, results) for each of a window's `count` cells, which it may convert in
+    // place. Two-decimal cells go through the engine's lanes, LaneCount at once: that costs
+    // less than a look-up among the recent cells, even where cells repeat.
+    template <typename Store> void each(InputBuffers& cells, std::size_t count, Store store) {
+        using estimation::LaneCount;
+        if (m_precision == Precision::general) {
+            for (std::size_t i = 0; i < count; ++i) {
+                store(i, m_cache.find({cells[0][i], cells[1][i], cells[2][i], cells[3][i]}, *this));
+            }
+            return;
+        }
+        for (const estimation::Input input : estimation::allInputs) {
+            assert(cells[static_cast<std::size_t>(input)].size() >= count);
+            m_inputs.toNumbers(input, {cells[static_cast<std::size_t>(input)].data(), count},
+                               m_floatTexts);
+        }
+        std::size_t i = 0;
+        for (; i + LaneCount <= count; i += LaneCount) {
+            estimation::InputLanes numbers;
+            for (std::size_t input = 0; input < numbers.size(); ++input) {
+                std::memcpy(numbers[input].values.data(), cells[input].data() + i,
+                            sizeof(estimation::Lanes));
+            }
+            const CellLanes lanes = estimateTwoDecimalLanes(m_model, numbers);
+            for (std::size_t lane = 0; lane < LaneCount; ++lane) {
+                store(i + lane, lanes[lane]);
+            }
+        }
+        for (; i < count; ++i) {
+            store(i, estimateCell(m_model,
+                                  estimation::inputNumbers(cells[0][i], cells[1][i], cells[2][i],
+                                                           cells[3][i]),
+                                  m_precision));
+        }
+    }
 
 private:
     const estimation::PtfModel& m_model;
@@ -104,8 +139,8 @@ private:
 
 // Estimates a window into bands of `Value`, the output's type; returns the cells estimated.
 template <typename Value>
-std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& inputs,
-                             std::size_t cells, ResultBuffers& results) {
+std::uint64_t estimateWindow(CellEstimates& estimates, InputBuffers& inputs, std::size_t cells,
+                             ResultBuffers& results) {
     std::array<std::byte*, BandCount> bands{};
     for (std::size_t band = 0; band < BandCount; ++band) {
         bands[band] = results.data(static_cast<Band>(band));
@@ -116,9 +151,7 @@ std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& input
     };
     std::uint64_t estimated = 0;
     const double nodata = std::nan("");
-    for (std::size_t i = 0; i < cells; ++i) {
-        const CellResult& cell =
-            estimates.find({inputs[0][i], inputs[1][i], inputs[2][i], inputs[3][i]});
+    const auto store = [&](std::size_t i, const CellResult& cell) {
         if (cell.estimated) {
             ++estimated;
             put(0, i, cell.values[0]);
@@ -131,7 +164,8 @@ std::uint64_t estimateWindow(CellEstimates& estimates, const InputBuffers& input
                 put(band, i, nodata);
             }
         }
-    }
+    };
+    estimates.each(inputs, cells, store);
     return estimated;
 }
 

@@ -2,6 +2,7 @@
 
 #include "map/error.h"
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -29,12 +30,9 @@ bool isDigit(char c) {
 
 } // namespace
 
-double DecimalScale::apply(double raw) const noexcept {
-    const auto factor = static_cast<double>(mantissa);
-    const double product = raw * factor;
-    // When the product is exact the division is the only rounding, as in reading the text;
-    // otherwise (fractional rasters with long mantissas) it is rounded twice.
-    return decimals == 0 ? product : product / powersOfTen[static_cast<std::size_t>(decimals)];
+double DecimalScale::divisor() const noexcept {
+    assert(decimals >= 0 && decimals <= MaxDecimals);
+    return powersOfTen[static_cast<std::size_t>(decimals)];
 }
 
 DecimalScale parseScale(std::string_view text) {

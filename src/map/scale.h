@@ -21,8 +21,12 @@ struct DecimalScale {
     friend bool operator==(const DecimalScale&, const DecimalScale&) = default;
 
     // raw x mantissa / 10^decimals: one correctly rounded division when raw x mantissa is
-    // exact (always for integer rasters), so that 523 at 0.1 gives the double of "52.3".
-    double apply(double raw) const noexcept;
+    // exact (always for integer rasters), so that 523 at 0.1 gives the double of "52.3";
+    // otherwise (fractional rasters with long mantissas) it is rounded twice. Dividing by
+    // 10^0 = 1 is exact.
+    double apply(double raw) const noexcept { return raw * factor() / divisor(); }
+    double factor() const noexcept { return static_cast<double>(mantissa); }
+    double divisor() const noexcept; // 10^decimals, exact
 };
 
 // "0.1", "1", "2.5e-3", "10": a positive decimal with at most 15 significant digits and at

@@ -4,14 +4,9 @@
 
 namespace talvo::map {
 
-std::optional<std::uint8_t> textureNumber(const estimation::InputValues& inputs) {
-    using estimation::Input;
-    const auto number = [&inputs](Input input) { return estimation::at(inputs, input).number; };
-    if (const auto texture = estimation::textureClass(number(Input::sand), number(Input::silt),
-                                                      number(Input::clay))) {
-        return static_cast<std::uint8_t>(*texture);
-    }
-    return std::nullopt;
+std::uint8_t textureNumber(double sand, double silt, double clay) noexcept {
+    const auto texture = estimation::textureClass(sand, silt, clay);
+    return texture ? static_cast<std::uint8_t>(*texture) : NoTextureClass;
 }
 
 int textureClassCount() {

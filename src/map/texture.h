@@ -2,10 +2,7 @@
 
 // The soil's texture class for the texture band and its attribute table.
 
-#include "estimation/input_values.h"
-
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 namespace talvo::map {
@@ -13,8 +10,8 @@ namespace talvo::map {
 // The value the texture band stores for a cell without a class.
 inline constexpr std::uint8_t NoTextureClass = 255;
 
-// The class number of sand, silt and clay (percent); nothing when there is none.
-std::optional<std::uint8_t> textureNumber(const estimation::InputValues& inputs);
+// The class number of sand, silt and clay (percent), or NoTextureClass.
+std::uint8_t textureNumber(double sand, double silt, double clay) noexcept;
 
 // How many classes there are, numbered from 0, and the name of each.
 int textureClassCount();

@@ -352,17 +352,20 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
     const fs::path out = soils.folder / "out.tif";
     std::vector<std::string> tenths = soils.inputs();
     tenths.emplace_back("--soilgrids");
-    for (const std::string model : {"2", "5"}) {
-        const auto status = [&](const std::vector<std::string>& inputs, const fs::path& output) {
-            return runMap(inputs, {"--model", model, "--precision", "general", "--type", "Float64",
-                                   "--output", output.string()})
-                .status;
-        };
-        ASSERT_EQ(status(tenths, reference), 0);
-        for (const std::vector<std::string>& inputs : {scaled, percent}) {
-            SCOPED_TRACE("model " + model + ", " + inputs[1]);
-            ASSERT_EQ(status(inputs, out), 0);
-            expectSameBands(out, reference);
+    for (const std::string precision : {"general", "fixed"}) {
+        for (const std::string model : {"2", "5"}) {
+            const auto status = [&](const std::vector<std::string>& inputs,
+                                    const fs::path& output) {
+                return runMap(inputs, {"--model", model, "--precision", precision, "--type",
+                                       "Float64", "--output", output.string()})
+                    .status;
+            };
+            ASSERT_EQ(status(tenths, reference), 0);
+            for (const std::vector<std::string>& inputs : {scaled, percent}) {
+                SCOPED_TRACE("model " + model + ", " + precision + ", " + inputs[1]);
+                ASSERT_EQ(status(inputs, out), 0);
+                expectSameBands(out, reference);
+            }
         }
     }
 }
