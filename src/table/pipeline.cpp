@@ -159,10 +159,15 @@ private:
     void format(const Chunk& chunk, std::uint64_t sequence, RowFormatter& formatter,
                 Summary& summary) {
         std::string out = emptyPiece();
-        const auto handOn = [&](bool always) {
-            if (out.size() >= PieceBytes || (always && !out.empty())) {
+        const auto handOn = [&](bool last) {
+            if (out.size() >= PieceBytes || (last && !out.empty())) {
                 push(sequence, std::move(out));
-                out = emptyPiece();
+                out = last ? std::string() : emptyPiece();
+            }
+            if (last && out.capacity() >= PieceBytes) {
+                // Freed, it would be handed back to the system and fault in again.
+                const std::lock_guard lock(m_mutex);
+                keep(m_spareOutput, std::move(out));
             }
         };
         const std::string_view bytes = chunk.bytes;
