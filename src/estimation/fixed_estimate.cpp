@@ -8,9 +8,13 @@ namespace talvo::estimation {
 
 std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
                                            const InputValues& inputs) noexcept {
+    // Every return gives `out`, so that it is built where the caller wants it: copied into an
+    // optional, it was read in pieces wider than it was written in, and every row stalled on a
+    // failed store forward.
+    std::optional<FixedEstimate> out;
     for (const Input input : allInputs) {
         if (model.readInputs.contains(input) && at(inputs, input).failure) {
-            return std::nullopt;
+            return out;
         }
     }
     const Numbers numbers(inputs);
@@ -18,17 +22,17 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     const double pwp = model.pwp.plain(numbers);
     const quick::Hundredths quick = quick::hundredths(fc, pwp, availableWater(model, fc, pwp));
     if (!quick.answered) {
-        return std::nullopt;
+        return out;
     }
-    FixedEstimate out{};
-    for (std::size_t i = 0; i < out.hundredths.size(); ++i) {
-        out.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
+    FixedEstimate& estimate = out.emplace();
+    for (std::size_t i = 0; i < estimate.hundredths.size(); ++i) {
+        estimate.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
     }
     if (quick.fcBelowPwp) {
-        out.resultFlags.add(Flag::fcBelowPwp);
+        estimate.resultFlags.add(Flag::fcBelowPwp);
     }
     if (quick.result) {
-        out.resultFlags.add(Flag::result);
+        estimate.resultFlags.add(Flag::result);
     }
     return out;
 }
