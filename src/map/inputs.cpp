@@ -86,10 +86,12 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
                 }
             }
         }
-        int blockWidth = 0;
-        int blockRows = 0;
-        raster.band->GetBlockSize(&blockWidth, &blockRows);
-        m_blockHeight = std::max(m_blockHeight, blockRows);
+        raster.band->GetBlockSize(&raster.block.width, &raster.block.height);
+        raster.block.width = std::max(raster.block.width, 1);
+        raster.block.height = std::max(raster.block.height, 1);
+        raster.block.cellBytes =
+            std::max(GDALGetDataTypeSizeBytes(raster.band->GetRasterDataType()), 1);
+        m_blockHeight = std::max(m_blockHeight, raster.block.height);
 
         if (first == nullptr) {
             m_grid = gridOf(*raster.dataset);
@@ -99,6 +101,17 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         m_rasters[i] = std::move(raster);
         first = first != nullptr ? first : &*m_rasters[i];
     }
+}
+
+std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const {
+    std::size_t bytes = 0;
+    for (const std::optional<Raster>& raster : m_rasters) {
+        if (raster) {
+            bytes += map::blockBytesInUse(raster->block, m_grid.width, m_grid.height, windowWidth,
+                                          windowRows, windowsAhead);
+        }
+    }
+    return bytes;
 }
 
 void InputRasters::read(const Window& window, InputBuffers& buffers) const {

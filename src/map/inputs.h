@@ -4,12 +4,14 @@
 
 #include "estimation/catalogue.h"
 #include "estimation/float_text.h"
+#include "map/block_cache.h"
 #include "map/grid.h"
 #include "map/scale.h"
 #include "map/settings.h"
 #include "map/window.h"
 
 #include <array>
+#include <cstddef>
 #include <gdal_priv.h>
 #include <optional>
 #include <span>
@@ -30,6 +32,8 @@ public:
     const Grid& grid() const { return m_grid; }
     // The tallest block of the inputs, so that windows can span whole blocks.
     int blockHeight() const { return m_blockHeight; }
+    // What GDAL's block cache must hold for windows so read: blockBytesInUse() of every input.
+    std::size_t blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const;
 
     // Reads a window's cells as stored, NaN for the inputs not given. Not thread-safe, as
     // GDAL's datasets are not; the conversion is left to number(), on the thread that
@@ -51,6 +55,7 @@ private:
         std::optional<double> nodata;
         DecimalScale scale;
         bool single = false; // Float32 cells
+        BlockLayout block;
     };
 
     std::array<std::optional<Raster>, 4> m_rasters;

@@ -29,8 +29,10 @@ namespace {
 // workers take about 256 MiB in all (215 MiB measured in Float32, 259 MiB in Float64).
 // Inputs in taller blocks are read twice.
 constexpr int MaxWindowRows = 2 * OutputBlockSize;
-// GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX.
-constexpr const char* CacheMegabytes = "32";
+// GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX: this, or
+// the input blocks in use at once where they take more (striped rasters, many threads).
+// GDAL's own default, a share of the machine's memory, would hold far more than a run needs.
+constexpr std::size_t SmallestCacheBytes = std::size_t{32} << 20U;
 
 // The windows of rows [first, end), left to right and top to bottom. A window spans whole
 // rows of output blocks, and as many rows as the inputs' blocks hold up to MaxWindowRows, so
@@ -45,6 +47,8 @@ public:
         m_across = (width + OutputBlockSize - 1) / OutputBlockSize;
         m_down = (end - first + m_rows - 1) / m_rows;
     }
+
+    int rows() const { return m_rows; }
 
     std::uint64_t count() const {
         return static_cast<std::uint64_t>(m_across) * static_cast<std::uint64_t>(m_down);
@@ -367,9 +371,7 @@ Summary runMap(const Settings& settings, const Progress& progress) {
         throw Error("unknown model " + std::to_string(settings.model));
     }
     refuseOverwritingAnInput(settings);
-    if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr) {
-        CPLSetConfigOption("GDAL_CACHEMAX", CacheMegabytes);
-    }
+    const bool cacheGiven = CPLGetConfigOption("GDAL_CACHEMAX", nullptr) != nullptr;
     const InputRasters inputs(settings, *model);
     const Grid& grid = inputs.grid();
     const RowRange rows = settings.tile ? tileRows(*settings.tile, grid.height, OutputBlockSize)
@@ -380,6 +382,12 @@ Summary runMap(const Settings& settings, const Progress& progress) {
 
     OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads);
     const WindowPlan plan(grid.width, rows.first, rows.end, inputs.blockHeight());
+    if (!cacheGiven) {
+        // The pipeline reads up to one window more than there are threads ahead.
+        const std::size_t inUse =
+            inputs.blockBytesInUse(OutputBlockSize, plan.rows(), static_cast<int>(threads) + 1);
+        GDALSetCacheMax64(static_cast<GIntBig>(std::max(SmallestCacheBytes, inUse + inUse / 4)));
+    }
     Pipeline pipeline(settings, *model, inputs, output, plan, rows.first, progress);
     Summary summary;
     summary.estimatedCells = pipeline.run(threads);

@@ -1,6 +1,7 @@
-// The map's primitives: how two inputs' grids differ, the decimal scales of --scale and the
-// rows of each --tile.
+// The map's primitives: how two inputs' grids differ, the decimal scales of --scale, the
+// rows of each --tile and the input blocks a run keeps in use.
 
+#include "map/block_cache.h"
 #include "map/error.h"
 #include "map/grid.h"
 #include "map/scale.h"
@@ -8,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <ogr_spatialref.h>
 #include <string>
 #include <string_view>
@@ -167,6 +170,57 @@ TEST(TilesTest, TilesCoverEveryRowOnce) {
         }
         EXPECT_EQ(next, 4000);
     }
+}
+
+struct CacheCase {
+    const char* what;
+    BlockLayout block;
+    int rasterWidth;
+    int rasterHeight;
+};
+
+// Windows 256 x 512 with 3 read ahead, as with 2 threads. What must stay cached: the blocks
+// under the 4 windows in use, all their rows; a striped raster's strips span its width, so
+// that is every strip of the windows' rows. What need not: more than the raster holds.
+TEST(BlockCacheTest, HoldsTheBlocksTheWindowsInUseCover) {
+    constexpr int WindowWidth = 256;
+    constexpr int WindowRows = 512;
+    constexpr int WindowsAhead = 3;
+    constexpr std::size_t Wide = WindowWidth;
+    constexpr std::size_t Rows = WindowRows;
+    constexpr std::size_t Ahead = WindowsAhead;
+    const std::array cases{
+        CacheCase{"one-row strips", {40000, 1, 2}, 40000, 4000},
+        CacheCase{"strips of 7 rows", {40000, 7, 2}, 40000, 4000},
+        CacheCase{"tiles of 512", {512, 512, 2}, 172800, 4000},
+        CacheCase{"tiles of 100", {100, 100, 4}, 172800, 4000},
+        CacheCase{"tiles wider than the raster", {1024, 1024, 8}, 300, 200},
+        CacheCase{"a raster lower than a window", {40000, 1, 2}, 40000, 10},
+    };
+    for (const CacheCase& c : cases) {
+        const std::size_t bytes = blockBytesInUse(c.block, c.rasterWidth, c.rasterHeight,
+                                                  WindowWidth, WindowRows, WindowsAhead);
+        const auto blocks = [](std::size_t cells, int blockCells) {
+            return (cells + static_cast<std::size_t>(blockCells) - 1) /
+                   static_cast<std::size_t>(blockCells);
+        };
+        const std::size_t blockBytes = static_cast<std::size_t>(c.block.width) *
+                                       static_cast<std::size_t>(c.block.height) *
+                                       static_cast<std::size_t>(c.block.cellBytes);
+        const std::size_t rows =
+            std::min<std::size_t>(Rows, static_cast<std::size_t>(c.rasterHeight));
+        const std::size_t columns =
+            std::min<std::size_t>((Ahead + 1) * Wide, static_cast<std::size_t>(c.rasterWidth));
+        EXPECT_GE(bytes, blocks(rows, c.block.height) * blocks(columns, c.block.width) * blockBytes)
+            << c.what;
+        EXPECT_LE(bytes, blocks(static_cast<std::size_t>(c.rasterHeight), c.block.height) *
+                             blocks(static_cast<std::size_t>(c.rasterWidth), c.block.width) *
+                             blockBytes)
+            << c.what;
+    }
+    // Tiles leave most of a wide raster's row of blocks out of the cache.
+    EXPECT_LT(blockBytesInUse({512, 512, 2}, 172800, 4000, WindowWidth, WindowRows, WindowsAhead),
+              std::size_t{172800} * Rows * 2 / 20);
 }
 
 } // namespace

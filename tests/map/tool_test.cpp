@@ -49,15 +49,19 @@ struct RasterLayout {
     GDALDataType type = GDT_Int16;
     std::array<double, 6> transform{500000, 250, 0, 4000000, 0, -250};
     std::optional<double> scale{}; // declared by the band itself
+    bool striped = false;          // one row a block, as GDAL writes GeoTIFFs unless told
 };
 
-// A tiled, compressed GeoTIFF of one band holding `values` row by row.
+// A compressed GeoTIFF of one band holding `values` row by row, tiled unless striped.
 void writeRaster(const fs::path& path, const RasterLayout& layout, std::vector<double> values) {
     GDALAllRegister();
-    const std::array options{"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE",
+    const std::array tiled{"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE",
+                           static_cast<const char*>(nullptr)};
+    const std::array striped{"ROWSPERSTRIP=1", "COMPRESS=DEFLATE",
                              static_cast<const char*>(nullptr)};
+    const char* const* options = layout.striped ? striped.data() : tiled.data();
     const GDALDatasetUniquePtr dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-        path.c_str(), layout.width, layout.height, 1, layout.type, options.data()));
+        path.c_str(), layout.width, layout.height, 1, layout.type, options));
     if (!dataset) {
         throw std::runtime_error("cannot create " + path.string());
     }
@@ -318,13 +322,14 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     }
 }
 
-// The same soils as a band that declares its own scale, through a VRT, and as Float32
+// The same soils as a striped band that declares its own scale, through a VRT, and as Float32
 // percentages give the map of the int16 tenths: a Float32 cell holding 52.3 is the soil "52.3"
 // of a table, not 52.2999992370605.
 TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
     const Soils soils = makeSoils("forms");
     RasterLayout declared = soils.layout;
     declared.scale = 0.1;
+    declared.striped = true;
     const fs::path sand = soils.folder / "sand_scaled.tif";
     writeRaster(sand, declared, soils.raw[0]);
     const fs::path clay = soils.folder / "clay.vrt";
