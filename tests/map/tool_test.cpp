@@ -367,7 +367,8 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
             };
             ASSERT_EQ(status(tenths, reference), 0);
             for (const std::vector<std::string>& inputs : {scaled, percent}) {
-                SCOPED_TRACE("model " + model + ", " + precision + ", " + inputs[1]);
+                SCOPED_TRACE(testing::Message()
+                             << "model " << model << ", " << precision << ", " << inputs[1]);
                 ASSERT_EQ(status(inputs, out), 0);
                 expectSameBands(out, reference);
             }
