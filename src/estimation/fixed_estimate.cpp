@@ -24,15 +24,15 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     if (!quick.answered) {
         return out;
     }
-    FixedEstimate& estimate = out.emplace();
-    for (std::size_t i = 0; i < estimate.hundredths.size(); ++i) {
-        estimate.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
+    FixedEstimate& fixed = out.emplace();
+    for (std::size_t i = 0; i < fixed.hundredths.size(); ++i) {
+        fixed.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
     }
     if (quick.fcBelowPwp) {
-        estimate.resultFlags.add(Flag::fcBelowPwp);
+        fixed.resultFlags.add(Flag::fcBelowPwp);
     }
     if (quick.result) {
-        estimate.resultFlags.add(Flag::result);
+        fixed.resultFlags.add(Flag::result);
     }
     return out;
 }
