@@ -151,7 +151,11 @@ double InputRasters::number(estimation::Input input, double cell,
 void InputRasters::toNumbers(estimation::Input input, std::span<double> cells,
                              estimation::RecentFloatTexts& floatTexts) const {
     const std::optional<Raster>& raster = m_rasters[static_cast<std::size_t>(input)];
-    if (!raster || raster->single) {
+    if (!raster) {
+        std::ranges::fill(cells, std::nan(""));
+        return;
+    }
+    if (raster->single) {
         for (double& cell : cells) {
             cell = number(input, cell, floatTexts);
         }

@@ -16,6 +16,7 @@
 #include <exception>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -79,12 +80,17 @@ private:
 using CellCache = estimation::RecentCells<CellResult, 14>;
 
 // A cell's results from its four cells as read. The cache compares cells as read, so that a
-// cell that repeats is neither converted nor estimated again.
+// cell that repeats is neither converted nor estimated again; two-decimal maps, which take
+// the lanes, have none.
 class CellEstimates {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
                   Precision precision)
-        : m_model(model), m_inputs(inputs), m_precision(precision), m_cache(*this) {}
+        : m_model(model), m_inputs(inputs), m_precision(precision) {
+        if (precision == Precision::general) {
+            m_cache.emplace(*this);
+        }
+    }
 
     CellResult operator()(const CellCache::Numbers& cells) const {
         using estimation::Input;
@@ -104,7 +110,8 @@ public:
         using estimation::LaneCount;
         if (m_precision == Precision::general) {
             for (std::size_t i = 0; i < count; ++i) {
-                store(i, m_cache.find({cells[0][i], cells[1][i], cells[2][i], cells[3][i]}, *this));
+                store(i,
+                      m_cache->find({cells[0][i], cells[1][i], cells[2][i], cells[3][i]}, *this));
             }
             return;
         }
@@ -138,7 +145,7 @@ private:
     const InputRasters& m_inputs;
     Precision m_precision;
     mutable estimation::RecentFloatTexts m_floatTexts; // before the cache, which uses it
-    CellCache m_cache;
+    std::optional<CellCache> m_cache;
 };
 
 // Estimates a window into bands of `Value`, the output's type; returns the cells estimated.
