@@ -57,8 +57,7 @@ void writeRaster(const fs::path& path, const RasterLayout& layout, std::vector<d
     GDALAllRegister();
     const std::array tiled{"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE",
                            static_cast<const char*>(nullptr)};
-    const std::array striped{"ROWSPERSTRIP=1", "COMPRESS=DEFLATE",
-                             static_cast<const char*>(nullptr)};
+    const std::array striped{"BLOCKYSIZE=1", "COMPRESS=DEFLATE", static_cast<const char*>(nullptr)};
     const char* const* options = layout.striped ? striped.data() : tiled.data();
     const GDALDatasetUniquePtr dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
         path.c_str(), layout.width, layout.height, 1, layout.type, options));
