@@ -150,12 +150,13 @@ const PtfModel* modelAt(int modelIndex) noexcept {
     return &ModelCatalogue[static_cast<std::size_t>(modelIndex)];
 }
 
-Term Operands::read(Input input) const {
+Term Operands::read(Input input) const noexcept {
     const InputValue& value = at(m_inputs, input);
+    const Term term(value.number, input, m_record);
     if (value.failure) {
-        throw Failure(*value.failure, input);
+        term.fail({*value.failure, input});
     }
-    return {value.number, input};
+    return term;
 }
 
 } // namespace talvo::estimation

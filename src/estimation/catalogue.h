@@ -43,18 +43,20 @@ private:
 
 // The same operands as checked terms: reading an input that did not convert fails there,
 // and every step of the equation checks its result. Finds the first failure, in the order
-// the equation meets it.
+// the equation meets it, and keeps it in `record`.
 class Operands {
 public:
-    explicit Operands(const InputValues& inputs) noexcept : m_inputs(inputs) {}
-    Term S() const { return read(Input::sand); }
-    Term Si() const { return read(Input::silt); }
-    Term C() const { return read(Input::clay); }
-    Term OC() const { return read(Input::oc); }
+    Operands(const InputValues& inputs, Term::Record& record) noexcept
+        : m_inputs(inputs), m_record(record) {}
+    Term S() const noexcept { return read(Input::sand); }
+    Term Si() const noexcept { return read(Input::silt); }
+    Term C() const noexcept { return read(Input::clay); }
+    Term OC() const noexcept { return read(Input::oc); }
 
 private:
-    Term read(Input input) const;
+    Term read(Input input) const noexcept;
     const InputValues& m_inputs;
+    Term::Record& m_record;
 };
 
 // An equation in every form, made from one generic lambda so that they cannot differ.

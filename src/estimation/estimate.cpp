@@ -9,13 +9,10 @@ namespace {
 
 // The first failure of an equation whose quick form gave no finite result.
 FailureReason firstFailure(const Equation& equation, const InputValues& inputs) {
-    try {
-        equation.checked(Operands(inputs));
-    } catch (const Failure& failure) {
-        return failure.reason();
-    }
-    assert(false && "the checked form fails wherever the quick one is not finite");
-    return {FailureKind::overflow, std::nullopt};
+    Term::Record first;
+    equation.checked(Operands(inputs, first));
+    assert(first && "the checked form fails wherever the quick one is not finite");
+    return first.value_or(FailureReason{FailureKind::overflow, std::nullopt});
 }
 
 // Evaluates one equation into the next result; false at a failure.
