@@ -3,6 +3,7 @@
 #include "estimation/catalogue.h"
 #include "table/columns.h"
 #include "table/error.h"
+#include "table/printable.h"
 
 #include <algorithm>
 #include <array>
@@ -16,8 +17,9 @@ namespace {
 
 using table::Error;
 
+// A value the user gave, as a message echoes it.
 std::string inQuotes(std::string_view text) {
-    return "'" + std::string(text) + "'";
+    return "'" + table::printable(text) + "'";
 }
 
 // One model of a list: a position or a list text in any case.
@@ -83,6 +85,56 @@ template <typename Convert> CLI::Validator converter(Convert convert) {
             ""};
 }
 
+// --delimiter: one character, or "tab".
+std::string delimiterText(const std::string& text) {
+    if (text == "tab") {
+        return "\t";
+    }
+    if (text.size() != 1 || text == "\"" || text == "\r" || text == "\n") {
+        throw Error("--delimiter " + inQuotes(text) +
+                    ": give one character other than a quote or a line break, or tab");
+    }
+    // Numbers could not be told from the fields around them: with e, "1e5" would be two
+    // fields, and a digit is even read into the number where a chunk has no quote but splits
+    // it where one has. The decimal separator is refused once it is known.
+    if (std::string_view("0123456789+-eE").find(text.front()) != std::string_view::npos) {
+        throw Error("--delimiter " + inQuotes(text) +
+                    ": numbers can hold it; give a character other than a digit, a sign, e or E");
+    }
+    return text;
+}
+
+// One --column NAME=HEADER into `settings`.
+void addColumn(table::Settings& settings, const std::string& pair) {
+    const std::size_t equals = pair.find('=');
+    const std::string name = pair.substr(0, std::min(equals, pair.size()));
+    const auto* const input =
+        std::find_if(estimation::allInputs.begin(), estimation::allInputs.end(),
+                     [&name](estimation::Input i) { return estimation::name(i) == name; });
+    if (equals == std::string::npos || input == estimation::allInputs.end() ||
+        equals + 1 == pair.size()) {
+        throw Error("--column " + inQuotes(pair) +
+                    ": give NAME=HEADER, NAME one of sand, silt, clay, oc, such as --column "
+                    "sand=\"Sand (%)\"");
+    }
+    std::string& header = settings.columnNames[static_cast<std::size_t>(*input)];
+    // The later one silently replacing the earlier would hide a typing error.
+    if (!header.empty()) {
+        throw Error("--column " + name + " given twice, " + inQuotes(name + "=" + header) +
+                    " and " + inQuotes(pair) + ": give one header for each input");
+    }
+    header = pair.substr(equals + 1);
+}
+
+// --output: a file, or - for standard output. An empty name is most often a script's unset
+// variable, not a wish for standard output.
+std::string outputPath(const std::string& text) {
+    if (text.empty()) {
+        throw Error("--output '': give a file name, or - for standard output");
+    }
+    return text;
+}
+
 } // namespace
 
 void addOptions(CLI::App& app, Arguments& arguments) {
@@ -126,33 +178,13 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     app.add_option("--delimiter", settings.delimiter,
                    "field delimiter, one character or tab (default , or ; with --decimal ,)")
         ->type_name("CHAR")
-        ->transform(converter([](const std::string& text) {
-            if (text == "tab") {
-                return std::string("\t");
-            }
-            if (text.size() != 1 || text == "\"" || text == "\r" || text == "\n") {
-                throw Error("--delimiter " + inQuotes(text) +
-                            ": give one character other than a quote or a line break, or tab");
-            }
-            return text;
-        }));
+        ->transform(converter(delimiterText));
     settings.delimiter = '\0'; // not given: settled by finishOptions
     app.add_option_function<std::vector<std::string>>(
            "--column",
            [&settings](const std::vector<std::string>& pairs) {
                for (const std::string& pair : pairs) {
-                   const std::size_t equals = pair.find('=');
-                   const std::string name = pair.substr(0, std::min(equals, pair.size()));
-                   const auto* const input = std::find_if(
-                       estimation::allInputs.begin(), estimation::allInputs.end(),
-                       [&name](estimation::Input i) { return estimation::name(i) == name; });
-                   if (equals == std::string::npos || input == estimation::allInputs.end() ||
-                       equals + 1 == pair.size()) {
-                       throw Error("--column " + inQuotes(pair) +
-                                   ": give NAME=HEADER, NAME one of sand, silt, clay, oc, such "
-                                   "as --column sand=\"Sand (%)\"");
-                   }
-                   settings.columnNames[static_cast<std::size_t>(*input)] = pair.substr(equals + 1);
+                   addColumn(settings, pair);
                }
            },
            "the header of an input column, when it is not the input's name: NAME is sand, silt, "
@@ -166,7 +198,8 @@ void addOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("TEXT");
     app.add_option("--output", arguments.output,
                    "write the table to FILE, whole or not at all (default standard output)")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->transform(converter(outputPath));
     app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input")
         ->type_name("");
     app.add_flag("--list-models", arguments.listModels,

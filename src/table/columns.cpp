@@ -1,6 +1,7 @@
 #include "table/columns.h"
 
 #include "table/error.h"
+#include "table/printable.h"
 
 #include <algorithm>
 
@@ -26,11 +27,12 @@ std::string_view wantedName(const Settings& settings, Input input) {
     return given.empty() ? estimation::name(input) : trimBlanks(given);
 }
 
+// The names as a message shows them: a --column header may hold anything.
 std::string joined(const std::vector<std::string_view>& names) {
     std::string text;
     for (const std::string_view name : names) {
         text += text.empty() ? "" : ", ";
-        text += name;
+        text += printable(name);
     }
     return text;
 }
@@ -42,7 +44,7 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
                        joined(missing) + "; the header has ";
     for (std::size_t i = 0; i < std::min(header.size(), NamesShown); ++i) {
         text += i == 0 ? "\"" : ", \"";
-        text += header[i];
+        text += printable(header[i]);
         text += '"';
     }
     if (header.size() > NamesShown) {
@@ -51,7 +53,7 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
     text += ": name ";
     text += missing.size() == 1 ? "it" : "them";
     text += " with --column, such as --column ";
-    text += missing.front();
+    text += printable(missing.front());
     text += "=HEADER";
     // One field holding another separator: the table was read with the wrong delimiter.
     if (header.size() == 1) {
@@ -99,7 +101,7 @@ Columns findColumns(const RecordView& header, const Settings& settings,
                 std::any_of(settings.models.begin(), settings.models.end(),
                             [&](const auto* m) { return m->readInputs.contains(input); });
             if (found && read) {
-                throw Error("two columns named " + std::string(wantedName(settings, input)) +
+                throw Error("two columns named " + printable(wantedName(settings, input)) +
                             " (columns " + std::to_string(*found + 1) + " and " +
                             std::to_string(i + 1) + ")");
             }
@@ -146,7 +148,7 @@ Columns findColumns(const RecordView& header, const Settings& settings,
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (const std::string_view added : AddedColumns) {
             if (sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
-                throw Error("the input already has a column named " + std::string(header[i]) +
+                throw Error("the input already has a column named " + printable(header[i]) +
                             " (column " + std::to_string(i + 1) +
                             "): name the added columns with --prefix, such as --prefix est_ "
                             "for est_fc");

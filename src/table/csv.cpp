@@ -17,9 +17,13 @@ bool isLineBreak(char c) {
 CsvError::CsvError(std::uint64_t line, const std::string& what)
     : Error("line " + std::to_string(line) + ": " + what), m_line(line) {}
 
-CsvError tooLong(std::uint64_t line) {
-    return {line, "record longer than " + std::to_string(MaxRecordBytes >> 20) +
-                      " MiB (is a quote not closed?)"};
+CsvError tooLong(std::uint64_t line, std::optional<std::uint64_t> openQuote) {
+    std::string what =
+        "a record longer than " + std::to_string(MaxRecordBytes >> 20) + " MiB (the limit)";
+    if (openQuote) {
+        what += ": is the quote on line " + std::to_string(*openQuote) + " not closed?";
+    }
+    return {line, what};
 }
 
 RecordView::RecordView(const Records& records, std::size_t index) noexcept
@@ -114,7 +118,8 @@ bool CsvReader::next(Records& records) {
     };
     const auto tooLongRecord = [&] {
         fail(recordLine, "");
-        return tooLong(recordLine);
+        return tooLong(recordLine,
+                       state == State::quoted ? std::optional(quoteLine) : std::nullopt);
     };
 
     for (;;) {

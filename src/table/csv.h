@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -21,7 +22,7 @@
 
 namespace talvo::table {
 
-// Longest record the reader takes, in bytes as written. A longer one is almost always an
+// Longest record the reader takes, in bytes as written. A longer one is most often an
 // unclosed quote swallowing the rest of the file; refusing it keeps memory bounded.
 inline constexpr std::size_t MaxRecordBytes = std::size_t{1} << 20;
 
@@ -36,8 +37,9 @@ private:
     std::uint64_t m_line;
 };
 
-// The error for a record beyond MaxRecordBytes that starts on `line`.
-CsvError tooLong(std::uint64_t line);
+// The error for a record beyond MaxRecordBytes that starts on `line`; `openQuote`, the line
+// of a quote still open where the limit was passed, if one is.
+CsvError tooLong(std::uint64_t line, std::optional<std::uint64_t> openQuote = std::nullopt);
 
 class Records;
 

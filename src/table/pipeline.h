@@ -22,6 +22,9 @@ struct RunOptions {
     std::function<void(std::uint64_t)> progress;
     // Told of what the run does differently from what was asked: a model left out.
     std::function<void(const std::string&)> notice;
+    // The input as messages name it ("soils.csv"); a header the models cannot use is reported
+    // with it. Empty: messages name no input.
+    std::string inputName;
 };
 
 // Output is handed on in pieces of about this size, so that memory stays bounded whatever a

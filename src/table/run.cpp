@@ -3,10 +3,31 @@
 #include "table/chunks.h"
 #include "table/columns.h"
 #include "table/csv.h"
+#include "table/printable.h"
 
 #include <string>
+#include <string_view>
 
 namespace talvo::table {
+
+namespace {
+
+// The header's columns; a header the models cannot use names the input, as the reader's
+// errors do: "soils.csv: missing columns: ...", "soils.csv, line 3: stray quote ...".
+Columns readColumns(const RecordView& header, const Settings& settings, const RunOptions& options) {
+    try {
+        return findColumns(header, settings, options.notice);
+    } catch (const Error& error) {
+        if (options.inputName.empty()) {
+            throw;
+        }
+        const std::string_view what = error.what();
+        throw Error(printable(options.inputName) + (what.starts_with("line ") ? ", " : ": ") +
+                    std::string(what));
+    }
+}
+
+} // namespace
 
 Summary runTable(std::istream& input, std::ostream& output, const Settings& settings,
                  const RunOptions& options) {
@@ -22,7 +43,7 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
         CsvReader parser(bytes, settings.delimiter, chunk.firstLine);
         Records records;
         parser.next(records);
-        columns = findColumns(records[0], settings, options.notice);
+        columns = readColumns(records[0], settings, options);
         if (chunk.bytes.ends_with("\r\n")) {
             columns.lineEnd = "\r\n"; // a table from a spreadsheet stays one
         }

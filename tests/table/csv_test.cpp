@@ -1,4 +1,5 @@
 #include "table/csv.h"
+#include "table/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -59,14 +60,37 @@ TEST(CsvReader, Records) {
         {R"("","b")", {{1, "[][b]"}}},
         {"a\0b,c\n"s, {{1, "[a\0b][c]"s}}},
         {"a\n\"1\n2\",\"x\n", {{1, "[a]"}, {0, "line 3: unterminated quote"}}},
-        {"a\n" + huge + "\n",
-         {{1, "[a]"}, {0, "line 2: record longer than 1 MiB (is a quote not closed?)"}}},
+        // Past the limit, an unclosed quote is suggested only where one is open.
+        {"a\n" + huge + "\n", {{1, "[a]"}, {0, "line 2: a record longer than 1 MiB (the limit)"}}},
+        {"a\n\"b\"," + huge, {{1, "[a]"}, {0, "line 2: a record longer than 1 MiB (the limit)"}}},
         {"a\n\"" + huge,
-         {{1, "[a]"}, {0, "line 2: record longer than 1 MiB (is a quote not closed?)"}}},
+         {{1, "[a]"},
+          {0, "line 2: a record longer than 1 MiB (the limit): is the quote on line 2 not "
+              "closed?"}}},
+        {"a\n\"1\n2\",\"" + huge,
+         {{1, "[a]"},
+          {0, "line 2: a record longer than 1 MiB (the limit): is the quote on line 3 not "
+              "closed?"}}},
     };
     for (const auto& [bytes, records] : cases) {
         SCOPED_TRACE(bytes.substr(0, 40));
         EXPECT_EQ(readAll(bytes), records);
+    }
+}
+
+// Input echoed in a message can neither drive the terminal nor be cut short at a NUL.
+TEST(Printable, EscapesControlCharactersOnly) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"Sand (%)", "Sand (%)"},
+        {"id\tsilt", "id\\tsilt"},
+        {"\x1b[31mred", "\\x1b[31mred"},
+        {"a\0b"s, "a\\x00b"},
+        {"\r\n\x7f\x1f ", "\\x0d\\x0a\\x7f\\x1f "},
+        {"Ton (\xC2\xB5m) \xFF", "Ton (\xC2\xB5m) \xFF"}, // UTF-8 and other high bytes stay
+        {"back\\slash", "back\\slash"},
+    };
+    for (const auto& [text, wanted] : cases) {
+        EXPECT_EQ(printable(text), wanted);
     }
 }
 

@@ -93,6 +93,13 @@ TEST(RunTable, ReadsTheHeader) {
         {"sa\"nd,clay\n", "0", "line 1: stray quote in header field 1"},
         {std::string("\xFF\xFEs\0a\0n\0d\0", 10), "0",
          "the input is UTF-16 text: save it as CSV in UTF-8"},
+        // Header text is echoed escaped: whole past a NUL, and unable to drive the terminal.
+        {std::string("i\0d\x1b[2J,sand\tclay\n", 20), "0",
+         "missing columns: sand, clay; the header has \"i\\x00d\\x1b[2J\", \"sand\\tclay\": "
+         "name them with --column, such as --column sand=HEADER"},
+        {"sand,clay,\tFC\n", "0",
+         "the input already has a column named \\tFC (column 3): name the added columns "
+         "with --prefix, such as --prefix est_ for est_fc"},
     };
     for (const auto& [csv, model, wanted] : cases) {
         SCOPED_TRACE(csv);
@@ -103,6 +110,51 @@ TEST(RunTable, ReadsTheHeader) {
             outcome = error.what();
         }
         EXPECT_EQ(outcome, wanted);
+    }
+}
+
+// A header the models cannot use names the input, and the line where the error has one; the
+// names --column gave are echoed escaped, in errors as in the notice of a model left out.
+TEST(RunTable, HeaderErrorsNameTheInput) {
+    const std::string escape = "S\x1b";
+    struct Case {
+        std::string csv;
+        const char* model;
+        std::string sandColumn; // --column sand=
+        std::string wanted;     // the error, or the notices
+    };
+    const std::vector<Case> cases{
+        {"id,silt\n", "0", "",
+         "soils.csv: missing columns: sand, clay; the header has \"id\", \"silt\": name them "
+         "with --column, such as --column sand=HEADER"},
+        {"\n\nsand,cl\"ay\n", "0", "", "soils.csv, line 3: stray quote in header field 2"},
+        {"sand,clay\n", "0", escape,
+         "soils.csv: missing column: S\\x1b; the header has \"sand\", \"clay\": name it with "
+         "--column, such as --column S\\x1b=HEADER"},
+        {"silt,clay\n", "all", escape,
+         "TALVO PTF model (PSD) left out: no column S\\x1b\n"
+         "TALVO PTF model (PSD + OC) left out: no column S\\x1b, oc\n"
+         "Rawls et al., 1982 left out: no column S\\x1b, oc\n"
+         "Singh, 2000 left out: no column S\\x1b\n"
+         "Adhikary et al., 2008 left out: no column S\\x1b\n"
+         "Chakraborty et al., 2011 left out: no column S\\x1b\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.csv);
+        Settings settings = settingsFor(c.model);
+        settings.columnNames[static_cast<std::size_t>(estimation::Input::sand)] = c.sandColumn;
+        std::istringstream input(c.csv);
+        std::ostringstream output;
+        std::string outcome;
+        RunOptions options;
+        options.inputName = "soils.csv";
+        options.notice = [&outcome](const std::string& text) { outcome += text + '\n'; };
+        try {
+            runTable(input, output, settings, options);
+        } catch (const Error& error) {
+            outcome = error.what();
+        }
+        EXPECT_EQ(outcome, c.wanted);
     }
 }
 
@@ -138,7 +190,7 @@ TEST(RunTable, PlainAndQuotedRowsShareTheLengthLimit) {
             }
             EXPECT_EQ(outcome, length < MaxRecordBytes
                                    ? "1"
-                                   : "line 2: record longer than 1 MiB (is a quote not closed?)");
+                                   : "line 2: a record longer than 1 MiB (the limit)");
         }
     }
 }
