@@ -1,16 +1,14 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
 #include "batch/options.h"
+#include "cli/error.h"
+#include "cli/files.h"
+#include "cli/interruption.h"
+#include "cli/progress.h"
+#include "cli/tool.h"
 #include "table/csv.h"
-#include "table/error.h"
-#include "table/files.h"
-#include "table/interruption.h"
-#include "table/progress.h"
 #include "table/run.h"
 
-#include <CLI/CLI.hpp>
-
-#include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -19,19 +17,19 @@
 namespace {
 
 using talvo::batch::Arguments;
-using talvo::table::Error;
+using talvo::cli::Error;
 
-int run(const Arguments& arguments) {
-    talvo::table::InterruptionCleanup cleanup;
-    talvo::table::InputFile input(arguments.input);
-    talvo::table::OutputFile output(arguments.output, input, &cleanup);
+int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
+    talvo::cli::InterruptionCleanup cleanup;
+    talvo::cli::InputFile input(arguments.input);
+    talvo::cli::OutputFile output(arguments.output, input, &cleanup);
 
     talvo::table::RunOptions options;
-    options.notice = [](const std::string& text) { std::cerr << "talvo-batch: " << text << '\n'; };
+    options.notice = [&tool](const std::string& text) { tool.report(text); };
     if (arguments.input == "-" && ::isatty(STDIN_FILENO) == 1) {
-        std::cerr << "talvo-batch: reading the table from standard input; end with Ctrl+D\n";
+        tool.report("reading the table from standard input; end with Ctrl+D");
     }
-    std::optional<talvo::table::ProgressBar> bar;
+    std::optional<talvo::cli::ProgressBar> bar;
     if (input.size() && ::isatty(STDERR_FILENO) == 1) {
         bar.emplace(std::cerr, *input.size());
         options.progress = [&bar](std::uint64_t bytes) { bar->update(bytes); };
@@ -83,36 +81,20 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                "\nExit status: 0 every row estimated, 1 some rows carry an error, 2 usage or "
                "input error.");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) {
-            return app.exit(error); // --help, --version
-        }
-        std::cerr << "talvo-batch: " << error.what() << " (see --help)\n";
-        return 2;
-    } catch (const Error& error) {
-        std::cerr << "talvo-batch: " << error.what() << '\n';
-        return 2;
+    const talvo::cli::Tool tool("talvo-batch");
+    if (const std::optional<int> status = tool.parse(app, argc, argv)) {
+        return *status;
     }
-
     if (arguments.listModels) {
         std::cout << talvo::batch::modelListing();
         return 0;
     }
     if (!arguments.modelGiven) {
-        std::cerr << "talvo-batch: --model is required (see --help and --list-models)\n";
-        return 2;
+        tool.report("--model is required (see --help and --list-models)");
+        return talvo::cli::UsageStatus;
     }
-    try {
+    return tool.run([&tool, &arguments] {
         talvo::batch::finishOptions(arguments);
-        return run(arguments);
-    } catch (const Error& error) {
-        std::cerr << "talvo-batch: " << error.what() << '\n';
-        return 2;
-    } catch (const std::exception& error) {
-        // Out of memory, a thread or file system failure: still one line and status 2.
-        std::cerr << "talvo-batch: " << error.what() << '\n';
-        return 2;
-    }
+        return run(tool, arguments);
+    });
 }

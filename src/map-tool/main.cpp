@@ -1,23 +1,22 @@
 // talvo-map: the calculator's estimate over every cell of soil rasters.
 
+#include "cli/interruption.h"
+#include "cli/progress.h"
+#include "cli/tool.h"
 #include "estimation/catalogue.h"
 #include "map/error.h"
-#include "map/output.h"
+#include "map/gdal_errors.h"
 #include "map/run.h"
 #include "map/scale.h"
 #include "map/settings.h"
 #include "map/tiles.h"
-#include "table/interruption.h"
-#include "table/progress.h"
 
 #include <CLI/CLI.hpp>
 
-#include <exception>
 #include <gdal_priv.h>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -53,14 +52,10 @@ CLI::Validator modelPosition() {
             "MODEL"};
 }
 
-int run(talvo::map::Settings& settings) {
-    std::random_device random;
-    settings.partialToken = std::uint64_t{random()} << 32U | random();
+int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     // Ctrl-C or a job scheduler's SIGTERM would otherwise leave the half-written map behind.
-    // Only this run writes under that name, so removing it early does no harm.
-    talvo::table::InterruptionCleanup cleanup;
-    cleanup.removeOnSignal(talvo::map::partialPath(settings.output, settings.partialToken));
-    std::optional<talvo::table::ProgressBar> bar;
+    talvo::cli::InterruptionCleanup cleanup;
+    std::optional<talvo::cli::ProgressBar> bar;
     talvo::map::Progress progress;
     if (::isatty(STDERR_FILENO) == 1) {
         progress = [&bar](std::uint64_t done, std::uint64_t total) {
@@ -70,11 +65,12 @@ int run(talvo::map::Settings& settings) {
             bar->update(done);
         };
     }
-    const talvo::map::Summary summary = talvo::map::runMap(settings, progress);
+    const talvo::map::Summary summary = talvo::map::runMap(settings, progress, &cleanup);
     bar.reset();
-    std::cerr << "talvo-map: wrote " << settings.output << ": " << summary.width << "x"
-              << summary.height << " cells, " << summary.cells - summary.estimatedCells
-              << " without an estimate (nodata)\n";
+    tool.report("wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
+                std::to_string(summary.height) + " cells, " +
+                std::to_string(summary.cells - summary.estimatedCells) +
+                " without an estimate (nodata)");
     return 0;
 }
 
@@ -139,25 +135,12 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
                "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        if (error.get_exit_code() == 0) {
-            return app.exit(error); // --help, --version
-        }
-        std::cerr << "talvo-map: " << error.what() << " (see --help)\n";
-        return 2;
+    const talvo::cli::Tool tool("talvo-map");
+    if (const std::optional<int> status = tool.parse(app, argc, argv)) {
+        return *status;
     }
-
     GDALAllRegister();
-    // The reasons come back in one line below. Set for every thread, as the inputs are read
-    // on one of their own: a pushed handler is the calling thread's alone.
-    CPLSetErrorHandler(CPLQuietErrorHandler);
-    try {
-        return run(settings);
-    } catch (const std::exception& error) {
-        // Out of memory, a thread or file system failure: still one line and status 2.
-        std::cerr << "talvo-map: " << error.what() << '\n';
-        return 2;
-    }
+    talvo::map::quietGdalErrors(); // the reasons come back in the tool's one line
+
+    return tool.run([&tool, &settings] { return run(tool, settings); });
 }

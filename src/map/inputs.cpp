@@ -2,6 +2,7 @@
 
 #include "estimation/float_text.h"
 #include "map/error.h"
+#include "map/gdal_errors.h"
 
 #include <algorithm>
 #include <array>
@@ -15,11 +16,6 @@
 namespace talvo::map {
 
 namespace {
-
-std::string lastGdalError() {
-    const std::string message = CPLGetLastErrorMsg();
-    return message.empty() ? "GDAL cannot read it" : message;
-}
 
 Grid gridOf(GDALDataset& dataset) {
     Grid grid;

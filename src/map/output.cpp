@@ -2,6 +2,7 @@
 
 #include "estimation/plausibility.h"
 #include "map/error.h"
+#include "map/gdal_errors.h"
 #include "map/texture.h"
 
 #include <algorithm>
@@ -22,14 +23,14 @@ constexpr unsigned MaxCompressionThreads = 4;
 
 constexpr std::array<const char*, BandCount> bandNames{"fc", "pwp", "awc", "flags", "texture"};
 
-std::string lastGdalError() {
-    const std::string message = CPLGetLastErrorMsg();
-    return message.empty() ? "GDAL reports no reason" : message;
-}
-
-std::filesystem::path sidecar(std::filesystem::path path) {
-    path += ".aux.xml";
-    return path;
+// The map itself, never a device or pipe: GDAL seeks in what it writes.
+std::filesystem::path regularTarget(const std::string& output) {
+    const cli::OutputTarget target = cli::findOutput(output);
+    if (target.kind != cli::OutputTarget::Kind::file) {
+        throw Error("cannot write " + output +
+                    ": it is not a regular file, and a GeoTIFF must be written to one");
+    }
+    return target.path;
 }
 
 template <typename Value> void fillWithNaN(std::vector<std::byte>& cells) {
@@ -41,13 +42,9 @@ template <typename Value> void fillWithNaN(std::vector<std::byte>& cells) {
 
 } // namespace
 
-std::filesystem::path partialPath(const std::filesystem::path& target, std::uint64_t token) {
-    std::array<char, 17> hex{};
-    std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(token));
-    std::filesystem::path temporary = target;
-    temporary += ".partial-";
-    temporary += hex.data();
-    return temporary;
+unsigned compressionThreads(unsigned threads) {
+    // Compression keeps up with the estimates on a few threads; each holds block buffers.
+    return std::min(threads, MaxCompressionThreads);
 }
 
 void ResultBuffers::resize(OutputType type, std::size_t cells) {
@@ -58,28 +55,17 @@ void ResultBuffers::resize(OutputType type, std::size_t cells) {
 }
 
 OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel& model,
-                           const Grid& grid, unsigned threads)
-    : m_target(settings.output), m_temporary(partialPath(m_target, settings.partialToken)),
+                           const Grid& grid, unsigned threads, cli::InterruptionCleanup* cleanup)
+    : m_name(settings.output),
+      m_file(regularTarget(settings.output), "talvo-map", settings.output, cleanup),
       m_type(settings.type == OutputType::float32 ? GDT_Float32 : GDT_Float64) {
-    std::error_code error;
-    const std::filesystem::file_status old = std::filesystem::status(m_target, error);
-    if (std::filesystem::is_directory(old)) {
-        throw Error("cannot write " + settings.output + ": it is a directory");
-    }
-    // Root may replace anything, but a map that nobody may write was meant to stay.
-    using std::filesystem::perms;
-    if (std::filesystem::exists(old) &&
-        (old.permissions() & (perms::owner_write | perms::group_write | perms::others_write)) ==
-            perms::none) {
-        throw Error("cannot write " + settings.output + ": it is read-only");
-    }
+    m_file.addCompanion(".aux.xml");
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) {
         throw Error("this GDAL has no GTiff driver");
     }
     const std::string blockSize = std::to_string(OutputBlockSize);
-    // Compression keeps up with the estimates on a few threads; each holds block buffers.
-    const std::string threadCount = std::to_string(std::min(threads, MaxCompressionThreads));
+    const std::string threadCount = std::to_string(compressionThreads(threads));
     CPLStringList options;
     options.SetNameValue("TILED", "YES");
     options.SetNameValue("BLOCKXSIZE", blockSize.c_str());
@@ -91,11 +77,11 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
     options.SetNameValue("INTERLEAVE", "BAND");
     options.SetNameValue("BIGTIFF", "IF_SAFER");
     options.SetNameValue("NUM_THREADS", threadCount.c_str());
-    CPLErrorReset();
-    m_dataset.reset(driver->Create(m_temporary.c_str(), grid.width, grid.height,
+    resetGdalErrors();
+    m_dataset.reset(driver->Create(m_file.temporaryPath().c_str(), grid.width, grid.height,
                                    static_cast<int>(BandCount), m_type, options.List()));
     if (!m_dataset) {
-        throw Error("cannot write " + settings.output + ": " + lastGdalError());
+        throw Error("cannot write " + m_name + ": " + lastGdalError());
     }
     std::array<double, 6> transform = grid.transform;
     m_dataset->SetGeoTransform(transform.data());
@@ -106,14 +92,8 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
 }
 
 OutputRaster::~OutputRaster() {
-    if (!m_committed) {
-        if (m_dataset) {
-            m_dataset->MarkSuppressOnClose();
-            m_dataset.reset();
-        }
-        std::error_code ignored;
-        std::filesystem::remove(m_temporary, ignored);
-        std::filesystem::remove(sidecar(m_temporary), ignored);
+    if (m_dataset) {
+        m_dataset->MarkSuppressOnClose(); // m_file removes what was written
     }
 }
 
@@ -186,35 +166,22 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
             // A whole block goes straight to the driver, which compresses it on its own
             // threads; through the block cache, the blocks still cached when the map is closed
             // would be compressed one after the other.
-            CPLErrorReset();
+            CPLErrorReset(); // a compression thread's failure stays noted
             if (band->WriteBlock(window.x / OutputBlockSize, (window.y + top) / OutputBlockSize,
                                  m_block.data()) != CE_None) {
-                throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+                throw Error("cannot write " + m_name + ": " + lastGdalError());
             }
         }
     }
 }
 
 void OutputRaster::commit() {
-    CPLErrorReset();
+    CPLErrorReset();   // a compression thread's failure stays noted
     m_dataset.reset(); // closing writes the last blocks and the side file
     if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
-        throw Error("cannot write " + m_target.string() + ": " + lastGdalError());
+        throw Error("cannot write " + m_name + ": " + lastGdalError());
     }
-    std::error_code error;
-    std::filesystem::rename(m_temporary, m_target, error);
-    if (error) {
-        throw Error("cannot write " + m_target.string() + ": " + error.message());
-    }
-    if (std::filesystem::exists(sidecar(m_temporary), error)) {
-        std::filesystem::rename(sidecar(m_temporary), sidecar(m_target), error);
-    } else {
-        std::filesystem::remove(sidecar(m_target), error); // an old map's names would mislead
-    }
-    if (error) {
-        throw Error("cannot write " + sidecar(m_target).string() + ": " + error.message());
-    }
-    m_committed = true;
+    m_file.commit();
 }
 
 } // namespace talvo::map

@@ -4,6 +4,8 @@
 // texture, all of the chosen floating-point type (a GeoTIFF holds one type for all bands;
 // flags and texture are small integers, exact in either type). Nodata is NaN in every band.
 
+#include "cli/interruption.h"
+#include "cli/replacing_file.h"
 #include "estimation/catalogue.h"
 #include "map/grid.h"
 #include "map/settings.h"
@@ -12,8 +14,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <gdal_priv.h>
+#include <string>
 #include <vector>
 
 namespace talvo::map {
@@ -34,37 +36,37 @@ private:
     std::array<std::vector<std::byte>, BandCount> m_bytes;
 };
 
+// The threads GDAL compresses the map on when the run estimates on `threads`.
+unsigned compressionThreads(unsigned threads);
+
 // Output blocks are square, of this side.
 inline constexpr int OutputBlockSize = 256;
 
-// Where the map is written until it is complete: beside the target, so that the rename stays
-// on one file system ("map.tif.partial-00000000075bcd15" for token 123456789).
-std::filesystem::path partialPath(const std::filesystem::path& target, std::uint64_t token);
-
 class OutputRaster {
 public:
-    // Creates the map beside `settings.output` under a temporary name. Throws Error.
+    // Creates the map beside `settings.output` under a temporary name, which a signal
+    // removes through `cleanup`. Throws Error.
     OutputRaster(const Settings& settings, const estimation::PtfModel& model, const Grid& grid,
-                 unsigned threads);
+                 unsigned threads, cli::InterruptionCleanup* cleanup);
     OutputRaster(const OutputRaster&) = delete;
     OutputRaster& operator=(const OutputRaster&) = delete;
-    // Removes the temporary file unless committed.
+    // Removes the temporary files unless committed.
     ~OutputRaster();
 
     // Writes a window of this map at most one block wide, whose corner is a block's. Not
     // thread-safe. Throws Error.
     void write(const Window& window, const ResultBuffers& buffers);
-    // Completes the file and renames it to the output's name. Throws Error.
+    // Completes the file and renames it to the output's name, its side file (.aux.xml, with
+    // the texture classes' names) first. Throws Error.
     void commit();
 
 private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
 
-    std::filesystem::path m_target;
-    std::filesystem::path m_temporary;
+    std::string m_name;
+    cli::ReplacingFile m_file; // before the dataset, which is closed first
     GDALDataType m_type;
     GDALDatasetUniquePtr m_dataset;
-    bool m_committed = false;
     std::vector<std::byte> m_block; // one block of one band, as the driver takes it
 };
 

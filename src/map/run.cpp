@@ -5,6 +5,7 @@
 #include "map/error.h"
 #include "map/inputs.h"
 #include "map/output.h"
+#include "map/resources.h"
 
 #include <algorithm>
 #include <cassert>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -30,6 +32,8 @@ namespace {
 // workers take about 256 MiB in all, GDAL's block cache included (224 MiB measured in
 // Float32, 267 MiB in Float64, four tiled inputs). Inputs in taller blocks are read twice.
 constexpr int MaxWindowRows = 2 * OutputBlockSize;
+constexpr std::size_t Float32CellBytes = 52;
+constexpr std::size_t Float64CellBytes = 72;
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX: this, or
 // the input blocks in use at once where they take more (striped rasters, many threads).
 // GDAL's own default, a share of the machine's memory, would hold far more than a run needs.
@@ -201,11 +205,11 @@ public:
             for (unsigned i = 0; i < threads; ++i) {
                 workers.emplace_back([this] { work(); });
             }
-        } catch (const std::system_error&) {
-            // Fewer workers only make the run slower; without the reader or a worker it cannot.
-            if (workers.size() < 2) {
-                failure = std::current_exception();
-            }
+        } catch (const std::system_error& error) {
+            // Asked for at the start (checkThreadsAllowed), but another process took them.
+            failure = std::make_exception_ptr(
+                Error("the system refused to start a thread: " + error.code().message() +
+                      "; give fewer with --threads"));
         }
         if (!failure) {
             try {
@@ -372,12 +376,14 @@ void refuseOverwritingAnInput(const Settings& settings) {
 
 } // namespace
 
-Summary runMap(const Settings& settings, const Progress& progress) {
+Summary runMap(const Settings& settings, const Progress& progress,
+               cli::InterruptionCleanup* cleanup) {
     const estimation::PtfModel* const model = estimation::modelAt(settings.model);
     if (model == nullptr) {
         throw Error("unknown model " + std::to_string(settings.model));
     }
     refuseOverwritingAnInput(settings);
+    shareOneArenaUnderAddressLimit();
     const bool cacheGiven = CPLGetConfigOption("GDAL_CACHEMAX", nullptr) != nullptr;
     const InputRasters inputs(settings, *model);
     const Grid& grid = inputs.grid();
@@ -387,14 +393,21 @@ Summary runMap(const Settings& settings, const Progress& progress) {
                                  ? settings.threads
                                  : std::max(1U, std::thread::hardware_concurrency());
 
-    OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads);
     const WindowPlan plan(grid.width, rows.first, rows.end, inputs.blockHeight());
+    std::size_t cacheBytes = static_cast<std::size_t>(GDALGetCacheMax64());
     if (!cacheGiven) {
         // The pipeline reads up to one window more than there are threads ahead.
         const std::size_t inUse =
             inputs.blockBytesInUse(OutputBlockSize, plan.rows(), static_cast<int>(threads) + 1);
-        GDALSetCacheMax64(static_cast<GIntBig>(std::max(SmallestCacheBytes, inUse + inUse / 4)));
+        cacheBytes = std::max(SmallestCacheBytes, inUse + inUse / 4);
+        GDALSetCacheMax64(static_cast<GIntBig>(cacheBytes));
     }
+    checkThreadsAllowed(threads);
+    const std::size_t windowBytes =
+        static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
+        (settings.type == OutputType::float32 ? Float32CellBytes : Float64CellBytes);
+    checkMemoryAllowed(runBytes(threads, windowBytes, cacheBytes));
+    OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads, cleanup);
     Pipeline pipeline(settings, *model, inputs, output, plan, rows.first, progress);
     Summary summary;
     summary.estimatedCells = pipeline.run(threads);

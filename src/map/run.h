@@ -2,6 +2,7 @@
 
 // A whole map, or one tile of it, block by block on several threads.
 
+#include "cli/interruption.h"
 #include "map/settings.h"
 
 #include <cstdint>
@@ -21,7 +22,9 @@ using Progress = std::function<void(std::uint64_t windowsDone, std::uint64_t win
 
 // Reads the inputs window by window, estimates each cell on `settings.threads` threads and
 // writes the windows in order; memory stays bounded whatever the size of the map. The output
-// appears whole or not at all. GDAL must be registered. Throws Error.
-Summary runMap(const Settings& settings, const Progress& progress = {});
+// appears whole or not at all, and a signal removes it through `cleanup`. GDAL must be
+// registered. Throws Error, also when the system refuses the threads the run needs.
+Summary runMap(const Settings& settings, const Progress& progress = {},
+               cli::InterruptionCleanup* cleanup = nullptr);
 
 } // namespace talvo::map

@@ -26,9 +26,6 @@ struct Settings {
     std::optional<Tile> tile; // unset: the whole map
     unsigned threads = 0;     // 0: as many as the machine has
     std::string output;
-    // Names the file the map is written to until it is complete (partialPath): a run of its
-    // own, so that two runs never write one file and a signal removes only this run's.
-    std::uint64_t partialToken = 0;
 };
 
 } // namespace talvo::map

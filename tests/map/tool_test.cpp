@@ -2,6 +2,7 @@
 // compared with what talvo-batch writes for the same numbers as text.
 
 #include "estimation/catalogue.h"
+#include "map/map_runs.h"
 #include "table/csv.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -30,189 +32,7 @@
 namespace talvo::map::test {
 namespace {
 
-namespace fs = std::filesystem;
 using estimation::Input;
-
-constexpr double Nodata = -32768;
-
-// A folder of its own for one test, emptied first.
-fs::path testFolder(const std::string& name) {
-    fs::path folder = fs::current_path() / "runs" / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-struct RasterLayout {
-    int width = 40;
-    int height = 30;
-    GDALDataType type = GDT_Int16;
-    std::array<double, 6> transform{500000, 250, 0, 4000000, 0, -250};
-    std::optional<double> scale{}; // declared by the band itself
-    bool striped = false;          // one row a block, as GDAL writes GeoTIFFs unless told
-};
-
-// A compressed GeoTIFF of one band holding `values` row by row, tiled unless striped.
-void writeRaster(const fs::path& path, const RasterLayout& layout, std::vector<double> values) {
-    GDALAllRegister();
-    const std::array tiled{"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", "COMPRESS=DEFLATE",
-                           static_cast<const char*>(nullptr)};
-    const std::array striped{"BLOCKYSIZE=1", "COMPRESS=DEFLATE", static_cast<const char*>(nullptr)};
-    const char* const* options = layout.striped ? striped.data() : tiled.data();
-    const GDALDatasetUniquePtr dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-        path.c_str(), layout.width, layout.height, 1, layout.type, options));
-    if (!dataset) {
-        throw std::runtime_error("cannot create " + path.string());
-    }
-    std::array<double, 6> transform = layout.transform;
-    dataset->SetGeoTransform(transform.data());
-    OGRSpatialReference crs;
-    crs.importFromEPSG(32632);
-    dataset->SetSpatialRef(&crs);
-    GDALRasterBand* const band = dataset->GetRasterBand(1);
-    band->SetNoDataValue(Nodata);
-    if (layout.scale) {
-        band->SetScale(*layout.scale);
-    }
-    if (band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, values.data(), layout.width,
-                       layout.height, GDT_Float64, 0, 0, nullptr) != CE_None) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-// The bands of a raster, each row by row, as doubles.
-std::vector<std::vector<double>> readBands(const fs::path& path) {
-    GDALAllRegister();
-    const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
-    if (!dataset) {
-        throw std::runtime_error("cannot open " + path.string());
-    }
-    const int width = dataset->GetRasterXSize();
-    const int height = dataset->GetRasterYSize();
-    std::vector<std::vector<double>> bands;
-    for (int b = 1; b <= dataset->GetRasterCount(); ++b) {
-        std::vector<double> cells(static_cast<std::size_t>(width) *
-                                  static_cast<std::size_t>(height));
-        if (dataset->GetRasterBand(b)->RasterIO(GF_Read, 0, 0, width, height, cells.data(), width,
-                                                height, GDT_Float64, 0, 0, nullptr) != CE_None) {
-            throw std::runtime_error("cannot read " + path.string());
-        }
-        bands.push_back(std::move(cells));
-    }
-    return bands;
-}
-
-std::array<double, 6> transformOf(const fs::path& path) {
-    const GDALDatasetUniquePtr dataset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
-    std::array<double, 6> transform{};
-    dataset->GetGeoTransform(transform.data());
-    return transform;
-}
-
-struct Outcome {
-    int status = -1;
-    std::string errorText; // standard error, without the last line break
-};
-
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-// Runs a program with its arguments, standard output discarded.
-Outcome runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    const fs::path errors =
-        fs::temp_directory_path() / ("talvo-map-test-" + std::to_string(::getpid()));
-    std::string command = shellQuoted(program);
-    for (const std::string& argument : arguments) {
-        command += " " + shellQuoted(argument);
-    }
-    command += " >/dev/null 2>" + shellQuoted(errors.string());
-    const int status = std::system(command.c_str()); // NOLINT(cert-env33-c): the test's own
-    Outcome outcome;
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream file(errors);
-    outcome.errorText.assign(std::istreambuf_iterator<char>(file), {});
-    if (!outcome.errorText.empty() && outcome.errorText.back() == '\n') {
-        outcome.errorText.pop_back();
-    }
-    fs::remove(errors);
-    return outcome;
-}
-
-// The text a table would hold for a cell in tenths: "52.3" for 523, empty for nodata.
-std::string cellText(double raw) {
-    if (raw == Nodata) {
-        return "";
-    }
-    const auto value = static_cast<long>(raw);
-    return (value < 0 ? "-" : "") + std::to_string(std::labs(value) / 10) + "." +
-           std::to_string(std::labs(value) % 10);
-}
-
-// Four int16 rasters in tenths (the soil grids' form) with nodata here and there.
-struct Soils {
-    fs::path folder;
-    RasterLayout layout;
-    std::array<std::vector<double>, 4> raw;
-
-    fs::path raster(Input input, const std::string& form = "") const {
-        return folder / (std::string(estimation::name(input)) + form + ".tif");
-    }
-    std::vector<std::string> inputs(const std::string& form = "") const {
-        std::vector<std::string> arguments;
-        for (const Input input : estimation::allInputs) {
-            arguments.insert(arguments.end(), {"--" + std::string(estimation::name(input)),
-                                               raster(input, form).string()});
-        }
-        return arguments;
-    }
-};
-
-Soils makeSoils(const std::string& name, int width = RasterLayout{}.width,
-                int height = RasterLayout{}.height) {
-    Soils soils{testFolder(name), {width, height}, {}};
-    const auto cells = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::mt19937 random(20261206);
-    std::uniform_int_distribution<int> content(0, 1000);
-    std::uniform_int_distribution<int> carbon(0, 2500);
-    for (std::size_t i = 0; i < cells; ++i) {
-        const int sand = content(random);
-        const int clay = std::uniform_int_distribution<int>(0, 1000 - sand)(random);
-        // Most soils sum to 100 %, some not, so that the sum flag has work.
-        const int silt = i % 7 == 0 ? content(random) : 1000 - sand - clay;
-        soils.raw[0].push_back(sand);
-        soils.raw[1].push_back(silt);
-        soils.raw[2].push_back(clay);
-        soils.raw[3].push_back(carbon(random));
-    }
-    // Values whose products are not exact in binary, out of range, zero, and nodata.
-    const std::vector<std::array<double, 4>> chosen{
-        {523, 233, 244, 100},    {0, 0, 0, 0},
-        {1000, 0, 0, 0},         {-5, 500, 505, 1},
-        {333, 333, 334, 17},     {999, 1, 1, 2499},
-        {1234, 0, 1, 9},         {Nodata, 300, 300, 10},
-        {400, Nodata, 200, 50},  {400, 400, Nodata, 50},
-        {400, 400, 200, Nodata}, {1, 1, 1, 1},
-    };
-    for (std::size_t i = 0; i < chosen.size(); ++i) {
-        for (std::size_t input = 0; input < 4; ++input) {
-            soils.raw[input][i * 37] = chosen[i][input];
-        }
-    }
-    for (const Input input : estimation::allInputs) {
-        writeRaster(soils.raster(input), soils.layout, soils.raw[static_cast<std::size_t>(input)]);
-    }
-    return soils;
-}
-
-Outcome runMap(std::vector<std::string> arguments, const std::vector<std::string>& more = {}) {
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    return runProgram(TALVO_MAP_EXE, arguments);
-}
 
 // Cells equal as doubles, NaN equal to NaN.
 void expectSameBands(const fs::path& actual, const fs::path& expected) {
@@ -477,7 +297,8 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "--scale excludes --soilgrids (see --help)"},
         {withModel0({"--output", a}),
          "--output " + a + " is an input: write the map to another file"},
-        {withModel0({"--output", kept}), "cannot write " + kept + ": it is read-only"},
+        {withModel0({"--output", kept}), "cannot write " + kept + ": Permission denied"},
+        {withModel0({"--output", ""}), "the output has an empty name: name a file"},
     };
     const std::string out = (folder / "out.tif").string();
     for (auto [arguments, message] : cases) {
@@ -493,8 +314,8 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
     EXPECT_EQ(fs::file_size(kept), 7U);
 }
 
-// A terminating signal (Ctrl-C, a scheduler's SIGTERM) ends the run as it would have, leaves
-// no half-written map and keeps the old one.
+// A terminating signal (Ctrl-C, a scheduler's SIGTERM, a CPU time limit) ends the run as it
+// would have, leaves no half-written map nor its side file, and keeps the old one.
 TEST(ToolTest, ASignalLeavesNoHalfMap) {
     const fs::path folder = testFolder("signal");
     GDALAllRegister();
@@ -510,18 +331,22 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
     const fs::path map = folder / "map.tif";
     std::ofstream(map) << "old map";
     // Another run's file of the same map: its name differs, and it is not this run's to remove.
-    const fs::path other = folder / "map.tif.partial-0000000000000001";
+    const fs::path other = folder / ".talvo-map.map.tif.0000000000000001.tmp";
     std::ofstream(other) << "another run";
     const auto files = [&] {
         return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
     };
-    for (const int signal : {SIGTERM, SIGINT}) {
+    // Every signal whose default ends the process: a user's, a scheduler's, a time limit's.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                             SIGPROF, SIGXCPU, SIGTRAP, SIGRTMIN}) {
         SCOPED_TRACE(signal);
         const pid_t child = ::fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
             // A test run from a background job inherits SIGINT ignored, and so would the tool.
             std::signal(signal, SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore); // SIGQUIT and others would dump one
             ::execl(TALVO_MAP_EXE, "talvo-map", "--model", "0", "--sand",
                     (folder / "sand.tif").c_str(), "--clay", (folder / "clay.tif").c_str(),
                     "--output", map.c_str(), nullptr);

@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 class Descriptor {
 public:
@@ -39,4 +39,4 @@ private:
     int m_descriptor = -1;
 };
 
-} // namespace talvo::table
+} // namespace talvo::cli

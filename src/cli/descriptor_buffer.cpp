@@ -1,4 +1,4 @@
-#include "table/descriptor_buffer.h"
+#include "cli/descriptor_buffer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 namespace {
 
@@ -110,4 +110,4 @@ std::streamsize InputBuffer::showmanyc() {
     return std::max(count, 0);
 }
 
-} // namespace talvo::table
+} // namespace talvo::cli

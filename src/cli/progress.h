@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 // "[#########           ]  45%": how far through its input a long run is.
 std::string progressLine(std::uint64_t done, std::uint64_t total);
@@ -28,4 +28,4 @@ private:
     bool m_drawn = false;
 };
 
-} // namespace talvo::table
+} // namespace talvo::cli

@@ -3,10 +3,10 @@
 // Where a table comes from and where it goes, with the checks a user would expect before a
 // long run starts and before its result replaces anything.
 
-#include "table/descriptor.h"
-#include "table/descriptor_buffer.h"
-#include "table/error.h"
-#include "table/interruption.h"
+#include "cli/descriptor.h"
+#include "cli/descriptor_buffer.h"
+#include "cli/interruption.h"
+#include "cli/replacing_file.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,51 +15,11 @@
 #include <ostream>
 #include <string>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 // Whether `descriptor` is open on the regular file `path` names (through its links). Only
 // regular files count: /dev/null may well be both input and output.
 bool isSameRegularFile(int descriptor, const std::filesystem::path& path);
-
-// A file written to a temporary file beside the target and renamed over it on commit(), so
-// that a failed or interrupted run never leaves half a table where a script expects a whole.
-// The new file keeps the old one's mode, and its owner and group where the process may set
-// them; a file its owner made read-only is refused. Messages name the file as `name`.
-// With a `cleanup`, a signal removes the temporary file from the moment it exists.
-class ReplacingFile {
-public:
-    // Throws Error when the target may not be written or the temporary file not created.
-    explicit ReplacingFile(std::filesystem::path target, std::string name = {},
-                           InterruptionCleanup* cleanup = nullptr);
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-    // Removes the temporary file unless committed.
-    ~ReplacingFile();
-
-    std::ostream& stream() { return m_stream; }
-    // Beside the target: ".talvo-batch.<target name, shortened to fit>.<random>.tmp".
-    const std::filesystem::path& temporaryPath() const { return m_temporary; }
-    // Throws Error naming the file and the system's reason when a write has failed.
-    void checkWritten() const;
-    // Writes the rest, syncs the file to disk, renames it over the target and syncs the
-    // folder, so that after a crash the folder holds the old table or the whole new one.
-    // Throws Error when any of it fails.
-    void commit();
-
-private:
-    // Closes and removes the temporary file.
-    void discard();
-
-    std::filesystem::path m_target;
-    std::string m_name;
-    InterruptionCleanup* m_cleanup;
-    std::filesystem::path m_temporary;
-    Descriptor m_folder;
-    Descriptor m_file;
-    OutputBuffer m_buffer;
-    std::ostream m_stream;
-    bool m_committed = false;
-};
 
 // The input table: a file, or standard input for "-".
 class InputFile {
@@ -96,13 +56,13 @@ private:
     std::optional<State> m_start;
 };
 
-// The output table: standard output for "" or "-"; a regular file (new or not) replaced whole
-// on commit, through its symbolic links so that they stay; a device or pipe written directly,
+// The output table: standard output for "" or "-"; a regular file (new or not) replaced whole on
+// commit, through its symbolic links so that they stay; a device or pipe written directly,
 // as there is nothing to replace and renaming over it would do harm.
 class OutputFile {
 public:
     // Throws Error for a folder, for the input (a file or standard input), or when it cannot
-    // be written. With a `cleanup`, a signal removes the temporary file.
+    // be written (see findOutput). With a `cleanup`, a signal removes the temporary file.
     OutputFile(const std::string& path, const InputFile& input,
                InterruptionCleanup* cleanup = nullptr);
     OutputFile(const OutputFile&) = delete;
@@ -127,4 +87,4 @@ private:
     std::ostream m_directStream;
 };
 
-} // namespace talvo::table
+} // namespace talvo::cli

@@ -1,8 +1,8 @@
-#include "table/progress.h"
+#include "cli/progress.h"
 
 #include <algorithm>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 namespace {
 
@@ -42,4 +42,4 @@ void ProgressBar::update(std::uint64_t bytesDone) {
     m_out << '\r' << progressLine(bytesDone, m_total) << std::flush;
 }
 
-} // namespace talvo::table
+} // namespace talvo::cli

@@ -6,7 +6,7 @@
 #include <streambuf>
 #include <vector>
 
-namespace talvo::table {
+namespace talvo::cli {
 
 // Writes to a descriptor it does not own. After a failed write the stream goes bad and every
 // later write fails too: a table with a hole in it must never look complete.
@@ -51,4 +51,4 @@ private:
     std::vector<char> m_buffer;
 };
 
-} // namespace talvo::table
+} // namespace talvo::cli

@@ -1,0 +1,143 @@
+#include "cli/interruption.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <pthread.h>
+#include <stdexcept>
+#include <string_view>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace talvo::cli {
+
+namespace {
+
+// The handler's state: it may touch nothing else. A name is written only while unarmed.
+constexpr std::size_t NameBytes = 4096;
+std::array<std::array<char, NameBytes>, InterruptionCleanup::MaxFiles> temporaryNames{};
+std::atomic<bool> armed{false};
+std::atomic<bool> installed{false};
+// The thread inside a Hold, by its kernel id; 0 for none.
+std::atomic<long> holder{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<long>::is_always_lock_free);
+
+// Raised by the faulting instruction itself: holding them back would not stop them.
+constexpr std::array<int, 6> synchronousSignals{SIGILL, SIGTRAP, SIGBUS, SIGFPE, SIGSEGV, SIGSYS};
+
+long threadId() {
+    return ::syscall(SYS_gettid);
+}
+
+extern "C" void removeAndEnd(int signal) {
+    const int savedErrno = errno;
+    // Another thread is renaming files into place: removing them now would split the set.
+    const long self = threadId();
+    const timespec pause{0, 1'000'000};
+    while (holder.load() != 0 && holder.load() != self) {
+        ::nanosleep(&pause, nullptr);
+    }
+    if (armed.load()) {
+        for (const auto& name : temporaryNames) {
+            if (name[0] != '\0') {
+                ::unlink(name.data());
+            }
+        }
+    }
+    // The default action, which ends the process once this handler returns (a fault's
+    // instruction runs again and faults once more).
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    ::raise(signal);
+    errno = savedErrno;
+}
+
+} // namespace
+
+std::vector<int> InterruptionCleanup::handledSignals() {
+    std::vector<int> signals{SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT,
+                             SIGBUS,  SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE,
+                             SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM,
+                             SIGPROF, SIGIO,   SIGPWR,    SIGSYS};
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+        signals.push_back(signal);
+    }
+    return signals;
+}
+
+bool InterruptionCleanup::holds(int signal) {
+    return std::find(synchronousSignals.begin(), synchronousSignals.end(), signal) ==
+           synchronousSignals.end();
+}
+
+InterruptionCleanup::InterruptionCleanup() : m_signals(handledSignals()) {
+    if (installed.exchange(true)) {
+        throw std::logic_error("one InterruptionCleanup at a time");
+    }
+    m_previous.resize(m_signals.size());
+    for (std::size_t i = 0; i < m_signals.size(); ++i) {
+        struct sigaction action {};
+        ::sigemptyset(&action.sa_mask);
+        if (m_signals[i] == SIGXFSZ) {
+            action.sa_handler = SIG_IGN;
+        } else {
+            if (::sigaction(m_signals[i], nullptr, &m_previous[i]) == 0 &&
+                m_previous[i].sa_handler == SIG_IGN) {
+                m_signals[i] = 0; // inherited ignored: stays so
+                continue;
+            }
+            action.sa_handler = removeAndEnd;
+        }
+        if (::sigaction(m_signals[i], &action, &m_previous[i]) != 0) {
+            m_signals[i] = 0;
+        }
+    }
+}
+
+InterruptionCleanup::~InterruptionCleanup() {
+    for (std::size_t i = 0; i < m_signals.size(); ++i) {
+        if (m_signals[i] != 0) {
+            ::sigaction(m_signals[i], &m_previous[i], nullptr);
+        }
+    }
+    armed = false;
+    installed = false;
+}
+
+void InterruptionCleanup::removeOnSignal(const std::vector<std::filesystem::path>& temporaries) {
+    armed = false;
+    for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
+        temporaryNames[i].fill('\0');
+        const std::string_view name =
+            i < temporaries.size() ? std::string_view(temporaries[i].native()) : std::string_view();
+        if (name.size() < NameBytes) {
+            name.copy(temporaryNames[i].data(), name.size());
+        }
+    }
+    armed = !temporaries.empty();
+}
+
+InterruptionCleanup::Hold::Hold() {
+    sigset_t held{};
+    ::sigemptyset(&held);
+    for (const int signal : handledSignals()) {
+        if (holds(signal)) {
+            ::sigaddset(&held, signal);
+        }
+    }
+    m_holding = ::pthread_sigmask(SIG_BLOCK, &held, &m_mask) == 0;
+    m_previousHolder = holder.exchange(threadId());
+}
+
+InterruptionCleanup::Hold::~Hold() {
+    holder = m_previousHolder;
+    if (m_holding) {
+        ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr);
+    }
+}
+
+} // namespace talvo::cli

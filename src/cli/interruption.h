@@ -1,0 +1,63 @@
+#pragma once
+
+// What a signal does to a run that writes a temporary file.
+
+#include <csignal>
+#include <cstddef>
+#include <filesystem>
+#include <vector>
+
+namespace talvo::cli {
+
+// While it lives, every signal whose default action ends the process (all but SIGKILL and
+// SIGSTOP, which cannot be caught) removes the temporary files named by removeOnSignal() and
+// then ends the process as it would have, so an interrupted run leaves no half file behind.
+// A signal the process inherited as ignored stays ignored: that is how nohup keeps a run
+// alive after logout. SIGXFSZ is ignored, so a write beyond `ulimit -f` fails with EFBIG and
+// is cleaned up and reported like a full disk.
+// A signal handler can reach only static storage, so there is one at a time; a second
+// throws std::logic_error.
+class InterruptionCleanup {
+public:
+    // Files a signal removes at once: a file and the one written beside it.
+    static constexpr std::size_t MaxFiles = 2;
+
+    InterruptionCleanup();
+    InterruptionCleanup(const InterruptionCleanup&) = delete;
+    InterruptionCleanup& operator=(const InterruptionCleanup&) = delete;
+    // Puts back the actions it replaced.
+    ~InterruptionCleanup();
+
+    // The files a signal removes, at most MaxFiles; none for an empty list. A path too long
+    // to hold is not removed.
+    void removeOnSignal(const std::vector<std::filesystem::path>& temporaries);
+
+    // While it lives, the calling thread holds these signals back, and a signal taken by
+    // another thread waits before it removes anything. So a file is named before a signal
+    // can find it, and files that are renamed into place together are all renamed or none.
+    // Keep it short: a signal waits for it.
+    class Hold {
+    public:
+        Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        ~Hold();
+
+    private:
+        sigset_t m_mask{}; // as it was before
+        bool m_holding = false;
+        long m_previousHolder = 0; // a Hold further up the same thread
+    };
+
+    // The signals it handles: every one whose default action ends the process.
+    static std::vector<int> handledSignals();
+    // Whether a Hold holds `signal` back: not a fault's (SIGSEGV and the like), which the
+    // faulting instruction raises again at once.
+    static bool holds(int signal);
+
+private:
+    std::vector<int> m_signals;
+    std::vector<struct sigaction> m_previous;
+};
+
+} // namespace talvo::cli

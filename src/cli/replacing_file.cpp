@@ -1,0 +1,284 @@
+#include "cli/replacing_file.h"
+
+#include "cli/error.h"
+
+#include <array>
+#include <cerrno>
+#include <cinttypes>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <random>
+#include <unistd.h>
+
+namespace talvo::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// As the kernel counts links followed for one path.
+constexpr int MaxLinks = 40;
+
+std::string reason(const std::string& name, int error) {
+    return "cannot write " + name + ": " + std::strerror(error);
+}
+
+// The kernel's protected_symlinks rule: in a sticky folder anyone may write to, a link is
+// followed only for its owner or the folder's.
+void checkLinkMayBeFollowed(const fs::path& link, const struct stat& linkStatus,
+                            const std::string& name) {
+    const fs::path folder = link.has_parent_path() ? link.parent_path() : fs::path(".");
+    struct stat folderStatus {};
+    if (::stat(folder.c_str(), &folderStatus) != 0) {
+        return; // the write itself will say why
+    }
+    const bool shared =
+        (folderStatus.st_mode & S_ISVTX) != 0 && (folderStatus.st_mode & S_IWOTH) != 0;
+    if (shared && linkStatus.st_uid != ::geteuid() && linkStatus.st_uid != folderStatus.st_uid) {
+        throw Error("cannot write " + name + ": it is a symbolic link that another user owns in " +
+                    "the shared folder " + folder.string() + ", which the system does not follow");
+    }
+}
+
+// The file a path names after following its symbolic links, existing or not.
+fs::path followLinks(fs::path path, const std::string& name) {
+    for (int depth = 0; depth < MaxLinks; ++depth) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            return path;
+        }
+        checkLinkMayBeFollowed(path, status, name);
+        std::error_code error;
+        const fs::path next = fs::read_symlink(path, error);
+        if (error) {
+            throw Error(reason(name, error.value()));
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    throw Error(reason(name, ELOOP));
+}
+
+// A name a leftover can be traced by (after SIGKILL nothing can remove it), cut between two
+// characters where the target's name is long, so that it always fits in NAME_MAX.
+std::string temporaryNameFor(std::string_view tool, std::string_view target, std::uint64_t number) {
+    const std::string prefix = "." + std::string(tool) + ".";
+    std::array<char, 32> suffix{};
+    std::snprintf(suffix.data(), suffix.size(), ".%016" PRIx64 ".tmp", number);
+    const std::size_t room = NAME_MAX - prefix.size() - std::strlen(suffix.data());
+    std::size_t kept = std::min(target.size(), room);
+    while (kept > 0 && kept < target.size() &&
+           (static_cast<unsigned char>(target[kept]) & 0xC0U) == 0x80U) {
+        --kept; // inside a UTF-8 character
+    }
+    std::string name(prefix);
+    name += target.substr(0, kept);
+    name += suffix.data();
+    return name;
+}
+
+// The file system keeps no owner or mode (vfat, some network file systems).
+bool ignorable(int error) {
+    return error == EPERM || error == EINVAL || error == EOPNOTSUPP;
+}
+
+// Owner and group where the process may set them (root, or a group the user is in), then the
+// mode, as a change of owner may clear set-user-ID bits.
+int keepOwnerAndMode(int file, const struct stat& old) {
+    if (::fchown(file, old.st_uid, old.st_gid) != 0 && errno == EPERM &&
+        ::fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Not allowed: the file is the user's own, as if they had copied it.
+    }
+    if (::fchmod(file, old.st_mode & 07777U) != 0 && !ignorable(errno)) {
+        return errno;
+    }
+    return 0;
+}
+
+// Syncs a file that another writer wrote by name; a missing one is no error.
+int syncNamed(int folder, const std::string& name) {
+    const Descriptor file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!file) {
+        return errno == ENOENT ? 0 : errno;
+    }
+    return ::fsync(file.get()) != 0 && errno != EINVAL ? errno : 0;
+}
+
+} // namespace
+
+OutputTarget findOutput(const std::string& path) {
+    if (path.empty()) {
+        throw Error("the output has an empty name: name a file");
+    }
+    OutputTarget target;
+    target.path = followLinks(path, path);
+    struct stat status {};
+    if (::stat(target.path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            throw Error("cannot write " + path + ": it is a directory");
+        }
+        if (!S_ISREG(status.st_mode)) {
+            target.kind = OutputTarget::Kind::stream;
+        }
+    }
+    return target;
+}
+
+ReplacingFile::ReplacingFile(fs::path target, std::string_view tool, std::string name,
+                             InterruptionCleanup* cleanup)
+    : m_target(std::move(target)), m_name(name.empty() ? m_target.string() : std::move(name)),
+      m_cleanup(cleanup), m_stream(&m_buffer) {
+    const fs::path folder = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
+    m_folder = Descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder) {
+        throw Error(reason(m_name, errno));
+    }
+    const std::string targetName = m_target.filename().string();
+    m_replacing = ::fstatat(m_folder.get(), targetName.c_str(), &m_old, 0) == 0;
+    if (m_replacing) {
+        // Root may write anything, but a file that nobody may write was meant to stay.
+        if ((m_old.st_mode & 0222U) == 0) {
+            throw Error(reason(m_name, EACCES));
+        }
+        if (::faccessat(m_folder.get(), targetName.c_str(), W_OK, AT_EACCESS) != 0) {
+            throw Error(reason(m_name, errno));
+        }
+    }
+    create(tool);
+}
+
+void ReplacingFile::create(std::string_view tool) {
+    // A signal that comes while the file is created waits until it is named for removal.
+    std::optional<InterruptionCleanup::Hold> hold;
+    if (m_cleanup != nullptr) {
+        hold.emplace();
+    }
+    std::random_device random;
+    std::string temporaryName;
+    for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
+        temporaryName = temporaryNameFor(tool, m_target.filename().string(),
+                                         std::uint64_t{random()} << 32U | random());
+        // Created new: nobody can slip a link in between. Private until it is complete.
+        m_file = Descriptor(::openat(m_folder.get(), temporaryName.c_str(),
+                                     O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOCTTY,
+                                     m_replacing ? 0600 : 0666));
+        if (!m_file && errno != EEXIST) {
+            throw Error(reason(m_name, errno));
+        }
+    }
+    if (!m_file) {
+        throw Error(reason(m_name, EEXIST));
+    }
+    m_temporary = m_target.parent_path() / temporaryName;
+    m_buffer.attach(m_file.get());
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal({m_temporary});
+    }
+}
+
+void ReplacingFile::addCompanion(std::string suffix) {
+    m_companionSuffix = std::move(suffix);
+    if (m_cleanup != nullptr) {
+        fs::path companion = m_temporary;
+        companion += m_companionSuffix;
+        m_cleanup->removeOnSignal({m_temporary, companion});
+    }
+}
+
+void ReplacingFile::discard() {
+    m_file.close();
+    const std::string name = m_temporary.filename().string();
+    ::unlinkat(m_folder.get(), name.c_str(), 0);
+    if (!m_companionSuffix.empty()) {
+        ::unlinkat(m_folder.get(), (name + m_companionSuffix).c_str(), 0);
+    }
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal({});
+    }
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (!m_committed) {
+        discard();
+    }
+}
+
+void ReplacingFile::checkWritten() const {
+    if (m_buffer.error() != 0) {
+        throw Error(reason(m_name, m_buffer.error()));
+    }
+}
+
+void ReplacingFile::syncAndKeepOwner() {
+    const std::string name = m_temporary.filename().string();
+    // A writer that replaced the file by name would leave this descriptor on a lost one.
+    struct stat written {};
+    struct stat named {};
+    if (::fstat(m_file.get(), &written) != 0 ||
+        ::fstatat(m_folder.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        written.st_ino != named.st_ino || written.st_dev != named.st_dev) {
+        throw Error("cannot write " + m_name + ": its temporary file " + m_temporary.string() +
+                    " was replaced while it was written");
+    }
+    if (::fsync(m_file.get()) != 0 && errno != EINVAL) {
+        throw Error(reason(m_name, errno));
+    }
+    if (!m_companionSuffix.empty()) {
+        if (const int error = syncNamed(m_folder.get(), name + m_companionSuffix); error != 0) {
+            throw Error(reason(m_name + m_companionSuffix, error));
+        }
+    }
+    if (const int error = m_replacing ? keepOwnerAndMode(m_file.get(), m_old) : 0; error != 0) {
+        throw Error(reason(m_name, error));
+    }
+    if (const int error = m_file.close(); error != 0) {
+        throw Error(reason(m_name, error));
+    }
+}
+
+void ReplacingFile::renameIntoPlace() {
+    const std::string name = m_temporary.filename().string();
+    const std::string targetName = m_target.filename().string();
+    if (!m_companionSuffix.empty()) {
+        const std::string companion = name + m_companionSuffix;
+        const std::string targetCompanion = targetName + m_companionSuffix;
+        struct stat status {};
+        const bool written =
+            ::fstatat(m_folder.get(), companion.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+        const int result = written ? ::renameat(m_folder.get(), companion.c_str(), m_folder.get(),
+                                                targetCompanion.c_str())
+                                   : ::unlinkat(m_folder.get(), targetCompanion.c_str(), 0);
+        if (result != 0 && (written || errno != ENOENT)) {
+            throw Error(reason(m_name + m_companionSuffix, errno));
+        }
+    }
+    if (::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
+        throw Error(reason(m_name, errno));
+    }
+}
+
+void ReplacingFile::commit() {
+    m_stream.flush();
+    checkWritten();
+    syncAndKeepOwner();
+    {
+        // Both renames or neither, as far as a signal goes: no file stands without its
+        // companion, and none is left behind.
+        std::optional<InterruptionCleanup::Hold> hold;
+        if (m_cleanup != nullptr) {
+            hold.emplace();
+        }
+        renameIntoPlace();
+        m_committed = true;
+        if (m_cleanup != nullptr) {
+            m_cleanup->removeOnSignal({});
+        }
+    }
+    if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
+        throw Error(reason(m_name, errno));
+    }
+}
+
+} // namespace talvo::cli
