@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # talvo-batch side by side with its peers on one generated table of soils, in interleaved
 # rounds: mawk running the same equations with printf "%.2f", and cat copying the file, each
-# to a file. Prints each one's median and range of rows a second, and peak memory.
-# Usage: bench/batch/measure.sh [ROWS] [ROUNDS] (after cmake --preset bench && cmake --build --preset bench).
+# to a file. Then model 1 on that table and on one whose rows all fail, which should cost no
+# more than twice as much. Prints each one's median and range of rows a second, and peak memory.
+# Usage: bench/batch/measure.sh [ROWS] [ROUNDS] (after cmake --preset bench && cmake --build --preset bench);
+# BENCH_BIN=folder takes the programs from another build.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 rows=${1:-1000000}
 rounds=${2:-5}
-bin=build/bench/bin
+bin=${BENCH_BIN:-build/bench/bin}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bin/batch_bench" --soil-table "$rows" >"$work/soils.csv"
+"$bin/batch_bench" --soil-table "$rows" failing >"$work/failing.csv"
 
 # Model 0 with its rounding to 15 digits left out: mawk's %.2f rounds the binary value.
 awk_program='BEGIN { FS = OFS = ","; print "id,sand,silt,clay,oc,model,fc,pwp,awc,error" }
@@ -33,7 +36,7 @@ import time
 
 bin, work, rows, rounds, awk_program = sys.argv[1:6]
 rows, rounds = int(rows), int(rounds)
-soils, out = f"{work}/soils.csv", f"{work}/out.csv"
+soils, failing, out = f"{work}/soils.csv", f"{work}/failing.csv", f"{work}/out.csv"
 tools = {  # name: (command, output file or None for --output, output rows per input row)
     "talvo-batch": ([f"{bin}/talvo-batch", "--model", "0", soils], out, 1),
     # --output also waits for the file to reach the disk before renaming it into place.
@@ -42,6 +45,9 @@ tools = {  # name: (command, output file or None for --output, output rows per i
     "talvo-batch-all": ([f"{bin}/talvo-batch", "--model", "all", soils], out, 7),
     "mawk": (["mawk", awk_program, soils], out, 1),
     "cat": (["cat", soils], out, 1),
+    "talvo-batch-1": ([f"{bin}/talvo-batch", "--model", "1", soils], out, 1),
+    # Every row fails: not a number, empty, beyond the range, a division by zero.
+    "talvo-batch-1-failing": ([f"{bin}/talvo-batch", "--model", "1", failing], out, 1),
 }
 seconds = {name: [] for name in tools}
 peak = {name: 0 for name in tools}
@@ -64,10 +70,11 @@ print(f"{rows} soils, model 0 unless named, {rounds} interleaved rounds; median 
 for name, (_, _, factor) in tools.items():
     times = seconds[name]
     median = statistics.median(times)
-    print(f"{name:18} {factor * rows / median / 1e6:6.2f} M rows/s "
+    print(f"{name:22} {factor * rows / median / 1e6:6.2f} M rows/s "
           f"({factor * rows / max(times) / 1e6:.2f} to {factor * rows / min(times) / 1e6:.2f}), "
           f"{median:.3f} s, peak {peak[name] / 1024:.1f} MiB")
 base = statistics.median(seconds["talvo-batch"])
 print(f"mawk / talvo-batch {statistics.median(seconds['mawk']) / base:.2f}x, "
-      f"talvo-batch / cat {base / statistics.median(seconds['cat']):.2f}x")
+      f"talvo-batch / cat {base / statistics.median(seconds['cat']):.2f}x, "
+      f"failing / passing rows {statistics.median(seconds['talvo-batch-1-failing']) / statistics.median(seconds['talvo-batch-1']):.2f}x")
 PY
