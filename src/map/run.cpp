@@ -314,7 +314,15 @@ private:
     }
 
     void work() {
-        CellEstimates estimates(m_model, m_inputs, m_settings.precision);
+        // Out of memory here goes to the writer with the first window taken, not past the
+        // thread, which would abort the run.
+        std::optional<CellEstimates> estimates;
+        std::exception_ptr broken;
+        try {
+            estimates.emplace(m_model, m_inputs, m_settings.precision);
+        } catch (...) {
+            broken = std::current_exception();
+        }
         for (;;) {
             Slot* slot = nullptr;
             {
@@ -327,13 +335,16 @@ private:
                 m_queue.pop_front();
             }
             try {
+                if (broken) {
+                    std::rethrow_exception(broken);
+                }
                 const auto cells = static_cast<std::size_t>(slot->window.width) *
                                    static_cast<std::size_t>(slot->window.height);
                 slot->results.resize(m_settings.type, cells);
                 slot->estimated =
                     m_settings.type == OutputType::float32
-                        ? estimateWindow<float>(estimates, slot->inputs, cells, slot->results)
-                        : estimateWindow<double>(estimates, slot->inputs, cells, slot->results);
+                        ? estimateWindow<float>(*estimates, slot->inputs, cells, slot->results)
+                        : estimateWindow<double>(*estimates, slot->inputs, cells, slot->results);
             } catch (...) {
                 slot->failure = std::current_exception();
             }

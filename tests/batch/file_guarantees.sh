@@ -66,7 +66,11 @@ interrupt() { # signal, launcher (empty or nohup)
     fi
     expect "$what: temporary files left" "$(leftovers "$work")" ""
 }
-interrupt INT ""
+ulimit -c 0 # SIGQUIT and others would dump a core
+# Every signal whose default ends the process: a user's, a scheduler's, a limit's, a tool's.
+for signal in INT TERM QUIT USR1 USR2 ALRM VTALRM PROF XCPU TRAP PWR RTMIN; do
+    interrupt "$signal" ""
+done
 interrupt HUP nohup
 
 # --- a file size limit ---------------------------------------------------------------------
@@ -94,6 +98,12 @@ for mode in 600 640 755; do
     expect "mode $mode: mode, owner and table" \
         "$(stat -c '%a %u:%g' "m$mode.csv") $(head -n 1 "m$mode.csv")" "$mode $owner $header"
 done
+# A pipe's reader gets the whole table, and the pipe stays one.
+mkfifo out.fifo
+cat out.fifo >from-fifo.csv &
+"$tool" --model 2 --output out.fifo small.csv
+wait $!
+expect "to a FIFO" "$([ -p out.fifo ] && cat from-fifo.csv)" "$("$tool" --model 2 small.csv)"
 # Through a link the file it names is written and the link stays; a device is written in place.
 mkdir data && ln -s data/linked.csv linked.csv
 "$tool" --model 2 --output linked.csv small.csv && "$tool" --model 2 --output /dev/null small.csv

@@ -1,0 +1,54 @@
+#!/bin/bash
+# What --output promises where only root can set the scene: a device node of the test's own
+# is written through and stays a device, a link another user owns in a shared sticky folder
+# is refused as the kernel refuses it, and a system that refuses a thread (ulimit -u, as an
+# unprivileged user) ends the run in one line. Exit 77 (skipped) without root.
+# Usage: privileged_files.sh TALVO-BATCH
+set -u
+[ "$(id -u)" == 0 ] || { echo "needs root: skipped"; exit 77; }
+
+tool=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+cd "$work" || exit 1
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+expect() { [ "$2" == "$3" ] || fail "$1: got '${2:0:300}', wanted '$3'"; } # what, got, wanted
+leftovers() { find "$work" -name '.*.tmp' -printf '%f\n'; }
+
+printf 'id,sand,clay,oc\nA,40,20,5\nB,60,10,2\n' >small.csv
+chmod 644 small.csv
+wanted=$("$tool" --model 2 small.csv)
+
+# A device node of our own (the system's /dev/null is never put at risk).
+mknod null c 1 3 || { echo "mknod refused: skipped"; exit 77; }
+"$tool" --model 2 --output null small.csv
+expect "device: status" "$?" 0
+expect "device: still a device" "$(stat -c '%F %t,%T' null)" "character special file 1,3"
+
+# Another user's link in a shared sticky folder, as /tmp is: refused, its target untouched.
+mkdir shared && chmod 1777 shared
+printf 'their file\n' >theirs.csv
+ln -s "$work/theirs.csv" shared/out.csv && chown -h 65534:65534 shared/out.csv
+"$tool" --model 2 --output shared/out.csv small.csv 2>err
+expect "their link: status" "$?" 2
+expect "their link: message" "$(cat err)" "talvo-batch: cannot write shared/out.csv: it is a symbolic link that another user owns in the shared folder shared, which the system does not follow"
+expect "their link: target" "$(cat theirs.csv)" "their file"
+# Root's own link there is followed.
+ln -s "$work/mine.csv" shared/mine.csv
+"$tool" --model 2 --output shared/mine.csv small.csv
+expect "own link" "$([ -L shared/mine.csv ] && cat mine.csv)" "$wanted"
+
+# No thread to be had: one line, status 2, nothing left.
+chmod 1777 "$work"
+setpriv --reuid=65534 --regid=65534 --clear-groups bash -c \
+    'ulimit -u 1; exec "$0" --model 2 --output out.csv small.csv' "$tool" 2>err
+expect "ulimit -u: status" "$?" 2
+expect "ulimit -u: message" "$(head -c 60 err)" "talvo-batch: the system refused to start a thread: Resource"
+expect "ulimit -u: one line" "$(wc -l <err)" 1
+expect "ulimit -u: no table" "$(ls out.csv 2>&1 >/dev/null | wc -l)" 1
+
+expect "temporary files left" "$(leftovers)" ""
+[ "$failed" == 0 ] || exit 1
+echo "all privileged file guarantees hold"
