@@ -46,11 +46,11 @@ public:
         {
             std::vector<std::jthread> threads;
             try {
-                threads.emplace_back([this] { read(); });
+                start(threads, [this] { read(); });
                 for (unsigned i = 0; i < workers; ++i) {
                     try {
-                        threads.emplace_back([this] { work(); });
-                    } catch (const std::system_error&) {
+                        start(threads, [this] { work(); });
+                    } catch (const Error&) {
                         if (i == 0) {
                             throw; // no worker at all: nothing would be done
                         }
@@ -82,6 +82,34 @@ private:
     };
 
     Slot& slot(std::uint64_t sequence) { return m_slots[sequence % Window]; }
+
+    // Starts a thread whose failure (out of memory, say) stops the run and reaches the writer,
+    // instead of escaping the thread, which would abort the process.
+    template <typename Body> void start(std::vector<std::jthread>& threads, Body body) {
+        try {
+            threads.emplace_back([this, body] {
+                try {
+                    body();
+                } catch (...) {
+                    fail(std::current_exception());
+                }
+            });
+        } catch (const std::system_error& error) {
+            throw Error("the system refused to start a thread: " + error.code().message());
+        }
+    }
+
+    void fail(std::exception_ptr failure) {
+        const std::lock_guard lock(m_mutex);
+        if (!m_failure) {
+            m_failure = std::move(failure);
+        }
+        m_stop = true;
+        m_windowMoved.notify_all();
+        m_jobQueued.notify_all();
+        m_pieceTaken.notify_all();
+        m_slotChanged.notify_all();
+    }
 
     void stop() {
         const std::lock_guard lock(m_mutex);
@@ -251,8 +279,11 @@ private:
                     m_slotChanged.wait(lock, [&] {
                         return (current.sequence == sequence &&
                                 (!current.pieces.empty() || current.done)) ||
-                               m_end == sequence;
+                               m_end == sequence || m_failure;
                     });
+                    if (m_failure) {
+                        std::rethrow_exception(m_failure);
+                    }
                     if (!current.pieces.empty()) {
                         piece = std::move(current.pieces.front());
                         current.pieces.pop_front();
@@ -309,6 +340,7 @@ private:
     std::optional<std::uint64_t> m_end; // sequence after the last chunk
     std::uint64_t m_written = 0;        // chunks written
     bool m_stop = false;
+    std::exception_ptr m_failure; // a thread's, which ends the run
     Summary m_summary;
 };
 

@@ -85,6 +85,26 @@ expect "ulimit -f: message" "$(cat "$work/err")" \
 expect "ulimit -f: old file" "$(cat "$work/out.csv")" "old table"
 expect "ulimit -f: temporary files left" "$(leftovers "$work")" ""
 
+# --- scarce memory ---------------------------------------------------------------------------
+# Limits from too little to start a thread to enough: each run ends in the whole table, or in
+# one line with status 2 and the old file kept, never in an abort or a leftover.
+for kilobytes in $(seq 8000 3000 44000); do
+    printf 'old table\n' >"$work/out.csv"
+    (
+        ulimit -v "$kilobytes"
+        exec "$tool" --model 2 --output "$work/out.csv" "$work/soils.csv" 2>"$work/err"
+    )
+    status=$?
+    if [ "$status" == 0 ]; then
+        expect "ulimit -v $kilobytes: rows" "$(wc -l <"$work/out.csv")" 60001
+    else
+        expect "ulimit -v $kilobytes: status" "$status" 2
+        expect "ulimit -v $kilobytes: one line" "$(wc -l <"$work/err")" 1
+        expect "ulimit -v $kilobytes: old file" "$(cat "$work/out.csv")" "old table"
+    fi
+    expect "ulimit -v $kilobytes: temporary files left" "$(leftovers "$work")" ""
+done
+
 # --- what the replaced file keeps, where the table goes, what is refused ------------------
 cd "$work" || exit 1
 head -n 3 soils.csv >small.csv
