@@ -26,6 +26,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
 
     talvo::table::RunOptions options;
     options.notice = [&tool](const std::string& text) { tool.report(text); };
+    options.inputName = input.name();
     if (arguments.input == "-" && ::isatty(STDIN_FILENO) == 1) {
         tool.report("reading the table from standard input; end with Ctrl+D");
     }
