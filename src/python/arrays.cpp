@@ -73,8 +73,12 @@ void estimateLanes(const estimation::PtfModel& model, const InputColumns& inputs
 constexpr std::size_t SampleCells = std::size_t{1} << 12;
 constexpr std::size_t FewestHits = SampleCells / 32;
 
-// What a thread takes at a time: 2 MiB of each input, far more than a block's sample.
-constexpr std::size_t CellsPerBlock = std::size_t{1} << 18;
+// What a thread takes at a time: far more than a block's sample, and some 5 to 10 ms of work,
+// so that Ctrl+C, looked for between blocks, stops a call soon. Two-decimal cells: 2 MiB of
+// each input; 15-digit ones cost some eight times more a cell.
+constexpr std::size_t cellsPerBlock(Precision precision) noexcept {
+    return precision == Precision::fixed ? std::size_t{1} << 18 : std::size_t{1} << 16;
+}
 
 void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last,
@@ -113,9 +117,9 @@ void estimateRange(const estimation::PtfModel& model, const InputColumns& inputs
 
 } // namespace
 
-void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
+bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t count, Precision precision,
-                   unsigned threads) {
+                   const std::function<bool()>& interrupted, unsigned threads) {
     const std::size_t available = threads != 0 ? threads : std::thread::hardware_concurrency();
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
@@ -130,21 +134,32 @@ void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     // Blocks are taken in turn rather than split evenly, so that a core that other work slows
     // down takes fewer and the call does not wait for it; an array of only a few blocks' cells
     // is split evenly, so that every thread still has a share.
-    const std::size_t block = std::min(CellsPerBlock, (count + parts - 1) / parts);
+    const std::size_t block = std::min(cellsPerBlock(precision), (count + parts - 1) / parts);
     std::atomic<std::size_t> nextBlock{0};
-    const auto takeBlocks = [&](RecentCells* own) {
-        for (std::size_t first = nextBlock.fetch_add(block); first < count;
-             first = nextBlock.fetch_add(block)) {
+    std::atomic<bool> stopped{false};
+    // Only the calling thread asks, as only it may take the GIL; the others see `stopped`.
+    const auto takeBlocks = [&](RecentCells* own, bool asks) {
+        while (!stopped.load(std::memory_order_relaxed)) {
+            const std::size_t first = nextBlock.fetch_add(block);
+            if (first >= count) {
+                return;
+            }
             estimateRange(model, inputs, outputs, first, std::min(count, first + block), precision,
                           own);
+            if (asks && interrupted()) {
+                stopped.store(true, std::memory_order_relaxed);
+            }
         }
     };
     std::vector<std::jthread> workers;
     workers.reserve(parts - 1);
     for (std::size_t part = 0; part + 1 < parts; ++part) {
-        workers.emplace_back([&, part] { takeBlocks(recent.empty() ? nullptr : &recent[part]); });
+        workers.emplace_back(
+            [&, part] { takeBlocks(recent.empty() ? nullptr : &recent[part], false); });
     }
-    takeBlocks(recent.empty() ? nullptr : &recent.back()); // the calling thread takes part too
+    // The calling thread takes part too.
+    takeBlocks(recent.empty() ? nullptr : &recent.back(), true);
+    return !stopped.load(std::memory_order_relaxed);
 }
 
 } // namespace talvo::python

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace talvo::python {
 
@@ -35,9 +36,11 @@ struct OutputColumns {
 // Below this many cells per thread, starting a thread costs more than it saves.
 inline constexpr std::size_t CellsPerThread = 1U << 16U;
 
-// Estimates `count` cells. Thread-safe; `threads` 0 means the hardware's concurrency.
-void estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
+// Estimates `count` cells. Thread-safe; `threads` 0 means the hardware's concurrency. The
+// calling thread asks `interrupted` between its blocks; once it says so, every thread stops
+// after the block it is on and the call returns false, the outputs filled in part.
+bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t count, Precision precision,
-                   unsigned threads = 0);
+                   const std::function<bool()>& interrupted, unsigned threads = 0);
 
 } // namespace talvo::python

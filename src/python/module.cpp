@@ -9,6 +9,7 @@
 #include "python/arrays.h"
 #include "python/cell.h"
 #include "python/columns.h"
+#include "python/interruption.h"
 #include "python/texts.h"
 #include "python/texture.h"
 
@@ -82,7 +83,7 @@ py::list textureClasses() {
 }
 
 // Flat runs of cells: every input holds `count` numbers or one. The loop runs without the GIL
-// on buffers owned by the arrays held here.
+// on buffers owned by the arrays held here; after Ctrl+C, the part-filled results are let go.
 py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, const Numbers& clay,
                        const Numbers& oc, bool general, unsigned threads) {
     const estimation::PtfModel& model = modelAtPosition(position);
@@ -109,11 +110,15 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
     const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
                                 awc.mutable_data(),     flagBits.mutable_data(),
                                 texture.mutable_data(), error.mutable_data()};
+    Interruption interruption;
     {
         const py::gil_scoped_release unlocked;
-        estimateCells(model, inputs, outputs, static_cast<std::size_t>(count),
-                      general ? Precision::general : Precision::fixed, threads);
+        estimateCells(
+            model, inputs, outputs, static_cast<std::size_t>(count),
+            general ? Precision::general : Precision::fixed,
+            [&interruption] { return interruption.requested(); }, threads);
     }
+    interruption.raiseIfRequested();
     return py::make_tuple(fc, pwp, awc, flagBits, texture, error);
 }
 
@@ -124,14 +129,15 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
     py::array_t<double> out = resultColumn<double>(numbers.size());
     const float* in = numbers.data();
     double* wide = out.mutable_data();
-    const auto count = static_cast<std::size_t>(numbers.size());
-    {
-        const py::gil_scoped_release unlocked;
-        estimation::RecentFloatTexts floatTexts;
-        for (std::size_t i = 0; i < count; ++i) {
-            wide[i] = floatTexts.of(in[i]);
-        }
-    }
+    estimation::RecentFloatTexts floatTexts;
+    // Some 100 ns a float where few repeat: a few milliseconds a piece.
+    constexpr std::size_t CellsPerPiece = std::size_t{1} << 16;
+    inPieces(static_cast<std::size_t>(numbers.size()), CellsPerPiece,
+             [&](std::size_t first, std::size_t last) {
+                 for (std::size_t i = first; i < last; ++i) {
+                     wide[i] = floatTexts.of(in[i]);
+                 }
+             });
     return out;
 }
 
