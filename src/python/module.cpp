@@ -10,6 +10,7 @@
 #include "python/cell.h"
 #include "python/columns.h"
 #include "python/interruption.h"
+#include "python/text_cells.h"
 #include "python/texts.h"
 #include "python/texture.h"
 
@@ -141,14 +142,24 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
     return out;
 }
 
-py::dict estimateTextsFor(int position, const std::string& sand, const std::string& silt,
-                          const std::string& clay, const std::string& oc,
-                          const std::string& decimal) {
+// Throws ValueError for a separator the window would not take.
+estimation::DecimalSeparator separatorOf(const std::string& decimal) {
     if (decimal.size() != 1) {
         throw py::value_error("decimal must be one character");
     }
-    const SoilTexts texts = estimateTexts(modelAtPosition(position), {sand, silt, clay, oc},
-                                          estimation::DecimalSeparator(decimal[0]));
+    return estimation::DecimalSeparator(decimal[0]);
+}
+
+py::array_t<double> readTexts(const py::array& cells, const std::string& decimal,
+                              const py::function& other) {
+    return cellNumbers(cells, separatorOf(decimal), other);
+}
+
+py::dict estimateTextsFor(int position, const std::string& sand, const std::string& silt,
+                          const std::string& clay, const std::string& oc,
+                          const std::string& decimal) {
+    const SoilTexts texts =
+        estimateTexts(modelAtPosition(position), {sand, silt, clay, oc}, separatorOf(decimal));
     py::dict out;
     py::dict general;
     for (const estimation::Result result :
@@ -178,6 +189,11 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
     m.def("widen_float32", &widenFloat32, py::arg("numbers"));
+    m.def("read_texts", &readTexts, py::arg("cells"), py::arg("decimal"), py::arg("other"),
+          "a flat array of texts or objects as float64: NaN where no number, inf past the range");
+    m.def(
+        "check_decimal", [](const std::string& decimal) { separatorOf(decimal); },
+        py::arg("decimal"));
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
 }

@@ -28,6 +28,9 @@ def test_the_catalogue_is_the_one_talvo_batch_lists():
     (lambda: talvo.estimate(0, sand=np.zeros(3), clay=np.zeros(4)), ValueError),
     (lambda: talvo.estimate(0, sand=40, clay=20, precision="exact"), ValueError),
     (lambda: talvo.estimate_texts(0, sand="40", clay="20", decimal="e"), ValueError),
+    (lambda: talvo.estimate(0, sand="40", clay=20, decimal="e"), ValueError),
+    (lambda: talvo.estimate(0, sand=40, clay=20, decimal=".."), ValueError),
+    (lambda: talvo.estimate(0, sand=40, clay=20, decimal=b"."), TypeError),
 ])
 def test_what_cannot_be_estimated_is_refused(call, error):
     # Unknown models, shapes that do not broadcast, a precision or a separator that is none.

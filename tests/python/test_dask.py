@@ -67,3 +67,14 @@ def test_a_variable_the_model_reads_must_be_there():
         talvo.xarray.estimate(soils().drop_vars("oc"), 2)
     # One it does not read may be missing.
     assert talvo.xarray.estimate(soils().drop_vars(["oc", "silt"]), 0)["fc"].shape == (60, 80)
+
+
+@pytest.mark.parametrize("chunks", [None, {"x": 1}])
+def test_variables_of_texts_are_read_with_the_separator_given(chunks):
+    dataset = xarray.Dataset({"sand": ("x", np.array(["40,5", "40.5", "n.d."])),
+                              "clay": ("x", [20.0, 20.0, 20.0])})
+    if chunks:
+        dataset = dataset.chunk(chunks)
+    results = talvo.xarray.estimate(dataset, 0, decimal=",").compute()
+    assert results["error"].values.tolist() == [0, 1, 1]
+    assert results["fc"].values[0] == talvo.estimate(0, sand=40.5, clay=20)["fc"]

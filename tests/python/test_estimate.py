@@ -1,3 +1,6 @@
+from decimal import Decimal
+from fractions import Fraction
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -78,11 +81,6 @@ def test_other_number_types_stand_for_their_texts():
     # netCDF4 masks its missing cells over a filler value.
     masked = np.ma.masked_array(np.array([40, -32768], np.int16), mask=[False, True])
     assert talvo.estimate(0, sand=masked, clay=20)["error"].tolist() == [0, 1]
-    # Dates would count as days or nanoseconds; a text fails the call, naming its input.
-    with pytest.raises(TypeError, match="^sand: datetime64"):
-        talvo.estimate(0, sand=pd.Series(pd.to_datetime(["2020-01-01"])), clay=20)
-    with pytest.raises(ValueError, match="^clay: could not convert string to float: 'n.d.'"):
-        talvo.estimate(0, sand=40, clay=pd.Series(["20", "n.d."]))
 
 
 def test_large_arrays_split_over_threads_give_the_same_cells():
@@ -117,3 +115,52 @@ def test_columns_of_many_megabytes_hold_what_small_ones_do():
         np.testing.assert_array_equal(large[name],
                                       np.concatenate([piece[name] for piece in pieces]))
     assert large["fc"].flags.writeable and large["fc"].flags.c_contiguous
+
+
+# Cells of object arrays (as pandas gives for mixed columns): numbers of any kind, missing
+# values, texts; each against the same soil given as a float64. An int past the double range
+# is an overflow, as its digits typed would be.
+OBJECT_CELLS = [
+    (40, 40.0), (40.5, 40.5), (np.int16(40), 40.0), (np.uint64(40), 40.0), (np.float64(40.5), 40.5),
+    (np.float32(52.3), 52.3), (np.float16(40), 40.0), (Decimal("40.50"), 40.5),
+    (Fraction(81, 2), 40.5), (None, NAN), (NAN, NAN), (pd.NA, NAN), (np.inf, np.inf),
+    (10**400, np.inf),
+    ("40.5", 40.5), (b"40.5", 40.5), ("1_0", NAN),
+]
+
+
+def test_object_cells_are_numbers_or_texts():
+    cells = np.empty(len(OBJECT_CELLS), dtype=object)
+    cells[:] = [cell for cell, _ in OBJECT_CELLS]
+    given = talvo.estimate(0, sand=cells, clay=20, precision="general")
+    expected = talvo.estimate(0, sand=[number for _, number in OBJECT_CELLS], clay=20,
+                              precision="general")
+    for name in ("fc", "error"):
+        np.testing.assert_array_equal(given[name], expected[name], err_msg=name)
+
+
+@pytest.mark.parametrize("values, what", [
+    (pd.Series(pd.to_datetime(["2020-01-01"])), "datetime64"),
+    (np.array([1, 2], dtype="timedelta64[D]"), "timedelta64"),
+    (True, "bool"),
+    (np.bool_(False), "bool"),
+    (np.array([True, False]), "bool"),
+    (pd.Series([True, False]), "bool"),
+    (pd.array([True, None], dtype="boolean"), "boolean"),
+    ([20, True], "bool"),
+    (np.array([20, False], dtype=object), "bool"),
+    (np.array([20, np.bool_(True)], dtype=object), "bool"),
+    (20 + 0j, "complex"),
+    (np.array([20 + 0j]), "complex"),
+    ([20, 1j], "complex"),
+    (np.zeros(2, dtype=[("clay", "f8"), ("silt", "f8")]), r"\[\('clay'"),
+    (np.rec.fromarrays([[20.0]], names="clay"), r"\(numpy.record"),
+    (np.zeros(2, dtype="V8"), "V8"),
+    (np.array([20, np.datetime64("2020-01-01")], dtype=object), "datetime64"),
+    (np.array([20, bytearray(b"20")], dtype=object), "bytearray"),
+    ([[20], [20, 30]], "list"),
+])
+def test_values_that_are_no_contents_fail_the_call_naming_their_input(values, what):
+    # Each would otherwise become a number: true as 1, a record as its first field or 0.
+    with pytest.raises(TypeError, match=f"^clay: .*{what}"):
+        talvo.estimate(0, sand=40, clay=values)

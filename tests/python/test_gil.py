@@ -77,6 +77,7 @@ LONG_CALLS = {
     "15 digits, two threads":
         lambda cells: estimating(unrepeated(cells), precision="general", threads=2),
     "float32 widened": widening,
+    "texts read": lambda cells: estimating(unrepeated(cells).astype("U9"), threads=1),
 }
 
 

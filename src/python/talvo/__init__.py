@@ -5,7 +5,10 @@ the equations are never re-typed here and nothing is rounded here.
 """
 
 from collections import namedtuple
+import decimal as decimals
+import numbers
 import operator
+import sys
 
 import numpy as np
 
@@ -26,6 +29,12 @@ TEXTURE_CLASSES = tuple(_talvo.texture_classes())
 
 _INPUTS = ("sand", "silt", "clay", "oc")
 _PRECISIONS = {"fixed": False, "general": True}
+# numpy would count days or nanoseconds, read true as 1, drop an imaginary part, and take a
+# record's first field.
+_NOT_CONTENTS = {"m": "dates or durations", "M": "dates or durations", "b": "true or false",
+                 "c": "complex numbers", "V": "records"}
+# Read as the window reads a typed text; an object array's other cells are numbers or None.
+_TEXTS = ("O", "S", "U", "T")
 
 
 def models():
@@ -56,40 +65,89 @@ def _model(model):
     return catalogue[position]
 
 
-def _numbers(values):
-    """An input as float64: None is no number (NaN); a float32 stands for its shortest text."""
+def _refuse(dtype):
+    what = _NOT_CONTENTS.get(getattr(dtype, "kind", None))
+    if what:
+        raise TypeError(f"{dtype} values are {what}, not contents")
+
+
+def _real(cell):
+    """An object array's cell that is no text, None, int or float: another real number."""
+    pandas = sys.modules.get("pandas")  # not imported: no cell can be its NA
+    if pandas is not None and cell is pandas.NA:
+        return np.nan
+    if isinstance(cell, (bool, np.bool_)) or not isinstance(cell, (numbers.Real,
+                                                                   decimals.Decimal)):
+        raise TypeError(f"{type(cell).__name__} values are not contents")
+    if isinstance(cell, np.float32):
+        return float(_talvo.widen_float32(np.array([cell]))[0])
+    return float(cell)
+
+
+def _from_pandas(values):
+    """A pandas column as numpy: texts and objects with None for a missing cell, numbers with
+    NaN; a float32 column stays float32, so that it is widened through its texts."""
+    try:
+        if getattr(values.dtype, "kind", None) in _TEXTS:
+            return values.to_numpy(dtype=object, na_value=None)
+        single = str(values.dtype).lower() == "float32"
+        return values.to_numpy(dtype=np.float32 if single else np.float64, na_value=np.nan)
+    except TypeError:  # xarray's to_numpy takes no arguments
+        return values.to_numpy()
+
+
+def _unmasked(values):
+    """netCDF4's missing cells: the data under the mask is a filler, no number."""
+    if values.dtype.kind in _TEXTS:
+        cells = np.array(values.data, dtype=object)
+        cells[np.ma.getmaskarray(values)] = None
+        return cells
+    single = values.dtype == np.float32
+    return values.astype(np.float32 if single else np.float64).filled(np.nan)
+
+
+def _texts(array, decimal):
+    if array.dtype.kind not in ("O", "S", "U"):
+        array = array.astype(object)
+    elif not array.dtype.isnative:
+        array = array.astype(array.dtype.newbyteorder("="))
+    cells = np.ascontiguousarray(array).reshape(-1)
+    return _talvo.read_texts(cells, decimal, _real).reshape(array.shape)
+
+
+def _numbers(values, decimal):
+    """An input as float64: None is no number (NaN); a float32 stands for its shortest text;
+    a text is read as the window reads it, NaN where it holds no number."""
     if values is None:
         return np.array(np.nan)
-    dtype = getattr(values, "dtype", None)
-    # numpy and pandas would count their days or nanoseconds
-    if getattr(dtype, "kind", None) in ("m", "M"):
-        raise TypeError(f"{dtype} values are dates or durations, not contents")
-    if hasattr(values, "to_numpy"):  # pandas, with its missing values as NaN
-        # A float32 column stays float32 here, so that it is widened through its texts below.
-        single = str(dtype).lower() == "float32"
-        try:
-            values = values.to_numpy(dtype=np.float32 if single else np.float64,
-                                     na_value=np.nan)
-        except TypeError:
-            values = values.to_numpy()
-    if isinstance(values, np.ma.MaskedArray):  # netCDF4's missing cells: the data is a filler
-        single = values.dtype == np.float32
-        values = values.astype(np.float32 if single else np.float64).filled(np.nan)
+    _refuse(getattr(values, "dtype", None))
+    if isinstance(values, (list, tuple)):  # numpy would read True as 1
+        values = np.array(values, dtype=object)
+    if hasattr(values, "to_numpy"):  # pandas
+        values = _from_pandas(values)
+    if isinstance(values, np.ma.MaskedArray):
+        values = _unmasked(values)
     array = np.asarray(values)
+    _refuse(array.dtype)
+    if array.dtype.kind in _TEXTS:
+        return _texts(array, decimal)
     if array.dtype == np.float32:
         return _talvo.widen_float32(array).reshape(array.shape)
     return np.asarray(array, dtype=np.float64)
 
 
-def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None):
+def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
+             decimal="."):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
-    model: a position or a list text (see models()). Inputs: numbers or arrays in percent
-    (OC in g/kg); None for an input the model does not read; NaN, or a masked cell, is no
-    number.
+    model: a position or a list text (see models()). Inputs: numbers, texts or arrays of
+    either, in percent (OC in g/kg); None for an input the model does not read; NaN, None or
+    a masked cell is no number. Texts are read as the window reads them, with `decimal` as
+    the decimal separator: one that holds no number is a type mismatch in its cell. Booleans,
+    complex numbers, dates and records are refused.
     precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
     15-digit numbers it shows before. threads: how many threads may share a large array
-    (default: the hardware's).
+    (default: the hardware's). Ctrl+C stops a long call.
 
     Returns a dict of arrays of the broadcast shape: fc, pwp, awc (float64; NaN where a cell
     failed), flags (uint16, bits as FLAGS), texture (int8, -1: no class), error (int8, 0 or a
@@ -100,10 +158,13 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
     if threads is not None and operator.index(threads) < 1:
         raise ValueError("threads must be at least 1")
+    if not isinstance(decimal, str):
+        raise TypeError("decimal must be a text, as the window's separator")
+    _talvo.check_decimal(decimal)
     given = []
     for name, values in zip(_INPUTS, (sand, silt, clay, oc)):
         try:
-            given.append(_numbers(values))
+            given.append(_numbers(values, decimal))
         except (TypeError, ValueError) as error:  # which input, among four
             raise type(error)(f"{name}: {error}") from error
     shape = np.broadcast_shapes(*(array.shape for array in given))

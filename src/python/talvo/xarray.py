@@ -35,14 +35,15 @@ def _attributes(row):
     return attributes
 
 
-def estimate(dataset, model, *, precision="fixed", threads=None):
+def estimate(dataset, model, *, precision="fixed", threads=None, decimal="."):
     """talvo.estimate over the variables sand, silt, clay and oc of `dataset`.
 
     The variables the model reads must be there; the others are used when present (silt for
     the sum flag). Returns a Dataset with fc, pwp, awc, flags, texture and error on the
     inputs' dimensions and coordinates, with the dataset's attributes and each result's units.
     Dask-backed variables stay lazy: each chunk is estimated where Dask runs it, one thread
-    per chunk unless `threads` says otherwise.
+    per chunk unless `threads` says otherwise. `decimal` is the separator of variables that
+    hold texts.
     """
     row = talvo._model(model)
     missing = [name for name in row.inputs if name not in dataset.data_vars]
@@ -55,7 +56,7 @@ def estimate(dataset, model, *, precision="fixed", threads=None):
 
     def cells(*arrays):
         results = talvo.estimate(row.position, **dict(zip(present, arrays)),
-                                 precision=precision, threads=chunk_threads)
+                                 precision=precision, threads=chunk_threads, decimal=decimal)
         return tuple(results[name] for name in _OUTPUTS)
 
     outputs = xarray.apply_ufunc(cells, *(dataset[name] for name in present),

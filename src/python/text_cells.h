@@ -1,0 +1,27 @@
+#pragma once
+
+// Inputs given as texts, in numpy arrays of texts or of Python objects: each read as the
+// window reads a typed one, never by numpy's or Python's own float().
+
+#include "estimation/number_text.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <string_view>
+
+namespace talvo::python {
+
+// The number a text stands for, as estimateCell reads numbers back: its value; NaN where it
+// holds none (a type mismatch); an infinity where it lies beyond the double range (an
+// overflow).
+double textNumber(std::string_view text, estimation::DecimalSeparator separator);
+
+// The cells of a flat, contiguous array as numbers. Texts: 'S' (bytes), 'U' (code points in
+// the machine's byte order), or str and bytes in an object array. The object array's other
+// cells are None (no number), ints and floats; `other` turns any other cell into a float or
+// raises TypeError. Ctrl+C stops a long one.
+pybind11::array_t<double> cellNumbers(const pybind11::array& cells,
+                                      estimation::DecimalSeparator separator,
+                                      const pybind11::function& other);
+
+} // namespace talvo::python
