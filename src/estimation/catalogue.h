@@ -1,7 +1,7 @@
 #pragma once
 
-#include "estimation/fields.h"
 #include "estimation/input_values.h"
+#include "estimation/inputs.h"
 #include "estimation/lanes.h"
 #include "estimation/term.h"
 

@@ -6,8 +6,8 @@
 #include "estimation/catalogue.h"
 #include "estimation/decimal_form.h"
 #include "estimation/failure.h"
-#include "estimation/fields.h"
 #include "estimation/input_values.h"
+#include "estimation/inputs.h"
 #include "estimation/number_text.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/fields.h"
+#include "estimation/inputs.h"
 
 #include <optional>
 #include <stdexcept>

@@ -10,19 +10,13 @@
 // The actions own nothing: the window (or a batch row) owns every text and hands it over
 // through FormFields, so the same code runs behind the desktop window and the batch tool.
 
-#include <array>
+#include "estimation/inputs.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace talvo::estimation {
-
-// The four input boxes, in their order on the window.
-enum class Input { sand, silt, clay, oc };
-inline constexpr std::array allInputs{Input::sand, Input::silt, Input::clay, Input::oc};
-
-// The three result captions the logic reads and writes.
-enum class Result { fc, pwp, awc };
 
 // The two unit captions beside the FC and PWP results.
 enum class Unit { fc, pwp };
@@ -32,10 +26,6 @@ enum class SystemColour : std::uint32_t {
     inactiveBorder = 0x8000000B, // background of a disabled input box
     highlightText = 0x8000000E,  // background of an enabled input box
 };
-
-// The name a field carries on the window ("sand", "fc", ...).
-std::string_view name(Input input);
-std::string_view name(Result result);
 
 class FormFields {
 public:

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "estimation/failure.h"
-#include "estimation/fields.h"
+#include "estimation/inputs.h"
 #include "estimation/number_text.h"
 #include "estimation/plain_decimal.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "estimation/failure.h"
-#include "estimation/fields.h"
+#include "estimation/inputs.h"
 
 #include <cmath>
 #include <optional>

@@ -3,8 +3,8 @@
 
 #include "estimation/catalogue.h"
 #include "estimation/failure.h"
-#include "estimation/fields.h"
 #include "estimation/float_text.h"
+#include "estimation/inputs.h"
 #include "estimation/plausibility.h"
 #include "python/arrays.h"
 #include "python/cell.h"

@@ -1,4 +1,4 @@
-#include "estimation/fields.h"
+#include "estimation/inputs.h"
 
 namespace talvo::estimation {
 
