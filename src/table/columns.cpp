@@ -69,17 +69,8 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
     return text;
 }
 
-} // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-Columns findColumns(const RecordView& header, const Settings& settings,
-                    const std::function<void(const std::string&)>& leftOut) {
-    // Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
+// Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
+void refuseUnreadableHeader(const RecordView& header) {
     const std::string_view first = header[0];
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
         throw Error("the input is UTF-16 text: save it as CSV in UTF-8");
@@ -88,8 +79,15 @@ Columns findColumns(const RecordView& header, const Settings& settings,
         throw Error("line " + std::to_string(header.line()) + ": stray quote in header field " +
                     std::to_string(header.strayQuoteField()));
     }
-    Columns columns;
-    columns.count = header.size();
+}
+
+bool someModelReads(const Settings& settings, Input input) {
+    return std::any_of(settings.models.begin(), settings.models.end(),
+                       [input](const auto* m) { return m->readInputs.contains(input); });
+}
+
+// The first column of each input's name.
+void findInputs(const RecordView& header, const Settings& settings, Columns& columns) {
     for (const Input input : estimation::allInputs) {
         auto& found = columns.input[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size(); ++i) {
@@ -97,10 +95,7 @@ Columns findColumns(const RecordView& header, const Settings& settings,
                 continue;
             }
             // Two columns of one name leave it to chance which the models read.
-            const bool read =
-                std::any_of(settings.models.begin(), settings.models.end(),
-                            [&](const auto* m) { return m->readInputs.contains(input); });
-            if (found && read) {
+            if (found && someModelReads(settings, input)) {
                 throw Error("two columns named " + printable(wantedName(settings, input)) +
                             " (columns " + std::to_string(*found + 1) + " and " +
                             std::to_string(i + 1) + ")");
@@ -108,18 +103,43 @@ Columns findColumns(const RecordView& header, const Settings& settings,
             found = found.value_or(i);
         }
     }
+}
 
-    // The models that find their columns; asked for by name, every one must.
+// The names of the inputs `model` reads that have no column.
+std::vector<std::string_view> lackingColumns(const estimation::PtfModel& model,
+                                             const Columns& columns, const Settings& settings) {
+    std::vector<std::string_view> lacking;
+    for (const Input input : estimation::allInputs) {
+        if (model.readInputs.contains(input) && !columns.input[static_cast<std::size_t>(input)]) {
+            lacking.push_back(wantedName(settings, input));
+        }
+    }
+    return lacking;
+}
+
+// Missing names in the order of the inputs, as the message lists them.
+void sortByInput(std::vector<std::string_view>& names, const Settings& settings) {
+    const auto order = [&settings](std::string_view name) {
+        for (const Input input : estimation::allInputs) {
+            if (wantedName(settings, input) == name) {
+                return static_cast<int>(input);
+            }
+        }
+        return 4;
+    };
+    std::sort(names.begin(), names.end(),
+              [&order](std::string_view a, std::string_view b) { return order(a) < order(b); });
+}
+
+// The models that find their columns; asked for by name, every one must.
+void chooseModels(const RecordView& header, const Settings& settings, Columns& columns,
+                  const std::function<void(const std::string&)>& leftOut) {
     std::vector<std::string_view> missing;
     for (const estimation::PtfModel* model : settings.models) {
-        std::vector<std::string_view> lacking;
-        for (const Input input : estimation::allInputs) {
-            if (model->readInputs.contains(input) &&
-                !columns.input[static_cast<std::size_t>(input)]) {
-                lacking.push_back(wantedName(settings, input));
-                if (std::find(missing.begin(), missing.end(), lacking.back()) == missing.end()) {
-                    missing.push_back(lacking.back());
-                }
+        const std::vector<std::string_view> lacking = lackingColumns(*model, columns, settings);
+        for (const std::string_view name : lacking) {
+            if (std::find(missing.begin(), missing.end(), name) == missing.end()) {
+                missing.push_back(name);
             }
         }
         if (lacking.empty()) {
@@ -130,21 +150,13 @@ Columns findColumns(const RecordView& header, const Settings& settings,
         }
     }
     if (columns.models.empty() || (!settings.allModels && !missing.empty())) {
-        std::sort(missing.begin(), missing.end(), [&](std::string_view a, std::string_view b) {
-            const auto order = [&](std::string_view n) {
-                for (const Input input : estimation::allInputs) {
-                    if (wantedName(settings, input) == n) {
-                        return static_cast<int>(input);
-                    }
-                }
-                return 4;
-            };
-            return order(a) < order(b);
-        });
+        sortByInput(missing, settings);
         throw Error(missingMessage(missing, header, settings));
     }
+}
 
-    // An added column named like one of the input's would be read back as the wrong one.
+// An added column named like one of the input's would be read back as the wrong one.
+void refuseAddedNames(const RecordView& header, const Settings& settings) {
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (const std::string_view added : AddedColumns) {
             if (sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
@@ -155,6 +167,24 @@ Columns findColumns(const RecordView& header, const Settings& settings,
             }
         }
     }
+}
+
+} // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+Columns findColumns(const RecordView& header, const Settings& settings,
+                    const std::function<void(const std::string&)>& leftOut) {
+    refuseUnreadableHeader(header);
+    Columns columns;
+    columns.count = header.size();
+    findInputs(header, settings, columns);
+    chooseModels(header, settings, columns, leftOut);
+    refuseAddedNames(header, settings);
     return columns;
 }
 

@@ -12,6 +12,16 @@ bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
 }
 
+// The bytes from `begin` up to the first of `special`, or to `end`.
+std::string_view plainText(const char* begin, const char* end,
+                           const std::array<bool, 256>& special) noexcept {
+    const char* last = begin;
+    while (last != end && !special[static_cast<unsigned char>(*last)]) {
+        ++last;
+    }
+    return {begin, static_cast<std::size_t>(last - begin)};
+}
+
 } // namespace
 
 CsvError::CsvError(std::uint64_t line, const std::string& what)
@@ -87,136 +97,201 @@ bool CsvReader::fill() {
     return m_position < m_end;
 }
 
-bool CsvReader::next(Records& records) {
-    enum class State { recordStart, fieldStart, unquoted, quoted, quoteInQuoted };
-    State state = State::recordStart;
-    std::uint64_t recordLine = 0;
-    std::uint64_t quoteLine = 0;
-    std::size_t recordBytes = 0;
-    std::size_t strayField = 0;
-    std::string& text = records.m_text;
-    std::vector<std::uint32_t>& fieldEnds = records.m_fieldEnds;
-    const std::size_t textStart = text.size();
-    const std::size_t firstField = fieldEnds.size();
+// One record as it is appended to a Records: how far through its fields and quotes it is,
+// where it started, and how long it has grown.
+class CsvReader::RecordParse {
+public:
+    RecordParse(Records& records, char delimiter)
+        : m_records(records.m_records), m_text(records.m_text), m_fieldEnds(records.m_fieldEnds),
+          m_delimiter(delimiter), m_textStart(m_text.size()), m_firstField(m_fieldEnds.size()) {}
 
-    const auto isSpecial = [this](char c) { return m_special[static_cast<unsigned char>(c)]; };
-    const auto endField = [&] { fieldEnds.push_back(static_cast<std::uint32_t>(text.size())); };
-    const auto endRecord = [&] {
-        records.m_records.push_back({firstField, recordLine, strayField});
-        return true;
-    };
-    const auto markStray = [&] {
-        if (strayField == 0) {
-            strayField = fieldEnds.size() - firstField + 1;
+    bool inPlainText() const noexcept { return m_state == State::unquoted; }
+
+    // Appends text of the current field that holds no special byte.
+    void appendPlain(std::string_view text) {
+        m_text.append(text);
+        m_recordBytes += text.size();
+        if (m_recordBytes > MaxRecordBytes) {
+            throw tooLongRecord();
         }
-    };
-    // Records holds whole records only, also after a failure.
-    const auto fail = [&](std::uint64_t line, const std::string& what) {
-        text.resize(textStart);
-        fieldEnds.resize(firstField);
-        return CsvError(line, what);
-    };
-    const auto tooLongRecord = [&] {
-        fail(recordLine, "");
-        return tooLong(recordLine,
-                       state == State::quoted ? std::optional(quoteLine) : std::nullopt);
-    };
+    }
 
+    // Takes byte `c`, on line `line`; true when it ends the record.
+    bool take(char c, std::uint64_t line) {
+        // From the record's first byte to its line break, as the plain rows count it.
+        if ((m_state != State::recordStart || !isLineBreak(c)) &&
+            ++m_recordBytes > MaxRecordBytes) {
+            throw tooLongRecord();
+        }
+        switch (m_state) {
+        case State::recordStart:
+            return takeFirst(c, line);
+        case State::fieldStart:
+            return takeFieldStart(c, line);
+        case State::unquoted:
+            return takeUnquoted(c);
+        case State::quoted:
+            takeQuoted(c);
+            return false;
+        case State::quoteInQuoted:
+            return takeAfterQuote(c);
+        }
+        return false;
+    }
+
+    // The input has ended: true when that ends a record, as the last one needs no line break.
+    bool atInputEnd() {
+        switch (m_state) {
+        case State::recordStart:
+            return false;
+        case State::quoted:
+            throw unterminatedQuote();
+        default:
+            m_fieldEnds.push_back(static_cast<std::uint32_t>(m_text.size()));
+            return endRecord();
+        }
+    }
+
+private:
+    enum class State { recordStart, fieldStart, unquoted, quoted, quoteInQuoted };
+
+    bool takeFirst(char c, std::uint64_t line) {
+        if (isLineBreak(c)) {
+            return false; // a blank line, or the LF of a CRLF
+        }
+        m_recordLine = line;
+        return takeFieldStart(c, line);
+    }
+
+    bool takeFieldStart(char c, std::uint64_t line) {
+        if (c == '"') {
+            m_state = State::quoted;
+            m_quoteLine = line;
+            return false;
+        }
+        m_state = State::unquoted;
+        return takeUnquoted(c);
+    }
+
+    bool takeUnquoted(char c) {
+        if (c == m_delimiter || isLineBreak(c)) {
+            return endField(c);
+        }
+        if (c == '"') {
+            markStray();
+        }
+        m_text.push_back(c);
+        return false;
+    }
+
+    void takeQuoted(char c) {
+        if (c == '"') {
+            m_state = State::quoteInQuoted;
+        } else {
+            m_text.push_back(c);
+        }
+    }
+
+    bool takeAfterQuote(char c) {
+        if (c == '"') {
+            m_text.push_back('"');
+            m_state = State::quoted;
+            return false;
+        }
+        if (c == m_delimiter || isLineBreak(c)) {
+            return endField(c);
+        }
+        // "a"b: keep the quote and go on as unquoted text.
+        markStray();
+        m_text.push_back('"');
+        m_text.push_back(c);
+        m_state = State::unquoted;
+        return false;
+    }
+
+    // Ends the field at `c`, a delimiter or a line break; true when that ends the record.
+    bool endField(char c) {
+        m_fieldEnds.push_back(static_cast<std::uint32_t>(m_text.size()));
+        if (c == m_delimiter) {
+            m_state = State::fieldStart;
+            return false;
+        }
+        return endRecord();
+    }
+
+    bool endRecord() {
+        m_records.push_back({m_firstField, m_recordLine, m_strayField});
+        return true;
+    }
+
+    void markStray() noexcept {
+        if (m_strayField == 0) {
+            m_strayField = m_fieldEnds.size() - m_firstField + 1;
+        }
+    }
+
+    // Records holds whole records only, also after a failure.
+    void dropRecord() {
+        m_text.resize(m_textStart);
+        m_fieldEnds.resize(m_firstField);
+    }
+
+    CsvError unterminatedQuote() {
+        dropRecord();
+        return {m_quoteLine, "unterminated quote"};
+    }
+
+    CsvError tooLongRecord() {
+        dropRecord();
+        return tooLong(m_recordLine,
+                       m_state == State::quoted ? std::optional(m_quoteLine) : std::nullopt);
+    }
+
+    std::vector<Records::Entry>& m_records;
+    std::string& m_text;
+    std::vector<std::uint32_t>& m_fieldEnds;
+    char m_delimiter;
+    std::size_t m_textStart;
+    std::size_t m_firstField;
+    State m_state = State::recordStart;
+    std::uint64_t m_recordLine = 0;
+    std::uint64_t m_quoteLine = 0;
+    std::size_t m_recordBytes = 0;
+    std::size_t m_strayField = 0;
+};
+
+bool CsvReader::next(Records& records) {
+    RecordParse record(records, m_delimiter);
     for (;;) {
         if (m_position == m_end && !fill()) {
-            switch (state) {
-            case State::recordStart:
-                return false;
-            case State::quoted:
-                throw fail(quoteLine, "unterminated quote");
-            default: // the last record needs no line break
-                endField();
-                return endRecord();
-            }
+            return record.atInputEnd();
         }
-        if (state == State::unquoted) {
+        if (record.inPlainText()) {
             // Most bytes are plain field text: take them in one go.
-            const std::size_t start = m_position;
-            while (m_position < m_end && !isSpecial(m_block[m_position])) {
-                ++m_position;
-            }
-            if (m_position != start) {
-                text.append(m_block.data() + start, m_position - start);
+            const std::string_view plain =
+                plainText(m_block.data() + m_position, m_block.data() + m_end, m_special);
+            if (!plain.empty()) {
+                m_position += plain.size();
                 m_afterCr = false;
-                recordBytes += m_position - start;
-                if (recordBytes > MaxRecordBytes) {
-                    throw tooLongRecord();
-                }
+                record.appendPlain(plain);
                 continue;
             }
         }
         const char c = m_block[m_position++];
-        // CRLF, LF and a lone CR each end one line.
-        const std::uint64_t line = m_line;
-        if (c == '\r' || (c == '\n' && !m_afterCr)) {
-            ++m_line;
-        }
-        m_afterCr = c == '\r';
-        // From the record's first byte to its line break, as the plain rows count it.
-        if ((state != State::recordStart || !isLineBreak(c)) && ++recordBytes > MaxRecordBytes) {
-            throw tooLongRecord();
-        }
-
-        switch (state) {
-        case State::recordStart:
-            if (isLineBreak(c)) {
-                continue; // a blank line, or the LF of a CRLF
-            }
-            recordLine = line;
-            [[fallthrough]];
-        case State::fieldStart:
-            if (c == '"') {
-                state = State::quoted;
-                quoteLine = line;
-                continue;
-            }
-            [[fallthrough]];
-        case State::unquoted:
-            state = State::unquoted;
-            if (c == m_delimiter) {
-                endField();
-                state = State::fieldStart;
-            } else if (isLineBreak(c)) {
-                endField();
-                return endRecord();
-            } else {
-                if (c == '"') {
-                    markStray();
-                }
-                text.push_back(c);
-            }
-            continue;
-        case State::quoted:
-            if (c == '"') {
-                state = State::quoteInQuoted;
-            } else {
-                text.push_back(c);
-            }
-            continue;
-        case State::quoteInQuoted:
-            if (c == '"') {
-                text.push_back('"');
-                state = State::quoted;
-            } else if (c == m_delimiter) {
-                endField();
-                state = State::fieldStart;
-            } else if (isLineBreak(c)) {
-                endField();
-                return endRecord();
-            } else { // "a"b: keep the quote and go on as unquoted text
-                markStray();
-                text.push_back('"');
-                text.push_back(c);
-                state = State::unquoted;
-            }
-            continue;
+        if (record.take(c, lineOf(c))) {
+            return true;
         }
     }
+}
+
+// The line byte `c` is on. CRLF, LF and a lone CR each end one line.
+std::uint64_t CsvReader::lineOf(char c) noexcept {
+    const std::uint64_t line = m_line;
+    if (c == '\r' || (c == '\n' && !m_afterCr)) {
+        ++m_line;
+    }
+    m_afterCr = c == '\r';
+    return line;
 }
 
 char* writeField(char* out, std::string_view field, char delimiter) {

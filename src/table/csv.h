@@ -104,7 +104,10 @@ public:
     bool hadByteOrderMark() const noexcept { return m_byteOrderMark; }
 
 private:
+    class RecordParse;
+
     bool fill();
+    std::uint64_t lineOf(char c) noexcept;
 
     std::istream& m_input;
     char m_delimiter;
