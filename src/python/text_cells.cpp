@@ -98,7 +98,7 @@ py::array_t<double> fixedTextNumbers(const FixedTexts& texts, std::size_t count,
 double intNumber(PyObject* cell) {
     const double value = PyLong_AsDouble(cell);
     if (value == -1.0 && PyErr_Occurred() != nullptr) {
-        if (!PyErr_ExceptionMatches(PyExc_OverflowError)) {
+        if (PyErr_ExceptionMatches(PyExc_OverflowError) == 0) {
             throw py::error_already_set();
         }
         PyErr_Clear();
@@ -140,7 +140,7 @@ py::array_t<double> objectNumbers(const py::array& cells, estimation::DecimalSep
     const auto count = static_cast<std::size_t>(cells.size());
     py::array_t<double> numbers = resultColumn<double>(cells.size());
     double* out = numbers.mutable_data();
-    PyObject* const* in = static_cast<PyObject* const*>(cells.data());
+    const auto* in = static_cast<PyObject* const*>(cells.data());
     for (std::size_t first = 0; first < count; first += ObjectsPerCheck) {
         if (PyErr_CheckSignals() != 0) {
             throw py::error_already_set();
