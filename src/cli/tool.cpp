@@ -13,6 +13,19 @@ void Tool::report(std::string_view message) const {
 }
 
 std::optional<int> Tool::parse(CLI::App& app, int argc, char** argv) const {
+    // The parser reads "--output= soils.csv" as "--output soils.csv", and would replace the
+    // table the user meant to read.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            break;
+        }
+        if (argument.starts_with("--") && argument.ends_with('=')) {
+            report(std::string(argument) + " has nothing after '=': give " + std::string(argument) +
+                   "VALUE (see --help)");
+            return UsageStatus;
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

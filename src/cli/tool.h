@@ -24,7 +24,8 @@ public:
     // file's name may hold anything, and must neither drive the terminal nor be cut short.
     void report(std::string_view message) const;
     // Nothing when the run goes on; else the status to end with: 0 after --help and
-    // --version, UsageStatus for an error, which is reported.
+    // --version, UsageStatus for an error, which is reported. "--name=" with nothing after
+    // the '=' is an error: the parser would take the next argument as its value.
     std::optional<int> parse(CLI::App& app, int argc, char** argv) const;
     // The tool's status from `work`; anything it throws (an input error, out of memory, a
     // thread the system refused) is reported, with UsageStatus.

@@ -23,7 +23,8 @@ bool evaluate(const Equation& equation, const InputValues& inputs, Estimate& out
         return false;
     }
     const DecimalForm form = decimalForm(value);
-    out.shown[static_cast<std::size_t>(out.computed)] = readBack(form).value_or(HUGE_VAL);
+    out.readBack[static_cast<std::size_t>(out.computed)] =
+        readBack(form).value_or(form.negative ? -HUGE_VAL : HUGE_VAL);
     out.results[static_cast<std::size_t>(out.computed++)] = form;
     return true;
 }
@@ -37,8 +38,8 @@ Estimate estimate(const PtfModel& model, const InputValues& inputs) {
     }
     // AWC works on the results as shown, rounded to 15 digits; FC is read back first.
     constexpr FailureReason overflow{FailureKind::overflow, std::nullopt};
-    const auto [fc, pwp] = out.shown;
-    if (fc == HUGE_VAL || pwp == HUGE_VAL) {
+    const auto [fc, pwp] = out.readBack;
+    if (std::isinf(fc) || std::isinf(pwp)) {
         out.failure = overflow;
         return out;
     }

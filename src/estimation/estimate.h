@@ -26,8 +26,9 @@ struct Estimate {
     int computed = 0;
     std::optional<FailureReason> failure;
     // FC and PWP as their 15-digit forms read back, once computed: the numbers AWC and the
-    // plausibility checks work on. HUGE_VAL where not computed or beyond the double range.
-    std::array<double, 2> shown{HUGE_VAL, HUGE_VAL};
+    // plausibility checks work on. HUGE_VAL where not computed; beyond the double range, the
+    // infinity of the form's sign, so that a PWP below the range is still below FC.
+    std::array<double, 2> readBack{HUGE_VAL, HUGE_VAL};
 
     bool succeeded() const noexcept { return !failure; }
     const DecimalForm& operator[](Result result) const noexcept {

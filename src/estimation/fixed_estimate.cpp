@@ -28,8 +28,8 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     for (std::size_t i = 0; i < fixed.hundredths.size(); ++i) {
         fixed.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
     }
-    if (quick.fcBelowPwp) {
-        fixed.resultFlags.add(Flag::fcBelowPwp);
+    if (quick.pwpNotBelowFc) {
+        fixed.resultFlags.add(Flag::pwpNotBelowFc);
     }
     if (quick.result) {
         fixed.resultFlags.add(Flag::result);

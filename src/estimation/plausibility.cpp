@@ -52,9 +52,9 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
                  const Estimate& estimated) noexcept {
     Flags flags = inputFlags(model, inputs);
     // The results as shown before rounding to two decimals.
-    const auto [fc, pwp] = estimated.shown;
+    const auto [fc, pwp] = estimated.readBack;
     if (estimated.computed >= 2 && pwp >= fc) {
-        flags.add(Flag::fcBelowPwp);
+        flags.add(Flag::pwpNotBelowFc);
     }
     if ((estimated.computed >= 1 && outsidePercent(fc)) ||
         (estimated.computed >= 2 && outsidePercent(pwp))) {

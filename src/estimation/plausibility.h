@@ -16,13 +16,13 @@ namespace talvo::estimation {
 
 // Each flag's bit is stable: rasters and arrays store it.
 enum class Flag : std::uint8_t {
-    sum,        // sand + silt + clay differs from 100 by more than 1
-    range,      // a content the model reads is below 0 or above 100
-    oc,         // the model reads an OC above 200 g/kg (peat) or below 0
-    fcBelowPwp, // PWP is at or above FC
-    result,     // FC or PWP is below 0 or above 100
+    sum,           // sand + silt + clay differs from 100 by more than 1
+    range,         // a content the model reads is below 0 or above 100
+    oc,            // the model reads an OC above 200 g/kg (peat) or below 0
+    pwpNotBelowFc, // PWP is at or above FC ("fc<=pwp")
+    result,        // FC or PWP is below 0 or above 100
 };
-inline constexpr std::array allFlags{Flag::sum, Flag::range, Flag::oc, Flag::fcBelowPwp,
+inline constexpr std::array allFlags{Flag::sum, Flag::range, Flag::oc, Flag::pwpNotBelowFc,
                                      Flag::result};
 
 class Flags {

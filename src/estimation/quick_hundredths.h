@@ -28,7 +28,7 @@ struct Hundredths {
     // FC, PWP and AWC as signed counts of hundredths, whole doubles: 5085 is "50.85". A count
     // of 0 may carry the sign of its result: add 0.0 before use.
     std::array<double, 3> counts{};
-    bool fcBelowPwp = false; // the result flags, as modelFlags sets them
+    bool pwpNotBelowFc = false; // the result flags, as modelFlags sets them
     bool result = false;
     bool answered = false;
 };

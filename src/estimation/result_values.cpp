@@ -90,10 +90,10 @@ namespace {
         const bool siltOutside = readsSilt & outsidePercent(silt);
         const bool clayOutside = readsClay & outsidePercent(clay);
         const bool ocOutside = readsOc & outsideCarbon(oc);
-        flagBits.values[i] = bit(sumOff, Flag::sum) +
-                             bit(sandOutside | siltOutside | clayOutside, Flag::range) +
-                             bit(ocOutside, Flag::oc) + bit(quick.fcBelowPwp, Flag::fcBelowPwp) +
-                             bit(quick.result, Flag::result);
+        flagBits.values[i] =
+            bit(sumOff, Flag::sum) + bit(sandOutside | siltOutside | clayOutside, Flag::range) +
+            bit(ocOutside, Flag::oc) + bit(quick.pwpNotBelowFc, Flag::pwpNotBelowFc) +
+            bit(quick.result, Flag::result);
         // NOLINTEND(readability-implicit-bool-conversion)
     }
     for (std::size_t i = 0; i < LaneCount; ++i) {
@@ -103,10 +103,13 @@ namespace {
     return out;
 }
 
+// x86 only: WebAssembly and other processors take the default build.
+#if defined(__x86_64__) || defined(__i386__)
 [[gnu::target("avx2")]] ResultLanes lanesWithAvx2(const PtfModel& model,
                                                   const InputLanes& inputs) noexcept {
     return lanesOf(model, inputs);
 }
+#endif
 
 } // namespace
 
@@ -115,9 +118,13 @@ ResultLanes twoDecimalLanesWithoutAvx2(const PtfModel& model, const InputLanes& 
 }
 
 ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
+#if defined(__x86_64__) || defined(__i386__)
     // Twice as wide where the processor has AVX2; the same operations, so the same bits.
-    return __builtin_cpu_supports("avx2") ? lanesWithAvx2(model, inputs)
-                                          : twoDecimalLanesWithoutAvx2(model, inputs);
+    if (__builtin_cpu_supports("avx2")) {
+        return lanesWithAvx2(model, inputs);
+    }
+#endif
+    return twoDecimalLanesWithoutAvx2(model, inputs);
 }
 
 } // namespace talvo::estimation

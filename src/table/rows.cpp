@@ -1,12 +1,6 @@
 #include "table/rows.h"
 
-#include "estimation/decimal_form.h"
-#include "estimation/estimate.h"
-#include "estimation/failure.h"
-#include "estimation/fixed_estimate.h"
-#include "estimation/plain_decimal.h"
-#include "estimation/plausibility.h"
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 
 #include <algorithm>
 #include <array>
@@ -71,7 +65,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         appendField(m_flagTexts[bits], codes, settings.delimiter);
     }
     assert(std::all_of(m_modelTexts.begin(), m_modelTexts.end(), [&](const std::string& text) {
-        return text.size() + ErrorCapacity + 3 * (estimation::FixedTextCapacity + 3) +
+        return text.size() + ErrorCapacity + 3 * (estimation::ResultTextCapacity + 3) +
                    quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 5 +
                    m_columns.lineEnd.size() <=
                AddedCapacity;
@@ -85,7 +79,6 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     // One pass: each input is converted while its field is found.
     // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;
-    const char separator = m_settings.decimal.get();
     const std::size_t count = m_columns.count;
     const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
     estimation::InputValues values{};
@@ -97,20 +90,11 @@ void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& 
     for (const char* start = line.data();; ++field) {
         const char* end = nullptr;
         if (wanted != inputsEnd && wanted->first == field) {
-            const estimation::PlainField plain =
-                estimation::plainDecimalField(start, last, separator, isDelimiter);
-            end = plain.end;
-            for (; wanted != inputsEnd && wanted->first == field; ++wanted) {
-                estimation::InputValue& value = values[static_cast<std::size_t>(wanted->second)];
-                // Member by member: a whole value put together on the stack and read back in
-                // one piece stalled each row on a failed store forward.
-                if (plain.decimal) {
-                    value.number = plain.decimal->value();
-                    value.failure.reset();
-                } else {
-                    value = estimation::otherInputValue(
-                        {start, static_cast<std::size_t>(end - start)}, m_settings.decimal);
-                }
+            // Two inputs may share a column: the field is read once.
+            estimation::InputValue& first = values[static_cast<std::size_t>(wanted->second)];
+            end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter, first);
+            for (++wanted; wanted != inputsEnd && wanted->first == field; ++wanted) {
+                values[static_cast<std::size_t>(wanted->second)] = first;
             }
         } else {
             end = std::find(start, last, delimiter);
@@ -176,10 +160,8 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& 
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    estimation::Flags soil;
     std::string_view texture; // as a field
     if (malformed.empty()) {
-        soil = estimation::soilFlags(values);
         const auto number = [&](estimation::Input input) { return at(values, input).number; };
         if (const auto found = estimation::textureClass(number(estimation::Input::sand),
                                                         number(estimation::Input::silt),
@@ -200,42 +182,26 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& 
         }
         end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
         std::string_view error = malformed;
-        estimation::Flags flags = soil;
-        const estimation::PtfModel& model = *m_columns.models[m];
+        estimation::Flags flags; // a malformed row has none: its numbers were not read
         const char separator = m_settings.decimal.get();
-        // Initialised by the call itself: copied out of its result, the estimate was read in
-        // pieces wider than it was written in, and every row stalled on a failed store forward.
-        const std::optional<estimation::FixedEstimate> quick =
-            error.empty() && m_settings.precision == Precision::fixed
-                ? estimation::fixedEstimate(model, values)
-                : std::nullopt;
-        if (!error.empty()) {
-            end = std::fill_n(end, 3, delimiter);
-        } else if (quick) {
-            flags |= estimation::inputFlags(model, values);
-            flags |= quick->resultFlags;
-            for (const std::int64_t hundredths : quick->hundredths) {
-                *end++ = delimiter;
-                end = writeNumber(end, [&](char* at) {
-                    return estimation::writeHundredths(at, hundredths, separator);
-                });
-            }
-        } else {
-            const estimation::Estimate estimated = estimate(model, values);
-            flags |= estimation::modelFlags(model, values, estimated);
-            if (estimated.succeeded()) {
+        if (error.empty()) {
+            // Built where it is read: a copy read back in wider pieces than it was written in
+            // stalls every row on a failed store forward.
+            const estimation::SoilEstimate estimated =
+                estimation::estimateSoil(*m_columns.models[m], values, m_settings.precision);
+            flags = estimated.flags();
+            if (estimated.failure()) {
+                error = estimation::failureText(*estimated.failure());
+                end = std::fill_n(end, 3, delimiter);
+            } else {
                 for (const Result result : results) {
                     *end++ = delimiter;
-                    end = writeNumber(end, [&](char* at) {
-                        return m_settings.precision == Precision::fixed
-                                   ? estimation::writeFixed(at, estimated[result], separator)
-                                   : estimation::writeGeneral(at, estimated[result], separator);
-                    });
+                    end = writeNumber(
+                        end, [&](char* at) { return estimated.writeText(at, result, separator); });
                 }
-            } else {
-                error = estimation::failureText(*estimated.failure);
-                end = std::fill_n(end, 3, delimiter);
             }
+        } else {
+            end = std::fill_n(end, 3, delimiter);
         }
         *end++ = delimiter;
         end = std::copy(texture.begin(), texture.end(), end);

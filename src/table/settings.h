@@ -1,7 +1,6 @@
 #pragma once
 
-#include "estimation/catalogue.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <string>
@@ -9,10 +8,7 @@
 
 namespace talvo::table {
 
-enum class Precision {
-    fixed,  // the two-decimal texts the window finally shows
-    general // the 15-digit texts written before the formatting pass
-};
+using estimation::Precision;
 
 // A run's settings, checked and typed; the command line makes them.
 struct Settings {

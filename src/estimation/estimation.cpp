@@ -1,0 +1,223 @@
+#include "estimation/estimation.h"
+
+#include "estimation/estimate.h"
+#include "estimation/fixed_estimate.h"
+#include "estimation/lanes.h"
+#include "estimation/recent_cells.h"
+#include "estimation/result_values.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace talvo::estimation {
+
+namespace {
+
+constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
+
+// One soil's results as the columns hold them: 32 bytes, half a line of the recent soils.
+struct SoilNumbers {
+    std::array<double, 3> values{NoNumber, NoNumber, NoNumber};
+    std::uint16_t flags = 0;
+    std::uint8_t texture = NoTexture;
+    std::uint8_t failure = 0;
+};
+
+std::uint8_t textureNumber(std::optional<TextureClass> texture) noexcept {
+    return texture ? static_cast<std::uint8_t>(*texture) : NoTexture;
+}
+
+SoilNumbers soilNumbers(const SoilEstimate& estimate) noexcept {
+    SoilNumbers out;
+    out.flags = estimate.flags().bits();
+    out.texture = textureNumber(estimate.texture());
+    if (const std::optional<std::array<double, 3>> numbers = estimate.numbers()) {
+        out.values = *numbers;
+    } else {
+        out.failure = static_cast<std::uint8_t>(
+            1 + static_cast<int>(estimate.numberFailure().value_or(FailureKind::overflow)));
+    }
+    return out;
+}
+
+void store(const ResultColumns& results, std::size_t i, const SoilNumbers& soil) noexcept {
+    results.fc[i] = soil.values[0];
+    results.pwp[i] = soil.values[1];
+    results.awc[i] = soil.values[2];
+    results.flags[i] = soil.flags;
+    results.texture[i] = soil.texture;
+    results.failure[i] = soil.failure;
+}
+
+double inputAt(const SoilColumns& soils, std::size_t input, std::size_t i) noexcept {
+    const std::span<const double> column = soils.inputs[input];
+    if (column.empty()) {
+        return NoNumber;
+    }
+    return column.size() == 1 ? column[0] : column[i];
+}
+
+using RecentSoils = RecentCells<SoilNumbers, 14>; // 16384 recent soils, 1 MiB
+
+} // namespace
+
+std::optional<TextureClass> SoilEstimate::texture() const noexcept {
+    return textureClass(m_soil[0], m_soil[1], m_soil[2]);
+}
+
+char* SoilEstimate::writeText(char* out, Result result, char separator) const noexcept {
+    assert(!m_failure);
+    const auto at = static_cast<std::size_t>(result);
+    if (m_quick) {
+        return writeHundredths(out, m_hundredths[at], separator);
+    }
+    return m_precision == Precision::fixed ? writeFixed(out, m_forms[at], separator)
+                                           : writeGeneral(out, m_forms[at], separator);
+}
+
+std::string SoilEstimate::text(Result result, char separator) const {
+    std::array<char, ResultTextCapacity> buffer{};
+    char* const end = writeText(buffer.data(), result, separator);
+    return std::string(buffer.data(), end);
+}
+
+std::optional<std::array<double, 3>> SoilEstimate::numbers() const noexcept {
+    if (m_failure) {
+        return std::nullopt;
+    }
+    std::array<double, 3> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (m_quick) {
+            values[i] = hundredthsValue(m_hundredths[i]);
+            continue;
+        }
+        const std::optional<double> value = readBack(
+            m_precision == Precision::fixed ? roundedToHundredths(m_forms[i]) : m_forms[i]);
+        if (!value) {
+            return std::nullopt;
+        }
+        values[i] = *value;
+    }
+    return values;
+}
+
+std::optional<FailureKind> SoilEstimate::numberFailure() const noexcept {
+    if (m_failure) {
+        return m_failure->kind;
+    }
+    if (!numbers()) {
+        return FailureKind::overflow;
+    }
+    return std::nullopt;
+}
+
+SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
+                          Precision precision) noexcept {
+    SoilEstimate out;
+    out.m_model = &model;
+    out.m_precision = precision;
+    out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
+                  at(inputs, Input::clay).number};
+    out.m_flags = soilFlags(inputs);
+    if (precision == Precision::fixed) {
+        // Initialised by the call itself: a copy read back in wider pieces than it was
+        // written in stalls on a failed store forward.
+        if (const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs)) {
+            out.m_quick = true;
+            out.m_hundredths = quick->hundredths;
+            out.m_flags |= inputFlags(model, inputs);
+            out.m_flags |= quick->resultFlags;
+            return out;
+        }
+    }
+    const Estimate estimated = estimate(model, inputs);
+    out.m_flags |= modelFlags(model, inputs, estimated);
+    out.m_forms = estimated.results;
+    out.m_failure = estimated.failure;
+    return out;
+}
+
+SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
+                          DecimalSeparator separator, Precision precision) {
+    // Sand, silt and clay describe the soil whatever the model reads (its sum, its texture).
+    InputSet converted = model.readInputs;
+    converted |= InputSet{Input::sand, Input::silt, Input::clay};
+    return estimateSoil(model, convertInputs(texts, converted, separator), precision);
+}
+
+struct SoilEstimator::Recent {
+    RecentSoils soils;
+};
+
+SoilEstimator::SoilEstimator(const PtfModel& model, Precision precision)
+    : m_model(&model), m_precision(precision) {
+    if (precision == Precision::general) {
+        const auto compute = [&model](const RecentSoils::Numbers& numbers) {
+            return soilNumbers(
+                estimateSoil(model, inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
+                             Precision::general));
+        };
+        m_recent = std::make_unique<Recent>(Recent{RecentSoils(compute)});
+    }
+}
+
+SoilEstimator::SoilEstimator(SoilEstimator&&) noexcept = default;
+SoilEstimator& SoilEstimator::operator=(SoilEstimator&&) noexcept = default;
+SoilEstimator::~SoilEstimator() = default;
+
+void SoilEstimator::estimate(const SoilColumns& soils, const ResultColumns& results) {
+    const PtfModel& model = *m_model;
+    const auto one = [&](std::size_t i) {
+        const RecentSoils::Numbers numbers{inputAt(soils, 0, i), inputAt(soils, 1, i),
+                                           inputAt(soils, 2, i), inputAt(soils, 3, i)};
+        if (m_recent) {
+            store(results, i, m_recent->soils.find(numbers, [&](const RecentSoils::Numbers& n) {
+                return soilNumbers(
+                    estimateSoil(model, inputNumbers(n[0], n[1], n[2], n[3]), m_precision));
+            }));
+            return;
+        }
+        store(results, i,
+              soilNumbers(estimateSoil(model,
+                                       inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
+                                       m_precision)));
+    };
+    std::size_t i = 0;
+    if (m_precision == Precision::fixed) {
+        // Two-decimal soils LaneCount at once; a lane the quick form cannot answer takes the
+        // exact path alone.
+        for (; i + LaneCount <= soils.count; i += LaneCount) {
+            InputLanes lanes;
+            for (std::size_t input = 0; input < lanes.size(); ++input) {
+                const std::span<const double> column = soils.inputs[input];
+                if (column.size() <= 1) {
+                    lanes[input] = Lanes(column.empty() ? NoNumber : column[0]);
+                } else {
+                    std::memcpy(lanes[input].values.data(), column.data() + i, sizeof(Lanes));
+                }
+            }
+            const ResultLanes quick = twoDecimalLanes(model, lanes);
+            std::memcpy(results.fc + i, quick.values[0].values.data(), sizeof(Lanes));
+            std::memcpy(results.pwp + i, quick.values[1].values.data(), sizeof(Lanes));
+            std::memcpy(results.awc + i, quick.values[2].values.data(), sizeof(Lanes));
+            for (std::size_t lane = 0; lane < LaneCount; ++lane) {
+                if (!quick.answered[lane]) {
+                    one(i + lane);
+                    continue;
+                }
+                const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
+                results.flags[i + lane] = quick.flags[lane].bits();
+                results.texture[i + lane] =
+                    textureNumber(textureClass(number(0), number(1), number(2)));
+                results.failure[i + lane] = 0;
+            }
+        }
+    }
+    for (; i < soils.count; ++i) {
+        one(i);
+    }
+}
+
+} // namespace talvo::estimation

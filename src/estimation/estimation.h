@@ -1,0 +1,125 @@
+#pragma once
+
+// The engine's one door. A soil, or columns of soils, go in with a model and a precision;
+// out come the results (as numbers, and as texts on demand), their unit, the flags of the
+// soil and the model, the soil's texture class, and why the model could not estimate. Every
+// front end (the window, tables, maps, arrays, the browser) goes through here, so each shows
+// the same digits; the engine picks its quick paths itself.
+
+#include "estimation/catalogue.h"
+#include "estimation/decimal_form.h"
+#include "estimation/failure.h"
+#include "estimation/input_values.h"
+#include "estimation/inputs.h"
+#include "estimation/number_text.h"
+#include "estimation/plausibility.h"
+#include "estimation/texture.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace talvo::estimation {
+
+enum class Precision {
+    fixed,  // the two-decimal texts the window finally shows
+    general // the 15-digit texts it shows before rounding
+};
+
+// Room for any result's text: a sign, the 309 digits of the largest double, a separator and
+// two decimals.
+inline constexpr std::size_t ResultTextCapacity = 1 + 309 + 1 + 2;
+
+// One soil's estimate with one model.
+class SoilEstimate {
+public:
+    // Why the model could not estimate, as the window names it; nothing when it could.
+    const std::optional<FailureReason>& failure() const noexcept { return m_failure; }
+    // The soil's flag (its sum) and the model's (the inputs it reads, its results), also with
+    // a failure.
+    Flags flags() const noexcept { return m_flags; }
+    // The soil's class on the international triangle, from sand, silt and clay as given,
+    // whatever the model reads; nothing where one is no number or lies off the triangle.
+    std::optional<TextureClass> texture() const noexcept;
+    // "% w/w" or "% v/v", of FC and PWP.
+    std::string_view unit() const noexcept { return m_model->unit; }
+
+    // Writes a result's text at `out`, which holds ResultTextCapacity chars, and returns the
+    // end. Precondition: no failure.
+    char* writeText(char* out, Result result, char separator) const noexcept;
+    std::string text(Result result, char separator = '.') const;
+
+    // The numbers the three texts stand for, for front ends that store numbers: nothing with
+    // a failure, or where a text lies beyond the double range (numberFailure() says which).
+    std::optional<std::array<double, 3>> numbers() const noexcept;
+    std::optional<FailureKind> numberFailure() const noexcept;
+
+private:
+    friend SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
+                                     Precision precision) noexcept;
+
+    const PtfModel* m_model = nullptr;
+    Precision m_precision = Precision::fixed;
+    bool m_quick = false;                       // m_hundredths holds the results, not m_forms
+    std::array<std::int64_t, 3> m_hundredths{}; // counts of hundredths: 5085 is "50.85"
+    std::array<DecimalForm, 3> m_forms{};       // the 15-digit forms
+    int m_computed = 0;                         // forms worked out before a failure
+    std::optional<FailureReason> m_failure;
+    Flags m_flags;
+    std::array<double, 3> m_soil{}; // sand, silt and clay, for the texture
+};
+
+// The model's estimate of a soil whose inputs were read (see input_values.h: texts, or
+// numbers with NaN for no number and an infinity beyond the double range).
+SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
+                          Precision precision) noexcept;
+// The same from the texts as typed; only the inputs the model reads are converted.
+SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
+                          DecimalSeparator separator, Precision precision);
+
+// Columns of soils as numbers, as maps and arrays hold them: NaN for a cell that holds no
+// number, an infinity for one beyond the double range. A column of one value stands for
+// every soil; an empty one for no number.
+struct SoilColumns {
+    std::array<std::span<const double>, 4> inputs; // sand, silt, clay, oc
+    std::size_t count = 0;
+};
+
+// The value a texture column holds for a soil without a class.
+inline constexpr std::uint8_t NoTexture = 255;
+
+// Where the results of `count` soils go, each column that long.
+struct ResultColumns {
+    double* fc = nullptr; // the numbers of the texts; NaN without numbers
+    double* pwp = nullptr;
+    double* awc = nullptr;
+    std::uint16_t* flags = nullptr;  // Flags::bits(), also without numbers
+    std::uint8_t* texture = nullptr; // TextureClass, or NoTexture
+    std::uint8_t* failure = nullptr; // 0, or 1 + the FailureKind that left no numbers
+};
+
+// Estimates columns of soils with one model, each soil exactly as estimateSoil and
+// SoilEstimate::numbers() give it. Holds what makes the next call quick (recent soils), so
+// each thread keeps one of its own.
+class SoilEstimator {
+public:
+    SoilEstimator(const PtfModel& model, Precision precision);
+    SoilEstimator(SoilEstimator&&) noexcept;
+    SoilEstimator& operator=(SoilEstimator&&) noexcept;
+    ~SoilEstimator();
+
+    void estimate(const SoilColumns& soils, const ResultColumns& results);
+
+private:
+    struct Recent;
+    const PtfModel* m_model;
+    Precision m_precision;
+    std::unique_ptr<Recent> m_recent; // general precision only
+};
+
+} // namespace talvo::estimation

@@ -1,0 +1,161 @@
+// The engine's door: columns of soils give what each soil gives alone, whatever quick path the
+// engine takes, and the texts on demand are the window's.
+
+#include "estimation/estimation.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace talvo::estimation {
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+// Contents as laboratories give them, whole percents, and awkward numbers mixed.
+std::vector<std::array<double, 4>> mixedSoils(std::size_t count) {
+    constexpr std::array awkward{NaN,
+                                 HUGE_VAL,
+                                 -HUGE_VAL,
+                                 0.0,
+                                 -0.0,
+                                 -3.5,
+                                 100.0,
+                                 104.25,
+                                 250.0,
+                                 1e-300,
+                                 1e300,
+                                 4e12,
+                                 3.1538475837248345e301};
+    std::mt19937_64 random(20261208);
+    std::uniform_real_distribution<double> content(-5, 105);
+    std::vector<std::array<double, 4>> soils(count);
+    for (std::array<double, 4>& soil : soils) {
+        for (double& number : soil) {
+            const auto pick = random() % 8;
+            number = pick == 0   ? awkward[random() % awkward.size()]
+                     : pick == 1 ? std::round(content(random))
+                     : pick == 2 ? content(random)
+                                 : std::round(content(random) * 100) / 100;
+        }
+    }
+    return soils;
+}
+
+struct Columns {
+    std::array<std::vector<double>, 4> inputs;
+    std::vector<double> fc, pwp, awc;
+    std::vector<std::uint16_t> flags;
+    std::vector<std::uint8_t> texture, failure;
+
+    explicit Columns(const std::vector<std::array<double, 4>>& soils)
+        : fc(soils.size()), pwp(soils.size()), awc(soils.size()), flags(soils.size()),
+          texture(soils.size()), failure(soils.size()) {
+        for (const std::array<double, 4>& soil : soils) {
+            for (std::size_t input = 0; input < 4; ++input) {
+                inputs[input].push_back(soil[input]);
+            }
+        }
+    }
+    ResultColumns results() {
+        return {fc.data(), pwp.data(), awc.data(), flags.data(), texture.data(), failure.data()};
+    }
+};
+
+bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+           (std::isnan(a) && std::isnan(b));
+}
+
+// Every model in both precisions: each soil of the columns is estimateSoil's, to the bit, in
+// lanes, in the remainder after them, through the recent soils, and with a column given as
+// one value for all.
+TEST(SoilEstimatorTest, ColumnsGiveWhatEachSoilGivesAlone) {
+    const std::vector<std::array<double, 4>> soils = mixedSoils(4003);
+    for (const PtfModel& model : ModelCatalogue) {
+        for (const Precision precision : {Precision::fixed, Precision::general}) {
+            SCOPED_TRACE(testing::Message()
+                         << model.listText << ' ' << static_cast<int>(precision));
+            Columns columns(soils);
+            const std::array<double, 1> oneOc{25.0};
+            SoilColumns in{{columns.inputs[0], columns.inputs[1], columns.inputs[2], oneOc},
+                           soils.size()};
+            SoilEstimator estimator(model, precision);
+            estimator.estimate(in, columns.results());
+            for (std::size_t i = 0; i < soils.size(); ++i) {
+                const std::array<double, 4>& soil = soils[i];
+                const SoilEstimate alone = estimateSoil(
+                    model, inputNumbers(soil[0], soil[1], soil[2], oneOc[0]), precision);
+                const auto numbers = alone.numbers();
+                const std::array<double, 3> got{columns.fc[i], columns.pwp[i], columns.awc[i]};
+                for (std::size_t r = 0; r < 3; ++r) {
+                    ASSERT_TRUE(sameBits(got[r], numbers ? (*numbers)[r] : NaN))
+                        << "soil " << i << " result " << r << ": " << got[r];
+                }
+                ASSERT_EQ(columns.flags[i], alone.flags().bits()) << "soil " << i;
+                const auto texture = alone.texture();
+                ASSERT_EQ(columns.texture[i],
+                          texture ? static_cast<std::uint8_t>(*texture) : NoTexture);
+                const auto failure = alone.numberFailure();
+                ASSERT_EQ(columns.failure[i], failure ? 1 + static_cast<int>(*failure) : 0);
+            }
+        }
+    }
+}
+
+// The texts on demand, and the numbers they stand for, from texts as a user types them.
+TEST(SoilEstimateTest, TextsAndNumbersOfOneSoil) {
+    struct Case {
+        int model;
+        InputTexts texts;
+        Precision precision;
+        std::array<const char*, 3> results; // empty: failed
+        const char* failure;
+    };
+    const std::vector<Case> cases{
+        {2, {"40", "40", "20", "5"}, Precision::fixed, {"50.85", "26.28", "36.86"}, ""},
+        {2, {"40", "40", "20", "5"}, Precision::general, {"50.8534", "26.2828", "36.8559"}, ""},
+        {2, {"40", "", "x", "5"}, Precision::fixed, {"", "", ""}, "Type mismatch: clay"},
+        {1, {"40", "40", "20", "0"}, Precision::fixed, {"", "", ""}, "Division by zero: oc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.results[0]);
+        const SoilEstimate estimate =
+            estimateSoil(ModelCatalogue[static_cast<std::size_t>(c.model)], c.texts,
+                         DecimalSeparator{}, c.precision);
+        if (*c.failure != '\0') {
+            ASSERT_TRUE(estimate.failure());
+            EXPECT_EQ(failureText(*estimate.failure()), c.failure);
+            EXPECT_FALSE(estimate.numbers());
+            continue;
+        }
+        ASSERT_FALSE(estimate.failure());
+        EXPECT_EQ(estimate.unit(), "% v/v");
+        EXPECT_EQ(estimate.texture(), TextureClass::clayLoam);
+        for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
+            const std::string text = estimate.text(result);
+            EXPECT_EQ(text, c.results[static_cast<std::size_t>(result)]);
+            EXPECT_EQ((*estimate.numbers())[static_cast<std::size_t>(result)],
+                      std::strtod(text.c_str(), nullptr));
+        }
+    }
+}
+
+// A PWP that rounds below the double range in 15 digits lies below FC: no fc<=pwp flag.
+TEST(SoilEstimateTest, AnOverflowBelowTheRangeIsNoFlagOfPwpAboveFc) {
+    const SoilEstimate estimate = estimateSoil(
+        ModelCatalogue[0], inputNumbers(3.1538475837248345e301, NaN, 1e10, NaN), Precision::fixed);
+    ASSERT_TRUE(estimate.failure());
+    EXPECT_EQ(estimate.failure()->kind, FailureKind::overflow);
+    EXPECT_FALSE(estimate.flags().contains(Flag::pwpNotBelowFc));
+    EXPECT_TRUE(estimate.flags().contains(Flag::result));
+}
+
+} // namespace
+} // namespace talvo::estimation
