@@ -1,5 +1,5 @@
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
+#include "form/actions.h"
 #include "support/memory_fields.h"
 
 #include <benchmark/benchmark.h>
@@ -8,8 +8,8 @@
 
 namespace {
 
-using talvo::estimation::EstimateAction;
 using talvo::estimation::Result;
+using talvo::form::EstimateAction;
 
 // One press of Estimate over fields in memory, for each model.
 void pressEstimate(benchmark::State& state) {

@@ -1,14 +1,14 @@
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
-#include "estimation/fields.h"
 #include "estimation/fixed_estimate.h"
 #include "estimation/number_text.h"
 #include "estimation/plausibility.h"
 #include "estimation/result_values.h"
-#include "estimation/selection.h"
+#include "form/actions.h"
+#include "form/fields.h"
+#include "form/selection.h"
 #include "fuzz/support/number_grammar.h"
 #include "fuzz/support/reference_models.h"
 #include "fuzz/support/text_forms.h"
@@ -27,6 +27,7 @@
 namespace {
 
 using namespace talvo::estimation;
+using namespace talvo::form;
 using talvo::fuzz::expect;
 
 template <typename E> std::size_t at(E e) {

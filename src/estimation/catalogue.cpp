@@ -10,7 +10,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 0,
         .listText = "TALVO PTF model (PSD)",
-        .enabledInputs = {Input::sand, Input::silt, Input::clay},
         .readInputs = {Input::sand, Input::clay},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w)",
@@ -30,7 +29,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 1,
         .listText = "TALVO PTF model (PSD + OC)",
-        .enabledInputs = {Input::sand, Input::silt, Input::clay, Input::oc},
         .readInputs = {Input::sand, Input::clay, Input::oc},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w)",
@@ -54,7 +52,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 2,
         .listText = "Rawls et al., 1982",
-        .enabledInputs = {Input::sand, Input::clay, Input::oc},
         .readInputs = {Input::sand, Input::clay, Input::oc},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
@@ -76,7 +73,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 3,
         .listText = "Tomasella and Hodnett, 1998",
-        .enabledInputs = {Input::silt, Input::clay},
         .readInputs = {Input::silt, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
@@ -96,7 +92,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 4,
         .listText = "Singh, 2000",
-        .enabledInputs = {Input::sand, Input::clay},
         .readInputs = {Input::sand, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
@@ -108,7 +103,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 5,
         .listText = "Adhikary et al., 2008",
-        .enabledInputs = {Input::sand, Input::silt, Input::clay},
         .readInputs = {Input::sand, Input::silt, Input::clay},
         .fcUnit = "(% v/v)",
         .pwpUnit = "(% v/v)",
@@ -124,7 +118,6 @@ const std::array<PtfModel, ModelCount> ModelCatalogue{{
     {
         .position = 6,
         .listText = "Chakraborty et al., 2011",
-        .enabledInputs = {Input::sand, Input::silt, Input::clay},
         .readInputs = {Input::sand, Input::silt, Input::clay},
         .fcUnit = "(% w/w)",
         .pwpUnit = "(% w/w )",

@@ -74,10 +74,9 @@ struct Equation {
 struct PtfModel {
     int position;              // ModelIndex, the model's only identity
     std::string_view listText; // as the chooser shows it
-    InputSet enabledInputs;    // boxes enabled when the model is chosen
     InputSet readInputs;       // inputs its equations convert
-    std::string_view fcUnit;   // caption of unitfc
-    std::string_view pwpUnit;  // caption of unitpwp
+    std::string_view fcUnit;   // FC's unit as shown with the model: "(% w/w)" or "(% v/v)"
+    std::string_view pwpUnit;  // PWP's, likewise
     std::string_view unit;     // of FC and PWP for tables: "% w/w" or "% v/v"
     Equation fc;
     Equation pwp;

@@ -6,11 +6,11 @@
 
 namespace talvo::window {
 
-QColor systemColour(estimation::SystemColour colour, const QPalette& palette) {
+QColor systemColour(form::SystemColour colour, const QPalette& palette) {
     switch (colour) {
-    case estimation::SystemColour::highlightText:
+    case form::SystemColour::highlightText:
         return palette.color(QPalette::Active, QPalette::HighlightedText);
-    case estimation::SystemColour::inactiveBorder:
+    case form::SystemColour::inactiveBorder:
         break;
     }
     // Midlight is the palette's frame grey; a tinted theme must still give a plain grey.

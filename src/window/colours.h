@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/fields.h"
+#include "form/fields.h"
 
 #include <QColor>
 #include <QPalette>
@@ -9,7 +9,7 @@ namespace talvo::window {
 
 // The colour a system colour value stands for in a palette: highlight text is the palette's
 // highlighted-text colour, inactive border a neutral grey of the palette's own lightness.
-QColor systemColour(estimation::SystemColour colour, const QPalette& palette);
+QColor systemColour(form::SystemColour colour, const QPalette& palette);
 
 // Contrast ratio of two colours as the web accessibility guidelines define it: 1 to 21.
 double contrastRatio(const QColor& a, const QColor& b);

@@ -1,8 +1,8 @@
 #include "window/form1.h"
 
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
 #include "estimation/failure.h"
+#include "form/actions.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"
 #include "window/estimate_warnings.h"
@@ -236,11 +236,11 @@ void Form1::copyResults() {
 }
 
 void Form1::chooseModel() {
-    run([this] { estimation::ModelSelection(*m_fields); });
+    run([this] { form::ModelSelection(*m_fields); });
 }
 
 void Form1::estimate() {
-    run([this] { estimation::EstimateAction(*m_fields, m_separator); });
+    run([this] { form::EstimateAction(*m_fields, m_separator); });
     showWarnings();
 }
 

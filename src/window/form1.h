@@ -1,6 +1,5 @@
 #pragma once
 
-#include "estimation/fields.h"
 #include "estimation/number_text.h"
 #include "window/failure_report.h"
 #include "window/locale_separator.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/fields.h"
+#include "form/fields.h"
 #include "window/results_text.h"
 
 #include <QString>
@@ -18,12 +18,12 @@ namespace talvo::window {
 class ResultLabel;
 
 // The window's controls as the actions see them.
-class Form1Fields final : public estimation::FormFields {
+class Form1Fields final : public form::FormFields {
 public:
     using Input = estimation::Input;
     using Result = estimation::Result;
-    using Unit = estimation::Unit;
-    using SystemColour = estimation::SystemColour;
+    using Unit = form::Unit;
+    using SystemColour = form::SystemColour;
 
     struct Controls {
         QComboBox* chooser;

@@ -146,8 +146,7 @@ void SoilView::fitTable() {
                             m_table->verticalHeader()->length() + 2 * m_table->frameWidth());
 }
 
-void SoilView::showFields(const estimation::FormFields& fields,
-                          estimation::DecimalSeparator separator) {
+void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSeparator separator) {
     using estimation::Input;
     const std::string sand = fields.inputText(Input::sand);
     const std::string silt = fields.inputText(Input::silt);

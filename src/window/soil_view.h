@@ -1,8 +1,8 @@
 #pragma once
 
-#include "estimation/fields.h"
 #include "estimation/input_values.h"
 #include "estimation/number_text.h"
+#include "form/fields.h"
 #include "window/soil_table.h"
 
 #include <QWidget>
@@ -27,7 +27,7 @@ public:
     // Sand, silt, clay and OC as typed; call on every change.
     void showInputs(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
     // The same, read from a window's fields.
-    void showFields(const estimation::FormFields& fields, estimation::DecimalSeparator separator);
+    void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
 
     // The table, tab-separated with its header line, on the clipboard.
     void copyTable() const;

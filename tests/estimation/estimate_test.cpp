@@ -1,9 +1,7 @@
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
 #include "estimation/plausibility.h"
-#include "support/memory_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -11,67 +9,9 @@
 #include <cstddef>
 #include <initializer_list>
 #include <limits>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace talvo::estimation {
 namespace {
-
-using test::MemoryFields;
-
-using Captions = std::array<std::string, 3>; // fc, pwp, awc
-
-Captions captionsOf(const MemoryFields& fields) {
-    return {fields.caption(Result::fc), fields.caption(Result::pwp), fields.caption(Result::awc)};
-}
-
-// A blank box, an OC of zero and a number beyond the range are the Form1 test's cases.
-TEST(EstimateAction, FailuresKeepWhatWasWrittenSoFar) {
-    const Captions before{"old fc", "old pwp", "old awc"};
-    constexpr auto mismatch = FailureKind::typeMismatch;
-    constexpr auto overflow = FailureKind::overflow;
-    constexpr auto byZero = FailureKind::divisionByZero;
-    constexpr auto none = std::nullopt;
-    struct Case {
-        const char* what;
-        int model;
-        const char *sand, *silt, *clay, *oc;
-        FailureKind kind;
-        std::optional<Input> input;
-        Captions after;
-    };
-    // clang-format off
-    const std::vector<Case> cases{
-        {"clay read only for PWP", 4, "40", " ", "twenty", " ", mismatch, Input::clay, {"37.58", "old pwp", "old awc"}},
-        // FC = ((29.76823 - 10.5344) + 4.1194) + 0 x 0.01098
-        {"OC of minus zero", 1, "40", " ", "20", "-0", byZero, Input::oc, {"23.35323", "old pwp", "old awc"}},
-        {"OC is converted before sand", 2, "x", " ", "20", "y", mismatch, Input::oc, before},
-        {"OC product beyond the range, before sand is read", 2, "x", " ", "20", "1e308", overflow, none, before},
-        // FC and PWP are finite, their difference is not.
-        {"available water beyond the range", 0, "-1.2e308", " ", "-2339", " ", overflow, none,
-         {"3.16188e+307", "-1.553688e+308", "old awc"}},
-        // AWC is finite, its 15-digit text lies beyond the range and would stay unformatted.
-        {"available water beyond the range once written", 5, "-1.797e308", "-1e308", "-2.72547497913878e306", " ",
-         overflow, none, {"1.18647e+308", "-1.19920899082106e+306", "1.79769313486232e+308"}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        MemoryFields fields(c.model, c.sand, c.silt, c.clay, c.oc);
-        for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
-            fields.setCaption(result, before.at(static_cast<std::size_t>(result)));
-        }
-        try {
-            EstimateAction(fields);
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.kind(), c.kind);
-            EXPECT_EQ(failure.input(), c.input);
-        }
-        EXPECT_EQ(captionsOf(fields), c.after);
-    }
-}
 
 // The listed read inputs are exactly those the equations use: any other input may be
 // missing, and each listed one is needed by one of the two equations.

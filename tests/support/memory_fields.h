@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/fields.h"
+#include "form/fields.h"
 
 #include <array>
 #include <cstddef>
@@ -10,12 +10,12 @@ namespace talvo::test {
 
 // The window's fields in memory, for driving the actions without a window. Starts as the
 // window does: boxes disabled and grey, holding one blank; no model; empty captions.
-class MemoryFields final : public estimation::FormFields {
+class MemoryFields final : public form::FormFields {
 public:
     using Input = estimation::Input;
     using Result = estimation::Result;
-    using Unit = estimation::Unit;
-    using SystemColour = estimation::SystemColour;
+    using Unit = form::Unit;
+    using SystemColour = form::SystemColour;
 
     MemoryFields() = default;
     MemoryFields(int modelIndex, std::string sand, std::string silt, std::string clay,

@@ -1,5 +1,5 @@
-#include "estimation/actions.h"
 #include "estimation/catalogue.h"
+#include "form/actions.h"
 #include "support/memory_fields.h"
 #include "window/application.h"
 #include "window/colours.h"
@@ -29,7 +29,7 @@
 namespace talvo::window::test {
 
 using estimation::DecimalSeparator;
-using estimation::SystemColour;
+using form::SystemColour;
 
 const QStringList Boxes{"sand", "silt", "clay", "oc"};
 const QStringList RawlsShown{"50.85", "26.28", "36.86"};
@@ -109,7 +109,7 @@ class Form1Test : public QObject {
     void checkShowsModel(int model) {
         talvo::test::MemoryFields expected;
         expected.setModelIndex(model);
-        estimation::ModelSelection(expected);
+        form::ModelSelection(expected);
         QCOMPARE(combo()->currentIndex(), model);
         for (const estimation::Input input : estimation::allInputs) {
             QLineEdit* target = box(QString::fromUtf8(estimation::name(input).data()));
@@ -117,8 +117,8 @@ class Form1Test : public QObject {
             QCOMPARE(target->palette().color(QPalette::Base),
                      systemColour(expected.inputBackground(input), m_form->palette()));
         }
-        QCOMPARE(caption("unitfc").toStdString(), expected.unitCaption(estimation::Unit::fc));
-        QCOMPARE(caption("unitpwp").toStdString(), expected.unitCaption(estimation::Unit::pwp));
+        QCOMPARE(caption("unitfc").toStdString(), expected.unitCaption(form::Unit::fc));
+        QCOMPARE(caption("unitpwp").toStdString(), expected.unitCaption(form::Unit::pwp));
     }
 
 private slots:

@@ -1,53 +1,58 @@
-#include "estimation/actions.h"
+#include "form/actions.h"
 
 #include "estimation/catalogue.h"
 #include "estimation/estimate.h"
 #include "estimation/failure.h"
-#include "estimation/selection.h"
+#include "form/selection.h"
 
 #include <array>
 #include <string>
 
-namespace talvo::estimation {
+namespace talvo::form {
 
 namespace {
+
+using estimation::Input;
+using estimation::Result;
 
 constexpr std::array results{Result::fc, Result::pwp, Result::awc};
 
 } // namespace
 
-void EstimateAction(FormFields& fields, DecimalSeparator separator) {
+void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) {
     const std::string sand = fields.inputText(Input::sand);
     const std::string silt = fields.inputText(Input::silt);
     const std::string clay = fields.inputText(Input::clay);
 
-    if (const PtfModel* model = modelAt(fields.modelIndex())) {
+    if (const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex())) {
         const std::string oc =
             model->readInputs.contains(Input::oc) ? fields.inputText(Input::oc) : std::string();
-        const Estimate estimated = estimate(*model, {sand, silt, clay, oc}, separator);
-        std::array<char, GeneralTextCapacity> text{};
+        const estimation::Estimate estimated =
+            estimation::estimate(*model, {sand, silt, clay, oc}, separator);
+        std::array<char, estimation::GeneralTextCapacity> text{};
         for (int i = 0; i < estimated.computed; ++i) {
             const Result result = results.at(static_cast<std::size_t>(i));
-            const char* const end = writeGeneral(text.data(), estimated[result], separator.get());
+            const char* const end =
+                estimation::writeGeneral(text.data(), estimated[result], separator.get());
             fields.setCaption(result, std::string_view(text.data(), end));
         }
         if (estimated.failure) {
-            throw Failure(estimated.failure->kind, estimated.failure->input);
+            throw estimation::Failure(estimated.failure->kind, estimated.failure->input);
         }
     }
 
     for (const Result result : results) {
-        fields.setCaption(result, fixedText(fields.caption(result), separator));
+        fields.setCaption(result, estimation::fixedText(fields.caption(result), separator));
     }
 }
 
 void ModelSelection(FormFields& fields) {
-    const PtfModel* model = modelAt(fields.modelIndex());
+    const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex());
     if (model == nullptr) {
         return;
     }
     const Selection chosen = selection(*model);
-    for (const Input input : allInputs) {
+    for (const Input input : estimation::allInputs) {
         fields.setInputEnabled(input, chosen[input].enabled);
         fields.setInputBackground(input, chosen[input].background);
     }
@@ -55,4 +60,4 @@ void ModelSelection(FormFields& fields) {
     fields.setUnitCaption(Unit::pwp, chosen.pwpUnit);
 }
 
-} // namespace talvo::estimation
+} // namespace talvo::form
