@@ -6,6 +6,7 @@
 #include "estimation/recent_cells.h"
 #include "estimation/result_values.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -13,17 +14,25 @@
 
 namespace talvo::estimation {
 
-namespace {
-
-constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
+namespace detail {
 
 // One soil's results as the columns hold them: 32 bytes, half a line of the recent soils.
 struct SoilNumbers {
-    std::array<double, 3> values{NoNumber, NoNumber, NoNumber};
+    std::array<double, 3> values{std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::quiet_NaN()};
     std::uint16_t flags = 0;
     std::uint8_t texture = NoTexture;
     std::uint8_t failure = 0;
 };
+
+} // namespace detail
+
+namespace {
+
+using detail::SoilNumbers;
+
+constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
 
 std::uint8_t textureNumber(std::optional<TextureClass> texture) noexcept {
     return texture ? static_cast<std::uint8_t>(*texture) : NoTexture;
@@ -69,17 +78,28 @@ std::optional<TextureClass> SoilEstimate::texture() const noexcept {
 
 char* SoilEstimate::writeText(char* out, Result result, char separator) const noexcept {
     assert(!m_failure);
+    return writeText(out, result, separator, m_precision);
+}
+
+char* SoilEstimate::writeText(char* out, Result result, char separator,
+                              Precision precision) const noexcept {
     const auto at = static_cast<std::size_t>(result);
+    assert(static_cast<int>(at) < m_computed);
     if (m_quick) {
+        assert(precision == Precision::fixed);
         return writeHundredths(out, m_hundredths[at], separator);
     }
-    return m_precision == Precision::fixed ? writeFixed(out, m_forms[at], separator)
-                                           : writeGeneral(out, m_forms[at], separator);
+    return precision == Precision::fixed ? writeFixed(out, m_forms[at], separator)
+                                         : writeGeneral(out, m_forms[at], separator);
 }
 
 std::string SoilEstimate::text(Result result, char separator) const {
+    return text(result, separator, m_precision);
+}
+
+std::string SoilEstimate::text(Result result, char separator, Precision precision) const {
     std::array<char, ResultTextCapacity> buffer{};
-    char* const end = writeText(buffer.data(), result, separator);
+    char* const end = writeText(buffer.data(), result, separator, precision);
     return std::string(buffer.data(), end);
 }
 
@@ -126,6 +146,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
         // written in stalls on a failed store forward.
         if (const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs)) {
             out.m_quick = true;
+            out.m_computed = 3;
             out.m_hundredths = quick->hundredths;
             out.m_flags |= inputFlags(model, inputs);
             out.m_flags |= quick->resultFlags;
@@ -135,6 +156,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
     const Estimate estimated = estimate(model, inputs);
     out.m_flags |= modelFlags(model, inputs, estimated);
     out.m_forms = estimated.results;
+    out.m_computed = estimated.computed;
     out.m_failure = estimated.failure;
     return out;
 }
@@ -168,55 +190,84 @@ SoilEstimator& SoilEstimator::operator=(SoilEstimator&&) noexcept = default;
 SoilEstimator::~SoilEstimator() = default;
 
 void SoilEstimator::estimate(const SoilColumns& soils, const ResultColumns& results) {
-    const PtfModel& model = *m_model;
-    const auto one = [&](std::size_t i) {
-        const RecentSoils::Numbers numbers{inputAt(soils, 0, i), inputAt(soils, 1, i),
-                                           inputAt(soils, 2, i), inputAt(soils, 3, i)};
-        if (m_recent) {
-            store(results, i, m_recent->soils.find(numbers, [&](const RecentSoils::Numbers& n) {
-                return soilNumbers(
-                    estimateSoil(model, inputNumbers(n[0], n[1], n[2], n[3]), m_precision));
-            }));
-            return;
-        }
-        store(results, i,
-              soilNumbers(estimateSoil(model,
-                                       inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
-                                       m_precision)));
-    };
-    std::size_t i = 0;
     if (m_precision == Precision::fixed) {
-        // Two-decimal soils LaneCount at once; a lane the quick form cannot answer takes the
-        // exact path alone.
-        for (; i + LaneCount <= soils.count; i += LaneCount) {
-            InputLanes lanes;
-            for (std::size_t input = 0; input < lanes.size(); ++input) {
-                const std::span<const double> column = soils.inputs[input];
-                if (column.size() <= 1) {
-                    lanes[input] = Lanes(column.empty() ? NoNumber : column[0]);
-                } else {
-                    std::memcpy(lanes[input].values.data(), column.data() + i, sizeof(Lanes));
-                }
+        estimateTwoDecimals(soils, results);
+    } else {
+        estimateFifteenDigits(soils, results);
+    }
+}
+
+detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
+                                               std::size_t i) const noexcept {
+    return soilNumbers(estimateSoil(*m_model,
+                                    inputNumbers(inputAt(soils, 0, i), inputAt(soils, 1, i),
+                                                 inputAt(soils, 2, i), inputAt(soils, 3, i)),
+                                    m_precision));
+}
+
+// LaneCount soils at once; a lane the quick form cannot answer takes the exact path alone.
+// Lanes cost less than a look-up among the recent soils, even where soils repeat.
+void SoilEstimator::estimateTwoDecimals(const SoilColumns& soils,
+                                        const ResultColumns& results) const {
+    std::size_t i = 0;
+    for (; i + LaneCount <= soils.count; i += LaneCount) {
+        InputLanes lanes;
+        for (std::size_t input = 0; input < lanes.size(); ++input) {
+            const std::span<const double> column = soils.inputs[input];
+            if (column.size() <= 1) {
+                lanes[input] = Lanes(column.empty() ? NoNumber : column[0]);
+            } else {
+                std::memcpy(lanes[input].values.data(), column.data() + i, sizeof(Lanes));
             }
-            const ResultLanes quick = twoDecimalLanes(model, lanes);
-            std::memcpy(results.fc + i, quick.values[0].values.data(), sizeof(Lanes));
-            std::memcpy(results.pwp + i, quick.values[1].values.data(), sizeof(Lanes));
-            std::memcpy(results.awc + i, quick.values[2].values.data(), sizeof(Lanes));
-            for (std::size_t lane = 0; lane < LaneCount; ++lane) {
-                if (!quick.answered[lane]) {
-                    one(i + lane);
-                    continue;
-                }
-                const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
-                results.flags[i + lane] = quick.flags[lane].bits();
-                results.texture[i + lane] =
-                    textureNumber(textureClass(number(0), number(1), number(2)));
-                results.failure[i + lane] = 0;
+        }
+        const ResultLanes quick = twoDecimalLanes(*m_model, lanes);
+        // memcpy: std::copy_n became a call to memmove for each lane.
+        std::memcpy(results.fc + i, quick.values[0].values.data(), sizeof(Lanes));
+        std::memcpy(results.pwp + i, quick.values[1].values.data(), sizeof(Lanes));
+        std::memcpy(results.awc + i, quick.values[2].values.data(), sizeof(Lanes));
+        for (std::size_t lane = 0; lane < LaneCount; ++lane) {
+            if (!quick.answered[lane]) {
+                store(results, i + lane, estimateOne(soils, i + lane));
+                continue;
             }
+            const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
+            results.flags[i + lane] = quick.flags[lane].bits();
+            results.texture[i + lane] =
+                textureNumber(textureClass(number(0), number(1), number(2)));
+            results.failure[i + lane] = 0;
         }
     }
     for (; i < soils.count; ++i) {
-        one(i);
+        store(results, i, estimateOne(soils, i));
+    }
+}
+
+// Among the recent soils where the first of the call repeat; where almost none do (contents
+// with random decimals), looking each one up costs more than the few hits save.
+void SoilEstimator::estimateFifteenDigits(const SoilColumns& soils, const ResultColumns& results) {
+    constexpr std::size_t SampleSoils = std::size_t{1} << 12;
+    constexpr std::size_t FewestHits = SampleSoils / 32;
+    std::size_t misses = 0;
+    const auto recent = [&](std::size_t i) {
+        const RecentSoils::Numbers numbers{inputAt(soils, 0, i), inputAt(soils, 1, i),
+                                           inputAt(soils, 2, i), inputAt(soils, 3, i)};
+        return m_recent->soils.find(numbers, [&](const RecentSoils::Numbers&) {
+            ++misses;
+            return estimateOne(soils, i);
+        });
+    };
+    const std::size_t sampled = std::min(soils.count, SampleSoils);
+    std::size_t i = 0;
+    for (; i < sampled; ++i) {
+        store(results, i, recent(i));
+    }
+    if (sampled - misses >= FewestHits) {
+        for (; i < soils.count; ++i) {
+            store(results, i, recent(i));
+        }
+    }
+    for (; i < soils.count; ++i) {
+        store(results, i, estimateOne(soils, i));
     }
 }
 

@@ -49,10 +49,18 @@ public:
     // "% w/w" or "% v/v", of FC and PWP.
     std::string_view unit() const noexcept { return m_model->unit; }
 
-    // Writes a result's text at `out`, which holds ResultTextCapacity chars, and returns the
-    // end. Precondition: no failure.
+    // Writes a result's text in the estimate's precision at `out`, which holds
+    // ResultTextCapacity chars, and returns the end. Precondition: no failure.
     char* writeText(char* out, Result result, char separator) const noexcept;
     std::string text(Result result, char separator = '.') const;
+
+    // The results worked out, in order: all three, or those before the failure, whose texts
+    // the window shows while it estimates.
+    int computed() const noexcept { return m_computed; }
+    // A computed result's text in `precision`. Precondition: result < computed(); fifteen
+    // digits only from an estimate asked for in general precision.
+    char* writeText(char* out, Result result, char separator, Precision precision) const noexcept;
+    std::string text(Result result, char separator, Precision precision) const;
 
     // The numbers the three texts stand for, for front ends that store numbers: nothing with
     // a failure, or where a text lies beyond the double range (numberFailure() says which).
@@ -103,6 +111,10 @@ struct ResultColumns {
     std::uint8_t* failure = nullptr; // 0, or 1 + the FailureKind that left no numbers
 };
 
+namespace detail {
+struct SoilNumbers;
+} // namespace detail
+
 // Estimates columns of soils with one model, each soil exactly as estimateSoil and
 // SoilEstimate::numbers() give it. Holds what makes the next call quick (recent soils), so
 // each thread keeps one of its own.
@@ -117,6 +129,10 @@ public:
 
 private:
     struct Recent;
+    void estimateTwoDecimals(const SoilColumns& soils, const ResultColumns& results) const;
+    void estimateFifteenDigits(const SoilColumns& soils, const ResultColumns& results);
+    detail::SoilNumbers estimateOne(const SoilColumns& soils, std::size_t i) const noexcept;
+
     const PtfModel* m_model;
     Precision m_precision;
     std::unique_ptr<Recent> m_recent; // general precision only

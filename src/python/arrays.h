@@ -2,8 +2,7 @@
 
 // The array loop under talvo.estimate: one flat run of cells, split over threads when large.
 
-#include "estimation/catalogue.h"
-#include "python/cell.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cstddef>
@@ -11,6 +10,8 @@
 #include <functional>
 
 namespace talvo::python {
+
+using estimation::Precision;
 
 // One input over the cells: a contiguous run of numbers, or one number for every cell.
 struct InputColumn {
@@ -29,8 +30,8 @@ struct OutputColumns {
     double* pwp;
     double* awc;
     std::uint16_t* flags;
-    std::int8_t* texture;
-    std::int8_t* error;
+    std::int8_t* texture; // class number, -1 for none
+    std::int8_t* error;   // 0, or 1 + the estimation::FailureKind
 };
 
 // Below this many cells per thread, starting a thread costs more than it saves.

@@ -7,7 +7,6 @@
 #include "estimation/inputs.h"
 #include "estimation/plausibility.h"
 #include "python/arrays.h"
-#include "python/cell.h"
 #include "python/columns.h"
 #include "python/interruption.h"
 #include "python/text_cells.h"

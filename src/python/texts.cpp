@@ -1,8 +1,6 @@
 #include "python/texts.h"
 
-#include "estimation/decimal_form.h"
-#include "estimation/estimate.h"
-#include "estimation/failure.h"
+#include "estimation/estimation.h"
 
 #include <cstddef>
 
@@ -10,23 +8,21 @@ namespace talvo::python {
 
 SoilTexts estimateTexts(const estimation::PtfModel& model, const estimation::InputTexts& texts,
                         estimation::DecimalSeparator separator) {
-    const estimation::Estimate estimated = estimation::estimate(model, texts, separator);
+    using estimation::Precision;
+    // In 15 digits, as the window works it out before it rounds to two decimals.
+    const estimation::SoilEstimate estimated =
+        estimation::estimateSoil(model, texts, separator, Precision::general);
     SoilTexts out;
-    std::array<char, estimation::GeneralTextCapacity> general{};
-    std::array<char, estimation::FixedTextCapacity> fixed{};
-    for (std::size_t i = 0; i < static_cast<std::size_t>(estimated.computed); ++i) {
-        const char* end =
-            estimation::writeGeneral(general.data(), estimated.results.at(i), separator.get());
-        out.general.at(i).emplace(static_cast<const char*>(general.data()), end);
-        if (estimated.failure) {
-            out.captions.at(i) = out.general.at(i);
-        } else {
-            end = estimation::writeFixed(fixed.data(), estimated.results.at(i), separator.get());
-            out.captions.at(i).emplace(static_cast<const char*>(fixed.data()), end);
-        }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(estimated.computed()); ++i) {
+        const auto result = static_cast<estimation::Result>(i);
+        out.general.at(i) = estimated.text(result, separator.get(), Precision::general);
+        // After a failure the window's captions keep the 15-digit texts written until then.
+        out.captions.at(i) = estimated.failure()
+                                 ? out.general.at(i)
+                                 : estimated.text(result, separator.get(), Precision::fixed);
     }
-    if (estimated.failure) {
-        out.failure = estimation::failureText(*estimated.failure);
+    if (estimated.failure()) {
+        out.failure = estimation::failureText(*estimated.failure());
     }
     return out;
 }

@@ -4,11 +4,6 @@
 
 namespace talvo::python {
 
-std::int8_t textureCode(double sand, double silt, double clay) noexcept {
-    const auto texture = estimation::textureClass(sand, silt, clay);
-    return texture ? static_cast<std::int8_t>(*texture) : std::int8_t{-1};
-}
-
 std::vector<std::string_view> textureClassNames() {
     std::vector<std::string_view> names;
     names.reserve(estimation::allTextureClasses.size());
