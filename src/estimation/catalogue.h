@@ -73,7 +73,7 @@ struct Equation {
 // One row of the catalogue.
 struct PtfModel {
     int position;              // ModelIndex, the model's only identity
-    std::string_view listText; // as the chooser shows it
+    std::string_view listText; // its name, as every front end lists it
     InputSet readInputs;       // inputs its equations convert
     std::string_view fcUnit;   // FC's unit as shown with the model: "(% w/w)" or "(% v/v)"
     std::string_view pwpUnit;  // PWP's, likewise

@@ -1,7 +1,7 @@
 #pragma once
 
-// The calculator's one computation as plain values, under every front end: the window's
-// Estimate button, table rows, raster cells and arrays.
+// The calculator's one computation as plain values, under every front end: Estimate on a
+// form, table rows, raster cells and arrays.
 
 #include "estimation/catalogue.h"
 #include "estimation/decimal_form.h"
@@ -18,7 +18,7 @@
 namespace talvo::estimation {
 
 // FC and PWP as the model gives them, and AWC worked out from the two as their 15-digit forms
-// read back, as the window shows them before rounding to two decimals.
+// read back, as they are shown before rounding to two decimals.
 struct Estimate {
     std::array<DecimalForm, 3> results{}; // fc, pwp, awc
     // Results worked out, in order: all three, or those before the failure. A failure can
@@ -36,8 +36,8 @@ struct Estimate {
     }
 };
 
-// Evaluates FC, then PWP, then AWC, stopping at the first failure in the order the window's
-// Estimate meets it.
+// Evaluates FC, then PWP, then AWC, stopping at the first failure in the order the
+// equations meet it.
 Estimate estimate(const PtfModel& model, const InputValues& inputs);
 
 // The same from the input texts; only the inputs the model reads are converted.

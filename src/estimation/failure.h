@@ -25,7 +25,7 @@ struct FailureReason {
 std::string_view failureText(const FailureReason& reason);
 
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
-// where one did, so that the caller can name the box.
+// where one did, so that the caller can name it.
 class Failure : public std::runtime_error {
 public:
     explicit Failure(FailureKind kind, std::optional<Input> input = std::nullopt);

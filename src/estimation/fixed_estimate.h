@@ -1,6 +1,6 @@
 #pragma once
 
-// The estimate with two decimals, as the window shows it after Estimate, worked out from the
+// The estimate with two decimals, as shown after Estimate, worked out from the
 // doubles without the 15-digit forms. Where a result or a flag's boundary lies too close to
 // call, this gives nothing and the caller takes the exact path, estimate(). Tables, maps and
 // arrays of soils rarely do.

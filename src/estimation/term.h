@@ -11,7 +11,7 @@ namespace talvo::estimation {
 // A double in an equation, for finding where it fails. Every operation on it checks its
 // result, so an equation reads as written and still names its first failure: a result that
 // is not finite is an overflow, a zero divisor a division by zero. A term read straight from
-// an input box remembers it, so that a failure it causes can name the box.
+// an input remembers it, so that a failure it causes can name the input.
 //
 // A failure does not stop the evaluation: it is kept in the record the read terms point to,
 // where only the first one counts. Throwing instead cost a table of failing rows ten times
