@@ -1,10 +1,10 @@
 #include "estimation/decimal_form.h"
 
 #include "estimation/number_text.h"
+#include "estimation/portable.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -78,7 +78,7 @@ std::optional<DecimalForm> roundInIntegers(double magnitude, bool negative) {
     if (!(magnitude >= 1e-4 && magnitude < 1e15)) {
         return std::nullopt;
     }
-    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto bits = bitCast<std::uint64_t>(magnitude);
     constexpr std::uint64_t hiddenBit = std::uint64_t{1} << 52U;
     const std::uint64_t mantissa = (bits & (hiddenBit - 1)) | hiddenBit;
     const auto shift = static_cast<unsigned>(1075 - static_cast<int>(bits >> 52U));
@@ -117,9 +117,8 @@ std::optional<DecimalForm> roundInIntegers(double magnitude, bool negative) {
 // Any other magnitude: the library's own rounding to 15 digits, read off its text.
 DecimalForm roundByText(double magnitude, bool negative) {
     std::array<char, 32> text{};
-    const auto* const end = std::to_chars(text.data(), text.data() + text.size(), magnitude,
-                                          std::chars_format::scientific, SignificantDigits - 1)
-                                .ptr;
+    const auto* const end =
+        toScientific(text.data(), text.data() + text.size(), magnitude, SignificantDigits - 1).ptr;
     std::uint64_t digits = 0;
     const char* c = text.data();
     for (; *c != 'e'; ++c) {
@@ -149,7 +148,7 @@ constexpr std::array<char, 200> digitPairs = [] {
 char* writePairBack(char* end, std::uint64_t pair) {
     assert(pair < 100);
     end -= 2;
-    std::memcpy(end, &digitPairs[2 * pair], 2);
+    std::memcpy(end, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
     return end;
 }
 

@@ -4,7 +4,8 @@
 // 52.3, not 52.2999992370605), as a table cell holding "52.3" does. Every front end that takes
 // float32 numbers widens them through that text.
 
-#include <bit>
+#include "estimation/portable.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -19,7 +20,7 @@ double floatAsText(float single) noexcept;
 class RecentFloatTexts {
 public:
     double of(float single) {
-        const auto bits = std::bit_cast<std::uint32_t>(single);
+        const auto bits = bitCast<std::uint32_t>(single);
         Entry& entry = m_entries[(bits * 2654435761U) >> (32U - IndexBits)];
         if (!entry.filled || entry.bits != bits) {
             entry = {bits, true, floatAsText(single)};

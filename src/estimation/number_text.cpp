@@ -3,6 +3,7 @@
 #include "estimation/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/plain_decimal.h"
+#include "estimation/portable.h"
 
 #include <algorithm>
 #include <array>
@@ -60,7 +61,7 @@ std::errc readDouble(std::string_view unsignedText, char separator, double& valu
         std::replace(out, out + unsignedText.size(), separator, '.');
         source = std::string_view(out, unsignedText.size());
     }
-    const auto [end, ec] = std::from_chars(source.data(), source.data() + source.size(), value);
+    const auto [end, ec] = fromChars(source.data(), source.data() + source.size(), value);
     return end == source.data() + source.size() ? ec : std::errc::invalid_argument;
 }
 

@@ -4,8 +4,9 @@
 // silt, clay and OC. A direct-mapped cache of recent cells keeps their results; a result
 // depends on nothing but the four numbers, so a hit is the same result to the bit.
 
+#include "estimation/portable.h"
+
 #include <array>
-#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -24,12 +25,12 @@ public:
     requires std::invocable<const Compute&, const Numbers&>
     explicit RecentCells(const Compute& compute)
         : m_entries(std::size_t{1} << IndexBits,
-                    Entry{std::bit_cast<Key>(NoNumbers), compute(NoNumbers)}) {}
+                    Entry{bitCast<Key>(NoNumbers), compute(NoNumbers)}) {}
 
     // The result of the cell `numbers`: a recent one's, or `compute(numbers)`, with the same
     // `compute` as the constructor's.
     template <typename Compute> const Result& find(const Numbers& numbers, const Compute& compute) {
-        const auto key = std::bit_cast<Key>(numbers);
+        const auto key = bitCast<Key>(numbers);
         Entry& entry = m_entries[slot(key)];
         // Word by word: the array's == calls memcmp, which costs more than a hit saves.
         if (entry.key[0] != key[0] || entry.key[1] != key[1] || entry.key[2] != key[2] ||

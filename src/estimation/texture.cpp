@@ -91,7 +91,7 @@ constexpr bool wellFormed(const ClassRow& row) {
     return turns;
 }
 
-static_assert(std::ranges::all_of(Rows, wellFormed));
+static_assert(std::all_of(Rows.begin(), Rows.end(), wellFormed));
 
 // clay * clayFactor + silt * siltFactor <= limit: the inner side of one edge.
 struct HalfPlane {

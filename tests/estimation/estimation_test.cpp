@@ -2,11 +2,11 @@
 // engine takes, and the texts on demand are the window's.
 
 #include "estimation/estimation.h"
+#include "estimation/portable.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -69,7 +69,7 @@ struct Columns {
 };
 
 bool sameBits(double a, double b) {
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+    return bitCast<std::uint64_t>(a) == bitCast<std::uint64_t>(b) ||
            (std::isnan(a) && std::isnan(b));
 }
 

@@ -3,13 +3,13 @@
 #include "estimation/decimal_form.h"
 #include "estimation/estimate.h"
 #include "estimation/fixed_estimate.h"
+#include "estimation/portable.h"
 #include "estimation/recent_cells.h"
 #include "estimation/result_values.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -65,8 +65,8 @@ bool laneAgrees(const PtfModel& model, const InputLanes& lanes, const ResultLane
     }
     for (std::size_t i = 0; i < quick.values.size(); ++i) {
         const std::optional<double> value = readBack(roundedToHundredths(exact.results[i]));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(quick.values[i].values[lane]),
-                  std::bit_cast<std::uint64_t>(value.value_or(0)))
+        EXPECT_EQ(bitCast<std::uint64_t>(quick.values[i].values[lane]),
+                  bitCast<std::uint64_t>(value.value_or(0)))
             << model.listText << " result " << i << " lane " << lane << " sand " << number(0);
     }
     Flags flags = soilFlags(inputs);
