@@ -33,6 +33,9 @@ public:
     constexpr void add(Flag flag) noexcept {
         m_bits = static_cast<std::uint16_t>(m_bits | bit(flag));
     }
+    constexpr void remove(Flag flag) noexcept {
+        m_bits = static_cast<std::uint16_t>(m_bits & ~bit(flag));
+    }
     constexpr Flags& operator|=(Flags other) noexcept {
         m_bits = static_cast<std::uint16_t>(m_bits | other.m_bits);
         return *this;

@@ -1,8 +1,6 @@
 #include "form/actions.h"
 
-#include "estimation/catalogue.h"
-#include "estimation/estimate.h"
-#include "estimation/failure.h"
+#include "estimation/estimation.h"
 #include "form/selection.h"
 
 #include <array>
@@ -27,17 +25,16 @@ void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) 
     if (const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex())) {
         const std::string oc =
             model->readInputs.contains(Input::oc) ? fields.inputText(Input::oc) : std::string();
-        const estimation::Estimate estimated =
-            estimation::estimate(*model, {sand, silt, clay, oc}, separator);
-        std::array<char, estimation::GeneralTextCapacity> text{};
-        for (int i = 0; i < estimated.computed; ++i) {
+        // FC, then PWP, then AWC in 15 digits; a failure stops the captions where it occurs.
+        const estimation::SoilEstimate estimated = estimation::estimateSoil(
+            *model, {sand, silt, clay, oc}, separator, estimation::Precision::general);
+        for (int i = 0; i < estimated.computed(); ++i) {
             const Result result = results.at(static_cast<std::size_t>(i));
-            const char* const end =
-                estimation::writeGeneral(text.data(), estimated[result], separator.get());
-            fields.setCaption(result, std::string_view(text.data(), end));
+            fields.setCaption(
+                result, estimated.text(result, separator.get(), estimation::Precision::general));
         }
-        if (estimated.failure) {
-            throw estimation::Failure(estimated.failure->kind, estimated.failure->input);
+        if (estimated.failure()) {
+            throw estimation::Failure(estimated.failure()->kind, estimated.failure()->input);
         }
     }
 

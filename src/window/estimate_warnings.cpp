@@ -1,8 +1,6 @@
 #include "window/estimate_warnings.h"
 
-#include "estimation/catalogue.h"
-#include "estimation/estimate.h"
-#include "estimation/plausibility.h"
+#include "estimation/estimation.h"
 
 namespace talvo::window {
 
@@ -12,14 +10,9 @@ std::string estimateWarnings(int modelIndex, const estimation::InputTexts& texts
     if (model == nullptr) {
         return {};
     }
-    // Every box is converted: the sum describes the soil whatever the model reads.
-    const estimation::InputValues values =
-        estimation::convertInputs(texts,
-                                  {estimation::Input::sand, estimation::Input::silt,
-                                   estimation::Input::clay, estimation::Input::oc},
-                                  separator);
-    estimation::Flags flags = estimation::soilFlags(values);
-    flags |= estimation::modelFlags(*model, values, estimation::estimate(*model, values));
+    // The soil's flag and the model's: the sum describes the soil whatever the model reads.
+    const estimation::Flags flags =
+        estimation::estimateSoil(*model, texts, separator, estimation::Precision::general).flags();
     std::string text;
     for (const estimation::Flag flag : estimation::allFlags) {
         if (flags.contains(flag)) {

@@ -1,8 +1,6 @@
 #include "window/soil_table.h"
 
-#include "estimation/decimal_form.h"
-#include "estimation/estimate.h"
-#include "estimation/plausibility.h"
+#include "estimation/estimation.h"
 #include "window/failure_message.h"
 
 #include <algorithm>
@@ -63,28 +61,27 @@ std::string reason(const estimation::PtfModel& model, const estimation::InputTex
 
 SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& texts,
             estimation::DecimalSeparator separator) {
-    const estimation::InputValues inputs =
-        estimation::convertInputs(texts, model.readInputs, separator);
-    const estimation::Estimate estimated = estimation::estimate(model, inputs);
+    using estimation::Precision;
+    const estimation::SoilEstimate estimated =
+        estimation::estimateSoil(model, texts, separator, Precision::general);
 
     SoilRow cells;
     cells[static_cast<std::size_t>(SoilColumn::model)] = model.listText;
     cells[static_cast<std::size_t>(SoilColumn::unit)] = model.unit;
-    for (int i = 0; i < estimated.computed; ++i) {
-        std::array<char, estimation::FixedTextCapacity> text{};
-        const estimation::DecimalForm& form = estimated.results.at(static_cast<std::size_t>(i));
-        char* const end = estimated.succeeded()
-                              ? estimation::writeFixed(text.data(), form, separator.get())
-                              : estimation::writeGeneral(text.data(), form, separator.get());
+    // As the window shows them: two decimals, or the 15-digit texts written before a failure.
+    const Precision shown = estimated.failure() ? Precision::general : Precision::fixed;
+    for (int i = 0; i < estimated.computed(); ++i) {
         cells.at(static_cast<std::size_t>(SoilColumn::fc) + static_cast<std::size_t>(i)) =
-            std::string(text.data(), static_cast<std::size_t>(end - text.data()));
+            estimated.text(static_cast<estimation::Result>(i), separator.get(), shown);
     }
 
     std::string remarks;
-    if (estimated.failure) {
-        remarks = reason(model, texts, *estimated.failure, separator);
+    if (estimated.failure()) {
+        remarks = reason(model, texts, *estimated.failure(), separator);
     }
-    const estimation::Flags flags = estimation::modelFlags(model, inputs, estimated);
+    // The sum describes the soil, not the model: the summary says it once.
+    estimation::Flags flags = estimated.flags();
+    flags.remove(estimation::Flag::sum);
     for (const estimation::Flag flag : estimation::allFlags) {
         if (flags.contains(flag)) {
             remarks += remarks.empty() ? "" : " ";

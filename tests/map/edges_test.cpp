@@ -128,6 +128,29 @@ TEST(EdgesTest, TheMapGoesOnlyWhereItShould) {
     }
 }
 
+// A full disk is named as the system names it, and leaves nothing behind: a small file system
+// of its own, mounted for the run alone (root only).
+TEST(EdgesTest, AFullDiskSaysSo) {
+    if (!isRoot()) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    const Soils soils = makeSoils("full", 300, 300);
+    const fs::path disk = soils.folder / "disk";
+    fs::create_directory(disk);
+    const std::string out = (disk / "out.tif").string();
+    // The listing of the small disk after the run, on standard error: it must be empty.
+    const Outcome outcome =
+        runProgram(TALVO_MAP_EXE, soils.inputs(),
+                   "unshare -m sh -c 'mount -t tmpfs -o size=8k tmpfs " + disk.string() +
+                       " || exit 77; \"$0\" \"$@\" --model 0 --soilgrids --output " + out +
+                       "; s=$?; ls -A " + disk.string() + " >&2; exit $s' ");
+    if (outcome.status == 77) {
+        GTEST_SKIP() << "no mount here: " << outcome.errorText;
+    }
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.errorText, "talvo-map: cannot write " + out + ": No space left on device");
+}
+
 // A node's limits: a thread the system refuses (ulimit -u, as an unprivileged user: root is
 // exempt) and address space it refuses (ulimit -v, over a sweep, as allocations fall in
 // different places) end the run in one line with status 2 and no file left, or the map is
