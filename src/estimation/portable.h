@@ -73,10 +73,11 @@ inline bool nextDigitsUp(char* text) noexcept {
 // far as the one above, so that the decimal next above may read back when the nearest, below,
 // does not.
 inline std::to_chars_result toScientific(char* first, char* last, float value) noexcept {
-    if (!std::isfinite(value)) {
-        return copyText(first, last, std::isnan(value) ? "nan" : value < 0 ? "-inf" : "inf");
-    }
     std::array<char, 32> text{};
+    if (!std::isfinite(value)) { // "inf", "-nan": no digits to choose
+        std::snprintf(text.data(), text.size(), "%e", static_cast<double>(value));
+        return copyText(first, last, text.data());
+    }
     for (int precision = 0; precision < 9; ++precision) {
         std::snprintf(text.data(), text.size(), "%.*e", precision, static_cast<double>(value));
         if (std::strtof(text.data(), nullptr) == value) {

@@ -315,7 +315,8 @@ TEST(Portable, ShortestFloatsAreTheStandards) {
     values.insert(values.end(), random.begin(), random.end());
     values.insert(values.end(),
                   {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-                   std::numeric_limits<float>::quiet_NaN()});
+                   std::numeric_limits<float>::quiet_NaN(),
+                   -std::numeric_limits<float>::quiet_NaN()});
     for (const float value : values) {
         Text mine{};
         Text standard{};
