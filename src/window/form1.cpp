@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <exception>
 #include <limits>
 #include <utility>
@@ -88,18 +90,56 @@ void describe(QWidget* widget, QLabel* caption) {
     widget->setAccessibleName(caption->text());
 }
 
+// The catalogue's models, none chosen yet.
+void fillChooser(QComboBox& chooser) {
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        chooser.addItem(QString::fromUtf8(model.listText.data(),
+                                          static_cast<qsizetype>(model.listText.size())));
+    }
+    chooser.setEditable(false);
+    chooser.setPlaceholderText(QStringLiteral("Select Model"));
+    chooser.setCurrentIndex(-1);
+}
+
 } // namespace
+
+// The controls the set-up steps hand on to each other.
+struct Form1::Controls {
+    Form1Fields::Controls fields; // what the actions read and write
+    QPushButton* estimateButton;
+    QLabel* chooserLabel;
+    std::array<QLabel*, 4> inputLabels;  // sand, silt, clay, oc
+    std::array<QLabel*, 3> resultLabels; // fc, pwp, awc
+};
 
 Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_report(report ? std::move(report) : messageBoxReport(*this)), m_separator(separator) {
+    setUpWindow();
+    const Controls controls = createControls();
+    fillChooser(*controls.fields.chooser);
+    describeControls(controls);
+    orderTabs(controls);
+    m_fields = std::make_unique<Form1Fields>(controls.fields, *this);
+    m_fields->refreshColours();
+    connectSignals(controls);
+    watchCopyKeys(controls);
+    addMenuActions();
+    controls.fields.chooser->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::setUpWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(WindowCaption));
     setWindowIcon(programIcon());
     setFixedSize(ClientWidth, ClientHeight);
+}
 
-    // Top to bottom, as the form lists them.
+// Top to bottom, as the form lists them.
+Form1::Controls Form1::createControls() {
     QLabel* label3 =
         label(this, "Label3", "Pedotransfer function (PTF) models", {120, 120, 5175, 495, 13.5});
     auto* combo1 = place(new ModelChooser(this), "Combo1", {120, 840, 5415, 360, 9.75});
@@ -121,6 +161,8 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
           {120, 4680, 3495, 615, 12, true});
     auto* cmd = place(new QPushButton(QStringLiteral("Estimate "), this), "cmd",
                       {4320, 4680, 1215, 495, 9.75});
+    // Enter presses Estimate while it has the focus, as Space does.
+    cmd->setAutoDefault(true);
     QLabel* label6 = label(this, "Label6", "Field capacity, FC", {120, 5520, 1935, 375, 12});
     QLabel* unitfc = unit(this, "unitfc", {2160, 5520, 1215, 375, 12});
     ResultLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
@@ -132,61 +174,57 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
         label(this, "Label8_0", "Available water capacity (AWC) for 15 cm soil layer (mm)",
               {120, 6720, 3375, 615, 12});
     ResultLabel* awc = result(this, "awc", {4440, 6840, 1095, 495, 12});
-
-    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        combo1->addItem(QString::fromUtf8(model.listText.data(),
-                                          static_cast<qsizetype>(model.listText.size())));
-    }
-    combo1->setEditable(false);
-    combo1->setPlaceholderText(QStringLiteral("Select Model"));
-    combo1->setCurrentIndex(-1);
-    // Enter presses Estimate while it has the focus, as Space does.
-    cmd->setAutoDefault(true);
-
-    // Labels name what they describe, for screen readers; the unit captions become the
-    // results' descriptions when a model is chosen.
-    label3->setBuddy(combo1);
-    label1->setBuddy(sand);
-    label11->setBuddy(silt);
-    label2->setBuddy(clay);
-    label4->setBuddy(oc);
-    describe(combo1, label3);
-    describe(sand, label1);
-    describe(silt, label11);
-    describe(clay, label2);
-    describe(oc, label4);
-    describe(fc, label6);
-    describe(pwp, label7);
-    describe(awc, label8);
-
-    setTabOrder(combo1, sand);
-    setTabOrder(sand, silt);
-    setTabOrder(silt, clay);
-    setTabOrder(clay, oc);
-    setTabOrder(oc, cmd);
-
-    m_fields = std::make_unique<Form1Fields>(
-        Form1Fields::Controls{combo1, {sand, silt, clay, oc}, {fc, pwp, awc}, {unitfc, unitpwp}},
-        *this);
-    m_fields->refreshColours();
-
-    connect(combo1, &QComboBox::activated, this, &Form1::chooseModel);
-    connect(cmd, &QPushButton::clicked, this, &Form1::estimate);
-
-    auto* copyFallthrough = new CopyFallthrough(this);
-    for (QWidget* control : std::array<QWidget*, 7>{sand, silt, clay, oc, fc, pwp, awc}) {
-        copyFallthrough->watch(*control);
-    }
-    addMenuActions();
-    // The soil view follows the boxes as they are typed, once it has been opened.
-    for (QLineEdit* input : {sand, silt, clay, oc}) {
-        connect(input, &QLineEdit::textChanged, this, &Form1::followInputs);
-    }
-
-    combo1->setFocus();
+    return {{combo1, {sand, silt, clay, oc}, {fc, pwp, awc}, {unitfc, unitpwp}},
+            cmd,
+            label3,
+            {label1, label11, label2, label4},
+            {label6, label7, label8}};
 }
 
-Form1::~Form1() = default;
+// Labels name what they describe, for screen readers; the unit captions become the results'
+// descriptions when a model is chosen.
+void Form1::describeControls(const Controls& controls) {
+    const Form1Fields::Controls& fields = controls.fields;
+    controls.chooserLabel->setBuddy(fields.chooser);
+    describe(fields.chooser, controls.chooserLabel);
+    for (std::size_t i = 0; i < fields.inputs.size(); ++i) {
+        controls.inputLabels.at(i)->setBuddy(fields.inputs.at(i));
+        describe(fields.inputs.at(i), controls.inputLabels.at(i));
+    }
+    for (std::size_t i = 0; i < fields.results.size(); ++i) {
+        describe(fields.results.at(i), controls.resultLabels.at(i));
+    }
+}
+
+// The chooser, then the boxes top to bottom, then Estimate.
+void Form1::orderTabs(const Controls& controls) {
+    QWidget* previous = controls.fields.chooser;
+    for (QLineEdit* input : controls.fields.inputs) {
+        setTabOrder(previous, input);
+        previous = input;
+    }
+    setTabOrder(previous, controls.estimateButton);
+}
+
+void Form1::connectSignals(const Controls& controls) const {
+    connect(controls.fields.chooser, &QComboBox::activated, this, &Form1::chooseModel);
+    connect(controls.estimateButton, &QPushButton::clicked, this, &Form1::estimate);
+    // The soil view follows the boxes as they are typed, once it has been opened.
+    for (QLineEdit* input : controls.fields.inputs) {
+        connect(input, &QLineEdit::textChanged, this, &Form1::followInputs);
+    }
+}
+
+// Ctrl+C in a box or on a result copies its selection, or else the results (addMenuActions).
+void Form1::watchCopyKeys(const Controls& controls) {
+    auto* copyFallthrough = new CopyFallthrough(this);
+    for (QLineEdit* input : controls.fields.inputs) {
+        copyFallthrough->watch(*input);
+    }
+    for (ResultLabel* result : controls.fields.results) {
+        copyFallthrough->watch(*result);
+    }
+}
 
 void Form1::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {

@@ -36,7 +36,17 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    struct Controls; // the controls the set-up steps hand on, in form1.cpp
+
+    // Set-up steps, in the order the constructor takes them.
+    void setUpWindow();
+    Controls createControls();
+    void describeControls(const Controls& controls);
+    void orderTabs(const Controls& controls);
+    void connectSignals(const Controls& controls) const;
+    void watchCopyKeys(const Controls& controls);
     void addMenuActions();
+
     void copyResults();
     void showSoilView();
     void followInputs();
