@@ -191,9 +191,9 @@ SoilEstimator::~SoilEstimator() = default;
 
 void SoilEstimator::estimate(const SoilColumns& soils, const ResultColumns& results) {
     if (m_precision == Precision::fixed) {
-        estimateTwoDecimals(soils, results);
+        estimateFixed(soils, results);
     } else {
-        estimateFifteenDigits(soils, results);
+        estimateGeneral(soils, results);
     }
 }
 
@@ -207,7 +207,7 @@ detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
 
 // LaneCount soils at once; a lane the quick form cannot answer takes the exact path alone.
 // Lanes cost less than a look-up among the recent soils, even where soils repeat.
-void SoilEstimator::estimateTwoDecimals(const SoilColumns& soils,
+void SoilEstimator::estimateFixed(const SoilColumns& soils,
                                         const ResultColumns& results) const {
     std::size_t i = 0;
     for (; i + LaneCount <= soils.count; i += LaneCount) {
@@ -244,7 +244,7 @@ void SoilEstimator::estimateTwoDecimals(const SoilColumns& soils,
 
 // Among the recent soils where the first of the call repeat; where almost none do (contents
 // with random decimals), looking each one up costs more than the few hits save.
-void SoilEstimator::estimateFifteenDigits(const SoilColumns& soils, const ResultColumns& results) {
+void SoilEstimator::estimateGeneral(const SoilColumns& soils, const ResultColumns& results) {
     constexpr std::size_t SampleSoils = std::size_t{1} << 12;
     constexpr std::size_t FewestHits = SampleSoils / 32;
     std::size_t misses = 0;

@@ -129,8 +129,8 @@ public:
 
 private:
     struct Recent;
-    void estimateTwoDecimals(const SoilColumns& soils, const ResultColumns& results) const;
-    void estimateFifteenDigits(const SoilColumns& soils, const ResultColumns& results);
+    void estimateFixed(const SoilColumns& soils, const ResultColumns& results) const;
+    void estimateGeneral(const SoilColumns& soils, const ResultColumns& results);
     detail::SoilNumbers estimateOne(const SoilColumns& soils, std::size_t i) const noexcept;
 
     const PtfModel* m_model;
