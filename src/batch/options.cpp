@@ -135,10 +135,29 @@ std::string outputPath(const std::string& text) {
     return text;
 }
 
-} // namespace
+// --precision: fixed or general, as the number CLI11 converts into table::Precision.
+std::string precisionText(const std::string& text) {
+    if (text == "fixed" || text == "general") {
+        return std::to_string(static_cast<int>(text == "fixed" ? table::Precision::fixed
+                                                               : table::Precision::general));
+    }
+    throw Error("--precision " + inQuotes(text) + ": give fixed or general");
+}
 
-void addOptions(CLI::App& app, Arguments& arguments) {
-    table::Settings& settings = arguments.settings;
+// --decimal: one character that can separate decimals.
+estimation::DecimalSeparator decimalSeparator(const std::string& text) {
+    if (text.size() != 1) {
+        throw Error("--decimal " + inQuotes(text) + ": give one character, such as . or ,");
+    }
+    try {
+        return estimation::DecimalSeparator(text.front());
+    } catch (const std::invalid_argument&) {
+        throw Error("--decimal " + inQuotes(text) + " cannot separate decimals");
+    }
+}
+
+// What is estimated, and how precisely it is written.
+void addModelOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--model",
            [&arguments](const std::string& text) {
@@ -149,30 +168,18 @@ void addOptions(CLI::App& app, Arguments& arguments) {
                " or names as --list-models shows them, separated by commas (--model 2,4), or "
                "all: every model whose columns the table has")
         ->type_name("MODEL");
-    app.add_option("--precision", settings.precision,
+    app.add_option("--precision", arguments.settings.precision,
                    "fixed: two decimals as the window shows (default); general: up to 15 "
                    "significant digits")
         ->type_name("fixed|general")
-        ->transform(converter([](const std::string& text) {
-            if (text == "fixed" || text == "general") {
-                return std::to_string(static_cast<int>(
-                    text == "fixed" ? table::Precision::fixed : table::Precision::general));
-            }
-            throw Error("--precision " + inQuotes(text) + ": give fixed or general");
-        }));
+        ->transform(converter(precisionText));
+}
+
+// How numbers and fields are separated, in the input and the output alike.
+void addTextOptions(CLI::App& app, table::Settings& settings) {
     app.add_option_function<std::string>(
            "--decimal",
-           [&settings](const std::string& text) {
-               if (text.size() != 1) {
-                   throw Error("--decimal " + inQuotes(text) +
-                               ": give one character, such as . or ,");
-               }
-               try {
-                   settings.decimal = estimation::DecimalSeparator(text.front());
-               } catch (const std::invalid_argument&) {
-                   throw Error("--decimal " + inQuotes(text) + " cannot separate decimals");
-               }
-           },
+           [&settings](const std::string& text) { settings.decimal = decimalSeparator(text); },
            "decimal separator for reading and writing numbers (default .)")
         ->type_name("CHAR");
     app.add_option("--delimiter", settings.delimiter,
@@ -180,6 +187,10 @@ void addOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("CHAR")
         ->transform(converter(delimiterText));
     settings.delimiter = '\0'; // not given: settled by finishOptions
+}
+
+// The names of the input columns read and of the columns added.
+void addColumnOptions(CLI::App& app, table::Settings& settings) {
     app.add_option_function<std::vector<std::string>>(
            "--column",
            [&settings](const std::vector<std::string>& pairs) {
@@ -196,12 +207,26 @@ void addOptions(CLI::App& app, Arguments& arguments) {
                    "put TEXT before the names of the added columns, for a table that has a "
                    "column of such a name (--prefix est_ gives est_fc)")
         ->type_name("TEXT");
+}
+
+// Where the table comes from and goes to.
+void addFileOptions(CLI::App& app, Arguments& arguments) {
     app.add_option("--output", arguments.output,
                    "write the table to FILE, whole or not at all (default standard output)")
         ->type_name("FILE")
         ->transform(converter(outputPath));
     app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input")
         ->type_name("");
+}
+
+} // namespace
+
+// The groups in the order --help lists them.
+void addOptions(CLI::App& app, Arguments& arguments) {
+    addModelOptions(app, arguments);
+    addTextOptions(app, arguments.settings);
+    addColumnOptions(app, arguments.settings);
+    addFileOptions(app, arguments);
     app.add_flag("--list-models", arguments.listModels,
                  "list the models: position, name, inputs read, units");
 }

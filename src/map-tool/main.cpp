@@ -36,7 +36,12 @@ template <typename Parse> auto parsed(Parse parse) {
     };
 }
 
-// MODEL as a position: a position 0 to 6 stays, a list text becomes its position.
+// The catalogue's positions, from 0 to the last, as help and messages give them.
+std::string modelPositions() {
+    return "0 to " + std::to_string(talvo::estimation::ModelCount - 1);
+}
+
+// MODEL as a position: a position in the catalogue stays, a list text becomes its position.
 CLI::Validator modelPosition() {
     return {[](std::string& text) -> std::string {
                 for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
@@ -45,9 +50,8 @@ CLI::Validator modelPosition() {
                         return {};
                     }
                 }
-                return "unknown model '" + text +
-                       "': give a position 0 to 6 or a name exactly as talvo-batch "
-                       "--list-models shows it";
+                return "unknown model '" + text + "': give a position " + modelPositions() +
+                       " or a name exactly as talvo-batch --list-models shows it";
             },
             "MODEL"};
 }
@@ -74,22 +78,16 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     return 0;
 }
 
-} // namespace
-
-// Setting up the options throws only on a programming error (a name given twice), which
-// every test run would show; everything after is caught.
-int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
-    CLI::App app{"Estimates field capacity (FC), permanent wilting point (PWP) and available "
-                 "water capacity (AWC) for every cell of soil rasters, with the calculator's "
-                 "pedotransfer models, into one GeoTIFF.",
-                 "talvo-map"};
-    talvo::map::Settings settings;
+void addModelOption(CLI::App& app, talvo::map::Settings& settings) {
     app.add_option("--model", settings.model,
-                   "position 0 to 6, or name exactly as the "
-                   "calculator lists it")
+                   "position " + modelPositions() + ", or name exactly as the calculator lists it")
         ->type_name("MODEL")
         ->required()
         ->transform(modelPosition());
+}
+
+// The rasters read and the map written.
+void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
     for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
         const std::string name(talvo::estimation::name(input));
         app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
@@ -101,6 +99,10 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.add_option("--output", settings.output, "the GeoTIFF to write, whole or not at all")
         ->type_name("OUT.tif")
         ->required();
+}
+
+// What the inputs' cells stand for: one or the other option.
+void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
     auto* const scale = app.add_option_function<std::string>(
                                "--scale", parsed([&settings](const std::string& text) {
                                    settings.scales = talvo::map::parseScaleList(text);
@@ -112,6 +114,10 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
            "--soilgrids", [&settings] { settings.scales = talvo::map::soilGridsScales(); },
            "the global soil grids' scales: sand, silt, clay g/kg and oc dg/kg, all 0.1")
         ->excludes(scale);
+}
+
+// What the map's bands hold.
+void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
     app.add_option("--precision", settings.precision,
                    "fixed: the values of the two-decimal texts (default); general: of the "
                    "15-digit texts")
@@ -123,6 +129,10 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::OutputType>{
             {"Float32", talvo::map::OutputType::float32},
             {"Float64", talvo::map::OutputType::float64}}));
+}
+
+// How the work is shared: between cluster jobs, and between threads.
+void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
     app.add_option_function<std::string>("--tile", parsed([&settings](const std::string& text) {
                                              settings.tile = talvo::map::parseTile(text);
                                          }),
@@ -131,9 +141,31 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.add_option("--threads", settings.threads, "threads to estimate on (default: all cores)")
         ->type_name("N")
         ->check(CLI::Range(1, 1024));
+}
+
+// The groups in the order --help lists them.
+void addOptions(CLI::App& app, talvo::map::Settings& settings) {
+    addModelOption(app, settings);
+    addFileOptions(app, settings);
+    addScaleOptions(app, settings);
+    addBandOptions(app, settings);
+    addRunOptions(app, settings);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
                "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
+}
+
+} // namespace
+
+// Setting up the options throws only on a programming error (a name given twice), which
+// every test run would show; everything after is caught.
+int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
+    CLI::App app{"Estimates field capacity (FC), permanent wilting point (PWP) and available "
+                 "water capacity (AWC) for every cell of soil rasters, with the calculator's "
+                 "pedotransfer models, into one GeoTIFF.",
+                 "talvo-map"};
+    talvo::map::Settings settings;
+    addOptions(app, settings);
 
     const talvo::cli::Tool tool("talvo-map");
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
