@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,59 @@ Grid gridOf(GDALDataset& dataset) {
     return grid;
 }
 
+// The dataset at `path`, of one band.
+GDALDatasetUniquePtr openOneBand(const std::string& path, const std::string& label) {
+    CPLErrorReset();
+    GDALDatasetUniquePtr dataset(
+        GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+    if (!dataset) {
+        throw Error("cannot read " + label + ": " + lastGdalError());
+    }
+    if (dataset->GetRasterCount() != 1) {
+        throw Error(label + " has " + std::to_string(dataset->GetRasterCount()) +
+                    " bands: give a raster of one band (a VRT or subdataset can choose it)");
+    }
+    return dataset;
+}
+
+std::optional<double> nodataOf(GDALRasterBand& band) {
+    int hasNodata = 0;
+    const double nodata = band.GetNoDataValue(&hasNodata);
+    return hasNodata != 0 ? std::optional(nodata) : std::nullopt;
+}
+
+// The scale given for the band, else its own; an offset cannot be applied exactly.
+DecimalScale scaleOf(GDALRasterBand& band, const std::string& label,
+                     const std::optional<DecimalScale>& given) {
+    int hasOffset = 0;
+    const double offset = band.GetOffset(&hasOffset);
+    if (hasOffset != 0 && offset != 0.0) {
+        throw Error(label + " declares an offset, which talvo-map cannot apply exactly");
+    }
+    if (given) {
+        return *given;
+    }
+    int hasScale = 0;
+    const double scale = band.GetScale(&hasScale);
+    if (hasScale == 0 || scale == 1.0) {
+        return {};
+    }
+    try {
+        return scaleFromDouble(scale);
+    } catch (const Error& error) {
+        throw Error(label + ": " + error.what());
+    }
+}
+
+BlockLayout blockOf(GDALRasterBand& band) {
+    BlockLayout block;
+    band.GetBlockSize(&block.width, &block.height);
+    block.width = std::max(block.width, 1);
+    block.height = std::max(block.height, 1);
+    block.cellBytes = std::max(GDALGetDataTypeSizeBytes(band.GetRasterDataType()), 1);
+    return block;
+}
+
 } // namespace
 
 InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel& model) {
@@ -44,51 +98,8 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             }
             continue;
         }
-        Raster raster;
-        raster.label = option;
-        raster.label += " " + path;
-        CPLErrorReset();
-        raster.dataset.reset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY |
-                                                                 GDAL_OF_VERBOSE_ERROR));
-        if (!raster.dataset) {
-            throw Error("cannot read " + raster.label + ": " + lastGdalError());
-        }
-        if (raster.dataset->GetRasterCount() != 1) {
-            throw Error(raster.label + " has " + std::to_string(raster.dataset->GetRasterCount()) +
-                        " bands: give a raster of one band (a VRT or subdataset can choose it)");
-        }
-        raster.band = raster.dataset->GetRasterBand(1);
-        int hasNodata = 0;
-        const double nodata = raster.band->GetNoDataValue(&hasNodata);
-        if (hasNodata != 0) {
-            raster.nodata = nodata;
-        }
-        raster.single = raster.band->GetRasterDataType() == GDT_Float32;
-        int hasOffset = 0;
-        const double offset = raster.band->GetOffset(&hasOffset);
-        if (hasOffset != 0 && offset != 0.0) {
-            throw Error(raster.label + " declares an offset, which talvo-map cannot apply exactly");
-        }
-        if (settings.scales[i]) {
-            raster.scale = *settings.scales[i];
-        } else {
-            int hasScale = 0;
-            const double scale = raster.band->GetScale(&hasScale);
-            if (hasScale != 0 && scale != 1.0) {
-                try {
-                    raster.scale = scaleFromDouble(scale);
-                } catch (const Error& error) {
-                    throw Error(raster.label + ": " + error.what());
-                }
-            }
-        }
-        raster.band->GetBlockSize(&raster.block.width, &raster.block.height);
-        raster.block.width = std::max(raster.block.width, 1);
-        raster.block.height = std::max(raster.block.height, 1);
-        raster.block.cellBytes =
-            std::max(GDALGetDataTypeSizeBytes(raster.band->GetRasterDataType()), 1);
+        Raster raster = open(option, path, settings.scales[i]);
         m_blockHeight = std::max(m_blockHeight, raster.block.height);
-
         if (first == nullptr) {
             m_grid = gridOf(*raster.dataset);
         } else {
@@ -97,6 +108,20 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         m_rasters[i] = std::move(raster);
         first = first != nullptr ? first : &*m_rasters[i];
     }
+}
+
+InputRasters::Raster InputRasters::open(const std::string& option, const std::string& path,
+                                        const std::optional<DecimalScale>& scale) {
+    Raster raster;
+    raster.label = option;
+    raster.label += " " + path;
+    raster.dataset = openOneBand(path, raster.label);
+    raster.band = raster.dataset->GetRasterBand(1);
+    raster.nodata = nodataOf(*raster.band);
+    raster.single = raster.band->GetRasterDataType() == GDT_Float32;
+    raster.scale = scaleOf(*raster.band, raster.label, scale);
+    raster.block = blockOf(*raster.band);
+    return raster;
 }
 
 std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const {

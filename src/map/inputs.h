@@ -58,6 +58,10 @@ private:
         BlockLayout block;
     };
 
+    // Opens the raster at `path`, given with `option`, with `scale` or else its own.
+    static Raster open(const std::string& option, const std::string& path,
+                       const std::optional<DecimalScale>& scale);
+
     std::array<std::optional<Raster>, 4> m_rasters;
     Grid m_grid;
     int m_blockHeight = 1;
