@@ -3,7 +3,7 @@
 // The engine's one door. A soil, or columns of soils, go in with a model and a precision;
 // out come the results (as numbers, and as texts on demand), their unit, the flags of the
 // soil and the model, the soil's texture class, and why the model could not estimate. Every
-// front end (the window, tables, maps, arrays, the browser) goes through here, so each shows
+// front end (the desktop, tables, maps, arrays, the browser) goes through here, so each shows
 // the same digits; the engine picks its quick paths itself.
 
 #include "estimation/catalogue.h"
@@ -27,8 +27,8 @@
 namespace talvo::estimation {
 
 enum class Precision {
-    fixed,  // the two-decimal texts the window finally shows
-    general // the 15-digit texts it shows before rounding
+    fixed,  // the two-decimal texts the calculator finally shows
+    general // the 15-digit texts it works out before rounding
 };
 
 // Room for any result's text: a sign, the 309 digits of the largest double, a separator and
@@ -38,7 +38,7 @@ inline constexpr std::size_t ResultTextCapacity = 1 + 309 + 1 + 2;
 // One soil's estimate with one model.
 class SoilEstimate {
 public:
-    // Why the model could not estimate, as the window names it; nothing when it could.
+    // Why the model could not estimate, as the calculator names it; nothing when it could.
     const std::optional<FailureReason>& failure() const noexcept { return m_failure; }
     // The soil's flag (its sum) and the model's (the inputs it reads, its results), also with
     // a failure.
@@ -54,8 +54,8 @@ public:
     char* writeText(char* out, Result result, char separator) const noexcept;
     std::string text(Result result, char separator = '.') const;
 
-    // The results worked out, in order: all three, or those before the failure, whose texts
-    // the window shows while it estimates.
+    // The results worked out, in order: all three, or those before the failure, whose
+    // 15-digit texts stand until the estimate is done.
     int computed() const noexcept { return m_computed; }
     // A computed result's text in `precision`. Precondition: result < computed(); fifteen
     // digits only from an estimate asked for in general precision.
