@@ -33,6 +33,8 @@ dev_packages=(
     xvfb xauth xdotool x11-utils imagemagick
     # hardening
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
+    # the engine built for the browser (cmake --preset web), its tests run under node
+    emscripten nodejs
 )
 
 case "${1:-}" in
