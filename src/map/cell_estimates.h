@@ -2,51 +2,43 @@
 
 // The estimates of a window's cells, on the thread of one worker.
 
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "estimation/float_text.h"
-#include "estimation/recent_cells.h"
-#include "map/cell.h"
 #include "map/inputs.h"
 #include "map/output.h"
 #include "map/settings.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <vector>
 
 namespace talvo::map {
 
-// 16384 recent cells, 1 MiB a worker.
-using CellCache = estimation::RecentCells<CellResult, 14>;
-
-// A cell's results from its four cells as read. The cache compares cells as read, so that a
-// cell that repeats is neither converted nor estimated again; two-decimal maps, which take
-// the lanes, have none.
+// Each cell as talvo-batch estimates the same numbers written as text: the cells are turned
+// into numbers and go through the engine, which chooses its quick paths itself.
 class CellEstimates {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
                   Precision precision);
 
-    CellResult operator()(const CellCache::Numbers& cells) const;
-
-    // Calls store(i, results) for each of a window's `count` cells, which it may convert in
-    // place. For estimateWindow, which is where it is defined.
-    template <typename Store> void each(InputBuffers& cells, std::size_t count, Store store);
+    // Estimates a window of `count` cells into bands of the output's `type`, converting
+    // `cells` in place; returns the cells estimated (the others are nodata).
+    std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
+                           OutputType type);
 
 private:
-    template <typename Store>
-    void eachTwoDecimal(InputBuffers& cells, std::size_t count, Store store);
+    template <typename Value>
+    std::uint64_t storePiece(std::size_t first, std::size_t count, ResultBuffers& results) const;
 
-    const estimation::PtfModel& m_model;
     const InputRasters& m_inputs;
-    Precision m_precision;
-    mutable estimation::RecentFloatTexts m_floatTexts; // before the cache, which uses it
-    std::optional<CellCache> m_cache;
+    estimation::SoilEstimator m_estimator;
+    estimation::RecentFloatTexts m_floatTexts;
+    // The engine's results for a piece of the window at a time.
+    std::array<std::vector<double>, 3> m_values; // fc, pwp, awc
+    std::vector<std::uint16_t> m_flags;
+    std::vector<std::uint8_t> m_texture;
+    std::vector<std::uint8_t> m_failure;
 };
-
-// Estimates a window of `cells` cells into bands of the output's `type`, converting `inputs`
-// in place; returns the cells estimated.
-std::uint64_t estimateWindow(CellEstimates& estimates, InputBuffers& inputs, std::size_t cells,
-                             ResultBuffers& results, OutputType type);
 
 } // namespace talvo::map

@@ -166,7 +166,7 @@ void Pipeline::estimate(Slot& slot, CellEstimates& estimates) const {
     const auto cells =
         static_cast<std::size_t>(slot.window.width) * static_cast<std::size_t>(slot.window.height);
     slot.results.resize(m_settings.type, cells);
-    slot.estimated = estimateWindow(estimates, slot.inputs, cells, slot.results, m_settings.type);
+    slot.estimated = estimates.estimate(slot.inputs, cells, slot.results, m_settings.type);
 }
 
 } // namespace talvo::map

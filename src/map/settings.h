@@ -1,5 +1,6 @@
 #pragma once
 
+#include "estimation/estimation.h"
 #include "map/scale.h"
 #include "map/tiles.h"
 
@@ -10,10 +11,8 @@
 
 namespace talvo::map {
 
-enum class Precision {
-    fixed,  // the values of the two-decimal texts the window finally shows
-    general // the values of the 15-digit texts
-};
+// The bands hold the values of the two-decimal texts (fixed) or of the 15-digit ones.
+using estimation::Precision;
 
 enum class OutputType { float32, float64 };
 

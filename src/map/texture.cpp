@@ -4,11 +4,6 @@
 
 namespace talvo::map {
 
-std::uint8_t textureNumber(double sand, double silt, double clay) noexcept {
-    const auto texture = estimation::textureClass(sand, silt, clay);
-    return texture ? static_cast<std::uint8_t>(*texture) : NoTextureClass;
-}
-
 int textureClassCount() {
     return estimation::TextureClassCount;
 }

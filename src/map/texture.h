@@ -10,9 +10,6 @@ namespace talvo::map {
 // The value the texture band stores for a cell without a class.
 inline constexpr std::uint8_t NoTextureClass = 255;
 
-// The class number of sand, silt and clay (percent), or NoTextureClass.
-std::uint8_t textureNumber(double sand, double silt, double clay) noexcept;
-
 // How many classes there are, numbered from 0, and the name of each.
 int textureClassCount();
 std::string_view textureName(std::uint8_t number);
