@@ -1,9 +1,9 @@
 #pragma once
 
+#include "estimation/detail/lanes.h"
+#include "estimation/detail/term.h"
 #include "estimation/input_values.h"
 #include "estimation/inputs.h"
-#include "estimation/lanes.h"
-#include "estimation/term.h"
 
 #include <array>
 #include <string_view>

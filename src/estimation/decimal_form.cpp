@@ -1,7 +1,8 @@
-#include "estimation/decimal_form.h"
+#include "estimation/detail/decimal_form.h"
 
+#include "estimation/detail/portable.h"
+#include "estimation/detail/powers_of_ten.h"
 #include "estimation/number_text.h"
-#include "estimation/portable.h"
 
 #include <algorithm>
 #include <array>
@@ -17,25 +18,20 @@ namespace {
 
 __extension__ using Uint128 = unsigned __int128;
 
-constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
-    std::array<std::uint64_t, 20> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& p : powers) {
-        p = power;
-        power *= 10;
+// 10^0 to 10^19 as integers, for the 128-bit steps.
+constexpr std::array<std::uint64_t, IntegerPowersOfTen> integerPowers = [] {
+    std::array<std::uint64_t, IntegerPowersOfTen> powers{};
+    for (std::size_t i = 0; i < powers.size(); ++i) {
+        powers[i] = integerPowerOfTen(i);
     }
     return powers;
 }();
-
-constexpr std::array<double, 23> exactPowersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // value / 10^n for n up to 15, each with a constant divisor: dividing by a variable costs
 // tens of cycles.
 template <std::size_t... N> constexpr auto makeDividers(std::index_sequence<N...> /*powers*/) {
     return std::array<std::uint64_t (*)(std::uint64_t), sizeof...(N)>{
-        [](std::uint64_t value) { return value / powersOfTen[N]; }...};
+        [](std::uint64_t value) { return value / integerPowers[N]; }...};
 }
 constexpr auto dividedByPowerOfTen = makeDividers(std::make_index_sequence<16>());
 
@@ -91,8 +87,8 @@ std::optional<DecimalForm> roundInIntegers(double magnitude, bool negative) {
                                        : -((-binaryExponent * 78913 + (1 << 18) - 1) >> 18);
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int scale = 14 - exponent;
-        assert(scale >= 0 && scale < static_cast<int>(powersOfTen.size()));
-        const Uint128 scaled = Uint128{mantissa} * powersOfTen[static_cast<std::size_t>(scale)];
+        assert(scale >= 0 && scale < static_cast<int>(integerPowers.size()));
+        const Uint128 scaled = Uint128{mantissa} * integerPowers[static_cast<std::size_t>(scale)];
         auto digits = static_cast<std::uint64_t>(scaled >> shift);
         // The decade is judged before rounding: rounding in a decade too high would keep
         // only 14 digits (9999999.999999994 would become 10000000).
@@ -180,7 +176,7 @@ std::optional<double> readBack(const DecimalForm& form) {
     // At most 15 digits and a power of ten that is exact: one correctly rounded operation.
     if (form.exponent >= -22 && form.exponent <= 22) {
         const auto digits = static_cast<double>(form.digits);
-        const double power = exactPowersOfTen[static_cast<std::size_t>(std::abs(form.exponent))];
+        const double power = powersOfTen[static_cast<std::size_t>(std::abs(form.exponent))];
         const double magnitude = form.exponent < 0 ? digits / power : digits * power;
         return form.negative ? -magnitude : magnitude;
     }
@@ -205,14 +201,14 @@ std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) {
         if (zeros > 4) {
             return std::nullopt;
         }
-        return form.digits * powersOfTen[static_cast<std::size_t>(zeros)];
+        return form.digits * integerPowers[static_cast<std::size_t>(zeros)];
     }
     const auto dropped = static_cast<std::size_t>(-2 - form.exponent);
     if (dropped > SignificantDigits) {
         return 0; // below half a hundredth
     }
     // Half away from zero: the magnitude is rounded, the sign stays.
-    return dividedByPowerOfTen[dropped](form.digits + 5 * powersOfTen[dropped - 1]);
+    return dividedByPowerOfTen[dropped](form.digits + 5 * integerPowers[dropped - 1]);
 }
 
 } // namespace
@@ -274,7 +270,7 @@ char* writeCount(char* out, bool negative, std::uint64_t count, char separator) 
         *out++ = '-';
     }
     std::size_t length = 3;
-    while (length < powersOfTen.size() && count >= powersOfTen[length]) {
+    while (length < integerPowers.size() && count >= integerPowers[length]) {
         ++length;
     }
     char* const end = out + length + 1;

@@ -1,4 +1,4 @@
-#include "estimation/estimate.h"
+#include "estimation/detail/estimate.h"
 
 #include <cassert>
 #include <cmath>

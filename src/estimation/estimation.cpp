@@ -1,10 +1,10 @@
 #include "estimation/estimation.h"
 
-#include "estimation/estimate.h"
-#include "estimation/fixed_estimate.h"
-#include "estimation/lanes.h"
-#include "estimation/recent_cells.h"
-#include "estimation/result_values.h"
+#include "estimation/detail/estimate.h"
+#include "estimation/detail/fixed_estimate.h"
+#include "estimation/detail/lanes.h"
+#include "estimation/detail/recent_cells.h"
+#include "estimation/detail/result_values.h"
 
 #include <algorithm>
 #include <cassert>
@@ -207,8 +207,7 @@ detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
 
 // LaneCount soils at once; a lane the quick form cannot answer takes the exact path alone.
 // Lanes cost less than a look-up among the recent soils, even where soils repeat.
-void SoilEstimator::estimateFixed(const SoilColumns& soils,
-                                        const ResultColumns& results) const {
+void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns& results) const {
     std::size_t i = 0;
     for (; i + LaneCount <= soils.count; i += LaneCount) {
         InputLanes lanes;

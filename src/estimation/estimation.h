@@ -7,7 +7,7 @@
 // the same digits; the engine picks its quick paths itself.
 
 #include "estimation/catalogue.h"
-#include "estimation/decimal_form.h"
+#include "estimation/detail/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/input_values.h"
 #include "estimation/inputs.h"

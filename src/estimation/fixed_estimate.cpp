@@ -1,6 +1,6 @@
-#include "estimation/fixed_estimate.h"
+#include "estimation/detail/fixed_estimate.h"
 
-#include "estimation/quick_hundredths.h"
+#include "estimation/detail/quick_hundredths.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 #include "estimation/float_text.h"
 
-#include "estimation/portable.h"
+#include "estimation/detail/portable.h"
 
 #include <array>
 #include <cmath>

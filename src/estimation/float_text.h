@@ -4,7 +4,7 @@
 // 52.3, not 52.2999992370605), as a table cell holding "52.3" does. Every front end that takes
 // float32 numbers widens them through that text.
 
-#include "estimation/portable.h"
+#include "estimation/detail/portable.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,13 +1,15 @@
 #include "estimation/number_text.h"
 
-#include "estimation/decimal_form.h"
+#include "estimation/detail/decimal_form.h"
+#include "estimation/detail/plain_decimal.h"
+#include "estimation/detail/portable.h"
+#include "estimation/detail/powers_of_ten.h"
 #include "estimation/failure.h"
-#include "estimation/plain_decimal.h"
-#include "estimation/portable.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -37,12 +39,8 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
-constexpr std::size_t exactDigits = 15; // every decimal of 15 digits survives a double
+constexpr auto exactDigits = static_cast<std::size_t>(SignificantDigits);
 constexpr long long exponentLimit = 1'000'000'000;
-
-constexpr std::array<double, 23> powersOfTen{1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The nearest double by from_chars, which reads '.' only; short texts are copied to the stack
 // to swap the separator.
@@ -158,7 +156,7 @@ std::optional<ParsedNumber> parsePlainDecimal(std::string_view text, char separa
         scale < exponentLimit) {
         *exact = makeDecimalForm(mantissa, static_cast<int>(scale), negative);
     }
-    if (significant <= exactDigits && scale >= -22 && scale <= 22) {
+    if (significant <= exactDigits && scale >= -MaxExactPowerOfTen && scale <= MaxExactPowerOfTen) {
         const auto m = static_cast<double>(mantissa);
         const double power = powersOfTen[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
         return {sign(scale < 0 ? m / power : m * power), std::nullopt};
@@ -222,6 +220,11 @@ std::string fixedText(std::string_view text, DecimalSeparator separator) {
     }
     std::array<char, FixedTextCapacity> fixed; // NOLINT(cppcoreguidelines-pro-type-member-init)
     return {fixed.data(), writeFixed(fixed.data(), *form, separator.get())};
+}
+
+double exactPowerOfTen(int exponent) noexcept {
+    assert(exponent >= 0 && exponent <= MaxExactPowerOfTen);
+    return powersOfTen[static_cast<std::size_t>(exponent)];
 }
 
 } // namespace talvo::estimation

@@ -11,6 +11,15 @@
 
 namespace talvo::estimation {
 
+// The calculator shows results to 15 significant digits before it rounds them to two
+// decimals, and every decimal of 15 digits survives a double.
+inline constexpr int SignificantDigits = 15;
+
+// 10^22 is the largest power of ten a double holds exactly.
+inline constexpr int MaxExactPowerOfTen = 22;
+// 10^exponent, exact. Precondition: 0 <= exponent <= MaxExactPowerOfTen.
+double exactPowerOfTen(int exponent) noexcept;
+
 // The user's decimal separator. Any single character that cannot be part of a number
 // otherwise: not a digit, sign, exponent letter or blank.
 class DecimalSeparator {

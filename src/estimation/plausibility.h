@@ -4,7 +4,7 @@
 // estimate; they say what a soil scientist would check first.
 
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
+#include "estimation/detail/estimate.h"
 #include "estimation/input_values.h"
 
 #include <array>

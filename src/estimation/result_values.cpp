@@ -1,9 +1,9 @@
-#include "estimation/result_values.h"
+#include "estimation/detail/result_values.h"
 
-#include "estimation/decimal_form.h"
-#include "estimation/estimate.h"
-#include "estimation/fixed_estimate.h"
-#include "estimation/quick_hundredths.h"
+#include "estimation/detail/decimal_form.h"
+#include "estimation/detail/estimate.h"
+#include "estimation/detail/fixed_estimate.h"
+#include "estimation/detail/quick_hundredths.h"
 
 #include <cmath>
 #include <cstddef>

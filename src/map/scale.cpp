@@ -1,5 +1,6 @@
 #include "map/scale.h"
 
+#include "estimation/number_text.h"
 #include "map/error.h"
 
 #include <cassert>
@@ -12,13 +13,9 @@ namespace talvo::map {
 
 namespace {
 
-constexpr int MaxDigits = 15;
-constexpr int MaxDecimals = 22; // 10^22 is the largest power of ten a double holds exactly
+constexpr int MaxDigits = estimation::SignificantDigits;
+constexpr int MaxDecimals = estimation::MaxExactPowerOfTen;
 constexpr std::uint64_t MantissaLimit = std::uint64_t{1} << 53;
-
-constexpr std::array<double, MaxDecimals + 1> powersOfTen{
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 Error badScale(std::string_view text, std::string_view why) {
     return Error("scale '" + std::string(text) + "': " + std::string(why));
@@ -32,7 +29,7 @@ bool isDigit(char c) {
 
 double DecimalScale::divisor() const noexcept {
     assert(decimals >= 0 && decimals <= MaxDecimals);
-    return powersOfTen[static_cast<std::size_t>(decimals)];
+    return estimation::exactPowerOfTen(decimals);
 }
 
 DecimalScale parseScale(std::string_view text) {

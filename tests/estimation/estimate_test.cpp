@@ -1,5 +1,5 @@
 #include "estimation/catalogue.h"
-#include "estimation/estimate.h"
+#include "estimation/detail/estimate.h"
 #include "estimation/failure.h"
 #include "estimation/plausibility.h"
 

@@ -2,7 +2,7 @@
 // engine takes, and the texts on demand are the window's.
 
 #include "estimation/estimation.h"
-#include "estimation/portable.h"
+#include "estimation/detail/portable.h"
 
 #include <gtest/gtest.h>
 

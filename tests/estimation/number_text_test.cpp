@@ -1,11 +1,11 @@
 // Number texts read, as typed and as table fields, and written, in both forms against the C
 // library and a hand rounding.
 
-#include "estimation/decimal_form.h"
+#include "estimation/detail/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
-#include "estimation/plain_decimal.h"
-#include "estimation/portable.h"
+#include "estimation/detail/plain_decimal.h"
+#include "estimation/detail/portable.h"
 #include "support/number_reference.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "estimation/catalogue.h"
 #include "estimation/estimation.h"
 #include "estimation/float_text.h"
-#include "estimation/portable.h"
+#include "estimation/detail/portable.h"
 
 #include <gtest/gtest.h>
 

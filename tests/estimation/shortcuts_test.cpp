@@ -1,11 +1,11 @@
 // The engine's shortcuts, the quick two-decimal estimate and the cache of recent cells, are exact.
 
-#include "estimation/decimal_form.h"
-#include "estimation/estimate.h"
-#include "estimation/fixed_estimate.h"
-#include "estimation/portable.h"
-#include "estimation/recent_cells.h"
-#include "estimation/result_values.h"
+#include "estimation/detail/decimal_form.h"
+#include "estimation/detail/estimate.h"
+#include "estimation/detail/fixed_estimate.h"
+#include "estimation/detail/portable.h"
+#include "estimation/detail/recent_cells.h"
+#include "estimation/detail/result_values.h"
 
 #include <gtest/gtest.h>
 

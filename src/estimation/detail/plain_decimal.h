@@ -5,6 +5,8 @@
 // of ten it is divided by are exact, so one division gives the correctly rounded double.
 // Inline, as a table reads several of them a row.
 
+#include "estimation/detail/powers_of_ten.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +16,7 @@
 namespace talvo::estimation {
 
 struct PlainDecimal {
-    static constexpr std::size_t MaxDigits = 15; // every decimal of 15 digits survives a double
+    static constexpr auto MaxDigits = static_cast<std::size_t>(SignificantDigits);
 
     std::uint64_t digits = 0; // all of them, as one integer
     std::size_t scale = 0;    // how many follow the separator
@@ -22,13 +24,10 @@ struct PlainDecimal {
     double value() const noexcept;
 };
 
-inline constexpr std::array<double, PlainDecimal::MaxDigits + 1> plainPowersOfTen{
-    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
 inline double PlainDecimal::value() const noexcept {
     // Below 10^16, so signed: one instruction, where unsigned takes a dozen.
     const auto m = static_cast<double>(static_cast<std::int64_t>(digits));
-    return scale == 0 ? m : m / plainPowersOfTen[scale];
+    return scale == 0 ? m : m / powersOfTen[scale];
 }
 
 // A field read up to its end: the plain decimal it holds, if it is one.

@@ -4,7 +4,7 @@
 // form, table rows, raster cells and arrays.
 
 #include "estimation/catalogue.h"
-#include "estimation/decimal_form.h"
+#include "estimation/detail/decimal_form.h"
 #include "estimation/failure.h"
 #include "estimation/input_values.h"
 #include "estimation/inputs.h"

@@ -4,7 +4,7 @@
 // silt, clay and OC. A direct-mapped cache of recent cells keeps their results; a result
 // depends on nothing but the four numbers, so a hit is the same result to the bit.
 
-#include "estimation/portable.h"
+#include "estimation/detail/portable.h"
 
 #include <array>
 #include <concepts>

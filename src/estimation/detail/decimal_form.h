@@ -4,13 +4,13 @@
 // out once per result and used for the general text, for the number read back from that text
 // and for the two-decimal text, so that none of them prints and parses again.
 
+#include "estimation/number_text.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 
 namespace talvo::estimation {
-
-inline constexpr int SignificantDigits = 15;
 
 struct DecimalForm {
     std::uint64_t digits = 0; // at most 15 digits, no trailing zeros; 0 only for zero

@@ -5,9 +5,9 @@
 // and the exact one elsewhere.
 
 #include "estimation/catalogue.h"
+#include "estimation/detail/lanes.h"
 #include "estimation/failure.h"
 #include "estimation/input_values.h"
-#include "estimation/lanes.h"
 #include "estimation/plausibility.h"
 
 #include <array>
