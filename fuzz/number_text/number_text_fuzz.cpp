@@ -1,7 +1,7 @@
 #include "estimation/detail/decimal_form.h"
+#include "estimation/detail/plain_decimal.h"
 #include "estimation/failure.h"
 #include "estimation/number_text.h"
-#include "estimation/detail/plain_decimal.h"
 #include "fuzz/support/number_grammar.h"
 #include "fuzz/support/text_forms.h"
 #include "support/number_reference.h"

@@ -1,8 +1,8 @@
 // The engine's door: columns of soils give what each soil gives alone, whatever quick path the
 // engine takes, and the texts on demand are the window's.
 
-#include "estimation/estimation.h"
 #include "estimation/detail/portable.h"
+#include "estimation/estimation.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // that the browser's build shows the same bits as the native one.
 
 #include "estimation/catalogue.h"
+#include "estimation/detail/portable.h"
 #include "estimation/estimation.h"
 #include "estimation/float_text.h"
-#include "estimation/detail/portable.h"
 
 #include <gtest/gtest.h>
 
