@@ -3,7 +3,7 @@
 namespace talvo::estimation {
 
 // Each equation is written with the grouping and operand order of the published model, once,
-// for plain numbers and for checked terms alike. Operands are bound in the order the equation first
+// for doubles, lanes and checked terms alike. Operands are bound in the order the equation first
 // uses them, so a bad text is reported where the model first needs it. The organic-carbon products
 // are formed before the rest of their equation.
 const std::array<PtfModel, ModelCount> ModelCatalogue{{
@@ -143,7 +143,7 @@ const PtfModel* modelAt(int modelIndex) noexcept {
     return &ModelCatalogue[static_cast<std::size_t>(modelIndex)];
 }
 
-Term Operands::read(Input input) const noexcept {
+Term CheckedOperands::read(Input input) const noexcept {
     const InputValue& value = at(m_inputs, input);
     const Term term(value.number, input, m_record);
     if (value.failure) {

@@ -10,11 +10,11 @@
 
 namespace talvo::estimation {
 
-// The operands S, Si, C and OC of an equation as plain numbers: the quick form, for inputs
-// that all converted and results that stay finite.
-class Numbers {
+// The operands S, Si, C and OC of an equation as doubles: the quick form, for inputs that
+// all converted and results that stay finite.
+class DoubleOperands {
 public:
-    explicit Numbers(const InputValues& inputs) noexcept : m_inputs(inputs) {}
+    explicit DoubleOperands(const InputValues& inputs) noexcept : m_inputs(inputs) {}
     double S() const noexcept { return read(Input::sand); }
     double Si() const noexcept { return read(Input::silt); }
     double C() const noexcept { return read(Input::clay); }
@@ -26,9 +26,9 @@ private:
 };
 
 // The operands of LaneCount soils at once, for soils that arrive as numbers.
-class NumberLanes {
+class LaneOperands {
 public:
-    explicit NumberLanes(const InputLanes& inputs) noexcept : m_inputs(inputs) {}
+    explicit LaneOperands(const InputLanes& inputs) noexcept : m_inputs(inputs) {}
     const Lanes& S() const noexcept { return read(Input::sand); }
     const Lanes& Si() const noexcept { return read(Input::silt); }
     const Lanes& C() const noexcept { return read(Input::clay); }
@@ -44,9 +44,9 @@ private:
 // The same operands as checked terms: reading an input that did not convert fails there,
 // and every step of the equation checks its result. Finds the first failure, in the order
 // the equation meets it, and keeps it in `record`.
-class Operands {
+class CheckedOperands {
 public:
-    Operands(const InputValues& inputs, Term::Record& record) noexcept
+    CheckedOperands(const InputValues& inputs, Term::Record& record) noexcept
         : m_inputs(inputs), m_record(record) {}
     Term S() const noexcept { return read(Input::sand); }
     Term Si() const noexcept { return read(Input::silt); }
@@ -63,11 +63,11 @@ private:
 struct Equation {
     template <typename Lambda>
     constexpr Equation(Lambda lambda) noexcept // NOLINT(google-explicit-constructor)
-        : plain(lambda), checked(lambda), lanes(lambda) {}
+        : doubles(lambda), checked(lambda), lanes(lambda) {}
 
-    double (*plain)(const Numbers&);
-    Term (*checked)(const Operands&);
-    Lanes (*lanes)(const NumberLanes&);
+    double (*doubles)(const DoubleOperands&);
+    Term (*checked)(const CheckedOperands&);
+    Lanes (*lanes)(const LaneOperands&);
 };
 
 // One row of the catalogue.

@@ -10,14 +10,14 @@ namespace {
 // The first failure of an equation whose quick form gave no finite result.
 FailureReason firstFailure(const Equation& equation, const InputValues& inputs) {
     Term::Record first;
-    equation.checked(Operands(inputs, first));
+    equation.checked(CheckedOperands(inputs, first));
     assert(first && "the checked form fails wherever the quick one is not finite");
     return first.value_or(FailureReason{FailureKind::overflow, std::nullopt});
 }
 
 // Evaluates one equation into the next result; false at a failure.
 bool evaluate(const Equation& equation, const InputValues& inputs, Estimate& out) {
-    const double value = equation.plain(Numbers(inputs));
+    const double value = equation.doubles(DoubleOperands(inputs));
     if (!std::isfinite(value)) {
         out.failure = firstFailure(equation, inputs);
         return false;

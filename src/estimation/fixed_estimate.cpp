@@ -17,9 +17,9 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
             return out;
         }
     }
-    const Numbers numbers(inputs);
-    const double fc = model.fc.plain(numbers);
-    const double pwp = model.pwp.plain(numbers);
+    const DoubleOperands numbers(inputs);
+    const double fc = model.fc.doubles(numbers);
+    const double pwp = model.pwp.doubles(numbers);
     const quick::Hundredths quick = quick::hundredths(fc, pwp, availableWater(model, fc, pwp));
     if (!quick.answered) {
         return out;

@@ -47,7 +47,7 @@ namespace {
 // Inlined into both builds below, the default one and the one for AVX2.
 [[gnu::always_inline]] inline ResultLanes lanesOf(const PtfModel& model,
                                                   const InputLanes& inputs) noexcept {
-    const NumberLanes numbers(inputs);
+    const LaneOperands numbers(inputs);
     const Lanes fc = model.fc.lanes(numbers);
     const Lanes pwp = model.pwp.lanes(numbers);
     const bool gravimetric = model.gravimetric; // a value: the stores below cannot change it

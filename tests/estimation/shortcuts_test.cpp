@@ -116,8 +116,8 @@ std::vector<InputValues> flagBoundaries() {
     const PtfModel& model = ModelCatalogue[0];
     const auto resultsAt = [&](double clay) {
         const InputValues inputs = inputNumbers(10, 0, clay, 0);
-        const Numbers numbers(inputs);
-        return std::pair{model.fc.plain(numbers), model.pwp.plain(numbers)};
+        const DoubleOperands numbers(inputs);
+        return std::pair{model.fc.doubles(numbers), model.pwp.doubles(numbers)};
     };
     const auto closest = [](auto gap, double low, double high) {
         for (int step = 0; step < 200; ++step) {
