@@ -154,7 +154,7 @@ void ChunkReader::take(std::size_t size, Chunk& chunk) {
     m_taken += size;
     chunk.inputEnd = m_taken;
     const std::string_view bytes = chunk.bytes;
-    chunk.plain =
+    chunk.unquoted =
         bytes.find('"') == std::string_view::npos && bytes.find('\r') == std::string_view::npos;
     chunk.paused = m_input.rdbuf()->in_avail() <= 0;
 }

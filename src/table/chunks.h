@@ -20,7 +20,7 @@ struct Chunk {
     std::string bytes;           // whole records as read, line breaks included
     std::uint64_t firstLine = 1; // line of the first byte, from 1
     std::uint64_t inputEnd = 0;  // input bytes read up to the chunk's end
-    bool plain = false;          // no quote, no CR: every line is one record, fields split as is
+    bool unquoted = false;       // no quote, no CR: every line is one record, fields split as is
     bool paused = false;         // the input had nothing more at hand: its rows go out now
 };
 

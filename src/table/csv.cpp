@@ -13,8 +13,8 @@ bool isLineBreak(char c) {
 }
 
 // The bytes from `begin` up to the first of `special`, or to `end`.
-std::string_view plainText(const char* begin, const char* end,
-                           const std::array<bool, 256>& special) noexcept {
+std::string_view unquotedText(const char* begin, const char* end,
+                              const std::array<bool, 256>& special) noexcept {
     const char* last = begin;
     while (last != end && !special[static_cast<unsigned char>(*last)]) {
         ++last;
@@ -105,10 +105,10 @@ public:
         : m_records(records.m_records), m_text(records.m_text), m_fieldEnds(records.m_fieldEnds),
           m_delimiter(delimiter), m_textStart(m_text.size()), m_firstField(m_fieldEnds.size()) {}
 
-    bool inPlainText() const noexcept { return m_state == State::unquoted; }
+    bool inUnquotedText() const noexcept { return m_state == State::unquoted; }
 
     // Appends text of the current field that holds no special byte.
-    void appendPlain(std::string_view text) {
+    void appendUnquoted(std::string_view text) {
         m_text.append(text);
         m_recordBytes += text.size();
         if (m_recordBytes > MaxRecordBytes) {
@@ -118,7 +118,7 @@ public:
 
     // Takes byte `c`, on line `line`; true when it ends the record.
     bool take(char c, std::uint64_t line) {
-        // From the record's first byte to its line break, as the plain rows count it.
+        // From the record's first byte to its line break, as the unquoted rows count it.
         if ((m_state != State::recordStart || !isLineBreak(c)) &&
             ++m_recordBytes > MaxRecordBytes) {
             throw tooLongRecord();
@@ -266,14 +266,14 @@ bool CsvReader::next(Records& records) {
         if (m_position == m_end && !fill()) {
             return record.atInputEnd();
         }
-        if (record.inPlainText()) {
-            // Most bytes are plain field text: take them in one go.
-            const std::string_view plain =
-                plainText(m_block.data() + m_position, m_block.data() + m_end, m_special);
-            if (!plain.empty()) {
-                m_position += plain.size();
+        if (record.inUnquotedText()) {
+            // Most bytes are unquoted field text: take them in one go.
+            const std::string_view text =
+                unquotedText(m_block.data() + m_position, m_block.data() + m_end, m_special);
+            if (!text.empty()) {
+                m_position += text.size();
                 m_afterCr = false;
-                record.appendPlain(plain);
+                record.appendUnquoted(text);
                 continue;
             }
         }

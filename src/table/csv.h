@@ -111,7 +111,7 @@ private:
 
     std::istream& m_input;
     char m_delimiter;
-    std::array<bool, 256> m_special{}; // bytes that end plain field text
+    std::array<bool, 256> m_special{}; // bytes that end unquoted field text
     std::vector<char> m_block;
     std::size_t m_position = 0;
     std::size_t m_end = 0;

@@ -200,7 +200,7 @@ private:
         };
         const std::string_view bytes = chunk.bytes;
         try {
-            if (chunk.plain) {
+            if (chunk.unquoted) {
                 for (std::size_t start = 0; start < bytes.size();) {
                     std::size_t end = bytes.find('\n', start);
                     end = end == std::string_view::npos ? bytes.size() : end;
@@ -209,7 +209,7 @@ private:
                         throw tooLong(chunk.firstLine + countLines(bytes.substr(0, start)));
                     }
                     if (end != start) { // a blank line is no record
-                        formatter.writePlain(bytes.substr(start, end - start), out, summary);
+                        formatter.writeUnquoted(bytes.substr(start, end - start), out, summary);
                         handOn(false);
                     }
                     start = end + 1;

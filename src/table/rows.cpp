@@ -75,7 +75,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         settings.delimiter == settings.decimal.get();
 }
 
-void RowFormatter::writePlain(std::string_view line, std::string& out, Summary& summary) {
+void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summary& summary) {
     // One pass: each input is converted while its field is found.
     // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;

@@ -36,7 +36,7 @@ public:
     RowFormatter(const Settings& settings, const Columns& columns);
 
     // A record from a chunk without quotes or CRs: one line, split at each delimiter.
-    void writePlain(std::string_view line, std::string& out, Summary& summary);
+    void writeUnquoted(std::string_view line, std::string& out, Summary& summary);
     // A record as the careful reader gives it, fields unquoted.
     void writeParsed(const RecordView& record, std::string& out, Summary& summary);
 

@@ -158,7 +158,7 @@ TEST(RunTable, HeaderErrorsNameTheInput) {
     }
 }
 
-// Two inputs may name one column: both read it, in plain rows as in quoted ones.
+// Two inputs may name one column: both read it, in unquoted rows as in quoted ones.
 TEST(RunTable, InputsSharingAColumnReadTheSameField) {
     Settings settings = settingsFor("0");
     settings.columnNames[static_cast<std::size_t>(estimation::Input::sand)] = "x";
@@ -172,15 +172,15 @@ TEST(RunTable, InputsSharingAColumnReadTheSameField) {
     }
 }
 
-// A record's length counts its line break, in plain rows as in quoted ones: MaxRecordBytes
+// A record's length counts its line break, in unquoted rows as in quoted ones: MaxRecordBytes
 // with the break is taken, one byte more is refused.
-TEST(RunTable, PlainAndQuotedRowsShareTheLengthLimit) {
+TEST(RunTable, UnquotedAndQuotedRowsShareTheLengthLimit) {
     for (const std::size_t length : {MaxRecordBytes - 1, MaxRecordBytes}) {
         const std::string rest = ",40,20\n";
-        const std::string plain(length - rest.size() + 1, 'a');
-        const std::string quoted = '"' + plain.substr(2) + '"';
-        for (const std::string& first : {plain, quoted}) {
-            SCOPED_TRACE(std::to_string(length) + (first == plain ? " plain" : " quoted"));
+        const std::string unquoted(length - rest.size() + 1, 'a');
+        const std::string quoted = '"' + unquoted.substr(2) + '"';
+        for (const std::string& first : {unquoted, quoted}) {
+            SCOPED_TRACE(std::to_string(length) + (first == unquoted ? " unquoted" : " quoted"));
             const std::string csv = std::string("id,sand,clay\n").append(first).append(rest);
             std::string outcome;
             try {
