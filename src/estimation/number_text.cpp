@@ -77,39 +77,35 @@ std::optional<ParsedNumber> parsePlainDecimal(std::string_view text, char separa
     return ParsedNumber{plain->value(), std::nullopt};
 }
 
-// Every other form, with the steps the plain one does without; kept out of line so that the
-// plain path does not pay for its registers.
-[[gnu::noinline]] ParsedNumber parseOtherNumber(std::string_view text, char separator,
-                                                std::optional<DecimalForm>* exact) {
-    constexpr ParsedNumber mismatch{0.0, FailureKind::typeMismatch};
-    text = trimBlanks(text);
-
+// A number text in any form as the check of its whole form collects it (from_chars alone
+// would also take "inf", "nan" and the like).
+struct NumberParts {
+    std::string_view unsignedText; // trimmed, without its sign
     bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-
-    // Check the whole form first (from_chars alone would also take "inf", "nan" and the like),
-    // collecting the significant digits on the way.
-    long long point = 0; // place value of the first significant digit is 10^(point - 1)
-    std::uint64_t mantissa = 0;
-    std::size_t digitCount = 0;
+    long long point = 0;        // place value of the first significant digit is 10^(point - 1)
+    std::uint64_t mantissa = 0; // the first exactDigits significant digits
     std::size_t significant = 0;
+};
+
+// The digits before any exponent, with one separator among them, collected into `parts`.
+// Where they end, or nothing when there is no digit.
+std::optional<std::size_t> readMantissa(std::string_view text, char separator,
+                                        NumberParts& parts) noexcept {
+    std::size_t digitCount = 0;
     bool afterSeparator = false;
     std::size_t i = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (isDigit(c)) {
             ++digitCount;
-            if (significant > 0 || c != '0') {
-                if (significant < exactDigits) {
-                    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            if (parts.significant > 0 || c != '0') {
+                if (parts.significant < exactDigits) {
+                    parts.mantissa = parts.mantissa * 10 + static_cast<std::uint64_t>(c - '0');
                 }
-                ++significant;
-                point += afterSeparator ? 0 : 1;
+                ++parts.significant;
+                parts.point += afterSeparator ? 0 : 1;
             } else if (afterSeparator) {
-                --point; // a leading zero after the separator
+                --parts.point; // a leading zero after the separator
             }
         } else if (c == separator && !afterSeparator) {
             afterSeparator = true;
@@ -117,62 +113,98 @@ std::optional<ParsedNumber> parsePlainDecimal(std::string_view text, char separa
             break;
         }
     }
-    if (digitCount == 0) {
-        return mismatch;
-    }
-    long long exponent = 0;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        bool negativeExponent = false;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-            negativeExponent = text[i] == '-';
-            ++i;
-        }
-        const std::size_t exponentStart = i;
-        for (; i < text.size() && isDigit(text[i]); ++i) {
-            exponent = std::min(exponent * 10 + (text[i] - '0'), exponentLimit);
-        }
-        if (i == exponentStart) {
-            return mismatch;
-        }
-        exponent = negativeExponent ? -exponent : exponent;
-    }
-    if (i != text.size()) {
-        return mismatch;
-    }
+    return digitCount == 0 ? std::nullopt : std::optional(i);
+}
 
-    const auto sign = [negative](double v) { return negative ? -v : v; };
-    if (significant == 0) {
+// The exponent that starts at `i`, if any, capped at exponentLimit; `i` moves past it.
+// Nothing when an 'e' has no digits.
+std::optional<long long> readExponent(std::string_view text, std::size_t& i) noexcept {
+    if (i == text.size() || (text[i] != 'e' && text[i] != 'E')) {
+        return 0;
+    }
+    ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t start = i;
+    long long exponent = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+        exponent = std::min(exponent * 10 + (text[i] - '0'), exponentLimit);
+    }
+    if (i == start) {
+        return std::nullopt;
+    }
+    return negative ? -exponent : exponent;
+}
+
+// The parts of the whole text, or nothing when it is not a number.
+std::optional<NumberParts> numberParts(std::string_view text, char separator) noexcept {
+    NumberParts parts;
+    text = trimBlanks(text);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        parts.negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    parts.unsignedText = text;
+    std::optional<std::size_t> end = readMantissa(text, separator, parts);
+    if (!end) {
+        return std::nullopt;
+    }
+    const std::optional<long long> exponent = readExponent(text, *end);
+    if (!exponent || *end != text.size()) {
+        return std::nullopt;
+    }
+    parts.point += *exponent;
+    return parts;
+}
+
+// The value of a well-formed text, and its digits into `exact` when there are at most 15.
+ParsedNumber numberValue(const NumberParts& parts, char separator,
+                         std::optional<DecimalForm>* exact) {
+    const auto sign = [negative = parts.negative](double v) { return negative ? -v : v; };
+    if (parts.significant == 0) {
         if (exact != nullptr) {
             *exact = DecimalForm{};
         }
         return {sign(0.0), std::nullopt};
     }
-    point += exponent;
 
     // Up to 15 digits and a power of ten that is exact: one correctly rounded operation.
-    const long long scale = point - static_cast<long long>(significant);
-    if (exact != nullptr && significant <= exactDigits && scale > -exponentLimit &&
-        scale < exponentLimit) {
-        *exact = makeDecimalForm(mantissa, static_cast<int>(scale), negative);
+    const long long scale = parts.point - static_cast<long long>(parts.significant);
+    const bool fewDigits = parts.significant <= exactDigits;
+    if (exact != nullptr && fewDigits && scale > -exponentLimit && scale < exponentLimit) {
+        *exact = makeDecimalForm(parts.mantissa, static_cast<int>(scale), parts.negative);
     }
-    if (significant <= exactDigits && scale >= -MaxExactPowerOfTen && scale <= MaxExactPowerOfTen) {
-        const auto m = static_cast<double>(mantissa);
+    if (fewDigits && scale >= -MaxExactPowerOfTen && scale <= MaxExactPowerOfTen) {
+        const auto m = static_cast<double>(parts.mantissa);
         const double power = powersOfTen[static_cast<std::size_t>(scale < 0 ? -scale : scale)];
         return {sign(scale < 0 ? m / power : m * power), std::nullopt};
     }
 
     double value = 0.0;
-    const std::errc ec = readDouble(text, separator, value);
+    const std::errc ec = readDouble(parts.unsignedText, separator, value);
     if (ec == std::errc::result_out_of_range) {
-        if (point > 0) {
+        if (parts.point > 0) {
             return {0.0, FailureKind::overflow};
         }
         value = 0.0; // below the smallest subnormal: the nearest double is zero
     } else if (ec != std::errc{}) {
-        return mismatch;
+        return {0.0, FailureKind::typeMismatch};
     }
     return {sign(value), std::nullopt};
+}
+
+// Every other form, with the steps the plain one does without; kept out of line so that the
+// plain path does not pay for its registers.
+[[gnu::noinline]] ParsedNumber parseOtherNumber(std::string_view text, char separator,
+                                                std::optional<DecimalForm>* exact) {
+    const std::optional<NumberParts> parts = numberParts(text, separator);
+    if (!parts) {
+        return {0.0, FailureKind::typeMismatch};
+    }
+    return numberValue(*parts, separator, exact);
 }
 
 ParsedNumber parseNumber(std::string_view text, char separator, std::optional<DecimalForm>* exact) {
