@@ -154,73 +154,98 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
     writeRows(shape, values, m_malformed, out, summary);
 }
 
+std::string_view RowFormatter::textureField(const estimation::InputValues& values) const {
+    const auto number = [&](estimation::Input input) { return at(values, input).number; };
+    const auto found =
+        estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
+                                 number(estimation::Input::clay));
+    return found ? std::string_view(m_textureTexts[static_cast<std::size_t>(*found)])
+                 : std::string_view();
+}
+
+// The helpers below run once per model and row: inline, so the row's loop stays as one piece.
+inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padding,
+                                      std::string& out) const {
+    if (padding == 1) {
+        *end++ = m_settings.delimiter;
+    } else {
+        out.append(padding, m_settings.delimiter);
+    }
+    return std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
+}
+
+inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& model,
+                                         const estimation::InputValues& values,
+                                         std::string_view& error, estimation::Flags& flags) const {
+    const char delimiter = m_settings.delimiter;
+    const char separator = m_settings.decimal.get();
+    // Built where it is read: a copy read back in wider pieces than it was written in stalls
+    // every row on a failed store forward.
+    const estimation::SoilEstimate estimated =
+        estimation::estimateSoil(model, values, m_settings.precision);
+    flags = estimated.flags();
+    if (estimated.failure()) {
+        error = estimation::failureText(*estimated.failure());
+        return std::fill_n(end, 3, delimiter);
+    }
+    for (const Result result : results) {
+        *end++ = delimiter;
+        end =
+            writeNumber(end, [&](char* at) { return estimated.writeText(at, result, separator); });
+    }
+    return end;
+}
+
+inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
+                                        estimation::Flags flags, std::string_view error,
+                                        Summary& summary) const {
+    const char delimiter = m_settings.delimiter;
+    *end++ = delimiter;
+    end = std::copy(texture.begin(), texture.end(), end);
+    *end++ = delimiter;
+    end = std::copy_n(m_flagTexts[flags.bits()].data(), m_flagTexts[flags.bits()].size(), end);
+    *end++ = delimiter;
+    if (!error.empty()) {
+        assert(quotedFieldBytes(error.size()) <= ErrorCapacity);
+        end = writeField(end, error, delimiter);
+        ++summary.rowsWithError;
+    }
+    return end;
+}
+
+inline void RowFormatter::appendAdded(char* added, char* end, std::string_view extra,
+                                      std::string& out) const {
+    if (extra.empty()) {
+        end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+        out.append(added, end);
+    } else {
+        out.append(added, end);
+        out += extra;
+        out += m_columns.lineEnd;
+    }
+}
+
 void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& values,
                              std::string_view malformed, std::string& out, Summary& summary) {
-    const char delimiter = m_settings.delimiter;
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    std::string_view texture; // as a field
-    if (malformed.empty()) {
-        const auto number = [&](estimation::Input input) { return at(values, input).number; };
-        if (const auto found = estimation::textureClass(number(estimation::Input::sand),
-                                                        number(estimation::Input::silt),
-                                                        number(estimation::Input::clay))) {
-            texture = m_textureTexts[static_cast<std::size_t>(*found)];
-        }
-    }
+    const std::string_view texture = malformed.empty() ? textureField(values) : std::string_view();
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         // The added columns go to the stack first and to `out` in one piece, with the
         // delimiter before them and, on a row of the header's width, the line's end.
         std::array<char, AddedCapacity> added; // NOLINT(cppcoreguidelines-pro-type-member-init)
-        char* end = added.data();
-        if (shape.padding == 1) {
-            *end++ = delimiter;
-        } else {
-            out.append(shape.padding, delimiter);
-        }
-        end = std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
+        char* end = writeModel(added.data(), m, shape.padding, out);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
-        const char separator = m_settings.decimal.get();
         if (error.empty()) {
-            // Built where it is read: a copy read back in wider pieces than it was written in
-            // stalls every row on a failed store forward.
-            const estimation::SoilEstimate estimated =
-                estimation::estimateSoil(*m_columns.models[m], values, m_settings.precision);
-            flags = estimated.flags();
-            if (estimated.failure()) {
-                error = estimation::failureText(*estimated.failure());
-                end = std::fill_n(end, 3, delimiter);
-            } else {
-                for (const Result result : results) {
-                    *end++ = delimiter;
-                    end = writeNumber(
-                        end, [&](char* at) { return estimated.writeText(at, result, separator); });
-                }
-            }
+            end = writeEstimate(end, *m_columns.models[m], values, error, flags);
         } else {
-            end = std::fill_n(end, 3, delimiter);
+            end = std::fill_n(end, 3, m_settings.delimiter);
         }
-        *end++ = delimiter;
-        end = std::copy(texture.begin(), texture.end(), end);
-        *end++ = delimiter;
-        end = std::copy_n(m_flagTexts[flags.bits()].data(), m_flagTexts[flags.bits()].size(), end);
-        *end++ = delimiter;
-        if (!error.empty()) {
-            assert(quotedFieldBytes(error.size()) <= ErrorCapacity);
-            end = writeField(end, error, delimiter);
-            ++summary.rowsWithError;
-        }
-        if (shape.extra.empty()) {
-            end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
-            out.append(added.data(), end);
-        } else {
-            out.append(added.data(), end);
-            out += shape.extra;
-            out += m_columns.lineEnd;
-        }
+        end = writeClasses(end, texture, flags, error, summary);
+        appendAdded(added.data(), end, shape.extra, out);
         ++summary.rows;
     }
 }

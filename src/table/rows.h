@@ -51,6 +51,22 @@ private:
     // `values` count only when the row is not `malformed`.
     void writeRows(const Shape& shape, const estimation::InputValues& values,
                    std::string_view malformed, std::string& out, Summary& summary);
+    // The texture class of a well-formed row's soil as a field; empty when it has none.
+    std::string_view textureField(const estimation::InputValues& values) const;
+    // The steps of one row of `writeRows`, each writing to the added columns at `end` and
+    // returning their new end. The delimiter, or the padding straight to `out`, then the
+    // model's texts.
+    char* writeModel(char* end, std::size_t m, std::size_t padding, std::string& out) const;
+    // The three results, or three empty fields and the model's failure in `error`; the flags
+    // into `flags`.
+    char* writeEstimate(char* end, const estimation::PtfModel& model,
+                        const estimation::InputValues& values, std::string_view& error,
+                        estimation::Flags& flags) const;
+    // The texture, flags and error fields; counts a row with an error.
+    char* writeClasses(char* end, std::string_view texture, estimation::Flags flags,
+                       std::string_view error, Summary& summary) const;
+    // The added columns `added` to `end` into `out`, then a long row's `extra` and the line's end.
+    void appendAdded(char* added, char* end, std::string_view extra, std::string& out) const;
     // Writes a result's text at `out` through `write`, quoted where the delimiter could occur
     // in a number; returns the end.
     template <typename Write> char* writeNumber(char* out, Write write) const {
