@@ -246,6 +246,39 @@ TEST(Portable, AFloatStandsForItsShortestText) {
               -std::numeric_limits<double>::infinity());
 }
 
+// The cache's slot of a float, as RecentFloatTexts computes it (4096 slots).
+std::uint32_t slotOf(float single) {
+    return (bitCast<std::uint32_t>(single) * 2654435761U) >> (32U - 12U);
+}
+
+// The next float after `single`, by its bits, that is no NaN and shares its slot.
+float collidingWith(float single) {
+    for (std::uint32_t bits = bitCast<std::uint32_t>(single) + 1;; ++bits) {
+        const auto other = bitCast<float>(bits);
+        if (!std::isnan(other) && slotOf(other) == slotOf(single)) {
+            return other;
+        }
+    }
+}
+
+// Two floats in one slot take it in turn: each gets its own text back, never the other's.
+TEST(Portable, RecentFloatTextsReplaceASlotsFloat) {
+    const std::array<float, 5> firsts{52.3F, 0.1F, -0.0F, tiniestFloat,
+                                      std::numeric_limits<float>::infinity()};
+    RecentFloatTexts texts;
+    for (const float first : firsts) {
+        const float second = collidingWith(first);
+        ASSERT_EQ(slotOf(first), slotOf(second)) << first;
+        for (int round = 0; round < 3; ++round) {
+            for (const float single : {first, second, second, first}) {
+                EXPECT_EQ(bitCast<std::uint64_t>(texts.of(single)),
+                          bitCast<std::uint64_t>(floatAsText(single)))
+                    << first << " and " << second << ", now " << single;
+            }
+        }
+    }
+}
+
 TEST(Portable, ShortOutputIsRefused) {
     std::array<char, 4> text{};
     EXPECT_EQ(portable::toScientific(text.data(), text.data() + text.size(), 52.3F).ec,
