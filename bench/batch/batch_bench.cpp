@@ -1,5 +1,5 @@
 #include "batch/soil_table.h"
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "table/run.h"
 
 #include <benchmark/benchmark.h>

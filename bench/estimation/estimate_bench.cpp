@@ -1,4 +1,4 @@
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "form/actions.h"
 #include "support/memory_fields.h"
 

@@ -1,4 +1,4 @@
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 #include "fuzz/support/text_forms.h"
 #include "table/csv.h"
 #include "table/error.h"

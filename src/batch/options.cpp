@@ -1,6 +1,6 @@
 #include "batch/options.h"
 
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "table/columns.h"
 #include "table/error.h"
 #include "table/printable.h"

@@ -1,4 +1,4 @@
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 
 namespace talvo::estimation {
 

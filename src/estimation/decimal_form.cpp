@@ -1,8 +1,8 @@
 #include "estimation/detail/decimal_form.h"
 
+#include "estimation/detail/number_text.h"
 #include "estimation/detail/portable.h"
 #include "estimation/detail/powers_of_ten.h"
-#include "estimation/number_text.h"
 
 #include <algorithm>
 #include <array>

@@ -4,16 +4,18 @@
 // out come the results (as numbers, and as texts on demand), their unit, the flags of the
 // soil and the model, the soil's texture class, and why the model could not estimate. Every
 // front end (the desktop, tables, maps, arrays, the browser) goes through here, so each shows
-// the same digits; the engine picks its quick paths itself.
+// the same digits; the engine picks its quick paths itself. Front ends include this header
+// alone: it brings the model catalogue, number texts, flags and texture classes with it.
 
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 #include "estimation/detail/decimal_form.h"
-#include "estimation/failure.h"
-#include "estimation/input_values.h"
-#include "estimation/inputs.h"
-#include "estimation/number_text.h"
-#include "estimation/plausibility.h"
-#include "estimation/texture.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/float_text.h"
+#include "estimation/detail/input_values.h"
+#include "estimation/detail/inputs.h"
+#include "estimation/detail/number_text.h"
+#include "estimation/detail/plausibility.h"
+#include "estimation/detail/texture.h"
 
 #include <array>
 #include <cstddef>

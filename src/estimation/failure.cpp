@@ -1,4 +1,4 @@
-#include "estimation/failure.h"
+#include "estimation/detail/failure.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "estimation/float_text.h"
+#include "estimation/detail/float_text.h"
 
 #include "estimation/detail/portable.h"
 

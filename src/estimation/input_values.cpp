@@ -1,4 +1,4 @@
-#include "estimation/input_values.h"
+#include "estimation/detail/input_values.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "estimation/inputs.h"
+#include "estimation/detail/inputs.h"
 
 namespace talvo::estimation {
 

@@ -1,10 +1,10 @@
-#include "estimation/number_text.h"
+#include "estimation/detail/number_text.h"
 
 #include "estimation/detail/decimal_form.h"
+#include "estimation/detail/failure.h"
 #include "estimation/detail/plain_decimal.h"
 #include "estimation/detail/portable.h"
 #include "estimation/detail/powers_of_ten.h"
-#include "estimation/failure.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "estimation/plausibility.h"
+#include "estimation/detail/plausibility.h"
 
 #include <cstddef>
 

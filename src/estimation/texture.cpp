@@ -1,4 +1,4 @@
-#include "estimation/texture.h"
+#include "estimation/detail/texture.h"
 
 #include <algorithm>
 #include <cmath>

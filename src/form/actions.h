@@ -4,7 +4,7 @@
 // functions (estimation/estimate.h) and selection() that reads and writes the fields in the
 // form's order.
 
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 #include "form/fields.h"
 
 namespace talvo::form {

@@ -4,7 +4,7 @@
 // and hands them over through FormFields, so that the same actions (actions.h) run behind
 // the desktop window and a browser page alike.
 
-#include "estimation/inputs.h"
+#include "estimation/estimation.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "form/selection.h"
 
-#include "estimation/input_values.h"
+#include "estimation/estimation.h"
 
 #include <cassert>
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "estimation/catalogue.h"
-#include "estimation/inputs.h"
+#include "estimation/estimation.h"
 #include "form/fields.h"
 
 #include <array>

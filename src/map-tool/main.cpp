@@ -3,7 +3,7 @@
 #include "cli/interruption.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "map/error.h"
 #include "map/gdal_errors.h"
 #include "map/run.h"

@@ -3,7 +3,6 @@
 // The estimates of a window's cells, on the thread of one worker.
 
 #include "estimation/estimation.h"
-#include "estimation/float_text.h"
 #include "map/inputs.h"
 #include "map/output.h"
 #include "map/settings.h"

@@ -1,6 +1,6 @@
 #include "map/inputs.h"
 
-#include "estimation/float_text.h"
+#include "estimation/estimation.h"
 #include "map/error.h"
 #include "map/gdal_errors.h"
 

@@ -2,8 +2,7 @@
 
 // The input rasters of a run, opened and checked before anything is written.
 
-#include "estimation/catalogue.h"
-#include "estimation/float_text.h"
+#include "estimation/estimation.h"
 #include "map/block_cache.h"
 #include "map/grid.h"
 #include "map/scale.h"

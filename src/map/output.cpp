@@ -1,6 +1,6 @@
 #include "map/output.h"
 
-#include "estimation/plausibility.h"
+#include "estimation/estimation.h"
 #include "map/error.h"
 #include "map/gdal_errors.h"
 #include "map/texture.h"

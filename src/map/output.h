@@ -6,7 +6,7 @@
 
 #include "cli/interruption.h"
 #include "cli/replacing_file.h"
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "map/grid.h"
 #include "map/settings.h"
 #include "map/window.h"

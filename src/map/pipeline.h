@@ -3,7 +3,7 @@
 // The threads of a run: one reads windows ahead, workers estimate them, the calling thread
 // writes them back in order.
 
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "map/cell_estimates.h"
 #include "map/inputs.h"
 #include "map/output.h"

@@ -1,6 +1,6 @@
 #include "map/scale.h"
 
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 #include "map/error.h"
 
 #include <cassert>

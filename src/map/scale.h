@@ -3,7 +3,7 @@
 // Scale factors as decimals. A raster stores 523 with scale 0.1 for the text "52.3"; the map
 // must compute with the double that text reads to, 523 / 10, not 523 * 0.1.
 
-#include "estimation/inputs.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cstdint>

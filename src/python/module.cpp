@@ -1,11 +1,7 @@
 // talvo._talvo: the engine's value API for numpy. The package talvo/ gives it its Python face:
 // model names, broadcasting, omitted inputs and xarray.
 
-#include "estimation/catalogue.h"
-#include "estimation/failure.h"
-#include "estimation/float_text.h"
-#include "estimation/inputs.h"
-#include "estimation/plausibility.h"
+#include "estimation/estimation.h"
 #include "python/arrays.h"
 #include "python/columns.h"
 #include "python/interruption.h"

@@ -1,6 +1,6 @@
 #include "python/text_cells.h"
 
-#include "estimation/input_values.h"
+#include "estimation/estimation.h"
 #include "python/columns.h"
 #include "python/interruption.h"
 

@@ -3,7 +3,7 @@
 // Inputs given as texts, in numpy arrays of texts or of Python objects: each read as the
 // window reads a typed one, never by numpy's or Python's own float().
 
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>

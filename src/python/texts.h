@@ -2,9 +2,7 @@
 
 // talvo.estimate_texts: the texts one press of Estimate leaves on the window for one soil.
 
-#include "estimation/catalogue.h"
-#include "estimation/input_values.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <optional>

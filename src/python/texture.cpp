@@ -1,6 +1,6 @@
 #include "python/texture.h"
 
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 
 namespace talvo::python {
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "estimation/catalogue.h"
-#include "estimation/input_values.h"
+#include "estimation/estimation.h"
 #include "table/csv.h"
 #include "table/settings.h"
 

@@ -3,9 +3,7 @@
 // Formatting the output rows of a record: its own fields, then for each model the added
 // columns, from the engine's value API.
 
-#include "estimation/input_values.h"
-#include "estimation/plausibility.h"
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/settings.h"

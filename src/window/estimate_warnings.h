@@ -1,7 +1,6 @@
 #pragma once
 
-#include "estimation/input_values.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <string>
 

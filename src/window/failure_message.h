@@ -1,8 +1,6 @@
 #pragma once
 
-#include "estimation/failure.h"
-#include "estimation/inputs.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <string>
 #include <string_view>

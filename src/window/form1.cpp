@@ -1,7 +1,6 @@
 #include "window/form1.h"
 
-#include "estimation/catalogue.h"
-#include "estimation/failure.h"
+#include "estimation/estimation.h"
 #include "form/actions.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"

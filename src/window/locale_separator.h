@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <QLocale>
 

@@ -1,7 +1,6 @@
 #include "window/soil_summary.h"
 
-#include "estimation/plausibility.h"
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 
 namespace talvo::window {
 

@@ -2,8 +2,7 @@
 
 // What the soil view says about the soil whatever the model.
 
-#include "estimation/input_values.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <string>
 #include <vector>

@@ -3,9 +3,7 @@
 // Every model side by side for one soil: each row is what the window shows after choosing
 // that model and pressing Estimate, or why the model cannot estimate.
 
-#include "estimation/catalogue.h"
-#include "estimation/input_values.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <string>

@@ -1,6 +1,6 @@
 #include "window/triangle_geometry.h"
 
-#include "estimation/plausibility.h"
+#include "estimation/estimation.h"
 
 #include <algorithm>
 #include <array>

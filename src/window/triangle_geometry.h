@@ -3,9 +3,7 @@
 // The texture triangle as plane geometry, apart from any drawing: where a soil lies, where
 // the axes' ticks go, and what marks the soil being typed.
 
-#include "estimation/input_values.h"
-#include "estimation/number_text.h"
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 
 #include <optional>
 #include <span>

@@ -1,6 +1,6 @@
 #include "window/triangle_painter.h"
 
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 #include "window/colours.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 #include "estimation/detail/estimate.h"
-#include "estimation/failure.h"
-#include "estimation/plausibility.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/plausibility.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // library and a hand rounding.
 
 #include "estimation/detail/decimal_form.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/number_text.h"
 #include "estimation/detail/plain_decimal.h"
 #include "estimation/detail/portable.h"
-#include "estimation/failure.h"
-#include "estimation/number_text.h"
 #include "support/number_reference.h"
 
 #include <gtest/gtest.h>

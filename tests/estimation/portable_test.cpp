@@ -3,10 +3,10 @@
 // every build against known answers and against digests of the standard library's output, so
 // that the browser's build shows the same bits as the native one.
 
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
+#include "estimation/detail/float_text.h"
 #include "estimation/detail/portable.h"
 #include "estimation/estimation.h"
-#include "estimation/float_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "estimation/texture.h"
+#include "estimation/detail/texture.h"
 
 #include <gtest/gtest.h>
 

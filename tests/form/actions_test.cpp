@@ -1,5 +1,4 @@
-#include "estimation/failure.h"
-#include "estimation/number_text.h"
+#include "estimation/estimation.h"
 #include "form/actions.h"
 #include "support/memory_fields.h"
 

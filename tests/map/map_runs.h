@@ -2,7 +2,7 @@
 
 // Rasters made for a test, and the tools run on them as a user runs them.
 
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // talvo-map end to end: rasters built here, the real executable run on them, and its cells
 // compared with what talvo-batch writes for the same numbers as text.
 
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "map/map_runs.h"
 #include "table/csv.h"
 

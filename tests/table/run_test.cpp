@@ -1,4 +1,4 @@
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "table/csv.h"
 #include "table/run.h"
 

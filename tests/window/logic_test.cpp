@@ -1,7 +1,7 @@
 // The window's plain logic, without widgets: what it takes from the desktop (display, locale,
 // theme), the results it copies, and the soil details' triangle and table.
 
-#include "estimation/texture.h"
+#include "estimation/estimation.h"
 #include "window/colours.h"
 #include "window/display_check.h"
 #include "window/locale_separator.h"

@@ -1,4 +1,4 @@
-#include "estimation/catalogue.h"
+#include "estimation/estimation.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"

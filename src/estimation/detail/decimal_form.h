@@ -4,7 +4,7 @@
 // out once per result and used for the general text, for the number read back from that text
 // and for the two-decimal text, so that none of them prints and parses again.
 
-#include "estimation/number_text.h"
+#include "estimation/detail/number_text.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,12 +3,12 @@
 // The calculator's one computation as plain values, under every front end: Estimate on a
 // form, table rows, raster cells and arrays.
 
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 #include "estimation/detail/decimal_form.h"
-#include "estimation/failure.h"
-#include "estimation/input_values.h"
-#include "estimation/inputs.h"
-#include "estimation/number_text.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/input_values.h"
+#include "estimation/detail/inputs.h"
+#include "estimation/detail/number_text.h"
 
 #include <array>
 #include <cmath>

@@ -5,9 +5,9 @@
 // call, this gives nothing and the caller takes the exact path, estimate(). Tables, maps and
 // arrays of soils rarely do.
 
-#include "estimation/catalogue.h"
-#include "estimation/input_values.h"
-#include "estimation/plausibility.h"
+#include "estimation/detail/catalogue.h"
+#include "estimation/detail/input_values.h"
+#include "estimation/detail/plausibility.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // The powers of ten a double holds exactly, 10^0 to 10^22: the one table behind every exact
 // decimal step of the engine (reading texts, rounding to 15 digits and to hundredths).
 
-#include "estimation/number_text.h"
+#include "estimation/detail/number_text.h"
 
 #include <array>
 #include <cstddef>

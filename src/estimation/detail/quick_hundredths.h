@@ -6,7 +6,7 @@
 // two decimals only when a result lies that close to a half hundredth; there, and wherever a
 // flag's boundary is as close, `answered` is false and the caller takes the exact path.
 
-#include "estimation/plausibility.h"
+#include "estimation/detail/plausibility.h"
 
 #include <array>
 #include <cmath>

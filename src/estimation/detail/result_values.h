@@ -4,11 +4,11 @@
 // than texts (maps, arrays): the two-decimal results take the quick path where it answers
 // and the exact one elsewhere.
 
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/input_values.h"
 #include "estimation/detail/lanes.h"
-#include "estimation/failure.h"
-#include "estimation/input_values.h"
-#include "estimation/plausibility.h"
+#include "estimation/detail/plausibility.h"
 
 #include <array>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "estimation/failure.h"
-#include "estimation/inputs.h"
+#include "estimation/detail/failure.h"
+#include "estimation/detail/inputs.h"
 
 #include <cmath>
 #include <optional>

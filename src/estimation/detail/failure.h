@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/inputs.h"
+#include "estimation/detail/inputs.h"
 
 #include <optional>
 #include <stdexcept>

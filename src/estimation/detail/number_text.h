@@ -3,7 +3,7 @@
 // The one convention for numbers as texts, shared by reading the inputs, writing the
 // results and reading them back, so that a written result always reads back to itself.
 
-#include "estimation/failure.h"
+#include "estimation/detail/failure.h"
 
 #include <optional>
 #include <string>

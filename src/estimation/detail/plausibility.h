@@ -3,9 +3,9 @@
 // Warnings that come with an estimate. They never change a number and never stop an
 // estimate; they say what a soil scientist would check first.
 
-#include "estimation/catalogue.h"
+#include "estimation/detail/catalogue.h"
 #include "estimation/detail/estimate.h"
-#include "estimation/input_values.h"
+#include "estimation/detail/input_values.h"
 
 #include <array>
 #include <cmath>

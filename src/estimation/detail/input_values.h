@@ -1,9 +1,9 @@
 #pragma once
 
+#include "estimation/detail/failure.h"
+#include "estimation/detail/inputs.h"
+#include "estimation/detail/number_text.h"
 #include "estimation/detail/plain_decimal.h"
-#include "estimation/failure.h"
-#include "estimation/inputs.h"
-#include "estimation/number_text.h"
 
 #include <array>
 #include <initializer_list>

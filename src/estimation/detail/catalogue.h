@@ -1,9 +1,9 @@
 #pragma once
 
+#include "estimation/detail/input_values.h"
+#include "estimation/detail/inputs.h"
 #include "estimation/detail/lanes.h"
 #include "estimation/detail/term.h"
-#include "estimation/input_values.h"
-#include "estimation/inputs.h"
 
 #include <array>
 #include <string_view>
