@@ -88,7 +88,10 @@ expect "ulimit -f: temporary files left" "$(leftovers "$work")" ""
 # --- scarce memory ---------------------------------------------------------------------------
 # Limits from too little to start a thread to enough: each run ends in the whole table, or in
 # one line with status 2 and the old file kept, never in an abort or a leftover.
-for kilobytes in $(seq 8000 3000 44000); do
+# A sanitizer's build reserves terabytes of address space: no limit lets it start.
+sanitized() { ldd "$tool" 2>/dev/null | grep -q -E 'lib(a|t)san'; }
+sanitized && limits="" || limits=$(seq 8000 3000 44000)
+for kilobytes in $limits; do
     printf 'old table\n' >"$work/out.csv"
     (
         ulimit -v "$kilobytes"

@@ -40,15 +40,18 @@ ln -s "$work/mine.csv" shared/mine.csv
 "$tool" --model 2 --output shared/mine.csv small.csv
 expect "own link" "$([ -L shared/mine.csv ] && cat mine.csv)" "$wanted"
 
-# No thread to be had: one line, status 2, nothing left.
-chmod 1777 "$work"
-setpriv --reuid=65534 --regid=65534 --clear-groups bash -c \
-    'ulimit -u 1; exec "$0" --model 2 --output out.csv small.csv' "$tool" 2>err
-expect "ulimit -u: status" "$?" 2
-expect "ulimit -u: message" "$(cat err)" \
-    "talvo-batch: the system refused to start a thread: Resource temporarily unavailable"
-expect "ulimit -u: one line" "$(wc -l <err)" 1
-expect "ulimit -u: no table" "$(ls out.csv 2>&1 >/dev/null | wc -l)" 1
+# No thread to be had: one line, status 2, nothing left. A sanitizer's build needs threads of
+# its own to start, so it is left out there.
+if ! ldd "$tool" 2>/dev/null | grep -q -E 'lib(a|t)san'; then
+    chmod 1777 "$work"
+    setpriv --reuid=65534 --regid=65534 --clear-groups bash -c \
+        'ulimit -u 1; exec "$0" --model 2 --output out.csv small.csv' "$tool" 2>err
+    expect "ulimit -u: status" "$?" 2
+    expect "ulimit -u: message" "$(cat err)" \
+        "talvo-batch: the system refused to start a thread: Resource temporarily unavailable"
+    expect "ulimit -u: one line" "$(wc -l <err)" 1
+    expect "ulimit -u: no table" "$(ls out.csv 2>&1 >/dev/null | wc -l)" 1
+fi
 
 expect "temporary files left" "$(leftovers)" ""
 [ "$failed" == 0 ] || exit 1
