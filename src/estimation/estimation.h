@@ -123,8 +123,8 @@ struct SoilNumbers;
 class SoilEstimator {
 public:
     SoilEstimator(const PtfModel& model, Precision precision);
-    SoilEstimator(SoilEstimator&&) noexcept;
-    SoilEstimator& operator=(SoilEstimator&&) noexcept;
+    SoilEstimator(SoilEstimator&& other) noexcept;
+    SoilEstimator& operator=(SoilEstimator&& other) noexcept;
     ~SoilEstimator();
 
     void estimate(const SoilColumns& soils, const ResultColumns& results);

@@ -142,7 +142,7 @@ TEST(EdgesTest, AFullDiskSaysSo) {
     const Outcome outcome =
         runProgram(TALVO_MAP_EXE, soils.inputs(),
                    "unshare -m sh -c 'mount -t tmpfs -o size=8k tmpfs " + disk.string() +
-                       " || exit 77; \"$0\" \"$@\" --model 0 --soilgrids --output " + out +
+                       R"( || exit 77; "$0" "$@" --model 0 --soilgrids --output )" + out +
                        "; s=$?; ls -A " + disk.string() + " >&2; exit $s' ");
     if (outcome.status == 77) {
         GTEST_SKIP() << "no mount here: " << outcome.errorText;

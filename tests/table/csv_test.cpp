@@ -85,7 +85,7 @@ TEST(Printable, EscapesControlCharactersOnly) {
         {"id\tsilt", "id\\tsilt"},
         {"\x1b[31mred", "\\x1b[31mred"},
         {"a\0b"s, "a\\x00b"},
-        {"\r\n\x7f\x1f ", "\\x0d\\x0a\\x7f\\x1f "},
+        {"\r\n\x7f\x1f ", R"(\x0d\x0a\x7f\x1f )"},
         {"Ton (\xC2\xB5m) \xFF", "Ton (\xC2\xB5m) \xFF"}, // UTF-8 and other high bytes stay
         {"back\\slash", "back\\slash"},
     };

@@ -10,11 +10,14 @@
 #include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
 namespace talvo::table {
 namespace {
+
+using namespace std::string_view_literals;
 
 struct Outcome {
     std::string output;
@@ -69,8 +72,8 @@ private:
 // Columns are found by name in any order, case and blanks, other columns kept in place; a
 // header the models cannot use stops the run before any row.
 TEST(RunTable, ReadsTheHeader) {
-    // A NUL, an escape sequence and a tab, whole: the literal's own length, not a count.
-    constexpr char headerWithControls[] = "i\0d\x1b[2J,sand\tclay\n";
+    // A NUL, an escape sequence and a tab, whole: the literal's own length (sv), not a count.
+    constexpr std::string_view headerWithControls = "i\0d\x1b[2J,sand\tclay\n"sv;
     // The table, the model, and the output or the error.
     const std::vector<std::tuple<std::string, const char*, std::string>> cases{
         {"Id, CLAY ,note,Sand,oc\n7,20,\"a, b\",40,5\n", "2",
@@ -96,7 +99,7 @@ TEST(RunTable, ReadsTheHeader) {
         {std::string("\xFF\xFEs\0a\0n\0d\0", 10), "0",
          "the input is UTF-16 text: save it as CSV in UTF-8"},
         // Header text is echoed escaped: whole past a NUL, and unable to drive the terminal.
-        {std::string(headerWithControls, sizeof headerWithControls - 1), "0",
+        {std::string(headerWithControls), "0",
          "missing columns: sand, clay; the header has \"i\\x00d\\x1b[2J\", \"sand\\tclay\": "
          "name them with --column, such as --column sand=HEADER"},
         {"sand,clay,\tFC\n", "0",
