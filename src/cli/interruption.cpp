@@ -32,7 +32,6 @@ long threadId() {
 }
 
 extern "C" void removeAndEnd(int signal) {
-    const int savedErrno = errno;
     // Another thread is renaming files into place: removing them now would split the set.
     const long self = threadId();
     const timespec pause{0, 1'000'000};
@@ -53,7 +52,6 @@ extern "C" void removeAndEnd(int signal) {
     ::sigemptyset(&fallback.sa_mask);
     ::sigaction(signal, &fallback, nullptr);
     ::raise(signal);
-    errno = savedErrno;
 }
 
 } // namespace

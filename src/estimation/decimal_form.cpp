@@ -19,13 +19,14 @@ namespace {
 __extension__ using Uint128 = unsigned __int128;
 
 // 10^0 to 10^19 as integers, for the 128-bit steps.
-constexpr std::array<std::uint64_t, IntegerPowersOfTen> integerPowers = [] {
+constexpr std::array<std::uint64_t, IntegerPowersOfTen> makeIntegerPowers() {
     std::array<std::uint64_t, IntegerPowersOfTen> powers{};
     for (std::size_t i = 0; i < powers.size(); ++i) {
         powers[i] = integerPowerOfTen(i);
     }
     return powers;
-}();
+}
+constexpr std::array<std::uint64_t, IntegerPowersOfTen> integerPowers = makeIntegerPowers();
 
 // value / 10^n for n up to 15, each with a constant divisor: dividing by a variable costs
 // tens of cycles.

@@ -83,14 +83,14 @@ char* SoilEstimate::writeText(char* out, Result result, char separator) const no
 
 char* SoilEstimate::writeText(char* out, Result result, char separator,
                               Precision precision) const noexcept {
-    const auto at = static_cast<std::size_t>(result);
-    assert(static_cast<int>(at) < m_computed);
+    const auto index = static_cast<std::size_t>(result);
+    assert(static_cast<int>(index) < m_computed);
     if (m_quick) {
         assert(precision == Precision::fixed);
-        return writeHundredths(out, m_hundredths[at], separator);
+        return writeHundredths(out, m_hundredths[index], separator);
     }
-    return precision == Precision::fixed ? writeFixed(out, m_forms[at], separator)
-                                         : writeGeneral(out, m_forms[at], separator);
+    return precision == Precision::fixed ? writeFixed(out, m_forms[index], separator)
+                                         : writeGeneral(out, m_forms[index], separator);
 }
 
 std::string SoilEstimate::text(Result result, char separator) const {

@@ -47,10 +47,12 @@ bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     const std::size_t available = threads != 0 ? threads : std::thread::hardware_concurrency();
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
-    // Made here, so that running out of memory fails the call, not a thread.
+    // Made here, so that running out of memory fails the call, not a thread: one for the
+    // calling thread and one for each worker.
+    estimation::SoilEstimator own(model, precision);
     std::vector<estimation::SoilEstimator> estimators;
-    estimators.reserve(parts);
-    for (std::size_t part = 0; part < parts; ++part) {
+    estimators.reserve(parts - 1);
+    for (std::size_t part = 0; part + 1 < parts; ++part) {
         estimators.emplace_back(model, precision);
     }
     // Blocks are taken in turn rather than split evenly, so that a core that other work slows
@@ -60,13 +62,13 @@ bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
     std::atomic<std::size_t> nextBlock{0};
     std::atomic<bool> stopped{false};
     // Only the calling thread asks, as only it may take the GIL; the others see `stopped`.
-    const auto takeBlocks = [&](estimation::SoilEstimator& own, bool asks) {
+    const auto takeBlocks = [&](estimation::SoilEstimator& estimator, bool asks) {
         while (!stopped.load(std::memory_order_relaxed)) {
             const std::size_t first = nextBlock.fetch_add(block);
             if (first >= count) {
                 return;
             }
-            estimateRange(own, inputs, outputs, first, std::min(count, first + block));
+            estimateRange(estimator, inputs, outputs, first, std::min(count, first + block));
             if (asks && interrupted()) {
                 stopped.store(true, std::memory_order_relaxed);
             }
@@ -78,7 +80,7 @@ bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
         workers.emplace_back([&, part] { takeBlocks(estimators[part], false); });
     }
     // The calling thread takes part too.
-    takeBlocks(estimators.back(), true);
+    takeBlocks(own, true);
     return !stopped.load(std::memory_order_relaxed);
 }
 

@@ -46,10 +46,10 @@ public:
         {
             std::vector<std::jthread> threads;
             try {
-                start(threads, [this] { read(); });
+                startThread(threads, [this] { read(); });
                 for (unsigned i = 0; i < workers; ++i) {
                     try {
-                        start(threads, [this] { work(); });
+                        startThread(threads, [this] { work(); });
                     } catch (const Error&) {
                         if (i == 0) {
                             throw; // no worker at all: nothing would be done
@@ -85,7 +85,7 @@ private:
 
     // Starts a thread whose failure (out of memory, say) stops the run and reaches the writer,
     // instead of escaping the thread, which would abort the process.
-    template <typename Body> void start(std::vector<std::jthread>& threads, Body body) {
+    template <typename Body> void startThread(std::vector<std::jthread>& threads, Body body) {
         try {
             threads.emplace_back([this, body] {
                 try {

@@ -126,22 +126,21 @@ TEST(SoilEstimateTest, TextsAndNumbersOfOneSoil) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.results[0]);
-        const SoilEstimate estimate =
-            estimateSoil(ModelCatalogue[static_cast<std::size_t>(c.model)], c.texts,
-                         DecimalSeparator{}, c.precision);
+        const SoilEstimate soil = estimateSoil(ModelCatalogue[static_cast<std::size_t>(c.model)],
+                                               c.texts, DecimalSeparator{}, c.precision);
         if (*c.failure != '\0') {
-            ASSERT_TRUE(estimate.failure());
-            EXPECT_EQ(failureText(*estimate.failure()), c.failure);
-            EXPECT_FALSE(estimate.numbers());
+            ASSERT_TRUE(soil.failure());
+            EXPECT_EQ(failureText(*soil.failure()), c.failure);
+            EXPECT_FALSE(soil.numbers());
             continue;
         }
-        ASSERT_FALSE(estimate.failure());
-        EXPECT_EQ(estimate.unit(), "% v/v");
-        EXPECT_EQ(estimate.texture(), TextureClass::clayLoam);
+        ASSERT_FALSE(soil.failure());
+        EXPECT_EQ(soil.unit(), "% v/v");
+        EXPECT_EQ(soil.texture(), TextureClass::clayLoam);
         for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
-            const std::string text = estimate.text(result);
+            const std::string text = soil.text(result);
             EXPECT_EQ(text, c.results[static_cast<std::size_t>(result)]);
-            EXPECT_EQ((*estimate.numbers())[static_cast<std::size_t>(result)],
+            EXPECT_EQ((*soil.numbers())[static_cast<std::size_t>(result)],
                       std::strtod(text.c_str(), nullptr));
         }
     }
@@ -149,12 +148,12 @@ TEST(SoilEstimateTest, TextsAndNumbersOfOneSoil) {
 
 // A PWP that rounds below the double range in 15 digits lies below FC: no fc<=pwp flag.
 TEST(SoilEstimateTest, AnOverflowBelowTheRangeIsNoFlagOfPwpAboveFc) {
-    const SoilEstimate estimate = estimateSoil(
+    const SoilEstimate soil = estimateSoil(
         ModelCatalogue[0], inputNumbers(3.1538475837248345e301, NaN, 1e10, NaN), Precision::fixed);
-    ASSERT_TRUE(estimate.failure());
-    EXPECT_EQ(estimate.failure()->kind, FailureKind::overflow);
-    EXPECT_FALSE(estimate.flags().contains(Flag::pwpNotBelowFc));
-    EXPECT_TRUE(estimate.flags().contains(Flag::result));
+    ASSERT_TRUE(soil.failure());
+    EXPECT_EQ(soil.failure()->kind, FailureKind::overflow);
+    EXPECT_FALSE(soil.flags().contains(Flag::pwpNotBelowFc));
+    EXPECT_TRUE(soil.flags().contains(Flag::result));
 }
 
 } // namespace
