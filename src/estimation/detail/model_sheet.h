@@ -29,8 +29,4 @@ struct ModelSheet {
 // The sheet of a catalogue row.
 const ModelSheet& modelSheet(const PtfModel& model);
 
-// Highest FC or PWP, in % by volume, that a mineral soil holds; above it the result flag
-// rises. A % w/w result counts by volume at the bulk density VolumeFactor.
-inline constexpr double MineralWaterLimit = 60.0;
-
 } // namespace talvo::estimation
