@@ -37,6 +37,20 @@ std::string joined(const std::vector<std::string_view>& names) {
     return text;
 }
 
+// The separator a header of one field holds where the table was read with the wrong
+// delimiter: '\0' when it holds none.
+char otherDelimiter(const RecordView& header, const Settings& settings) {
+    if (header.size() != 1) {
+        return '\0';
+    }
+    for (const char other : {';', '\t', ','}) {
+        if (other != settings.delimiter && header[0].find(other) != std::string_view::npos) {
+            return other;
+        }
+    }
+    return '\0';
+}
+
 // "missing columns: sand, oc; the header has "id", "Sand (%)", ...: name them with --column".
 std::string missingMessage(const std::vector<std::string_view>& missing, const RecordView& header,
                            const Settings& settings) {
@@ -55,27 +69,23 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
     text += " with --column, such as --column ";
     text += printable(missing.front());
     text += "=HEADER";
-    // One field holding another separator: the table was read with the wrong delimiter.
-    if (header.size() == 1) {
-        for (const char other : {';', '\t', ','}) {
-            if (other != settings.delimiter && header[0].find(other) != std::string_view::npos) {
-                text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
-                                      : std::string("; or is it separated by '") + other +
-                                            "'? try --delimiter '" + other + "'";
-                break;
-            }
-        }
+    if (const char other = otherDelimiter(header, settings); other != '\0') {
+        text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
+                              : std::string("; or is it separated by '") + other +
+                                    "'? try --delimiter '" + other + "'";
     }
     return text;
 }
 
 // Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
-void refuseUnreadableHeader(const RecordView& header) {
+void refuseUnreadableHeader(const RecordView& header, const Settings& settings) {
     const std::string_view first = header[0];
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
         throw Error("the input is UTF-16 text: save it as CSV in UTF-8");
     }
-    if (header.strayQuoteField() != 0) {
+    // "sand";"silt" read with commas has a quote after a closing one; the missing columns'
+    // message then says which delimiter to try.
+    if (header.strayQuoteField() != 0 && otherDelimiter(header, settings) == '\0') {
         throw Error("line " + std::to_string(header.line()) + ": stray quote in header field " +
                     std::to_string(header.strayQuoteField()));
     }
@@ -179,7 +189,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& leftOut) {
-    refuseUnreadableHeader(header);
+    refuseUnreadableHeader(header, settings);
     Columns columns;
     columns.count = header.size();
     findInputs(header, settings, columns);

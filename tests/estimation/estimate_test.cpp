@@ -60,14 +60,14 @@ TEST(Plausibility, FlagsOfSoils) {
         Flags expected;
     };
     // clang-format off
-    const std::array<Case, 16> cases{{
+    const std::array<Case, 20> cases{{
         {"plausible soil", 2, 40, 40, 20, 5, {}},
         {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
         {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
         {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
         {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
         {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::pwpNotBelowFc})},
-        {"range: negative sand", 4, -10, 90, 20, none, flagsOf({Flag::range})},
+        {"range: negative sand, and FC 62.58 % v/v", 4, -10, 90, 20, none, flagsOf({Flag::range, Flag::result})},
         {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
         {"oc above 200", 1, 40, 40, 20, 250, flagsOf({Flag::oc})},
         {"oc of 200", 1, 40, 40, 20, 200, {}},
@@ -75,6 +75,10 @@ TEST(Plausibility, FlagsOfSoils) {
         {"oc not read", 0, 40, 40, 20, 250, {}},
         {"results below 0", 4, 200, -90, -10, none, flagsOf({Flag::range, Flag::pwpNotBelowFc, Flag::result})},
         {"results above 100", 2, 40, 40, 20, 30, flagsOf({Flag::result})},
+        {"FC 76.7 % v/v, above what a mineral soil holds", 2, 40, 40, 20, 10, flagsOf({Flag::result})},
+        {"FC 57.58 % v/v", 4, 0, 0, 100, none, {}},
+        {"FC 42.19 % w/w, 62.9 % by volume", 0, 0, 40, 60, none, flagsOf({Flag::result})},
+        {"FC 40.12 % w/w, 59.8 % by volume", 0, 0, 50, 50, none, {}},
         // only FC computed: its own result flag, none for PWP
         {"failure after FC", 4, 200, 0, none, none, flagsOf({Flag::range, Flag::result})},
         {"failure before FC", 0, 150, 0, none, none, flagsOf({Flag::range})},
