@@ -41,7 +41,8 @@ struct Place {
 
 constexpr int TwipsPerPixel = 15;
 
-// The control's font is the form's (resolvedFormFont) at its own size and weight.
+// The control's font is the form's at its own size and weight: derived from one font, the
+// controls of one size share one font engine, and none loads the desktop's font first.
 template <typename W> W* place(W* widget, const char* name, const Place& p) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(p.left / TwipsPerPixel, p.top / TwipsPerPixel, p.width / TwipsPerPixel,
@@ -139,7 +140,7 @@ void Form1::setUpWindow() {
     setWindowTitle(QString::fromLatin1(WindowCaption));
     setWindowIcon(programIcon());
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(resolvedFormFont(12));
+    setFont(formFont(12));
 }
 
 // Top to bottom, as the form lists them.
@@ -171,8 +172,10 @@ Form1::Controls Form1::createControls() {
     QLabel* unitfc = unit(this, "unitfc", {2160, 5520, 1215, 375, 12});
     // In line with PWP and AWC below it, rather than 8 pixels to their left.
     ResultLabel* fc = result(this, "fc", {4440, 5520, 1095, 375, 12});
+    // Up to its unit caption, so that it reads on one line as FC's does, rather than leaving
+    // "PWP" alone on a second line.
     QLabel* label7 =
-        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3135, 495, 12});
+        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3240, 495, 12});
     QLabel* unitpwp = unit(this, "unitpwp", {3360, 6120, 975, 495, 12});
     ResultLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
     QLabel* label8 =

@@ -17,7 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -196,6 +198,15 @@ private slots:
                 QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
                          qPrintable(label->objectName()));
             }
+        }
+        // The names of FC and PWP each on one line, beside their units.
+        for (const char* name : {"Label6", "Label7"}) {
+            const QLabel* label = control<QLabel>(name);
+            const QFontMetrics metrics(label->font());
+            QVERIFY2(metrics.boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap,
+                                          label->text())
+                             .height() < 2 * metrics.lineSpacing(),
+                     name);
         }
         for (int i = 0; i < combo()->count(); ++i) {
             QVERIFY(QFontMetrics(combo()->font()).horizontalAdvance(combo()->itemText(i)) <
@@ -555,6 +566,12 @@ private slots:
                     view->isVisible());
         QVERIFY(view->isWindow());
         QCOMPARE(view->windowTitle(), QStringLiteral("Soil details"));
+        // Beside the window where the screen has room, and within the screen.
+        QVERIFY(view->screen()->availableGeometry().contains(view->frameGeometry()));
+        // The chosen model's sheet.
+        QVERIFY(view->findChild<QPlainTextEdit*>(QStringLiteral("sheet"))
+                    ->toPlainText()
+                    .startsWith(QStringLiteral("Rawls et al., 1982\nSource: ")));
         const auto* texture = view->findChild<QLabel*>(QStringLiteral("texture"));
         QCOMPARE(texture->text(), QStringLiteral("Texture class: none"));
         box("silt")->setText(QStringLiteral("40"));
