@@ -28,7 +28,7 @@ const estimation::PtfModel* findModel(std::string_view text) {
     if (named.size() > 1) {
         std::string message;
         cli::modelNamed(text, message);
-        throw Error("--model " + inQuotes(text) + " " + message);
+        throw Error("--model " + message);
     }
     return named.empty() ? nullptr : named.front();
 }

@@ -1,6 +1,7 @@
 #include "cli/models.h"
 
 #include "table/columns.h"
+#include "table/printable.h"
 
 #include <algorithm>
 #include <array>
@@ -128,11 +129,13 @@ const estimation::PtfModel* modelNamed(std::string_view text, std::string& messa
     if (named.size() == 1) {
         return named.front();
     }
+    const std::string quoted = "'" + table::printable(text) + "'";
     if (named.empty()) {
-        message = "give a position 0 to " + std::to_string(estimation::ModelCount - 1) +
+        message = "unknown model " + quoted + ": give a position 0 to " +
+                  std::to_string(estimation::ModelCount - 1) +
                   " or a name, or its beginning, as --list-models shows it";
     } else {
-        message = "names the beginning of";
+        message = quoted + " names the beginning of";
         for (const estimation::PtfModel* model : named) {
             message += (model == named.front() ? " " : ", ") + std::string(model->listText);
         }

@@ -22,7 +22,8 @@ std::string modelSheets();
 // begins with it; names in any case. Empty when it names none.
 std::vector<const estimation::PtfModel*> modelsNamed(std::string_view text);
 
-// The model `text` names alone, or nullptr; `message` then says why, for "--model 'x': ...".
+// The model `text` names alone, or nullptr; `message` then says why: "unknown model 'x': ..."
+// or "'t' names the beginning of ...".
 const estimation::PtfModel* modelNamed(std::string_view text, std::string& message);
 
 } // namespace talvo::cli

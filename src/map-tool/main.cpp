@@ -58,7 +58,7 @@ CLI::Validator modelPosition() {
                 const talvo::estimation::PtfModel* const model =
                     talvo::cli::modelNamed(text, message);
                 if (model == nullptr) {
-                    return "'" + text + "' " + message;
+                    return message;
                 }
                 text = std::to_string(model->position);
                 return {};
