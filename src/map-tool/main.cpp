@@ -127,8 +127,11 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
         const std::string name(talvo::estimation::name(input));
         shown(app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
                              name + " raster, any GDAL reads (" +
-                                 (input == talvo::estimation::Input::oc ? "g/kg" : "percent") +
-                                 " after scaling)"),
+                                 (input == talvo::estimation::Input::oc
+                                      ? "g/kg after scaling; percent for model 2, see "
+                                        "--list-models --long"
+                                      : "percent after scaling") +
+                                 ")"),
               "FILE");
     }
     shown(app.add_option("--output", settings.output,
