@@ -4,6 +4,7 @@
 #include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
+#include "cli/models.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
@@ -107,8 +108,13 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
         return *status;
     }
+    if (arguments.longListing && !arguments.listModels) {
+        tool.report("--long goes with --list-models (see --help)");
+        return talvo::cli::UsageStatus;
+    }
     if (arguments.listModels) {
-        std::cout << talvo::batch::modelListing();
+        std::cout << (arguments.longListing ? talvo::cli::modelSheets()
+                                            : talvo::cli::modelListing());
         return 0;
     }
     if (!arguments.modelGiven) {

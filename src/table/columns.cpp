@@ -51,6 +51,14 @@ char otherDelimiter(const RecordView& header, const Settings& settings) {
     return '\0';
 }
 
+// The input whose column is looked for under `name`.
+Input inputNamed(std::string_view name, const Settings& settings) {
+    const auto* const found =
+        std::find_if(estimation::allInputs.begin(), estimation::allInputs.end(),
+                     [&](Input input) { return wantedName(settings, input) == name; });
+    return found == estimation::allInputs.end() ? Input::oc : *found;
+}
+
 // "missing columns: sand, oc; the header has "id", "Sand (%)", ...: name them with --column".
 std::string missingMessage(const std::vector<std::string_view>& missing, const RecordView& header,
                            const Settings& settings) {
@@ -66,8 +74,9 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
     }
     text += ": name ";
     text += missing.size() == 1 ? "it" : "them";
+    // NAME is the input's own name, whatever header --column gave it.
     text += " with --column, such as --column ";
-    text += printable(missing.front());
+    text += estimation::name(inputNamed(missing.front(), settings));
     text += "=HEADER";
     if (const char other = otherDelimiter(header, settings); other != '\0') {
         text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
@@ -129,16 +138,9 @@ std::vector<std::string_view> lackingColumns(const estimation::PtfModel& model,
 
 // Missing names in the order of the inputs, as the message lists them.
 void sortByInput(std::vector<std::string_view>& names, const Settings& settings) {
-    const auto order = [&settings](std::string_view name) {
-        for (const Input input : estimation::allInputs) {
-            if (wantedName(settings, input) == name) {
-                return static_cast<int>(input);
-            }
-        }
-        return 4;
-    };
-    std::sort(names.begin(), names.end(),
-              [&order](std::string_view a, std::string_view b) { return order(a) < order(b); });
+    std::sort(names.begin(), names.end(), [&settings](std::string_view a, std::string_view b) {
+        return inputNamed(a, settings) < inputNamed(b, settings);
+    });
 }
 
 // The models that find their columns; asked for by name, every one must.

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <initializer_list>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace talvo::estimation {
 namespace {
@@ -91,6 +93,38 @@ TEST(Plausibility, FlagsOfSoils) {
         Flags flags = soilFlags(inputs);
         flags |= modelFlags(model, inputs, estimate(model, inputs));
         EXPECT_EQ(flags.bits(), c.expected.bits());
+    }
+}
+
+// A table's error column names the cell that was no number, so the user finds it; what a
+// table writes for no measurement reads as missing.
+TEST(FailureText, NamesTheCell) {
+    const std::string longCell = std::string(39, 'x') + "\xC3\xA9tude";
+    struct Case {
+        FailureReason reason;
+        std::string cell;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {{FailureKind::typeMismatch, Input::sand}, "40%", "Type mismatch: sand \"40%\""},
+        {{FailureKind::typeMismatch, Input::oc}, "", "Missing: oc"},
+        {{FailureKind::typeMismatch, Input::oc}, " \t", "Missing: oc"},
+        {{FailureKind::typeMismatch, Input::clay}, " NA ", "Missing: clay"},
+        {{FailureKind::typeMismatch, Input::clay}, "na", "Missing: clay"},
+        {{FailureKind::typeMismatch, Input::clay}, "NAN", "Type mismatch: clay \"NAN\""},
+        // Cut before the two bytes of a character, never inside them.
+        {{FailureKind::typeMismatch, Input::silt},
+         longCell,
+         "Type mismatch: silt \"" + std::string(39, 'x') + "...\""},
+        {{FailureKind::divisionByZero, Input::oc},
+         "0",
+         "Division by zero: oc (this model divides by oc, so oc must not be 0)"},
+        {{FailureKind::overflow, Input::sand}, "1e308", "Overflow: sand"},
+        {{FailureKind::overflow, std::nullopt}, "", "Overflow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cell);
+        EXPECT_EQ(failureText(c.reason, c.cell), c.text);
     }
 }
 
