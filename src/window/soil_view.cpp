@@ -246,9 +246,9 @@ void SoilView::fitTable() {
         if (isNumberColumn(column)) {
             // Public on the view class, protected on the table.
             const QAbstractItemView& view = *m_table;
-            const int wanted = std::max(view.sizeHintForColumn(column),
-                                        m_table->horizontalHeader()->sectionSizeHint(column));
-            m_table->setColumnWidth(column, std::min(wanted, widest));
+            const int title = m_table->horizontalHeader()->sectionSizeHint(column);
+            const int wanted = std::max(view.sizeHintForColumn(column), title);
+            m_table->setColumnWidth(column, std::min(wanted, std::max(widest, title)));
         }
     }
     m_table->resizeRowsToContents();

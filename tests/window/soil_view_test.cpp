@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -160,6 +161,11 @@ private slots:
         }
         QVERIFY(table->columnWidth(static_cast<int>(SoilColumn::fc)) <
                 table->fontMetrics().horizontalAdvance(fc));
+        // The headers stay whole.
+        for (int column = 0; column < table->columnCount(); ++column) {
+            QVERIFY(table->columnWidth(column) >=
+                    table->horizontalHeader()->sectionSizeHint(column));
+        }
         // One line high: the number does not wrap either.
         QStyleOptionViewItem option;
         option.initFrom(table);
