@@ -117,7 +117,9 @@ SoilView::SoilView(QWidget* parent)
     connectParts();
     showInputs({"", "", "", ""}, {});
     showModel(0);
-    resize(ViewSize);
+    // Never larger than the screen it opens on; showBeside() also leaves room for the frame.
+    resize(screen() != nullptr ? ViewSize.boundedTo(screen()->availableGeometry().size())
+                               : ViewSize);
 }
 
 void SoilView::describeParts() {

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -214,6 +215,9 @@ private slots:
         show({"50", "30", "13", ""});
         QVERIFY(part("triangle")->accessibleDescription().contains("sand + silt + clay = 93"));
         QVERIFY(m_view->minimumSize() != m_view->maximumSize());
+        // A new view is no larger than its screen (800 x 600 here).
+        const QSize screen = m_view->screen()->availableGeometry().size();
+        QCOMPARE(m_view->size().boundedTo(screen), m_view->size());
         QCOMPARE(m_view->windowTitle(), "Soil details");
     }
 
