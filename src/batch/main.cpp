@@ -4,6 +4,7 @@
 #include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
+#include "cli/models.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
@@ -18,6 +19,26 @@ namespace {
 
 using talvo::batch::Arguments;
 using talvo::cli::Error;
+
+// "12 of 97 rows flagged sum, 3 flagged result", in one line for the flags some row carries:
+// the flags column is easy to miss in a long table.
+void reportFlags(const talvo::cli::Tool& tool, const talvo::table::Summary& summary) {
+    std::string counts;
+    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
+        if (summary.rowsFlagged[i] == 0) {
+            continue;
+        }
+        counts += counts.empty()
+                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
+                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
+                      : ", " + std::to_string(summary.rowsFlagged[i]);
+        counts += " flagged ";
+        counts += talvo::estimation::code(talvo::estimation::allFlags[i]);
+    }
+    if (!counts.empty()) {
+        tool.report(counts);
+    }
+}
 
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InterruptionCleanup cleanup;
@@ -51,6 +72,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
+    reportFlags(tool, summary);
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
                   << (summary.rows == 1 ? " row" : " rows")
@@ -86,8 +108,13 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
         return *status;
     }
+    if (arguments.longListing && !arguments.listModels) {
+        tool.report("--long goes with --list-models (see --help)");
+        return talvo::cli::UsageStatus;
+    }
     if (arguments.listModels) {
-        std::cout << talvo::batch::modelListing();
+        std::cout << (arguments.longListing ? talvo::cli::modelSheets()
+                                            : talvo::cli::modelListing());
         return 0;
     }
     if (!arguments.modelGiven) {

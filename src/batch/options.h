@@ -15,6 +15,7 @@ struct Arguments {
     table::Settings settings;
     bool modelGiven = false;
     bool listModels = false;
+    bool longListing = false; // --long: the models' sheets
     std::string output;
     std::string input = "-";
 };
@@ -29,8 +30,5 @@ void finishOptions(Arguments& arguments);
 
 // For --help: the columns each model reads.
 std::string modelColumns();
-
-// The catalogue as a table for people: position, list text, inputs read, unit captions.
-std::string modelListing();
 
 } // namespace talvo::batch
