@@ -101,7 +101,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
     py::array_t<double> pwp = resultColumn<double>(count);
     py::array_t<double> awc = resultColumn<double>(count);
     py::array_t<std::uint16_t> flagBits = resultColumn<std::uint16_t>(count);
-    py::array_t<std::int8_t> texture = resultColumn<std::int8_t>(count);
+    py::array_t<std::uint8_t> texture = resultColumn<std::uint8_t>(count);
     py::array_t<std::int8_t> error = resultColumn<std::int8_t>(count);
     const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
                                 awc.mutable_data(),     flagBits.mutable_data(),
@@ -181,6 +181,8 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("flags", &flags, "(code, bit mask, sentence) for each plausibility flag");
     m.def("errors", &errors, "(code, text) for each failure kind");
     m.def("texture_classes", &textureClasses, "texture class names in class order");
+    m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
+    m.attr("__version__") = TALVO_VERSION;
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
     m.def("widen_float32", &widenFloat32, py::arg("numbers"));
