@@ -240,13 +240,15 @@ inline void RowFormatter::appendAdded(char* added, char* end, std::string_view e
     if (!error.empty()) {
         ++summary.rowsWithError;
     }
-    // A long row's reason holds its surplus fields, of any length: it goes straight to `out`.
+    // By pointer and size: append(first, last) takes the general replace path, which cost
+    // as much as the row's estimate. A long row's reason holds its surplus fields, of any
+    // length: it goes straight to `out`.
     if (quotedFieldBytes(error.size()) <= ErrorCapacity) {
         end = writeField(end, error, m_settings.delimiter);
         end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
-        out.append(added, end);
+        out.append(added, static_cast<std::size_t>(end - added));
     } else {
-        out.append(added, end);
+        out.append(added, static_cast<std::size_t>(end - added));
         appendField(out, error, m_settings.delimiter);
         out += m_columns.lineEnd;
     }
