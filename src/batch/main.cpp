@@ -108,14 +108,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
         return *status;
     }
-    if (arguments.longListing && !arguments.listModels) {
-        tool.report("--long goes with --list-models (see --help)");
-        return talvo::cli::UsageStatus;
-    }
-    if (arguments.listModels) {
-        std::cout << (arguments.longListing ? talvo::cli::modelSheets()
-                                            : talvo::cli::modelListing());
-        return 0;
+    if (const std::optional<int> status = talvo::cli::showListing(tool, arguments.listing)) {
+        return *status;
     }
     if (!arguments.modelGiven) {
         tool.report("--model is required (see --help and --list-models)");

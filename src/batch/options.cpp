@@ -218,15 +218,6 @@ void addFileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("");
 }
 
-// What the tool shows instead of running.
-void addListingOptions(CLI::App& app, Arguments& arguments) {
-    app.add_flag("--list-models", arguments.listModels,
-                 "list the models: position, name, inputs read, units");
-    app.add_flag("--long", arguments.longListing,
-                 "with --list-models: each model's source, input units, what its results mean "
-                 "and its caveats");
-}
-
 } // namespace
 
 // The groups in the order --help lists them.
@@ -235,7 +226,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addTextOptions(app, arguments.settings);
     addColumnOptions(app, arguments.settings);
     addFileOptions(app, arguments);
-    addListingOptions(app, arguments);
+    cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {

@@ -3,6 +3,7 @@
 // The command line of talvo-batch: its options, their texts and messages, parsed straight
 // into the table library's typed settings.
 
+#include "cli/models.h"
 #include "table/settings.h"
 
 #include <CLI/CLI.hpp>
@@ -14,8 +15,7 @@ namespace talvo::batch {
 struct Arguments {
     table::Settings settings;
     bool modelGiven = false;
-    bool listModels = false;
-    bool longListing = false; // --long: the models' sheets
+    cli::ModelListing listing;
     std::string output;
     std::string input = "-";
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <iostream>
 
 namespace talvo::cli {
 
@@ -73,6 +74,26 @@ std::string sheetOf(const estimation::PtfModel& model) {
 }
 
 } // namespace
+
+void addListingOptions(CLI::App& app, ModelListing& listing) {
+    app.add_flag("--list-models", listing.models,
+                 "list the models: position, name, inputs read, units");
+    app.add_flag("--long", listing.sheets,
+                 "with --list-models: each model's source, input units, what its results mean "
+                 "and its caveats");
+}
+
+std::optional<int> showListing(const Tool& tool, const ModelListing& listing) {
+    if (listing.sheets && !listing.models) {
+        tool.report("--long goes with --list-models (see --help)");
+        return UsageStatus;
+    }
+    if (!listing.models) {
+        return std::nullopt;
+    }
+    std::cout << (listing.sheets ? modelSheets() : modelListing());
+    return 0;
+}
 
 std::string modelListing() {
     struct Line {

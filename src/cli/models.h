@@ -3,13 +3,30 @@
 // The catalogue as the command-line tools show it and read it back: --list-models, and the
 // models --model names.
 
+#include "cli/tool.h"
 #include "estimation/estimation.h"
 
+#include <CLI/CLI.hpp>
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvo::cli {
+
+// What --list-models and --long ask for.
+struct ModelListing {
+    bool models = false;
+    bool sheets = false;
+};
+
+// Declares --list-models and --long on `app`.
+void addListingOptions(CLI::App& app, ModelListing& listing);
+
+// Prints the listing asked for, or reports --long alone: the status to end with; nothing when
+// no listing was asked for.
+std::optional<int> showListing(const Tool& tool, const ModelListing& listing);
 
 // The catalogue as a table for people: position, name, inputs read, unit captions.
 std::string modelListing();

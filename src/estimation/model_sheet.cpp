@@ -44,9 +44,8 @@ constexpr std::array rawlsCaveats{
     std::string_view{
         "Enter organic carbon in percent for this model's published results: its coefficients "
         "(5.17868 for FC, 2.73656 for PWP) are for OC in g/100 g, and the number entered is "
-        "used as it stands, whatever unit a form or a column names. Sand 40, clay 20 and OC 5 give "
-        "FC "
-        "50.85 % v/v; 5 g/kg entered as 0.5 gives the published 27.55."},
+        "used as it stands, whatever unit a form or a column names. Sand 40, clay 20 and OC 5 "
+        "give FC 50.85 % v/v; 5 g/kg entered as 0.5 gives the published 27.55."},
     std::string_view{"Silt is not read."},
 };
 constexpr std::array siltClayCaveats{

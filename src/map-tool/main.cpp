@@ -39,12 +39,6 @@ template <typename Parse> auto parsed(Parse parse) {
     };
 }
 
-// What is listed instead of a run.
-struct Listing {
-    bool models = false;
-    bool sheets = false;
-};
-
 // An option as --help shows it: its value's form alone, without the parser's own notes on
 // checks and conversions, and as the completion reads it.
 CLI::Option* shown(CLI::Option* option, const std::string& value) {
@@ -113,14 +107,6 @@ void addModelOption(CLI::App& app, talvo::map::Settings& settings) {
         ->transform(modelPosition());
 }
 
-void addListingOptions(CLI::App& app, Listing& listing) {
-    app.add_flag("--list-models", listing.models,
-                 "list the models: position, name, inputs read, units");
-    app.add_flag("--long", listing.sheets,
-                 "with --list-models: each model's source, input units, what its results mean "
-                 "and its caveats");
-}
-
 // The rasters read and the map written.
 void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
     for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
@@ -187,13 +173,13 @@ void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
 }
 
 // The groups in the order --help lists them.
-void addOptions(CLI::App& app, talvo::map::Settings& settings, Listing& listing) {
+void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::ModelListing& listing) {
     addModelOption(app, settings);
     addFileOptions(app, settings);
     addScaleOptions(app, settings);
     addBandOptions(app, settings);
     addRunOptions(app, settings);
-    addListingOptions(app, listing);
+    talvo::cli::addListingOptions(app, listing);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
                "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
@@ -201,14 +187,9 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, Listing& listing)
 
 // --list-models, or the options a map needs: the status to end with, or nothing to run on.
 std::optional<int> listed(const talvo::cli::Tool& tool, const CLI::App& app,
-                          const Listing& listing) {
-    if (listing.sheets && !listing.models) {
-        tool.report("--long goes with --list-models (see --help)");
-        return talvo::cli::UsageStatus;
-    }
-    if (listing.models) {
-        std::cout << (listing.sheets ? talvo::cli::modelSheets() : talvo::cli::modelListing());
-        return 0;
+                          const talvo::cli::ModelListing& listing) {
+    if (const std::optional<int> status = talvo::cli::showListing(tool, listing)) {
+        return status;
     }
     for (const char* const name : {"--model", "--output"}) {
         if (app.count(name) == 0) {
@@ -230,7 +211,7 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                  "pedotransfer models, into one GeoTIFF.",
                  "talvo-map"};
     talvo::map::Settings settings;
-    Listing listing;
+    talvo::cli::ModelListing listing;
     addOptions(app, settings, listing);
 
     const talvo::cli::Tool tool("talvo-map");

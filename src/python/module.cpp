@@ -165,8 +165,7 @@ py::dict estimateTextsFor(int position, const std::string& sand, const std::stri
         general[key] = texts.general.at(i);
     }
     out["general"] = general;
-    out["failure"] =
-        texts.failure ? py::object(py::str(std::string(*texts.failure))) : py::object(py::none());
+    out["failure"] = texts.failure ? py::object(py::str(*texts.failure)) : py::object(py::none());
     return out;
 }
 

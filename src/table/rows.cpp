@@ -209,8 +209,10 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
         estimation::estimateSoil(model, soil.values, m_settings.precision);
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
-        const std::string_view cell =
-            failure->input ? soil.cells[static_cast<std::size_t>(*failure->input)] : "";
+        std::string_view cell; // the cell of the input that caused it, where one did
+        if (failure->input) {
+            cell = soil.cells[static_cast<std::size_t>(*failure->input)];
+        }
         m_failure = estimation::failureText(*failure, cell);
         error = m_failure;
         return std::fill_n(end, 3, delimiter);

@@ -243,8 +243,8 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
 
     Returns {"fc", "pwp", "awc": the captions (two decimals; after a failure the 15-digit
     texts written before it, None where a caption was not written), "general": {"fc", "pwp",
-    "awc": the 15-digit texts, None where not worked out}, "failure": e.g. "Type mismatch:
-    clay", or None}.
+    "awc": the 15-digit texts, None where not worked out}, "failure": as talvo-batch's
+    error column words it, e.g. 'Type mismatch: clay "twenty"' or "Missing: clay", or None}.
     """
     texts = [("" if text is None else text) for text in (sand, silt, clay, oc)]
     for name, text in zip(_INPUTS, texts):
