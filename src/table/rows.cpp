@@ -239,12 +239,15 @@ inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
 
 inline void RowFormatter::appendAdded(char* added, char* end, std::string_view error,
                                       std::string& out, Summary& summary) const {
-    if (!error.empty()) {
-        ++summary.rowsWithError;
-    }
     // By pointer and size: append(first, last) takes the general replace path, which cost
     // as much as the row's estimate. A long row's reason holds its surplus fields, of any
     // length: it goes straight to `out`.
+    if (error.empty()) {
+        end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+        out.append(added, static_cast<std::size_t>(end - added));
+        return;
+    }
+    ++summary.rowsWithError;
     if (quotedFieldBytes(error.size()) <= ErrorCapacity) {
         end = writeField(end, error, m_settings.delimiter);
         end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
