@@ -94,6 +94,7 @@ private:
     const PtfModel* m_model = nullptr;
     Precision m_precision = Precision::fixed;
     bool m_quick = false; // m_results holds hundredths, not forms
+    // cppcheck-suppress uninitMemberVarPrivate ; written by estimateSoil, as above
     Results m_results;
     int m_computed = 0; // results worked out before a failure
     std::optional<FailureReason> m_failure;
