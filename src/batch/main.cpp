@@ -7,6 +7,7 @@
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
+#include "table/head.h"
 #include "table/run.h"
 
 #include <iostream>
@@ -42,7 +43,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
-        throw Error(input.name() + ", " + error.what());
+        throw Error(talvo::table::aboutInput(input.name(), error.what()));
     } catch (const Error&) {
         input.checkUnchanged(); // a failed read, not an empty table
         output.checkWritten();  // names the file and the system's reason
@@ -52,9 +53,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     input.checkUnchanged();
     output.commit();
     if (summary.rowsWithError > 0) {
-        std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
-                  << (summary.rows == 1 ? " row" : " rows")
-                  << " could not be estimated; the error column says why\n";
+        tool.report(talvo::table::failedRowsNote(summary));
         return 1;
     }
     return 0;
