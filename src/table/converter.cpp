@@ -17,11 +17,15 @@ namespace {
 class PushedBytes final : public std::streambuf {
 public:
     void append(std::string_view bytes) {
-        // What the reader has taken goes first: the buffer holds what is pushed at once and
-        // the ReadAhead kept back, whatever the size of the input.
-        m_bytes.erase(0, static_cast<std::size_t>(gptr() - eback()));
+        // What the reader has taken goes once it is half the buffer: the buffer holds what is
+        // pushed at once and the ReadAhead kept back, and moves no more than was taken.
+        std::size_t taken = static_cast<std::size_t>(gptr() - eback());
+        if (taken >= m_bytes.size() / 2) {
+            m_bytes.erase(0, taken);
+            taken = 0;
+        }
         m_bytes.append(bytes);
-        setg(m_bytes.data(), m_bytes.data(), m_bytes.data() + m_bytes.size());
+        setg(m_bytes.data(), m_bytes.data() + taken, m_bytes.data() + m_bytes.size());
     }
     std::size_t available() const noexcept { return static_cast<std::size_t>(egptr() - gptr()); }
 
