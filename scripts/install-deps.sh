@@ -35,6 +35,8 @@ dev_packages=(
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
     # the engine built for the browser (cmake --preset web), its tests run under node
     emscripten nodejs
+    # the web site's tests in headless Chromium; npm brings axe-core (tests/web/package.json)
+    chromium chromium-driver python3-selenium
 )
 
 case "${1:-}" in
@@ -46,15 +48,18 @@ case "${1:-}" in
         ;;
 esac
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
+# axe-core for the browser tests, as the lockfile pins it; quick when it is already there.
+# npm comes with some builds of node; Debian's node needs its package.
+install_npm() {
+    local dir
+    dir="$(dirname "$0")/../tests/web"
+    [ -f "$dir/node_modules/axe-core/axe.min.js" ] && return 0
+    if ! command -v npm >/dev/null; then
+        "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
     fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+    (cd "$dir" && npm ci --no-audit --no-fund --silent)
+}
 
-echo "Installing: ${missing[*]}" >&2
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
@@ -62,5 +67,20 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 # Another apt (unattended upgrades, a second script) may hold the lock: wait for it.
 lock=(-o DPkg::Lock::Timeout=120)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    [ "${1:-}" = --dev ] && install_npm
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get "${lock[@]}" update -qq
 "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+[ "${1:-}" = --dev ] && install_npm
+exit 0

@@ -2,14 +2,14 @@
 
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/estimate_warnings.h"
+#include "form/failure_message.h"
+#include "form/results_text.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"
-#include "window/estimate_warnings.h"
-#include "window/failure_message.h"
 #include "window/form_fields.h"
 #include "window/model_chooser.h"
 #include "window/result_label.h"
-#include "window/results_text.h"
 #include "window/soil_view.h"
 
 #include <QAction>
@@ -269,7 +269,8 @@ void Form1::followInputs() {
 }
 
 void Form1::copyResults() {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(resultsText(m_fields->shown())));
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(form::resultsText(m_fields->shown())));
 }
 
 void Form1::chooseModel() {
@@ -287,8 +288,8 @@ void Form1::showWarnings() {
     const std::array<std::string, 4> texts{
         m_fields->inputText(Input::sand), m_fields->inputText(Input::silt),
         m_fields->inputText(Input::clay), m_fields->inputText(Input::oc)};
-    m_fields->setWarnings(estimateWarnings(m_fields->modelIndex(),
-                                           {texts[0], texts[1], texts[2], texts[3]}, m_separator));
+    m_fields->setWarnings(form::estimateWarnings(
+        m_fields->modelIndex(), {texts[0], texts[1], texts[2], texts[3]}, m_separator));
 }
 
 // The toolkit must never see an exception: every failure ends here, as a message.
@@ -296,7 +297,7 @@ template <typename Action> void Form1::run(Action action) noexcept {
     try {
         action();
     } catch (const estimation::Failure& failure) {
-        m_report(QString::fromStdString(failureMessage(failure, m_separator)));
+        m_report(QString::fromStdString(form::failureMessage(failure, m_separator)));
     } catch (const std::exception& error) {
         m_report(
             QStringLiteral("The action stopped: %1").arg(QString::fromLocal8Bit(error.what())));

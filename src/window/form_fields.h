@@ -1,7 +1,7 @@
 #pragma once
 
 #include "form/fields.h"
-#include "window/results_text.h"
+#include "form/results_text.h"
 
 #include <QString>
 
@@ -50,7 +50,7 @@ public:
     void setWarnings(const std::string& warnings);
 
     // What the window shows now, for copying.
-    ShownEstimate shown() const;
+    form::ShownEstimate shown() const;
 
 private:
     void paint(Input input);

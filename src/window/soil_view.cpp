@@ -1,6 +1,6 @@
 #include "window/soil_view.h"
 
-#include "window/soil_summary.h"
+#include "form/soil_summary.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
 
@@ -38,11 +38,11 @@ QString joined(const std::vector<std::string>& sentences) {
 }
 
 QTableWidget* modelTable(QWidget* parent) {
-    auto* table = new QTableWidget(estimation::ModelCount, SoilColumnCount, parent);
+    auto* table = new QTableWidget(estimation::ModelCount, form::SoilColumnCount, parent);
     table->setObjectName(QStringLiteral("models"));
     table->setAccessibleName(QObject::tr("Estimates of every model"));
     QStringList header;
-    for (const std::string& title : soilTableHeader()) {
+    for (const std::string& title : form::soilTableHeader()) {
         header << text(title);
     }
     table->setHorizontalHeaderLabels(header);
@@ -57,8 +57,8 @@ QTableWidget* modelTable(QWidget* parent) {
     for (int row = 0; row < table->rowCount(); ++row) {
         for (int column = 0; column < table->columnCount(); ++column) {
             auto* item = new QTableWidgetItem;
-            const auto alignment = column >= static_cast<int>(SoilColumn::fc) &&
-                                           column <= static_cast<int>(SoilColumn::awc)
+            const auto alignment = column >= static_cast<int>(form::SoilColumn::fc) &&
+                                           column <= static_cast<int>(form::SoilColumn::awc)
                                        ? Qt::AlignRight
                                        : Qt::AlignLeft;
             item->setTextAlignment(alignment | Qt::AlignVCenter);
@@ -122,14 +122,14 @@ SoilView::SoilView(QWidget* parent)
 
 void SoilView::showInputs(const estimation::InputTexts& texts,
                           estimation::DecimalSeparator separator) {
-    const SoilMark mark = soilMark(texts, separator);
-    m_texture->setText(text(textureLine(texts, separator)));
-    m_warnings->setText(joined(soilWarnings(texts, separator)));
+    const form::SoilMark mark = form::soilMark(texts, separator);
+    m_texture->setText(text(form::textureLine(texts, separator)));
+    m_warnings->setText(joined(form::soilWarnings(texts, separator)));
     m_triangle->setAccessibleDescription(m_texture->text() + QStringLiteral(". ") +
                                          text(mark.text));
     m_triangle->setMark(mark);
 
-    m_rows = soilTable(texts, separator);
+    m_rows = form::soilTable(texts, separator);
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
             m_table->item(static_cast<int>(row), static_cast<int>(column))
@@ -156,7 +156,7 @@ void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSep
 }
 
 void SoilView::copyTable() const {
-    QGuiApplication::clipboard()->setText(text(tabSeparated(m_rows)));
+    QGuiApplication::clipboard()->setText(text(form::tabSeparated(m_rows)));
 }
 
 bool SoilView::savePicture(const QString& path) const {

@@ -2,7 +2,7 @@
 
 #include "estimation/estimation.h"
 #include "form/fields.h"
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include <QWidget>
 
@@ -43,7 +43,7 @@ private:
     QTableWidget* m_table;
     QPushButton* m_copy;
     QPushButton* m_save;
-    SoilTable m_rows;
+    form::SoilTable m_rows;
 };
 
 } // namespace talvo::window

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // What the window shows of one estimate, as its controls hold it.
 struct ShownEstimate {
@@ -23,4 +23,4 @@ struct ShownEstimate {
 // trimmed and left empty for a box the model does not use; the unit loses its parentheses.
 std::string resultsText(const ShownEstimate& shown);
 
-} // namespace talvo::window
+} // namespace talvo::form

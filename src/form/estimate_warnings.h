@@ -4,11 +4,11 @@
 
 #include <string>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // The plausibility warnings of an estimate in words, the soil's then the model's, one
 // sentence a line; empty when there are none or no model is chosen.
 std::string estimateWarnings(int modelIndex, const estimation::InputTexts& texts,
                              estimation::DecimalSeparator separator);
 
-} // namespace talvo::window
+} // namespace talvo::form

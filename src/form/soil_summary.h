@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // "Texture class: silt loam", or "Texture class: none" while sand, silt and clay give none.
 std::string textureLine(const estimation::InputTexts& texts,
@@ -17,4 +17,4 @@ std::string textureLine(const estimation::InputTexts& texts,
 std::vector<std::string> soilWarnings(const estimation::InputTexts& texts,
                                       estimation::DecimalSeparator separator);
 
-} // namespace talvo::window
+} // namespace talvo::form

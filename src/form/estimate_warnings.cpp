@@ -1,8 +1,8 @@
-#include "window/estimate_warnings.h"
+#include "form/estimate_warnings.h"
 
 #include "estimation/estimation.h"
 
-namespace talvo::window {
+namespace talvo::form {
 
 std::string estimateWarnings(int modelIndex, const estimation::InputTexts& texts,
                              estimation::DecimalSeparator separator) {
@@ -23,4 +23,4 @@ std::string estimateWarnings(int modelIndex, const estimation::InputTexts& texts
     return text;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

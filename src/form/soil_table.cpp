@@ -1,7 +1,7 @@
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include "estimation/estimation.h"
-#include "window/failure_message.h"
+#include "form/failure_message.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::Input;
 
@@ -124,4 +124,4 @@ std::string tabSeparated(const SoilTable& table) {
     return out;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

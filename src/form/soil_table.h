@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-namespace talvo::window {
+namespace talvo::form {
 
 enum class SoilColumn { model, unit, fc, pwp, awc, remarks };
 inline constexpr int SoilColumnCount = 6;
@@ -28,4 +28,4 @@ SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSepa
 // The header line, then one line per row; cells separated by tabs, lines ending in '\n'.
 std::string tabSeparated(const SoilTable& table);
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -1,0 +1,55 @@
+// The page's start: the module, then the form, the soil's details and the address; the
+// service worker keeps the site for offline use.
+
+import createTalvo from './talvo.js';
+import { Form } from './form.js';
+import { Details, copyText } from './details.js';
+import { readAddress, writeAddress } from './address.js';
+
+// The separator the browser's language writes numbers with, where it is one the calculator
+// reads.
+function browserSeparator() {
+  const parts = new Intl.NumberFormat(navigator.language).formatToParts(1.5);
+  return parts.find((part) => part.type === 'decimal')?.value === ',' ? ',' : '.';
+}
+
+function setUpTabs() {
+  const tabs = [...document.querySelectorAll('[role=tab]')];
+  const select = (tab) => {
+    for (const other of tabs) {
+      const chosen = other === tab;
+      other.setAttribute('aria-selected', String(chosen));
+      other.tabIndex = chosen ? 0 : -1;
+      document.getElementById(other.getAttribute('aria-controls')).hidden = !chosen;
+    }
+    tab.focus();
+  };
+  tabs.forEach((tab, i) => {
+    tab.addEventListener('click', () => select(tab));
+    tab.addEventListener('keydown', (event) => {
+      const step = { ArrowRight: 1, ArrowLeft: -1 }[event.key];
+      if (step) select(tabs[(i + step + tabs.length) % tabs.length]);
+    });
+  });
+}
+
+const talvo = await createTalvo();
+const form = new Form(talvo, document);
+const details = new Details(talvo, document, form);
+form.separator = browserSeparator();
+form.onChange = () => { details.update(); writeAddress(form); };
+details.triangle.onPick = (soil) => { form.setInputs(soil); form.onChange(); };
+document.getElementById('copy-results').addEventListener('click',
+  () => copyText(form.resultsText()));
+document.getElementById('version').textContent = `Version ${talvo.version()}`;
+setUpTabs();
+
+if (readAddress(location.search, form)) form.estimate();
+details.update();
+document.documentElement.dataset.ready = 'true';
+
+if ('serviceWorker' in navigator) {
+  navigator.serviceWorker.register('sw.js').then(
+    () => { document.getElementById('status').textContent = ''; },
+    () => { document.getElementById('status').textContent = 'Offline use unavailable'; });
+}
