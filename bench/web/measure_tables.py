@@ -3,7 +3,8 @@
 
 Speed: a table of ROWS soils, model 0, converted in the page's worker (from Run to the download
 link) and by talvo-batch under taskset -c 0 to a file, in interleaved rounds; medians and
-ranges in rows a second, and their ratio. Memory: a table of GIB gibibytes run in the page while
+ranges in rows a second, and their ratio. Each also by the processor time it took (Chromium's
+processes together, talvo-batch's own), which a busy machine disturbs far less than the clock. Memory: a table of GIB gibibytes run in the page while
 the resident memory of Chromium's renderer processes (the tab and its worker live in one) and
 of the browser process (which holds the output's Blobs) is sampled; their peaks.
 
@@ -13,6 +14,7 @@ after cmake --build --preset web (the site) and a build of talvo-batch: BENCH_BI
 """
 
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -48,15 +50,34 @@ def write_large(path, size):
             out.write(block)
 
 
+def children_cpu():
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
+
+
 def batch_seconds(batch, table, output):
+    """Wall and processor seconds of one run of talvo-batch on core 0."""
     with open(output, "wb") as sink:
+        cpu = children_cpu()
         start = time.perf_counter()
         status = subprocess.run(["taskset", "-c", "0", batch, "--model", "0", str(table)],
                                 stdout=sink, stderr=subprocess.DEVNULL, check=False).returncode
         seconds = time.perf_counter() - start
     if status not in (0, 1):
         sys.exit(f"talvo-batch failed with status {status}")
-    return seconds
+    return seconds, children_cpu() - cpu
+
+
+def chromium_cpu(driver):
+    """Processor seconds of every Chromium process so far."""
+    total = 0
+    for pid, _ in chromium_processes(driver.service.process.pid):
+        try:
+            fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])  # utime, stime
+        except (OSError, IndexError):
+            pass
+    return total / os.sysconf("SC_CLK_TCK")
 
 
 def page_seconds(driver):
@@ -91,13 +112,22 @@ def chromium_processes(root):
     while pending:
         pid = pending.pop()
         try:
-            children = Path(f"/proc/{pid}/task/{pid}/children").read_text().split()
+            tasks = list(Path(f"/proc/{pid}/task").iterdir())
             command = Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")
         except OSError:
             continue
-        pending += [int(child) for child in children]
-        if command and b"chrom" in Path(command[0].decode()).name.encode():
-            kinds = [a[7:].decode() for a in command if a.startswith(b"--type=")]
+        # Any thread may have started a child (chromedriver starts Chromium from another), and
+        # threads come and go while they are read.
+        for task in tasks:
+            try:
+                pending += [int(child) for child in (task / "children").read_text().split()]
+            except OSError:
+                pass
+        # Chromium's children rewrite their command line as one string.
+        words = b" ".join(command).decode(errors="replace").split()
+        name = Path(words[0]).name if words else ""
+        if name.startswith("chrom") and name != "chromedriver":
+            kinds = [word[7:] for word in words if word.startswith("--type=")]
             found.append((pid, kinds[0] if kinds else "browser"))
     return found
 
@@ -157,21 +187,28 @@ def main():
             WebDriverWait(driver, 10).until(
                 lambda d: len(Select(d.find_element(By.ID, "table-model")).options) == 8)
             choose(driver, table)
-            seconds = {"page worker": [], "talvo-batch, one core": []}
+            wall = {"page worker": [], "talvo-batch, one core": []}
+            cpu = {"page worker": [], "talvo-batch, one core": []}
             for _ in range(rounds):
+                before = chromium_cpu(driver)
                 elapsed = page_seconds(driver)
                 if isinstance(elapsed, str):
                     sys.exit(f"the page failed: {elapsed}")
-                seconds["page worker"].append(elapsed)
-                seconds["talvo-batch, one core"].append(batch_seconds(batch, table, work / "out.csv"))
-            print(f"{rows} soils, model 0, {rounds} interleaved rounds; median (range)")
-            for name, times in seconds.items():
-                print(f"{name:22} {rows / statistics.median(times) / 1e6:6.2f} M rows/s "
-                      f"({rows / max(times) / 1e6:.2f} to {rows / min(times) / 1e6:.2f}), "
-                      f"{statistics.median(times):.3f} s")
-            ratio = statistics.median(seconds["page worker"]) / statistics.median(
-                seconds["talvo-batch, one core"])
-            print(f"page worker / talvo-batch on one core: {ratio:.2f}x the time")
+                wall["page worker"].append(elapsed)
+                cpu["page worker"].append(chromium_cpu(driver) - before)
+                elapsed, used = batch_seconds(batch, table, work / "out.csv")
+                wall["talvo-batch, one core"].append(elapsed)
+                cpu["talvo-batch, one core"].append(used)
+            print(f"{rows} soils, model 0, {rounds} interleaved rounds; median (range); "
+                  f"load average {os.getloadavg()[0]:.1f} on {os.cpu_count()} cores")
+            for clock, seconds in (("clock", wall), ("processor", cpu)):
+                for name, times in seconds.items():
+                    print(f"{name:22} {rows / statistics.median(times) / 1e6:6.2f} M rows/s "
+                          f"({rows / max(times) / 1e6:.2f} to {rows / min(times) / 1e6:.2f}), "
+                          f"{statistics.median(times):.3f} s by the {clock}")
+                ratio = statistics.median(seconds["page worker"]) / statistics.median(
+                    seconds["talvo-batch, one core"])
+                print(f"page worker / talvo-batch on one core: {ratio:.2f}x the {clock} time")
             table.unlink()
 
             if gib > 0:

@@ -48,8 +48,7 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--model",
            [&arguments](const std::string& text) {
-               arguments.settings.models =
-                   table::parseModels(text, arguments.settings.allModels);
+               arguments.settings.models = table::parseModels(text, arguments.settings.allModels);
                arguments.modelGiven = true;
            },
            "positions 0 to " + std::to_string(estimation::ModelCount - 1) +

@@ -58,8 +58,8 @@ struct Converter::State {
 
 Converter::Converter(Settings settings, std::string inputName,
                      std::function<void(const std::string&)> notice)
-    : m_state(std::make_unique<State>(std::move(settings), std::move(inputName),
-                                      std::move(notice))) {}
+    : m_state(
+          std::make_unique<State>(std::move(settings), std::move(inputName), std::move(notice))) {}
 
 Converter::~Converter() = default;
 

@@ -13,7 +13,6 @@
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
-
 #include <exception>
 #include <memory>
 #include <new>
@@ -43,8 +42,7 @@ std::string failureText(const std::exception_ptr& failure) {
 // ("" for the input's own name). Throws table::Error.
 table::Settings settingsFrom(const val& options) {
     table::Settings settings;
-    settings.models =
-        table::parseModels(options["model"].as<std::string>(), settings.allModels);
+    settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
     settings.decimal = table::parseDecimal(options["decimal"].as<std::string>());
     const std::string delimiter = options["delimiter"].as<std::string>();
     settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
@@ -104,7 +102,9 @@ public:
         m_notices.clear();
         return text;
     }
-    double bytesDone() const { return m_converter ? static_cast<double>(m_converter->bytesDone()) : 0; }
+    double bytesDone() const {
+        return m_converter ? static_cast<double>(m_converter->bytesDone()) : 0;
+    }
     double records() const { return count(&table::Summary::records); }
     double rows() const { return count(&table::Summary::rows); }
     double rowsWithError() const { return count(&table::Summary::rowsWithError); }

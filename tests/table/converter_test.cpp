@@ -97,7 +97,8 @@ TEST(Converter, GivesTalvoBatchsOutput) {
     const std::vector<std::string> survey{"--column", "sand=Sand (%)", "--column", "silt=Silt (%)",
                                           "--column", "clay=Clay (%)", "--column", "oc=SOC (g/kg)"};
     std::vector<std::string> surveyPrefixed = survey;
-    surveyPrefixed.insert(surveyPrefixed.end(), {"--model", "all", "--decimal", ",", "--prefix", "est_"});
+    surveyPrefixed.insert(surveyPrefixed.end(),
+                          {"--model", "all", "--decimal", ",", "--prefix", "est_"});
     std::vector<std::string> surveyUnprefixed = survey;
     surveyUnprefixed.insert(surveyUnprefixed.end(), {"--model", "0", "--decimal", ","});
     const std::vector<Case> cases{
@@ -114,15 +115,21 @@ TEST(Converter, GivesTalvoBatchsOutput) {
         {"failures", "failures.csv", {"--model", "1"}, ""},
         {"field_survey", "field_survey.csv", surveyPrefixed, ""},
         {"one_row", "one_row.csv", {"--model", "1"}, ""},
-        {"unterminated_quote", "unterminated.csv", {"--model", "0"},
+        {"unterminated_quote",
+         "unterminated.csv",
+         {"--model", "0"},
          "unterminated.csv, line 4: unterminated quote"},
         {"", "field_survey.csv", surveyUnprefixed,
          "field_survey.csv: the input already has a column named fc (column 7): name the added "
          "columns with --prefix, such as --prefix est_ for est_fc"},
-        {"", "control_header.csv", {"--model", "0"},
+        {"",
+         "control_header.csv",
+         {"--model", "0"},
          "control_header.csv: missing column: sand; the header has \"id\\x1b[2J\", "
          "\"sa\\x00nd\", \"clay\": name it with --column, such as --column sand=HEADER"},
-        {"", "empty.csv", {"--model", "0"},
+        {"",
+         "empty.csv",
+         {"--model", "0"},
          "the input is empty: the first row must name the columns"},
     };
     const std::string folder = TALVO_BATCH_TESTS;
@@ -160,12 +167,13 @@ TEST(Converter, ManyChunksComeOutAsTheThreadedRunWrites) {
     std::string csv = "id;sand;silt;clay;oc;note\r\n";
     for (int i = 0; i < 60000; ++i) {
         const int sand = i % 80;
-        const std::string id = i % 5000 == 0 ? "\"row;" + std::to_string(i) + "\"" : std::to_string(i);
+        const std::string id =
+            i % 5000 == 0 ? "\"row;" + std::to_string(i) + "\"" : std::to_string(i);
         csv += id + ';' + std::to_string(sand) + ",5;20;" + std::to_string(80 - sand) + ';' +
                std::to_string(i % 7) + ";field note\r\n";
     }
     csv += "60000;40;\"20\r\n60001;40;20\r\n"; // a quote never closed
-    ASSERT_GT(csv.size(), ReadAhead); // more than the converter keeps back
+    ASSERT_GT(csv.size(), ReadAhead);          // more than the converter keeps back
     const Settings settings = settingsFrom({"--model", "0,1", "--decimal", ","});
     const Converted whole = convert(csv, settings, csv.size());
     EXPECT_EQ(whole.error, "soils.csv, line 60002: unterminated quote");

@@ -198,9 +198,14 @@ const handlers = {
 };
 
 ui.file.addEventListener('change', () => choose(ui.file.files[0]));
-ui.section.addEventListener('dragover', (event) => event.preventDefault());
+ui.section.addEventListener('dragover', (event) => {
+  event.preventDefault();
+  ui.section.classList.add('dragging');
+});
+ui.section.addEventListener('dragleave', () => ui.section.classList.remove('dragging'));
 ui.section.addEventListener('drop', (event) => {
   event.preventDefault();
+  ui.section.classList.remove('dragging');
   choose(event.dataTransfer.files[0]);
 });
 ui.delimiter.addEventListener('change', preview);
