@@ -274,6 +274,9 @@ def test_offline_after_one_visit(site):
         browser.open_page(driver, server.url)
         WebDriverWait(driver, 10).until(
             lambda d: d.execute_script("return navigator.serviceWorker.controller !== null"))
+        # Chromium would offer to install it.
+        errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})
+        assert errors["installabilityErrors"] == []
         server.stop()
         browser.open_page(driver, server.url + "?model=2&sand=40&clay=20&oc=5")
         assert driver.find_element(By.ID, "awc").text == "36.86"

@@ -3,8 +3,8 @@
 
 const SVG = 'http://www.w3.org/2000/svg';
 export const Width = 400;
-export const Height = 380;
-const Margin = 50;
+export const Height = 350;
+const Margin = 40;
 const LabelEvery = 20;
 
 function element(name, attributes, text) {
@@ -21,6 +21,7 @@ export class Triangle {
     this.talvo = talvo;
     this.svg = svg;
     this.onPick = () => {};
+    svg.setAttribute('viewBox', `0 0 ${Width} ${Height}`);
     this.draw(talvo.triangle(Width, Height, Margin));
     svg.addEventListener('click', (event) => this.pick(event));
   }
@@ -31,7 +32,7 @@ export class Triangle {
       const group = element('g', { 'data-code': texture.code });
       group.append(element('polygon', { points: points(texture.outline) }));
       // The name where it fits, else the abbreviation, as the window writes them.
-      const fits = texture.room > texture.name.length * 5.6;
+      const fits = texture.room > texture.name.length * 6.2;
       group.append(element('text', { x: texture.label.x, y: texture.label.y, class: 'label' },
         fits ? texture.name : texture.code));
       classes.append(group);
@@ -40,7 +41,8 @@ export class Triangle {
     for (const tick of geometry.ticks) {
       const end = { x: tick.x + 5 * tick.outward.x, y: tick.y + 5 * tick.outward.y };
       axes.append(element('line', { x1: tick.x, y1: tick.y, x2: end.x, y2: end.y }));
-      if (tick.percent % LabelEvery === 0) {
+      // Not at 0: each corner carries the 100 of its own axis.
+      if (tick.percent % LabelEvery === 0 && tick.percent > 0) {
         axes.append(element('text', {
           x: tick.x + 14 * tick.outward.x, y: tick.y + 14 * tick.outward.y, class: 'tick',
         }, String(tick.percent)));
@@ -55,7 +57,7 @@ export class Triangle {
         x: at.x, y: at.y, class: 'title', transform: `rotate(${degrees} ${at.x} ${at.y})`,
       }, axis.title));
     }
-    this.mark = element('circle', { id: 'soil-point', r: 6, visibility: 'hidden' });
+    this.mark = element('circle', { id: 'soil-point', r: 5, visibility: 'hidden' });
     this.svg.append(classes, axes, this.mark);
   }
 
