@@ -6,6 +6,8 @@ import csv
 import io
 import os
 import random
+import re
+import shutil
 import subprocess
 from pathlib import Path
 
@@ -263,17 +265,28 @@ def test_triangle_click_sets_the_soil_and_copy_gives_the_table(page):
     assert [r.text.replace("\n", " ").split(" ")[0] for r in rows][0] == "TALVO"
 
 
+def test_the_triangle_saves_as_svg_and_png(page, tmp_path):
+    page.execute_cdp_cmd("Browser.setDownloadBehavior",
+                         {"behavior": "allow", "downloadPath": str(tmp_path)})
+    estimate(page, 0, {"sand": "40", "silt": "40", "clay": "20"})
+    page.find_element(By.ID, "save-svg").click()
+    page.find_element(By.ID, "save-png").click()
+    svg, png = tmp_path / "texture-triangle.svg", tmp_path / "texture-triangle.png"
+    WebDriverWait(page, 20).until(lambda _: svg.exists() and png.exists())
+    picture = svg.read_text()
+    # Standalone: the page's colours written in, the soil's point and the classes' names.
+    assert picture.startswith("<svg") and 'xmlns="http://www.w3.org/2000/svg"' in picture
+    assert ">heavy clay</text>" in picture and 'id="soil-point"' in picture
+    assert 'fill="var(' not in picture and 'fill="rgb(' in picture
+    assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
 def test_offline_after_one_visit(site):
     driver = browser.chrome()
     server = browser.Server(site)
     try:
         browser.open_page(driver, server.url)
-        WebDriverWait(driver, 10).until(lambda d: d.execute_script(
-            "return navigator.serviceWorker.controller !== null"
-            " || (navigator.serviceWorker.ready.then(() => location.reload()), false)"))
-        browser.open_page(driver, server.url)
-        WebDriverWait(driver, 10).until(
-            lambda d: d.execute_script("return navigator.serviceWorker.controller !== null"))
+        wait_for_cache(driver, None)
         # Chromium would offer to install it.
         errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})
         assert errors["installabilityErrors"] == []
@@ -284,6 +297,37 @@ def test_offline_after_one_visit(site):
     finally:
         server.stop()
         driver.quit()
+
+
+def test_a_new_version_replaces_the_cached_one(site, tmp_path):
+    copy = tmp_path / "site"
+    shutil.copytree(site, copy)
+    driver = browser.chrome()
+    try:
+        with browser.served(copy) as server:
+            browser.open_page(driver, server.url)
+            wait_for_cache(driver, None)
+            # A new build: another page, and a service worker that says so.
+            index = copy / "index.html"
+            index.write_text(index.read_text().replace("<main>", '<main data-build="next">'))
+            worker = copy / "sw.js"
+            worker.write_text(re.sub(r"const CACHE = '[^']*'", "const CACHE = 'talvo-next'",
+                                     worker.read_text()))
+            browser.open_page(driver, server.url)  # the old one, checking for a new one
+            wait_for_cache(driver, "talvo-next")
+            browser.open_page(driver, server.url)
+            assert driver.find_element(By.TAG_NAME, "main").get_attribute("data-build") == "next"
+    finally:
+        driver.quit()
+
+
+def wait_for_cache(driver, name):
+    """Until the page is controlled and its only cache is `name` (any name for None)."""
+    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script("""
+        const [name, done] = arguments;
+        if (!navigator.serviceWorker.controller) { done(false); return; }
+        caches.keys().then(keys => done(keys.length === 1 && (!name || keys[0] === name)));""",
+                                                                      name))
 
 
 def axe_violations(driver):
