@@ -152,6 +152,11 @@ def test_choosing_a_model_disables_the_boxes_it_does_not_read(page):
         assert page.find_element(By.ID, "unitpwp").get_property("textContent") == pwp_unit
 
 
+def read_clipboard(driver):
+    return driver.execute_async_script(
+        "navigator.clipboard.readText().then(arguments[0], () => arguments[0](null));")
+
+
 def type_into(page, name, text):
     box = page.find_element(By.ID, name)
     box.send_keys(Keys.CONTROL, "a")
@@ -197,6 +202,10 @@ def test_soil_in_the_address_is_estimated_and_follows_typing(driver, server):
     assert [driver.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == \
         ["50.85", "26.28", "36.86"]
     assert driver.find_element(By.ID, "unitfc").text == "(% v/v)"
+    # Copy results as the window copies them: the grey silt box is left out.
+    driver.find_element(By.ID, "copy-results").click()
+    assert read_clipboard(driver) == "model\tsand\tsilt\tclay\toc\tunit\tfc\tpwp\tawc\n" \
+        "Rawls et al., 1982\t40\t\t20\t5\t% v/v\t50.85\t26.28\t36.86\n"
     type_into(driver, "sand", "35.5")
     assert driver.execute_script("return location.search") == \
         "?model=2&sand=35.5&clay=20&oc=5&decimal=point"
@@ -252,8 +261,7 @@ def test_triangle_click_sets_the_soil_and_copy_gives_the_table(page):
             for n in ("sand", "silt", "clay")] == texts
 
     page.find_element(By.ID, "copy").click()
-    copied = page.execute_async_script(
-        "navigator.clipboard.readText().then(arguments[0], () => arguments[0](null));")
+    copied = read_clipboard(page)
     lines = copied.split("\n")
     assert lines[0] == "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks"
     assert len(lines) == 9 and lines[-1] == ""
