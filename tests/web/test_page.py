@@ -92,7 +92,11 @@ def batch(model, rows, separator="."):
     return list(csv.DictReader(io.StringIO(done.stdout), delimiter=delimiter))
 
 
-def test_start_state(page):
+def test_start_state(page, server):
+    # Nothing comes from another host.
+    loaded = page.execute_script(
+        "return performance.getEntriesByType('resource').map(e => e.name)")
+    assert loaded and all(name.startswith(server.url) for name in loaded), loaded
     chooser = page.find_element(By.ID, "model")
     options = chooser.find_elements(By.TAG_NAME, "option")
     assert [o.text for o in options[1:]] == MODELS
