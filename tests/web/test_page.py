@@ -264,6 +264,13 @@ def test_triangle_click_sets_the_soil_and_copy_gives_the_table(page):
     assert [page.find_element(By.ID, n).get_property("value")
             for n in ("sand", "silt", "clay")] == texts
 
+    # From the keyboard: up raises clay, as the point moves towards the clay corner.
+    page.find_element(By.ID, "triangle").send_keys(Keys.ARROW_UP)
+    moved = [page.find_element(By.ID, n).get_property("value") for n in ("sand", "silt", "clay")]
+    assert float(moved[2]) == pytest.approx(float(texts[2]) + 1, abs=0.2), moved
+    assert sum(float(t) for t in moved) == pytest.approx(100), moved
+    texts = moved
+
     page.find_element(By.ID, "copy").click()
     copied = read_clipboard(page)
     lines = copied.split("\n")

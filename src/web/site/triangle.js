@@ -24,9 +24,13 @@ export class Triangle {
     svg.setAttribute('viewBox', `0 0 ${Width} ${Height}`);
     this.draw(talvo.triangle(Width, Height, Margin));
     svg.addEventListener('click', (event) => this.pick(event));
+    svg.addEventListener('keydown', (event) => this.nudge(event));
   }
 
   draw(geometry) {
+    const { sand, silt, clay } = geometry.corners;
+    // One percent of clay upwards, one of silt sideways.
+    this.percent = { x: (silt.x - sand.x) / 100, y: (sand.y - clay.y) / 100 };
     const classes = element('g', { class: 'classes' });
     for (const texture of geometry.classes) {
       const group = element('g', { 'data-code': texture.code });
@@ -78,8 +82,28 @@ export class Triangle {
     const matrix = this.svg.getScreenCTM();
     if (!matrix) return;
     const at = new DOMPoint(event.clientX, event.clientY).matrixTransform(matrix.inverse());
-    const soil = this.talvo.soilAt(Width, Height, Margin, at.x, at.y, this.separator());
+    this.pickAt(at.x, at.y);
+  }
+
+  pickAt(x, y) {
+    const soil = this.talvo.soilAt(Width, Height, Margin, x, y, this.separator());
     if (soil) this.onPick(soil);
+  }
+
+  // The arrow keys move the soil's point (from the middle when there is none), as a click
+  // would place it.
+  nudge(event) {
+    const step = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] }[
+      event.key];
+    if (!step) return;
+    event.preventDefault();
+    const shown = this.mark.getAttribute('visibility') === 'visible';
+    const from = shown
+      ? { x: this.mark.cx.baseVal.value, y: this.mark.cy.baseVal.value }
+      : this.talvo.placeSoil(Width, Height, Margin, 100 / 3, 100 / 3, 100 / 3);
+    const percents = event.shiftKey ? 5 : 1;
+    this.pickAt(from.x + step[0] * percents * this.percent.x,
+      from.y + step[1] * percents * this.percent.y);
   }
 
   // A standalone picture: the page's colours written into a copy of the drawing.
