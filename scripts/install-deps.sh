@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages for building and running every program; with --dev also
-# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run).
+# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run); with --web only
+# those for building the web site.
 # Quick and silent when everything is already there.
 set -euo pipefail
 
@@ -39,11 +40,15 @@ dev_packages=(
     chromium chromium-driver python3-selenium
 )
 
+# What the web site alone needs (scripts/web.sh): the web preset configures its tests too.
+web_packages=(cmake ninja-build emscripten nodejs librsvg2-bin libgtest-dev)
+
 case "${1:-}" in
     "") ;;
     --dev) packages+=("${dev_packages[@]}") ;;
+    --web) packages=("${web_packages[@]}") ;;
     *)
-        echo "usage: $0 [--dev]" >&2
+        echo "usage: $0 [--dev|--web]" >&2
         exit 2
         ;;
 esac

@@ -3,7 +3,7 @@
 # serves it on http://127.0.0.1:8000 until Ctrl+C. PORT=8080 serves elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh --dev
+scripts/install-deps.sh --web
 cmake --preset web >/dev/null
 cmake --build --preset web --target site
 port="${PORT:-8000}"

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
 namespace talvo::form {
 
@@ -13,7 +14,9 @@ namespace {
 
 constexpr double Percent = 100.0;
 constexpr double SumTolerance = 1.0; // as the texture class allows
-const double HeightPerSide = std::sqrt(3.0) / 2.0;
+// Constant, not computed at start-up: a triangle fitted at another file's start-up would
+// otherwise find it still 0.
+constexpr double HeightPerSide = std::numbers::sqrt3 / 2.0;
 
 PlanePoint operator+(PlanePoint a, PlanePoint b) {
     return {a.x + b.x, a.y + b.y};

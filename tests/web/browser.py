@@ -62,11 +62,13 @@ def chrome(width=1200, height=900, dark=False, language="en-US") -> webdriver.Ch
                      "--disable-dev-shm-usage", f"--window-size={width},{height}",
                      f"--lang={language}", "--no-first-run", "--hide-scrollbars"):
         options.add_argument(argument)
-    if dark:
-        options.add_argument("--force-dark-mode")
-        options.add_argument("--blink-settings=preferredColorScheme=0")
     options.add_experimental_option("prefs", {"intl.accept_languages": language})
     driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+    # Headless windows are at least 500 px wide: a phone's screen is emulated instead.
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 600})
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+        "features": [{"name": "prefers-color-scheme", "value": "dark" if dark else "light"}]})
     driver.execute_cdp_cmd("Browser.grantPermissions", {
         "permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
     return driver

@@ -6,7 +6,9 @@ const FILES = [
 @CACHED_FILES@];
 
 self.addEventListener('install', (event) => {
-  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES))
+  // From the server, never from the browser's own cache, which may still hold the old files.
+  const fresh = FILES.map((file) => new Request(file, { cache: 'reload' }));
+  event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(fresh))
     .then(() => self.skipWaiting()));
 });
 

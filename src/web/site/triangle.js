@@ -3,8 +3,8 @@
 
 const SVG = 'http://www.w3.org/2000/svg';
 export const Width = 400;
-export const Height = 380;
-const Margin = 50;
+export const Height = 350;
+const Margin = 40;
 const LabelEvery = 20;
 
 function element(name, attributes, text) {
@@ -21,17 +21,22 @@ export class Triangle {
     this.talvo = talvo;
     this.svg = svg;
     this.onPick = () => {};
+    svg.setAttribute('viewBox', `0 0 ${Width} ${Height}`);
     this.draw(talvo.triangle(Width, Height, Margin));
     svg.addEventListener('click', (event) => this.pick(event));
+    svg.addEventListener('keydown', (event) => this.nudge(event));
   }
 
   draw(geometry) {
+    const { sand, silt, clay } = geometry.corners;
+    // One percent of clay upwards, one of silt sideways.
+    this.percent = { x: (silt.x - sand.x) / 100, y: (sand.y - clay.y) / 100 };
     const classes = element('g', { class: 'classes' });
     for (const texture of geometry.classes) {
       const group = element('g', { 'data-code': texture.code });
       group.append(element('polygon', { points: points(texture.outline) }));
       // The name where it fits, else the abbreviation, as the window writes them.
-      const fits = texture.room > texture.name.length * 5.6;
+      const fits = texture.room > texture.name.length * 6.2;
       group.append(element('text', { x: texture.label.x, y: texture.label.y, class: 'label' },
         fits ? texture.name : texture.code));
       classes.append(group);
@@ -40,7 +45,8 @@ export class Triangle {
     for (const tick of geometry.ticks) {
       const end = { x: tick.x + 5 * tick.outward.x, y: tick.y + 5 * tick.outward.y };
       axes.append(element('line', { x1: tick.x, y1: tick.y, x2: end.x, y2: end.y }));
-      if (tick.percent % LabelEvery === 0) {
+      // Not at 0: each corner carries the 100 of its own axis.
+      if (tick.percent % LabelEvery === 0 && tick.percent > 0) {
         axes.append(element('text', {
           x: tick.x + 14 * tick.outward.x, y: tick.y + 14 * tick.outward.y, class: 'tick',
         }, String(tick.percent)));
@@ -55,7 +61,7 @@ export class Triangle {
         x: at.x, y: at.y, class: 'title', transform: `rotate(${degrees} ${at.x} ${at.y})`,
       }, axis.title));
     }
-    this.mark = element('circle', { id: 'soil-point', r: 6, visibility: 'hidden' });
+    this.mark = element('circle', { id: 'soil-point', r: 5, visibility: 'hidden' });
     this.svg.append(classes, axes, this.mark);
   }
 
@@ -76,8 +82,28 @@ export class Triangle {
     const matrix = this.svg.getScreenCTM();
     if (!matrix) return;
     const at = new DOMPoint(event.clientX, event.clientY).matrixTransform(matrix.inverse());
-    const soil = this.talvo.soilAt(Width, Height, Margin, at.x, at.y, this.separator());
+    this.pickAt(at.x, at.y);
+  }
+
+  pickAt(x, y) {
+    const soil = this.talvo.soilAt(Width, Height, Margin, x, y, this.separator());
     if (soil) this.onPick(soil);
+  }
+
+  // The arrow keys move the soil's point (from the middle when there is none), as a click
+  // would place it.
+  nudge(event) {
+    const step = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] }[
+      event.key];
+    if (!step) return;
+    event.preventDefault();
+    const shown = this.mark.getAttribute('visibility') === 'visible';
+    const from = shown
+      ? { x: this.mark.cx.baseVal.value, y: this.mark.cy.baseVal.value }
+      : this.talvo.placeSoil(Width, Height, Margin, 100 / 3, 100 / 3, 100 / 3);
+    const percents = event.shiftKey ? 5 : 1;
+    this.pickAt(from.x + step[0] * percents * this.percent.x,
+      from.y + step[1] * percents * this.percent.y);
   }
 
   // A standalone picture: the page's colours written into a copy of the drawing.
