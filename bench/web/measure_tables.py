@@ -181,6 +181,7 @@ def main():
         table = work / "soils.csv"
         write_table(table, rows)
         driver = browser.chrome()
+        driver.set_script_timeout(3600)  # a run is timed by one script
         try:
             browser.open_page(driver, server.url)
             driver.find_element(By.ID, "tab-tables").click()
