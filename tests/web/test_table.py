@@ -7,6 +7,7 @@ import subprocess
 import pytest
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
+from test_page import axe_violations
 
 BATCH = os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch")
 
@@ -99,6 +100,7 @@ def test_messy_table_comes_out_as_talvo_batch_writes_it(page, tmp_path):
     assert line in text_of(page, "table-status").splitlines()
     assert page.find_element(By.ID, "table-download").get_attribute("download") == \
         "survey-estimates.csv"
+    assert axe_violations(page) == []
 
 
 @pytest.mark.parametrize("name, text", [
