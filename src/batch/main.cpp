@@ -8,6 +8,7 @@
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
+#include "table/head.h"
 #include "table/run.h"
 
 #include <iostream>
@@ -63,7 +64,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
-        throw Error(input.name() + ", " + error.what());
+        throw Error(talvo::table::aboutInput(input.name(), error.what()));
     } catch (const Error&) {
         input.checkUnchanged(); // a failed read, not an empty table
         output.checkWritten();  // names the file and the system's reason
@@ -74,9 +75,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     output.commit();
     reportFlags(tool, summary);
     if (summary.rowsWithError > 0) {
-        std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
-                  << (summary.rows == 1 ? " row" : " rows")
-                  << " could not be estimated; the error column says why\n";
+        tool.report(talvo::table::failedRowsNote(summary));
         return 1;
     }
     return 0;

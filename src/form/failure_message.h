@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // An input box as the window's labels call it: "Clay content".
 std::string_view inputWords(estimation::Input input);
@@ -21,4 +21,4 @@ std::string failureMessage(const estimation::Failure& failure,
 std::string failureDetail(const estimation::FailureReason& reason,
                           estimation::DecimalSeparator separator = {});
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -1,6 +1,6 @@
-#include "window/failure_message.h"
+#include "form/failure_message.h"
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::FailureKind;
 using estimation::Input;
@@ -62,4 +62,4 @@ std::string failureMessage(const estimation::Failure& failure,
            failureDetail(failure.reason(), separator);
 }
 
-} // namespace talvo::window
+} // namespace talvo::form
