@@ -8,7 +8,7 @@
 namespace talvo::form {
 
 // An input box as the window's labels call it: "Clay content".
-std::string_view inputWords(estimation::Input input);
+std::string_view boxWords(estimation::Input input);
 
 // What the user reads when an action fails: the kind on the first line, then what went
 // wrong in the window's words and what to do about it, e.g.
