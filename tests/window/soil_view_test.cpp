@@ -154,13 +154,14 @@ private slots:
 
         auto* table = part<QTableWidget>("models");
         const int rawls = 2;
-        const QString fc = cell(rawls, SoilColumn::fc);
+        const QString fc = cell(rawls, form::SoilColumn::fc);
         QVERIFY2(fc.size() > 40, qPrintable(fc));
-        for (const auto column : {SoilColumn::fc, SoilColumn::pwp, SoilColumn::awc}) {
+        for (const auto column :
+             {form::SoilColumn::fc, form::SoilColumn::pwp, form::SoilColumn::awc}) {
             const QTableWidgetItem* item = table->item(rawls, static_cast<int>(column));
             QCOMPARE(item->toolTip(), item->text());
         }
-        QVERIFY(table->columnWidth(static_cast<int>(SoilColumn::fc)) <
+        QVERIFY(table->columnWidth(static_cast<int>(form::SoilColumn::fc)) <
                 table->fontMetrics().horizontalAdvance(fc));
         // The headers stay whole.
         for (int column = 0; column < table->columnCount(); ++column) {
@@ -170,7 +171,8 @@ private slots:
         // One line high: the number does not wrap either.
         QStyleOptionViewItem option;
         option.initFrom(table);
-        const QModelIndex index = table->model()->index(rawls, static_cast<int>(SoilColumn::fc));
+        const QModelIndex index =
+            table->model()->index(rawls, static_cast<int>(form::SoilColumn::fc));
         QVERIFY(table->itemDelegateForIndex(index)->sizeHint(option, index).height() <
                 2 * table->fontMetrics().lineSpacing());
         for (const char* name : {"copy", "savePicture"}) {
