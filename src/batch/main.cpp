@@ -21,26 +21,6 @@ namespace {
 using talvo::batch::Arguments;
 using talvo::cli::Error;
 
-// "12 of 97 rows flagged sum, 3 flagged result", in one line for the flags some row carries:
-// the flags column is easy to miss in a long table.
-void reportFlags(const talvo::cli::Tool& tool, const talvo::table::Summary& summary) {
-    std::string counts;
-    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
-        if (summary.rowsFlagged[i] == 0) {
-            continue;
-        }
-        counts += counts.empty()
-                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
-                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
-                      : ", " + std::to_string(summary.rowsFlagged[i]);
-        counts += " flagged ";
-        counts += talvo::estimation::code(talvo::estimation::allFlags[i]);
-    }
-    if (!counts.empty()) {
-        tool.report(counts);
-    }
-}
-
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
@@ -73,7 +53,9 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
-    reportFlags(tool, summary);
+    if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
+        tool.report(flagged);
+    }
     if (summary.rowsWithError > 0) {
         tool.report(talvo::table::failedRowsNote(summary));
         return 1;

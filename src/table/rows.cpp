@@ -289,6 +289,22 @@ std::string failedRowsNote(const Summary& summary) {
            " could not be estimated; the error column says why";
 }
 
+std::string flaggedRowsNote(const Summary& summary) {
+    std::string counts;
+    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
+        if (summary.rowsFlagged[i] == 0) {
+            continue;
+        }
+        counts += counts.empty()
+                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
+                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
+                      : ", " + std::to_string(summary.rowsFlagged[i]);
+        counts += " flagged ";
+        counts += estimation::code(estimation::allFlags[i]);
+    }
+    return counts;
+}
+
 namespace {
 
 // A chunk with quotes or CRs, through the careful reader. Apart from the loop over unquoted

@@ -52,6 +52,11 @@ struct Summary {
 // column says why"; empty when there are none.
 std::string failedRowsNote(const Summary& summary);
 
+// What a run tells of its flagged rows, in one line for the flags some row carries: "12 of 97
+// rows flagged sum, 3 flagged result", since the flags column is easy to miss in a long table;
+// empty when no row is flagged.
+std::string flaggedRowsNote(const Summary& summary);
+
 class RowFormatter {
 public:
     RowFormatter(const Settings& settings, const Columns& columns);

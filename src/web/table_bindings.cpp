@@ -112,6 +112,10 @@ public:
     std::string failedRowsNote() const {
         return m_converter ? table::failedRowsNote(m_converter->summary()) : std::string();
     }
+    // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
+    std::string flaggedRowsNote() const {
+        return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
+    }
 
 private:
     template <typename Work> bool guarded(Work work) {
@@ -184,6 +188,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("records", &TableRun::records)
         .function("rows", &TableRun::rows)
         .function("rowsWithError", &TableRun::rowsWithError)
-        .function("failedRowsNote", &TableRun::failedRowsNote);
+        .function("failedRowsNote", &TableRun::failedRowsNote)
+        .function("flaggedRowsNote", &TableRun::flaggedRowsNote);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
 }

@@ -9,7 +9,7 @@
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', blob, records, rows, rowsWithError, note}
+//               {type: 'done', blob, records, rows, rowsWithError, flagged, note}
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
@@ -80,6 +80,7 @@ async function run(talvo, {file, options}) {
       records: table.records(),
       rows: table.rows(),
       rowsWithError: table.rowsWithError(),
+      flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
     };
   } finally {

@@ -188,8 +188,11 @@ const handlers = {
     ui.download.download = name;
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
-    ui.status.textContent += (ui.status.textContent ? '\n' : '') +
-        (message.note || `${message.rows.toLocaleString()} rows estimated`);
+    // talvo-batch's lines, in its order: the flagged rows, then the rows with an error.
+    const lines = [message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    for (const line of lines.filter((text) => text)) {
+      ui.status.textContent += (ui.status.textContent ? '\n' : '') + line;
+    }
   },
   error: (message) => {
     setRunning(false);
