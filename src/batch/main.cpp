@@ -8,6 +8,7 @@
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
+#include "table/head.h"
 #include "table/run.h"
 
 #include <iostream>
@@ -19,26 +20,6 @@ namespace {
 
 using talvo::batch::Arguments;
 using talvo::cli::Error;
-
-// "12 of 97 rows flagged sum, 3 flagged result", in one line for the flags some row carries:
-// the flags column is easy to miss in a long table.
-void reportFlags(const talvo::cli::Tool& tool, const talvo::table::Summary& summary) {
-    std::string counts;
-    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
-        if (summary.rowsFlagged[i] == 0) {
-            continue;
-        }
-        counts += counts.empty()
-                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
-                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
-                      : ", " + std::to_string(summary.rowsFlagged[i]);
-        counts += " flagged ";
-        counts += talvo::estimation::code(talvo::estimation::allFlags[i]);
-    }
-    if (!counts.empty()) {
-        tool.report(counts);
-    }
-}
 
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InterruptionCleanup cleanup;
@@ -63,7 +44,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
-        throw Error(input.name() + ", " + error.what());
+        throw Error(talvo::table::aboutInput(input.name(), error.what()));
     } catch (const Error&) {
         input.checkUnchanged(); // a failed read, not an empty table
         output.checkWritten();  // names the file and the system's reason
@@ -72,11 +53,11 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
-    reportFlags(tool, summary);
+    if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
+        tool.report(flagged);
+    }
     if (summary.rowsWithError > 0) {
-        std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
-                  << (summary.rows == 1 ? " row" : " rows")
-                  << " could not be estimated; the error column says why\n";
+        tool.report(talvo::table::failedRowsNote(summary));
         return 1;
     }
     return 0;

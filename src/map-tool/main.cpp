@@ -11,6 +11,7 @@
 #include "map/scale.h"
 #include "map/settings.h"
 #include "map/tiles.h"
+#include "table/options.h"
 
 #include <CLI/CLI.hpp>
 
@@ -50,7 +51,7 @@ CLI::Validator modelPosition() {
     return {[](std::string& text) -> std::string {
                 std::string message;
                 const talvo::estimation::PtfModel* const model =
-                    talvo::cli::modelNamed(text, message);
+                    talvo::table::modelNamed(text, message);
                 if (model == nullptr) {
                     return message;
                 }

@@ -4,17 +4,23 @@
 // columns, from the engine's value API.
 
 #include "estimation/estimation.h"
+#include "table/chunks.h"
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/settings.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvo::table {
+
+// Output is handed on in pieces of about this size, so that memory stays bounded whatever a
+// row's width or the number of models.
+inline constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 
 struct Summary {
     std::uint64_t records = 0;       // records below the header
@@ -41,6 +47,15 @@ struct Summary {
         return *this;
     }
 };
+
+// What a run tells of its rows with an error: "4 of 5 rows could not be estimated; the error
+// column says why"; empty when there are none.
+std::string failedRowsNote(const Summary& summary);
+
+// What a run tells of its flagged rows, in one line for the flags some row carries: "12 of 97
+// rows flagged sum, 3 flagged result", since the flags column is easy to miss in a long table;
+// empty when no row is flagged.
+std::string flaggedRowsNote(const Summary& summary);
 
 class RowFormatter {
 public:
@@ -119,5 +134,11 @@ private:
     // The flags field of each set of flags, by its bits.
     std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
 };
+
+// The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`
+// holds PieceBytes or more, to hand them on. Throws CsvError at a damaged record, after the
+// rows before it are in `out`.
+void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
+                 Summary& summary, const std::function<void(std::string&)>& pieceFull);
 
 } // namespace talvo::table

@@ -1,8 +1,8 @@
 #include "window/soil_view.h"
 
 #include "form/sheet_text.h"
+#include "form/soil_summary.h"
 #include "window/application.h"
-#include "window/soil_summary.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
 
@@ -37,8 +37,8 @@ constexpr QSize ViewSize{720, 780};
 constexpr int SheetLines = 5;
 
 bool isNumberColumn(int column) {
-    return column >= static_cast<int>(SoilColumn::fc) &&
-           column <= static_cast<int>(SoilColumn::awc);
+    return column >= static_cast<int>(form::SoilColumn::fc) &&
+           column <= static_cast<int>(form::SoilColumn::awc);
 }
 
 // Numbers stay on one line and end in "…" where the column is too narrow: a long number must
@@ -68,11 +68,11 @@ QString joined(const std::vector<std::string>& sentences) {
 }
 
 QTableWidget* modelTable(QWidget* parent) {
-    auto* table = new QTableWidget(estimation::ModelCount, SoilColumnCount, parent);
+    auto* table = new QTableWidget(estimation::ModelCount, form::SoilColumnCount, parent);
     table->setObjectName(QStringLiteral("models"));
     table->setAccessibleName(QObject::tr("Estimates of every model"));
     QStringList header;
-    for (const std::string& title : soilTableHeader()) {
+    for (const std::string& title : form::soilTableHeader()) {
         header << text(title);
     }
     table->setHorizontalHeaderLabels(header);
@@ -215,9 +215,9 @@ void SoilView::showBeside(const QWidget& window) {
 
 void SoilView::showInputs(const estimation::InputTexts& texts,
                           estimation::DecimalSeparator separator) {
-    const SoilMark mark = soilMark(texts, separator);
-    m_texture->setText(text(textureLine(texts, separator)));
-    m_warnings->setText(joined(soilWarnings(texts, separator)));
+    const form::SoilMark mark = form::soilMark(texts, separator);
+    m_texture->setText(text(form::textureLine(texts, separator)));
+    m_warnings->setText(joined(form::soilWarnings(texts, separator)));
     m_triangle->setAccessibleDescription(m_texture->text() + QStringLiteral(". ") +
                                          text(mark.text));
     m_triangle->setMark(mark);
@@ -225,7 +225,7 @@ void SoilView::showInputs(const estimation::InputTexts& texts,
     m_texts = {std::string(texts[0]), std::string(texts[1]), std::string(texts[2]),
                std::string(texts[3])};
     m_separator = separator;
-    m_rows = soilTable(texts, separator);
+    m_rows = form::soilTable(texts, separator);
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
             QTableWidgetItem* item = m_table->item(static_cast<int>(row), static_cast<int>(column));
@@ -275,8 +275,8 @@ void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSep
 }
 
 void SoilView::copyTable() const {
-    QGuiApplication::clipboard()->setText(
-        text(tabSeparated({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator, m_rows)));
+    QGuiApplication::clipboard()->setText(text(
+        form::tabSeparated({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator, m_rows)));
 }
 
 bool SoilView::savePicture(const QString& path) const {

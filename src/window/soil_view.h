@@ -2,7 +2,7 @@
 
 #include "estimation/estimation.h"
 #include "form/fields.h"
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include <QWidget>
 
@@ -63,7 +63,7 @@ private:
     QPlainTextEdit* m_sheet;
     QPushButton* m_copy;
     QPushButton* m_save;
-    SoilTable m_rows;
+    form::SoilTable m_rows;
     std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown
     estimation::DecimalSeparator m_separator;
     bool m_placed = false;

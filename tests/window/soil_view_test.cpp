@@ -1,12 +1,12 @@
 #include "estimation/estimation.h"
 #include "form/sheet_text.h"
+#include "form/soil_table.h"
+#include "form/triangle_geometry.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
-#include "window/soil_table.h"
 #include "window/soil_view.h"
 #include "window/texture_triangle.h"
-#include "window/triangle_geometry.h"
 #include "window/triangle_painter.h"
 
 #include <QAccessible>
@@ -49,7 +49,7 @@ class SoilViewTest : public QObject {
         }
         return widget;
     }
-    QString cell(int row, SoilColumn column) const {
+    QString cell(int row, form::SoilColumn column) const {
         return part<QTableWidget>("models")->item(row, static_cast<int>(column))->text();
     }
     void show(const QStringList& texts, char separator = '.') {
@@ -94,10 +94,10 @@ private slots:
                 QTest::keyClick(form.findChild<QComboBox*>(), Qt::Key_Down);
             }
             form.findChild<QPushButton*>("cmd")->click();
-            QCOMPARE(cell(model, SoilColumn::fc), form.findChild<QLabel*>("fc")->text());
-            QCOMPARE(cell(model, SoilColumn::pwp), form.findChild<QLabel*>("pwp")->text());
-            QCOMPARE(cell(model, SoilColumn::awc), form.findChild<QLabel*>("awc")->text());
-            const QString remarks = cell(model, SoilColumn::remarks);
+            QCOMPARE(cell(model, form::SoilColumn::fc), form.findChild<QLabel*>("fc")->text());
+            QCOMPARE(cell(model, form::SoilColumn::pwp), form.findChild<QLabel*>("pwp")->text());
+            QCOMPARE(cell(model, form::SoilColumn::awc), form.findChild<QLabel*>("awc")->text());
+            const QString remarks = cell(model, form::SoilColumn::remarks);
             QVERIFY(reports.size() <= 1);
             if (reports.isEmpty()) {
                 QVERIFY(!remarks.startsWith("needs"));
@@ -154,13 +154,14 @@ private slots:
 
         auto* table = part<QTableWidget>("models");
         const int rawls = 2;
-        const QString fc = cell(rawls, SoilColumn::fc);
+        const QString fc = cell(rawls, form::SoilColumn::fc);
         QVERIFY2(fc.size() > 40, qPrintable(fc));
-        for (const auto column : {SoilColumn::fc, SoilColumn::pwp, SoilColumn::awc}) {
+        for (const auto column :
+             {form::SoilColumn::fc, form::SoilColumn::pwp, form::SoilColumn::awc}) {
             const QTableWidgetItem* item = table->item(rawls, static_cast<int>(column));
             QCOMPARE(item->toolTip(), item->text());
         }
-        QVERIFY(table->columnWidth(static_cast<int>(SoilColumn::fc)) <
+        QVERIFY(table->columnWidth(static_cast<int>(form::SoilColumn::fc)) <
                 table->fontMetrics().horizontalAdvance(fc));
         // The headers stay whole.
         for (int column = 0; column < table->columnCount(); ++column) {
@@ -170,7 +171,8 @@ private slots:
         // One line high: the number does not wrap either.
         QStyleOptionViewItem option;
         option.initFrom(table);
-        const QModelIndex index = table->model()->index(rawls, static_cast<int>(SoilColumn::fc));
+        const QModelIndex index =
+            table->model()->index(rawls, static_cast<int>(form::SoilColumn::fc));
         QVERIFY(table->itemDelegateForIndex(index)->sizeHint(option, index).height() <
                 2 * table->fontMetrics().lineSpacing());
         for (const char* name : {"copy", "savePicture"}) {
@@ -245,7 +247,7 @@ private slots:
     void sharpAtEveryPixelRatio() {
         TextureTriangle triangle;
         triangle.resize(400, 400);
-        triangle.setMark(soilMark({"40", "40", "20", ""}, {}));
+        triangle.setMark(form::soilMark({"40", "40", "20", ""}, {}));
         const TriangleColours colours = triangleColours(triangle.palette());
         for (const double ratio : {1.0, 1.5, 2.0}) {
             QImage image(QSize(400, 400) * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -283,15 +285,15 @@ private slots:
         QFETCH(QPointF, expected);
         TextureTriangle triangle;
         triangle.resize(400, 400);
-        const TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
+        const form::TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
         QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.sand.x, frame.sand.y)));
         QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.silt.x, frame.clay.y)));
         const QPointF at(frame.sand.x + expected.x() * (frame.silt.x - frame.sand.x),
                          frame.clay.y + expected.y() * (frame.sand.y - frame.clay.y));
-        triangle.setMark(soilMark(
+        triangle.setMark(form::soilMark(
             {texts[0].toStdString(), texts[1].toStdString(), texts[2].toStdString(), ""}, {}));
         QVERIFY(triangle.mark().point.has_value());
-        const PlanePoint placed = place(frame, *triangle.mark().point);
+        const form::PlanePoint placed = place(frame, *triangle.mark().point);
         QVERIFY(std::hypot(placed.x - at.x(), placed.y - at.y()) < 0.5);
         QImage image(triangle.size(), QImage::Format_ARGB32_Premultiplied);
         triangle.render(&image);

@@ -1,8 +1,8 @@
-#include "window/soil_summary.h"
+#include "form/soil_summary.h"
 
 #include "estimation/estimation.h"
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::Input;
 
@@ -41,4 +41,4 @@ std::vector<std::string> soilWarnings(const estimation::InputTexts& texts,
     return sentences;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

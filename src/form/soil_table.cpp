@@ -1,10 +1,10 @@
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include "estimation/estimation.h"
+#include "form/failure_message.h"
+#include "form/results_text.h"
 #include "form/sheet_text.h"
-#include "window/failure_message.h"
-#include "window/results_text.h"
-#include "window/soil_summary.h"
+#include "form/soil_summary.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::Input;
 
@@ -126,4 +126,4 @@ std::string tabSeparated(const estimation::InputTexts& texts,
     return out;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-namespace talvo::window {
+namespace talvo::form {
 
 enum class SoilColumn { model, unit, fc, pwp, awc, remarks };
 inline constexpr int SoilColumnCount = 6;
@@ -31,4 +31,4 @@ SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSepa
 std::string tabSeparated(const estimation::InputTexts& texts,
                          estimation::DecimalSeparator separator, const SoilTable& table);
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // The class of sand, silt and clay as typed; none where one is no number or off the triangle.
 std::optional<estimation::TextureClass> soilTexture(const estimation::InputTexts& texts,
@@ -22,4 +22,4 @@ std::string textureLine(const estimation::InputTexts& texts,
 std::vector<std::string> soilWarnings(const estimation::InputTexts& texts,
                                       estimation::DecimalSeparator separator);
 
-} // namespace talvo::window
+} // namespace talvo::form
