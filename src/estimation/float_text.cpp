@@ -41,7 +41,11 @@ double shiftedDecimal(double value, int places) noexcept {
             const long exponent = std::strtol(e + 1, nullptr, 10) + places;
             const int length = std::snprintf(e + 1, 8, "%ld", exponent);
             double shifted = 0;
-            fromChars(text.data(), e + 1 + length, shifted);
+            if (fromChars(text.data(), e + 1 + length, shifted).ec ==
+                std::errc::result_out_of_range) {
+                // Past the range: an infinity, or below it: a zero, of the value's sign.
+                shifted = std::copysign(exponent > 0 ? HUGE_VAL : 0.0, value);
+            }
             return shifted;
         }
     }

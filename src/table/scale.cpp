@@ -42,9 +42,18 @@ estimation::InputValue DecimalScale::read(std::string_view text,
         }
     }
     estimation::InputValue value = estimation::inputValue(text, separator);
-    if (!value.failure) {
-        value.number = apply(value.number);
+    if (value.failure) {
+        return value;
     }
+    // " -0.4" and "4e-1" at a power of ten: the point of the number's shortest text is moved,
+    // which is as exact as shifting the text itself.
+    int places = -decimals;
+    std::uint64_t rest = mantissa;
+    for (; rest % 10 == 0; rest /= 10) {
+        ++places;
+    }
+    value.number =
+        rest == 1 ? estimation::shiftedDecimal(value.number, places) : apply(value.number);
     return value;
 }
 

@@ -31,7 +31,8 @@ struct DecimalScale {
 
     // An input's text read at this scale. A plain decimal ("0.4", "523") is scaled as a
     // decimal, exactly: its digits times the mantissa over a power of ten, one correctly
-    // rounded division, as long as both stay exact; other forms are read, then apply()'d.
+    // rounded division, as long as both stay exact. Other forms (signs, blanks, exponents) are
+    // read, then shifted at a power of ten (shiftedDecimal) and apply()'d at any other scale.
     estimation::InputValue read(std::string_view text,
                                 estimation::DecimalSeparator separator) const;
 };
