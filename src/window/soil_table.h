@@ -23,7 +23,10 @@ const SoilRow& soilTableHeader();
 // successful estimate; a failed one leaves the 15-digit texts the window writes before the
 // failure, and its remark says why: "needs organic carbon" for an input left blank, the
 // window's own failure wording otherwise. The model's plausibility warnings follow.
-SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
+// Sand, silt and clay are given on `scale`.
+SoilTable
+soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+          estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 // The header line, then one line per row; cells separated by tabs, lines ending in '\n'.
 std::string tabSeparated(const SoilTable& table);

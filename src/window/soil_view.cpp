@@ -1,10 +1,12 @@
 #include "window/soil_view.h"
 
+#include "form/particle_sizes.h"
 #include "window/soil_summary.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -68,11 +71,28 @@ QTableWidget* modelTable(QWidget* parent) {
     return table;
 }
 
+// The particle-size scales, as the form offers them.
+QComboBox* scaleChooser(QWidget* parent) {
+    auto* chooser = new QComboBox(parent);
+    chooser->setObjectName(QStringLiteral("particleSizes"));
+    chooser->setAccessibleName(QObject::tr("Particle sizes"));
+    for (const form::ParticleSizeChoice& choice : form::particleSizeChoices) {
+        chooser->addItem(
+            QString::fromUtf8(choice.label.data(), static_cast<qsizetype>(choice.label.size())));
+        chooser->setItemData(
+            chooser->count() - 1,
+            QString::fromUtf8(choice.detail.data(), static_cast<qsizetype>(choice.detail.size())),
+            Qt::ToolTipRole);
+    }
+    return chooser;
+}
+
 } // namespace
 
 SoilView::SoilView(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_triangle(new TextureTriangle(this)),
-      m_texture(new QLabel(this)), m_warnings(new QLabel(this)), m_table(modelTable(this)),
+    : QWidget(parent, Qt::Window), m_scale(scaleChooser(this)),
+      m_triangle(new TextureTriangle(this)), m_texture(new QLabel(this)),
+      m_warnings(new QLabel(this)), m_table(modelTable(this)),
       m_copy(new QPushButton(tr("&Copy"), this)),
       m_save(new QPushButton(tr("&Save picture…"), this)) {
     setObjectName(QStringLiteral("SoilView"));
@@ -93,11 +113,18 @@ SoilView::SoilView(QWidget* parent)
     m_save->setObjectName(QStringLiteral("savePicture"));
     m_save->setAccessibleDescription(tr("Saves the triangle as a PNG or SVG picture"));
 
+    auto* scaleLabel = new QLabel(tr("&Particle sizes:"), this);
+    scaleLabel->setBuddy(m_scale);
+    auto* scaleRow = new QHBoxLayout;
+    scaleRow->addWidget(scaleLabel);
+    scaleRow->addWidget(m_scale);
+    scaleRow->addStretch(1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_copy);
     buttons->addWidget(m_save);
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(scaleRow);
     layout->addWidget(m_texture);
     layout->addWidget(m_warnings);
     layout->addWidget(m_triangle, 1);
@@ -111,6 +138,7 @@ SoilView::SoilView(QWidget* parent)
     // Wrapped remarks need other heights when their column's width changes.
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &SoilView::fitTable,
             Qt::QueuedConnection);
+    connect(m_scale, &QComboBox::currentIndexChanged, this, &SoilView::showAgain);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -120,16 +148,30 @@ SoilView::SoilView(QWidget* parent)
     resize(720, 780);
 }
 
+estimation::ParticleSizeScale SoilView::scale() const {
+    const auto index = static_cast<std::size_t>(std::max(m_scale->currentIndex(), 0));
+    return form::particleSizeChoices.at(index).scale;
+}
+
+void SoilView::showAgain() {
+    showInputs({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator);
+}
+
 void SoilView::showInputs(const estimation::InputTexts& texts,
                           estimation::DecimalSeparator separator) {
-    const SoilMark mark = soilMark(texts, separator);
-    m_texture->setText(text(textureLine(texts, separator)));
-    m_warnings->setText(joined(soilWarnings(texts, separator)));
+    const std::array<std::string, 4> kept{std::string(texts[0]), std::string(texts[1]),
+                                          std::string(texts[2]), std::string(texts[3])};
+    m_texts = kept;
+    m_separator = separator;
+    const estimation::ParticleSizeScale chosen = scale();
+    const SoilMark mark = soilMark(texts, separator, chosen);
+    m_texture->setText(text(textureLine(texts, separator, chosen)));
+    m_warnings->setText(joined(soilWarnings(texts, separator, chosen)));
     m_triangle->setAccessibleDescription(m_texture->text() + QStringLiteral(". ") +
                                          text(mark.text));
     m_triangle->setMark(mark);
 
-    m_rows = soilTable(texts, separator);
+    m_rows = soilTable(texts, separator, chosen);
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
             m_table->item(static_cast<int>(row), static_cast<int>(column))

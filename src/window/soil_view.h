@@ -6,6 +6,10 @@
 
 #include <QWidget>
 
+#include <array>
+#include <string>
+
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -27,6 +31,8 @@ public:
     void showInputs(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
     // The same, read from a window's fields.
     void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
+    // The scale sand, silt and clay are given on, as chosen in the view.
+    estimation::ParticleSizeScale scale() const;
 
     // The table, tab-separated with its header line, on the clipboard.
     void copyTable() const;
@@ -36,7 +42,9 @@ public:
 private:
     void askForPicture();
     void fitTable();
+    void showAgain();
 
+    QComboBox* m_scale;
     TextureTriangle* m_triangle;
     QLabel* m_texture;
     QLabel* m_warnings;
@@ -44,6 +52,9 @@ private:
     QPushButton* m_copy;
     QPushButton* m_save;
     SoilTable m_rows;
+    // The inputs shown last, for showing them again on another scale.
+    std::array<std::string, 4> m_texts;
+    estimation::DecimalSeparator m_separator;
 };
 
 } // namespace talvo::window
