@@ -17,8 +17,8 @@ std::string_view sentence(Flag flag) {
         "Organic carbon is below 0 or above 200 g/kg (peat).",
         "PWP is at or above FC for this soil.",
         "FC or PWP is below 0 % or above 100 %: the model does not fit this soil.",
-        "Sand and silt were converted from the USDA scale (silt 2-50 um) to the models' "
-        "international one (silt 2-20 um), an approximation.",
+        "Sand and silt were converted from the USDA scale (silt 2-50 \u00b5m) to the models' "
+        "international one (silt 2-20 \u00b5m), an approximation.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }
