@@ -133,6 +133,7 @@ SoilView::SoilView(QWidget* parent)
 
     setTabOrder(m_copy, m_save);
     setTabOrder(m_save, m_table);
+    setTabOrder(m_table, m_scale);
     m_copy->setFocus();
 
     // Wrapped remarks need other heights when their column's width changes.

@@ -18,7 +18,7 @@ cd "$scratch" && touch soils.csv results.csv
 cases=(
     "--pre|--precision --prefix"
     "--prec|--precision"
-    "--|--column --decimal --delimiter --help --list-models --model --output --precision --prefix --version"
+    "--|--column --decimal --delimiter --fractions --help --list-models --model --output --precision --prefix --psd --scale --strict --version"
     "--precision ''|fixed general"
     "--precision g|general"
     "--precision = f|fixed"

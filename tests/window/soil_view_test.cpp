@@ -107,8 +107,8 @@ private slots:
         }
     }
 
-    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table and
-    // back; Escape closes the view.
+    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
+    // particle sizes and back; Escape closes the view.
     void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(lines[0], "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
         QCOMPARE(lines[3], "Rawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name : {"savePicture", "models", "copy"}) {
+        for (const char* name : {"savePicture", "models", "particleSizes", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -128,9 +128,21 @@ private slots:
         QVERIFY(!m_view->isVisible());
     }
 
+    // Choosing the USDA scale shows the soil typed before on it: converted for the models,
+    // classed on the USDA triangle.
+    void particleSizes() {
+        show({"40", "40", "20", "5"});
+        QCOMPARE(part<QLabel>("texture")->text(), "Texture class: clay loam");
+        part<QComboBox>("particleSizes")->setCurrentIndex(1);
+        QCOMPARE(m_view->scale(), estimation::ParticleSizeScale::usda);
+        QCOMPARE(part<QLabel>("texture")->text(), "USDA texture class: loam");
+        QCOMPARE(cell(3, SoilColumn::fc), "24.32");
+        QVERIFY(part<QLabel>("warnings")->text().startsWith("Sand and silt were converted"));
+    }
+
     void namesForScreenReaders() {
-        for (const char* name :
-             {"triangle", "texture", "warnings", "models", "copy", "savePicture"}) {
+        for (const char* name : {"particleSizes", "triangle", "texture", "warnings", "models",
+                                 "copy", "savePicture"}) {
             const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
             QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
