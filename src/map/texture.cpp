@@ -4,8 +4,10 @@
 
 namespace talvo::map {
 
+// The international triangle's classes are the numbers 0 to 11.
 int textureClassCount() {
-    return estimation::TextureClassCount;
+    return static_cast<int>(
+        estimation::textureClasses(estimation::ParticleSizeScale::international).size());
 }
 
 std::string_view textureName(std::uint8_t number) {

@@ -66,10 +66,10 @@ QString classLabel(estimation::TextureClass texture, double room, const QFontMet
 }
 
 void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleColours& colours,
-                 const QFont& font) {
+                 const QFont& font, estimation::ParticleSizeScale scale) {
     QPainterPath boundaries;
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const auto polygon = estimation::outline(texture);
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const auto polygon = estimation::outline(texture, scale);
         boundaries.moveTo(point(place(frame, polygon.front())));
         for (const estimation::TexturePoint& corner : polygon.subspan(1)) {
             boundaries.lineTo(point(place(frame, corner)));
@@ -85,9 +85,9 @@ void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleCo
     painter.setFont(small);
     painter.setPen(colours.text);
     const QFontMetricsF metrics(small);
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const PlanePoint at = place(frame, estimation::labelPoint(texture));
-        const double room = widthAt(frame, estimation::outline(texture), at.y) * 0.9;
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const PlanePoint at = place(frame, estimation::labelPoint(texture, scale));
+        const double room = widthAt(frame, estimation::outline(texture, scale), at.y) * 0.9;
         drawCentred(painter, point(at), classLabel(texture, room, metrics));
     }
 }
@@ -199,7 +199,7 @@ void paintTriangle(QPainter& painter, const QRectF& area, const SoilMark& mark,
 
     const TriangleFrame frame = triangleFrame(area, font);
     if (frame.silt.x - frame.sand.x > 0) {
-        drawClasses(painter, frame, colours, font);
+        drawClasses(painter, frame, colours, font, mark.scale);
         drawAxes(painter, frame, colours, font, tickLength(font));
         drawMark(painter, frame, mark, colours, font);
     }
