@@ -56,6 +56,27 @@ CLI::Validator modelPosition() {
             "MODEL"};
 }
 
+// Contents in g/kg read as percent give nonsense on every cell, and flags alone are easily
+// missed.
+std::string gramsPerKilogramWarning(const talvo::estimation::ContentTally& contents) {
+    return "warning: " + std::to_string(contents.aboveHundred()) + " of " +
+           std::to_string(contents.soils()) +
+           " cells hold sand, silt or clay above 100 %: they look like g/kg; give --soilgrids "
+           "for the global soil grids, or --scale sand=0.1,silt=0.1,clay=0.1";
+}
+
+// What the run wrote, or why a tile wrote nothing.
+std::string summaryLine(const talvo::map::Settings& settings, const talvo::map::Summary& summary) {
+    if (summary.height == 0 && settings.tile) {
+        return "tile " + std::to_string(settings.tile->index) + "/" +
+               std::to_string(settings.tile->count) + " has no rows of this map of " +
+               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written";
+    }
+    return "wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
+           std::to_string(summary.height) + " cells, " +
+           std::to_string(summary.cells - summary.estimatedCells) + " without an estimate (nodata)";
+}
+
 int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     // Ctrl-C or a job scheduler's SIGTERM would otherwise leave the half-written map behind.
     talvo::cli::InterruptionCleanup cleanup;
@@ -71,10 +92,10 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     }
     const talvo::map::Summary summary = talvo::map::runMap(settings, progress, &cleanup);
     bar.reset();
-    tool.report("wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
-                std::to_string(summary.height) + " cells, " +
-                std::to_string(summary.cells - summary.estimatedCells) +
-                " without an estimate (nodata)");
+    if (summary.contents.looksLikeGramsPerKilogram()) {
+        tool.report(gramsPerKilogramWarning(summary.contents));
+    }
+    tool.report(summaryLine(settings, summary));
     return 0;
 }
 
@@ -124,11 +145,30 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
         ->type_name("fixed|general")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Precision>{
             {"fixed", talvo::map::Precision::fixed}, {"general", talvo::map::Precision::general}}));
-    app.add_option("--type", settings.type, "type of every band (default Float32)")
-        ->type_name("Float32|Float64")
+    app.add_option("--type", settings.type,
+                   "type of every band (default Float32); Int16 stores FC, PWP and AWC as "
+                   "hundredths with the band's scale 0.01, nodata -32768")
+        ->type_name("Float32|Float64|Int16")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::OutputType>{
             {"Float32", talvo::map::OutputType::float32},
-            {"Float64", talvo::map::OutputType::float64}}));
+            {"Float64", talvo::map::OutputType::float64},
+            {"Int16", talvo::map::OutputType::int16}}));
+}
+
+// How the GeoTIFF is laid out.
+void addLayoutOptions(CLI::App& app, talvo::map::Settings& settings) {
+    app.add_option("--compress", settings.compression,
+                   "compression (default deflate, which every GIS reads; zstd is faster), "
+                   "lossless, with the predictor that suits the type")
+        ->type_name("deflate|zstd|lerc|none")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Compression>{
+            {"deflate", talvo::map::Compression::deflate},
+            {"zstd", talvo::map::Compression::zstd},
+            {"lerc", talvo::map::Compression::lerc},
+            {"none", talvo::map::Compression::none}}));
+    app.add_flag("--cog", settings.cog,
+                 "finish as a Cloud Optimized GeoTIFF with overviews (average of fc, pwp and "
+                 "awc; nearest of flags and texture)");
 }
 
 // How the work is shared: between cluster jobs, and between threads.
@@ -149,10 +189,12 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings) {
     addFileOptions(app, settings);
     addScaleOptions(app, settings);
     addBandOptions(app, settings);
+    addLayoutOptions(app, settings);
     addRunOptions(app, settings);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
-               "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
+               "nodata NaN (Int16: -32768).\nExit status: 0 map written (or a tile without "
+               "rows), 2 usage or input error.");
 }
 
 } // namespace
