@@ -5,8 +5,8 @@
 namespace talvo::estimation {
 
 std::string_view code(Flag flag) {
-    constexpr std::array<std::string_view, allFlags.size()> codes{"sum", "range", "oc", "fc<=pwp",
-                                                                  "result"};
+    constexpr std::array<std::string_view, allFlags.size()> codes{"sum",     "range",  "oc",
+                                                                  "fc<=pwp", "result", "psd"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -17,6 +17,8 @@ std::string_view sentence(Flag flag) {
         "Organic carbon is below 0 or above 200 g/kg (peat).",
         "PWP is at or above FC for this soil.",
         "FC or PWP is below 0 % or above 100 %: the model does not fit this soil.",
+        "Sand and silt were converted from the USDA scale (silt 2-50 um) to the models' "
+        "international one (silt 2-20 um), an approximation.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }

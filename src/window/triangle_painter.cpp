@@ -68,7 +68,8 @@ QString classLabel(estimation::TextureClass texture, double room, const QFontMet
 void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleColours& colours,
                  const QFont& font) {
     QPainterPath boundaries;
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+    for (const estimation::TextureClass texture :
+         estimation::textureClasses(estimation::ParticleSizeScale::international)) {
         const auto polygon = estimation::outline(texture);
         boundaries.moveTo(point(place(frame, polygon.front())));
         for (const estimation::TexturePoint& corner : polygon.subspan(1)) {
@@ -85,7 +86,8 @@ void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleCo
     painter.setFont(small);
     painter.setPen(colours.text);
     const QFontMetricsF metrics(small);
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+    for (const estimation::TextureClass texture :
+         estimation::textureClasses(estimation::ParticleSizeScale::international)) {
         const PlanePoint at = place(frame, estimation::labelPoint(texture));
         const double room = widthAt(frame, estimation::outline(texture), at.y) * 0.9;
         drawCentred(painter, point(at), classLabel(texture, room, metrics));
