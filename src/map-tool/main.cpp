@@ -122,8 +122,25 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
         ->required();
 }
 
+// The particle-size scale of sand, silt and clay; returned for --soilgrids, which implies it.
+CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings) {
+    std::map<std::string, talvo::estimation::ParticleSizeScale> scales;
+    for (const talvo::estimation::ParticleSizeScale scale :
+         talvo::estimation::allParticleSizeScales) {
+        scales.emplace(talvo::estimation::name(scale), scale);
+    }
+    return app
+        .add_option("--psd", settings.psd,
+                    "particle-size scale of sand, silt and clay: international (sand 0.02-2 mm, "
+                    "the models' own; default) or usda (sand 0.05-2 mm, silt 0.002-0.05 mm), "
+                    "converted for the models, flagged psd; the texture band then holds USDA "
+                    "classes")
+        ->type_name("international|usda")
+        ->transform(CLI::CheckedTransformer(scales));
+}
+
 // What the inputs' cells stand for: one or the other option.
-void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
+void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::Option* psd) {
     auto* const scale = app.add_option_function<std::string>(
                                "--scale", parsed([&settings](const std::string& text) {
                                    settings.scales = talvo::map::parseScaleList(text);
@@ -131,9 +148,17 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
                                "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
                                "raster's own, else 1)")
                             ->type_name("NAME=DECIMAL,...");
-    app.add_flag_callback(
-           "--soilgrids", [&settings] { settings.scales = talvo::map::soilGridsScales(); },
-           "the global soil grids' scales: sand, silt, clay g/kg and oc dg/kg, all 0.1")
+    // Runs after --psd's own callback, which comes first in the list of options.
+    const auto soilGrids = [&settings, psd] {
+        if (psd->count() > 0 && settings.psd != talvo::estimation::ParticleSizeScale::usda) {
+            throw CLI::ValidationError("--soilgrids",
+                                       "the soil grids are on the USDA scale: leave out --psd");
+        }
+        talvo::map::useSoilGrids(settings);
+    };
+    app.add_flag_callback("--soilgrids", soilGrids,
+                          "the global soil grids 2.0 in full: sand, silt and clay in g/kg and oc "
+                          "in dg/kg, all divided by 10, on the USDA scale (--psd usda)")
         ->excludes(scale);
 }
 
@@ -187,7 +212,8 @@ void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
 void addOptions(CLI::App& app, talvo::map::Settings& settings) {
     addModelOption(app, settings);
     addFileOptions(app, settings);
-    addScaleOptions(app, settings);
+    const CLI::Option* const psd = addParticleSizeOption(app, settings);
+    addScaleOptions(app, settings, psd);
     addBandOptions(app, settings);
     addLayoutOptions(app, settings);
     addRunOptions(app, settings);

@@ -39,9 +39,9 @@ template <> struct Stored<std::int16_t> {
 } // namespace
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                             Precision precision)
-    : m_inputs(inputs), m_estimator(model, precision), m_flags(PieceCells), m_texture(PieceCells),
-      m_failure(PieceCells) {
+                             Precision precision, estimation::ParticleSizeScale psd)
+    : m_inputs(inputs), m_estimator(model, precision, psd), m_flags(PieceCells),
+      m_texture(PieceCells), m_failure(PieceCells) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);
     }

@@ -19,7 +19,7 @@ namespace talvo::map {
 class CellEstimates {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                  Precision precision);
+                  Precision precision, estimation::ParticleSizeScale psd);
 
     // Estimates a window of `count` cells into bands of the output's `type`, converting
     // `cells` in place and counting their contents into `contents`; returns the cells

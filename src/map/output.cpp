@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <gdal_rat.h>
 #include <limits>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -197,6 +198,7 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
     m_dataset->SetMetadataItem("TALVO_PRECISION",
                                settings.precision == Precision::fixed ? "fixed" : "general");
     m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
+    m_dataset->SetMetadataItem("TALVO_PSD", std::string(estimation::name(settings.psd)).c_str());
     const bool hundredths = m_type == GDT_Int16;
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
@@ -216,25 +218,36 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
         const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
         flags->SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
     }
-    describeTexture();
+    describeTexture(settings.psd);
 }
 
-void OutputRaster::describeTexture() {
-    // The class names, in the map's side file (.aux.xml), as GeoTIFF has no place for them.
+void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
+    // The class names of the scale's triangle, in the map's side file (.aux.xml), as GeoTIFF
+    // has no place for them: as an attribute table, and as category names for older readers.
+    const std::span<const estimation::TextureClass> classes = estimation::textureClasses(psd);
     GDALDefaultRasterAttributeTable table;
     table.CreateColumn("value", GFT_Integer, GFU_MinMax);
     table.CreateColumn("class", GFT_String, GFU_Name);
-    const int count = textureClassCount();
+    const auto count = static_cast<int>(classes.size());
     table.SetRowCount(count + 1);
+    CPLStringList categories;
     for (int row = 0; row < count; ++row) {
-        table.SetValue(row, 0, row);
-        table.SetValue(row, 1, std::string(textureName(static_cast<std::uint8_t>(row))).c_str());
+        const estimation::TextureClass texture = classes[static_cast<std::size_t>(row)];
+        const std::string name(estimation::name(texture));
+        table.SetValue(row, 0, static_cast<int>(texture));
+        table.SetValue(row, 1, name.c_str());
+        while (categories.size() < static_cast<int>(texture)) {
+            categories.AddString("");
+        }
+        categories.AddString(name.c_str());
     }
     table.SetValue(count, 0, NoTextureClass);
     table.SetValue(count, 1, "none");
-    GDALRasterBand* const texture = m_dataset->GetRasterBand(5);
-    texture->SetDefaultRAT(&table);
-    texture->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+    GDALRasterBand* const band = m_dataset->GetRasterBand(5);
+    band->SetDefaultRAT(&table);
+    band->SetCategoryNames(categories.List());
+    band->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+    band->SetMetadataItem("TRIANGLE", std::string(estimation::name(psd)).c_str());
 }
 
 void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {

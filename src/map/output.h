@@ -71,7 +71,7 @@ public:
 
 private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
-    void describeTexture();
+    void describeTexture(estimation::ParticleSizeScale psd);
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();
 

@@ -131,7 +131,7 @@ void Pipeline::work() {
     std::optional<CellEstimates> estimates;
     std::exception_ptr broken;
     try {
-        estimates.emplace(m_model, m_inputs, m_settings.precision);
+        estimates.emplace(m_model, m_inputs, m_settings.precision, m_settings.psd);
     } catch (...) {
         broken = std::current_exception();
     }

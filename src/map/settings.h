@@ -25,6 +25,8 @@ struct Settings {
     int model = 0;                      // position in the catalogue
     std::array<std::string, 4> rasters; // by estimation::Input; empty when not given
     ScaleSet scales;                    // unset: the band's own scale, else 1
+    // The scale of sand, silt and clay; USDA contents are converted for the models.
+    estimation::ParticleSizeScale psd = estimation::ParticleSizeScale::international;
     Precision precision = Precision::fixed;
     OutputType type = OutputType::float32;
     Compression compression = Compression::deflate; // what every GIS reads
@@ -33,5 +35,8 @@ struct Settings {
     unsigned threads = 0;                           // 0: as many as the machine has
     std::string output;
 };
+
+// The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale).
+void useSoilGrids(Settings& settings);
 
 } // namespace talvo::map

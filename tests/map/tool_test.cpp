@@ -34,6 +34,9 @@ namespace {
 
 using estimation::Input;
 
+// The soil grids' scales on the international scale, as talvo-batch reads the table's texts.
+constexpr const char* TenthsOfAll = "sand=0.1,silt=0.1,clay=0.1,oc=0.1";
+
 // What a band of `type` holds for a result's two-decimal or 15-digit text: its number (cast to
 // Float32 for Float32), or in Int16 the digits of its hundredths, nodata beyond Int16's range.
 double expectedCell(const std::string& text, const std::string& type) {
@@ -85,9 +88,10 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
             for (const std::string& type : types) {
                 SCOPED_TRACE(testing::Message()
                              << model.listText << ' ' << precision << ' ' << type);
-                const Outcome outcome = runMap(
-                    soils.inputs(), {"--model", position, "--soilgrids", "--precision", precision,
-                                     "--type", type, "--output", out.string(), "--threads", "2"});
+                const Outcome outcome =
+                    runMap(soils.inputs(),
+                           {"--model", position, "--scale", TenthsOfAll, "--precision", precision,
+                            "--type", type, "--output", out.string(), "--threads", "2"});
                 ASSERT_EQ(outcome.status, 0) << outcome.errorText;
                 const auto bands = readBands(out);
                 std::map<double, std::string> names = textureNames(out);
@@ -147,7 +151,7 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
     const fs::path reference = soils.folder / "reference.tif";
     const fs::path out = soils.folder / "out.tif";
     std::vector<std::string> tenths = soils.inputs();
-    tenths.emplace_back("--soilgrids");
+    tenths.insert(tenths.end(), {"--scale", TenthsOfAll});
     for (const std::string precision : {"general", "fixed"}) {
         for (const std::string model : {"2", "5"}) {
             const auto status = [&](const std::vector<std::string>& inputs,
@@ -310,6 +314,9 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         {{"--model", "7", "--sand", a, "--clay", a},
          "--model: unknown model '7': give a position 0 to 6 or a name exactly as talvo-batch "
          "--list-models shows it (see --help)"},
+        {withModel0({"--psd", "usda"}), "--psd usda moves the coarse silt into sand: give --silt"},
+        {withModel0({"--soilgrids", "--psd", "international"}),
+         "--soilgrids: the soil grids are on the USDA scale: leave out --psd (see --help)"},
         {withModel0({"--type", "Int16", "--precision", "general"}),
          "--type Int16 stores hundredths, which hold the two-decimal values only: give --type "
          "Float32 or Float64 with --precision general"},
