@@ -17,19 +17,21 @@ bench/map/make_soils.py "$work" "$size"
 cd "$work"
 
 # Both write tiled files with level 1 and the same predictor; talvo-map five bands, gdal_calc.py
-# three. The Int16 bands hold hundredths, as talvo-map's do.
-S="(A/10.0)"
+# three. The Int16 bands hold hundredths, as talvo-map's do. Both read the soil grids' USDA
+# sand and silt and move the coarse silt into sand.
+S="(A/10.0+(C/10.0-(C/10.0)*0.7153382790366965))"
 C="(B/10.0)"
 FC="((29.79202-0.26349*$S)+0.20657*$C)"
 PWP="(((5.04007-0.03849*$S)+0.23203*$C)-(0.00057*$S)*$C)"
 AWC="(($FC-$PWP)/100)*1.49*150"
 HUNDREDTHS=(--calc="numpy.round($FC*100)" --calc="numpy.round($PWP*100)" --calc="numpy.round($AWC*100)")
 
-# calc OUT TYPE NODATA CREATION-OPTIONS... CALC...: gdal_calc.py on sand and clay
+# calc OUT TYPE NODATA CREATION-OPTIONS... CALC...: gdal_calc.py on sand, clay and silt
 calc() {
     local out=$1 type=$2 nodata=$3
     shift 3
-    gdal_calc.py --quiet --overwrite -A sand.tif -B clay.tif --outfile="$out" --type="$type" \
+    gdal_calc.py --quiet --overwrite -A sand.tif -B clay.tif -C silt.tif --outfile="$out" \
+        --type="$type" \
         --co TILED=YES --NoDataValue="$nodata" "$@"
 }
 
@@ -49,14 +51,14 @@ measure() {
 
 tiles() {
     for i in 1 2 3 4; do
-        "$map" --model 0 --sand sand.tif --clay clay.tif --soilgrids --threads 2 --tile "$i/4" \
-            --output "part$i.tif"
+        "$map" --model 0 --sand sand.tif --silt silt.tif --clay clay.tif --soilgrids --threads 2 \
+            --tile "$i/4" --output "part$i.tif"
     done
     gdalbuildvrt -q tiles.vrt part1.tif part2.tif part3.tif part4.tif
 }
 
 talvo() {
-    "$map" --model 0 --sand sand.tif --clay clay.tif --soilgrids --threads 2 "$@"
+    "$map" --model 0 --sand sand.tif --silt silt.tif --clay clay.tif --soilgrids --threads 2 "$@"
 }
 
 export -f tiles talvo calc

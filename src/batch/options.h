@@ -15,6 +15,7 @@ struct Arguments {
     table::Settings settings;
     bool modelGiven = false;
     bool listModels = false;
+    bool strict = false; // a flagged row fails the run
     std::string output;
     std::string input = "-";
 };

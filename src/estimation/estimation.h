@@ -8,7 +8,7 @@
 // alone: it brings the model catalogue, number texts, flags and texture classes with it.
 
 #include "estimation/detail/catalogue.h"
-#include "estimation/detail/content_tally.h"
+#include "estimation/detail/content_units.h"
 #include "estimation/detail/decimal_form.h"
 #include "estimation/detail/failure.h"
 #include "estimation/detail/float_text.h"

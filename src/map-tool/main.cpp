@@ -56,13 +56,17 @@ CLI::Validator modelPosition() {
             "MODEL"};
 }
 
-// Contents in g/kg read as percent give nonsense on every cell, and flags alone are easily
-// missed.
-std::string gramsPerKilogramWarning(const talvo::estimation::ContentTally& contents) {
-    return "warning: " + std::to_string(contents.aboveHundred()) + " of " +
-           std::to_string(contents.soils()) +
-           " cells hold sand, silt or clay above 100 %: they look like g/kg; give --soilgrids "
-           "for the global soil grids, or --scale sand=0.1,silt=0.1,clay=0.1";
+// Contents in another unit read as percent give nonsense on every cell, and flags alone are
+// easily missed.
+std::string unitWarning(const talvo::estimation::ContentUnitTally& contents,
+                        talvo::estimation::ContentUnit unit) {
+    const bool grams = unit == talvo::estimation::ContentUnit::gramsPerKilogram;
+    return "warning: " + std::to_string(contents.looking(unit)) + " of " +
+           std::to_string(contents.judged(unit)) +
+           (grams ? " cells hold sand, silt or clay above 100 %: they look like g/kg; give "
+                    "--soilgrids for the global soil grids, or --scale sand=0.1,silt=0.1,clay=0.1"
+                  : " cells hold sand, silt and clay that sum to about 1: they look like "
+                    "fractions; give --scale sand=100,silt=100,clay=100");
 }
 
 // What the run wrote, or why a tile wrote nothing.
@@ -92,8 +96,8 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     }
     const talvo::map::Summary summary = talvo::map::runMap(settings, progress, &cleanup);
     bar.reset();
-    if (summary.contents.looksLikeGramsPerKilogram()) {
-        tool.report(gramsPerKilogramWarning(summary.contents));
+    if (const auto unit = summary.contents.misread()) {
+        tool.report(unitWarning(summary.contents, *unit));
     }
     tool.report(summaryLine(settings, summary));
     return 0;

@@ -49,7 +49,7 @@ CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRaste
 
 std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
                                       ResultBuffers& results, OutputType type,
-                                      estimation::ContentTally& contents) {
+                                      estimation::ContentUnitTally& contents) {
     for (const estimation::Input input : estimation::allInputs) {
         assert(cells[static_cast<std::size_t>(input)].size() >= count);
         m_inputs.toNumbers(input, {cells[static_cast<std::size_t>(input)].data(), count},

@@ -25,7 +25,7 @@ public:
     // `cells` in place and counting their contents into `contents`; returns the cells
     // estimated (the others are nodata).
     std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
-                           OutputType type, estimation::ContentTally& contents);
+                           OutputType type, estimation::ContentUnitTally& contents);
 
 private:
     std::uint64_t storePiece(OutputType type, std::size_t first, std::size_t count,

@@ -38,7 +38,7 @@ public:
     // failure of any thread, Error when the system refuses a thread.
     std::uint64_t run(unsigned threads);
     // The sand, silt and clay of the cells written.
-    const estimation::ContentTally& contents() const { return m_contents; }
+    const estimation::ContentUnitTally& contents() const { return m_contents; }
 
 private:
     enum class State { free, queued, estimated };
@@ -49,7 +49,7 @@ private:
         InputBuffers inputs;
         ResultBuffers results;
         std::uint64_t estimated = 0;
-        estimation::ContentTally contents;
+        estimation::ContentUnitTally contents;
         std::exception_ptr failure;
     };
 
@@ -92,7 +92,7 @@ private:
     std::deque<Slot*> m_queue;
     bool m_stop = false;
     std::uint64_t m_estimated = 0; // the calling thread's alone, as is m_contents
-    estimation::ContentTally m_contents;
+    estimation::ContentUnitTally m_contents;
 };
 
 } // namespace talvo::map

@@ -16,8 +16,8 @@ struct Summary {
     int height = 0;    // of the map written: the tile's rows with --tile; 0 when it has none
     int mapHeight = 0; // of the inputs
     std::uint64_t cells = 0;
-    std::uint64_t estimatedCells = 0;  // the others hold nodata
-    estimation::ContentTally contents; // sand, silt and clay of the cells written
+    std::uint64_t estimatedCells = 0;      // the others hold nodata
+    estimation::ContentUnitTally contents; // sand, silt and clay of the cells written
 };
 
 // Called in order, from one thread at a time, after each window is written.

@@ -70,6 +70,9 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
                    m_columns.lineEnd.size() <=
                AddedCapacity;
     }));
+    m_scaled =
+        std::any_of(settings.scales.begin(), settings.scales.end(),
+                    [](const std::optional<DecimalScale>& scale) { return scale.has_value(); });
     m_numbersNeedQuotes =
         std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
         settings.delimiter == settings.decimal.get();
@@ -93,8 +96,14 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
             // Two inputs may share a column: the field is read once.
             estimation::InputValue& first = values[static_cast<std::size_t>(wanted->second)];
             end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter, first);
+            // At a scale the text is read again, as a decimal: rare, and exact.
+            const std::string_view text(start, static_cast<std::size_t>(end - start));
+            if (m_scaled) {
+                first = readInput(text, wanted->second);
+            }
             for (++wanted; wanted != inputsEnd && wanted->first == field; ++wanted) {
-                values[static_cast<std::size_t>(wanted->second)] = first;
+                values[static_cast<std::size_t>(wanted->second)] =
+                    m_scaled ? readInput(text, wanted->second) : first;
             }
         } else {
             end = std::find(start, last, delimiter);
@@ -147,18 +156,24 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
     estimation::InputValues values{};
     if (m_malformed.empty()) {
         for (const auto& [column, input] : m_inputColumns) {
-            values[static_cast<std::size_t>(input)] =
-                estimation::inputValue(record[column], m_settings.decimal);
+            values[static_cast<std::size_t>(input)] = readInput(record[column], input);
         }
     }
     writeRows(shape, values, m_malformed, out, summary);
+}
+
+estimation::InputValue RowFormatter::readInput(std::string_view text,
+                                               estimation::Input input) const {
+    const std::optional<DecimalScale>& scale = m_settings.scales[static_cast<std::size_t>(input)];
+    return scale ? scale->read(text, m_settings.decimal)
+                 : estimation::inputValue(text, m_settings.decimal);
 }
 
 std::string_view RowFormatter::textureField(const estimation::InputValues& values) const {
     const auto number = [&](estimation::Input input) { return at(values, input).number; };
     const auto found =
         estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
-                                 number(estimation::Input::clay));
+                                 number(estimation::Input::clay), m_settings.particleSizes);
     return found ? std::string_view(m_textureTexts[static_cast<std::size_t>(*found)])
                  : std::string_view();
 }
@@ -182,7 +197,7 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
     // Built where it is read: a copy read back in wider pieces than it was written in stalls
     // every row on a failed store forward.
     const estimation::SoilEstimate estimated =
-        estimation::estimateSoil(model, values, m_settings.precision);
+        estimation::estimateSoil(model, values, m_settings.precision, m_settings.particleSizes);
     flags = estimated.flags();
     if (estimated.failure()) {
         error = estimation::failureText(*estimated.failure());
@@ -210,6 +225,9 @@ inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
         end = writeField(end, error, delimiter);
         ++summary.rowsWithError;
     }
+    estimation::Flags notable = flags;
+    notable.remove(estimation::Flag::psd);
+    summary.rowsFlagged += notable.empty() ? 0U : 1U;
     return end;
 }
 
@@ -231,6 +249,11 @@ void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& 
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
     const std::string_view texture = malformed.empty() ? textureField(values) : std::string_view();
+    if (malformed.empty()) {
+        summary.units.add(at(values, estimation::Input::sand).number,
+                          at(values, estimation::Input::silt).number,
+                          at(values, estimation::Input::clay).number);
+    }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         // The added columns go to the stack first and to `out` in one piece, with the

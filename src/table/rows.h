@@ -20,11 +20,17 @@ struct Summary {
     std::uint64_t records = 0;       // records below the header
     std::uint64_t rows = 0;          // rows written below the header: records x models
     std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
+    // Rows with a flag that asks for a look (any but psd, which every converted row carries).
+    std::uint64_t rowsFlagged = 0;
+    // What the records' sand, silt and clay, as read, say about their unit.
+    estimation::ContentUnitTally units;
 
     Summary& operator+=(const Summary& other) noexcept {
         records += other.records;
         rows += other.rows;
         rowsWithError += other.rowsWithError;
+        rowsFlagged += other.rowsFlagged;
+        units += other.units;
         return *this;
     }
 };
@@ -49,6 +55,8 @@ private:
     // `values` count only when the row is not `malformed`.
     void writeRows(const Shape& shape, const estimation::InputValues& values,
                    std::string_view malformed, std::string& out, Summary& summary);
+    // One input's text as a number, at the input's scale where one is set.
+    estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     std::string_view textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing to the added columns at `end` and
@@ -90,6 +98,7 @@ private:
     // Input columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
+    bool m_scaled = false;            // some input is read at a scale
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;

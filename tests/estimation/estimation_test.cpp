@@ -240,32 +240,5 @@ TEST(SoilEstimateTest, AnOverflowBelowTheRangeIsNoFlagOfPwpAboveFc) {
     EXPECT_TRUE(soil.flags().contains(Flag::result));
 }
 
-// Soils in g/kg read as percent: most soils with a content above 100, whichever it is; a soil
-// without sand, silt or clay counts for nothing, and two tallies add up.
-TEST(ContentTallyTest, MostSoilsAboveHundredLookLikeGramsPerKilogram) {
-    struct Case {
-        std::vector<std::array<double, 3>> soils;
-        bool grams;
-    };
-    const std::array cases{
-        Case{{{523, 233, 244}, {150, 600, 250}, {20, 80, 900}}, true},
-        Case{{{52.3, 23.3, 24.4}, {15, 60, 25}, {100, 0, 0}}, false},
-        Case{{{523, 233, 244}, {52.3, 23.3, 24.4}}, false},              // half: not most
-        Case{{{NaN, 700, NaN}, {NaN, NaN, NaN}, {NaN, NaN, NaN}}, true}, // one soil counted
-        Case{{{NaN, NaN, 30}, {40, NaN, NaN}, {NaN, 300, NaN}}, false},  // one of three
-        Case{{}, false},
-    };
-    for (const Case& c : cases) {
-        ContentTally tally;
-        ContentTally half;
-        for (std::size_t i = 0; i < c.soils.size(); ++i) {
-            const auto& [sand, silt, clay] = c.soils[i];
-            (i % 2 == 0 ? tally : half).add(sand, silt, clay);
-        }
-        tally += half;
-        EXPECT_EQ(tally.looksLikeGramsPerKilogram(), c.grams) << c.soils.size() << " soils";
-    }
-}
-
 } // namespace
 } // namespace talvo::estimation

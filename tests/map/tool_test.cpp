@@ -236,7 +236,8 @@ TEST(ToolTest, SaysOnceWhenContentsLookLikeGramsPerKilogram) {
         const std::size_t warning = outcome.errorText.find("talvo-map: warning: ");
         EXPECT_EQ(warning != std::string::npos, c.warned);
         if (c.warned) {
-            EXPECT_EQ(outcome.errorText.find("warning", warning + 1), std::string::npos);
+            EXPECT_EQ(outcome.errorText.find("talvo-map: warning: ", warning + 1),
+                      std::string::npos);
             for (const char* named : {"look like g/kg", "--soilgrids", "--scale"}) {
                 EXPECT_NE(outcome.errorText.find(named), std::string::npos) << named;
             }
