@@ -128,19 +128,20 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
 
 // The particle-size scale of sand, silt and clay; returned for --soilgrids, which implies it.
 CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings) {
-    std::map<std::string, talvo::estimation::ParticleSizeScale> scales;
-    for (const talvo::estimation::ParticleSizeScale scale :
-         talvo::estimation::allParticleSizeScales) {
-        scales.emplace(talvo::estimation::name(scale), scale);
-    }
+    const auto choose = [&settings](const std::string& text) {
+        const auto scale = talvo::estimation::particleSizeScale(text);
+        if (!scale) {
+            throw CLI::ValidationError("--psd", "give international or usda, not '" + text + "'");
+        }
+        settings.psd = *scale;
+    };
     return app
-        .add_option("--psd", settings.psd,
-                    "particle-size scale of sand, silt and clay: international (sand 0.02-2 mm, "
-                    "the models' own; default) or usda (sand 0.05-2 mm, silt 0.002-0.05 mm), "
-                    "converted for the models, flagged psd; the texture band then holds USDA "
-                    "classes")
-        ->type_name("international|usda")
-        ->transform(CLI::CheckedTransformer(scales));
+        .add_option_function<std::string>(
+            "--psd", choose,
+            "particle-size scale of sand, silt and clay: international (sand 0.02-2 mm, the "
+            "models' own; default) or usda (sand 0.05-2 mm, silt 0.002-0.05 mm), converted for "
+            "the models and flagged psd; the texture band then holds USDA classes")
+        ->type_name("international|usda");
 }
 
 // What the inputs' cells stand for: one or the other option.
@@ -161,8 +162,9 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::O
         talvo::map::useSoilGrids(settings);
     };
     app.add_flag_callback("--soilgrids", soilGrids,
-                          "the global soil grids 2.0 in full: sand, silt and clay in g/kg and oc "
-                          "in dg/kg, all divided by 10, on the USDA scale (--psd usda)")
+                          "the global soil grids 2.0 in full: sand, silt and clay in g/kg and "
+                          "organic carbon (soc) in dg/kg, all divided by 10, on the USDA scale "
+                          "(as --psd usda)")
         ->excludes(scale);
 }
 
