@@ -111,21 +111,16 @@ std::optional<TextureClass> SoilEstimate::texture() const noexcept {
     return textureClass(m_soil[0], m_soil[1], m_soil[2], m_scale);
 }
 
-char* SoilEstimate::writeText(char* out, Result result, char separator) const noexcept {
-    assert(!m_failure);
-    return writeText(out, result, separator, m_precision);
-}
-
 char* SoilEstimate::writeText(char* out, Result result, char separator,
                               Precision precision) const noexcept {
     const auto index = static_cast<std::size_t>(result);
     assert(static_cast<int>(index) < m_computed);
     if (m_quick) {
         assert(precision == Precision::fixed);
-        return writeHundredths(out, m_hundredths[index], separator);
+        return writeHundredths(out, m_results.hundredths[index], separator);
     }
-    return precision == Precision::fixed ? writeFixed(out, m_forms[index], separator)
-                                         : writeGeneral(out, m_forms[index], separator);
+    return precision == Precision::fixed ? writeFixed(out, m_results.forms[index], separator)
+                                         : writeGeneral(out, m_results.forms[index], separator);
 }
 
 std::string SoilEstimate::text(Result result, char separator) const {
@@ -145,11 +140,12 @@ std::optional<std::array<double, 3>> SoilEstimate::numbers() const noexcept {
     std::array<double, 3> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (m_quick) {
-            values[i] = hundredthsValue(m_hundredths[i]);
+            values[i] = hundredthsValue(m_results.hundredths[i]);
             continue;
         }
-        const std::optional<double> value = readBack(
-            m_precision == Precision::fixed ? roundedToHundredths(m_forms[i]) : m_forms[i]);
+        const std::optional<double> value =
+            readBack(m_precision == Precision::fixed ? roundedToHundredths(m_results.forms[i])
+                                                     : m_results.forms[i]);
         if (!value) {
             return std::nullopt;
         }
@@ -182,7 +178,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
         if (const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs)) {
             out.m_quick = true;
             out.m_computed = 3;
-            out.m_hundredths = quick->hundredths;
+            out.m_results.hundredths = quick->hundredths;
             out.m_flags |= inputFlags(model, inputs);
             out.m_flags |= quick->resultFlags;
             return out;
@@ -190,7 +186,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
     }
     const Estimate estimated = estimate(model, inputs);
     out.m_flags |= modelFlags(model, inputs, estimated);
-    out.m_forms = estimated.results;
+    out.m_results.forms = estimated.results;
     out.m_computed = estimated.computed;
     out.m_failure = estimated.failure;
     return out;

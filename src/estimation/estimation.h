@@ -20,6 +20,7 @@
 #include "estimation/detail/texture.h"
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,7 +58,13 @@ public:
 
     // Writes a result's text in the estimate's precision at `out`, which holds
     // ResultTextCapacity chars, and returns the end. Precondition: no failure.
-    char* writeText(char* out, Result result, char separator) const noexcept;
+    char* writeText(char* out, Result result, char separator) const noexcept {
+        assert(!m_failure);
+        // Inline: a table writes three texts for every row and model.
+        return m_quick ? writeHundredths(
+                             out, m_results.hundredths[static_cast<std::size_t>(result)], separator)
+                       : writeText(out, result, separator, m_precision);
+    }
     std::string text(Result result, char separator = '.') const;
 
     // The results worked out, in order: all three, or those before the failure, whose
@@ -79,12 +86,20 @@ private:
     friend SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
                                      Precision precision, ParticleSizeScale scale) noexcept;
 
+    // The results: counts of hundredths (5085 is "50.85") where the quick path answered, the
+    // 15-digit forms where it did not. One of the two is written, once: tables make an
+    // estimate for every row and model, and clearing both cost more than the quick path saves.
+    union Results {
+        Results() noexcept {} // NOLINT(modernize-use-equals-default): leaves both unwritten
+        std::array<std::int64_t, 3> hundredths;
+        std::array<DecimalForm, 3> forms;
+    };
+
     const PtfModel* m_model = nullptr;
     Precision m_precision = Precision::fixed;
-    bool m_quick = false;                       // m_hundredths holds the results, not m_forms
-    std::array<std::int64_t, 3> m_hundredths{}; // counts of hundredths: 5085 is "50.85"
-    std::array<DecimalForm, 3> m_forms{};       // the 15-digit forms
-    int m_computed = 0;                         // forms worked out before a failure
+    bool m_quick = false; // m_results holds hundredths, not forms
+    Results m_results;
+    int m_computed = 0; // results worked out before a failure
     std::optional<FailureReason> m_failure;
     Flags m_flags;
     std::array<double, 3> m_soil{}; // sand, silt and clay as given, for the texture

@@ -233,11 +233,13 @@ inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
 
 inline void RowFormatter::appendAdded(char* added, char* end, std::string_view extra,
                                       std::string& out) const {
+    // By pointer and size: append(first, last) takes the general replace path, which cost
+    // as much as the row's estimate.
     if (extra.empty()) {
         end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
-        out.append(added, end);
+        out.append(added, static_cast<std::size_t>(end - added));
     } else {
-        out.append(added, end);
+        out.append(added, static_cast<std::size_t>(end - added));
         out += extra;
         out += m_columns.lineEnd;
     }
