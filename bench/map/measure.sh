@@ -104,6 +104,6 @@ for method in ("DEFLATE", "ZSTD"):
     ours, theirs = f"talvo-map-int16-{method}", f"gdal_calc-int16-{method}"
     print(f"gdal_calc / talvo-map, Int16 {method}: wall {ratio(theirs, ours, 0):.2f}x, "
           f"cpu {ratio(theirs, ours, 1):.2f}x; talvo-map's file / Float32 DEFLATE's: "
-          f"{ratio(ours, 'talvo-map', 3):.2f}x, compression time (cpu) "
+          f"{ratio(ours, 'talvo-map', 3):.2f}x, its run's cpu "
           f"{ratio(ours, 'talvo-map', 1):.2f}x")
 PY
