@@ -159,8 +159,11 @@ ScaleSet parseScaleList(std::string_view text) {
 }
 
 ScaleSet soilGridsScales() {
-    const DecimalScale tenth{1, 1};
-    return {tenth, tenth, tenth, tenth};
+    ScaleSet scales;
+    for (const SoilGridsLayer& layer : SoilGridsLayers) {
+        scales[static_cast<std::size_t>(layer.input)] = layer.scale;
+    }
+    return scales;
 }
 
 ScaleSet fractionScales() {

@@ -51,8 +51,22 @@ using ScaleSet = std::array<std::optional<DecimalScale>, 4>;
 // "sand=0.1,clay=0.1,oc=0.1": names as the options have them, each at most once. Throws Error.
 ScaleSet parseScaleList(std::string_view text);
 
-// The global soil grids: sand, silt and clay in g/kg, organic carbon in dg/kg; all 0.1 to
-// percent and g/kg.
+// The global soil grids 2.0: each layer the models read, by its name there, and the factor
+// from its stored unit to the model's. Bulk density (bdod, cg/cm3, 0.01 to g/cm3) and coarse
+// fragments (cfvo, cm3/dm3, 0.1 to % by volume) join here once an input reads them.
+struct SoilGridsLayer {
+    estimation::Input input;
+    std::string_view layer;
+    DecimalScale scale;
+};
+inline constexpr std::array<SoilGridsLayer, 4> SoilGridsLayers{{
+    {estimation::Input::sand, "sand", {1, 1}}, // g/kg to %
+    {estimation::Input::silt, "silt", {1, 1}}, // g/kg to %
+    {estimation::Input::clay, "clay", {1, 1}}, // g/kg to %
+    {estimation::Input::oc, "soc", {1, 1}},    // dg/kg to g/kg
+}};
+
+// The scales of SoilGridsLayers, by input.
 ScaleSet soilGridsScales();
 
 // Sand, silt and clay as fractions of 1: 100 to percent; organic carbon as it is.
