@@ -1,6 +1,7 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
 #include "batch/options.h"
+#include "batch/warnings.h"
 #include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
@@ -53,11 +54,18 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
+    if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
+        tool.report(*warning);
+    }
     if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
         tool.report(flagged);
     }
     if (summary.rowsWithError > 0) {
         tool.report(talvo::table::failedRowsNote(summary));
+        return 1;
+    }
+    if (const auto failure = talvo::batch::strictFailure(summary); failure && arguments.strict) {
+        tool.report(*failure);
         return 1;
     }
     return 0;
@@ -79,11 +87,12 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
     app.footer("Output: every input column, then model, unit, fc, pwp, awc, texture, flags, "
                "error; one row per input row and model. texture is the class on the "
-               "international scale (sand 0.02-2 mm); flags holds the codes sum, range, oc, "
-               "fc<=pwp and result, joined by ';'.\n" +
+               "international triangle (sand 0.02-2 mm), or with --psd usda on the USDA one; "
+               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, joined by "
+               "';'.\n" +
                talvo::batch::modelColumns() +
-               "\nExit status: 0 every row estimated, 1 some rows carry an error, 2 usage or "
-               "input error.");
+               "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
+               "--strict, a flag), 2 usage or input error.");
 
     const talvo::cli::Tool tool("talvo-batch");
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {

@@ -107,6 +107,38 @@ void addFileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("");
 }
 
+// The units and scales the inputs are read in, and how strictly flags are taken.
+void addUnitOptions(CLI::App& app, Arguments& arguments) {
+    table::Settings& settings = arguments.settings;
+    app.add_option_function<std::string>(
+           "--psd",
+           [&settings](const std::string& text) {
+               settings.particleSizes = table::parseParticleSizeScale(text);
+           },
+           "the particle-size scale of sand, silt and clay: international (silt 2-20 um, what "
+           "the models read; default) or usda (silt 2-50 um, as SoilGrids, SSURGO and KSSL "
+           "give them), converted by log-linear interpolation and flagged psd; the texture "
+           "column then names the USDA class")
+        ->type_name("SCALE");
+    CLI::Option* const scale =
+        app.add_option_function<std::string>(
+               "--scale",
+               [&settings](const std::string& text) {
+                   settings.scales = table::parseScaleList(text);
+               },
+               "read inputs at a decimal scale, exactly: sand=0.1,silt=0.1,clay=0.1 for g/kg, "
+               "oc=0.1 for dg/kg")
+            ->type_name("NAME=DECIMAL,...");
+    app.add_flag_callback(
+           "--fractions", [&settings] { settings.scales = table::fractionScales(); },
+           "sand, silt and clay are fractions of 1: read 0.4 as 40 %, shifting the decimal "
+           "point of the text")
+        ->excludes(scale);
+    app.add_flag("--strict", arguments.strict,
+                 "exit with status 1 when any row carries a flag other than psd; the output is "
+                 "still written whole");
+}
+
 } // namespace
 
 // The groups in the order --help lists them.
@@ -114,6 +146,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addModelOptions(app, arguments);
     addTextOptions(app, arguments.settings);
     addColumnOptions(app, arguments.settings);
+    addUnitOptions(app, arguments);
     addFileOptions(app, arguments);
     cli::addListingOptions(app, arguments.listing);
 }

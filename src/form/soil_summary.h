@@ -10,16 +10,22 @@
 
 namespace talvo::form {
 
-// The class of sand, silt and clay as typed; none where one is no number or off the triangle.
-std::optional<estimation::TextureClass> soilTexture(const estimation::InputTexts& texts,
-                                                    estimation::DecimalSeparator separator);
+// The class of sand, silt and clay as typed, on the triangle of `scale`; none where one is no
+// number or off the triangle.
+std::optional<estimation::TextureClass>
+soilTexture(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+            estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
-// "Texture class: silt loam", or "Texture class: none" while sand, silt and clay give none.
-std::string textureLine(const estimation::InputTexts& texts,
-                        estimation::DecimalSeparator separator);
+// "Texture class: silt loam", or "Texture class: none" while sand, silt and clay give none;
+// on the USDA scale "USDA texture class: silt loam", from the USDA triangle.
+std::string
+textureLine(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+            estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
-// The soil's plausibility warnings in words, one sentence each.
-std::vector<std::string> soilWarnings(const estimation::InputTexts& texts,
-                                      estimation::DecimalSeparator separator);
+// The soil's plausibility warnings in words, one sentence each; on the USDA scale, first that
+// sand and silt are converted.
+std::vector<std::string>
+soilWarnings(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+             estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 } // namespace talvo::form

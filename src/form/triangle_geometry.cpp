@@ -148,28 +148,31 @@ double widthAt(const TriangleFrame& frame, std::span<const estimation::TexturePo
     return right > left ? right - left : 0.0;
 }
 
-SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator) {
+SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+                  estimation::ParticleSizeScale scale) {
     using estimation::Input;
+    SoilMark mark;
+    mark.scale = scale;
     const estimation::InputValues inputs =
         estimation::convertInputs(texts, {Input::sand, Input::silt, Input::clay}, separator);
     std::array<double, 3> contents{};
     for (std::size_t i = 0; i < contents.size(); ++i) {
         if (inputs.at(i).failure) {
-            return {};
+            return mark;
         }
         contents.at(i) = inputs.at(i).number;
     }
     const auto [sand, silt, clay] = contents;
     const double sum = sand + silt + clay;
     if (std::isfinite(sum) && std::fabs(sum - Percent) > SumTolerance) {
-        return {std::nullopt, "sand + silt + clay = " + estimation::generalText(sum, separator)};
+        mark.text = "sand + silt + clay = " + estimation::generalText(sum, separator);
+    } else if (!std::isfinite(sum) || !isPercent(sand) || !isPercent(silt) || !isPercent(clay)) {
+        mark.text = estimation::sentence(estimation::Flag::range);
+    } else {
+        mark.point = estimation::TexturePoint{sand * Percent / sum, silt * Percent / sum,
+                                              clay * Percent / sum};
     }
-    if (!std::isfinite(sum) || !isPercent(sand) || !isPercent(silt) || !isPercent(clay)) {
-        return {std::nullopt, std::string(estimation::sentence(estimation::Flag::range))};
-    }
-    return {
-        estimation::TexturePoint{sand * Percent / sum, silt * Percent / sum, clay * Percent / sum},
-        {}};
+    return mark;
 }
 
 } // namespace talvo::form

@@ -69,8 +69,12 @@ double widthAt(const TriangleFrame& frame, std::span<const estimation::TexturePo
 struct SoilMark {
     std::optional<estimation::TexturePoint> point;
     std::string text;
+    // The triangle the soil is marked on: that of the scale sand, silt and clay are given on.
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international;
 };
 
-SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
+SoilMark
+soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+         estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 } // namespace talvo::form

@@ -138,6 +138,16 @@ estimation::DecimalSeparator parseDecimal(std::string_view text) {
     return estimation::DecimalSeparator(text.front());
 }
 
+estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text) {
+    for (const estimation::ParticleSizeScale scale : estimation::allParticleSizeScales) {
+        if (sameName(text, estimation::name(scale))) {
+            return scale;
+        }
+    }
+    throw Error("--psd " + inQuotes(text) +
+                ": give usda (silt 2-50 um) or international (silt 2-20 um)");
+}
+
 Precision parsePrecision(std::string_view text) {
     if (text == "fixed" || text == "general") {
         return text == "fixed" ? Precision::fixed : Precision::general;

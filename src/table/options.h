@@ -35,6 +35,9 @@ estimation::DecimalSeparator parseDecimal(std::string_view text);
 // "fixed" or "general". Throws Error.
 Precision parsePrecision(std::string_view text);
 
+// --psd: usda or international, in any case.
+estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text);
+
 // One NAME=HEADER pair into settings.columnNames, NAME an input's own name. Throws Error for
 // a malformed pair and for a NAME given twice.
 void addColumn(Settings& settings, std::string_view pair);

@@ -28,6 +28,10 @@ struct Summary {
     std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
     // Of these, rows that carry each flag, in the order of allFlags.
     std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
+    // Rows with a flag that asks for a look (any but psd, which every converted row carries).
+    std::uint64_t rowsToCheck = 0;
+    // What the records' sand, silt and clay, as read, say about their unit.
+    estimation::ContentUnitTally units;
 
     void countFlags(estimation::Flags flags) noexcept {
         if (flags.empty()) {
@@ -36,6 +40,8 @@ struct Summary {
         for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
             rowsFlagged[i] += flags.contains(estimation::allFlags[i]) ? 1U : 0U;
         }
+        flags.remove(estimation::Flag::psd);
+        rowsToCheck += flags.empty() ? 0U : 1U;
     }
     Summary& operator+=(const Summary& other) noexcept {
         records += other.records;
@@ -44,6 +50,8 @@ struct Summary {
         for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
             rowsFlagged[i] += other.rowsFlagged[i];
         }
+        rowsToCheck += other.rowsToCheck;
+        units += other.units;
         return *this;
     }
 };
@@ -84,6 +92,8 @@ private:
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
+    // One input's text as a number, at the input's scale where one is set.
+    estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     std::string_view textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing to the added columns at `end` and
@@ -126,6 +136,7 @@ private:
     // Input columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
+    bool m_scaled = false;            // some input is read at a scale
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;

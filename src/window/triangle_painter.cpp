@@ -65,11 +65,11 @@ QString classLabel(estimation::TextureClass texture, double room, const QFontMet
                              static_cast<qsizetype>(estimation::code(texture).size()));
 }
 
-void drawClasses(QPainter& painter, const form::TriangleFrame& frame,
-                 const TriangleColours& colours, const QFont& font) {
+void drawClasses(QPainter& painter, const form::TriangleFrame& frame, const TriangleColours& colours,
+                 const QFont& font, estimation::ParticleSizeScale scale) {
     QPainterPath boundaries;
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const auto polygon = estimation::outline(texture);
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const auto polygon = estimation::outline(texture, scale);
         boundaries.moveTo(point(form::place(frame, polygon.front())));
         for (const estimation::TexturePoint& corner : polygon.subspan(1)) {
             boundaries.lineTo(point(form::place(frame, corner)));
@@ -85,9 +85,9 @@ void drawClasses(QPainter& painter, const form::TriangleFrame& frame,
     painter.setFont(small);
     painter.setPen(colours.text);
     const QFontMetricsF metrics(small);
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const form::PlanePoint at = form::place(frame, estimation::labelPoint(texture));
-        const double room = form::widthAt(frame, estimation::outline(texture), at.y) * 0.9;
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const form::PlanePoint at = form::place(frame, estimation::labelPoint(texture, scale));
+        const double room = form::widthAt(frame, estimation::outline(texture, scale), at.y) * 0.9;
         drawCentred(painter, point(at), classLabel(texture, room, metrics));
     }
 }
@@ -198,7 +198,7 @@ void paintTriangle(QPainter& painter, const QRectF& area, const form::SoilMark& 
 
     const form::TriangleFrame frame = triangleFrame(area, font);
     if (frame.silt.x - frame.sand.x > 0) {
-        drawClasses(painter, frame, colours, font);
+        drawClasses(painter, frame, colours, font, mark.scale);
         drawAxes(painter, frame, colours, font, tickLength(font));
         drawMark(painter, frame, mark, colours, font);
     }

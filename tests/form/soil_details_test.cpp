@@ -1,5 +1,6 @@
 #include "estimation/estimation.h"
 #include "form/results_text.h"
+#include "form/soil_summary.h"
 #include "form/soil_table.h"
 #include "form/triangle_geometry.h"
 
@@ -205,6 +206,29 @@ TEST(SoilTable, CopyCarriesTheSoil) {
         }
         EXPECT_EQ(line, text.size());
     }
+}
+
+// The soil details on the USDA scale: the models get the converted soil (Tomasella and
+// Hodnett's FC of USDA 40/40/20 is 24.32 by hand), the conversion is said once, not per model,
+// and the class and the mark are the USDA triangle's.
+TEST(SoilDetails, OnTheUsdaScale) {
+    using estimation::ParticleSizeScale;
+    const estimation::InputTexts texts{"40", "40", "20", "5"};
+    const SoilTable table = soilTable(texts, {}, ParticleSizeScale::usda);
+    EXPECT_EQ(table.at(3).at(static_cast<std::size_t>(SoilColumn::fc)), "24.32");
+    EXPECT_EQ(table.at(3).at(static_cast<std::size_t>(SoilColumn::remarks)), "");
+    EXPECT_EQ(soilTable(texts, {}).at(3).at(static_cast<std::size_t>(SoilColumn::fc)), "29.17");
+    EXPECT_EQ(textureLine({"45", "20", "35", ""}, {}, ParticleSizeScale::usda),
+              "USDA texture class: clay loam");
+    EXPECT_EQ(textureLine({"45", "20", "35", ""}, {}), "Texture class: light clay");
+    const std::vector<std::string> warnings = soilWarnings(texts, {}, ParticleSizeScale::usda);
+    ASSERT_EQ(warnings.size(), 1U);
+    EXPECT_EQ(warnings.front(), estimation::sentence(estimation::Flag::psd));
+    EXPECT_EQ(soilMark(texts, {}, ParticleSizeScale::usda).scale, ParticleSizeScale::usda);
+    // Copied, the soil's class is the USDA one, and the header says so.
+    const std::string copied = tabSeparated(texts, {}, table, ParticleSizeScale::usda);
+    EXPECT_NE(copied.find("\tUSDA texture class\t"), std::string::npos);
+    EXPECT_NE(copied.find("\n40\t40\t20\t5\tloam\t"), std::string::npos);
 }
 
 } // namespace

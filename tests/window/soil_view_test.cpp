@@ -112,8 +112,8 @@ private slots:
         }
     }
 
-    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table and
-    // back; Escape closes the view.
+    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
+    // particle sizes and back; Escape closes the view.
     void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(lines[3],
                  "40\t40\t20\t5\tclay loam\tRawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name : {"savePicture", "models", "sheet", "copy"}) {
+        for (const char* name : {"savePicture", "models", "sheet", "particleSizes", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -208,9 +208,21 @@ private slots:
         QVERIFY(sheet->toPlainText().contains("percent"));
     }
 
+    // Choosing the USDA scale shows the soil typed before on it: converted for the models,
+    // classed on the USDA triangle.
+    void particleSizes() {
+        show({"40", "40", "20", "5"});
+        QCOMPARE(part<QLabel>("texture")->text(), "Texture class: clay loam");
+        part<QComboBox>("particleSizes")->setCurrentIndex(1);
+        QCOMPARE(m_view->scale(), estimation::ParticleSizeScale::usda);
+        QCOMPARE(part<QLabel>("texture")->text(), "USDA texture class: loam");
+        QCOMPARE(cell(3, form::SoilColumn::fc), "24.32");
+        QVERIFY(part<QLabel>("warnings")->text().startsWith("Sand and silt were converted"));
+    }
+
     void namesForScreenReaders() {
-        for (const char* name :
-             {"triangle", "texture", "warnings", "models", "sheet", "copy", "savePicture"}) {
+        for (const char* name : {"particleSizes", "triangle", "texture", "warnings", "models",
+                                 "sheet", "copy", "savePicture"}) {
             const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
             QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
