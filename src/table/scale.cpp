@@ -3,10 +3,12 @@
 #include "estimation/estimation.h"
 #include "table/error.h"
 
+#include <array>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace talvo::table {
@@ -118,12 +120,20 @@ DecimalScale parseScale(std::string_view text) {
 }
 
 DecimalScale scaleFromDouble(double scale) {
-    std::array<char, 32> text{};
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), scale);
-    if (error != std::errc() || !std::isfinite(scale)) {
+    if (!std::isfinite(scale)) {
         throw Error("a raster declares a scale that is not a number");
     }
-    return parseScale(std::string_view(text.data(), static_cast<std::size_t>(end - text.data())));
+    // The shortest text that reads back as the scale, at rising precision: the browser's
+    // standard library has no to_chars for doubles. The tools keep the C locale's point.
+    std::array<char, 32> text{};
+    int length = 0;
+    for (int digits = 1; digits <= 17; ++digits) {
+        length = std::snprintf(text.data(), text.size(), "%.*g", digits, scale);
+        if (std::strtod(text.data(), nullptr) == scale) {
+            break;
+        }
+    }
+    return parseScale(std::string_view(text.data(), static_cast<std::size_t>(length)));
 }
 
 ScaleSet parseScaleList(std::string_view text) {
