@@ -65,8 +65,9 @@ QString classLabel(estimation::TextureClass texture, double room, const QFontMet
                              static_cast<qsizetype>(estimation::code(texture).size()));
 }
 
-void drawClasses(QPainter& painter, const form::TriangleFrame& frame, const TriangleColours& colours,
-                 const QFont& font, estimation::ParticleSizeScale scale) {
+void drawClasses(QPainter& painter, const form::TriangleFrame& frame,
+                 const TriangleColours& colours, const QFont& font,
+                 estimation::ParticleSizeScale scale) {
     QPainterPath boundaries;
     for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
         const auto polygon = estimation::outline(texture, scale);
