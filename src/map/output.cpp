@@ -310,6 +310,7 @@ void OutputRaster::copyAsCog() {
         for (const Band classes : {Band::flags, Band::texture}) {
             GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(classes) + 1);
             std::vector<GDALRasterBandH> overviews;
+            overviews.reserve(static_cast<std::size_t>(band->GetOverviewCount()));
             for (int i = 0; i < band->GetOverviewCount(); ++i) {
                 overviews.push_back(GDALRasterBand::ToHandle(band->GetOverview(i)));
             }

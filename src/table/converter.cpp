@@ -19,7 +19,7 @@ public:
     void append(std::string_view bytes) {
         // What the reader has taken goes once it is half the buffer: the buffer holds what is
         // pushed at once and the ReadAhead kept back, and moves no more than was taken.
-        std::size_t taken = static_cast<std::size_t>(gptr() - eback());
+        auto taken = static_cast<std::size_t>(gptr() - eback());
         if (taken >= m_bytes.size() / 2) {
             m_bytes.erase(0, taken);
             taken = 0;

@@ -39,7 +39,7 @@ estimation::InputValue DecimalScale::read(std::string_view text,
     if (const auto plain = estimation::plainDecimal(text, separator.get())) {
         const auto places = static_cast<int>(plain->scale) + decimals;
         if (plain->digits <= (MantissaLimit - 1) / mantissa && places <= MaxDecimals) {
-            const double digits = static_cast<double>(plain->digits * mantissa);
+            const auto digits = static_cast<double>(plain->digits * mantissa);
             return {digits / estimation::exactPowerOfTen(places), std::nullopt};
         }
     }

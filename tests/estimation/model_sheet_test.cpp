@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -10,12 +11,9 @@ using namespace talvo::estimation;
 namespace {
 
 bool mentions(std::span<const std::string_view> caveats, std::string_view words) {
-    for (const std::string_view caveat : caveats) {
-        if (caveat.find(words) != std::string_view::npos) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(caveats, [words](std::string_view caveat) {
+        return caveat.find(words) != std::string_view::npos;
+    });
 }
 
 } // namespace

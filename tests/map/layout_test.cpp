@@ -41,8 +41,8 @@ TEST(LayoutTest, EachCompressionReadsBackBitForBit) {
                   0);
         EXPECT_EQ(imageStructure(plain, "COMPRESSION"), "");
         for (const std::string compression : {"deflate", "zstd", "lerc"}) {
-            SCOPED_TRACE(type + " " + compression);
-            const fs::path out = soils.folder / (compression + type + ".tif");
+            SCOPED_TRACE(testing::Message() << type << " " << compression);
+            const fs::path out = soils.folder / (compression + type).append(".tif");
             const Outcome outcome = runMap(
                 common, {"--type", type, "--compress", compression, "--output", out.string()});
             ASSERT_EQ(outcome.status, 0) << outcome.errorText;
@@ -69,12 +69,12 @@ TEST(LayoutTest, ACogIsValidWithOverviews) {
         const fs::path tiled = soils.folder / "tiled.tif";
         const fs::path cog = soils.folder / "cog.tif";
         const std::vector<std::string> layout{"--type", type, "--compress", compression};
-        std::vector<std::string> tiledArguments = layout;
-        tiledArguments.insert(tiledArguments.end(), {"--output", tiled.string()});
-        ASSERT_EQ(runMap(common, tiledArguments).status, 0);
-        std::vector<std::string> cogArguments = layout;
-        cogArguments.insert(cogArguments.end(), {"--cog", "--output", cog.string()});
-        const Outcome outcome = runMap(common, cogArguments);
+        std::vector<std::string> tiledLayout = layout;
+        tiledLayout.insert(tiledLayout.end(), {"--output", tiled.string()});
+        ASSERT_EQ(runMap(common, tiledLayout).status, 0);
+        std::vector<std::string> cogLayout = layout;
+        cogLayout.insert(cogLayout.end(), {"--cog", "--output", cog.string()});
+        const Outcome outcome = runMap(common, cogLayout);
         ASSERT_EQ(outcome.status, 0) << outcome.errorText;
 
         const Outcome check = runProgram(
@@ -136,12 +136,9 @@ TEST(LayoutTest, ASignalLeavesNoScratchOfACog) {
         ::_exit(127);
     }
     const auto scratchWritten = [&] {
-        for (const std::string& name : leftovers(folder)) {
-            if (name.ends_with(".tiled.tif")) {
-                return true;
-            }
-        }
-        return false;
+        return std::ranges::any_of(leftovers(folder), [](const std::string& name) {
+            return name.ends_with(".tiled.tif");
+        });
     };
     for (int wait = 0; wait < 30000 && !scratchWritten(); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
