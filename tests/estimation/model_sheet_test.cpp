@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,8 @@ using namespace talvo::estimation;
 namespace {
 
 bool mentions(std::span<const std::string_view> caveats, std::string_view words) {
-    return std::ranges::any_of(caveats, [words](std::string_view caveat) {
+    // Plain any_of: the browser build's standard library has no ranges algorithms.
+    return std::any_of(caveats.begin(), caveats.end(), [words](std::string_view caveat) {
         return caveat.find(words) != std::string_view::npos;
     });
 }
