@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes docs/window.png: the window after a Rawls estimate of sand 40, clay 20, organic
-# carbon 5, driven from the keyboard in a virtual X server (Xvfb); and docs/soil-view.png: the
-# soil view alone for sand 40, silt 40, clay 20 and organic carbon 5.
+# carbon 5, driven from the keyboard in a virtual X server (Xvfb); docs/soil-view.png: the
+# soil view alone for sand 40, silt 40, clay 20 and organic carbon 5; and docs/awc-map.png:
+# the README's worked example of talvo-map, its AWC band coloured by docs/awc-colours.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,9 +38,26 @@ if [ "${1:-}" = --drive ]; then
     exit
 fi
 
+# The commands the README gives, on the same generated soils, with the picture in docs/.
+map() {
+    local soils
+    soils=$(mktemp -d)
+    bench/map/make_soils.py "$soils" 1000
+    build/release/bin/talvo-map --model "TALVO PTF model (PSD + OC)" --soilgrids \
+        --sand "$soils/sand.tif" --silt "$soils/silt.tif" --clay "$soils/clay.tif" \
+        --oc "$soils/oc.tif" --output "$soils/map.tif"
+    gdal_translate -q -b 3 -outsize 400 400 -r average "$soils/map.tif" "$soils/awc.tif"
+    # No side file of georeferencing beside the picture.
+    GDAL_PAM_ENABLED=NO gdaldem color-relief -q -alpha "$soils/awc.tif" docs/awc-colours.txt \
+        docs/awc-map.png -of PNG
+    rm -rf "$soils"
+}
+
 scripts/install-deps.sh --dev
+scripts/install-deps.sh --examples
 cmake --preset release >/dev/null
-cmake --build --preset release --target talvo soil_view_preview
+cmake --build --preset release --target talvo soil_view_preview talvo-map
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1024x900x24" "$0" --drive
-echo "docs/window.png docs/soil-view.png"
+map
+echo "docs/window.png docs/soil-view.png docs/awc-map.png"

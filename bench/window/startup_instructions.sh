@@ -15,7 +15,16 @@ if [ "${1:-}" = --count ]; then
         --collect-atstart=yes "$program" >/dev/null 2>&1 &
     pid=$!
     xdotool search --sync --onlyvisible --name "$title" >/dev/null
-    sleep 2 # painted and idle
+    # Painted and idle once the count stands still for a second: a fixed wait cut the count
+    # short, before the first paint, on a busy machine.
+    previous=''
+    for ((second = 0; second < 120; ++second)); do
+        sleep 1
+        current=$(callgrind_control -e "$pid" 2>/dev/null |
+            awk '$1 == "Th" {gsub(",", "", $3); sum += $3} END {print sum}')
+        [ "$current" = "$previous" ] && break
+        previous=$current
+    done
     callgrind_control --dump=startup "$pid" >/dev/null 2>&1
     sleep 1
     kill "$pid"

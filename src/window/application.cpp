@@ -19,8 +19,23 @@ QStringList formFamilySubstitutes() {
             QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()};
 }
 
+// The first installed of the form's family and its substitutes. A font that names a missing
+// family sends every size and weight through the failed match and the substitutes again, and
+// each of them loads the fallback list anew.
+QString formFamily() {
+    const QStringList installed = QFontDatabase::families();
+    QStringList candidates = formFamilySubstitutes();
+    candidates.prepend(QString::fromLatin1(FormFamily));
+    for (const QString& family : candidates) {
+        if (installed.contains(family, Qt::CaseInsensitive)) {
+            return family;
+        }
+    }
+    return candidates.constLast();
+}
+
 QFont formFont(double points) {
-    QFont font(QString::fromLatin1(FormFamily));
+    QFont font(formFamily());
     font.setPointSizeF(points);
     return font;
 }
@@ -29,7 +44,6 @@ void describeApplication() {
     QApplication::setApplicationName(QStringLiteral(TALVO_PRODUCT_NAME));
     QApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TALVO_DESKTOP_ID));
-    QFont::insertSubstitutions(QString::fromLatin1(FormFamily), formFamilySubstitutes());
 }
 
 // Each size is stored as raw pixels named by its side ("32.argb"): read so, the icon needs

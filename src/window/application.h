@@ -15,11 +15,11 @@ inline constexpr const char* FormFamily = "MS Sans Serif";
 // Families tried in order where the form's family is missing, as on every Linux system.
 QStringList formFamilySubstitutes();
 
-// The form's font at a point size.
+// The form's font at a point size, in the first installed of its family and the substitutes.
 QFont formFont(double points);
 
-// Product name, version and desktop file of the running program, and the font substitutes.
-// Call once, after the application object exists.
+// Product name, version and desktop file of the running program. Call once, after the
+// application object exists.
 void describeApplication();
 
 // The program's icon in the sizes a desktop asks for, built from the desktop entry's icon.

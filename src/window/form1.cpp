@@ -72,7 +72,10 @@ QLabel* label(QWidget* form, const char* name, const char* text, const Place& p)
 }
 
 QLineEdit* box(QWidget* form, const char* name, const Place& p) {
-    auto* widget = place(new QLineEdit(QStringLiteral(" "), form), name, p);
+    // The blank comes after the font: a box made with its text shapes it in the application's
+    // font first, which costs a glyph and a shaping plan that are never shown.
+    auto* widget = place(new QLineEdit(form), name, p);
+    widget->setText(QStringLiteral(" "));
     // A box cuts a longer text silently (32767 characters by default): a pasted number would
     // lose digits.
     widget->setMaxLength(std::numeric_limits<int>::max());

@@ -7,11 +7,11 @@
 
 namespace talvo::window {
 
-ModelChooser::ModelChooser(QWidget* parent) : QComboBox(parent) {
-    view()->installEventFilter(this);
-}
+ModelChooser::ModelChooser(QWidget* parent) : QComboBox(parent) {}
 
 void ModelChooser::showPopup() {
+    // Watched from its first opening: asking for the list earlier builds its popup at start.
+    view()->installEventFilter(this);
     QComboBox::showPopup();
     m_nothingHighlighted = currentIndex() < 0 && count() > 0;
     if (m_nothingHighlighted) {
