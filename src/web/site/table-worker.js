@@ -1,37 +1,88 @@
 // The table tab's worker: converts a CSV or TSV file with the table library compiled to
-// WebAssembly, off the page's thread. The file is read as a stream and each piece of output
-// becomes a Blob at once, so the tab holds neither the input nor the output whole.
+// WebAssembly, off the page's thread. The file is read in pieces straight into the module's
+// memory, and the output goes from there to a file in the origin's private storage, so the tab
+// holds neither the input nor the output whole: a 1 GB table kept as Blobs grew the browser by
+// gigabytes. Where that storage is missing, the output is kept as Blobs.
 //
-// Messages out, first: {type: 'ready', models}  the models' list texts, by position
+// Messages out, first: {type: 'ready', models, particleSizes}  the models' list texts, by
+//                                         position; the scales as {name, label, detail}
 // Messages in:  {type: 'preview', file, delimiter, records}
-//               {type: 'run', file, options: {model, decimal, delimiter, precision, prefix,
-//                                             sand, silt, clay, oc}}
+//               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
+//                                                      prefix, psd, sand, silt, clay, oc}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', blob, records, rows, rowsWithError, flagged, note}
+//               {type: 'done', file, records, rows, rowsWithError, flagged, note}
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
 import createTalvo from './talvo.js';
 
 const PreviewBytes = 64 * 1024;
+// Bytes read at a time: large enough that the calls into the module and the reads cost little
+// beside the rows, small enough to keep the module's memory small.
+const ReadBytes = 1 << 20;
 const ProgressEvery = 100; // milliseconds between progress messages
+// Outputs of other pages' runs older than this are taken for left behind, and removed.
+const KeptOutputMs = 24 * 60 * 60 * 1000;
 
 const engine = createTalvo();
-engine.then((talvo) => postMessage({type: 'ready', models: talvo.models()}));
+engine.then((talvo) => postMessage(
+  {type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes()}));
 
 async function preview(talvo, {file, delimiter, records}) {
   const bytes = new Uint8Array(await file.slice(0, PreviewBytes).arrayBuffer());
   return {type: 'preview', name: file.name, rows: talvo.tablePreview(bytes, delimiter, records)};
 }
 
-async function convert(table, file) {
+// The run's output in a file of the origin's private storage, written as it comes. This
+// page's earlier outputs are removed first, and others' left behind long ago.
+async function storedOutput(session, type) {
+  const folder = await navigator.storage.getDirectory();
+  for await (const [name, entry] of folder.entries()) {
+    const kept = entry.kind !== 'file' || (!name.startsWith(`${session}-`) &&
+                 Date.now() - (await entry.getFile()).lastModified < KeptOutputMs);
+    if (!kept) {
+      // One still open elsewhere stays.
+      await folder.removeEntry(name).catch(() => {});
+    }
+  }
+  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, {create: true});
+  const access = await handle.createSyncAccessHandle();
+  access.truncate(0);
+  let at = 0;
+  return {
+    write(bytes) { at += access.write(bytes, {at}); },
+    async close() {
+      access.flush();
+      access.close();
+      // Typed, as the Blobs are; a slice refers to the file and copies nothing.
+      return (await handle.getFile()).slice(0, at, type);
+    },
+  };
+}
+
+function blobOutput(type) {
   const parts = [];
-  const drain = () => {
+  return {
     // A Blob copies the view, which the next call into the module may move.
+    write(bytes) { parts.push(new Blob([bytes])); },
+    async close() { return new Blob(parts, {type}); },
+  };
+}
+
+async function openOutput(session, type) {
+  try {
+    return await storedOutput(session, type);
+  } catch {
+    return blobOutput(type);
+  }
+}
+
+function convert(table, file, output) {
+  const drain = () => {
     for (let out = table.pull(); out.length > 0; out = table.pull()) {
-      parts.push(new Blob([out]));
+      output.write(out);
     }
     const notices = table.takeNotices();
     for (const text of notices.split('\n').filter((line) => line !== '')) {
@@ -39,17 +90,14 @@ async function convert(table, file) {
     }
     return table.error() === '';
   };
-  let reported = 0;
-  const reader = file.stream().getReader();
-  for (;;) {
-    const {done, value} = await reader.read();
-    if (done) {
-      break;
-    }
-    table.push(value);
+  const reader = new FileReaderSync();
+  let reported = performance.now();
+  for (let at = 0; at < file.size; at += ReadBytes) {
+    const bytes = new Uint8Array(reader.readAsArrayBuffer(file.slice(at, at + ReadBytes)));
+    table.input(bytes.length).set(bytes);
+    table.push();
     if (!drain()) {
-      await reader.cancel();
-      return null;
+      return false;
     }
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
@@ -57,26 +105,26 @@ async function convert(table, file) {
     }
   }
   table.finish();
-  if (!drain()) {
-    return null;
-  }
-  return new Blob(parts, {type: file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv'});
+  return drain();
 }
 
-async function run(talvo, {file, options}) {
+async function run(talvo, {file, session, options}) {
   const table = new talvo.TableRun();
   try {
-    let blob = null;
-    if (table.start(options, file.name)) {
-      blob = await convert(table, file);
+    if (!table.start(options, file.name)) {
+      return {type: 'error', text: table.error()};
     }
-    if (blob === null) {
+    const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
+    const output = await openOutput(session, type);
+    const converted = convert(table, file, output);
+    const result = await output.close();
+    if (!converted) {
       return {type: 'error', text: table.error()};
     }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
-      blob,
+      file: result,
       records: table.records(),
       rows: table.rows(),
       rowsWithError: table.rowsWithError(),
