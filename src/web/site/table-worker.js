@@ -1,5 +1,5 @@
 // The table tab's worker: converts a CSV or TSV file with the table library compiled to
-// WebAssembly, off the page's thread. The file is read in pieces straight into the module's
+// WebAssembly, off the page's thread. The file is read in pieces and copied into the module's
 // memory, and the output goes from there to a file in the origin's private storage, so the tab
 // holds neither the input nor the output whole: a 1 GB table kept as Blobs grew the browser by
 // gigabytes. Where that storage is missing, the output is kept as Blobs.
@@ -19,8 +19,8 @@
 import createTalvo from './talvo.js';
 
 const PreviewBytes = 64 * 1024;
-// Bytes read at a time: large enough that the calls into the module and the reads cost little
-// beside the rows, small enough to keep the module's memory small.
+// Bytes asked for at a time: large enough that the calls into the module and the reads cost
+// little beside the rows, small enough to keep the module's memory small.
 const ReadBytes = 1 << 20;
 const ProgressEvery = 100; // milliseconds between progress messages
 // Outputs of other pages' runs older than this are taken for left behind, and removed.
@@ -79,7 +79,30 @@ async function openOutput(session, type) {
   }
 }
 
-function convert(table, file, output) {
+// The file's pieces, read into one buffer used again and again: a new buffer a piece left
+// hundreds of megabytes for the collector in a long run. Where the browser's file streams
+// cannot read into a given buffer, the pieces it makes.
+async function* pieces(file) {
+  const stream = file.stream();
+  let reader;
+  try {
+    reader = stream.getReader({mode: 'byob'});
+  } catch {
+    reader = stream.getReader();
+    for (let read = await reader.read(); !read.done; read = await reader.read()) {
+      yield read.value;
+    }
+    return;
+  }
+  let buffer = new ArrayBuffer(ReadBytes);
+  for (let read = await reader.read(new Uint8Array(buffer)); !read.done;
+       read = await reader.read(new Uint8Array(buffer))) {
+    yield read.value;
+    buffer = read.value.buffer;
+  }
+}
+
+async function convert(table, file, output) {
   const drain = () => {
     for (let out = table.pull(); out.length > 0; out = table.pull()) {
       output.write(out);
@@ -90,10 +113,8 @@ function convert(table, file, output) {
     }
     return table.error() === '';
   };
-  const reader = new FileReaderSync();
   let reported = performance.now();
-  for (let at = 0; at < file.size; at += ReadBytes) {
-    const bytes = new Uint8Array(reader.readAsArrayBuffer(file.slice(at, at + ReadBytes)));
+  for await (const bytes of pieces(file)) {
     table.input(bytes.length).set(bytes);
     table.push();
     if (!drain()) {
@@ -116,7 +137,7 @@ async function run(talvo, {file, session, options}) {
     }
     const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
     const output = await openOutput(session, type);
-    const converted = convert(table, file, output);
+    const converted = await convert(table, file, output);
     const result = await output.close();
     if (!converted) {
       return {type: 'error', text: table.error()};
