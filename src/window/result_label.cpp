@@ -60,7 +60,8 @@ void ResultLabel::setNote(const QString& note) {
 }
 
 QString ResultLabel::staleNote() {
-    return QString::fromUtf8(form::StaleNote.data(), static_cast<qsizetype>(form::StaleNote.size()));
+    return QString::fromUtf8(form::StaleNote.data(),
+                             static_cast<qsizetype>(form::StaleNote.size()));
 }
 
 void ResultLabel::setStale(bool stale) {
