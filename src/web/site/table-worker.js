@@ -39,14 +39,16 @@ async function preview(talvo, {file, delimiter, records}) {
 // page's earlier outputs are removed first, and others' left behind long ago.
 async function storedOutput(session, type) {
   const folder = await navigator.storage.getDirectory();
+  // Listed first and removed after: the folder is not changed while it is being listed.
+  const gone = [];
   for await (const [name, entry] of folder.entries()) {
-    const kept = entry.kind !== 'file' || (!name.startsWith(`${session}-`) &&
-                 Date.now() - (await entry.getFile()).lastModified < KeptOutputMs);
-    if (!kept) {
-      // One still open elsewhere stays.
-      await folder.removeEntry(name).catch(() => {});
+    if (entry.kind === 'file' && (name.startsWith(`${session}-`) ||
+        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)) {
+      gone.push(name);
     }
   }
+  // One still open elsewhere stays.
+  await Promise.all(gone.map((name) => folder.removeEntry(name).catch(() => {})));
   const handle = await folder.getFileHandle(`${session}-${Date.now()}`, {create: true});
   const access = await handle.createSyncAccessHandle();
   access.truncate(0);
