@@ -142,7 +142,7 @@ constexpr std::array<char, 200> digitPairs = [] {
 }();
 
 // Two digits of `pair` (below 100) before `end`; returns where they start.
-char* writePairBack(char* end, std::uint64_t pair) {
+char* writePairBack(char* end, std::uint64_t pair) noexcept {
     assert(pair < 100);
     end -= 2;
     std::memcpy(end, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
@@ -150,7 +150,7 @@ char* writePairBack(char* end, std::uint64_t pair) {
 }
 
 // The digits of a form, most significant first; returns the count.
-std::size_t digitText(std::uint64_t digits, std::array<char, 20>& text) {
+std::size_t digitText(std::uint64_t digits, std::array<char, 20>& text) noexcept {
     const auto* const end = std::to_chars(text.data(), text.data() + text.size(), digits).ptr;
     return static_cast<std::size_t>(end - text.data());
 }
@@ -196,7 +196,7 @@ namespace {
 // The form rounded to two decimals as a count of hundredths, when it has at most four zeros
 // to add before them (the count stays below 10^19); nothing for the rest, whole thousands
 // and beyond such as 5000 or 1e20.
-std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) {
+std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) noexcept {
     if (form.exponent >= -2) {
         const int zeros = form.exponent + 2; // below the digits, down to the hundredths
         if (zeros > 4) {
@@ -221,7 +221,7 @@ DecimalForm roundedToHundredths(const DecimalForm& form) {
     return makeDecimalForm(*hundredthsCount(form), -2, form.negative);
 }
 
-char* writeGeneral(char* out, const DecimalForm& form, char separator) {
+char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept {
     if (form.digits == 0) {
         *out++ = '0';
         return out;
@@ -266,7 +266,7 @@ namespace {
 
 // A count of hundredths as "-12.34": at least three digits, so that one stands before the
 // separator; written from the last digit back.
-char* writeCount(char* out, bool negative, std::uint64_t count, char separator) {
+char* writeCount(char* out, bool negative, std::uint64_t count, char separator) noexcept {
     if (negative && count != 0) {
         *out++ = '-';
     }
@@ -292,14 +292,14 @@ char* writeCount(char* out, bool negative, std::uint64_t count, char separator) 
 
 } // namespace
 
-char* writeHundredths(char* out, std::int64_t hundredths, char separator) {
+char* writeHundredths(char* out, std::int64_t hundredths, char separator) noexcept {
     const bool negative = hundredths < 0;
     const auto magnitude = negative ? ~static_cast<std::uint64_t>(hundredths) + 1
                                     : static_cast<std::uint64_t>(hundredths);
     return writeCount(out, negative, magnitude, separator);
 }
 
-char* writeFixed(char* out, const DecimalForm& form, char separator) {
+char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept {
     if (const std::optional<std::uint64_t> count = hundredthsCount(form)) {
         return writeCount(out, form.negative, *count, separator); // the usual case
     }

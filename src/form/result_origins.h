@@ -11,8 +11,13 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace talvo::form {
+
+// What a stale caption says of itself, to the pointer and to a screen reader.
+inline constexpr std::string_view StaleNote =
+    "From the previous estimate: press Estimate for the soil and model shown.";
 
 // The soil on screen as an estimate reads it: the chosen model and the four box texts.
 struct ScreenSoil {

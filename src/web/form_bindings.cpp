@@ -6,6 +6,7 @@
 #include "form/actions.h"
 #include "form/failure_message.h"
 #include "form/memory_fields.h"
+#include "form/particle_sizes.h"
 #include "form/result_origins.h"
 #include "form/results_text.h"
 #include "form/soil_summary.h"
@@ -41,6 +42,13 @@ std::string field(const val& object, const char* name) {
 // The page's choice of separator: "," or anything else for ".".
 estimation::DecimalSeparator separatorOf(const val& form) {
     return estimation::DecimalSeparator(field(form, "separator") == "," ? ',' : '.');
+}
+
+// The page's choice of particle-size scale, by its name as talvo-batch's --psd takes it; the
+// models' own scale for anything else.
+estimation::ParticleSizeScale scaleOf(const val& page) {
+    return estimation::particleSizeScale(field(page, "psd"))
+        .value_or(estimation::ParticleSizeScale::international);
 }
 
 // The page's form as the actions see it: {model, sand, silt, clay, oc, fc, pwp, awc}.
@@ -126,41 +134,109 @@ val selectModel(int modelIndex) {
     return out;
 }
 
-// A press of Estimate: {fc, pwp, awc} as the captions read afterwards, failure (null, or
-// {kind, box, detail, message}), the estimate's warnings, one sentence a line, and the same
-// flags as the window's short line (flagLine).
-val estimate(const val& page) {
-    const estimation::DecimalSeparator separator = separatorOf(page);
-    form::MemoryFields fields;
-    readForm(page, fields);
-    const form::Press press = form::pressEstimate(fields, separator);
-    val failure = val::null();
-    try {
-        form::throwFailure(press);
-    } catch (const estimation::Failure& error) {
-        failure = failureOf(error, separator);
+} // namespace
+
+// The form's results with the soil each was worked out for, kept between the page's calls, so
+// that the page greys what no longer describes the soil on screen as the window does.
+class PageResults {
+public:
+    // A press of Estimate: {fc, pwp, awc} as the captions read afterwards, failure (null, or
+    // {kind, box, detail, message}), the warnings of the last estimate with a model, one
+    // sentence a line, and the same flags as the window's short line (flagLine).
+    val estimate(const val& page) {
+        const estimation::DecimalSeparator separator = separatorOf(page);
+        form::MemoryFields fields;
+        readForm(page, fields);
+        val failure = val::null();
+        try {
+            m_origins.estimate(fields, separator);
+        } catch (const estimation::Failure& error) {
+            failure = failureOf(error, separator);
+        }
+        val out = val::object();
+        for (const Result result : allResults) {
+            out.set(std::string(estimation::name(result)), text(fields.caption(result)));
+        }
+        out.set("failure", failure);
+        out.set("warnings", text(form::flagSentences(m_origins.flags())));
+        out.set("flagLine", text(form::flagLine(m_origins.flags())));
+        return out;
     }
-    val out = val::object();
-    for (const Result result : allResults) {
-        out.set(std::string(estimation::name(result)), text(fields.caption(result)));
+
+    // What no longer describes the soil on the page: {fc, pwp, awc, flags}, each true or
+    // false, and the note a stale caption carries.
+    val stale(const val& page) const {
+        const form::Staleness stale = staleness(page);
+        val out = val::object();
+        for (const Result result : allResults) {
+            out.set(std::string(estimation::name(result)), stale[result]);
+        }
+        out.set("flags", stale.flags);
+        out.set("note", text(form::StaleNote));
+        return out;
     }
-    out.set("failure", failure);
-    out.set("warnings", text(form::flagSentences(press.flags)));
-    out.set("flagLine", text(form::flagLine(press.flags)));
+
+    // The results as the window copies them, from what the page shows, stale ones left out:
+    // {modelText (the chooser's text), sand..oc, enabled: {sand..oc}, fcUnit, fc, pwp, awc}.
+    std::string resultsText(const val& page) const {
+        const form::Staleness stale = staleness(page);
+        form::ShownEstimate shown;
+        shown.model = field(page, "modelText");
+        const val enabled = page["enabled"];
+        for (const Input input : estimation::allInputs) {
+            const std::string name(estimation::name(input));
+            shown.boxes.at(static_cast<std::size_t>(input)) = {
+                field(page, name.c_str()), !enabled.isUndefined() && enabled[name].as<bool>()};
+        }
+        shown.fcUnit = field(page, "fcUnit");
+        for (const Result result : allResults) {
+            if (!stale[result]) {
+                shown.results.at(static_cast<std::size_t>(result)) =
+                    field(page, std::string(estimation::name(result)).c_str());
+            }
+        }
+        return form::resultsText(shown);
+    }
+
+private:
+    form::Staleness staleness(const val& page) const {
+        form::MemoryFields fields;
+        readForm(page, fields);
+        return m_origins.stale(form::screenSoil(fields));
+    }
+
+    form::ResultOrigins m_origins;
+};
+
+namespace {
+
+// The scales the soil's details offer: [{name, label, detail}], the models' own first; `name`
+// is what the page's `psd` takes, as talvo-batch's --psd does.
+val particleSizes() {
+    val out = val::array();
+    for (const form::ParticleSizeChoice& choice : form::particleSizeChoices) {
+        val item = val::object();
+        item.set("name", text(estimation::name(choice.scale)));
+        item.set("label", text(choice.label));
+        item.set("detail", text(choice.detail));
+        out.call<void>("push", item);
+    }
     return out;
 }
 
-// What the soil view shows of the soil being typed: {texture, warnings, mark: {point, text},
-// header, rows, copy}; `copy` is the table tab-separated, as the window copies it.
+// What the soil view shows of the soil being typed, with sand, silt and clay on the scale of
+// `psd`: {texture, warnings, mark: {point, text}, code, header, rows, copy}; `copy` is the
+// table tab-separated, as the window copies it.
 val soilDetails(const val& page) {
     const estimation::DecimalSeparator separator = separatorOf(page);
+    const estimation::ParticleSizeScale scale = scaleOf(page);
     const Texts texts = inputTexts(page);
-    const form::SoilMark mark = form::soilMark(texts.view(), separator);
+    const form::SoilMark mark = form::soilMark(texts.view(), separator, scale);
     val point = val::null();
     std::string_view code;
     if (mark.point) {
-        if (const auto texture =
-                estimation::textureClass(mark.point->sand, mark.point->silt, mark.point->clay)) {
+        if (const auto texture = estimation::textureClass(mark.point->sand, mark.point->silt,
+                                                          mark.point->clay, scale)) {
             code = estimation::code(*texture);
         }
         point = val::object();
@@ -172,44 +248,28 @@ val soilDetails(const val& page) {
     markOut.set("point", point);
     markOut.set("text", text(mark.text));
 
-    const form::SoilTable table = form::soilTable(texts.view(), separator);
+    const form::SoilTable table = form::soilTable(texts.view(), separator, scale);
     val rows = val::array();
     for (const form::SoilRow& row : table) {
         rows.call<void>("push", strings(row));
     }
     val out = val::object();
-    out.set("texture", text(form::textureLine(texts.view(), separator)));
-    out.set("warnings", strings(form::soilWarnings(texts.view(), separator)));
+    out.set("texture", text(form::textureLine(texts.view(), separator, scale)));
+    out.set("warnings", strings(form::soilWarnings(texts.view(), separator, scale)));
     out.set("mark", markOut);
     out.set("code", text(code));
     out.set("header", strings(form::soilTableHeader()));
     out.set("rows", rows);
-    out.set("copy", text(form::tabSeparated(texts.view(), separator, table)));
+    out.set("copy", text(form::tabSeparated(texts.view(), separator, table, scale)));
     return out;
 }
 
-// The results as the window copies them, from what the page shows: {model (the chooser's
-// text), sand..oc, enabled: {sand..oc}, fcUnit, fc, pwp, awc}.
-std::string resultsText(const val& page) {
-    form::ShownEstimate shown;
-    shown.model = field(page, "modelText");
-    const val enabled = page["enabled"];
-    for (const Input input : estimation::allInputs) {
-        const std::string name(estimation::name(input));
-        shown.boxes.at(static_cast<std::size_t>(input)) = {
-            field(page, name.c_str()), !enabled.isUndefined() && enabled[name].as<bool>()};
-    }
-    shown.fcUnit = field(page, "fcUnit");
-    for (const Result result : allResults) {
-        shown.results.at(static_cast<std::size_t>(result)) =
-            field(page, std::string(estimation::name(result)).c_str());
-    }
-    return form::resultsText(shown);
-}
-
-// The triangle fitted into width x height with room for the axes: its corners, each class's
-// polygon and label point, the ticks and the axes' titles, all in the plane's units.
-val triangle(double width, double height, double margin) {
+// The triangle of the scale named `psd` fitted into width x height with room for the axes: its
+// corners, each class's polygon and label point, the ticks and the axes' titles, all in the
+// plane's units.
+val triangle(double width, double height, double margin, const std::string& psd) {
+    const estimation::ParticleSizeScale scale =
+        estimation::particleSizeScale(psd).value_or(estimation::ParticleSizeScale::international);
     const form::TriangleFrame frame = form::fitTriangle(width, height, margin);
     val corners = val::object();
     corners.set("sand", planePoint(frame.sand));
@@ -217,18 +277,18 @@ val triangle(double width, double height, double margin) {
     corners.set("clay", planePoint(frame.clay));
 
     val classes = val::array();
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
         val outline = val::array();
-        for (const estimation::TexturePoint& corner : estimation::outline(texture)) {
+        for (const estimation::TexturePoint& corner : estimation::outline(texture, scale)) {
             outline.call<void>("push", planePoint(form::place(frame, corner)));
         }
-        const form::PlanePoint label = form::place(frame, estimation::labelPoint(texture));
+        const form::PlanePoint label = form::place(frame, estimation::labelPoint(texture, scale));
         val item = val::object();
         item.set("name", text(estimation::name(texture)));
         item.set("code", text(estimation::code(texture)));
         item.set("outline", outline);
         item.set("label", planePoint(label));
-        item.set("room", form::widthAt(frame, estimation::outline(texture), label.y));
+        item.set("room", form::widthAt(frame, estimation::outline(texture, scale), label.y));
         classes.call<void>("push", item);
     }
 
@@ -285,12 +345,16 @@ std::string version() {
 } // namespace
 
 EMSCRIPTEN_BINDINGS(talvo_form) {
+    emscripten::class_<PageResults>("PageResults")
+        .constructor<>()
+        .function("estimate", &PageResults::estimate)
+        .function("stale", &PageResults::stale)
+        .function("resultsText", &PageResults::resultsText);
     emscripten::function("version", &version);
     emscripten::function("models", &models);
     emscripten::function("selectModel", &selectModel);
-    emscripten::function("estimate", &estimate);
+    emscripten::function("particleSizes", &particleSizes);
     emscripten::function("soilDetails", &soilDetails);
-    emscripten::function("resultsText", &resultsText);
     emscripten::function("triangle", &triangle);
     emscripten::function("placeSoil", &placeSoil);
     emscripten::function("soilAt", &soilAt);

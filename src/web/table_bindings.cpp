@@ -38,8 +38,9 @@ std::string failureText(const std::exception_ptr& failure) {
 }
 
 // The page's options, with talvo-batch's meanings: model ("all" or a list), decimal,
-// delimiter ("" for the default, "tab"), precision, prefix, and the header of each input
-// ("" for the input's own name). Throws table::Error.
+// delimiter ("" for the default, "tab"), precision, prefix, psd ("usda" or "international",
+// "" for the models' own), and the header of each input ("" for the input's own name). Throws
+// table::Error.
 table::Settings settingsFrom(const val& options) {
     table::Settings settings;
     settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
@@ -48,6 +49,9 @@ table::Settings settingsFrom(const val& options) {
     settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
     settings.precision = table::parsePrecision(options["precision"].as<std::string>());
     settings.prefix = options["prefix"].as<std::string>();
+    if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
+        settings.particleSizes = table::parseParticleSizeScale(psd.as<std::string>());
+    }
     for (const estimation::Input input : estimation::allInputs) {
         const std::string name(estimation::name(input));
         const std::string header = options[name].as<std::string>();
@@ -67,9 +71,13 @@ val bytesView(std::string_view bytes) {
 
 } // namespace
 
-// One conversion of a table. start() first; then push() the file's bytes in pieces and
-// pull() after each until it gives nothing; then finish() and pull() to the end. After a
-// failure error() holds its line and pull() gives nothing.
+// One conversion of a table. start() first; then, for each piece of the file, fill
+// input(size) and push() it, and pull() until it gives nothing; then finish() and pull() to
+// the end. After a failure error() holds its line and pull() gives nothing.
+//
+// The file's bytes go straight into the module's memory and the output is read where the
+// module wrote it: a conversion through embind's strings copied every byte in a JavaScript
+// loop.
 class TableRun {
 public:
     // Whether the options are usable; else error() says why.
@@ -79,8 +87,15 @@ public:
                                 [this](const std::string& text) { m_notices.push_back(text); });
         });
     }
-    void push(const std::string& bytes) {
-        guarded([&] { converter().push(bytes); });
+    // Room for the next `size` bytes of the file, valid until the next call into the module:
+    // filled at once.
+    val input(std::size_t size) {
+        m_input.resize(size);
+        return bytesView(m_input);
+    }
+    // Hands the bytes in input() on.
+    void push() {
+        guarded([&] { converter().push(m_input); });
     }
     void finish() {
         guarded([&] { converter().finish(); });
@@ -141,6 +156,7 @@ private:
     }
 
     std::optional<table::Converter> m_converter;
+    std::string m_input;
     std::vector<std::string> m_notices;
     std::string m_error;
 };
@@ -179,6 +195,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
     emscripten::class_<TableRun>("TableRun")
         .constructor<>()
         .function("start", &TableRun::start)
+        .function("input", &TableRun::input)
         .function("push", &TableRun::push)
         .function("finish", &TableRun::finish)
         .function("pull", &TableRun::pull)

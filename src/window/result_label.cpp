@@ -1,5 +1,7 @@
 #include "window/result_label.h"
 
+#include "form/result_origins.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QStringList>
@@ -58,7 +60,8 @@ void ResultLabel::setNote(const QString& note) {
 }
 
 QString ResultLabel::staleNote() {
-    return tr("From the previous estimate: press Estimate for the soil and model shown.");
+    return QString::fromUtf8(form::StaleNote.data(),
+                             static_cast<qsizetype>(form::StaleNote.size()));
 }
 
 void ResultLabel::setStale(bool stale) {

@@ -400,3 +400,118 @@ def test_phone_screen_holds_everything(server):
         driver.save_screenshot(str(SHOTS / "phone.png"))
     finally:
         driver.quit()
+
+
+# Soils as USDA sources give them, whose class differs on the two triangles.
+USDA_SOILS = [
+    {"sand": "30", "silt": "50", "clay": "20", "oc": "12"},
+    {"sand": "60", "silt": "25", "clay": "15", "oc": "8"},
+    {"sand": "10", "silt": "40", "clay": "50", "oc": "20"},
+    {"sand": "5.5", "silt": "82.5", "clay": "12", "oc": "30"},
+    {"sand": "88", "silt": "7", "clay": "5", "oc": "0"},
+]
+
+
+def batch_usda(rows):
+    """talvo-batch --model all --psd usda: each soil's rows, one a model."""
+    table = "sand,silt,clay,oc\n" + "".join(
+        ",".join(row[k] for k in INPUTS) + "\n" for row in rows)
+    done = subprocess.run(
+        [os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch"), "--model", "all",
+         "--psd", "usda"], input=table, capture_output=True, text=True, check=False)
+    assert done.returncode in (0, 1), done.stderr
+    out = list(csv.DictReader(io.StringIO(done.stdout)))
+    return [out[i:i + len(MODELS)] for i in range(0, len(out), len(MODELS))]
+
+
+def choose_scale(driver, name):
+    Select(driver.find_element(By.ID, "psd")).select_by_value(name)
+
+
+def test_usda_soil_details_are_talvo_batch_s(page):
+    """On the USDA scale the class, the triangle and every model's results are those of
+    talvo-batch --psd usda, and the copied table says which triangle."""
+    choices = [o.text for o in page.find_elements(By.CSS_SELECTOR, "#psd option")]
+    assert choices == ["International (silt 2-20 \u00b5m)", "USDA (silt 2-50 \u00b5m)"]
+    international = page.execute_script(
+        "return [...document.querySelectorAll('#triangle .classes g')].map(g => g.dataset.code)")
+    choose_scale(page, "usda")
+    usda = page.execute_script(
+        "return [...document.querySelectorAll('#triangle .classes g')].map(g => g.dataset.code)")
+    assert len(usda) == 12 and usda != international
+    for row, want in zip(USDA_SOILS, batch_usda(USDA_SOILS)):
+        estimate(page, 1, row)
+        assert page.find_element(By.ID, "texture").text == \
+            f"USDA texture class: {want[0]['texture']}", row
+        current = page.find_element(By.CSS_SELECTOR, "#triangle .current text").text
+        assert current in (want[0]["texture"], page.find_element(
+            By.CSS_SELECTOR, "#triangle .current").get_attribute("data-code")), row
+        shown = [[cell.text for cell in tr.find_elements(By.CSS_SELECTOR, "th, td")]
+                 for tr in page.find_elements(By.CSS_SELECTOR, "#models tbody tr")]
+        for cells, w in zip(shown, want, strict=True):
+            # A model that fails shows the window's texts before the failure, and why.
+            assert cells[:5] == [w["model"], w["unit"], w["fc"], w["pwp"], w["awc"]] \
+                if not w["error"] else cells[5] != "", (row, cells, w)
+        warnings = page.find_element(By.ID, "soil-warnings").text
+        assert "converted from the USDA scale" in warnings, row
+    page.find_element(By.ID, "copy").click()
+    copied = read_clipboard(page).split("\n")
+    assert copied[0].split("\t")[4] == "USDA texture class"
+    assert copied[1].split("\t")[4] == want[0]["texture"]
+    assert "psd=usda" in page.current_url
+
+    choose_scale(page, "international")
+    assert page.find_element(By.ID, "texture").text.startswith("Texture class: ")
+    assert "psd" not in page.current_url
+
+
+def test_the_address_chooses_the_usda_scale(driver, server):
+    browser.open_page(driver, server.url + "?model=0&sand=30&silt=50&clay=20&psd=usda")
+    assert driver.find_element(By.ID, "psd").get_property("value") == "usda"
+    assert driver.find_element(By.ID, "texture").text == "USDA texture class: silt loam"
+
+
+def results_shown(driver):
+    """Each result's text and whether it is shown as stale, and what Copy results gives."""
+    shown = driver.execute_script("""
+        return ['fc', 'pwp', 'awc'].map((id) => {
+          const out = document.getElementById(id);
+          return [out.textContent, out.classList.contains('stale')];
+        });""")
+    driver.find_element(By.ID, "copy-results").click()
+    return shown, read_clipboard(driver).split("\n")[1].split("\t")[-3:]
+
+
+# Steps on the form, and then each result's text and whether it is stale. As the window:
+# a caption is stale once the soil or the model on screen is not the one it was worked out
+# for; a failed press leaves the captions it did not reach as they were.
+STALE_STEPS = [
+    ("estimate", {"model": 1, "sand": "40", "silt": "40", "clay": "20", "oc": "5"},
+     [("23.41", False), ("6.84", False), ("37.02", False)]),
+    ("type", {"sand": "45"}, [("23.41", True), ("6.84", True), ("37.02", True)]),
+    ("type", {"sand": "40"}, [("23.41", False), ("6.84", False), ("37.02", False)]),
+    ("type", {"model": 0}, [("23.41", True), ("6.84", True), ("37.02", True)]),
+    ("estimate", {"model": 1, "oc": "0"}, [("23.35323", False), ("6.84", True), ("37.02", True)]),
+    ("estimate", {"oc": "5"}, [("23.41", False), ("6.84", False), ("37.02", False)]),
+]
+
+
+def test_results_of_another_soil_are_stale(page):
+    for action, change, expected in STALE_STEPS:
+        if "model" in change:
+            page.execute_script("""
+                const select = document.getElementById('model');
+                select.value = String(arguments[0]);
+                select.dispatchEvent(new Event('change', {bubbles: true}));""", change["model"])
+        for name in INPUTS:
+            if name in change:
+                type_into(page, name, change[name])
+        if action == "estimate":
+            page.find_element(By.ID, "cmd").click()
+        shown, copied = results_shown(page)
+        assert shown == [list(e) for e in expected], (action, change)
+        # Copy results leaves out what is stale.
+        assert copied == [text if not stale else "" for text, stale in expected], (action, change)
+        for name, (_, stale) in zip(("fc", "pwp", "awc"), expected):
+            note = page.find_element(By.ID, name).get_attribute("title")
+            assert (note or "").startswith("From the previous estimate") == stale

@@ -149,3 +149,18 @@ def test_cancel_stops_the_run_and_the_next_one_runs(page, tmp_path):
     choose_file(page, small)
     run_to_end(page)
     assert downloaded(page) == batch(small, ["--model", "all"])[0]
+
+
+def test_usda_table_is_talvo_batch_s_with_psd_usda(page, tmp_path):
+    path = tmp_path / "soilgrids.csv"
+    path.write_text("id,sand,silt,clay,oc\nA,30,50,20,12\nB,60,25,15,8\nC,10,40,50,0\n"
+                    "D,5.5,82.5,12,30\nE,x,7,5,1\n")
+    wanted, line, status = batch(path, ["--model", "all", "--psd", "usda"])
+    assert status == 1 and b"psd" in wanted
+
+    open_tables(page)
+    choose_file(page, path)
+    Select(page.find_element(By.ID, "table-psd")).select_by_value("usda")
+    run_to_end(page)
+    assert downloaded(page) == wanted
+    assert line.splitlines()[0] in text_of(page, "table-status")

@@ -61,11 +61,14 @@ private:
 
 // An equation in every form, made from one generic lambda so that they cannot differ.
 struct Equation {
+    // The double form as noexcept, which arithmetic on doubles is: the browser's build would
+    // otherwise make every call of it, twice a row, a trip through JavaScript.
     template <typename Lambda>
     constexpr Equation(Lambda lambda) noexcept // NOLINT(google-explicit-constructor)
-        : doubles(lambda), checked(lambda), lanes(lambda) {}
+        : doubles([](const DoubleOperands& x) noexcept { return Lambda{}(x); }), checked(lambda),
+          lanes(lambda) {}
 
-    double (*doubles)(const DoubleOperands&);
+    double (*doubles)(const DoubleOperands&) noexcept;
     Term (*checked)(const CheckedOperands&);
     Lanes (*lanes)(const LaneOperands&);
 };

@@ -41,11 +41,13 @@ DecimalForm roundedToHundredths(const DecimalForm& form);
 
 // Write the general text ("50.8534", "1.5e-05", "1e+15") or the two-decimal text ("50.85") at
 // `out`, which must hold GeneralTextCapacity or FixedTextCapacity chars; return the end.
-char* writeGeneral(char* out, const DecimalForm& form, char separator);
-char* writeFixed(char* out, const DecimalForm& form, char separator);
+// noexcept, as the writers below: called from noexcept code, a throwing signature costs the
+// browser's build a trip through JavaScript per call.
+char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept;
+char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept;
 
 // A signed count of hundredths as its two-decimal text ("-12.34", "0.05"), never "-0.00";
 // `out` must hold FixedTextCapacity chars.
-char* writeHundredths(char* out, std::int64_t hundredths, char separator);
+char* writeHundredths(char* out, std::int64_t hundredths, char separator) noexcept;
 
 } // namespace talvo::estimation

@@ -1,5 +1,6 @@
 // The soil in the address: ?model=2&sand=40&clay=20&oc=5 opens with that soil estimated, and
-// the address follows the typing, so that a result can be shared as a link.
+// the address follows the typing, so that a result can be shared as a link. psd=usda gives
+// the soil's details on the USDA scale, as talvo-batch's --psd usda.
 
 import { inputNames } from './form.js';
 
@@ -13,7 +14,12 @@ export function readAddress(search, form) {
   return form.modelIndex >= 0;
 }
 
-export function writeAddress(form) {
+// The particle-size scale the address names, or null.
+export function addressScale(search) {
+  return new URLSearchParams(search).get('psd');
+}
+
+export function writeAddress(form, scale) {
   const params = new URLSearchParams();
   if (form.modelIndex >= 0) params.set('model', String(form.modelIndex));
   for (const name of inputNames) {
@@ -25,6 +31,7 @@ export function writeAddress(form) {
   if (inputNames.some((n) => /[.,]/.test(params.get(n) ?? ''))) {
     params.set('decimal', form.separator === ',' ? 'comma' : 'point');
   }
+  if (scale && scale !== 'international') params.set('psd', scale);
   const query = params.toString();
   history.replaceState(null, '', query ? `?${query}` : location.pathname);
 }

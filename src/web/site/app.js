@@ -4,7 +4,7 @@
 import createTalvo from './talvo.js';
 import { Form } from './form.js';
 import { Details, copyText } from './details.js';
-import { readAddress, writeAddress } from './address.js';
+import { addressScale, readAddress, writeAddress } from './address.js';
 
 // The separator the browser's language writes numbers with, where it is one the calculator
 // reads.
@@ -43,8 +43,10 @@ if (readAddress(location.search, form)) {
   performance.mark('talvo-first-estimate');
 }
 const details = new Details(talvo, document, form);
-form.onChange = () => { details.update(); writeAddress(form); };
-details.triangle.onPick = (soil) => { form.setInputs(soil); form.onChange(); };
+details.scale = addressScale(location.search);
+details.onScale = () => writeAddress(form, details.scale);
+form.onChange = () => { details.update(); writeAddress(form, details.scale); };
+details.triangle.onPick = (soil) => { form.setInputs(soil); form.changed(); };
 details.update();
 document.getElementById('copy-results').addEventListener('click',
   () => copyText(form.resultsText()));

@@ -34,6 +34,16 @@ export class Details {
     this.warnings = root.getElementById('soil-warnings');
     this.markText = root.getElementById('mark-text');
     this.table = root.getElementById('models');
+    // The scale sand, silt and clay are given on: the triangle, the class and every model's
+    // estimate follow it, as in the window's soil details.
+    this.scaleChoice = root.getElementById('psd');
+    for (const choice of talvo.particleSizes()) {
+      const option = new Option(choice.label, choice.name);
+      option.title = choice.detail;
+      this.scaleChoice.add(option);
+    }
+    this.scaleChoice.addEventListener('change', () => { this.update(); this.onScale(); });
+    this.onScale = () => {};
     this.triangle = new Triangle(talvo, root.getElementById('triangle'));
     this.triangle.separator = () => form.separator;
     this.copied = '';
@@ -45,8 +55,17 @@ export class Details {
       await this.triangle.png(), 'texture-triangle.png'));
   }
 
+  get scale() { return this.scaleChoice.value; }
+  set scale(name) {
+    if ([...this.scaleChoice.options].some((option) => option.value === name)) {
+      this.scaleChoice.value = name;
+    }
+  }
+
   update() {
-    const details = this.talvo.soilDetails(this.form.state());
+    const details = this.talvo.soilDetails({ ...this.form.state(), psd: this.scale });
+    this.scaleChoice.title = this.scaleChoice.selectedOptions[0]?.title ?? '';
+    this.triangle.draw(this.scale);
     this.copied = details.copy;
     this.texture.textContent = details.texture;
     this.markText.textContent = details.mark.text;

@@ -14,6 +14,8 @@ export class Form {
     this.failure = root.getElementById('failure');
     this.warnings = root.getElementById('warnings');
     this.separatorChoice = root.getElementById('separator');
+    // The soil each result was worked out for, kept in the module as the window keeps it.
+    this.origins = new talvo.PageResults();
     this.onChange = () => {};
 
     for (const [index, text] of talvo.models().entries()) {
@@ -22,16 +24,16 @@ export class Form {
     this.model.disabled = false;
     root.getElementById('cmd').disabled = false;
 
-    this.model.addEventListener('change', () => { this.choose(); this.onChange(); });
+    this.model.addEventListener('change', () => { this.choose(); this.changed(); });
     root.getElementById('Form1').addEventListener('submit', (event) => {
       // Enter in a box submits, as a press of Estimate does.
       event.preventDefault();
       this.estimate();
     });
     for (const box of Object.values(this.boxes)) {
-      box.addEventListener('input', () => this.onChange());
+      box.addEventListener('input', () => this.changed());
     }
-    this.separatorChoice.addEventListener('change', () => this.onChange());
+    this.separatorChoice.addEventListener('change', () => this.changed());
   }
 
   get modelIndex() { return Number(this.model.value); }
@@ -70,11 +72,31 @@ export class Form {
     this.units.pwp.textContent = chosen.pwpUnit;
   }
 
+  // After any change of the soil or the model: results worked out for another soil turn stale.
+  changed() {
+    this.showStale();
+    this.onChange();
+  }
+
   estimate() {
-    const outcome = this.talvo.estimate(this.state());
+    const outcome = this.origins.estimate(this.state());
     for (const [name, out] of Object.entries(this.results)) out.textContent = outcome[name];
     this.showFailure(outcome.failure);
     this.warnings.textContent = outcome.warnings;
+    this.showStale();
+  }
+
+  // Stale results greyed, as the window greys them, and said to be so; the warnings with them.
+  showStale() {
+    const stale = this.origins.stale(this.state());
+    for (const [name, out] of Object.entries(this.results)) {
+      const old = stale[name] && out.textContent !== '';
+      out.classList.toggle('stale', old);
+      if (old) out.title = stale.note; else out.removeAttribute('title');
+      if (old) out.setAttribute('aria-description', stale.note);
+      else out.removeAttribute('aria-description');
+    }
+    this.warnings.classList.toggle('stale', stale.flags && this.warnings.textContent !== '');
   }
 
   // A failure named as the window names it, its kind then what to do; the box that caused
@@ -106,6 +128,6 @@ export class Form {
     state.enabled = Object.fromEntries(
       Object.entries(this.boxes).map(([name, box]) => [name, !box.disabled]));
     state.fcUnit = this.units.fc.textContent;
-    return this.talvo.resultsText(state);
+    return this.origins.resultsText(state);
   }
 }

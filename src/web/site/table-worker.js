@@ -1,37 +1,113 @@
 // The table tab's worker: converts a CSV or TSV file with the table library compiled to
-// WebAssembly, off the page's thread. The file is read as a stream and each piece of output
-// becomes a Blob at once, so the tab holds neither the input nor the output whole.
+// WebAssembly, off the page's thread. The file is read in pieces and copied into the module's
+// memory, and the output goes from there to a file in the origin's private storage, so the tab
+// holds neither the input nor the output whole: a 1 GB table kept as Blobs grew the browser by
+// gigabytes. Where that storage is missing, the output is kept as Blobs.
 //
-// Messages out, first: {type: 'ready', models}  the models' list texts, by position
+// Messages out, first: {type: 'ready', models, particleSizes}  the models' list texts, by
+//                                         position; the scales as {name, label, detail}
 // Messages in:  {type: 'preview', file, delimiter, records}
-//               {type: 'run', file, options: {model, decimal, delimiter, precision, prefix,
-//                                             sand, silt, clay, oc}}
+//               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
+//                                                      prefix, psd, sand, silt, clay, oc}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', blob, records, rows, rowsWithError, flagged, note}
+//               {type: 'done', file, records, rows, rowsWithError, flagged, note}
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
 import createTalvo from './talvo.js';
 
 const PreviewBytes = 64 * 1024;
+// Bytes asked for at a time: large enough that the calls into the module and the reads cost
+// little beside the rows, small enough to keep the module's memory small.
+const ReadBytes = 1 << 20;
 const ProgressEvery = 100; // milliseconds between progress messages
+// Outputs of other pages' runs older than this are taken for left behind, and removed.
+const KeptOutputMs = 24 * 60 * 60 * 1000;
 
 const engine = createTalvo();
-engine.then((talvo) => postMessage({type: 'ready', models: talvo.models()}));
+engine.then((talvo) => postMessage(
+  {type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes()}));
 
 async function preview(talvo, {file, delimiter, records}) {
   const bytes = new Uint8Array(await file.slice(0, PreviewBytes).arrayBuffer());
   return {type: 'preview', name: file.name, rows: talvo.tablePreview(bytes, delimiter, records)};
 }
 
-async function convert(table, file) {
+// The run's output in a file of the origin's private storage, written as it comes. This
+// page's earlier outputs are removed first, and others' left behind long ago.
+async function storedOutput(session, type) {
+  const folder = await navigator.storage.getDirectory();
+  // Listed first and removed after: the folder is not changed while it is being listed.
+  const gone = [];
+  for await (const [name, entry] of folder.entries()) {
+    if (entry.kind === 'file' && (name.startsWith(`${session}-`) ||
+        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)) {
+      gone.push(name);
+    }
+  }
+  // One still open elsewhere stays.
+  await Promise.all(gone.map((name) => folder.removeEntry(name).catch(() => {})));
+  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, {create: true});
+  const access = await handle.createSyncAccessHandle();
+  access.truncate(0);
+  let at = 0;
+  return {
+    write(bytes) { at += access.write(bytes, {at}); },
+    async close() {
+      access.flush();
+      access.close();
+      // Typed, as the Blobs are; a slice refers to the file and copies nothing.
+      return (await handle.getFile()).slice(0, at, type);
+    },
+  };
+}
+
+function blobOutput(type) {
   const parts = [];
-  const drain = () => {
+  return {
     // A Blob copies the view, which the next call into the module may move.
+    write(bytes) { parts.push(new Blob([bytes])); },
+    async close() { return new Blob(parts, {type}); },
+  };
+}
+
+async function openOutput(session, type) {
+  try {
+    return await storedOutput(session, type);
+  } catch {
+    return blobOutput(type);
+  }
+}
+
+// The file's pieces, read into one buffer used again and again: a new buffer a piece left
+// hundreds of megabytes for the collector in a long run. Where the browser's file streams
+// cannot read into a given buffer, the pieces it makes.
+async function* pieces(file) {
+  const stream = file.stream();
+  let reader;
+  try {
+    reader = stream.getReader({mode: 'byob'});
+  } catch {
+    reader = stream.getReader();
+    for (let read = await reader.read(); !read.done; read = await reader.read()) {
+      yield read.value;
+    }
+    return;
+  }
+  let buffer = new ArrayBuffer(ReadBytes);
+  for (let read = await reader.read(new Uint8Array(buffer)); !read.done;
+       read = await reader.read(new Uint8Array(buffer))) {
+    yield read.value;
+    buffer = read.value.buffer;
+  }
+}
+
+async function convert(table, file, output) {
+  const drain = () => {
     for (let out = table.pull(); out.length > 0; out = table.pull()) {
-      parts.push(new Blob([out]));
+      output.write(out);
     }
     const notices = table.takeNotices();
     for (const text of notices.split('\n').filter((line) => line !== '')) {
@@ -39,17 +115,12 @@ async function convert(table, file) {
     }
     return table.error() === '';
   };
-  let reported = 0;
-  const reader = file.stream().getReader();
-  for (;;) {
-    const {done, value} = await reader.read();
-    if (done) {
-      break;
-    }
-    table.push(value);
+  let reported = performance.now();
+  for await (const bytes of pieces(file)) {
+    table.input(bytes.length).set(bytes);
+    table.push();
     if (!drain()) {
-      await reader.cancel();
-      return null;
+      return false;
     }
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
@@ -57,26 +128,26 @@ async function convert(table, file) {
     }
   }
   table.finish();
-  if (!drain()) {
-    return null;
-  }
-  return new Blob(parts, {type: file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv'});
+  return drain();
 }
 
-async function run(talvo, {file, options}) {
+async function run(talvo, {file, session, options}) {
   const table = new talvo.TableRun();
   try {
-    let blob = null;
-    if (table.start(options, file.name)) {
-      blob = await convert(table, file);
+    if (!table.start(options, file.name)) {
+      return {type: 'error', text: table.error()};
     }
-    if (blob === null) {
+    const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
+    const output = await openOutput(session, type);
+    const converted = await convert(table, file, output);
+    const result = await output.close();
+    if (!converted) {
       return {type: 'error', text: table.error()};
     }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
-      blob,
+      file: result,
       records: table.records(),
       rows: table.rows(),
       rowsWithError: table.rowsWithError(),

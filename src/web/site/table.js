@@ -18,6 +18,7 @@ const ui = {
   delimiter: element('table-delimiter'),
   precision: element('table-precision'),
   prefix: element('table-prefix'),
+  psd: element('table-psd'),
   preview: element('table-preview'),
   run: element('table-run'),
   cancel: element('table-cancel'),
@@ -29,6 +30,8 @@ const ui = {
 const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-${input}`)]));
 
 let worker = null;
+// Names this page's outputs in the worker's storage, apart from other pages'.
+const session = `table-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
 let file = null;
 let running = false;
 let guessDecimal = false; // from the first preview of a file chosen
@@ -69,6 +72,7 @@ function options() {
     delimiter: ui.delimiter.value,
     precision: ui.precision.value,
     prefix: ui.prefix.value,
+    psd: ui.psd.value,
   };
   for (const input of Inputs) {
     chosen[input] = columns[input].value;
@@ -172,6 +176,13 @@ const handlers = {
     if (ui.model.options.length === 1) {
       message.models.forEach((name, position) => ui.model.add(new Option(name, String(position))));
     }
+    if (ui.psd.options.length === 0) {
+      for (const choice of message.particleSizes) {
+        const option = new Option(choice.label, choice.name);
+        option.title = choice.detail;
+        ui.psd.add(option);
+      }
+    }
   },
   preview: showPreview,
   progress: (message) => {
@@ -184,7 +195,7 @@ const handlers = {
   done: (message) => {
     setRunning(false);
     const name = file.name.replace(/(\.[^.]*)?$/, (extension) => `-estimates${extension || '.csv'}`);
-    ui.download.href = URL.createObjectURL(message.blob);
+    ui.download.href = URL.createObjectURL(message.file);
     ui.download.download = name;
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
@@ -217,7 +228,7 @@ ui.run.addEventListener('click', () => {
   say('');
   ui.progress.value = 0;
   setRunning(true);
-  worker.postMessage({type: 'run', file, options: options()});
+  worker.postMessage({type: 'run', file, session, options: options()});
 });
 // A run cannot be stopped inside the module; ending the worker stops it at once and frees
 // all it held.
@@ -228,5 +239,12 @@ ui.cancel.addEventListener('click', () => {
   say('Cancelled');
 });
 
-startWorker();
+// Started when the tab is first shown: a page used for single soils loads the module once.
+const firstShown = new MutationObserver(() => {
+  if (!ui.section.hidden) {
+    firstShown.disconnect();
+    startWorker();
+  }
+});
+firstShown.observe(ui.section, {attributes: true, attributeFilter: ['hidden']});
 setRunning(false);

@@ -22,12 +22,18 @@ export class Triangle {
     this.svg = svg;
     this.onPick = () => {};
     svg.setAttribute('viewBox', `0 0 ${Width} ${Height}`);
-    this.draw(talvo.triangle(Width, Height, Margin));
+    this.scale = null;
+    this.draw('international');
     svg.addEventListener('click', (event) => this.pick(event));
     svg.addEventListener('keydown', (event) => this.nudge(event));
   }
 
-  draw(geometry) {
+  // The triangle of a particle-size scale ('international', 'usda'), drawn again only when
+  // the scale changes.
+  draw(scale) {
+    if (scale === this.scale) return;
+    this.scale = scale;
+    const geometry = this.talvo.triangle(Width, Height, Margin, scale);
     const { sand, silt, clay } = geometry.corners;
     // One percent of clay upwards, one of silt sideways.
     this.percent = { x: (silt.x - sand.x) / 100, y: (sand.y - clay.y) / 100 };
@@ -61,8 +67,9 @@ export class Triangle {
         x: at.x, y: at.y, class: 'title', transform: `rotate(${degrees} ${at.x} ${at.y})`,
       }, axis.title));
     }
+    // Placed by show(), which follows every drawing.
     this.mark = element('circle', { id: 'soil-point', r: 5, visibility: 'hidden' });
-    this.svg.append(classes, axes, this.mark);
+    this.svg.replaceChildren(this.svg.querySelector('title'), classes, axes, this.mark);
   }
 
   // The soil's point, or none; its class stands out.
