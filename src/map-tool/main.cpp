@@ -77,6 +77,19 @@ CLI::Validator geoTiffName() {
             ""};
 }
 
+// --root-depth: a depth below the surface; NaN passes CLI11's ranges, as every comparison
+// with it is false.
+CLI::Validator depthInCentimetres() {
+    return {[](const std::string& text) -> std::string {
+                double depth = 0;
+                if (CLI::detail::lexical_cast(text, depth) && depth > 0 && depth <= 1e6) {
+                    return {};
+                }
+                return "give a depth in cm above 0, not '" + text + "'";
+            },
+            ""};
+}
+
 // Contents in another unit read as percent give nonsense on every cell, and flags alone are
 // easily missed.
 std::string unitWarning(const talvo::estimation::ContentUnitTally& contents,
@@ -227,8 +240,8 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
             "write root-zone water from layered rasters instead: layers top down in cm "
             "(0-5,5-15,15-30,30-60,60-100,100-200); each raster option then names every "
             "layer's file with {depth}, which stands for the layer as written here "
-            "(--sand \"sand_{depth}cm_mean.vrt\" with 0-5cm,... or sand_{depth}.tif with "
-            "0-5,...); bands taw_0_30, taw_0_100, taw_root (mm) and flags"),
+            "(--sand \"sand_{depth}_mean.vrt\" with --depths 0-5cm,5-15cm,...); bands taw_0_30, "
+            "taw_0_100, taw_root (mm) and flags"),
         "TOP-BOTTOM,...");
     layers->excludes("--precision");
     shown(app.add_option("--bd", depths.bulkDensity,
@@ -243,8 +256,8 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
     shown(app.add_option("--cf-by", depths.basis,
                          "what --cf is a percentage of: volume (default) or weight"),
           "volume|weight")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, talvo::estimation::CoarseFragmentBasis>{
+        ->transform(
+            CLI::CheckedTransformer(std::map<std::string, talvo::estimation::CoarseFragmentBasis>{
                 {"volume", talvo::estimation::CoarseFragmentBasis::volume},
                 {"weight", talvo::estimation::CoarseFragmentBasis::weight}}))
         ->needs(layers);
@@ -252,7 +265,7 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
                          "depth of the root zone in cm for taw_root (default 100); a layer it "
                          "cuts counts in proportion"),
           "CM")
-        ->check(CLI::PositiveNumber & CLI::Range(0.0, 1e6))
+        ->check(depthInCentimetres())
         ->needs(layers);
 }
 
@@ -301,7 +314,8 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
                "nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, taw_root, "
-               "flags (the layers' bits, and from bit 8 gap, overlap, depth, missing).\nExit status: 0 map written (or a tile without "
+               "flags (the layers' bits, and from bit 8 gap, overlap, depth, missing).\nExit "
+               "status: 0 map written (or a tile without "
                "rows), 2 usage or input error.");
 }
 

@@ -45,7 +45,8 @@ private:
 // A map of one soil: the bands fc, pwp, awc, flags and texture.
 class SoilWork : public CellWork {
 public:
-    SoilWork(const estimation::PtfModel& model, const InputRasters& inputs, const Settings& settings)
+    SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
+             const Settings& settings)
         : m_model(model), m_inputs(inputs), m_precision(settings.precision), m_psd(settings.psd) {}
 
     std::size_t bands() const override { return BandCount; }

@@ -92,7 +92,9 @@ InputRaster::InputRaster(const std::string& option, const std::string& path,
       m_scale(scaleOf(*m_band, m_label, scale)),
       m_single(m_band->GetRasterDataType() == GDT_Float32), m_block(blockOf(*m_band)) {}
 
-Grid InputRaster::grid() const { return gridOf(*m_dataset); }
+Grid InputRaster::grid() const {
+    return gridOf(*m_dataset);
+}
 
 void InputRaster::read(const Window& window, std::vector<double>& cells) const {
     cells.resize(static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height));
@@ -164,8 +166,8 @@ std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int w
     std::size_t bytes = 0;
     for (const std::optional<InputRaster>& raster : m_rasters) {
         if (raster) {
-            bytes += map::blockBytesInUse(raster->block(), m_grid.width, m_grid.height,
-                                          windowWidth, windowRows, windowsAhead);
+            bytes += map::blockBytesInUse(raster->block(), m_grid.width, m_grid.height, windowWidth,
+                                          windowRows, windowsAhead);
         }
     }
     return bytes;

@@ -47,11 +47,10 @@ LayeredInputs::LayeredInputs(const Settings& settings, const estimation::PtfMode
         for (std::string& pattern : one.rasters) {
             pattern = pattern.empty() ? pattern : layerPath(pattern, layer);
         }
-        Rasters& rasters = m_layers.emplace_back(
-            Rasters{InputRasters(one, model),
-                    layerRaster("--bd", depths.bulkDensity, layer, depths.bulkDensityScale),
-                    layerRaster("--cf", depths.coarseFragments, layer,
-                                depths.coarseFragmentsScale)});
+        Rasters& rasters = m_layers.emplace_back(Rasters{
+            InputRasters(one, model),
+            layerRaster("--bd", depths.bulkDensity, layer, depths.bulkDensityScale),
+            layerRaster("--cf", depths.coarseFragments, layer, depths.coarseFragmentsScale)});
         const std::string label = "the rasters of layer " + layer.name;
         const Grid& grid = rasters.soil.grid();
         if (m_layers.size() > 1) {
@@ -71,8 +70,8 @@ int LayeredInputs::blockHeight() const {
     int height = 1;
     for (const Rasters& layer : m_layers) {
         height = std::max(height, layer.soil.blockHeight());
-        for (const std::optional<InputRaster>& extra : {std::cref(layer.bulkDensity),
-                                                        std::cref(layer.coarseFragments)}) {
+        for (const std::optional<InputRaster>& extra :
+             {std::cref(layer.bulkDensity), std::cref(layer.coarseFragments)}) {
             height = extra ? std::max(height, extra->block().height) : height;
         }
     }
@@ -85,8 +84,8 @@ std::size_t LayeredInputs::blockBytesInUse(int windowWidth, int windowRows,
     const Grid& whole = grid();
     for (const Rasters& layer : m_layers) {
         bytes += layer.soil.blockBytesInUse(windowWidth, windowRows, windowsAhead);
-        for (const std::optional<InputRaster>& extra : {std::cref(layer.bulkDensity),
-                                                        std::cref(layer.coarseFragments)}) {
+        for (const std::optional<InputRaster>& extra :
+             {std::cref(layer.bulkDensity), std::cref(layer.coarseFragments)}) {
             if (extra) {
                 bytes += map::blockBytesInUse(extra->block(), whole.width, whole.height,
                                               windowWidth, windowRows, windowsAhead);
@@ -121,8 +120,7 @@ void LayeredInputs::read(const Window& window, InputBuffers& buffers) const {
                 given->read(window, values);
             } else if (values.size() != cells) {
                 // No stones where none are given; no bulk density is assumed and flagged.
-                values.assign(cells,
-                              which == LayerRaster::coarseFragments ? 0.0 : std::nan(""));
+                values.assign(cells, which == LayerRaster::coarseFragments ? 0.0 : std::nan(""));
             }
         }
     }

@@ -36,7 +36,8 @@ public:
     const InputRaster* raster(std::size_t layer, LayerRaster which) const;
 
     // Reads a window's cells as stored, LayerRasterCount buffers a layer: NaN for the soil's
-    // rasters and bulk density not given, 0 for coarse fragments not given. Not thread-safe. Throws Error.
+    // rasters and bulk density not given, 0 for coarse fragments not given. Not thread-safe. Throws
+    // Error.
     void read(const Window& window, InputBuffers& buffers) const;
 
 private:

@@ -256,10 +256,9 @@ void OutputRaster::describeDepthBands(const Settings& settings) {
     m_dataset->SetMetadataItem("TALVO_DEPTHS", layers.c_str());
     m_dataset->SetMetadataItem("TALVO_ROOT_DEPTH",
                                estimation::generalText(settings.depths.zone.rootDepth).c_str());
-    m_dataset->SetMetadataItem("TALVO_CF_BY",
-                               settings.depths.basis == estimation::CoarseFragmentBasis::volume
-                                   ? "volume"
-                                   : "weight");
+    m_dataset->SetMetadataItem(
+        "TALVO_CF_BY",
+        settings.depths.basis == estimation::CoarseFragmentBasis::volume ? "volume" : "weight");
     GDALRasterBand* const flags = m_dataset->GetRasterBand(static_cast<int>(DepthBand::flags) + 1);
     describeSoilFlags(*flags);
     for (const estimation::ProfileFlag flag : estimation::allProfileFlags) {

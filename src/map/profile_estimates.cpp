@@ -58,14 +58,14 @@ void ProfileEstimates::toNumbers(InputBuffers& cells, std::size_t count,
             m_inputs.soil(layer).toNumbers(input, {cells[at(layer, i)].data(), count},
                                            m_floatTexts);
         }
-        for (std::size_t i = 0; i < count; ++i) {
-            contents.add(cells[at(layer, 0)][i], cells[at(layer, 1)][i], cells[at(layer, 2)][i]);
+        // The top layer's contents tell the unit, counted once a cell as the summary counts.
+        for (std::size_t i = 0; layer == 0 && i < count; ++i) {
+            contents.add(cells[0][i], cells[1][i], cells[2][i]);
         }
         for (const LayerRaster which : {LayerRaster::bulkDensity, LayerRaster::coarseFragments}) {
             if (const InputRaster* const raster = m_inputs.raster(layer, which)) {
-                raster->toNumbers(
-                    {cells[at(layer, static_cast<std::size_t>(which))].data(), count},
-                    m_floatTexts);
+                raster->toNumbers({cells[at(layer, static_cast<std::size_t>(which))].data(), count},
+                                  m_floatTexts);
             }
         }
     }
@@ -83,14 +83,13 @@ void ProfileEstimates::estimateLayers(const InputBuffers& cells, std::size_t fir
             soils.inputs[input] =
                 std::span<const double>(cells[at(layer, input)].data() + first, count);
         }
-        m_estimators[layer].estimate(soils, {m_fc.data(), m_pwp.data(), m_awc.data(),
-                                             m_layerFlags.data(), m_texture.data(),
-                                             m_failure.data()});
+        m_estimators[layer].estimate(soils,
+                                     {m_fc.data(), m_pwp.data(), m_awc.data(), m_layerFlags.data(),
+                                      m_texture.data(), m_failure.data()});
         const double* const density =
             cells[at(layer, static_cast<std::size_t>(LayerRaster::bulkDensity))].data() + first;
         const double* const stones =
-            cells[at(layer, static_cast<std::size_t>(LayerRaster::coarseFragments))].data() +
-            first;
+            cells[at(layer, static_cast<std::size_t>(LayerRaster::coarseFragments))].data() + first;
         std::vector<double>& water = m_water[layer];
         for (std::size_t i = 0; i < count; ++i) {
             estimation::Flags flags(m_layerFlags[i]);

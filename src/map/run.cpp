@@ -86,10 +86,10 @@ std::size_t sizeBlockCache(bool cacheGiven, const Inputs& inputs, const WindowPl
 // layers' rasters (6 layers, Float32: 304 bytes a cell, 38 MiB a window at MaxWindowRows).
 std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
     const std::size_t layers = settings.depths.layers.size();
-    const std::size_t cellBytes =
-        layers == 0 ? InputCellBytes + BandCount * bandBytes(settings.type)
-                    : layers * LayerRasterCount * sizeof(double) +
-                          DepthBandCount * bandBytes(settings.type);
+    const std::size_t cellBytes = layers == 0
+                                      ? InputCellBytes + BandCount * bandBytes(settings.type)
+                                      : layers * LayerRasterCount * sizeof(double) +
+                                            DepthBandCount * bandBytes(settings.type);
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
            cellBytes;
 }

@@ -15,7 +15,8 @@ double depthNumber(std::string_view text, std::string_view layer) {
     const char* const end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc{} || stop != end || !std::isfinite(value)) {
-        throw Error("--depths: '" + std::string(layer) + "' is no layer: give TOP-BOTTOM in cm, "
+        throw Error("--depths: '" + std::string(layer) +
+                    "' is no layer: give TOP-BOTTOM in cm, "
                     "such as 0-5");
     }
     return value;
@@ -33,8 +34,7 @@ Layer parseLayer(std::string_view name) {
     Layer layer{depthNumber(depths.substr(0, dash), name),
                 depthNumber(depths.substr(dash + 1), name), std::string(name)};
     if (layer.top < 0 || layer.bottom <= layer.top) {
-        throw Error("--depths: layer " + layer.name +
-                    ": give 0 <= top < bottom, in cm");
+        throw Error("--depths: layer " + layer.name + ": give 0 <= top < bottom, in cm");
     }
     return layer;
 }
@@ -67,7 +67,7 @@ std::string layerPath(const std::string& pattern, const Layer& layer) {
 
 void useSoilGrids(Settings& settings) {
     settings.scales = soilGridsScales();
-    settings.psd = estimation::ParticleSizeScale::usda; // sand 0.05-2 mm, silt 0.002-0.05 mm
+    settings.psd = estimation::ParticleSizeScale::usda;        // sand 0.05-2 mm, silt 0.002-0.05 mm
     settings.depths.bulkDensityScale = DecimalScale{1, 2};     // bdod: cg/cm³ to g/cm³
     settings.depths.coarseFragmentsScale = DecimalScale{1, 1}; // cfvo: cm³/dm³ to %
 }

@@ -32,9 +32,9 @@ struct Layer {
 // A root-zone map from layers of soil rasters, one name pattern per quantity, each holding
 // {depth}; the soil's own rasters (Settings::rasters) are patterns too.
 struct DepthSettings {
-    std::vector<Layer> layers;       // top down as given; empty: a map of one soil
-    std::string bulkDensity;         // g/cm³ after scaling; empty: none (assumed, flagged bd)
-    std::string coarseFragments;     // % after scaling; empty: none
+    std::vector<Layer> layers;   // top down as given; empty: a map of one soil
+    std::string bulkDensity;     // g/cm³ after scaling; empty: none (assumed, flagged bd)
+    std::string coarseFragments; // % after scaling; empty: none
     std::optional<DecimalScale> bulkDensityScale;     // unset: the band's own scale, else 1
     std::optional<DecimalScale> coarseFragmentsScale; // likewise
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;

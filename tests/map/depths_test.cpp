@@ -110,7 +110,8 @@ struct DepthRun {
 
 // The bands the cell should hold: taw_0_30, taw_0_100, taw_root, flags.
 std::array<double, 4> reckoned(const LayeredSoils& soils, const DepthRun& run, std::size_t cell) {
-    const estimation::PtfModel& model = estimation::ModelCatalogue.at(static_cast<std::size_t>(run.model));
+    const estimation::PtfModel& model =
+        estimation::ModelCatalogue.at(static_cast<std::size_t>(run.model));
     estimation::Profile profile;
     estimation::Flags flags;
     bool any = false;
@@ -159,11 +160,12 @@ TEST(DepthsTest, EveryCellIsItsProfileOfHorizons) {
     for (const DepthRun& run : runs) {
         SCOPED_TRACE(testing::Message() << "model " << run.model << ", root " << run.rootDepth);
         std::vector<std::string> arguments = soilPatterns(soils.folder);
-        arguments.insert(arguments.end(), {
-            "--model", std::to_string(run.model), "--soilgrids", "--depths",
-            "0-5cm,5-15cm,15-30cm,30-60cm", "--root-depth", estimation::generalText(run.rootDepth),
-            "--cf-by", run.basis == CoarseFragmentBasis::volume ? "volume" : "weight", "--cf",
-            pattern(soils.folder, 5), "--type", "Float64", "--output", out.string()});
+        arguments.insert(arguments.end(),
+                         {"--model", std::to_string(run.model), "--soilgrids", "--depths",
+                          "0-5cm,5-15cm,15-30cm,30-60cm", "--root-depth",
+                          estimation::generalText(run.rootDepth), "--cf-by",
+                          run.basis == CoarseFragmentBasis::volume ? "volume" : "weight", "--cf",
+                          pattern(soils.folder, 5), "--type", "Float64", "--output", out.string()});
         if (run.withDensity) {
             arguments.insert(arguments.end(), {"--bd", pattern(soils.folder, 4)});
         }
@@ -186,19 +188,21 @@ TEST(DepthsTest, EveryCellIsItsProfileOfHorizons) {
     }
 }
 
-// The bands say what they hold, and the flags band names its bits, the profile's above 8.
+// The bands say what they hold, and the flags band names its bits, the profile's from 8; a
+// map in g/kg read as percent is pointed out as in a single-layer map.
 TEST(DepthsTest, BandsAndFlagBitsAreNamed) {
     const LayeredSoils soils = makeLayeredSoils("depths-named");
     const fs::path out = soils.folder / "taw.tif";
-    const Outcome outcome = runMap(soilPatterns(soils.folder),
-                                   {"--model", "0", "--soilgrids", "--depths", "0-5cm,15-30cm",
-                                    "--output", out.string()});
+    const Outcome outcome =
+        runMap(soilPatterns(soils.folder), {"--model", "0", "--soilgrids", "--depths",
+                                            "0-5cm,15-30cm", "--output", out.string()});
     ASSERT_EQ(outcome.status, 0) << outcome.errorText;
     const GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
     ASSERT_EQ(map->GetRasterCount(), 4);
     const std::array<std::string, 4> names{"taw_0_30", "taw_0_100", "taw_root", "flags"};
     for (int band = 1; band <= 4; ++band) {
-        EXPECT_EQ(map->GetRasterBand(band)->GetDescription(), names.at(static_cast<std::size_t>(band - 1)));
+        EXPECT_EQ(map->GetRasterBand(band)->GetDescription(),
+                  names.at(static_cast<std::size_t>(band - 1)));
     }
     EXPECT_STREQ(map->GetRasterBand(1)->GetUnitType(), "mm");
     GDALRasterBand* const flags = map->GetRasterBand(4);
@@ -210,6 +214,15 @@ TEST(DepthsTest, BandsAndFlagBitsAreNamed) {
     // The layers leave 5-15 cm uncovered: every cell says so.
     const auto bands = readBands(out);
     EXPECT_EQ(static_cast<int>(bands[3][0]) & (1 << 8), 1 << 8);
+
+    // g/kg read as percent: the top layer's cells give it away, counted once a cell.
+    const Outcome grams =
+        runMap(soilPatterns(soils.folder),
+               {"--model", "0", "--depths", "0-5cm,5-15cm", "--output", out.string()});
+    ASSERT_EQ(grams.status, 0) << grams.errorText;
+    EXPECT_NE(grams.errorText.find(" of 8999 cells hold sand, silt or clay above 100 %"),
+              std::string::npos)
+        << grams.errorText;
 }
 
 // What cannot make a root-zone map stops before anything is written, with status 2.
@@ -225,9 +238,9 @@ TEST(DepthsTest, RefusesWhatCannotBeMapped) {
         {{"--depths", "0-5cm", "--type", "Int16"}, "--type Int16 stores hundredths"},
         {{"--depths", "5-0"}, "--depths: layer 5-0: give 0 <= top < bottom"},
         {{"--depths", "0-5,x"}, "'x' is no layer"},
-        {{"--depths", "0-5cm", "--bd", (soils.folder / "bdod.tif").string()},
-         "holds no {depth}"},
+        {{"--depths", "0-5cm", "--bd", (soils.folder / "bdod.tif").string()}, "holds no {depth}"},
         {{"--bd", pattern(soils.folder, 4)}, "--bd requires --depths"},
+        {{"--depths", "0-5cm", "--root-depth", "nan"}, "give a depth in cm above 0"},
         {{"--depths", "0-5cm", "--precision", "fixed"}, "excludes"},
         {{"--depths", "0-5cm,5-10cm"}, "cannot read --sand"},
     };
@@ -235,8 +248,7 @@ TEST(DepthsTest, RefusesWhatCannotBeMapped) {
         SCOPED_TRACE(refused.message);
         const Outcome outcome = runMap(soil, refused.arguments);
         EXPECT_EQ(outcome.status, 2);
-        EXPECT_NE(outcome.errorText.find(refused.message), std::string::npos)
-            << outcome.errorText;
+        EXPECT_NE(outcome.errorText.find(refused.message), std::string::npos) << outcome.errorText;
         EXPECT_FALSE(fs::exists(out));
     }
 }
