@@ -151,7 +151,8 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             }
             continue;
         }
-        InputRaster& raster = m_rasters[i].emplace(option, path, settings.scales[i]);
+        m_rasters[i].emplace(option, path, settings.scales[i]);
+        const InputRaster& raster = *m_rasters[i];
         m_blockHeight = std::max(m_blockHeight, raster.block().height);
         if (first == nullptr) {
             m_grid = raster.grid();

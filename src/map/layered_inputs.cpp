@@ -52,15 +52,15 @@ LayeredInputs::LayeredInputs(const Settings& settings, const estimation::PtfMode
             layerRaster("--bd", depths.bulkDensity, layer, depths.bulkDensityScale),
             layerRaster("--cf", depths.coarseFragments, layer, depths.coarseFragmentsScale)});
         const std::string label = "the rasters of layer " + layer.name;
-        const Grid& grid = rasters.soil.grid();
+        const Grid& layerGrid = rasters.soil.grid();
         if (m_layers.size() > 1) {
             requireSameGrid("the rasters of layer " + depths.layers.front().name,
-                            m_layers.front().soil.grid(), label, grid);
+                            m_layers.front().soil.grid(), label, layerGrid);
         }
         for (const std::optional<InputRaster>& extra :
              {std::cref(rasters.bulkDensity), std::cref(rasters.coarseFragments)}) {
             if (extra) {
-                requireSameGrid(label, grid, extra->label(), extra->grid());
+                requireSameGrid(label, layerGrid, extra->label(), extra->grid());
             }
         }
     }
@@ -106,13 +106,13 @@ void LayeredInputs::read(const Window& window, InputBuffers& buffers) const {
     const auto cells =
         static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
     buffers.resize(m_layers.size() * LayerRasterCount);
-    InputBuffers soil(estimation::allInputs.size());
+    InputBuffers soilCells(estimation::allInputs.size());
     for (std::size_t layer = 0; layer < m_layers.size(); ++layer) {
         const auto first = static_cast<std::ptrdiff_t>(layer * LayerRasterCount);
         // The layer's buffers lent to its soil's rasters, keeping their room.
-        std::swap_ranges(soil.begin(), soil.end(), buffers.begin() + first);
-        m_layers[layer].soil.read(window, soil);
-        std::swap_ranges(soil.begin(), soil.end(), buffers.begin() + first);
+        std::swap_ranges(soilCells.begin(), soilCells.end(), buffers.begin() + first);
+        m_layers[layer].soil.read(window, soilCells);
+        std::swap_ranges(soilCells.begin(), soilCells.end(), buffers.begin() + first);
         for (const LayerRaster which : {LayerRaster::bulkDensity, LayerRaster::coarseFragments}) {
             std::vector<double>& values =
                 buffers[layer * LayerRasterCount + static_cast<std::size_t>(which)];
