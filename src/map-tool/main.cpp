@@ -77,6 +77,19 @@ CLI::Validator geoTiffName() {
             ""};
 }
 
+// --root-depth: a depth below the surface; NaN passes CLI11's ranges, as every comparison
+// with it is false.
+CLI::Validator depthInCentimetres() {
+    return {[](const std::string& text) -> std::string {
+                double depth = 0;
+                if (CLI::detail::lexical_cast(text, depth) && depth > 0 && depth <= 1e6) {
+                    return {};
+                }
+                return "give a depth in cm above 0, not '" + text + "'";
+            },
+            ""};
+}
+
 // Contents in another unit read as percent give nonsense on every cell, and flags alone are
 // easily missed.
 std::string unitWarning(const talvo::estimation::ContentUnitTally& contents,
@@ -190,7 +203,8 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::O
     app.add_flag_callback("--soilgrids", soilGrids,
                           "the global soil grids 2.0 in full: sand, silt and clay in g/kg and "
                           "organic carbon (soc) in dg/kg, all divided by 10, on the USDA scale "
-                          "(as --psd usda)")
+                          "(as --psd usda); with --depths bulk density (bdod) in cg/cm3 divided "
+                          "by 100 and coarse fragments (cfvo) in cm3/dm3 by 10")
         ->excludes(scale)
         ->option_text(" ");
 }
@@ -211,6 +225,48 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
             {"Float32", talvo::map::OutputType::float32},
             {"Float64", talvo::map::OutputType::float64},
             {"Int16", talvo::map::OutputType::int16}}));
+}
+
+// A root-zone map from layers: the options that only it takes.
+void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
+    talvo::map::DepthSettings& depths = settings.depths;
+    auto* const layers = shown(
+        app.add_option_function<std::string>(
+            "--depths", parsed([&settings](const std::string& text) {
+                settings.depths.layers = talvo::map::parseDepths(text);
+                // Each layer's water is reckoned from the 15-digit results.
+                settings.precision = talvo::map::Precision::general;
+            }),
+            "write root-zone water from layered rasters instead: layers top down in cm "
+            "(0-5,5-15,15-30,30-60,60-100,100-200); each raster option then names every "
+            "layer's file with {depth}, which stands for the layer as written here "
+            "(--sand \"sand_{depth}_mean.vrt\" with --depths 0-5cm,5-15cm,...); bands taw_0_30, "
+            "taw_0_100, taw_root (mm) and flags"),
+        "TOP-BOTTOM,...");
+    layers->excludes("--precision");
+    shown(app.add_option("--bd", depths.bulkDensity,
+                         "bulk density of the fine earth, g/cm3 after scaling (default: none, "
+                         "1.49 assumed where the model's results are by weight, flagged bd)"),
+          "FILE")
+        ->needs(layers);
+    shown(app.add_option("--cf", depths.coarseFragments,
+                         "coarse fragments, percent after scaling (default: none)"),
+          "FILE")
+        ->needs(layers);
+    shown(app.add_option("--cf-by", depths.basis,
+                         "what --cf is a percentage of: volume (default) or weight"),
+          "volume|weight")
+        ->transform(
+            CLI::CheckedTransformer(std::map<std::string, talvo::estimation::CoarseFragmentBasis>{
+                {"volume", talvo::estimation::CoarseFragmentBasis::volume},
+                {"weight", talvo::estimation::CoarseFragmentBasis::weight}}))
+        ->needs(layers);
+    shown(app.add_option("--root-depth", depths.zone.rootDepth,
+                         "depth of the root zone in cm for taw_root (default 100); a layer it "
+                         "cuts counts in proportion"),
+          "CM")
+        ->check(depthInCentimetres())
+        ->needs(layers);
 }
 
 // How the GeoTIFF is laid out.
@@ -251,12 +307,15 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     const CLI::Option* const psd = addParticleSizeOption(app, settings);
     addScaleOptions(app, settings, psd);
     addBandOptions(app, settings);
+    addDepthOptions(app, settings);
     addLayoutOptions(app, settings);
     addRunOptions(app, settings);
     talvo::cli::addListingOptions(app, listing);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
-               "nodata NaN (Int16: -32768).\nExit status: 0 map written (or a tile without "
+               "nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, taw_root, "
+               "flags (the layers' bits, and from bit 8 gap, overlap, depth, missing).\nExit "
+               "status: 0 map written (or a tile without "
                "rows), 2 usage or input error.");
 }
 

@@ -3,6 +3,7 @@
 // The estimates of a window's cells, on the thread of one worker.
 
 #include "estimation/estimation.h"
+#include "map/cell_work.h"
 #include "map/inputs.h"
 #include "map/output.h"
 #include "map/settings.h"
@@ -10,22 +11,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace talvo::map {
 
 // Each cell as talvo-batch estimates the same numbers written as text: the cells are turned
 // into numbers and go through the engine, which chooses its quick paths itself.
-class CellEstimates {
+class CellEstimates : public WindowEstimator {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
                   Precision precision, estimation::ParticleSizeScale psd);
 
-    // Estimates a window of `count` cells into bands of the output's `type`, converting
-    // `cells` in place and counting their contents into `contents`; returns the cells
-    // estimated (the others are nodata).
     std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
-                           OutputType type, estimation::ContentUnitTally& contents);
+                           OutputType type, estimation::ContentUnitTally& contents) override;
 
 private:
     std::uint64_t storePiece(OutputType type, std::size_t first, std::size_t count,
@@ -41,6 +40,28 @@ private:
     std::vector<std::uint16_t> m_flags;
     std::vector<std::uint8_t> m_texture;
     std::vector<std::uint8_t> m_failure;
+};
+
+// A map of one soil: the bands fc, pwp, awc, flags and texture.
+class SoilWork : public CellWork {
+public:
+    SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
+             const Settings& settings)
+        : m_model(model), m_inputs(inputs), m_precision(settings.precision), m_psd(settings.psd) {}
+
+    std::size_t bands() const override { return BandCount; }
+    void read(const Window& window, InputBuffers& buffers) const override {
+        m_inputs.read(window, buffers);
+    }
+    std::unique_ptr<WindowEstimator> estimator() const override {
+        return std::make_unique<CellEstimates>(m_model, m_inputs, m_precision, m_psd);
+    }
+
+private:
+    const estimation::PtfModel& m_model;
+    const InputRasters& m_inputs;
+    Precision m_precision;
+    estimation::ParticleSizeScale m_psd;
 };
 
 } // namespace talvo::map

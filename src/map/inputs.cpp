@@ -85,8 +85,56 @@ BlockLayout blockOf(GDALRasterBand& band) {
 
 } // namespace
 
+InputRaster::InputRaster(const std::string& option, const std::string& path,
+                         const std::optional<DecimalScale>& scale)
+    : m_label(option + " " + path), m_dataset(openOneBand(path, m_label)),
+      m_band(m_dataset->GetRasterBand(1)), m_nodata(nodataOf(*m_band)),
+      m_scale(scaleOf(*m_band, m_label, scale)),
+      m_single(m_band->GetRasterDataType() == GDT_Float32), m_block(blockOf(*m_band)) {}
+
+Grid InputRaster::grid() const {
+    return gridOf(*m_dataset);
+}
+
+void InputRaster::read(const Window& window, std::vector<double>& cells) const {
+    cells.resize(static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height));
+    CPLErrorReset();
+    if (m_band->RasterIO(GF_Read, window.x, window.y, window.width, window.height, cells.data(),
+                         window.width, window.height, GDT_Float64, 0, 0, nullptr) != CE_None) {
+        throw Error("cannot read " + m_label + ": " + lastGdalError());
+    }
+}
+
+double InputRaster::number(double cell, estimation::RecentFloatTexts& floatTexts) const {
+    if (m_nodata && (cell == *m_nodata || (std::isnan(*m_nodata) && std::isnan(cell)))) {
+        return std::nan("");
+    }
+    // A Float32 cell stands for its shortest text, as in a table or in Python.
+    return m_scale.apply(m_single ? floatTexts.of(static_cast<float>(cell)) : cell);
+}
+
+void InputRaster::toNumbers(std::span<double> cells,
+                            estimation::RecentFloatTexts& floatTexts) const {
+    if (m_single) {
+        for (double& cell : cells) {
+            cell = number(cell, floatTexts);
+        }
+        return;
+    }
+    // As number(), in a loop the compiler can vectorise. A NaN cell gives NaN whether or not
+    // NaN is the nodata value, so only a nodata value that is a number needs a comparison.
+    const double nodata = m_nodata.value_or(std::nan(""));
+    const double missing = std::nan("");
+    const double factor = m_scale.factor();
+    const double divisor = m_scale.divisor();
+    for (double& cell : cells) {
+        const double scaled = cell * factor / divisor;
+        cell = cell == nodata ? missing : scaled;
+    }
+}
+
 InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel& model) {
-    const Raster* first = nullptr;
+    const InputRaster* first = nullptr;
     for (const estimation::Input input : estimation::allInputs) {
         const auto i = static_cast<std::size_t>(input);
         const std::string option = "--" + std::string(estimation::name(input));
@@ -103,37 +151,23 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             }
             continue;
         }
-        Raster raster = open(option, path, settings.scales[i]);
-        m_blockHeight = std::max(m_blockHeight, raster.block.height);
+        m_rasters[i].emplace(option, path, settings.scales[i]);
+        const InputRaster& raster = *m_rasters[i];
+        m_blockHeight = std::max(m_blockHeight, raster.block().height);
         if (first == nullptr) {
-            m_grid = gridOf(*raster.dataset);
+            m_grid = raster.grid();
+            first = &raster;
         } else {
-            requireSameGrid(first->label, m_grid, raster.label, gridOf(*raster.dataset));
+            requireSameGrid(first->label(), m_grid, raster.label(), raster.grid());
         }
-        m_rasters[i] = std::move(raster);
-        first = first != nullptr ? first : &*m_rasters[i];
     }
-}
-
-InputRasters::Raster InputRasters::open(const std::string& option, const std::string& path,
-                                        const std::optional<DecimalScale>& scale) {
-    Raster raster;
-    raster.label = option;
-    raster.label += " " + path;
-    raster.dataset = openOneBand(path, raster.label);
-    raster.band = raster.dataset->GetRasterBand(1);
-    raster.nodata = nodataOf(*raster.band);
-    raster.single = raster.band->GetRasterDataType() == GDT_Float32;
-    raster.scale = scaleOf(*raster.band, raster.label, scale);
-    raster.block = blockOf(*raster.band);
-    return raster;
 }
 
 std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const {
     std::size_t bytes = 0;
-    for (const std::optional<Raster>& raster : m_rasters) {
+    for (const std::optional<InputRaster>& raster : m_rasters) {
         if (raster) {
-            bytes += map::blockBytesInUse(raster->block, m_grid.width, m_grid.height, windowWidth,
+            bytes += map::blockBytesInUse(raster->block(), m_grid.width, m_grid.height, windowWidth,
                                           windowRows, windowsAhead);
         }
     }
@@ -143,59 +177,31 @@ std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int w
 void InputRasters::read(const Window& window, InputBuffers& buffers) const {
     const auto cells =
         static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
+    buffers.resize(m_rasters.size());
+    for (std::size_t i = 0; i < m_rasters.size(); ++i) {
         std::vector<double>& values = buffers[i];
-        const std::optional<Raster>& raster = m_rasters[i];
-        if (!raster) {
+        if (m_rasters[i]) {
+            m_rasters[i]->read(window, values);
+        } else if (values.size() != cells) {
             // Such a buffer only ever holds NaN: it is filled again only when its size changes.
-            if (values.size() != cells) {
-                values.assign(cells, std::nan(""));
-            }
-            continue;
-        }
-        values.resize(cells);
-        CPLErrorReset();
-        if (raster->band->RasterIO(GF_Read, window.x, window.y, window.width, window.height,
-                                   values.data(), window.width, window.height, GDT_Float64, 0, 0,
-                                   nullptr) != CE_None) {
-            throw Error("cannot read " + raster->label + ": " + lastGdalError());
+            values.assign(cells, std::nan(""));
         }
     }
 }
 
 double InputRasters::number(estimation::Input input, double cell,
                             estimation::RecentFloatTexts& floatTexts) const {
-    const std::optional<Raster>& raster = m_rasters[static_cast<std::size_t>(input)];
-    if (!raster || (raster->nodata && (cell == *raster->nodata ||
-                                       (std::isnan(*raster->nodata) && std::isnan(cell))))) {
-        return std::nan("");
-    }
-    // A Float32 cell stands for its shortest text, as in a table or in Python.
-    return raster->scale.apply(raster->single ? floatTexts.of(static_cast<float>(cell)) : cell);
+    const std::optional<InputRaster>& raster = m_rasters[static_cast<std::size_t>(input)];
+    return raster ? raster->number(cell, floatTexts) : std::nan("");
 }
 
 void InputRasters::toNumbers(estimation::Input input, std::span<double> cells,
                              estimation::RecentFloatTexts& floatTexts) const {
-    const std::optional<Raster>& raster = m_rasters[static_cast<std::size_t>(input)];
-    if (!raster) {
-        std::ranges::fill(cells, std::nan(""));
-        return;
-    }
-    if (raster->single) {
-        for (double& cell : cells) {
-            cell = number(input, cell, floatTexts);
-        }
-        return;
-    }
-    // As number(), in a loop the compiler can vectorise. A NaN cell gives NaN whether or not
-    // NaN is the nodata value, so only a nodata value that is a number needs a comparison.
-    const double nodata = raster->nodata.value_or(std::nan(""));
-    const double missing = std::nan("");
-    const double factor = raster->scale.factor();
-    const double divisor = raster->scale.divisor();
-    for (double& cell : cells) {
-        const double scaled = cell * factor / divisor;
-        cell = cell == nodata ? missing : scaled;
+    const std::optional<InputRaster>& raster = m_rasters[static_cast<std::size_t>(input)];
+    if (raster) {
+        raster->toNumbers(cells, floatTexts);
+    } else {
+        std::fill(cells.begin(), cells.end(), std::nan(""));
     }
 }
 

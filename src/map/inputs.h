@@ -19,8 +19,37 @@
 
 namespace talvo::map {
 
-// One number per cell and input, by estimation::Input, row by row.
-using InputBuffers = std::array<std::vector<double>, 4>;
+// One number per cell and raster read, row by row: by estimation::Input for a soil's map.
+using InputBuffers = std::vector<std::vector<double>>;
+
+// One raster of one band, opened and checked.
+class InputRaster {
+public:
+    // Opens the raster at `path`, given with `option`, with `scale` or else its own. Throws
+    // Error.
+    InputRaster(const std::string& option, const std::string& path,
+                const std::optional<DecimalScale>& scale);
+
+    const std::string& label() const { return m_label; } // "--sand a.tif"
+    Grid grid() const;
+    const BlockLayout& block() const { return m_block; }
+
+    // Reads a window's cells as stored. Not thread-safe. Throws Error.
+    void read(const Window& window, std::vector<double>& cells) const;
+    // The number a cell read stands for: scaled, NaN for nodata. Thread-safe.
+    double number(double cell, estimation::RecentFloatTexts& floatTexts) const;
+    // number() of every cell, in place.
+    void toNumbers(std::span<double> cells, estimation::RecentFloatTexts& floatTexts) const;
+
+private:
+    std::string m_label;
+    GDALDatasetUniquePtr m_dataset;
+    GDALRasterBand* m_band = nullptr;
+    std::optional<double> m_nodata;
+    DecimalScale m_scale;
+    bool m_single = false; // Float32 cells
+    BlockLayout m_block;
+};
 
 class InputRasters {
 public:
@@ -47,21 +76,7 @@ public:
                    estimation::RecentFloatTexts& floatTexts) const;
 
 private:
-    struct Raster {
-        std::string label; // "--sand a.tif"
-        GDALDatasetUniquePtr dataset;
-        GDALRasterBand* band = nullptr;
-        std::optional<double> nodata;
-        DecimalScale scale;
-        bool single = false; // Float32 cells
-        BlockLayout block;
-    };
-
-    // Opens the raster at `path`, given with `option`, with `scale` or else its own.
-    static Raster open(const std::string& option, const std::string& path,
-                       const std::optional<DecimalScale>& scale);
-
-    std::array<std::optional<Raster>, 4> m_rasters;
+    std::array<std::optional<InputRaster>, 4> m_rasters;
     Grid m_grid;
     int m_blockHeight = 1;
 };

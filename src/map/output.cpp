@@ -24,6 +24,8 @@ namespace {
 constexpr unsigned MaxCompressionThreads = 4;
 
 constexpr std::array<const char*, BandCount> bandNames{"fc", "pwp", "awc", "flags", "texture"};
+constexpr std::array<const char*, DepthBandCount> depthBandNames{"taw_0_30", "taw_0_100",
+                                                                 "taw_root", "flags"};
 
 // The map itself, never a device or pipe: GDAL seeks in what it writes.
 std::filesystem::path regularTarget(const std::string& output) {
@@ -131,6 +133,14 @@ std::vector<int> overviewFactors(int width, int height) {
     return factors;
 }
 
+// The soil's flag bits in the band's metadata: BIT_0=sum and so on.
+void describeSoilFlags(GDALRasterBand& band) {
+    for (const estimation::Flag flag : estimation::allFlags) {
+        const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
+        band.SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
+    }
+}
+
 } // namespace
 
 unsigned compressionThreads(unsigned threads) {
@@ -150,7 +160,8 @@ std::size_t bandBytes(OutputType type) {
     return sizeof(double);
 }
 
-void ResultBuffers::resize(OutputType type, std::size_t cells) {
+void ResultBuffers::resize(OutputType type, std::size_t bands, std::size_t cells) {
+    m_bytes.resize(bands);
     for (std::vector<std::byte>& bytes : m_bytes) {
         bytes.resize(cells * bandBytes(type));
     }
@@ -161,7 +172,8 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
     : m_name(settings.output),
       m_file(regularTarget(settings.output), "talvo-map", settings.output, cleanup),
       m_outputType(settings.type), m_type(gdalType(settings.type)),
-      m_compression(settings.compression), m_cog(settings.cog), m_threads(threads) {
+      m_compression(settings.compression), m_cog(settings.cog), m_threads(threads),
+      m_bands(settings.depths.layers.empty() ? BandCount : DepthBandCount) {
     m_file.addCompanion(".aux.xml");
     // A COG is copied from a finished map: this tiled one, in a scratch file beside it.
     const std::filesystem::path tiled =
@@ -173,7 +185,7 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
     const CPLStringList options = tiledOptions(settings.compression, settings.type, threads);
     resetGdalErrors();
     m_dataset.reset(driver->Create(tiled.c_str(), grid.width, grid.height,
-                                   static_cast<int>(BandCount), m_type, options.List()));
+                                   static_cast<int>(m_bands), m_type, options.List()));
     if (!m_dataset) {
         throw Error("cannot write " + m_name + ": " + lastGdalError());
     }
@@ -199,6 +211,15 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
                                settings.precision == Precision::fixed ? "fixed" : "general");
     m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
     m_dataset->SetMetadataItem("TALVO_PSD", std::string(estimation::name(settings.psd)).c_str());
+    if (settings.depths.layers.empty()) {
+        describeSoilBands(unit);
+        describeTexture(settings.psd);
+    } else {
+        describeDepthBands(settings);
+    }
+}
+
+void OutputRaster::describeSoilBands(const std::string& unit) {
     const bool hundredths = m_type == GDT_Int16;
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
@@ -214,11 +235,38 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
     m_dataset->GetRasterBand(3)->SetUnitType("mm");
 
     GDALRasterBand* const flags = m_dataset->GetRasterBand(4);
-    for (const estimation::Flag flag : estimation::allFlags) {
-        const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
+    describeSoilFlags(*flags);
+    m_classBands = {4, 5};
+}
+
+void OutputRaster::describeDepthBands(const Settings& settings) {
+    // Int16 is refused for these bands: a root zone holds more than 327.67 mm.
+    for (std::size_t i = 0; i < DepthBandCount; ++i) {
+        GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
+        band->SetDescription(depthBandNames[i]);
+        band->SetNoDataValue(std::nan(""));
+        if (i != static_cast<std::size_t>(DepthBand::flags)) {
+            band->SetUnitType("mm");
+        }
+    }
+    std::string layers;
+    for (const Layer& layer : settings.depths.layers) {
+        layers += (layers.empty() ? "" : ",") + layer.name;
+    }
+    m_dataset->SetMetadataItem("TALVO_DEPTHS", layers.c_str());
+    m_dataset->SetMetadataItem("TALVO_ROOT_DEPTH",
+                               estimation::generalText(settings.depths.zone.rootDepth).c_str());
+    m_dataset->SetMetadataItem(
+        "TALVO_CF_BY",
+        settings.depths.basis == estimation::CoarseFragmentBasis::volume ? "volume" : "weight");
+    GDALRasterBand* const flags = m_dataset->GetRasterBand(static_cast<int>(DepthBand::flags) + 1);
+    describeSoilFlags(*flags);
+    for (const estimation::ProfileFlag flag : estimation::allProfileFlags) {
+        const std::string key =
+            "BIT_" + std::to_string(static_cast<unsigned>(flag) + ProfileFlagShift);
         flags->SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
     }
-    describeTexture(settings.psd);
+    m_classBands = {static_cast<int>(DepthBand::flags) + 1};
 }
 
 void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
@@ -259,9 +307,9 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
     const auto side = static_cast<std::size_t>(OutputBlockSize);
     const std::size_t rowBytes = static_cast<std::size_t>(window.width) * size;
     m_block.resize(side * side * size);
-    for (std::size_t i = 0; i < BandCount; ++i) {
+    for (std::size_t i = 0; i < m_bands; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
-        const std::byte* const cells = buffers.data(static_cast<Band>(i));
+        const std::byte* const cells = buffers.data(i);
         for (int top = 0; top < window.height; top += OutputBlockSize) {
             const auto rows =
                 static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
@@ -300,15 +348,15 @@ void OutputRaster::copyAsCog() {
     std::vector<int> factors =
         overviewFactors(m_dataset->GetRasterXSize(), m_dataset->GetRasterYSize());
     if (!factors.empty()) {
-        // Averages of FC, PWP and AWC read best from afar; flags and classes cannot be
-        // averaged, and are taken again from the nearest cell. GeoTIFF builds overviews for
-        // all bands at once.
+        // Averages of the water read best from afar; flags and classes cannot be averaged,
+        // and are taken again from the nearest cell. GeoTIFF builds overviews for all bands
+        // at once.
         if (m_dataset->BuildOverviews("AVERAGE", static_cast<int>(factors.size()), factors.data(),
                                       0, nullptr, nullptr, nullptr, nullptr) != CE_None) {
             throw Error("cannot write " + m_name + ": " + lastGdalError());
         }
-        for (const Band classes : {Band::flags, Band::texture}) {
-            GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(classes) + 1);
+        for (const int classes : m_classBands) {
+            GDALRasterBand* const band = m_dataset->GetRasterBand(classes);
             std::vector<GDALRasterBandH> overviews;
             overviews.reserve(static_cast<std::size_t>(band->GetOverviewCount()));
             for (int i = 0; i < band->GetOverviewCount(); ++i) {

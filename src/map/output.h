@@ -32,16 +32,22 @@ inline constexpr double HundredthsScale = 0.01;
 std::size_t bandBytes(OutputType type);
 
 // The cells of a window for every band, in the output's type.
+// The bands of a root-zone map (--depths): TAW in mm to 30 cm, to 100 cm and to the root
+// depth, and the flags of its layers (the soil's bits) and of the profile (ProfileFlagShift up).
+enum class DepthBand { topsoil, subsoil, root, flags };
+inline constexpr std::size_t DepthBandCount = 4;
+inline constexpr unsigned ProfileFlagShift = 8;
+
+// The cells of a window for every band, in the output's type.
 class ResultBuffers {
 public:
-    void resize(OutputType type, std::size_t cells);
-    std::byte* data(Band band) { return m_bytes[static_cast<std::size_t>(band)].data(); }
-    const std::byte* data(Band band) const {
-        return m_bytes[static_cast<std::size_t>(band)].data();
-    }
+    void resize(OutputType type, std::size_t bands, std::size_t cells);
+    std::byte* data(std::size_t band) { return m_bytes[band].data(); }
+    const std::byte* data(std::size_t band) const { return m_bytes[band].data(); }
+    std::byte* data(Band band) { return data(static_cast<std::size_t>(band)); }
 
 private:
-    std::array<std::vector<std::byte>, BandCount> m_bytes;
+    std::vector<std::vector<std::byte>> m_bytes;
 };
 
 // The threads GDAL compresses the map on when the run estimates on `threads`.
@@ -71,6 +77,8 @@ public:
 
 private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
+    void describeSoilBands(const std::string& unit);
+    void describeDepthBands(const Settings& settings);
     void describeTexture(estimation::ParticleSizeScale psd);
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();
@@ -82,6 +90,8 @@ private:
     Compression m_compression;
     bool m_cog;
     unsigned m_threads;
+    std::size_t m_bands;
+    std::vector<int> m_classBands; // flags and classes, which overviews cannot average
     GDALDatasetUniquePtr m_dataset;
     std::vector<std::byte> m_block; // one block of one band, as the driver takes it
 };

@@ -1,9 +1,8 @@
 #include "map/pipeline.h"
 
-#include "map/cell_estimates.h"
 #include "map/error.h"
 
-#include <optional>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -76,7 +75,7 @@ void Pipeline::read() {
 bool Pipeline::readWindow(Slot& slot) {
     bool failed = false;
     try {
-        m_inputs.read(slot.window, slot.inputs);
+        m_work.read(slot.window, slot.inputs);
     } catch (...) {
         slot.failure = std::current_exception();
         failed = true;
@@ -128,10 +127,10 @@ void Pipeline::write() {
 void Pipeline::work() {
     // Out of memory here goes to the writer with the first window taken, not past the
     // thread, which would abort the run.
-    std::optional<CellEstimates> estimates;
+    std::unique_ptr<WindowEstimator> estimates;
     std::exception_ptr broken;
     try {
-        estimates.emplace(m_model, m_inputs, m_settings.precision, m_settings.psd);
+        estimates = m_work.estimator();
     } catch (...) {
         broken = std::current_exception();
     }
@@ -163,10 +162,10 @@ Pipeline::Slot* Pipeline::nextQueued() {
     return slot;
 }
 
-void Pipeline::estimate(Slot& slot, CellEstimates& estimates) const {
+void Pipeline::estimate(Slot& slot, WindowEstimator& estimates) const {
     const auto cells =
         static_cast<std::size_t>(slot.window.width) * static_cast<std::size_t>(slot.window.height);
-    slot.results.resize(m_settings.type, cells);
+    slot.results.resize(m_settings.type, m_work.bands(), cells);
     slot.contents = {};
     slot.estimated =
         estimates.estimate(slot.inputs, cells, slot.results, m_settings.type, slot.contents);

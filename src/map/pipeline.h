@@ -4,7 +4,7 @@
 // writes them back in order.
 
 #include "estimation/estimation.h"
-#include "map/cell_estimates.h"
+#include "map/cell_work.h"
 #include "map/inputs.h"
 #include "map/output.h"
 #include "map/run.h"
@@ -28,11 +28,10 @@ namespace talvo::map {
 class Pipeline {
 public:
     // Writes the windows of `plan` to `output`, whose first row is the input's `firstRow`.
-    Pipeline(const Settings& settings, const estimation::PtfModel& model,
-             const InputRasters& inputs, OutputRaster& output, const WindowPlan& plan, int firstRow,
-             const Progress& progress)
-        : m_settings(settings), m_model(model), m_inputs(inputs), m_output(output), m_plan(plan),
-          m_firstRow(firstRow), m_progress(progress) {}
+    Pipeline(const Settings& settings, const CellWork& work, OutputRaster& output,
+             const WindowPlan& plan, int firstRow, const Progress& progress)
+        : m_settings(settings), m_work(work), m_output(output), m_plan(plan), m_firstRow(firstRow),
+          m_progress(progress) {}
 
     // Runs the plan with `threads` workers; returns the cells estimated. Throws the first
     // failure of any thread, Error when the system refuses a thread.
@@ -73,11 +72,10 @@ private:
     void work();
     // The next window queued; nullptr when the run stops.
     Slot* nextQueued();
-    void estimate(Slot& slot, CellEstimates& estimates) const;
+    void estimate(Slot& slot, WindowEstimator& estimates) const;
 
     const Settings& m_settings;
-    const estimation::PtfModel& m_model;
-    const InputRasters& m_inputs;
+    const CellWork& m_work;
     OutputRaster& m_output;
     const WindowPlan& m_plan;
     int m_firstRow;

@@ -1,9 +1,12 @@
 #include "map/run.h"
 
+#include "map/cell_estimates.h"
 #include "map/error.h"
 #include "map/inputs.h"
+#include "map/layered_inputs.h"
 #include "map/output.h"
 #include "map/pipeline.h"
+#include "map/profile_estimates.h"
 #include "map/resources.h"
 #include "map/window_plan.h"
 
@@ -13,6 +16,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace talvo::map {
 
@@ -30,6 +34,10 @@ constexpr std::size_t InputCellBytes = 4 * sizeof(double);
 constexpr std::size_t SmallestCacheBytes = std::size_t{32} << 20U;
 
 void refuseWhatCannotBeStored(const Settings& settings) {
+    if (settings.type == OutputType::int16 && !settings.depths.layers.empty()) {
+        throw Error("--type Int16 stores hundredths up to 327.67, less than a root zone can "
+                    "hold: give --type Float32 or Float64 with --depths");
+    }
     if (settings.type == OutputType::int16 && settings.precision == Precision::general) {
         throw Error("--type Int16 stores hundredths, which hold the two-decimal values only: "
                     "give --type Float32 or Float64 with --precision general");
@@ -37,7 +45,19 @@ void refuseWhatCannotBeStored(const Settings& settings) {
 }
 
 void refuseOverwritingAnInput(const Settings& settings) {
-    for (const std::string& input : settings.rasters) {
+    std::vector<std::string> inputs(settings.rasters.begin(), settings.rasters.end());
+    if (!settings.depths.layers.empty()) {
+        inputs.push_back(settings.depths.bulkDensity);
+        inputs.push_back(settings.depths.coarseFragments);
+        std::vector<std::string> paths;
+        for (const Layer& layer : settings.depths.layers) {
+            for (const std::string& pattern : inputs) {
+                paths.push_back(pattern.empty() ? pattern : layerPath(pattern, layer));
+            }
+        }
+        inputs = std::move(paths);
+    }
+    for (const std::string& input : inputs) {
         std::error_code error;
         if (!input.empty() && std::filesystem::equivalent(input, settings.output, error)) {
             throw Error("--output " + settings.output +
@@ -48,7 +68,8 @@ void refuseOverwritingAnInput(const Settings& settings) {
 
 // Sizes GDAL's block cache for the windows of `plan` on `threads` workers, unless the user
 // set it; returns its size.
-std::size_t sizeBlockCache(bool cacheGiven, const InputRasters& inputs, const WindowPlan& plan,
+template <typename Inputs>
+std::size_t sizeBlockCache(bool cacheGiven, const Inputs& inputs, const WindowPlan& plan,
                            unsigned threads) {
     auto cacheBytes = static_cast<std::size_t>(GDALGetCacheMax64());
     if (!cacheGiven) {
@@ -61,25 +82,23 @@ std::size_t sizeBlockCache(bool cacheGiven, const InputRasters& inputs, const Wi
     return cacheBytes;
 }
 
-// The bytes of one window's buffers, input and output.
-std::size_t windowBytes(const WindowPlan& plan, OutputType type) {
+// The bytes of one window's buffers, input and output: a root-zone map's take each of its
+// layers' rasters (6 layers, Float32: 304 bytes a cell, 38 MiB a window at MaxWindowRows).
+std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
+    const std::size_t layers = settings.depths.layers.size();
+    const std::size_t cellBytes = layers == 0
+                                      ? InputCellBytes + BandCount * bandBytes(settings.type)
+                                      : layers * LayerRasterCount * sizeof(double) +
+                                            DepthBandCount * bandBytes(settings.type);
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
-           (InputCellBytes + BandCount * bandBytes(type));
+           cellBytes;
 }
 
-} // namespace
-
-Summary runMap(const Settings& settings, const Progress& progress,
-               cli::InterruptionCleanup* cleanup) {
-    const estimation::PtfModel* const model = estimation::modelAt(settings.model);
-    if (model == nullptr) {
-        throw Error("unknown model " + std::to_string(settings.model));
-    }
-    refuseWhatCannotBeStored(settings);
-    refuseOverwritingAnInput(settings);
-    shareOneArenaUnderAddressLimit();
+// The map of `inputs` (InputRasters or LayeredInputs) with `work`'s bands.
+template <typename Inputs, typename Work>
+Summary writeMap(const Settings& settings, const estimation::PtfModel& model, const Inputs& inputs,
+                 const Progress& progress, cli::InterruptionCleanup* cleanup) {
     const bool cacheGiven = CPLGetConfigOption("GDAL_CACHEMAX", nullptr) != nullptr;
-    const InputRasters inputs(settings, *model);
     const Grid& grid = inputs.grid();
     const RowRange rows = settings.tile ? tileRows(*settings.tile, grid.height, OutputBlockSize)
                                         : RowRange{0, grid.height};
@@ -99,13 +118,33 @@ Summary runMap(const Settings& settings, const Progress& progress,
     const WindowPlan plan(grid.width, rows.first, rows.end, inputs.blockHeight());
     const std::size_t cacheBytes = sizeBlockCache(cacheGiven, inputs, plan, threads);
     checkThreadsAllowed(threads);
-    checkMemoryAllowed(runBytes(threads, windowBytes(plan, settings.type), cacheBytes));
-    OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads, cleanup);
-    Pipeline pipeline(settings, *model, inputs, output, plan, rows.first, progress);
+    checkMemoryAllowed(runBytes(threads, windowBytes(plan, settings), cacheBytes));
+    OutputRaster output(settings, model, grid.rows(rows.first, rows.end), threads, cleanup);
+    const Work work(model, inputs, settings);
+    Pipeline pipeline(settings, work, output, plan, rows.first, progress);
     summary.estimatedCells = pipeline.run(threads);
     summary.contents = pipeline.contents();
     output.commit();
     return summary;
+}
+
+} // namespace
+
+Summary runMap(const Settings& settings, const Progress& progress,
+               cli::InterruptionCleanup* cleanup) {
+    const estimation::PtfModel* const model = estimation::modelAt(settings.model);
+    if (model == nullptr) {
+        throw Error("unknown model " + std::to_string(settings.model));
+    }
+    refuseWhatCannotBeStored(settings);
+    refuseOverwritingAnInput(settings);
+    shareOneArenaUnderAddressLimit();
+    if (settings.depths.layers.empty()) {
+        const InputRasters inputs(settings, *model);
+        return writeMap<InputRasters, SoilWork>(settings, *model, inputs, progress, cleanup);
+    }
+    const LayeredInputs inputs(settings, *model);
+    return writeMap<LayeredInputs, ProfileWork>(settings, *model, inputs, progress, cleanup);
 }
 
 } // namespace talvo::map

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace talvo::map {
 
@@ -20,6 +21,32 @@ enum class OutputType { float32, float64, int16 };
 
 // The GeoTIFF's compression, each with the predictor that suits the band type.
 enum class Compression { deflate, zstd, lerc, none };
+
+// One layer of a layered map: its depths, and the text that stands for {depth} in its names.
+struct Layer {
+    double top = 0;    // cm
+    double bottom = 0; // cm
+    std::string name;  // as --depths gives it: "0-5", or "0-5cm"
+};
+
+// A root-zone map from layers of soil rasters, one name pattern per quantity, each holding
+// {depth}; the soil's own rasters (Settings::rasters) are patterns too.
+struct DepthSettings {
+    std::vector<Layer> layers;   // top down as given; empty: a map of one soil
+    std::string bulkDensity;     // g/cm³ after scaling; empty: none (assumed, flagged bd)
+    std::string coarseFragments; // % after scaling; empty: none
+    std::optional<DecimalScale> bulkDensityScale;     // unset: the band's own scale, else 1
+    std::optional<DecimalScale> coarseFragmentsScale; // likewise
+    estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
+    estimation::RootZone zone;
+};
+
+// The layers of "0-5,5-15,15-30" (cm, "cm" after each allowed), top down as given. Throws
+// Error where a layer's bottom is not below its top.
+std::vector<Layer> parseDepths(std::string_view text);
+
+// `pattern` with every {depth} replaced by the layer's name.
+std::string layerPath(const std::string& pattern, const Layer& layer);
 
 struct Settings {
     int model = 0;                      // position in the catalogue
@@ -34,9 +61,11 @@ struct Settings {
     std::optional<Tile> tile;                       // unset: the whole map
     unsigned threads = 0;                           // 0: as many as the machine has
     std::string output;
+    DepthSettings depths;
 };
 
-// The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale).
+// The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale; bulk density
+// in cg/cm³, coarse fragments in cm³/dm³).
 void useSoilGrids(Settings& settings);
 
 } // namespace talvo::map
