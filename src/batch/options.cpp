@@ -227,6 +227,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addTextOptions(app, arguments.settings);
     addColumnOptions(app, arguments.settings);
     addFileOptions(app, arguments);
+    addMeasuredOptions(app, arguments.measured);
     app.add_flag("--list-models", arguments.listModels,
                  "list the models: position, name, inputs read, units");
 }
@@ -242,6 +243,7 @@ void finishOptions(Arguments& arguments) {
         throw Error("the decimal separator and the delimiter are both " +
                     inQuotes(std::string(1, decimal)) + ": choose another delimiter");
     }
+    finishMeasuredOptions(arguments.measured, arguments.output);
 }
 
 std::string modelColumns() {

@@ -3,6 +3,7 @@
 
 #include "estimation/estimation.h"
 #include "python/arrays.h"
+#include "python/evaluate.h"
 #include "python/columns.h"
 #include "python/interruption.h"
 #include "python/text_cells.h"
@@ -183,6 +184,10 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("texture_classes", &textureClasses, "texture class names in class order");
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
+    m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),
+          py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("fc"), py::arg("pwp"),
+          py::arg("awc"), py::arg("bd"), py::arg("mass"),
+          "scores of models against measured columns, as rows of the metrics table");
     m.def("widen_float32", &widenFloat32, py::arg("numbers"));
     m.def("read_texts", &readTexts, py::arg("cells"), py::arg("decimal"), py::arg("other"),
           "a flat array of texts or objects as float64: NaN where no number, inf past the range");

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Scoring every model against measured FC and PWP, with the bootstrap intervals, beside the
+# plain table run of every model on the same generated table, in interleaved rounds. Prints
+# each one's median and range of seconds, and peak memory.
+# Usage: bench/evaluation/measure.sh [ROWS] [ROUNDS] (after cmake --preset release &&
+# cmake --build --preset release --target talvo-batch); BENCH_BIN=folder takes another build.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+rows=${1:-1000000}
+rounds=${2:-5}
+bin=${BENCH_BIN:-build/release/bin}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+/usr/bin/python3 - "$bin" "$work" "$rows" "$rounds" <<'PY'
+import statistics
+import subprocess
+import sys
+import time
+
+import numpy as np
+import pandas as pd
+
+bin, work, rows, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+random = np.random.default_rng(1)
+sand = np.round(random.uniform(5, 80, rows), 1)
+clay = np.round(random.uniform(3, 50, rows) * (100 - sand) / 100, 1)
+table = pd.DataFrame({"sand": sand, "silt": np.round(100 - sand - clay, 1), "clay": clay,
+                      "oc": np.round(random.uniform(1, 40, rows), 1),
+                      "FC_lab": np.round(random.normal(30, 7, rows), 2),
+                      "PWP_lab": np.round(random.normal(15, 5, rows), 2),
+                      "bd": np.round(random.uniform(1.1, 1.7, rows), 2)})
+soils = f"{work}/soils.csv"
+table.to_csv(soils, index=False)
+batch = f"{bin}/talvo-batch"
+tools = {
+    "talvo-batch --measured (7 models, fc+pwp, intervals)":
+        [batch, "--model", "all", "--measured", "fc=FC_lab,pwp=PWP_lab",
+         "--metrics", f"{work}/metrics.csv", "--report", f"{work}/report.html", soils],
+    "talvo-batch table (7 models)": [batch, "--model", "all", "--output", f"{work}/out.csv", soils],
+}
+seconds = {name: [] for name in tools}
+for _ in range(rounds):
+    for name, command in tools.items():
+        start = time.perf_counter()
+        subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        seconds[name].append(time.perf_counter() - start)
+peak = {}
+for name, command in tools.items():
+    done = subprocess.run(["/usr/bin/time", "-f", "%M", *command], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True, check=True)
+    peak[name] = int(done.stderr.strip().splitlines()[-1]) / 1024
+print(f"{rows} rows, {rounds} rounds")
+for name, values in seconds.items():
+    print(f"{name}: median {statistics.median(values):.2f} s, range {min(values):.2f}-"
+          f"{max(values):.2f} s, peak {peak[name]:.0f} MiB")
+import os
+print(f"report: {os.path.getsize(work + '/report.html') / 1024:.0f} KiB")
+PY
