@@ -8,9 +8,10 @@
 #include "table/csv.h"
 #include "table/run.h"
 
+#include <algorithm>
+#include <functional>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 
 namespace talvo::batch {
@@ -32,8 +33,8 @@ void tellUnits(const cli::Tool& tool, const evaluation::Outcome& outcome) {
     }
     if (defaulted > 0) {
         tool.report(outcome.densityColumn
-                        ? std::to_string(defaulted) +
-                              " rows without a bulk density took 1.49 g/cm3 to convert "
+                        ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
+                              " without a bulk density took 1.49 g/cm3 to convert "
                               "estimates into the measurements' unit"
                         : "no bd column: estimates were converted into the measurements' unit "
                           "with a bulk density of 1.49 g/cm3 (name one with --measured bd=HEADER)");

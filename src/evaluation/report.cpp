@@ -44,7 +44,7 @@ namespace {
 constexpr std::string_view Style = R"(<style>
 body{font-family:sans-serif;margin:2em;color:#222;max-width:70em}
 table{border-collapse:collapse;margin:1em 0}
-th,td{border:1px solid #bbb;padding:.25em .5em;text-align:right}
+th,td{border:1px solid #bbb;padding:.25em .5em;text-align:right;white-space:nowrap}
 th:first-child,td:first-child{text-align:left}
 .caution{background:#fff4d6;border-left:4px solid #d9a400;padding:.5em 1em}
 .plots{display:flex;flex-wrap:wrap;gap:1em}
@@ -160,7 +160,7 @@ std::string scatterPlot(const Comparison& c) {
            "<rect x=\"30\" y=\"5\" width=\"225\" height=\"225\" fill=\"none\" stroke=\"#999\"/>"
            "<line x1=\"30\" y1=\"230\" x2=\"255\" y2=\"5\" stroke=\"#c33\"/>"
            "<path d=\"" + path + "\" stroke=\"#1f5fa8\" stroke-opacity=\".5\" "
-           "stroke-width=\"3\" stroke-linecap=\"round\"/>"
+           "stroke-width=\"4\" stroke-linecap=\"round\"/>"
            "<text x=\"30\" y=\"245\">" + fixed(low, 1) + "</text>"
            "<text x=\"255\" y=\"245\" text-anchor=\"end\">" + fixed(high, 1) + "</text>"
            "<text x=\"142\" y=\"257\" text-anchor=\"middle\">measured</text>"
@@ -266,7 +266,8 @@ std::string unitNotes(const Outcome& outcome, const ReportSource& source) {
         if (defaulted > 0) {
             out += outcome.densityColumn
                        ? " " + std::to_string(defaulted) +
-                             " rows had no bulk density and took 1.49."
+                             (defaulted == 1 ? " row" : " rows") +
+                             " had no bulk density and took 1.49."
                        : " The table has no bd column: every row took a bulk density of 1.49.";
         }
         out += "</p>\n";
