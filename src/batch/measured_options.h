@@ -12,7 +12,7 @@ namespace talvo::batch {
 
 struct MeasuredArguments {
     evaluation::MeasuredColumns columns;
-    bool given = false; // --measured: the run scores the models
+    bool given = false;  // --measured: the run scores the models
     std::string metrics; // file of the scores; empty: standard output unless the table goes there
     std::string report;  // HTML file; empty: none
 };

@@ -74,11 +74,10 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
             summary = table::runTable(tableInput, table->stream(), arguments.settings, options);
         }
         table::MemoryInput scoreInput(text);
-        outcome = evaluation::evaluateTable(scoreInput, arguments.settings, measured.columns,
-                                            table ? std::function<void(const std::string&)>{}
-                                                  : [&tool](const std::string& notice) {
-                                                        tool.report(notice);
-                                                    });
+        outcome = evaluation::evaluateTable(
+            scoreInput, arguments.settings, measured.columns,
+            table ? std::function<void(const std::string&)>{}
+                  : [&tool](const std::string& notice) { tool.report(notice); });
     } catch (const table::CsvError& error) {
         throw cli::Error(input.name() + ", " + error.what());
     }
@@ -88,8 +87,8 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
                                                       arguments.settings.decimal);
     }
     if (report) {
-        report->stream() << evaluation::htmlReport(
-            outcome, {input.name(), measured.columns.headers});
+        report->stream() << evaluation::htmlReport(outcome,
+                                                   {input.name(), measured.columns.headers});
     }
     for (std::optional<cli::OutputFile>* file : {&table, &metrics, &report}) {
         if (*file) {

@@ -91,8 +91,8 @@ void note(std::uint64_t& count, std::vector<std::uint64_t>& rows, std::uint64_t 
 struct Evaluation::State {
     Setup setup;
     std::vector<estimation::SoilEstimator> estimators;
-    std::vector<Track> tracks; // model by model, the measured quantities in order
-    std::vector<Sums> groups;  // per group, one Sums per track
+    std::vector<Track> tracks;  // model by model, the measured quantities in order
+    std::vector<Sums> groups;   // per group, one Sums per track
     std::uint64_t rowCount = 0; // rows taken so far
     bool density = false;
     std::array<std::vector<double>, 3> results; // fc, pwp, awc of the run
@@ -131,9 +131,8 @@ void Evaluation::State::estimate(std::size_t model, const Rows& in) {
     flags.resize(count);
     texture.resize(count);
     failure.resize(count);
-    estimators[model].estimate(in.soils, {results[0].data(), results[1].data(),
-                                            results[2].data(), flags.data(), texture.data(),
-                                            failure.data()});
+    estimators[model].estimate(in.soils, {results[0].data(), results[1].data(), results[2].data(),
+                                          flags.data(), texture.data(), failure.data()});
 }
 
 void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Rows& in) {

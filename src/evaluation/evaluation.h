@@ -19,8 +19,7 @@
 namespace talvo::evaluation {
 
 enum class Quantity : std::uint8_t { fc, pwp, awc };
-inline constexpr std::array<Quantity, 3> allQuantities{Quantity::fc, Quantity::pwp,
-                                                       Quantity::awc};
+inline constexpr std::array<Quantity, 3> allQuantities{Quantity::fc, Quantity::pwp, Quantity::awc};
 std::string_view name(Quantity quantity) noexcept; // "fc", "pwp", "awc"
 
 // The unit of measured FC and PWP; measured AWC is always mm of a 15 cm layer, as estimated.
@@ -64,8 +63,8 @@ struct Point {
 struct Comparison {
     const estimation::PtfModel* model = nullptr;
     Quantity quantity = Quantity::fc;
-    std::string_view unit;   // of both sides as compared
-    bool converted = false;  // estimates turned into the measurements' unit by bulk density
+    std::string_view unit;  // of both sides as compared
+    bool converted = false; // estimates turned into the measurements' unit by bulk density
     std::uint64_t defaultDensityRows = 0; // of these, rows that took DefaultDensity
     Scores scores;
     ScoreIntervals intervals;

@@ -12,8 +12,8 @@
 namespace talvo::evaluation {
 
 inline constexpr std::array<std::string_view, 13> MetricsColumns{
-    "model", "unit",      "quantity",  "n",    "me", "me_low", "me_high",
-    "mae",   "rmse",      "rmse_low",  "rmse_high", "r2", "nse"};
+    "model", "unit", "quantity", "n",         "me", "me_low", "me_high",
+    "mae",   "rmse", "rmse_low", "rmse_high", "r2", "nse"};
 
 // The header and a row per comparison; numbers with up to 15 significant digits, a score
 // that is undefined (no rows, no spread) left empty.

@@ -68,8 +68,8 @@ std::string fixed(double value, int decimals) {
 std::string withInterval(double value, const Interval& interval, int decimals) {
     std::string out = fixed(value, decimals);
     if (std::isfinite(interval.low)) {
-        out += " <small>[" + fixed(interval.low, decimals) + ", " +
-               fixed(interval.high, decimals) + "]</small>";
+        out += " <small>[" + fixed(interval.low, decimals) + ", " + fixed(interval.high, decimals) +
+               "]</small>";
     }
     return out;
 }
@@ -103,9 +103,8 @@ std::vector<const Comparison*> ranked(const Outcome& outcome, Quantity quantity)
             ranking.push_back(&c);
         }
     }
-    std::stable_sort(ranking.begin(), ranking.end(), [](const auto* a, const auto* b) {
-        return a->scores.rmse < b->scores.rmse;
-    });
+    std::stable_sort(ranking.begin(), ranking.end(),
+                     [](const auto* a, const auto* b) { return a->scores.rmse < b->scores.rmse; });
     return ranking;
 }
 
@@ -159,17 +158,27 @@ std::string scatterPlot(const Comparison& c) {
            "viewBox=\"0 0 260 260\" role=\"img\">"
            "<rect x=\"30\" y=\"5\" width=\"225\" height=\"225\" fill=\"none\" stroke=\"#999\"/>"
            "<line x1=\"30\" y1=\"230\" x2=\"255\" y2=\"5\" stroke=\"#c33\"/>"
-           "<path d=\"" + path + "\" stroke=\"#1f5fa8\" stroke-opacity=\".5\" "
+           "<path d=\"" +
+           path +
+           "\" stroke=\"#1f5fa8\" stroke-opacity=\".5\" "
            "stroke-width=\"4\" stroke-linecap=\"round\"/>"
-           "<text x=\"30\" y=\"245\">" + fixed(low, 1) + "</text>"
-           "<text x=\"255\" y=\"245\" text-anchor=\"end\">" + fixed(high, 1) + "</text>"
+           "<text x=\"30\" y=\"245\">" +
+           fixed(low, 1) +
+           "</text>"
+           "<text x=\"255\" y=\"245\" text-anchor=\"end\">" +
+           fixed(high, 1) +
+           "</text>"
            "<text x=\"142\" y=\"257\" text-anchor=\"middle\">measured</text>"
-           "<text x=\"25\" y=\"230\" text-anchor=\"end\">" + fixed(low, 1) + "</text>"
-           "<text x=\"25\" y=\"14\" text-anchor=\"end\">" + fixed(high, 1) + "</text>"
+           "<text x=\"25\" y=\"230\" text-anchor=\"end\">" +
+           fixed(low, 1) +
+           "</text>"
+           "<text x=\"25\" y=\"14\" text-anchor=\"end\">" +
+           fixed(high, 1) +
+           "</text>"
            "<text transform=\"translate(10 118) rotate(-90)\" text-anchor=\"middle\">"
-           "estimated</text></svg><figcaption>" + modelName(c) + ", " +
-           std::string(name(c.quantity)) + " (" + escapeHtml(c.unit) + "): " +
-           std::to_string(c.sample.size()) + " of " +
+           "estimated</text></svg><figcaption>" +
+           modelName(c) + ", " + std::string(name(c.quantity)) + " (" + escapeHtml(c.unit) +
+           "): " + std::to_string(c.sample.size()) + " of " +
            std::to_string(static_cast<std::uint64_t>(c.scores.n)) +
            " rows drawn; red: 1:1</figcaption></figure>\n";
 }
@@ -242,8 +251,8 @@ std::string leftOutTable(const Outcome& outcome) {
 
 // What the reader must know about units before trusting a comparison.
 std::string unitNotes(const Outcome& outcome, const ReportSource& source) {
-    std::string out = "<p>" + std::to_string(outcome.rows) + " rows of " +
-                      escapeHtml(source.table) + ".";
+    std::string out =
+        "<p>" + std::to_string(outcome.rows) + " rows of " + escapeHtml(source.table) + ".";
     for (const Quantity quantity : allQuantities) {
         const std::string& header = source.headers[static_cast<std::size_t>(quantity)];
         if (!header.empty()) {
@@ -265,8 +274,7 @@ std::string unitNotes(const Outcome& outcome, const ReportSource& source) {
                "row's bulk density (g/cm&sup3;).";
         if (defaulted > 0) {
             out += outcome.densityColumn
-                       ? " " + std::to_string(defaulted) +
-                             (defaulted == 1 ? " row" : " rows") +
+                       ? " " + std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
                              " had no bulk density and took 1.49."
                        : " The table has no bd column: every row took a bulk density of 1.49.";
         }
@@ -286,7 +294,8 @@ std::string htmlReport(const Outcome& outcome, const ReportSource& source) {
                       "<h2>Scores</h2>\n<p>ME is the mean of estimated &minus; measured. In "
                       "brackets: 95&nbsp;% bootstrap intervals from 1000 resamples of the "
                       "rows, with a fixed seed.</p>\n" +
-                      scoresTable(outcome) + "<h2>Estimated against measured</h2>\n"
+                      scoresTable(outcome) +
+                      "<h2>Estimated against measured</h2>\n"
                       "<div class=\"plots\">\n";
     for (const Comparison& c : outcome.comparisons) {
         out += scatterPlot(c);

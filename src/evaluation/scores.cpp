@@ -96,9 +96,9 @@ struct Draws {
     std::vector<double> me, mae, rmse, r2, nse;
 
     void add(const Scores& s) {
-        for (auto [values, value] : {std::pair{&me, s.me}, std::pair{&mae, s.mae},
-                                     std::pair{&rmse, s.rmse}, std::pair{&r2, s.r2},
-                                     std::pair{&nse, s.nse}}) {
+        for (auto [values, value] :
+             {std::pair{&me, s.me}, std::pair{&mae, s.mae}, std::pair{&rmse, s.rmse},
+              std::pair{&r2, s.r2}, std::pair{&nse, s.nse}}) {
             if (!std::isnan(value)) {
                 values->push_back(value);
             }

@@ -75,9 +75,8 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
             layout.measured[q] = requireHeader(header, name(quantity), measured.headers[q]);
         }
     }
-    layout.density = measured.density.empty()
-                         ? findHeader(header, DensityColumn)
-                         : requireHeader(header, "bd", measured.density);
+    layout.density = measured.density.empty() ? findHeader(header, DensityColumn)
+                                              : requireHeader(header, "bd", measured.density);
     return layout;
 }
 

@@ -2,14 +2,13 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-
 #include <string>
 #include <vector>
 
 namespace talvo::python {
 
-using EvaluateColumn = pybind11::array_t<double, pybind11::array::c_style |
-                                                     pybind11::array::forcecast>;
+using EvaluateColumn =
+    pybind11::array_t<double, pybind11::array::c_style | pybind11::array::forcecast>;
 
 // The scores of the models at `positions` against measured columns (an empty one: not
 // measured; an empty bd: none), as rows of the metrics table.

@@ -3,8 +3,8 @@
 
 #include "estimation/estimation.h"
 #include "python/arrays.h"
-#include "python/evaluate.h"
 #include "python/columns.h"
+#include "python/evaluate.h"
 #include "python/interruption.h"
 #include "python/text_cells.h"
 #include "python/texts.h"

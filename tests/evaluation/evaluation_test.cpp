@@ -72,11 +72,11 @@ TEST(Evaluation, RowsWithoutMeasurementOrEstimateAreLeftOutAndCounted) {
     SoilTable soils(40);
     const PtfModel& model = ModelCatalogue[0];
     std::array<std::vector<double>, 3> measured = soils.estimates(model);
-    soils.inputs[0][5] = NoScore;   // row 6: the model cannot estimate it
-    measured[0][0] = NoScore;       // row 1: no measured FC
-    measured[0][3] = HUGE_VAL;      // row 4: none either
-    measured[0][5] = 20;            // measured, but no estimate
-    measured[1][5] = NoScore;       // neither: counted as no measurement
+    soils.inputs[0][5] = NoScore; // row 6: the model cannot estimate it
+    measured[0][0] = NoScore;     // row 1: no measured FC
+    measured[0][3] = HUGE_VAL;    // row 4: none either
+    measured[0][5] = 20;          // measured, but no estimate
+    measured[1][5] = NoScore;     // neither: counted as no measurement
     const Outcome outcome = evaluate(model, ownUnit(model), soils, measured);
     const Comparison& fc = outcome.comparisons[0];
     EXPECT_EQ(fc.scores.n, 37);
@@ -102,8 +102,7 @@ TEST(Evaluation, EstimatesAreConvertedIntoTheMeasurementsUnit) {
     for (const PtfModel& model : ModelCatalogue) {
         for (const bool densityColumn : {true, false}) {
             SCOPED_TRACE(std::string(model.listText) + (densityColumn ? " with bd" : " without"));
-            const MeasuredUnit unit =
-                model.gravimetric ? MeasuredUnit::volume : MeasuredUnit::mass;
+            const MeasuredUnit unit = model.gravimetric ? MeasuredUnit::volume : MeasuredUnit::mass;
             std::array<std::vector<double>, 3> measured = soils.estimates(model);
             for (std::size_t i = 0; i < soils.count; ++i) {
                 const double bd = densityColumn && i != 7 ? density[i] : DefaultDensity;

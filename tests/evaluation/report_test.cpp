@@ -50,12 +50,13 @@ TEST(Report, IsOneFileWithEveryTextEscaped) {
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0U);
     // A plot for each of the 21 comparisons, and a 1:1 line in each.
     std::size_t plots = 0;
-    for (std::size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) {
+    for (std::size_t at = html.find("<svg"); at != std::string::npos;
+         at = html.find("<svg", at + 1)) {
         ++plots;
     }
     EXPECT_EQ(plots, 21U);
-    EXPECT_NE(html.find("Lowest RMSE for fc: <strong>" +
-                        escapeHtml(ModelCatalogue[2].listText) + "</strong>"),
+    EXPECT_NE(html.find("Lowest RMSE for fc: <strong>" + escapeHtml(ModelCatalogue[2].listText) +
+                        "</strong>"),
               std::string::npos);
 }
 

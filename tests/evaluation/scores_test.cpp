@@ -25,7 +25,14 @@ TEST(Scores, KnownValues) {
         {"shifted", {10, 20, 30, 40}, {12, 22, 32, 42}, -2, 2, 2, 1, 1 - 16.0 / 500},
         {"perfect", {10, 25, 31, 47}, {10, 25, 31, 47}, 0, 0, 0, 1, 1},
         // Differences +1 and -1: no bias, RMSE 1.
-        {"scattered", {11, 19, 31, 39}, {10, 20, 30, 40}, 0, 1, 1, 480.0 * 480 / (464.0 * 500), 1 - 4.0 / 500},
+        {"scattered",
+         {11, 19, 31, 39},
+         {10, 20, 30, 40},
+         0,
+         1,
+         1,
+         480.0 * 480 / (464.0 * 500),
+         1 - 4.0 / 500},
         // One row: no spread, so no R2 or NSE.
         {"one row", {5}, {7}, -2, 2, 2, nan, nan},
         {"no spread", {5, 6}, {7, 7}, -1.5, 1.5, std::sqrt(2.5), nan, nan},
@@ -73,7 +80,7 @@ TEST(Percentile, InterpolatesLikeNumpy) {
     const std::vector<double> sorted{1, 2, 4, 8};
     EXPECT_DOUBLE_EQ(percentile(sorted, 0), 1);
     EXPECT_DOUBLE_EQ(percentile(sorted, 1), 8);
-    EXPECT_DOUBLE_EQ(percentile(sorted, 0.5), 3);    // between 2 and 4
+    EXPECT_DOUBLE_EQ(percentile(sorted, 0.5), 3);       // between 2 and 4
     EXPECT_DOUBLE_EQ(percentile(sorted, 0.025), 1.075); // position 0.075
     EXPECT_TRUE(std::isnan(percentile({}, 0.5)));
 }
@@ -107,9 +114,8 @@ TEST(Bootstrap, IntervalsHoldThePointScoreAndRepeatToTheBit) {
         const Scores point = scores(total);
         const ScoreIntervals& i = first[k];
         for (const auto& [interval, value] :
-             {std::pair{i.me, point.me}, std::pair{i.mae, point.mae},
-              std::pair{i.rmse, point.rmse}, std::pair{i.r2, point.r2},
-              std::pair{i.nse, point.nse}}) {
+             {std::pair{i.me, point.me}, std::pair{i.mae, point.mae}, std::pair{i.rmse, point.rmse},
+              std::pair{i.r2, point.r2}, std::pair{i.nse, point.nse}}) {
             EXPECT_LT(interval.low, value);
             EXPECT_GT(interval.high, value);
         }
