@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Scoring every model against measured FC and PWP, with the bootstrap intervals, beside the
 # plain table run of every model on the same generated table, in interleaved rounds. Prints
-# each one's median and range of seconds, and peak memory.
+# each one's median and range of seconds, wall and CPU (user + system: on a machine shared
+# with other work, the wall time mostly measures the others), and peak memory.
 # Usage: bench/evaluation/measure.sh [ROWS] [ROUNDS] (after cmake --preset release &&
 # cmake --build --preset release --target talvo-batch); BENCH_BIN=folder takes another build.
 set -euo pipefail
@@ -13,6 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 /usr/bin/python3 - "$bin" "$work" "$rows" "$rounds" <<'PY'
+import os
 import statistics
 import subprocess
 import sys
@@ -40,11 +42,15 @@ tools = {
     "talvo-batch table (7 models)": [batch, "--model", "all", "--output", f"{work}/out.csv", soils],
 }
 seconds = {name: [] for name in tools}
+cpu = {name: [] for name in tools}
 for _ in range(rounds):
     for name, command in tools.items():
         start = time.perf_counter()
-        subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
         seconds[name].append(time.perf_counter() - start)
+        cpu[name].append(usage.ru_utime + usage.ru_stime)
+        assert status == 0, name
 peak = {}
 for name, command in tools.items():
     done = subprocess.run(["/usr/bin/time", "-f", "%M", *command], stdout=subprocess.DEVNULL,
@@ -53,7 +59,7 @@ for name, command in tools.items():
 print(f"{rows} rows, {rounds} rounds")
 for name, values in seconds.items():
     print(f"{name}: median {statistics.median(values):.2f} s, range {min(values):.2f}-"
-          f"{max(values):.2f} s, peak {peak[name]:.0f} MiB")
-import os
+          f"{max(values):.2f} s; CPU median {statistics.median(cpu[name]):.2f} s, range "
+          f"{min(cpu[name]):.2f}-{max(cpu[name]):.2f} s; peak {peak[name]:.0f} MiB")
 print(f"report: {os.path.getsize(work + '/report.html') / 1024:.0f} KiB")
 PY

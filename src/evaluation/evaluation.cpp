@@ -35,9 +35,9 @@ std::uint64_t rowHash(std::uint64_t row) noexcept {
     return SplitMix64(row).next();
 }
 
-std::size_t groupOf(std::uint64_t row) noexcept {
+std::size_t groupOf(std::uint64_t row, std::uint64_t hash) noexcept {
     return row < MaxGroups ? static_cast<std::size_t>(row)
-                           : static_cast<std::size_t>(rowHash(row) % MaxGroups);
+                           : static_cast<std::size_t>(hash % MaxGroups);
 }
 
 // What turns a model's estimate into the measurements' unit: the bulk density for FC and
@@ -66,8 +66,8 @@ struct Track {
     LeftOut leftOut;
     std::vector<Sampled> sample; // a max-heap on the hash: the rows of lowest hash stay
 
-    void keep(std::uint64_t row, Point point) {
-        const Sampled entry{rowHash(row), point};
+    void keep(std::uint64_t hash, Point point) {
+        const Sampled entry{hash, point};
         if (sample.size() < PlotPoints) {
             sample.push_back(entry);
             std::push_heap(sample.begin(), sample.end());
@@ -98,6 +98,9 @@ struct Evaluation::State {
     std::array<std::vector<double>, 3> results; // fc, pwp, awc of the run
     std::vector<std::uint16_t> flags;
     std::vector<std::uint8_t> texture, failure;
+    // Each row's hash and where its group's sums start, the same for every track.
+    std::vector<std::uint64_t> hashes;
+    std::vector<std::size_t> groupStarts;
 
     void estimate(std::size_t model, const Rows& in);
     void compare(Track& track, std::size_t groupColumn, const Rows& in);
@@ -119,8 +122,8 @@ Evaluation::Evaluation(Setup setup) : m_state(std::make_unique<State>()) {
     }
 }
 
-Evaluation::Evaluation(Evaluation&&) noexcept = default;
-Evaluation& Evaluation::operator=(Evaluation&&) noexcept = default;
+Evaluation::Evaluation(Evaluation&& other) noexcept = default;
+Evaluation& Evaluation::operator=(Evaluation&& other) noexcept = default;
 Evaluation::~Evaluation() = default;
 
 void Evaluation::State::estimate(std::size_t model, const Rows& in) {
@@ -139,7 +142,6 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
     const auto q = static_cast<std::size_t>(track.quantity);
     const std::span<const double> measured = in.measured[q];
     const std::vector<double>& estimated = results[q];
-    const std::size_t width = tracks.size();
     for (std::size_t i = 0; i < in.soils.count; ++i) {
         const std::uint64_t row = rowCount + i;
         if (!std::isfinite(measured[i])) {
@@ -170,8 +172,8 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
                                              : std::size_t{texture[i]};
         track.total.add(estimate, measured[i]);
         track.byTexture[textureIndex].add(estimate, measured[i]);
-        groups[groupOf(row) * width + groupColumn].add(estimate, measured[i]);
-        track.keep(row, {estimate, measured[i]});
+        groups[groupStarts[i] + groupColumn].add(estimate, measured[i]);
+        track.keep(hashes[i], {estimate, measured[i]});
     }
 }
 
@@ -180,6 +182,13 @@ void Evaluation::add(const Rows& rows) {
     s.density = s.density || !rows.density.empty();
     const std::uint64_t end = s.rowCount + rows.soils.count;
     s.groups.resize(std::min<std::uint64_t>(end, MaxGroups) * s.tracks.size());
+    s.hashes.resize(rows.soils.count);
+    s.groupStarts.resize(rows.soils.count);
+    for (std::size_t i = 0; i < rows.soils.count; ++i) {
+        const std::uint64_t row = s.rowCount + i;
+        s.hashes[i] = rowHash(row);
+        s.groupStarts[i] = groupOf(row, s.hashes[i]) * s.tracks.size();
+    }
     std::size_t column = 0;
     for (std::size_t model = 0; model < s.estimators.size(); ++model) {
         s.estimate(model, rows);

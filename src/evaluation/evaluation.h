@@ -87,8 +87,8 @@ struct Outcome {
 class Evaluation {
 public:
     explicit Evaluation(Setup setup);
-    Evaluation(Evaluation&&) noexcept;
-    Evaluation& operator=(Evaluation&&) noexcept;
+    Evaluation(Evaluation&& other) noexcept;
+    Evaluation& operator=(Evaluation&& other) noexcept;
     ~Evaluation();
 
     // Rows are numbered on from the previous run.

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace talvo::evaluation {
@@ -161,7 +160,7 @@ TEST(Evaluation, LargeTablesInRunsGiveTheSameOutcome) {
         EXPECT_EQ(c.scores.n, 12000);
         EXPECT_LT(c.intervals.rmse.low, c.scores.rmse);
         EXPECT_GT(c.intervals.rmse.high, c.scores.rmse);
-        EXPECT_EQ(std::memcmp(&c.intervals, &b.comparisons[k].intervals, sizeof(c.intervals)), 0);
+        EXPECT_EQ(test::bits(c.intervals), test::bits(b.comparisons[k].intervals));
         EXPECT_EQ(c.sample.size(), PlotPoints);
         EXPECT_EQ(c.sample.front().measured, b.comparisons[k].sample.front().measured);
     }

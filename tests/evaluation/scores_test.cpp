@@ -1,11 +1,11 @@
 // Scores from sums, the fixed generator and the bootstrap's percentile intervals.
 
 #include "evaluation/scores.h"
+#include "soils.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 namespace talvo::evaluation {
@@ -120,7 +120,7 @@ TEST(Bootstrap, IntervalsHoldThePointScoreAndRepeatToTheBit) {
             EXPECT_GT(interval.high, value);
         }
         // Bit for bit, not merely close.
-        EXPECT_EQ(std::memcmp(&first[k], &again[k], sizeof(ScoreIntervals)), 0);
+        EXPECT_EQ(test::bits(first[k]), test::bits(again[k]));
         EXPECT_NE(first[k].me.low, otherSeed[k].me.low);
     }
     // A bias of k shifts ME by k; the interval of ME about 3/sqrt(3 * 400) wide on each side.

@@ -6,7 +6,9 @@
 #include "evaluation/evaluation.h"
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace talvo::evaluation::test {
@@ -44,5 +46,16 @@ struct SoilTable {
         return out;
     }
 };
+
+// The intervals' bits, for runs that must repeat exactly.
+inline std::array<std::uint64_t, 10> bits(const ScoreIntervals& i) {
+    std::array<std::uint64_t, 10> out{};
+    std::size_t k = 0;
+    for (const Interval& interval : {i.me, i.mae, i.rmse, i.r2, i.nse}) {
+        out[k++] = std::bit_cast<std::uint64_t>(interval.low);
+        out[k++] = std::bit_cast<std::uint64_t>(interval.high);
+    }
+    return out;
+}
 
 } // namespace talvo::evaluation::test
