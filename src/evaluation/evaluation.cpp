@@ -148,8 +148,8 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
             note(track.leftOut.noMeasurement, track.leftOut.noMeasurementRows, row);
             continue;
         }
-        double estimate = estimated[i];
-        if (!std::isfinite(estimate)) {
+        double compared = estimated[i];
+        if (!std::isfinite(compared)) {
             note(track.leftOut.noEstimate, track.leftOut.noEstimateRows, row);
             continue;
         }
@@ -160,20 +160,20 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
                 ++track.defaultDensityRows;
             }
             if (track.quantity == Quantity::awc) {
-                estimate *= bd / DefaultDensity;
+                compared *= bd / DefaultDensity;
             } else if (setup.unit == MeasuredUnit::volume) {
-                estimate *= bd;
+                compared *= bd;
             } else {
-                estimate /= bd;
+                compared /= bd;
             }
         }
         const std::size_t textureIndex = texture[i] == estimation::NoTexture
                                              ? estimation::TextureClassCount
                                              : std::size_t{texture[i]};
-        track.total.add(estimate, measured[i]);
-        track.byTexture[textureIndex].add(estimate, measured[i]);
-        groups[groupStarts[i] + groupColumn].add(estimate, measured[i]);
-        track.keep(hashes[i], {estimate, measured[i]});
+        track.total.add(compared, measured[i]);
+        track.byTexture[textureIndex].add(compared, measured[i]);
+        groups[groupStarts[i] + groupColumn].add(compared, measured[i]);
+        track.keep(hashes[i], {compared, measured[i]});
     }
 }
 
