@@ -44,11 +44,12 @@ endfunction()
 # Installs the executable <target> into <package> with its manual page: MANUAL names a
 # troff page written by hand (@PROJECT_VERSION@ in it is replaced), MANUAL_FROM_HELP has help2man make one from --help and
 # --version, with the given one-line summary and the sections of linux/<target>.h2m if there
-# is one. BASH_COMPLETION adds a completion that reads the options from --help when the user
+# is one; MODEL_SHEETS adds a MODELS section from the program's --list-models --long, so that
+# the page says what the program says. BASH_COMPLETION adds a completion that reads the options from --help when the user
 # presses Tab.
 function(talvo_install_program target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "BASH_COMPLETION" "PACKAGE;MANUAL;MANUAL_FROM_HELP"
-                          "")
+    cmake_parse_arguments(PARSE_ARGV 1 arg "BASH_COMPLETION;MODEL_SHEETS"
+                          "PACKAGE;MANUAL;MANUAL_FROM_HELP" "")
     if(NOT arg_PACKAGE OR (NOT arg_MANUAL AND NOT arg_MANUAL_FROM_HELP))
         message(FATAL_ERROR "talvo_install_program(${target}): PACKAGE and MANUAL or "
                             "MANUAL_FROM_HELP are required")
@@ -71,17 +72,26 @@ function(talvo_install_program target)
             list(APPEND make_page --include ${extra})
             list(APPEND page_source ${extra})
         endif()
+        set(make_sheets ${CMAKE_COMMAND} -E true)
+        if(arg_MODEL_SHEETS)
+            set(sheets ${CMAKE_CURRENT_BINARY_DIR}/man/${target}-models.h2m)
+            set(make_sheets ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DOUTPUT=${sheets}
+                            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/linux/model_sheets.cmake)
+            list(APPEND make_page --include ${sheets})
+        endif()
         list(APPEND make_page $<TARGET_FILE:${target}>)
     else()
         # A page by hand may name the version as @PROJECT_VERSION@.
         configure_file(${arg_MANUAL} ${page}.in @ONLY)
         set(page_source ${page}.in)
         set(make_page ${CMAKE_COMMAND} -E copy ${page}.in ${page})
+        set(make_sheets ${CMAKE_COMMAND} -E true)
     endif()
     # -n leaves out the name and time, so the same sources give the same package.
     find_program(GZIP gzip REQUIRED)
     add_custom_command(OUTPUT ${page}.gz
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+                       COMMAND ${make_sheets}
                        COMMAND ${make_page}
                        COMMAND ${GZIP} -9nf ${page}
                        DEPENDS ${page_source}

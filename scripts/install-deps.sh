@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages for building and running every program; with --dev also
-# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run).
+# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run); with --examples
+# those the README's Python and map examples use.
 # Quick and silent when everything is already there.
 set -euo pipefail
 
@@ -36,12 +37,19 @@ dev_packages=(
     # the engine built for the browser (cmake --preset web), its tests run under node
     emscripten nodejs
 )
+example_packages=(
+    # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF
+    python3-numpy python3-pandas python3-xarray python3-dask python3-distributed python3-netcdf4
+    # maps: the generated soils (make_soils.py), gdalinfo, gdal_translate, gdaldem, gdalbuildvrt
+    gdal-bin python3-gdal
+)
 
 case "${1:-}" in
     "") ;;
     --dev) packages+=("${dev_packages[@]}") ;;
+    --examples) packages+=("${example_packages[@]}") ;;
     *)
-        echo "usage: $0 [--dev]" >&2
+        echo "usage: $0 [--dev | --examples]" >&2
         exit 2
         ;;
 esac

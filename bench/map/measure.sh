@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Cells per second of talvo-map (model 0, 2 threads) next to gdal_calc.py computing the same
 # model-0 equations on the same int16 rasters, and 4 tiles against one run; peak memory from
-# /usr/bin/time -v. Rounds are interleaved so that a busy machine slows every tool alike.
+# /usr/bin/time -v. Rounds are interleaved so that a busy machine slows every tool alike, and
+# each ratio is also taken round by round, from runs seconds apart; the load average before
+# and after says how busy the machine was. Each time is the whole process, start to exit:
+# loading GDAL (and Python for gdal_calc.py), reading, computing, compressing, writing.
 # Usage: bench/map/measure.sh [SIZE] [ROUNDS]   (default 4000 x 4000, 5 rounds), after
 #   cmake --preset bench -DTALVO_BUILD_WINDOW=OFF && cmake --build --preset bench --target talvo-map
+# BENCH_BIN=folder takes talvo-map from another build, such as build/release/bin.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 size=${1:-4000}
 rounds=${2:-5}
-map=$PWD/build/bench/bin/talvo-map
+map=$(realpath "${BENCH_BIN:-build/bench/bin}")/talvo-map
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 bench/map/make_soils.py "$work" "$size"
@@ -41,6 +45,7 @@ tiles() {
     gdalbuildvrt -q tiles.vrt part1.tif part2.tif part3.tif part4.tif
 }
 
+load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 for round in $(seq "$rounds"); do
     measure talvo-map "$map" --model 0 --sand sand.tif --clay clay.tif --soilgrids --threads 2 \
         --output map.tif
@@ -53,6 +58,8 @@ for round in $(seq "$rounds"); do
     echo "round $round done" >&2
 done
 
+echo "load average (1, 5, 15 min) on $(nproc) cores: before $load_before," \
+    "after $(cut -d ' ' -f 1-3 /proc/loadavg)"
 /usr/bin/python3 - "$size" results.txt <<'PY'
 import statistics, sys
 cells = int(sys.argv[1]) ** 2
@@ -73,4 +80,8 @@ ratio = lambda a, b, i: statistics.median(v[i] for v in runs[a]) / statistics.me
 print(f"gdal_calc / talvo-map: wall {ratio('gdal_calc', 'talvo-map', 0):.2f}x, "
       f"cpu {ratio('gdal_calc', 'talvo-map', 1):.2f}x; "
       f"4 tiles / one run: wall {ratio('4-tiles', 'talvo-map', 0):.2f}x")
+for other in ("gdal_calc", "4-tiles"):
+    paired = sorted(a[0] / b[0] for a, b in zip(runs[other], runs["talvo-map"]))
+    print(f"{other} / talvo-map, round by round: wall {statistics.median(paired):.2f}x "
+          f"[{paired[0]:.2f} - {paired[-1]:.2f}]")
 PY

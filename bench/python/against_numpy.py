@@ -7,6 +7,7 @@ AWC = ((FC15 - PWP15)/100)*1.49*150; then np.round(x, 2): half to even on the bi
 where the calculator rounds half away from zero on the 15-digit decimal form.
 """
 
+import os
 import statistics
 import sys
 import time
@@ -50,8 +51,16 @@ def spread(times):
     return f"median {statistics.median(ordered):.3f} s [{ordered[0]:.3f}-{ordered[-1]:.3f}]"
 
 
+def paired(numerators, denominators):
+    """Ratios of the calls of each round, which ran within a second of each other."""
+    ordered = sorted(a / b for a, b in zip(numerators, denominators))
+    return f"{statistics.median(ordered):.2f}x [{ordered[0]:.2f}-{ordered[-1]:.2f}]"
+
+
 def measure(title, sand, clay, rounds):
-    """Interleaved rounds, so that a slower phase of a shared machine hits every contender."""
+    """Interleaved rounds, so that a slower phase of a shared machine hits every contender.
+    Each time is the whole call: for talvo.estimate reading the inputs, making the result
+    arrays, starting threads and estimating; for numpy every temporary of the expression."""
     cells = sand.size
     contenders = {"numpy, 15-digit step + np.round(x, 2)": lambda: numpy_model0(sand, clay),
                   "numpy, bare equations + np.round(x, 2)": lambda: numpy_model0_bare(sand, clay),
@@ -80,6 +89,9 @@ def measure(title, sand, clay, rounds):
         print(f"{name}: {spread(walls[name])} = {cells / wall / 1e6:.1f} M cells/s, "
               f"{numpy_wall / wall:.2f}x numpy with the step, {bare_wall / wall:.2f}x bare; "
               f"CPU {cpu:.3f} s = {cpu / cells * 1e9:.0f} ns a cell")
+    for name in list(contenders)[2:]:
+        print(f"round by round, {name}: {paired(walls[bare_name], walls[name])} bare numpy, "
+              f"{paired(walls[numpy_name], walls[name])} numpy with the step")
     expected, results = outputs[numpy_name], outputs["talvo.estimate, all cores"]
     for name in ("fc", "pwp", "awc"):
         differ = np.count_nonzero(results[name] != expected[name])
@@ -93,6 +105,8 @@ def measure(title, sand, clay, rounds):
 def main():
     cells = int(sys.argv[1]) if len(sys.argv) > 1 else 10_000_000
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+    print(f"load average (1, 5, 15 min) on {os.cpu_count()} cores: before "
+          f"{' '.join(f'{load:.2f}' for load in os.getloadavg())}")
     rng = np.random.default_rng(2026)
     # Contents as laboratories report them: up to two decimals; hardly a soil repeats.
     sand = np.round(rng.uniform(0, 100, cells), 2)
@@ -102,6 +116,7 @@ def main():
     sand = rng.integers(0, 101, cells).astype(np.float64)
     clay = np.floor(rng.uniform(0, 1, cells) * (101 - sand))
     measure("whole-percent contents", sand, clay, rounds)
+    print(f"load average after: {' '.join(f'{load:.2f}' for load in os.getloadavg())}")
 
 
 if __name__ == "__main__":

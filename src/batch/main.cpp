@@ -5,6 +5,7 @@
 #include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
+#include "cli/models.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
@@ -19,6 +20,26 @@ namespace {
 
 using talvo::batch::Arguments;
 using talvo::cli::Error;
+
+// "12 of 97 rows flagged sum, 3 flagged result", in one line for the flags some row carries:
+// the flags column is easy to miss in a long table.
+void reportFlags(const talvo::cli::Tool& tool, const talvo::table::Summary& summary) {
+    std::string counts;
+    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
+        if (summary.rowsFlagged[i] == 0) {
+            continue;
+        }
+        counts += counts.empty()
+                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
+                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
+                      : ", " + std::to_string(summary.rowsFlagged[i]);
+        counts += " flagged ";
+        counts += talvo::estimation::code(talvo::estimation::allFlags[i]);
+    }
+    if (!counts.empty()) {
+        tool.report(counts);
+    }
+}
 
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
@@ -55,6 +76,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
+    reportFlags(tool, summary);
     if (summary.rowsWithError > 0) {
         std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
                   << (summary.rows == 1 ? " row" : " rows")
@@ -90,9 +112,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
         return *status;
     }
-    if (arguments.listModels) {
-        std::cout << talvo::batch::modelListing();
-        return 0;
+    if (const std::optional<int> status = talvo::cli::showListing(tool, arguments.listing)) {
+        return *status;
     }
     if (!arguments.modelGiven) {
         tool.report("--model is required (see --help and --list-models)");

@@ -1,5 +1,6 @@
 #include "batch/options.h"
 
+#include "cli/models.h"
 #include "estimation/estimation.h"
 #include "table/columns.h"
 #include "table/error.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -22,14 +22,15 @@ std::string inQuotes(std::string_view text) {
     return "'" + table::printable(text) + "'";
 }
 
-// One model of a list: a position or a list text in any case.
+// One model of a list: a position, or a name or its unique beginning in any case.
 const estimation::PtfModel* findModel(std::string_view text) {
-    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        if (table::sameName(text, model.listText) || text == std::to_string(model.position)) {
-            return &model;
-        }
+    const std::vector<const estimation::PtfModel*> named = cli::modelsNamed(text);
+    if (named.size() > 1) {
+        std::string message;
+        cli::modelNamed(text, message);
+        throw Error("--model " + message);
     }
-    return nullptr;
+    return named.empty() ? nullptr : named.front();
 }
 
 // "all", or positions and list texts separated by commas. List texts hold commas themselves
@@ -68,7 +69,8 @@ std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bo
         if (found == nullptr) {
             throw Error("unknown model " + inQuotes(rest.substr(0, length)) +
                         ": give positions 0 to " + std::to_string(estimation::ModelCount - 1) +
-                        " or names as --list-models shows them, separated by commas, or all");
+                        " or names (or their beginnings) as --list-models shows them, separated "
+                        "by commas, or all");
         }
         add(found);
         rest.remove_prefix(std::min(length + 1, rest.size()));
@@ -144,16 +146,12 @@ std::string precisionText(const std::string& text) {
     throw Error("--precision " + inQuotes(text) + ": give fixed or general");
 }
 
-// --decimal: one character that can separate decimals.
+// --decimal: a point or a comma, the separators tables are written with.
 estimation::DecimalSeparator decimalSeparator(const std::string& text) {
-    if (text.size() != 1) {
-        throw Error("--decimal " + inQuotes(text) + ": give one character, such as . or ,");
+    if (text != "." && text != ",") {
+        throw Error("--decimal " + inQuotes(text) + ": give . or ,");
     }
-    try {
-        return estimation::DecimalSeparator(text.front());
-    } catch (const std::invalid_argument&) {
-        throw Error("--decimal " + inQuotes(text) + " cannot separate decimals");
-    }
+    return estimation::DecimalSeparator(text.front());
 }
 
 // What is estimated, and how precisely it is written.
@@ -165,8 +163,9 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
                arguments.modelGiven = true;
            },
            "positions 0 to " + std::to_string(estimation::ModelCount - 1) +
-               " or names as --list-models shows them, separated by commas (--model 2,4), or "
-               "all: every model whose columns the table has")
+               " or names as --list-models shows them, or their beginnings in any case, "
+               "separated by commas (--model 2,4 or --model rawls), or all: every model whose "
+               "columns the table has")
         ->type_name("MODEL");
     app.add_option("--precision", arguments.settings.precision,
                    "fixed: two decimals as the window shows (default); general: up to 15 "
@@ -181,7 +180,7 @@ void addTextOptions(CLI::App& app, table::Settings& settings) {
            "--decimal",
            [&settings](const std::string& text) { settings.decimal = decimalSeparator(text); },
            "decimal separator for reading and writing numbers (default .)")
-        ->type_name("CHAR");
+        ->type_name(".|,");
     app.add_option("--delimiter", settings.delimiter,
                    "field delimiter, one character or tab (default , or ; with --decimal ,)")
         ->type_name("CHAR")
@@ -228,8 +227,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addColumnOptions(app, arguments.settings);
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
-    app.add_flag("--list-models", arguments.listModels,
-                 "list the models: position, name, inputs read, units");
+    cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {
@@ -260,41 +258,6 @@ std::string modelColumns() {
         text += reads;
     }
     return text;
-}
-
-std::string modelListing() {
-    struct Line {
-        std::string position, name, reads, fcUnit, pwpUnit;
-    };
-    std::vector<Line> lines{{"position", "model", "reads", "FC unit", "PWP unit"}};
-    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        std::string reads;
-        for (const estimation::Input input : estimation::allInputs) {
-            if (model.readInputs.contains(input)) {
-                reads += reads.empty() ? "" : ", ";
-                reads += estimation::name(input);
-            }
-        }
-        lines.push_back({std::to_string(model.position), std::string(model.listText), reads,
-                         std::string(model.fcUnit), std::string(model.pwpUnit)});
-    }
-    std::array<std::size_t, 4> widths{};
-    for (const Line& line : lines) {
-        const std::array<std::size_t, 4> sizes{line.position.size(), line.name.size(),
-                                               line.reads.size(), line.fcUnit.size()};
-        for (std::size_t i = 0; i < widths.size(); ++i) {
-            widths[i] = std::max(widths[i], sizes[i]);
-        }
-    }
-    const auto padded = [](const std::string& text, std::size_t width) {
-        return text + std::string(width - text.size() + 2, ' ');
-    };
-    std::string out;
-    for (const Line& line : lines) {
-        out += padded(line.position, widths[0]) + padded(line.name, widths[1]) +
-               padded(line.reads, widths[2]) + padded(line.fcUnit, widths[3]) + line.pwpUnit + '\n';
-    }
-    return out;
 }
 
 } // namespace talvo::batch

@@ -4,6 +4,7 @@
 // into the table library's typed settings.
 
 #include "batch/measured_options.h"
+#include "cli/models.h"
 #include "table/settings.h"
 
 #include <CLI/CLI.hpp>
@@ -15,7 +16,7 @@ namespace talvo::batch {
 struct Arguments {
     table::Settings settings;
     bool modelGiven = false;
-    bool listModels = false;
+    cli::ModelListing listing;
     std::string output;
     std::string input = "-";
     MeasuredArguments measured;
@@ -31,8 +32,5 @@ void finishOptions(Arguments& arguments);
 
 // For --help: the columns each model reads.
 std::string modelColumns();
-
-// The catalogue as a table for people: position, list text, inputs read, unit captions.
-std::string modelListing();
 
 } // namespace talvo::batch

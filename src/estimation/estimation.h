@@ -5,7 +5,8 @@
 // soil and the model, the soil's texture class, and why the model could not estimate. Every
 // front end (the desktop, tables, maps, arrays, the browser) goes through here, so each shows
 // the same digits; the engine picks its quick paths itself. Front ends include this header
-// alone: it brings the model catalogue, number texts, flags and texture classes with it.
+// alone: it brings the model catalogue and each model's sheet, number texts, flags and texture
+// classes with it.
 
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/decimal_form.h"
@@ -13,6 +14,7 @@
 #include "estimation/detail/float_text.h"
 #include "estimation/detail/input_values.h"
 #include "estimation/detail/inputs.h"
+#include "estimation/detail/model_sheet.h"
 #include "estimation/detail/number_text.h"
 #include "estimation/detail/plausibility.h"
 #include "estimation/detail/texture.h"

@@ -25,6 +25,56 @@ std::string_view failureText(const FailureReason& reason) {
     return texts.at(kind).at(input);
 }
 
+namespace {
+
+// What tables write for a value nobody measured.
+bool missing(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return true;
+    }
+    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return text.size() == 2 && (text[0] == 'N' || text[0] == 'n') &&
+           (text[1] == 'A' || text[1] == 'a');
+}
+
+// The cell as a message quotes it: long enough to recognise, cut at a character's start.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t MaxQuoted = 40;
+    std::string out = "\"";
+    if (text.size() <= MaxQuoted) {
+        out += text;
+    } else {
+        std::size_t cut = MaxQuoted;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
+            --cut; // a UTF-8 continuation byte
+        }
+        out += text.substr(0, cut);
+        out += "...";
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+std::string failureText(const FailureReason& reason, std::string_view text) {
+    std::string out(failureText(reason));
+    if (!reason.input) {
+        return out;
+    }
+    switch (reason.kind) {
+    case FailureKind::typeMismatch:
+        return missing(text) ? "Missing: " + std::string(name(*reason.input))
+                             : out + " " + quoted(text);
+    case FailureKind::divisionByZero:
+        return out + " (this model divides by " + std::string(name(*reason.input)) + ", so " +
+               std::string(name(*reason.input)) + " must not be 0)";
+    case FailureKind::overflow:
+        return out;
+    }
+    return out;
+}
+
 std::string_view describe(FailureKind kind) {
     switch (kind) {
     case FailureKind::typeMismatch:

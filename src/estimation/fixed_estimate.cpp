@@ -20,7 +20,8 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     const DoubleOperands numbers(inputs);
     const double fc = model.fc.doubles(numbers);
     const double pwp = model.pwp.doubles(numbers);
-    const quick::Hundredths quick = quick::hundredths(fc, pwp, availableWater(model, fc, pwp));
+    const quick::Hundredths quick =
+        quick::hundredths(fc, pwp, availableWater(model, fc, pwp), volumeFactor(model.gravimetric));
     if (!quick.answered) {
         return out;
     }

@@ -16,7 +16,8 @@ std::string_view sentence(Flag flag) {
         "A sand, silt or clay content is below 0 % or above 100 %.",
         "Organic carbon is below 0 or above 200 g/kg (peat).",
         "PWP is at or above FC for this soil.",
-        "FC or PWP is below 0 % or above 100 %: the model does not fit this soil.",
+        "FC or PWP is below 0 % or above 60 % by volume, more than a mineral soil holds: the "
+        "model does not fit this soil.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }
@@ -56,8 +57,9 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
     if (estimated.computed >= 2 && pwp >= fc) {
         flags.add(Flag::pwpNotBelowFc);
     }
-    if ((estimated.computed >= 1 && outsidePercent(fc)) ||
-        (estimated.computed >= 2 && outsidePercent(pwp))) {
+    const double factor = volumeFactor(model.gravimetric);
+    if ((estimated.computed >= 1 && outsideMineralWater(fc, factor)) ||
+        (estimated.computed >= 2 && outsideMineralWater(pwp, factor))) {
         flags.add(Flag::result);
     }
     return flags;

@@ -36,7 +36,8 @@ namespace {
         const double oc = inputs[3].values[i];
         const double f = fc.values[i];
         const double p = pwp.values[i];
-        const quick::Hundredths quick = quick::hundredths(f, p, availableWater(gravimetric, f, p));
+        const quick::Hundredths quick =
+            quick::hundredths(f, p, availableWater(gravimetric, f, p), volumeFactor(gravimetric));
         const bool sandNumber = std::isfinite(sand);
         const bool siltNumber = std::isfinite(silt);
         const bool clayNumber = std::isfinite(clay);

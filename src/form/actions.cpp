@@ -17,11 +17,12 @@ constexpr std::array results{Result::fc, Result::pwp, Result::awc};
 
 } // namespace
 
-void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) {
+Press pressEstimate(FormFields& fields, estimation::DecimalSeparator separator) {
     const std::string sand = fields.inputText(Input::sand);
     const std::string silt = fields.inputText(Input::silt);
     const std::string clay = fields.inputText(Input::clay);
 
+    Press press;
     if (const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex())) {
         const std::string oc =
             model->readInputs.contains(Input::oc) ? fields.inputText(Input::oc) : std::string();
@@ -33,14 +34,26 @@ void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) 
             fields.setCaption(
                 result, estimated.text(result, separator.get(), estimation::Precision::general));
         }
-        if (estimated.failure()) {
-            throw estimation::Failure(estimated.failure()->kind, estimated.failure()->input);
+        press = {estimated.computed(), estimated.failure(), estimated.flags()};
+        if (press.failure) {
+            return press;
         }
     }
 
     for (const Result result : results) {
         fields.setCaption(result, estimation::fixedText(fields.caption(result), separator));
     }
+    return press;
+}
+
+void throwFailure(const Press& press) {
+    if (press.failure) {
+        throw estimation::Failure(press.failure->kind, press.failure->input);
+    }
+}
+
+void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) {
+    throwFailure(pressEstimate(fields, separator));
 }
 
 void ModelSelection(FormFields& fields) {

@@ -1,6 +1,7 @@
 // talvo-map: the calculator's estimate over every cell of soil rasters.
 
 #include "cli/interruption.h"
+#include "cli/models.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "estimation/estimation.h"
@@ -13,6 +14,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
+#include <filesystem>
 #include <gdal_priv.h>
 #include <iostream>
 #include <map>
@@ -36,24 +39,41 @@ template <typename Parse> auto parsed(Parse parse) {
     };
 }
 
-// The catalogue's positions, from 0 to the last, as help and messages give them.
-std::string modelPositions() {
-    return "0 to " + std::to_string(talvo::estimation::ModelCount - 1);
+// An option as --help shows it: its value's form alone, without the parser's own notes on
+// checks and conversions, and as the completion reads it.
+CLI::Option* shown(CLI::Option* option, const std::string& value) {
+    return option->type_name(value)->option_text(value);
 }
 
-// MODEL as a position: a position in the catalogue stays, a list text becomes its position.
+// MODEL as a position: a position, or a name or its unique beginning in any case.
 CLI::Validator modelPosition() {
     return {[](std::string& text) -> std::string {
-                for (const talvo::estimation::PtfModel& model : talvo::estimation::ModelCatalogue) {
-                    if (text == model.listText || text == std::to_string(model.position)) {
-                        text = std::to_string(model.position);
-                        return {};
-                    }
+                std::string message;
+                const talvo::estimation::PtfModel* const model =
+                    talvo::cli::modelNamed(text, message);
+                if (model == nullptr) {
+                    return message;
                 }
-                return "unknown model '" + text + "': give a position " + modelPositions() +
-                       " or a name exactly as talvo-batch --list-models shows it";
+                text = std::to_string(model->position);
+                return {};
             },
-            "MODEL"};
+            ""};
+}
+
+// --output: a GeoTIFF, the one format written. A name of another format's would hold a
+// GeoTIFF under a name that promises something else.
+CLI::Validator geoTiffName() {
+    return {[](std::string& text) -> std::string {
+                std::string extension = std::filesystem::path(text).extension().string();
+                for (char& c : extension) {
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                }
+                if (extension.empty() || extension == ".tif" || extension == ".tiff") {
+                    return {};
+                }
+                return "'" + text + "': talvo-map writes GeoTIFF; give a name ending in .tif";
+            },
+            ""};
 }
 
 int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
@@ -79,10 +99,11 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
 }
 
 void addModelOption(CLI::App& app, talvo::map::Settings& settings) {
-    app.add_option("--model", settings.model,
-                   "position " + modelPositions() + ", or name exactly as the calculator lists it")
-        ->type_name("MODEL")
-        ->required()
+    shown(app.add_option("--model", settings.model,
+                         "position 0 to " + std::to_string(talvo::estimation::ModelCount - 1) +
+                             ", or name as --list-models shows it, or its beginning in any "
+                             "case (--model rawls)"),
+          "MODEL")
         ->transform(modelPosition());
 }
 
@@ -90,42 +111,47 @@ void addModelOption(CLI::App& app, talvo::map::Settings& settings) {
 void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
     for (const talvo::estimation::Input input : talvo::estimation::allInputs) {
         const std::string name(talvo::estimation::name(input));
-        app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
-                       name + " raster, any GDAL reads (" +
-                           (input == talvo::estimation::Input::oc ? "g/kg" : "percent") +
-                           " after scaling)")
-            ->type_name("RASTER");
+        shown(app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
+                             name + " raster, any GDAL reads (" +
+                                 (input == talvo::estimation::Input::oc
+                                      ? "g/kg after scaling; percent for model 2, see "
+                                        "--list-models --long"
+                                      : "percent after scaling") +
+                                 ")"),
+              "FILE");
     }
-    app.add_option("--output", settings.output, "the GeoTIFF to write, whole or not at all")
-        ->type_name("OUT.tif")
-        ->required();
+    shown(app.add_option("--output", settings.output,
+                         "the GeoTIFF to write (.tif), whole or not at all"),
+          "FILE")
+        ->check(geoTiffName());
 }
 
 // What the inputs' cells stand for: one or the other option.
 void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
-    auto* const scale = app.add_option_function<std::string>(
-                               "--scale", parsed([&settings](const std::string& text) {
-                                   settings.scales = talvo::map::parseScaleList(text);
-                               }),
-                               "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
-                               "raster's own, else 1)")
-                            ->type_name("NAME=DECIMAL,...");
+    auto* const scale = shown(app.add_option_function<std::string>(
+                                  "--scale", parsed([&settings](const std::string& text) {
+                                      settings.scales = talvo::map::parseScaleList(text);
+                                  }),
+                                  "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
+                                  "raster's own, else 1); not with --soilgrids"),
+                              "NAME=DECIMAL,...");
     app.add_flag_callback(
            "--soilgrids", [&settings] { settings.scales = talvo::map::soilGridsScales(); },
            "the global soil grids' scales: sand, silt, clay g/kg and oc dg/kg, all 0.1")
-        ->excludes(scale);
+        ->excludes(scale)
+        ->option_text(" ");
 }
 
 // What the map's bands hold.
 void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
-    app.add_option("--precision", settings.precision,
-                   "fixed: the values of the two-decimal texts (default); general: of the "
-                   "15-digit texts")
-        ->type_name("fixed|general")
+    shown(app.add_option("--precision", settings.precision,
+                         "fixed: the values of the two-decimal texts (default); general: of the "
+                         "15-digit texts"),
+          "fixed|general")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Precision>{
             {"fixed", talvo::map::Precision::fixed}, {"general", talvo::map::Precision::general}}));
-    app.add_option("--type", settings.type, "type of every band (default Float32)")
-        ->type_name("Float32|Float64")
+    shown(app.add_option("--type", settings.type, "type of every band (default Float32)"),
+          "Float32|Float64")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::OutputType>{
             {"Float32", talvo::map::OutputType::float32},
             {"Float64", talvo::map::OutputType::float64}}));
@@ -133,26 +159,46 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
 
 // How the work is shared: between cluster jobs, and between threads.
 void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
-    app.add_option_function<std::string>("--tile", parsed([&settings](const std::string& text) {
-                                             settings.tile = talvo::map::parseTile(text);
-                                         }),
-                                         "write only the I-th of N horizontal bands of blocks")
-        ->type_name("I/N");
-    app.add_option("--threads", settings.threads, "threads to estimate on (default: all cores)")
-        ->type_name("N")
+    shown(app.add_option_function<std::string>("--tile",
+                                               parsed([&settings](const std::string& text) {
+                                                   settings.tile = talvo::map::parseTile(text);
+                                               }),
+                                               "write only the I-th of N horizontal bands of "
+                                               "blocks"),
+          "I/N");
+    shown(app.add_option("--threads", settings.threads,
+                         "threads to estimate on, 1 to 1024 (default: all cores)"),
+          "N")
         ->check(CLI::Range(1, 1024));
 }
 
 // The groups in the order --help lists them.
-void addOptions(CLI::App& app, talvo::map::Settings& settings) {
+void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::ModelListing& listing) {
     addModelOption(app, settings);
     addFileOptions(app, settings);
     addScaleOptions(app, settings);
     addBandOptions(app, settings);
     addRunOptions(app, settings);
+    talvo::cli::addListingOptions(app, listing);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
                "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
+}
+
+// --list-models, or the options a map needs: the status to end with, or nothing to run on.
+std::optional<int> listed(const talvo::cli::Tool& tool, const CLI::App& app,
+                          const talvo::cli::ModelListing& listing) {
+    if (const std::optional<int> status = talvo::cli::showListing(tool, listing)) {
+        return status;
+    }
+    for (const char* const name : {"--model", "--output"}) {
+        if (app.count(name) == 0) {
+            tool.report(std::string(name) + " is required (see --help" +
+                        (std::string_view(name) == "--model" ? " and --list-models)" : ")"));
+            return talvo::cli::UsageStatus;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -165,10 +211,14 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                  "pedotransfer models, into one GeoTIFF.",
                  "talvo-map"};
     talvo::map::Settings settings;
-    addOptions(app, settings);
+    talvo::cli::ModelListing listing;
+    addOptions(app, settings, listing);
 
     const talvo::cli::Tool tool("talvo-map");
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {
+        return *status;
+    }
+    if (const std::optional<int> status = listed(tool, app, listing)) {
         return *status;
     }
     GDALAllRegister();

@@ -20,11 +20,10 @@ constexpr std::size_t cellsPerBlock(Precision precision) noexcept {
     return precision == Precision::fixed ? std::size_t{1} << 18 : std::size_t{1} << 16;
 }
 
-// Cells [first, last) through the engine. Its texture and failure columns are the module's
-// int8 ones: -1, no class, has the bits of NoTexture, and a failure is 1 + its kind there too.
+// Cells [first, last) through the engine. Its failure column is the module's int8 one: a
+// failure is 1 + its kind there too.
 void estimateRange(estimation::SoilEstimator& estimator, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t first, std::size_t last) {
-    static_assert(static_cast<std::int8_t>(estimation::NoTexture) == -1);
     estimation::SoilColumns soils;
     soils.count = last - first;
     for (std::size_t input = 0; input < soils.inputs.size(); ++input) {
@@ -34,8 +33,7 @@ void estimateRange(estimation::SoilEstimator& estimator, const InputColumns& inp
                                   : std::span<const double>(column.data + first, soils.count);
     }
     estimator.estimate(soils, {outputs.fc + first, outputs.pwp + first, outputs.awc + first,
-                               outputs.flags + first,
-                               reinterpret_cast<std::uint8_t*>(outputs.texture + first),
+                               outputs.flags + first, outputs.texture + first,
                                reinterpret_cast<std::uint8_t*>(outputs.error + first)});
 }
 

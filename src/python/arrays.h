@@ -30,8 +30,8 @@ struct OutputColumns {
     double* pwp;
     double* awc;
     std::uint16_t* flags;
-    std::int8_t* texture; // class number, -1 for none
-    std::int8_t* error;   // 0, or 1 + the estimation::FailureKind
+    std::uint8_t* texture; // class number, or estimation::NoTexture
+    std::int8_t* error;    // 0, or 1 + the estimation::FailureKind
 };
 
 // Below this many cells per thread, starting a thread costs more than it saves.

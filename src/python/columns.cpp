@@ -52,5 +52,6 @@ template <typename Value> py::array_t<Value> resultColumn(py::ssize_t count) {
 template py::array_t<double> resultColumn<double>(py::ssize_t);
 template py::array_t<std::uint16_t> resultColumn<std::uint16_t>(py::ssize_t);
 template py::array_t<std::int8_t> resultColumn<std::int8_t>(py::ssize_t);
+template py::array_t<std::uint8_t> resultColumn<std::uint8_t>(py::ssize_t);
 
 } // namespace talvo::python

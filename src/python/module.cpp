@@ -102,7 +102,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
     py::array_t<double> pwp = resultColumn<double>(count);
     py::array_t<double> awc = resultColumn<double>(count);
     py::array_t<std::uint16_t> flagBits = resultColumn<std::uint16_t>(count);
-    py::array_t<std::int8_t> texture = resultColumn<std::int8_t>(count);
+    py::array_t<std::uint8_t> texture = resultColumn<std::uint8_t>(count);
     py::array_t<std::int8_t> error = resultColumn<std::int8_t>(count);
     const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
                                 awc.mutable_data(),     flagBits.mutable_data(),
@@ -166,8 +166,7 @@ py::dict estimateTextsFor(int position, const std::string& sand, const std::stri
         general[key] = texts.general.at(i);
     }
     out["general"] = general;
-    out["failure"] =
-        texts.failure ? py::object(py::str(std::string(*texts.failure))) : py::object(py::none());
+    out["failure"] = texts.failure ? py::object(py::str(*texts.failure)) : py::object(py::none());
     return out;
 }
 
@@ -182,6 +181,8 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("flags", &flags, "(code, bit mask, sentence) for each plausibility flag");
     m.def("errors", &errors, "(code, text) for each failure kind");
     m.def("texture_classes", &textureClasses, "texture class names in class order");
+    m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
+    m.attr("__version__") = TALVO_VERSION;
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
     m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),

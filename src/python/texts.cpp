@@ -21,8 +21,10 @@ SoilTexts estimateTexts(const estimation::PtfModel& model, const estimation::Inp
                                  ? out.general.at(i)
                                  : estimated.text(result, separator.get(), Precision::fixed);
     }
-    if (estimated.failure()) {
-        out.failure = estimation::failureText(*estimated.failure());
+    // Worded as talvo-batch's error column words it, naming the text that caused it.
+    if (const auto& failure = estimated.failure()) {
+        out.failure = estimation::failureText(
+            *failure, failure->input ? texts.at(static_cast<std::size_t>(*failure->input)) : "");
     }
     return out;
 }

@@ -18,8 +18,8 @@ struct SoilTexts {
     std::array<std::optional<std::string>, 3> captions;
     // The 15-digit texts of the results worked out.
     std::array<std::optional<std::string>, 3> general;
-    // "Type mismatch: clay", or nothing.
-    std::optional<std::string_view> failure;
+    // 'Type mismatch: clay "twenty"', or nothing.
+    std::optional<std::string> failure;
 };
 
 SoilTexts estimateTexts(const estimation::PtfModel& model, const estimation::InputTexts& texts,

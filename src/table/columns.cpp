@@ -37,6 +37,28 @@ std::string joined(const std::vector<std::string_view>& names) {
     return text;
 }
 
+// The separator a header of one field holds where the table was read with the wrong
+// delimiter: '\0' when it holds none.
+char otherDelimiter(const RecordView& header, const Settings& settings) {
+    if (header.size() != 1) {
+        return '\0';
+    }
+    for (const char other : {';', '\t', ','}) {
+        if (other != settings.delimiter && header[0].find(other) != std::string_view::npos) {
+            return other;
+        }
+    }
+    return '\0';
+}
+
+// The input whose column is looked for under `name`.
+Input inputNamed(std::string_view name, const Settings& settings) {
+    const auto* const found =
+        std::find_if(estimation::allInputs.begin(), estimation::allInputs.end(),
+                     [&](Input input) { return wantedName(settings, input) == name; });
+    return found == estimation::allInputs.end() ? Input::oc : *found;
+}
+
 // "missing columns: sand, oc; the header has "id", "Sand (%)", ...: name them with --column".
 std::string missingMessage(const std::vector<std::string_view>& missing, const RecordView& header,
                            const Settings& settings) {
@@ -52,30 +74,27 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
     }
     text += ": name ";
     text += missing.size() == 1 ? "it" : "them";
+    // NAME is the input's own name, whatever header --column gave it.
     text += " with --column, such as --column ";
-    text += printable(missing.front());
+    text += estimation::name(inputNamed(missing.front(), settings));
     text += "=HEADER";
-    // One field holding another separator: the table was read with the wrong delimiter.
-    if (header.size() == 1) {
-        for (const char other : {';', '\t', ','}) {
-            if (other != settings.delimiter && header[0].find(other) != std::string_view::npos) {
-                text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
-                                      : std::string("; or is it separated by '") + other +
-                                            "'? try --delimiter '" + other + "'";
-                break;
-            }
-        }
+    if (const char other = otherDelimiter(header, settings); other != '\0') {
+        text += other == '\t' ? "; or is it separated by tabs? try --delimiter tab"
+                              : std::string("; or is it separated by '") + other +
+                                    "'? try --delimiter '" + other + "'";
     }
     return text;
 }
 
 // Spreadsheets offer "Unicode text"; without this its columns would just seem missing.
-void refuseUnreadableHeader(const RecordView& header) {
+void refuseUnreadableHeader(const RecordView& header, const Settings& settings) {
     const std::string_view first = header[0];
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
         throw Error("the input is UTF-16 text: save it as CSV in UTF-8");
     }
-    if (header.strayQuoteField() != 0) {
+    // "sand";"silt" read with commas has a quote after a closing one; the missing columns'
+    // message then says which delimiter to try.
+    if (header.strayQuoteField() != 0 && otherDelimiter(header, settings) == '\0') {
         throw Error("line " + std::to_string(header.line()) + ": stray quote in header field " +
                     std::to_string(header.strayQuoteField()));
     }
@@ -119,16 +138,9 @@ std::vector<std::string_view> lackingColumns(const estimation::PtfModel& model,
 
 // Missing names in the order of the inputs, as the message lists them.
 void sortByInput(std::vector<std::string_view>& names, const Settings& settings) {
-    const auto order = [&settings](std::string_view name) {
-        for (const Input input : estimation::allInputs) {
-            if (wantedName(settings, input) == name) {
-                return static_cast<int>(input);
-            }
-        }
-        return 4;
-    };
-    std::sort(names.begin(), names.end(),
-              [&order](std::string_view a, std::string_view b) { return order(a) < order(b); });
+    std::sort(names.begin(), names.end(), [&settings](std::string_view a, std::string_view b) {
+        return inputNamed(a, settings) < inputNamed(b, settings);
+    });
 }
 
 // The models that find their columns; asked for by name, every one must.
@@ -179,7 +191,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& leftOut) {
-    refuseUnreadableHeader(header);
+    refuseUnreadableHeader(header, settings);
     Columns columns;
     columns.count = header.size();
     findInputs(header, settings, columns);

@@ -16,6 +16,12 @@ using estimation::Result;
 
 constexpr std::array results{Result::fc, Result::pwp, Result::awc};
 
+// Fields past the header that hold nothing, such as a delimiter that ends every line, are no
+// data: the row is read as if they were not there.
+bool onlyDelimiters(std::string_view text, char delimiter) {
+    return text.find_first_not_of(delimiter) == std::string_view::npos;
+}
+
 std::string malformedReason(std::size_t fields, std::size_t headerFields, std::size_t stray) {
     if (fields != headerFields) {
         return "Malformed row: " + std::to_string(fields) + (fields == 1 ? " field" : " fields") +
@@ -81,7 +87,7 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
     const char delimiter = m_settings.delimiter;
     const std::size_t count = m_columns.count;
     const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
-    estimation::InputValues values{};
+    Soil soil;
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
     const auto inputsEnd = m_inputColumns.end();
     std::size_t field = 0;               // the number of the field that starts at `start`
@@ -91,10 +97,13 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
         const char* end = nullptr;
         if (wanted != inputsEnd && wanted->first == field) {
             // Two inputs may share a column: the field is read once.
-            estimation::InputValue& first = values[static_cast<std::size_t>(wanted->second)];
-            end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter, first);
+            const auto first = static_cast<std::size_t>(wanted->second);
+            end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter,
+                                             soil.values[first]);
+            soil.cells[first] = {start, static_cast<std::size_t>(end - start)};
             for (++wanted; wanted != inputsEnd && wanted->first == field; ++wanted) {
-                values[static_cast<std::size_t>(wanted->second)] = first;
+                soil.values[static_cast<std::size_t>(wanted->second)] = soil.values[first];
+                soil.cells[static_cast<std::size_t>(wanted->second)] = soil.cells[first];
             }
         } else {
             end = std::find(start, last, delimiter);
@@ -109,20 +118,29 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
     }
     const std::size_t fields = field + 1;
     if (fields == count) {
-        writeRows({.fields = line, .padding = 1, .extra = {}}, values, {}, out, summary);
+        writeRows({.fields = line, .padding = 1}, soil, {}, out, summary);
         return;
     }
-    // A short row is padded and a long row's extra fields go last, so that every column keeps
-    // its place and no text is lost.
-    Shape shape{.fields = line, .padding = 1, .extra = {}};
-    if (fields < m_columns.count) {
-        shape.padding = m_columns.count - fields + 1;
-    } else {
-        shape.fields = line.substr(0, headerEnd);
-        shape.extra = line.substr(headerEnd);
+    if (fields > count) {
+        const std::string_view surplus = line.substr(headerEnd);
+        if (onlyDelimiters(surplus, delimiter)) {
+            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, soil, {}, out, summary);
+        } else {
+            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, {},
+                      longRowReason(fields, surplus), out, summary);
+        }
+        return;
     }
+    // A short row is padded, so that every column keeps its place.
+    m_malformed = malformedReason(fields, count, 0);
+    writeRows({.fields = line, .padding = count - fields + 1}, {}, m_malformed, out, summary);
+}
+
+const std::string& RowFormatter::longRowReason(std::size_t fields, std::string_view surplus) {
     m_malformed = malformedReason(fields, m_columns.count, 0);
-    writeRows(shape, {}, m_malformed, out, summary);
+    m_malformed += "; beyond the header: ";
+    m_malformed += surplus.substr(1);
+    return m_malformed;
 }
 
 void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summary& summary) {
@@ -136,22 +154,28 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
         }
         appendField(m_fields, record[i], delimiter);
     }
+    bool surplusEmpty = true;
     for (std::size_t i = count; i < record.size(); ++i) {
         m_extra += delimiter;
         appendField(m_extra, record[i], delimiter);
+        surplusEmpty = surplusEmpty && record[i].empty();
     }
-    const Shape shape{.fields = m_fields,
-                      .padding = record.size() < count ? count - record.size() + 1 : 1,
-                      .extra = m_extra};
-    m_malformed = malformedReason(record.size(), count, record.strayQuoteField());
-    estimation::InputValues values{};
+    const std::size_t fields = surplusEmpty ? std::min(count, record.size()) : record.size();
+    const Shape shape{.fields = m_fields, .padding = fields < count ? count - fields + 1 : 1};
+    if (fields > count) {
+        writeRows(shape, {}, longRowReason(fields, m_extra), out, summary);
+        return;
+    }
+    m_malformed = malformedReason(fields, count, record.strayQuoteField());
+    Soil soil;
     if (m_malformed.empty()) {
         for (const auto& [column, input] : m_inputColumns) {
-            values[static_cast<std::size_t>(input)] =
-                estimation::inputValue(record[column], m_settings.decimal);
+            const auto i = static_cast<std::size_t>(input);
+            soil.cells[i] = record[column];
+            soil.values[i] = estimation::inputValue(soil.cells[i], m_settings.decimal);
         }
     }
-    writeRows(shape, values, m_malformed, out, summary);
+    writeRows(shape, soil, m_malformed, out, summary);
 }
 
 std::string_view RowFormatter::textureField(const estimation::InputValues& values) const {
@@ -175,17 +199,22 @@ inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padd
 }
 
 inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& model,
-                                         const estimation::InputValues& values,
-                                         std::string_view& error, estimation::Flags& flags) const {
+                                         const Soil& soil, std::string_view& error,
+                                         estimation::Flags& flags) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
     // Built where it is read: a copy read back in wider pieces than it was written in stalls
     // every row on a failed store forward.
     const estimation::SoilEstimate estimated =
-        estimation::estimateSoil(model, values, m_settings.precision);
+        estimation::estimateSoil(model, soil.values, m_settings.precision);
     flags = estimated.flags();
-    if (estimated.failure()) {
-        error = estimation::failureText(*estimated.failure());
+    if (const auto& failure = estimated.failure()) {
+        std::string_view cell; // the cell of the input that caused it, where one did
+        if (failure->input) {
+            cell = soil.cells[static_cast<std::size_t>(*failure->input)];
+        }
+        m_failure = estimation::failureText(*failure, cell);
+        error = m_failure;
         return std::fill_n(end, 3, delimiter);
     }
     for (const Result result : results) {
@@ -197,57 +226,61 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
 }
 
 inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
-                                        estimation::Flags flags, std::string_view error,
-                                        Summary& summary) const {
+                                        estimation::Flags flags, Summary& summary) const {
     const char delimiter = m_settings.delimiter;
     *end++ = delimiter;
     end = std::copy(texture.begin(), texture.end(), end);
     *end++ = delimiter;
     end = std::copy_n(m_flagTexts[flags.bits()].data(), m_flagTexts[flags.bits()].size(), end);
     *end++ = delimiter;
-    if (!error.empty()) {
-        assert(quotedFieldBytes(error.size()) <= ErrorCapacity);
-        end = writeField(end, error, delimiter);
-        ++summary.rowsWithError;
-    }
+    summary.countFlags(flags);
     return end;
 }
 
-inline void RowFormatter::appendAdded(char* added, char* end, std::string_view extra,
-                                      std::string& out) const {
+inline void RowFormatter::appendAdded(char* added, char* end, std::string_view error,
+                                      std::string& out, Summary& summary) const {
     // By pointer and size: append(first, last) takes the general replace path, which cost
-    // as much as the row's estimate.
-    if (extra.empty()) {
+    // as much as the row's estimate. A long row's reason holds its surplus fields, of any
+    // length: it goes straight to `out`.
+    if (error.empty()) {
+        end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+        out.append(added, static_cast<std::size_t>(end - added));
+        return;
+    }
+    ++summary.rowsWithError;
+    if (quotedFieldBytes(error.size()) <= ErrorCapacity) {
+        end = writeField(end, error, m_settings.delimiter);
         end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
         out.append(added, static_cast<std::size_t>(end - added));
     } else {
         out.append(added, static_cast<std::size_t>(end - added));
-        out += extra;
+        appendField(out, error, m_settings.delimiter);
         out += m_columns.lineEnd;
     }
 }
 
-void RowFormatter::writeRows(const Shape& shape, const estimation::InputValues& values,
-                             std::string_view malformed, std::string& out, Summary& summary) {
+void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
+                             std::string& out, Summary& summary) {
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    const std::string_view texture = malformed.empty() ? textureField(values) : std::string_view();
+    const std::string_view texture =
+        malformed.empty() ? textureField(soil.values) : std::string_view();
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         // The added columns go to the stack first and to `out` in one piece, with the
-        // delimiter before them and, on a row of the header's width, the line's end.
+        // delimiter before them and the line's end.
         std::array<char, AddedCapacity> added; // NOLINT(cppcoreguidelines-pro-type-member-init)
         char* end = writeModel(added.data(), m, shape.padding, out);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
         if (error.empty()) {
-            end = writeEstimate(end, *m_columns.models[m], values, error, flags);
+            end = writeEstimate(end, *m_columns.models[m], soil, error, flags);
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);
         }
-        end = writeClasses(end, texture, flags, error, summary);
-        appendAdded(added.data(), end, shape.extra, out);
+        end = writeClasses(end, texture, flags, summary);
+        appendAdded(added.data(), end, error, out, summary);
         ++summary.rows;
     }
 }

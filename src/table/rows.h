@@ -20,11 +20,24 @@ struct Summary {
     std::uint64_t records = 0;       // records below the header
     std::uint64_t rows = 0;          // rows written below the header: records x models
     std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
+    // Of these, rows that carry each flag, in the order of allFlags.
+    std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
 
+    void countFlags(estimation::Flags flags) noexcept {
+        if (flags.empty()) {
+            return;
+        }
+        for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
+            rowsFlagged[i] += flags.contains(estimation::allFlags[i]) ? 1U : 0U;
+        }
+    }
     Summary& operator+=(const Summary& other) noexcept {
         records += other.records;
         rows += other.rows;
         rowsWithError += other.rowsWithError;
+        for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
+            rowsFlagged[i] += other.rowsFlagged[i];
+        }
         return *this;
     }
 };
@@ -40,15 +53,22 @@ public:
 
 private:
     // The record's own fields as they go out: `fields`, then `padding` delimiters (the
-    // last one before `model`), the added columns, then `extra` (a long row's surplus).
+    // last one before `model`), then the added columns.
     struct Shape {
         std::string_view fields;
         std::size_t padding = 1;
-        std::string_view extra;
     };
-    // `values` count only when the row is not `malformed`.
-    void writeRows(const Shape& shape, const estimation::InputValues& values,
-                   std::string_view malformed, std::string& out, Summary& summary);
+    // The inputs of a row, as numbers and as the cells they were read from.
+    struct Soil {
+        estimation::InputValues values{};
+        std::array<std::string_view, 4> cells{};
+    };
+    // `soil` counts only when the row is not `malformed`.
+    void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
+                   std::string& out, Summary& summary);
+    // A long row's reason, with the fields beyond the header (`surplus`, each led by the
+    // delimiter), so that the row stays as wide as the header and keeps its text.
+    const std::string& longRowReason(std::size_t fields, std::string_view surplus);
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     std::string_view textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing to the added columns at `end` and
@@ -57,14 +77,15 @@ private:
     char* writeModel(char* end, std::size_t m, std::size_t padding, std::string& out) const;
     // The three results, or three empty fields and the model's failure in `error`; the flags
     // into `flags`.
-    char* writeEstimate(char* end, const estimation::PtfModel& model,
-                        const estimation::InputValues& values, std::string_view& error,
-                        estimation::Flags& flags) const;
-    // The texture, flags and error fields; counts a row with an error.
+    char* writeEstimate(char* end, const estimation::PtfModel& model, const Soil& soil,
+                        std::string_view& error, estimation::Flags& flags);
+    // The texture and flags fields and the delimiter before the error; counts the flags.
     char* writeClasses(char* end, std::string_view texture, estimation::Flags flags,
-                       std::string_view error, Summary& summary) const;
-    // The added columns `added` to `end` into `out`, then a long row's `extra` and the line's end.
-    void appendAdded(char* added, char* end, std::string_view extra, std::string& out) const;
+                       Summary& summary) const;
+    // The added columns `added` to `end` and then `error` into `out`, and the line's end;
+    // counts a row with an error.
+    void appendAdded(char* added, char* end, std::string_view error, std::string& out,
+                     Summary& summary) const;
     // Writes a result's text at `out` through `write`, quoted where the delimiter could occur
     // in a number; returns the end.
     template <typename Write> char* writeNumber(char* out, Write write) const {
@@ -93,6 +114,7 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
+    std::string m_failure; // a failed estimate's reason, naming its cell
     std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
     // The flags field of each set of flags, by its bits.
     std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace talvo::window {
 
 QStringList formFamilySubstitutes() {
@@ -17,10 +19,9 @@ QStringList formFamilySubstitutes() {
             QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()};
 }
 
-QFont formFont(double points, bool bold) {
+QFont formFont(double points) {
     QFont font(QString::fromLatin1(FormFamily));
     font.setPointSizeF(points);
-    font.setBold(bold);
     return font;
 }
 
@@ -58,6 +59,25 @@ void showCentred(QWidget& window) {
         window.move(area.center() - window.rect().center());
     }
     window.show();
+}
+
+QRect placedBeside(const QRect& main, QSize wanted, const QRect& available) {
+    constexpr int Gap = 8;
+    const QSize size = wanted.boundedTo(available.size());
+    const int right = main.right() + 1 + Gap;
+    const int left = main.left() - Gap - size.width();
+    int x = 0;
+    if (right + size.width() <= available.right() + 1) {
+        x = right;
+    } else if (left >= available.left()) {
+        x = left;
+    } else if (available.right() - main.right() >= main.left() - available.left()) {
+        x = available.right() + 1 - size.width();
+    } else {
+        x = available.left();
+    }
+    const int y = std::clamp(main.top(), available.top(), available.bottom() + 1 - size.height());
+    return {QPoint(x, y), size};
 }
 
 } // namespace talvo::window

@@ -2,9 +2,9 @@
 
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/result_origins.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"
-#include "window/estimate_warnings.h"
 #include "window/failure_message.h"
 #include "window/form_fields.h"
 #include "window/model_chooser.h"
@@ -41,11 +41,16 @@ struct Place {
 
 constexpr int TwipsPerPixel = 15;
 
+// The control's font is the form's at its own size and weight: derived from one font, the
+// controls of one size share one font engine, and none loads the desktop's font first.
 template <typename W> W* place(W* widget, const char* name, const Place& p) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(p.left / TwipsPerPixel, p.top / TwipsPerPixel, p.width / TwipsPerPixel,
                         p.height / TwipsPerPixel);
-    widget->setFont(formFont(p.points, p.bold));
+    QFont font = widget->parentWidget()->font();
+    font.setPointSizeF(p.points);
+    font.setBold(p.bold);
+    widget->setFont(font);
     return widget;
 }
 
@@ -135,6 +140,7 @@ void Form1::setUpWindow() {
     setWindowTitle(QString::fromLatin1(WindowCaption));
     setWindowIcon(programIcon());
     setFixedSize(ClientWidth, ClientHeight);
+    setFont(formFont(12));
 }
 
 // Top to bottom, as the form lists them.
@@ -164,16 +170,21 @@ Form1::Controls Form1::createControls() {
     cmd->setAutoDefault(true);
     QLabel* label6 = label(this, "Label6", "Field capacity, FC", {120, 5520, 1935, 375, 12});
     QLabel* unitfc = unit(this, "unitfc", {2160, 5520, 1215, 375, 12});
-    ResultLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
+    // In line with PWP and AWC below it, rather than 8 pixels to their left.
+    ResultLabel* fc = result(this, "fc", {4440, 5520, 1095, 375, 12});
+    // Up to its unit caption, so that it reads on one line as FC's does, rather than leaving
+    // "PWP" alone on a second line.
     QLabel* label7 =
-        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3135, 495, 12});
+        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3240, 495, 12});
     QLabel* unitpwp = unit(this, "unitpwp", {3360, 6120, 975, 495, 12});
     ResultLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
     QLabel* label8 =
         label(this, "Label8_0", "Available water capacity (AWC) for 15 cm soil layer (mm)",
               {120, 6720, 3375, 615, 12});
     ResultLabel* awc = result(this, "awc", {4440, 6840, 1095, 495, 12});
-    return {{combo1, {sand, silt, clay, oc}, {fc, pwp, awc}, {unitfc, unitpwp}},
+    // The estimate's flags, in the strip the form leaves under its last line.
+    ResultLabel* flags = result(this, "flags", {120, 7335, 5400, 255, 9.75});
+    return {{combo1, {sand, silt, clay, oc}, {fc, pwp, awc}, {unitfc, unitpwp}, flags},
             cmd,
             label3,
             {label1, label11, label2, label4},
@@ -193,6 +204,7 @@ void Form1::describeControls(const Controls& controls) {
     for (std::size_t i = 0; i < fields.results.size(); ++i) {
         describe(fields.results.at(i), controls.resultLabels.at(i));
     }
+    fields.flagLine->setAccessibleName(tr("Checks on the estimate"));
 }
 
 // The chooser, then the boxes top to bottom, then Estimate.
@@ -208,8 +220,8 @@ void Form1::orderTabs(const Controls& controls) {
 void Form1::connectSignals(const Controls& controls) const {
     connect(controls.fields.chooser, &QComboBox::activated, this, &Form1::chooseModel);
     connect(controls.estimateButton, &QPushButton::clicked, this, &Form1::estimate);
-    // The soil view follows the boxes as they are typed, once it has been opened.
     for (QLineEdit* input : controls.fields.inputs) {
+        connect(input, &QLineEdit::returnPressed, this, &Form1::estimate);
         connect(input, &QLineEdit::textChanged, this, &Form1::followInputs);
     }
 }
@@ -253,16 +265,14 @@ void Form1::addMenuActions() {
 void Form1::showSoilView() {
     if (m_soilView == nullptr) {
         m_soilView = new SoilView(this);
-        // Beside the form rather than over it, where the screen has room.
-        m_soilView->move(frameGeometry().topRight() + QPoint(8, 0));
     }
     followInputs();
-    m_soilView->show();
-    m_soilView->raise();
-    m_soilView->activateWindow();
+    m_soilView->showBeside(*this);
 }
 
+// Results worked out for other texts turn stale; the soil view, once opened, follows.
 void Form1::followInputs() {
+    m_fields->showOrigins(m_origins);
     if (m_soilView != nullptr) {
         m_soilView->showFields(*m_fields, m_separator);
     }
@@ -274,21 +284,12 @@ void Form1::copyResults() {
 
 void Form1::chooseModel() {
     run([this] { form::ModelSelection(*m_fields); });
+    m_fields->showOrigins(m_origins);
 }
 
 void Form1::estimate() {
-    run([this] { form::EstimateAction(*m_fields, m_separator); });
-    showWarnings();
-}
-
-// The estimate's warnings go with the results: the form has no room of its own for them.
-void Form1::showWarnings() {
-    using estimation::Input;
-    const std::array<std::string, 4> texts{
-        m_fields->inputText(Input::sand), m_fields->inputText(Input::silt),
-        m_fields->inputText(Input::clay), m_fields->inputText(Input::oc)};
-    m_fields->setWarnings(estimateWarnings(m_fields->modelIndex(),
-                                           {texts[0], texts[1], texts[2], texts[3]}, m_separator));
+    run([this] { m_origins.estimate(*m_fields, m_separator); });
+    m_fields->showOrigins(m_origins);
 }
 
 // The toolkit must never see an exception: every failure ends here, as a message.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "estimation/estimation.h"
+#include "form/result_origins.h"
 #include "window/failure_report.h"
 #include "window/locale_separator.h"
 
@@ -52,12 +53,12 @@ private:
     void followInputs();
     void chooseModel();
     void estimate();
-    void showWarnings();
     template <typename Action> void run(Action action) noexcept;
 
     FailureReport m_report;
     estimation::DecimalSeparator m_separator;
     std::unique_ptr<Form1Fields> m_fields;
+    form::ResultOrigins m_origins;
     SoilView* m_soilView = nullptr; // owned as a child; a window of its own
 };
 

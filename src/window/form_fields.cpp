@@ -53,6 +53,9 @@ void Form1Fields::setUnitCaption(Unit unit, std::string_view text) {
 void Form1Fields::describe(Result result) {
     ResultLabel* label = m_controls.results[at(result)];
     QString description = label->caption();
+    if (m_stale[result] && !description.isEmpty()) {
+        description = ResultLabel::staleNote() + QLatin1Char(' ') + description;
+    }
     if (result != Result::awc) {
         description += QLatin1Char(' ') + m_controls.units[at(result)]->text();
     }
@@ -63,12 +66,20 @@ void Form1Fields::describe(Result result) {
     label->setAccessibleDescription(description);
 }
 
-void Form1Fields::setWarnings(const std::string& warnings) {
-    m_warnings = QString::fromStdString(warnings);
+void Form1Fields::showOrigins(const form::ResultOrigins& origins) {
+    m_stale = origins.stale(form::screenSoil(*this));
+    m_warnings = QString::fromStdString(form::flagSentences(origins.flags()));
     for (const Result result : {Result::fc, Result::pwp, Result::awc}) {
-        m_controls.results[at(result)]->setNote(m_warnings);
+        ResultLabel* label = m_controls.results[at(result)];
+        label->setStale(m_stale[result]);
+        label->setNote(m_warnings);
         describe(result);
     }
+    ResultLabel* line = m_controls.flagLine;
+    line->setCaption(QString::fromStdString(form::flagLine(origins.flags())));
+    line->setNote(m_warnings);
+    line->setStale(m_stale.flags);
+    line->setAccessibleDescription(line->toolTip());
 }
 
 void Form1Fields::setInputEnabled(Input input, bool enabled) {
@@ -95,7 +106,9 @@ ShownEstimate Form1Fields::shown() const {
     }
     shown.fcUnit = m_controls.units[at(Unit::fc)]->text().toStdString();
     for (std::size_t i = 0; i < shown.results.size(); ++i) {
-        shown.results.at(i) = m_controls.results.at(i)->caption().toStdString();
+        if (!m_stale.results.at(i)) {
+            shown.results.at(i) = m_controls.results.at(i)->caption().toStdString();
+        }
     }
     return shown;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/fields.h"
+#include "form/result_origins.h"
 #include "window/results_text.h"
 
 #include <QString>
@@ -30,6 +31,7 @@ public:
         std::array<QLineEdit*, 4> inputs;    // sand, silt, clay, oc
         std::array<ResultLabel*, 3> results; // fc, pwp, awc
         std::array<QLabel*, 2> units;        // unitfc, unitpwp
+        ResultLabel* flagLine;               // the estimate's flags, under the results
     };
 
     // System colours are looked up in the palette of `form`.
@@ -46,10 +48,11 @@ public:
     // Looks the boxes' system colours up again, after the palette has changed.
     void refreshColours();
 
-    // The estimate's warnings in words, shown with each result: tooltip and description.
-    void setWarnings(const std::string& warnings);
+    // What `origins` says of the results: stale ones greyed, and the estimate's flags on the
+    // flag line and in words with each result (tooltip and description).
+    void showOrigins(const form::ResultOrigins& origins);
 
-    // What the window shows now, for copying.
+    // What the window shows now, for copying; stale results are left out.
     ShownEstimate shown() const;
 
 private:
@@ -59,6 +62,7 @@ private:
     Controls m_controls;
     const QWidget& m_form;
     QString m_warnings;
+    form::Staleness m_stale;
     std::array<SystemColour, 4> m_backgrounds{
         SystemColour::inactiveBorder, SystemColour::inactiveBorder, SystemColour::inactiveBorder,
         SystemColour::inactiveBorder};

@@ -28,6 +28,8 @@ void ResultLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         elide();
+    } else if (event->type() == QEvent::PaletteChange) {
+        paintStale();
     }
 }
 
@@ -38,6 +40,9 @@ void ResultLabel::elide() {
         setText(shown);
     }
     QStringList tip;
+    if (m_stale && !m_caption.isEmpty()) {
+        tip << staleNote();
+    }
     if (shown != m_caption) {
         tip << m_caption;
     }
@@ -50,6 +55,34 @@ void ResultLabel::elide() {
 void ResultLabel::setNote(const QString& note) {
     m_note = note;
     elide();
+}
+
+QString ResultLabel::staleNote() {
+    return tr("From the previous estimate: press Estimate for the soil and model shown.");
+}
+
+void ResultLabel::setStale(bool stale) {
+    if (stale == m_stale) {
+        return;
+    }
+    m_stale = stale;
+    paintStale();
+    elide();
+}
+
+// The theme's own text colours, so that a stale caption reads like a disabled control's.
+void ResultLabel::paintStale() {
+    const QPalette theme = parentWidget() != nullptr ? parentWidget()->palette() : QPalette();
+    const QColor text =
+        theme.color(m_stale ? QPalette::Disabled : QPalette::Active, QPalette::WindowText);
+    if (palette().color(QPalette::Active, QPalette::WindowText) == text) {
+        return;
+    }
+    QPalette own = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        own.setColor(group, QPalette::WindowText, text);
+    }
+    setPalette(own);
 }
 
 } // namespace talvo::window

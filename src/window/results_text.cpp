@@ -17,14 +17,6 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
 }
 
-// A tab or line break inside a value would split it into two cells or two rows.
-std::string cell(std::string_view value) {
-    std::string text(value);
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
-    return text;
-}
-
 std::string_view unitOf(std::string_view caption) {
     caption = trimmed(caption);
     if (caption.size() >= 2 && caption.front() == '(' && caption.back() == ')') {
@@ -35,15 +27,22 @@ std::string_view unitOf(std::string_view caption) {
 
 } // namespace
 
+std::string cellText(std::string_view text) {
+    std::string cell(trimmed(text));
+    std::replace_if(
+        cell.begin(), cell.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    return cell;
+}
+
 std::string resultsText(const ShownEstimate& shown) {
     std::string text = "model\tsand\tsilt\tclay\toc\tunit\tfc\tpwp\tawc\n";
-    text += cell(shown.model);
+    text += cellText(shown.model);
     for (const ShownEstimate::Box& box : shown.boxes) {
-        text += '\t' + cell(box.enabled ? trimmed(box.text) : std::string_view());
+        text += '\t' + cellText(box.enabled ? box.text : std::string_view());
     }
-    text += '\t' + cell(unitOf(shown.fcUnit));
+    text += '\t' + cellText(unitOf(shown.fcUnit));
     for (const std::string& result : shown.results) {
-        text += '\t' + cell(result);
+        text += '\t' + cellText(result);
     }
     text += '\n';
     return text;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace talvo::window {
 
@@ -17,6 +18,10 @@ struct ShownEstimate {
     std::string fcUnit;                 // the FC unit caption, "(% w/w)" or "(% v/v)"
     std::array<std::string, 3> results; // fc, pwp, awc, as their captions hold them
 };
+
+// A text as one cell of a tab-separated line: blanks around it trimmed, and a tab or line
+// break inside it, which would split it into two cells or two rows, made a blank.
+std::string cellText(std::string_view text);
 
 // The estimate as two tab-separated lines, a header and the values, each ending in "\n": it
 // pastes into a spreadsheet as two rows and reads plainly in a message. Box texts are

@@ -15,13 +15,17 @@ estimation::InputValues contents(const estimation::InputTexts& texts,
 
 } // namespace
 
-std::string textureLine(const estimation::InputTexts& texts,
-                        estimation::DecimalSeparator separator) {
+std::optional<estimation::TextureClass> soilTexture(const estimation::InputTexts& texts,
+                                                    estimation::DecimalSeparator separator) {
     const estimation::InputValues inputs = contents(texts, separator);
     // A failed input is NaN, which no class accepts.
-    const auto texture =
-        estimation::textureClass(at(inputs, Input::sand).number, at(inputs, Input::silt).number,
-                                 at(inputs, Input::clay).number);
+    return estimation::textureClass(at(inputs, Input::sand).number, at(inputs, Input::silt).number,
+                                    at(inputs, Input::clay).number);
+}
+
+std::string textureLine(const estimation::InputTexts& texts,
+                        estimation::DecimalSeparator separator) {
+    const auto texture = soilTexture(texts, separator);
     return "Texture class: " + std::string(texture ? estimation::name(*texture) : "none");
 }
 

@@ -4,10 +4,15 @@
 
 #include "estimation/estimation.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace talvo::window {
+
+// The class of sand, silt and clay as typed; none where one is no number or off the triangle.
+std::optional<estimation::TextureClass> soilTexture(const estimation::InputTexts& texts,
+                                                    estimation::DecimalSeparator separator);
 
 // "Texture class: silt loam", or "Texture class: none" while sand, silt and clay give none.
 std::string textureLine(const estimation::InputTexts& texts,

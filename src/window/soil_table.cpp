@@ -1,7 +1,10 @@
 #include "window/soil_table.h"
 
 #include "estimation/estimation.h"
+#include "form/sheet_text.h"
 #include "window/failure_message.h"
+#include "window/results_text.h"
+#include "window/soil_summary.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -15,20 +18,6 @@ using estimation::Input;
 
 namespace {
 
-std::string_view shortWords(Input input) {
-    switch (input) {
-    case Input::sand:
-        return "sand";
-    case Input::silt:
-        return "silt";
-    case Input::clay:
-        return "clay";
-    case Input::oc:
-        return "organic carbon";
-    }
-    return "an input";
-}
-
 bool blank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
@@ -38,7 +27,7 @@ std::string needs(const estimation::PtfModel& model, const estimation::InputText
     std::vector<std::string_view> missing;
     for (const Input input : estimation::allInputs) {
         if (model.readInputs.contains(input) && blank(texts.at(static_cast<std::size_t>(input)))) {
-            missing.push_back(shortWords(input));
+            missing.push_back(form::inputWords(input));
         }
     }
     std::string text = "needs";
@@ -92,12 +81,18 @@ SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& tex
     return cells;
 }
 
-void appendLine(std::string& out, const SoilRow& cells) {
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        out += i == 0 ? "" : "\t";
-        out += cells[i];
+template <typename Cells> void appendCells(std::string& out, const Cells& cells) {
+    for (const auto& cell : cells) {
+        out += cellText(cell);
+        out += '\t';
     }
-    out += '\n';
+}
+
+void appendLine(std::string& out, const std::array<std::string_view, 5>& soil,
+                const SoilRow& cells) {
+    appendCells(out, soil);
+    appendCells(out, cells);
+    out.back() = '\n';
 }
 
 } // namespace
@@ -115,11 +110,18 @@ SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSepa
     return table;
 }
 
-std::string tabSeparated(const SoilTable& table) {
+std::string tabSeparated(const estimation::InputTexts& texts,
+                         estimation::DecimalSeparator separator, const SoilTable& table) {
+    const auto texture = soilTexture(texts, separator);
+    const std::array<std::string_view, 5> soil{texts[0], texts[1], texts[2], texts[3],
+                                               texture ? estimation::name(*texture)
+                                                       : std::string_view()};
+
     std::string out;
-    appendLine(out, soilTableHeader());
+    appendLine(out, {"Sand (%)", "Silt (%)", "Clay (%)", "OC (g/kg)", "Texture class"},
+               soilTableHeader());
     for (const SoilRow& cells : table) {
-        appendLine(out, cells);
+        appendLine(out, soil, cells);
     }
     return out;
 }

@@ -25,7 +25,10 @@ const SoilRow& soilTableHeader();
 // window's own failure wording otherwise. The model's plausibility warnings follow.
 SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
 
-// The header line, then one line per row; cells separated by tabs, lines ending in '\n'.
-std::string tabSeparated(const SoilTable& table);
+// The table with the soil it is for, as a spreadsheet takes it: a header line, then one line
+// per model that starts with the soil's inputs as typed (trimmed) and its texture class
+// (empty without one); cells separated by tabs, lines ending in '\n'.
+std::string tabSeparated(const estimation::InputTexts& texts,
+                         estimation::DecimalSeparator separator, const SoilTable& table);
 
 } // namespace talvo::window

@@ -1,5 +1,7 @@
 #include "window/soil_view.h"
 
+#include "form/sheet_text.h"
+#include "window/application.h"
 #include "window/soil_summary.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
@@ -11,11 +13,16 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -24,6 +31,29 @@ namespace talvo::window {
 namespace {
 
 constexpr QSize PictureSize{600, 560};
+// The size the view asks for; a smaller screen gets less.
+constexpr QSize ViewSize{720, 780};
+// Lines of the model sheet in view at once; the rest scrolls.
+constexpr int SheetLines = 5;
+
+bool isNumberColumn(int column) {
+    return column >= static_cast<int>(SoilColumn::fc) &&
+           column <= static_cast<int>(SoilColumn::awc);
+}
+
+// Numbers stay on one line and end in "…" where the column is too narrow: a long number must
+// neither widen the table nor pass for a shorter one. The whole number is in the tooltip.
+class NumberDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features &= ~QStyleOptionViewItem::WrapText;
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 QString text(const std::string& words) {
     return QString::fromStdString(words);
@@ -51,16 +81,20 @@ QTableWidget* modelTable(QWidget* parent) {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setTabKeyNavigation(false); // Tab leaves the table, arrows move inside it
     table->setWordWrap(true);
-    table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    auto* numbers = new NumberDelegate(table);
+    for (int column = 0; column < table->columnCount(); ++column) {
+        if (isNumberColumn(column)) {
+            table->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Fixed);
+            table->setItemDelegateForColumn(column, numbers);
+        }
+    }
     table->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < table->rowCount(); ++row) {
         for (int column = 0; column < table->columnCount(); ++column) {
             auto* item = new QTableWidgetItem;
-            const auto alignment = column >= static_cast<int>(SoilColumn::fc) &&
-                                           column <= static_cast<int>(SoilColumn::awc)
-                                       ? Qt::AlignRight
-                                       : Qt::AlignLeft;
+            const auto alignment = isNumberColumn(column) ? Qt::AlignRight : Qt::AlignLeft;
             item->setTextAlignment(alignment | Qt::AlignVCenter);
             table->setItem(row, column, item);
         }
@@ -73,12 +107,22 @@ QTableWidget* modelTable(QWidget* parent) {
 SoilView::SoilView(QWidget* parent)
     : QWidget(parent, Qt::Window), m_triangle(new TextureTriangle(this)),
       m_texture(new QLabel(this)), m_warnings(new QLabel(this)), m_table(modelTable(this)),
-      m_copy(new QPushButton(tr("&Copy"), this)),
+      m_sheet(new QPlainTextEdit(this)), m_copy(new QPushButton(tr("&Copy"), this)),
       m_save(new QPushButton(tr("&Save picture…"), this)) {
     setObjectName(QStringLiteral("SoilView"));
     setWindowTitle(tr("Soil details"));
     setAccessibleName(windowTitle());
+    describeParts();
+    layOut();
+    connectParts();
+    showInputs({"", "", "", ""}, {});
+    showModel(0);
+    // Never larger than the screen it opens on; showBeside() also leaves room for the frame.
+    resize(screen() != nullptr ? ViewSize.boundedTo(screen()->availableGeometry().size())
+                               : ViewSize);
+}
 
+void SoilView::describeParts() {
     m_texture->setObjectName(QStringLiteral("texture"));
     m_texture->setTextFormat(Qt::PlainText);
     QFont bold = m_texture->font();
@@ -88,11 +132,23 @@ SoilView::SoilView(QWidget* parent)
     m_warnings->setTextFormat(Qt::PlainText);
     m_warnings->setWordWrap(true);
     m_warnings->setAccessibleName(tr("Warnings about the soil"));
+    m_sheet->setObjectName(QStringLiteral("sheet"));
+    m_sheet->setAccessibleName(tr("Sheet of the model chosen in the table"));
+    m_sheet->setReadOnly(true);
+    m_sheet->setTabChangesFocus(true);
     m_copy->setObjectName(QStringLiteral("copy"));
-    m_copy->setAccessibleDescription(tr("Copies the table, tab-separated"));
+    m_copy->setAccessibleDescription(tr("Copies the soil and the table, tab-separated"));
     m_save->setObjectName(QStringLiteral("savePicture"));
     m_save->setAccessibleDescription(tr("Saves the triangle as a PNG or SVG picture"));
+}
 
+// Top to bottom; the triangle takes what the rest leaves, and the sheet a few lines, which
+// scroll, so that no model's sheet changes the view's size.
+void SoilView::layOut() {
+    const QFontMetrics metrics(m_sheet->font());
+    m_sheet->setFixedHeight(
+        SheetLines * metrics.lineSpacing() +
+        2 * (m_sheet->frameWidth() + static_cast<int>(m_sheet->document()->documentMargin())));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_copy);
     buttons->addWidget(m_save);
@@ -102,22 +158,59 @@ SoilView::SoilView(QWidget* parent)
     layout->addWidget(m_warnings);
     layout->addWidget(m_triangle, 1);
     layout->addWidget(m_table);
+    layout->addWidget(m_sheet);
     layout->addLayout(buttons);
 
     setTabOrder(m_copy, m_save);
     setTabOrder(m_save, m_table);
+    setTabOrder(m_table, m_sheet);
     m_copy->setFocus();
+}
 
+void SoilView::connectParts() {
     // Wrapped remarks need other heights when their column's width changes.
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &SoilView::fitTable,
             Qt::QueuedConnection);
+    connect(m_table, &QTableWidget::currentCellChanged, this, &SoilView::showSheet);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
+}
 
-    showInputs({"", "", "", ""}, {});
-    resize(720, 780);
+void SoilView::showModel(int modelIndex) {
+    if (estimation::modelAt(modelIndex) != nullptr) {
+        m_table->setCurrentCell(modelIndex, 0);
+        showSheet(modelIndex);
+    }
+}
+
+void SoilView::showSheet(int row) {
+    if (const estimation::PtfModel* model = estimation::modelAt(row)) {
+        m_sheet->setPlainText(text(std::string(model->listText) + '\n' + form::sheetText(*model)));
+    }
+}
+
+void SoilView::showBeside(const QWidget& window) {
+    if (!m_placed) {
+        m_placed = true;
+        // Decorations as thick as the window's own, which has been shown.
+        const QMargins frame(window.geometry().left() - window.frameGeometry().left(),
+                             window.geometry().top() - window.frameGeometry().top(),
+                             window.frameGeometry().right() - window.geometry().right(),
+                             window.frameGeometry().bottom() - window.geometry().bottom());
+        const QScreen* screen = window.screen();
+        const QRect available =
+            screen != nullptr ? screen->availableGeometry()
+                              : QRect(window.frameGeometry().topLeft(), ViewSize.grownBy(frame));
+        const QRect placed =
+            placedBeside(window.frameGeometry(), ViewSize.grownBy(frame), available);
+        resize(placed.size().shrunkBy(frame).expandedTo(minimumSizeHint()));
+        move(placed.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
 }
 
 void SoilView::showInputs(const estimation::InputTexts& texts,
@@ -129,25 +222,51 @@ void SoilView::showInputs(const estimation::InputTexts& texts,
                                          text(mark.text));
     m_triangle->setMark(mark);
 
+    m_texts = {std::string(texts[0]), std::string(texts[1]), std::string(texts[2]),
+               std::string(texts[3])};
+    m_separator = separator;
     m_rows = soilTable(texts, separator);
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
-            m_table->item(static_cast<int>(row), static_cast<int>(column))
-                ->setText(text(m_rows[row][column]));
+            QTableWidgetItem* item = m_table->item(static_cast<int>(row), static_cast<int>(column));
+            item->setText(text(m_rows[row][column]));
+            if (isNumberColumn(static_cast<int>(column))) {
+                item->setToolTip(item->text());
+            }
         }
     }
     fitTable();
 }
 
-// As tall as its rows, so that the rest of a larger window goes to the triangle.
+// Number columns as wide as their numbers up to a width that holds any plausible one, the
+// remarks in the rest. At most as tall as its rows, so that the rest of a larger window goes to
+// the triangle; on a small screen it scrolls, and the buttons below it stay in view.
 void SoilView::fitTable() {
+    const int widest = m_table->fontMetrics().horizontalAdvance(QStringLiteral("-0000.00")) +
+                       2 * m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+    for (int column = 0; column < m_table->columnCount(); ++column) {
+        if (isNumberColumn(column)) {
+            // Public on the view class, protected on the table.
+            const QAbstractItemView& view = *m_table;
+            const int title = m_table->horizontalHeader()->sectionSizeHint(column);
+            const int wanted = std::max(view.sizeHintForColumn(column), title);
+            m_table->setColumnWidth(column, std::min(wanted, std::max(widest, title)));
+        }
+    }
     m_table->resizeRowsToContents();
-    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height() +
-                            m_table->verticalHeader()->length() + 2 * m_table->frameWidth());
+    const int header = m_table->horizontalHeader()->sizeHint().height() + 2 * m_table->frameWidth();
+    m_table->setMaximumHeight(header + m_table->verticalHeader()->length());
+    m_table->setMinimumHeight(std::min(
+        m_table->maximumHeight(), header + 3 * m_table->verticalHeader()->defaultSectionSize()));
 }
 
 void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSeparator separator) {
     using estimation::Input;
+    // The sheet follows the chooser; between choices, the row the user picks.
+    if (fields.modelIndex() != m_chosen) {
+        m_chosen = fields.modelIndex();
+        showModel(m_chosen);
+    }
     const std::string sand = fields.inputText(Input::sand);
     const std::string silt = fields.inputText(Input::silt);
     const std::string clay = fields.inputText(Input::clay);
@@ -156,7 +275,8 @@ void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSep
 }
 
 void SoilView::copyTable() const {
-    QGuiApplication::clipboard()->setText(text(tabSeparated(m_rows)));
+    QGuiApplication::clipboard()->setText(
+        text(tabSeparated({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator, m_rows)));
 }
 
 bool SoilView::savePicture(const QString& path) const {

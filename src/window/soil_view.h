@@ -6,7 +6,11 @@
 
 #include <QWidget>
 
+#include <array>
+#include <string>
+
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 
@@ -15,7 +19,8 @@ namespace talvo::window {
 class TextureTriangle;
 
 // "Soil details": the soil being typed on the texture triangle, its texture class and
-// warnings, and every model's estimate side by side. It only reads the texts it is given.
+// warnings, every model's estimate side by side, and the sheet of the model in the current
+// row. It only reads the texts it is given.
 class SoilView final : public QWidget {
     Q_OBJECT
 
@@ -23,17 +28,31 @@ public:
     // A window of its own, also when it has a parent (which then owns it).
     explicit SoilView(QWidget* parent = nullptr);
 
+    // The model whose sheet is shown and whose row is current; no change for an index that
+    // names no model.
+    void showModel(int modelIndex);
+
     // Sand, silt, clay and OC as typed; call on every change.
     void showInputs(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
-    // The same, read from a window's fields.
+    // The same, read from a window's fields; the sheet follows the model chosen there.
     void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
 
-    // The table, tab-separated with its header line, on the clipboard.
+    // Shows the view, the first time beside `window` and within its screen.
+    void showBeside(const QWidget& window);
+
+    // The soil's inputs, texture class and every model's row, tab-separated with a header
+    // line, on the clipboard.
     void copyTable() const;
     // The triangle as shown, as SVG or PNG by the name's ending; false when not written.
     bool savePicture(const QString& path) const;
 
 private:
+    // Set-up steps, in the order the constructor takes them.
+    void describeParts();
+    void layOut();
+    void connectParts();
+
+    void showSheet(int row);
     void askForPicture();
     void fitTable();
 
@@ -41,9 +60,14 @@ private:
     QLabel* m_texture;
     QLabel* m_warnings;
     QTableWidget* m_table;
+    QPlainTextEdit* m_sheet;
     QPushButton* m_copy;
     QPushButton* m_save;
     SoilTable m_rows;
+    std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown
+    estimation::DecimalSeparator m_separator;
+    bool m_placed = false;
+    int m_chosen = -1; // the model chosen in the window, when last shown
 };
 
 } // namespace talvo::window

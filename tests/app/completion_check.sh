@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Presses Tab on talvo-batch command lines through bash-completion and the installed
-# completion script, and compares what is offered.
-# Usage: completion_check.sh TALVO_BATCH COMPLETION_SCRIPT
+# Presses Tab on talvo-batch or talvo-map command lines through bash-completion and the
+# installed completion script, and compares what is offered.
+# Usage: completion_check.sh PROGRAM COMPLETION_SCRIPT
 set -uo pipefail
 program=$1
 # shellcheck source=/dev/null
@@ -15,19 +15,39 @@ cd "$scratch" && touch soils.csv results.csv
 
 # The words after the program, the last one being completed ("" for a new word), then what
 # must be offered, sorted.
-cases=(
-    "--pre|--precision --prefix"
-    "--prec|--precision"
-    "--|--column --decimal --delimiter --help --list-models --model --output --precision --prefix --version"
-    "--precision ''|fixed general"
-    "--precision g|general"
-    "--precision = f|fixed"
-    "--model ''|0 1 2 3 4 5 6 all"
-    "--model a|all"
-    "--output r|results.csv"
-    "--model 2 ''|results.csv soils.csv"
-    "--decimal ''|"
-)
+case ${program##*/} in
+talvo-batch)
+    cases=(
+        "--pre|--precision --prefix"
+        "--prec|--precision"
+        "--|--column --decimal --delimiter --help --list-models --long --model --output --precision --prefix --version"
+        "--precision ''|fixed general"
+        "--precision g|general"
+        "--precision = f|fixed"
+        "--model ''|0 1 2 3 4 5 6 all"
+        "--model a|all"
+        "--output r|results.csv"
+        "--model 2 ''|results.csv soils.csv"
+        "--decimal ''|, ."
+        "--delimiter ''|"
+        "--list-models --|--column --decimal --delimiter --help --list-models --long --model --output --precision --prefix --version"
+    )
+    ;;
+talvo-map)
+    cases=(
+        "--s|--sand --scale --silt --soilgrids"
+        "--model ''|0 1 2 3 4 5 6"
+        "--sand s|soils.csv"
+        "--oc ''|results.csv soils.csv"
+        "--output r|results.csv"
+        "--type ''|Float32 Float64"
+        "--type F|Float32 Float64"
+        "--precision g|general"
+        "--threads ''|"
+        "--soilgrids --t|--threads --tile --type"
+    )
+    ;;
+esac
 
 failures=0
 for case in "${cases[@]}"; do
@@ -42,7 +62,7 @@ for case in "${cases[@]}"; do
     _talvo_complete "$program" "${words[-1]}" "${words[-2]}"
     offered=$(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs)
     if [ "$offered" != "$expected" ]; then
-        echo "FAIL: talvo-batch ${case%%|*}<Tab> offered '$offered', expected '$expected'" >&2
+        echo "FAIL: ${program##*/} ${case%%|*}<Tab> offered '$offered', expected '$expected'" >&2
         failures=$((failures + 1))
     fi
 done

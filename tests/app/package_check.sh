@@ -60,6 +60,21 @@ for package in "${!files[@]}"; do
     fi
 done
 
+# The module's native part loads in one Python only: the package holds to it, and
+# recommends what its pandas and xarray examples need.
+python_deb=$out/python3-talvo_${version}_$(dpkg --print-architecture).deb
+if [ -f "$python_deb" ]; then
+    read -r major minor < <(/usr/bin/python3 -c 'import sys; print(*sys.version_info[:2])')
+    field=$(dpkg-deb --field "$python_deb" Depends)
+    for want in "python3 (>= $major.$minor~)" "python3 (<< $major.$((minor + 1)))"; do
+        grep -qF "$want" <<<"$field" || fail "python3-talvo does not depend on $want: $field"
+    done
+    field=$(dpkg-deb --field "$python_deb" Recommends)
+    for want in python3-pandas python3-xarray; do
+        grep -qw "$want" <<<"$field" || fail "python3-talvo does not recommend $want: $field"
+    done
+fi
+
 # The batch tool runs from where the package puts it.
 batch_version=$("$out/root/usr/bin/talvo-batch" --version) || fail "talvo-batch --version failed"
 [ "$batch_version" = "talvo-batch $version" ] || fail "talvo-batch --version said '$batch_version'"

@@ -22,6 +22,8 @@ execute_process(COMMAND "${EXE}" ${args}
     ERROR_VARIABLE stderr RESULT_VARIABLE status)
 
 string(REGEX REPLACE "\n$" "" stderr "${stderr}")
+# Lines of STDERR are separated by a written \n, so that they pass through add_test as one word.
+string(REPLACE "\\n" "\n" STDERR "${STDERR}")
 if(NOT "${status}: ${stderr}" STREQUAL "${STATUS}: ${STDERR}")
     message(SEND_ERROR "exit status and standard error:\n  ${status}: ${stderr}\n"
                        "expected:\n  ${STATUS}: ${STDERR}")

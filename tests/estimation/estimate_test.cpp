@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <initializer_list>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace talvo::estimation {
 namespace {
@@ -60,14 +62,14 @@ TEST(Plausibility, FlagsOfSoils) {
         Flags expected;
     };
     // clang-format off
-    const std::array<Case, 16> cases{{
+    const std::array<Case, 20> cases{{
         {"plausible soil", 2, 40, 40, 20, 5, {}},
         {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
         {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
         {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
         {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
         {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::pwpNotBelowFc})},
-        {"range: negative sand", 4, -10, 90, 20, none, flagsOf({Flag::range})},
+        {"range: negative sand, and FC 62.58 % v/v", 4, -10, 90, 20, none, flagsOf({Flag::range, Flag::result})},
         {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
         {"oc above 200", 1, 40, 40, 20, 250, flagsOf({Flag::oc})},
         {"oc of 200", 1, 40, 40, 20, 200, {}},
@@ -75,6 +77,10 @@ TEST(Plausibility, FlagsOfSoils) {
         {"oc not read", 0, 40, 40, 20, 250, {}},
         {"results below 0", 4, 200, -90, -10, none, flagsOf({Flag::range, Flag::pwpNotBelowFc, Flag::result})},
         {"results above 100", 2, 40, 40, 20, 30, flagsOf({Flag::result})},
+        {"FC 76.7 % v/v, above what a mineral soil holds", 2, 40, 40, 20, 10, flagsOf({Flag::result})},
+        {"FC 57.58 % v/v", 4, 0, 0, 100, none, {}},
+        {"FC 42.19 % w/w, 62.9 % by volume", 0, 0, 40, 60, none, flagsOf({Flag::result})},
+        {"FC 40.12 % w/w, 59.8 % by volume", 0, 0, 50, 50, none, {}},
         // only FC computed: its own result flag, none for PWP
         {"failure after FC", 4, 200, 0, none, none, flagsOf({Flag::range, Flag::result})},
         {"failure before FC", 0, 150, 0, none, none, flagsOf({Flag::range})},
@@ -87,6 +93,38 @@ TEST(Plausibility, FlagsOfSoils) {
         Flags flags = soilFlags(inputs);
         flags |= modelFlags(model, inputs, estimate(model, inputs));
         EXPECT_EQ(flags.bits(), c.expected.bits());
+    }
+}
+
+// A table's error column names the cell that was no number, so the user finds it; what a
+// table writes for no measurement reads as missing.
+TEST(FailureText, NamesTheCell) {
+    const std::string longCell = std::string(39, 'x') + "\xC3\xA9tude";
+    struct Case {
+        FailureReason reason;
+        std::string cell;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {{FailureKind::typeMismatch, Input::sand}, "40%", "Type mismatch: sand \"40%\""},
+        {{FailureKind::typeMismatch, Input::oc}, "", "Missing: oc"},
+        {{FailureKind::typeMismatch, Input::oc}, " \t", "Missing: oc"},
+        {{FailureKind::typeMismatch, Input::clay}, " NA ", "Missing: clay"},
+        {{FailureKind::typeMismatch, Input::clay}, "na", "Missing: clay"},
+        {{FailureKind::typeMismatch, Input::clay}, "NAN", "Type mismatch: clay \"NAN\""},
+        // Cut before the two bytes of a character, never inside them.
+        {{FailureKind::typeMismatch, Input::silt},
+         longCell,
+         "Type mismatch: silt \"" + std::string(39, 'x') + "...\""},
+        {{FailureKind::divisionByZero, Input::oc},
+         "0",
+         "Division by zero: oc (this model divides by oc, so oc must not be 0)"},
+        {{FailureKind::overflow, Input::sand}, "1e308", "Overflow: sand"},
+        {{FailureKind::overflow, std::nullopt}, "", "Overflow"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cell);
+        EXPECT_EQ(failureText(c.reason, c.cell), c.text);
     }
 }
 

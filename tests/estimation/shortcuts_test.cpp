@@ -110,8 +110,8 @@ std::vector<InputValues> halfHundredths() {
     return soils;
 }
 
-// Soils that put FC next to 100 % or PWP next to FC, where the flags turn on the 15-digit
-// values: found by bisection on clay, then a few doubles either side.
+// Soils that put FC next to what a mineral soil holds (by volume) or PWP next to FC, where the
+// flags turn on the 15-digit values: found by bisection on clay, then a few doubles either side.
 std::vector<InputValues> flagBoundaries() {
     const PtfModel& model = ModelCatalogue[0];
     const auto resultsAt = [&](double clay) {
@@ -126,12 +126,13 @@ std::vector<InputValues> flagBoundaries() {
         }
         return low;
     };
-    const double fcAt100 =
-        closest([&](double clay) { return resultsAt(clay).first - 100; }, 0, 1e3);
+    const double fcAtLimit = closest(
+        [&](double clay) { return resultsAt(clay).first * VolumeFactor - MineralWaterLimit; }, 0,
+        1e3);
     const double pwpAtFc = closest(
         [&](double clay) { return resultsAt(clay).second - resultsAt(clay).first; }, 0, 1e4);
     std::vector<InputValues> soils;
-    for (const double clay : {fcAt100, pwpAtFc}) {
+    for (const double clay : {fcAtLimit, pwpAtFc}) {
         double nudged = std::nextafter(std::nextafter(clay, 0.0), 0.0);
         for (int step = 0; step < 5; ++step, nudged = std::nextafter(nudged, HUGE_VAL)) {
             soils.push_back(inputNumbers(10, 0, nudged, 0));

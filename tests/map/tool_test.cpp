@@ -286,8 +286,16 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "cannot read --sand " + lost + ": " + (folder / "gone.tif").string() +
              ": No such file or directory"},
         {{"--model", "7", "--sand", a, "--clay", a},
-         "--model: unknown model '7': give a position 0 to 6 or a name exactly as talvo-batch "
+         "--model: unknown model '7': give a position 0 to 6 or a name, or its beginning, as "
          "--list-models shows it (see --help)"},
+        {{"--model", "t", "--sand", a, "--clay", a},
+         "--model: 't' names the beginning of TALVO PTF model (PSD), TALVO PTF model (PSD + OC), "
+         "Tomasella and Hodnett, 1998: give more of the name, or the position (see --help)"},
+        {withModel0({"--output", (folder / "map.PNG").string()}),
+         "--output: '" + (folder / "map.PNG").string() +
+             "': talvo-map writes GeoTIFF; give a name ending in .tif (see --help)"},
+        {{"--sand", a, "--clay", a}, "--model is required (see --help and --list-models)"},
+        {{"--long"}, "--long goes with --list-models (see --help)"},
         {withModel0({"--tile", "2/2"}),
          "--tile 2/2: the map has only 1 rows of blocks of 256 rows; give at most 1 tiles"},
         {withModel0({"--tile", "5/4"}),

@@ -47,4 +47,10 @@ def test_a_model_by_list_text_or_numpy_position_is_the_same_model():
 def test_texture_classes():
     assert len(talvo.TEXTURE_CLASSES) == 12
     assert talvo.TEXTURE_CLASSES[talvo.estimate(0, sand=96, silt=3, clay=1)["texture"]] == "sand"
-    assert talvo.estimate(0, sand=80, silt=10, clay=5)["texture"] == -1
+    assert talvo.estimate(0, sand=80, silt=10, clay=5)["texture"] == talvo.NO_TEXTURE
+
+
+def test_the_version_is_talvo_batchs():
+    shown = subprocess.run([os.environ["TALVO_BATCH"], "--version"], capture_output=True,
+                           text=True, check=True).stdout.split()
+    assert shown == ["talvo-batch", talvo.__version__]

@@ -1,5 +1,8 @@
 """The flags and texture of talvo.estimate against talvo-batch's flags and texture texts."""
 
+import os
+import subprocess
+
 import numpy as np
 import pytest
 
@@ -39,7 +42,7 @@ def flags_text(bits):
 
 
 def texture_text(index):
-    return "" if index < 0 else talvo.TEXTURE_CLASSES[index]
+    return "" if index == talvo.NO_TEXTURE else talvo.TEXTURE_CLASSES[index]
 
 
 @pytest.mark.parametrize("precision", ["fixed", "general"])
@@ -61,3 +64,26 @@ def test_flags_and_texture_agree_with_talvo_batch(batch, precision):
     # The soils reach every flag and several classes, so the comparison covers them.
     assert seen_flags == set(talvo.FLAGS)
     assert len(seen_textures) > 5
+
+
+def test_a_soil_without_a_class_has_the_number_the_map_tool_gives_it(tmp_path):
+    if not os.environ.get("TALVO_MAP"):
+        pytest.skip("talvo-map is not built")
+    gdal = pytest.importorskip("osgeo.gdal")
+    soils = {"sand": [96, 80], "silt": [3, 10], "clay": [1, 5]}  # sand; a sum of 95: no class
+    for name, values in soils.items():
+        raster = gdal.GetDriverByName("GTiff").Create(str(tmp_path / f"{name}.tif"), 2, 1, 1,
+                                                      gdal.GDT_Float32)
+        raster.SetGeoTransform((0, 1, 0, 0, 0, -1))
+        raster.GetRasterBand(1).WriteArray(np.array([values], np.float32))
+        raster = None
+    output = tmp_path / "map.tif"
+    subprocess.run([os.environ["TALVO_MAP"], "--model", "0", "--output", str(output),
+                    *(f"--{name}={tmp_path / name}.tif" for name in soils)],
+                   check=True, capture_output=True)
+    written = gdal.Open(str(output))
+    band = written.GetRasterBand(5)  # lives only as long as `written`
+    assert band.GetDescription() == "texture"
+    textures = talvo.estimate(0, **soils)["texture"]
+    assert textures.tolist() == [talvo.TEXTURE_CLASSES.index("sand"), talvo.NO_TEXTURE]
+    assert band.ReadAsArray()[0].tolist() == textures.tolist()

@@ -21,7 +21,7 @@ NAN = np.nan
 def test_inputs_broadcast_as_numpy_does(sand, clay, shape):
     results = talvo.estimate(0, sand=sand, clay=clay)
     for name, dtype in [("fc", np.float64), ("pwp", np.float64), ("awc", np.float64),
-                        ("flags", np.uint16), ("texture", np.int8), ("error", np.int8)]:
+                        ("flags", np.uint16), ("texture", np.uint8), ("error", np.int8)]:
         assert results[name].shape == shape
         assert results[name].dtype == dtype
     assert np.all(results["fc"] == 23.38)
@@ -32,9 +32,16 @@ def test_only_an_input_the_model_does_not_read_may_be_omitted():
     given = talvo.estimate(0, sand=[40, 50], silt=[40, 20], clay=[20, 30], oc=[1e308, NAN])
     np.testing.assert_array_equal(omitted["fc"], given["fc"])
     np.testing.assert_array_equal(omitted["awc"], given["awc"])
-    without_oc = talvo.estimate(2, sand=[40, 50], clay=[20, 30])
-    assert without_oc["error"].tolist() == [1, 1]
-    assert np.isnan(without_oc["fc"]).all()
+
+
+@pytest.mark.parametrize("model, left_out", [(model.position, name) for model in talvo.models()
+                                             for name in model.inputs])
+def test_an_input_the_model_reads_cannot_be_left_out(model, left_out):
+    # Not a column of type mismatches: a forgotten oc= would look like a soil without OC.
+    inputs = {name: pd.Series([40.0]) for name in talvo.models()[model].inputs
+              if name != left_out}
+    with pytest.raises(TypeError, match=f"^missing input {left_out}: "):
+        talvo.estimate(model, **inputs)
 
 
 # sand, clay, oc -> error and flags under model 1 (PSD + OC), one cell each.
@@ -164,3 +171,48 @@ def test_values_that_are_no_contents_fail_the_call_naming_their_input(values, wh
     # Each would otherwise become a number: true as 1, a record as its first field or 0.
     with pytest.raises(TypeError, match=f"^clay: .*{what}"):
         talvo.estimate(0, sand=40, clay=values)
+
+
+# Series are matched by label, as pandas matches them; sand and clay as {label: value}, then
+# the labels of the results and each label's soil (None: no number).
+LABELLED = [
+    ({"a": 40, "b": 50}, {"a": 20, "b": 30}, ["a", "b"], [(40, 20), (50, 30)]),
+    ({"a": 40, "b": 50}, {"b": 30, "a": 20}, ["a", "b"], [(40, 20), (50, 30)]),  # shuffled
+    ({3: 40, 1: 50, 2: 60}, {1: 30, 2: 20, 4: 10}, [1, 2, 3, 4],
+     [(50, 30), (60, 20), (40, None), (None, 10)]),  # partly shared labels
+    ({10: 40, 11: 50}, {0: 20, 1: 30}, [0, 1, 10, 11],
+     [(None, 20), (None, 30), (40, None), (50, None)]),  # no label shared
+]
+
+
+@pytest.mark.parametrize("sand, clay, labels, soils", LABELLED)
+def test_series_are_matched_by_label(sand, clay, labels, soils):
+    results = talvo.estimate(0, sand=pd.Series(sand, dtype=float), clay=pd.Series(clay))
+    by_row = talvo.estimate(0, sand=[soil[0] for soil in soils], clay=[soil[1] for soil in soils])
+    assert isinstance(results, pd.DataFrame)
+    assert results.index.tolist() == labels
+    for name in ("fc", "pwp", "awc", "flags", "texture", "error"):
+        np.testing.assert_array_equal(results[name].to_numpy(), by_row[name], err_msg=name)
+
+
+def test_a_series_gives_a_data_frame_on_its_own_index():
+    soils = pd.DataFrame({"sand": [40.0, 50.0], "clay": ["20", "30"]},
+                         index=pd.Index(["P1", "P2"], name="profile"))
+    results = talvo.estimate(0, sand=soils.sand, clay=soils.clay, silt=np.array([40, 20]), oc=5)
+    assert results.index.equals(soils.index) and results.index.name == "profile"
+    assert list(results.columns) == ["fc", "pwp", "awc", "flags", "texture", "error"]
+    plain = talvo.estimate(0, sand=[40.0, 50.0], clay=["20", "30"], silt=[40, 20], oc=5)
+    for name, values in plain.items():
+        assert results[name].dtype == values.dtype, name
+        np.testing.assert_array_equal(results[name].to_numpy(), values, err_msg=name)
+    joined = soils.join(results)  # as the README shows
+    assert joined.loc["P1", "fc"] == 23.38
+
+
+@pytest.mark.parametrize("sand, clay, message", [
+    (pd.Series([40, 50], index=[1, 1]), pd.Series([20], index=[2]), "^sand: .*duplicate"),
+    (pd.Series([40, 50]), np.full((3, 2), 20.0), r"shape \(3, 2\)"),
+])
+def test_series_that_cannot_be_matched_fail_the_call(sand, clay, message):
+    with pytest.raises(ValueError, match=message):
+        talvo.estimate(0, sand=sand, clay=clay)

@@ -14,9 +14,11 @@ SOILS = [
 
 
 @pytest.mark.parametrize("model, soil, captions, failure", [
-    (1, ("40", "", "twenty", "5"), (None, None, None), "Type mismatch: clay"),
+    (1, ("40", "", "twenty", "5"), (None, None, None), 'Type mismatch: clay "twenty"'),
+    (1, ("40", "", " ", "5"), (None, None, None), "Missing: clay"),
     # FC was written with 15 digits before PWP divided by OC; the others keep what they had.
-    (1, ("40", "", "20", "0"), ("23.35323", None, None), "Division by zero: oc"),
+    (1, ("40", "", "20", "0"), ("23.35323", None, None),
+     "Division by zero: oc (this model divides by oc, so oc must not be 0)"),
 ])
 def test_a_failure_leaves_the_captions_written_before_it(model, soil, captions, failure):
     texts = talvo.estimate_texts(model, *soil)
@@ -71,6 +73,7 @@ CONTAINERS = {
 def as_window_reads(texts, decimal, precision):
     """(error codes, fc, pwp, awc) for sand typed as each text and clay as 20, one at a time."""
     kinds = {text: code for code, text in talvo.ERRORS.items()}
+    kinds["Missing"] = kinds["Type mismatch"]  # an empty or NA text, as the table names it
     errors, results = [], []
     for text in texts:
         shown = talvo.estimate_texts(0, sand=text, clay="20", decimal=decimal)

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace talvo::test {
 
@@ -24,6 +25,7 @@ public:
                                              std::move(oc)} {}
 
     void setModelIndex(int index) { m_modelIndex = index; }
+    void setInputText(Input input, std::string text) { m_inputs[at(input)] = std::move(text); }
     std::string unitCaption(Unit unit) const { return m_units[at(unit)]; }
     bool inputEnabled(Input input) const { return m_enabled[at(input)]; }
     SystemColour inputBackground(Input input) const { return m_backgrounds[at(input)]; }

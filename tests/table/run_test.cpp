@@ -1,4 +1,5 @@
 #include "estimation/estimation.h"
+#include "table/columns.h"
 #include "table/csv.h"
 #include "table/run.h"
 
@@ -17,6 +18,7 @@
 namespace talvo::table {
 namespace {
 
+using namespace std::string_literals;
 using namespace std::string_view_literals;
 
 struct Outcome {
@@ -135,7 +137,15 @@ TEST(RunTable, HeaderErrorsNameTheInput) {
         {"\n\nsand,cl\"ay\n", "0", "", "soils.csv, line 3: stray quote in header field 2"},
         {"sand,clay\n", "0", escape,
          "soils.csv: missing column: S\\x1b; the header has \"sand\", \"clay\": name it with "
-         "--column, such as --column S\\x1b=HEADER"},
+         "--column, such as --column sand=HEADER"},
+        // Quoted or not, a header read with the wrong delimiter gets the same hint.
+        {"sand;clay\n", "0", "",
+         "soils.csv: missing columns: sand, clay; the header has \"sand;clay\": name them with "
+         "--column, such as --column sand=HEADER; or is it separated by ';'? try --delimiter ';'"},
+        {"\"sand\";\"clay\"\n", "0", "",
+         "soils.csv: missing columns: sand, clay; the header has \"sand\";\"clay\"\": name them "
+         "with --column, such as --column sand=HEADER; or is it separated by ';'? try "
+         "--delimiter ';'"},
         {"silt,clay\n", "all", escape,
          "TALVO PTF model (PSD) left out: no column S\\x1b\n"
          "TALVO PTF model (PSD + OC) left out: no column S\\x1b, oc\n"
@@ -160,6 +170,40 @@ TEST(RunTable, HeaderErrorsNameTheInput) {
             outcome = error.what();
         }
         EXPECT_EQ(outcome, c.wanted);
+    }
+}
+
+// Every row goes out as wide as the header, so that a spreadsheet's export stays a table:
+// empty fields past the header are dropped, other surplus goes into the error with the
+// reason. Unquoted rows and quoted ones (the careful reader) agree.
+TEST(RunTable, RowsKeepTheHeadersWidth) {
+    struct Case {
+        const char* row;
+        const char* error; // the end of the last field
+    };
+    const std::vector<Case> cases{
+        {"40,20,5,", ""},
+        {"40,20,5,,,", ""},
+        {"40,20,5,x", "\"Malformed row: 4 fields, header has 3; beyond the header: x\""},
+        {"40,20,5,,y", "\"Malformed row: 5 fields, header has 3; beyond the header: ,y\""},
+        {"40,20", "\"Malformed row: 2 fields, header has 3\""},
+        {"40,twenty,5,", "\"Type mismatch: clay \"\"twenty\"\"\""},
+        {"40,NA,5", "Missing: clay"},
+        {"40, ,5", "Missing: clay"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        const std::string unquoted = run("sand,clay,oc\n"s + c.row + "\n", settingsFor("1")).output;
+        const std::string quoted =
+            run("sand,clay,oc\n\"1\",2,3\n"s + c.row + "\n", settingsFor("1")).output;
+        const std::string line = unquoted.substr(unquoted.find('\n') + 1);
+        EXPECT_EQ(quoted.substr(quoted.rfind('\n', quoted.size() - 2) + 1), line);
+        EXPECT_TRUE(line.ends_with(","s + c.error + "\n")) << line;
+        std::istringstream input(line);
+        CsvReader reader(input, ',');
+        Records records;
+        ASSERT_TRUE(reader.next(records));
+        EXPECT_EQ(records[0].size(), 3U + AddedColumns.size());
     }
 }
 

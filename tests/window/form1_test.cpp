@@ -17,7 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -174,9 +176,14 @@ private slots:
     // leaves the window, every text fits, in the font the install script provides.
     void layout() {
         QCOMPARE(control("awc")->geometry(), QRect(296, 456, 73, 33));
+        // The three results in one column.
+        for (const char* name : {"fc", "pwp"}) {
+            QCOMPARE(control(name)->x(), control("awc")->x());
+            QCOMPARE(control(name)->width(), control("awc")->width());
+        }
         const QList<QWidget*> controls =
             m_form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        QCOMPARE(controls.size(), 21);
+        QCOMPARE(controls.size(), 22); // the form's 21 and the flag line
         for (const QWidget* a : controls) {
             QVERIFY(m_form->rect().contains(a->geometry()));
             QCOMPARE(QFontInfo(a->font()).family(), QStringLiteral("Liberation Sans"));
@@ -191,6 +198,15 @@ private slots:
                 QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
                          qPrintable(label->objectName()));
             }
+        }
+        // The names of FC and PWP each on one line, beside their units.
+        for (const char* name : {"Label6", "Label7"}) {
+            const QLabel* label = control<QLabel>(name);
+            const QFontMetrics metrics(label->font());
+            QVERIFY2(metrics.boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap,
+                                          label->text())
+                             .height() < 2 * metrics.lineSpacing(),
+                     name);
         }
         for (int i = 0; i < combo()->count(); ++i) {
             QVERIFY(QFontMetrics(combo()->font()).horizontalAdvance(combo()->itemText(i)) <
@@ -214,7 +230,8 @@ private slots:
         QCOMPARE(m_reports, QStringList());
     }
 
-    // The whole calculation from the keyboard: Tab passes only the enabled boxes.
+    // The whole calculation from the keyboard: Tab passes only the enabled boxes; Enter in a
+    // box presses Estimate, as Space and Enter on the button do.
     void keyboardOnly() {
         QTest::keyClick(combo(), Qt::Key_R);
         QCOMPARE(combo()->currentIndex(), 2);
@@ -222,6 +239,12 @@ private slots:
         for (const auto& [name, digits] : {std::pair{"sand", "40"}, {"clay", "20"}, {"oc", "5"}}) {
             QCOMPARE(tab(), QString::fromLatin1(name));
             QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(digits));
+        }
+        for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+            control<ResultLabel>("fc")->setCaption(QString());
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(results(), RawlsShown);
+            QCOMPARE(focused(), QStringLiteral("oc"));
         }
         QCOMPARE(tab(), QStringLiteral("cmd"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
@@ -263,6 +286,61 @@ private slots:
             pressEstimate();
             QCOMPARE(results(), RawlsShown);
             QCOMPARE(m_reports, QStringList());
+        }
+    }
+
+    // What no longer describes the soil on screen stays, greyed, its tooltip saying so, and is
+    // left out of Copy results: the captions a failed press did not reach, and every result
+    // after a change of model or box. The next full estimate makes all current again.
+    void staleResults() {
+        using Case = std::tuple<const char*, int, QStringList, bool, QList<bool>, QString>;
+        // clang-format off
+        const std::array<Case, 4> cases{{
+            {"FC written, PWP divides by zero", 1, {"40", " ", "20", "0"}, true, {false, true, true},
+             "TALVO PTF model (PSD + OC)\t40\t\t20\t0\t% w/w\t23.35323\t\t\n"},
+            {"a failure before FC", 2, {"40", " ", "2O", "5"}, true, {true, true, true},
+             "Rawls et al., 1982\t40\t\t2O\t5\t% v/v\t\t\t\n"},
+            {"another model", 0, {"40", " ", "20", "5"}, false, {true, true, true},
+             "TALVO PTF model (PSD)\t40\t\t20\t\t% w/w\t\t\t\n"},
+            {"a box changed", 2, {"40", " ", "25", "5"}, false, {true, true, true},
+             "Rawls et al., 1982\t40\t\t25\t5\t% v/v\t\t\t\n"},
+        }};
+        // clang-format on
+        const QStringList names{"fc", "pwp", "awc"};
+        const QPalette theme = m_form->palette();
+        for (const auto& [what, model, texts, press, stale, copied] : cases) {
+            chooseByMouse(2);
+            fill({"40", " ", "20", "5"});
+            pressEstimate();
+            QCOMPARE(results(), RawlsShown);
+            chooseByMouse(model);
+            fill(texts);
+            if (press) {
+                pressEstimate();
+                QCOMPARE(std::exchange(m_reports, {}).size(), 1);
+            }
+            for (int i = 0; i < names.size(); ++i) {
+                auto* label = control<ResultLabel>(names[i]);
+                QVERIFY2(label->isStale() == stale[i], qPrintable(what + (" " + names[i])));
+                const auto group = stale[i] ? QPalette::Disabled : QPalette::Active;
+                QCOMPARE(label->palette().color(QPalette::Active, QPalette::WindowText),
+                         theme.color(group, QPalette::WindowText));
+                QCOMPARE(label->toolTip().startsWith(ResultLabel::staleNote()), stale[i]);
+                QCOMPARE(
+                    spoken(names[i], QAccessible::Description).startsWith(ResultLabel::staleNote()),
+                    stale[i]);
+            }
+            m_form->actions().at(0)->trigger();
+            QCOMPARE(QGuiApplication::clipboard()->text().section('\n', 1), copied);
+        }
+        // The stale texts are the window's as they were; a full estimate makes them current.
+        QCOMPARE(results(), RawlsShown);
+        fill({"40", " ", "20", "5"});
+        QVERIFY(!control<ResultLabel>("fc")->isStale());
+        chooseByMouse(1);
+        pressEstimate();
+        for (const QString& name : names) {
+            QVERIFY(!control<ResultLabel>(name)->isStale());
         }
     }
 
@@ -455,13 +533,22 @@ private slots:
         typeInto({"40", "", "20", "250"});
         pressEstimate();
         const QString peat = QStringLiteral("Organic carbon is below 0 or above 200 g/kg (peat).");
-        for (const char* result : {"fc", "pwp", "awc"}) {
+        for (const char* result : {"fc", "pwp", "awc", "flags"}) {
             QVERIFY2(control<QLabel>(result)->toolTip().contains(peat), result);
             QVERIFY2(spoken(result, QAccessible::Description).contains(peat), result);
         }
+        // The short line under the results, whole in the form's width.
+        auto* line = control<ResultLabel>("flags");
+        QCOMPARE(line->text(),
+                 QStringLiteral("Check: OC outside 0\u2013200 g/kg, FC or PWP implausible"));
+        QVERIFY(!line->isStale());
+        QVERIFY(m_form->rect().contains(line->geometry()));
+        box("silt")->setText(QStringLiteral("40"));
+        QVERIFY(line->isStale());
         box("oc")->setText(QStringLiteral("5"));
         pressEstimate();
         QCOMPARE(results(), RawlsShown);
+        QCOMPARE(line->text(), QString());
         QCOMPARE(control<QLabel>("fc")->toolTip(), QString());
         QCOMPARE(QStringList({spoken("fc", QAccessible::Description),
                               spoken("pwp", QAccessible::Description),
@@ -479,6 +566,12 @@ private slots:
                     view->isVisible());
         QVERIFY(view->isWindow());
         QCOMPARE(view->windowTitle(), QStringLiteral("Soil details"));
+        // Beside the window where the screen has room, and within the screen.
+        QVERIFY(view->screen()->availableGeometry().contains(view->frameGeometry()));
+        // The chosen model's sheet.
+        QVERIFY(view->findChild<QPlainTextEdit*>(QStringLiteral("sheet"))
+                    ->toPlainText()
+                    .startsWith(QStringLiteral("Rawls et al., 1982\nSource: ")));
         const auto* texture = view->findChild<QLabel*>(QStringLiteral("texture"));
         QCOMPARE(texture->text(), QStringLiteral("Texture class: none"));
         box("silt")->setText(QStringLiteral("40"));

@@ -2,6 +2,7 @@
 // theme), the results it copies, and the soil details' triangle and table.
 
 #include "estimation/estimation.h"
+#include "window/application.h"
 #include "window/colours.h"
 #include "window/display_check.h"
 #include "window/locale_separator.h"
@@ -10,6 +11,7 @@
 #include "window/triangle_geometry.h"
 
 #include <QPalette>
+#include <QRect>
 
 #include <gtest/gtest.h>
 
@@ -253,6 +255,60 @@ TEST(SoilTable, CellsOfTheWindowsOwnWords) {
             table.at(static_cast<std::size_t>(c.model)).at(static_cast<std::size_t>(c.column)),
             c.expected)
             << c.texts[0] << " " << c.texts[1] << " " << c.texts[2] << " " << c.texts[3];
+    }
+}
+
+// Copied, every row carries the soil: its inputs as typed, trimmed and kept in one cell, and
+// its texture class, empty without one.
+TEST(SoilTable, CopyCarriesTheSoil) {
+    const std::string header = "Sand (%)\tSilt (%)\tClay (%)\tOC (g/kg)\tTexture class\t"
+                               "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks\n";
+    struct Case {
+        estimation::InputTexts texts;
+        std::string soil;
+    };
+    const std::array<Case, 3> cases{{
+        {{" 40", "40 ", "20", "5"}, "40\t40\t20\t5\tclay loam\t"},
+        {{"4\t0", "40", "2\n0", ""}, "4 0\t40\t2 0\t\t\t"},
+        {{"50", "30", "13", "x"}, "50\t30\t13\tx\t\t"},
+    }};
+    for (const Case& c : cases) {
+        const SoilTable table = soilTable(c.texts, {});
+        const std::string text = tabSeparated(c.texts, {}, table);
+        ASSERT_EQ(text.substr(0, header.size()), header);
+        std::size_t line = header.size();
+        for (const SoilRow& row : table) {
+            const std::size_t end = text.find('\n', line);
+            ASSERT_NE(end, std::string::npos);
+            const std::string expected = c.soil + row[0];
+            EXPECT_EQ(text.substr(line, expected.size()), expected) << c.texts[0];
+            line = end + 1;
+        }
+        EXPECT_EQ(line, text.size());
+    }
+}
+
+// Soil details beside the window, inside the screen's free area and never larger than it.
+TEST(Placement, BesideTheWindowWithinTheScreen) {
+    const QRect screen(0, 0, 1280, 1024);
+    const QSize wanted(720, 780);
+    struct Case {
+        const char* what;
+        QRect main, available;
+        QRect expected;
+    };
+    const std::array<Case, 6> cases{{
+        {"to the right", {100, 100, 376, 507}, screen, {484, 100, 720, 780}},
+        {"to the left", {900, 100, 376, 507}, screen, {172, 100, 720, 780}},
+        {"over it, towards the wider side", {400, 100, 376, 507}, screen, {560, 100, 720, 780}},
+        {"raised to stay on screen", {100, 400, 376, 507}, screen, {484, 244, 720, 780}},
+        {"small screen", {212, 46, 376, 507}, {0, 0, 800, 600}, {80, 0, 720, 600}},
+        {"panel at the top", {0, 30, 376, 507}, {0, 30, 1024, 738}, {304, 30, 720, 738}},
+    }};
+    for (const Case& c : cases) {
+        const QRect placed = placedBeside(c.main, wanted, c.available);
+        EXPECT_EQ(placed, c.expected) << c.what;
+        EXPECT_TRUE(c.available.contains(placed)) << c.what;
     }
 }
 

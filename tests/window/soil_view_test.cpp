@@ -1,4 +1,5 @@
 #include "estimation/estimation.h"
+#include "form/sheet_text.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
@@ -13,10 +14,14 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,10 +122,12 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
         QCOMPARE(lines.size(), estimation::ModelCount + 2); // and the last line's end
-        QCOMPARE(lines[0], "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
-        QCOMPARE(lines[3], "Rawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
+        QCOMPARE(lines[0], "Sand (%)\tSilt (%)\tClay (%)\tOC (g/kg)\tTexture class\t"
+                           "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks");
+        QCOMPARE(lines[3],
+                 "40\t40\t20\t5\tclay loam\tRawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name : {"savePicture", "models", "copy"}) {
+        for (const char* name : {"savePicture", "models", "sheet", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -128,15 +135,89 @@ private slots:
         QVERIFY(!m_view->isVisible());
     }
 
+    // A number far too long for its column (clay 1e40) ends in "…", whole in its tooltip: the
+    // view keeps its size, fits a small screen, and Copy and Save stay in view.
+    void longNumbersKeepItsSize() {
+        m_view->resize(640, 560);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        show({"40", "40", "20", "5"});
+        QCoreApplication::processEvents();
+        const QSize before = m_view->size();
+        show({"40", "40", "1e40", "5"});
+        QCoreApplication::processEvents();
+        QCOMPARE(m_view->size(), before);
+        // An 800 x 600 screen, less a title bar and a panel.
+        const QSize least = m_view->minimumSizeHint();
+        QVERIFY2(least.width() <= 640 && least.height() <= 520,
+                 qPrintable(QString("%1 x %2").arg(least.width()).arg(least.height())));
+
+        auto* table = part<QTableWidget>("models");
+        const int rawls = 2;
+        const QString fc = cell(rawls, SoilColumn::fc);
+        QVERIFY2(fc.size() > 40, qPrintable(fc));
+        for (const auto column : {SoilColumn::fc, SoilColumn::pwp, SoilColumn::awc}) {
+            const QTableWidgetItem* item = table->item(rawls, static_cast<int>(column));
+            QCOMPARE(item->toolTip(), item->text());
+        }
+        QVERIFY(table->columnWidth(static_cast<int>(SoilColumn::fc)) <
+                table->fontMetrics().horizontalAdvance(fc));
+        // The headers stay whole.
+        for (int column = 0; column < table->columnCount(); ++column) {
+            QVERIFY(table->columnWidth(column) >=
+                    table->horizontalHeader()->sectionSizeHint(column));
+        }
+        // One line high: the number does not wrap either.
+        QStyleOptionViewItem option;
+        option.initFrom(table);
+        const QModelIndex index = table->model()->index(rawls, static_cast<int>(SoilColumn::fc));
+        QVERIFY(table->itemDelegateForIndex(index)->sizeHint(option, index).height() <
+                2 * table->fontMetrics().lineSpacing());
+        for (const char* name : {"copy", "savePicture"}) {
+            const QWidget* button = part(name);
+            QVERIFY2(button->isVisible(), name);
+            QVERIFY2(m_view->rect().contains(
+                         QRect(button->mapTo(m_view.get(), QPoint(0, 0)), button->size())),
+                     name);
+        }
+    }
+
+    // The sheet of the current row's model, in a few lines that scroll: the view keeps its size
+    // whichever model's sheet it shows, and picking a row shows that row's sheet.
+    void modelSheet() {
+        m_view->resize(640, 560);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        const QSize size = m_view->size();
+        auto* sheet = part<QPlainTextEdit>("sheet");
+        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+            m_view->showModel(model.position);
+            QCoreApplication::processEvents();
+            const QString text = sheet->toPlainText();
+            QVERIFY(text.startsWith(QString::fromUtf8(
+                model.listText.data(), static_cast<qsizetype>(model.listText.size()))));
+            QCOMPARE(text, QString::fromStdString(std::string(model.listText) + '\n' +
+                                                  form::sheetText(model)));
+            QCOMPARE(m_view->size(), size);
+        }
+        m_view->showModel(-1);
+        QVERIFY(sheet->toPlainText().startsWith("Chakraborty"));
+        part<QTableWidget>("models")->setCurrentCell(2, 3);
+        QVERIFY(sheet->toPlainText().contains("percent"));
+    }
+
     void namesForScreenReaders() {
         for (const char* name :
-             {"triangle", "texture", "warnings", "models", "copy", "savePicture"}) {
+             {"triangle", "texture", "warnings", "models", "sheet", "copy", "savePicture"}) {
             const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
             QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
         show({"50", "30", "13", ""});
         QVERIFY(part("triangle")->accessibleDescription().contains("sand + silt + clay = 93"));
         QVERIFY(m_view->minimumSize() != m_view->maximumSize());
+        // A new view is no larger than its screen (800 x 600 here).
+        const QSize screen = m_view->screen()->availableGeometry().size();
+        QCOMPARE(m_view->size().boundedTo(screen), m_view->size());
         QCOMPARE(m_view->windowTitle(), "Soil details");
     }
 

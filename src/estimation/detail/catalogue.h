@@ -93,6 +93,11 @@ extern const std::array<PtfModel, ModelCount> ModelCatalogue;
 // The row at a ModelIndex, or nullptr when the index chooses no model.
 const PtfModel* modelAt(int modelIndex) noexcept;
 
+// What turns the model's % into % by volume: VolumeFactor for gravimetric models, else 1.
+inline constexpr double volumeFactor(bool gravimetric) noexcept {
+    return gravimetric ? VolumeFactor : 1.0;
+}
+
 // Available water of a 15 cm layer in mm from FC and PWP: ((F - P) / 100) x 1.49 x 150 for
 // gravimetric models, ((F - P) / 100) x 150 for the others, left to right. Not finite when a
 // step overflows. Inline, and with the model's kind as a value that a loop over lanes can
@@ -100,7 +105,7 @@ const PtfModel* modelAt(int modelIndex) noexcept;
 inline double availableWater(bool gravimetric, double fc, double pwp) noexcept {
     const double depth = (fc - pwp) / PercentDivisor;
     // Multiplying by 1 is exact: the others get depth x 150 to the bit, without a branch.
-    return depth * (gravimetric ? VolumeFactor : 1.0) * LayerDepth;
+    return depth * volumeFactor(gravimetric) * LayerDepth;
 }
 inline double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
     return availableWater(model.gravimetric, fc, pwp);

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace talvo::estimation {
@@ -23,6 +24,12 @@ struct FailureReason {
 
 // "Type mismatch: clay", or the kind alone when no input caused it; static text.
 std::string_view failureText(const FailureReason& reason);
+
+// The reason as a table's error column gives it, with `text`, the cell of the input that
+// caused it: `Type mismatch: sand "40%"` names what is no number, an empty, blank or NA cell
+// reads "Missing: oc", and a division by zero says what the model divides by. Without an
+// input, as failureText(reason).
+std::string failureText(const FailureReason& reason, std::string_view text);
 
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
 // where one did, so that the caller can name it.

@@ -20,7 +20,7 @@ enum class Flag : std::uint8_t {
     range,         // a content the model reads is below 0 or above 100
     oc,            // the model reads an OC above 200 g/kg (peat) or below 0
     pwpNotBelowFc, // PWP is at or above FC ("fc<=pwp")
-    result,        // FC or PWP is below 0 or above 100
+    result,        // FC or PWP is below 0 or above MineralWaterLimit % by volume
 };
 inline constexpr std::array allFlags{Flag::sum, Flag::range, Flag::oc, Flag::pwpNotBelowFc,
                                      Flag::result};
@@ -55,6 +55,13 @@ private:
 // The tests behind the flags, on numbers; inline for the quick paths.
 inline constexpr bool outsidePercent(double value) noexcept {
     return value < 0.0 || value > 100.0;
+}
+// Most water a mineral soil holds, in % by volume.
+inline constexpr double MineralWaterLimit = 60.0;
+// FC or PWP beyond what a mineral soil holds: below 0, or above MineralWaterLimit once a
+// % w/w result is counted by volume at the bulk density AWC assumes (volumeFactor).
+inline constexpr bool outsideMineralWater(double percent, double volumeFactor) noexcept {
+    return percent < 0.0 || percent * volumeFactor > MineralWaterLimit;
 }
 inline constexpr bool outsideCarbon(double gramsPerKilogram) noexcept {
     constexpr double PeatCarbon = 200.0;

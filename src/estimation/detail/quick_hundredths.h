@@ -52,7 +52,8 @@ inline Rounded hundredthsOf(double x, double margin) noexcept {
     return {std::copysign(count, x), !(std::fabs(fraction - 0.5) > margin)};
 }
 
-inline Hundredths hundredths(double fc, double pwp, double awc) noexcept {
+// `factor` is the model's volumeFactor, for the result flag.
+inline Hundredths hundredths(double fc, double pwp, double awc, double factor) noexcept {
     const Rounded fcRounded = hundredthsOf(fc, std::fabs(fc) * 100 * FormError);
     const Rounded pwpRounded = hundredthsOf(pwp, std::fabs(pwp) * 100 * FormError);
     const Rounded awcRounded =
@@ -60,16 +61,17 @@ inline Hundredths hundredths(double fc, double pwp, double awc) noexcept {
     // The flags compare the 15-digit values: a comparison as close as their error is left to
     // the exact path. Their sign is the doubles' own, so "below 0" needs no margin.
     const double closeness = (std::fabs(fc) + std::fabs(pwp)) * FormError;
+    constexpr double limitCloseness = MineralWaterLimit * FormError;
     // & rather than &&: every test is cheap, and without branches the lanes stay in vectors.
     // NOLINTBEGIN(readability-implicit-bool-conversion)
     const bool answered = (std::fabs(fc) < Largest) & (std::fabs(pwp) < Largest) & // not NaN
                           (std::fabs(awc) < Largest) & (!fcRounded.close) & (!pwpRounded.close) &
                           (!awcRounded.close) & (std::fabs(fc - pwp) > closeness) &
-                          (std::fabs(fc - 100) > 100 * FormError) &
-                          (std::fabs(pwp - 100) > 100 * FormError);
+                          (std::fabs(fc * factor - MineralWaterLimit) > limitCloseness) &
+                          (std::fabs(pwp * factor - MineralWaterLimit) > limitCloseness);
     // NOLINTEND(readability-implicit-bool-conversion)
-    const bool fcOutside = outsidePercent(fc);
-    const bool pwpOutside = outsidePercent(pwp);
+    const bool fcOutside = outsideMineralWater(fc, factor);
+    const bool pwpOutside = outsideMineralWater(pwp, factor);
     return {{fcRounded.count, pwpRounded.count, awcRounded.count},
             pwp > fc,
             fcOutside || pwpOutside,

@@ -14,8 +14,11 @@ import numpy as np
 
 from . import _talvo
 
-__all__ = ["Model", "models", "estimate", "estimate_texts", "evaluate", "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS",
-           "TEXTURE_CLASSES", "units"]
+__all__ = ["Model", "models", "estimate", "estimate_texts", "evaluate", "METRICS_COLUMNS",
+           "FLAGS", "FLAG_SENTENCES", "ERRORS",
+           "TEXTURE_CLASSES", "NO_TEXTURE", "units"]
+
+__version__ = _talvo.__version__
 
 Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
 
@@ -24,8 +27,10 @@ FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text; 0 is a cell that was estimated.
 ERRORS = dict(_talvo.errors())
-# Texture class names in class order; a texture of -1 is no class.
+# Texture class names in class order; a soil without a class has NO_TEXTURE, the number the
+# map tool's texture band holds for it too.
 TEXTURE_CLASSES = tuple(_talvo.texture_classes())
+NO_TEXTURE = _talvo.NO_TEXTURE
 
 _INPUTS = ("sand", "silt", "clay", "oc")
 _PRECISIONS = {"fixed": False, "general": True}
@@ -136,24 +141,69 @@ def _numbers(values, decimal):
     return np.asarray(array, dtype=np.float64)
 
 
+def _series(values):
+    pandas = sys.modules.get("pandas")  # not imported: no input can be a Series
+    return pandas is not None and isinstance(values, pandas.Series)
+
+
+def _aligned(inputs):
+    """The inputs with their Series aligned by label as pandas aligns them in arithmetic: over
+    the union of their labels, no number where a Series lacks a label; other inputs go by
+    position. Also the index the results take, None when no input is a Series."""
+    labelled = {name: values for name, values in inputs.items() if _series(values)}
+    if not labelled:
+        return inputs, None
+    index = None
+    for values in labelled.values():
+        index = values.index if index is None or index.equals(values.index) else \
+            index.union(values.index)
+    aligned = dict(inputs)
+    for name, values in labelled.items():
+        if not values.index.equals(index):
+            try:
+                aligned[name] = values.reindex(index)
+            except ValueError as error:  # repeated labels cannot be matched one to one
+                raise ValueError(f"{name}: its index differs from the other inputs' and "
+                                 f"{error}") from error
+    return aligned, index
+
+
+def _require(row, inputs):
+    """TypeError naming each input the model reads that was left out."""
+    missing = [name for name in row.inputs if inputs[name] is None]
+    if missing:
+        raise TypeError(f"missing input {' and '.join(missing)}: {row.list_text} reads "
+                        f"{', '.join(row.inputs)}")
+
+
+def _labelled(results, index):
+    """The results as a DataFrame with one row a label of `index`."""
+    return sys.modules["pandas"].DataFrame(results, index=index, copy=False)
+
+
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
              decimal="."):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
     model: a position or a list text (see models()). Inputs: numbers, texts or arrays of
-    either, in percent (OC in g/kg); None for an input the model does not read; NaN, None or
-    a masked cell is no number. Texts are read as the window reads them, with `decimal` as
-    the decimal separator: one that holds no number is a type mismatch in its cell. Booleans,
-    complex numbers, dates and records are refused.
+    either, in percent (OC in g/kg); an input the model does not read may be left out, one it
+    reads may not (TypeError). NaN, None or a masked cell is no number. Texts are read as the
+    window reads them, with `decimal` as the decimal separator: one that holds no number is a
+    type mismatch in its cell. Booleans, complex numbers, dates and records are refused.
+    pandas Series are matched by their index labels, as pandas matches them: over the union
+    of the labels, a label one of them lacks is no number there.
     precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
     15-digit numbers it shows before. threads: how many threads may share a large array
     (default: the hardware's). Ctrl+C stops a long call.
 
     Returns a dict of arrays of the broadcast shape: fc, pwp, awc (float64; NaN where a cell
-    failed), flags (uint16, bits as FLAGS), texture (int8, -1: no class), error (int8, 0 or a
-    key of ERRORS).
+    failed), flags (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), error
+    (int8, 0 or a key of ERRORS). With a Series among the inputs, a pandas DataFrame of these
+    columns on the Series' index.
     """
     row = _model(model)
+    inputs, index = _aligned(dict(zip(_INPUTS, (sand, silt, clay, oc))))
+    _require(row, inputs)
     if precision not in _PRECISIONS:
         raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
     if threads is not None and operator.index(threads) < 1:
@@ -162,12 +212,15 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         raise TypeError("decimal must be a text, as the window's separator")
     _talvo.check_decimal(decimal)
     given = []
-    for name, values in zip(_INPUTS, (sand, silt, clay, oc)):
+    for name, values in inputs.items():
         try:
             given.append(_numbers(values, decimal))
         except (TypeError, ValueError) as error:  # which input, among four
             raise type(error)(f"{name}: {error}") from error
     shape = np.broadcast_shapes(*(array.shape for array in given))
+    if index is not None and shape != (len(index),):
+        raise ValueError(f"inputs of shape {shape} cannot take the {len(index)} labels of "
+                         f"the Series among them")
     flat = []
     for array in given:
         if array.size == 1:
@@ -182,7 +235,8 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
                                    0 if threads is None else int(threads))
     names = ("fc", "pwp", "awc", "flags", "texture", "error")
-    return {name: result.reshape(shape) for name, result in zip(names, results)}
+    results = {name: result.reshape(shape) for name, result in zip(names, results)}
+    return results if index is None else _labelled(results, index)
 
 
 def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
@@ -190,8 +244,8 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
 
     Returns {"fc", "pwp", "awc": the captions (two decimals; after a failure the 15-digit
     texts written before it, None where a caption was not written), "general": {"fc", "pwp",
-    "awc": the 15-digit texts, None where not worked out}, "failure": e.g. "Type mismatch:
-    clay", or None}.
+    "awc": the 15-digit texts, None where not worked out}, "failure": as talvo-batch's
+    error column words it, e.g. 'Type mismatch: clay "twenty"' or "Missing: clay", or None}.
     """
     texts = [("" if text is None else text) for text in (sand, silt, clay, oc)]
     for name, text in zip(_INPUTS, texts):

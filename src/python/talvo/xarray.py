@@ -11,7 +11,7 @@ import talvo
 
 _INPUTS = ("sand", "silt", "clay", "oc")
 _OUTPUTS = ("fc", "pwp", "awc", "flags", "texture", "error")
-_DTYPES = (np.float64, np.float64, np.float64, np.uint16, np.int8, np.int8)
+_DTYPES = (np.float64, np.float64, np.float64, np.uint16, np.uint8, np.int8)
 
 
 def _attributes(row):
@@ -24,7 +24,7 @@ def _attributes(row):
     attributes["flags"] = {"long_name": "plausibility flags",
                            "flag_masks": list(talvo.FLAGS.values()),
                            "flag_meanings": " ".join(talvo.FLAGS)}
-    attributes["texture"] = {"long_name": "texture class, -1: none",
+    attributes["texture"] = {"long_name": f"texture class, {talvo.NO_TEXTURE}: none",
                              "flag_values": list(range(len(talvo.TEXTURE_CLASSES))),
                              "flag_meanings": " ".join(name.replace(" ", "_")
                                                        for name in talvo.TEXTURE_CLASSES)}

@@ -1,0 +1,80 @@
+#include "estimation/detail/model_sheet.h"
+
+#include <array>
+#include <cstddef>
+
+namespace talvo::estimation {
+
+namespace {
+
+// The fractions as the window labels them.
+constexpr InputUnit Sand{Input::sand, "% (0.02-2 mm)"};
+constexpr InputUnit Silt{Input::silt, "% (0.002-0.02 mm)"};
+constexpr InputUnit Clay{Input::clay, "% (<0.002 mm)"};
+constexpr InputUnit CarbonPerKilogram{Input::oc, "g/kg"};
+constexpr InputUnit CarbonPercent{Input::oc, "% (g/100 g)"};
+
+constexpr std::array sandClay{Sand, Clay};
+constexpr std::array sandClayCarbon{Sand, Clay, CarbonPerKilogram};
+constexpr std::array sandClayCarbonPercent{Sand, Clay, CarbonPercent};
+constexpr std::array siltClay{Silt, Clay};
+constexpr std::array sandSiltClay{Sand, Silt, Clay};
+
+constexpr std::string_view ByMass = "% w/w: g of water per 100 g of dry soil";
+constexpr std::string_view ByVolume = "% v/v: cm3 of water per 100 cm3 of soil";
+constexpr std::string_view AwcByMass =
+    "mm of water in a 15 cm layer: (FC - PWP) / 100 x 1.49 x 150, with 1.49 g/cm3 an assumed "
+    "bulk density that turns % w/w into % v/v";
+constexpr std::string_view AwcByVolume = "mm of water in a 15 cm layer: (FC - PWP) / 100 x 150";
+
+constexpr std::string_view Density =
+    "AWC holds for a bulk density of 1.49 g/cm3; a denser soil holds more water per layer, a "
+    "looser one less.";
+
+constexpr std::array psdCaveats{
+    std::string_view{"Silt is asked for but not read: the equations use sand and clay."},
+    Density,
+};
+constexpr std::array psdCarbonCaveats{
+    std::string_view{"Silt is asked for but not read."},
+    std::string_view{"PWP divides by organic carbon, so OC must not be 0."},
+    Density,
+};
+constexpr std::array rawlsCaveats{
+    std::string_view{
+        "Enter organic carbon in percent for this model's published results: its coefficients "
+        "(5.17868 for FC, 2.73656 for PWP) are for OC in g/100 g, and the number entered is "
+        "used as it stands, whatever unit a form or a column names. Sand 40, clay 20 and OC 5 "
+        "give FC 50.85 % v/v; 5 g/kg entered as 0.5 gives the published 27.55."},
+    std::string_view{"Silt is not read."},
+};
+constexpr std::array siltClayCaveats{
+    std::string_view{"Sand is not read: FC and PWP follow from silt and clay."},
+};
+constexpr std::array sandOrClayCaveats{
+    std::string_view{"FC follows from sand alone and PWP from clay alone; silt is not read."},
+};
+constexpr std::array sandSiltOrClayCaveats{
+    std::string_view{"FC follows from sand and silt, PWP from clay alone."},
+};
+constexpr std::array threeFractionCaveats{Density};
+
+const std::array<ModelSheet, ModelCount> sheets{{
+    {"This calculator's own regression on particle-size distribution", sandClay, ByMass, AwcByMass,
+     psdCaveats},
+    {"This calculator's own regression on particle-size distribution and organic carbon",
+     sandClayCarbon, ByMass, AwcByMass, psdCarbonCaveats},
+    {"Rawls et al., 1982", sandClayCarbonPercent, ByVolume, AwcByVolume, rawlsCaveats},
+    {"Tomasella and Hodnett, 1998", siltClay, ByVolume, AwcByVolume, siltClayCaveats},
+    {"Singh, 2000", sandClay, ByVolume, AwcByVolume, sandOrClayCaveats},
+    {"Adhikary et al., 2008", sandSiltClay, ByVolume, AwcByVolume, sandSiltOrClayCaveats},
+    {"Chakraborty et al., 2011", sandSiltClay, ByMass, AwcByMass, threeFractionCaveats},
+}};
+
+} // namespace
+
+const ModelSheet& modelSheet(const PtfModel& model) {
+    return sheets.at(static_cast<std::size_t>(model.position));
+}
+
+} // namespace talvo::estimation
