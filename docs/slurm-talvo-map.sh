@@ -6,7 +6,13 @@
 #
 # Every task reads the same inputs (files, VRTs or /vsicurl/ URLs) and writes its band of
 # blocks to tiles/part-I.tif; a task that fails leaves no file, and can simply be rerun with
-# --array=I. Settings come from the environment: MODEL, INPUT_ARGS, OUT.
+# --array=I. A task whose tile has no rows (more tasks than the map has rows of 256 cells)
+# writes nothing and succeeds. Settings come from the environment: MODEL, INPUT_ARGS, OUT,
+# and MAP_ARGS for the tiles' layout (default Int16 hundredths, ZSTD).
+#
+# The soil grids store sand, silt and clay in g/kg and soc in dg/kg, on the USDA particle-size
+# scale: --soilgrids divides by 10 and converts sand and silt to the international scale the
+# models read (which needs the silt layer, also for models that read only sand and clay).
 #SBATCH --job-name=talvo-map
 #SBATCH --cpus-per-task=8
 #SBATCH --mem=1G
@@ -23,8 +29,9 @@ input_args=${INPUT_ARGS:-"--sand /vsicurl/$layer/sand/sand_${depth}_mean.vrt
     --silt /vsicurl/$layer/silt/silt_${depth}_mean.vrt
     --clay /vsicurl/$layer/clay/clay_${depth}_mean.vrt
     --oc /vsicurl/$layer/soc/soc_${depth}_mean.vrt --soilgrids"}
+map_args=${MAP_ARGS:-"--type Int16 --compress zstd"}
 
 mkdir -p "$out"
-# shellcheck disable=SC2086 # INPUT_ARGS is a list of options
-talvo-map --model "${MODEL:-1}" $input_args --threads "${SLURM_CPUS_PER_TASK:-1}" \
+# shellcheck disable=SC2086 # INPUT_ARGS and MAP_ARGS are lists of options
+talvo-map --model "${MODEL:-1}" $input_args $map_args --threads "${SLURM_CPUS_PER_TASK:-1}" \
     --tile "$index/$tiles" --output "$out/part-$index.tif"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages for building and running every program; with --dev also
 # those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run); with --examples
-# those the README's Python and map examples use.
+# those the README's Python and map examples use; with --web only those for building the web
+# site.
 # Quick and silent when everything is already there.
 set -euo pipefail
 
@@ -36,6 +37,8 @@ dev_packages=(
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
     # the engine built for the browser (cmake --preset web), its tests run under node
     emscripten nodejs
+    # the web site's tests in headless Chromium; npm brings axe-core (tests/web/package.json)
+    chromium chromium-driver python3-selenium
 )
 example_packages=(
     # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF
@@ -44,25 +47,32 @@ example_packages=(
     gdal-bin python3-gdal
 )
 
+# What the web site alone needs (scripts/web.sh): the web preset configures its tests too.
+web_packages=(cmake ninja-build emscripten nodejs librsvg2-bin libgtest-dev)
+
 case "${1:-}" in
     "") ;;
     --dev) packages+=("${dev_packages[@]}") ;;
     --examples) packages+=("${example_packages[@]}") ;;
+    --web) packages=("${web_packages[@]}") ;;
     *)
-        echo "usage: $0 [--dev | --examples]" >&2
+        echo "usage: $0 [--dev | --examples | --web]" >&2
         exit 2
         ;;
 esac
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
+# axe-core for the browser tests, as the lockfile pins it; quick when it is already there.
+# npm comes with some builds of node; Debian's node needs its package.
+install_npm() {
+    local dir
+    dir="$(dirname "$0")/../tests/web"
+    [ -f "$dir/node_modules/axe-core/axe.min.js" ] && return 0
+    if ! command -v npm >/dev/null; then
+        "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
     fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+    (cd "$dir" && npm ci --no-audit --no-fund --silent)
+}
 
-echo "Installing: ${missing[*]}" >&2
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
@@ -70,5 +80,20 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 # Another apt (unattended upgrades, a second script) may hold the lock: wait for it.
 lock=(-o DPkg::Lock::Timeout=120)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    [ "${1:-}" = --dev ] && install_npm
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get "${lock[@]}" update -qq
 "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+[ "${1:-}" = --dev ] && install_npm
+exit 0

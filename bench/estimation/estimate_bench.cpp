@@ -1,6 +1,6 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
-#include "support/memory_fields.h"
+#include "form/memory_fields.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +14,7 @@ using talvo::form::EstimateAction;
 // One press of Estimate over fields in memory, for each model.
 void pressEstimate(benchmark::State& state) {
     const int model = static_cast<int>(state.range(0));
-    talvo::test::MemoryFields fields(model, "40", "40", "20", "5");
+    talvo::form::MemoryFields fields(model, "40", "40", "20", "5");
     for (auto _ : state) {
         EstimateAction(fields);
         benchmark::DoNotOptimize(fields);
@@ -25,7 +25,7 @@ void pressEstimate(benchmark::State& state) {
 BENCHMARK(pressEstimate)->DenseRange(0, talvo::estimation::ModelCount - 1);
 
 void pressWithNoModel(benchmark::State& state) {
-    talvo::test::MemoryFields fields(-1, "40", "40", "20", "5");
+    talvo::form::MemoryFields fields(-1, "40", "40", "20", "5");
     fields.setCaption(Result::fc, "50.8534");
     for (auto _ : state) {
         EstimateAction(fields);

@@ -2,9 +2,9 @@
 // of 400 x 400 at pixel ratios 1 and 2, and the whole update of one keystroke (seven
 // estimates, the table, the labels). Runs offscreen: build/bench/bin/triangle_bench
 
+#include "form/triangle_geometry.h"
 #include "window/soil_view.h"
 #include "window/texture_triangle.h"
-#include "window/triangle_geometry.h"
 
 #include <QApplication>
 #include <QImage>

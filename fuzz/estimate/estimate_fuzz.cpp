@@ -76,21 +76,21 @@ public:
 // The input is nine lines: model position, sand, silt, clay, OC, the three captions before
 // the press, and the decimal separator. Missing lines are empty; a line that is not a
 // position chooses no model.
-struct Press {
+struct FuzzPress {
     int model = -1;
     InputTexts inputs{};
     std::array<std::string_view, 3> captions{};
     DecimalSeparator separator;
 };
 
-Press pressFrom(std::string_view data) {
+FuzzPress pressFrom(std::string_view data) {
     std::array<std::string_view, 9> lines{};
     for (std::string_view& line : lines) {
         const std::size_t end = data.find('\n');
         line = data.substr(0, end);
         data.remove_prefix(end == std::string_view::npos ? data.size() : end + 1);
     }
-    Press press;
+    FuzzPress press;
     std::from_chars(lines[0].data(), lines[0].data() + lines[0].size(), press.model);
     for (std::size_t i = 0; i < 4; ++i) {
         press.inputs.at(i) = lines.at(1 + i);
@@ -200,7 +200,7 @@ std::string fixed(const DecimalForm& form, char separator) {
 }
 
 // The value API against the reference equations, through the 15-digit texts.
-void checkEstimate(const PtfModel& model, const Press& press, const Estimate& estimated) {
+void checkEstimate(const PtfModel& model, const FuzzPress& press, const Estimate& estimated) {
     const char separator = press.separator.get();
     std::array<Converted, 4> boxes;
     for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -218,7 +218,7 @@ void checkEstimate(const PtfModel& model, const Press& press, const Estimate& es
 }
 
 // The Estimate action writes what the value API gives, and fails as it does.
-void checkAction(const PtfModel* model, const Press& press, const Estimate& estimated) {
+void checkAction(const PtfModel* model, const FuzzPress& press, const Estimate& estimated) {
     RecordingFields fields;
     fields.model = press.model;
     fields.inputs = press.inputs;
@@ -257,7 +257,7 @@ void checkAction(const PtfModel* model, const Press& press, const Estimate& esti
 }
 
 // The quick two-decimal path, where it answers, gives the exact path's texts and flags.
-void checkFixedEstimate(const PtfModel& model, const Press& press, const Estimate& estimated) {
+void checkFixedEstimate(const PtfModel& model, const FuzzPress& press, const Estimate& estimated) {
     const InputValues values = convertInputs(press.inputs, model.readInputs, press.separator);
     const std::optional<FixedEstimate> quick = fixedEstimate(model, values);
     if (!quick) {
@@ -281,7 +281,8 @@ void checkFixedEstimate(const PtfModel& model, const Press& press, const Estimat
 
 // The same soil as numbers, in a lane among others: where the lanes answer, the same values
 // as the exact path and the soil's flags.
-void checkTwoDecimalLanes(const PtfModel& model, const Press& press, const Estimate& estimated) {
+void checkTwoDecimalLanes(const PtfModel& model, const FuzzPress& press,
+                          const Estimate& estimated) {
     const InputValues values = convertInputs(press.inputs, model.readInputs, press.separator);
     InputLanes lanes;
     for (std::size_t input = 0; input < lanes.size(); ++input) {
@@ -333,7 +334,7 @@ void checkSelection(int index) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Press press = pressFrom(std::string_view(reinterpret_cast<const char*>(data), size));
+    const FuzzPress press = pressFrom(std::string_view(reinterpret_cast<const char*>(data), size));
     const PtfModel* model = modelAt(press.model);
     Estimate estimated;
     if (model != nullptr) {

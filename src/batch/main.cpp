@@ -2,6 +2,7 @@
 
 #include "batch/measured_run.h"
 #include "batch/options.h"
+#include "batch/warnings.h"
 #include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
@@ -9,6 +10,7 @@
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "table/csv.h"
+#include "table/head.h"
 #include "table/run.h"
 
 #include <iostream>
@@ -20,26 +22,6 @@ namespace {
 
 using talvo::batch::Arguments;
 using talvo::cli::Error;
-
-// "12 of 97 rows flagged sum, 3 flagged result", in one line for the flags some row carries:
-// the flags column is easy to miss in a long table.
-void reportFlags(const talvo::cli::Tool& tool, const talvo::table::Summary& summary) {
-    std::string counts;
-    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
-        if (summary.rowsFlagged[i] == 0) {
-            continue;
-        }
-        counts += counts.empty()
-                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
-                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
-                      : ", " + std::to_string(summary.rowsFlagged[i]);
-        counts += " flagged ";
-        counts += talvo::estimation::code(talvo::estimation::allFlags[i]);
-    }
-    if (!counts.empty()) {
-        tool.report(counts);
-    }
-}
 
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
@@ -67,7 +49,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
-        throw Error(input.name() + ", " + error.what());
+        throw Error(talvo::table::aboutInput(input.name(), error.what()));
     } catch (const Error&) {
         input.checkUnchanged(); // a failed read, not an empty table
         output.checkWritten();  // names the file and the system's reason
@@ -76,11 +58,18 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
-    reportFlags(tool, summary);
+    if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
+        tool.report(*warning);
+    }
+    if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
+        tool.report(flagged);
+    }
     if (summary.rowsWithError > 0) {
-        std::cerr << "talvo-batch: " << summary.rowsWithError << " of " << summary.rows
-                  << (summary.rows == 1 ? " row" : " rows")
-                  << " could not be estimated; the error column says why\n";
+        tool.report(talvo::table::failedRowsNote(summary));
+        return 1;
+    }
+    if (const auto failure = talvo::batch::strictFailure(summary); failure && arguments.strict) {
+        tool.report(*failure);
         return 1;
     }
     return 0;
@@ -102,11 +91,12 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.set_version_flag("--version", "talvo-batch " TALVO_VERSION);
     app.footer("Output: every input column, then model, unit, fc, pwp, awc, texture, flags, "
                "error; one row per input row and model. texture is the class on the "
-               "international scale (sand 0.02-2 mm); flags holds the codes sum, range, oc, "
-               "fc<=pwp and result, joined by ';'.\n" +
+               "international triangle (sand 0.02-2 mm), or with --psd usda on the USDA one; "
+               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, joined by "
+               "';'.\n" +
                talvo::batch::modelColumns() +
-               "\nExit status: 0 every row estimated, 1 some rows carry an error, 2 usage or "
-               "input error.");
+               "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
+               "--strict, a flag), 2 usage or input error.");
 
     const talvo::cli::Tool tool("talvo-batch");
     if (const std::optional<int> status = tool.parse(app, argc, argv)) {

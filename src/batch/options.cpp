@@ -1,10 +1,8 @@
 #include "batch/options.h"
 
-#include "cli/models.h"
 #include "estimation/estimation.h"
-#include "table/columns.h"
 #include "table/error.h"
-#include "table/printable.h"
+#include "table/options.h"
 
 #include <algorithm>
 #include <array>
@@ -17,67 +15,6 @@ namespace {
 
 using table::Error;
 
-// A value the user gave, as a message echoes it.
-std::string inQuotes(std::string_view text) {
-    return "'" + table::printable(text) + "'";
-}
-
-// One model of a list: a position, or a name or its unique beginning in any case.
-const estimation::PtfModel* findModel(std::string_view text) {
-    const std::vector<const estimation::PtfModel*> named = cli::modelsNamed(text);
-    if (named.size() > 1) {
-        std::string message;
-        cli::modelNamed(text, message);
-        throw Error("--model " + message);
-    }
-    return named.empty() ? nullptr : named.front();
-}
-
-// "all", or positions and list texts separated by commas. List texts hold commas themselves
-// ("Rawls et al., 1982"), so at each place a whole list text is tried first.
-std::vector<const estimation::PtfModel*> parseModels(const std::string& text, bool& all) {
-    all = text == "all";
-    std::vector<const estimation::PtfModel*> models;
-    const auto add = [&models](const estimation::PtfModel* model) {
-        if (std::find(models.begin(), models.end(), model) == models.end()) {
-            models.push_back(model);
-        }
-    };
-    if (all) {
-        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-            add(&model);
-        }
-        return models;
-    }
-    std::string_view rest = text;
-    // An empty list would run no model at all; it is refused as an unknown model, as "," is.
-    do {
-        const estimation::PtfModel* found = nullptr;
-        std::size_t length = 0;
-        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-            const std::size_t size = model.listText.size();
-            if (rest.size() >= size && table::sameName(rest.substr(0, size), model.listText) &&
-                (rest.size() == size || rest[size] == ',') && size > length) {
-                found = &model;
-                length = size;
-            }
-        }
-        if (found == nullptr) {
-            length = std::min(rest.find(','), rest.size());
-            found = findModel(rest.substr(0, length));
-        }
-        if (found == nullptr) {
-            throw Error("unknown model " + inQuotes(rest.substr(0, length)) +
-                        ": give positions 0 to " + std::to_string(estimation::ModelCount - 1) +
-                        " or names (or their beginnings) as --list-models shows them, separated "
-                        "by commas, or all");
-        }
-        add(found);
-        rest.remove_prefix(std::min(length + 1, rest.size()));
-    } while (!rest.empty());
-    return models;
-}
-
 // A validator that turns the typed text into the form CLI11 converts, or throws Error.
 template <typename Convert> CLI::Validator converter(Convert convert) {
     return {[convert](std::string& text) {
@@ -85,47 +22,6 @@ template <typename Convert> CLI::Validator converter(Convert convert) {
                 return std::string();
             },
             ""};
-}
-
-// --delimiter: one character, or "tab".
-std::string delimiterText(const std::string& text) {
-    if (text == "tab") {
-        return "\t";
-    }
-    if (text.size() != 1 || text == "\"" || text == "\r" || text == "\n") {
-        throw Error("--delimiter " + inQuotes(text) +
-                    ": give one character other than a quote or a line break, or tab");
-    }
-    // Numbers could not be told from the fields around them: with e, "1e5" would be two
-    // fields, and a digit is even read into the number where a chunk has no quote but splits
-    // it where one has. The decimal separator is refused once it is known.
-    if (std::string_view("0123456789+-eE").find(text.front()) != std::string_view::npos) {
-        throw Error("--delimiter " + inQuotes(text) +
-                    ": numbers can hold it; give a character other than a digit, a sign, e or E");
-    }
-    return text;
-}
-
-// One --column NAME=HEADER into `settings`.
-void addColumn(table::Settings& settings, const std::string& pair) {
-    const std::size_t equals = pair.find('=');
-    const std::string name = pair.substr(0, std::min(equals, pair.size()));
-    const auto* const input =
-        std::find_if(estimation::allInputs.begin(), estimation::allInputs.end(),
-                     [&name](estimation::Input i) { return estimation::name(i) == name; });
-    if (equals == std::string::npos || input == estimation::allInputs.end() ||
-        equals + 1 == pair.size()) {
-        throw Error("--column " + inQuotes(pair) +
-                    ": give NAME=HEADER, NAME one of sand, silt, clay, oc, such as --column "
-                    "sand=\"Sand (%)\"");
-    }
-    std::string& header = settings.columnNames[static_cast<std::size_t>(*input)];
-    // The later one silently replacing the earlier would hide a typing error.
-    if (!header.empty()) {
-        throw Error("--column " + name + " given twice, " + inQuotes(name + "=" + header) +
-                    " and " + inQuotes(pair) + ": give one header for each input");
-    }
-    header = pair.substr(equals + 1);
 }
 
 // --output: a file, or - for standard output. An empty name is most often a script's unset
@@ -139,19 +35,12 @@ std::string outputPath(const std::string& text) {
 
 // --precision: fixed or general, as the number CLI11 converts into table::Precision.
 std::string precisionText(const std::string& text) {
-    if (text == "fixed" || text == "general") {
-        return std::to_string(static_cast<int>(text == "fixed" ? table::Precision::fixed
-                                                               : table::Precision::general));
-    }
-    throw Error("--precision " + inQuotes(text) + ": give fixed or general");
+    return std::to_string(static_cast<int>(table::parsePrecision(text)));
 }
 
-// --decimal: a point or a comma, the separators tables are written with.
-estimation::DecimalSeparator decimalSeparator(const std::string& text) {
-    if (text != "." && text != ",") {
-        throw Error("--decimal " + inQuotes(text) + ": give . or ,");
-    }
-    return estimation::DecimalSeparator(text.front());
+// --delimiter: the character CLI11 converts.
+std::string delimiterText(const std::string& text) {
+    return std::string(1, table::parseDelimiter(text));
 }
 
 // What is estimated, and how precisely it is written.
@@ -159,7 +48,7 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--model",
            [&arguments](const std::string& text) {
-               arguments.settings.models = parseModels(text, arguments.settings.allModels);
+               arguments.settings.models = table::parseModels(text, arguments.settings.allModels);
                arguments.modelGiven = true;
            },
            "positions 0 to " + std::to_string(estimation::ModelCount - 1) +
@@ -178,7 +67,7 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
 void addTextOptions(CLI::App& app, table::Settings& settings) {
     app.add_option_function<std::string>(
            "--decimal",
-           [&settings](const std::string& text) { settings.decimal = decimalSeparator(text); },
+           [&settings](const std::string& text) { settings.decimal = table::parseDecimal(text); },
            "decimal separator for reading and writing numbers (default .)")
         ->type_name(".|,");
     app.add_option("--delimiter", settings.delimiter,
@@ -194,7 +83,7 @@ void addColumnOptions(CLI::App& app, table::Settings& settings) {
            "--column",
            [&settings](const std::vector<std::string>& pairs) {
                for (const std::string& pair : pairs) {
-                   addColumn(settings, pair);
+                   table::addColumn(settings, pair);
                }
            },
            "the header of an input column, when it is not the input's name: NAME is sand, silt, "
@@ -218,6 +107,38 @@ void addFileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("");
 }
 
+// The units and scales the inputs are read in, and how strictly flags are taken.
+void addUnitOptions(CLI::App& app, Arguments& arguments) {
+    table::Settings& settings = arguments.settings;
+    app.add_option_function<std::string>(
+           "--psd",
+           [&settings](const std::string& text) {
+               settings.particleSizes = table::parseParticleSizeScale(text);
+           },
+           "the particle-size scale of sand, silt and clay: international (silt 2-20 um, what "
+           "the models read; default) or usda (silt 2-50 um, as SoilGrids, SSURGO and KSSL "
+           "give them), converted by log-linear interpolation and flagged psd; the texture "
+           "column then names the USDA class")
+        ->type_name("SCALE");
+    CLI::Option* const scale =
+        app.add_option_function<std::string>(
+               "--scale",
+               [&settings](const std::string& text) {
+                   settings.scales = table::parseScaleList(text);
+               },
+               "read inputs at a decimal scale, exactly: sand=0.1,silt=0.1,clay=0.1 for g/kg, "
+               "oc=0.1 for dg/kg")
+            ->type_name("NAME=DECIMAL,...");
+    app.add_flag_callback(
+           "--fractions", [&settings] { settings.scales = table::fractionScales(); },
+           "sand, silt and clay are fractions of 1: read 0.4 as 40 %, shifting the decimal "
+           "point of the text")
+        ->excludes(scale);
+    app.add_flag("--strict", arguments.strict,
+                 "exit with status 1 when any row carries a flag other than psd; the output is "
+                 "still written whole");
+}
+
 } // namespace
 
 // The groups in the order --help lists them.
@@ -225,22 +146,14 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addModelOptions(app, arguments);
     addTextOptions(app, arguments.settings);
     addColumnOptions(app, arguments.settings);
+    addUnitOptions(app, arguments);
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
     cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {
-    table::Settings& settings = arguments.settings;
-    const char decimal = settings.decimal.get();
-    if (settings.delimiter == '\0') {
-        settings.delimiter = decimal == ',' ? ';' : ',';
-    }
-    // "1,5,2" could be one number and a field or two fields: refuse to guess.
-    if (settings.delimiter == decimal) {
-        throw Error("the decimal separator and the delimiter are both " +
-                    inQuotes(std::string(1, decimal)) + ": choose another delimiter");
-    }
+    table::settleDelimiter(arguments.settings);
     finishMeasuredOptions(arguments.measured, arguments.output);
 }
 

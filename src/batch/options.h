@@ -17,6 +17,7 @@ struct Arguments {
     table::Settings settings;
     bool modelGiven = false;
     cli::ModelListing listing;
+    bool strict = false; // a flagged row fails the run
     std::string output;
     std::string input = "-";
     MeasuredArguments measured;

@@ -19,8 +19,9 @@ namespace talvo::cli {
 // throws std::logic_error.
 class InterruptionCleanup {
 public:
-    // Files a signal removes at once: a file and the one written beside it.
-    static constexpr std::size_t MaxFiles = 2;
+    // Files a signal removes at once: a file and the one written beside it, and a scratch
+    // file the writer makes it from, with its own.
+    static constexpr std::size_t MaxFiles = 4;
 
     InterruptionCleanup();
     InterruptionCleanup(const InterruptionCleanup&) = delete;

@@ -1,12 +1,10 @@
 #include "cli/models.h"
 
-#include "table/columns.h"
-#include "table/printable.h"
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <iostream>
+#include <vector>
 
 namespace talvo::cli {
 
@@ -129,40 +127,6 @@ std::string modelSheets() {
         out += (out.empty() ? "" : "\n") + sheetOf(model);
     }
     return out;
-}
-
-std::vector<const estimation::PtfModel*> modelsNamed(std::string_view text) {
-    std::vector<const estimation::PtfModel*> named;
-    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        if (text == std::to_string(model.position) || table::sameName(text, model.listText)) {
-            return {&model};
-        }
-        if (!text.empty() && text.size() < model.listText.size() &&
-            table::sameName(text, model.listText.substr(0, text.size()))) {
-            named.push_back(&model);
-        }
-    }
-    return named;
-}
-
-const estimation::PtfModel* modelNamed(std::string_view text, std::string& message) {
-    const std::vector<const estimation::PtfModel*> named = modelsNamed(text);
-    if (named.size() == 1) {
-        return named.front();
-    }
-    const std::string quoted = "'" + table::printable(text) + "'";
-    if (named.empty()) {
-        message = "unknown model " + quoted + ": give a position 0 to " +
-                  std::to_string(estimation::ModelCount - 1) +
-                  " or a name, or its beginning, as --list-models shows it";
-    } else {
-        message = quoted + " names the beginning of";
-        for (const estimation::PtfModel* model : named) {
-            message += (model == named.front() ? " " : ", ") + std::string(model->listText);
-        }
-        message += ": give more of the name, or the position";
-    }
-    return nullptr;
 }
 
 } // namespace talvo::cli

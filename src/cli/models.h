@@ -1,7 +1,7 @@
 #pragma once
 
-// The catalogue as the command-line tools show it and read it back: --list-models, and the
-// models --model names.
+// The catalogue as the command-line tools show it: --list-models, with --long the sheets. The
+// models --model names are read by table/options.h, which the web page shares.
 
 #include "cli/tool.h"
 #include "estimation/estimation.h"
@@ -10,8 +10,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace talvo::cli {
 
@@ -34,13 +32,5 @@ std::string modelListing();
 // Each model's sheet: where it comes from, the inputs it reads and their units, what its
 // results mean, and its caveats; lines of at most 79 characters.
 std::string modelSheets();
-
-// The models `text` names: its position, its whole name, or else every model whose name
-// begins with it; names in any case. Empty when it names none.
-std::vector<const estimation::PtfModel*> modelsNamed(std::string_view text);
-
-// The model `text` names alone, or nullptr; `message` then says why: "unknown model 'x': ..."
-// or "'t' names the beginning of ...".
-const estimation::PtfModel* modelNamed(std::string_view text, std::string& message);
 
 } // namespace talvo::cli

@@ -12,6 +12,7 @@
 #include <optional>
 #include <random>
 #include <unistd.h>
+#include <vector>
 
 namespace talvo::cli {
 
@@ -180,10 +181,47 @@ void ReplacingFile::create(std::string_view tool) {
 
 void ReplacingFile::addCompanion(std::string suffix) {
     m_companionSuffix = std::move(suffix);
-    if (m_cleanup != nullptr) {
-        fs::path companion = m_temporary;
-        companion += m_companionSuffix;
-        m_cleanup->removeOnSignal({m_temporary, companion});
+    nameForRemoval();
+}
+
+fs::path ReplacingFile::addScratch(std::string suffix) {
+    m_scratchSuffix = std::move(suffix);
+    nameForRemoval();
+    fs::path scratch = m_temporary;
+    scratch += m_scratchSuffix;
+    return scratch;
+}
+
+void ReplacingFile::nameForRemoval() const {
+    if (m_cleanup == nullptr) {
+        return;
+    }
+    std::vector<fs::path> files{m_temporary};
+    const auto add = [&files](const fs::path& file, const std::string& suffix) {
+        fs::path named = file;
+        named += suffix;
+        files.push_back(named);
+    };
+    if (!m_companionSuffix.empty()) {
+        add(m_temporary, m_companionSuffix);
+    }
+    if (!m_scratchSuffix.empty()) {
+        add(m_temporary, m_scratchSuffix);
+        if (!m_companionSuffix.empty()) {
+            add(files.back(), m_companionSuffix);
+        }
+    }
+    m_cleanup->removeOnSignal(files);
+}
+
+void ReplacingFile::removeScratch() const {
+    if (m_scratchSuffix.empty()) {
+        return;
+    }
+    const std::string scratch = m_temporary.filename().string() + m_scratchSuffix;
+    ::unlinkat(m_folder.get(), scratch.c_str(), 0);
+    if (!m_companionSuffix.empty()) {
+        ::unlinkat(m_folder.get(), (scratch + m_companionSuffix).c_str(), 0);
     }
 }
 
@@ -194,6 +232,7 @@ void ReplacingFile::discard() {
     if (!m_companionSuffix.empty()) {
         ::unlinkat(m_folder.get(), (name + m_companionSuffix).c_str(), 0);
     }
+    removeScratch();
     if (m_cleanup != nullptr) {
         m_cleanup->removeOnSignal({});
     }
@@ -271,6 +310,7 @@ void ReplacingFile::commit() {
             hold.emplace();
         }
         renameIntoPlace();
+        removeScratch();
         m_committed = true;
         if (m_cleanup != nullptr) {
             m_cleanup->removeOnSignal({});

@@ -54,6 +54,10 @@ public:
     // ".aux.xml"). It is removed with it, and is in place before the target is: an old one
     // is removed when there is no new one, as it describes the old file.
     void addCompanion(std::string suffix);
+    // A file the writer works in on its way to the temporary one, named as the temporary one
+    // plus `suffix` (a map copied into its final layout), with a companion of its own where
+    // one was added. Never renamed: removed by commit(), on failure and by a signal.
+    std::filesystem::path addScratch(std::string suffix);
     // Throws Error naming the file and the system's reason when a write has failed.
     void checkWritten() const;
     // Writes the rest, syncs the files to disk, renames them over the target, its companion
@@ -67,12 +71,16 @@ private:
     void renameIntoPlace();
     // Closes and removes the temporary files.
     void discard();
+    // The files a signal is to remove now.
+    void nameForRemoval() const;
+    void removeScratch() const;
 
     std::filesystem::path m_target;
     std::string m_name;
     InterruptionCleanup* m_cleanup;
     std::filesystem::path m_temporary;
     std::string m_companionSuffix;
+    std::string m_scratchSuffix;
     Descriptor m_folder;
     Descriptor m_file;
     OutputBuffer m_buffer;

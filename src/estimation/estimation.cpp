@@ -70,10 +70,45 @@ double inputAt(const SoilColumns& soils, std::size_t input, std::size_t i) noexc
 
 using RecentSoils = RecentCells<SoilNumbers, 14>; // 16384 recent soils, 1 MiB
 
+// USDA sand and silt as the models read them. Converted sand needs silt, and takes silt's
+// failure where silt has one; a sum beyond the double range is an overflow, as typed.
+InputValues internationalInputs(InputValues inputs) noexcept {
+    InputValue& sand = inputs[static_cast<std::size_t>(Input::sand)];
+    InputValue& silt = inputs[static_cast<std::size_t>(Input::silt)];
+    if (silt.failure) {
+        if (!sand.failure) {
+            sand = silt;
+        }
+        return inputs;
+    }
+    const ParticleSizes converted = internationalFromUsda({sand.number, silt.number, 0.0});
+    silt.number = converted.silt;
+    if (!sand.failure) {
+        sand.number = converted.sand;
+        if (!std::isfinite(converted.sand)) {
+            sand = {NoNumber, FailureKind::overflow};
+        }
+    }
+    return inputs;
+}
+
+// Lanes of USDA soils as the models read them, each lane as internationalInputs() gives its
+// numbers; lanes with no number the quick form leaves to the exact path.
+void internationalLanes(InputLanes& lanes) noexcept {
+    Lanes& sand = lanes[static_cast<std::size_t>(Input::sand)];
+    Lanes& silt = lanes[static_cast<std::size_t>(Input::silt)];
+    for (std::size_t lane = 0; lane < LaneCount; ++lane) {
+        const ParticleSizes converted =
+            internationalFromUsda({sand.values[lane], silt.values[lane], 0.0});
+        sand.values[lane] = converted.sand;
+        silt.values[lane] = converted.silt;
+    }
+}
+
 } // namespace
 
 std::optional<TextureClass> SoilEstimate::texture() const noexcept {
-    return textureClass(m_soil[0], m_soil[1], m_soil[2]);
+    return textureClass(m_soil[0], m_soil[1], m_soil[2], m_scale);
 }
 
 char* SoilEstimate::writeText(char* out, Result result, char separator,
@@ -165,17 +200,43 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
     return estimateSoil(model, convertInputs(texts, converted, separator), precision);
 }
 
+SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Precision precision,
+                          ParticleSizeScale scale) noexcept {
+    if (scale == ParticleSizeScale::international) {
+        return estimateSoil(model, inputs, precision);
+    }
+    SoilEstimate out = estimateSoil(model, internationalInputs(inputs), precision);
+    out.m_scale = scale;
+    out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
+                  at(inputs, Input::clay).number};
+    out.m_flags.add(Flag::psd);
+    // Sand that failed only through silt: the text to mend is silt's.
+    if (out.m_failure && out.m_failure->input == Input::sand && !at(inputs, Input::sand).failure &&
+        at(inputs, Input::silt).failure) {
+        out.m_failure->input = Input::silt;
+    }
+    return out;
+}
+
+SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
+                          DecimalSeparator separator, Precision precision,
+                          ParticleSizeScale scale) {
+    InputSet converted = model.readInputs;
+    converted |= InputSet{Input::sand, Input::silt, Input::clay};
+    return estimateSoil(model, convertInputs(texts, converted, separator), precision, scale);
+}
+
 struct SoilEstimator::Recent {
     RecentSoils soils;
 };
 
-SoilEstimator::SoilEstimator(const PtfModel& model, Precision precision)
-    : m_model(&model), m_precision(precision) {
+SoilEstimator::SoilEstimator(const PtfModel& model, Precision precision, ParticleSizeScale scale)
+    : m_model(&model), m_precision(precision), m_scale(scale) {
     if (precision == Precision::general) {
-        const auto compute = [&model](const RecentSoils::Numbers& numbers) {
+        const auto compute = [&model, scale](const RecentSoils::Numbers& numbers) {
             return soilNumbers(
                 estimateSoil(model, inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
-                             Precision::general));
+                             Precision::general, scale));
         };
         m_recent = std::make_unique<Recent>(Recent{RecentSoils(compute)});
     }
@@ -198,7 +259,7 @@ detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
     return soilNumbers(estimateSoil(*m_model,
                                     inputNumbers(inputAt(soils, 0, i), inputAt(soils, 1, i),
                                                  inputAt(soils, 2, i), inputAt(soils, 3, i)),
-                                    m_precision));
+                                    m_precision, m_scale));
 }
 
 // LaneCount soils at once; a lane the quick form cannot answer takes the exact path alone.
@@ -215,6 +276,12 @@ void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns&
                 std::memcpy(lanes[input].values.data(), column.data() + i, sizeof(Lanes));
             }
         }
+        const InputLanes given = lanes;
+        Flags scaleFlags;
+        if (m_scale == ParticleSizeScale::usda) {
+            internationalLanes(lanes);
+            scaleFlags.add(Flag::psd);
+        }
         const ResultLanes quick = twoDecimalLanes(*m_model, lanes);
         // memcpy: std::copy_n became a call to memmove for each lane.
         std::memcpy(results.fc + i, quick.values[0].values.data(), sizeof(Lanes));
@@ -225,10 +292,10 @@ void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns&
                 store(results, i + lane, estimateOne(soils, i + lane));
                 continue;
             }
-            const auto number = [&](std::size_t input) { return lanes[input].values[lane]; };
-            results.flags[i + lane] = quick.flags[lane].bits();
+            const auto number = [&](std::size_t input) { return given[input].values[lane]; };
+            results.flags[i + lane] = (Flags(quick.flags[lane]) |= scaleFlags).bits();
             results.texture[i + lane] =
-                textureNumber(textureClass(number(0), number(1), number(2)));
+                textureNumber(textureClass(number(0), number(1), number(2), m_scale));
             results.failure[i + lane] = 0;
         }
     }

@@ -9,6 +9,7 @@
 // classes with it.
 
 #include "estimation/detail/catalogue.h"
+#include "estimation/detail/content_units.h"
 #include "estimation/detail/decimal_form.h"
 #include "estimation/detail/failure.h"
 #include "estimation/detail/float_text.h"
@@ -16,6 +17,7 @@
 #include "estimation/detail/inputs.h"
 #include "estimation/detail/model_sheet.h"
 #include "estimation/detail/number_text.h"
+#include "estimation/detail/particle_size.h"
 #include "estimation/detail/plausibility.h"
 #include "estimation/detail/texture.h"
 
@@ -48,9 +50,11 @@ public:
     // The soil's flag (its sum) and the model's (the inputs it reads, its results), also with
     // a failure.
     Flags flags() const noexcept { return m_flags; }
-    // The soil's class on the international triangle, from sand, silt and clay as given,
+    // The soil's class on the triangle of its scale, from sand, silt and clay as given,
     // whatever the model reads; nothing where one is no number or lies off the triangle.
     std::optional<TextureClass> texture() const noexcept;
+    // The scale sand, silt and clay were given on.
+    ParticleSizeScale scale() const noexcept { return m_scale; }
     // "% w/w" or "% v/v", of FC and PWP.
     std::string_view unit() const noexcept { return m_model->unit; }
 
@@ -81,6 +85,8 @@ public:
 private:
     friend SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
                                      Precision precision) noexcept;
+    friend SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
+                                     Precision precision, ParticleSizeScale scale) noexcept;
 
     // The results: counts of hundredths (5085 is "50.85") where the quick path answered, the
     // 15-digit forms where it did not. One of the two is written, once: tables make an
@@ -94,11 +100,13 @@ private:
     const PtfModel* m_model = nullptr;
     Precision m_precision = Precision::fixed;
     bool m_quick = false; // m_results holds hundredths, not forms
+    // cppcheck-suppress uninitMemberVarPrivate ; written by estimateSoil, as above
     Results m_results;
     int m_computed = 0; // results worked out before a failure
     std::optional<FailureReason> m_failure;
     Flags m_flags;
-    std::array<double, 3> m_soil{}; // sand, silt and clay, for the texture
+    std::array<double, 3> m_soil{}; // sand, silt and clay as given, for the texture
+    ParticleSizeScale m_scale = ParticleSizeScale::international;
 };
 
 // The model's estimate of a soil whose inputs were read (see input_values.h: texts, or
@@ -108,6 +116,16 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
 // The same from the texts as typed; only the inputs the model reads are converted.
 SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
                           DecimalSeparator separator, Precision precision);
+
+// A soil whose sand, silt and clay are given on `scale`. On the USDA scale the model gets the
+// soil as internationalFromUsda() turns it, and its flags (the sum too) are those of that soil,
+// with Flag::psd added; the texture is the class of the soil as given on the USDA triangle.
+// Converted sand needs silt: where silt is no number, so is sand, and a failure names silt.
+// On the international scale this is the estimate above.
+SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Precision precision,
+                          ParticleSizeScale scale) noexcept;
+SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
+                          DecimalSeparator separator, Precision precision, ParticleSizeScale scale);
 
 // Columns of soils as numbers, as maps and arrays hold them: NaN for a cell that holds no
 // number, an infinity for one beyond the double range. A column of one value stands for
@@ -134,12 +152,13 @@ namespace detail {
 struct SoilNumbers;
 } // namespace detail
 
-// Estimates columns of soils with one model, each soil exactly as estimateSoil and
-// SoilEstimate::numbers() give it. Holds what makes the next call quick (recent soils), so
-// each thread keeps one of its own.
+// Estimates columns of soils with one model, each soil exactly as estimateSoil (on the same
+// scale) and SoilEstimate::numbers() give it. Holds what makes the next call quick (recent
+// soils), so each thread keeps one of its own.
 class SoilEstimator {
 public:
-    SoilEstimator(const PtfModel& model, Precision precision);
+    SoilEstimator(const PtfModel& model, Precision precision,
+                  ParticleSizeScale scale = ParticleSizeScale::international);
     SoilEstimator(SoilEstimator&& other) noexcept;
     SoilEstimator& operator=(SoilEstimator&& other) noexcept;
     ~SoilEstimator();
@@ -154,6 +173,7 @@ private:
 
     const PtfModel* m_model;
     Precision m_precision;
+    ParticleSizeScale m_scale;
     std::unique_ptr<Recent> m_recent; // general precision only
 };
 

@@ -4,6 +4,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace talvo::estimation {
@@ -18,6 +21,35 @@ double floatAsText(float single) noexcept {
     double wide = 0;
     fromChars(text.data(), written.ptr, wide);
     return wide;
+}
+
+double shiftedDecimal(double value, int places) noexcept {
+    if (!std::isfinite(value)) {
+        return value;
+    }
+    // The fewest digits that read back, each count rounded to nearest: "7.0e-02" for 0.07.
+    constexpr int MostDigits = 17;
+    std::array<char, 64> text{};
+    for (int precision = 0; precision < MostDigits; ++precision) {
+        const auto written =
+            toScientific(text.data(), text.data() + text.size() - 8, value, precision);
+        double back = 0;
+        fromChars(text.data(), written.ptr, back);
+        if (back == value || precision + 1 == MostDigits) {
+            // The exponent moved by `places`, as text: the decimal is shifted, not multiplied.
+            char* const e = std::strchr(text.data(), 'e');
+            const long exponent = std::strtol(e + 1, nullptr, 10) + places;
+            const int length = std::snprintf(e + 1, 8, "%ld", exponent);
+            double shifted = 0;
+            if (fromChars(text.data(), e + 1 + length, shifted).ec ==
+                std::errc::result_out_of_range) {
+                // Past the range: an infinity, or below it: a zero, of the value's sign.
+                shifted = std::copysign(exponent > 0 ? HUGE_VAL : 0.0, value);
+            }
+            return shifted;
+        }
+    }
+    return value; // unreachable: 17 digits always read back
 }
 
 } // namespace talvo::estimation

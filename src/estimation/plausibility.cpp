@@ -5,8 +5,8 @@
 namespace talvo::estimation {
 
 std::string_view code(Flag flag) {
-    constexpr std::array<std::string_view, allFlags.size()> codes{"sum", "range", "oc", "fc<=pwp",
-                                                                  "result"};
+    constexpr std::array<std::string_view, allFlags.size()> codes{"sum",     "range",  "oc",
+                                                                  "fc<=pwp", "result", "psd"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -18,6 +18,8 @@ std::string_view sentence(Flag flag) {
         "PWP is at or above FC for this soil.",
         "FC or PWP is below 0 % or above 60 % by volume, more than a mineral soil holds: the "
         "model does not fit this soil.",
+        "Sand and silt were converted from the USDA scale (silt 2-50 \u00b5m) to the models' "
+        "international one (silt 2-20 \u00b5m), an approximation.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }

@@ -27,6 +27,8 @@ std::string_view shortWords(Flag flag) {
         return "PWP \u2265 FC";
     case Flag::result:
         return "FC or PWP implausible";
+    case Flag::psd:
+        return "converted from USDA sizes";
     }
     return estimation::code(flag);
 }

@@ -11,6 +11,7 @@
 #include "map/scale.h"
 #include "map/settings.h"
 #include "map/tiles.h"
+#include "table/options.h"
 
 #include <CLI/CLI.hpp>
 
@@ -50,7 +51,7 @@ CLI::Validator modelPosition() {
     return {[](std::string& text) -> std::string {
                 std::string message;
                 const talvo::estimation::PtfModel* const model =
-                    talvo::cli::modelNamed(text, message);
+                    talvo::table::modelNamed(text, message);
                 if (model == nullptr) {
                     return message;
                 }
@@ -76,6 +77,31 @@ CLI::Validator geoTiffName() {
             ""};
 }
 
+// Contents in another unit read as percent give nonsense on every cell, and flags alone are
+// easily missed.
+std::string unitWarning(const talvo::estimation::ContentUnitTally& contents,
+                        talvo::estimation::ContentUnit unit) {
+    const bool grams = unit == talvo::estimation::ContentUnit::gramsPerKilogram;
+    return "warning: " + std::to_string(contents.looking(unit)) + " of " +
+           std::to_string(contents.judged(unit)) +
+           (grams ? " cells hold sand, silt or clay above 100 %: they look like g/kg; give "
+                    "--soilgrids for the global soil grids, or --scale sand=0.1,silt=0.1,clay=0.1"
+                  : " cells hold sand, silt and clay that sum to about 1: they look like "
+                    "fractions; give --scale sand=100,silt=100,clay=100");
+}
+
+// What the run wrote, or why a tile wrote nothing.
+std::string summaryLine(const talvo::map::Settings& settings, const talvo::map::Summary& summary) {
+    if (summary.height == 0 && settings.tile) {
+        return "tile " + std::to_string(settings.tile->index) + "/" +
+               std::to_string(settings.tile->count) + " has no rows of this map of " +
+               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written";
+    }
+    return "wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
+           std::to_string(summary.height) + " cells, " +
+           std::to_string(summary.cells - summary.estimatedCells) + " without an estimate (nodata)";
+}
+
 int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     // Ctrl-C or a job scheduler's SIGTERM would otherwise leave the half-written map behind.
     talvo::cli::InterruptionCleanup cleanup;
@@ -91,10 +117,10 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     }
     const talvo::map::Summary summary = talvo::map::runMap(settings, progress, &cleanup);
     bar.reset();
-    tool.report("wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
-                std::to_string(summary.height) + " cells, " +
-                std::to_string(summary.cells - summary.estimatedCells) +
-                " without an estimate (nodata)");
+    if (const auto unit = summary.contents.misread()) {
+        tool.report(unitWarning(summary.contents, *unit));
+    }
+    tool.report(summaryLine(settings, summary));
     return 0;
 }
 
@@ -126,8 +152,26 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
         ->check(geoTiffName());
 }
 
+// The particle-size scale of sand, silt and clay; returned for --soilgrids, which implies it.
+CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings) {
+    const auto choose = [&settings](const std::string& text) {
+        const auto scale = talvo::estimation::particleSizeScale(text);
+        if (!scale) {
+            throw CLI::ValidationError("--psd", "give international or usda, not '" + text + "'");
+        }
+        settings.psd = *scale;
+    };
+    return shown(app.add_option_function<std::string>(
+                     "--psd", choose,
+                     "particle-size scale of sand, silt and clay: international (sand 0.02-2 mm, "
+                     "the models' own; default) or usda (sand 0.05-2 mm, silt 0.002-0.05 mm), "
+                     "converted for the models and flagged psd; the texture band then holds "
+                     "USDA classes"),
+                 "international|usda");
+}
+
 // What the inputs' cells stand for: one or the other option.
-void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
+void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::Option* psd) {
     auto* const scale = shown(app.add_option_function<std::string>(
                                   "--scale", parsed([&settings](const std::string& text) {
                                       settings.scales = talvo::map::parseScaleList(text);
@@ -135,9 +179,18 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings) {
                                   "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
                                   "raster's own, else 1); not with --soilgrids"),
                               "NAME=DECIMAL,...");
-    app.add_flag_callback(
-           "--soilgrids", [&settings] { settings.scales = talvo::map::soilGridsScales(); },
-           "the global soil grids' scales: sand, silt, clay g/kg and oc dg/kg, all 0.1")
+    // Runs after --psd's own callback, which comes first in the list of options.
+    const auto soilGrids = [&settings, psd] {
+        if (psd->count() > 0 && settings.psd != talvo::estimation::ParticleSizeScale::usda) {
+            throw CLI::ValidationError("--soilgrids",
+                                       "the soil grids are on the USDA scale: leave out --psd");
+        }
+        talvo::map::useSoilGrids(settings);
+    };
+    app.add_flag_callback("--soilgrids", soilGrids,
+                          "the global soil grids 2.0 in full: sand, silt and clay in g/kg and "
+                          "organic carbon (soc) in dg/kg, all divided by 10, on the USDA scale "
+                          "(as --psd usda)")
         ->excludes(scale)
         ->option_text(" ");
 }
@@ -150,11 +203,30 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
           "fixed|general")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Precision>{
             {"fixed", talvo::map::Precision::fixed}, {"general", talvo::map::Precision::general}}));
-    shown(app.add_option("--type", settings.type, "type of every band (default Float32)"),
-          "Float32|Float64")
+    shown(app.add_option("--type", settings.type,
+                         "type of every band (default Float32); Int16 stores FC, PWP and AWC as "
+                         "hundredths with the band's scale 0.01, nodata -32768"),
+          "Float32|Float64|Int16")
         ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::OutputType>{
             {"Float32", talvo::map::OutputType::float32},
-            {"Float64", talvo::map::OutputType::float64}}));
+            {"Float64", talvo::map::OutputType::float64},
+            {"Int16", talvo::map::OutputType::int16}}));
+}
+
+// How the GeoTIFF is laid out.
+void addLayoutOptions(CLI::App& app, talvo::map::Settings& settings) {
+    shown(app.add_option("--compress", settings.compression,
+                         "compression (default deflate, which every GIS reads; zstd is faster), "
+                         "lossless, with the predictor that suits the type"),
+          "deflate|zstd|lerc|none")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Compression>{
+            {"deflate", talvo::map::Compression::deflate},
+            {"zstd", talvo::map::Compression::zstd},
+            {"lerc", talvo::map::Compression::lerc},
+            {"none", talvo::map::Compression::none}}));
+    app.add_flag("--cog", settings.cog,
+                 "finish as a Cloud Optimized GeoTIFF with overviews (average of fc, pwp and "
+                 "awc; nearest of flags and texture)");
 }
 
 // How the work is shared: between cluster jobs, and between threads.
@@ -176,13 +248,16 @@ void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
 void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::ModelListing& listing) {
     addModelOption(app, settings);
     addFileOptions(app, settings);
-    addScaleOptions(app, settings);
+    const CLI::Option* const psd = addParticleSizeOption(app, settings);
+    addScaleOptions(app, settings, psd);
     addBandOptions(app, settings);
+    addLayoutOptions(app, settings);
     addRunOptions(app, settings);
     talvo::cli::addListingOptions(app, listing);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
-               "nodata NaN.\nExit status: 0 map written, 2 usage or input error.");
+               "nodata NaN (Int16: -32768).\nExit status: 0 map written (or a tile without "
+               "rows), 2 usage or input error.");
 }
 
 // --list-models, or the options a map needs: the status to end with, or nothing to run on.

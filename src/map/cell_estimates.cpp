@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <span>
 
 namespace talvo::map {
@@ -17,23 +18,45 @@ constexpr std::size_t PieceCells = std::size_t{1} << 12;
 
 static_assert(estimation::NoTexture == NoTextureClass, "the band stores the engine's number");
 
+// What a band of `Value` stores for a result, and for nothing.
+template <typename Value> struct Stored {
+    static Value result(double value) { return static_cast<Value>(value); }
+    static Value nodata() { return std::numeric_limits<Value>::quiet_NaN(); }
+};
+
+// Hundredths, exact for the two-decimal values. One beyond Int16's range is nodata in its band
+// alone: it lies beyond +-327.67, so FC or PWP lies beyond 0..100 and the result flag says so.
+template <> struct Stored<std::int16_t> {
+    static std::int16_t result(double value) {
+        const double hundredths = std::round(value * 100.0);
+        return hundredths > Int16Nodata && hundredths <= std::numeric_limits<std::int16_t>::max()
+                   ? static_cast<std::int16_t>(hundredths)
+                   : Int16Nodata;
+    }
+    static std::int16_t nodata() { return Int16Nodata; }
+};
+
 } // namespace
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                             Precision precision)
-    : m_inputs(inputs), m_estimator(model, precision), m_flags(PieceCells), m_texture(PieceCells),
-      m_failure(PieceCells) {
+                             Precision precision, estimation::ParticleSizeScale psd)
+    : m_inputs(inputs), m_estimator(model, precision, psd), m_flags(PieceCells),
+      m_texture(PieceCells), m_failure(PieceCells) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);
     }
 }
 
 std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
-                                      ResultBuffers& results, OutputType type) {
+                                      ResultBuffers& results, OutputType type,
+                                      estimation::ContentUnitTally& contents) {
     for (const estimation::Input input : estimation::allInputs) {
         assert(cells[static_cast<std::size_t>(input)].size() >= count);
         m_inputs.toNumbers(input, {cells[static_cast<std::size_t>(input)].data(), count},
                            m_floatTexts);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        contents.add(cells[0][i], cells[1][i], cells[2][i]);
     }
     std::uint64_t estimated = 0;
     for (std::size_t first = 0; first < count; first += PieceCells) {
@@ -45,10 +68,22 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
         }
         m_estimator.estimate(soils, {m_values[0].data(), m_values[1].data(), m_values[2].data(),
                                      m_flags.data(), m_texture.data(), m_failure.data()});
-        estimated += type == OutputType::float32 ? storePiece<float>(first, piece, results)
-                                                 : storePiece<double>(first, piece, results);
+        estimated += storePiece(type, first, piece, results);
     }
     return estimated;
+}
+
+std::uint64_t CellEstimates::storePiece(OutputType type, std::size_t first, std::size_t count,
+                                        ResultBuffers& results) const {
+    switch (type) {
+    case OutputType::float32:
+        return storePiece<float>(first, count, results);
+    case OutputType::float64:
+        return storePiece<double>(first, count, results);
+    case OutputType::int16:
+        return storePiece<std::int16_t>(first, count, results);
+    }
+    return 0;
 }
 
 // A piece's results into bands of `Value`, the output's type: nodata in every band where the
@@ -60,12 +95,11 @@ std::uint64_t CellEstimates::storePiece(std::size_t first, std::size_t count,
     for (std::size_t band = 0; band < BandCount; ++band) {
         bands[band] = results.data(static_cast<Band>(band)) + first * sizeof(Value);
     }
-    const auto put = [&](std::size_t band, std::size_t cell, double value) {
-        const auto stored = static_cast<Value>(value); // as the band stores it
+    const auto put = [&](std::size_t band, std::size_t cell, Value stored) {
         std::memcpy(bands[band] + cell * sizeof stored, &stored, sizeof stored);
     };
     std::uint64_t estimated = 0;
-    const double nodata = std::nan("");
+    const Value nodata = Stored<Value>::nodata();
     for (std::size_t i = 0; i < count; ++i) {
         if (m_failure[i] != 0) {
             for (std::size_t band = 0; band < BandCount; ++band) {
@@ -74,11 +108,11 @@ std::uint64_t CellEstimates::storePiece(std::size_t first, std::size_t count,
             continue;
         }
         ++estimated;
-        put(0, i, m_values[0][i]);
-        put(1, i, m_values[1][i]);
-        put(2, i, m_values[2][i]);
-        put(3, i, m_flags[i]);
-        put(4, i, m_texture[i]);
+        put(0, i, Stored<Value>::result(m_values[0][i]));
+        put(1, i, Stored<Value>::result(m_values[1][i]));
+        put(2, i, Stored<Value>::result(m_values[2][i]));
+        put(3, i, static_cast<Value>(m_flags[i]));
+        put(4, i, static_cast<Value>(m_texture[i]));
     }
     return estimated;
 }

@@ -19,14 +19,17 @@ namespace talvo::map {
 class CellEstimates {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                  Precision precision);
+                  Precision precision, estimation::ParticleSizeScale psd);
 
     // Estimates a window of `count` cells into bands of the output's `type`, converting
-    // `cells` in place; returns the cells estimated (the others are nodata).
+    // `cells` in place and counting their contents into `contents`; returns the cells
+    // estimated (the others are nodata).
     std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
-                           OutputType type);
+                           OutputType type, estimation::ContentUnitTally& contents);
 
 private:
+    std::uint64_t storePiece(OutputType type, std::size_t first, std::size_t count,
+                             ResultBuffers& results) const;
     template <typename Value>
     std::uint64_t storePiece(std::size_t first, std::size_t count, ResultBuffers& results) const;
 

@@ -92,6 +92,11 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         const std::string option = "--" + std::string(estimation::name(input));
         const std::string& path = settings.rasters[i];
         if (path.empty()) {
+            if (input == estimation::Input::silt &&
+                settings.psd == estimation::ParticleSizeScale::usda &&
+                model.readInputs.contains(estimation::Input::sand)) {
+                throw Error("--psd usda moves the coarse silt into sand: give --silt");
+            }
             if (model.readInputs.contains(input)) {
                 throw Error("model " + std::string(model.listText) + " reads " +
                             std::string(estimation::name(input)) + ": give " + option);

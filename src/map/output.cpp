@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <gdal_rat.h>
 #include <limits>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -33,11 +35,100 @@ std::filesystem::path regularTarget(const std::string& output) {
     return target.path;
 }
 
-template <typename Value> void fillWithNaN(std::vector<std::byte>& cells) {
-    const Value nan = std::numeric_limits<Value>::quiet_NaN();
-    for (std::size_t at = 0; at + sizeof nan <= cells.size(); at += sizeof nan) {
-        std::memcpy(cells.data() + at, &nan, sizeof nan);
+template <typename Value> void fill(std::vector<std::byte>& cells, Value nodata) {
+    for (std::size_t at = 0; at + sizeof nodata <= cells.size(); at += sizeof nodata) {
+        std::memcpy(cells.data() + at, &nodata, sizeof nodata);
     }
+}
+
+void fillWithNodata(std::vector<std::byte>& cells, OutputType type) {
+    switch (type) {
+    case OutputType::float32:
+        fill(cells, std::numeric_limits<float>::quiet_NaN());
+        break;
+    case OutputType::float64:
+        fill(cells, std::numeric_limits<double>::quiet_NaN());
+        break;
+    case OutputType::int16:
+        fill(cells, Int16Nodata);
+        break;
+    }
+}
+
+GDALDataType gdalType(OutputType type) {
+    switch (type) {
+    case OutputType::float32:
+        return GDT_Float32;
+    case OutputType::float64:
+        return GDT_Float64;
+    case OutputType::int16:
+        return GDT_Int16;
+    }
+    return GDT_Unknown;
+}
+
+const char* compressionName(Compression compression) {
+    switch (compression) {
+    case Compression::deflate:
+        return "DEFLATE";
+    case Compression::zstd:
+        return "ZSTD";
+    case Compression::lerc:
+        return "LERC";
+    case Compression::none:
+        return "NONE";
+    }
+    return "NONE";
+}
+
+// The horizontal predictor for integers, which shrinks smooth maps; none for floating point,
+// where the floating-point predictor made two-decimal values larger, not smaller. LERC and
+// no compression take none.
+bool predicts(Compression compression, OutputType type) {
+    return type == OutputType::int16 &&
+           (compression == Compression::deflate || compression == Compression::zstd);
+}
+
+// The GTiff driver's options for the tiled map written block by block. Level 1 of DEFLATE and
+// ZSTD: twice as fast as DEFLATE's default level 6 and 3 % larger here. LERC is lossless.
+CPLStringList tiledOptions(Compression compression, OutputType type, unsigned threads) {
+    const std::string blockSize = std::to_string(OutputBlockSize);
+    CPLStringList options;
+    options.SetNameValue("TILED", "YES");
+    options.SetNameValue("BLOCKXSIZE", blockSize.c_str());
+    options.SetNameValue("BLOCKYSIZE", blockSize.c_str());
+    options.SetNameValue("COMPRESS", compressionName(compression));
+    options.SetNameValue("ZLEVEL", "1");
+    options.SetNameValue("ZSTD_LEVEL", "1");
+    options.SetNameValue("MAX_Z_ERROR", "0");
+    options.SetNameValue("PREDICTOR", predicts(compression, type) ? "2" : "1");
+    options.SetNameValue("INTERLEAVE", "BAND");
+    options.SetNameValue("BIGTIFF", "IF_SAFER");
+    options.SetNameValue("NUM_THREADS", std::to_string(compressionThreads(threads)).c_str());
+    return options;
+}
+
+// The COG driver's options for the same compression, keeping the overviews built.
+CPLStringList cogOptions(Compression compression, OutputType type, unsigned threads) {
+    CPLStringList options;
+    options.SetNameValue("BLOCKSIZE", std::to_string(OutputBlockSize).c_str());
+    options.SetNameValue("COMPRESS", compressionName(compression));
+    options.SetNameValue("LEVEL", "1");
+    options.SetNameValue("MAX_Z_ERROR", "0");
+    options.SetNameValue("PREDICTOR", predicts(compression, type) ? "YES" : "NO");
+    options.SetNameValue("OVERVIEWS", "FORCE_USE_EXISTING");
+    options.SetNameValue("BIGTIFF", "IF_SAFER");
+    options.SetNameValue("NUM_THREADS", std::to_string(compressionThreads(threads)).c_str());
+    return options;
+}
+
+// Halvings until the smallest overview fits in one block, as GIS tools expect of a COG.
+std::vector<int> overviewFactors(int width, int height) {
+    std::vector<int> factors;
+    for (int factor = 2; std::max(width, height) / (factor / 2) > OutputBlockSize; factor *= 2) {
+        factors.push_back(factor);
+    }
+    return factors;
 }
 
 } // namespace
@@ -47,10 +138,21 @@ unsigned compressionThreads(unsigned threads) {
     return std::min(threads, MaxCompressionThreads);
 }
 
+std::size_t bandBytes(OutputType type) {
+    switch (type) {
+    case OutputType::float32:
+        return sizeof(float);
+    case OutputType::float64:
+        return sizeof(double);
+    case OutputType::int16:
+        return sizeof(std::int16_t);
+    }
+    return sizeof(double);
+}
+
 void ResultBuffers::resize(OutputType type, std::size_t cells) {
-    const std::size_t size = type == OutputType::float32 ? sizeof(float) : sizeof(double);
     for (std::vector<std::byte>& bytes : m_bytes) {
-        bytes.resize(cells * size);
+        bytes.resize(cells * bandBytes(type));
     }
 }
 
@@ -58,27 +160,19 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
                            const Grid& grid, unsigned threads, cli::InterruptionCleanup* cleanup)
     : m_name(settings.output),
       m_file(regularTarget(settings.output), "talvo-map", settings.output, cleanup),
-      m_type(settings.type == OutputType::float32 ? GDT_Float32 : GDT_Float64) {
+      m_outputType(settings.type), m_type(gdalType(settings.type)),
+      m_compression(settings.compression), m_cog(settings.cog), m_threads(threads) {
     m_file.addCompanion(".aux.xml");
+    // A COG is copied from a finished map: this tiled one, in a scratch file beside it.
+    const std::filesystem::path tiled =
+        m_cog ? m_file.addScratch(".tiled.tif") : m_file.temporaryPath();
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) {
         throw Error("this GDAL has no GTiff driver");
     }
-    const std::string blockSize = std::to_string(OutputBlockSize);
-    const std::string threadCount = std::to_string(compressionThreads(threads));
-    CPLStringList options;
-    options.SetNameValue("TILED", "YES");
-    options.SetNameValue("BLOCKXSIZE", blockSize.c_str());
-    options.SetNameValue("BLOCKYSIZE", blockSize.c_str());
-    options.SetNameValue("COMPRESS", "DEFLATE");
-    // Level 1 and no predictor: twice as fast as the default level 6 and 3 % larger here; the
-    // floating-point predictor made two-decimal values larger, not smaller.
-    options.SetNameValue("ZLEVEL", "1");
-    options.SetNameValue("INTERLEAVE", "BAND");
-    options.SetNameValue("BIGTIFF", "IF_SAFER");
-    options.SetNameValue("NUM_THREADS", threadCount.c_str());
+    const CPLStringList options = tiledOptions(settings.compression, settings.type, threads);
     resetGdalErrors();
-    m_dataset.reset(driver->Create(m_file.temporaryPath().c_str(), grid.width, grid.height,
+    m_dataset.reset(driver->Create(tiled.c_str(), grid.width, grid.height,
                                    static_cast<int>(BandCount), m_type, options.List()));
     if (!m_dataset) {
         throw Error("cannot write " + m_name + ": " + lastGdalError());
@@ -104,10 +198,16 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
     m_dataset->SetMetadataItem("TALVO_PRECISION",
                                settings.precision == Precision::fixed ? "fixed" : "general");
     m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
+    m_dataset->SetMetadataItem("TALVO_PSD", std::string(estimation::name(settings.psd)).c_str());
+    const bool hundredths = m_type == GDT_Int16;
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
         band->SetDescription(bandNames[i]);
-        band->SetNoDataValue(std::nan(""));
+        band->SetNoDataValue(hundredths ? Int16Nodata : std::nan(""));
+        if (hundredths && i < 3) {
+            band->SetScale(HundredthsScale);
+            band->SetOffset(0.0);
+        }
     }
     m_dataset->GetRasterBand(1)->SetUnitType(unit.c_str());
     m_dataset->GetRasterBand(2)->SetUnitType(unit.c_str());
@@ -118,22 +218,36 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
         const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
         flags->SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
     }
+    describeTexture(settings.psd);
+}
 
-    // The class names, in the map's side file (.aux.xml), as GeoTIFF has no place for them.
+void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
+    // The class names of the scale's triangle, in the map's side file (.aux.xml), as GeoTIFF
+    // has no place for them: as an attribute table, and as category names for older readers.
+    const std::span<const estimation::TextureClass> classes = estimation::textureClasses(psd);
     GDALDefaultRasterAttributeTable table;
     table.CreateColumn("value", GFT_Integer, GFU_MinMax);
     table.CreateColumn("class", GFT_String, GFU_Name);
-    const int count = textureClassCount();
+    const auto count = static_cast<int>(classes.size());
     table.SetRowCount(count + 1);
+    CPLStringList categories;
     for (int row = 0; row < count; ++row) {
-        table.SetValue(row, 0, row);
-        table.SetValue(row, 1, std::string(textureName(static_cast<std::uint8_t>(row))).c_str());
+        const estimation::TextureClass texture = classes[static_cast<std::size_t>(row)];
+        const std::string name(estimation::name(texture));
+        table.SetValue(row, 0, static_cast<int>(texture));
+        table.SetValue(row, 1, name.c_str());
+        while (categories.size() < static_cast<int>(texture)) {
+            categories.AddString("");
+        }
+        categories.AddString(name.c_str());
     }
     table.SetValue(count, 0, NoTextureClass);
     table.SetValue(count, 1, "none");
-    GDALRasterBand* const texture = m_dataset->GetRasterBand(5);
-    texture->SetDefaultRAT(&table);
-    texture->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+    GDALRasterBand* const band = m_dataset->GetRasterBand(5);
+    band->SetDefaultRAT(&table);
+    band->SetCategoryNames(categories.List());
+    band->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+    band->SetMetadataItem("TRIANGLE", std::string(estimation::name(psd)).c_str());
 }
 
 void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
@@ -152,12 +266,7 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
             const auto rows =
                 static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
             if (rows < side || rowBytes < side * size) {
-                // What lies beyond the map's edge.
-                if (m_type == GDT_Float32) {
-                    fillWithNaN<float>(m_block);
-                } else {
-                    fillWithNaN<double>(m_block);
-                }
+                fillWithNodata(m_block, m_outputType); // what lies beyond the map's edge
             }
             for (std::size_t row = 0; row < rows; ++row) {
                 std::memcpy(m_block.data() + row * side * size,
@@ -176,12 +285,52 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
 }
 
 void OutputRaster::commit() {
-    CPLErrorReset();   // a compression thread's failure stays noted
+    CPLErrorReset(); // a compression thread's failure stays noted
+    if (m_cog) {
+        copyAsCog();
+    }
     m_dataset.reset(); // closing writes the last blocks and the side file
     if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
         throw Error("cannot write " + m_name + ": " + lastGdalError());
     }
     m_file.commit();
+}
+
+void OutputRaster::copyAsCog() {
+    std::vector<int> factors =
+        overviewFactors(m_dataset->GetRasterXSize(), m_dataset->GetRasterYSize());
+    if (!factors.empty()) {
+        // Averages of FC, PWP and AWC read best from afar; flags and classes cannot be
+        // averaged, and are taken again from the nearest cell. GeoTIFF builds overviews for
+        // all bands at once.
+        if (m_dataset->BuildOverviews("AVERAGE", static_cast<int>(factors.size()), factors.data(),
+                                      0, nullptr, nullptr, nullptr, nullptr) != CE_None) {
+            throw Error("cannot write " + m_name + ": " + lastGdalError());
+        }
+        for (const Band classes : {Band::flags, Band::texture}) {
+            GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(classes) + 1);
+            std::vector<GDALRasterBandH> overviews;
+            overviews.reserve(static_cast<std::size_t>(band->GetOverviewCount()));
+            for (int i = 0; i < band->GetOverviewCount(); ++i) {
+                overviews.push_back(GDALRasterBand::ToHandle(band->GetOverview(i)));
+            }
+            if (GDALRegenerateOverviews(GDALRasterBand::ToHandle(band),
+                                        static_cast<int>(overviews.size()), overviews.data(),
+                                        "NEAREST", nullptr, nullptr) != CE_None) {
+                throw Error("cannot write " + m_name + ": " + lastGdalError());
+            }
+        }
+    }
+    GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("COG");
+    if (driver == nullptr) {
+        throw Error("this GDAL has no COG driver: leave out --cog");
+    }
+    const CPLStringList options = cogOptions(m_compression, m_outputType, m_threads);
+    const GDALDatasetUniquePtr copy(driver->CreateCopy(
+        m_file.temporaryPath().c_str(), m_dataset.get(), FALSE, options.List(), nullptr, nullptr));
+    if (!copy) {
+        throw Error("cannot write " + m_name + ": " + lastGdalError());
+    }
 }
 
 } // namespace talvo::map

@@ -1,8 +1,9 @@
 #pragma once
 
-// The result map: one tiled, DEFLATE-compressed GeoTIFF with the bands fc, pwp, awc, flags and
-// texture, all of the chosen floating-point type (a GeoTIFF holds one type for all bands;
-// flags and texture are small integers, exact in either type). Nodata is NaN in every band.
+// The result map: one tiled, compressed GeoTIFF with the bands fc, pwp, awc, flags and texture,
+// all of the chosen type (a GeoTIFF holds one type for all bands; flags and texture are small
+// integers, exact in any). Nodata is NaN in every band, -32768 in Int16, where FC, PWP and AWC
+// are hundredths with the band's scale 0.01.
 
 #include "cli/interruption.h"
 #include "cli/replacing_file.h"
@@ -22,6 +23,13 @@ namespace talvo::map {
 
 enum class Band { fc, pwp, awc, flags, texture };
 inline constexpr std::size_t BandCount = 5;
+
+// Int16 bands: nodata, and the scale of FC, PWP and AWC, which store hundredths.
+inline constexpr std::int16_t Int16Nodata = -32768;
+inline constexpr double HundredthsScale = 0.01;
+
+// The bytes of one cell of one band.
+std::size_t bandBytes(OutputType type);
 
 // The cells of a window for every band, in the output's type.
 class ResultBuffers {
@@ -56,16 +64,24 @@ public:
     // Writes a window of this map at most one block wide, whose corner is a block's. Not
     // thread-safe. Throws Error.
     void write(const Window& window, const ResultBuffers& buffers);
-    // Completes the file and renames it to the output's name, its side file (.aux.xml, with
-    // the texture classes' names) first. Throws Error.
+    // Completes the file (as a Cloud Optimized GeoTIFF with overviews, copied from the tiled
+    // one, with --cog) and renames it to the output's name, its side file (.aux.xml, with the
+    // texture classes' names) first. Throws Error.
     void commit();
 
 private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
+    void describeTexture(estimation::ParticleSizeScale psd);
+    // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
+    void copyAsCog();
 
     std::string m_name;
     cli::ReplacingFile m_file; // before the dataset, which is closed first
+    OutputType m_outputType;
     GDALDataType m_type;
+    Compression m_compression;
+    bool m_cog;
+    unsigned m_threads;
     GDALDatasetUniquePtr m_dataset;
     std::vector<std::byte> m_block; // one block of one band, as the driver takes it
 };

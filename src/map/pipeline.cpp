@@ -113,6 +113,7 @@ void Pipeline::write() {
         window.y -= m_firstRow;
         m_output.write(window, slot.results);
         m_estimated += slot.estimated;
+        m_contents += slot.contents;
         {
             const std::lock_guard lock(m_mutex);
             slot.state = State::free;
@@ -130,7 +131,7 @@ void Pipeline::work() {
     std::optional<CellEstimates> estimates;
     std::exception_ptr broken;
     try {
-        estimates.emplace(m_model, m_inputs, m_settings.precision);
+        estimates.emplace(m_model, m_inputs, m_settings.precision, m_settings.psd);
     } catch (...) {
         broken = std::current_exception();
     }
@@ -166,7 +167,9 @@ void Pipeline::estimate(Slot& slot, CellEstimates& estimates) const {
     const auto cells =
         static_cast<std::size_t>(slot.window.width) * static_cast<std::size_t>(slot.window.height);
     slot.results.resize(m_settings.type, cells);
-    slot.estimated = estimates.estimate(slot.inputs, cells, slot.results, m_settings.type);
+    slot.contents = {};
+    slot.estimated =
+        estimates.estimate(slot.inputs, cells, slot.results, m_settings.type, slot.contents);
 }
 
 } // namespace talvo::map

@@ -37,6 +37,8 @@ public:
     // Runs the plan with `threads` workers; returns the cells estimated. Throws the first
     // failure of any thread, Error when the system refuses a thread.
     std::uint64_t run(unsigned threads);
+    // The sand, silt and clay of the cells written.
+    const estimation::ContentUnitTally& contents() const { return m_contents; }
 
 private:
     enum class State { free, queued, estimated };
@@ -47,6 +49,7 @@ private:
         InputBuffers inputs;
         ResultBuffers results;
         std::uint64_t estimated = 0;
+        estimation::ContentUnitTally contents;
         std::exception_ptr failure;
     };
 
@@ -88,7 +91,8 @@ private:
     std::condition_variable m_windowEstimated;
     std::deque<Slot*> m_queue;
     bool m_stop = false;
-    std::uint64_t m_estimated = 0; // the calling thread's alone
+    std::uint64_t m_estimated = 0; // the calling thread's alone, as is m_contents
+    estimation::ContentUnitTally m_contents;
 };
 
 } // namespace talvo::map

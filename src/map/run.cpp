@@ -18,16 +18,23 @@ namespace talvo::map {
 
 namespace {
 
-// A window's buffers take 52 bytes a cell in Float32 (72 in Float64): at most 9 MiB at
-// MaxWindowRows, and a worker's cell cache 1 MiB more, so that 16 workers take about 256 MiB
-// in all, GDAL's block cache included (224 MiB measured in Float32, 267 MiB in Float64, four
-// tiled inputs). Inputs in taller blocks are read twice.
-constexpr std::size_t Float32CellBytes = 52;
-constexpr std::size_t Float64CellBytes = 72;
+// A window's buffers take a double a cell for each input and a cell of each band: 52 bytes in
+// Float32 (72 in Float64, 42 in Int16), at most 9 MiB at MaxWindowRows, and a worker's cell
+// cache 1 MiB more, so that 16 workers take about 256 MiB in all, GDAL's block cache included
+// (224 MiB measured in Float32, 267 MiB in Float64, four tiled inputs). Inputs in taller
+// blocks are read twice.
+constexpr std::size_t InputCellBytes = 4 * sizeof(double);
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX: this, or
 // the input blocks in use at once where they take more (striped rasters, many threads).
 // GDAL's own default, a share of the machine's memory, would hold far more than a run needs.
 constexpr std::size_t SmallestCacheBytes = std::size_t{32} << 20U;
+
+void refuseWhatCannotBeStored(const Settings& settings) {
+    if (settings.type == OutputType::int16 && settings.precision == Precision::general) {
+        throw Error("--type Int16 stores hundredths, which hold the two-decimal values only: "
+                    "give --type Float32 or Float64 with --precision general");
+    }
+}
 
 void refuseOverwritingAnInput(const Settings& settings) {
     for (const std::string& input : settings.rasters) {
@@ -57,7 +64,7 @@ std::size_t sizeBlockCache(bool cacheGiven, const InputRasters& inputs, const Wi
 // The bytes of one window's buffers, input and output.
 std::size_t windowBytes(const WindowPlan& plan, OutputType type) {
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
-           (type == OutputType::float32 ? Float32CellBytes : Float64CellBytes);
+           (InputCellBytes + BandCount * bandBytes(type));
 }
 
 } // namespace
@@ -68,6 +75,7 @@ Summary runMap(const Settings& settings, const Progress& progress,
     if (model == nullptr) {
         throw Error("unknown model " + std::to_string(settings.model));
     }
+    refuseWhatCannotBeStored(settings);
     refuseOverwritingAnInput(settings);
     shareOneArenaUnderAddressLimit();
     const bool cacheGiven = CPLGetConfigOption("GDAL_CACHEMAX", nullptr) != nullptr;
@@ -75,6 +83,15 @@ Summary runMap(const Settings& settings, const Progress& progress,
     const Grid& grid = inputs.grid();
     const RowRange rows = settings.tile ? tileRows(*settings.tile, grid.height, OutputBlockSize)
                                         : RowRange{0, grid.height};
+    Summary summary;
+    summary.width = grid.width;
+    summary.height = rows.end - rows.first;
+    summary.mapHeight = grid.height;
+    summary.cells =
+        static_cast<std::uint64_t>(summary.width) * static_cast<std::uint64_t>(summary.height);
+    if (summary.height == 0) {
+        return summary; // a GeoTIFF cannot be empty
+    }
     const unsigned threads = settings.threads != 0
                                  ? settings.threads
                                  : std::max(1U, std::thread::hardware_concurrency());
@@ -85,13 +102,9 @@ Summary runMap(const Settings& settings, const Progress& progress,
     checkMemoryAllowed(runBytes(threads, windowBytes(plan, settings.type), cacheBytes));
     OutputRaster output(settings, *model, grid.rows(rows.first, rows.end), threads, cleanup);
     Pipeline pipeline(settings, *model, inputs, output, plan, rows.first, progress);
-    Summary summary;
     summary.estimatedCells = pipeline.run(threads);
+    summary.contents = pipeline.contents();
     output.commit();
-    summary.width = grid.width;
-    summary.height = rows.end - rows.first;
-    summary.cells =
-        static_cast<std::uint64_t>(summary.width) * static_cast<std::uint64_t>(summary.height);
     return summary;
 }
 

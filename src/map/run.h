@@ -3,6 +3,7 @@
 // A whole map, or one tile of it, block by block on several threads.
 
 #include "cli/interruption.h"
+#include "estimation/estimation.h"
 #include "map/settings.h"
 
 #include <cstdint>
@@ -12,9 +13,11 @@ namespace talvo::map {
 
 struct Summary {
     int width = 0;
-    int height = 0; // of the map written: the tile's rows with --tile
+    int height = 0;    // of the map written: the tile's rows with --tile; 0 when it has none
+    int mapHeight = 0; // of the inputs
     std::uint64_t cells = 0;
-    std::uint64_t estimatedCells = 0; // the others hold nodata
+    std::uint64_t estimatedCells = 0;      // the others hold nodata
+    estimation::ContentUnitTally contents; // sand, silt and clay of the cells written
 };
 
 // Called in order, from one thread at a time, after each window is written.
@@ -22,8 +25,9 @@ using Progress = std::function<void(std::uint64_t windowsDone, std::uint64_t win
 
 // Reads the inputs window by window, estimates each cell on `settings.threads` threads and
 // writes the windows in order; memory stays bounded whatever the size of the map. The output
-// appears whole or not at all, and a signal removes it through `cleanup`. GDAL must be
-// registered. Throws Error, also when the system refuses the threads the run needs.
+// appears whole or not at all, and a signal removes it through `cleanup`; a tile without rows
+// writes nothing. GDAL must be registered. Throws Error, also when the system refuses the
+// threads the run needs.
 Summary runMap(const Settings& settings, const Progress& progress = {},
                cli::InterruptionCleanup* cleanup = nullptr);
 

@@ -1,50 +1,17 @@
 #pragma once
 
-// Scale factors as decimals. A raster stores 523 with scale 0.1 for the text "52.3"; the map
-// must compute with the double that text reads to, 523 / 10, not 523 * 0.1.
+// The decimal scales of the inputs, shared with the tables' --scale.
 
-#include "estimation/estimation.h"
-
-#include <array>
-#include <cstdint>
-#include <optional>
-#include <string_view>
+#include "table/scale.h"
 
 namespace talvo::map {
 
-// mantissa x 10^-decimals, mantissa > 0 and below 2^53, no trailing zeros in the mantissa
-// while decimals > 0.
-struct DecimalScale {
-    std::uint64_t mantissa = 1;
-    int decimals = 0;
-
-    friend bool operator==(const DecimalScale&, const DecimalScale&) = default;
-
-    // raw x mantissa / 10^decimals: one correctly rounded division when raw x mantissa is
-    // exact (always for integer rasters), so that 523 at 0.1 gives the double of "52.3";
-    // otherwise (fractional rasters with long mantissas) it is rounded twice. Dividing by
-    // 10^0 = 1 is exact.
-    double apply(double raw) const noexcept { return raw * factor() / divisor(); }
-    double factor() const noexcept { return static_cast<double>(mantissa); }
-    double divisor() const noexcept; // 10^decimals, exact
-};
-
-// "0.1", "1", "2.5e-3", "10": a positive decimal with at most 15 significant digits and at
-// most 22 decimals. Throws Error naming `text`.
-DecimalScale parseScale(std::string_view text);
-
-// The scale a raster band declares as a double, through its shortest decimal text (0.1 is
-// read as "0.1"). Throws Error when that is no usable scale.
-DecimalScale scaleFromDouble(double scale);
-
-// One optional scale per input, by estimation::Input.
-using ScaleSet = std::array<std::optional<DecimalScale>, 4>;
-
-// "sand=0.1,clay=0.1,oc=0.1": names as the options have them, each at most once. Throws Error.
-ScaleSet parseScaleList(std::string_view text);
-
-// The global soil grids: sand, silt and clay in g/kg, organic carbon in dg/kg; all 0.1 to
-// percent and g/kg.
-ScaleSet soilGridsScales();
+using table::DecimalScale;
+using table::fractionScales;
+using table::parseScale;
+using table::parseScaleList;
+using table::scaleFromDouble;
+using table::ScaleSet;
+using table::soilGridsScales;
 
 } // namespace talvo::map

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <string>
 
 namespace talvo::map {
 
@@ -33,12 +32,6 @@ Tile parseTile(std::string_view text) {
 
 RowRange tileRows(Tile tile, int height, int blockHeight) {
     const std::int64_t blocks = (std::int64_t{height} + blockHeight - 1) / blockHeight;
-    if (blocks < tile.count) {
-        throw Error("--tile " + std::to_string(tile.index) + "/" + std::to_string(tile.count) +
-                    ": the map has only " + std::to_string(blocks) + " rows of blocks of " +
-                    std::to_string(blockHeight) + " rows; give at most " + std::to_string(blocks) +
-                    " tiles");
-    }
     const std::int64_t firstBlock = blocks * (tile.index - 1) / tile.count;
     const std::int64_t endBlock = blocks * tile.index / tile.count;
     return {static_cast<int>(firstBlock * blockHeight),

@@ -28,7 +28,8 @@ struct RowRange {
 
 // The rows of a tile: the raster's rows of blocks of blockHeight are shared out as evenly as
 // whole blocks allow, the first tiles taking the smaller shares; the last block may be short.
-// Throws Error when there are fewer rows of blocks than tiles, as a tile must not be empty.
+// Where there are fewer rows of blocks than tiles, some tiles have none (first == end), so that
+// a fixed array of cluster tasks runs on any map.
 RowRange tileRows(Tile tile, int height, int blockHeight);
 
 } // namespace talvo::map

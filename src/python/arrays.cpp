@@ -41,17 +41,18 @@ void estimateRange(estimation::SoilEstimator& estimator, const InputColumns& inp
 
 bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
                    const OutputColumns& outputs, std::size_t count, Precision precision,
-                   const std::function<bool()>& interrupted, unsigned threads) {
+                   const std::function<bool()>& interrupted, unsigned threads,
+                   estimation::ParticleSizeScale scale) {
     const std::size_t available = threads != 0 ? threads : std::thread::hardware_concurrency();
     const std::size_t parts =
         std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
     // Made here, so that running out of memory fails the call, not a thread: one for the
     // calling thread and one for each worker.
-    estimation::SoilEstimator own(model, precision);
+    estimation::SoilEstimator own(model, precision, scale);
     std::vector<estimation::SoilEstimator> estimators;
     estimators.reserve(parts - 1);
     for (std::size_t part = 0; part + 1 < parts; ++part) {
-        estimators.emplace_back(model, precision);
+        estimators.emplace_back(model, precision, scale);
     }
     // Blocks are taken in turn rather than split evenly, so that a core that other work slows
     // down takes fewer and the call does not wait for it; an array of only a few blocks' cells

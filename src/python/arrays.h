@@ -39,9 +39,12 @@ inline constexpr std::size_t CellsPerThread = 1U << 16U;
 
 // Estimates `count` cells. Thread-safe; `threads` 0 means the hardware's concurrency. The
 // calling thread asks `interrupted` between its blocks; once it says so, every thread stops
-// after the block it is on and the call returns false, the outputs filled in part.
-bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs,
-                   const OutputColumns& outputs, std::size_t count, Precision precision,
-                   const std::function<bool()>& interrupted, unsigned threads = 0);
+// after the block it is on and the call returns false, the outputs filled in part. Sand, silt
+// and clay are given on `scale`.
+bool estimateCells(
+    const estimation::PtfModel& model, const InputColumns& inputs, const OutputColumns& outputs,
+    std::size_t count, Precision precision, const std::function<bool()>& interrupted,
+    unsigned threads = 0,
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 } // namespace talvo::python

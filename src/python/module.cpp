@@ -82,7 +82,7 @@ py::list textureClasses() {
 // Flat runs of cells: every input holds `count` numbers or one. The loop runs without the GIL
 // on buffers owned by the arrays held here; after Ctrl+C, the part-filled results are let go.
 py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, const Numbers& clay,
-                       const Numbers& oc, bool general, unsigned threads) {
+                       const Numbers& oc, bool general, unsigned threads, bool usda) {
     const estimation::PtfModel& model = modelAtPosition(position);
     const std::array<const Numbers*, 4> given{&sand, &silt, &clay, &oc};
     py::ssize_t count = 1;
@@ -113,7 +113,9 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
         estimateCells(
             model, inputs, outputs, static_cast<std::size_t>(count),
             general ? Precision::general : Precision::fixed,
-            [&interruption] { return interruption.requested(); }, threads);
+            [&interruption] { return interruption.requested(); }, threads,
+            usda ? estimation::ParticleSizeScale::usda
+                 : estimation::ParticleSizeScale::international);
     }
     interruption.raiseIfRequested();
     return py::make_tuple(fc, pwp, awc, flagBits, texture, error);
@@ -135,6 +137,50 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
                      wide[i] = floatTexts.of(in[i]);
                  }
              });
+    return out;
+}
+
+py::list textureClassesOf(bool usda) {
+    py::list numbers;
+    for (const estimation::TextureClass texture :
+         estimation::textureClasses(usda ? estimation::ParticleSizeScale::usda
+                                         : estimation::ParticleSizeScale::international)) {
+        numbers.append(static_cast<int>(texture));
+    }
+    return numbers;
+}
+
+// The engine's rule over cells; a column of one value stands for every cell.
+py::object contentUnit(const Numbers& sand, const Numbers& silt, const Numbers& clay) {
+    const std::array<const Numbers*, 3> given{&sand, &silt, &clay};
+    py::ssize_t count = 1;
+    for (const Numbers* numbers : given) {
+        if (numbers->size() != 1) {
+            count = numbers->size();
+        }
+    }
+    const auto at = [](const Numbers& numbers, py::ssize_t i) {
+        return numbers.size() == 1 ? numbers.data()[0] : numbers.data()[i];
+    };
+    estimation::ContentUnitTally tally;
+    for (py::ssize_t i = 0; i < count; ++i) {
+        tally.add(at(sand, i), at(silt, i), at(clay, i));
+    }
+    const std::optional<estimation::ContentUnit> unit = tally.misread();
+    if (!unit) {
+        return py::none();
+    }
+    return py::make_tuple(*unit == estimation::ContentUnit::fraction ? "1" : "g/kg",
+                          tally.looking(*unit), tally.judged(*unit));
+}
+
+py::array_t<double> shiftDecimal(const Numbers& numbers, int places) {
+    py::array_t<double> out = resultColumn<double>(numbers.size());
+    const double* in = numbers.data();
+    double* shifted = out.mutable_data();
+    for (py::ssize_t i = 0; i < numbers.size(); ++i) {
+        shifted[i] = estimation::shiftedDecimal(in[i], places);
+    }
     return out;
 }
 
@@ -184,11 +230,20 @@ PYBIND11_MODULE(_talvo, m) {
     m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
     m.attr("__version__") = TALVO_VERSION;
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
-          py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U);
+          py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U,
+          py::arg("usda") = false);
     m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("fc"), py::arg("pwp"),
           py::arg("awc"), py::arg("bd"), py::arg("mass"),
           "scores of models against measured columns, as rows of the metrics table");
+    m.def("texture_classes_of", &textureClassesOf, py::arg("usda"),
+          "the class numbers of one triangle, in class order");
+    m.def("content_unit", &contentUnit, py::arg("sand"), py::arg("silt"), py::arg("clay"),
+          "(unit, cells that look so, cells judged) when most cells look like fractions of 1 "
+          "or g/kg; None when they look like percent");
+    m.def("shift_decimal", &shiftDecimal, py::arg("numbers"), py::arg("places"),
+          "each number's shortest text with its decimal point moved right by `places`, read "
+          "back: 0.07 shifted by 2 is 7 exactly");
     m.def("widen_float32", &widenFloat32, py::arg("numbers"));
     m.def("read_texts", &readTexts, py::arg("cells"), py::arg("decimal"), py::arg("other"),
           "a flat array of texts or objects as float64: NaN where no number, inf past the range");

@@ -7,7 +7,6 @@ namespace talvo::table {
 
 namespace {
 
-constexpr std::size_t BlockBytes = std::size_t{64} << 10;
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool isLineBreak(char c) {

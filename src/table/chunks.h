@@ -15,6 +15,12 @@ namespace talvo::table {
 
 // Bytes of input a chunk aims at; a chunk holds whole records only, so it may hold more.
 inline constexpr std::size_t ChunkBytes = std::size_t{64} << 10;
+// Bytes the reader asks its input for at a time.
+inline constexpr std::size_t BlockBytes = std::size_t{64} << 10;
+// The most bytes one call of header() or next() reads from the input: up to a record of
+// MaxRecordBytes and the blocks around it. With this much at hand, neither call can reach
+// the input's end unless the input ends there.
+inline constexpr std::size_t ReadAhead = MaxRecordBytes + 2 * BlockBytes;
 
 struct Chunk {
     std::string bytes;           // whole records as read, line breaks included

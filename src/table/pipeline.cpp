@@ -198,32 +198,9 @@ private:
                 keep(m_spareOutput, std::move(out));
             }
         };
-        const std::string_view bytes = chunk.bytes;
         try {
-            if (chunk.unquoted) {
-                for (std::size_t start = 0; start < bytes.size();) {
-                    std::size_t end = bytes.find('\n', start);
-                    end = end == std::string_view::npos ? bytes.size() : end;
-                    // The careful reader's limit, counting the line break as it does.
-                    if (end - start + (end < bytes.size() ? 1 : 0) > MaxRecordBytes) {
-                        throw tooLong(chunk.firstLine + countLines(bytes.substr(0, start)));
-                    }
-                    if (end != start) { // a blank line is no record
-                        formatter.writeUnquoted(bytes.substr(start, end - start), out, summary);
-                        handOn(false);
-                    }
-                    start = end + 1;
-                }
-            } else {
-                MemoryInput input(bytes);
-                CsvReader reader(input, m_settings.delimiter, chunk.firstLine);
-                Records records;
-                while (reader.next(records)) {
-                    formatter.writeParsed(records[0], out, summary);
-                    records.clear();
-                    handOn(false);
-                }
-            }
+            formatChunk(chunk, m_settings.delimiter, formatter, out, summary,
+                        [&handOn](std::string& /*full*/) { handOn(false); });
         } catch (const Stopping&) {
             throw;
         } catch (...) {

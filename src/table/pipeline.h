@@ -27,10 +27,6 @@ struct RunOptions {
     std::string inputName;
 };
 
-// Output is handed on in pieces of about this size, so that memory stays bounded whatever a
-// row's width or the number of models.
-inline constexpr std::size_t PieceBytes = std::size_t{1} << 20;
-
 // Formats every chunk `reader` gives into `output`. The first failure anywhere (reading, a
 // worker, writing, the progress callback) ends the run with that error once every thread
 // has stopped; the output before the damaged record is written.

@@ -76,6 +76,9 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
                    m_columns.lineEnd.size() <=
                AddedCapacity;
     }));
+    m_scaled =
+        std::any_of(settings.scales.begin(), settings.scales.end(),
+                    [](const std::optional<DecimalScale>& scale) { return scale.has_value(); });
     m_numbersNeedQuotes =
         std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
         settings.delimiter == settings.decimal.get();
@@ -101,9 +104,15 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
             end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter,
                                              soil.values[first]);
             soil.cells[first] = {start, static_cast<std::size_t>(end - start)};
+            // At a scale the text is read again, as a decimal: rare, and exact.
+            if (m_scaled) {
+                soil.values[first] = readInput(soil.cells[first], wanted->second);
+            }
             for (++wanted; wanted != inputsEnd && wanted->first == field; ++wanted) {
-                soil.values[static_cast<std::size_t>(wanted->second)] = soil.values[first];
-                soil.cells[static_cast<std::size_t>(wanted->second)] = soil.cells[first];
+                const auto other = static_cast<std::size_t>(wanted->second);
+                soil.values[other] =
+                    m_scaled ? readInput(soil.cells[first], wanted->second) : soil.values[first];
+                soil.cells[other] = soil.cells[first];
             }
         } else {
             end = std::find(start, last, delimiter);
@@ -172,17 +181,24 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
         for (const auto& [column, input] : m_inputColumns) {
             const auto i = static_cast<std::size_t>(input);
             soil.cells[i] = record[column];
-            soil.values[i] = estimation::inputValue(soil.cells[i], m_settings.decimal);
+            soil.values[i] = readInput(soil.cells[i], input);
         }
     }
     writeRows(shape, soil, m_malformed, out, summary);
+}
+
+estimation::InputValue RowFormatter::readInput(std::string_view text,
+                                               estimation::Input input) const {
+    const std::optional<DecimalScale>& scale = m_settings.scales[static_cast<std::size_t>(input)];
+    return scale ? scale->read(text, m_settings.decimal)
+                 : estimation::inputValue(text, m_settings.decimal);
 }
 
 std::string_view RowFormatter::textureField(const estimation::InputValues& values) const {
     const auto number = [&](estimation::Input input) { return at(values, input).number; };
     const auto found =
         estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
-                                 number(estimation::Input::clay));
+                                 number(estimation::Input::clay), m_settings.particleSizes);
     return found ? std::string_view(m_textureTexts[static_cast<std::size_t>(*found)])
                  : std::string_view();
 }
@@ -205,8 +221,8 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
     const char separator = m_settings.decimal.get();
     // Built where it is read: a copy read back in wider pieces than it was written in stalls
     // every row on a failed store forward.
-    const estimation::SoilEstimate estimated =
-        estimation::estimateSoil(model, soil.values, m_settings.precision);
+    const estimation::SoilEstimate estimated = estimation::estimateSoil(
+        model, soil.values, m_settings.precision, m_settings.particleSizes);
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         std::string_view cell; // the cell of the input that caused it, where one did
@@ -266,6 +282,11 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     // the inputs it reads.
     const std::string_view texture =
         malformed.empty() ? textureField(soil.values) : std::string_view();
+    if (malformed.empty()) {
+        summary.units.add(at(soil.values, estimation::Input::sand).number,
+                          at(soil.values, estimation::Input::silt).number,
+                          at(soil.values, estimation::Input::clay).number);
+    }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         // The added columns go to the stack first and to `out` in one piece, with the
@@ -282,6 +303,76 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         end = writeClasses(end, texture, flags, summary);
         appendAdded(added.data(), end, error, out, summary);
         ++summary.rows;
+    }
+}
+
+std::string failedRowsNote(const Summary& summary) {
+    if (summary.rowsWithError == 0) {
+        return {};
+    }
+    return std::to_string(summary.rowsWithError) + " of " + std::to_string(summary.rows) +
+           (summary.rows == 1 ? " row" : " rows") +
+           " could not be estimated; the error column says why";
+}
+
+std::string flaggedRowsNote(const Summary& summary) {
+    std::string counts;
+    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
+        if (summary.rowsFlagged[i] == 0) {
+            continue;
+        }
+        counts += counts.empty()
+                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
+                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
+                      : ", " + std::to_string(summary.rowsFlagged[i]);
+        counts += " flagged ";
+        counts += estimation::code(estimation::allFlags[i]);
+    }
+    return counts;
+}
+
+namespace {
+
+// A chunk with quotes or CRs, through the careful reader. Apart from the loop over unquoted
+// lines, whose calls then need no unwinding: in the browser's build that costs a trip through
+// JavaScript per call.
+void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
+                  Summary& summary, const std::function<void(std::string&)>& pieceFull) {
+    MemoryInput input(chunk.bytes);
+    CsvReader reader(input, delimiter, chunk.firstLine);
+    Records records;
+    while (reader.next(records)) {
+        formatter.writeParsed(records[0], out, summary);
+        records.clear();
+        if (out.size() >= PieceBytes) {
+            pieceFull(out);
+        }
+    }
+}
+
+} // namespace
+
+void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
+                 Summary& summary, const std::function<void(std::string&)>& pieceFull) {
+    if (!chunk.unquoted) {
+        formatParsed(chunk, delimiter, formatter, out, summary, pieceFull);
+        return;
+    }
+    const std::string_view bytes = chunk.bytes;
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = bytes.find('\n', start);
+        end = end == std::string_view::npos ? bytes.size() : end;
+        // The careful reader's limit, counting the line break as it does.
+        if (end - start + (end < bytes.size() ? 1 : 0) > MaxRecordBytes) {
+            throw tooLong(chunk.firstLine + countLines(bytes.substr(0, start)));
+        }
+        if (end != start) { // a blank line is no record
+            formatter.writeUnquoted(bytes.substr(start, end - start), out, summary);
+            if (out.size() >= PieceBytes) {
+                pieceFull(out);
+            }
+        }
+        start = end + 1;
     }
 }
 

@@ -4,17 +4,23 @@
 // columns, from the engine's value API.
 
 #include "estimation/estimation.h"
+#include "table/chunks.h"
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/settings.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talvo::table {
+
+// Output is handed on in pieces of about this size, so that memory stays bounded whatever a
+// row's width or the number of models.
+inline constexpr std::size_t PieceBytes = std::size_t{1} << 20;
 
 struct Summary {
     std::uint64_t records = 0;       // records below the header
@@ -22,6 +28,10 @@ struct Summary {
     std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
     // Of these, rows that carry each flag, in the order of allFlags.
     std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
+    // Rows with a flag that asks for a look (any but psd, which every converted row carries).
+    std::uint64_t rowsToCheck = 0;
+    // What the records' sand, silt and clay, as read, say about their unit.
+    estimation::ContentUnitTally units;
 
     void countFlags(estimation::Flags flags) noexcept {
         if (flags.empty()) {
@@ -30,6 +40,8 @@ struct Summary {
         for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
             rowsFlagged[i] += flags.contains(estimation::allFlags[i]) ? 1U : 0U;
         }
+        flags.remove(estimation::Flag::psd);
+        rowsToCheck += flags.empty() ? 0U : 1U;
     }
     Summary& operator+=(const Summary& other) noexcept {
         records += other.records;
@@ -38,9 +50,20 @@ struct Summary {
         for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
             rowsFlagged[i] += other.rowsFlagged[i];
         }
+        rowsToCheck += other.rowsToCheck;
+        units += other.units;
         return *this;
     }
 };
+
+// What a run tells of its rows with an error: "4 of 5 rows could not be estimated; the error
+// column says why"; empty when there are none.
+std::string failedRowsNote(const Summary& summary);
+
+// What a run tells of its flagged rows, in one line for the flags some row carries: "12 of 97
+// rows flagged sum, 3 flagged result", since the flags column is easy to miss in a long table;
+// empty when no row is flagged.
+std::string flaggedRowsNote(const Summary& summary);
 
 class RowFormatter {
 public:
@@ -69,6 +92,8 @@ private:
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
+    // One input's text as a number, at the input's scale where one is set.
+    estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     std::string_view textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing to the added columns at `end` and
@@ -111,6 +136,7 @@ private:
     // Input columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
+    bool m_scaled = false;            // some input is read at a scale
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
@@ -119,5 +145,11 @@ private:
     // The flags field of each set of flags, by its bits.
     std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
 };
+
+// The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`
+// holds PieceBytes or more, to hand them on. Throws CsvError at a damaged record, after the
+// rows before it are in `out`.
+void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
+                 Summary& summary, const std::function<void(std::string&)>& pieceFull);
 
 } // namespace talvo::table

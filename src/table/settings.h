@@ -1,6 +1,7 @@
 #pragma once
 
 #include "estimation/estimation.h"
+#include "table/scale.h"
 
 #include <array>
 #include <string>
@@ -22,6 +23,10 @@ struct Settings {
     std::array<std::string, 4> columnNames{};
     // Put before the names of the added columns, for tables that have such columns already.
     std::string prefix;
+    // The scale sand, silt and clay are given on; the texture column follows it.
+    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
+    // Each input's text is read at its scale, where one is set: g/kg, fractions of 1.
+    ScaleSet scales{};
 };
 
 } // namespace talvo::table

@@ -2,14 +2,14 @@
 
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/failure_message.h"
 #include "form/result_origins.h"
+#include "form/results_text.h"
 #include "window/application.h"
 #include "window/copy_fallthrough.h"
-#include "window/failure_message.h"
 #include "window/form_fields.h"
 #include "window/model_chooser.h"
 #include "window/result_label.h"
-#include "window/results_text.h"
 #include "window/soil_view.h"
 
 #include <QAction>
@@ -279,7 +279,8 @@ void Form1::followInputs() {
 }
 
 void Form1::copyResults() {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(resultsText(m_fields->shown())));
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(form::resultsText(m_fields->shown())));
 }
 
 void Form1::chooseModel() {
@@ -297,7 +298,7 @@ template <typename Action> void Form1::run(Action action) noexcept {
     try {
         action();
     } catch (const estimation::Failure& failure) {
-        m_report(QString::fromStdString(failureMessage(failure, m_separator)));
+        m_report(QString::fromStdString(form::failureMessage(failure, m_separator)));
     } catch (const std::exception& error) {
         m_report(
             QStringLiteral("The action stopped: %1").arg(QString::fromLocal8Bit(error.what())));

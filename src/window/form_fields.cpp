@@ -97,8 +97,8 @@ void Form1Fields::refreshColours() {
     }
 }
 
-ShownEstimate Form1Fields::shown() const {
-    ShownEstimate shown;
+form::ShownEstimate Form1Fields::shown() const {
+    form::ShownEstimate shown;
     shown.model = m_controls.chooser->currentText().toStdString();
     for (std::size_t i = 0; i < shown.boxes.size(); ++i) {
         const QLineEdit* box = m_controls.inputs.at(i);

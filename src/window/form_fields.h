@@ -2,7 +2,7 @@
 
 #include "form/fields.h"
 #include "form/result_origins.h"
-#include "window/results_text.h"
+#include "form/results_text.h"
 
 #include <QString>
 
@@ -53,7 +53,7 @@ public:
     void showOrigins(const form::ResultOrigins& origins);
 
     // What the window shows now, for copying; stale results are left out.
-    ShownEstimate shown() const;
+    form::ShownEstimate shown() const;
 
 private:
     void paint(Input input);

@@ -1,12 +1,14 @@
 #include "window/soil_view.h"
 
+#include "form/particle_sizes.h"
 #include "form/sheet_text.h"
+#include "form/soil_summary.h"
 #include "window/application.h"
-#include "window/soil_summary.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -37,8 +39,8 @@ constexpr QSize ViewSize{720, 780};
 constexpr int SheetLines = 5;
 
 bool isNumberColumn(int column) {
-    return column >= static_cast<int>(SoilColumn::fc) &&
-           column <= static_cast<int>(SoilColumn::awc);
+    return column >= static_cast<int>(form::SoilColumn::fc) &&
+           column <= static_cast<int>(form::SoilColumn::awc);
 }
 
 // Numbers stay on one line and end in "…" where the column is too narrow: a long number must
@@ -68,11 +70,11 @@ QString joined(const std::vector<std::string>& sentences) {
 }
 
 QTableWidget* modelTable(QWidget* parent) {
-    auto* table = new QTableWidget(estimation::ModelCount, SoilColumnCount, parent);
+    auto* table = new QTableWidget(estimation::ModelCount, form::SoilColumnCount, parent);
     table->setObjectName(QStringLiteral("models"));
     table->setAccessibleName(QObject::tr("Estimates of every model"));
     QStringList header;
-    for (const std::string& title : soilTableHeader()) {
+    for (const std::string& title : form::soilTableHeader()) {
         header << text(title);
     }
     table->setHorizontalHeaderLabels(header);
@@ -102,12 +104,29 @@ QTableWidget* modelTable(QWidget* parent) {
     return table;
 }
 
+// The particle-size scales, as the form offers them.
+QComboBox* scaleChooser(QWidget* parent) {
+    auto* chooser = new QComboBox(parent);
+    chooser->setObjectName(QStringLiteral("particleSizes"));
+    chooser->setAccessibleName(QObject::tr("Particle sizes"));
+    for (const form::ParticleSizeChoice& choice : form::particleSizeChoices) {
+        chooser->addItem(
+            QString::fromUtf8(choice.label.data(), static_cast<qsizetype>(choice.label.size())));
+        chooser->setItemData(
+            chooser->count() - 1,
+            QString::fromUtf8(choice.detail.data(), static_cast<qsizetype>(choice.detail.size())),
+            Qt::ToolTipRole);
+    }
+    return chooser;
+}
+
 } // namespace
 
 SoilView::SoilView(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_triangle(new TextureTriangle(this)),
-      m_texture(new QLabel(this)), m_warnings(new QLabel(this)), m_table(modelTable(this)),
-      m_sheet(new QPlainTextEdit(this)), m_copy(new QPushButton(tr("&Copy"), this)),
+    : QWidget(parent, Qt::Window), m_scale(scaleChooser(this)),
+      m_triangle(new TextureTriangle(this)), m_texture(new QLabel(this)),
+      m_warnings(new QLabel(this)), m_table(modelTable(this)), m_sheet(new QPlainTextEdit(this)),
+      m_copy(new QPushButton(tr("&Copy"), this)),
       m_save(new QPushButton(tr("&Save picture…"), this)) {
     setObjectName(QStringLiteral("SoilView"));
     setWindowTitle(tr("Soil details"));
@@ -149,12 +168,20 @@ void SoilView::layOut() {
     m_sheet->setFixedHeight(
         SheetLines * metrics.lineSpacing() +
         2 * (m_sheet->frameWidth() + static_cast<int>(m_sheet->document()->documentMargin())));
+    auto* scaleLabel = new QLabel(tr("&Particle sizes:"), this);
+    scaleLabel->setBuddy(m_scale);
+    // The scale beside the class it decides, not on a line of its own, so that the view still
+    // fits a small screen.
+    auto* textureRow = new QHBoxLayout;
+    textureRow->addWidget(m_texture, 1);
+    textureRow->addWidget(scaleLabel);
+    textureRow->addWidget(m_scale);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_copy);
     buttons->addWidget(m_save);
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_texture);
+    layout->addLayout(textureRow);
     layout->addWidget(m_warnings);
     layout->addWidget(m_triangle, 1);
     layout->addWidget(m_table);
@@ -164,6 +191,7 @@ void SoilView::layOut() {
     setTabOrder(m_copy, m_save);
     setTabOrder(m_save, m_table);
     setTabOrder(m_table, m_sheet);
+    setTabOrder(m_sheet, m_scale);
     m_copy->setFocus();
 }
 
@@ -172,6 +200,7 @@ void SoilView::connectParts() {
     connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &SoilView::fitTable,
             Qt::QueuedConnection);
     connect(m_table, &QTableWidget::currentCellChanged, this, &SoilView::showSheet);
+    connect(m_scale, &QComboBox::currentIndexChanged, this, &SoilView::showAgain);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -213,19 +242,30 @@ void SoilView::showBeside(const QWidget& window) {
     activateWindow();
 }
 
+estimation::ParticleSizeScale SoilView::scale() const {
+    const auto index = static_cast<std::size_t>(std::max(m_scale->currentIndex(), 0));
+    return form::particleSizeChoices.at(index).scale;
+}
+
+void SoilView::showAgain() {
+    showInputs({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator);
+}
+
 void SoilView::showInputs(const estimation::InputTexts& texts,
                           estimation::DecimalSeparator separator) {
-    const SoilMark mark = soilMark(texts, separator);
-    m_texture->setText(text(textureLine(texts, separator)));
-    m_warnings->setText(joined(soilWarnings(texts, separator)));
+    const std::array<std::string, 4> kept{std::string(texts[0]), std::string(texts[1]),
+                                          std::string(texts[2]), std::string(texts[3])};
+    m_texts = kept;
+    m_separator = separator;
+    const estimation::ParticleSizeScale chosen = scale();
+    const form::SoilMark mark = form::soilMark(texts, separator, chosen);
+    m_texture->setText(text(form::textureLine(texts, separator, chosen)));
+    m_warnings->setText(joined(form::soilWarnings(texts, separator, chosen)));
     m_triangle->setAccessibleDescription(m_texture->text() + QStringLiteral(". ") +
                                          text(mark.text));
     m_triangle->setMark(mark);
 
-    m_texts = {std::string(texts[0]), std::string(texts[1]), std::string(texts[2]),
-               std::string(texts[3])};
-    m_separator = separator;
-    m_rows = soilTable(texts, separator);
+    m_rows = form::soilTable(texts, separator, chosen);
     for (std::size_t row = 0; row < m_rows.size(); ++row) {
         for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
             QTableWidgetItem* item = m_table->item(static_cast<int>(row), static_cast<int>(column));
@@ -275,8 +315,8 @@ void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSep
 }
 
 void SoilView::copyTable() const {
-    QGuiApplication::clipboard()->setText(
-        text(tabSeparated({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator, m_rows)));
+    QGuiApplication::clipboard()->setText(text(form::tabSeparated(
+        {m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator, m_rows, scale())));
 }
 
 bool SoilView::savePicture(const QString& path) const {

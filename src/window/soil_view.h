@@ -2,13 +2,14 @@
 
 #include "estimation/estimation.h"
 #include "form/fields.h"
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include <QWidget>
 
 #include <array>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -36,6 +37,8 @@ public:
     void showInputs(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
     // The same, read from a window's fields; the sheet follows the model chosen there.
     void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
+    // The scale sand, silt and clay are given on, as chosen in the view.
+    estimation::ParticleSizeScale scale() const;
 
     // Shows the view, the first time beside `window` and within its screen.
     void showBeside(const QWidget& window);
@@ -55,7 +58,9 @@ private:
     void showSheet(int row);
     void askForPicture();
     void fitTable();
+    void showAgain();
 
+    QComboBox* m_scale;
     TextureTriangle* m_triangle;
     QLabel* m_texture;
     QLabel* m_warnings;
@@ -63,8 +68,8 @@ private:
     QPlainTextEdit* m_sheet;
     QPushButton* m_copy;
     QPushButton* m_save;
-    SoilTable m_rows;
-    std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown
+    form::SoilTable m_rows;
+    std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown, for another scale
     estimation::DecimalSeparator m_separator;
     bool m_placed = false;
     int m_chosen = -1; // the model chosen in the window, when last shown

@@ -14,7 +14,7 @@ TextureTriangle::TextureTriangle(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void TextureTriangle::setMark(SoilMark mark) {
+void TextureTriangle::setMark(form::SoilMark mark) {
     m_mark = std::move(mark);
     update();
 }

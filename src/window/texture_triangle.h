@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/triangle_geometry.h"
+#include "form/triangle_geometry.h"
 
 #include <QWidget>
 
@@ -13,8 +13,8 @@ class TextureTriangle final : public QWidget {
 public:
     explicit TextureTriangle(QWidget* parent = nullptr);
 
-    void setMark(SoilMark mark);
-    const SoilMark& mark() const noexcept { return m_mark; }
+    void setMark(form::SoilMark mark);
+    const form::SoilMark& mark() const noexcept { return m_mark; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -23,7 +23,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    SoilMark m_mark;
+    form::SoilMark m_mark;
 };
 
 } // namespace talvo::window

@@ -30,7 +30,7 @@ double tickLength(const QFont& font) {
     return QFontMetricsF(font).height() * 0.4;
 }
 
-QPointF point(PlanePoint p) {
+QPointF point(form::PlanePoint p) {
     return {p.x, p.y};
 }
 
@@ -65,14 +65,15 @@ QString classLabel(estimation::TextureClass texture, double room, const QFontMet
                              static_cast<qsizetype>(estimation::code(texture).size()));
 }
 
-void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleColours& colours,
-                 const QFont& font) {
+void drawClasses(QPainter& painter, const form::TriangleFrame& frame,
+                 const TriangleColours& colours, const QFont& font,
+                 estimation::ParticleSizeScale scale) {
     QPainterPath boundaries;
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const auto polygon = estimation::outline(texture);
-        boundaries.moveTo(point(place(frame, polygon.front())));
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const auto polygon = estimation::outline(texture, scale);
+        boundaries.moveTo(point(form::place(frame, polygon.front())));
         for (const estimation::TexturePoint& corner : polygon.subspan(1)) {
-            boundaries.lineTo(point(place(frame, corner)));
+            boundaries.lineTo(point(form::place(frame, corner)));
         }
         boundaries.closeSubpath();
     }
@@ -85,21 +86,21 @@ void drawClasses(QPainter& painter, const TriangleFrame& frame, const TriangleCo
     painter.setFont(small);
     painter.setPen(colours.text);
     const QFontMetricsF metrics(small);
-    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        const PlanePoint at = place(frame, estimation::labelPoint(texture));
-        const double room = widthAt(frame, estimation::outline(texture), at.y) * 0.9;
+    for (const estimation::TextureClass texture : estimation::textureClasses(scale)) {
+        const form::PlanePoint at = form::place(frame, estimation::labelPoint(texture, scale));
+        const double room = form::widthAt(frame, estimation::outline(texture, scale), at.y) * 0.9;
         drawCentred(painter, point(at), classLabel(texture, room, metrics));
     }
 }
 
-void drawAxes(QPainter& painter, const TriangleFrame& frame, const TriangleColours& colours,
+void drawAxes(QPainter& painter, const form::TriangleFrame& frame, const TriangleColours& colours,
               const QFont& font, double tickLength) {
     painter.setFont(font);
     const QFontMetricsF metrics(font);
     painter.setPen(QPen(colours.text, 1.5));
     painter.drawPolygon(QPolygonF{point(frame.sand), point(frame.silt), point(frame.clay)});
     painter.setPen(QPen(colours.text, 1.0));
-    for (const AxisTick& tick : axisTicks(frame, TickStep)) {
+    for (const form::AxisTick& tick : form::axisTicks(frame, TickStep)) {
         const QPointF at = point(tick.at);
         const QPointF out = point(tick.outward);
         painter.drawLine(at, at + tickLength * out);
@@ -118,10 +119,9 @@ void drawAxes(QPainter& painter, const TriangleFrame& frame, const TriangleColou
     painter.setFont(bold);
     const double titleDistance =
         tickLength + metrics.horizontalAdvance(QStringLiteral("100")) + metrics.height();
-    for (const auto& [axis, title] :
-         {std::pair{Axis::clay, text("Clay (%)")}, std::pair{Axis::silt, text("Silt (%)")},
-          std::pair{Axis::sand, text("Sand (%)")}}) {
-        const AxisTick middle = axisMiddle(frame, axis);
+    for (const form::Axis axis : {form::Axis::clay, form::Axis::silt, form::Axis::sand}) {
+        const QString title = text(form::axisTitle(axis).data());
+        const form::AxisTick middle = form::axisMiddle(frame, axis);
         const QPointF at = point(middle.at) + titleDistance * point(middle.outward);
         // Along the side, read from left to right.
         const double sign = middle.outward.y >= 0 ? 1.0 : -1.0;
@@ -135,13 +135,13 @@ void drawAxes(QPainter& painter, const TriangleFrame& frame, const TriangleColou
     }
 }
 
-void drawMark(QPainter& painter, const TriangleFrame& frame, const SoilMark& mark,
+void drawMark(QPainter& painter, const form::TriangleFrame& frame, const form::SoilMark& mark,
               const TriangleColours& colours, const QFont& font) {
     if (mark.point) {
         const double radius = QFontMetricsF(font).height() * 0.35;
         painter.setPen(QPen(colours.text, 1.5));
         painter.setBrush(colours.mark);
-        painter.drawEllipse(point(place(frame, *mark.point)), radius, radius);
+        painter.drawEllipse(point(form::place(frame, *mark.point)), radius, radius);
     } else if (!mark.text.empty()) {
         QFont bold = font;
         bold.setBold(true);
@@ -177,29 +177,29 @@ TriangleColours triangleColours(const QPalette& palette) {
     return colours;
 }
 
-TriangleFrame triangleFrame(const QRectF& area, const QFont& font) {
+form::TriangleFrame triangleFrame(const QRectF& area, const QFont& font) {
     const QFontMetricsF metrics(font);
     // Room for a tick, its number and the axis's title.
     const double margin = tickLength(font) + metrics.horizontalAdvance(QStringLiteral("100")) +
                           metrics.height() * 1.8;
-    TriangleFrame frame = fitTriangle(area.width(), area.height(), margin);
-    for (PlanePoint* corner : {&frame.sand, &frame.silt, &frame.clay}) {
+    form::TriangleFrame frame = form::fitTriangle(area.width(), area.height(), margin);
+    for (form::PlanePoint* corner : {&frame.sand, &frame.silt, &frame.clay}) {
         corner->x += area.left();
         corner->y += area.top();
     }
     return frame;
 }
 
-void paintTriangle(QPainter& painter, const QRectF& area, const SoilMark& mark,
+void paintTriangle(QPainter& painter, const QRectF& area, const form::SoilMark& mark,
                    const QPalette& palette, const QFont& font) {
     const TriangleColours colours = triangleColours(palette);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(area, colours.background);
 
-    const TriangleFrame frame = triangleFrame(area, font);
+    const form::TriangleFrame frame = triangleFrame(area, font);
     if (frame.silt.x - frame.sand.x > 0) {
-        drawClasses(painter, frame, colours, font);
+        drawClasses(painter, frame, colours, font, mark.scale);
         drawAxes(painter, frame, colours, font, tickLength(font));
         drawMark(painter, frame, mark, colours, font);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/triangle_geometry.h"
+#include "form/triangle_geometry.h"
 
 #include <QColor>
 
@@ -23,12 +23,12 @@ TriangleColours triangleColours(const QPalette& palette);
 
 // Where paintTriangle puts the triangle's corners in `area`, leaving room for the axes'
 // labels in `font`.
-TriangleFrame triangleFrame(const QRectF& area, const QFont& font);
+form::TriangleFrame triangleFrame(const QRectF& area, const QFont& font);
 
 // Draws the texture triangle filling `area` on any paint device: background, class
 // boundaries and names, the three axes with ticks every 10 % and labels every 20 %, and the
 // soil's mark. Vector drawing throughout, so it is sharp at any pixel ratio and in SVG.
-void paintTriangle(QPainter& painter, const QRectF& area, const SoilMark& mark,
+void paintTriangle(QPainter& painter, const QRectF& area, const form::SoilMark& mark,
                    const QPalette& palette, const QFont& font);
 
 } // namespace talvo::window

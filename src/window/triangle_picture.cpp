@@ -14,8 +14,8 @@ namespace {
 
 constexpr qreal PngPixelRatio = 2; // sharp on high-density screens and in print
 
-bool saveSvg(const QString& path, const SoilMark& mark, const QPalette& palette, const QFont& font,
-             QSize size) {
+bool saveSvg(const QString& path, const form::SoilMark& mark, const QPalette& palette,
+             const QFont& font, QSize size) {
     QSvgGenerator svg;
     svg.setFileName(path);
     svg.setSize(size);
@@ -29,8 +29,8 @@ bool saveSvg(const QString& path, const SoilMark& mark, const QPalette& palette,
     return painter.end();
 }
 
-bool savePng(const QString& path, const SoilMark& mark, const QPalette& palette, const QFont& font,
-             QSize size) {
+bool savePng(const QString& path, const form::SoilMark& mark, const QPalette& palette,
+             const QFont& font, QSize size) {
     QImage image(size * PngPixelRatio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(PngPixelRatio);
     {
@@ -42,7 +42,7 @@ bool savePng(const QString& path, const SoilMark& mark, const QPalette& palette,
 
 } // namespace
 
-bool saveTrianglePicture(const QString& path, const SoilMark& mark, const QPalette& palette,
+bool saveTrianglePicture(const QString& path, const form::SoilMark& mark, const QPalette& palette,
                          const QFont& font, QSize size) {
     return path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)
                ? saveSvg(path, mark, palette, font, size)

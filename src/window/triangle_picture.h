@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/triangle_geometry.h"
+#include "form/triangle_geometry.h"
 
 #include <QSize>
 
@@ -13,7 +13,7 @@ namespace talvo::window {
 // Writes the texture triangle with the soil's mark to `path`: an SVG drawing when the name
 // ends in ".svg", a PNG image at twice `size` in pixels otherwise. False when the file could
 // not be written.
-bool saveTrianglePicture(const QString& path, const SoilMark& mark, const QPalette& palette,
+bool saveTrianglePicture(const QString& path, const form::SoilMark& mark, const QPalette& palette,
                          const QFont& font, QSize size);
 
 } // namespace talvo::window

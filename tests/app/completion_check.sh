@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--column --decimal --delimiter --help --list-models --long --model --output --precision --prefix --version"
+        "--|--column --decimal --delimiter --fractions --help --list-models --long --model --output --precision --prefix --psd --scale --strict --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -30,7 +30,7 @@ talvo-batch)
         "--model 2 ''|results.csv soils.csv"
         "--decimal ''|, ."
         "--delimiter ''|"
-        "--list-models --|--column --decimal --delimiter --help --list-models --long --model --output --precision --prefix --version"
+        "--list-models --|--column --decimal --delimiter --fractions --help --list-models --long --model --output --precision --prefix --psd --scale --strict --version"
     )
     ;;
 talvo-map)
@@ -40,8 +40,10 @@ talvo-map)
         "--sand s|soils.csv"
         "--oc ''|results.csv soils.csv"
         "--output r|results.csv"
-        "--type ''|Float32 Float64"
+        "--type ''|Float32 Float64 Int16"
         "--type F|Float32 Float64"
+        "--psd ''|international usda"
+        "--compress z|zstd"
         "--precision g|general"
         "--threads ''|"
         "--soilgrids --t|--threads --tile --type"

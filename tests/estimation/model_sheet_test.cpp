@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,12 +12,10 @@ using namespace talvo::estimation;
 namespace {
 
 bool mentions(std::span<const std::string_view> caveats, std::string_view words) {
-    for (const std::string_view caveat : caveats) {
-        if (caveat.find(words) != std::string_view::npos) {
-            return true;
-        }
-    }
-    return false;
+    // Plain any_of: the browser build's standard library has no ranges algorithms.
+    return std::any_of(caveats.begin(), caveats.end(), [words](std::string_view caveat) {
+        return caveat.find(words) != std::string_view::npos;
+    });
 }
 
 } // namespace

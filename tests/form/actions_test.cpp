@@ -1,6 +1,6 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
-#include "support/memory_fields.h"
+#include "form/memory_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,6 @@ using estimation::Failure;
 using estimation::FailureKind;
 using estimation::Input;
 using estimation::Result;
-using test::MemoryFields;
 
 using Captions = std::array<std::string, 3>; // fc, pwp, awc
 

@@ -1,7 +1,7 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/memory_fields.h"
 #include "form/result_origins.h"
-#include "support/memory_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 using estimation::Flag;
 using estimation::Flags;
 using estimation::Input;
-using test::MemoryFields;
+using form::MemoryFields;
 
 // One thing the user does to the form, and what is stale afterwards.
 struct Step {

@@ -1,7 +1,7 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/memory_fields.h"
 #include "form/selection.h"
-#include "support/memory_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@ namespace talvo::form {
 namespace {
 
 using estimation::Input;
-using test::MemoryFields;
 
 // The four boxes as the fields hold them: open (true) or closed, and coloured to match.
 std::array<bool, 4> openBoxes(const MemoryFields& fields) {

@@ -19,18 +19,6 @@
 namespace talvo::map::test {
 namespace {
 
-// Names in `folder` that a run must not leave: its temporary files.
-std::vector<std::string> leftovers(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(".talvo-map.", 0) == 0) {
-            names.push_back(name);
-        }
-    }
-    return names;
-}
-
 std::string statusText(const fs::path& path) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {

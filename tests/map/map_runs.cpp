@@ -1,7 +1,14 @@
 #include "map/map_runs.h"
 
+#include "table/csv.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <gdal_rat.h>
 #include <iterator>
 #include <ogr_spatialref.h>
 #include <random>
@@ -172,6 +179,69 @@ Soils makeSoils(const std::string& name, int width, int height) {
         writeRaster(soils.raster(input), soils.layout, soils.raw[static_cast<std::size_t>(input)]);
     }
     return soils;
+}
+
+// Cells equal as doubles, NaN equal to NaN.
+void expectSameBands(const fs::path& actual, const fs::path& expected) {
+    const auto actualBands = readBands(actual);
+    const auto expectedBands = readBands(expected);
+    ASSERT_EQ(actualBands.size(), expectedBands.size());
+    for (std::size_t b = 0; b < expectedBands.size(); ++b) {
+        EXPECT_TRUE(std::ranges::equal(
+            actualBands[b], expectedBands[b],
+            [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); }))
+            << "band " << b + 1;
+    }
+}
+
+// The fc, pwp, awc, texture and flags texts of each row talvo-batch wrote.
+std::vector<std::array<std::string, 5>> batchResults(const fs::path& path) {
+    std::ifstream file(path);
+    table::CsvReader reader(file, ',');
+    table::Records records;
+    while (reader.next(records)) {
+    }
+    std::vector<std::array<std::string, 5>> rows;
+    for (std::size_t i = 1; i < records.size(); ++i) { // sand,silt,clay,oc,model,unit,fc,...
+        const table::RecordView row = records[i];
+        rows.push_back({std::string(row[6]), std::string(row[7]), std::string(row[8]),
+                        std::string(row[9]), std::string(row[10])});
+    }
+    return rows;
+}
+
+// A table's flag codes as the map's bits.
+double flagBits(const std::string& codes) {
+    int bits = 0;
+    int bit = 1;
+    for (const std::string code : {"sum", "range", "oc", "fc<=pwp", "result"}) {
+        bits |= (';' + codes + ';').find(';' + code + ';') != std::string::npos ? bit : 0;
+        bit *= 2;
+    }
+    return bits;
+}
+
+// Names in `folder` that a run must not leave: its temporary files.
+std::vector<std::string> leftovers(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".talvo-map.", 0) == 0) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// The texture band's class names by number, from the map's attribute table.
+std::map<double, std::string> textureNames(const fs::path& path) {
+    const GDALDatasetUniquePtr map(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
+    const GDALRasterAttributeTable* const table = map->GetRasterBand(5)->GetDefaultRAT();
+    std::map<double, std::string> names;
+    for (int row = 0; table != nullptr && row < table->GetRowCount(); ++row) {
+        names[table->GetValueAsInt(row, 0)] = table->GetValueAsString(row, 1);
+    }
+    return names;
 }
 
 Outcome runMap(std::vector<std::string> arguments, const std::vector<std::string>& more) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <gdal_priv.h>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,5 +65,20 @@ Soils makeSoils(const std::string& name, int width = RasterLayout{}.width,
                 int height = RasterLayout{}.height);
 
 Outcome runMap(std::vector<std::string> arguments, const std::vector<std::string>& more = {});
+
+// Cells equal as doubles, NaN equal to NaN, band by band.
+void expectSameBands(const fs::path& actual, const fs::path& expected);
+
+// The fc, pwp, awc, texture and flags texts of each row talvo-batch wrote.
+std::vector<std::array<std::string, 5>> batchResults(const fs::path& path);
+
+// A table's flag codes as the map's bits.
+double flagBits(const std::string& codes);
+
+// The texture band's class names by number, from the map's attribute table.
+std::map<double, std::string> textureNames(const fs::path& path);
+
+// Names in `folder` that a run must not leave: its temporary files.
+std::vector<std::string> leftovers(const fs::path& folder);
 
 } // namespace talvo::map::test

@@ -149,10 +149,19 @@ struct RowCase {
 
 TEST(TilesTest, SharesWholeBlocksOut) {
     const std::array cases{
-        RowCase{{1, 1}, 1000, {0, 1000}},   RowCase{{1, 4}, 1024, {0, 256}},
-        RowCase{{4, 4}, 1024, {768, 1024}}, RowCase{{1, 3}, 1000, {0, 256}},
-        RowCase{{2, 3}, 1000, {256, 512}},  RowCase{{3, 3}, 1000, {512, 1000}},
+        RowCase{{1, 1}, 1000, {0, 1000}},
+        RowCase{{1, 4}, 1024, {0, 256}},
+        RowCase{{4, 4}, 1024, {768, 1024}},
+        RowCase{{1, 3}, 1000, {0, 256}},
+        RowCase{{2, 3}, 1000, {256, 512}},
+        RowCase{{3, 3}, 1000, {512, 1000}},
         RowCase{{2, 2}, 257, {256, 257}},
+        // More tiles than rows of blocks: the first ones are empty, the last take the rows.
+        RowCase{{1, 4}, 30, {0, 0}},
+        RowCase{{4, 4}, 30, {0, 30}},
+        RowCase{{3, 64}, 600, {0, 0}},
+        RowCase{{32, 64}, 600, {256, 256}},
+        RowCase{{64, 64}, 600, {512, 600}},
     };
     for (const RowCase& c : cases) {
         EXPECT_EQ(tileRows(c.tile, c.height, 256), c.rows) << c.tile.index << "/" << c.tile.count;
@@ -160,15 +169,18 @@ TEST(TilesTest, SharesWholeBlocksOut) {
 }
 
 TEST(TilesTest, TilesCoverEveryRowOnce) {
-    for (const int count : {1, 2, 3, 7, 16}) {
+    for (const int count : {1, 2, 3, 7, 16, 17, 64}) {
         int next = 0;
+        int empty = 0;
         for (int index = 1; index <= count; ++index) {
             const RowRange rows = tileRows({index, count}, 4000, 256);
             EXPECT_EQ(rows.first, next);
-            EXPECT_GT(rows.end, rows.first);
+            EXPECT_GE(rows.end, rows.first);
+            empty += rows.end == rows.first ? 1 : 0;
             next = rows.end;
         }
         EXPECT_EQ(next, 4000);
+        EXPECT_EQ(empty, std::max(0, count - 16)) << count; // 16 rows of blocks
     }
 }
 

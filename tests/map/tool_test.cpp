@@ -34,59 +34,32 @@ namespace {
 
 using estimation::Input;
 
-// Cells equal as doubles, NaN equal to NaN.
-void expectSameBands(const fs::path& actual, const fs::path& expected) {
-    const auto actualBands = readBands(actual);
-    const auto expectedBands = readBands(expected);
-    ASSERT_EQ(actualBands.size(), expectedBands.size());
-    for (std::size_t b = 0; b < expectedBands.size(); ++b) {
-        EXPECT_TRUE(std::ranges::equal(
-            actualBands[b], expectedBands[b],
-            [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); }))
-            << "band " << b + 1;
+// The soil grids' scales on the international scale, as talvo-batch reads the table's texts.
+constexpr const char* TenthsOfAll = "sand=0.1,silt=0.1,clay=0.1,oc=0.1";
+
+// What a band of `type` holds for a result's two-decimal or 15-digit text: its number (cast to
+// Float32 for Float32), or in Int16 the digits of its hundredths, nodata beyond Int16's range.
+double expectedCell(const std::string& text, const std::string& type) {
+    const double number = std::strtod(text.c_str(), nullptr);
+    if (type == "Float32") {
+        return static_cast<float>(number);
     }
+    if (type == "Int16") {
+        std::string digits = text;
+        std::erase(digits, '.');
+        const long hundredths = std::stol(digits);
+        return hundredths > -32768 && hundredths <= 32767 ? static_cast<double>(hundredths)
+                                                          : -32768.0;
+    }
+    return number;
 }
 
-// The fc, pwp, awc, texture and flags texts of each row talvo-batch wrote.
-std::vector<std::array<std::string, 5>> batchResults(const fs::path& path) {
-    std::ifstream file(path);
-    table::CsvReader reader(file, ',');
-    table::Records records;
-    while (reader.next(records)) {
-    }
-    std::vector<std::array<std::string, 5>> rows;
-    for (std::size_t i = 1; i < records.size(); ++i) { // sand,silt,clay,oc,model,unit,fc,...
-        const table::RecordView row = records[i];
-        rows.push_back({std::string(row[6]), std::string(row[7]), std::string(row[8]),
-                        std::string(row[9]), std::string(row[10])});
-    }
-    return rows;
+bool isNodata(double cell, const std::string& type) {
+    return type == "Int16" ? cell == -32768.0 : std::isnan(cell);
 }
 
-// A table's flag codes as the map's bits.
-double flagBits(const std::string& codes) {
-    int bits = 0;
-    int bit = 1;
-    for (const std::string code : {"sum", "range", "oc", "fc<=pwp", "result"}) {
-        bits |= (';' + codes + ';').find(';' + code + ';') != std::string::npos ? bit : 0;
-        bit *= 2;
-    }
-    return bits;
-}
-
-// The texture band's class names by number, from the map's attribute table.
-std::map<double, std::string> textureNames(const fs::path& path) {
-    const GDALDatasetUniquePtr map(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER));
-    const GDALRasterAttributeTable* const table = map->GetRasterBand(5)->GetDefaultRAT();
-    std::map<double, std::string> names;
-    for (int row = 0; table != nullptr && row < table->GetRowCount(); ++row) {
-        names[table->GetValueAsInt(row, 0)] = table->GetValueAsString(row, 1);
-    }
-    return names;
-}
-
-// Every cell of every model, in both precisions and both types, is what talvo-batch writes
-// for the cell's numbers as text, read back (and cast to Float32 for Float32).
+// Every cell of every model, in both precisions and every type (Int16 in fixed precision, which
+// it alone can hold), is what talvo-batch writes for the cell's numbers as text, read back.
 TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     const Soils soils = makeSoils("batch", 300); // two blocks across, the second one short
     const fs::path table = soils.folder / "soils.csv";
@@ -108,12 +81,17 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
                           .status,
                       2);
             const std::vector<std::array<std::string, 5>> rows = batchResults(batchOut);
-            for (const std::string type : {"Float32", "Float64"}) {
+            std::vector<std::string> types{"Float32", "Float64"};
+            if (precision == "fixed") {
+                types.emplace_back("Int16");
+            }
+            for (const std::string& type : types) {
                 SCOPED_TRACE(testing::Message()
                              << model.listText << ' ' << precision << ' ' << type);
-                const Outcome outcome = runMap(
-                    soils.inputs(), {"--model", position, "--soilgrids", "--precision", precision,
-                                     "--type", type, "--output", out.string(), "--threads", "2"});
+                const Outcome outcome =
+                    runMap(soils.inputs(),
+                           {"--model", position, "--scale", TenthsOfAll, "--precision", precision,
+                            "--type", type, "--output", out.string(), "--threads", "2"});
                 ASSERT_EQ(outcome.status, 0) << outcome.errorText;
                 const auto bands = readBands(out);
                 std::map<double, std::string> names = textureNames(out);
@@ -122,14 +100,12 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
                 for (std::size_t i = 0; i < rows.size(); ++i) {
                     if (rows[i][0].empty()) {
                         for (const std::vector<double>& band : bands) {
-                            ASSERT_TRUE(std::isnan(band[i])) << "cell " << i;
+                            ASSERT_TRUE(isNodata(band[i], type)) << "cell " << i;
                         }
                         continue;
                     }
                     for (std::size_t r = 0; r < 3; ++r) {
-                        const double number = std::strtod(rows[i][r].c_str(), nullptr);
-                        ASSERT_EQ(bands[r][i],
-                                  type == "Float32" ? static_cast<float>(number) : number)
+                        ASSERT_EQ(bands[r][i], expectedCell(rows[i][r], type))
                             << "cell " << i << " " << rows[i][r];
                     }
                     ASSERT_EQ(bands[3][i], flagBits(rows[i][4])) << "cell " << i;
@@ -175,7 +151,7 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
     const fs::path reference = soils.folder / "reference.tif";
     const fs::path out = soils.folder / "out.tif";
     std::vector<std::string> tenths = soils.inputs();
-    tenths.emplace_back("--soilgrids");
+    tenths.insert(tenths.end(), {"--scale", TenthsOfAll});
     for (const std::string precision : {"general", "fixed"}) {
         for (const std::string model : {"2", "5"}) {
             const auto status = [&](const std::vector<std::string>& inputs,
@@ -195,27 +171,78 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
     }
 }
 
-// Four tiles stitched with gdalbuildvrt are the single run, cell for cell, whatever the threads.
-TEST(ToolTest, FourTilesMakeTheWholeMap) {
+// Any number of tiles stitched with gdalbuildvrt is the single run, cell for cell, whatever the
+// threads and the type. Tiles beyond the map's rows of blocks write nothing, say so, and end
+// with 0, so that a fixed array of cluster tasks runs on a small map too.
+TEST(ToolTest, AnyNumberOfTilesMakesTheWholeMap) {
     const Soils soils = makeSoils("tiles", 300, 1100); // five rows of output blocks, one short
     const fs::path folder = soils.folder;
-    std::vector<std::string> common = soils.inputs();
-    common.insert(common.end(), {"--model", "0", "--soilgrids"});
-    ASSERT_EQ(
-        runMap(common, {"--threads", "1", "--output", (folder / "whole.tif").string()}).status, 0);
+    for (const auto& [count, type] : {std::pair{4, "Float32"}, std::pair{7, "Int16"}}) {
+        SCOPED_TRACE(testing::Message() << count << " tiles, " << type);
+        std::vector<std::string> common = soils.inputs();
+        common.insert(common.end(), {"--model", "0", "--soilgrids", "--type", type});
+        const fs::path whole = folder / "whole.tif";
+        ASSERT_EQ(runMap(common, {"--threads", "1", "--output", whole.string()}).status, 0);
 
-    std::vector<std::string> stitch{"-q", (folder / "union.vrt").string()};
-    for (int tile = 1; tile <= 4; ++tile) {
-        const std::string part = (folder / ("part" + std::to_string(tile) + ".tif")).string();
-        const Outcome outcome = runMap(common, {"--tile", std::to_string(tile) + "/4", "--threads",
-                                                std::to_string(tile), "--output", part});
-        ASSERT_EQ(outcome.status, 0) << outcome.errorText;
-        stitch.push_back(part);
+        const fs::path stitched = folder / ("union" + std::to_string(count) + ".vrt");
+        std::vector<std::string> stitch{"-q", stitched.string()};
+        int empty = 0;
+        for (int tile = 1; tile <= count; ++tile) {
+            const std::string name = std::to_string(tile) + "/" + std::to_string(count);
+            const fs::path part =
+                folder / ("part" + std::to_string(count) + "-" + std::to_string(tile) + ".tif");
+            const Outcome outcome =
+                runMap(common, {"--tile", name, "--threads", std::to_string(tile % 3 + 1),
+                                "--output", part.string()});
+            ASSERT_EQ(outcome.status, 0) << outcome.errorText;
+            if (fs::exists(part)) {
+                stitch.push_back(part.string());
+                continue;
+            }
+            ++empty;
+            EXPECT_EQ(outcome.errorText, "talvo-map: tile " + name +
+                                             " has no rows of this map of 1100 rows: " +
+                                             part.string() + " not written");
+        }
+        EXPECT_EQ(empty, std::max(0, count - 5));
+        ASSERT_EQ(runProgram("gdalbuildvrt", stitch).status, 0);
+        EXPECT_EQ(transformOf(stitched), transformOf(whole));
+        expectSameBands(stitched, whole);
     }
-    ASSERT_EQ(runProgram("gdalbuildvrt", stitch).status, 0);
+}
 
-    EXPECT_EQ(transformOf(folder / "union.vrt"), transformOf(folder / "whole.tif"));
-    expectSameBands(folder / "union.vrt", folder / "whole.tif");
+// Contents in g/kg given as percent make every cell nonsense: the run still writes the map,
+// but says so once, naming the options that scale them. Percent, or g/kg with their scale,
+// pass in silence.
+TEST(ToolTest, SaysOnceWhenContentsLookLikeGramsPerKilogram) {
+    const Soils soils = makeSoils("grams", 300, 40);
+    const fs::path out = soils.folder / "out.tif";
+    struct Case {
+        std::vector<std::string> options;
+        bool warned;
+    };
+    const std::vector<Case> cases{
+        {{}, true},
+        {{"--soilgrids"}, false},
+        {{"--scale", "sand=0.1,silt=0.1,clay=0.1"}, false},
+        {{"--scale", "sand=0.1"}, true}, // silt and clay still in g/kg
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = soils.inputs();
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const Outcome outcome = runMap(arguments, {"--model", "0", "--output", out.string()});
+        SCOPED_TRACE(outcome.errorText);
+        ASSERT_EQ(outcome.status, 0);
+        const std::size_t warning = outcome.errorText.find("talvo-map: warning: ");
+        EXPECT_EQ(warning != std::string::npos, c.warned);
+        if (c.warned) {
+            EXPECT_EQ(outcome.errorText.find("talvo-map: warning: ", warning + 1),
+                      std::string::npos);
+            for (const char* named : {"look like g/kg", "--soilgrids", "--scale"}) {
+                EXPECT_NE(outcome.errorText.find(named), std::string::npos) << named;
+            }
+        }
+    }
 }
 
 // What a GIS shows: georeferencing of the input, named bands, nodata, units and the model.
@@ -296,8 +323,12 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
              "': talvo-map writes GeoTIFF; give a name ending in .tif (see --help)"},
         {{"--sand", a, "--clay", a}, "--model is required (see --help and --list-models)"},
         {{"--long"}, "--long goes with --list-models (see --help)"},
-        {withModel0({"--tile", "2/2"}),
-         "--tile 2/2: the map has only 1 rows of blocks of 256 rows; give at most 1 tiles"},
+        {withModel0({"--psd", "usda"}), "--psd usda moves the coarse silt into sand: give --silt"},
+        {withModel0({"--soilgrids", "--psd", "international"}),
+         "--soilgrids: the soil grids are on the USDA scale: leave out --psd (see --help)"},
+        {withModel0({"--type", "Int16", "--precision", "general"}),
+         "--type Int16 stores hundredths, which hold the two-decimal values only: give --type "
+         "Float32 or Float64 with --precision general"},
         {withModel0({"--tile", "5/4"}),
          "--tile '5/4': give I/N, the I-th of N tiles, with 1 <= I <= N (see --help)"},
         {withModel0({"--scale", "sand=0"}), "scale '0': a scale must be above zero (see --help)"},

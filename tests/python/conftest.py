@@ -15,12 +15,13 @@ def batch():
     if not executable:
         pytest.fail("TALVO_BATCH must name the built talvo-batch (ctest sets it)")
 
-    def run(model, rows, precision="fixed"):
+    def run(model, rows, precision="fixed", options=()):
         table = io.StringIO()
         writer = csv.DictWriter(table, list(rows[0]), lineterminator="\n")
         writer.writeheader()
         writer.writerows(rows)
-        done = subprocess.run([executable, "--model", str(model), "--precision", precision],
+        done = subprocess.run([executable, "--model", str(model), "--precision", precision,
+                               *options],
                               input=table.getvalue(), capture_output=True, text=True, check=False)
         assert done.returncode in (0, 1), done.stderr
         return list(csv.DictReader(io.StringIO(done.stdout)))

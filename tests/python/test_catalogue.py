@@ -45,7 +45,8 @@ def test_a_model_by_list_text_or_numpy_position_is_the_same_model():
 
 
 def test_texture_classes():
-    assert len(talvo.TEXTURE_CLASSES) == 12
+    assert len(talvo.TEXTURE_CLASSES) == 14  # both triangles' classes
+    assert talvo.TEXTURE_TRIANGLES["international"] == tuple(range(12))
     assert talvo.TEXTURE_CLASSES[talvo.estimate(0, sand=96, silt=3, clay=1)["texture"]] == "sand"
     assert talvo.estimate(0, sand=80, silt=10, clay=5)["texture"] == talvo.NO_TEXTURE
 

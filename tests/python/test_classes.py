@@ -45,6 +45,8 @@ def texture_text(index):
     return "" if index == talvo.NO_TEXTURE else talvo.TEXTURE_CLASSES[index]
 
 
+# The soils reach far past 100 on purpose, which looks like g/kg.
+@pytest.mark.filterwarnings("ignore:sand, silt or clay lie above 100")
 @pytest.mark.parametrize("precision", ["fixed", "general"])
 def test_flags_and_texture_agree_with_talvo_batch(batch, precision):
     columns = soils()
@@ -61,8 +63,9 @@ def test_flags_and_texture_agree_with_talvo_batch(batch, precision):
         assert textures == [row["texture"] for row in rows], model
         seen_flags.update(code for text in flags for code in text.split(";") if code)
         seen_textures.update(textures)
-    # The soils reach every flag and several classes, so the comparison covers them.
-    assert seen_flags == set(talvo.FLAGS)
+    # The soils reach every flag and several classes, so the comparison covers them; psd,
+    # which only a conversion raises, is test_units'.
+    assert seen_flags == set(talvo.FLAGS) - {"psd"}
     assert len(seen_textures) > 5
 
 

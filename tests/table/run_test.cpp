@@ -187,7 +187,7 @@ TEST(RunTable, RowsKeepTheHeadersWidth) {
         {"40,20,5,x", "\"Malformed row: 4 fields, header has 3; beyond the header: x\""},
         {"40,20,5,,y", "\"Malformed row: 5 fields, header has 3; beyond the header: ,y\""},
         {"40,20", "\"Malformed row: 2 fields, header has 3\""},
-        {"40,twenty,5,", "\"Type mismatch: clay \"\"twenty\"\"\""},
+        {"40,twenty,5,", R"("Type mismatch: clay ""twenty""")"},
         {"40,NA,5", "Missing: clay"},
         {"40, ,5", "Missing: clay"},
     };

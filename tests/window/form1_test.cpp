@@ -1,6 +1,6 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
-#include "support/memory_fields.h"
+#include "form/memory_fields.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
@@ -109,7 +109,7 @@ class Form1Test : public QObject {
 
     // The boxes, their colours and the unit captions are what model selection writes.
     void checkShowsModel(int model) {
-        talvo::test::MemoryFields expected;
+        form::MemoryFields expected;
         expected.setModelIndex(model);
         form::ModelSelection(expected);
         QCOMPARE(combo()->currentIndex(), model);

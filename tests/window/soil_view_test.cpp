@@ -1,12 +1,12 @@
 #include "estimation/estimation.h"
 #include "form/sheet_text.h"
+#include "form/soil_table.h"
+#include "form/triangle_geometry.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
-#include "window/soil_table.h"
 #include "window/soil_view.h"
 #include "window/texture_triangle.h"
-#include "window/triangle_geometry.h"
 #include "window/triangle_painter.h"
 
 #include <QAccessible>
@@ -49,7 +49,7 @@ class SoilViewTest : public QObject {
         }
         return widget;
     }
-    QString cell(int row, SoilColumn column) const {
+    QString cell(int row, form::SoilColumn column) const {
         return part<QTableWidget>("models")->item(row, static_cast<int>(column))->text();
     }
     void show(const QStringList& texts, char separator = '.') {
@@ -94,10 +94,10 @@ private slots:
                 QTest::keyClick(form.findChild<QComboBox*>(), Qt::Key_Down);
             }
             form.findChild<QPushButton*>("cmd")->click();
-            QCOMPARE(cell(model, SoilColumn::fc), form.findChild<QLabel*>("fc")->text());
-            QCOMPARE(cell(model, SoilColumn::pwp), form.findChild<QLabel*>("pwp")->text());
-            QCOMPARE(cell(model, SoilColumn::awc), form.findChild<QLabel*>("awc")->text());
-            const QString remarks = cell(model, SoilColumn::remarks);
+            QCOMPARE(cell(model, form::SoilColumn::fc), form.findChild<QLabel*>("fc")->text());
+            QCOMPARE(cell(model, form::SoilColumn::pwp), form.findChild<QLabel*>("pwp")->text());
+            QCOMPARE(cell(model, form::SoilColumn::awc), form.findChild<QLabel*>("awc")->text());
+            const QString remarks = cell(model, form::SoilColumn::remarks);
             QVERIFY(reports.size() <= 1);
             if (reports.isEmpty()) {
                 QVERIFY(!remarks.startsWith("needs"));
@@ -112,8 +112,8 @@ private slots:
         }
     }
 
-    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table and
-    // back; Escape closes the view.
+    // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
+    // particle sizes and back; Escape closes the view.
     void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(lines[3],
                  "40\t40\t20\t5\tclay loam\tRawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name : {"savePicture", "models", "sheet", "copy"}) {
+        for (const char* name : {"savePicture", "models", "sheet", "particleSizes", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -154,13 +154,14 @@ private slots:
 
         auto* table = part<QTableWidget>("models");
         const int rawls = 2;
-        const QString fc = cell(rawls, SoilColumn::fc);
+        const QString fc = cell(rawls, form::SoilColumn::fc);
         QVERIFY2(fc.size() > 40, qPrintable(fc));
-        for (const auto column : {SoilColumn::fc, SoilColumn::pwp, SoilColumn::awc}) {
+        for (const auto column :
+             {form::SoilColumn::fc, form::SoilColumn::pwp, form::SoilColumn::awc}) {
             const QTableWidgetItem* item = table->item(rawls, static_cast<int>(column));
             QCOMPARE(item->toolTip(), item->text());
         }
-        QVERIFY(table->columnWidth(static_cast<int>(SoilColumn::fc)) <
+        QVERIFY(table->columnWidth(static_cast<int>(form::SoilColumn::fc)) <
                 table->fontMetrics().horizontalAdvance(fc));
         // The headers stay whole.
         for (int column = 0; column < table->columnCount(); ++column) {
@@ -170,7 +171,8 @@ private slots:
         // One line high: the number does not wrap either.
         QStyleOptionViewItem option;
         option.initFrom(table);
-        const QModelIndex index = table->model()->index(rawls, static_cast<int>(SoilColumn::fc));
+        const QModelIndex index =
+            table->model()->index(rawls, static_cast<int>(form::SoilColumn::fc));
         QVERIFY(table->itemDelegateForIndex(index)->sizeHint(option, index).height() <
                 2 * table->fontMetrics().lineSpacing());
         for (const char* name : {"copy", "savePicture"}) {
@@ -206,9 +208,21 @@ private slots:
         QVERIFY(sheet->toPlainText().contains("percent"));
     }
 
+    // Choosing the USDA scale shows the soil typed before on it: converted for the models,
+    // classed on the USDA triangle.
+    void particleSizes() {
+        show({"40", "40", "20", "5"});
+        QCOMPARE(part<QLabel>("texture")->text(), "Texture class: clay loam");
+        part<QComboBox>("particleSizes")->setCurrentIndex(1);
+        QCOMPARE(m_view->scale(), estimation::ParticleSizeScale::usda);
+        QCOMPARE(part<QLabel>("texture")->text(), "USDA texture class: loam");
+        QCOMPARE(cell(3, form::SoilColumn::fc), "24.32");
+        QVERIFY(part<QLabel>("warnings")->text().startsWith("Sand and silt were converted"));
+    }
+
     void namesForScreenReaders() {
-        for (const char* name :
-             {"triangle", "texture", "warnings", "models", "sheet", "copy", "savePicture"}) {
+        for (const char* name : {"particleSizes", "triangle", "texture", "warnings", "models",
+                                 "sheet", "copy", "savePicture"}) {
             const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
             QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
@@ -245,7 +259,7 @@ private slots:
     void sharpAtEveryPixelRatio() {
         TextureTriangle triangle;
         triangle.resize(400, 400);
-        triangle.setMark(soilMark({"40", "40", "20", ""}, {}));
+        triangle.setMark(form::soilMark({"40", "40", "20", ""}, {}));
         const TriangleColours colours = triangleColours(triangle.palette());
         for (const double ratio : {1.0, 1.5, 2.0}) {
             QImage image(QSize(400, 400) * ratio, QImage::Format_ARGB32_Premultiplied);
@@ -283,15 +297,15 @@ private slots:
         QFETCH(QPointF, expected);
         TextureTriangle triangle;
         triangle.resize(400, 400);
-        const TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
+        const form::TriangleFrame frame = triangleFrame(triangle.rect(), triangle.font());
         QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.sand.x, frame.sand.y)));
         QVERIFY(QRectF(triangle.rect()).contains(QPointF(frame.silt.x, frame.clay.y)));
         const QPointF at(frame.sand.x + expected.x() * (frame.silt.x - frame.sand.x),
                          frame.clay.y + expected.y() * (frame.sand.y - frame.clay.y));
-        triangle.setMark(soilMark(
+        triangle.setMark(form::soilMark(
             {texts[0].toStdString(), texts[1].toStdString(), texts[2].toStdString(), ""}, {}));
         QVERIFY(triangle.mark().point.has_value());
-        const PlanePoint placed = place(frame, *triangle.mark().point);
+        const form::PlanePoint placed = place(frame, *triangle.mark().point);
         QVERIFY(std::hypot(placed.x - at.x(), placed.y - at.y()) < 0.5);
         QImage image(triangle.size(), QImage::Format_ARGB32_Premultiplied);
         triangle.render(&image);

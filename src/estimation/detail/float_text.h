@@ -15,6 +15,11 @@ namespace talvo::estimation {
 // The double that the float's shortest text reads to. NaN and the infinities stay as they are.
 double floatAsText(float single) noexcept;
 
+// The double read from the shortest text of `value` with its decimal point moved `places` to
+// the right (left when negative): 0.07 at 2 is 7 exactly, where 0.07 * 100 is not. For
+// contents given as fractions of 1 or in g/kg. NaN and the infinities stay as they are.
+double shiftedDecimal(double value, int places) noexcept;
+
 // The same, remembered for recent floats: soil data hold few distinct values, and finding a
 // float's text takes some hundred nanoseconds.
 class RecentFloatTexts {

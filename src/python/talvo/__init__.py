@@ -9,31 +9,40 @@ import decimal as decimals
 import numbers
 import operator
 import sys
+import warnings
 
 import numpy as np
 
 from . import _talvo
 
 __all__ = ["Model", "models", "estimate", "estimate_texts", "evaluate", "METRICS_COLUMNS",
-           "FLAGS", "FLAG_SENTENCES", "ERRORS",
-           "TEXTURE_CLASSES", "NO_TEXTURE", "units"]
+           "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES", "NO_TEXTURE",
+           "TEXTURE_TRIANGLES", "CONTENT_UNITS", "units"]
 
 __version__ = _talvo.__version__
 
 Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
 
-# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result".
+# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd".
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text; 0 is a cell that was estimated.
 ERRORS = dict(_talvo.errors())
 # Texture class names in class order; a soil without a class has NO_TEXTURE, the number the
-# map tool's texture band holds for it too.
+# map tool's texture band holds for it too. Classes of the same name share a number on both
+# triangles.
 TEXTURE_CLASSES = tuple(_talvo.texture_classes())
 NO_TEXTURE = _talvo.NO_TEXTURE
+# The class numbers of each triangle: the international one (silt 2-20 um, as the models read)
+# and the USDA one (silt 2-50 um), which estimate(psd="usda") classifies on.
+TEXTURE_TRIANGLES = {"international": tuple(_talvo.texture_classes_of(False)),
+                     "usda": tuple(_talvo.texture_classes_of(True))}
+# CF units of sand, silt and clay, and how far each moves the decimal point to percent.
+CONTENT_UNITS = {"%": 0, "percent": 0, "1": 2, "g/kg": -1, "g kg-1": -1, "dg/kg": -2}
 
 _INPUTS = ("sand", "silt", "clay", "oc")
 _PRECISIONS = {"fixed": False, "general": True}
+_SCALES = {"international": False, "usda": True}
 # numpy would count days or nanoseconds, read true as 1, drop an imaginary part, and take a
 # record's first field.
 _NOT_CONTENTS = {"m": "dates or durations", "M": "dates or durations", "b": "true or false",
@@ -181,8 +190,34 @@ def _labelled(results, index):
     return sys.modules["pandas"].DataFrame(results, index=index, copy=False)
 
 
+def _in_percent(values, unit):
+    """Contents in `unit` (a key of CONTENT_UNITS) as percent: the decimal point of each
+    number's shortest text is moved, so that 0.07 in "1" is 7 exactly."""
+    places = CONTENT_UNITS.get(unit)
+    if places is None:
+        raise ValueError(f"units {unit!r}: give one of {', '.join(map(repr, CONTENT_UNITS))}")
+    if places == 0:
+        return values
+    return _talvo.shift_decimal(values.reshape(-1), places).reshape(values.shape)
+
+
+def _warn_of_units(sand, silt, clay, stacklevel):
+    """Once per call, when most soils look like fractions of 1 or g/kg, not percent."""
+    found = _talvo.content_unit(sand, silt, clay)
+    if found is None:
+        return
+    unit, looking, judged = found
+    if unit == "1":
+        text = (f"sand, silt and clay add up to about 1 in {looking} of {judged} soils: they "
+                "look like fractions of 1, not percent; units=\"1\" reads them as percent")
+    else:
+        text = (f"sand, silt or clay lie above 100 in {looking} of {judged} soils: they look "
+                "like g/kg, not percent; units=\"g/kg\" reads them as percent")
+    warnings.warn(text, UserWarning, stacklevel=stacklevel + 1)
+
+
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
-             decimal="."):
+             decimal=".", psd="international", units="%"):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
     model: a position or a list text (see models()). Inputs: numbers, texts or arrays of
@@ -195,6 +230,12 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
     15-digit numbers it shows before. threads: how many threads may share a large array
     (default: the hardware's). Ctrl+C stops a long call.
+    psd: the particle-size scale of sand, silt and clay: "international" (silt 2-20 um, what
+    the models read) or "usda" (silt 2-50 um, as SoilGrids and SSURGO give them), converted
+    by log-linear interpolation, flagged "psd", and classed on the USDA triangle.
+    units: of sand, silt and clay, a key of CONTENT_UNITS ("%", "1" for fractions, "g/kg");
+    converted to percent by moving the decimal point. Most soils summing to about 1, or lying
+    above 100, bring a UserWarning naming the units that read them.
 
     Returns a dict of arrays of the broadcast shape: fc, pwp, awc (float64; NaN where a cell
     failed), flags (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), error
@@ -211,10 +252,13 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     if not isinstance(decimal, str):
         raise TypeError("decimal must be a text, as the window's separator")
     _talvo.check_decimal(decimal)
+    if psd not in _SCALES:
+        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     given = []
     for name, values in inputs.items():
         try:
-            given.append(_numbers(values, decimal))
+            numbers = _numbers(values, decimal)
+            given.append(numbers if name == "oc" else _in_percent(numbers, units))
         except (TypeError, ValueError) as error:  # which input, among four
             raise type(error)(f"{name}: {error}") from error
     shape = np.broadcast_shapes(*(array.shape for array in given))
@@ -232,8 +276,9 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     size = int(np.prod(shape, dtype=np.int64))
     if size == 0:
         flat = [np.empty(0) for _ in flat]
+    _warn_of_units(*flat[:3], stacklevel=2)
     results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
-                                   0 if threads is None else int(threads))
+                                   0 if threads is None else int(threads), _SCALES[psd])
     names = ("fc", "pwp", "awc", "flags", "texture", "error")
     results = {name: result.reshape(shape) for name, result in zip(names, results)}
     return results if index is None else _labelled(results, index)

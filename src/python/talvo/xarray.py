@@ -14,7 +14,33 @@ _OUTPUTS = ("fc", "pwp", "awc", "flags", "texture", "error")
 _DTYPES = (np.float64, np.float64, np.float64, np.uint16, np.uint8, np.int8)
 
 
-def _attributes(row):
+# CF units of organic carbon, and how far each moves the decimal point to g/kg.
+_CARBON_UNITS = {"g/kg": 0, "g kg-1": 0, "dg/kg": -1, "%": 1, "percent": 1, "1": 3}
+
+
+def _units(dataset, name):
+    """The units attribute of an input, checked; None where it has none."""
+    unit = dataset[name].attrs.get("units")
+    if unit is None:
+        return None
+    known = _CARBON_UNITS if name == "oc" else talvo.CONTENT_UNITS
+    unit = str(unit).strip()
+    if unit not in known:
+        raise ValueError(f"{name} has units {unit!r}, which talvo cannot convert exactly: give "
+                         f"{', '.join(map(repr, known))}, or convert it first")
+    return unit
+
+
+def _converted(values, name, unit, decimal):
+    """An input's values in percent (g/kg for oc), the decimal point of each moved."""
+    places = (_CARBON_UNITS if name == "oc" else talvo.CONTENT_UNITS).get(unit, 0)
+    if unit is None or places == 0:
+        return values
+    numbers = talvo._numbers(values, decimal)
+    return talvo._talvo.shift_decimal(numbers.reshape(-1), places).reshape(numbers.shape)
+
+
+def _attributes(row, psd):
     units = talvo.units(row.position)
     names = {"fc": "water content at field capacity",
              "pwp": "water content at the permanent wilting point",
@@ -24,10 +50,12 @@ def _attributes(row):
     attributes["flags"] = {"long_name": "plausibility flags",
                            "flag_masks": list(talvo.FLAGS.values()),
                            "flag_meanings": " ".join(talvo.FLAGS)}
-    attributes["texture"] = {"long_name": f"texture class, {talvo.NO_TEXTURE}: none",
-                             "flag_values": list(range(len(talvo.TEXTURE_CLASSES))),
-                             "flag_meanings": " ".join(name.replace(" ", "_")
-                                                       for name in talvo.TEXTURE_CLASSES)}
+    triangle = talvo.TEXTURE_TRIANGLES[psd]
+    attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, {talvo.NO_TEXTURE}: none",
+                             "flag_values": list(triangle),
+                             "flag_meanings": " ".join(talvo.TEXTURE_CLASSES[number]
+                                                       .replace(" ", "_")
+                                                       for number in triangle)}
     attributes["error"] = {"long_name": "why a cell has no results, 0: it has",
                            "flag_values": [0, *talvo.ERRORS],
                            "flag_meanings": " ".join(["none", *(text.lower().replace(" ", "_")
@@ -35,7 +63,8 @@ def _attributes(row):
     return attributes
 
 
-def estimate(dataset, model, *, precision="fixed", threads=None, decimal="."):
+def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
+             psd="international"):
     """talvo.estimate over the variables sand, silt, clay and oc of `dataset`.
 
     The variables the model reads must be there; the others are used when present (silt for
@@ -43,27 +72,35 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal="."):
     inputs' dimensions and coordinates, with the dataset's attributes and each result's units.
     Dask-backed variables stay lazy: each chunk is estimated where Dask runs it, one thread
     per chunk unless `threads` says otherwise. `decimal` is the separator of variables that
-    hold texts.
+    hold texts. A variable's CF units attribute is read: sand, silt and clay in "%",
+    "percent", "1" (fractions), "g/kg", "g kg-1" or "dg/kg", oc in g/kg, dg/kg, % or 1, each
+    converted to what the models read by moving the decimal point; other units raise
+    ValueError. psd is talvo.estimate's.
     """
     row = talvo._model(model)
+    if psd not in talvo.TEXTURE_TRIANGLES:
+        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     missing = [name for name in row.inputs if name not in dataset.data_vars]
     if missing:
         raise ValueError(f"{row.list_text} reads {', '.join(row.inputs)}: "
                          f"the dataset has no {', '.join(missing)}")
     present = [name for name in _INPUTS if name in dataset.data_vars]
+    given_units = {name: _units(dataset, name) for name in present}
     lazy = any(dataset[name].chunks is not None for name in present)
     chunk_threads = threads if threads is not None or not lazy else 1
 
     def cells(*arrays):
-        results = talvo.estimate(row.position, **dict(zip(present, arrays)),
-                                 precision=precision, threads=chunk_threads, decimal=decimal)
+        inputs = {name: _converted(values, name, given_units[name], decimal)
+                  for name, values in zip(present, arrays)}
+        results = talvo.estimate(row.position, **inputs, precision=precision,
+                                 threads=chunk_threads, decimal=decimal, psd=psd)
         return tuple(results[name] for name in _OUTPUTS)
 
     outputs = xarray.apply_ufunc(cells, *(dataset[name] for name in present),
                                  output_core_dims=[[] for _ in _OUTPUTS],
                                  dask="parallelized", output_dtypes=list(_DTYPES),
                                  keep_attrs="drop")
-    attributes = _attributes(row)
+    attributes = _attributes(row, psd)
     result = xarray.Dataset({name: output.assign_attrs(attributes[name])
                              for name, output in zip(_OUTPUTS, outputs)},
                             attrs=dict(dataset.attrs))

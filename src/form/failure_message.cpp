@@ -1,11 +1,11 @@
-#include "window/failure_message.h"
+#include "form/failure_message.h"
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::FailureKind;
 using estimation::Input;
 
-std::string_view inputWords(Input input) {
+std::string_view boxWords(Input input) {
     switch (input) {
     case Input::sand:
         return "Sand content";
@@ -52,7 +52,7 @@ std::string detail(FailureKind kind) {
 
 std::string failureDetail(const estimation::FailureReason& reason,
                           estimation::DecimalSeparator separator) {
-    return reason.input ? detail(reason.kind, inputWords(*reason.input), separator)
+    return reason.input ? detail(reason.kind, boxWords(*reason.input), separator)
                         : detail(reason.kind);
 }
 
@@ -62,4 +62,4 @@ std::string failureMessage(const estimation::Failure& failure,
            failureDetail(failure.reason(), separator);
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

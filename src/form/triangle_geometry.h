@@ -8,9 +8,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 struct PlanePoint {
     double x = 0;
@@ -34,6 +35,9 @@ PlanePoint place(const TriangleFrame& frame, const estimation::TexturePoint& soi
 
 enum class Axis { sand, silt, clay };
 
+// The title written along the side that carries an axis: "Clay (%)".
+std::string_view axisTitle(Axis axis);
+
 // A tick on the side that carries an axis: clay on the left side rising to the top, silt on
 // the right side rising to the bottom right, sand along the bottom rising to the left.
 struct AxisTick {
@@ -49,6 +53,12 @@ std::vector<AxisTick> axisTicks(const TriangleFrame& frame, int step);
 // The middle of the side that carries an axis, and the way out of the triangle from there.
 AxisTick axisMiddle(const TriangleFrame& frame, Axis axis);
 
+// The soil at a point, as a click on the triangle picks it: sand, silt and clay rounded to
+// 0.1 and summing to exactly 100. Nothing for a point more than `slack` (in the plane's units)
+// outside the triangle; within it, the nearest soil on the edge.
+std::optional<estimation::TexturePoint> soilAt(const TriangleFrame& frame, PlanePoint point,
+                                               double slack);
+
 // How wide a class's polygon is at height y: where its label can be written. 0 outside it.
 double widthAt(const TriangleFrame& frame, std::span<const estimation::TexturePoint> polygon,
                double y);
@@ -59,8 +69,12 @@ double widthAt(const TriangleFrame& frame, std::span<const estimation::TexturePo
 struct SoilMark {
     std::optional<estimation::TexturePoint> point;
     std::string text;
+    // The triangle the soil is marked on: that of the scale sand, silt and clay are given on.
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international;
 };
 
-SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
+SoilMark
+soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+         estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
-} // namespace talvo::window
+} // namespace talvo::form

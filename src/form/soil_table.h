@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-namespace talvo::window {
+namespace talvo::form {
 
 enum class SoilColumn { model, unit, fc, pwp, awc, remarks };
 inline constexpr int SoilColumnCount = 6;
@@ -23,12 +23,18 @@ const SoilRow& soilTableHeader();
 // successful estimate; a failed one leaves the 15-digit texts the window writes before the
 // failure, and its remark says why: "needs organic carbon" for an input left blank, the
 // window's own failure wording otherwise. The model's plausibility warnings follow.
-SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator);
+// Sand, silt and clay are given on `scale`.
+SoilTable
+soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+          estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 // The table with the soil it is for, as a spreadsheet takes it: a header line, then one line
 // per model that starts with the soil's inputs as typed (trimmed) and its texture class
-// (empty without one); cells separated by tabs, lines ending in '\n'.
-std::string tabSeparated(const estimation::InputTexts& texts,
-                         estimation::DecimalSeparator separator, const SoilTable& table);
+// (empty without one, on the triangle of `scale`); cells separated by tabs, lines ending in
+// '\n'.
+std::string
+tabSeparated(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+             const SoilTable& table,
+             estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -1,9 +1,9 @@
-#include "window/results_text.h"
+#include "form/results_text.h"
 
 #include <algorithm>
 #include <string_view>
 
-namespace talvo::window {
+namespace talvo::form {
 
 namespace {
 
@@ -48,4 +48,4 @@ std::string resultsText(const ShownEstimate& shown) {
     return text;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // An input box as the window's labels call it: "Clay content".
-std::string_view inputWords(estimation::Input input);
+std::string_view boxWords(estimation::Input input);
 
 // What the user reads when an action fails: the kind on the first line, then what went
 // wrong in the window's words and what to do about it, e.g.
@@ -21,4 +21,4 @@ std::string failureMessage(const estimation::Failure& failure,
 std::string failureDetail(const estimation::FailureReason& reason,
                           estimation::DecimalSeparator separator = {});
 
-} // namespace talvo::window
+} // namespace talvo::form

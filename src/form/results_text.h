@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvo::window {
+namespace talvo::form {
 
 // What the window shows of one estimate, as its controls hold it.
 struct ShownEstimate {
@@ -28,4 +28,4 @@ std::string cellText(std::string_view text);
 // trimmed and left empty for a box the model does not use; the unit loses its parentheses.
 std::string resultsText(const ShownEstimate& shown);
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -1,15 +1,17 @@
-#include "map/scale.h"
+#include "table/scale.h"
 
 #include "estimation/estimation.h"
-#include "map/error.h"
+#include "table/error.h"
 
+#include <array>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
-namespace talvo::map {
+namespace talvo::table {
 
 namespace {
 
@@ -30,6 +32,31 @@ bool isDigit(char c) {
 double DecimalScale::divisor() const noexcept {
     assert(decimals >= 0 && decimals <= MaxDecimals);
     return estimation::exactPowerOfTen(decimals);
+}
+
+estimation::InputValue DecimalScale::read(std::string_view text,
+                                          estimation::DecimalSeparator separator) const {
+    if (const auto plain = estimation::plainDecimal(text, separator.get())) {
+        const auto places = static_cast<int>(plain->scale) + decimals;
+        if (plain->digits <= (MantissaLimit - 1) / mantissa && places <= MaxDecimals) {
+            const auto digits = static_cast<double>(plain->digits * mantissa);
+            return {digits / estimation::exactPowerOfTen(places), std::nullopt};
+        }
+    }
+    estimation::InputValue value = estimation::inputValue(text, separator);
+    if (value.failure) {
+        return value;
+    }
+    // " -0.4" and "4e-1" at a power of ten: the point of the number's shortest text is moved,
+    // which is as exact as shifting the text itself.
+    int places = -decimals;
+    std::uint64_t rest = mantissa;
+    for (; rest % 10 == 0; rest /= 10) {
+        ++places;
+    }
+    value.number =
+        rest == 1 ? estimation::shiftedDecimal(value.number, places) : apply(value.number);
+    return value;
 }
 
 DecimalScale parseScale(std::string_view text) {
@@ -93,12 +120,20 @@ DecimalScale parseScale(std::string_view text) {
 }
 
 DecimalScale scaleFromDouble(double scale) {
-    std::array<char, 32> text{};
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), scale);
-    if (error != std::errc() || !std::isfinite(scale)) {
+    if (!std::isfinite(scale)) {
         throw Error("a raster declares a scale that is not a number");
     }
-    return parseScale(std::string_view(text.data(), static_cast<std::size_t>(end - text.data())));
+    // The shortest text that reads back as the scale, at rising precision: the browser's
+    // standard library has no to_chars for doubles. The tools keep the C locale's point.
+    std::array<char, 32> text{};
+    int length = 0;
+    for (int digits = 1; digits <= 17; ++digits) {
+        length = std::snprintf(text.data(), text.size(), "%.*g", digits, scale);
+        if (std::strtod(text.data(), nullptr) == scale) {
+            break;
+        }
+    }
+    return parseScale(std::string_view(text.data(), static_cast<std::size_t>(length)));
 }
 
 ScaleSet parseScaleList(std::string_view text) {
@@ -134,8 +169,16 @@ ScaleSet parseScaleList(std::string_view text) {
 }
 
 ScaleSet soilGridsScales() {
-    const DecimalScale tenth{1, 1};
-    return {tenth, tenth, tenth, tenth};
+    ScaleSet scales;
+    for (const SoilGridsLayer& layer : SoilGridsLayers) {
+        scales[static_cast<std::size_t>(layer.input)] = layer.scale;
+    }
+    return scales;
 }
 
-} // namespace talvo::map
+ScaleSet fractionScales() {
+    const DecimalScale hundred{100, 0};
+    return {hundred, hundred, hundred, std::nullopt};
+}
+
+} // namespace talvo::table

@@ -5,18 +5,18 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <utility>
 
-namespace talvo::test {
+namespace talvo::form {
 
-// The window's fields in memory, for driving the actions without a window. Starts as the
+// The form's fields in memory: for a front end that hands its texts over and takes the
+// results back (the browser page), and for driving the actions in tests. Starts as the
 // window does: boxes disabled and grey, holding one blank; no model; empty captions.
-class MemoryFields final : public form::FormFields {
+class MemoryFields final : public FormFields {
 public:
     using Input = estimation::Input;
     using Result = estimation::Result;
-    using Unit = form::Unit;
-    using SystemColour = form::SystemColour;
 
     MemoryFields() = default;
     MemoryFields(int modelIndex, std::string sand, std::string silt, std::string clay,
@@ -55,4 +55,4 @@ private:
         SystemColour::inactiveBorder};
 };
 
-} // namespace talvo::test
+} // namespace talvo::form

@@ -1,10 +1,10 @@
-#include "window/soil_table.h"
+#include "form/soil_table.h"
 
 #include "estimation/estimation.h"
+#include "form/failure_message.h"
+#include "form/results_text.h"
 #include "form/sheet_text.h"
-#include "window/failure_message.h"
-#include "window/results_text.h"
-#include "window/soil_summary.h"
+#include "form/soil_summary.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace talvo::window {
+namespace talvo::form {
 
 using estimation::Input;
 
@@ -49,10 +49,10 @@ std::string reason(const estimation::PtfModel& model, const estimation::InputTex
 }
 
 SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& texts,
-            estimation::DecimalSeparator separator) {
+            estimation::DecimalSeparator separator, estimation::ParticleSizeScale scale) {
     using estimation::Precision;
     const estimation::SoilEstimate estimated =
-        estimation::estimateSoil(model, texts, separator, Precision::general);
+        estimation::estimateSoil(model, texts, separator, Precision::general, scale);
 
     SoilRow cells;
     cells[static_cast<std::size_t>(SoilColumn::model)] = model.listText;
@@ -68,9 +68,10 @@ SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& tex
     if (estimated.failure()) {
         remarks = reason(model, texts, *estimated.failure(), separator);
     }
-    // The sum describes the soil, not the model: the summary says it once.
+    // The sum and the conversion describe the soil, not the model: the summary says them once.
     estimation::Flags flags = estimated.flags();
     flags.remove(estimation::Flag::sum);
+    flags.remove(estimation::Flag::psd);
     for (const estimation::Flag flag : estimation::allFlags) {
         if (flags.contains(flag)) {
             remarks += remarks.empty() ? "" : " ";
@@ -102,23 +103,27 @@ const SoilRow& soilTableHeader() {
     return header;
 }
 
-SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator) {
+SoilTable soilTable(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+                    estimation::ParticleSizeScale scale) {
     SoilTable table;
     for (std::size_t i = 0; i < table.size(); ++i) {
-        table[i] = row(estimation::ModelCatalogue.at(i), texts, separator);
+        table[i] = row(estimation::ModelCatalogue.at(i), texts, separator, scale);
     }
     return table;
 }
 
 std::string tabSeparated(const estimation::InputTexts& texts,
-                         estimation::DecimalSeparator separator, const SoilTable& table) {
-    const auto texture = soilTexture(texts, separator);
+                         estimation::DecimalSeparator separator, const SoilTable& table,
+                         estimation::ParticleSizeScale scale) {
+    const auto texture = soilTexture(texts, separator, scale);
     const std::array<std::string_view, 5> soil{texts[0], texts[1], texts[2], texts[3],
                                                texture ? estimation::name(*texture)
                                                        : std::string_view()};
 
     std::string out;
-    appendLine(out, {"Sand (%)", "Silt (%)", "Clay (%)", "OC (g/kg)", "Texture class"},
+    const std::string_view textureHeader =
+        scale == estimation::ParticleSizeScale::usda ? "USDA texture class" : "Texture class";
+    appendLine(out, {"Sand (%)", "Silt (%)", "Clay (%)", "OC (g/kg)", textureHeader},
                soilTableHeader());
     for (const SoilRow& cells : table) {
         appendLine(out, soil, cells);
@@ -126,4 +131,4 @@ std::string tabSeparated(const estimation::InputTexts& texts,
     return out;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

@@ -1,4 +1,4 @@
-#include "window/triangle_geometry.h"
+#include "form/triangle_geometry.h"
 
 #include "estimation/estimation.h"
 
@@ -6,14 +6,17 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 
-namespace talvo::window {
+namespace talvo::form {
 
 namespace {
 
 constexpr double Percent = 100.0;
 constexpr double SumTolerance = 1.0; // as the texture class allows
-const double HeightPerSide = std::sqrt(3.0) / 2.0;
+// Constant, not computed at start-up: a triangle fitted at another file's start-up would
+// otherwise find it still 0.
+constexpr double HeightPerSide = std::numbers::sqrt3 / 2.0;
 
 PlanePoint operator+(PlanePoint a, PlanePoint b) {
     return {a.x + b.x, a.y + b.y};
@@ -87,6 +90,43 @@ std::vector<AxisTick> axisTicks(const TriangleFrame& frame, int step) {
     return ticks;
 }
 
+std::string_view axisTitle(Axis axis) {
+    switch (axis) {
+    case Axis::sand:
+        return "Sand (%)";
+    case Axis::silt:
+        return "Silt (%)";
+    case Axis::clay:
+        break;
+    }
+    return "Clay (%)";
+}
+
+std::optional<estimation::TexturePoint> soilAt(const TriangleFrame& frame, PlanePoint point,
+                                               double slack) {
+    // Clay grows towards the top corner, silt towards the bottom right one.
+    const double height = frame.sand.y - frame.clay.y;
+    const double side = frame.silt.x - frame.sand.x;
+    if (!(height > 0) || !(side > 0)) {
+        return std::nullopt;
+    }
+    const double clay = (frame.sand.y - point.y) / height;
+    const double silt = (point.x - frame.sand.x) / side - clay / 2;
+    const double sand = 1 - clay - silt;
+    // A share below 0 lies outside the side opposite its corner; its distance from that side
+    // is the share times the triangle's height.
+    if (std::min({clay, silt, sand}) * height < -slack) {
+        return std::nullopt;
+    }
+    const auto tenths = [](double share) {
+        return std::round(std::clamp(share, 0.0, 1.0) * Percent * 10);
+    };
+    const double clayTenths = tenths(clay);
+    const double siltTenths = std::min(tenths(silt), Percent * 10 - clayTenths);
+    return estimation::TexturePoint{(Percent * 10 - clayTenths - siltTenths) / 10, siltTenths / 10,
+                                    clayTenths / 10};
+}
+
 AxisTick axisMiddle(const TriangleFrame& frame, Axis axis) {
     return tickAt(frame, axis, static_cast<int>(Percent) / 2);
 }
@@ -108,28 +148,31 @@ double widthAt(const TriangleFrame& frame, std::span<const estimation::TexturePo
     return right > left ? right - left : 0.0;
 }
 
-SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator) {
+SoilMark soilMark(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+                  estimation::ParticleSizeScale scale) {
     using estimation::Input;
+    SoilMark mark;
+    mark.scale = scale;
     const estimation::InputValues inputs =
         estimation::convertInputs(texts, {Input::sand, Input::silt, Input::clay}, separator);
     std::array<double, 3> contents{};
     for (std::size_t i = 0; i < contents.size(); ++i) {
         if (inputs.at(i).failure) {
-            return {};
+            return mark;
         }
         contents.at(i) = inputs.at(i).number;
     }
     const auto [sand, silt, clay] = contents;
     const double sum = sand + silt + clay;
     if (std::isfinite(sum) && std::fabs(sum - Percent) > SumTolerance) {
-        return {std::nullopt, "sand + silt + clay = " + estimation::generalText(sum, separator)};
+        mark.text = "sand + silt + clay = " + estimation::generalText(sum, separator);
+    } else if (!std::isfinite(sum) || !isPercent(sand) || !isPercent(silt) || !isPercent(clay)) {
+        mark.text = estimation::sentence(estimation::Flag::range);
+    } else {
+        mark.point = estimation::TexturePoint{sand * Percent / sum, silt * Percent / sum,
+                                              clay * Percent / sum};
     }
-    if (!std::isfinite(sum) || !isPercent(sand) || !isPercent(silt) || !isPercent(clay)) {
-        return {std::nullopt, std::string(estimation::sentence(estimation::Flag::range))};
-    }
-    return {
-        estimation::TexturePoint{sand * Percent / sum, silt * Percent / sum, clay * Percent / sum},
-        {}};
+    return mark;
 }
 
-} // namespace talvo::window
+} // namespace talvo::form

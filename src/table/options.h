@@ -1,0 +1,49 @@
+#pragma once
+
+// The texts a user gives for a run, turned into its typed settings with talvo-batch's
+// meanings and messages: the command line and the web page parse through here alike.
+
+#include "estimation/estimation.h"
+#include "table/settings.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::table {
+
+// The models `text` names: its position, its whole name, or else every model whose name
+// begins with it; names in any case. Empty when it names none.
+std::vector<const estimation::PtfModel*> modelsNamed(std::string_view text);
+
+// The model `text` names alone, or nullptr; `message` then says why: "unknown model 'x': ..."
+// or "'t' names the beginning of ...".
+const estimation::PtfModel* modelNamed(std::string_view text, std::string& message);
+
+// "all", or positions, list texts and unique beginnings of list texts, in any case and
+// separated by commas ("2,Singh, 2000", "rawls"); `all` tells which. Throws Error for an
+// unknown or ambiguous model and for an empty list.
+std::vector<const estimation::PtfModel*> parseModels(std::string_view text, bool& all);
+
+// One character other than a quote or a line break, or "tab". Throws Error, also for a
+// character numbers can hold.
+char parseDelimiter(std::string_view text);
+
+// A point or a comma, the separators tables are written with. Throws Error.
+estimation::DecimalSeparator parseDecimal(std::string_view text);
+
+// "fixed" or "general". Throws Error.
+Precision parsePrecision(std::string_view text);
+
+// --psd: usda or international, in any case.
+estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text);
+
+// One NAME=HEADER pair into settings.columnNames, NAME an input's own name. Throws Error for
+// a malformed pair and for a NAME given twice.
+void addColumn(Settings& settings, std::string_view pair);
+
+// Settles what depends on more than one setting: a delimiter of '\0' (not given) becomes ','
+// or, with a decimal comma, ';'; a delimiter equal to the decimal separator throws Error.
+void settleDelimiter(Settings& settings);
+
+} // namespace talvo::table

@@ -1,0 +1,299 @@
+// The page's calculator: the form library and the engine's door handed to JavaScript. Thin on
+// purpose: every text the page shows comes from here, so the page and the window agree to the
+// character. Nothing thrown may reach JavaScript: each call answers with plain objects.
+
+#include "estimation/estimation.h"
+#include "form/actions.h"
+#include "form/failure_message.h"
+#include "form/memory_fields.h"
+#include "form/result_origins.h"
+#include "form/results_text.h"
+#include "form/soil_summary.h"
+#include "form/soil_table.h"
+#include "form/triangle_geometry.h"
+
+#include <array>
+#include <cstddef>
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+#include <string>
+#include <string_view>
+
+namespace talvo::web {
+
+namespace {
+
+using emscripten::val;
+using estimation::Input;
+using estimation::Result;
+
+constexpr std::array allResults{Result::fc, Result::pwp, Result::awc};
+
+val text(std::string_view s) {
+    return val(std::string(s));
+}
+
+std::string field(const val& object, const char* name) {
+    const val value = object[name];
+    return value.isString() ? value.as<std::string>() : std::string();
+}
+
+// The page's choice of separator: "," or anything else for ".".
+estimation::DecimalSeparator separatorOf(const val& form) {
+    return estimation::DecimalSeparator(field(form, "separator") == "," ? ',' : '.');
+}
+
+// The page's form as the actions see it: {model, sand, silt, clay, oc, fc, pwp, awc}.
+void readForm(const val& form, form::MemoryFields& fields) {
+    fields.setModelIndex(form["model"].isNumber() ? form["model"].as<int>() : -1);
+    for (const Input input : estimation::allInputs) {
+        fields.setInputText(input, field(form, std::string(estimation::name(input)).c_str()));
+    }
+    for (const Result result : allResults) {
+        fields.setCaption(result, field(form, std::string(estimation::name(result)).c_str()));
+    }
+}
+
+struct Texts {
+    std::array<std::string, 4> owned;
+    estimation::InputTexts view() const { return {owned[0], owned[1], owned[2], owned[3]}; }
+};
+
+Texts inputTexts(const val& form) {
+    Texts texts;
+    for (const Input input : estimation::allInputs) {
+        texts.owned.at(static_cast<std::size_t>(input)) =
+            field(form, std::string(estimation::name(input)).c_str());
+    }
+    return texts;
+}
+
+val strings(auto&& range) {
+    val out = val::array();
+    for (const auto& s : range) {
+        out.call<void>("push", text(s));
+    }
+    return out;
+}
+
+val planePoint(form::PlanePoint p) {
+    val out = val::object();
+    out.set("x", p.x);
+    out.set("y", p.y);
+    return out;
+}
+
+val failureOf(const estimation::Failure& failure, estimation::DecimalSeparator separator) {
+    val out = val::object();
+    out.set("kind", text(estimation::describe(failure.kind())));
+    out.set("box", failure.input() ? text(estimation::name(*failure.input())) : text(""));
+    out.set("detail", text(form::failureDetail(failure.reason(), separator)));
+    out.set("message", text(form::failureMessage(failure, separator)));
+    return out;
+}
+
+// The chooser's seven texts, in catalogue order.
+val models() {
+    val out = val::array();
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        out.call<void>("push", text(model.listText));
+    }
+    return out;
+}
+
+// Choosing a model: {boxes: {sand: {enabled, background}, ...}, fcUnit, pwpUnit}; null for
+// an index that chooses none, which leaves the page as it is.
+val selectModel(int modelIndex) {
+    if (estimation::modelAt(modelIndex) == nullptr) {
+        return val::null();
+    }
+    form::MemoryFields fields;
+    fields.setModelIndex(modelIndex);
+    form::ModelSelection(fields);
+    val boxes = val::object();
+    for (const Input input : estimation::allInputs) {
+        val box = val::object();
+        box.set("enabled", fields.inputEnabled(input));
+        box.set("background", fields.inputBackground(input) == form::SystemColour::highlightText
+                                  ? text("highlightText")
+                                  : text("inactiveBorder"));
+        boxes.set(std::string(estimation::name(input)), box);
+    }
+    val out = val::object();
+    out.set("boxes", boxes);
+    out.set("fcUnit", text(fields.unitCaption(form::Unit::fc)));
+    out.set("pwpUnit", text(fields.unitCaption(form::Unit::pwp)));
+    return out;
+}
+
+// A press of Estimate: {fc, pwp, awc} as the captions read afterwards, failure (null, or
+// {kind, box, detail, message}), the estimate's warnings, one sentence a line, and the same
+// flags as the window's short line (flagLine).
+val estimate(const val& page) {
+    const estimation::DecimalSeparator separator = separatorOf(page);
+    form::MemoryFields fields;
+    readForm(page, fields);
+    const form::Press press = form::pressEstimate(fields, separator);
+    val failure = val::null();
+    try {
+        form::throwFailure(press);
+    } catch (const estimation::Failure& error) {
+        failure = failureOf(error, separator);
+    }
+    val out = val::object();
+    for (const Result result : allResults) {
+        out.set(std::string(estimation::name(result)), text(fields.caption(result)));
+    }
+    out.set("failure", failure);
+    out.set("warnings", text(form::flagSentences(press.flags)));
+    out.set("flagLine", text(form::flagLine(press.flags)));
+    return out;
+}
+
+// What the soil view shows of the soil being typed: {texture, warnings, mark: {point, text},
+// header, rows, copy}; `copy` is the table tab-separated, as the window copies it.
+val soilDetails(const val& page) {
+    const estimation::DecimalSeparator separator = separatorOf(page);
+    const Texts texts = inputTexts(page);
+    const form::SoilMark mark = form::soilMark(texts.view(), separator);
+    val point = val::null();
+    std::string_view code;
+    if (mark.point) {
+        if (const auto texture =
+                estimation::textureClass(mark.point->sand, mark.point->silt, mark.point->clay)) {
+            code = estimation::code(*texture);
+        }
+        point = val::object();
+        point.set("sand", mark.point->sand);
+        point.set("silt", mark.point->silt);
+        point.set("clay", mark.point->clay);
+    }
+    val markOut = val::object();
+    markOut.set("point", point);
+    markOut.set("text", text(mark.text));
+
+    const form::SoilTable table = form::soilTable(texts.view(), separator);
+    val rows = val::array();
+    for (const form::SoilRow& row : table) {
+        rows.call<void>("push", strings(row));
+    }
+    val out = val::object();
+    out.set("texture", text(form::textureLine(texts.view(), separator)));
+    out.set("warnings", strings(form::soilWarnings(texts.view(), separator)));
+    out.set("mark", markOut);
+    out.set("code", text(code));
+    out.set("header", strings(form::soilTableHeader()));
+    out.set("rows", rows);
+    out.set("copy", text(form::tabSeparated(texts.view(), separator, table)));
+    return out;
+}
+
+// The results as the window copies them, from what the page shows: {model (the chooser's
+// text), sand..oc, enabled: {sand..oc}, fcUnit, fc, pwp, awc}.
+std::string resultsText(const val& page) {
+    form::ShownEstimate shown;
+    shown.model = field(page, "modelText");
+    const val enabled = page["enabled"];
+    for (const Input input : estimation::allInputs) {
+        const std::string name(estimation::name(input));
+        shown.boxes.at(static_cast<std::size_t>(input)) = {
+            field(page, name.c_str()), !enabled.isUndefined() && enabled[name].as<bool>()};
+    }
+    shown.fcUnit = field(page, "fcUnit");
+    for (const Result result : allResults) {
+        shown.results.at(static_cast<std::size_t>(result)) =
+            field(page, std::string(estimation::name(result)).c_str());
+    }
+    return form::resultsText(shown);
+}
+
+// The triangle fitted into width x height with room for the axes: its corners, each class's
+// polygon and label point, the ticks and the axes' titles, all in the plane's units.
+val triangle(double width, double height, double margin) {
+    const form::TriangleFrame frame = form::fitTriangle(width, height, margin);
+    val corners = val::object();
+    corners.set("sand", planePoint(frame.sand));
+    corners.set("silt", planePoint(frame.silt));
+    corners.set("clay", planePoint(frame.clay));
+
+    val classes = val::array();
+    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+        val outline = val::array();
+        for (const estimation::TexturePoint& corner : estimation::outline(texture)) {
+            outline.call<void>("push", planePoint(form::place(frame, corner)));
+        }
+        const form::PlanePoint label = form::place(frame, estimation::labelPoint(texture));
+        val item = val::object();
+        item.set("name", text(estimation::name(texture)));
+        item.set("code", text(estimation::code(texture)));
+        item.set("outline", outline);
+        item.set("label", planePoint(label));
+        item.set("room", form::widthAt(frame, estimation::outline(texture), label.y));
+        classes.call<void>("push", item);
+    }
+
+    val ticks = val::array();
+    for (const form::AxisTick& tick : form::axisTicks(frame, 10)) {
+        val item = planePoint(tick.at);
+        item.set("percent", tick.percent);
+        item.set("outward", planePoint(tick.outward));
+        ticks.call<void>("push", item);
+    }
+    val axes = val::array();
+    for (const form::Axis axis : {form::Axis::sand, form::Axis::silt, form::Axis::clay}) {
+        const form::AxisTick middle = form::axisMiddle(frame, axis);
+        val item = planePoint(middle.at);
+        item.set("title", text(form::axisTitle(axis)));
+        item.set("outward", planePoint(middle.outward));
+        axes.call<void>("push", item);
+    }
+
+    val out = val::object();
+    out.set("corners", corners);
+    out.set("classes", classes);
+    out.set("ticks", ticks);
+    out.set("axes", axes);
+    return out;
+}
+
+// Where a soil lies in that triangle.
+val placeSoil(double width, double height, double margin, double sand, double silt, double clay) {
+    return planePoint(form::place(form::fitTriangle(width, height, margin), {sand, silt, clay}));
+}
+
+// The soil a click at (x, y) picks: {sand, silt, clay} as texts for the boxes, or null off
+// the triangle.
+val soilAt(double width, double height, double margin, double x, double y,
+           const std::string& separatorText) {
+    constexpr double Slack = 4; // a finger's tolerance past the edges
+    const auto soil = form::soilAt(form::fitTriangle(width, height, margin), {x, y}, Slack);
+    if (!soil) {
+        return val::null();
+    }
+    const estimation::DecimalSeparator separator(separatorText == "," ? ',' : '.');
+    val out = val::object();
+    out.set("sand", text(estimation::generalText(soil->sand, separator)));
+    out.set("silt", text(estimation::generalText(soil->silt, separator)));
+    out.set("clay", text(estimation::generalText(soil->clay, separator)));
+    return out;
+}
+
+std::string version() {
+    return TALVO_VERSION;
+}
+
+} // namespace
+
+EMSCRIPTEN_BINDINGS(talvo_form) {
+    emscripten::function("version", &version);
+    emscripten::function("models", &models);
+    emscripten::function("selectModel", &selectModel);
+    emscripten::function("estimate", &estimate);
+    emscripten::function("soilDetails", &soilDetails);
+    emscripten::function("resultsText", &resultsText);
+    emscripten::function("triangle", &triangle);
+    emscripten::function("placeSoil", &placeSoil);
+    emscripten::function("soilAt", &soilAt);
+}
+
+} // namespace talvo::web

@@ -1,0 +1,59 @@
+// The page's start: the module, then the form, the soil's details and the address; the
+// service worker keeps the site for offline use.
+
+import createTalvo from './talvo.js';
+import { Form } from './form.js';
+import { Details, copyText } from './details.js';
+import { readAddress, writeAddress } from './address.js';
+
+// The separator the browser's language writes numbers with, where it is one the calculator
+// reads.
+function browserSeparator() {
+  const parts = new Intl.NumberFormat(navigator.language).formatToParts(1.5);
+  return parts.find((part) => part.type === 'decimal')?.value === ',' ? ',' : '.';
+}
+
+function setUpTabs() {
+  const tabs = [...document.querySelectorAll('[role=tab]')];
+  const select = (tab) => {
+    for (const other of tabs) {
+      const chosen = other === tab;
+      other.setAttribute('aria-selected', String(chosen));
+      other.tabIndex = chosen ? 0 : -1;
+      document.getElementById(other.getAttribute('aria-controls')).hidden = !chosen;
+    }
+    tab.focus();
+  };
+  tabs.forEach((tab, i) => {
+    tab.addEventListener('click', () => select(tab));
+    tab.addEventListener('keydown', (event) => {
+      const step = { ArrowRight: 1, ArrowLeft: -1 }[event.key];
+      if (step) select(tabs[(i + step + tabs.length) % tabs.length]);
+    });
+  });
+}
+
+const talvo = await createTalvo();
+const form = new Form(talvo, document);
+form.separator = browserSeparator();
+// The soil in the address first: its estimate shows before the rest of the page is drawn.
+if (readAddress(location.search, form)) {
+  form.estimate();
+  // How long the first estimate took from navigation: bench/web measures it.
+  performance.mark('talvo-first-estimate');
+}
+const details = new Details(talvo, document, form);
+form.onChange = () => { details.update(); writeAddress(form); };
+details.triangle.onPick = (soil) => { form.setInputs(soil); form.onChange(); };
+details.update();
+document.getElementById('copy-results').addEventListener('click',
+  () => copyText(form.resultsText()));
+document.getElementById('version').textContent = `Version ${talvo.version()}`;
+setUpTabs();
+document.documentElement.dataset.ready = 'true';
+
+if ('serviceWorker' in navigator) {
+  navigator.serviceWorker.register('sw.js').then(
+    () => { document.getElementById('status').textContent = ''; },
+    () => { document.getElementById('status').textContent = 'Offline use unavailable'; });
+}

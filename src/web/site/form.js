@@ -1,0 +1,111 @@
+// The calculator's form, as the window has it: the chooser, four boxes, Estimate and three
+// results. Every text it shows comes from the module (the form library and the engine).
+
+export const inputNames = ['sand', 'silt', 'clay', 'oc'];
+const resultNames = ['fc', 'pwp', 'awc'];
+
+export class Form {
+  constructor(talvo, root) {
+    this.talvo = talvo;
+    this.model = root.getElementById('model');
+    this.boxes = Object.fromEntries(inputNames.map((n) => [n, root.getElementById(n)]));
+    this.results = Object.fromEntries(resultNames.map((n) => [n, root.getElementById(n)]));
+    this.units = { fc: root.getElementById('unitfc'), pwp: root.getElementById('unitpwp') };
+    this.failure = root.getElementById('failure');
+    this.warnings = root.getElementById('warnings');
+    this.separatorChoice = root.getElementById('separator');
+    this.onChange = () => {};
+
+    for (const [index, text] of talvo.models().entries()) {
+      this.model.add(new Option(text, String(index)));
+    }
+    this.model.disabled = false;
+    root.getElementById('cmd').disabled = false;
+
+    this.model.addEventListener('change', () => { this.choose(); this.onChange(); });
+    root.getElementById('Form1').addEventListener('submit', (event) => {
+      // Enter in a box submits, as a press of Estimate does.
+      event.preventDefault();
+      this.estimate();
+    });
+    for (const box of Object.values(this.boxes)) {
+      box.addEventListener('input', () => this.onChange());
+    }
+    this.separatorChoice.addEventListener('change', () => this.onChange());
+  }
+
+  get modelIndex() { return Number(this.model.value); }
+  get separator() { return this.separatorChoice.value; }
+  set separator(value) { this.separatorChoice.value = value === ',' ? ',' : '.'; }
+
+  // The soil as typed, with the results as shown: what the module's calls take.
+  state() {
+    const state = { model: this.modelIndex, separator: this.separator };
+    for (const [name, box] of Object.entries(this.boxes)) state[name] = box.value;
+    for (const [name, out] of Object.entries(this.results)) state[name] = out.textContent;
+    return state;
+  }
+
+  setModel(index) {
+    const option = [...this.model.options].find((o) => o.value === String(index));
+    if (!option || option.disabled) return;
+    this.model.value = option.value;
+    this.choose();
+  }
+
+  setInputs(texts) {
+    for (const [name, text] of Object.entries(texts)) {
+      if (name in this.boxes && text !== undefined) this.boxes[name].value = text;
+    }
+  }
+
+  choose() {
+    const chosen = this.talvo.selectModel(this.modelIndex);
+    if (!chosen) return;
+    for (const [name, box] of Object.entries(this.boxes)) {
+      box.disabled = !chosen.boxes[name].enabled;
+      box.dataset.background = chosen.boxes[name].background;
+    }
+    this.units.fc.textContent = chosen.fcUnit;
+    this.units.pwp.textContent = chosen.pwpUnit;
+  }
+
+  estimate() {
+    const outcome = this.talvo.estimate(this.state());
+    for (const [name, out] of Object.entries(this.results)) out.textContent = outcome[name];
+    this.showFailure(outcome.failure);
+    this.warnings.textContent = outcome.warnings;
+  }
+
+  // A failure named as the window names it, its kind then what to do; the box that caused
+  // it is marked and takes the focus.
+  showFailure(failure) {
+    for (const box of Object.values(this.boxes)) {
+      box.removeAttribute('aria-invalid');
+      box.removeAttribute('aria-describedby');
+    }
+    this.failure.hidden = !failure;
+    this.failure.replaceChildren();
+    if (!failure) return;
+    const kind = document.createElement('strong');
+    kind.textContent = failure.kind;
+    this.failure.append(kind, ' ', failure.detail);
+    this.failure.dataset.box = failure.box;
+    const box = this.boxes[failure.box];
+    if (box) {
+      box.setAttribute('aria-invalid', 'true');
+      box.setAttribute('aria-describedby', 'failure');
+      box.focus();
+    }
+  }
+
+  // The results as the window copies them.
+  resultsText() {
+    const state = this.state();
+    state.modelText = this.modelIndex >= 0 ? this.model.selectedOptions[0].text : '';
+    state.enabled = Object.fromEntries(
+      Object.entries(this.boxes).map(([name, box]) => [name, !box.disabled]));
+    state.fcUnit = this.units.fc.textContent;
+    return this.talvo.resultsText(state);
+  }
+}

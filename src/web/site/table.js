@@ -1,0 +1,232 @@
+// The table tab: a CSV or TSV file chosen or dropped, its options as talvo-batch takes them,
+// a preview of its first records, and a run in a worker (table-worker.js) with progress and
+// Cancel that ends in a download link.
+
+const PreviewRecords = 5;
+const Inputs = ['sand', 'silt', 'clay', 'oc'];
+// How headers of each input often begin, blanks left out: "Sand (%)", "SOC (g/kg)".
+const Beginnings = {sand: ['sand'], silt: ['silt'], clay: ['clay'], oc: ['oc', 'soc', 'organiccarbon', 'corg']};
+// Candidate delimiters, as the delimiter menu names them.
+const Delimiters = {',': ',', ';': ';', '\t': 'tab', '|': '|'};
+
+const element = (id) => document.getElementById(id);
+const ui = {
+  section: element('tables'),
+  file: element('table-file'),
+  model: element('table-model'),
+  decimal: element('table-decimal'),
+  delimiter: element('table-delimiter'),
+  precision: element('table-precision'),
+  prefix: element('table-prefix'),
+  preview: element('table-preview'),
+  run: element('table-run'),
+  cancel: element('table-cancel'),
+  progress: element('table-progress'),
+  status: element('table-status'),
+  error: element('table-error'),
+  download: element('table-download'),
+};
+const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-${input}`)]));
+
+let worker = null;
+let file = null;
+let running = false;
+let guessDecimal = false; // from the first preview of a file chosen
+
+// Names as the table library matches them: ASCII letters in any case, blanks ignored.
+const plain = (name) => name.replace(/\s+/g, '').toLowerCase();
+
+function startWorker() {
+  worker = new Worker('table-worker.js', {type: 'module'});
+  worker.onmessage = (event) => handlers[event.data.type](event.data);
+}
+
+// The delimiter the header line uses most, outside quotes; the menu's choice when none.
+function guessDelimiter(bytes) {
+  const text = new TextDecoder().decode(bytes.subarray(0, 4096));
+  const header = text.split(/\r\n|\n|\r/, 1)[0].replace(/"[^"]*"/g, '');
+  let best = null;
+  let most = 0;
+  for (const [character, name] of Object.entries(Delimiters)) {
+    const count = header.split(character).length - 1;
+    if (count > most) {
+      [best, most] = [name, count];
+    }
+  }
+  return best;
+}
+
+// The model menu as talvo-batch's --model: "all", or the positions chosen.
+function modelText() {
+  const chosen = [...ui.model.selectedOptions].map((option) => option.value);
+  return chosen.length === 0 || chosen.includes('all') ? 'all' : chosen.join(',');
+}
+
+function options() {
+  const chosen = {
+    model: modelText(),
+    decimal: ui.decimal.value,
+    delimiter: ui.delimiter.value,
+    precision: ui.precision.value,
+    prefix: ui.prefix.value,
+  };
+  for (const input of Inputs) {
+    chosen[input] = columns[input].value;
+  }
+  return chosen;
+}
+
+// Each input's menu lists the header's fields; the one of the input's name is chosen, or
+// one that begins as such a header does; "" reads the column of the input's own name.
+function fillColumnMenus(header) {
+  for (const input of Inputs) {
+    const menu = columns[input];
+    const kept = menu.value;
+    menu.replaceChildren(new Option(`(column named ${input})`, ''));
+    for (const field of header) {
+      menu.add(new Option(field, field));
+    }
+    const named = header.find((field) => plain(field) === input) ??
+                  header.find((field) => Beginnings[input].some((start) => plain(field).startsWith(start)));
+    menu.value = header.includes(kept) ? kept : named === undefined || plain(named) === input ? '' : named;
+  }
+}
+
+function showPreview({name, rows}) {
+  if (file === null || name !== file.name) {
+    return; // a file chosen before
+  }
+  ui.preview.replaceChildren();
+  ui.preview.dataset.file = name;
+  if (rows.length === 0) {
+    return;
+  }
+  const head = ui.preview.createTHead().insertRow();
+  for (const field of rows[0]) {
+    head.appendChild(document.createElement('th')).textContent = field;
+  }
+  const body = ui.preview.createTBody();
+  for (const record of rows.slice(1)) {
+    const row = body.insertRow();
+    for (const field of record) {
+      row.insertCell().textContent = field;
+    }
+  }
+  fillColumnMenus(rows[0]);
+  if (guessDecimal && ui.delimiter.value !== ',') {
+    // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere.
+    const fields = rows.slice(1).flat();
+    if (fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
+        !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field))) {
+      ui.decimal.value = ',';
+    }
+  }
+  guessDecimal = false;
+}
+
+function say(status, error = '') {
+  ui.status.textContent = status;
+  ui.error.textContent = error;
+  ui.error.hidden = error === '';
+}
+
+function setRunning(now) {
+  running = now;
+  ui.run.disabled = now || file === null;
+  ui.cancel.disabled = !now;
+  ui.progress.hidden = !now;
+}
+
+function clearDownload() {
+  if (ui.download.href) {
+    URL.revokeObjectURL(ui.download.href);
+  }
+  ui.download.removeAttribute('href');
+  ui.download.hidden = true;
+}
+
+function preview() {
+  if (file !== null && !running) {
+    worker.postMessage({type: 'preview', file, delimiter: ui.delimiter.value, records: PreviewRecords});
+  }
+}
+
+async function choose(chosen) {
+  if (chosen === undefined || running) {
+    return;
+  }
+  file = chosen;
+  clearDownload();
+  say(`${file.name}: ${file.size.toLocaleString()} bytes`);
+  const guessed = guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer()));
+  if (guessed !== null) {
+    ui.delimiter.value = guessed;
+  }
+  guessDecimal = true;
+  setRunning(false);
+  preview();
+}
+
+const handlers = {
+  ready: (message) => {
+    if (ui.model.options.length === 1) {
+      message.models.forEach((name, position) => ui.model.add(new Option(name, String(position))));
+    }
+  },
+  preview: showPreview,
+  progress: (message) => {
+    ui.progress.max = Math.max(message.total, 1);
+    ui.progress.value = message.done;
+  },
+  notice: (message) => {
+    ui.status.textContent += (ui.status.textContent ? '\n' : '') + message.text;
+  },
+  done: (message) => {
+    setRunning(false);
+    const name = file.name.replace(/(\.[^.]*)?$/, (extension) => `-estimates${extension || '.csv'}`);
+    ui.download.href = URL.createObjectURL(message.blob);
+    ui.download.download = name;
+    ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
+    ui.download.hidden = false;
+    // talvo-batch's lines, in its order: the flagged rows, then the rows with an error.
+    const lines = [message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    for (const line of lines.filter((text) => text)) {
+      ui.status.textContent += (ui.status.textContent ? '\n' : '') + line;
+    }
+  },
+  error: (message) => {
+    setRunning(false);
+    say(ui.status.textContent, message.text);
+  },
+};
+
+ui.file.addEventListener('change', () => choose(ui.file.files[0]));
+ui.section.addEventListener('dragover', (event) => {
+  event.preventDefault();
+  ui.section.classList.add('dragging');
+});
+ui.section.addEventListener('dragleave', () => ui.section.classList.remove('dragging'));
+ui.section.addEventListener('drop', (event) => {
+  event.preventDefault();
+  ui.section.classList.remove('dragging');
+  choose(event.dataTransfer.files[0]);
+});
+ui.delimiter.addEventListener('change', preview);
+ui.run.addEventListener('click', () => {
+  clearDownload();
+  say('');
+  ui.progress.value = 0;
+  setRunning(true);
+  worker.postMessage({type: 'run', file, options: options()});
+});
+// A run cannot be stopped inside the module; ending the worker stops it at once and frees
+// all it held.
+ui.cancel.addEventListener('click', () => {
+  worker.terminate();
+  startWorker();
+  setRunning(false);
+  say('Cancelled');
+});
+
+startWorker();
+setRunning(false);

@@ -1,0 +1,194 @@
+// The table tab's door into the table library: the worker pushes the file's bytes into a
+// TableRun and pulls the output, which is talvo-batch's byte for byte; tablePreview parses the
+// first records for the preview and the column menus.
+//
+// Nothing throws into JavaScript, where a C++ exception would arrive as a bare number: every
+// failure becomes the one line talvo-batch writes, less its name.
+
+#include "table/converter.h"
+#include "table/csv.h"
+#include "table/error.h"
+#include "table/options.h"
+#include "table/rows.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace talvo::web {
+
+namespace {
+
+using emscripten::val;
+
+// The text of a failure, as talvo-batch's tool reports it.
+std::string failureText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
+// The page's options, with talvo-batch's meanings: model ("all" or a list), decimal,
+// delimiter ("" for the default, "tab"), precision, prefix, and the header of each input
+// ("" for the input's own name). Throws table::Error.
+table::Settings settingsFrom(const val& options) {
+    table::Settings settings;
+    settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
+    settings.decimal = table::parseDecimal(options["decimal"].as<std::string>());
+    const std::string delimiter = options["delimiter"].as<std::string>();
+    settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
+    settings.precision = table::parsePrecision(options["precision"].as<std::string>());
+    settings.prefix = options["prefix"].as<std::string>();
+    for (const estimation::Input input : estimation::allInputs) {
+        const std::string name(estimation::name(input));
+        const std::string header = options[name].as<std::string>();
+        if (!header.empty()) {
+            table::addColumn(settings, name + "=" + header);
+        }
+    }
+    table::settleDelimiter(settings);
+    return settings;
+}
+
+// Bytes of wasm memory as a Uint8Array, valid until the memory grows: copied at once.
+val bytesView(std::string_view bytes) {
+    return val(emscripten::typed_memory_view(bytes.size(),
+                                             reinterpret_cast<const unsigned char*>(bytes.data())));
+}
+
+} // namespace
+
+// One conversion of a table. start() first; then push() the file's bytes in pieces and
+// pull() after each until it gives nothing; then finish() and pull() to the end. After a
+// failure error() holds its line and pull() gives nothing.
+class TableRun {
+public:
+    // Whether the options are usable; else error() says why.
+    bool start(const val& options, const std::string& inputName) {
+        return guarded([&] {
+            m_converter.emplace(settingsFrom(options), inputName,
+                                [this](const std::string& text) { m_notices.push_back(text); });
+        });
+    }
+    void push(const std::string& bytes) {
+        guarded([&] { converter().push(bytes); });
+    }
+    void finish() {
+        guarded([&] { converter().finish(); });
+    }
+    // The next piece of output, empty when more input is needed, at the end, or after a failure.
+    val pull() {
+        std::string_view out;
+        guarded([&] { out = converter().pull(); });
+        return bytesView(out);
+    }
+
+    const std::string& error() const { return m_error; }
+    // Models left out, one a line, taken once.
+    std::string takeNotices() {
+        std::string text;
+        for (const std::string& notice : m_notices) {
+            text += notice + '\n';
+        }
+        m_notices.clear();
+        return text;
+    }
+    double bytesDone() const {
+        return m_converter ? static_cast<double>(m_converter->bytesDone()) : 0;
+    }
+    double records() const { return count(&table::Summary::records); }
+    double rows() const { return count(&table::Summary::rows); }
+    double rowsWithError() const { return count(&table::Summary::rowsWithError); }
+    // "4 of 5 rows could not be estimated; the error column says why", or empty.
+    std::string failedRowsNote() const {
+        return m_converter ? table::failedRowsNote(m_converter->summary()) : std::string();
+    }
+    // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
+    std::string flaggedRowsNote() const {
+        return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
+    }
+
+private:
+    template <typename Work> bool guarded(Work work) {
+        if (!m_error.empty()) {
+            return false;
+        }
+        try {
+            work();
+            return true;
+        } catch (...) {
+            m_error = failureText(std::current_exception());
+            return false;
+        }
+    }
+    table::Converter& converter() {
+        if (!m_converter) {
+            throw table::Error("the run has not started");
+        }
+        return *m_converter;
+    }
+    double count(std::uint64_t table::Summary::*field) const {
+        return m_converter ? static_cast<double>(m_converter->summary().*field) : 0;
+    }
+
+    std::optional<table::Converter> m_converter;
+    std::vector<std::string> m_notices;
+    std::string m_error;
+};
+
+// The header's fields and the records after it, up to `records` of them, from the start of
+// a table: an array of arrays of texts. A record cut off at the end of `text` is left out;
+// a damaged one ends the preview.
+val tablePreview(const std::string& text, const std::string& delimiter, int records) {
+    val rows = val::array();
+    try {
+        const char separator = delimiter.empty() ? ',' : table::parseDelimiter(delimiter);
+        const std::size_t lastBreak = text.find_last_of("\r\n");
+        const std::string_view whole(text.data(),
+                                     lastBreak == std::string::npos ? text.size() : lastBreak + 1);
+        table::MemoryInput input(whole);
+        table::CsvReader reader(input, separator);
+        table::Records read;
+        for (int i = 0; i <= records && reader.next(read); ++i) {
+            val fields = val::array();
+            for (std::size_t f = 0; f < read[0].size(); ++f) {
+                fields.call<void>("push", std::string(read[0][f]));
+            }
+            rows.call<void>("push", fields);
+            read.clear();
+        }
+    } catch (const std::exception&) {
+        // What was read is shown; the run reports the damage with its line.
+    }
+    return rows;
+}
+
+} // namespace talvo::web
+
+EMSCRIPTEN_BINDINGS(talvo_table) {
+    using talvo::web::TableRun;
+    emscripten::class_<TableRun>("TableRun")
+        .constructor<>()
+        .function("start", &TableRun::start)
+        .function("push", &TableRun::push)
+        .function("finish", &TableRun::finish)
+        .function("pull", &TableRun::pull)
+        .function("error", &TableRun::error)
+        .function("takeNotices", &TableRun::takeNotices)
+        .function("bytesDone", &TableRun::bytesDone)
+        .function("records", &TableRun::records)
+        .function("rows", &TableRun::rows)
+        .function("rowsWithError", &TableRun::rowsWithError)
+        .function("failedRowsNote", &TableRun::failedRowsNote)
+        .function("flaggedRowsNote", &TableRun::flaggedRowsNote);
+    emscripten::function("tablePreview", &talvo::web::tablePreview);
+}

@@ -1,0 +1,91 @@
+// Units that give themselves away, and decimal points moved exactly.
+
+#include "estimation/estimation.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace talvo::estimation {
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+using Soil = std::array<double, 3>;
+
+TEST(ContentUnitTally, MostSoilsDecide) {
+    struct Case {
+        const char* what;
+        std::vector<Soil> soils;
+        std::optional<ContentUnit> unit;
+    };
+    const std::vector<Case> cases{
+        {"percent", {{40, 40, 20}, {10, 30, 60}, {75, 15, 10}}, std::nullopt},
+        {"fractions",
+         {{0.4, 0.4, 0.2}, {0.07, 0.63, 0.3}, {0.5, 0.3, 0.24}},
+         ContentUnit::fraction},
+        // 0.93 and 1.06 lie past the tolerance; two of four is not most.
+        {"half fractions",
+         {{0.4, 0.4, 0.2}, {0.3, 0.3, 0.4}, {0.3, 0.3, 0.33}, {0.4, 0.4, 0.26}},
+         std::nullopt},
+        {"fractions, silt missing", {{0.4, NaN, 0.2}, {0.5, NaN, 0.2}}, std::nullopt},
+        {"g/kg", {{400, 400, 200}, {70, 630, 300}, {40, 40, 20}}, ContentUnit::gramsPerKilogram},
+        // Only clay given, in g/kg: one content above 100 is enough.
+        {"g/kg, clay alone", {{NaN, NaN, 200}, {NaN, NaN, 350}}, ContentUnit::gramsPerKilogram},
+        {"a few above 100", {{400, 400, 200}, {40, 40, 20}, {30, 50, 20}}, std::nullopt},
+        {"nothing", {{NaN, NaN, NaN}}, std::nullopt},
+        {"no soils", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        ContentUnitTally tally;
+        for (const Soil& soil : c.soils) {
+            tally.add(soil[0], soil[1], soil[2]);
+        }
+        EXPECT_EQ(tally.misread(), c.unit) << c.what;
+    }
+}
+
+// Parts of a table tallied apart add up to the whole.
+TEST(ContentUnitTally, PartsAddUp) {
+    ContentUnitTally first;
+    ContentUnitTally second;
+    first.add(0.4, 0.4, 0.2);
+    second.add(0.5, 0.3, 0.2);
+    second.add(40, 40, 20);
+    first += second;
+    EXPECT_EQ(first.misread(), ContentUnit::fraction);
+    EXPECT_EQ(first.looking(ContentUnit::fraction), 2U);
+    EXPECT_EQ(first.judged(ContentUnit::fraction), 3U);
+}
+
+TEST(ShiftedDecimal, MovesTheShortestTextsPoint) {
+    struct Case {
+        double value;
+        int places;
+        double expected;
+    };
+    const std::vector<Case> cases{
+        {0.07, 2, 7}, // 0.07 * 100 is 7.000000000000001
+        {0.4, 2, 40}, // 0.4 * 100 is 40.00000000000001
+        {-0.07, 2, -7},
+        {523, -1, 52.3},
+        {52.35, -1, 5.235},
+        {0.1 + 0.2, 2, 30.000000000000004}, // its shortest text has 17 digits
+        {0, 2, 0},
+        {1e-300, 2, 1e-298},
+        {1.7e308, 1, HUGE_VAL},
+        {4e-324, -1, 0},
+        {HUGE_VAL, 2, HUGE_VAL},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shiftedDecimal(c.value, c.places), c.expected) << c.value << " by " << c.places;
+    }
+    EXPECT_TRUE(std::isnan(shiftedDecimal(NaN, 2)));
+    EXPECT_TRUE(std::signbit(shiftedDecimal(-0.0, 2)));
+}
+
+} // namespace
+} // namespace talvo::estimation

@@ -1,0 +1,262 @@
+#include "table/chunks.h"
+#include "table/converter.h"
+#include "table/error.h"
+#include "table/options.h"
+
+#ifndef __EMSCRIPTEN__
+#include "table/run.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvo::table {
+namespace {
+
+// talvo-batch's options, parsed as the command line and the page parse them.
+Settings settingsFrom(const std::vector<std::string>& arguments) {
+    Settings settings;
+    settings.delimiter = '\0';
+    for (std::size_t i = 0; i + 1 < arguments.size(); i += 2) {
+        const std::string& option = arguments[i];
+        const std::string& value = arguments[i + 1];
+        if (option == "--model") {
+            settings.models = parseModels(value, settings.allModels);
+        } else if (option == "--decimal") {
+            settings.decimal = parseDecimal(value);
+        } else if (option == "--delimiter") {
+            settings.delimiter = parseDelimiter(value);
+        } else if (option == "--precision") {
+            settings.precision = parsePrecision(value);
+        } else if (option == "--column") {
+            addColumn(settings, value);
+        } else if (option == "--prefix") {
+            settings.prefix = value;
+        } else {
+            ADD_FAILURE() << "no such option " << option;
+        }
+    }
+    settleDelimiter(settings);
+    return settings;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << "cannot read " << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+struct Converted {
+    std::string output;
+    std::string error; // the line talvo-batch writes, less its name; empty when none
+    std::string notices;
+    Summary summary;
+};
+
+// `input` pushed in pieces of `piece` bytes, pulling after each as the page does.
+Converted convert(std::string_view input, const Settings& settings, std::size_t piece,
+                  const std::string& name = "soils.csv") {
+    Converted result;
+    Converter converter(settings, name,
+                        [&result](const std::string& text) { result.notices += text + '\n'; });
+    const auto drain = [&] {
+        for (std::string_view out = converter.pull(); !out.empty(); out = converter.pull()) {
+            result.output += out;
+        }
+    };
+    try {
+        for (std::size_t at = 0; at < input.size(); at += piece) {
+            converter.push(input.substr(at, piece));
+            drain();
+        }
+        converter.finish();
+        drain();
+    } catch (const Error& error) {
+        result.error = error.what();
+    }
+    result.summary = converter.summary();
+    return result;
+}
+
+// The tables talvo-batch's own tests run, with the same options: the output is its standard
+// output byte for byte, and an error its line, whatever the pieces the input comes in.
+TEST(Converter, GivesTalvoBatchsOutput) {
+    struct Case {
+        const char* expected; // in expected/, or "" for no output
+        const char* input;    // in cases/
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const std::vector<std::string> survey{"--column", "sand=Sand (%)", "--column", "silt=Silt (%)",
+                                          "--column", "clay=Clay (%)", "--column", "oc=SOC (g/kg)"};
+    std::vector<std::string> surveyPrefixed = survey;
+    surveyPrefixed.insert(surveyPrefixed.end(),
+                          {"--model", "all", "--decimal", ",", "--prefix", "est_"});
+    std::vector<std::string> surveyUnprefixed = survey;
+    surveyUnprefixed.insert(surveyUnprefixed.end(), {"--model", "0", "--decimal", ","});
+    const std::vector<Case> cases{
+        {"all_models_fixed", "soils.csv", {"--model", "all"}, ""},
+        {"output_file", "soils.csv", {"--model", "all", "--precision", "general"}, ""},
+        {"model_list", "soils.csv", {"--model", "rawls et al., 1982,3"}, ""},
+        {"model_beginning", "soils.csv", {"--model", "TOM,singh"}, ""},
+        {"decimal_comma", "decimal_comma.csv", {"--model", "all", "--decimal", ","}, ""},
+        {"tab_delimiter", "soils.tsv", {"--model", "3", "--delimiter", "tab"}, ""},
+        {"quoting", "quoting.csv", {"--model", "5"}, ""},
+        {"crlf_bom", "crlf_bom.csv", {"--model", "0"}, ""},
+        {"blank_lines", "blank_lines.csv", {"--model", "4"}, ""},
+        {"header_only", "header_only.csv", {"--model", "0"}, ""},
+        {"malformed_rows", "malformed.csv", {"--model", "6"}, ""},
+        {"failures", "failures.csv", {"--model", "1"}, ""},
+        {"field_survey", "field_survey.csv", surveyPrefixed, ""},
+        {"one_row", "one_row.csv", {"--model", "1"}, ""},
+        {"unterminated_quote",
+         "unterminated.csv",
+         {"--model", "0"},
+         "unterminated.csv, line 4: unterminated quote"},
+        {"", "field_survey.csv", surveyUnprefixed,
+         "field_survey.csv: the input already has a column named fc (column 7): name the added "
+         "columns with --prefix, such as --prefix est_ for est_fc"},
+        {"",
+         "control_header.csv",
+         {"--model", "0"},
+         "control_header.csv: missing column: sand; the header has \"id\\x1b[2J\", "
+         "\"sa\\x00nd\", \"clay\": name it with --column, such as --column sand=HEADER"},
+        {"",
+         "empty.csv",
+         {"--model", "0"},
+         "the input is empty: the first row must name the columns"},
+    };
+    const std::string folder = TALVO_BATCH_TESTS;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.input) + " " + c.expected);
+        const std::string input = fileText(folder + "/cases/" + c.input);
+        const std::string wanted =
+            *c.expected != '\0' ? fileText(folder + "/expected/" + c.expected + ".csv") : "";
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, input.size() + 1}) {
+            SCOPED_TRACE(piece);
+            const Converted converted = convert(input, settingsFrom(c.arguments), piece, c.input);
+            EXPECT_EQ(converted.output, wanted);
+            EXPECT_EQ(converted.error, c.error);
+        }
+    }
+}
+
+// The page refuses what talvo-batch refuses, in its words.
+TEST(Options, RefusedAsTalvoBatchRefuses) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"--decimal", ":"}, "--decimal ':': give . or ,"},
+        {{"--decimal", ".."}, "--decimal '..': give . or ,"},
+        {{"--model", "t"},
+         "--model 't' names the beginning of TALVO PTF model (PSD), TALVO PTF model (PSD + OC), "
+         "Tomasella and Hodnett, 1998: give more of the name, or the position"},
+        {{"--model", "0,Rawls 1982"},
+         "unknown model 'Rawls 1982': give positions 0 to 6 or names (or their beginnings) as "
+         "--list-models shows them, separated by commas, or all"},
+    };
+    for (const Case& c : cases) {
+        try {
+            settingsFrom(c.arguments);
+            ADD_FAILURE() << c.arguments[1] << " accepted";
+        } catch (const Error& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+}
+
+// What talvo-batch says besides the table: the models left out, the rows with an error.
+TEST(Converter, TellsOfModelsLeftOutAndRowsWithAnError) {
+    const Converted converted =
+        convert("id,sand,clay\n1,40,20\n2,x,20\n", settingsFrom({"--model", "all"}), 5);
+    EXPECT_EQ(converted.notices, "TALVO PTF model (PSD + OC) left out: no column oc\n"
+                                 "Rawls et al., 1982 left out: no column oc\n"
+                                 "Tomasella and Hodnett, 1998 left out: no column silt\n"
+                                 "Adhikary et al., 2008 left out: no column silt\n"
+                                 "Chakraborty et al., 2011 left out: no column silt\n");
+    EXPECT_EQ(converted.summary.records, 2U);
+    EXPECT_EQ(failedRowsNote(converted.summary),
+              "2 of 4 rows could not be estimated; the error column says why");
+}
+
+// A table of many chunks, with quoted chunks among unquoted ones and CRLF: whatever the
+// pieces it is pushed in, the output is the same, and natively the threaded run's.
+TEST(Converter, ManyChunksComeOutAsTheThreadedRunWrites) {
+    std::string csv = "id;sand;silt;clay;oc;note\r\n";
+    for (int i = 0; i < 60000; ++i) {
+        const int sand = i % 80;
+        const std::string id =
+            i % 5000 == 0 ? "\"row;" + std::to_string(i) + "\"" : std::to_string(i);
+        csv += id + ';' + std::to_string(sand) + ",5;20;" + std::to_string(80 - sand) + ';' +
+               std::to_string(i % 7) + ";field note\r\n";
+    }
+    csv += "60000;40;\"20\r\n60001;40;20\r\n"; // a quote never closed
+    ASSERT_GT(csv.size(), ReadAhead);          // more than the converter keeps back
+    const Settings settings = settingsFrom({"--model", "0,1", "--decimal", ","});
+    const Converted whole = convert(csv, settings, csv.size());
+    EXPECT_EQ(whole.error, "soils.csv, line 60002: unterminated quote");
+    EXPECT_EQ(whole.summary.records, 60000U);
+    EXPECT_GT(whole.output.size(), 2 * csv.size());
+    for (const std::size_t piece : {std::size_t{4096}, std::size_t{300000}}) {
+        const Converted pieces = convert(csv, settings, piece);
+        // Not EXPECT_EQ: gtest's line diff of two such tables would take gigabytes.
+        EXPECT_TRUE(pieces.output == whole.output) << piece << "-byte pieces";
+        EXPECT_EQ(pieces.error, whole.error);
+    }
+#ifndef __EMSCRIPTEN__
+    std::istringstream input(csv);
+    std::ostringstream output;
+    RunOptions options;
+    options.threads = 3;
+    EXPECT_THROW(runTable(input, output, settings, options), Error);
+    EXPECT_TRUE(output.str() == whole.output)
+        << output.str().size() << " bytes threaded, " << whole.output.size() << " without";
+#endif
+}
+
+// Output comes in pieces of about PieceBytes, so the caller's memory stays bounded; after a
+// failure every call fails alike.
+TEST(Converter, HandsOutputOnInPiecesAndStaysFailed) {
+    std::string csv = "sand,clay\n";
+    for (int i = 0; i < 200000; ++i) {
+        csv += "40,20\n";
+    }
+    Converter converter(settingsFrom({"--model", "all"}), "soils.csv");
+    converter.push(csv);
+    converter.finish();
+    std::size_t largest = 0;
+    std::size_t total = 0;
+    for (std::string_view out = converter.pull(); !out.empty(); out = converter.pull()) {
+        largest = std::max(largest, out.size());
+        total += out.size();
+    }
+    EXPECT_GT(total, 10 * PieceBytes);
+    EXPECT_LT(largest, 4 * PieceBytes); // a piece, and at most a chunk's rows beyond it
+    EXPECT_EQ(converter.bytesDone(), csv.size());
+
+    Converter failing(settingsFrom({"--model", "0"}), "soils.csv");
+    failing.push("id,silt\n");
+    failing.finish();
+    for (int call = 0; call < 2; ++call) {
+        try {
+            failing.pull();
+            ADD_FAILURE() << "no error";
+        } catch (const Error& error) {
+            EXPECT_STREQ(error.what(), "soils.csv: missing columns: sand, clay; the header has "
+                                       "\"id\", \"silt\": name them with --column, such as "
+                                       "--column sand=HEADER");
+        }
+    }
+}
+
+} // namespace
+} // namespace talvo::table

@@ -1,0 +1,402 @@
+"""The calculator's page in headless Chromium: the form as the window has it, its texts held
+against talvo-batch's, the soil's details, the address, offline use, accessibility and a phone's
+screen."""
+
+import csv
+import io
+import os
+import random
+import re
+import shutil
+import subprocess
+from pathlib import Path
+
+import pytest
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.select import Select
+from selenium.webdriver.support.ui import WebDriverWait
+
+import browser
+
+MODELS = [
+    "TALVO PTF model (PSD)", "TALVO PTF model (PSD + OC)", "Rawls et al., 1982",
+    "Tomasella and Hodnett, 1998", "Singh, 2000", "Adhikary et al., 2008",
+    "Chakraborty et al., 2011",
+]
+INPUTS = ("sand", "silt", "clay", "oc")
+SHOTS = Path(os.environ.get("TALVO_SHOTS", "/tmp/talvo-web-shots"))
+
+# One soil into the form through its events, as typing does, then Estimate; back come the
+# captions and the failure as the page shows them.
+ESTIMATE = """
+const [model, texts, separator] = arguments;
+const fire = (el, type) => el.dispatchEvent(new Event(type, {bubbles: true}));
+const chooser = document.getElementById('separator');
+chooser.value = separator; fire(chooser, 'change');
+const select = document.getElementById('model');
+select.value = String(model); fire(select, 'change');
+for (const [name, text] of Object.entries(texts)) {
+  const box = document.getElementById(name); box.value = text; fire(box, 'input');
+}
+document.getElementById('Form1').requestSubmit();
+const failure = document.getElementById('failure');
+const text = (id) => document.getElementById(id).textContent;
+return {fc: text('fc'), pwp: text('pwp'), awc: text('awc'),
+        failure: failure.hidden ? '' : failure.textContent, box: failure.dataset.box || ''};
+"""
+
+
+def estimate(driver, model, texts, separator="."):
+    return driver.execute_script(ESTIMATE, model, texts, separator)
+
+
+def soils(seed, count):
+    """Typical soils of every texture, then texts that end an estimate or raise a flag."""
+    rng = random.Random(seed)
+    out = []
+    for _ in range(count):
+        clay = rng.uniform(0, 70)
+        silt = rng.uniform(0, 100 - clay)
+        sand = 100 - clay - silt
+        oc = rng.choice([rng.uniform(0.5, 60), rng.uniform(60, 250)])
+        out.append({k: f"{v:.{rng.randint(0, 3)}f}" for k, v in
+                    zip(INPUTS, (sand, silt, clay, oc))})
+    out += [
+        {"sand": "40", "silt": "40", "clay": "20", "oc": "5"},
+        {"sand": " 40 ", "silt": "40", "clay": "2O", "oc": "5"},
+        {"sand": "", "silt": "", "clay": "20", "oc": "5"},
+        {"sand": "40", "silt": "40", "clay": "20", "oc": "0"},
+        {"sand": "1e308", "silt": "0", "clay": "1e308", "oc": "5"},
+        {"sand": "-5", "silt": "90", "clay": "15", "oc": "-1"},
+        {"sand": "95", "silt": "4", "clay": "1", "oc": "300"},
+        {"sand": "0", "silt": "0", "clay": "100", "oc": "1e-7"},
+        {"sand": "33.333333", "silt": "33.333333", "clay": "33.333334", "oc": "12.345"},
+    ]
+    return out
+
+
+def batch(model, rows, separator="."):
+    """talvo-batch's fc, pwp, awc, texture and error for each row."""
+    delimiter = ";" if separator == "," else ","
+    table = io.StringIO()
+    writer = csv.writer(table, delimiter=delimiter, lineterminator="\n")
+    writer.writerow(INPUTS)
+    for row in rows:
+        writer.writerow([row[k] for k in INPUTS])
+    done = subprocess.run(
+        [os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch"), "--model", str(model),
+         "--decimal", separator], input=table.getvalue(), capture_output=True, text=True,
+        check=False)
+    assert done.returncode in (0, 1), done.stderr
+    return list(csv.DictReader(io.StringIO(done.stdout), delimiter=delimiter))
+
+
+def test_start_state(page, server):
+    # Nothing comes from another host.
+    loaded = page.execute_script(
+        "return performance.getEntriesByType('resource').map(e => e.name)")
+    assert loaded and all(name.startswith(server.url) for name in loaded), loaded
+    chooser = page.find_element(By.ID, "model")
+    options = chooser.find_elements(By.TAG_NAME, "option")
+    assert [o.text for o in options[1:]] == MODELS
+    assert chooser.get_property("value") == "-1"
+    assert options[0].text == "Select Model"
+    for name in INPUTS:
+        assert not page.find_element(By.ID, name).is_enabled(), name
+    for name in ("fc", "pwp", "awc", "unitfc", "unitpwp"):
+        assert page.find_element(By.ID, name).text == "", name
+    assert page.find_element(By.ID, "cmd").text.strip() == "Estimate"
+    page.find_element(By.ID, "cmd").click()
+    assert [page.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == ["", "", ""]
+
+
+@pytest.mark.parametrize("model", range(7))
+def test_every_model_shows_talvo_batch_texts(page, model):
+    """The page's captions are talvo-batch's texts; where the batch names an error, the page
+    names the same failure and box (its captions then hold the window's partial results)."""
+    separator = "," if model % 3 == 2 else "."
+    rows = soils(model, 30)
+    if separator == ",":
+        rows = [{k: v.replace(".", ",") for k, v in row.items()} for row in rows]
+    expected = batch(model, rows, separator)
+    assert len(expected) == len(rows)
+    for row, want in zip(rows, expected):
+        shown = estimate(page, model, row, separator)
+        if want["error"]:
+            kind = want["error"].split(":")[0]
+            # The table calls an empty cell Missing; the page, as the window, a type mismatch.
+            assert shown["failure"].startswith("Type mismatch" if kind == "Missing" else kind), \
+                (row, shown, want)
+            # The table goes on to quote the cell or say why; the box is the same.
+            named = f"{kind}: {shown['box']}" if shown["box"] else kind
+            assert want["error"] == named or want["error"].startswith(named + " "), (row, want)
+        else:
+            assert shown["failure"] == "", (row, shown)
+            assert [shown["fc"], shown["pwp"], shown["awc"]] == \
+                [want["fc"], want["pwp"], want["awc"]], row
+        texture = page.find_element(By.ID, "texture").text
+        assert texture == f"Texture class: {want['texture'] or 'none'}", (row, want)
+
+
+# The boxes each model opens, and its unit captions, as the window sets them.
+SELECTIONS = [
+    (0, "sand silt clay", "(% w/w)", "(% w/w)"),
+    (1, "sand silt clay oc", "(% w/w)", "(% w/w)"),
+    (2, "sand clay oc", "(% v/v)", "(% v/v)"),
+    (3, "silt clay", "(% v/v)", "(% v/v)"),
+    (4, "sand clay", "(% v/v)", "(% v/v)"),
+    (5, "sand silt clay", "(% v/v)", "(% v/v)"),
+    (6, "sand silt clay", "(% w/w)", "(% w/w )"),
+]
+
+
+def test_choosing_a_model_disables_the_boxes_it_does_not_read(page):
+    for model, enabled, fc_unit, pwp_unit in SELECTIONS:
+        estimate(page, model, {})
+        opened = [n for n in INPUTS if page.find_element(By.ID, n).is_enabled()]
+        assert opened == enabled.split(), model
+        assert page.find_element(By.ID, "unitfc").get_property("textContent") == fc_unit
+        assert page.find_element(By.ID, "unitpwp").get_property("textContent") == pwp_unit
+
+
+def read_clipboard(driver):
+    return driver.execute_async_script(
+        "navigator.clipboard.readText().then(arguments[0], () => arguments[0](null));")
+
+
+def type_into(page, name, text):
+    box = page.find_element(By.ID, name)
+    box.send_keys(Keys.CONTROL, "a")
+    box.send_keys(Keys.DELETE)
+    box.send_keys(text)
+    return box
+
+
+def test_failures_are_named_with_their_box(page):
+    Select(page.find_element(By.ID, "model")).select_by_visible_text("Rawls et al., 1982")
+    for name, text in (("sand", "40"), ("clay", "20"), ("oc", "5")):
+        type_into(page, name, text)
+    type_into(page, "oc", "5").send_keys(Keys.ENTER)  # Enter in a box estimates
+    assert [page.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == \
+        ["50.85", "26.28", "36.86"]
+    assert not page.find_element(By.ID, "failure").is_displayed()
+
+    type_into(page, "clay", "2O").send_keys(Keys.ENTER)
+    failure = page.find_element(By.ID, "failure")
+    assert failure.text == \
+        "Type mismatch Clay content is not a number. Type a number such as 12.5."
+    clay = page.find_element(By.ID, "clay")
+    assert clay.get_attribute("aria-invalid") == "true"
+    assert page.switch_to.active_element == clay
+    # Nothing was computed: the captions keep what they had.
+    assert page.find_element(By.ID, "fc").text == "50.85"
+
+    Select(page.find_element(By.ID, "model")).select_by_visible_text(
+        "TALVO PTF model (PSD + OC)")
+    type_into(page, "clay", "20")
+    type_into(page, "silt", "40")
+    type_into(page, "oc", "0").send_keys(Keys.ENTER)
+    assert failure.text == "Division by zero Organic carbon content is zero, and this model " \
+        "divides by it."
+    # FC in 15 digits before the failure, as the window leaves it; PWP and AWC as they were.
+    assert [page.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == \
+        ["23.35323", "26.28", "36.86"]
+    assert clay.get_attribute("aria-invalid") is None
+
+
+def test_soil_in_the_address_is_estimated_and_follows_typing(driver, server):
+    browser.open_page(driver, server.url + "?model=2&sand=40&clay=20&oc=5")
+    assert [driver.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == \
+        ["50.85", "26.28", "36.86"]
+    assert driver.find_element(By.ID, "unitfc").text == "(% v/v)"
+    # Copy results as the window copies them: the grey silt box is left out.
+    driver.find_element(By.ID, "copy-results").click()
+    assert read_clipboard(driver) == "model\tsand\tsilt\tclay\toc\tunit\tfc\tpwp\tawc\n" \
+        "Rawls et al., 1982\t40\t\t20\t5\t% v/v\t50.85\t26.28\t36.86\n"
+    type_into(driver, "sand", "35.5")
+    assert driver.execute_script("return location.search") == \
+        "?model=2&sand=35.5&clay=20&oc=5&decimal=point"
+    browser.open_page(driver, server.url + "?model=9&sand=40")
+    assert driver.find_element(By.ID, "model").get_property("value") == "-1"
+    assert driver.find_element(By.ID, "fc").text == ""
+
+
+def test_decimal_comma_from_the_language_and_the_switch(server):
+    driver = browser.chrome(language="de-DE")
+    try:
+        browser.open_page(driver, server.url + "?model=2&sand=40,5&clay=20&oc=5&decimal=comma")
+        assert driver.find_element(By.ID, "fc").text == "50,75"
+        browser.open_page(driver, server.url)
+        assert driver.find_element(By.ID, "separator").get_property("value") == ","
+        shown = estimate(driver, 4, {"sand": "40", "clay": "20"}, ".")
+        assert (shown["awc"], shown["failure"]) == ("39.92", "")
+    finally:
+        driver.quit()
+
+
+def click_at(driver, x, y):
+    """A click at a point of the viewport, as a pointer makes it."""
+    from selenium.webdriver.common.actions.action_builder import ActionBuilder
+    actions = ActionBuilder(driver)
+    actions.pointer_action.move_to_location(int(round(x)), int(round(y))).click()
+    actions.perform()
+
+
+def test_triangle_click_sets_the_soil_and_copy_gives_the_table(page):
+    # Where the page marks sand 20, silt 30, clay 50, in the viewport's pixels.
+    estimate(page, 0, {"sand": "20", "silt": "30", "clay": "50"})
+    x, y = page.execute_script("""
+        const svg = document.getElementById('triangle');
+        const mark = document.getElementById('soil-point');
+        const p = new DOMPoint(mark.cx.baseVal.value, mark.cy.baseVal.value)
+          .matrixTransform(svg.getScreenCTM());
+        return [p.x, p.y];""")
+    estimate(page, 0, {"sand": "", "silt": "", "clay": ""})
+    assert page.find_element(By.ID, "soil-point").get_attribute("visibility") == "hidden"
+    click_at(page, x, y)
+    texts = [page.find_element(By.ID, n).get_property("value") for n in ("sand", "silt", "clay")]
+    # A pixel is a few tenths of a percent: the soil within that, to 0.1, summing to 100.
+    assert all(len(t.partition(".")[2]) <= 1 for t in texts), texts
+    assert sum(float(t) for t in texts) == pytest.approx(100), texts
+    assert [float(t) for t in texts] == pytest.approx([20, 30, 50], abs=0.6), texts
+    assert page.find_element(By.ID, "texture").text == "Texture class: heavy clay"
+    assert page.find_element(By.ID, "soil-point").get_attribute("visibility") == "visible"
+    assert "model=0" in page.current_url and f"clay={texts[2]}" in page.current_url
+    # Off the triangle, nothing changes.
+    click_at(page, x, y - 2000 if y > 2000 else 1)
+    assert [page.find_element(By.ID, n).get_property("value")
+            for n in ("sand", "silt", "clay")] == texts
+
+    # From the keyboard: up raises clay, as the point moves towards the clay corner.
+    page.find_element(By.ID, "triangle").send_keys(Keys.ARROW_UP)
+    moved = [page.find_element(By.ID, n).get_property("value") for n in ("sand", "silt", "clay")]
+    assert float(moved[2]) == pytest.approx(float(texts[2]) + 1, abs=0.2), moved
+    assert sum(float(t) for t in moved) == pytest.approx(100), moved
+    texts = moved
+
+    page.find_element(By.ID, "copy").click()
+    copied = read_clipboard(page)
+    lines = copied.split("\n")
+    assert lines[0] == "Sand (%)\tSilt (%)\tClay (%)\tOC (g/kg)\tTexture class\t" \
+        "Model\tUnit\tFC\tPWP\tAWC (mm)\tRemarks"
+    assert len(lines) == 9 and lines[-1] == ""
+    # Every row carries the soil it is for, as the window copies it.
+    texture = page.find_element(By.ID, "texture").text.removeprefix("Texture class: ")
+    oc = page.find_element(By.ID, "oc").get_property("value").strip()
+    soil = texts + [oc, texture]
+    shown = estimate(page, 0, {})
+    assert lines[1].split("\t") == soil + \
+        ["TALVO PTF model (PSD)", "% w/w", shown["fc"], shown["pwp"], shown["awc"], ""]
+    assert lines[2].split("\t")[:5] == soil
+    assert lines[2].split("\t")[10] == "needs organic carbon"
+    rows = page.find_elements(By.CSS_SELECTOR, "#models tbody tr")
+    assert [r.text.replace("\n", " ").split(" ")[0] for r in rows][0] == "TALVO"
+
+
+def test_the_triangle_saves_as_svg_and_png(page, tmp_path):
+    page.execute_cdp_cmd("Browser.setDownloadBehavior",
+                         {"behavior": "allow", "downloadPath": str(tmp_path)})
+    estimate(page, 0, {"sand": "40", "silt": "40", "clay": "20"})
+    page.find_element(By.ID, "save-svg").click()
+    page.find_element(By.ID, "save-png").click()
+    svg, png = tmp_path / "texture-triangle.svg", tmp_path / "texture-triangle.png"
+    WebDriverWait(page, 20).until(lambda _: svg.exists() and png.exists())
+    picture = svg.read_text()
+    # Standalone: the page's colours written in, the soil's point and the classes' names.
+    assert picture.startswith("<svg") and 'xmlns="http://www.w3.org/2000/svg"' in picture
+    assert ">heavy clay</text>" in picture and 'id="soil-point"' in picture
+    assert 'fill="var(' not in picture and 'fill="rgb(' in picture
+    assert png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+def test_offline_after_one_visit(site):
+    driver = browser.chrome()
+    server = browser.Server(site)
+    try:
+        browser.open_page(driver, server.url)
+        wait_for_cache(driver, None)
+        # Chromium would offer to install it.
+        errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})
+        assert errors["installabilityErrors"] == []
+        server.stop()
+        browser.open_page(driver, server.url + "?model=2&sand=40&clay=20&oc=5")
+        assert driver.find_element(By.ID, "awc").text == "36.86"
+        assert driver.find_element(By.ID, "version").text == "Version 1.00"
+    finally:
+        server.stop()
+        driver.quit()
+
+
+def test_a_new_version_replaces_the_cached_one(site, tmp_path):
+    copy = tmp_path / "site"
+    shutil.copytree(site, copy)
+    driver = browser.chrome()
+    try:
+        with browser.served(copy) as server:
+            browser.open_page(driver, server.url)
+            wait_for_cache(driver, None)
+            # A new build: another page, and a service worker that says so.
+            index = copy / "index.html"
+            index.write_text(index.read_text().replace("<main>", '<main data-build="next">'))
+            worker = copy / "sw.js"
+            worker.write_text(re.sub(r"const CACHE = '[^']*'", "const CACHE = 'talvo-next'",
+                                     worker.read_text()))
+            browser.open_page(driver, server.url)  # the old one, checking for a new one
+            wait_for_cache(driver, "talvo-next")
+            browser.open_page(driver, server.url)
+            assert driver.find_element(By.TAG_NAME, "main").get_attribute("data-build") == "next"
+    finally:
+        driver.quit()
+
+
+def wait_for_cache(driver, name):
+    """Until the page is controlled and its only cache is `name` (any name for None)."""
+    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script("""
+        const [name, done] = arguments;
+        if (!navigator.serviceWorker.controller) { done(false); return; }
+        caches.keys().then(keys => done(keys.length === 1 && (!name || keys[0] === name)));""",
+                                                                      name))
+
+
+def axe_violations(driver):
+    axe = Path(__file__).parent / "node_modules" / "axe-core" / "axe.min.js"
+    driver.execute_script(axe.read_text())
+    result = driver.execute_async_script(
+        "axe.run(document).then(r => arguments[0](r.violations.map("
+        "v => v.id + ': ' + v.nodes.map(n => n.target.join(' ')).join(', '))));")
+    return result
+
+
+@pytest.mark.parametrize("dark", [False, True], ids=["light", "dark"])
+def test_axe_finds_nothing(server, dark):
+    driver = browser.chrome(dark=dark)
+    try:
+        browser.open_page(driver, server.url + "?model=1&sand=40&silt=40&clay=20&oc=x")
+        assert driver.find_element(By.ID, "failure").is_displayed()
+        assert axe_violations(driver) == []
+        SHOTS.mkdir(parents=True, exist_ok=True)
+        driver.save_screenshot(str(SHOTS / f"desktop-{'dark' if dark else 'light'}.png"))
+    finally:
+        driver.quit()
+
+
+def test_phone_screen_holds_everything(server):
+    driver = browser.chrome(360, 740)
+    try:
+        browser.open_page(driver, server.url + "?model=2&sand=40&clay=20&oc=5")
+        widest = driver.execute_script("""
+            let widest = document.documentElement.scrollWidth;
+            for (const el of document.querySelectorAll('body *')) {
+              const r = el.getBoundingClientRect();
+              if (r.width && !el.closest('.table-scroll')) widest = Math.max(widest, r.right);
+            }
+            return widest;""")
+        assert widest <= 360
+        rect = driver.find_element(By.ID, "triangle").rect
+        assert rect["x"] >= 0 and rect["x"] + rect["width"] <= 360
+        assert rect["height"] <= 740
+        SHOTS.mkdir(parents=True, exist_ok=True)
+        driver.save_screenshot(str(SHOTS / "phone.png"))
+    finally:
+        driver.quit()
