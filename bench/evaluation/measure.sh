@@ -2,7 +2,8 @@
 # Scoring every model against measured FC and PWP, with the bootstrap intervals, beside the
 # plain table run of every model on the same generated table, in interleaved rounds. Prints
 # each one's median and range of seconds, wall and CPU (user + system: on a machine shared
-# with other work, the wall time mostly measures the others), and peak memory.
+# with other work, the wall time mostly measures the others), peak memory, and the load
+# average before and after the rounds, which says how much of the wall time was waiting.
 # Usage: bench/evaluation/measure.sh [ROWS] [ROUNDS] (after cmake --preset release &&
 # cmake --build --preset release --target talvo-batch); BENCH_BIN=folder takes another build.
 set -euo pipefail
@@ -41,6 +42,7 @@ tools = {
          "--metrics", f"{work}/metrics.csv", "--report", f"{work}/report.html", soils],
     "talvo-batch table (7 models)": [batch, "--model", "all", "--output", f"{work}/out.csv", soils],
 }
+load_before = os.getloadavg()
 seconds = {name: [] for name in tools}
 cpu = {name: [] for name in tools}
 for _ in range(rounds):
@@ -56,7 +58,10 @@ for name, command in tools.items():
     done = subprocess.run(["/usr/bin/time", "-f", "%M", *command], stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, text=True, check=True)
     peak[name] = int(done.stderr.strip().splitlines()[-1]) / 1024
-print(f"{rows} rows, {rounds} rounds")
+load_after = os.getloadavg()
+print(f"{rows} rows, {rounds} rounds, {os.cpu_count()} cores; load average (1, 5, 15 min) "
+      f"before {' '.join(f'{v:.1f}' for v in load_before)}, "
+      f"after {' '.join(f'{v:.1f}' for v in load_after)}")
 for name, values in seconds.items():
     print(f"{name}: median {statistics.median(values):.2f} s, range {min(values):.2f}-"
           f"{max(values):.2f} s; CPU median {statistics.median(cpu[name]):.2f} s, range "

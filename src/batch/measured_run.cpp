@@ -6,6 +6,7 @@
 #include "evaluation/metrics.h"
 #include "evaluation/report.h"
 #include "table/csv.h"
+#include "table/head.h"
 #include "table/run.h"
 
 #include <algorithm>
@@ -24,21 +25,6 @@ std::string readWhole(cli::InputFile& input) {
                      std::istreambuf_iterator<char>()};
     input.checkUnchanged();
     return text;
-}
-
-void tellUnits(const cli::Tool& tool, const evaluation::Outcome& outcome) {
-    std::uint64_t defaulted = 0;
-    for (const evaluation::Comparison& c : outcome.comparisons) {
-        defaulted = std::max(defaulted, c.defaultDensityRows);
-    }
-    if (defaulted > 0) {
-        tool.report(outcome.densityColumn
-                        ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
-                              " without a bulk density took 1.49 g/cm3 to convert "
-                              "estimates into the measurements' unit"
-                        : "no bd column: estimates were converted into the measurements' unit "
-                          "with a bulk density of 1.49 g/cm3 (name one with --measured bd=HEADER)");
-    }
 }
 
 } // namespace
@@ -79,9 +65,11 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
             table ? std::function<void(const std::string&)>{}
                   : [&tool](const std::string& notice) { tool.report(notice); });
     } catch (const table::CsvError& error) {
-        throw cli::Error(input.name() + ", " + error.what());
+        throw cli::Error(table::aboutInput(input.name(), error.what()));
     }
-    tellUnits(tool, outcome);
+    if (const std::string note = evaluation::densityNote(outcome); !note.empty()) {
+        tool.report(note);
+    }
     if (metrics) {
         metrics->stream() << evaluation::metricsTable(outcome, arguments.settings.delimiter,
                                                       arguments.settings.decimal);

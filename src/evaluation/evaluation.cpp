@@ -109,7 +109,8 @@ struct Evaluation::State {
 Evaluation::Evaluation(Setup setup) : m_state(std::make_unique<State>()) {
     m_state->setup = std::move(setup);
     for (const estimation::PtfModel* model : m_state->setup.models) {
-        m_state->estimators.emplace_back(*model, estimation::Precision::general);
+        m_state->estimators.emplace_back(*model, estimation::Precision::general,
+                                         m_state->setup.particleSizes);
         for (const Quantity quantity : allQuantities) {
             if (m_state->setup.measured[static_cast<std::size_t>(quantity)]) {
                 Track track;
@@ -181,7 +182,8 @@ void Evaluation::add(const Rows& rows) {
     State& s = *m_state;
     s.density = s.density || !rows.density.empty();
     const std::uint64_t end = s.rowCount + rows.soils.count;
-    s.groups.resize(std::min<std::uint64_t>(end, MaxGroups) * s.tracks.size());
+    s.groups.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end, MaxGroups)) *
+                    s.tracks.size());
     s.hashes.resize(rows.soils.count);
     s.groupStarts.resize(rows.soils.count);
     for (std::size_t i = 0; i < rows.soils.count; ++i) {
@@ -205,6 +207,7 @@ Outcome Evaluation::outcome() const {
     Outcome outcome;
     outcome.rows = s.rowCount;
     outcome.unit = s.setup.unit;
+    outcome.particleSizes = s.setup.particleSizes;
     outcome.densityColumn = s.density;
     if (s.tracks.empty()) {
         return outcome;
@@ -231,6 +234,22 @@ Outcome Evaluation::outcome() const {
         outcome.comparisons.push_back(std::move(c));
     }
     return outcome;
+}
+
+std::string densityNote(const Outcome& outcome) {
+    std::uint64_t defaulted = 0;
+    for (const Comparison& c : outcome.comparisons) {
+        defaulted = std::max(defaulted, c.defaultDensityRows);
+    }
+    if (defaulted == 0) {
+        return {};
+    }
+    return outcome.densityColumn
+               ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
+                     " without a bulk density took 1.49 g/cm3 to convert estimates into the "
+                     "measurements' unit"
+               : "no bd column: estimates were converted into the measurements' unit with a "
+                 "bulk density of 1.49 g/cm3 (name one with --measured bd=HEADER)";
 }
 
 } // namespace talvo::evaluation

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,6 +39,9 @@ struct Setup {
     std::vector<const estimation::PtfModel*> models; // none twice
     std::array<bool, 3> measured{};                  // fc, pwp, awc
     MeasuredUnit unit = MeasuredUnit::volume;
+    // The scale sand, silt and clay are given on: the models read them converted, and the
+    // texture classes are those of its triangle.
+    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
 };
 
 // A run of rows as columns of numbers, NaN for no number. An empty measured column is one
@@ -78,8 +82,13 @@ struct Outcome {
     std::vector<Comparison> comparisons; // model by model, quantities in order
     std::uint64_t rows = 0;
     MeasuredUnit unit = MeasuredUnit::volume;
+    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     bool densityColumn = false;
 };
+
+// The line that tells how many rows took DefaultDensity to convert estimates into the
+// measurements' unit; empty when none did.
+std::string densityNote(const Outcome& outcome);
 
 // Takes rows in runs, estimates them with every model in general precision (the 15-digit
 // results, not the rounded texts) and keeps what the scores need, in memory bounded by the

@@ -155,7 +155,9 @@ std::string scatterPlot(const Comparison& c) {
         path += "M" + fixed(x(p.measured), 1) + " " + fixed(y(p.estimated), 1) + "h0";
     }
     return "<figure><svg width=\"260\" height=\"260\" "
-           "viewBox=\"0 0 260 260\" role=\"img\">"
+           "viewBox=\"0 0 260 260\" role=\"img\" aria-label=\"" +
+           modelName(c) + ", " + std::string(name(c.quantity)) +
+           ": estimated against measured\">"
            "<rect x=\"30\" y=\"5\" width=\"225\" height=\"225\" fill=\"none\" stroke=\"#999\"/>"
            "<line x1=\"30\" y1=\"230\" x2=\"255\" y2=\"5\" stroke=\"#c33\"/>"
            "<path d=\"" +
@@ -187,6 +189,14 @@ std::string textureName(std::size_t index) {
     return index < estimation::TextureClassCount
                ? std::string(estimation::name(estimation::allTextureClasses[index]))
                : std::string("no class");
+}
+
+// Classes of the same name differ between the two triangles.
+std::string triangleNote(const Outcome& outcome) {
+    return outcome.particleSizes == estimation::ParticleSizeScale::usda
+               ? "<p>Classes of the USDA triangle (sand 0.05&ndash;2 mm), as the table gives "
+                 "sand and silt.</p>\n"
+               : "<p>Classes of the international triangle (sand 0.02&ndash;2 mm).</p>\n";
 }
 
 // RMSE and n per texture class, a table per quantity with the models side by side.
@@ -300,7 +310,8 @@ std::string htmlReport(const Outcome& outcome, const ReportSource& source) {
     for (const Comparison& c : outcome.comparisons) {
         out += scatterPlot(c);
     }
-    out += "</div>\n<h2>Scores per texture class</h2>\n" + textureTables(outcome) +
+    out += "</div>\n<h2>Scores per texture class</h2>\n" + triangleNote(outcome) +
+           textureTables(outcome) +
            "<h2>Rows left out</h2>\n" + leftOutTable(outcome) + "</body></html>\n";
     return out;
 }

@@ -4,6 +4,7 @@
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/printable.h"
+#include "table/scale.h"
 
 #include <cmath>
 #include <optional>
@@ -35,9 +36,12 @@ std::size_t requireHeader(const table::RecordView& header, std::string_view what
 }
 
 // The columns of a run of records as numbers: an input, a measurement or the density.
+// An input is read at its scale where one is set (g/kg, fractions of 1), as the table is.
 class NumberColumn {
 public:
-    explicit NumberColumn(std::optional<std::size_t> field) : m_field(field) {}
+    explicit NumberColumn(std::optional<std::size_t> field,
+                          std::optional<table::DecimalScale> scale = std::nullopt)
+        : m_field(field), m_scale(scale) {}
 
     void read(const table::Records& records, estimation::DecimalSeparator decimal) {
         m_values.clear();
@@ -46,15 +50,20 @@ public:
         }
         for (std::size_t r = 0; r < records.size(); ++r) {
             const table::RecordView record = records[r];
-            m_values.push_back(*m_field < record.size()
-                                   ? estimation::inputValue(record[*m_field], decimal).number
-                                   : NoScore);
+            if (*m_field >= record.size()) {
+                m_values.push_back(NoScore);
+                continue;
+            }
+            const std::string_view text = record[*m_field];
+            m_values.push_back(m_scale ? m_scale->read(text, decimal).number
+                                       : estimation::inputValue(text, decimal).number);
         }
     }
     std::span<const double> values() const noexcept { return m_values; }
 
 private:
     std::optional<std::size_t> m_field;
+    std::optional<table::DecimalScale> m_scale;
     std::vector<double> m_values;
 };
 
@@ -97,11 +106,12 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
         setup.measured[q] = layout.measured[q].has_value();
     }
     setup.unit = measured.unit;
+    setup.particleSizes = settings.particleSizes;
     Evaluation evaluation(std::move(setup));
 
     std::vector<NumberColumn> inputs;
-    for (const std::optional<std::size_t>& field : layout.columns.input) {
-        inputs.emplace_back(field);
+    for (std::size_t i = 0; i < layout.columns.input.size(); ++i) {
+        inputs.emplace_back(layout.columns.input[i], settings.scales[i]);
     }
     std::vector<NumberColumn> measurements;
     for (const std::optional<std::size_t>& field : layout.measured) {

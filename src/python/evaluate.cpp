@@ -25,7 +25,7 @@ py::list evaluateColumns(const std::vector<int>& positions, const EvaluateColumn
                          const EvaluateColumn& silt, const EvaluateColumn& clay,
                          const EvaluateColumn& oc, const EvaluateColumn& fc,
                          const EvaluateColumn& pwp, const EvaluateColumn& awc,
-                         const EvaluateColumn& bd, bool mass) {
+                         const EvaluateColumn& bd, bool mass, bool usda) {
     evaluation::Setup setup;
     for (const int position : positions) {
         const estimation::PtfModel* model = estimation::modelAt(position);
@@ -36,6 +36,8 @@ py::list evaluateColumns(const std::vector<int>& positions, const EvaluateColumn
     }
     setup.measured = {fc.size() > 0, pwp.size() > 0, awc.size() > 0};
     setup.unit = mass ? evaluation::MeasuredUnit::mass : evaluation::MeasuredUnit::volume;
+    setup.particleSizes =
+        usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international;
     evaluation::Rows rows;
     rows.soils.count = static_cast<std::size_t>(sand.size());
     rows.soils.inputs = {span(sand), span(silt), span(clay), span(oc)};

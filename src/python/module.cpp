@@ -234,7 +234,7 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("usda") = false);
     m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("fc"), py::arg("pwp"),
-          py::arg("awc"), py::arg("bd"), py::arg("mass"),
+          py::arg("awc"), py::arg("bd"), py::arg("mass"), py::arg("usda") = false,
           "scores of models against measured columns, as rows of the metrics table");
     m.def("texture_classes_of", &textureClassesOf, py::arg("usda"),
           "the class numbers of one triangle, in class order");

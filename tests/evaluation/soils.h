@@ -6,9 +6,9 @@
 #include "evaluation/evaluation.h"
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace talvo::evaluation::test {
@@ -47,13 +47,14 @@ struct SoilTable {
     }
 };
 
-// The intervals' bits, for runs that must repeat exactly.
+// The intervals' bits, for runs that must repeat exactly. memcpy, not std::bit_cast, which
+// the browser build's standard library lacks.
 inline std::array<std::uint64_t, 10> bits(const ScoreIntervals& i) {
     std::array<std::uint64_t, 10> out{};
     std::size_t k = 0;
     for (const Interval& interval : {i.me, i.mae, i.rmse, i.r2, i.nse}) {
-        out[k++] = std::bit_cast<std::uint64_t>(interval.low);
-        out[k++] = std::bit_cast<std::uint64_t>(interval.high);
+        std::memcpy(&out[k++], &interval.low, sizeof(double));
+        std::memcpy(&out[k++], &interval.high, sizeof(double));
     }
     return out;
 }

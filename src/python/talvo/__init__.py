@@ -322,7 +322,8 @@ def _column(table, name):
     return None
 
 
-def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal="."):
+def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal=".",
+             psd="international"):
     """Which model fits: each model's scores against measured FC, PWP or AWC.
 
     table: a pandas DataFrame (or a mapping of columns) with sand, silt, clay and, for the
@@ -333,11 +334,14 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
     1000 resamples with a fixed seed, exactly as talvo-batch --metrics gives them.
+    psd: the particle-size scale of sand, silt and clay, as estimate() takes it.
 
     Returns a pandas DataFrame with METRICS_COLUMNS, one row per model and quantity.
     """
     import pandas as pd
 
+    if psd not in _SCALES:
+        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     if measured_unit not in _MEASURED_UNITS:
         raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v' or 'w/w'")
     unknown = set(measured) - set(_MEASURED)
@@ -372,7 +376,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     rows = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
                                    numbers["silt"], numbers["clay"], numbers["oc"],
                                    columns["fc"], columns["pwp"], columns["awc"], density,
-                                   _MEASURED_UNITS[measured_unit])
+                                   _MEASURED_UNITS[measured_unit], _SCALES[psd])
     frame = pd.DataFrame(rows, columns=list(METRICS_COLUMNS))
     return frame.astype({name: "float64" for name in METRICS_COLUMNS[4:]})
 

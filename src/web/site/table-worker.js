@@ -1,15 +1,18 @@
 // The table tab's worker: converts a CSV or TSV file with the table library compiled to
 // WebAssembly, off the page's thread. The file is read as a stream and each piece of output
-// becomes a Blob at once, so the tab holds neither the input nor the output whole.
+// becomes a Blob at once, so the tab holds neither the input nor the output whole. With
+// measured columns, the file is read once more, in pieces, for the models' scores.
 //
 // Messages out, first: {type: 'ready', models}  the models' list texts, by position
 // Messages in:  {type: 'preview', file, delimiter, records}
 //               {type: 'run', file, options: {model, decimal, delimiter, precision, prefix,
-//                                             sand, silt, clay, oc}}
+//                                             sand, silt, clay, oc,
+//                                             fc, pwp, awc, bd, measuredUnit}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', blob, records, rows, rowsWithError, flagged, note}
+//               {type: 'done', blob, records, rows, rowsWithError, flagged, note,
+//                scores}                        {metrics, report, note}, or null unmeasured
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
@@ -17,6 +20,7 @@ import createTalvo from './talvo.js';
 
 const PreviewBytes = 64 * 1024;
 const ProgressEvery = 100; // milliseconds between progress messages
+const ScoreBytes = 1024 * 1024; // the piece of the file the scores read at a time
 
 const engine = createTalvo();
 engine.then((talvo) => postMessage({type: 'ready', models: talvo.models()}));
@@ -63,6 +67,24 @@ async function convert(table, file) {
   return new Blob(parts, {type: file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv'});
 }
 
+// The scores read the file synchronously, piece by piece, as the module asks for it.
+function score(talvo, file, options) {
+  const reader = new FileReaderSync();
+  let offset = 0;
+  let reported = 0;
+  const read = () => {
+    const end = Math.min(offset + ScoreBytes, file.size);
+    const piece = new Uint8Array(reader.readAsArrayBuffer(file.slice(offset, end)));
+    offset = end;
+    if (performance.now() - reported >= ProgressEvery) {
+      reported = performance.now();
+      postMessage({type: 'progress', done: offset, total: file.size});
+    }
+    return piece;
+  };
+  return talvo.scoreTable(options, file.name, read);
+}
+
 async function run(talvo, {file, options}) {
   const table = new talvo.TableRun();
   try {
@@ -73,6 +95,13 @@ async function run(talvo, {file, options}) {
     if (blob === null) {
       return {type: 'error', text: table.error()};
     }
+    let scores = null;
+    if (options.fc || options.pwp || options.awc || options.bd) {
+      scores = score(talvo, file, options);
+      if (scores.error !== undefined) {
+        return {type: 'error', text: scores.error};
+      }
+    }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
@@ -82,6 +111,7 @@ async function run(talvo, {file, options}) {
       rowsWithError: table.rowsWithError(),
       flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
+      scores,
     };
   } finally {
     table.delete();
