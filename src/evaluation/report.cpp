@@ -44,8 +44,9 @@ namespace {
 constexpr std::string_view Style = R"(<style>
 body{font-family:sans-serif;margin:2em;color:#222;max-width:70em}
 table{border-collapse:collapse;margin:1em 0}
-th,td{border:1px solid #bbb;padding:.25em .5em;text-align:right;white-space:nowrap}
+th,td{border:1px solid #bbb;padding:.25em .5em;text-align:right}
 th:first-child,td:first-child{text-align:left}
+td small{white-space:nowrap;color:#555}
 .caution{background:#fff4d6;border-left:4px solid #d9a400;padding:.5em 1em}
 .plots{display:flex;flex-wrap:wrap;gap:1em}
 figure{margin:0;break-inside:avoid}
@@ -147,7 +148,11 @@ std::string scatterPlot(const Comparison& c) {
             high = std::max({high, p.estimated, p.measured});
         }
     }
-    const double span = high > low ? high - low : 1.0;
+    // A little room around the extremes, so that no point sits on the frame.
+    const double room = (high > low ? high - low : 1.0) * 0.03;
+    low -= room;
+    high += room;
+    const double span = high - low;
     const auto x = [&](double v) { return Margin + (v - low) / span * (Size - Margin - 5); };
     const auto y = [&](double v) { return Size - Margin - (v - low) / span * (Size - Margin - 5); };
     std::string path;

@@ -128,15 +128,18 @@ def test_intervals_are_percentiles_of_row_resamples(table, tmp_path):
     assert row.rmse_high == pytest.approx(np.percentile(rmse, 97.5), rel=1e-10)
 
 
-def test_python_evaluate_is_the_metrics_file(table, tmp_path):
-    metrics = run_batch(table, tmp_path)
+@pytest.mark.parametrize("psd", ["international", "usda"])
+def test_python_evaluate_is_the_metrics_file(table, tmp_path, psd):
+    metrics = run_batch(table, tmp_path, "--psd", psd)
     frame = talvo.evaluate(table, measured={"fc": "FC_lab", "pwp": "PWP_lab"}, models="all",
-                           bd="BD")
+                           bd="BD", psd=psd)
     assert list(frame.columns) == list(talvo.METRICS_COLUMNS)
     pd.testing.assert_frame_equal(frame, metrics, check_dtype=False, rtol=1e-14)
 
 
 def test_python_evaluate_refuses_what_it_cannot_score(table):
+    with pytest.raises(ValueError, match="psd"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, psd="fao")
     with pytest.raises(ValueError, match="measured_unit"):
         talvo.evaluate(table, measured={"fc": "FC_lab"}, measured_unit="mm")
     with pytest.raises(ValueError, match="fc, pwp or awc"):
