@@ -316,8 +316,8 @@ std::string htmlReport(const Outcome& outcome, const ReportSource& source) {
         out += scatterPlot(c);
     }
     out += "</div>\n<h2>Scores per texture class</h2>\n" + triangleNote(outcome) +
-           textureTables(outcome) +
-           "<h2>Rows left out</h2>\n" + leftOutTable(outcome) + "</body></html>\n";
+           textureTables(outcome) + "<h2>Rows left out</h2>\n" + leftOutTable(outcome) +
+           "</body></html>\n";
     return out;
 }
 
