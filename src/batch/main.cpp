@@ -1,5 +1,6 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
+#include "batch/measured_run.h"
 #include "batch/options.h"
 #include "batch/warnings.h"
 #include "cli/error.h"
@@ -23,6 +24,9 @@ using talvo::batch::Arguments;
 using talvo::cli::Error;
 
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
+    if (arguments.measured.given) {
+        return talvo::batch::runMeasured(tool, arguments);
+    }
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
     talvo::cli::OutputFile output(arguments.output, input, &cleanup);

@@ -148,11 +148,13 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addColumnOptions(app, arguments.settings);
     addUnitOptions(app, arguments);
     addFileOptions(app, arguments);
+    addMeasuredOptions(app, arguments.measured);
     cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
+    finishMeasuredOptions(arguments.measured, arguments.output);
 }
 
 std::string modelColumns() {

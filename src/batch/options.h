@@ -3,6 +3,7 @@
 // The command line of talvo-batch: its options, their texts and messages, parsed straight
 // into the table library's typed settings.
 
+#include "batch/measured_options.h"
 #include "cli/models.h"
 #include "table/settings.h"
 
@@ -19,6 +20,7 @@ struct Arguments {
     bool strict = false; // a flagged row fails the run
     std::string output;
     std::string input = "-";
+    MeasuredArguments measured;
 };
 
 // Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use

@@ -4,6 +4,7 @@
 #include "estimation/estimation.h"
 #include "python/arrays.h"
 #include "python/columns.h"
+#include "python/evaluate.h"
 #include "python/interruption.h"
 #include "python/text_cells.h"
 #include "python/texts.h"
@@ -231,6 +232,10 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U,
           py::arg("usda") = false);
+    m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),
+          py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("fc"), py::arg("pwp"),
+          py::arg("awc"), py::arg("bd"), py::arg("mass"), py::arg("usda") = false,
+          "scores of models against measured columns, as rows of the metrics table");
     m.def("texture_classes_of", &textureClassesOf, py::arg("usda"),
           "the class numbers of one triangle, in class order");
     m.def("content_unit", &contentUnit, py::arg("sand"), py::arg("silt"), py::arg("clay"),

@@ -10,6 +10,8 @@
 #include "table/error.h"
 #include "table/options.h"
 #include "table/rows.h"
+#include "web/failure.h"
+#include "web/options.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -25,43 +27,6 @@ namespace talvo::web {
 namespace {
 
 using emscripten::val;
-
-// The text of a failure, as talvo-batch's tool reports it.
-std::string failureText(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::bad_alloc&) {
-        return "out of memory";
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-}
-
-// The page's options, with talvo-batch's meanings: model ("all" or a list), decimal,
-// delimiter ("" for the default, "tab"), precision, prefix, psd ("usda" or "international",
-// "" for the models' own), and the header of each input ("" for the input's own name). Throws
-// table::Error.
-table::Settings settingsFrom(const val& options) {
-    table::Settings settings;
-    settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
-    settings.decimal = table::parseDecimal(options["decimal"].as<std::string>());
-    const std::string delimiter = options["delimiter"].as<std::string>();
-    settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
-    settings.precision = table::parsePrecision(options["precision"].as<std::string>());
-    settings.prefix = options["prefix"].as<std::string>();
-    if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
-        settings.particleSizes = table::parseParticleSizeScale(psd.as<std::string>());
-    }
-    for (const estimation::Input input : estimation::allInputs) {
-        const std::string name(estimation::name(input));
-        const std::string header = options[name].as<std::string>();
-        if (!header.empty()) {
-            table::addColumn(settings, name + "=" + header);
-        }
-    }
-    table::settleDelimiter(settings);
-    return settings;
-}
 
 // Bytes of wasm memory as a Uint8Array, valid until the memory grows: copied at once.
 val bytesView(std::string_view bytes) {

@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--column --decimal --delimiter --fractions --help --list-models --long --model --output --precision --prefix --psd --scale --strict --version"
+        "--|--column --decimal --delimiter --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --psd --report --scale --strict --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -30,7 +30,9 @@ talvo-batch)
         "--model 2 ''|results.csv soils.csv"
         "--decimal ''|, ."
         "--delimiter ''|"
-        "--list-models --|--column --decimal --delimiter --fractions --help --list-models --long --model --output --precision --prefix --psd --scale --strict --version"
+        "--measured-unit ''|v/v w/w"
+        "--report r|results.csv"
+        "--list-models --|--column --decimal --delimiter --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --psd --report --scale --strict --version"
     )
     ;;
 talvo-map)

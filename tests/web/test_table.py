@@ -58,17 +58,17 @@ def run_to_end(page, timeout=60):
         or d.find_element(By.ID, "table-error").is_displayed())
 
 
-def downloaded(page):
-    """The bytes behind the download link."""
+def downloaded(page, link="table-download"):
+    """The bytes behind a download link."""
     encoded = page.execute_async_script("""
         const done = arguments[arguments.length - 1];
-        fetch(document.getElementById('table-download').href)
+        fetch(document.getElementById(arguments[0]).href)
           .then((response) => response.arrayBuffer())
           .then((buffer) => {
             let text = '';
             for (const byte of new Uint8Array(buffer)) text += String.fromCharCode(byte);
             done(btoa(text));
-          });""")
+          });""", link)
     return base64.b64decode(encoded)
 
 

@@ -15,8 +15,9 @@ import numpy as np
 
 from . import _talvo
 
-__all__ = ["Model", "models", "estimate", "estimate_texts", "FLAGS", "FLAG_SENTENCES", "ERRORS",
-           "TEXTURE_CLASSES", "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS", "units"]
+__all__ = ["Model", "models", "estimate", "estimate_texts", "evaluate", "METRICS_COLUMNS",
+           "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES", "NO_TEXTURE",
+           "TEXTURE_TRIANGLES", "CONTENT_UNITS", "units"]
 
 __version__ = _talvo.__version__
 
@@ -304,3 +305,80 @@ def __getattr__(name):
         from . import xarray as module
         return module
     raise AttributeError(f"module 'talvo' has no attribute {name!r}")
+
+
+# The columns of evaluate()'s table, as talvo-batch --metrics writes them.
+METRICS_COLUMNS = ("model", "unit", "quantity", "n", "me", "me_low", "me_high", "mae", "rmse",
+                   "rmse_low", "rmse_high", "r2", "nse")
+_MEASURED = ("fc", "pwp", "awc")
+_MEASURED_UNITS = {"v/v": False, "w/w": True}
+
+
+def _column(table, name):
+    """The column of a DataFrame or mapping whose name matches in any case, or None."""
+    for key in table.keys():
+        if isinstance(key, str) and key.lower() == name.lower():
+            return table[key]
+    return None
+
+
+def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal=".",
+             psd="international"):
+    """Which model fits: each model's scores against measured FC, PWP or AWC.
+
+    table: a pandas DataFrame (or a mapping of columns) with sand, silt, clay and, for the
+    models that read it, oc, found by name in any case. measured: {"fc": COLUMN, "pwp":
+    COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
+    model whose inputs the table has) or a list of positions and list texts.
+    measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
+    with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
+    none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
+    1000 resamples with a fixed seed, exactly as talvo-batch --metrics gives them.
+    psd: the particle-size scale of sand, silt and clay, as estimate() takes it.
+
+    Returns a pandas DataFrame with METRICS_COLUMNS, one row per model and quantity.
+    """
+    import pandas as pd
+
+    if psd not in _SCALES:
+        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
+    if measured_unit not in _MEASURED_UNITS:
+        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v' or 'w/w'")
+    unknown = set(measured) - set(_MEASURED)
+    if unknown or not measured:
+        raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
+    inputs = {name: _column(table, name) for name in _INPUTS}
+    if models == "all":
+        chosen = [m for m in _all_models() if all(inputs[i] is not None for i in m.inputs)]
+    else:
+        chosen = [_model(m) for m in models]
+        for m in chosen:
+            missing = [i for i in m.inputs if inputs[i] is None]
+            if missing:
+                raise ValueError(f"{m.list_text} reads {', '.join(missing)}: the table has no "
+                                 "such column")
+    numbers = {name: _numbers(values, decimal).ravel() if values is not None else np.empty(0)
+               for name, values in inputs.items()}
+    count = len(numbers["sand"])
+    columns = {}
+    for name in _MEASURED:
+        if name in measured:
+            if measured[name] not in table:
+                raise KeyError(f"measured {name}: the table has no column {measured[name]!r}")
+            columns[name] = _numbers(table[measured[name]], decimal).ravel()
+        else:
+            columns[name] = np.empty(0)
+    density = table[bd] if bd is not None else _column(table, "bd")
+    density = _numbers(density, decimal).ravel() if density is not None else np.empty(0)
+    for name, values in list(numbers.items()) + list(columns.items()) + [("bd", density)]:
+        if len(values) not in (0, count):
+            raise ValueError(f"{name} has {len(values)} rows, sand {count}")
+    rows = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
+                                   numbers["silt"], numbers["clay"], numbers["oc"],
+                                   columns["fc"], columns["pwp"], columns["awc"], density,
+                                   _MEASURED_UNITS[measured_unit], _SCALES[psd])
+    frame = pd.DataFrame(rows, columns=list(METRICS_COLUMNS))
+    return frame.astype({name: "float64" for name in METRICS_COLUMNS[4:]})
+
+
+_all_models = models

@@ -2,17 +2,20 @@
 // WebAssembly, off the page's thread. The file is read in pieces and copied into the module's
 // memory, and the output goes from there to a file in the origin's private storage, so the tab
 // holds neither the input nor the output whole: a 1 GB table kept as Blobs grew the browser by
-// gigabytes. Where that storage is missing, the output is kept as Blobs.
+// gigabytes. Where that storage is missing, the output is kept as Blobs. With measured
+// columns, the file is read once more, in pieces, for the models' scores.
 //
 // Messages out, first: {type: 'ready', models, particleSizes}  the models' list texts, by
 //                                         position; the scales as {name, label, detail}
 // Messages in:  {type: 'preview', file, delimiter, records}
 //               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
-//                                                      prefix, psd, sand, silt, clay, oc}}
+//                                                      prefix, psd, sand, silt, clay, oc,
+//                                                      fc, pwp, awc, bd, measuredUnit}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', file, records, rows, rowsWithError, flagged, note}
+//               {type: 'done', file, records, rows, rowsWithError, flagged, note,
+//                scores}                        {metrics, report, note}, or null unmeasured
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
@@ -25,6 +28,7 @@ const ReadBytes = 1 << 20;
 const ProgressEvery = 100; // milliseconds between progress messages
 // Outputs of other pages' runs older than this are taken for left behind, and removed.
 const KeptOutputMs = 24 * 60 * 60 * 1000;
+const ScoreBytes = 1024 * 1024; // the piece of the file the scores read at a time
 
 const engine = createTalvo();
 engine.then((talvo) => postMessage(
@@ -131,6 +135,24 @@ async function convert(table, file, output) {
   return drain();
 }
 
+// The scores read the file synchronously, piece by piece, as the module asks for it.
+function score(talvo, file, options) {
+  const reader = new FileReaderSync();
+  let offset = 0;
+  let reported = 0;
+  const read = () => {
+    const end = Math.min(offset + ScoreBytes, file.size);
+    const piece = new Uint8Array(reader.readAsArrayBuffer(file.slice(offset, end)));
+    offset = end;
+    if (performance.now() - reported >= ProgressEvery) {
+      reported = performance.now();
+      postMessage({type: 'progress', done: offset, total: file.size});
+    }
+    return piece;
+  };
+  return talvo.scoreTable(options, file.name, read);
+}
+
 async function run(talvo, {file, session, options}) {
   const table = new talvo.TableRun();
   try {
@@ -144,6 +166,13 @@ async function run(talvo, {file, session, options}) {
     if (!converted) {
       return {type: 'error', text: table.error()};
     }
+    let scores = null;
+    if (options.fc || options.pwp || options.awc || options.bd) {
+      scores = score(talvo, file, options);
+      if (scores.error !== undefined) {
+        return {type: 'error', text: scores.error};
+      }
+    }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
@@ -153,6 +182,7 @@ async function run(talvo, {file, session, options}) {
       rowsWithError: table.rowsWithError(),
       flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
+      scores,
     };
   } finally {
     table.delete();

@@ -1,9 +1,12 @@
 // The table tab: a CSV or TSV file chosen or dropped, its options as talvo-batch takes them,
 // a preview of its first records, and a run in a worker (table-worker.js) with progress and
-// Cancel that ends in a download link.
+// Cancel that ends in a download link; with measured columns chosen, also talvo-batch's
+// report of the models' scores, shown in a frame, and its report and metrics files.
 
 const PreviewRecords = 5;
 const Inputs = ['sand', 'silt', 'clay', 'oc'];
+// The measured columns and the bulk density, as talvo-batch's --measured names them.
+const Measured = ['fc', 'pwp', 'awc', 'bd'];
 // How headers of each input often begin, blanks left out: "Sand (%)", "SOC (g/kg)".
 const Beginnings = {sand: ['sand'], silt: ['silt'], clay: ['clay'], oc: ['oc', 'soc', 'organiccarbon', 'corg']};
 // Candidate delimiters, as the delimiter menu names them.
@@ -26,8 +29,14 @@ const ui = {
   status: element('table-status'),
   error: element('table-error'),
   download: element('table-download'),
+  measuredUnit: element('table-measured-unit'),
+  scores: element('table-scores'),
+  report: element('table-report'),
+  reportDownload: element('table-report-download'),
+  metricsDownload: element('table-metrics-download'),
 };
 const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-${input}`)]));
+const measured = Object.fromEntries(Measured.map((name) => [name, element(`table-${name}`)]));
 
 let worker = null;
 // Names this page's outputs in the worker's storage, apart from other pages'.
@@ -77,22 +86,37 @@ function options() {
   for (const input of Inputs) {
     chosen[input] = columns[input].value;
   }
+  for (const name of Measured) {
+    chosen[name] = measured[name].value;
+  }
+  chosen.measuredUnit = ui.measuredUnit.value;
   return chosen;
+}
+
+// A menu of the header's fields after its first entry, keeping the field chosen before.
+function fillMenu(menu, header) {
+  const kept = menu.value;
+  menu.replaceChildren(menu.options[0]);
+  for (const field of header) {
+    menu.add(new Option(field, field));
+  }
+  menu.value = header.includes(kept) ? kept : '';
 }
 
 // Each input's menu lists the header's fields; the one of the input's name is chosen, or
 // one that begins as such a header does; "" reads the column of the input's own name.
+// The measured menus are left to the user: a table may hold an earlier run's estimates.
 function fillColumnMenus(header) {
   for (const input of Inputs) {
     const menu = columns[input];
     const kept = menu.value;
-    menu.replaceChildren(new Option(`(column named ${input})`, ''));
-    for (const field of header) {
-      menu.add(new Option(field, field));
-    }
+    fillMenu(menu, header);
     const named = header.find((field) => plain(field) === input) ??
                   header.find((field) => Beginnings[input].some((start) => plain(field).startsWith(start)));
     menu.value = header.includes(kept) ? kept : named === undefined || plain(named) === input ? '' : named;
+  }
+  for (const name of Measured) {
+    fillMenu(measured[name], header);
   }
 }
 
@@ -142,11 +166,34 @@ function setRunning(now) {
 }
 
 function clearDownload() {
-  if (ui.download.href) {
-    URL.revokeObjectURL(ui.download.href);
+  for (const link of [ui.download, ui.reportDownload, ui.metricsDownload]) {
+    if (link.href) {
+      URL.revokeObjectURL(link.href);
+    }
+    link.removeAttribute('href');
   }
-  ui.download.removeAttribute('href');
   ui.download.hidden = true;
+  ui.scores.hidden = true;
+  ui.report.removeAttribute('srcdoc');
+}
+
+function offer(link, blob, name) {
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+}
+
+// The report as talvo-batch writes it, in a frame without scripts, as tall as its page.
+function showScores(scores, base) {
+  ui.report.onload = () => {
+    const page = ui.report.contentDocument?.documentElement;
+    if (page) {
+      ui.report.style.height = `${page.scrollHeight + 4}px`;
+    }
+  };
+  ui.report.srcdoc = scores.report;
+  offer(ui.reportDownload, new Blob([scores.report], {type: 'text/html'}), `${base}-report.html`);
+  offer(ui.metricsDownload, new Blob([scores.metrics], {type: 'text/csv'}), `${base}-scores.csv`);
+  ui.scores.hidden = false;
 }
 
 function preview() {
@@ -195,12 +242,15 @@ const handlers = {
   done: (message) => {
     setRunning(false);
     const name = file.name.replace(/(\.[^.]*)?$/, (extension) => `-estimates${extension || '.csv'}`);
-    ui.download.href = URL.createObjectURL(message.file);
-    ui.download.download = name;
+    offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
     // talvo-batch's lines, in its order: the flagged rows, then the rows with an error.
     const lines = [message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    if (message.scores) {
+      lines.push(message.scores.note);
+      showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
+    }
     for (const line of lines.filter((text) => text)) {
       ui.status.textContent += (ui.status.textContent ? '\n' : '') + line;
     }

@@ -1,0 +1,89 @@
+#include "batch/measured_run.h"
+
+#include "cli/error.h"
+#include "cli/files.h"
+#include "cli/interruption.h"
+#include "evaluation/metrics.h"
+#include "evaluation/report.h"
+#include "table/csv.h"
+#include "table/head.h"
+#include "table/run.h"
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+
+namespace talvo::batch {
+
+namespace {
+
+// Both the table and the scores read the input, which may be a pipe: it is read once.
+std::string readWhole(cli::InputFile& input) {
+    std::string text{std::istreambuf_iterator<char>(input.stream()),
+                     std::istreambuf_iterator<char>()};
+    input.checkUnchanged();
+    return text;
+}
+
+} // namespace
+
+int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
+    const MeasuredArguments& measured = arguments.measured;
+    cli::InterruptionCleanup cleanup;
+    cli::InputFile input(arguments.input);
+    // Opened first, so that a file that cannot be written stops the run before its work.
+    std::optional<cli::OutputFile> table;
+    if (!arguments.output.empty()) {
+        table.emplace(arguments.output, input, &cleanup);
+    }
+    const bool metricsOut = !measured.metrics.empty() || arguments.output.empty();
+    std::optional<cli::OutputFile> metrics;
+    if (metricsOut) {
+        metrics.emplace(measured.metrics, input, &cleanup);
+    }
+    std::optional<cli::OutputFile> report;
+    if (!measured.report.empty()) {
+        report.emplace(measured.report, input, &cleanup);
+    }
+
+    const std::string text = readWhole(input);
+    table::Summary summary;
+    evaluation::Outcome outcome;
+    try {
+        if (table) {
+            table::MemoryInput tableInput(text);
+            table::RunOptions options;
+            options.inputName = input.name();
+            options.notice = [&tool](const std::string& notice) { tool.report(notice); };
+            summary = table::runTable(tableInput, table->stream(), arguments.settings, options);
+        }
+        table::MemoryInput scoreInput(text);
+        outcome = evaluation::evaluateTable(
+            scoreInput, arguments.settings, measured.columns,
+            table ? std::function<void(const std::string&)>{}
+                  : [&tool](const std::string& notice) { tool.report(notice); });
+    } catch (const table::CsvError& error) {
+        throw cli::Error(table::aboutInput(input.name(), error.what()));
+    }
+    if (const std::string note = evaluation::densityNote(outcome); !note.empty()) {
+        tool.report(note);
+    }
+    if (metrics) {
+        metrics->stream() << evaluation::metricsTable(outcome, arguments.settings.delimiter,
+                                                      arguments.settings.decimal);
+    }
+    if (report) {
+        report->stream() << evaluation::htmlReport(outcome,
+                                                   {input.name(), measured.columns.headers});
+    }
+    for (std::optional<cli::OutputFile>* file : {&table, &metrics, &report}) {
+        if (*file) {
+            (*file)->commit();
+        }
+    }
+    return summary.rowsWithError > 0 ? 1 : 0;
+}
+
+} // namespace talvo::batch

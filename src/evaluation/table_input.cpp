@@ -1,0 +1,146 @@
+#include "evaluation/table_input.h"
+
+#include "table/columns.h"
+#include "table/csv.h"
+#include "table/error.h"
+#include "table/printable.h"
+#include "table/scale.h"
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace talvo::evaluation {
+
+namespace {
+
+// Records read and estimated at a time: enough for the engine's quick paths, little memory.
+constexpr std::size_t RunRecords = 8192;
+
+std::optional<std::size_t> findHeader(const table::RecordView& header, std::string_view name) {
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        if (table::sameName(header[i], name)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t requireHeader(const table::RecordView& header, std::string_view what,
+                          const std::string& name) {
+    if (const std::optional<std::size_t> found = findHeader(header, name)) {
+        return *found;
+    }
+    throw table::Error("--measured " + std::string(what) + "=" + table::printable(name) +
+                       ": the table has no column '" + table::printable(name) + "'");
+}
+
+// The columns of a run of records as numbers: an input, a measurement or the density.
+// An input is read at its scale where one is set (g/kg, fractions of 1), as the table is.
+class NumberColumn {
+public:
+    explicit NumberColumn(std::optional<std::size_t> field,
+                          std::optional<table::DecimalScale> scale = std::nullopt)
+        : m_field(field), m_scale(scale) {}
+
+    void read(const table::Records& records, estimation::DecimalSeparator decimal) {
+        m_values.clear();
+        if (!m_field) {
+            return;
+        }
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            const table::RecordView record = records[r];
+            if (*m_field >= record.size()) {
+                m_values.push_back(NoScore);
+                continue;
+            }
+            const std::string_view text = record[*m_field];
+            m_values.push_back(m_scale ? m_scale->read(text, decimal).number
+                                       : estimation::inputValue(text, decimal).number);
+        }
+    }
+    std::span<const double> values() const noexcept { return m_values; }
+
+private:
+    std::optional<std::size_t> m_field;
+    std::optional<table::DecimalScale> m_scale;
+    std::vector<double> m_values;
+};
+
+struct Layout {
+    table::Columns columns;
+    std::array<std::optional<std::size_t>, 3> measured;
+    std::optional<std::size_t> density;
+};
+
+Layout findLayout(const table::RecordView& header, const table::Settings& settings,
+                  const MeasuredColumns& measured,
+                  const std::function<void(const std::string&)>& notice) {
+    Layout layout;
+    layout.columns = table::findColumns(header, settings, notice);
+    for (const Quantity quantity : allQuantities) {
+        const auto q = static_cast<std::size_t>(quantity);
+        if (!measured.headers[q].empty()) {
+            layout.measured[q] = requireHeader(header, name(quantity), measured.headers[q]);
+        }
+    }
+    layout.density = measured.density.empty() ? findHeader(header, DensityColumn)
+                                              : requireHeader(header, "bd", measured.density);
+    return layout;
+}
+
+} // namespace
+
+Outcome evaluateTable(std::istream& input, const table::Settings& settings,
+                      const MeasuredColumns& measured,
+                      const std::function<void(const std::string&)>& notice) {
+    table::CsvReader reader(input, settings.delimiter);
+    table::Records records;
+    if (!reader.next(records)) {
+        throw table::Error("the input is empty: the first row must name the columns");
+    }
+    const Layout layout = findLayout(records[0], settings, measured, notice);
+    Setup setup;
+    setup.models = layout.columns.models;
+    for (std::size_t q = 0; q < 3; ++q) {
+        setup.measured[q] = layout.measured[q].has_value();
+    }
+    setup.unit = measured.unit;
+    setup.particleSizes = settings.particleSizes;
+    Evaluation evaluation(std::move(setup));
+
+    std::vector<NumberColumn> inputs;
+    for (std::size_t i = 0; i < layout.columns.input.size(); ++i) {
+        inputs.emplace_back(layout.columns.input[i], settings.scales[i]);
+    }
+    std::vector<NumberColumn> measurements;
+    for (const std::optional<std::size_t>& field : layout.measured) {
+        measurements.emplace_back(field);
+    }
+    NumberColumn density(layout.density);
+    bool more = true;
+    while (more) {
+        records.clear();
+        while (more && records.size() < RunRecords) {
+            more = reader.next(records);
+        }
+        Rows rows;
+        rows.soils.count = records.size();
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            inputs[i].read(records, settings.decimal);
+            rows.soils.inputs[i] = inputs[i].values();
+        }
+        for (std::size_t q = 0; q < measurements.size(); ++q) {
+            measurements[q].read(records, settings.decimal);
+            rows.measured[q] = measurements[q].values();
+        }
+        density.read(records, settings.decimal);
+        rows.density = density.values();
+        if (rows.soils.count > 0) {
+            evaluation.add(rows);
+        }
+    }
+    return evaluation.outcome();
+}
+
+} // namespace talvo::evaluation

@@ -1,0 +1,46 @@
+#include "web/options.h"
+
+#include "evaluation/options.h"
+#include "table/options.h"
+
+#include <string>
+
+namespace talvo::web {
+
+using emscripten::val;
+
+table::Settings settingsFrom(const val& options) {
+    table::Settings settings;
+    settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
+    settings.decimal = table::parseDecimal(options["decimal"].as<std::string>());
+    const std::string delimiter = options["delimiter"].as<std::string>();
+    settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
+    settings.precision = table::parsePrecision(options["precision"].as<std::string>());
+    settings.prefix = options["prefix"].as<std::string>();
+    if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
+        settings.particleSizes = table::parseParticleSizeScale(psd.as<std::string>());
+    }
+    for (const estimation::Input input : estimation::allInputs) {
+        const std::string name(estimation::name(input));
+        const std::string header = options[name].as<std::string>();
+        if (!header.empty()) {
+            table::addColumn(settings, name + "=" + header);
+        }
+    }
+    table::settleDelimiter(settings);
+    return settings;
+}
+
+evaluation::MeasuredColumns measuredFrom(const val& options) {
+    evaluation::MeasuredColumns columns;
+    for (const char* name : {"fc", "pwp", "awc", "bd"}) {
+        const std::string header = options[name].as<std::string>();
+        if (!header.empty()) {
+            evaluation::addMeasuredColumn(columns, name, header);
+        }
+    }
+    columns.unit = evaluation::parseMeasuredUnit(options["measuredUnit"].as<std::string>());
+    return columns;
+}
+
+} // namespace talvo::web

@@ -1,0 +1,21 @@
+#pragma once
+
+// The table tab's options, as the page passes them, turned into the libraries' typed settings
+// through the parsers talvo-batch uses, so that both give the same meanings and messages.
+
+#include "evaluation/table_input.h"
+#include "table/settings.h"
+
+#include <emscripten/val.h>
+
+namespace talvo::web {
+
+// model ("all" or a list), decimal, delimiter ("" for the default, "tab"), precision, prefix,
+// and the header of each input ("" for the input's own name). Throws table::Error.
+table::Settings settingsFrom(const emscripten::val& options);
+
+// fc, pwp, awc: the headers of measured columns ("" for none); bd: the bulk density's ("" for
+// a column named bd); measuredUnit: "v/v" or "w/w". Throws table::Error.
+evaluation::MeasuredColumns measuredFrom(const emscripten::val& options);
+
+} // namespace talvo::web

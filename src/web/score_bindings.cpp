@@ -1,0 +1,84 @@
+// The table tab's door into the scores: the worker hands over a table with measured columns
+// and gets talvo-batch's metrics file and HTML report, made by the same code.
+//
+// The table is pulled in pieces through a JavaScript function (the worker reads the file
+// synchronously), so neither side holds it whole.
+
+#include "evaluation/metrics.h"
+#include "evaluation/options.h"
+#include "evaluation/report.h"
+#include "evaluation/table_input.h"
+#include "table/csv.h"
+#include "table/head.h"
+#include "web/failure.h"
+#include "web/options.h"
+
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+#include <istream>
+#include <streambuf>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace talvo::web {
+
+namespace {
+
+using emscripten::val;
+
+// An input stream over the pieces `read()` returns, each a Uint8Array; an empty one ends it.
+class PulledInput : private std::streambuf, public std::istream {
+public:
+    explicit PulledInput(val read) : std::istream(this), m_read(std::move(read)) {}
+
+private:
+    int_type underflow() override {
+        const val piece = m_read();
+        const auto size = piece["length"].as<std::size_t>();
+        if (size == 0) {
+            return traits_type::eof();
+        }
+        m_piece.resize(size);
+        val(emscripten::typed_memory_view(size, reinterpret_cast<unsigned char*>(m_piece.data())))
+            .call<void>("set", piece);
+        setg(m_piece.data(), m_piece.data(), m_piece.data() + size);
+        return traits_type::to_int_type(m_piece.front());
+    }
+
+    val m_read;
+    std::vector<char> m_piece;
+};
+
+} // namespace
+
+// {metrics, report, note} as talvo-batch --metrics and --report write them and its line on
+// the bulk density taken, or {error} with its error line, less its name. `options` as the
+// table tab passes them, measured columns included.
+val scoreTable(const val& options, const std::string& inputName, const val& read) {
+    val out = val::object();
+    try {
+        const table::Settings settings = settingsFrom(options);
+        const evaluation::MeasuredColumns measured = measuredFrom(options);
+        evaluation::requireMeasured(measured);
+        PulledInput input(read);
+        evaluation::Outcome outcome;
+        try {
+            outcome = evaluation::evaluateTable(input, settings, measured);
+        } catch (const table::CsvError& error) {
+            throw table::Error(table::aboutInput(inputName, error.what()));
+        }
+        out.set("metrics", evaluation::metricsTable(outcome, settings.delimiter, settings.decimal));
+        out.set("report", evaluation::htmlReport(outcome, {inputName, measured.headers}));
+        out.set("note", evaluation::densityNote(outcome));
+    } catch (...) {
+        out.set("error", failureText(std::current_exception()));
+    }
+    return out;
+}
+
+} // namespace talvo::web
+
+EMSCRIPTEN_BINDINGS(talvo_scores) {
+    emscripten::function("scoreTable", &talvo::web::scoreTable);
+}

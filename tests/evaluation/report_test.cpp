@@ -1,0 +1,84 @@
+// The metrics table and the report: their columns, escaping, and a report that is one file.
+
+#include "evaluation/metrics.h"
+#include "evaluation/report.h"
+#include "soils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace talvo::evaluation {
+namespace {
+
+using estimation::ModelCatalogue;
+
+// Every model scored against FC, PWP and AWC from another model, some rows unmeasured.
+Outcome allModels() {
+    const test::SoilTable soils(200);
+    std::array<std::vector<double>, 3> measured = soils.estimates(ModelCatalogue[2]);
+    measured[0][4] = NoScore;
+    Setup setup;
+    for (const estimation::PtfModel& model : ModelCatalogue) {
+        setup.models.push_back(&model);
+    }
+    setup.measured = {true, true, true};
+    Evaluation evaluation(setup);
+    evaluation.add({soils.columns(), {measured[0], measured[1], measured[2]}, {}});
+    return evaluation.outcome();
+}
+
+TEST(Metrics, OneRowPerModelAndQuantity) {
+    const std::string table = metricsTable(allModels());
+    EXPECT_EQ(table.substr(0, table.find('\n')),
+              "model,unit,quantity,n,me,me_low,me_high,mae,rmse,rmse_low,rmse_high,r2,nse");
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 7 * 3);
+    // A list text with a comma is quoted; the measured model fits itself exactly.
+    EXPECT_NE(table.find("\n\"Rawls et al., 1982\",% v/v,fc,199,"), std::string::npos);
+}
+
+TEST(Report, IsOneFileWithEveryTextEscaped) {
+    const std::string html =
+        htmlReport(allModels(), {"<b>soils</b>.csv", {"FC <script>alert('x')</script>", "", ""}});
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("FC &lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("&lt;b&gt;soils&lt;/b&gt;.csv"), std::string::npos);
+    for (const char* external : {"http:", "https:", "//", "src=", "href=", "url(", "@import"}) {
+        EXPECT_EQ(html.find(external), std::string::npos) << external;
+    }
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0U);
+    // A plot for each of the 21 comparisons, and a 1:1 line in each.
+    std::size_t plots = 0;
+    for (std::size_t at = html.find("<svg"); at != std::string::npos;
+         at = html.find("<svg", at + 1)) {
+        ++plots;
+    }
+    EXPECT_EQ(plots, 21U);
+    EXPECT_NE(html.find("Lowest RMSE for fc: <strong>" + escapeHtml(ModelCatalogue[2].listText) +
+                        "</strong>"),
+              std::string::npos);
+}
+
+TEST(Report, CautionsWhenTheBestIsNotClearlyBetter) {
+    Outcome outcome;
+    for (const int model : {0, 1}) {
+        Comparison c;
+        c.model = &ModelCatalogue[static_cast<std::size_t>(model)];
+        c.unit = "% v/v";
+        c.scores.n = 10;
+        c.scores.rmse = 2.0 + model;
+        c.intervals.rmse = {1.5 + model, 2.6 + model};
+        outcome.comparisons.push_back(c);
+    }
+    EXPECT_NE(htmlReport(outcome, {}).find("Caution"), std::string::npos);
+    outcome.comparisons[1].intervals.rmse.low = 2.7;
+    EXPECT_EQ(htmlReport(outcome, {}).find("Caution"), std::string::npos);
+}
+
+TEST(Report, EscapesMarkupAndControlCharacters) {
+    EXPECT_EQ(escapeHtml("a<b>&\"c'\x1b"), "a&lt;b&gt;&amp;&quot;c&#39;\xEF\xBF\xBD");
+}
+
+} // namespace
+} // namespace talvo::evaluation

@@ -1,0 +1,163 @@
+// The measured columns as users name them, and tables read into scores with the table's own
+// settings: its particle-size scale and the scales its contents are given at.
+
+#include "evaluation/options.h"
+#include "evaluation/table_input.h"
+#include "soils.h"
+#include "table/csv.h"
+#include "table/error.h"
+#include "table/options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace talvo::evaluation {
+namespace {
+
+struct PairsCase {
+    const char* text;
+    std::array<const char*, 3> headers; // fc, pwp, awc
+    const char* density;
+};
+
+TEST(MeasuredOptions, PairsSplitWhereAKnownNameFollowsAComma) {
+    const std::vector<PairsCase> cases{
+        {"fc=FC_lab", {"FC_lab", "", ""}, ""},
+        {"pwp=P,fc=F,awc=A,bd=BD", {"F", "P", "A"}, "BD"},
+        {"fc=FC (%, v/v),pwp=PWP (%, v/v)", {"FC (%, v/v)", "PWP (%, v/v)", ""}, ""},
+        {"fc=a,b=c", {"a,b=c", "", ""}, ""}, // b is no name: the comma is the header's
+        {"fc=x=y", {"x=y", "", ""}, ""},
+    };
+    for (const PairsCase& c : cases) {
+        MeasuredColumns columns;
+        addMeasuredColumns(columns, c.text);
+        for (std::size_t q = 0; q < 3; ++q) {
+            EXPECT_EQ(columns.headers[q], c.headers[q]) << c.text;
+        }
+        EXPECT_EQ(columns.density, c.density) << c.text;
+    }
+}
+
+TEST(MeasuredOptions, RefusesWhatNamesNoColumnOrOneTwice) {
+    for (const char* text : {"", "fc", "fc=", "theta=FC", "fc=A,pwp=", "=A", "fc=A,fc=B"}) {
+        MeasuredColumns columns;
+        EXPECT_THROW(addMeasuredColumns(columns, text), table::Error) << text;
+    }
+    MeasuredColumns density;
+    addMeasuredColumns(density, "bd=BD");
+    EXPECT_FALSE(anyMeasured(density));
+    EXPECT_THROW(requireMeasured(density), table::Error);
+    EXPECT_EQ(parseMeasuredUnit("w/w"), MeasuredUnit::mass);
+    EXPECT_EQ(parseMeasuredUnit("v/v"), MeasuredUnit::volume);
+    EXPECT_THROW(parseMeasuredUnit("%"), table::Error);
+}
+
+// The measurements of row i: made up from its clay, as a laboratory's would follow it.
+double measuredFc(const test::SoilTable& soils, std::size_t i) {
+    return 10 + soils.inputs[2][i] * 0.6;
+}
+double measuredPwp(const test::SoilTable& soils, std::size_t i) {
+    return 2 + soils.inputs[2][i] * 0.4;
+}
+
+// A CSV table of the soils, sand, silt and clay at `factor` times their percent with
+// `decimals` decimals, or else written so that they read back to the same doubles.
+std::string soilsCsv(const test::SoilTable& soils, double factor = 1, int decimals = -1) {
+    std::string text = "sand,silt,clay,oc,FC_lab,PWP_lab\n";
+    for (std::size_t i = 0; i < soils.count; ++i) {
+        std::array<char, 200> line{};
+        if (decimals < 0) {
+            std::snprintf(line.data(), line.size(), "%.17g,%.17g,%.17g,", soils.inputs[0][i],
+                          soils.inputs[1][i], soils.inputs[2][i]);
+        } else {
+            std::snprintf(line.data(), line.size(), "%.*f,%.*f,%.*f,", decimals,
+                          soils.inputs[0][i] * factor, decimals, soils.inputs[1][i] * factor,
+                          decimals, soils.inputs[2][i] * factor);
+        }
+        text += line.data();
+        std::snprintf(line.data(), line.size(), "%.17g,%.17g,%.17g\n", soils.inputs[3][i],
+                      measuredFc(soils, i), measuredPwp(soils, i));
+        text += line.data();
+    }
+    return text;
+}
+
+Outcome scoreCsv(const std::string& text, const table::Settings& settings) {
+    MeasuredColumns measured;
+    addMeasuredColumns(measured, "fc=FC_lab,pwp=PWP_lab");
+    table::MemoryInput input(text);
+    return evaluateTable(input, settings, measured);
+}
+
+table::Settings allModels() {
+    table::Settings settings;
+    settings.models = table::parseModels("all", settings.allModels);
+    return settings;
+}
+
+std::vector<double> rmses(const Outcome& outcome) {
+    std::vector<double> out;
+    for (const Comparison& c : outcome.comparisons) {
+        out.push_back(c.scores.rmse);
+    }
+    return out;
+}
+
+// Tables in fractions of 1 or in g/kg score as the same table in percent, to the bit: the
+// scale is read from the text ("0.4012" is 40.12), not multiplied in after.
+TEST(TableInput, ContentsAreReadAtTheTablesScale) {
+    const test::SoilTable soils(200);
+    const Outcome percent = scoreCsv(soilsCsv(soils, 1, 2), allModels());
+    ASSERT_EQ(percent.comparisons.size(), 14U);
+    table::Settings fractions = allModels();
+    fractions.scales = table::fractionScales();
+    table::Settings perKilogram = allModels();
+    perKilogram.scales = table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+    EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 0.01, 4), fractions)), rmses(percent));
+    EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 10, 1), perKilogram)), rmses(percent));
+    EXPECT_NE(rmses(scoreCsv(soilsCsv(soils, 10, 1), allModels())), rmses(percent));
+}
+
+// On the USDA scale the models read converted sand and silt and the classes are the USDA
+// triangle's: the table scores as the engine's columns on that scale do, not as read.
+TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {
+    const test::SoilTable soils(200);
+    const std::string text = soilsCsv(soils);
+    table::Settings usda = allModels();
+    usda.particleSizes = estimation::ParticleSizeScale::usda;
+    const Outcome fromTable = scoreCsv(text, usda);
+    EXPECT_EQ(fromTable.particleSizes, estimation::ParticleSizeScale::usda);
+
+    evaluation::Setup setup; // qualified: gtest has a member Setup
+    setup.models = usda.models;
+    setup.measured = {true, true, false};
+    setup.particleSizes = estimation::ParticleSizeScale::usda;
+    std::vector<double> fc;
+    std::vector<double> pwp;
+    for (std::size_t i = 0; i < soils.count; ++i) {
+        fc.push_back(measuredFc(soils, i));
+        pwp.push_back(measuredPwp(soils, i));
+    }
+    Evaluation columns(setup);
+    columns.add({soils.columns(), {fc, pwp, {}}, {}});
+    const Outcome fromColumns = columns.outcome();
+
+    EXPECT_EQ(rmses(fromTable), rmses(fromColumns));
+    EXPECT_NE(rmses(fromTable), rmses(scoreCsv(text, allModels())));
+    ASSERT_EQ(fromTable.comparisons.size(), fromColumns.comparisons.size());
+    for (std::size_t k = 0; k < fromTable.comparisons.size(); ++k) {
+        const auto& a = fromTable.comparisons[k].byTexture;
+        const auto& b = fromColumns.comparisons[k].byTexture;
+        for (std::size_t t = 0; t < a.size(); ++t) {
+            EXPECT_EQ(a[t].n, b[t].n) << k << " " << t;
+        }
+        EXPECT_EQ(test::bits(fromTable.comparisons[k].intervals),
+                  test::bits(fromColumns.comparisons[k].intervals));
+    }
+}
+
+} // namespace
+} // namespace talvo::evaluation

@@ -1,0 +1,148 @@
+"""Scores against measurements: talvo-batch --metrics and talvo.evaluate against numpy
+computing them independently from the engine's 15-digit estimates."""
+
+import csv
+import io
+import os
+import subprocess
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import talvo
+
+MASK = (1 << 64) - 1
+
+
+def splitmix64(seed):
+    """The bootstrap's generator, written out again."""
+    state = seed
+
+    def next_value():
+        nonlocal state
+        state = (state + 0x9E3779B97F4A7C15) & MASK
+        z = state
+        z = ((z ^ (z >> 30)) * 0xBF58476D1CE4E5B9) & MASK
+        z = ((z ^ (z >> 27)) * 0x94D049BB133111EB) & MASK
+        return z ^ (z >> 31)
+
+    def below(bound):
+        product = (next_value() >> 32) * bound
+        low = product & 0xFFFFFFFF
+        if low < bound:
+            threshold = ((1 << 32) - bound) % bound
+            while low < threshold:
+                product = (next_value() >> 32) * bound
+                low = product & 0xFFFFFFFF
+        return product >> 32
+
+    return below
+
+
+@pytest.fixture(scope="module")
+def table():
+    """Soils with noisy measured FC and PWP, some rows unmeasured or failing, a bd column."""
+    random = np.random.default_rng(5)
+    count = 400
+    sand = np.round(random.uniform(10, 70, count), 1)
+    clay = np.round(random.uniform(5, 40, count), 1)
+    frame = pd.DataFrame({"sand": sand, "silt": np.round(100 - sand - clay, 1), "clay": clay,
+                          "oc": np.round(random.uniform(2, 30, count), 1),
+                          "FC_lab": np.round(random.normal(30, 6, count), 2),
+                          "PWP_lab": np.round(random.normal(15, 4, count), 2),
+                          "BD": np.round(random.uniform(1.1, 1.7, count), 2)})
+    frame.loc[3, "FC_lab"] = np.nan
+    frame.loc[8, "clay"] = np.nan
+    frame.loc[9, "BD"] = np.nan
+    return frame
+
+
+def numpy_scores(frame, model, quantity, measured_column):
+    estimated = talvo.estimate(model.position, frame.sand, frame.silt, frame.clay,
+                               frame.oc if "oc" in model.inputs else None,
+                               precision="general")[quantity]
+    if model.unit == "% w/w":
+        estimated = estimated * frame.BD.fillna(1.49).to_numpy()
+    measured = frame[measured_column].to_numpy()
+    keep = np.isfinite(measured) & np.isfinite(estimated)
+    e, m = estimated[keep], measured[keep]
+    d = e - m
+    return {"n": keep.sum(), "me": d.mean(), "mae": np.abs(d).mean(),
+            "rmse": np.sqrt((d ** 2).mean()), "r2": np.corrcoef(e, m)[0, 1] ** 2,
+            "nse": 1 - (d ** 2).sum() / ((m - m.mean()) ** 2).sum()}, e, m, keep
+
+
+def run_batch(frame, tmp_path, *extra):
+    path = tmp_path / "soils.csv"
+    frame.to_csv(path, index=False)
+    metrics = tmp_path / "metrics.csv"
+    done = subprocess.run([os.environ["TALVO_BATCH"], "--model", "all", "--measured",
+                           "fc=FC_lab,pwp=PWP_lab,bd=BD", "--metrics", str(metrics), *extra,
+                           str(path)], capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+    return pd.read_csv(metrics)
+
+
+def test_batch_scores_match_numpy(table, tmp_path):
+    metrics = run_batch(table, tmp_path)
+    assert list(metrics.columns) == list(talvo.METRICS_COLUMNS)
+    assert len(metrics) == 14
+    for model in talvo.models():
+        for quantity, column in (("fc", "FC_lab"), ("pwp", "PWP_lab")):
+            expected, _, _, _ = numpy_scores(table, model, quantity, column)
+            row = metrics[(metrics.model == model.list_text) & (metrics.quantity == quantity)]
+            assert len(row) == 1
+            row = row.iloc[0]
+            assert row.unit == "% v/v"
+            assert row.n == expected["n"]
+            for score in ("me", "mae", "rmse", "r2", "nse"):
+                assert row[score] == pytest.approx(expected[score], rel=1e-12, abs=1e-12), \
+                    (model.list_text, quantity, score)
+            assert row.me_low <= row.me <= row.me_high
+            assert row.rmse_low <= row.rmse <= row.rmse_high
+
+
+def test_intervals_are_percentiles_of_row_resamples(table, tmp_path):
+    """Up to 10,000 rows the bootstrap resamples rows: redone here with numpy."""
+    metrics = run_batch(table, tmp_path)
+    model = talvo.models()[2]
+    _, e, m, keep = numpy_scores(table, model, "fc", "FC_lab")
+    # The library draws for every row of the table, measured or not, in row order.
+    rows = len(table)
+    kept = np.flatnonzero(keep)
+    below = splitmix64(20260101)
+    me, rmse = [], []
+    for _ in range(1000):
+        counts = np.zeros(rows)
+        for _ in range(rows):
+            counts[below(rows)] += 1
+        weights = counts[kept]
+        d = e - m
+        me.append((weights * d).sum() / weights.sum())
+        rmse.append(np.sqrt((weights * d * d).sum() / weights.sum()))
+    row = metrics[(metrics.model == model.list_text) & (metrics.quantity == "fc")].iloc[0]
+    assert row.me_low == pytest.approx(np.percentile(me, 2.5), rel=1e-10)
+    assert row.me_high == pytest.approx(np.percentile(me, 97.5), rel=1e-10)
+    assert row.rmse_low == pytest.approx(np.percentile(rmse, 2.5), rel=1e-10)
+    assert row.rmse_high == pytest.approx(np.percentile(rmse, 97.5), rel=1e-10)
+
+
+@pytest.mark.parametrize("psd", ["international", "usda"])
+def test_python_evaluate_is_the_metrics_file(table, tmp_path, psd):
+    metrics = run_batch(table, tmp_path, "--psd", psd)
+    frame = talvo.evaluate(table, measured={"fc": "FC_lab", "pwp": "PWP_lab"}, models="all",
+                           bd="BD", psd=psd)
+    assert list(frame.columns) == list(talvo.METRICS_COLUMNS)
+    pd.testing.assert_frame_equal(frame, metrics, check_dtype=False, rtol=1e-14)
+
+
+def test_python_evaluate_refuses_what_it_cannot_score(table):
+    with pytest.raises(ValueError, match="psd"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, psd="fao")
+    with pytest.raises(ValueError, match="measured_unit"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, measured_unit="mm")
+    with pytest.raises(ValueError, match="fc, pwp or awc"):
+        talvo.evaluate(table, measured={"theta": "FC_lab"})
+    with pytest.raises(KeyError, match="FC_field"):
+        talvo.evaluate(table, measured={"fc": "FC_field"})
