@@ -197,13 +197,16 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
     if (soil.record != nullptr) {
         return (*soil.record)[found->first];
     }
-    // Split as the row was: a delimiter ends every field, the decimal separator too.
-    std::string_view rest = soil.line;
-    for (std::size_t field = 0; field < found->first; ++field) {
-        const std::size_t next = rest.find(m_settings.delimiter);
-        rest = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
+    // Split as the row was read: a delimiter ends every field, the decimal separator too.
+    // std::find rather than a call to memchr for each field: a table may fail on every row.
+    const char delimiter = m_settings.delimiter;
+    const char* start = soil.line.data();
+    const char* const last = start + soil.line.size();
+    for (std::size_t field = 0; field < found->first && start != last; ++field) {
+        start = std::find(start, last, delimiter);
+        start += start != last ? 1 : 0;
     }
-    return rest.substr(0, rest.find(m_settings.delimiter));
+    return {start, static_cast<std::size_t>(std::find(start, last, delimiter) - start)};
 }
 
 estimation::InputValue RowFormatter::readInput(std::string_view text,
