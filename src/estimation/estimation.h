@@ -5,8 +5,8 @@
 // soil and the model, the soil's texture class, and why the model could not estimate. Every
 // front end (the desktop, tables, maps, arrays, the browser) goes through here, so each shows
 // the same digits; the engine picks its quick paths itself. Front ends include this header
-// alone: it brings the model catalogue and each model's sheet, number texts, flags and texture
-// classes with it.
+// alone: it brings the model catalogue and each model's sheet, number texts, flags, texture
+// classes and the water of horizons and profiles with it.
 
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/content_units.h"
@@ -19,6 +19,7 @@
 #include "estimation/detail/number_text.h"
 #include "estimation/detail/particle_size.h"
 #include "estimation/detail/plausibility.h"
+#include "estimation/detail/root_zone.h"
 #include "estimation/detail/texture.h"
 
 #include <array>

@@ -6,7 +6,8 @@ namespace talvo::estimation {
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{"sum",     "range",  "oc",
-                                                                  "fc<=pwp", "result", "psd"};
+                                                                  "fc<=pwp", "result", "psd",
+                                                                  "bd"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -20,6 +21,8 @@ std::string_view sentence(Flag flag) {
         "model does not fit this soil.",
         "Sand and silt were converted from the USDA scale (silt 2-50 \u00b5m) to the models' "
         "international one (silt 2-20 \u00b5m), an approximation.",
+        "The horizon has no bulk density: 1.49 g/cm\u00b3 was used to count its water by "
+        "volume.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }

@@ -29,6 +29,8 @@ std::string_view shortWords(Flag flag) {
         return "FC or PWP implausible";
     case Flag::psd:
         return "converted from USDA sizes";
+    case Flag::bd:
+        return "bulk density assumed 1.49";
     }
     return estimation::code(flag);
 }

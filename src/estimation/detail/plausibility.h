@@ -22,9 +22,10 @@ enum class Flag : std::uint8_t {
     pwpNotBelowFc, // PWP is at or above FC ("fc<=pwp")
     result,        // FC or PWP is below 0 or above MineralWaterLimit % by volume
     psd,           // sand and silt were converted from the USDA scale
+    bd,            // a horizon without bulk density: VolumeFactor stood in for it
 };
-inline constexpr std::array allFlags{Flag::sum,           Flag::range,  Flag::oc,
-                                     Flag::pwpNotBelowFc, Flag::result, Flag::psd};
+inline constexpr std::array allFlags{Flag::sum,    Flag::range, Flag::oc, Flag::pwpNotBelowFc,
+                                     Flag::result, Flag::psd,   Flag::bd};
 
 class Flags {
 public:
@@ -73,7 +74,7 @@ inline bool sumDiffers(double sand, double silt, double clay) noexcept {
     return !(std::fabs(sand + silt + clay - 100.0) <= SumTolerance);
 }
 
-// "sum", "range", "oc", "fc<=pwp", "result", "psd": short and stable, for tables.
+// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd": short and stable, for tables.
 std::string_view code(Flag flag);
 // One English sentence, for people: "PWP is at or above FC for this soil."
 std::string_view sentence(Flag flag);

@@ -22,7 +22,7 @@ __version__ = _talvo.__version__
 
 Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
 
-# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd".
+# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd".
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text; 0 is a cell that was estimated.

@@ -1,0 +1,124 @@
+#include "estimation/detail/root_zone.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cmath>
+#include <cstddef>
+
+namespace talvo::estimation {
+
+namespace {
+
+constexpr double MillimetresPerCentimetre = 10.0;
+
+bool soundBulkDensity(double density) noexcept {
+    return density > 0.0 && density <= StoneDensity;
+}
+
+// The share of [top, bottom) above `depth`: 1 exactly for a horizon wholly above it, as
+// (b - t) / (b - t) is.
+double shareAbove(double top, double bottom, double depth) noexcept {
+    const double covered = std::min(bottom, depth) - top;
+    return covered <= 0.0 ? 0.0 : covered / (bottom - top);
+}
+
+} // namespace
+
+double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept {
+    const double weightShare = byWeight / PercentDivisor;
+    const double alpha = bulkDensity / StoneDensity;
+    return alpha * weightShare / (1.0 - weightShare * (1.0 - alpha)) * PercentDivisor;
+}
+
+std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
+                                         const HorizonSoil& soil, double thicknessMm) noexcept {
+    const bool assumed = std::isnan(soil.bulkDensity);
+    const double density = assumed ? VolumeFactor : soil.bulkDensity;
+    const bool soundStones = soil.coarseFragments >= 0.0 && soil.coarseFragments <= 100.0;
+    if (!soundBulkDensity(density) || !soundStones || !(thicknessMm > 0.0) || !std::isfinite(fc) ||
+        !std::isfinite(pwp)) {
+        return std::nullopt;
+    }
+    const double stones = soil.basis == CoarseFragmentBasis::weight
+                              ? coarseFragmentsByVolume(soil.coarseFragments, density)
+                              : soil.coarseFragments;
+    const double fineEarth = 1.0 - stones / PercentDivisor;
+    // A % v/v result is the fine earth's already; only a % w/w one needs its density.
+    const double toVolume = model.gravimetric ? density : 1.0;
+    HorizonWater water;
+    water.thetaFc = fc * toVolume * fineEarth;
+    water.thetaPwp = pwp * toVolume * fineEarth;
+    water.waterMm = (water.thetaFc - water.thetaPwp) / PercentDivisor * thicknessMm;
+    // Stones by weight need the density too, whatever the model's unit.
+    const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
+    water.bulkDensityAssumed = assumed && (model.gravimetric || stonesByWeight);
+    return water;
+}
+
+std::string_view code(ProfileFlag flag) {
+    constexpr std::array<std::string_view, allProfileFlags.size()> codes{"gap", "overlap", "depth",
+                                                                         "missing"};
+    return codes.at(static_cast<std::size_t>(flag));
+}
+
+std::string profileFlagsText(ProfileFlags flags, char separator) {
+    std::string text;
+    for (const ProfileFlag flag : allProfileFlags) {
+        if (flags.contains(flag)) {
+            if (!text.empty()) {
+                text += separator;
+            }
+            text += code(flag);
+        }
+    }
+    return text;
+}
+
+void Profile::add(double top, double bottom, std::optional<double> waterMm) {
+    if (!(top >= 0.0 && bottom > top && std::isfinite(bottom))) {
+        m_flags.add(ProfileFlag::depth);
+        return;
+    }
+    if (!waterMm) {
+        m_flags.add(ProfileFlag::missing);
+    }
+    m_horizons.push_back({top, bottom, waterMm.value_or(std::nan(""))});
+}
+
+void Profile::clear() noexcept {
+    m_horizons.clear();
+    m_flags = {};
+}
+
+ProfileWater Profile::water(const RootZone& zone) const {
+    assert(zone.rootDepth > 0.0 && zone.depletion >= 0.0 && zone.depletion <= 1.0);
+    std::vector<Horizon> horizons = m_horizons;
+    std::stable_sort(horizons.begin(), horizons.end(), [](const Horizon& a, const Horizon& b) {
+        return a.top != b.top ? a.top < b.top : a.bottom < b.bottom;
+    });
+    ProfileWater sums;
+    sums.flags = m_flags;
+    for (const Horizon& horizon : horizons) {
+        // The deepest bottom so far is where the horizons above reach.
+        if (horizon.top > sums.depth) {
+            sums.flags.add(ProfileFlag::gap);
+        } else if (horizon.top < sums.depth) {
+            sums.flags.add(ProfileFlag::overlap);
+        }
+        sums.depth = std::max(sums.depth, horizon.bottom);
+        if (std::isnan(horizon.waterMm)) {
+            continue;
+        }
+        const auto above = [&horizon](double depth) {
+            return horizon.waterMm * shareAbove(horizon.top, horizon.bottom, depth);
+        };
+        sums.topsoil += above(TopsoilDepth);
+        sums.subsoil += above(SubsoilDepth);
+        sums.root += above(zone.rootDepth);
+    }
+    sums.readily = zone.depletion * sums.root;
+    return sums;
+}
+
+} // namespace talvo::estimation

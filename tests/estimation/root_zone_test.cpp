@@ -1,0 +1,222 @@
+#include "estimation/estimation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace talvo::estimation;
+
+namespace {
+
+const PtfModel& modelOfKind(bool gravimetric) {
+    return *std::find_if(ModelCatalogue.begin(), ModelCatalogue.end(),
+                         [gravimetric](const PtfModel& m) { return m.gravimetric == gravimetric; });
+}
+
+struct Layer {
+    double top;
+    double bottom;
+    std::optional<double> water;
+};
+
+ProfileWater sumOf(const std::vector<Layer>& layers, RootZone zone = {}) {
+    Profile profile;
+    for (const Layer& layer : layers) {
+        profile.add(layer.top, layer.bottom, layer.water);
+    }
+    return profile.water(zone);
+}
+
+} // namespace
+
+// Each horizon worked by hand: % by volume of the whole soil, then mm over the thickness.
+TEST(RootZoneTest, HorizonWaterByHand) {
+    struct Case {
+        const char* what;
+        bool gravimetric;
+        double fc, pwp;
+        HorizonSoil soil;
+        double thicknessMm;
+        double thetaFc, thetaPwp, waterMm;
+        bool assumed;
+    };
+    constexpr double NoDensity = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"v/v, no stones",
+         false,
+         30,
+         15,
+         {1.3, 0, CoarseFragmentBasis::volume},
+         400,
+         30,
+         15,
+         60,
+         false},
+        {"v/v needs no density",
+         false,
+         30,
+         15,
+         {NoDensity, 0, CoarseFragmentBasis::volume},
+         400,
+         30,
+         15,
+         60,
+         false},
+        {"w/w at the horizon's density, a fifth stones",
+         true,
+         20,
+         10,
+         {1.25, 20, CoarseFragmentBasis::volume},
+         200,
+         20,
+         10,
+         20,
+         false},
+        {"w/w without density: 1.49, flagged",
+         true,
+         20,
+         10,
+         {NoDensity, 0, CoarseFragmentBasis::volume},
+         100,
+         29.8,
+         14.9,
+         14.9,
+         true},
+        {"all stones hold nothing",
+         false,
+         30,
+         15,
+         {1.3, 100, CoarseFragmentBasis::volume},
+         400,
+         0,
+         0,
+         0,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto water =
+            horizonWater(modelOfKind(c.gravimetric), c.fc, c.pwp, c.soil, c.thicknessMm);
+        ASSERT_TRUE(water);
+        EXPECT_NEAR(water->thetaFc, c.thetaFc, 1e-12);
+        EXPECT_NEAR(water->thetaPwp, c.thetaPwp, 1e-12);
+        EXPECT_NEAR(water->waterMm, c.waterMm, 1e-12);
+        EXPECT_EQ(water->bulkDensityAssumed, c.assumed);
+    }
+}
+
+// Stones by weight, reckoned from masses and volumes: 100 g of soil with 30 g of stones at
+// 2.65 g/cm³ and 70 g of fine earth at 1.3 g/cm³.
+TEST(RootZoneTest, StonesByWeightAsVolumesOfMass) {
+    const double stoneVolume = 30 / StoneDensity;
+    const double fineVolume = 70 / 1.3;
+    const double byVolume = 100 * stoneVolume / (stoneVolume + fineVolume);
+    EXPECT_NEAR(coarseFragmentsByVolume(30, 1.3), byVolume, 1e-12);
+
+    const HorizonSoil soil{1.3, 30, CoarseFragmentBasis::weight};
+    const auto water = horizonWater(modelOfKind(false), 30, 10, soil, 100);
+    ASSERT_TRUE(water);
+    EXPECT_NEAR(water->thetaFc, 30 * (1 - byVolume / 100), 1e-12);
+    // Stones by weight without a density take 1.49, and say so even for a v/v model.
+    const auto assumed = horizonWater(modelOfKind(false), 30, 10,
+                                      {std::nan(""), 30, CoarseFragmentBasis::weight}, 100);
+    ASSERT_TRUE(assumed);
+    EXPECT_TRUE(assumed->bulkDensityAssumed);
+}
+
+TEST(RootZoneTest, HorizonsThatMakeNoSenseHaveNoWater) {
+    const PtfModel& model = modelOfKind(true);
+    const HorizonSoil sound{1.4, 10, CoarseFragmentBasis::volume};
+    EXPECT_TRUE(horizonWater(model, 20, 10, sound, 100));
+    const HorizonSoil unsound[] = {
+        {0, 10, CoarseFragmentBasis::volume},
+        {-1.2, 10, CoarseFragmentBasis::volume},
+        {2.7, 10, CoarseFragmentBasis::volume},
+        {1.4, -1, CoarseFragmentBasis::volume},
+        {1.4, 101, CoarseFragmentBasis::volume},
+        {1.4, std::nan(""), CoarseFragmentBasis::weight},
+        {INFINITY, 0, CoarseFragmentBasis::volume},
+    };
+    for (const HorizonSoil& soil : unsound) {
+        EXPECT_FALSE(horizonWater(model, 20, 10, soil, 100))
+            << soil.bulkDensity << " " << soil.coarseFragments;
+    }
+    EXPECT_FALSE(horizonWater(model, 20, 10, sound, 0));
+    EXPECT_FALSE(horizonWater(model, std::nan(""), 10, sound, 100));
+    EXPECT_FALSE(horizonWater(model, 20, INFINITY, sound, 100));
+}
+
+// FAO-56's root zone worked by hand: three horizons of 20, 40 and 60 mm of water over 0-20,
+// 20-60 and 60-120 cm; roots to 80 cm take a third of the last one.
+TEST(RootZoneTest, ProfileSumsByHand) {
+    const std::vector<Layer> layers{{0, 20, 20.0}, {20, 60, 40.0}, {60, 120, 60.0}};
+    const ProfileWater water = sumOf(layers, {80, 0.4});
+    EXPECT_DOUBLE_EQ(water.depth, 120);
+    EXPECT_DOUBLE_EQ(water.topsoil, 20 + 40.0 / 4); // 0-30: 10 of the second's 40 cm
+    EXPECT_DOUBLE_EQ(water.subsoil, 20 + 40 + 60.0 * 40 / 60);
+    EXPECT_DOUBLE_EQ(water.root, 20 + 40 + 60.0 / 3);
+    EXPECT_DOUBLE_EQ(water.readily, 0.4 * water.root);
+    EXPECT_TRUE(water.flags.empty());
+
+    // Roots below the profile count what is there, as do 100 cm over a shallow soil.
+    const ProfileWater deep = sumOf(layers, {150, 0.5});
+    EXPECT_DOUBLE_EQ(deep.root, 120);
+    EXPECT_TRUE(deep.flags.empty());
+}
+
+// The same horizons in any order give the same bits: sums run from the top down.
+TEST(RootZoneTest, OrderOfArrivalDoesNotChangeTheBits) {
+    std::vector<Layer> layers{{0, 7, 0.1},   {7, 18, 0.7},   {18, 33, 1e-3},
+                              {33, 61, 3.3}, {61, 95, 1e10}, {95, 140, 0.2}};
+    const ProfileWater sorted = sumOf(layers);
+    std::sort(layers.begin(), layers.end(),
+              [](const Layer& a, const Layer& b) { return a.bottom > b.bottom; });
+    do {
+        const ProfileWater shuffled = sumOf(layers);
+        ASSERT_EQ(shuffled.root, sorted.root);
+        ASSERT_EQ(shuffled.topsoil, sorted.topsoil);
+        ASSERT_EQ(shuffled.subsoil, sorted.subsoil);
+    } while (std::next_permutation(layers.begin(), layers.end(),
+                                   [](const Layer& a, const Layer& b) { return a.top < b.top; }));
+}
+
+// Problems are flagged, and the sums count only what is there.
+TEST(RootZoneTest, FlagsOfFaultyProfiles) {
+    struct Case {
+        const char* what;
+        std::vector<Layer> layers;
+        std::string flags;
+        double root;
+        double depth;
+    };
+    const Case cases[] = {
+        {"a gap between horizons", {{0, 20, 10.0}, {30, 50, 10.0}}, "gap", 20, 50},
+        {"a gap at the surface", {{10, 20, 10.0}}, "gap", 10, 20},
+        {"an overlap", {{0, 30, 15.0}, {20, 40, 10.0}}, "overlap", 25, 40},
+        {"a horizon upside down", {{0, 20, 10.0}, {40, 20, 5.0}}, "depth", 10, 20},
+        {"a top above the surface", {{-5, 0, 1.0}, {0, 20, 10.0}}, "depth", 10, 20},
+        {"a depth that is no number", {{0, 20, 10.0}, {20, std::nan(""), 5.0}}, "depth", 10, 20},
+        {"a horizon without estimate keeps its depths",
+         {{0, 20, 10.0}, {20, 40, std::nullopt}, {40, 60, 4.0}},
+         "missing",
+         14,
+         60},
+        {"all at once",
+         {{5, 10, 1.0}, {8, 12, std::nullopt}, {12, 10, 1.0}},
+         "gap;overlap;depth;missing",
+         1,
+         12},
+        {"no horizons", {}, "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProfileWater water = sumOf(c.layers);
+        EXPECT_EQ(profileFlagsText(water.flags), c.flags);
+        EXPECT_DOUBLE_EQ(water.root, c.root);
+        EXPECT_DOUBLE_EQ(water.depth, c.depth);
+    }
+}
