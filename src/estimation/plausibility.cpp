@@ -5,9 +5,8 @@
 namespace talvo::estimation {
 
 std::string_view code(Flag flag) {
-    constexpr std::array<std::string_view, allFlags.size()> codes{"sum",     "range",  "oc",
-                                                                  "fc<=pwp", "result", "psd",
-                                                                  "bd"};
+    constexpr std::array<std::string_view, allFlags.size()> codes{
+        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
