@@ -7,20 +7,16 @@ namespace talvo::estimation {
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     constexpr double FractionTolerance = 0.05;
     constexpr double Percent = 100.0;
-    const bool all = std::isfinite(sand) && std::isfinite(silt) && std::isfinite(clay);
-    if (all) {
-        ++m_withAll;
-        m_fraction += std::fabs(sand + silt + clay - 1.0) <= FractionTolerance ? 1U : 0U;
-    }
-    bool any = false;
-    bool above = false;
-    for (const double content : {sand, silt, clay}) {
-        if (std::isfinite(content)) {
-            any = true;
-            above = above || content > Percent;
-        }
-    }
-    m_withAny += any ? 1U : 0U;
+    // A table adds every row: each count is one test of the three, not a loop over them.
+    const bool finiteSand = std::isfinite(sand);
+    const bool finiteSilt = std::isfinite(silt);
+    const bool finiteClay = std::isfinite(clay);
+    const bool all = finiteSand && finiteSilt && finiteClay;
+    m_withAll += all ? 1U : 0U;
+    m_fraction += all && std::fabs(sand + silt + clay - 1.0) <= FractionTolerance ? 1U : 0U;
+    m_withAny += finiteSand || finiteSilt || finiteClay ? 1U : 0U;
+    const bool above = (finiteSand && sand > Percent) || (finiteSilt && silt > Percent) ||
+                       (finiteClay && clay > Percent);
     m_above += above ? 1U : 0U;
 }
 

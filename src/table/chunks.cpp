@@ -146,8 +146,11 @@ std::size_t ChunkReader::recordEnd(bool last) const {
 }
 
 void ChunkReader::take(std::size_t size, Chunk& chunk) {
-    chunk.bytes.assign(m_pending, 0, size);
-    m_pending.erase(0, size);
+    // The pending bytes become the chunk, and the few past its last record go back into the
+    // chunk's old buffer: a chunk is most of what is pending, and not copied so.
+    chunk.bytes.swap(m_pending);
+    m_pending.assign(chunk.bytes, size);
+    chunk.bytes.resize(size);
     chunk.firstLine = m_line;
     m_line += countLines(chunk.bytes);
     m_taken += size;

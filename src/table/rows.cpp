@@ -88,9 +88,13 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
     // One pass: each input is converted while its field is found.
     // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;
+    const estimation::DecimalSeparator decimal = m_settings.decimal;
+    const bool scaled = m_scaled;
     const std::size_t count = m_columns.count;
     const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
-    Soil soil;
+    Soil& soil = m_soil;
+    soil.line = line;
+    soil.record = nullptr;
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
     const auto inputsEnd = m_inputColumns.end();
     std::size_t field = 0;               // the number of the field that starts at `start`
@@ -101,18 +105,15 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
         if (wanted != inputsEnd && wanted->first == field) {
             // Two inputs may share a column: the field is read once.
             const auto first = static_cast<std::size_t>(wanted->second);
-            end = estimation::readInputField(start, last, m_settings.decimal, isDelimiter,
-                                             soil.values[first]);
-            soil.cells[first] = {start, static_cast<std::size_t>(end - start)};
+            end = estimation::readInputField(start, last, decimal, isDelimiter, soil.values[first]);
+            const std::string_view text(start, static_cast<std::size_t>(end - start));
             // At a scale the text is read again, as a decimal: rare, and exact.
-            if (m_scaled) {
-                soil.values[first] = readInput(soil.cells[first], wanted->second);
+            if (scaled) {
+                soil.values[first] = readInput(text, wanted->second);
             }
             for (++wanted; wanted != inputsEnd && wanted->first == field; ++wanted) {
                 const auto other = static_cast<std::size_t>(wanted->second);
-                soil.values[other] =
-                    m_scaled ? readInput(soil.cells[first], wanted->second) : soil.values[first];
-                soil.cells[other] = soil.cells[first];
+                soil.values[other] = scaled ? readInput(text, wanted->second) : soil.values[first];
             }
         } else {
             end = std::find(start, last, delimiter);
@@ -176,15 +177,36 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
         return;
     }
     m_malformed = malformedReason(fields, count, record.strayQuoteField());
-    Soil soil;
+    Soil& soil = m_soil;
+    soil.line = {};
+    soil.record = &record;
     if (m_malformed.empty()) {
         for (const auto& [column, input] : m_inputColumns) {
-            const auto i = static_cast<std::size_t>(input);
-            soil.cells[i] = record[column];
-            soil.values[i] = readInput(soil.cells[i], input);
+            soil.values[static_cast<std::size_t>(input)] = readInput(record[column], input);
         }
     }
     writeRows(shape, soil, m_malformed, out, summary);
+}
+
+std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) const {
+    const auto found = std::find_if(m_inputColumns.begin(), m_inputColumns.end(),
+                                    [input](const auto& pair) { return pair.second == input; });
+    if (found == m_inputColumns.end()) {
+        return {};
+    }
+    if (soil.record != nullptr) {
+        return (*soil.record)[found->first];
+    }
+    // Split as the row was read: a delimiter ends every field, the decimal separator too.
+    // std::find rather than a call to memchr for each field: a table may fail on every row.
+    const char delimiter = m_settings.delimiter;
+    const char* start = soil.line.data();
+    const char* const last = start + soil.line.size();
+    for (std::size_t field = 0; field < found->first && start != last; ++field) {
+        start = std::find(start, last, delimiter);
+        start += start != last ? 1 : 0;
+    }
+    return {start, static_cast<std::size_t>(std::find(start, last, delimiter) - start)};
 }
 
 estimation::InputValue RowFormatter::readInput(std::string_view text,
@@ -225,11 +247,9 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
         model, soil.values, m_settings.precision, m_settings.particleSizes);
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
-        std::string_view cell; // the cell of the input that caused it, where one did
-        if (failure->input) {
-            cell = soil.cells[static_cast<std::size_t>(*failure->input)];
-        }
-        m_failure = estimation::failureText(*failure, cell);
+        // The cell of the input that caused it, where one did.
+        m_failure = estimation::failureText(*failure, failure->input ? cell(soil, *failure->input)
+                                                                     : std::string_view());
         error = m_failure;
         return std::fill_n(end, 3, delimiter);
     }

@@ -81,10 +81,12 @@ private:
         std::string_view fields;
         std::size_t padding = 1;
     };
-    // The inputs of a row, as numbers and as the cells they were read from.
+    // The inputs of a row as numbers, and the row they were read from: a failure's text names
+    // its cell, which is found again then rather than kept for every row.
     struct Soil {
-        estimation::InputValues values{};
-        std::array<std::string_view, 4> cells{};
+        estimation::InputValues values{};   // inputs without a column stay no number
+        std::string_view line;              // an unquoted row
+        const RecordView* record = nullptr; // or a parsed one
     };
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
@@ -92,6 +94,8 @@ private:
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
+    // The cell an input of `soil` was read from; empty where the table has none.
+    std::string_view cell(const Soil& soil, estimation::Input input) const;
     // One input's text as a number, at the input's scale where one is set.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
@@ -135,6 +139,9 @@ private:
     std::vector<std::string> m_modelTexts; // list texts as fields
     // Input columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
+    // The soil of the row at hand, kept from row to row: each row writes the inputs that have
+    // a column, so that none is cleared per row.
+    Soil m_soil;
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
     bool m_scaled = false;            // some input is read at a scale
     std::string m_fields;             // a parsed record's fields, quoted again

@@ -148,6 +148,40 @@ TEST(Converter, GivesTalvoBatchsOutput) {
     }
 }
 
+// A failure names the cell it was read from, found again in its row: on the quick path for
+// lines without quotes and on the careful one, in any column, with the decimal comma too.
+TEST(Converter, NamesTheCellOfAFailure) {
+    struct Case {
+        std::string row; // below the header id,sand,clay,oc,note (or with ;)
+        std::vector<std::string> arguments;
+        std::string error; // the row's last field
+    };
+    const std::vector<Case> cases{
+        {"1,40,twenty,5,a", {"--model", "1"}, R"("Type mismatch: clay ""twenty""")"},
+        {"2,40,20,x,b", {"--model", "1"}, R"("Type mismatch: oc ""x""")"},
+        {"3,,20,5,c", {"--model", "1"}, "Missing: sand"},
+        {"4,1e999,20,5,d", {"--model", "1"}, "Overflow: sand"},
+        // Silt read from the clay column: one cell for two inputs.
+        {"5,40,2x,5,e",
+         {"--model", "1", "--column", "silt=clay"},
+         R"("Type mismatch: clay ""2x""")"},
+        {"6;40,5;20;5,1x;f", {"--model", "1", "--decimal", ","}, R"("Type mismatch: oc ""5,1x""")"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        const char delimiter = c.row.find(';') != std::string::npos ? ';' : ',';
+        std::string header = "id,sand,clay,oc,note\n";
+        std::replace(header.begin(), header.end(), ',', delimiter);
+        // A quoted header sends every row through the careful reader.
+        for (const std::string& first : {header, "\"id\"" + header.substr(2)}) {
+            const Converted converted =
+                convert(first + c.row + "\n", settingsFrom(c.arguments), std::size_t{1} << 16);
+            const std::string& out = converted.output;
+            EXPECT_TRUE(out.ends_with(delimiter + c.error + "\n")) << out;
+        }
+    }
+}
+
 // The page refuses what talvo-batch refuses, in its words.
 TEST(Options, RefusedAsTalvoBatchRefuses) {
     struct Case {
