@@ -38,6 +38,13 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InputFile input(arguments.input);
     talvo::cli::OutputFile output(arguments.output, input, &cleanup);
     std::optional<talvo::cli::OutputFile> summaryFile;
+    const auto standardOutput = [](const std::string& path) { return path.empty() || path == "-"; };
+    // One stream holding both would read back as neither table.
+    if (!arguments.summary.empty() &&
+        ((standardOutput(arguments.output) && arguments.summary == "-") ||
+         arguments.summary == arguments.output)) {
+        throw Error("--summary and --output name the same file: give the summary its own");
+    }
     if (!arguments.summary.empty()) {
         summaryFile.emplace(arguments.summary, input, &cleanup);
     }
