@@ -26,7 +26,6 @@ namespace talvo::python {
 
 namespace {
 
-
 const estimation::PtfModel& modelAtPosition(int position) {
     const estimation::PtfModel* model = estimation::modelAt(position);
     if (model == nullptr) {
@@ -247,8 +246,7 @@ PYBIND11_MODULE(_talvo, m) {
         py::arg("decimal"));
     m.def("profile_water", &profileWater, py::arg("position"), py::arg("fc"), py::arg("pwp"),
           py::arg("bd"), py::arg("cf"), py::arg("top"), py::arg("bottom"), py::arg("profile"),
-          py::arg("profiles"), py::arg("root_depth"), py::arg("depletion"),
-          py::arg("cf_by_weight"),
+          py::arg("profiles"), py::arg("root_depth"), py::arg("depletion"), py::arg("cf_by_weight"),
           "((depth, taw_0_30, taw_0_100, taw_root, raw_root, flag bits) per profile, "
           "(theta_fc, theta_pwp, aw_mm, bd assumed) per horizon)");
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),

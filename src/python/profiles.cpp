@@ -24,8 +24,8 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
                        double depletion, bool cfByWeight) {
     const estimation::PtfModel* model = estimation::modelAt(position);
     const auto count = static_cast<std::size_t>(fc.size());
-    for (const py::ssize_t size : {pwp.size(), bd.size(), cf.size(), top.size(), bottom.size(),
-                                   profile.size()}) {
+    for (const py::ssize_t size :
+         {pwp.size(), bd.size(), cf.size(), top.size(), bottom.size(), profile.size()}) {
         if (static_cast<std::size_t>(size) != count) {
             throw py::value_error("the horizon columns differ in length");
         }
@@ -54,8 +54,8 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         thetaPwp.mutable_at(h) = found ? found->thetaPwp : none;
         water.mutable_at(h) = found ? found->waterMm : none;
         assumed.mutable_at(h) = found && found->bulkDensityAssumed;
-        sums[static_cast<std::size_t>(p)].add(
-            top.at(h), bottom.at(h), found ? std::optional(found->waterMm) : std::nullopt);
+        sums[static_cast<std::size_t>(p)].add(top.at(h), bottom.at(h),
+                                              found ? std::optional(found->waterMm) : std::nullopt);
     }
     std::vector<Numbers> columns;
     for (int i = 0; i < 5; ++i) {
@@ -71,9 +71,9 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         columns[4].mutable_at(p) = sum.readily;
         flags.mutable_at(p) = sum.flags.bits();
     }
-    return py::make_tuple(py::make_tuple(columns[0], columns[1], columns[2], columns[3],
-                                         columns[4], flags),
-                          py::make_tuple(thetaFc, thetaPwp, water, assumed));
+    return py::make_tuple(
+        py::make_tuple(columns[0], columns[1], columns[2], columns[3], columns[4], flags),
+        py::make_tuple(thetaFc, thetaPwp, water, assumed));
 }
 
 } // namespace talvo::python

@@ -36,9 +36,8 @@ void ProfileTable::add(const HorizonBatch& batch) {
 
 std::string numberText(double value, const Settings& settings) {
     std::string text = estimation::generalText(value, settings.decimal);
-    return settings.precision == Precision::fixed
-               ? estimation::fixedText(text, settings.decimal)
-               : text;
+    return settings.precision == Precision::fixed ? estimation::fixedText(text, settings.decimal)
+                                                  : text;
 }
 
 namespace {
@@ -56,9 +55,8 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
     const char delimiter = settings.delimiter;
     const bool named = models.size() > 1;
     std::string line;
-    for (const std::string_view column :
-         {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100", "taw_root", "raw_root",
-          "root_depth", "flags"}) {
+    for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
+                                          "taw_root", "raw_root", "root_depth", "flags"}) {
         if (column == "model" && !named) {
             continue;
         }
@@ -79,8 +77,7 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
                 line += delimiter;
                 appendField(line, models[m]->listText, delimiter);
             }
-            appendNumber(line, estimation::generalText(water.depth, settings.decimal),
-                         delimiter);
+            appendNumber(line, estimation::generalText(water.depth, settings.decimal), delimiter);
             for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
                 appendNumber(line, numberText(sum, settings), delimiter);
             }

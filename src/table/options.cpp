@@ -187,12 +187,12 @@ std::string* columnHeader(Settings& settings, std::string_view name) {
 } // namespace
 
 double parseRootDepth(std::string_view text) {
-    return numberWithin("--root-depth", text, 0.0, std::numeric_limits<double>::max(), true, "a depth in cm above 0");
+    return numberWithin("--root-depth", text, 0.0, std::numeric_limits<double>::max(), true,
+                        "a depth in cm above 0");
 }
 
 double parseDepletion(std::string_view text) {
-    return numberWithin("--depletion", text, 0.0, 1.0, false,
-                        "a share of 0 to 1, such as 0.5");
+    return numberWithin("--depletion", text, 0.0, 1.0, false, "a share of 0 to 1, such as 0.5");
 }
 
 estimation::CoarseFragmentBasis parseCoarseFragmentBasis(std::string_view text) {

@@ -213,7 +213,7 @@ RowFormatter::Horizon RowFormatter::readHorizon(const RecordView& record) {
     horizon.top = number(HorizonInput::top, none);
     horizon.bottom = number(HorizonInput::bottom, none);
     horizon.soil.basis = m_settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, none); // none measured: assumed
+    horizon.soil.bulkDensity = number(HorizonInput::bd, none);    // none measured: assumed
     horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
     if (std::isnan(horizon.soil.bulkDensity) &&
@@ -227,21 +227,20 @@ RowFormatter::Horizon RowFormatter::readHorizon(const RecordView& record) {
 }
 
 inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
-                                        const Soil& soil, bool estimated,
-                                        estimation::Flags& flags, double& waterMm) const {
+                                        const Soil& soil, bool estimated, estimation::Flags& flags,
+                                        double& waterMm) const {
     const char delimiter = m_settings.delimiter;
     waterMm = std::numeric_limits<double>::quiet_NaN();
     std::optional<estimation::HorizonWater> water;
     if (estimated) {
         // The sums start from the model's fifteen digits, whatever the texts are written in.
-        const auto numbers =
-            estimation::estimateSoil(model, soil.values, Precision::general,
-                                     m_settings.particleSizes)
-                .numbers();
+        const auto numbers = estimation::estimateSoil(model, soil.values, Precision::general,
+                                                      m_settings.particleSizes)
+                                 .numbers();
         if (numbers) {
             const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-            water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1],
-                                             m_horizon.soil, thickness);
+            water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
+                                             thickness);
         }
     }
     if (!water) {

@@ -26,9 +26,8 @@ double range(int model, double sand, double clay) {
     values[static_cast<std::size_t>(estimation::Input::silt)] = {100 - sand - clay, {}};
     values[static_cast<std::size_t>(estimation::Input::clay)] = {clay, {}};
     values[static_cast<std::size_t>(estimation::Input::oc)] = {1.0, {}};
-    const auto numbers = estimation::estimateSoil(*estimation::modelAt(model), values,
-                                                  Precision::general)
-                             .numbers();
+    const auto numbers =
+        estimation::estimateSoil(*estimation::modelAt(model), values, Precision::general).numbers();
     return (*numbers)[0] - (*numbers)[1];
 }
 
@@ -101,23 +100,36 @@ TEST(Profiles, SumsAsReckonedByHand) {
     const std::string head = "profile,top,bottom,sand,clay,oc,bd,cf\n";
     const std::vector<Case> cases{
         // FAO-56: TAW = 1000 (thetaFC - thetaWP) Zr, RAW = p TAW, over 1 m.
-        {"fao56", head + "A,0,100,40,20,1,,\n", VolumeModel, rootZone(100, 0.4),
+        {"fao56",
+         head + "A,0,100,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100, 0.4),
          {{"A", {100, loam * 3, loam * 10, loam * 10, 0.4 * loam * 10}, ""}}},
         // The root depth cuts the second horizon: a quarter of it counts.
-        {"partial", head + "A,0,40,40,20,1,,\nA,40,80,20,45,1,,\n", VolumeModel, rootZone(50),
+        {"partial",
+         head + "A,0,40,40,20,1,,\nA,40,80,20,45,1,,\n",
+         VolumeModel,
+         rootZone(50),
          {{"A",
            {80, loam * 3, loam * 4 + clay * 4, loam * 4 + clay * 1, 0.5 * (loam * 4 + clay)},
            ""}}},
-        {"stones by volume", head + "A,0,100,40,20,1,1.4,20\n", VolumeModel, rootZone(100),
+        {"stones by volume",
+         head + "A,0,100,40,20,1,1.4,20\n",
+         VolumeModel,
+         rootZone(100),
          {{"A", {100, loam * 0.8 * 3, loam * 8, loam * 8, loam * 4}, ""}}},
-        {"stones by weight", head + "A,0,100,40,20,1,1.4,30\n", VolumeModel,
+        {"stones by weight",
+         head + "A,0,100,40,20,1,1.4,30\n",
+         VolumeModel,
          rootZone(100, 0.5, estimation::CoarseFragmentBasis::weight),
          {{"A",
-           {100, loam * (1 - byWeight) * 3, loam * (1 - byWeight) * 10,
-            loam * (1 - byWeight) * 10, loam * (1 - byWeight) * 5},
+           {100, loam * (1 - byWeight) * 3, loam * (1 - byWeight) * 10, loam * (1 - byWeight) * 10,
+            loam * (1 - byWeight) * 5},
            ""}}},
         // % w/w times the bulk density; none given: 1.49.
-        {"weight model", head + "A,0,30,40,20,1,1.2,\nA,30,100,40,20,1,,\n", WeightModel,
+        {"weight model",
+         head + "A,0,30,40,20,1,1.2,\nA,30,100,40,20,1,,\n",
+         WeightModel,
          rootZone(100),
          {{"A",
            {100, range(WeightModel, 40, 20) * 1.2 * 3,
@@ -126,21 +138,30 @@ TEST(Profiles, SumsAsReckonedByHand) {
             range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7) / 2},
            ""}}},
         // Gaps are never filled, overlaps never trimmed: the flags say so.
-        {"gap", head + "A,0,20,40,20,1,,\nA,30,50,40,20,1,,\n", VolumeModel, rootZone(100),
+        {"gap",
+         head + "A,0,20,40,20,1,,\nA,30,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
          {{"A", {50, loam * 2, loam * 4, loam * 4, loam * 2}, "gap"}}},
-        {"overlap", head + "A,0,30,40,20,1,,\nA,20,50,40,20,1,,\n", VolumeModel, rootZone(100),
+        {"overlap",
+         head + "A,0,30,40,20,1,,\nA,20,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
          {{"A", {50, loam * 4, loam * 6, loam * 6, loam * 3}, "overlap"}}},
         // Horizons of two profiles interleaved and upside down; profiles in order of first sight.
         {"unsorted",
          head + "B,50,100,20,45,1,,\nA,30,60,40,20,1,,\nB,0,50,40,20,1,,\nA,0,30,20,45,1,,\n",
-         VolumeModel, rootZone(100),
-         {{"B", {100, loam * 3, loam * 5 + clay * 5, loam * 5 + clay * 5, (loam + clay) * 2.5},
-           ""},
-          {"A", {60, clay * 3, clay * 3 + loam * 3, clay * 3 + loam * 3, (loam + clay) * 1.5},
+         VolumeModel,
+         rootZone(100),
+         {{"B", {100, loam * 3, loam * 5 + clay * 5, loam * 5 + clay * 5, (loam + clay) * 2.5}, ""},
+          {"A",
+           {60, clay * 3, clay * 3 + loam * 3, clay * 3 + loam * 3, (loam + clay) * 1.5},
            ""}}},
         // No estimate (no clay, a bulk density that is no number) and a faulty depth.
-        {"missing", head + "A,0,30,40,,1,,\nA,30,60,40,20,1,abc,\nA,60,50,40,20,1,,\n",
-         VolumeModel, rootZone(100),
+        {"missing",
+         head + "A,0,30,40,,1,,\nA,30,60,40,20,1,abc,\nA,60,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
          {{"A", {60, 0, 0, 0, 0}, "depth;missing"}}},
     };
     for (const Case& c : cases) {
