@@ -10,8 +10,6 @@ namespace talvo::estimation {
 
 namespace {
 
-constexpr double MillimetresPerCentimetre = 10.0;
-
 bool soundBulkDensity(double density) noexcept {
     return density > 0.0 && density <= StoneDensity;
 }
