@@ -23,6 +23,17 @@ namespace {
 using talvo::batch::Arguments;
 using talvo::cli::Error;
 
+// The profiles' sums; a failed write names the file.
+void writeSummary(const talvo::table::ProfileTable& profiles,
+                  const talvo::table::Settings& settings, talvo::cli::OutputFile& file) {
+    talvo::table::writeProfileSummary(profiles, settings, file.stream());
+    file.stream().flush();
+    if (!file.stream()) {
+        file.checkWritten();
+        throw Error("cannot write the summary");
+    }
+}
+
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
         return talvo::batch::runMeasured(tool, arguments);
@@ -30,10 +41,25 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
     talvo::cli::OutputFile output(arguments.output, input, &cleanup);
+    std::optional<talvo::cli::OutputFile> summaryFile;
+    const auto standardOutput = [](const std::string& path) { return path.empty() || path == "-"; };
+    // One stream holding both would read back as neither table.
+    if (!arguments.summary.empty() &&
+        ((standardOutput(arguments.output) && arguments.summary == "-") ||
+         arguments.summary == arguments.output)) {
+        throw Error("--summary and --output name the same file: give the summary its own");
+    }
+    if (!arguments.summary.empty()) {
+        summaryFile.emplace(arguments.summary, input, &cleanup);
+    }
+    talvo::table::ProfileTable profiles;
 
     talvo::table::RunOptions options;
     options.notice = [&tool](const std::string& text) { tool.report(text); };
     options.inputName = input.name();
+    if (arguments.settings.profiles) {
+        options.profiles = &profiles;
+    }
     if (arguments.input == "-" && ::isatty(STDIN_FILENO) == 1) {
         tool.report("reading the table from standard input; end with Ctrl+D");
     }
@@ -47,6 +73,9 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     try {
         summary =
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
+        if (summaryFile) {
+            writeSummary(profiles, arguments.settings, *summaryFile);
+        }
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
         throw Error(talvo::table::aboutInput(input.name(), error.what()));
@@ -58,6 +87,9 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     output.commit();
+    if (summaryFile) {
+        summaryFile->commit();
+    }
     if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
         tool.report(*warning);
     }

@@ -107,6 +107,51 @@ void addFileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("");
 }
 
+// --root-depth and --depletion: the number CLI11 converts, or Error.
+std::string rootDepthText(const std::string& text) {
+    return estimation::generalText(table::parseRootDepth(text));
+}
+std::string depletionText(const std::string& text) {
+    return estimation::generalText(table::parseDepletion(text));
+}
+
+// Horizon tables and the water of their profiles' root zones.
+void addProfileOptions(CLI::App& app, Arguments& arguments) {
+    table::Settings& settings = arguments.settings;
+    CLI::Option* const profiles = app.add_flag(
+        "--profiles", settings.profiles,
+        "read a horizon table: columns profile (or id), top, bottom (cm), and optional bd "
+        "(g/cm3) and cf (coarse fragments, %); each row gains theta_fc, theta_pwp (% v/v of "
+        "the whole soil) and aw_mm, its available water");
+    app.add_option("--summary", arguments.summary,
+                   "with --profiles: write each profile's depth_cm, taw_0_30, taw_0_100, "
+                   "taw_root, raw_root (mm), root_depth and flags (gap, overlap, depth, "
+                   "missing) to FILE, whole or not at all")
+        ->type_name("FILE")
+        ->transform(converter(outputPath))
+        ->needs(profiles);
+    app.add_option("--root-depth", settings.rootZone.rootDepth,
+                   "root depth in cm for taw_root and raw_root (default 100)")
+        ->type_name("CM")
+        ->transform(converter(rootDepthText))
+        ->needs(profiles);
+    app.add_option("--depletion", settings.rootZone.depletion,
+                   "share p of taw_root the crop draws before stress: raw_root = p x taw_root "
+                   "(default 0.5)")
+        ->type_name("P")
+        ->transform(converter(depletionText))
+        ->needs(profiles);
+    app.add_option_function<std::string>(
+           "--cf-by",
+           [&settings](const std::string& text) {
+               settings.coarseFragments = table::parseCoarseFragmentBasis(text);
+           },
+           "cf is % by volume (default) or by weight, turned into volume with bd and stones "
+           "of 2.65 g/cm3")
+        ->type_name("volume|weight")
+        ->needs(profiles);
+}
+
 // The units and scales the inputs are read in, and how strictly flags are taken.
 void addUnitOptions(CLI::App& app, Arguments& arguments) {
     table::Settings& settings = arguments.settings;
@@ -147,6 +192,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addTextOptions(app, arguments.settings);
     addColumnOptions(app, arguments.settings);
     addUnitOptions(app, arguments);
+    addProfileOptions(app, arguments);
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
     cli::addListingOptions(app, arguments.listing);

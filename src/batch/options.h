@@ -19,6 +19,7 @@ struct Arguments {
     cli::ModelListing listing;
     bool strict = false; // a flagged row fails the run
     std::string output;
+    std::string summary; // --profiles: each profile's sums, whole or not at all
     std::string input = "-";
     MeasuredArguments measured;
 };

@@ -6,6 +6,7 @@
 #include "python/columns.h"
 #include "python/evaluate.h"
 #include "python/interruption.h"
+#include "python/profiles.h"
 #include "python/text_cells.h"
 #include "python/texts.h"
 #include "python/texture.h"
@@ -25,8 +26,6 @@ namespace py = pybind11;
 namespace talvo::python {
 
 namespace {
-
-using Numbers = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 const estimation::PtfModel& modelAtPosition(int position) {
     const estimation::PtfModel* model = estimation::modelAt(position);
@@ -250,6 +249,11 @@ PYBIND11_MODULE(_talvo, m) {
     m.def(
         "check_decimal", [](const std::string& decimal) { separatorOf(decimal); },
         py::arg("decimal"));
+    m.def("profile_water", &profileWater, py::arg("position"), py::arg("fc"), py::arg("pwp"),
+          py::arg("bd"), py::arg("cf"), py::arg("top"), py::arg("bottom"), py::arg("profile"),
+          py::arg("profiles"), py::arg("root_depth"), py::arg("depletion"), py::arg("cf_by_weight"),
+          "((depth, taw_0_30, taw_0_100, taw_root, raw_root, flag bits) per profile, "
+          "(theta_fc, theta_pwp, aw_mm, bd assumed) per horizon)");
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
 }

@@ -181,6 +181,37 @@ void refuseAddedNames(const RecordView& header, const Settings& settings) {
     }
 }
 
+// A horizon table's columns, by the name --column gave or the column's own (profile also as
+// id); profile, top and bottom must be there.
+void findHorizonColumns(const RecordView& header, const Settings& settings, Columns& columns) {
+    std::vector<std::string_view> missing;
+    std::optional<HorizonInput> firstMissing;
+    for (const HorizonInput input : allHorizonInputs) {
+        const std::string& given = settings.horizonNames[static_cast<std::size_t>(input)];
+        const std::string_view wanted = given.empty() ? name(input) : trimBlanks(given);
+        auto& found = columns.horizon[static_cast<std::size_t>(input)];
+        for (std::size_t i = 0; i < header.size() && !found; ++i) {
+            const std::string_view cell = trimBlanks(header[i]);
+            if (sameName(cell, wanted) ||
+                (given.empty() && input == HorizonInput::profile && sameName(cell, ProfileAlias))) {
+                found = i;
+            }
+        }
+        if (!found && input != HorizonInput::bd && input != HorizonInput::cf) {
+            missing.push_back(wanted);
+            firstMissing = firstMissing.value_or(input);
+        }
+    }
+    if (firstMissing) {
+        // The message's hint names a soil input: NAME here is the horizon column's own.
+        std::string text = missingMessage(missing, header, settings);
+        const std::size_t hint = text.find(" with --column, such as");
+        text.replace(hint, text.find("=HEADER") - hint,
+                     " with --column, such as --column " + std::string(name(*firstMissing)));
+        throw Error(text);
+    }
+}
+
 } // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -196,6 +227,9 @@ Columns findColumns(const RecordView& header, const Settings& settings,
     columns.count = header.size();
     findInputs(header, settings, columns);
     chooseModels(header, settings, columns, leftOut);
+    if (settings.profiles) {
+        findHorizonColumns(header, settings, columns);
+    }
     refuseAddedNames(header, settings);
     return columns;
 }
@@ -208,6 +242,12 @@ std::string outputHeader(const RecordView& header, const Settings& settings,
         text += settings.delimiter;
     }
     for (const std::string_view column : AddedColumns) {
+        if (settings.profiles && column == AddedColumns.back()) {
+            for (const std::string_view horizon : HorizonColumns) {
+                appendField(text, settings.prefix + std::string(horizon), settings.delimiter);
+                text += settings.delimiter;
+            }
+        }
         appendField(text, settings.prefix + std::string(column), settings.delimiter);
         text += column == AddedColumns.back() ? columns.lineEnd
                                               : std::string_view(&settings.delimiter, 1);

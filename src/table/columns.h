@@ -2,6 +2,7 @@
 
 #include "estimation/estimation.h"
 #include "table/csv.h"
+#include "table/horizons.h"
 #include "table/settings.h"
 
 #include <array>
@@ -25,6 +26,8 @@ struct Columns {
     estimation::InputSet read{};                       // inputs some chosen model reads
     std::vector<const estimation::PtfModel*> models;   // the models that run, in order
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
+    // A horizon table's profile, top, bottom, bd and cf; bd and cf may be absent.
+    std::array<std::optional<std::size_t>, allHorizonInputs.size()> horizon{};
 };
 
 // Names as a user would match them: ASCII letters in any case.

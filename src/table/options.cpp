@@ -5,6 +5,7 @@
 #include "table/printable.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 namespace talvo::table {
@@ -155,19 +156,63 @@ Precision parsePrecision(std::string_view text) {
     throw Error("--precision " + inQuotes(text) + ": give fixed or general");
 }
 
+namespace {
+
+// A number of an option within [low, high] (`above`: low itself excluded). Throws Error.
+double numberWithin(std::string_view option, std::string_view text, double low, double high,
+                    bool above, std::string_view want) {
+    const estimation::ParsedNumber parsed = estimation::readNumber(text);
+    if (parsed.failure || !(above ? parsed.value > low : parsed.value >= low) ||
+        !(parsed.value <= high)) {
+        throw Error(std::string(option) + " " + inQuotes(text) + ": give " + std::string(want));
+    }
+    return parsed.value;
+}
+
+// The header a --column NAME sets, or nullptr for an unknown NAME.
+std::string* columnHeader(Settings& settings, std::string_view name) {
+    for (const estimation::Input input : estimation::allInputs) {
+        if (estimation::name(input) == name) {
+            return &settings.columnNames[static_cast<std::size_t>(input)];
+        }
+    }
+    for (const HorizonInput input : allHorizonInputs) {
+        if (table::name(input) == name) {
+            return &settings.horizonNames[static_cast<std::size_t>(input)];
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+double parseRootDepth(std::string_view text) {
+    return numberWithin("--root-depth", text, 0.0, std::numeric_limits<double>::max(), true,
+                        "a depth in cm above 0");
+}
+
+double parseDepletion(std::string_view text) {
+    return numberWithin("--depletion", text, 0.0, 1.0, false, "a share of 0 to 1, such as 0.5");
+}
+
+estimation::CoarseFragmentBasis parseCoarseFragmentBasis(std::string_view text) {
+    if (sameName(text, "volume") || sameName(text, "weight")) {
+        return sameName(text, "volume") ? estimation::CoarseFragmentBasis::volume
+                                        : estimation::CoarseFragmentBasis::weight;
+    }
+    throw Error("--cf-by " + inQuotes(text) + ": give volume or weight");
+}
+
 void addColumn(Settings& settings, std::string_view pair) {
     const std::size_t equals = pair.find('=');
     const std::string_view name = pair.substr(0, std::min(equals, pair.size()));
-    const auto* const input =
-        std::find_if(estimation::allInputs.begin(), estimation::allInputs.end(),
-                     [&name](estimation::Input i) { return estimation::name(i) == name; });
-    if (equals == std::string_view::npos || input == estimation::allInputs.end() ||
-        equals + 1 == pair.size()) {
+    std::string* const found = columnHeader(settings, name);
+    if (equals == std::string_view::npos || found == nullptr || equals + 1 == pair.size()) {
         throw Error("--column " + inQuotes(pair) +
-                    ": give NAME=HEADER, NAME one of sand, silt, clay, oc, such as --column "
-                    "sand=\"Sand (%)\"");
+                    ": give NAME=HEADER, NAME one of sand, silt, clay, oc (or for --profiles "
+                    "profile, top, bottom, bd, cf), such as --column sand=\"Sand (%)\"");
     }
-    std::string& header = settings.columnNames[static_cast<std::size_t>(*input)];
+    std::string& header = *found;
     // The later one silently replacing the earlier would hide a typing error.
     if (!header.empty()) {
         throw Error("--column " + std::string(name) + " given twice, " +

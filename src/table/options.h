@@ -38,7 +38,17 @@ Precision parsePrecision(std::string_view text);
 // --psd: usda or international, in any case.
 estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text);
 
-// One NAME=HEADER pair into settings.columnNames, NAME an input's own name. Throws Error for
+// --root-depth: cm above 0. Throws Error.
+double parseRootDepth(std::string_view text);
+
+// --depletion: p, 0 to 1. Throws Error.
+double parseDepletion(std::string_view text);
+
+// --cf-by: volume or weight, in any case. Throws Error.
+estimation::CoarseFragmentBasis parseCoarseFragmentBasis(std::string_view text);
+
+// One NAME=HEADER pair into settings.columnNames (or horizonNames), NAME an input's own name
+// or a horizon column's (profile, top, bottom, bd, cf). Throws Error for
 // a malformed pair and for a NAME given twice.
 void addColumn(Settings& settings, std::string_view pair);
 

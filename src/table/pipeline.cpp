@@ -73,6 +73,7 @@ private:
         bool done = false;
         std::exception_ptr failure;
         Summary summary;
+        HorizonBatch horizons;
         std::uint64_t inputEnd = 0;
         bool paused = false;
     };
@@ -176,6 +177,8 @@ private:
             keep(m_spareChunks, std::move(job->chunk.bytes));
             Slot& done = slot(job->sequence);
             done.summary = summary;
+            std::swap(done.horizons, formatter.horizons());
+            formatter.horizons().clear();
             done.inputEnd = job->chunk.inputEnd;
             done.paused = job->chunk.paused;
             done.failure = failure;
@@ -250,6 +253,7 @@ private:
                 std::string piece;
                 std::optional<std::uint64_t> progress;
                 bool paused = false;
+                HorizonBatch horizons;
                 {
                     std::unique_lock lock(m_mutex);
                     Slot& current = slot(sequence);
@@ -270,6 +274,7 @@ private:
                             std::rethrow_exception(current.failure);
                         }
                         m_summary += current.summary;
+                        std::swap(horizons, current.horizons);
                         progress = current.inputEnd;
                         paused = current.paused;
                         ++m_written;
@@ -279,6 +284,9 @@ private:
                     }
                 }
                 if (progress) {
+                    if (m_options.profiles != nullptr) {
+                        m_options.profiles->add(horizons);
+                    }
                     if (paused && !m_output.flush()) {
                         throw Error("cannot write the output");
                     }

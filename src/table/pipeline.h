@@ -5,6 +5,7 @@
 
 #include "table/chunks.h"
 #include "table/columns.h"
+#include "table/horizons.h"
 #include "table/rows.h"
 #include "table/settings.h"
 
@@ -25,6 +26,8 @@ struct RunOptions {
     // The input as messages name it ("soils.csv"); a header the models cannot use is reported
     // with it. Empty: messages name no input.
     std::string inputName;
+    // With --profiles: gathers the horizons, in input order, from the writing thread.
+    ProfileTable* profiles = nullptr;
 };
 
 // Formats every chunk `reader` gives into `output`. The first failure anywhere (reading, a

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace talvo::table {
@@ -73,6 +75,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     assert(std::all_of(m_modelTexts.begin(), m_modelTexts.end(), [&](const std::string& text) {
         return text.size() + ErrorCapacity + 3 * (estimation::ResultTextCapacity + 3) +
                    quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 5 +
+                   HorizonColumns.size() * (estimation::ResultTextCapacity + 3) +
                    m_columns.lineEnd.size() <=
                AddedCapacity;
     }));
@@ -177,6 +180,9 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
         return;
     }
     m_malformed = malformedReason(fields, count, record.strayQuoteField());
+    if (m_malformed.empty() && m_settings.profiles) {
+        m_horizon = readHorizon(record);
+    }
     Soil& soil = m_soil;
     soil.line = {};
     soil.record = &record;
@@ -207,6 +213,73 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
         start += start != last ? 1 : 0;
     }
     return {start, static_cast<std::size_t>(std::find(start, last, delimiter) - start)};
+}
+
+RowFormatter::Horizon RowFormatter::readHorizon(const RecordView& record) {
+    const auto cell = [&](HorizonInput input) {
+        const auto& column = m_columns.horizon[static_cast<std::size_t>(input)];
+        return column ? record[*column] : std::string_view();
+    };
+    // A cell that holds no number gives NaN: a depth flagged, a horizon without water.
+    const auto number = [&](HorizonInput input, double empty) {
+        const std::string_view text = cell(input);
+        if (text.find_first_not_of(" \t") == std::string_view::npos) {
+            return empty;
+        }
+        const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
+        return parsed.failure ? std::numeric_limits<double>::quiet_NaN() : parsed.value;
+    };
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    Horizon horizon;
+    horizon.profile = cell(HorizonInput::profile);
+    horizon.top = number(HorizonInput::top, none);
+    horizon.bottom = number(HorizonInput::bottom, none);
+    horizon.soil.basis = m_settings.coarseFragments;
+    horizon.soil.bulkDensity = number(HorizonInput::bd, none);    // none measured: assumed
+    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0); // none given: no stones
+    // A bulk density given as text that is no number is not one left out: not assumed.
+    if (std::isnan(horizon.soil.bulkDensity) &&
+        cell(HorizonInput::bd).find_first_not_of(" \t") != std::string_view::npos) {
+        horizon.soil.bulkDensity = -1.0;
+    }
+    if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
+        m_malformed = "No profile: the profile cell is empty";
+    }
+    return horizon;
+}
+
+inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
+                                        const Soil& soil, bool estimated, estimation::Flags& flags,
+                                        double& waterMm) const {
+    const char delimiter = m_settings.delimiter;
+    waterMm = std::numeric_limits<double>::quiet_NaN();
+    std::optional<estimation::HorizonWater> water;
+    if (estimated) {
+        // The sums start from the model's fifteen digits, whatever the texts are written in.
+        const auto numbers = estimation::estimateSoil(model, soil.values, Precision::general,
+                                                      m_settings.particleSizes)
+                                 .numbers();
+        if (numbers) {
+            const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
+            water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
+                                             thickness);
+        }
+    }
+    if (!water) {
+        return std::fill_n(end, HorizonColumns.size(), delimiter);
+    }
+    if (water->bulkDensityAssumed) {
+        flags.add(estimation::Flag::bd);
+    }
+    waterMm = water->waterMm;
+    for (const double value : {water->thetaFc, water->thetaPwp, water->waterMm}) {
+        end = writeNumber(end, [&](char* at) {
+            const std::string text = numberText(value, m_settings);
+            return std::copy(text.begin(), text.end(), at);
+        });
+        *end++ = delimiter;
+    }
+    return end;
 }
 
 estimation::InputValue RowFormatter::readInput(std::string_view text,
@@ -307,6 +380,11 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                           at(soil.values, estimation::Input::silt).number,
                           at(soil.values, estimation::Input::clay).number);
     }
+    const bool horizon = m_settings.profiles && malformed.empty();
+    if (horizon) {
+        m_horizons.ids.append(m_horizon.profile);
+        m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
+    }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         out += shape.fields;
         // The added columns go to the stack first and to `out` in one piece, with the
@@ -320,7 +398,21 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);
         }
-        end = writeClasses(end, texture, flags, summary);
+        if (horizon) {
+            std::array<char, HorizonColumns.size() * (estimation::ResultTextCapacity + 3)>
+                water; // NOLINT(cppcoreguidelines-pro-type-member-init)
+            double waterMm = 0.0;
+            char* const waterEnd = writeHorizon(water.data(), *m_columns.models[m], soil,
+                                                error.empty(), flags, waterMm);
+            m_horizons.water.push_back(waterMm);
+            end = writeClasses(end, texture, flags, summary);
+            end = std::copy(water.data(), waterEnd, end);
+        } else {
+            end = writeClasses(end, texture, flags, summary);
+            if (m_settings.profiles) {
+                end = std::fill_n(end, HorizonColumns.size(), m_settings.delimiter);
+            }
+        }
         appendAdded(added.data(), end, error, out, summary);
         ++summary.rows;
     }
@@ -374,7 +466,7 @@ void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, s
 
 void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
                  Summary& summary, const std::function<void(std::string&)>& pieceFull) {
-    if (!chunk.unquoted) {
+    if (!chunk.unquoted || formatter.careful()) {
         formatParsed(chunk, delimiter, formatter, out, summary, pieceFull);
         return;
     }

@@ -7,6 +7,7 @@
 #include "table/chunks.h"
 #include "table/columns.h"
 #include "table/csv.h"
+#include "table/horizons.h"
 #include "table/settings.h"
 
 #include <array>
@@ -73,6 +74,11 @@ public:
     void writeUnquoted(std::string_view line, std::string& out, Summary& summary);
     // A record as the careful reader gives it, fields unquoted.
     void writeParsed(const RecordView& record, std::string& out, Summary& summary);
+    // A horizon table's rows go through the careful reader only: the quick one reads the
+    // soil's columns alone.
+    bool careful() const noexcept { return m_settings.profiles; }
+    // The horizons written since the last call, for their profiles' sums.
+    HorizonBatch& horizons() noexcept { return m_horizons; }
 
 private:
     // The record's own fields as they go out: `fields`, then `padding` delimiters (the
@@ -88,6 +94,20 @@ private:
         std::string_view line;              // an unquoted row
         const RecordView* record = nullptr; // or a parsed one
     };
+    // A horizon row's own cells beside the soil's.
+    struct Horizon {
+        std::string_view profile;
+        double top = 0.0;
+        double bottom = 0.0;
+        estimation::HorizonSoil soil;
+    };
+    // The horizon's cells of a well-formed record; a reason in m_malformed where it has none.
+    Horizon readHorizon(const RecordView& record);
+    // A horizon's water with one model, written as theta_fc, theta_pwp and aw_mm, each
+    // followed by the delimiter; the bd flag into `flags`. Returns the water in mm, NaN
+    // where the horizon has none.
+    char* writeHorizon(char* end, const estimation::PtfModel& model, const Soil& soil,
+                       bool estimated, estimation::Flags& flags, double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    std::string& out, Summary& summary);
@@ -148,6 +168,8 @@ private:
     std::string m_extra;
     std::string m_malformed;
     std::string m_failure; // a failed estimate's reason, naming its cell
+    Horizon m_horizon;     // the record's, with --profiles
+    HorizonBatch m_horizons;
     std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
     // The flags field of each set of flags, by its bits.
     std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;

@@ -27,6 +27,13 @@ struct Settings {
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     // Each input's text is read at its scale, where one is set: g/kg, fractions of 1.
     ScaleSet scales{};
+
+    // A horizon table (--profiles): its rows gain their water, their profiles the sums.
+    bool profiles = false;
+    estimation::RootZone rootZone;
+    estimation::CoarseFragmentBasis coarseFragments = estimation::CoarseFragmentBasis::volume;
+    // The header naming profile, top, bottom, bd, cf; empty: the column's own name.
+    std::array<std::string, 5> horizonNames{};
 };
 
 } // namespace talvo::table

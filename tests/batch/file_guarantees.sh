@@ -152,6 +152,18 @@ refused "a link to the input" "--output input-link.csv $same" --output input-lin
 # shellcheck disable=SC2094 # reading and writing one file is the refusal under test
 refused "the input as standard input" "--output small.csv $same" --output small.csv - <small.csv
 refused "unreadable standard input" "cannot read standard input: Bad file descriptor" - 0>/dev/null
+# The profiles' summary is replaced as the table is: both, or neither.
+printf 'profile,top,bottom,sand,clay\nA,0,30,40,20\nA,30,60,"40,20\n' >damaged.csv
+printf 'old summary\n' >summary.csv
+printf 'old table\n' >table.csv
+printf 'profile,top,bottom,sand,clay,oc\nA,0,30,40,20,1\n' >horizons.csv
+"$tool" --model 2 --profiles --summary summary.csv --output table.csv damaged.csv 2>err
+expect "damaged horizons: status" "$?" 2
+expect "damaged horizons: both kept" "$(cat summary.csv table.csv)" "old summary
+old table"
+refused "summary to a full disk" "cannot write /dev/full: No space left on device" \
+    --profiles --summary /dev/full --output table.csv horizons.csv
+expect "summary refused: table kept" "$(cat table.csv)" "old table"
 chmod 644 m000.csv
 expect "refused: targets" "$(cat m444.csv m000.csv; wc -l <small.csv)" "old table
 old table

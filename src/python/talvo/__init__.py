@@ -299,6 +299,73 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
     return _talvo.estimate_texts(_model(model).position, *texts, decimal)
 
 
+_PROFILE_FLAGS = ("gap", "overlap", "depth", "missing")
+_CF_BASES = ("volume", "weight")
+
+
+def _horizon_column(horizons, name, default=None):
+    if name in horizons:
+        return horizons[name]
+    if name == "profile" and "id" in horizons:
+        return horizons["id"]
+    if default is None:
+        raise KeyError(f"horizons have no column {name!r}")
+    return default
+
+
+def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
+    """Each profile's root-zone water from a table of its horizons, as talvo-batch --profiles
+    --summary gives it.
+
+    horizons: a pandas DataFrame or a dict of arrays with the columns profile (or id), top and
+    bottom (cm), the model's sand, silt, clay, oc, and optionally bd (g/cm3 of the fine earth;
+    none or NaN: 1.49 for a % w/w model) and cf (coarse fragments, %; none or NaN: no stones),
+    by volume or, with cf_by="weight", by weight. Horizons may come in any order.
+    root_depth: cm, above 0; depletion: p, 0 to 1.
+
+    Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
+    depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
+    15-digit results, from the top down), root_depth, and flags (the codes gap, overlap,
+    depth, missing joined by ";").
+    """
+    import pandas as pd
+
+    row = _model(model)
+    if not root_depth > 0 or not np.isfinite(root_depth):
+        raise ValueError(f"root_depth {root_depth!r}: give a depth in cm above 0")
+    if not 0 <= depletion <= 1:
+        raise ValueError(f"depletion {depletion!r}: give a share of 0 to 1")
+    if cf_by not in _CF_BASES:
+        raise ValueError(f"cf_by {cf_by!r}: give 'volume' or 'weight'")
+    ids = np.asarray(_horizon_column(horizons, "profile"))
+    count = len(ids)
+    inputs = {name: np.asarray(horizons[name]) for name in _INPUTS if name in horizons}
+    estimated = estimate(row.position, precision="general", **inputs)
+    codes, names = pd.factorize(pd.Series(ids), sort=False)
+    if (codes < 0).any():
+        raise ValueError("a horizon has no profile")
+
+    def numbers(name, default):
+        values = _horizon_column(horizons, name, np.full(count, default))
+        return np.asarray(pd.to_numeric(pd.Series(np.asarray(values)), errors="coerce"),
+                          dtype=np.float64)
+
+    bd = numbers("bd", np.nan)
+    cf = np.nan_to_num(numbers("cf", 0.0), nan=0.0)
+    sums, _ = _talvo.profile_water(
+        row.position, np.asarray(estimated["fc"], dtype=np.float64),
+        np.asarray(estimated["pwp"], dtype=np.float64), bd, cf, numbers("top", np.nan),
+        numbers("bottom", np.nan), codes.astype(np.int64), len(names), float(root_depth),
+        float(depletion), cf_by == "weight")
+    depth, topsoil, subsoil, root, readily, bits = sums
+    flags = [";".join(code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i))
+             for b in bits]
+    return pd.DataFrame(
+        {"depth_cm": depth, "taw_0_30": topsoil, "taw_0_100": subsoil, "taw_root": root,
+         "raw_root": readily, "root_depth": float(root_depth), "flags": flags},
+        index=pd.Index(names, name="profile"))
+
+
 def __getattr__(name):
     # talvo.xarray imports xarray, which takes a while: only when asked for.
     if name == "xarray":

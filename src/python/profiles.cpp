@@ -1,0 +1,79 @@
+#include "python/profiles.h"
+
+#include "estimation/estimation.h"
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace talvo::python {
+
+namespace {
+
+constexpr double MillimetresPerCentimetre = 10.0;
+
+} // namespace
+
+py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, const Numbers& bd,
+                       const Numbers& cf, const Numbers& top, const Numbers& bottom,
+                       const Codes& profile, std::size_t profiles, double rootDepth,
+                       double depletion, bool cfByWeight) {
+    const estimation::PtfModel* model = estimation::modelAt(position);
+    const auto count = static_cast<std::size_t>(fc.size());
+    for (const py::ssize_t size :
+         {pwp.size(), bd.size(), cf.size(), top.size(), bottom.size(), profile.size()}) {
+        if (static_cast<std::size_t>(size) != count) {
+            throw py::value_error("the horizon columns differ in length");
+        }
+    }
+    if (model == nullptr) {
+        throw py::value_error("no model at position " + std::to_string(position));
+    }
+    Numbers thetaFc(static_cast<py::ssize_t>(count));
+    Numbers thetaPwp(static_cast<py::ssize_t>(count));
+    Numbers water(static_cast<py::ssize_t>(count));
+    py::array_t<bool> assumed(static_cast<py::ssize_t>(count));
+    std::vector<estimation::Profile> sums(profiles);
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    for (std::size_t h = 0; h < count; ++h) {
+        const std::int64_t p = profile.at(h);
+        if (p < 0 || static_cast<std::size_t>(p) >= profiles) {
+            throw py::value_error("a horizon's profile number is out of range");
+        }
+        const estimation::HorizonSoil soil{bd.at(h), cf.at(h),
+                                           cfByWeight ? estimation::CoarseFragmentBasis::weight
+                                                      : estimation::CoarseFragmentBasis::volume};
+        const auto found =
+            estimation::horizonWater(*model, fc.at(h), pwp.at(h), soil,
+                                     (bottom.at(h) - top.at(h)) * MillimetresPerCentimetre);
+        thetaFc.mutable_at(h) = found ? found->thetaFc : none;
+        thetaPwp.mutable_at(h) = found ? found->thetaPwp : none;
+        water.mutable_at(h) = found ? found->waterMm : none;
+        assumed.mutable_at(h) = found && found->bulkDensityAssumed;
+        sums[static_cast<std::size_t>(p)].add(top.at(h), bottom.at(h),
+                                              found ? std::optional(found->waterMm) : std::nullopt);
+    }
+    std::vector<Numbers> columns;
+    for (int i = 0; i < 5; ++i) {
+        columns.emplace_back(static_cast<py::ssize_t>(profiles));
+    }
+    py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(profiles));
+    for (std::size_t p = 0; p < profiles; ++p) {
+        const estimation::ProfileWater sum = sums[p].water({rootDepth, depletion});
+        columns[0].mutable_at(p) = sum.depth;
+        columns[1].mutable_at(p) = sum.topsoil;
+        columns[2].mutable_at(p) = sum.subsoil;
+        columns[3].mutable_at(p) = sum.root;
+        columns[4].mutable_at(p) = sum.readily;
+        flags.mutable_at(p) = sum.flags.bits();
+    }
+    return py::make_tuple(
+        py::make_tuple(columns[0], columns[1], columns[2], columns[3], columns[4], flags),
+        py::make_tuple(thetaFc, thetaPwp, water, assumed));
+}
+
+} // namespace talvo::python

@@ -1,0 +1,93 @@
+#include "table/horizons.h"
+
+#include "table/csv.h"
+#include "table/settings.h"
+
+#include <cmath>
+
+namespace talvo::table {
+
+std::string_view name(HorizonInput input) {
+    constexpr std::array<std::string_view, allHorizonInputs.size()> names{"profile", "top",
+                                                                          "bottom", "bd", "cf"};
+    return names.at(static_cast<std::size_t>(input));
+}
+
+void ProfileTable::add(const HorizonBatch& batch) {
+    const std::size_t models = m_models.size();
+    std::size_t idStart = 0;
+    for (std::size_t h = 0; h < batch.entries.size(); ++h) {
+        const HorizonBatch::Entry& entry = batch.entries[h];
+        std::string id = batch.ids.substr(idStart, entry.idEnd - idStart);
+        idStart = entry.idEnd;
+        auto [found, added] = m_index.try_emplace(std::move(id), m_ids.size());
+        if (added) {
+            m_ids.push_back(found->first);
+            m_profiles.resize(m_profiles.size() + models);
+        }
+        for (std::size_t m = 0; m < models; ++m) {
+            const double water = batch.water[h * models + m];
+            m_profiles[found->second * models + m].add(
+                entry.top, entry.bottom,
+                std::isnan(water) ? std::nullopt : std::optional<double>(water));
+        }
+    }
+}
+
+std::string numberText(double value, const Settings& settings) {
+    std::string text = estimation::generalText(value, settings.decimal);
+    return settings.precision == Precision::fixed ? estimation::fixedText(text, settings.decimal)
+                                                  : text;
+}
+
+namespace {
+
+void appendNumber(std::string& line, const std::string& text, char delimiter) {
+    line += delimiter;
+    appendField(line, text, delimiter);
+}
+
+} // namespace
+
+void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
+    const std::vector<const estimation::PtfModel*>& models = table.models();
+    const std::string_view lineEnd = table.lineEnd();
+    const char delimiter = settings.delimiter;
+    const bool named = models.size() > 1;
+    std::string line;
+    for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
+                                          "taw_root", "raw_root", "root_depth", "flags"}) {
+        if (column == "model" && !named) {
+            continue;
+        }
+        line += line.empty() ? "" : std::string(1, delimiter);
+        line += column;
+    }
+    line += lineEnd;
+    out << line;
+    const estimation::RootZone& zone = settings.rootZone;
+    // Depths are the table's own numbers: written in full, not rounded as water is.
+    const std::string rootDepth = estimation::generalText(zone.rootDepth, settings.decimal);
+    for (std::size_t p = 0; p < table.size(); ++p) {
+        for (std::size_t m = 0; m < models.size(); ++m) {
+            const estimation::ProfileWater water = table.water(p, m, zone);
+            line.clear();
+            appendField(line, table.id(p), delimiter);
+            if (named) {
+                line += delimiter;
+                appendField(line, models[m]->listText, delimiter);
+            }
+            appendNumber(line, estimation::generalText(water.depth, settings.decimal), delimiter);
+            for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
+                appendNumber(line, numberText(sum, settings), delimiter);
+            }
+            appendNumber(line, rootDepth, delimiter);
+            line += delimiter;
+            appendField(line, estimation::profileFlagsText(water.flags), delimiter);
+            line += lineEnd;
+            out << line;
+        }
+    }
+}
+
+} // namespace talvo::table

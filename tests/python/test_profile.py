@@ -1,0 +1,57 @@
+"""talvo.profile against talvo-batch's reckoning by hand: the same sums from a DataFrame."""
+import numpy as np
+import pandas as pd
+import pytest
+
+import talvo
+
+
+def _range(model, sand, clay):
+    fc, pwp = (talvo.estimate(model, sand=sand, silt=100 - sand - clay, clay=clay, oc=1.0,
+                              precision="general")[name] for name in ("fc", "pwp"))
+    return float(fc - pwp)
+
+
+def test_sums_by_hand():
+    # Two profiles interleaved, one upside down, a gap, stones, a w/w model without bd.
+    horizons = pd.DataFrame({
+        "id": ["B", "A", "B", "A"],
+        "top": [50, 30, 0, 0], "bottom": [100, 60, 40, 30],
+        "sand": [40, 40, 40, 20], "silt": [40, 40, 40, 35], "clay": [20, 20, 20, 45],
+        "oc": [1.0] * 4, "bd": [1.4, np.nan, 1.4, 1.3], "cf": [20, None, 0, 0],
+    })
+    result = talvo.profile(horizons, 0, root_depth=50, depletion=0.4)
+    loam, clay = _range(0, 40, 20), _range(0, 20, 45)
+    assert list(result.index) == ["B", "A"] and result.index.name == "profile"
+    b, a = result.loc["B"], result.loc["A"]
+    assert b["flags"] == "gap" and a["flags"] == ""
+    assert b.depth_cm == 100 and a.depth_cm == 60
+    np.testing.assert_allclose(b.taw_0_30, loam * 1.4 * 3, rtol=1e-12)
+    np.testing.assert_allclose(b.taw_0_100, loam * 1.4 * (4 + 0.8 * 5), rtol=1e-12)
+    np.testing.assert_allclose(b.taw_root, loam * 1.4 * 4, rtol=1e-12)
+    np.testing.assert_allclose(a.taw_root, clay * 1.3 * 3 + loam * 1.49 * 2, rtol=1e-12)
+    np.testing.assert_allclose(a.raw_root, 0.4 * a.taw_root, rtol=1e-12)
+    assert (result.root_depth == 50).all()
+
+
+def test_dict_stones_by_weight_and_missing():
+    horizons = {"profile": np.array(["P", "P", "P"]), "top": [0, 30, 60],
+                "bottom": [30, 60, 50], "sand": [40, 40, 40], "clay": [20, np.nan, 20],
+                "bd": [1.4, 1.4, 1.4], "cf": [30, 0, 0]}
+    result = talvo.profile(horizons, "Singh, 2000", cf_by="weight")
+    alpha = 1.4 / 2.65
+    stones = alpha * 0.3 / (1 - 0.3 * (1 - alpha))
+    fc_pwp = talvo.estimate(4, sand=40, clay=20, precision="general")
+    np.testing.assert_allclose(result.loc["P"].taw_root,
+                               (fc_pwp["fc"] - fc_pwp["pwp"]) * (1 - stones) * 3, rtol=1e-12)
+    assert result.loc["P", "flags"] == "depth;missing"
+
+
+@pytest.mark.parametrize("arguments, message", [
+    ({"root_depth": 0}, "root_depth"), ({"depletion": 1.5}, "depletion"),
+    ({"cf_by": "mass"}, "cf_by"),
+])
+def test_refused(arguments, message):
+    with pytest.raises(ValueError, match=message):
+        talvo.profile({"profile": ["P"], "top": [0], "bottom": [10], "sand": [40],
+                       "clay": [20]}, 0, **arguments)

@@ -1,0 +1,224 @@
+#include "estimation/estimation.h"
+#include "table/horizons.h"
+#include "table/options.h"
+#include "table/run.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace talvo::table {
+namespace {
+
+// Rawls (% v/v) and the first model (% w/w): the two ways FC and PWP become volume.
+constexpr int VolumeModel = 2;
+constexpr int WeightModel = 0;
+
+// FC - PWP of one soil as the engine gives it in fifteen digits: the one input the hand
+// reckoning below takes from the code under test's floor.
+double range(int model, double sand, double clay) {
+    estimation::InputValues values{};
+    values[static_cast<std::size_t>(estimation::Input::sand)] = {sand, {}};
+    values[static_cast<std::size_t>(estimation::Input::silt)] = {100 - sand - clay, {}};
+    values[static_cast<std::size_t>(estimation::Input::clay)] = {clay, {}};
+    values[static_cast<std::size_t>(estimation::Input::oc)] = {1.0, {}};
+    const auto numbers =
+        estimation::estimateSoil(*estimation::modelAt(model), values, Precision::general).numbers();
+    return (*numbers)[0] - (*numbers)[1];
+}
+
+struct Summed {
+    std::string profile;
+    std::vector<double> numbers; // depth_cm, taw_0_30, taw_0_100, taw_root, raw_root
+    std::string flags;
+};
+
+struct ProfileRun {
+    std::string rows;
+    std::vector<Summed> summary;
+};
+
+ProfileRun runProfiles(const std::string& csv, int model, const Settings& base) {
+    Settings settings = base;
+    settings.models = {estimation::modelAt(model)};
+    settings.precision = Precision::general;
+    settings.profiles = true;
+    std::istringstream input(csv);
+    std::ostringstream rows;
+    ProfileTable table;
+    RunOptions options;
+    options.threads = 2;
+    options.profiles = &table;
+    runTable(input, rows, settings, options);
+    std::ostringstream summary;
+    writeProfileSummary(table, settings, summary);
+    ProfileRun run{rows.str(), {}};
+    std::istringstream lines(summary.str());
+    std::string line;
+    std::getline(lines, line); // header
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) {
+            fields.push_back(cell);
+        }
+        fields.resize(8);
+        Summed row{fields[0], {}, fields[7]};
+        for (std::size_t i = 1; i <= 5; ++i) {
+            row.numbers.push_back(std::stod(fields[i]));
+        }
+        run.summary.push_back(row);
+    }
+    return run;
+}
+
+Settings rootZone(double rootDepth, double depletion = 0.5,
+                  estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume) {
+    Settings settings;
+    settings.rootZone = {rootDepth, depletion};
+    settings.coarseFragments = basis;
+    return settings;
+}
+
+// Each case's sums reckoned by hand: mm = (FC - PWP) % x factor x thickness in mm / 100.
+TEST(Profiles, SumsAsReckonedByHand) {
+    const double loam = range(VolumeModel, 40, 20);
+    const double clay = range(VolumeModel, 20, 45);
+    const double a = 1.4 / 2.65; // Saxton and Rawls: 30 % stones by weight in fine earth 1.4
+    const double byWeight = a * 0.3 / (1 - 0.3 * (1 - a));
+    struct Case {
+        const char* name;
+        std::string csv;
+        int model;
+        Settings settings;
+        std::vector<Summed> wanted;
+    };
+    const std::string head = "profile,top,bottom,sand,clay,oc,bd,cf\n";
+    const std::vector<Case> cases{
+        // FAO-56: TAW = 1000 (thetaFC - thetaWP) Zr, RAW = p TAW, over 1 m.
+        {"fao56",
+         head + "A,0,100,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100, 0.4),
+         {{"A", {100, loam * 3, loam * 10, loam * 10, 0.4 * loam * 10}, ""}}},
+        // The root depth cuts the second horizon: a quarter of it counts.
+        {"partial",
+         head + "A,0,40,40,20,1,,\nA,40,80,20,45,1,,\n",
+         VolumeModel,
+         rootZone(50),
+         {{"A",
+           {80, loam * 3, loam * 4 + clay * 4, loam * 4 + clay * 1, 0.5 * (loam * 4 + clay)},
+           ""}}},
+        {"stones by volume",
+         head + "A,0,100,40,20,1,1.4,20\n",
+         VolumeModel,
+         rootZone(100),
+         {{"A", {100, loam * 0.8 * 3, loam * 8, loam * 8, loam * 4}, ""}}},
+        {"stones by weight",
+         head + "A,0,100,40,20,1,1.4,30\n",
+         VolumeModel,
+         rootZone(100, 0.5, estimation::CoarseFragmentBasis::weight),
+         {{"A",
+           {100, loam * (1 - byWeight) * 3, loam * (1 - byWeight) * 10, loam * (1 - byWeight) * 10,
+            loam * (1 - byWeight) * 5},
+           ""}}},
+        // % w/w times the bulk density; none given: 1.49.
+        {"weight model",
+         head + "A,0,30,40,20,1,1.2,\nA,30,100,40,20,1,,\n",
+         WeightModel,
+         rootZone(100),
+         {{"A",
+           {100, range(WeightModel, 40, 20) * 1.2 * 3,
+            range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7),
+            range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7),
+            range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7) / 2},
+           ""}}},
+        // Gaps are never filled, overlaps never trimmed: the flags say so.
+        {"gap",
+         head + "A,0,20,40,20,1,,\nA,30,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
+         {{"A", {50, loam * 2, loam * 4, loam * 4, loam * 2}, "gap"}}},
+        {"overlap",
+         head + "A,0,30,40,20,1,,\nA,20,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
+         {{"A", {50, loam * 4, loam * 6, loam * 6, loam * 3}, "overlap"}}},
+        // Horizons of two profiles interleaved and upside down; profiles in order of first sight.
+        {"unsorted",
+         head + "B,50,100,20,45,1,,\nA,30,60,40,20,1,,\nB,0,50,40,20,1,,\nA,0,30,20,45,1,,\n",
+         VolumeModel,
+         rootZone(100),
+         {{"B", {100, loam * 3, loam * 5 + clay * 5, loam * 5 + clay * 5, (loam + clay) * 2.5}, ""},
+          {"A",
+           {60, clay * 3, clay * 3 + loam * 3, clay * 3 + loam * 3, (loam + clay) * 1.5},
+           ""}}},
+        // No estimate (no clay, a bulk density that is no number) and a faulty depth.
+        {"missing",
+         head + "A,0,30,40,,1,,\nA,30,60,40,20,1,abc,\nA,60,50,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
+         {{"A", {60, 0, 0, 0, 0}, "depth;missing"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProfileRun run = runProfiles(c.csv, c.model, c.settings);
+        ASSERT_EQ(run.summary.size(), c.wanted.size()) << run.rows;
+        for (std::size_t p = 0; p < c.wanted.size(); ++p) {
+            EXPECT_EQ(run.summary[p].profile, c.wanted[p].profile);
+            EXPECT_EQ(run.summary[p].flags, c.wanted[p].flags);
+            for (std::size_t i = 0; i < c.wanted[p].numbers.size(); ++i) {
+                EXPECT_NEAR(run.summary[p].numbers[i], c.wanted[p].numbers[i],
+                            1e-12 * std::max(1.0, std::abs(c.wanted[p].numbers[i])))
+                    << "column " << i;
+            }
+        }
+    }
+}
+
+// Each horizon row: its own fields, the estimate, the bd flag where 1.49 stood in, then its
+// water by volume and in mm; a row without a profile is not estimated.
+TEST(Profiles, HorizonRows) {
+    Settings settings = rootZone(100);
+    settings.models = {estimation::modelAt(WeightModel)};
+    settings.profiles = true;
+    std::istringstream input("id,top,bottom,sand,clay\nA,0,10,40,20\n,0,10,40,20\n");
+    std::ostringstream rows;
+    ProfileTable table;
+    RunOptions options;
+    options.profiles = &table;
+    runTable(input, rows, settings, options);
+    EXPECT_EQ(rows.str(),
+              "id,top,bottom,sand,clay,model,unit,fc,pwp,awc,texture,flags,theta_fc,theta_pwp,"
+              "aw_mm,error\n"
+              "A,0,10,40,20,TALVO PTF model (PSD),% w/w,23.38,7.69,35.09,,bd,34.84,11.45,23.39,\n"
+              ",0,10,40,20,TALVO PTF model (PSD),% w/w,,,,,,,,,No profile: the profile cell is "
+              "empty\n");
+    EXPECT_EQ(table.size(), 1U);
+}
+
+// The options refuse what no root zone has, with the value in the message.
+TEST(Profiles, Options) {
+    EXPECT_EQ(parseRootDepth("60"), 60.0);
+    EXPECT_EQ(parseDepletion("0"), 0.0);
+    EXPECT_EQ(parseCoarseFragmentBasis("Weight"), estimation::CoarseFragmentBasis::weight);
+    for (const char* text : {"0", "-5", "x", "inf", ""}) {
+        EXPECT_THROW(parseRootDepth(text), Error) << text;
+    }
+    for (const char* text : {"1.5", "-0.1", "half"}) {
+        EXPECT_THROW(parseDepletion(text), Error) << text;
+    }
+    EXPECT_THROW(parseCoarseFragmentBasis("mass"), Error);
+    Settings settings;
+    addColumn(settings, "profile=Site");
+    addColumn(settings, "top=Top (cm)");
+    EXPECT_EQ(settings.horizonNames[0], "Site");
+    EXPECT_THROW(addColumn(settings, "top=Upper"), Error);
+}
+
+} // namespace
+} // namespace talvo::table
