@@ -11,7 +11,8 @@
 namespace talvo::web {
 
 // model ("all" or a list), decimal, delimiter ("" for the default, "tab"), precision, prefix,
-// and the header of each input ("" for the input's own name). Throws table::Error.
+// units of sand, silt and clay ("" for percent, "fractions", "g/kg"), and the header of each input
+// ("" for the input's own name). Throws table::Error.
 table::Settings settingsFrom(const emscripten::val& options);
 
 // fc, pwp, awc: the headers of measured columns ("" for none); bd: the bulk density's ("" for

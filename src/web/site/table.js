@@ -22,6 +22,7 @@ const ui = {
   precision: element('table-precision'),
   prefix: element('table-prefix'),
   psd: element('table-psd'),
+  units: element('table-units'),
   preview: element('table-preview'),
   run: element('table-run'),
   cancel: element('table-cancel'),
@@ -82,6 +83,7 @@ function options() {
     precision: ui.precision.value,
     prefix: ui.prefix.value,
     psd: ui.psd.value,
+    units: ui.units.value,
   };
   for (const input of Inputs) {
     chosen[input] = columns[input].value;
@@ -245,8 +247,9 @@ const handlers = {
     offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
-    // talvo-batch's lines, in its order: the flagged rows, then the rows with an error.
-    const lines = [message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
+    // with an error.
+    const lines = [message.units, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
     if (message.scores) {
       lines.push(message.scores.note);
       showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
