@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--column --decimal --delimiter --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --psd --report --scale --strict --version"
+        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --scale --strict --summary --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -31,8 +31,10 @@ talvo-batch)
         "--decimal ''|, ."
         "--delimiter ''|"
         "--measured-unit ''|v/v w/w"
+        "--cf-by ''|volume weight"
+        "--summary r|results.csv"
         "--report r|results.csv"
-        "--list-models --|--column --decimal --delimiter --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --psd --report --scale --strict --version"
+        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --scale --strict --summary --version"
     )
     ;;
 talvo-map)
