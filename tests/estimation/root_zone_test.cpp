@@ -45,7 +45,7 @@ TEST(RootZoneTest, HorizonWaterByHand) {
         bool assumed;
     };
     constexpr double NoDensity = std::numeric_limits<double>::quiet_NaN();
-    const Case cases[] = {
+    const std::vector<Case> cases{
         {"v/v, no stones",
          false,
          30,
@@ -132,7 +132,7 @@ TEST(RootZoneTest, HorizonsThatMakeNoSenseHaveNoWater) {
     const PtfModel& model = modelOfKind(true);
     const HorizonSoil sound{1.4, 10, CoarseFragmentBasis::volume};
     EXPECT_TRUE(horizonWater(model, 20, 10, sound, 100));
-    const HorizonSoil unsound[] = {
+    const std::vector<HorizonSoil> unsound{
         {0, 10, CoarseFragmentBasis::volume},
         {-1.2, 10, CoarseFragmentBasis::volume},
         {2.7, 10, CoarseFragmentBasis::volume},
@@ -193,7 +193,7 @@ TEST(RootZoneTest, FlagsOfFaultyProfiles) {
         double root;
         double depth;
     };
-    const Case cases[] = {
+    const std::vector<Case> cases{
         {"a gap between horizons", {{0, 20, 10.0}, {30, 50, 10.0}}, "gap", 20, 50},
         {"a gap at the surface", {{10, 20, 10.0}}, "gap", 10, 20},
         {"an overlap", {{0, 30, 15.0}, {20, 40, 10.0}}, "overlap", 25, 40},

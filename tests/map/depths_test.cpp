@@ -17,7 +17,6 @@ namespace talvo::map::test {
 namespace {
 
 using estimation::CoarseFragmentBasis;
-using estimation::Input;
 
 struct TestLayer {
     double top;
@@ -45,7 +44,8 @@ fs::path rasterPath(const fs::path& folder, std::size_t quantity, const std::str
 
 LayeredSoils makeLayeredSoils(const std::string& name) {
     LayeredSoils soils{testFolder(name), {300, 30}, {}};
-    const auto cells = static_cast<std::size_t>(soils.layout.width * soils.layout.height);
+    const auto cells = static_cast<std::size_t>(soils.layout.width) *
+                       static_cast<std::size_t>(soils.layout.height);
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> content(0, 1000);
     for (std::size_t layer = 0; layer < testLayers.size(); ++layer) {
@@ -231,10 +231,11 @@ TEST(DepthsTest, RefusesWhatCannotBeMapped) {
     const fs::path out = soils.folder / "taw.tif";
     std::vector<std::string> soil = soilPatterns(soils.folder);
     soil.insert(soil.end(), {"--model", "0", "--output", out.string(), "--soilgrids"});
-    const struct {
+    struct Refused {
         std::vector<std::string> arguments;
         std::string message;
-    } cases[]{
+    };
+    const std::vector<Refused> cases{
         {{"--depths", "0-5cm", "--type", "Int16"}, "--type Int16 stores hundredths"},
         {{"--depths", "5-0"}, "--depths: layer 5-0: give 0 <= top < bottom"},
         {{"--depths", "0-5,x"}, "'x' is no layer"},
