@@ -92,6 +92,11 @@ public:
     std::string failedRowsNote() const {
         return m_converter ? table::failedRowsNote(m_converter->summary()) : std::string();
     }
+    // With a horizon table, the profiles' sums as talvo-batch's --summary writes them.
+    val profileSummary() {
+        m_summary = m_converter ? m_converter->profileSummary() : std::string();
+        return bytesView(m_summary);
+    }
     // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
     std::string flaggedRowsNote() const {
         return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
@@ -124,6 +129,7 @@ private:
     std::string m_input;
     std::vector<std::string> m_notices;
     std::string m_error;
+    std::string m_summary; // what profileSummary() gave, until the next call
 };
 
 // The header's fields and the records after it, up to `records` of them, from the start of
@@ -171,6 +177,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("rows", &TableRun::rows)
         .function("rowsWithError", &TableRun::rowsWithError)
         .function("failedRowsNote", &TableRun::failedRowsNote)
-        .function("flaggedRowsNote", &TableRun::flaggedRowsNote);
+        .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
+        .function("profileSummary", &TableRun::profileSummary);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
 }
