@@ -3,6 +3,7 @@
 #include "table/csv.h"
 #include "table/settings.h"
 
+#include <array>
 #include <cmath>
 
 namespace talvo::table {
@@ -34,10 +35,18 @@ void ProfileTable::add(const HorizonBatch& batch) {
     }
 }
 
+char* writeNumberText(char* out, double value, const Settings& settings) {
+    // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
+    const estimation::DecimalForm form = estimation::decimalForm(value);
+    const char separator = settings.decimal.get();
+    return settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
+                                                  : estimation::writeGeneral(out, form, separator);
+}
+
 std::string numberText(double value, const Settings& settings) {
-    std::string text = estimation::generalText(value, settings.decimal);
-    return settings.precision == Precision::fixed ? estimation::fixedText(text, settings.decimal)
-                                                  : text;
+    std::array<char, estimation::FixedTextCapacity>
+        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    return {text.data(), writeNumberText(text.data(), value, settings)};
 }
 
 namespace {
