@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -73,7 +74,14 @@ public:
 private:
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    std::unordered_map<std::string, std::size_t> m_index;
+    // Hashed as views, so that a horizon's id is looked up without a copy.
+    struct IdHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view id) const noexcept {
+            return std::hash<std::string_view>{}(id);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> m_index;
     std::vector<std::string> m_ids;
     std::vector<estimation::Profile> m_profiles; // profile-major, one per model
 };
