@@ -6,9 +6,10 @@ link) and by talvo-batch under taskset -c 0 to a file, in interleaved rounds; me
 ranges in rows a second, and their ratio. Each also by the processor time it took (Chromium's
 processes together, talvo-batch's own), which a busy machine disturbs far less than the clock. Memory: a table of GIB gibibytes run in the page while
 the resident memory of Chromium's renderer processes (the tab and its worker live in one) and
-of the browser process (which holds the output's Blobs) is sampled; their peaks.
+of the browser process (which holds the output's Blobs) is sampled; their peaks over MEMORY_ROUNDS
+runs, median and range, in MB (10^6 bytes, as the budget) and MiB, with the renderer's parts.
 
-Usage: bench/web/measure_tables.py [ROWS] [ROUNDS] [GIB]
+Usage: bench/web/measure_tables.py [ROWS] [ROUNDS] [GIB] [MEMORY_ROUNDS]
 after cmake --build --preset web (the site) and a build of talvo-batch: BENCH_BIN=folder
 (default build/release/bin, else build/dev/bin), TALVO_SITE=folder (default build/web/site).
 """
@@ -132,27 +133,47 @@ def chromium_processes(root):
     return found
 
 
-def resident_mib(pid):
+# Resident memory and its parts: anonymous (the process's own heap, wasm memory and code), file
+# pages (Chromium's binary and libraries, shared with every process that maps them) and shared
+# memory (buffers between processes).
+PARTS = ("VmRSS", "RssAnon", "RssFile", "RssShmem")
+
+
+def resident(pid):
+    """PARTS of `pid`, in bytes; zeros for a process gone."""
+    found = dict.fromkeys(PARTS, 0)
     try:
         for line in Path(f"/proc/{pid}/status").read_text().splitlines():
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
+            key, _, value = line.partition(":")
+            if key in found:
+                found[key] = int(value.split()[0]) * 1024
     except OSError:
         pass
-    return 0.0
+    return found
+
+
+def renderer_now(driver):
+    """The parts of the largest renderer (the tab, with its worker) now."""
+    sizes = [resident(pid) for pid, kind in chromium_processes(driver.service.process.pid)
+             if kind == "renderer"]
+    return max(sizes, key=lambda size: size["VmRSS"], default=dict.fromkeys(PARTS, 0))
 
 
 def peak_memory(driver, table):
-    """Peaks of the renderers' and the browser's resident memory while `table` runs."""
-    peaks = {"renderer": 0.0, "browser": 0.0}
+    """Peaks of the renderers' and the browser's resident memory while `table` runs: the
+    renderer's parts at its peak, the browser's resident bytes."""
+    peaks = {"renderer": dict.fromkeys(PARTS, 0), "browser": 0}
     stop = threading.Event()
 
     def sample():
         root = driver.service.process.pid
         while not stop.is_set():
             for pid, kind in chromium_processes(root):
-                if kind in peaks:
-                    peaks[kind] = max(peaks[kind], resident_mib(pid))
+                size = resident(pid)
+                if kind == "renderer" and size["VmRSS"] > peaks["renderer"]["VmRSS"]:
+                    peaks["renderer"] = size
+                elif kind == "browser":
+                    peaks["browser"] = max(peaks["browser"], size["VmRSS"])
             stop.wait(0.2)
 
     sampler = threading.Thread(target=sample)
@@ -166,10 +187,17 @@ def peak_memory(driver, table):
     return seconds, peaks
 
 
+def spread(values, scale):
+    """median (lowest to highest) of `values` / `scale`."""
+    return (f"{statistics.median(values) / scale:.0f} "
+            f"({min(values) / scale:.0f} to {max(values) / scale:.0f})")
+
+
 def main():
     rows = int(sys.argv[1]) if len(sys.argv) > 1 else 1_000_000
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     gib = float(sys.argv[3]) if len(sys.argv) > 3 else 1.0
+    memory_rounds = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     bin_dir = Path(os.environ.get("BENCH_BIN", ROOT / "build/release/bin"))
     if not (bin_dir / "talvo-batch").exists():
         bin_dir = ROOT / "build/dev/bin"
@@ -216,10 +244,23 @@ def main():
                 large = work / "large.csv"
                 write_large(large, int(gib * (1 << 30)))
                 size = large.stat().st_size
-                elapsed, peaks = peak_memory(driver, large)
-                print(f"{size / (1 << 30):.2f} GiB table, model 0: {elapsed:.1f} s in the page; "
-                      f"peak resident memory: renderer (tab and worker) {peaks['renderer']:.0f} MiB, "
-                      f"browser process {peaks['browser']:.0f} MiB")
+                idle = renderer_now(driver)
+                runs = [peak_memory(driver, large) for _ in range(memory_rounds)]
+                print(f"{size / (1 << 30):.2f} GiB table, model 0, {memory_rounds} runs; "
+                      f"{statistics.median(r[0] for r in runs):.1f} s in the page (median); "
+                      f"load average {os.getloadavg()[0]:.1f}")
+                print(f"tab at rest after the speed rounds: {idle['VmRSS'] / 1e6:.0f} MB resident "
+                      f"({idle['VmRSS'] / (1 << 20):.0f} MiB), {idle['RssAnon'] / 1e6:.0f} MB "
+                      f"of it anonymous, {idle['RssFile'] / 1e6:.0f} MB file pages")
+                for part in PARTS:
+                    values = [r[1]["renderer"][part] for r in runs]
+                    print(f"renderer peak {part:9} {spread(values, 1e6)} MB = "
+                          f"{spread(values, 1 << 20)} MiB, median (range)")
+                # The budget's measure: what the tab holds of its own. File pages are Chromium's
+                # code, mapped by every one of its processes, and no page changes them.
+                own = [r[1]["renderer"]["RssAnon"] + r[1]["renderer"]["RssShmem"] for r in runs]
+                print(f"renderer peak, its own (anonymous and shared memory) {spread(own, 1e6)} MB")
+                print(f"browser process peak {spread([r[1]['browser'] for r in runs], 1e6)} MB")
         finally:
             driver.quit()
 

@@ -66,6 +66,17 @@ std::string failedRowsNote(const Summary& summary);
 // empty when no row is flagged.
 std::string flaggedRowsNote(const Summary& summary);
 
+// How a front end names its ways of reading misread contents right: talvo-batch's options,
+// the page's choices. Each ends the sentence, after "; ".
+struct UnitRemedies {
+    std::string_view fractions;
+    std::string_view gramsPerKilogram;
+};
+
+// One line when most records' sand, silt and clay look like fractions of 1 or like g/kg,
+// naming the remedy; empty when they look like percent.
+std::string misreadUnitNote(const Summary& summary, const UnitRemedies& remedies);
+
 class RowFormatter {
 public:
     RowFormatter(const Settings& settings, const Columns& columns);

@@ -1,13 +1,34 @@
 #include "web/options.h"
 
 #include "evaluation/options.h"
+#include "table/error.h"
 #include "table/options.h"
+#include "table/scale.h"
 
 #include <string>
 
 namespace talvo::web {
 
 using emscripten::val;
+
+namespace {
+
+// The page's choice of the unit of sand, silt and clay, as talvo-batch's --fractions and
+// --scale read them.
+table::ScaleSet contentScales(const std::string& units) {
+    if (units == "fractions") {
+        return table::fractionScales();
+    }
+    if (units == "g/kg") {
+        return table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+    }
+    if (!units.empty()) {
+        throw table::Error("unknown unit of sand, silt and clay: " + units);
+    }
+    return {};
+}
+
+} // namespace
 
 table::Settings settingsFrom(const val& options) {
     table::Settings settings;
@@ -19,6 +40,9 @@ table::Settings settingsFrom(const val& options) {
     settings.prefix = options["prefix"].as<std::string>();
     if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
         settings.particleSizes = table::parseParticleSizeScale(psd.as<std::string>());
+    }
+    if (const val units = options["units"]; units.isString()) {
+        settings.scales = contentScales(units.as<std::string>());
     }
     for (const estimation::Input input : estimation::allInputs) {
         const std::string name(estimation::name(input));

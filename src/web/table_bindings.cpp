@@ -97,6 +97,18 @@ public:
         m_summary = m_converter ? m_converter->profileSummary() : std::string();
         return bytesView(m_summary);
     }
+    // What talvo-batch says of contents that look like fractions of 1 or g/kg, naming the
+    // page's choice that reads them; or empty.
+    std::string unitNote() const {
+        return m_converter
+                   ? table::misreadUnitNote(
+                         m_converter->summary(),
+                         {.fractions = "choose sand, silt and clay in \"fractions of 1\" to read "
+                                       "them as percent (0.4 as 40)",
+                          .gramsPerKilogram =
+                              "choose sand, silt and clay in \"g/kg\" to read them as percent"})
+                   : std::string();
+    }
     // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
     std::string flaggedRowsNote() const {
         return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
@@ -177,6 +189,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("rows", &TableRun::rows)
         .function("rowsWithError", &TableRun::rowsWithError)
         .function("failedRowsNote", &TableRun::failedRowsNote)
+        .function("unitNote", &TableRun::unitNote)
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
         .function("profileSummary", &TableRun::profileSummary);
     emscripten::function("tablePreview", &talvo::web::tablePreview);

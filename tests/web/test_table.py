@@ -235,3 +235,35 @@ def test_a_bad_root_depth_reads_as_talvo_batch_s_line(page, tmp_path):
     field.send_keys("0")
     run_to_end(page)
     assert text_of(page, "table-error") == line
+
+
+# Contents in another unit: the page names its choice where talvo-batch names its option, and
+# that choice gives talvo-batch's bytes with the option.
+@pytest.mark.parametrize("text, units, option, remedy", [
+    ("sand,silt,clay\n0.4,0.4,0.2\n0.1,0.3,0.6\n0.25,0.5,0.25\n", "fractions",
+     ["--fractions"], 'choose sand, silt and clay in "fractions of 1" to read them as percent'),
+    ("sand,silt,clay\n400,400,200\n100,300,600\n", "g/kg",
+     ["--scale", "sand=0.1,silt=0.1,clay=0.1"],
+     'choose sand, silt and clay in "g/kg" to read them as percent'),
+])
+def test_misread_units_are_named_and_read_by_the_page_s_choice(page, tmp_path, text, units,
+                                                               option, remedy):
+    path = tmp_path / "units.csv"
+    path.write_text(text)
+    _, line, _ = batch(path, ["--model", "0"])
+    warning = line.splitlines()[0]
+    assert "--" in warning
+
+    open_tables(page)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    Select(page.find_element(By.ID, "table-model")).select_by_value("0")
+    choose_file(page, path)
+    run_to_end(page)
+    status = text_of(page, "table-status")
+    assert warning[:warning.index("; ")] + "; " + remedy in status
+
+    Select(page.find_element(By.ID, "table-units")).select_by_value(units)
+    run_to_end(page)
+    wanted, line, _ = batch(path, ["--model", "0", *option])
+    assert downloaded(page) == wanted
+    assert "look like" not in line and "look like" not in text_of(page, "table-status")

@@ -23,6 +23,7 @@ const ui = {
   precision: element('table-precision'),
   prefix: element('table-prefix'),
   psd: element('table-psd'),
+  units: element('table-units'),
   preview: element('table-preview'),
   run: element('table-run'),
   cancel: element('table-cancel'),
@@ -88,6 +89,7 @@ function options() {
     precision: ui.precision.value,
     prefix: ui.prefix.value,
     psd: ui.psd.value,
+    units: ui.units.value,
   };
   for (const input of Inputs) {
     chosen[input] = columns[input].value;
@@ -262,8 +264,9 @@ const handlers = {
       ui.summaryDownload.textContent = `Download ${summaryName} (the profiles' root-zone water)`;
       ui.summaryDownload.hidden = false;
     }
-    // talvo-batch's lines, in its order: the flagged rows, then the rows with an error.
-    const lines = [message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
+    // with an error.
+    const lines = [message.units, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
     if (message.scores) {
       lines.push(message.scores.note);
       showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
