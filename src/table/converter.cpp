@@ -4,9 +4,11 @@
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/head.h"
+#include "table/horizons.h"
 
 #include <istream>
 #include <optional>
+#include <sstream>
 #include <streambuf>
 
 namespace talvo::table {
@@ -51,6 +53,7 @@ struct Converter::State {
     Chunk chunk;
     std::string output;
     Summary summary;
+    ProfileTable profiles; // with --profiles
     std::uint64_t bytesDone = 0;
     bool finished = false;
     std::optional<std::string> failure;
@@ -82,6 +85,9 @@ bool Converter::step() {
         Head head = readHead(state.reader, state.settings, state.inputName, state.notice);
         state.columns = std::move(head.columns);
         state.formatter.emplace(state.settings, state.columns);
+        if (state.settings.profiles) {
+            state.profiles.start(state.columns.models, state.columns.lineEnd);
+        }
         state.output += head.line;
         return true;
     }
@@ -91,6 +97,10 @@ bool Converter::step() {
     // Pieces go out whole from pull(); a chunk adds at most a chunk's rows beyond one.
     formatChunk(state.chunk, state.settings.delimiter, *state.formatter, state.output,
                 state.summary, [](std::string& /*full*/) {});
+    if (state.settings.profiles) {
+        state.profiles.add(state.formatter->horizons());
+        state.formatter->horizons().clear();
+    }
     state.bytesDone = state.chunk.inputEnd;
     return true;
 }
@@ -117,6 +127,15 @@ std::string_view Converter::pull() {
 
 const Summary& Converter::summary() const noexcept {
     return m_state->summary;
+}
+
+std::string Converter::profileSummary() const {
+    if (!m_state->settings.profiles) {
+        return {};
+    }
+    std::ostringstream out;
+    writeProfileSummary(m_state->profiles, m_state->settings, out);
+    return std::move(out).str();
 }
 
 std::uint64_t Converter::bytesDone() const noexcept {

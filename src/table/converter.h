@@ -41,6 +41,8 @@ public:
     std::string_view pull();
 
     const Summary& summary() const noexcept;
+    // With --profiles: the profiles' sums as --summary writes them, once the output is whole.
+    std::string profileSummary() const;
     // Input bytes converted so far, for progress.
     std::uint64_t bytesDone() const noexcept;
 

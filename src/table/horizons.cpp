@@ -3,6 +3,7 @@
 #include "table/csv.h"
 #include "table/settings.h"
 
+#include <array>
 #include <cmath>
 
 namespace talvo::table {
@@ -18,10 +19,13 @@ void ProfileTable::add(const HorizonBatch& batch) {
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
-        std::string id = batch.ids.substr(idStart, entry.idEnd - idStart);
+        const std::string_view id =
+            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
         idStart = entry.idEnd;
-        auto [found, added] = m_index.try_emplace(std::move(id), m_ids.size());
-        if (added) {
+        // Looked up as a view: a string made for every horizon cost as much as the sums.
+        auto found = m_index.find(id);
+        if (found == m_index.end()) {
+            found = m_index.emplace(std::string(id), m_ids.size()).first;
             m_ids.push_back(found->first);
             m_profiles.resize(m_profiles.size() + models);
         }
@@ -34,10 +38,18 @@ void ProfileTable::add(const HorizonBatch& batch) {
     }
 }
 
+char* writeNumberText(char* out, double value, const Settings& settings) {
+    // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
+    const estimation::DecimalForm form = estimation::decimalForm(value);
+    const char separator = settings.decimal.get();
+    return settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
+                                                  : estimation::writeGeneral(out, form, separator);
+}
+
 std::string numberText(double value, const Settings& settings) {
-    std::string text = estimation::generalText(value, settings.decimal);
-    return settings.precision == Precision::fixed ? estimation::fixedText(text, settings.decimal)
-                                                  : text;
+    std::array<char, estimation::FixedTextCapacity>
+        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    return {text.data(), writeNumberText(text.data(), value, settings)};
 }
 
 namespace {

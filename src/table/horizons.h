@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -73,14 +74,23 @@ public:
 private:
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    std::unordered_map<std::string, std::size_t> m_index;
+    // Hashed as views, so that a horizon's id is looked up without a copy.
+    struct IdHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view id) const noexcept {
+            return std::hash<std::string_view>{}(id);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> m_index;
     std::vector<std::string> m_ids;
     std::vector<estimation::Profile> m_profiles; // profile-major, one per model
 };
 
 // A derived number's text in the run's precision: fifteen digits, or two decimals rounded
-// from them as the results are.
+// from them as the results are. The value must be finite.
 std::string numberText(double value, const Settings& settings);
+// The same text at `out`, which holds estimation::FixedTextCapacity chars; returns the end.
+char* writeNumberText(char* out, double value, const Settings& settings);
 
 // The summary: a header (profile, model where several ran, depth_cm, taw_0_30, taw_0_100,
 // taw_root, raw_root, root_depth, flags), then one row per profile and model.

@@ -56,6 +56,9 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
+    for (const std::optional<std::size_t>& column : columns.horizon) {
+        m_horizonFields = column ? std::max(m_horizonFields, *column + 1) : m_horizonFields;
+    }
     // Every texture and every set of flags as its field, once.
     for (const estimation::TextureClass texture : estimation::allTextureClasses) {
         assert(estimation::name(texture).size() <= MaxTextureName);
@@ -130,14 +133,24 @@ void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summar
         start = end + 1;
     }
     const std::size_t fields = field + 1;
+    // A horizon's cells are found in a second pass: only a horizon table has them.
+    const auto horizonMalformed = [&]() -> std::string_view {
+        if (!m_settings.profiles) {
+            return {};
+        }
+        m_malformed.clear();
+        m_horizon = readHorizon(horizonCells(line));
+        return m_malformed;
+    };
     if (fields == count) {
-        writeRows({.fields = line, .padding = 1}, soil, {}, out, summary);
+        writeRows({.fields = line, .padding = 1}, soil, horizonMalformed(), out, summary);
         return;
     }
     if (fields > count) {
         const std::string_view surplus = line.substr(headerEnd);
         if (onlyDelimiters(surplus, delimiter)) {
-            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, soil, {}, out, summary);
+            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, soil, horizonMalformed(),
+                      out, summary);
         } else {
             writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, {},
                       longRowReason(fields, surplus), out, summary);
@@ -181,7 +194,7 @@ void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summa
     }
     m_malformed = malformedReason(fields, count, record.strayQuoteField());
     if (m_malformed.empty() && m_settings.profiles) {
-        m_horizon = readHorizon(record);
+        m_horizon = readHorizon(horizonCells(record));
     }
     Soil& soil = m_soil;
     soil.line = {};
@@ -215,11 +228,37 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
     return {start, static_cast<std::size_t>(std::find(start, last, delimiter) - start)};
 }
 
-RowFormatter::Horizon RowFormatter::readHorizon(const RecordView& record) {
-    const auto cell = [&](HorizonInput input) {
-        const auto& column = m_columns.horizon[static_cast<std::size_t>(input)];
-        return column ? record[*column] : std::string_view();
-    };
+RowFormatter::HorizonCells RowFormatter::horizonCells(const RecordView& record) const {
+    HorizonCells cells{};
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (const std::optional<std::size_t>& column = m_columns.horizon[i]) {
+            cells[i] = record[*column];
+        }
+    }
+    return cells;
+}
+
+RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) const {
+    HorizonCells cells{};
+    const char* start = line.data();
+    const char* const last = start + line.size();
+    for (std::size_t field = 0; field < m_horizonFields; ++field) {
+        const char* const end = std::find(start, last, m_settings.delimiter);
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (m_columns.horizon[i] == field) {
+                cells[i] = {start, static_cast<std::size_t>(end - start)};
+            }
+        }
+        if (end == last) {
+            break;
+        }
+        start = end + 1;
+    }
+    return cells;
+}
+
+RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
+    const auto cell = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
     // A cell that holds no number gives NaN: a depth flagged, a horizon without water.
     const auto number = [&](HorizonInput input, double empty) {
         const std::string_view text = cell(input);
@@ -249,21 +288,15 @@ RowFormatter::Horizon RowFormatter::readHorizon(const RecordView& record) {
 }
 
 inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
-                                        const Soil& soil, bool estimated, estimation::Flags& flags,
-                                        double& waterMm) const {
+                                        const std::optional<std::array<double, 3>>& numbers,
+                                        estimation::Flags& flags, double& waterMm) const {
     const char delimiter = m_settings.delimiter;
     waterMm = std::numeric_limits<double>::quiet_NaN();
     std::optional<estimation::HorizonWater> water;
-    if (estimated) {
-        // The sums start from the model's fifteen digits, whatever the texts are written in.
-        const auto numbers = estimation::estimateSoil(model, soil.values, Precision::general,
-                                                      m_settings.particleSizes)
-                                 .numbers();
-        if (numbers) {
-            const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-            water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
-                                             thickness);
-        }
+    if (numbers) {
+        const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
+        water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
+                                         thickness);
     }
     if (!water) {
         return std::fill_n(end, HorizonColumns.size(), delimiter);
@@ -273,10 +306,7 @@ inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& m
     }
     waterMm = water->waterMm;
     for (const double value : {water->thetaFc, water->thetaPwp, water->waterMm}) {
-        end = writeNumber(end, [&](char* at) {
-            const std::string text = numberText(value, m_settings);
-            return std::copy(text.begin(), text.end(), at);
-        });
+        end = writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
         *end++ = delimiter;
     }
     return end;
@@ -309,15 +339,12 @@ inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padd
     return std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
 }
 
-inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& model,
+inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstimate& estimated,
                                          const Soil& soil, std::string_view& error,
                                          estimation::Flags& flags) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
-    // Built where it is read: a copy read back in wider pieces than it was written in stalls
-    // every row on a failed store forward.
-    const estimation::SoilEstimate estimated = estimation::estimateSoil(
-        model, soil.values, m_settings.precision, m_settings.particleSizes);
+    const Precision precision = m_settings.precision;
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         // The cell of the input that caused it, where one did.
@@ -328,8 +355,11 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::PtfModel& 
     }
     for (const Result result : results) {
         *end++ = delimiter;
-        end =
-            writeNumber(end, [&](char* at) { return estimated.writeText(at, result, separator); });
+        // A horizon's estimate is in fifteen digits, whatever the texts are written in.
+        end = writeNumber(end, [&](char* at) {
+            return m_settings.profiles ? estimated.writeText(at, result, separator, precision)
+                                       : estimated.writeText(at, result, separator);
+        });
     }
     return end;
 }
@@ -393,8 +423,18 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         char* end = writeModel(added.data(), m, shape.padding, out);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
+        std::optional<std::array<double, 3>> numbers; // a horizon's, in fifteen digits
         if (error.empty()) {
-            end = writeEstimate(end, *m_columns.models[m], soil, error, flags);
+            // Built where it is read: a copy read back in wider pieces than it was written in
+            // stalls every row on a failed store forward. A horizon's water is summed from
+            // the model's fifteen digits, and its texts are written from the same estimate.
+            const estimation::SoilEstimate estimated = estimation::estimateSoil(
+                *m_columns.models[m], soil.values,
+                horizon ? Precision::general : m_settings.precision, m_settings.particleSizes);
+            end = writeEstimate(end, estimated, soil, error, flags);
+            if (horizon && error.empty()) {
+                numbers = estimated.numbers();
+            }
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);
         }
@@ -402,8 +442,8 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             std::array<char, HorizonColumns.size() * (estimation::ResultTextCapacity + 3)>
                 water; // NOLINT(cppcoreguidelines-pro-type-member-init)
             double waterMm = 0.0;
-            char* const waterEnd = writeHorizon(water.data(), *m_columns.models[m], soil,
-                                                error.empty(), flags, waterMm);
+            char* const waterEnd =
+                writeHorizon(water.data(), *m_columns.models[m], numbers, flags, waterMm);
             m_horizons.water.push_back(waterMm);
             end = writeClasses(end, texture, flags, summary);
             end = std::copy(water.data(), waterEnd, end);
@@ -484,7 +524,7 @@ void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, s
 
 void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
                  Summary& summary, const std::function<void(std::string&)>& pieceFull) {
-    if (!chunk.unquoted || formatter.careful()) {
+    if (!chunk.unquoted) {
         formatParsed(chunk, delimiter, formatter, out, summary, pieceFull);
         return;
     }

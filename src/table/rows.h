@@ -85,9 +85,6 @@ public:
     void writeUnquoted(std::string_view line, std::string& out, Summary& summary);
     // A record as the careful reader gives it, fields unquoted.
     void writeParsed(const RecordView& record, std::string& out, Summary& summary);
-    // A horizon table's rows go through the careful reader only: the quick one reads the
-    // soil's columns alone.
-    bool careful() const noexcept { return m_settings.profiles; }
     // The horizons written since the last call, for their profiles' sums.
     HorizonBatch& horizons() noexcept { return m_horizons; }
 
@@ -112,13 +109,18 @@ private:
         double bottom = 0.0;
         estimation::HorizonSoil soil;
     };
-    // The horizon's cells of a well-formed record; a reason in m_malformed where it has none.
-    Horizon readHorizon(const RecordView& record);
-    // A horizon's water with one model, written as theta_fc, theta_pwp and aw_mm, each
-    // followed by the delimiter; the bd flag into `flags`. Returns the water in mm, NaN
-    // where the horizon has none.
-    char* writeHorizon(char* end, const estimation::PtfModel& model, const Soil& soil,
-                       bool estimated, estimation::Flags& flags, double& waterMm) const;
+    // A horizon row's profile, top, bottom, bd and cf cells; empty where the table has none.
+    using HorizonCells = std::array<std::string_view, allHorizonInputs.size()>;
+    HorizonCells horizonCells(const RecordView& record) const;
+    HorizonCells horizonCells(std::string_view line) const; // an unquoted row, split as read
+    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none.
+    Horizon readHorizon(const HorizonCells& cells);
+    // A horizon's water with one model from its 15-digit results (none where it has no
+    // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
+    // the bd flag into `flags`. Returns the water in mm, NaN where the horizon has none.
+    char* writeHorizon(char* end, const estimation::PtfModel& model,
+                       const std::optional<std::array<double, 3>>& numbers,
+                       estimation::Flags& flags, double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    std::string& out, Summary& summary);
@@ -135,9 +137,9 @@ private:
     // returning their new end. The delimiter, or the padding straight to `out`, then the
     // model's texts.
     char* writeModel(char* end, std::size_t m, std::size_t padding, std::string& out) const;
-    // The three results, or three empty fields and the model's failure in `error`; the flags
-    // into `flags`.
-    char* writeEstimate(char* end, const estimation::PtfModel& model, const Soil& soil,
+    // The three results in the run's precision, or three empty fields and the model's failure
+    // in `error`; the flags into `flags`.
+    char* writeEstimate(char* end, const estimation::SoilEstimate& estimated, const Soil& soil,
                         std::string_view& error, estimation::Flags& flags);
     // The texture and flags fields and the delimiter before the error; counts the flags.
     char* writeClasses(char* end, std::string_view texture, estimation::Flags flags,
@@ -178,8 +180,9 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
-    std::string m_failure; // a failed estimate's reason, naming its cell
-    Horizon m_horizon;     // the record's, with --profiles
+    std::string m_failure;           // a failed estimate's reason, naming its cell
+    Horizon m_horizon;               // the record's, with --profiles
+    std::size_t m_horizonFields = 0; // fields up to the last horizon column
     HorizonBatch m_horizons;
     std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
     // The flags field of each set of flags, by its bits.

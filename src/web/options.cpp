@@ -51,6 +51,13 @@ table::Settings settingsFrom(const val& options) {
             table::addColumn(settings, name + "=" + header);
         }
     }
+    if (const val profiles = options["profiles"]; profiles.isTrue()) {
+        settings.profiles = true;
+        settings.rootZone.rootDepth = table::parseRootDepth(options["rootDepth"].as<std::string>());
+        settings.rootZone.depletion = table::parseDepletion(options["depletion"].as<std::string>());
+        settings.coarseFragments =
+            table::parseCoarseFragmentBasis(options["cfBy"].as<std::string>());
+    }
     table::settleDelimiter(settings);
     return settings;
 }

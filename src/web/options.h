@@ -12,7 +12,9 @@ namespace talvo::web {
 
 // model ("all" or a list), decimal, delimiter ("" for the default, "tab"), precision, prefix,
 // units of sand, silt and clay ("" for percent, "fractions", "g/kg"), and the header of each input
-// ("" for the input's own name). Throws table::Error.
+// ("" for the input's own name); profiles (true for a horizon table) with rootDepth, depletion
+// and cfBy as talvo-batch's --root-depth, --depletion and --cf-by take them. Throws
+// table::Error.
 table::Settings settingsFrom(const emscripten::val& options);
 
 // fc, pwp, awc: the headers of measured columns ("" for none); bd: the bulk density's ("" for

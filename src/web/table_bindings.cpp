@@ -92,6 +92,11 @@ public:
     std::string failedRowsNote() const {
         return m_converter ? table::failedRowsNote(m_converter->summary()) : std::string();
     }
+    // With a horizon table, the profiles' sums as talvo-batch's --summary writes them.
+    val profileSummary() {
+        m_summary = m_converter ? m_converter->profileSummary() : std::string();
+        return bytesView(m_summary);
+    }
     // What talvo-batch says of contents that look like fractions of 1 or g/kg, naming the
     // page's choice that reads them; or empty.
     std::string unitNote() const {
@@ -136,6 +141,7 @@ private:
     std::string m_input;
     std::vector<std::string> m_notices;
     std::string m_error;
+    std::string m_summary; // what profileSummary() gave, until the next call
 };
 
 // The header's fields and the records after it, up to `records` of them, from the start of
@@ -184,6 +190,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("rowsWithError", &TableRun::rowsWithError)
         .function("failedRowsNote", &TableRun::failedRowsNote)
         .function("unitNote", &TableRun::unitNote)
-        .function("flaggedRowsNote", &TableRun::flaggedRowsNote);
+        .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
+        .function("profileSummary", &TableRun::profileSummary);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
 }

@@ -1,6 +1,7 @@
 #include "table/chunks.h"
 #include "table/converter.h"
 #include "table/error.h"
+#include "table/horizons.h"
 #include "table/options.h"
 
 #ifndef __EMSCRIPTEN__
@@ -39,6 +40,12 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
             addColumn(settings, value);
         } else if (option == "--prefix") {
             settings.prefix = value;
+        } else if (option == "--profiles") {
+            settings.profiles = value == "on";
+        } else if (option == "--root-depth") {
+            settings.rootZone.rootDepth = parseRootDepth(value);
+        } else if (option == "--cf-by") {
+            settings.coarseFragments = parseCoarseFragmentBasis(value);
         } else {
             ADD_FAILURE() << "no such option " << option;
         }
@@ -58,6 +65,7 @@ struct Converted {
     std::string error; // the line talvo-batch writes, less its name; empty when none
     std::string notices;
     Summary summary;
+    std::string profiles; // the --summary file's text
 };
 
 // `input` pushed in pieces of `piece` bytes, pulling after each as the page does.
@@ -82,6 +90,7 @@ Converted convert(std::string_view input, const Settings& settings, std::size_t 
         result.error = error.what();
     }
     result.summary = converter.summary();
+    result.profiles = converter.profileSummary();
     return result;
 }
 
@@ -254,6 +263,47 @@ TEST(Converter, ManyChunksComeOutAsTheThreadedRunWrites) {
     EXPECT_THROW(runTable(input, output, settings, options), Error);
     EXPECT_TRUE(output.str() == whole.output)
         << output.str().size() << " bytes threaded, " << whole.output.size() << " without";
+#endif
+}
+
+// A horizon table of many chunks, profiles spread over all of them and some rows quoted:
+// whatever the pieces, rows and profile sums are the same, and natively the threaded run's.
+TEST(Converter, HorizonTablesComeOutAsTheThreadedRunWrites) {
+    std::string csv = "profile,top,bottom,sand,silt,clay,oc,bd,cf\n";
+    for (int i = 0; i < 40000; ++i) {
+        const int profile = (i * 7919) % 3000; // each profile's horizons far apart
+        const int top = (i / 3000) * 20;
+        const int sand = 10 + i % 70;
+        const std::string id =
+            i % 4000 == 0 ? "\"P," + std::to_string(profile) + "\"" : "P" + std::to_string(profile);
+        csv += id + ',' + std::to_string(top) + ',' +
+               std::to_string(top + 20 - (i % 997 == 0 ? 5 : 0)) + ',' + std::to_string(sand) +
+               ",20," + std::to_string(80 - sand) + ",1.2," + (i % 3 == 0 ? "" : "1.4") + ',' +
+               std::to_string(i % 40) + '\n';
+    }
+    csv += ",0,10,40,40,20,1,1.3,0\n"; // no profile
+    ASSERT_GT(csv.size(), ReadAhead);
+    const Settings settings = settingsFrom(
+        {"--model", "0,3", "--profiles", "on", "--root-depth", "70", "--cf-by", "weight"});
+    const Converted whole = convert(csv, settings, csv.size());
+    ASSERT_EQ(whole.error, "");
+    EXPECT_EQ(whole.summary.records, 40001U);
+    EXPECT_NE(whole.profiles.find("gap"), std::string::npos);
+    const Converted pieces = convert(csv, settings, 5000);
+    EXPECT_TRUE(pieces.output == whole.output);
+    EXPECT_TRUE(pieces.profiles == whole.profiles);
+#ifndef __EMSCRIPTEN__
+    std::istringstream input(csv);
+    std::ostringstream output;
+    ProfileTable profiles;
+    RunOptions options;
+    options.threads = 3;
+    options.profiles = &profiles;
+    runTable(input, output, settings, options);
+    EXPECT_TRUE(output.str() == whole.output);
+    std::ostringstream summary;
+    writeProfileSummary(profiles, settings, summary);
+    EXPECT_EQ(summary.str(), whole.profiles);
 #endif
 }
 

@@ -166,6 +166,77 @@ def test_usda_table_is_talvo_batch_s_with_psd_usda(page, tmp_path):
     assert line.splitlines()[0] in text_of(page, "table-status")
 
 
+# Horizons as a survey keeps them: profiles interleaved and unsorted, one without bulk
+# density, a gap, stones by weight, and a horizon that cannot be estimated.
+HORIZONS = (
+    "profile,top,bottom,sand,silt,clay,oc,bd,cf\n"
+    "P2,30,70,20,40,40,0.4,1.45,10\n"
+    "P1,0,25,40,40,20,1.8,1.30,0\n"
+    "P2,0,30,25,45,30,1.2,,5\n"
+    "P1,25,60,35,40,25,0.9,1.45,20\n"
+    "P3,0,20,x,40,20,1,1.3,0\n"
+    "P3,40,90,60,25,15,0.3,1.6,35\n"
+    "P1,60,120,30,40,30,0.5,1.55,40\n"
+)
+
+
+@pytest.mark.parametrize("model, precision", [("all", "fixed"), ("2", "general")])
+def test_horizon_table_and_its_summary_are_talvo_batch_s(page, tmp_path, model, precision):
+    path = tmp_path / "horizons.csv"
+    path.write_text(HORIZONS)
+    summary = tmp_path / "wanted-summary.csv"
+    wanted, line, _ = batch(path, ["--model", model, "--precision", precision, "--profiles",
+                                   "--summary", str(summary), "--root-depth", "60",
+                                   "--depletion", "0.4", "--cf-by", "weight"])
+    assert b"aw_mm" in wanted and b"gap" in summary.read_bytes()
+
+    open_tables(page)
+    if model != "all":
+        Select(page.find_element(By.ID, "table-model")).deselect_all()
+        Select(page.find_element(By.ID, "table-model")).select_by_value(model)
+    Select(page.find_element(By.ID, "table-precision")).select_by_value(precision)
+    choose_file(page, path)
+    page.find_element(By.ID, "table-profiles").click()
+    for name, value in (("table-root-depth", "60"), ("table-depletion", "0.4")):
+        field = page.find_element(By.ID, name)
+        field.clear()
+        field.send_keys(value)
+    Select(page.find_element(By.ID, "table-cf-by")).select_by_value("weight")
+    run_to_end(page)
+    assert not page.find_element(By.ID, "table-error").is_displayed()
+    assert downloaded(page) == wanted
+    assert downloaded(page, "table-summary-download") == summary.read_bytes()
+    assert page.find_element(By.ID, "table-summary-download").get_attribute("download") == \
+        "horizons-profiles.csv"
+    assert line.splitlines()[0] in text_of(page, "table-status")
+    assert axe_violations(page) == []
+
+
+def test_a_plain_table_offers_no_profile_summary(page, tmp_path):
+    path = tmp_path / "plain.csv"
+    path.write_text("sand,clay\n40,20\n")
+    open_tables(page)
+    choose_file(page, path)
+    run_to_end(page)
+    assert not page.find_element(By.ID, "table-summary-download").is_displayed()
+
+
+def test_a_bad_root_depth_reads_as_talvo_batch_s_line(page, tmp_path):
+    path = tmp_path / "horizons.csv"
+    path.write_text(HORIZONS)
+    _, line, status = batch(path, ["--profiles", "--root-depth", "0"])
+    assert status == 2
+
+    open_tables(page)
+    choose_file(page, path)
+    page.find_element(By.ID, "table-profiles").click()
+    field = page.find_element(By.ID, "table-root-depth")
+    field.clear()
+    field.send_keys("0")
+    run_to_end(page)
+    assert text_of(page, "table-error") == line
+
+
 # Contents in another unit: the page names its choice where talvo-batch names its option, and
 # that choice gives talvo-batch's bytes with the option.
 @pytest.mark.parametrize("text, units, option, remedy", [

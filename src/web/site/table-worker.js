@@ -10,12 +10,14 @@
 // Messages in:  {type: 'preview', file, delimiter, records}
 //               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
 //                                                      prefix, psd, units, sand, silt, clay, oc,
-//                                                      fc, pwp, awc, bd, measuredUnit}}
+//                                                      fc, pwp, awc, bd, measuredUnit,
+//                                                      profiles, rootDepth, depletion, cfBy}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
 //               {type: 'done', file, records, rows, rowsWithError, units, flagged, note,
-//                scores}                        {metrics, report, note}, or null unmeasured
+//                scores,                        {metrics, report, note}, or null unmeasured
+//                summary}                       the profiles' sums (a Blob), or null
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
@@ -173,6 +175,8 @@ async function run(talvo, {file, session, options}) {
         return {type: 'error', text: scores.error};
       }
     }
+    // A Blob copies the view, which the next call into the module may move.
+    const summary = options.profiles ? new Blob([table.profileSummary()], {type}) : null;
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
@@ -184,6 +188,7 @@ async function run(talvo, {file, session, options}) {
       flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
       scores,
+      summary,
     };
   } finally {
     table.delete();

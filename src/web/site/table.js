@@ -1,7 +1,8 @@
 // The table tab: a CSV or TSV file chosen or dropped, its options as talvo-batch takes them,
 // a preview of its first records, and a run in a worker (table-worker.js) with progress and
 // Cancel that ends in a download link; with measured columns chosen, also talvo-batch's
-// report of the models' scores, shown in a frame, and its report and metrics files.
+// report of the models' scores, shown in a frame, and its report and metrics files; with soil
+// profiles chosen, also the profiles' sums as talvo-batch's --summary writes them.
 
 const PreviewRecords = 5;
 const Inputs = ['sand', 'silt', 'clay', 'oc'];
@@ -35,6 +36,11 @@ const ui = {
   report: element('table-report'),
   reportDownload: element('table-report-download'),
   metricsDownload: element('table-metrics-download'),
+  profiles: element('table-profiles'),
+  rootDepth: element('table-root-depth'),
+  depletion: element('table-depletion'),
+  cfBy: element('table-cf-by'),
+  summaryDownload: element('table-summary-download'),
 };
 const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-${input}`)]));
 const measured = Object.fromEntries(Measured.map((name) => [name, element(`table-${name}`)]));
@@ -92,6 +98,10 @@ function options() {
     chosen[name] = measured[name].value;
   }
   chosen.measuredUnit = ui.measuredUnit.value;
+  chosen.profiles = ui.profiles.checked;
+  chosen.rootDepth = ui.rootDepth.value;
+  chosen.depletion = ui.depletion.value;
+  chosen.cfBy = ui.cfBy.value;
   return chosen;
 }
 
@@ -168,13 +178,14 @@ function setRunning(now) {
 }
 
 function clearDownload() {
-  for (const link of [ui.download, ui.reportDownload, ui.metricsDownload]) {
+  for (const link of [ui.download, ui.reportDownload, ui.metricsDownload, ui.summaryDownload]) {
     if (link.href) {
       URL.revokeObjectURL(link.href);
     }
     link.removeAttribute('href');
   }
   ui.download.hidden = true;
+  ui.summaryDownload.hidden = true;
   ui.scores.hidden = true;
   ui.report.removeAttribute('srcdoc');
 }
@@ -247,6 +258,12 @@ const handlers = {
     offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
+    if (message.summary) {
+      const summaryName = file.name.replace(/(\.[^.]*)?$/, (extension) => `-profiles${extension || '.csv'}`);
+      offer(ui.summaryDownload, message.summary, summaryName);
+      ui.summaryDownload.textContent = `Download ${summaryName} (the profiles' root-zone water)`;
+      ui.summaryDownload.hidden = false;
+    }
     // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
     // with an error.
     const lines = [message.units, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
@@ -276,6 +293,14 @@ ui.section.addEventListener('drop', (event) => {
   choose(event.dataTransfer.files[0]);
 });
 ui.delimiter.addEventListener('change', preview);
+// The root zone's settings count only for a horizon table.
+const showProfiles = () => {
+  for (const input of [ui.rootDepth, ui.depletion, ui.cfBy]) {
+    input.disabled = !ui.profiles.checked;
+  }
+};
+ui.profiles.addEventListener('change', showProfiles);
+showProfiles();
 ui.run.addEventListener('click', () => {
   clearDownload();
   say('');
