@@ -57,8 +57,11 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         sums[static_cast<std::size_t>(p)].add(top.at(h), bottom.at(h),
                                               found ? std::optional(found->waterMm) : std::nullopt);
     }
+    // depth, TAW 0-30, 0-100 and to the roots, RAW
+    constexpr std::size_t SumColumns = 5;
     std::vector<Numbers> columns;
-    for (int i = 0; i < 5; ++i) {
+    columns.reserve(SumColumns);
+    for (std::size_t i = 0; i < SumColumns; ++i) {
         columns.emplace_back(static_cast<py::ssize_t>(profiles));
     }
     py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(profiles));
