@@ -188,7 +188,7 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
     std::optional<HorizonInput> firstMissing;
     for (const HorizonInput input : allHorizonInputs) {
         const std::string& given = settings.horizonNames[static_cast<std::size_t>(input)];
-        const std::string_view wanted = given.empty() ? name(input) : trimBlanks(given);
+        const std::string_view wanted = given.empty() ? headerName(input) : trimBlanks(given);
         auto& found = columns.horizon[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             const std::string_view cell = trimBlanks(header[i]);
@@ -207,7 +207,7 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
         std::string text = missingMessage(missing, header, settings);
         const std::size_t hint = text.find(" with --column, such as");
         text.replace(hint, text.find("=HEADER") - hint,
-                     " with --column, such as --column " + std::string(name(*firstMissing)));
+                     " with --column, such as --column " + std::string(headerName(*firstMissing)));
         throw Error(text);
     }
 }

@@ -8,32 +8,32 @@
 
 namespace talvo::table {
 
-std::string_view name(HorizonInput input) {
+std::string_view headerName(HorizonInput input) {
     constexpr std::array<std::string_view, allHorizonInputs.size()> names{"profile", "top",
                                                                           "bottom", "bd", "cf"};
     return names.at(static_cast<std::size_t>(input));
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
-    const std::size_t models = m_models.size();
+    const std::size_t modelCount = m_models.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
-        const std::string_view id =
+        const std::string_view profileId =
             std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
         idStart = entry.idEnd;
         // Looked up as a view: a string made for every horizon cost as much as the sums.
-        auto found = m_index.find(id);
+        auto found = m_index.find(profileId);
         if (found == m_index.end()) {
-            found = m_index.emplace(std::string(id), m_ids.size()).first;
+            found = m_index.emplace(std::string(profileId), m_ids.size()).first;
             m_ids.push_back(found->first);
-            m_profiles.resize(m_profiles.size() + models);
+            m_profiles.resize(m_profiles.size() + modelCount);
         }
-        for (std::size_t m = 0; m < models; ++m) {
-            const double water = batch.water[h * models + m];
-            m_profiles[found->second * models + m].add(
+        for (std::size_t m = 0; m < modelCount; ++m) {
+            const double waterMm = batch.water[h * modelCount + m];
+            m_profiles[found->second * modelCount + m].add(
                 entry.top, entry.bottom,
-                std::isnan(water) ? std::nullopt : std::optional<double>(water));
+                std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
         }
     }
 }

@@ -25,7 +25,7 @@ inline constexpr std::array allHorizonInputs{HorizonInput::profile, HorizonInput
                                              HorizonInput::bottom, HorizonInput::bd,
                                              HorizonInput::cf};
 // "profile", "top", "bottom", "bd", "cf".
-std::string_view name(HorizonInput input);
+std::string_view headerName(HorizonInput input);
 // "id": the name profile ids often go by.
 inline constexpr std::string_view ProfileAlias = "id";
 

@@ -177,7 +177,7 @@ std::string* columnHeader(Settings& settings, std::string_view name) {
         }
     }
     for (const HorizonInput input : allHorizonInputs) {
-        if (table::name(input) == name) {
+        if (headerName(input) == name) {
             return &settings.horizonNames[static_cast<std::size_t>(input)];
         }
     }

@@ -258,10 +258,10 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) con
 }
 
 RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
-    const auto cell = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
+    const auto cellOf = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
     // A cell that holds no number gives NaN: a depth flagged, a horizon without water.
     const auto number = [&](HorizonInput input, double empty) {
-        const std::string_view text = cell(input);
+        const std::string_view text = cellOf(input);
         if (text.find_first_not_of(" \t") == std::string_view::npos) {
             return empty;
         }
@@ -270,7 +270,7 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     };
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     Horizon horizon;
-    horizon.profile = cell(HorizonInput::profile);
+    horizon.profile = cellOf(HorizonInput::profile);
     horizon.top = number(HorizonInput::top, none);
     horizon.bottom = number(HorizonInput::bottom, none);
     horizon.soil.basis = m_settings.coarseFragments;
@@ -278,7 +278,7 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
     if (std::isnan(horizon.soil.bulkDensity) &&
-        cell(HorizonInput::bd).find_first_not_of(" \t") != std::string_view::npos) {
+        cellOf(HorizonInput::bd).find_first_not_of(" \t") != std::string_view::npos) {
         horizon.soil.bulkDensity = -1.0;
     }
     if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
@@ -432,6 +432,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 *m_columns.models[m], soil.values,
                 horizon ? Precision::general : m_settings.precision, m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, error, flags);
+            // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
                 numbers = estimated.numbers();
             }
