@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <span>
 
 namespace talvo::estimation {
 
@@ -91,10 +92,18 @@ void Profile::clear() noexcept {
 
 ProfileWater Profile::water(const RootZone& zone) const {
     assert(zone.rootDepth > 0.0 && zone.depletion >= 0.0 && zone.depletion <= 1.0);
-    std::vector<Horizon> horizons = m_horizons;
-    std::stable_sort(horizons.begin(), horizons.end(), [](const Horizon& a, const Horizon& b) {
+    const auto byDepth = [](const Horizon& a, const Horizon& b) {
         return a.top != b.top ? a.top < b.top : a.bottom < b.bottom;
-    });
+    };
+    // Sorted copies only where needed: a map's layers, and most tables, come from the top down,
+    // and a map asks once a cell.
+    std::span<const Horizon> horizons = m_horizons;
+    std::vector<Horizon> sorted;
+    if (!std::is_sorted(m_horizons.begin(), m_horizons.end(), byDepth)) {
+        sorted = m_horizons;
+        std::stable_sort(sorted.begin(), sorted.end(), byDepth);
+        horizons = sorted;
+    }
     ProfileWater sums;
     sums.flags = m_flags;
     for (const Horizon& horizon : horizons) {
