@@ -391,8 +391,11 @@ TEST(ToolTest, ASignalLeavesNoHalfMap) {
                     "--output", map.c_str(), nullptr);
             ::_exit(127);
         }
-        // Signalled once its own partial map appears; killed outright if it never does.
-        for (int wait = 0; wait < 30000 && files() == 4; ++wait) {
+        // Signalled once its own partial map appears; killed outright if it never does. The
+        // limit is in clock time, as a loaded machine (sanitizers, parallel tests) starts the
+        // tool slowly.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (files() == 4 && std::chrono::steady_clock::now() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         const bool writing = files() == 5;
