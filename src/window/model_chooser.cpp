@@ -44,7 +44,9 @@ bool ModelChooser::eventFilter(QObject* watched, QEvent* event) {
 // first opens there is none to hand it to; built then, it takes the chooser's font.
 void ModelChooser::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange && findChild<QAbstractItemView*>() == nullptr) {
-        QWidget::changeEvent(event); // repaints and asks the parent to lay it out again
+        // Past the chooser's own handling, which builds the list: the widget's repaints and
+        // asks the parent to lay it out again.
+        QWidget::changeEvent(event); // NOLINT(bugprone-parent-virtual-call)
         return;
     }
     QComboBox::changeEvent(event);
