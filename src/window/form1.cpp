@@ -101,9 +101,7 @@ void describe(QWidget* widget, QLabel* caption) {
 // A box lays out its first, empty text in the application's font before it takes its own, and
 // that loads a font the window never shows. While the controls are made, the form's font
 // stands in for the application's; the widgets' own fonts and the toolkit's per-class fonts
-// (menus, tooltips) are left alone. The toolkit keeps the font set back as the program's own:
-// a desktop font changed while the program runs then no longer reaches Soil details or the
-// message boxes.
+// (menus, tooltips) are left alone.
 class ApplicationFontStandIn {
 public:
     explicit ApplicationFontStandIn(const QFont& font) : m_saved(QGuiApplication::font()) {
