@@ -16,7 +16,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
-#include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,25 +97,6 @@ void describe(QWidget* widget, QLabel* caption) {
     widget->setAccessibleName(caption->text());
 }
 
-// A box lays out its first, empty text in the application's font before it takes its own, and
-// that loads a font the window never shows. While the controls are made, the form's font
-// stands in for the application's; the widgets' own fonts and the toolkit's per-class fonts
-// (menus, tooltips) are left alone.
-class ApplicationFontStandIn {
-public:
-    explicit ApplicationFontStandIn(const QFont& font) : m_saved(QGuiApplication::font()) {
-        QGuiApplication::setFont(font);
-    }
-    ~ApplicationFontStandIn() { QGuiApplication::setFont(m_saved); }
-    ApplicationFontStandIn(const ApplicationFontStandIn&) = delete;
-    ApplicationFontStandIn& operator=(const ApplicationFontStandIn&) = delete;
-    ApplicationFontStandIn(ApplicationFontStandIn&&) = delete;
-    ApplicationFontStandIn& operator=(ApplicationFontStandIn&&) = delete;
-
-private:
-    QFont m_saved;
-};
-
 // The catalogue's models, none chosen yet.
 void fillChooser(QComboBox& chooser) {
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
@@ -144,10 +124,7 @@ Form1::Form1(FailureReport report, estimation::DecimalSeparator separator, QWidg
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_report(report ? std::move(report) : messageBoxReport(*this)), m_separator(separator) {
     setUpWindow();
-    const Controls controls = [this] {
-        const ApplicationFontStandIn standIn(font());
-        return createControls();
-    }();
+    const Controls controls = createControls();
     fillChooser(*controls.fields.chooser);
     describeControls(controls);
     orderTabs(controls);
