@@ -1,8 +1,6 @@
 #include "window/application.h"
 
 #include <QApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImage>
 #include <QPixmap>
@@ -50,12 +48,10 @@ void describeApplication() {
 // neither an image reader nor its plugins.
 QIcon programIcon() {
     QIcon icon;
-    for (QDirIterator sizes(QStringLiteral(":/talvo/icons"), {QStringLiteral("*.argb")});
-         sizes.hasNext();) {
-        const QString path = sizes.next();
-        const int side = QFileInfo(path).baseName().toInt();
-        const QByteArray pixels = QResource(path).uncompressedData();
-        if (side > 0 && pixels.size() == qsizetype{side} * side * 4) {
+    for (const int side : {TALVO_ICON_SIDES}) {
+        const QByteArray pixels =
+            QResource(QStringLiteral(":/talvo/icons/%1.argb").arg(side)).uncompressedData();
+        if (pixels.size() == qsizetype{side} * side * 4) {
             const QImage image(reinterpret_cast<const uchar*>(pixels.constData()), side, side,
                                QImage::Format_ARGB32_Premultiplied);
             // The image only borrows the pixels: copy them before they go.

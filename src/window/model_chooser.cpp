@@ -40,4 +40,16 @@ bool ModelChooser::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
+// The toolkit hands a new font on to the list, and builds the list to do so. Until the list
+// first opens there is none to hand it to; built then, it takes the chooser's font.
+void ModelChooser::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange && findChild<QAbstractItemView*>() == nullptr) {
+        // Past the chooser's own handling, which builds the list: the widget's repaints and
+        // asks the parent to lay it out again.
+        QWidget::changeEvent(event); // NOLINT(bugprone-parent-virtual-call)
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
 } // namespace talvo::window

@@ -158,6 +158,7 @@ private slots:
         QCOMPARE(combo()->currentIndex(), -1);
         QCOMPARE(combo()->placeholderText(), QStringLiteral("Select Model"));
         QVERIFY(!combo()->isEditable());
+        QVERIFY2(combo()->findChild<QAbstractItemView*>() == nullptr, "list built before use");
         const QColor grey = systemColour(SystemColour::inactiveBorder, m_form->palette());
         for (const QString& name : Boxes) {
             QVERIFY(!box(name)->isEnabled());
@@ -425,6 +426,7 @@ private slots:
         QTest::keyClick(combo(), Qt::Key_Down, Qt::AltModifier);
         QAbstractItemView* list = combo()->view();
         QTRY_VERIFY(list->isVisible());
+        QCOMPARE(list->font(), combo()->font()); // built as it opens, in the chooser's font
         QVERIFY(list->selectionModel()->selectedRows().isEmpty());
         QCOMPARE(combo()->currentIndex(), -1);
         QCOMPARE(caption("unitfc"), QString());
