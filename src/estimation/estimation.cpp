@@ -166,12 +166,37 @@ std::optional<FailureKind> SoilEstimate::numberFailure() const noexcept {
 
 SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
                           Precision precision) noexcept {
+    return estimateSoil(model, inputs, precision, ParticleSizeScale::international);
+}
+
+SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
+                          DecimalSeparator separator, Precision precision) {
+    // Sand, silt and clay describe the soil whatever the model reads (its sum, its texture).
+    InputSet converted = model.readInputs;
+    converted |= InputSet{Input::sand, Input::silt, Input::clay};
+    return estimateSoil(model, convertInputs(texts, converted, separator), precision);
+}
+
+// One body for both scales: a table estimates every row and model through here, and a call
+// from one overload into the other cost each of them as much as its texture.
+SoilEstimate estimateSoil(const PtfModel& model, const InputValues& given, Precision precision,
+                          ParticleSizeScale scale) noexcept {
+    const bool usda = scale == ParticleSizeScale::usda;
+    std::optional<InputValues> converted; // the models read USDA soils on their own scale
+    if (usda) {
+        converted = internationalInputs(given);
+    }
+    const InputValues& inputs = usda ? *converted : given;
     SoilEstimate out;
     out.m_model = &model;
     out.m_precision = precision;
-    out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
-                  at(inputs, Input::clay).number};
+    out.m_scale = scale;
+    out.m_soil = {at(given, Input::sand).number, at(given, Input::silt).number,
+                  at(given, Input::clay).number};
     out.m_flags = soilFlags(inputs);
+    if (usda) {
+        out.m_flags.add(Flag::psd);
+    }
     if (precision == Precision::fixed) {
         // Initialised by the call itself: a copy read back in wider pieces than it was
         // written in stalls on a failed store forward.
@@ -189,30 +214,9 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
     out.m_results.forms = estimated.results;
     out.m_computed = estimated.computed;
     out.m_failure = estimated.failure;
-    return out;
-}
-
-SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
-                          DecimalSeparator separator, Precision precision) {
-    // Sand, silt and clay describe the soil whatever the model reads (its sum, its texture).
-    InputSet converted = model.readInputs;
-    converted |= InputSet{Input::sand, Input::silt, Input::clay};
-    return estimateSoil(model, convertInputs(texts, converted, separator), precision);
-}
-
-SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Precision precision,
-                          ParticleSizeScale scale) noexcept {
-    if (scale == ParticleSizeScale::international) {
-        return estimateSoil(model, inputs, precision);
-    }
-    SoilEstimate out = estimateSoil(model, internationalInputs(inputs), precision);
-    out.m_scale = scale;
-    out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
-                  at(inputs, Input::clay).number};
-    out.m_flags.add(Flag::psd);
     // Sand that failed only through silt: the text to mend is silt's.
-    if (out.m_failure && out.m_failure->input == Input::sand && !at(inputs, Input::sand).failure &&
-        at(inputs, Input::silt).failure) {
+    if (usda && out.m_failure && out.m_failure->input == Input::sand &&
+        !at(given, Input::sand).failure && at(given, Input::silt).failure) {
         out.m_failure->input = Input::silt;
     }
     return out;
