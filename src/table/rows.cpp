@@ -413,7 +413,9 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
     const ShortText& texture = malformed.empty() ? textureField(soil.values) : m_noTexture;
-    if (malformed.empty()) {
+    if (&texture != &m_noTexture) {
+        summary.units.addClassed();
+    } else if (malformed.empty()) {
         summary.units.add(at(soil.values, estimation::Input::sand).number,
                           at(soil.values, estimation::Input::silt).number,
                           at(soil.values, estimation::Input::clay).number);

@@ -205,7 +205,7 @@ private:
     std::size_t m_horizonFields = 0; // fields up to the last horizon column
     HorizonBatch m_horizons;
     std::array<ShortText, estimation::TextureClassCount> m_textureTexts; // each class's field
-    ShortText m_noTexture;
+    ShortText m_noTexture; // the field of a soil without a class
     // The flags field of each set of flags, by its bits.
     std::array<ShortText, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
     ShortText m_lineEnd; // the table's
