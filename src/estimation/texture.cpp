@@ -454,8 +454,9 @@ std::uint8_t squareClass(const TriangleTests& tests, double clay, double silt) {
     return Undecided;
 }
 
-// Only squares that reach into the triangle: accepted soils sum to 100 up to rounding.
-SquareClasses buildSquareClasses(const TriangleTests& tests) {
+// Only squares that reach into the triangle: accepted soils sum to 100 up to rounding. Never
+// inline: built once, it would make textureClass() save registers on every call.
+[[gnu::noinline]] SquareClasses buildSquareClasses(const TriangleTests& tests) {
     SquareClasses classes{};
     classes.fill(Undecided);
     for (std::size_t clay = 0; clay < SquaresPerSide; ++clay) {

@@ -357,8 +357,10 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         // The cell of the input that caused it, where one did.
-        m_failure = estimation::failureText(*failure, failure->input ? cell(soil, *failure->input)
-                                                                     : std::string_view());
+        // Into the text of the row before: a table may fail on every row.
+        m_failure.clear();
+        estimation::appendFailureText(
+            m_failure, *failure, failure->input ? cell(soil, *failure->input) : std::string_view());
         error = m_failure;
         return std::fill_n(end, 3, delimiter);
     }
