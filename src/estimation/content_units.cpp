@@ -1,23 +1,24 @@
 #include "estimation/detail/content_units.h"
 
 #include <cmath>
+#include <limits>
 
 namespace talvo::estimation {
 
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     constexpr double FractionTolerance = 0.05;
     constexpr double Percent = 100.0;
-    // A table adds every row: each count is one test of the three, not a loop over them.
-    const bool finiteSand = std::isfinite(sand);
-    const bool finiteSilt = std::isfinite(silt);
-    const bool finiteClay = std::isfinite(clay);
-    const bool all = finiteSand && finiteSilt && finiteClay;
-    m_withAll += all ? 1U : 0U;
-    m_fraction += all && std::fabs(sand + silt + clay - 1.0) <= FractionTolerance ? 1U : 0U;
+    constexpr double Largest = std::numeric_limits<double>::max();
+    // A table adds every row: each count is one test of the three, not a loop over them. NaN
+    // fails every comparison, and a sum with NaN or an infinity in it is no fraction's.
+    const bool finiteSand = std::fabs(sand) <= Largest;
+    const bool finiteSilt = std::fabs(silt) <= Largest;
+    const bool finiteClay = std::fabs(clay) <= Largest;
+    m_withAll += finiteSand && finiteSilt && finiteClay ? 1U : 0U;
+    m_fraction += std::fabs(sand + silt + clay - 1.0) <= FractionTolerance ? 1U : 0U;
     m_withAny += finiteSand || finiteSilt || finiteClay ? 1U : 0U;
-    const bool above = (finiteSand && sand > Percent) || (finiteSilt && silt > Percent) ||
-                       (finiteClay && clay > Percent);
-    m_above += above ? 1U : 0U;
+    const auto above = [](double content) { return content > Percent && content <= Largest; };
+    m_above += above(sand) || above(silt) || above(clay) ? 1U : 0U;
 }
 
 ContentUnitTally& ContentUnitTally::operator+=(const ContentUnitTally& other) noexcept {

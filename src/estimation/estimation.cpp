@@ -166,30 +166,7 @@ std::optional<FailureKind> SoilEstimate::numberFailure() const noexcept {
 
 SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
                           Precision precision) noexcept {
-    SoilEstimate out;
-    out.m_model = &model;
-    out.m_precision = precision;
-    out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
-                  at(inputs, Input::clay).number};
-    out.m_flags = soilFlags(inputs);
-    if (precision == Precision::fixed) {
-        // Initialised by the call itself: a copy read back in wider pieces than it was
-        // written in stalls on a failed store forward.
-        if (const std::optional<FixedEstimate> quick = fixedEstimate(model, inputs)) {
-            out.m_quick = true;
-            out.m_computed = 3;
-            out.m_results.hundredths = quick->hundredths;
-            out.m_flags |= inputFlags(model, inputs);
-            out.m_flags |= quick->resultFlags;
-            return out;
-        }
-    }
-    const Estimate estimated = estimate(model, inputs);
-    out.m_flags |= modelFlags(model, inputs, estimated);
-    out.m_results.forms = estimated.results;
-    out.m_computed = estimated.computed;
-    out.m_failure = estimated.failure;
-    return out;
+    return estimateSoil(model, inputs, precision, ParticleSizeScale::international);
 }
 
 SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
@@ -200,19 +177,46 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
     return estimateSoil(model, convertInputs(texts, converted, separator), precision);
 }
 
+// One body for both scales: a table estimates every row and model through here, and a call
+// from one overload into the other cost each of them as much as its texture.
 SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Precision precision,
                           ParticleSizeScale scale) noexcept {
-    if (scale == ParticleSizeScale::international) {
-        return estimateSoil(model, inputs, precision);
+    const bool usda = scale == ParticleSizeScale::usda;
+    std::optional<InputValues> converted; // the models read USDA soils on their own scale
+    if (usda) {
+        converted = internationalInputs(inputs);
     }
-    SoilEstimate out = estimateSoil(model, internationalInputs(inputs), precision);
+    const InputValues& read = usda ? *converted : inputs; // what the model reads
+    SoilEstimate out;
+    out.m_model = &model;
+    out.m_precision = precision;
     out.m_scale = scale;
     out.m_soil = {at(inputs, Input::sand).number, at(inputs, Input::silt).number,
                   at(inputs, Input::clay).number};
-    out.m_flags.add(Flag::psd);
+    out.m_flags = soilFlags(read);
+    if (usda) {
+        out.m_flags.add(Flag::psd);
+    }
+    if (precision == Precision::fixed) {
+        // Initialised by the call itself: a copy read back in wider pieces than it was
+        // written in stalls on a failed store forward.
+        if (const std::optional<FixedEstimate> quick = fixedEstimate(model, read)) {
+            out.m_quick = true;
+            out.m_computed = 3;
+            out.m_results.hundredths = quick->hundredths;
+            out.m_flags |= inputFlags(model, read);
+            out.m_flags |= quick->resultFlags;
+            return out;
+        }
+    }
+    const Estimate estimated = estimate(model, read);
+    out.m_flags |= modelFlags(model, read, estimated);
+    out.m_results.forms = estimated.results;
+    out.m_computed = estimated.computed;
+    out.m_failure = estimated.failure;
     // Sand that failed only through silt: the text to mend is silt's.
-    if (out.m_failure && out.m_failure->input == Input::sand && !at(inputs, Input::sand).failure &&
-        at(inputs, Input::silt).failure) {
+    if (usda && out.m_failure && out.m_failure->input == Input::sand &&
+        !at(inputs, Input::sand).failure && at(inputs, Input::silt).failure) {
         out.m_failure->input = Input::silt;
     }
     return out;

@@ -39,9 +39,9 @@ bool missing(std::string_view text) {
 }
 
 // The cell as a message quotes it: long enough to recognise, cut at a character's start.
-std::string quoted(std::string_view text) {
+void appendQuoted(std::string& out, std::string_view text) {
     constexpr std::size_t MaxQuoted = 40;
-    std::string out = "\"";
+    out += '"';
     if (text.size() <= MaxQuoted) {
         out += text;
     } else {
@@ -52,27 +52,47 @@ std::string quoted(std::string_view text) {
         out += text.substr(0, cut);
         out += "...";
     }
-    return out + "\"";
+    out += '"';
 }
 
 } // namespace
 
 std::string failureText(const FailureReason& reason, std::string_view text) {
-    std::string out(failureText(reason));
+    std::string out;
+    appendFailureText(out, reason, text);
+    return out;
+}
+
+void appendFailureText(std::string& out, const FailureReason& reason, std::string_view text) {
     if (!reason.input) {
-        return out;
+        out += failureText(reason);
+        return;
     }
+    const std::string_view input = name(*reason.input);
     switch (reason.kind) {
     case FailureKind::typeMismatch:
-        return missing(text) ? "Missing: " + std::string(name(*reason.input))
-                             : out + " " + quoted(text);
+        if (missing(text)) {
+            out += "Missing: ";
+            out += input;
+            return;
+        }
+        out += failureText(reason);
+        out += ' ';
+        appendQuoted(out, text);
+        return;
     case FailureKind::divisionByZero:
-        return out + " (this model divides by " + std::string(name(*reason.input)) + ", so " +
-               std::string(name(*reason.input)) + " must not be 0)";
+        out += failureText(reason);
+        out += " (this model divides by ";
+        out += input;
+        out += ", so ";
+        out += input;
+        out += " must not be 0)";
+        return;
     case FailureKind::overflow:
-        return out;
+        out += failureText(reason);
+        return;
     }
-    return out;
+    out += failureText(reason);
 }
 
 std::string_view describe(FailureKind kind) {

@@ -454,8 +454,9 @@ std::uint8_t squareClass(const TriangleTests& tests, double clay, double silt) {
     return Undecided;
 }
 
-// Only squares that reach into the triangle: accepted soils sum to 100 up to rounding.
-SquareClasses buildSquareClasses(const TriangleTests& tests) {
+// Only squares that reach into the triangle: accepted soils sum to 100 up to rounding. Never
+// inline: built once, it would make textureClass() save registers on every call.
+[[gnu::noinline]] SquareClasses buildSquareClasses(const TriangleTests& tests) {
     SquareClasses classes{};
     classes.fill(Undecided);
     for (std::size_t clay = 0; clay < SquaresPerSide; ++clay) {
@@ -468,11 +469,14 @@ SquareClasses buildSquareClasses(const TriangleTests& tests) {
 }
 
 // Built on first use, in well under a millisecond each; too many steps for a compiler's
-// constant evaluation.
+// constant evaluation. Both under one guard: a table asks for every row.
 const SquareClasses& squareClasses(ParticleSizeScale scale) {
-    static const SquareClasses international = buildSquareClasses(InternationalTests);
-    static const SquareClasses usda = buildSquareClasses(UsdaTests);
-    return scale == ParticleSizeScale::usda ? usda : international;
+    struct Both {
+        SquareClasses international = buildSquareClasses(InternationalTests);
+        SquareClasses usda = buildSquareClasses(UsdaTests);
+    };
+    static const Both both;
+    return scale == ParticleSizeScale::usda ? both.usda : both.international;
 }
 
 const Triangle& triangleOf(ParticleSizeScale scale) noexcept {
@@ -494,8 +498,23 @@ const ClassName* nameOf(TextureClass texture) noexcept {
     return index < Names.size() ? &Names[index] : nullptr;
 }
 
+// NaN and the infinities fail one of the two comparisons.
 bool isPercent(double value) {
-    return std::isfinite(value) && value >= 0 && value <= 100;
+    return value >= 0 && value <= 100;
+}
+
+// A soil near a boundary, its edges tried. Apart from textureClass(), whose quick answer for
+// most soils then saves the registers this loop needs.
+[[gnu::noinline]] std::optional<TextureClass> classOnEdges(double clay, double silt,
+                                                           ParticleSizeScale scale) noexcept {
+    const TriangleTests& tests = scale == ParticleSizeScale::usda ? UsdaTests : InternationalTests;
+    for (std::size_t i = 0; i < tests.pieceCount; ++i) {
+        const PieceTest& piece = tests.pieces[i];
+        if (!piece.bounds.exclude(clay, silt) && holds(piece.region, clay, silt)) {
+            return static_cast<TextureClass>(piece.texture);
+        }
+    }
+    return std::nullopt; // unreachable: the pieces tile the triangle
 }
 
 } // namespace
@@ -536,14 +555,7 @@ std::optional<TextureClass> textureClass(double sand, double silt, double clay,
             return static_cast<TextureClass>(known);
         }
     }
-    const TriangleTests& tests = scale == ParticleSizeScale::usda ? UsdaTests : InternationalTests;
-    for (std::size_t i = 0; i < tests.pieceCount; ++i) {
-        const PieceTest& piece = tests.pieces[i];
-        if (!piece.bounds.exclude(clay, silt) && holds(piece.region, clay, silt)) {
-            return static_cast<TextureClass>(piece.texture);
-        }
-    }
-    return std::nullopt; // unreachable: the pieces tile the triangle
+    return classOnEdges(clay, silt, scale);
 }
 
 std::span<const TexturePoint> outline(TextureClass texture, ParticleSizeScale scale) noexcept {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 namespace talvo::table {
 
@@ -44,7 +45,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         appendField(text, model->listText, settings.delimiter);
         text += settings.delimiter;
         appendField(text, model->unit, settings.delimiter);
-        m_modelTexts.push_back(std::move(text));
+        m_modelTexts.emplace_back(text);
     }
     // Sand, silt and clay describe the soil whatever the model (its texture and their sum);
     // OC only matters to the models that read it.
@@ -61,9 +62,9 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     }
     // Every texture and every set of flags as its field, once.
     for (const estimation::TextureClass texture : estimation::allTextureClasses) {
-        assert(estimation::name(texture).size() <= MaxTextureName);
-        appendField(m_textureTexts[static_cast<std::size_t>(texture)], estimation::name(texture),
-                    settings.delimiter);
+        std::string field;
+        appendField(field, estimation::name(texture), settings.delimiter);
+        m_textureTexts[static_cast<std::size_t>(texture)] = ShortText(field);
     }
     for (std::size_t bits = 0; bits < m_flagTexts.size(); ++bits) {
         std::string codes;
@@ -73,15 +74,16 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
                 codes += estimation::code(flag);
             }
         }
-        appendField(m_flagTexts[bits], codes, settings.delimiter);
+        std::string field;
+        appendField(field, codes, settings.delimiter);
+        m_flagTexts[bits] = ShortText(field);
     }
-    assert(std::all_of(m_modelTexts.begin(), m_modelTexts.end(), [&](const std::string& text) {
-        return text.size() + ErrorCapacity + 3 * (estimation::ResultTextCapacity + 3) +
-                   quotedFieldBytes(MaxTextureName) + m_flagTexts.back().size() + 5 +
-                   HorizonColumns.size() * (estimation::ResultTextCapacity + 3) +
-                   m_columns.lineEnd.size() <=
-               AddedCapacity;
-    }));
+    m_lineEnd = ShortText(columns.lineEnd);
+    // The model's, texture and flags texts and the line's end each take a whole ShortText.
+    static_assert(4 * ShortText::Capacity + ErrorCapacity +
+                      3 * (estimation::ResultTextCapacity + 3) + 5 +
+                      HorizonColumns.size() * (estimation::ResultTextCapacity + 3) <=
+                  AddedCapacity);
     m_scaled =
         std::any_of(settings.scales.begin(), settings.scales.end(),
                     [](const std::optional<DecimalScale>& scale) { return scale.has_value(); });
@@ -319,13 +321,20 @@ estimation::InputValue RowFormatter::readInput(std::string_view text,
                  : estimation::inputValue(text, m_settings.decimal);
 }
 
-std::string_view RowFormatter::textureField(const estimation::InputValues& values) const {
+RowFormatter::ShortText::ShortText(std::string_view text) : m_size(text.size()) {
+    if (text.size() > Capacity) {
+        throw std::length_error("a short text of the added columns is longer than its room");
+    }
+    std::copy(text.begin(), text.end(), m_bytes.begin());
+}
+
+const RowFormatter::ShortText&
+RowFormatter::textureField(const estimation::InputValues& values) const {
     const auto number = [&](estimation::Input input) { return at(values, input).number; };
     const auto found =
         estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
                                  number(estimation::Input::clay), m_settings.particleSizes);
-    return found ? std::string_view(m_textureTexts[static_cast<std::size_t>(*found)])
-                 : std::string_view();
+    return found ? m_textureTexts[static_cast<std::size_t>(*found)] : m_noTexture;
 }
 
 // The helpers below run once per model and row: inline, so the row's loop stays as one piece.
@@ -336,7 +345,7 @@ inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padd
     } else {
         out.append(padding, m_settings.delimiter);
     }
-    return std::copy(m_modelTexts[m].begin(), m_modelTexts[m].end(), end);
+    return m_modelTexts[m].copyTo(end);
 }
 
 inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstimate& estimated,
@@ -348,8 +357,10 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         // The cell of the input that caused it, where one did.
-        m_failure = estimation::failureText(*failure, failure->input ? cell(soil, *failure->input)
-                                                                     : std::string_view());
+        // Into the text of the row before: a table may fail on every row.
+        m_failure.clear();
+        estimation::appendFailureText(
+            m_failure, *failure, failure->input ? cell(soil, *failure->input) : std::string_view());
         error = m_failure;
         return std::fill_n(end, 3, delimiter);
     }
@@ -364,13 +375,13 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     return end;
 }
 
-inline char* RowFormatter::writeClasses(char* end, std::string_view texture,
+inline char* RowFormatter::writeClasses(char* end, const ShortText& texture,
                                         estimation::Flags flags, Summary& summary) const {
     const char delimiter = m_settings.delimiter;
     *end++ = delimiter;
-    end = std::copy(texture.begin(), texture.end(), end);
+    end = texture.copyTo(end);
     *end++ = delimiter;
-    end = std::copy_n(m_flagTexts[flags.bits()].data(), m_flagTexts[flags.bits()].size(), end);
+    end = m_flagTexts[flags.bits()].copyTo(end);
     *end++ = delimiter;
     summary.countFlags(flags);
     return end;
@@ -382,14 +393,14 @@ inline void RowFormatter::appendAdded(char* added, char* end, std::string_view e
     // as much as the row's estimate. A long row's reason holds its surplus fields, of any
     // length: it goes straight to `out`.
     if (error.empty()) {
-        end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+        end = m_lineEnd.copyTo(end);
         out.append(added, static_cast<std::size_t>(end - added));
         return;
     }
     ++summary.rowsWithError;
     if (quotedFieldBytes(error.size()) <= ErrorCapacity) {
         end = writeField(end, error, m_settings.delimiter);
-        end = std::copy(m_columns.lineEnd.begin(), m_columns.lineEnd.end(), end);
+        end = m_lineEnd.copyTo(end);
         out.append(added, static_cast<std::size_t>(end - added));
     } else {
         out.append(added, static_cast<std::size_t>(end - added));
@@ -403,9 +414,10 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    const std::string_view texture =
-        malformed.empty() ? textureField(soil.values) : std::string_view();
-    if (malformed.empty()) {
+    const ShortText& texture = malformed.empty() ? textureField(soil.values) : m_noTexture;
+    if (&texture != &m_noTexture) {
+        summary.units.addClassed();
+    } else if (malformed.empty()) {
         summary.units.add(at(soil.values, estimation::Input::sand).number,
                           at(soil.values, estimation::Input::silt).number,
                           at(soil.values, estimation::Input::clay).number);

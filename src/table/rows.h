@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -89,6 +90,25 @@ public:
     HorizonBatch& horizons() noexcept { return m_horizons; }
 
 private:
+    // A short text of the added columns, kept with room to spare so that it is copied in one
+    // piece of a fixed size: a call to memmove for each of a row's few short texts cost more
+    // than copying them. The target must hold Capacity chars.
+    class ShortText {
+    public:
+        static constexpr std::size_t Capacity = 64;
+        ShortText() = default;
+        explicit ShortText(std::string_view text);
+        std::size_t size() const noexcept { return m_size; }
+        char* copyTo(char* out) const noexcept {
+            std::memcpy(out, m_bytes.data(), Capacity);
+            return out + m_size;
+        }
+
+    private:
+        std::array<char, Capacity> m_bytes{};
+        std::size_t m_size = 0;
+    };
+
     // The record's own fields as they go out: `fields`, then `padding` delimiters (the
     // last one before `model`), then the added columns.
     struct Shape {
@@ -132,7 +152,7 @@ private:
     // One input's text as a number, at the input's scale where one is set.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
-    std::string_view textureField(const estimation::InputValues& values) const;
+    const ShortText& textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing to the added columns at `end` and
     // returning their new end. The delimiter, or the padding straight to `out`, then the
     // model's texts.
@@ -142,7 +162,7 @@ private:
     char* writeEstimate(char* end, const estimation::SoilEstimate& estimated, const Soil& soil,
                         std::string_view& error, estimation::Flags& flags);
     // The texture and flags fields and the delimiter before the error; counts the flags.
-    char* writeClasses(char* end, std::string_view texture, estimation::Flags flags,
+    char* writeClasses(char* end, const ShortText& texture, estimation::Flags flags,
                        Summary& summary) const;
     // The added columns `added` to `end` and then `error` into `out`, and the line's end;
     // counts a row with an error.
@@ -162,14 +182,14 @@ private:
     }
 
     // Bounds of the added columns of one row: the model's texts, three numbers, the texture,
-    // the flags, and an error, which is one of the engine's texts or a malformed row's reason.
+    // the flags, the line's end and an error, which is one of the engine's texts or a malformed
+    // row's reason.
     static constexpr std::size_t ErrorCapacity = 512;
-    static constexpr std::size_t MaxTextureName = 32;
     static constexpr std::size_t AddedCapacity = 4096;
 
     const Settings& m_settings;
     const Columns& m_columns;
-    std::vector<std::string> m_modelTexts; // list texts as fields
+    std::vector<ShortText> m_modelTexts; // list texts as fields
     // Input columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, estimation::Input>> m_inputColumns;
     // The soil of the row at hand, kept from row to row: each row writes the inputs that have
@@ -184,9 +204,11 @@ private:
     Horizon m_horizon;               // the record's, with --profiles
     std::size_t m_horizonFields = 0; // fields up to the last horizon column
     HorizonBatch m_horizons;
-    std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
+    std::array<ShortText, estimation::TextureClassCount> m_textureTexts; // each class's field
+    ShortText m_noTexture; // the field of a soil without a class
     // The flags field of each set of flags, by its bits.
-    std::array<std::string, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
+    std::array<ShortText, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
+    ShortText m_lineEnd; // the table's
 };
 
 // The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`

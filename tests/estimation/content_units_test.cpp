@@ -61,6 +61,32 @@ TEST(ContentUnitTally, PartsAddUp) {
     EXPECT_EQ(first.judged(ContentUnit::fraction), 3U);
 }
 
+// A soil with a texture class counts the same whether tallied from its contents or as classed:
+// the edges of what has a class too.
+TEST(ContentUnitTally, ClassedSoilsCountAsTheirContents) {
+    const std::vector<Soil> soils{
+        {40, 40, 20},    {0, 0, 100},     {100, 0, 0},    {0, 100, 0},   {33, 33, 33}, {34, 34, 33},
+        {0.4, 0.4, 0.2}, {400, 400, 200}, {-0.0, 50, 50}, {NaN, 50, 50}, {101, 0, 0},
+    };
+    for (const ParticleSizeScale scale :
+         {ParticleSizeScale::international, ParticleSizeScale::usda}) {
+        ContentUnitTally counted;
+        ContentUnitTally classed;
+        for (const Soil& soil : soils) {
+            counted.add(soil[0], soil[1], soil[2]);
+            if (textureClass(soil[0], soil[1], soil[2], scale)) {
+                classed.addClassed();
+            } else {
+                classed.add(soil[0], soil[1], soil[2]);
+            }
+        }
+        for (const ContentUnit unit : {ContentUnit::fraction, ContentUnit::gramsPerKilogram}) {
+            EXPECT_EQ(classed.looking(unit), counted.looking(unit));
+            EXPECT_EQ(classed.judged(unit), counted.judged(unit));
+        }
+    }
+}
+
 TEST(ShiftedDecimal, MovesTheShortestTextsPoint) {
     struct Case {
         double value;

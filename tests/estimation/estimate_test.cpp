@@ -122,10 +122,17 @@ TEST(FailureText, NamesTheCell) {
         {{FailureKind::overflow, Input::sand}, "1e308", "Overflow: sand"},
         {{FailureKind::overflow, std::nullopt}, "", "Overflow"},
     };
+    // Appended, each text follows the one before whole: a table writes every row's into one
+    // string.
+    std::string appended = "before";
+    std::string expected = "before";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cell);
         EXPECT_EQ(failureText(c.reason, c.cell), c.text);
+        appendFailureText(appended, c.reason, c.cell);
+        expected += c.text;
     }
+    EXPECT_EQ(appended, expected);
 }
 
 } // namespace

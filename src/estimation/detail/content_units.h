@@ -19,6 +19,13 @@ class ContentUnitTally {
 public:
     // One soil's contents; NaN or an infinity where one is no number.
     void add(double sand, double silt, double clay) noexcept;
+    // One soil that textureClass() gave a class: each content lies within 0..100 and they sum
+    // to within 1 of 100, so it counts as add() would count it, without its tests. A table
+    // tallies every row, and knows the class already.
+    void addClassed() noexcept {
+        ++m_withAll;
+        ++m_withAny;
+    }
     ContentUnitTally& operator+=(const ContentUnitTally& other) noexcept;
 
     // The unit most soils look like when it is not percent: fractions where sand, silt and

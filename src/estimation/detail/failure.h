@@ -30,6 +30,8 @@ std::string_view failureText(const FailureReason& reason);
 // reads "Missing: oc", and a division by zero says what the model divides by. Without an
 // input, as failureText(reason).
 std::string failureText(const FailureReason& reason, std::string_view text);
+// The same, appended to `out`: a table whose rows fail writes one for each, into one string.
+void appendFailureText(std::string& out, const FailureReason& reason, std::string_view text);
 
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
 // where one did, so that the caller can name it.
