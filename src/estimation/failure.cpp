@@ -25,10 +25,7 @@ std::string_view failureText(const FailureReason& reason) {
     return texts.at(kind).at(input);
 }
 
-namespace {
-
-// What tables write for a value nobody measured.
-bool missing(std::string_view text) {
+bool missingText(std::string_view text) noexcept {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return true;
@@ -37,6 +34,8 @@ bool missing(std::string_view text) {
     return text.size() == 2 && (text[0] == 'N' || text[0] == 'n') &&
            (text[1] == 'A' || text[1] == 'a');
 }
+
+namespace {
 
 // The cell as a message quotes it: long enough to recognise, cut at a character's start.
 std::string quoted(std::string_view text) {
@@ -57,6 +56,11 @@ std::string quoted(std::string_view text) {
 
 } // namespace
 
+std::string typeMismatchText(std::string_view name, std::string_view text) {
+    return missingText(text) ? "Missing: " + std::string(name)
+                             : "Type mismatch: " + std::string(name) + " " + quoted(text);
+}
+
 std::string failureText(const FailureReason& reason, std::string_view text) {
     std::string out(failureText(reason));
     if (!reason.input) {
@@ -64,8 +68,7 @@ std::string failureText(const FailureReason& reason, std::string_view text) {
     }
     switch (reason.kind) {
     case FailureKind::typeMismatch:
-        return missing(text) ? "Missing: " + std::string(name(*reason.input))
-                             : out + " " + quoted(text);
+        return typeMismatchText(name(*reason.input), text);
     case FailureKind::divisionByZero:
         return out + " (this model divides by " + std::string(name(*reason.input)) + ", so " +
                std::string(name(*reason.input)) + " must not be 0)";

@@ -67,8 +67,9 @@ void ProfileTable::add(const HorizonBatch& batch) {
         m_horizons.push_back({entry.top, entry.bottom, None});
         (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
         profile.last = horizon;
-        const auto water = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
-        m_water.insert(m_water.end(), water, water + static_cast<std::ptrdiff_t>(modelCount));
+        for (std::size_t m = 0; m < modelCount; ++m) {
+            m_water.push_back(batch.water[h * modelCount + m]);
+        }
     }
 }
 
@@ -86,16 +87,10 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
 
 char* writeNumberText(char* out, double value, const Settings& settings) {
     // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
-    const estimation::DecimalForm form = estimation::decimalForm(value);
     const char separator = settings.decimal.get();
-    return settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
-                                                  : estimation::writeGeneral(out, form, separator);
-}
-
-std::string numberText(double value, const Settings& settings) {
-    std::array<char, estimation::FixedTextCapacity>
-        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    return {text.data(), writeNumberText(text.data(), value, settings)};
+    return settings.precision == Precision::fixed
+               ? estimation::writeFixed(out, value, separator)
+               : estimation::writeGeneral(out, estimation::decimalForm(value), separator);
 }
 
 namespace {
@@ -103,18 +98,14 @@ namespace {
 // Summary rows go out in blocks of about this size rather than one by one.
 constexpr std::size_t SummaryBlockBytes = std::size_t{1} << 16;
 
-// A number's text as the next field.
-void appendNumber(std::string& line, std::string_view text, char delimiter) {
+// A number's text as the next field; quoted only where the delimiter can occur in one.
+void appendNumber(std::string& line, std::string_view text, char delimiter, bool quoted) {
     line += delimiter;
-    appendField(line, text, delimiter);
-}
-
-void appendWater(std::string& line, double value, const Settings& settings) {
-    std::array<char, estimation::FixedTextCapacity>
-        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    const char* const end = writeNumberText(text.data(), value, settings);
-    appendNumber(line, {text.data(), static_cast<std::size_t>(end - text.data())},
-                 settings.delimiter);
+    if (quoted) {
+        appendField(line, text, delimiter);
+    } else {
+        line += text;
+    }
 }
 
 // Each set of profile flags as its field, by its bits, worked out once.
@@ -154,8 +145,15 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
     // Depths are the table's own numbers: written in full, not rounded as water is.
     const std::string rootDepth = estimation::generalText(zone.rootDepth, settings.decimal);
     const auto flagFields = profileFlagFields(delimiter);
-    std::array<char, estimation::GeneralTextCapacity>
-        depth; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    const bool quoted =
+        std::string_view("0123456789+-eE").find(delimiter) != std::string_view::npos ||
+        delimiter == settings.decimal.get();
+    std::array<char, estimation::FixedTextCapacity>
+        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    const auto appendText = [&](const char* end) {
+        appendNumber(block, {text.data(), static_cast<std::size_t>(end - text.data())}, delimiter,
+                     quoted);
+    };
     for (std::size_t p = 0; p < table.size(); ++p) {
         for (std::size_t m = 0; m < models.size(); ++m) {
             const estimation::ProfileWater water = table.water(p, m, zone);
@@ -164,14 +162,12 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
                 block += delimiter;
                 appendField(block, models[m]->listText, delimiter);
             }
-            const char* const depthEnd = estimation::writeGeneral(
-                depth.data(), estimation::decimalForm(water.depth), settings.decimal.get());
-            appendNumber(block, {depth.data(), static_cast<std::size_t>(depthEnd - depth.data())},
-                         delimiter);
+            appendText(estimation::writeGeneral(
+                text.data(), estimation::decimalForm(water.depth), settings.decimal.get()));
             for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
-                appendWater(block, sum, settings);
+                appendText(writeNumberText(text.data(), sum, settings));
             }
-            appendNumber(block, rootDepth, delimiter);
+            appendNumber(block, rootDepth, delimiter, quoted);
             block += delimiter;
             block += flagFields[water.flags.bits()];
             block += lineEnd;

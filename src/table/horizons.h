@@ -105,10 +105,9 @@ private:
     mutable estimation::Profile m_profile;
 };
 
-// A derived number's text in the run's precision: fifteen digits, or two decimals rounded
-// from them as the results are. The value must be finite.
-std::string numberText(double value, const Settings& settings);
-// The same text at `out`, which holds estimation::FixedTextCapacity chars; returns the end.
+// A derived number's text in the run's precision at `out`, which holds
+// estimation::FixedTextCapacity chars: fifteen digits, or two decimals rounded from them as
+// the results are. The value must be finite. Returns the end.
 char* writeNumberText(char* out, double value, const Settings& settings);
 
 // The summary: a header (profile, model where several ran, depth_cm, taw_0_30, taw_0_100,

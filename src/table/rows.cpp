@@ -56,9 +56,13 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
-    for (const std::optional<std::size_t>& column : columns.horizon) {
-        m_horizonFields = column ? std::max(m_horizonFields, *column + 1) : m_horizonFields;
+    for (const HorizonInput input : allHorizonInputs) {
+        if (const std::optional<std::size_t>& column =
+                columns.horizon[static_cast<std::size_t>(input)]) {
+            m_horizonColumns.emplace_back(*column, input);
+        }
     }
+    std::sort(m_horizonColumns.begin(), m_horizonColumns.end());
     // Every texture and every set of flags as its field, once.
     for (const estimation::TextureClass texture : estimation::allTextureClasses) {
         assert(estimation::name(texture).size() <= MaxTextureName);
@@ -242,12 +246,12 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) con
     HorizonCells cells{};
     const char* start = line.data();
     const char* const last = start + line.size();
-    for (std::size_t field = 0; field < m_horizonFields; ++field) {
+    auto wanted = m_horizonColumns.begin(); // sorted by column; two inputs may share one
+    for (std::size_t field = 0; wanted != m_horizonColumns.end(); ++field) {
         const char* const end = std::find(start, last, m_settings.delimiter);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            if (m_columns.horizon[i] == field) {
-                cells[i] = {start, static_cast<std::size_t>(end - start)};
-            }
+        for (; wanted != m_horizonColumns.end() && wanted->first == field; ++wanted) {
+            cells[static_cast<std::size_t>(wanted->second)] = {
+                start, static_cast<std::size_t>(end - start)};
         }
         if (end == last) {
             break;
@@ -258,27 +262,38 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) con
 }
 
 RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const auto cellOf = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
-    // A cell that holds no number gives NaN: a depth flagged, a horizon without water.
-    const auto number = [&](HorizonInput input, double empty) {
+    m_horizonFault.clear();
+    // The first cell that holds no number is named in the row's error: its horizon has no
+    // water, and the user would not learn why.
+    const auto fault = [&](HorizonInput input) {
+        if (m_horizonFault.empty()) {
+            m_horizonFault = estimation::typeMismatchText(headerName(input), cellOf(input));
+        }
+        return none;
+    };
+    // An empty, blank or NA cell gives `empty`; a depth needs one (`required`).
+    const auto number = [&](HorizonInput input, double empty, bool required) {
         const std::string_view text = cellOf(input);
-        if (text.find_first_not_of(" \t") == std::string_view::npos) {
-            return empty;
+        if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
+            return plain->value(); // the usual cell, read at once
+        }
+        if (estimation::missingText(text)) {
+            return required ? fault(input) : empty;
         }
         const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
-        return parsed.failure ? std::numeric_limits<double>::quiet_NaN() : parsed.value;
+        return parsed.failure ? fault(input) : parsed.value;
     };
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     Horizon horizon;
     horizon.profile = cellOf(HorizonInput::profile);
-    horizon.top = number(HorizonInput::top, none);
-    horizon.bottom = number(HorizonInput::bottom, none);
+    horizon.top = number(HorizonInput::top, none, true);
+    horizon.bottom = number(HorizonInput::bottom, none, true);
     horizon.soil.basis = m_settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, none);    // none measured: assumed
-    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0); // none given: no stones
+    horizon.soil.bulkDensity = number(HorizonInput::bd, none, false); // none measured: assumed
+    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
-    if (std::isnan(horizon.soil.bulkDensity) &&
-        cellOf(HorizonInput::bd).find_first_not_of(" \t") != std::string_view::npos) {
+    if (std::isnan(horizon.soil.bulkDensity) && !estimation::missingText(cellOf(HorizonInput::bd))) {
         horizon.soil.bulkDensity = -1.0;
     }
     if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
@@ -435,6 +450,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
                 numbers = estimated.numbers();
+                error = m_horizonFault; // a horizon cell without a number leaves no water
             }
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);

@@ -113,7 +113,8 @@ private:
     using HorizonCells = std::array<std::string_view, allHorizonInputs.size()>;
     HorizonCells horizonCells(const RecordView& record) const;
     HorizonCells horizonCells(std::string_view line) const; // an unquoted row, split as read
-    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none.
+    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
+    // and in m_horizonFault where a depth, bd or cf cell holds no number.
     Horizon readHorizon(const HorizonCells& cells);
     // A horizon's water with one model from its 15-digit results (none where it has no
     // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
@@ -181,8 +182,10 @@ private:
     std::string m_extra;
     std::string m_malformed;
     std::string m_failure;           // a failed estimate's reason, naming its cell
-    Horizon m_horizon;               // the record's, with --profiles
-    std::size_t m_horizonFields = 0; // fields up to the last horizon column
+    Horizon m_horizon;          // the record's, with --profiles
+    std::string m_horizonFault; // why its water is not known, where a cell holds no number
+    // Horizon columns in the order of the table: (column, input).
+    std::vector<std::pair<std::size_t, HorizonInput>> m_horizonColumns;
     HorizonBatch m_horizons;
     std::array<std::string, estimation::TextureClassCount> m_textureTexts; // each class's field
     // The flags field of each set of flags, by its bits.
