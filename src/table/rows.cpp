@@ -303,14 +303,14 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
 }
 
 inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
-                                        const std::optional<std::array<double, 3>>& numbers,
+                                        const std::optional<std::array<double, 2>>& limits,
                                         estimation::Flags& flags, double& waterMm) const {
     const char delimiter = m_settings.delimiter;
     waterMm = std::numeric_limits<double>::quiet_NaN();
     std::optional<estimation::HorizonWater> water;
-    if (numbers) {
+    if (limits) {
         const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-        water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
+        water = estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil,
                                          thickness);
     }
     if (!water) {
@@ -359,7 +359,6 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
                                          estimation::Flags& flags) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
-    const Precision precision = m_settings.precision;
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         // The cell of the input that caused it, where one did.
@@ -370,11 +369,8 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     }
     for (const Result result : results) {
         *end++ = delimiter;
-        // A horizon's estimate is in fifteen digits, whatever the texts are written in.
-        end = writeNumber(end, [&](char* at) {
-            return m_settings.profiles ? estimated.writeText(at, result, separator, precision)
-                                       : estimated.writeText(at, result, separator);
-        });
+        end = writeNumber(end,
+                          [&](char* at) { return estimated.writeText(at, result, separator); });
     }
     return end;
 }
@@ -438,18 +434,18 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         char* end = writeModel(added.data(), m, shape.padding, out);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
-        std::optional<std::array<double, 3>> numbers; // a horizon's, in fifteen digits
+        std::optional<std::array<double, 2>> limits; // a horizon's FC and PWP, 15 digits
         if (error.empty()) {
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
-            // the model's fifteen digits, and its texts are written from the same estimate.
-            const estimation::SoilEstimate estimated = estimation::estimateSoil(
-                *m_columns.models[m], soil.values,
-                horizon ? Precision::general : m_settings.precision, m_settings.particleSizes);
+            // the model's fifteen digits, whatever the precision its texts are written in.
+            const estimation::SoilEstimate estimated =
+                estimation::estimateSoil(*m_columns.models[m], soil.values, m_settings.precision,
+                                         m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, error, flags);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
-                numbers = estimated.numbers();
+                limits = estimated.fifteenDigitLimits();
                 error = m_horizonFault; // a horizon cell without a number leaves no water
             }
         } else {
@@ -460,7 +456,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 water; // NOLINT(cppcoreguidelines-pro-type-member-init)
             double waterMm = 0.0;
             char* const waterEnd =
-                writeHorizon(water.data(), *m_columns.models[m], numbers, flags, waterMm);
+                writeHorizon(water.data(), *m_columns.models[m], limits, flags, waterMm);
             m_horizons.water.push_back(waterMm);
             end = writeClasses(end, texture, flags, summary);
             end = std::copy(water.data(), waterEnd, end);

@@ -120,7 +120,7 @@ private:
     // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
     // the bd flag into `flags`. Returns the water in mm, NaN where the horizon has none.
     char* writeHorizon(char* end, const estimation::PtfModel& model,
-                       const std::optional<std::array<double, 3>>& numbers,
+                       const std::optional<std::array<double, 2>>& limits,
                        estimation::Flags& flags, double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
