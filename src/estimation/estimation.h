@@ -64,9 +64,11 @@ public:
     char* writeText(char* out, Result result, char separator) const noexcept {
         assert(!m_failure);
         // Inline: a table writes three texts for every row and model.
-        return m_quick ? writeHundredths(
-                             out, m_results.quick.hundredths[static_cast<std::size_t>(result)], separator)
-                       : writeText(out, result, separator, m_precision);
+        return m_quick
+                   ? writeHundredths(out,
+                                     m_results.quick.hundredths[static_cast<std::size_t>(result)],
+                                     separator)
+                   : writeText(out, result, separator, m_precision);
     }
     std::string text(Result result, char separator = '.') const;
 

@@ -87,8 +87,8 @@ void Profile::add(double top, double bottom, std::optional<double> waterMm) {
     if (m_horizons.empty() || !byDepth(horizon, m_horizons.back())) {
         m_horizons.push_back(horizon);
     } else {
-        m_horizons.insert(
-            std::upper_bound(m_horizons.begin(), m_horizons.end(), horizon, byDepth), horizon);
+        m_horizons.insert(std::upper_bound(m_horizons.begin(), m_horizons.end(), horizon, byDepth),
+                          horizon);
     }
 }
 

@@ -20,7 +20,7 @@ std::string_view headerName(HorizonInput input) {
 
 std::size_t ProfileTable::slot(std::string_view id) const noexcept {
     const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t at = std::hash<std::string_view>{}(id) & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = std::hash<std::string_view>{}(id)&mask;; at = (at + 1) & mask) {
         if (m_slots[at] == None || this->id(m_slots[at]) == id) {
             return at;
         }
@@ -60,8 +60,8 @@ void ProfileTable::add(const HorizonBatch& batch) {
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
-        Entry& profile = m_profiles[find(
-            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart))];
+        Entry& profile =
+            m_profiles[find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart))];
         idStart = entry.idEnd;
         const std::size_t horizon = m_horizons.size();
         m_horizons.push_back({entry.top, entry.bottom, None});
@@ -162,8 +162,8 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
                 block += delimiter;
                 appendField(block, models[m]->listText, delimiter);
             }
-            appendText(estimation::writeGeneral(
-                text.data(), estimation::decimalForm(water.depth), settings.decimal.get()));
+            appendText(estimation::writeGeneral(text.data(), estimation::decimalForm(water.depth),
+                                                settings.decimal.get()));
             for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
                 appendText(writeNumberText(text.data(), sum, settings));
             }

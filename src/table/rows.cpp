@@ -290,10 +290,11 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     horizon.top = number(HorizonInput::top, none, true);
     horizon.bottom = number(HorizonInput::bottom, none, true);
     horizon.soil.basis = m_settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, none, false); // none measured: assumed
+    horizon.soil.bulkDensity = number(HorizonInput::bd, none, false);    // none measured: assumed
     horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
-    if (std::isnan(horizon.soil.bulkDensity) && !estimation::missingText(cellOf(HorizonInput::bd))) {
+    if (std::isnan(horizon.soil.bulkDensity) &&
+        !estimation::missingText(cellOf(HorizonInput::bd))) {
         horizon.soil.bulkDensity = -1.0;
     }
     if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
@@ -310,8 +311,8 @@ inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& m
     std::optional<estimation::HorizonWater> water;
     if (limits) {
         const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-        water = estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil,
-                                         thickness);
+        water =
+            estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
     }
     if (!water) {
         return std::fill_n(end, HorizonColumns.size(), delimiter);
@@ -369,8 +370,8 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     }
     for (const Result result : results) {
         *end++ = delimiter;
-        end = writeNumber(end,
-                          [&](char* at) { return estimated.writeText(at, result, separator); });
+        end =
+            writeNumber(end, [&](char* at) { return estimated.writeText(at, result, separator); });
     }
     return end;
 }
@@ -439,9 +440,8 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
             // the model's fifteen digits, whatever the precision its texts are written in.
-            const estimation::SoilEstimate estimated =
-                estimation::estimateSoil(*m_columns.models[m], soil.values, m_settings.precision,
-                                         m_settings.particleSizes);
+            const estimation::SoilEstimate estimated = estimation::estimateSoil(
+                *m_columns.models[m], soil.values, m_settings.precision, m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, error, flags);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {

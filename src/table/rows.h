@@ -120,8 +120,8 @@ private:
     // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
     // the bd flag into `flags`. Returns the water in mm, NaN where the horizon has none.
     char* writeHorizon(char* end, const estimation::PtfModel& model,
-                       const std::optional<std::array<double, 2>>& limits,
-                       estimation::Flags& flags, double& waterMm) const;
+                       const std::optional<std::array<double, 2>>& limits, estimation::Flags& flags,
+                       double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    std::string& out, Summary& summary);
@@ -181,7 +181,7 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
-    std::string m_failure;           // a failed estimate's reason, naming its cell
+    std::string m_failure;      // a failed estimate's reason, naming its cell
     Horizon m_horizon;          // the record's, with --profiles
     std::string m_horizonFault; // why its water is not known, where a cell holds no number
     // Horizon columns in the order of the table: (column, input).

@@ -262,8 +262,21 @@ TEST(RecentCellsTest, AHitIsTheSameCellBitForBit) {
 // A double's two decimals straight from it are those of its 15-digit form: at halves and a few
 // ulps beside them, where the 15-digit rounding decides, and over random magnitudes and signs.
 TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
-    std::vector<double> values{0.0, -0.0, 0.005, -0.005, 1.005, 2.675, 0.125, 99.995, 1e-300,
-                               -1e-300, 9999999999999.995, 1e13, 1e15 + 0.5, 1e300, -1e300};
+    std::vector<double> values{0.0,
+                               -0.0,
+                               0.005,
+                               -0.005,
+                               1.005,
+                               2.675,
+                               0.125,
+                               99.995,
+                               1e-300,
+                               -1e-300,
+                               9999999999999.995,
+                               1e13,
+                               1e15 + 0.5,
+                               1e300,
+                               -1e300};
     for (const double half : {0.005, 1.005, 2.675, 12.345, 0.015, 1234.565, 1e12 + 0.005}) {
         double below = half;
         double above = half;
@@ -286,8 +299,8 @@ TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
         std::array<char, FixedTextCapacity> quick{};
         const std::string text(quick.data(), writeFixed(quick.data(), value, ','));
         std::array<char, FixedTextCapacity> exact{};
-        EXPECT_EQ(text, std::string(exact.data(),
-                                    writeFixed(exact.data(), decimalForm(value), ',')))
+        EXPECT_EQ(text,
+                  std::string(exact.data(), writeFixed(exact.data(), decimalForm(value), ',')))
             << std::hexfloat << value;
     }
 }
