@@ -15,20 +15,26 @@ rm -rf "$work" && mkdir -p "$work"
 # A status of its own, so that a program's own failure statuses stay apart from valgrind's.
 memcheck=(valgrind --error-exitcode=97 --leak-check=full --errors-for-leak-kinds=definite,possible
           --num-callers=40 --quiet)
-failed=0
 
-# check NAME ALLOWED_STATUSES COMMAND...: runs COMMAND, logs to $work/NAME.log.
+# check NAME ALLOWED_STATUSES COMMAND...: runs COMMAND in the background, as many at once as
+# there are cores (each check is one single-threaded program), logs to $work/NAME.log and
+# leaves $work/NAME.failed when it fails.
+jobs_at_once=$(nproc)
 check() {
-    local name=$1 allowed=$2 status=0 start=$SECONDS
+    local name=$1 allowed=$2
     shift 2
-    "$@" >"$work/$name.log" 2>&1 </dev/null || status=$?
-    if [[ " $allowed " == *" $status "* ]]; then
-        echo "valgrind: $name clean ($((SECONDS - start)) s)"
-    else
-        tail -40 "$work/$name.log" >&2
-        echo "valgrind: $name FAILED with status $status, log in $work/$name.log" >&2
-        failed=1
-    fi
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_once" ]; do wait -n || true; done
+    (
+        status=0 start=$SECONDS
+        "$@" >"$work/$name.log" 2>&1 </dev/null || status=$?
+        if [[ " $allowed " == *" $status "* ]]; then
+            echo "valgrind: $name clean ($((SECONDS - start)) s)"
+        else
+            tail -40 "$work/$name.log" >&2
+            echo "valgrind: $name FAILED with status $status, log in $work/$name.log" >&2
+            touch "$work/$name.failed"
+        fi
+    ) &
 }
 
 if [ -x "$bin/talvo-batch" ]; then
@@ -72,4 +78,5 @@ if [ -x "$bin/talvo" ]; then
         --errors-for-leak-kinds=definite \
         --suppressions=scripts/suppressions/valgrind-qt.supp "$bin/talvo"
 fi
-exit $failed
+wait
+if compgen -G "$work/*.failed" >/dev/null; then exit 1; fi

@@ -191,6 +191,10 @@ def test_failures_are_named_with_their_box(page):
     assert page.switch_to.active_element == clay
     # Nothing was computed: the captions keep what they had.
     assert page.find_element(By.ID, "fc").text == "50.85"
+    # Once the box is typed in again, the failure no longer speaks of what is on screen.
+    type_into(page, "clay", "2")
+    assert not failure.is_displayed()
+    assert clay.get_attribute("aria-invalid") is None
 
     Select(page.find_element(By.ID, "model")).select_by_visible_text(
         "TALVO PTF model (PSD + OC)")

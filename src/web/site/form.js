@@ -72,8 +72,10 @@ export class Form {
     this.units.pwp.textContent = chosen.pwpUnit;
   }
 
-  // After any change of the soil or the model: results worked out for another soil turn stale.
+  // After any change of the soil or the model: results worked out for another soil turn stale,
+  // and a failure, which named what was typed before, goes with its marked box.
   changed() {
+    if (!this.failure.hidden) this.showFailure(null);
     this.showStale();
     this.onChange();
   }
@@ -108,6 +110,7 @@ export class Form {
     }
     this.failure.hidden = !failure;
     this.failure.replaceChildren();
+    delete this.failure.dataset.box;
     if (!failure) return;
     const kind = document.createElement('strong');
     kind.textContent = failure.kind;
