@@ -3,6 +3,7 @@
 #include "estimation/detail/number_text.h"
 #include "estimation/detail/portable.h"
 #include "estimation/detail/powers_of_ten.h"
+#include "estimation/detail/quick_hundredths.h"
 
 #include <algorithm>
 #include <array>
@@ -321,6 +322,17 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept {
     std::memmove(first + total - 1, first + total - 2, 2);
     first[total - 2] = separator;
     return out + 1;
+}
+
+char* writeFixed(char* out, double value, char separator) {
+    if (std::fabs(value) < quick::Largest) {
+        const quick::Rounded rounded =
+            quick::hundredthsOf(value, std::fabs(value) * 100 * quick::FormError);
+        if (!rounded.close) {
+            return writeHundredths(out, static_cast<std::int64_t>(rounded.count + 0.0), separator);
+        }
+    }
+    return writeFixed(out, decimalForm(value), separator);
 }
 
 } // namespace talvo::estimation

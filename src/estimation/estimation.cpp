@@ -117,7 +117,7 @@ char* SoilEstimate::writeText(char* out, Result result, char separator,
     assert(static_cast<int>(index) < m_computed);
     if (m_quick) {
         assert(precision == Precision::fixed);
-        return writeHundredths(out, m_results.hundredths[index], separator);
+        return writeHundredths(out, m_results.quick.hundredths[index], separator);
     }
     return precision == Precision::fixed ? writeFixed(out, m_results.forms[index], separator)
                                          : writeGeneral(out, m_results.forms[index], separator);
@@ -140,12 +140,28 @@ std::optional<std::array<double, 3>> SoilEstimate::numbers() const noexcept {
     std::array<double, 3> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (m_quick) {
-            values[i] = hundredthsValue(m_results.hundredths[i]);
+            values[i] = hundredthsValue(m_results.quick.hundredths[i]);
             continue;
         }
         const std::optional<double> value =
             readBack(m_precision == Precision::fixed ? roundedToHundredths(m_results.forms[i])
                                                      : m_results.forms[i]);
+        if (!value) {
+            return std::nullopt;
+        }
+        values[i] = *value;
+    }
+    return values;
+}
+
+std::optional<std::array<double, 2>> SoilEstimate::fifteenDigitLimits() const noexcept {
+    if (m_failure) {
+        return std::nullopt;
+    }
+    std::array<double, 2> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::optional<double> value =
+            readBack(m_quick ? decimalForm(m_results.quick.doubles[i]) : m_results.forms[i]);
         if (!value) {
             return std::nullopt;
         }
@@ -203,7 +219,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Prec
         if (const std::optional<FixedEstimate> quick = fixedEstimate(model, read)) {
             out.m_quick = true;
             out.m_computed = 3;
-            out.m_results.hundredths = quick->hundredths;
+            out.m_results.quick = {quick->hundredths, quick->doubles};
             out.m_flags |= inputFlags(model, read);
             out.m_flags |= quick->resultFlags;
             return out;

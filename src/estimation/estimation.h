@@ -64,9 +64,11 @@ public:
     char* writeText(char* out, Result result, char separator) const noexcept {
         assert(!m_failure);
         // Inline: a table writes three texts for every row and model.
-        return m_quick ? writeHundredths(
-                             out, m_results.hundredths[static_cast<std::size_t>(result)], separator)
-                       : writeText(out, result, separator, m_precision);
+        return m_quick
+                   ? writeHundredths(out,
+                                     m_results.quick.hundredths[static_cast<std::size_t>(result)],
+                                     separator)
+                   : writeText(out, result, separator, m_precision);
     }
     std::string text(Result result, char separator = '.') const;
 
@@ -82,6 +84,9 @@ public:
     // a failure, or where a text lies beyond the double range (numberFailure() says which).
     std::optional<std::array<double, 3>> numbers() const noexcept;
     std::optional<FailureKind> numberFailure() const noexcept;
+    // FC and PWP as the numbers of their 15-digit texts, whatever the precision of the texts:
+    // a horizon's water is reckoned from them. Nothing as with numbers() in general precision.
+    std::optional<std::array<double, 2>> fifteenDigitLimits() const noexcept;
 
 private:
     friend SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
@@ -92,9 +97,13 @@ private:
     // The results: counts of hundredths (5085 is "50.85") where the quick path answered, the
     // 15-digit forms where it did not. One of the two is written, once: tables make an
     // estimate for every row and model, and clearing both cost more than the quick path saves.
+    struct Quick {
+        std::array<std::int64_t, 3> hundredths;
+        std::array<double, 2> doubles; // FC and PWP before any rounding
+    };
     union Results {
         Results() noexcept {} // NOLINT(modernize-use-equals-default): leaves both unwritten
-        std::array<std::int64_t, 3> hundredths;
+        Quick quick;
         std::array<DecimalForm, 3> forms;
     };
 

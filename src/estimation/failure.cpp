@@ -25,10 +25,7 @@ std::string_view failureText(const FailureReason& reason) {
     return texts.at(kind).at(input);
 }
 
-namespace {
-
-// What tables write for a value nobody measured.
-bool missing(std::string_view text) {
+bool missingText(std::string_view text) noexcept {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return true;
@@ -37,6 +34,8 @@ bool missing(std::string_view text) {
     return text.size() == 2 && (text[0] == 'N' || text[0] == 'n') &&
            (text[1] == 'A' || text[1] == 'a');
 }
+
+namespace {
 
 // The cell as a message quotes it: long enough to recognise, cut at a character's start.
 void appendQuoted(std::string& out, std::string_view text) {
@@ -55,7 +54,25 @@ void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
 }
 
+void appendTypeMismatchText(std::string& out, std::string_view name, std::string_view text) {
+    if (missingText(text)) {
+        out += "Missing: ";
+        out += name;
+        return;
+    }
+    out += "Type mismatch: ";
+    out += name;
+    out += ' ';
+    appendQuoted(out, text);
+}
+
 } // namespace
+
+std::string typeMismatchText(std::string_view name, std::string_view text) {
+    std::string out;
+    appendTypeMismatchText(out, name, text);
+    return out;
+}
 
 std::string failureText(const FailureReason& reason, std::string_view text) {
     std::string out;
@@ -71,14 +88,7 @@ void appendFailureText(std::string& out, const FailureReason& reason, std::strin
     const std::string_view input = name(*reason.input);
     switch (reason.kind) {
     case FailureKind::typeMismatch:
-        if (missing(text)) {
-            out += "Missing: ";
-            out += input;
-            return;
-        }
-        out += failureText(reason);
-        out += ' ';
-        appendQuoted(out, text);
+        appendTypeMismatchText(out, input, text);
         return;
     case FailureKind::divisionByZero:
         out += failureText(reason);

@@ -29,6 +29,7 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
     for (std::size_t i = 0; i < fixed.hundredths.size(); ++i) {
         fixed.hundredths[i] = static_cast<std::int64_t>(quick.counts[i]); // below 10^15
     }
+    fixed.doubles = {fc, pwp};
     if (quick.pwpNotBelowFc) {
         fixed.resultFlags.add(Flag::pwpNotBelowFc);
     }

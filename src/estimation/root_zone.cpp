@@ -5,7 +5,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <span>
 
 namespace talvo::estimation {
 
@@ -82,7 +81,15 @@ void Profile::add(double top, double bottom, std::optional<double> waterMm) {
     if (!waterMm) {
         m_flags.add(ProfileFlag::missing);
     }
-    m_horizons.push_back({top, bottom, waterMm.value_or(std::nan(""))});
+    const Horizon horizon{top, bottom, waterMm.value_or(std::nan(""))};
+    // Kept in order as they come, after those at the same depths: most horizons come from the
+    // top down and are appended, and the sums then need no sorted copy.
+    if (m_horizons.empty() || !byDepth(horizon, m_horizons.back())) {
+        m_horizons.push_back(horizon);
+    } else {
+        m_horizons.insert(std::upper_bound(m_horizons.begin(), m_horizons.end(), horizon, byDepth),
+                          horizon);
+    }
 }
 
 void Profile::clear() noexcept {
@@ -92,21 +99,9 @@ void Profile::clear() noexcept {
 
 ProfileWater Profile::water(const RootZone& zone) const {
     assert(zone.rootDepth > 0.0 && zone.depletion >= 0.0 && zone.depletion <= 1.0);
-    const auto byDepth = [](const Horizon& a, const Horizon& b) {
-        return a.top != b.top ? a.top < b.top : a.bottom < b.bottom;
-    };
-    // Sorted copies only where needed: a map's layers, and most tables, come from the top down,
-    // and a map asks once a cell.
-    std::span<const Horizon> horizons = m_horizons;
-    std::vector<Horizon> sorted;
-    if (!std::is_sorted(m_horizons.begin(), m_horizons.end(), byDepth)) {
-        sorted = m_horizons;
-        std::stable_sort(sorted.begin(), sorted.end(), byDepth);
-        horizons = sorted;
-    }
     ProfileWater sums;
     sums.flags = m_flags;
-    for (const Horizon& horizon : horizons) {
+    for (const Horizon& horizon : m_horizons) {
         // The deepest bottom so far is where the horizons above reach.
         if (horizon.top > sums.depth) {
             sums.flags.add(ProfileFlag::gap);

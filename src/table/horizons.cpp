@@ -3,8 +3,12 @@
 #include "table/csv.h"
 #include "table/settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <functional>
+#include <optional>
 
 namespace talvo::table {
 
@@ -14,49 +18,110 @@ std::string_view headerName(HorizonInput input) {
     return names.at(static_cast<std::size_t>(input));
 }
 
+std::size_t ProfileTable::slot(std::string_view id) const noexcept {
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t at = std::hash<std::string_view>{}(id)&mask;; at = (at + 1) & mask) {
+        if (m_slots[at] == None || this->id(m_slots[at]) == id) {
+            return at;
+        }
+    }
+}
+
+void ProfileTable::grow() {
+    m_slots.assign(std::max<std::size_t>(64, m_slots.size() * 2), None);
+    for (std::size_t p = 0; p < m_profiles.size(); ++p) {
+        m_slots[slot(id(p))] = p;
+    }
+}
+
+std::size_t ProfileTable::find(std::string_view profileId) {
+    for (std::size_t& recent : m_recent) {
+        if (recent != None && id(recent) == profileId) {
+            std::swap(recent, m_recent[0]);
+            return m_recent[0];
+        }
+    }
+    if (2 * (m_profiles.size() + 1) > m_slots.size()) {
+        grow();
+    }
+    const std::size_t at = slot(profileId);
+    if (m_slots[at] == None) {
+        m_ids += profileId;
+        m_profiles.push_back({m_ids.size(), None, None});
+        m_slots[at] = m_profiles.size() - 1;
+    }
+    m_recent[1] = m_recent[0];
+    m_recent[0] = m_slots[at];
+    return m_slots[at];
+}
+
 void ProfileTable::add(const HorizonBatch& batch) {
     const std::size_t modelCount = m_models.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
-        const std::string_view profileId =
-            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
+        Entry& profile =
+            m_profiles[find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart))];
         idStart = entry.idEnd;
-        // Looked up as a view: a string made for every horizon cost as much as the sums.
-        auto found = m_index.find(profileId);
-        if (found == m_index.end()) {
-            found = m_index.emplace(std::string(profileId), m_ids.size()).first;
-            m_ids.push_back(found->first);
-            m_profiles.resize(m_profiles.size() + modelCount);
-        }
+        const std::size_t horizon = m_horizons.size();
+        m_horizons.push_back({entry.top, entry.bottom, None});
+        (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
+        profile.last = horizon;
         for (std::size_t m = 0; m < modelCount; ++m) {
-            const double waterMm = batch.water[h * modelCount + m];
-            m_profiles[found->second * modelCount + m].add(
-                entry.top, entry.bottom,
-                std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
+            m_water.push_back(batch.water[h * modelCount + m]);
         }
     }
 }
 
-char* writeNumberText(char* out, double value, const Settings& settings) {
-    // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
-    const estimation::DecimalForm form = estimation::decimalForm(value);
-    const char separator = settings.decimal.get();
-    return settings.precision == Precision::fixed ? estimation::writeFixed(out, form, separator)
-                                                  : estimation::writeGeneral(out, form, separator);
+estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
+                                             const estimation::RootZone& zone) const {
+    const std::size_t modelCount = m_models.size();
+    m_profile.clear();
+    for (std::size_t h = m_profiles[profile].first; h != None; h = m_horizons[h].next) {
+        const double waterMm = m_water[h * modelCount + m];
+        m_profile.add(m_horizons[h].top, m_horizons[h].bottom,
+                      std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
+    }
+    return m_profile.water(zone);
 }
 
-std::string numberText(double value, const Settings& settings) {
-    std::array<char, estimation::FixedTextCapacity>
-        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    return {text.data(), writeNumberText(text.data(), value, settings)};
+char* writeNumberText(char* out, double value, const Settings& settings) {
+    // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
+    const char separator = settings.decimal.get();
+    return settings.precision == Precision::fixed
+               ? estimation::writeFixed(out, value, separator)
+               : estimation::writeGeneral(out, estimation::decimalForm(value), separator);
 }
 
 namespace {
 
-void appendNumber(std::string& line, const std::string& text, char delimiter) {
+// Summary rows go out in blocks of about this size rather than one by one.
+constexpr std::size_t SummaryBlockBytes = std::size_t{1} << 16;
+
+// A number's text as the next field; quoted only where the delimiter can occur in one.
+void appendNumber(std::string& line, std::string_view text, char delimiter, bool quoted) {
     line += delimiter;
-    appendField(line, text, delimiter);
+    if (quoted) {
+        appendField(line, text, delimiter);
+    } else {
+        line += text;
+    }
+}
+
+// Each set of profile flags as its field, by its bits, worked out once.
+std::array<std::string, std::size_t{1} << estimation::allProfileFlags.size()>
+profileFlagFields(char delimiter) {
+    std::array<std::string, std::size_t{1} << estimation::allProfileFlags.size()> fields;
+    for (std::size_t bits = 0; bits < fields.size(); ++bits) {
+        estimation::ProfileFlags flags;
+        for (std::size_t i = 0; i < estimation::allProfileFlags.size(); ++i) {
+            if ((bits >> i & 1U) != 0) {
+                flags.add(estimation::allProfileFlags[i]);
+            }
+        }
+        appendField(fields[flags.bits()], estimation::profileFlagsText(flags), delimiter);
+    }
+    return fields;
 }
 
 } // namespace
@@ -66,40 +131,53 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
     const std::string_view lineEnd = table.lineEnd();
     const char delimiter = settings.delimiter;
     const bool named = models.size() > 1;
-    std::string line;
+    std::string block;
     for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
                                           "taw_root", "raw_root", "root_depth", "flags"}) {
         if (column == "model" && !named) {
             continue;
         }
-        line += line.empty() ? "" : std::string(1, delimiter);
-        line += column;
+        block += block.empty() ? "" : std::string(1, delimiter);
+        block += column;
     }
-    line += lineEnd;
-    out << line;
+    block += lineEnd;
     const estimation::RootZone& zone = settings.rootZone;
     // Depths are the table's own numbers: written in full, not rounded as water is.
     const std::string rootDepth = estimation::generalText(zone.rootDepth, settings.decimal);
+    const auto flagFields = profileFlagFields(delimiter);
+    const bool quoted =
+        std::string_view("0123456789+-eE").find(delimiter) != std::string_view::npos ||
+        delimiter == settings.decimal.get();
+    std::array<char, estimation::FixedTextCapacity>
+        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    const auto appendText = [&](const char* end) {
+        appendNumber(block, {text.data(), static_cast<std::size_t>(end - text.data())}, delimiter,
+                     quoted);
+    };
     for (std::size_t p = 0; p < table.size(); ++p) {
         for (std::size_t m = 0; m < models.size(); ++m) {
             const estimation::ProfileWater water = table.water(p, m, zone);
-            line.clear();
-            appendField(line, table.id(p), delimiter);
+            appendField(block, table.id(p), delimiter);
             if (named) {
-                line += delimiter;
-                appendField(line, models[m]->listText, delimiter);
+                block += delimiter;
+                appendField(block, models[m]->listText, delimiter);
             }
-            appendNumber(line, estimation::generalText(water.depth, settings.decimal), delimiter);
+            appendText(estimation::writeGeneral(text.data(), estimation::decimalForm(water.depth),
+                                                settings.decimal.get()));
             for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
-                appendNumber(line, numberText(sum, settings), delimiter);
+                appendText(writeNumberText(text.data(), sum, settings));
             }
-            appendNumber(line, rootDepth, delimiter);
-            line += delimiter;
-            appendField(line, estimation::profileFlagsText(water.flags), delimiter);
-            line += lineEnd;
-            out << line;
+            appendNumber(block, rootDepth, delimiter, quoted);
+            block += delimiter;
+            block += flagFields[water.flags.bits()];
+            block += lineEnd;
+            if (block.size() >= SummaryBlockBytes) {
+                out.write(block.data(), static_cast<std::streamsize>(block.size()));
+                block.clear();
+            }
         }
     }
+    out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 } // namespace talvo::table

@@ -8,11 +8,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <deque>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace talvo::table {
@@ -52,6 +51,9 @@ struct HorizonBatch {
 };
 
 // Every profile's horizons, as few numbers each; profiles kept in the order they first came.
+// The horizons of all profiles share a few large blocks, each linked to the next of its
+// profile: a vector per profile cost an allocation or more per profile, and a page fault in
+// every few.
 class ProfileTable {
 public:
     // The models that run, once the header is read, and the line end the rows have.
@@ -63,33 +65,49 @@ public:
     std::string_view lineEnd() const noexcept { return m_lineEnd; }
 
     void add(const HorizonBatch& batch);
-    std::size_t size() const noexcept { return m_ids.size(); }
+    std::size_t size() const noexcept { return m_profiles.size(); }
     // One profile's sums with the `m`th model.
     estimation::ProfileWater water(std::size_t profile, std::size_t m,
-                                   const estimation::RootZone& zone) const {
-        return m_profiles[profile * m_models.size() + m].water(zone);
+                                   const estimation::RootZone& zone) const;
+    std::string_view id(std::size_t profile) const noexcept {
+        const std::size_t start = profile == 0 ? 0 : m_profiles[profile - 1].idEnd;
+        return std::string_view(m_ids).substr(start, m_profiles[profile].idEnd - start);
     }
-    const std::string& id(std::size_t profile) const { return m_ids[profile]; }
 
 private:
+    static constexpr std::size_t None = ~std::size_t{0};
+    struct Entry {
+        std::size_t idEnd; // in m_ids
+        std::size_t first; // its first horizon, in m_horizons
+        std::size_t last;  // its last one so far
+    };
+    struct Horizon {
+        double top;
+        double bottom;
+        std::size_t next; // the profile's next horizon; None after the last
+    };
+    // The profile of `id`, added where it is new.
+    std::size_t find(std::string_view id);
+    std::size_t slot(std::string_view id) const noexcept; // m_slots' place for `id`
+    void grow();
+
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    // Hashed as views, so that a horizon's id is looked up without a copy.
-    struct IdHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view id) const noexcept {
-            return std::hash<std::string_view>{}(id);
-        }
-    };
-    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> m_index;
-    std::vector<std::string> m_ids;
-    std::vector<estimation::Profile> m_profiles; // profile-major, one per model
+    std::string m_ids; // every profile's id, one after another
+    std::vector<Entry> m_profiles;
+    // An open-addressed index of the profiles by id (None: free), at most half full.
+    std::vector<std::size_t> m_slots;
+    // The last two profiles found: a profile's horizons mostly come close together.
+    std::array<std::size_t, 2> m_recent{None, None};
+    std::deque<Horizon> m_horizons;
+    std::deque<double> m_water; // per horizon, one per model (NaN: no estimate)
+    // Room for one profile's sums, reused: the table is read from one thread.
+    mutable estimation::Profile m_profile;
 };
 
-// A derived number's text in the run's precision: fifteen digits, or two decimals rounded
-// from them as the results are. The value must be finite.
-std::string numberText(double value, const Settings& settings);
-// The same text at `out`, which holds estimation::FixedTextCapacity chars; returns the end.
+// A derived number's text in the run's precision at `out`, which holds
+// estimation::FixedTextCapacity chars: fifteen digits, or two decimals rounded from them as
+// the results are. The value must be finite. Returns the end.
 char* writeNumberText(char* out, double value, const Settings& settings);
 
 // The summary: a header (profile, model where several ran, depth_cm, taw_0_30, taw_0_100,

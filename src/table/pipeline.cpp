@@ -40,6 +40,7 @@ public:
         // Keeping a buffer then never allocates, so a worker cannot fail after its chunk.
         m_spareChunks.reserve(SpareBuffers);
         m_spareOutput.reserve(SpareBuffers);
+        m_spareHorizons.reserve(SpareBuffers);
     }
 
     Summary run(unsigned workers) {
@@ -179,6 +180,10 @@ private:
             done.summary = summary;
             std::swap(done.horizons, formatter.horizons());
             formatter.horizons().clear();
+            if (!m_spareHorizons.empty()) {
+                std::swap(formatter.horizons(), m_spareHorizons.back());
+                m_spareHorizons.pop_back();
+            }
             done.inputEnd = job->chunk.inputEnd;
             done.paused = job->chunk.paused;
             done.failure = failure;
@@ -286,6 +291,12 @@ private:
                 if (progress) {
                     if (m_options.profiles != nullptr) {
                         m_options.profiles->add(horizons);
+                        // Kept for a worker: growing a fresh one faulted in every chunk.
+                        horizons.clear();
+                        const std::lock_guard lock(m_mutex);
+                        if (m_spareHorizons.size() < SpareBuffers) {
+                            m_spareHorizons.push_back(std::move(horizons));
+                        }
                     }
                     if (paused && !m_output.flush()) {
                         throw Error("cannot write the output");
@@ -322,6 +333,7 @@ private:
     std::array<Slot, Window> m_slots;
     std::vector<std::string> m_spareChunks;
     std::vector<std::string> m_spareOutput;
+    std::vector<HorizonBatch> m_spareHorizons;
     std::optional<std::uint64_t> m_end; // sequence after the last chunk
     std::uint64_t m_written = 0;        // chunks written
     bool m_stop = false;

@@ -57,9 +57,13 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         }
     }
     std::sort(m_inputColumns.begin(), m_inputColumns.end());
-    for (const std::optional<std::size_t>& column : columns.horizon) {
-        m_horizonFields = column ? std::max(m_horizonFields, *column + 1) : m_horizonFields;
+    for (const HorizonInput input : allHorizonInputs) {
+        if (const std::optional<std::size_t>& column =
+                columns.horizon[static_cast<std::size_t>(input)]) {
+            m_horizonColumns.emplace_back(*column, input);
+        }
     }
+    std::sort(m_horizonColumns.begin(), m_horizonColumns.end());
     // Every texture and every set of flags as its field, once.
     for (const estimation::TextureClass texture : estimation::allTextureClasses) {
         std::string field;
@@ -244,12 +248,12 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) con
     HorizonCells cells{};
     const char* start = line.data();
     const char* const last = start + line.size();
-    for (std::size_t field = 0; field < m_horizonFields; ++field) {
+    auto wanted = m_horizonColumns.begin(); // sorted by column; two inputs may share one
+    for (std::size_t field = 0; wanted != m_horizonColumns.end(); ++field) {
         const char* const end = std::find(start, last, m_settings.delimiter);
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            if (m_columns.horizon[i] == field) {
-                cells[i] = {start, static_cast<std::size_t>(end - start)};
-            }
+        for (; wanted != m_horizonColumns.end() && wanted->first == field; ++wanted) {
+            cells[static_cast<std::size_t>(wanted->second)] = {
+                start, static_cast<std::size_t>(end - start)};
         }
         if (end == last) {
             break;
@@ -260,27 +264,39 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) con
 }
 
 RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const auto cellOf = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
-    // A cell that holds no number gives NaN: a depth flagged, a horizon without water.
-    const auto number = [&](HorizonInput input, double empty) {
+    m_horizonFault.clear();
+    // The first cell that holds no number is named in the row's error: its horizon has no
+    // water, and the user would not learn why.
+    const auto fault = [&](HorizonInput input) {
+        if (m_horizonFault.empty()) {
+            m_horizonFault = estimation::typeMismatchText(headerName(input), cellOf(input));
+        }
+        return none;
+    };
+    // An empty, blank or NA cell gives `empty`; a depth needs one (`required`).
+    const auto number = [&](HorizonInput input, double empty, bool required) {
         const std::string_view text = cellOf(input);
-        if (text.find_first_not_of(" \t") == std::string_view::npos) {
-            return empty;
+        if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
+            return plain->value(); // the usual cell, read at once
+        }
+        if (estimation::missingText(text)) {
+            return required ? fault(input) : empty;
         }
         const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
-        return parsed.failure ? std::numeric_limits<double>::quiet_NaN() : parsed.value;
+        return parsed.failure ? fault(input) : parsed.value;
     };
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     Horizon horizon;
     horizon.profile = cellOf(HorizonInput::profile);
-    horizon.top = number(HorizonInput::top, none);
-    horizon.bottom = number(HorizonInput::bottom, none);
+    horizon.top = number(HorizonInput::top, none, true);
+    horizon.bottom = number(HorizonInput::bottom, none, true);
     horizon.soil.basis = m_settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, none);    // none measured: assumed
-    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0); // none given: no stones
+    horizon.soil.bulkDensity = number(HorizonInput::bd, none, false);    // none measured: assumed
+    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
     if (std::isnan(horizon.soil.bulkDensity) &&
-        cellOf(HorizonInput::bd).find_first_not_of(" \t") != std::string_view::npos) {
+        !estimation::missingText(cellOf(HorizonInput::bd))) {
         horizon.soil.bulkDensity = -1.0;
     }
     if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
@@ -290,15 +306,15 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
 }
 
 inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
-                                        const std::optional<std::array<double, 3>>& numbers,
+                                        const std::optional<std::array<double, 2>>& limits,
                                         estimation::Flags& flags, double& waterMm) const {
     const char delimiter = m_settings.delimiter;
     waterMm = std::numeric_limits<double>::quiet_NaN();
     std::optional<estimation::HorizonWater> water;
-    if (numbers) {
+    if (limits) {
         const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-        water = estimation::horizonWater(model, (*numbers)[0], (*numbers)[1], m_horizon.soil,
-                                         thickness);
+        water =
+            estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
     }
     if (!water) {
         return std::fill_n(end, HorizonColumns.size(), delimiter);
@@ -353,7 +369,6 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
                                          estimation::Flags& flags) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
-    const Precision precision = m_settings.precision;
     flags = estimated.flags();
     if (const auto& failure = estimated.failure()) {
         // The cell of the input that caused it, where one did.
@@ -366,11 +381,8 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
     }
     for (const Result result : results) {
         *end++ = delimiter;
-        // A horizon's estimate is in fifteen digits, whatever the texts are written in.
-        end = writeNumber(end, [&](char* at) {
-            return m_settings.profiles ? estimated.writeText(at, result, separator, precision)
-                                       : estimated.writeText(at, result, separator);
-        });
+        end =
+            writeNumber(end, [&](char* at) { return estimated.writeText(at, result, separator); });
     }
     return end;
 }
@@ -435,18 +447,18 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         char* end = writeModel(added.data(), m, shape.padding, out);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
-        std::optional<std::array<double, 3>> numbers; // a horizon's, in fifteen digits
+        std::optional<std::array<double, 2>> limits; // a horizon's FC and PWP, 15 digits
         if (error.empty()) {
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
-            // the model's fifteen digits, and its texts are written from the same estimate.
+            // the model's fifteen digits, whatever the precision its texts are written in.
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
-                *m_columns.models[m], soil.values,
-                horizon ? Precision::general : m_settings.precision, m_settings.particleSizes);
+                *m_columns.models[m], soil.values, m_settings.precision, m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, error, flags);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
-                numbers = estimated.numbers();
+                limits = estimated.fifteenDigitLimits();
+                error = m_horizonFault; // a horizon cell without a number leaves no water
             }
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);
@@ -456,7 +468,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 water; // NOLINT(cppcoreguidelines-pro-type-member-init)
             double waterMm = 0.0;
             char* const waterEnd =
-                writeHorizon(water.data(), *m_columns.models[m], numbers, flags, waterMm);
+                writeHorizon(water.data(), *m_columns.models[m], limits, flags, waterMm);
             m_horizons.water.push_back(waterMm);
             end = writeClasses(end, texture, flags, summary);
             end = std::copy(water.data(), waterEnd, end);

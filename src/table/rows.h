@@ -133,14 +133,15 @@ private:
     using HorizonCells = std::array<std::string_view, allHorizonInputs.size()>;
     HorizonCells horizonCells(const RecordView& record) const;
     HorizonCells horizonCells(std::string_view line) const; // an unquoted row, split as read
-    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none.
+    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
+    // and in m_horizonFault where a depth, bd or cf cell holds no number.
     Horizon readHorizon(const HorizonCells& cells);
     // A horizon's water with one model from its 15-digit results (none where it has no
     // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
     // the bd flag into `flags`. Returns the water in mm, NaN where the horizon has none.
     char* writeHorizon(char* end, const estimation::PtfModel& model,
-                       const std::optional<std::array<double, 3>>& numbers,
-                       estimation::Flags& flags, double& waterMm) const;
+                       const std::optional<std::array<double, 2>>& limits, estimation::Flags& flags,
+                       double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    std::string& out, Summary& summary);
@@ -200,9 +201,11 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
-    std::string m_failure;           // a failed estimate's reason, naming its cell
-    Horizon m_horizon;               // the record's, with --profiles
-    std::size_t m_horizonFields = 0; // fields up to the last horizon column
+    std::string m_failure;      // a failed estimate's reason, naming its cell
+    Horizon m_horizon;          // the record's, with --profiles
+    std::string m_horizonFault; // why its water is not known, where a cell holds no number
+    // Horizon columns in the order of the table: (column, input).
+    std::vector<std::pair<std::size_t, HorizonInput>> m_horizonColumns;
     HorizonBatch m_horizons;
     std::array<ShortText, estimation::TextureClassCount> m_textureTexts; // each class's field
     ShortText m_noTexture; // the field of a soil without a class

@@ -1,4 +1,5 @@
-// The engine's shortcuts, the quick two-decimal estimate and the cache of recent cells, are exact.
+// The engine's shortcuts, the quick two-decimal estimate and text and the cache of recent cells,
+// are exact.
 
 #include "estimation/detail/decimal_form.h"
 #include "estimation/detail/estimate.h"
@@ -255,6 +256,52 @@ TEST(RecentCellsTest, AHitIsTheSameCellBitForBit) {
     for (int i = 0; i < 100; ++i) {
         const double oc = i;
         EXPECT_EQ(cells.find({1, 2, 3, oc}, sum), 6 + oc);
+    }
+}
+
+// A double's two decimals straight from it are those of its 15-digit form: at halves and a few
+// ulps beside them, where the 15-digit rounding decides, and over random magnitudes and signs.
+TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
+    std::vector<double> values{0.0,
+                               -0.0,
+                               0.005,
+                               -0.005,
+                               1.005,
+                               2.675,
+                               0.125,
+                               99.995,
+                               1e-300,
+                               -1e-300,
+                               9999999999999.995,
+                               1e13,
+                               1e15 + 0.5,
+                               1e300,
+                               -1e300};
+    for (const double half : {0.005, 1.005, 2.675, 12.345, 0.015, 1234.565, 1e12 + 0.005}) {
+        double below = half;
+        double above = half;
+        for (int step = 0; step < 4; ++step) {
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, 1e308);
+            values.insert(values.end(), {below, above, -below, -above});
+        }
+    }
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> magnitude(-6.0, 14.0);
+    for (int i = 0; i < 20000; ++i) {
+        const double value = std::pow(10.0, magnitude(random));
+        values.push_back(i % 2 == 0 ? value : -value);
+        // Halves of hundredths as a double holds them, the close calls.
+        const double hundredths = std::round(value * 100) + 0.5;
+        values.push_back(hundredths / 100);
+    }
+    for (const double value : values) {
+        std::array<char, FixedTextCapacity> quick{};
+        const std::string text(quick.data(), writeFixed(quick.data(), value, ','));
+        std::array<char, FixedTextCapacity> exact{};
+        EXPECT_EQ(text,
+                  std::string(exact.data(), writeFixed(exact.data(), decimalForm(value), ',')))
+            << std::hexfloat << value;
     }
 }
 

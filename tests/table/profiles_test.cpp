@@ -1,4 +1,5 @@
 #include "estimation/estimation.h"
+#include "table/csv.h"
 #include "table/horizons.h"
 #include "table/options.h"
 #include "table/run.h"
@@ -199,6 +200,49 @@ TEST(Profiles, HorizonRows) {
               ",0,10,40,20,TALVO PTF model (PSD),% w/w,,,,,,,,,No profile: the profile cell is "
               "empty\n");
     EXPECT_EQ(table.size(), 1U);
+}
+
+// A horizon whose depth, bd or cf cell holds no number has no water, and its error names the
+// first such cell as a soil's cells are named; an empty or NA bd or cf is no fault, and an
+// estimate's own failure comes first.
+TEST(Profiles, HorizonCellsWithoutNumbers) {
+    struct Case {
+        const char* row;
+        const char* error;
+        bool water;
+    };
+    const std::vector<Case> cases{
+        {"A,0,10,40,20,1.3,5", "", true},
+        {"A,0,10,40,20,,", "", true},
+        {"A,0,10,40,20, NA ,na", "", true},
+        {"A,0,10,40,20,abc,", "Type mismatch: bd \"abc\"", false},
+        {"A,0,10,40,20,1.3,few", "Type mismatch: cf \"few\"", false},
+        {"A,top,10,40,20,1.3,", "Type mismatch: top \"top\"", false},
+        {"A,0,,40,20,1.3,", "Missing: bottom", false},
+        {"A,NA,10,40,20,1.3,", "Missing: top", false},
+        {"A,x,y,40,20,abc,z", "Type mismatch: top \"x\"", false},
+        {"A,0,10,40,,abc,", "Missing: clay", false},
+    };
+    Settings settings = rootZone(100);
+    settings.models = {estimation::modelAt(WeightModel)};
+    settings.profiles = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        std::istringstream input(std::string("id,top,bottom,sand,clay,bd,cf\n") + c.row + "\n");
+        std::ostringstream rows;
+        ProfileTable table;
+        RunOptions options;
+        options.profiles = &table;
+        runTable(input, rows, settings, options);
+        std::string line = rows.str().substr(rows.str().find('\n') + 1);
+        line.pop_back(); // the line's end
+        std::string error;
+        appendField(error, c.error, ',');
+        ASSERT_GE(line.size(), error.size() + 1);
+        EXPECT_EQ(line.substr(line.size() - error.size() - 1), "," + error);
+        // theta_fc, theta_pwp and aw_mm, empty or not.
+        EXPECT_EQ(line.substr(0, line.size() - error.size()).ends_with(",,,,"), !c.water) << line;
+    }
 }
 
 // The options refuse what no root zone has, with the value in the message.

@@ -45,6 +45,10 @@ DecimalForm roundedToHundredths(const DecimalForm& form);
 // browser's build a trip through JavaScript per call.
 char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept;
 char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept;
+// The two-decimal text of decimalForm(value), straight from the double where the 15-digit
+// rounding cannot move its two decimals: derived numbers are written for every row.
+// Precondition: `value` is finite.
+char* writeFixed(char* out, double value, char separator);
 
 // A signed count of hundredths as its two-decimal text ("-12.34", "0.05"), never "-0.00";
 // `out` must hold FixedTextCapacity chars.

@@ -33,6 +33,13 @@ std::string failureText(const FailureReason& reason, std::string_view text);
 // The same, appended to `out`: a table whose rows fail writes one for each, into one string.
 void appendFailureText(std::string& out, const FailureReason& reason, std::string_view text);
 
+// An empty, blank or NA cell: what tables write for a value nobody measured.
+bool missingText(std::string_view text) noexcept;
+
+// What a table's error column says of the cell `text` of the column `name` that holds no
+// number: `Type mismatch: bd "abc"`, or "Missing: top" where missingText(text).
+std::string typeMismatchText(std::string_view name, std::string_view text);
+
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
 // where one did, so that the caller can name it.
 class Failure : public std::runtime_error {

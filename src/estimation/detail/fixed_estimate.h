@@ -18,7 +18,8 @@ namespace talvo::estimation {
 struct FixedEstimate {
     // FC, PWP and AWC as signed counts of hundredths: 5085 is "50.85".
     std::array<std::int64_t, 3> hundredths{};
-    Flags resultFlags; // fc<=pwp and result, as modelFlags sets them
+    std::array<double, 2> doubles{}; // FC and PWP as the model's equations give them
+    Flags resultFlags;               // fc<=pwp and result, as modelFlags sets them
 };
 
 // The same two-decimal results and result flags as estimate() and modelFlags() give, or

@@ -116,7 +116,10 @@ private:
         double bottom;
         double waterMm; // NaN: no estimate
     };
-    std::vector<Horizon> m_horizons;
+    static bool byDepth(const Horizon& a, const Horizon& b) noexcept {
+        return a.top != b.top ? a.top < b.top : a.bottom < b.bottom;
+    }
+    std::vector<Horizon> m_horizons; // from the top down; the same depths in the order they came
     ProfileFlags m_flags;
 };
 
