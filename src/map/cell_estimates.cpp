@@ -38,7 +38,7 @@ template <> struct Stored<std::int16_t> {
             return Int16Nodata;
         }
         const auto whole = static_cast<int>(hundredths); // toward zero
-        const double fraction = hundredths - whole;       // exact at this size
+        const double fraction = hundredths - whole;      // exact at this size
         const int away = fraction >= 0.5 ? 1 : (fraction <= -0.5 ? -1 : 0);
         return static_cast<std::int16_t>(whole + away);
     }
