@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Static analysis: clang-format over every .cpp/.h, clang-tidy and cppcheck over the sources
-# of the dev build and of the fuzz targets (through their compile databases). Any finding
-# fails the run.
+# Static analysis: clang-format over every .cpp/.h; clang-tidy over the programs' sources and
+# the fuzz targets, cppcheck over every source of the dev build (tests too) and of the fuzz
+# targets, through their compile databases. Any finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,7 +21,9 @@ cmake --preset fuzz >/dev/null
 # Findings only in our own files, never in generated ones under build/.
 ours="^$root/(src|tests|bench|fuzz)/"
 echo "clang-tidy"
-run-clang-tidy -quiet -j 2 -p build/dev -header-filter="$ours" "^$root/(src|tests|bench)/" \
+# The tests are left to the compiler's warnings, cppcheck and the sanitizers: tidying their
+# 37 files, each parsing the test framework's headers, took some three minutes of CI's 30.
+run-clang-tidy -quiet -j 2 -p build/dev -header-filter="$ours" "^$root/(src|bench)/" \
     >build/clang-tidy-dev.log 2>&1 || { grep -E -A3 'warning:|error:' build/clang-tidy-dev.log >&2; exit 1; }
 run-clang-tidy -quiet -j 2 -p build/fuzz -header-filter="$ours" "^$root/fuzz/" \
     >build/clang-tidy-fuzz.log 2>&1 || { grep -E -A3 'warning:|error:' build/clang-tidy-fuzz.log >&2; exit 1; }

@@ -70,8 +70,8 @@ public:
     estimation::ProfileWater water(std::size_t profile, std::size_t m,
                                    const estimation::RootZone& zone) const;
     std::string_view id(std::size_t profile) const noexcept {
-        const std::size_t start = profile == 0 ? 0 : m_profiles[profile - 1].idEnd;
-        return std::string_view(m_ids).substr(start, m_profiles[profile].idEnd - start);
+        const std::size_t idStart = profile == 0 ? 0 : m_profiles[profile - 1].idEnd;
+        return std::string_view(m_ids).substr(idStart, m_profiles[profile].idEnd - idStart);
     }
 
 private:

@@ -341,7 +341,9 @@ RowFormatter::ShortText::ShortText(std::string_view text) : m_size(text.size()) 
     if (text.size() > Capacity) {
         throw std::length_error("a short text of the added columns is longer than its room");
     }
-    std::copy(text.begin(), text.end(), m_bytes.begin());
+    // The bytes are copied, not pointed to: the text may go once this returns.
+    // cppcheck-suppress invalidLifetime
+    std::copy_n(text.data(), text.size(), m_bytes.data());
 }
 
 const RowFormatter::ShortText&
@@ -350,7 +352,10 @@ RowFormatter::textureField(const estimation::InputValues& values) const {
     const auto found =
         estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
                                  number(estimation::Input::clay), m_settings.particleSizes);
-    return found ? m_textureTexts[static_cast<std::size_t>(*found)] : m_noTexture;
+    if (!found) {
+        return m_noTexture;
+    }
+    return m_textureTexts[static_cast<std::size_t>(*found)];
 }
 
 // The helpers below run once per model and row: inline, so the row's loop stays as one piece.
