@@ -137,7 +137,9 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
         if (column == "model" && !named) {
             continue;
         }
-        block += block.empty() ? "" : std::string(1, delimiter);
+        if (!block.empty()) {
+            block += delimiter;
+        }
         block += column;
     }
     block += lineEnd;
