@@ -51,7 +51,7 @@ struct Converter::State {
     Columns columns;
     std::optional<RowFormatter> formatter; // once the header is read
     Chunk chunk;
-    std::string output;
+    OutputPiece output;
     Summary summary;
     ProfileTable profiles; // with --profiles
     std::uint64_t bytesDone = 0;
@@ -88,7 +88,7 @@ bool Converter::step() {
         if (state.settings.profiles) {
             state.profiles.start(state.columns.models, state.columns.lineEnd);
         }
-        state.output += head.line;
+        state.output.append(head.line);
         return true;
     }
     if (!state.reader.next(state.chunk)) {
@@ -96,7 +96,7 @@ bool Converter::step() {
     }
     // Pieces go out whole from pull(); a chunk adds at most a chunk's rows beyond one.
     formatChunk(state.chunk, state.settings.delimiter, *state.formatter, state.output,
-                state.summary, [](std::string& /*full*/) {});
+                state.summary, [](OutputPiece& /*full*/) {});
     if (state.settings.profiles) {
         state.profiles.add(state.formatter->horizons());
         state.formatter->horizons().clear();
@@ -122,7 +122,7 @@ std::string_view Converter::pull() {
     if (state.failure && state.output.empty()) {
         throw Error(*state.failure);
     }
-    return state.output;
+    return state.output.text();
 }
 
 const Summary& Converter::summary() const noexcept {

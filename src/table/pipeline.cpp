@@ -70,7 +70,7 @@ public:
 private:
     struct Slot {
         std::uint64_t sequence = ~std::uint64_t{0}; // the chunk it holds, once the reader says
-        std::deque<std::string> pieces;
+        std::deque<OutputPiece> pieces;
         bool done = false;
         std::exception_ptr failure;
         Summary summary;
@@ -194,11 +194,11 @@ private:
 
     void format(const Chunk& chunk, std::uint64_t sequence, RowFormatter& formatter,
                 Summary& summary) {
-        std::string out = emptyPiece();
+        OutputPiece out = emptyPiece();
         const auto handOn = [&](bool last) {
             if (out.size() >= PieceBytes || (last && !out.empty())) {
                 push(sequence, std::move(out));
-                out = last ? std::string() : emptyPiece();
+                out = last ? OutputPiece() : emptyPiece();
             }
             if (last && out.capacity() >= PieceBytes) {
                 // Freed, it would be handed back to the system and fault in again.
@@ -208,7 +208,7 @@ private:
         };
         try {
             formatChunk(chunk, m_settings.delimiter, formatter, out, summary,
-                        [&handOn](std::string& /*full*/) { handOn(false); });
+                        [&handOn](OutputPiece& /*full*/) { handOn(false); });
         } catch (const Stopping&) {
             throw;
         } catch (...) {
@@ -219,29 +219,29 @@ private:
     }
 
     // An empty buffer, kept from before where one is.
-    std::string spare(std::vector<std::string>& buffers) {
+    template <typename Buffer> Buffer spare(std::vector<Buffer>& buffers) {
         const std::lock_guard lock(m_mutex);
         if (buffers.empty()) {
             return {};
         }
-        std::string buffer = std::move(buffers.back());
+        Buffer buffer = std::move(buffers.back());
         buffers.pop_back();
         return buffer;
     }
     // Call with m_mutex held.
-    static void keep(std::vector<std::string>& buffers, std::string buffer) {
+    template <typename Buffer> static void keep(std::vector<Buffer>& buffers, Buffer buffer) {
         if (buffers.size() < SpareBuffers) {
             buffer.clear();
             buffers.push_back(std::move(buffer));
         }
     }
-    std::string emptyPiece() {
-        std::string buffer = spare(m_spareOutput);
+    OutputPiece emptyPiece() {
+        OutputPiece buffer = spare(m_spareOutput);
         buffer.reserve(PieceCapacity);
         return buffer;
     }
 
-    void push(std::uint64_t sequence, std::string piece) {
+    void push(std::uint64_t sequence, OutputPiece piece) {
         std::unique_lock lock(m_mutex);
         Slot& target = slot(sequence);
         m_pieceTaken.wait(lock, [&] { return m_stop || target.pieces.size() < PiecesWaiting; });
@@ -255,7 +255,7 @@ private:
     void write() {
         for (std::uint64_t sequence = 0;; ++sequence) {
             for (;;) {
-                std::string piece;
+                OutputPiece piece;
                 std::optional<std::uint64_t> progress;
                 bool paused = false;
                 HorizonBatch horizons;
@@ -306,7 +306,7 @@ private:
                     }
                     break;
                 }
-                m_output.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+                m_output.write(piece.text().data(), static_cast<std::streamsize>(piece.size()));
                 if (!m_output) {
                     throw Error("cannot write the output");
                 }
@@ -332,7 +332,7 @@ private:
     std::deque<Job> m_queue;
     std::array<Slot, Window> m_slots;
     std::vector<std::string> m_spareChunks;
-    std::vector<std::string> m_spareOutput;
+    std::vector<OutputPiece> m_spareOutput;
     std::vector<HorizonBatch> m_spareHorizons;
     std::optional<std::uint64_t> m_end; // sequence after the last chunk
     std::uint64_t m_written = 0;        // chunks written

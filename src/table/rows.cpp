@@ -96,7 +96,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         settings.delimiter == settings.decimal.get();
 }
 
-void RowFormatter::writeUnquoted(std::string_view line, std::string& out, Summary& summary) {
+void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summary& summary) {
     // One pass: each input is converted while its field is found.
     // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;
@@ -175,7 +175,7 @@ const std::string& RowFormatter::longRowReason(std::size_t fields, std::string_v
     return m_malformed;
 }
 
-void RowFormatter::writeParsed(const RecordView& record, std::string& out, Summary& summary) {
+void RowFormatter::writeParsed(const RecordView& record, OutputPiece& out, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     const std::size_t count = m_columns.count;
     m_fields.clear();
@@ -359,12 +359,11 @@ RowFormatter::textureField(const estimation::InputValues& values) const {
 }
 
 // The helpers below run once per model and row: inline, so the row's loop stays as one piece.
-inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padding,
-                                      std::string& out) const {
+inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padding) const {
     if (padding == 1) {
         *end++ = m_settings.delimiter;
     } else {
-        out.append(padding, m_settings.delimiter);
+        end = std::fill_n(end, padding, m_settings.delimiter);
     }
     return m_modelTexts[m].copyTo(end);
 }
@@ -404,30 +403,26 @@ inline char* RowFormatter::writeClasses(char* end, const ShortText& texture,
     return end;
 }
 
-inline void RowFormatter::appendAdded(char* added, char* end, std::string_view error,
-                                      std::string& out, Summary& summary) const {
-    // By pointer and size: append(first, last) takes the general replace path, which cost
-    // as much as the row's estimate. A long row's reason holds its surplus fields, of any
-    // length: it goes straight to `out`.
+inline void RowFormatter::appendAdded(char* end, std::string_view error, OutputPiece& out,
+                                      Summary& summary) const {
     if (error.empty()) {
-        end = m_lineEnd.copyTo(end);
-        out.append(added, static_cast<std::size_t>(end - added));
+        out.commit(m_lineEnd.copyTo(end));
         return;
     }
     ++summary.rowsWithError;
     if (quotedFieldBytes(error.size()) <= ErrorCapacity) {
         end = writeField(end, error, m_settings.delimiter);
-        end = m_lineEnd.copyTo(end);
-        out.append(added, static_cast<std::size_t>(end - added));
-    } else {
-        out.append(added, static_cast<std::size_t>(end - added));
-        appendField(out, error, m_settings.delimiter);
-        out += m_columns.lineEnd;
+        out.commit(m_lineEnd.copyTo(end));
+        return;
     }
+    // A long row's reason holds its surplus fields, of any length: it takes room of its own.
+    out.commit(end);
+    end = out.room(quotedFieldBytes(error.size()) + ShortText::Capacity);
+    out.commit(m_lineEnd.copyTo(writeField(end, error, m_settings.delimiter)));
 }
 
 void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
-                             std::string& out, Summary& summary) {
+                             OutputPiece& out, Summary& summary) {
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
@@ -445,11 +440,10 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
     }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
-        out += shape.fields;
-        // The added columns go to the stack first and to `out` in one piece, with the
-        // delimiter before them and the line's end.
-        std::array<char, AddedCapacity> added; // NOLINT(cppcoreguidelines-pro-type-member-init)
-        char* end = writeModel(added.data(), m, shape.padding, out);
+        // Straight into `out`: the record's fields, the padding, then the added columns.
+        char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
+        end = std::copy(shape.fields.begin(), shape.fields.end(), end);
+        end = writeModel(end, m, shape.padding);
         std::string_view error = malformed;
         estimation::Flags flags; // a malformed row has none: its numbers were not read
         std::optional<std::array<double, 2>> limits; // a horizon's FC and PWP, 15 digits
@@ -483,7 +477,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 end = std::fill_n(end, HorizonColumns.size(), m_settings.delimiter);
             }
         }
-        appendAdded(added.data(), end, error, out, summary);
+        appendAdded(end, error, out, summary);
         ++summary.rows;
     }
 }
@@ -536,8 +530,8 @@ namespace {
 // A chunk with quotes or CRs, through the careful reader. Apart from the loop over unquoted
 // lines, whose calls then need no unwinding: in the browser's build that costs a trip through
 // JavaScript per call.
-void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
-                  Summary& summary, const std::function<void(std::string&)>& pieceFull) {
+void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, OutputPiece& out,
+                  Summary& summary, const std::function<void(OutputPiece&)>& pieceFull) {
     MemoryInput input(chunk.bytes);
     CsvReader reader(input, delimiter, chunk.firstLine);
     Records records;
@@ -552,8 +546,8 @@ void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, s
 
 } // namespace
 
-void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
-                 Summary& summary, const std::function<void(std::string&)>& pieceFull) {
+void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, OutputPiece& out,
+                 Summary& summary, const std::function<void(OutputPiece&)>& pieceFull) {
     if (!chunk.unquoted) {
         formatParsed(chunk, delimiter, formatter, out, summary, pieceFull);
         return;

@@ -8,6 +8,7 @@
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/horizons.h"
+#include "table/piece.h"
 #include "table/settings.h"
 
 #include <array>
@@ -83,9 +84,9 @@ public:
     RowFormatter(const Settings& settings, const Columns& columns);
 
     // A record from a chunk without quotes or CRs: one line, split at each delimiter.
-    void writeUnquoted(std::string_view line, std::string& out, Summary& summary);
+    void writeUnquoted(std::string_view line, OutputPiece& out, Summary& summary);
     // A record as the careful reader gives it, fields unquoted.
-    void writeParsed(const RecordView& record, std::string& out, Summary& summary);
+    void writeParsed(const RecordView& record, OutputPiece& out, Summary& summary);
     // The horizons written since the last call, for their profiles' sums.
     HorizonBatch& horizons() noexcept { return m_horizons; }
 
@@ -144,7 +145,7 @@ private:
                        double& waterMm) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
-                   std::string& out, Summary& summary);
+                   OutputPiece& out, Summary& summary);
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
@@ -154,10 +155,9 @@ private:
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     const ShortText& textureField(const estimation::InputValues& values) const;
-    // The steps of one row of `writeRows`, each writing to the added columns at `end` and
-    // returning their new end. The delimiter, or the padding straight to `out`, then the
-    // model's texts.
-    char* writeModel(char* end, std::size_t m, std::size_t padding, std::string& out) const;
+    // The steps of one row of `writeRows`, each writing at `end` and returning the new end.
+    // The padding, then the model's texts.
+    char* writeModel(char* end, std::size_t m, std::size_t padding) const;
     // The three results in the run's precision, or three empty fields and the model's failure
     // in `error`; the flags into `flags`.
     char* writeEstimate(char* end, const estimation::SoilEstimate& estimated, const Soil& soil,
@@ -165,10 +165,8 @@ private:
     // The texture and flags fields and the delimiter before the error; counts the flags.
     char* writeClasses(char* end, const ShortText& texture, estimation::Flags flags,
                        Summary& summary) const;
-    // The added columns `added` to `end` and then `error` into `out`, and the line's end;
-    // counts a row with an error.
-    void appendAdded(char* added, char* end, std::string_view error, std::string& out,
-                     Summary& summary) const;
+    // `error` and the line's end at `end`, and the row into `out`; counts a row with an error.
+    void appendAdded(char* end, std::string_view error, OutputPiece& out, Summary& summary) const;
     // Writes a result's text at `out` through `write`, quoted where the delimiter could occur
     // in a number; returns the end.
     template <typename Write> char* writeNumber(char* out, Write write) const {
@@ -217,7 +215,7 @@ private:
 // The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`
 // holds PieceBytes or more, to hand them on. Throws CsvError at a damaged record, after the
 // rows before it are in `out`.
-void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, std::string& out,
-                 Summary& summary, const std::function<void(std::string&)>& pieceFull);
+void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, OutputPiece& out,
+                 Summary& summary, const std::function<void(OutputPiece&)>& pieceFull);
 
 } // namespace talvo::table

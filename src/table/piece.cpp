@@ -1,0 +1,27 @@
+#include "table/piece.h"
+
+#include <algorithm>
+
+namespace talvo::table {
+
+void OutputPiece::append(std::string_view text) {
+    commit(std::copy(text.begin(), text.end(), room(text.size())));
+}
+
+void OutputPiece::reserve(std::size_t bytes) {
+    if (bytes > m_capacity) {
+        grow(bytes - m_size);
+    }
+}
+
+void OutputPiece::grow(std::size_t bytes) {
+    const std::size_t capacity = std::max(m_size + bytes, 2 * m_capacity);
+    // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
+    // cost as much as writing it.
+    std::unique_ptr<char[]> bytesNow(new char[capacity]); // NOLINT(cppcoreguidelines-avoid-c-arrays)
+    std::copy_n(m_bytes.get(), m_size, bytesNow.get());
+    m_bytes = std::move(bytesNow);
+    m_capacity = capacity;
+}
+
+} // namespace talvo::table
