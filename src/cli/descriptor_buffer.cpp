@@ -73,20 +73,44 @@ InputBuffer::InputBuffer(int descriptor) : m_descriptor(descriptor), m_buffer(Bu
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
 }
 
-InputBuffer::int_type InputBuffer::underflow() {
+std::size_t InputBuffer::readSome(char* text, std::size_t count) {
     if (m_error != 0) {
-        return traits_type::eof();
+        return 0;
     }
-    ssize_t count = 0;
+    ssize_t got = 0;
     do {
-        count = ::read(m_descriptor, m_buffer.data(), m_buffer.size());
-    } while (count < 0 && errno == EINTR);
-    if (count <= 0) {
-        m_error = count < 0 ? errno : 0;
+        got = ::read(m_descriptor, text, count);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        m_error = errno;
+        return 0;
+    }
+    return static_cast<std::size_t>(got);
+}
+
+InputBuffer::int_type InputBuffer::underflow() {
+    const std::size_t count = readSome(m_buffer.data(), m_buffer.size());
+    if (count == 0) {
         return traits_type::eof();
     }
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
     return traits_type::to_int_type(m_buffer.front());
+}
+
+std::streamsize InputBuffer::xsgetn(char* text, std::streamsize count) {
+    // What the buffer holds goes first, so that the bytes stay in order.
+    const std::streamsize buffered = std::min(count, egptr() - gptr());
+    std::copy_n(gptr(), buffered, text);
+    setg(eback(), gptr() + buffered, egptr());
+    std::streamsize done = buffered;
+    while (count - done >= static_cast<std::streamsize>(m_buffer.size())) {
+        const std::size_t got = readSome(text + done, static_cast<std::size_t>(count - done));
+        if (got == 0) {
+            return done;
+        }
+        done += static_cast<std::streamsize>(got);
+    }
+    return done + std::streambuf::xsgetn(text + done, count - done);
 }
 
 std::streamsize InputBuffer::showmanyc() {

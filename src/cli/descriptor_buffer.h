@@ -42,10 +42,15 @@ public:
 
 protected:
     int_type underflow() override;
+    // A block or more is read straight into `text`, not copied through the buffer.
+    std::streamsize xsgetn(char* text, std::streamsize count) override;
     // Bytes a read would give now without waiting: a pipe or a terminal that pauses has none.
     std::streamsize showmanyc() override;
 
 private:
+    // One read of up to `count` bytes into `text`: its count, 0 at the end or after a failure.
+    std::size_t readSome(char* text, std::size_t count);
+
     int m_descriptor;
     int m_error = 0;
     std::vector<char> m_buffer;

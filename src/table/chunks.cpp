@@ -48,32 +48,36 @@ bool ChunkReader::fill() {
     }
     // Whatever the input has now, at least one byte: a pipe or a terminal is not made to wait
     // for a whole block, so rows go out while the rest of the table is still coming.
+    // Asked how much it has before anything is read: a buffer over a descriptor then reads a
+    // whole block straight into the pending bytes instead of through its own.
     std::streambuf& buffer = *m_input.rdbuf();
-    const std::size_t size = m_pending.size();
-    std::size_t count = 0;
-    if (buffer.sgetc() != std::streambuf::traits_type::eof()) {
+    const std::size_t size = m_filled;
+    if (m_pending.size() < size + BlockBytes) {
         m_pending.resize(size + BlockBytes);
-        while (count < BlockBytes) {
-            const std::streamsize available = buffer.in_avail();
-            if (available <= 0) {
-                break;
-            }
-            const std::streamsize got =
-                buffer.sgetn(m_pending.data() + size + count,
-                             std::min(available, static_cast<std::streamsize>(BlockBytes - count)));
-            if (got <= 0) {
-                break; // the input promised more than it gave
-            }
-            count += static_cast<std::size_t>(got);
-        }
-        m_pending.resize(size + count);
     }
+    std::size_t count = 0;
+    std::streamsize available = buffer.in_avail();
+    if (available <= 0 && buffer.sgetc() != std::streambuf::traits_type::eof()) {
+        available = buffer.in_avail();
+    }
+    while (count < BlockBytes && available > 0) {
+        const std::streamsize got =
+            buffer.sgetn(m_pending.data() + size + count,
+                         std::min(available, static_cast<std::streamsize>(BlockBytes - count)));
+        if (got <= 0) {
+            break; // the input promised more than it gave
+        }
+        count += static_cast<std::size_t>(got);
+        available = buffer.in_avail();
+    }
+    m_filled = size + count;
     m_bytesRead += count;
     if (!m_started) {
         m_started = true;
-        if (std::string_view(m_pending).starts_with(ByteOrderMark)) {
+        if (pending().starts_with(ByteOrderMark)) {
             m_byteOrderMark = true;
             m_pending.erase(0, ByteOrderMark.size());
+            m_filled -= ByteOrderMark.size();
             m_taken += ByteOrderMark.size();
         }
     }
@@ -86,7 +90,7 @@ bool ChunkReader::fill() {
 // Follows the reader's states from a record start. A record ends after its line break; a CR
 // takes the LF after it along, and a CR last in the buffer ends nothing until the input has.
 std::size_t ChunkReader::recordEnd(bool last) const {
-    const std::string_view bytes = m_pending;
+    const std::string_view bytes = pending();
     if (last && bytes.find('"') == std::string_view::npos &&
         bytes.find('\r') == std::string_view::npos) {
         const std::size_t lf = bytes.rfind('\n');
@@ -149,7 +153,12 @@ void ChunkReader::take(std::size_t size, Chunk& chunk) {
     // The pending bytes become the chunk, and the few past its last record go back into the
     // chunk's old buffer: a chunk is most of what is pending, and not copied so.
     chunk.bytes.swap(m_pending);
-    m_pending.assign(chunk.bytes, size);
+    const std::string_view rest = std::string_view(chunk.bytes).substr(size, m_filled - size);
+    if (m_pending.size() < rest.size()) {
+        m_pending.resize(rest.size());
+    }
+    std::copy(rest.begin(), rest.end(), m_pending.begin());
+    m_filled = rest.size();
     chunk.bytes.resize(size);
     chunk.firstLine = m_line;
     m_line += countLines(chunk.bytes);
@@ -169,11 +178,11 @@ bool ChunkReader::header(Chunk& chunk) {
             return true;
         }
         // A header longer than a record may be goes to the careful parse, which says so.
-        if (!fill() || m_pending.size() > MaxRecordBytes + BlockBytes) {
-            if (m_pending.find_first_not_of("\r\n") == std::string::npos) {
+        if (!fill() || m_filled > MaxRecordBytes + BlockBytes) {
+            if (pending().find_first_not_of("\r\n") == std::string::npos) {
                 return false; // nothing but blank lines
             }
-            take(m_pending.size(), chunk);
+            take(m_filled, chunk);
             return true;
         }
     }
@@ -182,15 +191,15 @@ bool ChunkReader::header(Chunk& chunk) {
 bool ChunkReader::next(Chunk& chunk) {
     // On to a whole chunk while the input has more at hand: the rows a pipe or a terminal gives
     // before it pauses go out without waiting for the rest.
-    while (m_pending.size() < ChunkBytes &&
-           (m_pending.empty() || m_input.rdbuf()->in_avail() > 0) && fill()) {
+    while (m_filled < ChunkBytes && (m_filled == 0 || m_input.rdbuf()->in_avail() > 0) &&
+           fill()) {
     }
     for (;;) {
-        if (m_pending.empty()) {
+        if (m_filled == 0) {
             return false;
         }
         if (m_ended) {
-            take(m_pending.size(), chunk); // the last record needs no line break
+            take(m_filled, chunk); // the last record needs no line break
             return true;
         }
         const std::size_t end = recordEnd(true);
@@ -199,8 +208,8 @@ bool ChunkReader::next(Chunk& chunk) {
             return true;
         }
         // No record ends yet: a long record. Beyond the limit the careful parse reports it.
-        if (m_pending.size() > MaxRecordBytes + BlockBytes) {
-            take(m_pending.size(), chunk);
+        if (m_filled > MaxRecordBytes + BlockBytes) {
+            take(m_filled, chunk);
             return true;
         }
         fill();

@@ -44,15 +44,19 @@ public:
     bool hadByteOrderMark() const noexcept { return m_byteOrderMark; }
 
 private:
-    // Reads another block onto m_pending; false at the end of the input.
+    // Reads another block onto the pending bytes; false at the end of the input.
     bool fill();
+    std::string_view pending() const noexcept { return {m_pending.data(), m_filled}; }
     // Where the first or the last record of m_pending[0, size) ends; npos when none does.
     std::size_t recordEnd(bool last) const;
     void take(std::size_t size, Chunk& chunk);
 
     std::istream& m_input;
     char m_delimiter;
+    // Bytes read and not yet taken, its first m_filled; the rest is room for the next block,
+    // kept from one chunk to the next: growing a string clears what it adds, byte by byte.
     std::string m_pending;
+    std::size_t m_filled = 0;
     std::uint64_t m_bytesRead = 0;
     std::uint64_t m_taken = 0;
     std::uint64_t m_line = 1;

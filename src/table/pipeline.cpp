@@ -218,7 +218,8 @@ private:
         handOn(true);
     }
 
-    // An empty buffer, kept from before where one is.
+    // A buffer kept from before where one is, holding what it held: the reader writes over a
+    // chunk's old bytes, and a string cleared would clear them again as it grows back.
     template <typename Buffer> Buffer spare(std::vector<Buffer>& buffers) {
         const std::lock_guard lock(m_mutex);
         if (buffers.empty()) {
@@ -231,12 +232,12 @@ private:
     // Call with m_mutex held.
     template <typename Buffer> static void keep(std::vector<Buffer>& buffers, Buffer buffer) {
         if (buffers.size() < SpareBuffers) {
-            buffer.clear();
             buffers.push_back(std::move(buffer));
         }
     }
     OutputPiece emptyPiece() {
         OutputPiece buffer = spare(m_spareOutput);
+        buffer.clear();
         buffer.reserve(PieceCapacity);
         return buffer;
     }
