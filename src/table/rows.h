@@ -83,7 +83,8 @@ class RowFormatter {
 public:
     RowFormatter(const Settings& settings, const Columns& columns);
 
-    // A record from a chunk without quotes or CRs: one line, split at each delimiter.
+    // A record from a chunk without quotes or CRs: one line, split at each delimiter. The
+    // byte after `line` is read: its line break, or the null after the chunk's string.
     void writeUnquoted(std::string_view line, OutputPiece& out, Summary& summary);
     // A record as the careful reader gives it, fields unquoted.
     void writeParsed(const RecordView& record, OutputPiece& out, Summary& summary);

@@ -205,16 +205,21 @@ TEST(PlainDecimalField, EndsAtTheDelimiterAndTakesOnlyThePlainForm) {
         {"12345678901234.5;", '.', ';', 16, 12345678901234.5}, {"99999999999999999999999,1", '.', ',', 23, std::nullopt},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        const PlainField field =
-            plainDecimalField(c.line.data(), c.line.data() + c.line.size(), c.separator,
-                              [&](char x) { return x == c.delimiter; });
+    // Each line as a text of its own, and as a line whose end may be read: a literal's null.
+    const auto check = [](const Case& c, const PlainField& field) {
         EXPECT_EQ(field.end - c.line.data(), static_cast<std::ptrdiff_t>(c.end));
         ASSERT_EQ(field.decimal.has_value(), c.value.has_value());
         if (c.value) {
             EXPECT_EQ(field.decimal->value(), *c.value);
         }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto isDelimiter = [&](char x) { return x == c.delimiter; };
+        const char* const end = c.line.data() + c.line.size();
+        check(c, plainDecimalField(c.line.data(), end, c.separator, isDelimiter));
+        check(c, plainDecimalField<FieldEnd::guarded>(c.line.data(), end, c.separator,
+                                                      isDelimiter));
     }
 }
 

@@ -63,11 +63,13 @@ inline InputValue inputValue(std::string_view text, DecimalSeparator separator) 
 
 // Reads the input in the field of a line that starts at `begin` and ends at the first char
 // for which `isDelimiter` holds, or at `end`, into `value`, and returns where the field ends:
-// a table finds its fields and converts its numbers in one pass.
+// a table finds its fields and converts its numbers in one pass. The byte at `end` is read:
+// the line's break, or the null after its string.
 template <typename IsDelimiter>
 const char* readInputField(const char* begin, const char* end, DecimalSeparator separator,
                            IsDelimiter isDelimiter, InputValue& value) {
-    const PlainField plain = plainDecimalField(begin, end, separator.get(), isDelimiter);
+    const PlainField plain =
+        plainDecimalField<FieldEnd::guarded>(begin, end, separator.get(), isDelimiter);
     // Member by member: a whole value put together on the stack and read back in one piece
     // stalled each row on a failed store forward.
     if (plain.decimal) {

@@ -8,6 +8,7 @@
 #include "estimation/detail/powers_of_ten.h"
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -36,25 +37,32 @@ struct PlainField {
     const char* end = nullptr;           // the delimiter that ends the field, or the text's end
 };
 
+// What lies at a field's `end`. `guarded`: a byte that may be read and is neither a digit nor
+// the separator, such as a line's break or the null after a std::string's last char; the
+// loops over digits then stop there without watching for `end`, a third of their work.
+enum class FieldEnd { unguarded, guarded };
+
 // Reads the field that starts at `begin` and ends at the first char for which
 // `isDelimiter` holds, or at `end`, in one pass: a table finds its fields and converts its
 // numbers together. The field is plain when it is digits with one separator at the most and
 // 15 digits at the most, nothing else: not blanks, a sign, an exponent, more digits, the
 // separator alone or nothing at all. A delimiter that is also the separator ends the field.
-template <typename IsDelimiter>
+template <FieldEnd Guard = FieldEnd::unguarded, typename IsDelimiter>
 PlainField plainDecimalField(const char* begin, const char* end, char separator,
                              IsDelimiter isDelimiter) noexcept {
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto before = [end](const char* c) { return Guard == FieldEnd::guarded || c != end; };
+    assert(Guard == FieldEnd::unguarded || (!isDigit(*end) && *end != separator));
     PlainDecimal plain;
     const char* c = begin;
     // Digits past the 16th wrap the integer round; such a field is not plain anyway.
-    for (; c != end && isDigit(*c); ++c) {
+    for (; before(c) && isDigit(*c); ++c) {
         plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*c - '0');
     }
     const char* fraction = nullptr;
-    if (c != end && *c == separator && !isDelimiter(*c)) {
+    if (before(c) && *c == separator && !isDelimiter(*c)) {
         fraction = ++c;
-        for (; c != end && isDigit(*c); ++c) {
+        for (; before(c) && isDigit(*c); ++c) {
             plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*c - '0');
         }
     }
