@@ -335,4 +335,38 @@ char* writeFixed(char* out, double value, char separator) {
     return writeFixed(out, decimalForm(value), separator);
 }
 
+std::optional<double> fifteenDigitValue(double value) {
+    // From 1e-7 up to 1e14 the 15 digits are a whole number below 10^15 over a power of ten
+    // that a double holds exactly, 10^1 to 10^22.
+    constexpr double Lowest = 1e-7;
+    constexpr double Highest = 1e14;
+    constexpr double FirstFifteenDigits = 1e14;
+    constexpr double PastFifteenDigits = 1e15;
+    // Below 10^15 the product is off by at most half of 1/8, its unit in the last place.
+    constexpr double ProductError = 0.125;
+    const double magnitude = std::fabs(value);
+    if (magnitude >= Lowest && magnitude < Highest) {
+        // floor(log10) from the binary exponent, or one less: 1233 / 4096 is just below log10(2).
+        const int binary = static_cast<int>(bitCast<std::uint64_t>(magnitude) >> 52U) - 1023;
+        auto power = static_cast<std::size_t>(14 - ((binary * 1233) >> 12));
+        double scaled = magnitude * powersOfTen[power];
+        assert(power < powersOfTen.size());
+        if (scaled >= PastFifteenDigits) {
+            --power;
+            scaled = magnitude * powersOfTen[power];
+        }
+        // Below 2^52, adding 2^52 rounds to a whole number.
+        constexpr double TwoTo52 = 4503599627370496.0;
+        const double nearest = (scaled + TwoTo52) - TwoTo52;
+        const bool clear = std::fabs(std::fabs(scaled - nearest) - 0.5) > ProductError &&
+                           scaled > FirstFifteenDigits + 1 && scaled < PastFifteenDigits - 1;
+        if (clear) {
+            // Both exact: one correctly rounded division, as reading the text does.
+            const double rounded = nearest / powersOfTen[power];
+            return value < 0 ? -rounded : rounded;
+        }
+    }
+    return readBack(decimalForm(value));
+}
+
 } // namespace talvo::estimation

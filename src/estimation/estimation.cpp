@@ -161,7 +161,7 @@ std::optional<std::array<double, 2>> SoilEstimate::fifteenDigitLimits() const no
     std::array<double, 2> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         const std::optional<double> value =
-            readBack(m_quick ? decimalForm(m_results.quick.doubles[i]) : m_results.forms[i]);
+            m_quick ? fifteenDigitValue(m_results.quick.doubles[i]) : readBack(m_results.forms[i]);
         if (!value) {
             return std::nullopt;
         }

@@ -7,7 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <functional>
+#include <new>
 #include <optional>
 
 namespace talvo::table {
@@ -18,50 +18,73 @@ std::string_view headerName(HorizonInput input) {
     return names.at(static_cast<std::size_t>(input));
 }
 
-std::size_t ProfileTable::slot(std::string_view id) const noexcept {
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t at = std::hash<std::string_view>{}(id)&mask;; at = (at + 1) & mask) {
-        if (m_slots[at] == None || this->id(m_slots[at]) == id) {
+namespace {
+
+// How many horizons ahead add() asks for a profile's place in the index.
+constexpr std::size_t PrefetchAhead = 8;
+
+} // namespace
+
+std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const noexcept {
+    const std::size_t mask = m_slotCount - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& place = m_slots[at];
+        if (place.number == 0 || (place.hash == hash && this->id(place.number - 1) == id)) {
             return at;
         }
     }
 }
 
 void ProfileTable::grow() {
-    m_slots.assign(std::max<std::size_t>(64, m_slots.size() * 2), None);
+    const std::size_t count = std::max<std::size_t>(64, m_slotCount * 2);
+    m_slots.reset(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
+    if (!m_slots) {
+        throw std::bad_alloc();
+    }
+    m_slotCount = count;
+    // Every id differs from the others: only a free place is looked for.
     for (std::size_t p = 0; p < m_profiles.size(); ++p) {
-        m_slots[slot(id(p))] = p;
+        std::size_t at = m_profiles[p].hash & (count - 1);
+        while (m_slots[at].number != 0) {
+            at = (at + 1) & (count - 1);
+        }
+        m_slots[at] = {m_profiles[p].hash, p + 1};
     }
 }
 
-std::size_t ProfileTable::find(std::string_view profileId) {
+std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
     for (std::size_t& recent : m_recent) {
-        if (recent != None && id(recent) == profileId) {
+        if (recent != None && holds(recent, profileId, hash)) {
             std::swap(recent, m_recent[0]);
             return m_recent[0];
         }
     }
-    if (2 * (m_profiles.size() + 1) > m_slots.size()) {
+    if (2 * (m_profiles.size() + 1) > m_slotCount) {
         grow();
     }
-    const std::size_t at = slot(profileId);
-    if (m_slots[at] == None) {
+    Slot& place = m_slots[slot(profileId, hash)];
+    if (place.number == 0) {
         m_ids += profileId;
-        m_profiles.push_back({m_ids.size(), None, None});
-        m_slots[at] = m_profiles.size() - 1;
+        m_profiles.push_back({m_ids.size(), hash, None, None});
+        place = {hash, m_profiles.size()};
     }
     m_recent[1] = m_recent[0];
-    m_recent[0] = m_slots[at];
-    return m_slots[at];
+    m_recent[0] = place.number - 1;
+    return m_recent[0];
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
     const std::size_t modelCount = m_models.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
+        // A new profile's place in the index is a miss in every cache: asked for a few
+        // horizons ahead, it has come by the time it is looked at.
+        if (h + PrefetchAhead < batch.entries.size() && m_slotCount != 0) {
+            __builtin_prefetch(&m_slots[batch.entries[h + PrefetchAhead].hash & (m_slotCount - 1)]);
+        }
         const HorizonBatch::Entry& entry = batch.entries[h];
-        Entry& profile =
-            m_profiles[find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart))];
+        Entry& profile = m_profiles[find(
+            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash)];
         idStart = entry.idEnd;
         const std::size_t horizon = m_horizons.size();
         m_horizons.push_back({entry.top, entry.bottom, None});

@@ -4,11 +4,14 @@
 // stones; the rows' water gathered per profile, in any order, into root-zone sums.
 
 #include "estimation/estimation.h"
+#include "table/blocks.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <cstdlib>
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -35,7 +38,8 @@ inline constexpr std::array<std::string_view, 3> HorizonColumns{"theta_fc", "the
 // string, water flat, one value per model (NaN: no estimate).
 struct HorizonBatch {
     struct Entry {
-        std::size_t idEnd; // in `ids`, where this horizon's id ends
+        std::size_t idEnd;  // in `ids`, where this horizon's id ends
+        std::uint64_t hash; // the id's profileHash, worked out beside the rest of the row
         double top;
         double bottom;
     };
@@ -49,6 +53,11 @@ struct HorizonBatch {
         water.clear();
     }
 };
+
+// The hash a profile's id is found by.
+inline std::uint64_t profileHash(std::string_view id) noexcept {
+    return std::hash<std::string_view>{}(id);
+}
 
 // Every profile's horizons, as few numbers each; profiles kept in the order they first came.
 // The horizons of all profiles share a few large blocks, each linked to the next of its
@@ -78,29 +87,44 @@ private:
     static constexpr std::size_t None = ~std::size_t{0};
     struct Entry {
         std::size_t idEnd; // in m_ids
+        std::uint64_t hash;
         std::size_t first; // its first horizon, in m_horizons
         std::size_t last;  // its last one so far
+    };
+    // The hash beside the profile, so that a probe reads no id that cannot match.
+    struct Slot {
+        std::uint64_t hash;
+        std::size_t number; // the profile's index + 1; 0: free, so that a new index is zeros
+    };
+    struct FreeSlots {
+        void operator()(Slot* slots) const noexcept { std::free(slots); }
     };
     struct Horizon {
         double top;
         double bottom;
         std::size_t next; // the profile's next horizon; None after the last
     };
+    bool holds(std::size_t profile, std::string_view id, std::uint64_t hash) const noexcept {
+        return m_profiles[profile].hash == hash && this->id(profile) == id;
+    }
     // The profile of `id`, added where it is new.
-    std::size_t find(std::string_view id);
-    std::size_t slot(std::string_view id) const noexcept; // m_slots' place for `id`
+    std::size_t find(std::string_view id, std::uint64_t hash);
+    // m_slots' place for `id`: its profile's, or the free one where it would go.
+    std::size_t slot(std::string_view id, std::uint64_t hash) const noexcept;
     void grow();
 
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
     std::string m_ids; // every profile's id, one after another
-    std::vector<Entry> m_profiles;
-    // An open-addressed index of the profiles by id (None: free), at most half full.
-    std::vector<std::size_t> m_slots;
+    Blocks<Entry> m_profiles;
+    // An open-addressed index of the profiles, at most half full; calloc's, which the system
+    // hands over zeroed, so that only the places taken are ever written.
+    std::unique_ptr<Slot[], FreeSlots> m_slots;
+    std::size_t m_slotCount = 0;
     // The last two profiles found: a profile's horizons mostly come close together.
     std::array<std::size_t, 2> m_recent{None, None};
-    std::deque<Horizon> m_horizons;
-    std::deque<double> m_water; // per horizon, one per model (NaN: no estimate)
+    Blocks<Horizon> m_horizons;
+    Blocks<double> m_water; // per horizon, one per model (NaN: no estimate)
     // Room for one profile's sums, reused: the table is read from one thread.
     mutable estimation::Profile m_profile;
 };

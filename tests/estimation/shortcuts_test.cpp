@@ -13,7 +13,9 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -302,6 +304,53 @@ TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
         EXPECT_EQ(text,
                   std::string(exact.data(), writeFixed(exact.data(), decimalForm(value), ',')))
             << std::hexfloat << value;
+    }
+}
+
+// A double's 15-digit value straight from it is the one its 15-digit text reads back as: at
+// halves of the 15th digit and beside them, at the ends of each decade and of the quick range,
+// and over random magnitudes and signs.
+TEST(FifteenDigitValue, IsThatOfItsText) {
+    std::vector<double> values{0.0,
+                               -0.0,
+                               1e-7,
+                               std::nextafter(1e-7, 0.0),
+                               1e14,
+                               std::nextafter(1e14, 0.0),
+                               99999999999999.95,
+                               999999999999999.5,
+                               9.99999999999999e-5,
+                               9.999999999999995,
+                               0.1 + 0.2,
+                               50.8534,
+                               1e300,
+                               -1e-300,
+                               std::numeric_limits<double>::max()};
+    std::mt19937_64 random(15);
+    std::uniform_int_distribution<std::uint64_t> digits(100000000000000, 999999999999999);
+    std::uniform_int_distribution<int> exponent(-24, 2);
+    std::uniform_real_distribution<double> magnitude(-9.0, 16.0);
+    for (int i = 0; i < 20000; ++i) {
+        // Half of the 15th digit, as near as a double gets, and its neighbours.
+        const double half = (static_cast<double>(digits(random)) + 0.5) *
+                            std::pow(10.0, static_cast<double>(exponent(random)));
+        values.insert(values.end(), {half, std::nextafter(half, 0.0), std::nextafter(half, 1e308)});
+        const double value = std::pow(10.0, magnitude(random));
+        values.push_back(i % 2 == 0 ? value : -value);
+    }
+    for (int power = -8; power <= 15; ++power) {
+        const double decade = std::pow(10.0, power);
+        values.insert(values.end(), {decade, std::nextafter(decade, 0.0),
+                                     std::nextafter(decade, 1e308), -decade});
+    }
+    for (const double value : values) {
+        const std::optional<double> quick = fifteenDigitValue(value);
+        const std::optional<double> exact = readBack(decimalForm(value));
+        ASSERT_EQ(quick.has_value(), exact.has_value()) << std::hexfloat << value;
+        if (quick) {
+            EXPECT_EQ(bitCast<std::uint64_t>(*quick), bitCast<std::uint64_t>(*exact))
+                << std::hexfloat << value;
+        }
     }
 }
 

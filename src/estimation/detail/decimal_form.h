@@ -36,6 +36,11 @@ DecimalForm decimalForm(double value);
 // beyond the double range (the 15-digit rounding of the largest doubles does).
 std::optional<double> readBack(const DecimalForm& form);
 
+// readBack(decimalForm(value)), straight from the double where the product that finds its 15
+// digits cannot be off by the one that matters: a horizon's water is summed from these.
+// Precondition: `value` is finite.
+std::optional<double> fifteenDigitValue(double value);
+
 // The form rounded to two decimals, half away from zero on its digits.
 DecimalForm roundedToHundredths(const DecimalForm& form);
 

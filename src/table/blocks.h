@@ -1,0 +1,60 @@
+#pragma once
+
+// Values appended one after another into large blocks that never move: what a table gathers
+// over a whole run, written once and read at the end.
+
+#include <cassert>
+#include <cstddef>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace talvo::table {
+
+// The bytes of each block: one huge page on Linux; elsewhere, in the browser's memory too, a
+// smaller step.
+#ifdef __linux__
+inline constexpr std::size_t StoreBlockBytes = std::size_t{2} << 20U;
+#else
+inline constexpr std::size_t StoreBlockBytes = std::size_t{256} << 10U;
+#endif
+
+// A block of StoreBlockBytes, uninitialised, on a StoreBlockBytes boundary and advised to be backed
+// by huge pages where the system offers them. Throws std::bad_alloc.
+void* allocateBlock();
+void freeBlock(void* block) noexcept;
+
+template <typename Value> class Blocks {
+    static_assert(std::is_trivially_copyable_v<Value> && std::is_trivially_destructible_v<Value>);
+
+public:
+    static constexpr std::size_t PerBlock = StoreBlockBytes / sizeof(Value);
+
+    std::size_t size() const noexcept { return m_size; }
+
+    void push_back(const Value& value) {
+        if (m_size == m_blocks.size() * PerBlock) {
+            m_blocks.emplace_back(static_cast<Value*>(allocateBlock()));
+        }
+        m_blocks.back().get()[m_size % PerBlock] = value;
+        ++m_size;
+    }
+
+    Value& operator[](std::size_t at) noexcept {
+        assert(at < m_size);
+        return m_blocks[at / PerBlock].get()[at % PerBlock];
+    }
+    const Value& operator[](std::size_t at) const noexcept {
+        assert(at < m_size);
+        return m_blocks[at / PerBlock].get()[at % PerBlock];
+    }
+
+private:
+    struct Free {
+        void operator()(Value* block) const noexcept { freeBlock(block); }
+    };
+    std::vector<std::unique_ptr<Value, Free>> m_blocks;
+    std::size_t m_size = 0;
+};
+
+} // namespace talvo::table
