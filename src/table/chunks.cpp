@@ -193,8 +193,7 @@ bool ChunkReader::header(Chunk& chunk) {
 bool ChunkReader::next(Chunk& chunk) {
     // On to a whole chunk while the input has more at hand: the rows a pipe or a terminal gives
     // before it pauses go out without waiting for the rest.
-    while (m_filled < ChunkBytes && (m_filled == 0 || m_input.rdbuf()->in_avail() > 0) &&
-           fill()) {
+    while (m_filled < ChunkBytes && (m_filled == 0 || m_input.rdbuf()->in_avail() > 0) && fill()) {
     }
     for (;;) {
         if (m_filled == 0) {

@@ -26,7 +26,9 @@ public:
         return m_bytes.get() + m_size;
     }
     // The text now ends at `end`, within the room room() gave.
-    void commit(const char* end) noexcept { m_size = static_cast<std::size_t>(end - m_bytes.get()); }
+    void commit(const char* end) noexcept {
+        m_size = static_cast<std::size_t>(end - m_bytes.get());
+    }
     void append(std::string_view text);
     void reserve(std::size_t bytes);
     // The room stays: a piece is reused, and fresh memory faults in page by page.

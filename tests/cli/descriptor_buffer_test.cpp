@@ -44,8 +44,8 @@ std::string readInPieces(const std::string& input, const std::vector<std::size_t
 
 TEST(InputBufferTest, ReadsEveryByteOnceInOrderWhateverTheSizesOfTheReads) {
     const std::string input = numberedBytes(60000);
-    const std::vector<std::vector<std::size_t>> sizes{
-        {1}, {7, 40000}, {40000}, {60000}, {60001}, {1, 70000}, {3, 65536, 5}};
+    const std::vector<std::vector<std::size_t>> sizes{{1},     {7, 40000}, {40000},      {60000},
+                                                      {60001}, {1, 70000}, {3, 65536, 5}};
     for (const std::vector<std::size_t>& turns : sizes) {
         EXPECT_EQ(readInPieces(input, turns), input) << "first read " << turns.front();
     }

@@ -218,8 +218,8 @@ TEST(PlainDecimalField, EndsAtTheDelimiterAndTakesOnlyThePlainForm) {
         const auto isDelimiter = [&](char x) { return x == c.delimiter; };
         const char* const end = c.line.data() + c.line.size();
         check(c, plainDecimalField(c.line.data(), end, c.separator, isDelimiter));
-        check(c, plainDecimalField<FieldEnd::guarded>(c.line.data(), end, c.separator,
-                                                      isDelimiter));
+        check(c,
+              plainDecimalField<FieldEnd::guarded>(c.line.data(), end, c.separator, isDelimiter));
     }
 }
 
