@@ -18,10 +18,10 @@ void OutputPiece::grow(std::size_t bytes) {
     const std::size_t capacity = std::max(m_size + bytes, 2 * m_capacity);
     // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
     // cost as much as writing it.
-    std::unique_ptr<char[]> bytesNow(
-        new char[capacity]); // NOLINT(cppcoreguidelines-avoid-c-arrays)
-    std::copy_n(m_bytes.get(), m_size, bytesNow.get());
-    m_bytes = std::move(bytesNow);
+    // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
+    std::unique_ptr<char[]> fresh(new char[capacity]);
+    std::copy_n(m_bytes.get(), m_size, fresh.get());
+    m_bytes = std::move(fresh);
     m_capacity = capacity;
 }
 

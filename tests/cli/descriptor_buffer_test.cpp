@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <istream>
 #include <string>
@@ -24,8 +25,8 @@ std::string numberedBytes(std::size_t size) {
 // mixes single bytes with blocks larger than the buffer: each block a large read takes
 // straight from the descriptor must follow the bytes the buffer already held.
 std::string readInPieces(const std::string& input, const std::vector<std::size_t>& sizes) {
-    int ends[2] = {-1, -1}; // NOLINT(cppcoreguidelines-avoid-c-arrays)
-    EXPECT_EQ(::pipe(ends), 0);
+    std::array<int, 2> ends{-1, -1};
+    EXPECT_EQ(::pipe(ends.data()), 0);
     // Written whole before reading: a pipe holds 64 KiB, so the input is kept below that.
     EXPECT_EQ(::write(ends[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
     ::close(ends[1]);
@@ -54,10 +55,10 @@ TEST(InputBufferTest, ReadsEveryByteOnceInOrderWhateverTheSizesOfTheReads) {
 TEST(InputBufferTest, ReadsALargeFileInBlocksBeyondItsBuffer) {
     // Larger than a pipe holds: a file, read in blocks of four buffers and an odd byte.
     const std::string input = numberedBytes((std::size_t{1} << 18) + 3);
-    char name[] = "/tmp/talvo-input-buffer-XXXXXX"; // NOLINT(cppcoreguidelines-avoid-c-arrays)
-    const int file = ::mkstemp(name);
+    std::string name = "/tmp/talvo-input-buffer-XXXXXX";
+    const int file = ::mkstemp(name.data());
     ASSERT_GE(file, 0);
-    ::unlink(name);
+    ::unlink(name.c_str());
     ASSERT_EQ(::write(file, input.data(), input.size()), static_cast<ssize_t>(input.size()));
     ASSERT_EQ(::lseek(file, 0, SEEK_SET), 0);
     InputBuffer buffer(file);
