@@ -7,11 +7,27 @@
 #include <cstddef>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace talvo::table {
 
 class OutputPiece {
 public:
+    OutputPiece() = default;
+    // A piece moved from is empty, with no room: its sizes go with its bytes.
+    OutputPiece(OutputPiece&& other) noexcept
+        : m_bytes(std::move(other.m_bytes)), m_size(std::exchange(other.m_size, 0)),
+          m_capacity(std::exchange(other.m_capacity, 0)) {}
+    OutputPiece& operator=(OutputPiece&& other) noexcept {
+        m_bytes = std::move(other.m_bytes);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        return *this;
+    }
+    OutputPiece(const OutputPiece&) = delete;
+    OutputPiece& operator=(const OutputPiece&) = delete;
+    ~OutputPiece() = default;
+
     // The rows written so far.
     std::string_view text() const noexcept { return {m_bytes.get(), m_size}; }
     std::size_t size() const noexcept { return m_size; }
