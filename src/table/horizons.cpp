@@ -119,8 +119,6 @@ char* writeNumberText(char* out, double value, const Settings& settings) {
 
 namespace {
 
-// Summary rows go out in blocks of about this size rather than one by one.
-constexpr std::size_t SummaryBlockBytes = std::size_t{1} << 16;
 // A row's numbers: depth_cm and the four sums, each led by the delimiter and quoted at most.
 constexpr std::size_t SummaryNumbersBytes =
     5 * (1 + quotedFieldBytes(estimation::FixedTextCapacity));
@@ -234,7 +232,7 @@ void writeProfileSummary(const ProfileTable& table, const Settings& settings, st
     const SummaryWriter writer(table, settings);
     std::string block = writer.header();
     estimation::Profile scratch;
-    // Rows of this many profiles at a time: a block stays about SummaryBlockBytes.
+    // Rows go out in blocks of this many profiles, some tens of KiB, rather than one by one.
     constexpr std::size_t ProfilesPerBlock = 512;
     for (std::size_t first = 0; first < table.size(); first += ProfilesPerBlock) {
         writer.appendRows(first, std::min(table.size(), first + ProfilesPerBlock), block, scratch);
