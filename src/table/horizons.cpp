@@ -26,7 +26,7 @@ constexpr std::size_t PrefetchAhead = 8;
 } // namespace
 
 std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const noexcept {
-    const std::size_t mask = m_slotCount - 1;
+    const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& place = m_slots[at];
         if (place.number == 0 || (place.hash == hash && this->id(place.number - 1) == id)) {
@@ -36,12 +36,12 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
 }
 
 void ProfileTable::grow() {
-    const std::size_t count = std::max<std::size_t>(64, m_slotCount * 2);
-    m_slots.reset(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
-    if (!m_slots) {
+    const std::size_t count = std::max<std::size_t>(64, m_slots.size() * 2);
+    m_slotMemory.reset(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
+    if (!m_slotMemory) {
         throw std::bad_alloc();
     }
-    m_slotCount = count;
+    m_slots = {m_slotMemory.get(), count};
     // Every id differs from the others: only a free place is looked for.
     for (std::size_t p = 0; p < m_profiles.size(); ++p) {
         std::size_t at = m_profiles[p].hash & (count - 1);
@@ -59,7 +59,7 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
             return m_recent[0];
         }
     }
-    if (2 * (m_profiles.size() + 1) > m_slotCount) {
+    if (2 * (m_profiles.size() + 1) > m_slots.size()) {
         grow();
     }
     Slot& place = m_slots[slot(profileId, hash)];
@@ -79,8 +79,9 @@ void ProfileTable::add(const HorizonBatch& batch) {
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         // A new profile's place in the index is a miss in every cache: asked for a few
         // horizons ahead, it has come by the time it is looked at.
-        if (h + PrefetchAhead < batch.entries.size() && m_slotCount != 0) {
-            __builtin_prefetch(&m_slots[batch.entries[h + PrefetchAhead].hash & (m_slotCount - 1)]);
+        if (h + PrefetchAhead < batch.entries.size() && !m_slots.empty()) {
+            __builtin_prefetch(
+                &m_slots[batch.entries[h + PrefetchAhead].hash & (m_slots.size() - 1)]);
         }
         const HorizonBatch::Entry& entry = batch.entries[h];
         Entry& profile = m_profiles[find(
@@ -231,15 +232,15 @@ void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string&
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
     const SummaryWriter writer(table, settings);
     std::string block = writer.header();
+    out.write(block.data(), static_cast<std::streamsize>(block.size()));
     estimation::Profile scratch;
     // Rows go out in blocks of this many profiles, some tens of KiB, rather than one by one.
     constexpr std::size_t ProfilesPerBlock = 512;
     for (std::size_t first = 0; first < table.size(); first += ProfilesPerBlock) {
+        block.clear();
         writer.appendRows(first, std::min(table.size(), first + ProfilesPerBlock), block, scratch);
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
-        block.clear();
     }
-    out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 } // namespace talvo::table

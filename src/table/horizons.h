@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -120,8 +121,8 @@ private:
     Blocks<Entry> m_profiles;
     // An open-addressed index of the profiles, at most half full; calloc's, which the system
     // hands over zeroed, so that only the places taken are ever written.
-    std::unique_ptr<Slot[], FreeSlots> m_slots;
-    std::size_t m_slotCount = 0;
+    std::unique_ptr<Slot, FreeSlots> m_slotMemory;
+    std::span<Slot> m_slots;
     // The last two profiles found: a profile's horizons mostly come close together.
     std::array<std::size_t, 2> m_recent{None, None};
     Blocks<Horizon> m_horizons;
