@@ -20,7 +20,8 @@ std::string_view headerName(HorizonInput input) {
 
 namespace {
 
-// How many horizons ahead add() asks for a profile's place in the index.
+// How many horizons ahead add() asks for a profile's place in the index, and profiles ahead
+// grow() does.
 constexpr std::size_t PrefetchAhead = 8;
 
 } // namespace
@@ -37,13 +38,15 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
 
 void ProfileTable::grow() {
     const std::size_t count = std::max<std::size_t>(64, m_slots.size() * 2);
-    m_slotMemory.reset(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
-    if (!m_slotMemory) {
-        throw std::bad_alloc();
-    }
+    const std::size_t bytes = count * sizeof(Slot);
+    m_slotMemory = {static_cast<Slot*>(allocateZeroed(bytes)), FreeZeroed{bytes}};
     m_slots = {m_slotMemory.get(), count};
-    // Every id differs from the others: only a free place is looked for.
+    // Every id differs from the others: only a free place is looked for, each some profiles
+    // ahead, as the places are far apart.
     for (std::size_t p = 0; p < m_profiles.size(); ++p) {
+        if (p + PrefetchAhead < m_profiles.size()) {
+            __builtin_prefetch(&m_slots[m_profiles[p + PrefetchAhead].hash & (count - 1)], 1);
+        }
         std::size_t at = m_profiles[p].hash & (count - 1);
         while (m_slots[at].number != 0) {
             at = (at + 1) & (count - 1);

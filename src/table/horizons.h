@@ -98,9 +98,6 @@ private:
         std::uint64_t hash;
         std::size_t number; // the profile's index + 1; 0: free, so that a new index is zeros
     };
-    struct FreeSlots {
-        void operator()(Slot* slots) const noexcept { std::free(slots); }
-    };
     struct Horizon {
         double top;
         double bottom;
@@ -119,9 +116,8 @@ private:
     std::string_view m_lineEnd = "\n";
     std::string m_ids; // every profile's id, one after another
     Blocks<Entry> m_profiles;
-    // An open-addressed index of the profiles, at most half full; calloc's, which the system
-    // hands over zeroed, so that only the places taken are ever written.
-    std::unique_ptr<Slot, FreeSlots> m_slotMemory;
+    // An open-addressed index of the profiles, at most half full.
+    std::unique_ptr<Slot, FreeZeroed> m_slotMemory;
     std::span<Slot> m_slots;
     // The last two profiles found: a profile's horizons mostly come close together.
     std::array<std::size_t, 2> m_recent{None, None};
