@@ -26,7 +26,7 @@ using talvo::cli::Error;
 // The profiles' sums; a failed write names the file.
 void writeSummary(const talvo::table::ProfileTable& profiles,
                   const talvo::table::Settings& settings, talvo::cli::OutputFile& file) {
-    talvo::table::writeProfileSummary(profiles, settings, file.stream());
+    talvo::table::writeProfileSummary(profiles, settings, file.stream(), 0);
     file.stream().flush();
     if (!file.stream()) {
         file.checkWritten();

@@ -1,5 +1,7 @@
 #include "table/blocks.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if __has_include(<sys/mman.h>)
@@ -8,18 +10,49 @@
 
 namespace talvo::table {
 
-void* allocateBlock() {
-    void* const block = ::operator new (StoreBlockBytes, std::align_val_t{StoreBlockBytes});
+namespace {
+
+// Whole blocks on a block boundary, advised to be backed by huge pages: a table that fills
+// them takes a fault per 4 KiB page otherwise, each some microseconds on a virtual machine.
+// Advice only: declined, the memory still works.
+void* allocateBlocks(std::size_t bytes) {
+    void* const memory = ::operator new (bytes, std::align_val_t{StoreBlockBytes});
 #ifdef MADV_HUGEPAGE
-    // A block fills from its first byte to its last: in 4 KiB pages that is 512 faults, each
-    // some microseconds on a virtual machine. Advice only: declined, the block still works.
-    ::madvise(block, StoreBlockBytes, MADV_HUGEPAGE);
+    ::madvise(memory, bytes, MADV_HUGEPAGE);
 #endif
-    return block;
+    return memory;
+}
+
+} // namespace
+
+void* allocateBlock() {
+    return allocateBlocks(StoreBlockBytes);
 }
 
 void freeBlock(void* block) noexcept {
     ::operator delete (block, std::align_val_t{StoreBlockBytes});
+}
+
+void* allocateZeroed(std::size_t bytes) {
+    if (bytes < StoreBlockBytes) {
+        void* const memory = std::calloc(bytes, 1);
+        if (memory == nullptr) {
+            throw std::bad_alloc();
+        }
+        return memory;
+    }
+    const std::size_t blocks = (bytes + StoreBlockBytes - 1) / StoreBlockBytes;
+    void* const memory = allocateBlocks(blocks * StoreBlockBytes);
+    std::memset(memory, 0, bytes);
+    return memory;
+}
+
+void freeZeroed(void* memory, std::size_t bytes) noexcept {
+    if (bytes < StoreBlockBytes) {
+        std::free(memory);
+    } else {
+        ::operator delete (memory, std::align_val_t{StoreBlockBytes});
+    }
 }
 
 } // namespace talvo::table

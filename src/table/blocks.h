@@ -23,6 +23,14 @@ inline constexpr std::size_t StoreBlockBytes = std::size_t{256} << 10U;
 // by huge pages where the system offers them. Throws std::bad_alloc.
 void* allocateBlock();
 void freeBlock(void* block) noexcept;
+// `bytes` of zeros, for a table written in no order; from a block or more as above where
+// they take one. Throws std::bad_alloc. Freed with the same `bytes`.
+void* allocateZeroed(std::size_t bytes);
+void freeZeroed(void* memory, std::size_t bytes) noexcept;
+struct FreeZeroed {
+    std::size_t bytes = 0;
+    void operator()(void* memory) const noexcept { freeZeroed(memory, bytes); }
+};
 
 template <typename Value> class Blocks {
     static_assert(std::is_trivially_copyable_v<Value> && std::is_trivially_destructible_v<Value>);

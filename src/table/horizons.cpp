@@ -20,13 +20,14 @@ std::string_view headerName(HorizonInput input) {
 
 namespace {
 
-// How many horizons ahead add() asks for a profile's place in the index.
+// How many horizons ahead add() asks for a profile's place in the index, and profiles ahead
+// grow() does.
 constexpr std::size_t PrefetchAhead = 8;
 
 } // namespace
 
 std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const noexcept {
-    const std::size_t mask = m_slotCount - 1;
+    const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& place = m_slots[at];
         if (place.number == 0 || (place.hash == hash && this->id(place.number - 1) == id)) {
@@ -36,14 +37,16 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
 }
 
 void ProfileTable::grow() {
-    const std::size_t count = std::max<std::size_t>(64, m_slotCount * 2);
-    m_slots.reset(static_cast<Slot*>(std::calloc(count, sizeof(Slot))));
-    if (!m_slots) {
-        throw std::bad_alloc();
-    }
-    m_slotCount = count;
-    // Every id differs from the others: only a free place is looked for.
+    const std::size_t count = std::max<std::size_t>(64, m_slots.size() * 2);
+    const std::size_t bytes = count * sizeof(Slot);
+    m_slotMemory = {static_cast<Slot*>(allocateZeroed(bytes)), FreeZeroed{bytes}};
+    m_slots = {m_slotMemory.get(), count};
+    // Every id differs from the others: only a free place is looked for, each some profiles
+    // ahead, as the places are far apart.
     for (std::size_t p = 0; p < m_profiles.size(); ++p) {
+        if (p + PrefetchAhead < m_profiles.size()) {
+            __builtin_prefetch(&m_slots[m_profiles[p + PrefetchAhead].hash & (count - 1)], 1);
+        }
         std::size_t at = m_profiles[p].hash & (count - 1);
         while (m_slots[at].number != 0) {
             at = (at + 1) & (count - 1);
@@ -59,7 +62,7 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
             return m_recent[0];
         }
     }
-    if (2 * (m_profiles.size() + 1) > m_slotCount) {
+    if (2 * (m_profiles.size() + 1) > m_slots.size()) {
         grow();
     }
     Slot& place = m_slots[slot(profileId, hash)];
@@ -79,8 +82,9 @@ void ProfileTable::add(const HorizonBatch& batch) {
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         // A new profile's place in the index is a miss in every cache: asked for a few
         // horizons ahead, it has come by the time it is looked at.
-        if (h + PrefetchAhead < batch.entries.size() && m_slotCount != 0) {
-            __builtin_prefetch(&m_slots[batch.entries[h + PrefetchAhead].hash & (m_slotCount - 1)]);
+        if (h + PrefetchAhead < batch.entries.size() && !m_slots.empty()) {
+            __builtin_prefetch(
+                &m_slots[batch.entries[h + PrefetchAhead].hash & (m_slots.size() - 1)]);
         }
         const HorizonBatch::Entry& entry = batch.entries[h];
         Entry& profile = m_profiles[find(
@@ -97,15 +101,16 @@ void ProfileTable::add(const HorizonBatch& batch) {
 }
 
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
-                                             const estimation::RootZone& zone) const {
+                                             const estimation::RootZone& zone,
+                                             estimation::Profile& scratch) const {
     const std::size_t modelCount = m_models.size();
-    m_profile.clear();
+    scratch.clear();
     for (std::size_t h = m_profiles[profile].first; h != None; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
-        m_profile.add(m_horizons[h].top, m_horizons[h].bottom,
-                      std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
+        scratch.add(m_horizons[h].top, m_horizons[h].bottom,
+                    std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
     }
-    return m_profile.water(zone);
+    return scratch.water(zone);
 }
 
 char* writeNumberText(char* out, double value, const Settings& settings) {
@@ -118,18 +123,9 @@ char* writeNumberText(char* out, double value, const Settings& settings) {
 
 namespace {
 
-// Summary rows go out in blocks of about this size rather than one by one.
-constexpr std::size_t SummaryBlockBytes = std::size_t{1} << 16;
-
-// A number's text as the next field; quoted only where the delimiter can occur in one.
-void appendNumber(std::string& line, std::string_view text, char delimiter, bool quoted) {
-    line += delimiter;
-    if (quoted) {
-        appendField(line, text, delimiter);
-    } else {
-        line += text;
-    }
-}
+// A row's numbers: depth_cm and the four sums, each led by the delimiter and quoted at most.
+constexpr std::size_t SummaryNumbersBytes =
+    5 * (1 + quotedFieldBytes(estimation::FixedTextCapacity));
 
 // Each set of profile flags as its field, by its bits, worked out once.
 std::array<std::string, std::size_t{1} << estimation::allProfileFlags.size()>
@@ -149,60 +145,105 @@ profileFlagFields(char delimiter) {
 
 } // namespace
 
-void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
-    const std::vector<const estimation::PtfModel*>& models = table.models();
-    const std::string_view lineEnd = table.lineEnd();
+SummaryWriter::SummaryWriter(const ProfileTable& table, const Settings& settings)
+    : m_table(table), m_settings(settings), m_flagFields(profileFlagFields(settings.delimiter)) {
     const char delimiter = settings.delimiter;
-    const bool named = models.size() > 1;
-    std::string block;
+    // Depths are the table's own numbers: written in full, not rounded as water is.
+    appendField(m_rootDepth, estimation::generalText(settings.rootZone.rootDepth, settings.decimal),
+                delimiter);
+    // A model's field is written only where several ran.
+    for (const estimation::PtfModel* model : table.models()) {
+        std::string field;
+        if (table.models().size() > 1) {
+            field += delimiter;
+            appendField(field, model->listText, delimiter);
+        }
+        m_modelFields.push_back(std::move(field));
+    }
+    m_quoted = std::string_view("0123456789+-eE").find(delimiter) != std::string_view::npos ||
+               delimiter == settings.decimal.get();
+}
+
+std::string SummaryWriter::header() const {
+    std::string header;
     for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
                                           "taw_root", "raw_root", "root_depth", "flags"}) {
-        if (column == "model" && !named) {
+        if (column == "model" && m_table.models().size() < 2) {
             continue;
         }
-        if (!block.empty()) {
-            block += delimiter;
+        if (!header.empty()) {
+            header += m_settings.delimiter;
         }
-        block += column;
+        header += column;
     }
-    block += lineEnd;
-    const estimation::RootZone& zone = settings.rootZone;
-    // Depths are the table's own numbers: written in full, not rounded as water is.
-    const std::string rootDepth = estimation::generalText(zone.rootDepth, settings.decimal);
-    const auto flagFields = profileFlagFields(delimiter);
-    const bool quoted =
-        std::string_view("0123456789+-eE").find(delimiter) != std::string_view::npos ||
-        delimiter == settings.decimal.get();
+    header += m_table.lineEnd();
+    return header;
+}
+
+char* SummaryWriter::writeNumber(char* out, double value, bool rounded) const {
+    const char delimiter = m_settings.delimiter;
+    *out++ = delimiter;
     std::array<char, estimation::FixedTextCapacity>
         text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    const auto appendText = [&](const char* end) {
-        appendNumber(block, {text.data(), static_cast<std::size_t>(end - text.data())}, delimiter,
-                     quoted);
-    };
-    for (std::size_t p = 0; p < table.size(); ++p) {
-        for (std::size_t m = 0; m < models.size(); ++m) {
-            const estimation::ProfileWater water = table.water(p, m, zone);
-            appendField(block, table.id(p), delimiter);
-            if (named) {
-                block += delimiter;
-                appendField(block, models[m]->listText, delimiter);
+    char* const target = m_quoted ? text.data() : out;
+    char* const end = rounded ? writeNumberText(target, value, m_settings)
+                              : estimation::writeGeneral(target, estimation::decimalForm(value),
+                                                         m_settings.decimal.get());
+    if (!m_quoted) {
+        return end;
+    }
+    // Quoted only where the delimiter did occur in it.
+    return writeField(out, {text.data(), static_cast<std::size_t>(end - text.data())}, delimiter);
+}
+
+void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string& out,
+                               estimation::Profile& scratch) const {
+    const char delimiter = m_settings.delimiter;
+    const std::string_view lineEnd = m_table.lineEnd();
+    // Written straight into `out`, which grows by doubling: resizing it for each row would
+    // clear a row's room, thousands of bytes for the longest numbers, every time.
+    std::size_t used = out.size();
+    for (std::size_t p = first; p < last; ++p) {
+        const std::string_view id = m_table.id(p);
+        for (std::size_t m = 0; m < m_modelFields.size(); ++m) {
+            const estimation::ProfileWater water =
+                m_table.water(p, m, m_settings.rootZone, scratch);
+            const std::string& flags = m_flagFields[water.flags.bits()];
+            const std::size_t bound = quotedFieldBytes(id.size()) + m_modelFields[m].size() +
+                                      SummaryNumbersBytes + 2 + m_rootDepth.size() + flags.size() +
+                                      lineEnd.size();
+            if (out.size() < used + bound) {
+                out.resize(std::max(2 * out.size(), used + bound));
             }
-            appendText(estimation::writeGeneral(text.data(), estimation::decimalForm(water.depth),
-                                                settings.decimal.get()));
+            char* end = writeField(out.data() + used, id, delimiter);
+            end = std::copy(m_modelFields[m].begin(), m_modelFields[m].end(), end);
+            end = writeNumber(end, water.depth, false);
             for (const double sum : {water.topsoil, water.subsoil, water.root, water.readily}) {
-                appendText(writeNumberText(text.data(), sum, settings));
+                end = writeNumber(end, sum, true);
             }
-            appendNumber(block, rootDepth, delimiter, quoted);
-            block += delimiter;
-            block += flagFields[water.flags.bits()];
-            block += lineEnd;
-            if (block.size() >= SummaryBlockBytes) {
-                out.write(block.data(), static_cast<std::streamsize>(block.size()));
-                block.clear();
-            }
+            *end++ = delimiter;
+            end = std::copy(m_rootDepth.begin(), m_rootDepth.end(), end);
+            *end++ = delimiter;
+            end = std::copy(flags.begin(), flags.end(), end);
+            end = std::copy(lineEnd.begin(), lineEnd.end(), end);
+            used = static_cast<std::size_t>(end - out.data());
         }
     }
+    out.resize(used);
+}
+
+void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
+    const SummaryWriter writer(table, settings);
+    std::string block = writer.header();
     out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    estimation::Profile scratch;
+    // Rows go out in blocks of this many profiles, some tens of KiB, rather than one by one.
+    constexpr std::size_t ProfilesPerBlock = 512;
+    for (std::size_t first = 0; first < table.size(); first += ProfilesPerBlock) {
+        block.clear();
+        writer.appendRows(first, std::min(table.size(), first + ProfilesPerBlock), block, scratch);
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
 }
 
 } // namespace talvo::table

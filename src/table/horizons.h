@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,9 +76,10 @@ public:
 
     void add(const HorizonBatch& batch);
     std::size_t size() const noexcept { return m_profiles.size(); }
-    // One profile's sums with the `m`th model.
+    // One profile's sums with the `m`th model; `scratch` holds its horizons meanwhile.
     estimation::ProfileWater water(std::size_t profile, std::size_t m,
-                                   const estimation::RootZone& zone) const;
+                                   const estimation::RootZone& zone,
+                                   estimation::Profile& scratch) const;
     std::string_view id(std::size_t profile) const noexcept {
         const std::size_t idStart = profile == 0 ? 0 : m_profiles[profile - 1].idEnd;
         return std::string_view(m_ids).substr(idStart, m_profiles[profile].idEnd - idStart);
@@ -95,9 +97,6 @@ private:
     struct Slot {
         std::uint64_t hash;
         std::size_t number; // the profile's index + 1; 0: free, so that a new index is zeros
-    };
-    struct FreeSlots {
-        void operator()(Slot* slots) const noexcept { std::free(slots); }
     };
     struct Horizon {
         double top;
@@ -117,16 +116,13 @@ private:
     std::string_view m_lineEnd = "\n";
     std::string m_ids; // every profile's id, one after another
     Blocks<Entry> m_profiles;
-    // An open-addressed index of the profiles, at most half full; calloc's, which the system
-    // hands over zeroed, so that only the places taken are ever written.
-    std::unique_ptr<Slot[], FreeSlots> m_slots;
-    std::size_t m_slotCount = 0;
+    // An open-addressed index of the profiles, at most half full.
+    std::unique_ptr<Slot, FreeZeroed> m_slotMemory;
+    std::span<Slot> m_slots;
     // The last two profiles found: a profile's horizons mostly come close together.
     std::array<std::size_t, 2> m_recent{None, None};
     Blocks<Horizon> m_horizons;
     Blocks<double> m_water; // per horizon, one per model (NaN: no estimate)
-    // Room for one profile's sums, reused: the table is read from one thread.
-    mutable estimation::Profile m_profile;
 };
 
 // A derived number's text in the run's precision at `out`, which holds
@@ -135,7 +131,30 @@ private:
 char* writeNumberText(char* out, double value, const Settings& settings);
 
 // The summary: a header (profile, model where several ran, depth_cm, taw_0_30, taw_0_100,
-// taw_root, raw_root, root_depth, flags), then one row per profile and model.
+// taw_root, raw_root, root_depth, flags), then one row per profile and model. Its rows may be
+// written by several threads at once, each with its own scratch profile.
+class SummaryWriter {
+public:
+    SummaryWriter(const ProfileTable& table, const Settings& settings);
+    std::string header() const;
+    // The rows of profiles [first, last), appended to `out`.
+    void appendRows(std::size_t first, std::size_t last, std::string& out,
+                    estimation::Profile& scratch) const;
+
+private:
+    // The delimiter and a number at `out`, rounded as water is or written in full as depths
+    // are; quoted where the delimiter occurs in it.
+    char* writeNumber(char* out, double value, bool rounded) const;
+
+    const ProfileTable& m_table;
+    const Settings& m_settings;
+    std::array<std::string, std::size_t{1} << estimation::allProfileFlags.size()> m_flagFields;
+    std::vector<std::string> m_modelFields; // the delimiter and the model, where several ran
+    std::string m_rootDepth;
+    bool m_quoted = false; // a delimiter that can occur in a number
+};
+
+// The whole summary to `out`, from the calling thread.
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out);
 
 } // namespace talvo::table

@@ -346,11 +346,12 @@ private:
 
 Summary runPipeline(ChunkReader& reader, std::ostream& output, const Settings& settings,
                     const Columns& columns, const RunOptions& options) {
-    const unsigned workers = options.threads != 0
-                                 ? options.threads
-                                 : std::clamp(std::thread::hardware_concurrency(), 1U, MaxThreads);
     Pipeline pipeline(reader, output, settings, columns, options);
-    return pipeline.run(workers);
+    return pipeline.run(threadsFor(options.threads));
+}
+
+unsigned threadsFor(unsigned threads) {
+    return threads != 0 ? threads : std::clamp(std::thread::hardware_concurrency(), 1U, MaxThreads);
 }
 
 } // namespace talvo::table

@@ -30,6 +30,10 @@ struct RunOptions {
     ProfileTable* profiles = nullptr;
 };
 
+// The threads that work when `threads` are asked for: 0 gives as many as the machine has, at
+// most 4.
+unsigned threadsFor(unsigned threads);
+
 // Formats every chunk `reader` gives into `output`. The first failure anywhere (reading, a
 // worker, writing, the progress callback) ends the run with that error once every thread
 // has stopped; the output before the damaged record is written.

@@ -96,8 +96,8 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         settings.delimiter == settings.decimal.get();
 }
 
-void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summary& summary) {
-    // One pass: each input is converted while its field is found.
+template <bool Horizons>
+RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCells& cells) {
     // Members read once: the compiler cannot tell that the stores below leave them alone.
     const char delimiter = m_settings.delimiter;
     const estimation::DecimalSeparator decimal = m_settings.decimal;
@@ -105,15 +105,17 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
     const std::size_t count = m_columns.count;
     const auto isDelimiter = [delimiter](char c) { return c == delimiter; };
     Soil& soil = m_soil;
-    soil.line = line;
-    soil.record = nullptr;
     auto wanted = m_inputColumns.begin(); // sorted by column; two inputs may share one
     const auto inputsEnd = m_inputColumns.end();
-    std::size_t field = 0;               // the number of the field that starts at `start`
-    std::size_t headerEnd = line.size(); // where the fields past the header's begin
+    auto horizonWanted = m_horizonColumns.begin(); // the same
+    const auto horizonsEnd = m_horizonColumns.end();
+    std::size_t field = 0; // the number of the field that starts at `start`
+    Split split{.fields = 0, .headerEnd = line.size()};
     const char* const last = line.data() + line.size();
     for (const char* start = line.data();; ++field) {
         const char* end = nullptr;
+        const bool horizonField =
+            Horizons && horizonWanted != horizonsEnd && horizonWanted->first == field;
         if (wanted != inputsEnd && wanted->first == field) {
             // Two inputs may share a column: the field is read once.
             const auto first = static_cast<std::size_t>(wanted->second);
@@ -127,6 +129,15 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
                 const auto other = static_cast<std::size_t>(wanted->second);
                 soil.values[other] = scaled ? readInput(text, wanted->second) : soil.values[first];
             }
+        } else if (horizonField && horizonWanted->second != HorizonInput::profile) {
+            // A depth, bd or cf, read as its field is found, as the inputs are.
+            const estimation::PlainField plain =
+                estimation::plainDecimalField(start, last, decimal.get(), isDelimiter);
+            end = plain.end;
+            if (plain.decimal) {
+                cells.plain[static_cast<std::size_t>(horizonWanted->second)] =
+                    plain.decimal->value();
+            }
         } else {
             // memchr: std::find steps through the rest of the line in fours, and most fields
             // are a few chars.
@@ -134,22 +145,42 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
                 std::memchr(start, delimiter, static_cast<std::size_t>(last - start));
             end = found != nullptr ? static_cast<const char*>(found) : last;
         }
+        for (; horizonField && horizonWanted != horizonsEnd && horizonWanted->first == field;
+             ++horizonWanted) {
+            cells.texts[static_cast<std::size_t>(horizonWanted->second)] = {
+                start, static_cast<std::size_t>(end - start)};
+        }
         if (field + 1 == count) {
-            headerEnd = static_cast<std::size_t>(end - line.data());
+            split.headerEnd = static_cast<std::size_t>(end - line.data());
         }
         if (end == last) {
             break;
         }
         start = end + 1;
     }
-    const std::size_t fields = field + 1;
-    // A horizon's cells are found in a second pass: only a horizon table has them.
+    split.fields = field + 1;
+    return split;
+}
+
+void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summary& summary) {
+    // One pass: each input is converted while its field is found; a plain table's rows take
+    // a loop that knows nothing of horizons.
+    Soil& soil = m_soil;
+    soil.line = line;
+    soil.record = nullptr;
+    HorizonCells cells;
+    const Split split =
+        m_settings.profiles ? splitUnquoted<true>(line, cells) : splitUnquoted<false>(line, cells);
+    const char delimiter = m_settings.delimiter;
+    const std::size_t count = m_columns.count;
+    const std::size_t fields = split.fields;
+    const std::size_t headerEnd = split.headerEnd;
     const auto horizonMalformed = [&]() -> std::string_view {
         if (!m_settings.profiles) {
             return {};
         }
         m_malformed.clear();
-        m_horizon = readHorizon(horizonCells(line));
+        m_horizon = readHorizon(cells);
         return m_malformed;
     };
     if (fields == count) {
@@ -239,37 +270,20 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
 }
 
 RowFormatter::HorizonCells RowFormatter::horizonCells(const RecordView& record) const {
-    HorizonCells cells{};
-    for (std::size_t i = 0; i < cells.size(); ++i) {
+    HorizonCells cells;
+    for (std::size_t i = 0; i < cells.texts.size(); ++i) {
         if (const std::optional<std::size_t>& column = m_columns.horizon[i]) {
-            cells[i] = record[*column];
+            cells.texts[i] = record[*column];
         }
-    }
-    return cells;
-}
-
-RowFormatter::HorizonCells RowFormatter::horizonCells(std::string_view line) const {
-    HorizonCells cells{};
-    const char* start = line.data();
-    const char* const last = start + line.size();
-    auto wanted = m_horizonColumns.begin(); // sorted by column; two inputs may share one
-    for (std::size_t field = 0; wanted != m_horizonColumns.end(); ++field) {
-        const char* const end = std::find(start, last, m_settings.delimiter);
-        for (; wanted != m_horizonColumns.end() && wanted->first == field; ++wanted) {
-            cells[static_cast<std::size_t>(wanted->second)] = {
-                start, static_cast<std::size_t>(end - start)};
-        }
-        if (end == last) {
-            break;
-        }
-        start = end + 1;
     }
     return cells;
 }
 
 RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    const auto cellOf = [&](HorizonInput input) { return cells[static_cast<std::size_t>(input)]; };
+    const auto cellOf = [&](HorizonInput input) {
+        return cells.texts[static_cast<std::size_t>(input)];
+    };
     m_horizonFault.clear();
     // The first cell that holds no number is named in the row's error: its horizon has no
     // water, and the user would not learn why.
@@ -281,6 +295,9 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     };
     // An empty, blank or NA cell gives `empty`; a depth needs one (`required`).
     const auto number = [&](HorizonInput input, double empty, bool required) {
+        if (const double read = cells.plain[static_cast<std::size_t>(input)]; !std::isnan(read)) {
+            return read; // the usual cell, read as it was found
+        }
         const std::string_view text = cellOf(input);
         if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
             return plain->value(); // the usual cell, read at once

@@ -132,9 +132,21 @@ private:
         estimation::HorizonSoil soil;
     };
     // A horizon row's profile, top, bottom, bd and cf cells; empty where the table has none.
-    using HorizonCells = std::array<std::string_view, allHorizonInputs.size()>;
+    struct HorizonCells {
+        std::array<std::string_view, allHorizonInputs.size()> texts{};
+        // A cell's number where the pass that found it read it as a plain decimal; NaN where
+        // it is still to be read from its text.
+        std::array<double, allHorizonInputs.size()> plain{};
+        HorizonCells() { plain.fill(std::numeric_limits<double>::quiet_NaN()); }
+    };
     HorizonCells horizonCells(const RecordView& record) const;
-    HorizonCells horizonCells(std::string_view line) const; // an unquoted row, split as read
+    // An unquoted row split into its fields, each input converted as its field is found, and
+    // with `Horizons` the horizon's cells into `cells`.
+    struct Split {
+        std::size_t fields;
+        std::size_t headerEnd; // where the fields past the header's begin
+    };
+    template <bool Horizons> Split splitUnquoted(std::string_view line, HorizonCells& cells);
     // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
     // and in m_horizonFault where a depth, bd or cf cell holds no number.
     Horizon readHorizon(const HorizonCells& cells);

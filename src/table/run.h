@@ -3,6 +3,7 @@
 // Estimates every row of a CSV table with the calculator's own engine.
 
 #include "table/error.h"
+#include "table/horizons.h"
 #include "table/pipeline.h"
 #include "table/rows.h"
 #include "table/settings.h"
@@ -18,5 +19,10 @@ namespace talvo::table {
 // itself, after the rows before the damage have been written).
 Summary runTable(std::istream& input, std::ostream& output, const Settings& settings,
                  const RunOptions& options = {});
+
+// The profiles' summary to `output`, as writeProfileSummary writes it, its rows formatted by
+// threadsFor(`threads`) threads at once.
+void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
+                         std::ostream& output, unsigned threads);
 
 } // namespace talvo::table

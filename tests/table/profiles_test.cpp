@@ -222,6 +222,10 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
         {"A,NA,10,40,20,1.3,", "Missing: top", false},
         {"A,x,y,40,20,abc,z", "Type mismatch: top \"x\"", false},
         {"A,0,10,40,,abc,", "Missing: clay", false},
+        // A quoted cell sends the row through the parser: its cells read the same.
+        {"\"A\",0,10,40,20,1.3,5", "", true},
+        {"\"A\",0,\"10\",40,20,abc,", "Type mismatch: bd \"abc\"", false},
+        {"\"A\",NA,10,40,20,1.3,", "Missing: top", false},
     };
     Settings settings = rootZone(100);
     settings.models = {estimation::modelAt(WeightModel)};
@@ -242,6 +246,39 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
         EXPECT_EQ(line.substr(line.size() - error.size() - 1), "," + error);
         // theta_fc, theta_pwp and aw_mm, empty or not.
         EXPECT_EQ(line.substr(0, line.size() - error.size()).ends_with(",,,,"), !c.water) << line;
+    }
+}
+
+// The summary formatted by several threads is the one the calling thread writes alone: the
+// same bytes in the same order, over rounds of blocks, whatever the number of threads.
+TEST(Profiles, SummaryFromThreads) {
+    std::string csv = "profile,top,bottom,sand,clay,oc,bd\n";
+    // Profiles from first to last and back, two horizons each, the second coming much later.
+    constexpr int Profiles = 20000;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < Profiles; ++i) {
+            const int p = pass == 0 ? i : Profiles - 1 - i;
+            csv += "P" + std::to_string(p) + "," + std::to_string(pass * 20) + "," +
+                   std::to_string(pass * 20 + 20 + p % 3) + "," + std::to_string(20 + p % 50) +
+                   "," + std::to_string(5 + p % 30) + ",1.5" + (p % 7 == 0 ? ",\n" : ",1.4\n");
+        }
+    }
+    Settings settings = rootZone(30);
+    settings.models = {estimation::modelAt(WeightModel), estimation::modelAt(VolumeModel)};
+    settings.profiles = true;
+    std::istringstream input(csv);
+    std::ostringstream rows;
+    ProfileTable table;
+    RunOptions options;
+    options.profiles = &table;
+    runTable(input, rows, settings, options);
+    ASSERT_EQ(table.size(), std::size_t{Profiles});
+    std::ostringstream alone;
+    writeProfileSummary(table, settings, alone);
+    for (const unsigned threads : {1U, 2U, 3U}) {
+        std::ostringstream together;
+        writeProfileSummary(table, settings, together, threads);
+        EXPECT_EQ(together.str(), alone.str()) << threads << " threads";
     }
 }
 
