@@ -214,6 +214,7 @@ private:
     std::string m_malformed;
     std::string m_failure;      // a failed estimate's reason, naming its cell
     Horizon m_horizon;          // the record's, with --profiles
+    HorizonCells m_cells;       // an unquoted record's, with --profiles
     std::string m_horizonFault; // why its water is not known, where a cell holds no number
     // Horizon columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, HorizonInput>> m_horizonColumns;
