@@ -335,6 +335,20 @@ char* writeFixed(char* out, double value, char separator) {
     return writeFixed(out, decimalForm(value), separator);
 }
 
+char* writeGeneral(char* out, double value, char separator) {
+    // A whole number below 10^15 is its own 15 digits, written without a separator.
+    constexpr double PastFifteenDigits = 1e15;
+    const double magnitude = std::fabs(value);
+    if (magnitude < PastFifteenDigits && magnitude == std::floor(magnitude) && magnitude != 0) {
+        if (value < 0) {
+            *out++ = '-';
+        }
+        return std::to_chars(out, out + GeneralTextCapacity, static_cast<std::uint64_t>(magnitude))
+            .ptr;
+    }
+    return writeGeneral(out, decimalForm(value), separator);
+}
+
 std::optional<double> fifteenDigitValue(double value) {
     // From 1e-7 up to 1e14 the 15 digits are a whole number below 10^15 over a power of ten
     // that a double holds exactly, 10^1 to 10^22.

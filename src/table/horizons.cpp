@@ -1,14 +1,17 @@
 #include "table/horizons.h"
 
 #include "table/csv.h"
+#include "table/error.h"
 #include "table/settings.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <new>
 #include <optional>
+#include <string>
 
 namespace talvo::table {
 
@@ -20,6 +23,8 @@ std::string_view headerName(HorizonInput input) {
 
 namespace {
 
+// The index numbers profiles in 32 bits.
+constexpr std::size_t MaxProfiles = std::numeric_limits<std::uint32_t>::max();
 // How many horizons ahead add() asks for a profile's place in the index, and profiles ahead
 // grow() does.
 constexpr std::size_t PrefetchAhead = 8;
@@ -30,7 +35,8 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& place = m_slots[at];
-        if (place.number == 0 || (place.hash == hash && this->id(place.number - 1) == id)) {
+        if (place.number == 0 ||
+            (place.tag == hashTag(hash) && holds(std::size_t{place.number} - 1, id, hash))) {
             return at;
         }
     }
@@ -51,7 +57,7 @@ void ProfileTable::grow() {
         while (m_slots[at].number != 0) {
             at = (at + 1) & (count - 1);
         }
-        m_slots[at] = {m_profiles[p].hash, p + 1};
+        m_slots[at] = {hashTag(m_profiles[p].hash), static_cast<std::uint32_t>(p + 1)};
     }
 }
 
@@ -67,12 +73,15 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
     }
     Slot& place = m_slots[slot(profileId, hash)];
     if (place.number == 0) {
+        if (m_profiles.size() == MaxProfiles) {
+            throw Error("more than " + std::to_string(MaxProfiles) + " profiles");
+        }
         m_ids += profileId;
         m_profiles.push_back({m_ids.size(), hash, None, None});
-        place = {hash, m_profiles.size()};
+        place = {hashTag(hash), static_cast<std::uint32_t>(m_profiles.size())};
     }
     m_recent[1] = m_recent[0];
-    m_recent[0] = place.number - 1;
+    m_recent[0] = std::size_t{place.number} - 1;
     return m_recent[0];
 }
 
@@ -187,8 +196,7 @@ char* SummaryWriter::writeNumber(char* out, double value, bool rounded) const {
         text; // NOLINT(cppcoreguidelines-pro-type-member-init)
     char* const target = m_quoted ? text.data() : out;
     char* const end = rounded ? writeNumberText(target, value, m_settings)
-                              : estimation::writeGeneral(target, estimation::decimalForm(value),
-                                                         m_settings.decimal.get());
+                              : estimation::writeGeneral(target, value, m_settings.decimal.get());
     if (!m_quoted) {
         return end;
     }

@@ -93,11 +93,15 @@ private:
         std::size_t first; // its first horizon, in m_horizons
         std::size_t last;  // its last one so far
     };
-    // The hash beside the profile, so that a probe reads no id that cannot match.
+    // Part of the hash beside the profile's number, so that a probe reads no profile that
+    // cannot match; eight bytes, so that eight share a cache line.
     struct Slot {
-        std::uint64_t hash;
-        std::size_t number; // the profile's index + 1; 0: free, so that a new index is zeros
+        std::uint32_t tag;    // the hash's upper half; its lower half places the profile
+        std::uint32_t number; // the profile's index + 1; 0: free, so that a new index is zeros
     };
+    static std::uint32_t hashTag(std::uint64_t hash) noexcept {
+        return static_cast<std::uint32_t>(hash >> 32U);
+    }
     struct Horizon {
         double top;
         double bottom;

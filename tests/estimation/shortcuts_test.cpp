@@ -261,8 +261,9 @@ TEST(RecentCellsTest, AHitIsTheSameCellBitForBit) {
     }
 }
 
-// A double's two decimals straight from it are those of its 15-digit form: at halves and a few
-// ulps beside them, where the 15-digit rounding decides, and over random magnitudes and signs.
+// A double's two decimals and general text straight from it are those of its 15-digit form: at
+// halves and a few ulps beside them, where the 15-digit rounding decides, at whole numbers and
+// over random magnitudes and signs.
 TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
     std::vector<double> values{0.0,
                                -0.0,
@@ -297,12 +298,18 @@ TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
         const double hundredths = std::round(value * 100) + 0.5;
         values.push_back(hundredths / 100);
     }
+    // Whole numbers, which the general text takes straight from the double.
+    for (const double whole : {1.0, 30.0, 150.0, 1e14, 999999999999999.0, 1e15, 1e16, 4e300}) {
+        values.insert(values.end(), {whole, -whole, std::nextafter(whole, 0.0)});
+    }
     for (const double value : values) {
         std::array<char, FixedTextCapacity> quick{};
-        const std::string text(quick.data(), writeFixed(quick.data(), value, ','));
         std::array<char, FixedTextCapacity> exact{};
-        EXPECT_EQ(text,
+        EXPECT_EQ(std::string(quick.data(), writeFixed(quick.data(), value, ',')),
                   std::string(exact.data(), writeFixed(exact.data(), decimalForm(value), ',')))
+            << std::hexfloat << value;
+        EXPECT_EQ(std::string(quick.data(), writeGeneral(quick.data(), value, ',')),
+                  std::string(exact.data(), writeGeneral(exact.data(), decimalForm(value), ',')))
             << std::hexfloat << value;
     }
 }

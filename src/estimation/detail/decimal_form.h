@@ -50,6 +50,9 @@ DecimalForm roundedToHundredths(const DecimalForm& form);
 // browser's build a trip through JavaScript per call.
 char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept;
 char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept;
+// The general text of decimalForm(value), straight from the double where it is a whole number
+// of at most 15 digits: depths are written for every profile. Precondition: `value` is finite.
+char* writeGeneral(char* out, double value, char separator);
 // The two-decimal text of decimalForm(value), straight from the double where the 15-digit
 // rounding cannot move its two decimals: derived numbers are written for every row.
 // Precondition: `value` is finite.
