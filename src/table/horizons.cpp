@@ -35,8 +35,8 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
         const Slot& place = m_slots[at];
-        if (place.number == 0 ||
-            (place.tag == hashTag(hash) && holds(std::size_t{place.number} - 1, id, hash))) {
+        if (place.number == 0 || (place.tag == hashTag(hash) &&
+                                  holds(static_cast<std::size_t>(place.number) - 1, id, hash))) {
             return at;
         }
     }
@@ -81,7 +81,7 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
         place = {hashTag(hash), static_cast<std::uint32_t>(m_profiles.size())};
     }
     m_recent[1] = m_recent[0];
-    m_recent[0] = std::size_t{place.number} - 1;
+    m_recent[0] = static_cast<std::size_t>(place.number) - 1;
     return m_recent[0];
 }
 

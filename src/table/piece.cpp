@@ -15,14 +15,14 @@ void OutputPiece::reserve(std::size_t bytes) {
 }
 
 void OutputPiece::grow(std::size_t bytes) {
-    const std::size_t capacity = std::max(m_size + bytes, 2 * m_capacity);
+    const std::size_t grown = std::max(m_size + bytes, 2 * m_capacity);
     // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
     // cost as much as writing it.
     // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[]> fresh(new char[capacity]);
+    std::unique_ptr<char[]> fresh(new char[grown]);
     std::copy_n(m_bytes.get(), m_size, fresh.get());
     m_bytes = std::move(fresh);
-    m_capacity = capacity;
+    m_capacity = grown;
 }
 
 } // namespace talvo::table
