@@ -189,6 +189,7 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
     if (!m_dataset) {
         throw Error("cannot write " + m_name + ": " + lastGdalError());
     }
+    m_creating.reset();
     std::array<double, 6> transform = grid.transform;
     m_dataset->SetGeoTransform(transform.data());
     if (!grid.crs.empty()) {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <gdal_priv.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,9 @@ private:
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();
 
+    // Signals wait from the file's creation until GDAL has created it anew by its name: one
+    // that came between would remove it and let GDAL create it again, to be left behind.
+    std::optional<cli::InterruptionCleanup::Hold> m_creating{std::in_place};
     std::string m_name;
     cli::ReplacingFile m_file; // before the dataset, which is closed first
     OutputType m_outputType;
