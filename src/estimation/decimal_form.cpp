@@ -335,9 +335,16 @@ char* writeFixed(char* out, double value, char separator) {
     return writeFixed(out, decimalForm(value), separator);
 }
 
+namespace {
+
+// The whole numbers of exactly 15 digits: 10^14 up to below 10^15.
+constexpr double FirstFifteenDigits = 1e14;
+constexpr double PastFifteenDigits = 1e15;
+
+} // namespace
+
 char* writeGeneral(char* out, double value, char separator) {
     // A whole number below 10^15 is its own 15 digits, written without a separator.
-    constexpr double PastFifteenDigits = 1e15;
     const double magnitude = std::fabs(value);
     if (magnitude < PastFifteenDigits && magnitude == std::floor(magnitude) && magnitude != 0) {
         if (value < 0) {
@@ -354,8 +361,6 @@ std::optional<double> fifteenDigitValue(double value) {
     // that a double holds exactly, 10^1 to 10^22.
     constexpr double Lowest = 1e-7;
     constexpr double Highest = 1e14;
-    constexpr double FirstFifteenDigits = 1e14;
-    constexpr double PastFifteenDigits = 1e15;
     // Below 10^15 the product is off by at most half of 1/8, its unit in the last place.
     constexpr double ProductError = 0.125;
     const double magnitude = std::fabs(value);
