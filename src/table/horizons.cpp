@@ -8,6 +8,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
@@ -23,8 +25,17 @@ std::string_view headerName(HorizonInput input) {
 
 namespace {
 
-// The index numbers profiles in 32 bits.
+// The index numbers profiles in 32 bits, and the table horizons; one number is "none".
 constexpr std::size_t MaxProfiles = std::numeric_limits<std::uint32_t>::max();
+constexpr std::size_t MaxHorizons = std::numeric_limits<std::uint32_t>::max() - 1;
+// Below 2^24 a float's whole numbers are all there, and the depths of real profiles lie far
+// below it; NaN and the rest are kept in full.
+constexpr double FloatDepthLimit = 16777216.0;
+
+bool floatHolds(double depth) noexcept {
+    return std::fabs(depth) < FloatDepthLimit &&
+           static_cast<double>(static_cast<float>(depth)) == depth;
+}
 // How many horizons ahead add() asks for a profile's place in the index, and profiles ahead
 // grow() does.
 constexpr std::size_t PrefetchAhead = 8;
@@ -77,7 +88,7 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
             throw Error("more than " + std::to_string(MaxProfiles) + " profiles");
         }
         m_ids += profileId;
-        m_profiles.push_back({m_ids.size(), hash, None, None});
+        m_profiles.push_back({m_ids.size(), hash, NoHorizon, NoHorizon});
         place = {hashTag(hash), static_cast<std::uint32_t>(m_profiles.size())};
     }
     m_recent[1] = m_recent[0];
@@ -99,9 +110,21 @@ void ProfileTable::add(const HorizonBatch& batch) {
         Entry& profile = m_profiles[find(
             std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash)];
         idStart = entry.idEnd;
-        const std::size_t horizon = m_horizons.size();
-        m_horizons.push_back({entry.top, entry.bottom, None});
-        (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
+        if (m_horizons.size() == MaxHorizons) {
+            throw Error("more than " + std::to_string(MaxHorizons) + " horizons");
+        }
+        const auto horizon = static_cast<std::uint32_t>(m_horizons.size());
+        if (floatHolds(entry.top) && floatHolds(entry.bottom)) {
+            m_horizons.push_back(
+                {static_cast<float>(entry.top), static_cast<float>(entry.bottom), NoHorizon});
+        } else {
+            const auto exact = static_cast<std::uint32_t>(m_exactDepths.size());
+            m_exactDepths.push_back({entry.top, entry.bottom});
+            Horizon wide{std::numeric_limits<float>::quiet_NaN(), 0.0F, NoHorizon};
+            std::memcpy(&wide.bottom, &exact, sizeof exact);
+            m_horizons.push_back(wide);
+        }
+        (profile.last == NoHorizon ? profile.first : m_horizons[profile.last].next) = horizon;
         profile.last = horizon;
         for (std::size_t m = 0; m < modelCount; ++m) {
             m_water.push_back(batch.water[h * modelCount + m]);
@@ -109,14 +132,24 @@ void ProfileTable::add(const HorizonBatch& batch) {
     }
 }
 
+std::array<double, 2> ProfileTable::depths(const Horizon& horizon) const noexcept {
+    if (std::isnan(horizon.top)) {
+        std::uint32_t exact = 0;
+        std::memcpy(&exact, &horizon.bottom, sizeof exact);
+        return m_exactDepths[exact];
+    }
+    return {horizon.top, horizon.bottom};
+}
+
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                                              const estimation::RootZone& zone,
                                              estimation::Profile& scratch) const {
     const std::size_t modelCount = m_models.size();
     scratch.clear();
-    for (std::size_t h = m_profiles[profile].first; h != None; h = m_horizons[h].next) {
+    for (std::uint32_t h = m_profiles[profile].first; h != NoHorizon; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
-        scratch.add(m_horizons[h].top, m_horizons[h].bottom,
+        const auto [top, bottom] = depths(m_horizons[h]);
+        scratch.add(top, bottom,
                     std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
     }
     return scratch.water(zone);

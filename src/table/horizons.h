@@ -86,11 +86,14 @@ public:
 
 private:
     static constexpr std::size_t None = ~std::size_t{0};
+    // Horizons are numbered in 32 bits, as profiles are: a horizon's record is a third
+    // smaller, and each byte of it is a page fault's share.
+    static constexpr std::uint32_t NoHorizon = ~std::uint32_t{0};
     struct Entry {
         std::size_t idEnd; // in m_ids
         std::uint64_t hash;
-        std::size_t first; // its first horizon, in m_horizons
-        std::size_t last;  // its last one so far
+        std::uint32_t first; // its first horizon, in m_horizons
+        std::uint32_t last;  // its last one so far
     };
     // Part of the hash beside the profile's number, so that a probe reads no profile that
     // cannot match; eight bytes, so that eight share a cache line.
@@ -101,11 +104,15 @@ private:
     static std::uint32_t hashTag(std::uint64_t hash) noexcept {
         return static_cast<std::uint32_t>(hash >> 32U);
     }
+    // The depths as floats where floats hold them exactly, as they hold whole and half
+    // centimetres; any others in full in m_exactDepths, at the place `bottom`'s bits hold,
+    // with `top` NaN.
     struct Horizon {
-        double top;
-        double bottom;
-        std::size_t next; // the profile's next horizon; None after the last
+        float top;
+        float bottom;
+        std::uint32_t next; // the profile's next horizon; NoHorizon after the last
     };
+    std::array<double, 2> depths(const Horizon& horizon) const noexcept;
     bool holds(std::size_t profile, std::string_view id, std::uint64_t hash) const noexcept {
         return m_profiles[profile].hash == hash && this->id(profile) == id;
     }
@@ -125,6 +132,7 @@ private:
     // The last two profiles found: a profile's horizons mostly come close together.
     std::array<std::size_t, 2> m_recent{None, None};
     Blocks<Horizon> m_horizons;
+    Blocks<std::array<double, 2>> m_exactDepths;
     Blocks<double> m_water; // per horizon, one per model (NaN: no estimate)
 };
 

@@ -138,6 +138,12 @@ TEST(Profiles, SumsAsReckonedByHand) {
             range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7),
             range(WeightModel, 40, 20) * (1.2 * 3 + 1.49 * 7) / 2},
            ""}}},
+        // Depths no float holds exactly, beside one that a float does.
+        {"decimal depths",
+         head + "A,0,12.3,40,20,1,,\nA,12.3,33.33,40,20,1,,\nA,33.33,40.5,40,20,1,,\n",
+         VolumeModel,
+         rootZone(100),
+         {{"A", {40.5, loam * 3, loam * 4.05, loam * 4.05, loam * 2.025}, ""}}},
         // Gaps are never filled, overlaps never trimmed: the flags say so.
         {"gap",
          head + "A,0,20,40,20,1,,\nA,30,50,40,20,1,,\n",
