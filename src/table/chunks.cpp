@@ -41,8 +41,8 @@ std::uint64_t countLines(std::string_view bytes) noexcept {
     return lines;
 }
 
-ChunkReader::ChunkReader(std::istream& input, char delimiter)
-    : m_input(input), m_delimiter(delimiter) {}
+ChunkReader::ChunkReader(std::istream& input, char delimiter, std::size_t chunkBytes)
+    : m_input(input), m_delimiter(delimiter), m_chunkBytes(chunkBytes) {}
 
 bool ChunkReader::fill() {
     if (m_ended) {
@@ -193,7 +193,8 @@ bool ChunkReader::header(Chunk& chunk) {
 bool ChunkReader::next(Chunk& chunk) {
     // On to a whole chunk while the input has more at hand: the rows a pipe or a terminal gives
     // before it pauses go out without waiting for the rest.
-    while (m_filled < ChunkBytes && (m_filled == 0 || m_input.rdbuf()->in_avail() > 0) && fill()) {
+    while (m_filled < m_chunkBytes && (m_filled == 0 || m_input.rdbuf()->in_avail() > 0) &&
+           fill()) {
     }
     for (;;) {
         if (m_filled == 0) {

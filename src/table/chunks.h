@@ -14,9 +14,11 @@
 namespace talvo::table {
 
 // Bytes of input a chunk aims at; a chunk holds whole records only, so it may hold more.
-// Each chunk is a hand-over between threads, with their wake-ups: at 64 KiB a horizon table's
-// threads waited on each other for a fifth of the run.
-inline constexpr std::size_t ChunkBytes = std::size_t{256} << 10;
+inline constexpr std::size_t ChunkBytes = std::size_t{64} << 10;
+// The same where threads share the work: each chunk is a hand-over between them, with their
+// wake-ups, and at 64 KiB a horizon table's threads waited on each other for a fifth of the
+// run.
+inline constexpr std::size_t ThreadChunkBytes = std::size_t{256} << 10;
 // Bytes the reader asks its input for at a time.
 inline constexpr std::size_t BlockBytes = std::size_t{64} << 10;
 // The most bytes one call of header() or next() reads from the input: up to a record of
@@ -34,7 +36,7 @@ struct Chunk {
 
 class ChunkReader {
 public:
-    ChunkReader(std::istream& input, char delimiter);
+    ChunkReader(std::istream& input, char delimiter, std::size_t chunkBytes = ChunkBytes);
 
     // The first record (blank lines before it skipped), for the header; false when the
     // input has no record at all. Call once, before next().
@@ -55,6 +57,7 @@ private:
 
     std::istream& m_input;
     char m_delimiter;
+    std::size_t m_chunkBytes;
     // Bytes read and not yet taken, its first m_filled; the rest is room for the next block,
     // kept from one chunk to the next: growing a string clears what it adds, byte by byte.
     std::string m_pending;

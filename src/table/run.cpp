@@ -14,7 +14,7 @@ namespace talvo::table {
 
 Summary runTable(std::istream& input, std::ostream& output, const Settings& settings,
                  const RunOptions& options) {
-    ChunkReader reader(input, settings.delimiter);
+    ChunkReader reader(input, settings.delimiter, ThreadChunkBytes);
     const Head head = readHead(reader, settings, options.inputName, options.notice);
     if (options.profiles != nullptr) {
         options.profiles->start(head.columns.models, head.columns.lineEnd);

@@ -34,22 +34,23 @@ struct Hundredths {
 };
 
 struct Rounded {
-    double count; // |x| in hundredths, rounded half away from zero, with the sign of x
+    double count; // |x| in hundredths, rounded half away from zero, with the sign of x; only
+                  // where not `close`
     bool close;   // x x 100 lies within the margin of a half: the exact path decides
 };
 
 // x rounded to hundredths as the exact path rounds its 15-digit form. Meaningful for
 // |x| < Largest. No branch and no integer: the loops over lanes run in vector registers.
 [[gnu::always_inline]] inline Rounded hundredthsOf(double x, double margin) noexcept {
-    // Below 2^52, adding 2^52 rounds to a whole number, and one less where that rounded up is
-    // the floor. Needs strict IEEE arithmetic: no -ffast-math.
+    // Below 2^52, adding 2^52 rounds to the nearest whole number. Only a half can round
+    // otherwise than away from zero, and a half is always close. No floor and no comparison
+    // to pick one: in a single value's path the compiler made that a branch, mispredicted
+    // on every other number. Needs strict IEEE arithmetic: no -ffast-math.
     constexpr double TwoTo52 = 4503599627370496.0;
     const double scaled = std::fabs(x) * 100;
     const double nearest = (scaled + TwoTo52) - TwoTo52;
-    const double whole = nearest - (nearest > scaled ? 1.0 : 0.0);
-    const double fraction = scaled - whole; // exact below 2^52
-    const double count = whole + (fraction > 0.5 ? 1.0 : 0.0);
-    return {std::copysign(count, x), !(std::fabs(fraction - 0.5) > margin)};
+    const double offHalf = std::fabs(std::fabs(scaled - nearest) - 0.5); // exact below 2^52
+    return {std::copysign(nearest, x), !(offHalf > margin)};
 }
 
 // `factor` is the model's volumeFactor, for the result flag. Both always inline: called, their
