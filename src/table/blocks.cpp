@@ -1,5 +1,6 @@
 #include "table/blocks.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,20 +11,17 @@
 
 namespace talvo::table {
 
-namespace {
-
 // Whole blocks on a block boundary, advised to be backed by huge pages: a table that fills
 // them takes a fault per 4 KiB page otherwise, each some microseconds on a virtual machine.
 // Advice only: declined, the memory still works.
 void* allocateBlocks(std::size_t bytes) {
+    assert(bytes % StoreBlockBytes == 0);
     void* const memory = ::operator new (bytes, std::align_val_t{StoreBlockBytes});
 #ifdef MADV_HUGEPAGE
     ::madvise(memory, bytes, MADV_HUGEPAGE);
 #endif
     return memory;
 }
-
-} // namespace
 
 void* allocateBlock() {
     return allocateBlocks(StoreBlockBytes);
@@ -34,7 +32,8 @@ void freeBlock(void* block) noexcept {
 }
 
 void* allocateZeroed(std::size_t bytes) {
-    if (bytes < StoreBlockBytes) {
+    // From 128 KiB on the system's allocator maps fresh pages, each a fault of its own.
+    if (bytes < StoreBlockBytes / 16) {
         void* const memory = std::calloc(bytes, 1);
         if (memory == nullptr) {
             throw std::bad_alloc();
@@ -48,7 +47,7 @@ void* allocateZeroed(std::size_t bytes) {
 }
 
 void freeZeroed(void* memory, std::size_t bytes) noexcept {
-    if (bytes < StoreBlockBytes) {
+    if (bytes < StoreBlockBytes / 16) {
         std::free(memory);
     } else {
         ::operator delete (memory, std::align_val_t{StoreBlockBytes});

@@ -22,6 +22,9 @@ inline constexpr std::size_t StoreBlockBytes = std::size_t{256} << 10U;
 // A block of StoreBlockBytes, uninitialised, on a StoreBlockBytes boundary and advised to be backed
 // by huge pages where the system offers them. Throws std::bad_alloc.
 void* allocateBlock();
+// Whole blocks, `bytes` of them (a multiple of StoreBlockBytes), as allocateBlock() gives
+// one; freed by freeBlock().
+void* allocateBlocks(std::size_t bytes);
 void freeBlock(void* block) noexcept;
 // `bytes` of zeros, for a table written in no order; from a block or more as above where
 // they take one. Throws std::bad_alloc. Freed with the same `bytes`.
@@ -30,6 +33,35 @@ void freeZeroed(void* memory, std::size_t bytes) noexcept;
 struct FreeZeroed {
     std::size_t bytes = 0;
     void operator()(void* memory) const noexcept { freeZeroed(memory, bytes); }
+};
+
+// For one buffer that grows by doubling, such as the profiles' ids: from half a block on, it
+// takes whole blocks, which fault in a huge page at a time.
+template <typename Value> struct BlockAllocator {
+    using value_type = Value;
+    BlockAllocator() = default;
+    template <typename Other> explicit BlockAllocator(const BlockAllocator<Other>& /*other*/) {}
+
+    static constexpr std::size_t Smallest = StoreBlockBytes / 2;
+    static constexpr std::size_t blockBytes(std::size_t count) noexcept {
+        return (count * sizeof(Value) + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
+    }
+    Value* allocate(std::size_t count) {
+        if (count * sizeof(Value) < Smallest) {
+            return std::allocator<Value>().allocate(count);
+        }
+        return static_cast<Value*>(allocateBlocks(blockBytes(count)));
+    }
+    void deallocate(Value* values, std::size_t count) noexcept {
+        if (count * sizeof(Value) < Smallest) {
+            std::allocator<Value>().deallocate(values, count);
+        } else {
+            freeBlock(values);
+        }
+    }
+    friend bool operator==(const BlockAllocator& /*a*/, const BlockAllocator& /*b*/) noexcept {
+        return true;
+    }
 };
 
 template <typename Value> class Blocks {

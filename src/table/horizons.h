@@ -124,7 +124,8 @@ private:
 
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    std::string m_ids; // every profile's id, one after another
+    // Every profile's id, one after another.
+    std::basic_string<char, std::char_traits<char>, BlockAllocator<char>> m_ids;
     Blocks<Entry> m_profiles;
     // An open-addressed index of the profiles, at most half full.
     std::unique_ptr<Slot, FreeZeroed> m_slotMemory;

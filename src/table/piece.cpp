@@ -1,5 +1,7 @@
 #include "table/piece.h"
 
+#include "table/blocks.h"
+
 #include <algorithm>
 
 namespace talvo::table {
@@ -14,12 +16,26 @@ void OutputPiece::reserve(std::size_t bytes) {
     }
 }
 
+void OutputPiece::FreeBytes::operator()(char* bytes) const noexcept {
+    if (blocks) {
+        freeBlock(bytes);
+    } else {
+        delete[] bytes;
+    }
+}
+
 void OutputPiece::grow(std::size_t bytes) {
-    const std::size_t grown = std::max(m_size + bytes, 2 * m_capacity);
+    std::size_t grown = std::max(m_size + bytes, 2 * m_capacity);
     // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
-    // cost as much as writing it.
-    // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[]> fresh(new char[grown]);
+    // cost as much as writing it. A large piece takes whole blocks: filled, it faults in a
+    // huge page at a time, not 4 KiB at a time.
+    const bool blocks = grown >= StoreBlockBytes / 2;
+    if (blocks) {
+        grown = (grown + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
+    }
+    std::unique_ptr<char[], FreeBytes> fresh(
+        // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
+        blocks ? static_cast<char*>(allocateBlocks(grown)) : new char[grown], FreeBytes{blocks});
     std::copy_n(m_bytes.get(), m_size, fresh.get());
     m_bytes = std::move(fresh);
     m_capacity = grown;

@@ -53,8 +53,12 @@ public:
 private:
     void grow(std::size_t bytes);
 
+    struct FreeBytes {
+        bool blocks; // from allocateBlocks(), not new[]; value-initialised: false
+        void operator()(char* bytes) const noexcept;
+    };
     // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[]> m_bytes; // uninitialised: see grow()
+    std::unique_ptr<char[], FreeBytes> m_bytes; // uninitialised: see grow()
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
 };

@@ -23,9 +23,11 @@ constexpr unsigned MaxThreads = 4;
 constexpr std::size_t Window = 4;
 // Pieces a worker may have waiting for the writer before it waits itself.
 constexpr std::size_t PiecesWaiting = 1;
-// Written pieces and formatted chunks kept for reuse: a fresh buffer costs a page fault for
-// every 4 KiB it is filled with, which took a quarter of a run's time.
-constexpr std::size_t SpareBuffers = 4;
+// Written pieces, formatted chunks and added horizons kept for reuse: a fresh buffer costs a
+// page fault for every 4 KiB it is filled with, which took a quarter of a run's time. As many
+// as can be in use at once, so that none is ever freed and made again: one in each slot of
+// the window, one with each worker, one with the reader or writer, and one more.
+constexpr std::size_t SpareBuffers = Window + MaxThreads + 2;
 constexpr std::size_t PieceCapacity = PieceBytes + (PieceBytes >> 2);
 
 // Thrown inside a worker when the run is stopping, to leave its chunk.

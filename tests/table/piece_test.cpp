@@ -10,11 +10,12 @@ namespace talvo::table {
 namespace {
 
 // Rows written through room() and commit() read back whole however often the piece grows,
-// and a piece moved from can be written again, as the pipeline reuses them.
+// from small memory into whole blocks (some MiB), and a piece moved from can be written
+// again, as the pipeline reuses them.
 TEST(OutputPiece, KeepsItsTextAsItGrowsAndAfterAMove) {
     OutputPiece piece;
     std::string wanted;
-    for (std::size_t row = 0; row < 2000; ++row) {
+    for (std::size_t row = 0; row < 60000; ++row) {
         const std::string text(row % 97, static_cast<char>('a' + row % 26));
         char* const end = piece.room(text.size() + 64); // more room than the row fills
         piece.commit(std::copy(text.begin(), text.end(), end));
