@@ -52,6 +52,14 @@ struct HorizonBatch {
         entries.clear();
         water.clear();
     }
+    // Room for the horizons of `bytes` of rows, as many as they can hold, so that the batch
+    // never moves as it grows. Reserved, not touched: pages fault in only as rows fill them.
+    void reserve(std::size_t bytes, std::size_t models) {
+        constexpr std::size_t ShortestRow = 10; // "p,0,1,4,2\n": a horizon's least fields
+        entries.reserve(bytes / ShortestRow);
+        water.reserve(bytes / ShortestRow * models);
+        ids.reserve(bytes);
+    }
 };
 
 // The hash a profile's id is found by.

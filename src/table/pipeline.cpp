@@ -167,6 +167,9 @@ private:
                 job.emplace(std::move(m_queue.front()));
                 m_queue.pop_front();
             }
+            if (m_settings.profiles && formatter.horizons().entries.capacity() == 0) {
+                formatter.horizons().reserve(ThreadChunkBytes, m_columns.models.size());
+            }
             Summary summary;
             std::exception_ptr failure;
             try {
