@@ -4,8 +4,11 @@
 #include "table/head.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,40 +34,54 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
 
 void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
                          std::ostream& output, unsigned threads) {
-    // Each thread formats a block of this many profiles' rows in a round; the blocks then go
-    // out in order.
-    constexpr std::size_t ProfilesPerBlock = 8192;
-    const std::size_t count = threadsFor(threads);
+    // Each thread formats a block of this many profiles' rows, writes it out when the blocks
+    // before it are, and takes the next: one thread writes while the others format.
+    constexpr std::size_t ProfilesPerBlock = 4096;
     const SummaryWriter writer(profiles, settings);
     const std::string header = writer.header();
     output.write(header.data(), static_cast<std::streamsize>(header.size()));
-    std::vector<std::string> blocks(count);
-    std::vector<estimation::Profile> scratch(count);
-    std::vector<std::exception_ptr> failures(count);
-    for (std::size_t first = 0; first < profiles.size(); first += count * ProfilesPerBlock) {
-        const auto format = [&](std::size_t t) {
+    const std::size_t blocks = (profiles.size() + ProfilesPerBlock - 1) / ProfilesPerBlock;
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::condition_variable turn;
+    std::size_t written = 0; // blocks out, in order
+    std::exception_ptr failure;
+    const auto format = [&] {
+        std::string text;
+        estimation::Profile scratch;
+        for (std::size_t block = next++; block < blocks; block = next++) {
+            std::exception_ptr caught;
             try {
-                const std::size_t from = std::min(profiles.size(), first + t * ProfilesPerBlock);
-                blocks[t].clear();
-                writer.appendRows(from, std::min(profiles.size(), from + ProfilesPerBlock),
-                                  blocks[t], scratch[t]);
+                text.clear();
+                const std::size_t first = block * ProfilesPerBlock;
+                writer.appendRows(first, std::min(profiles.size(), first + ProfilesPerBlock), text,
+                                  scratch);
             } catch (...) {
-                failures[t] = std::current_exception();
+                caught = std::current_exception();
             }
-        };
-        {
-            std::vector<std::jthread> helpers;
-            for (std::size_t t = 1; t < count; ++t) {
-                helpers.emplace_back(format, t);
+            std::unique_lock lock(mutex);
+            if (caught && !failure) {
+                failure = caught;
             }
-            format(0);
-        } // joined
-        for (std::size_t t = 0; t < count; ++t) {
-            if (failures[t]) {
-                std::rethrow_exception(failures[t]);
+            turn.wait(lock, [&] { return written == block || failure; });
+            if (failure) {
+                turn.notify_all();
+                return;
             }
-            output.write(blocks[t].data(), static_cast<std::streamsize>(blocks[t].size()));
+            output.write(text.data(), static_cast<std::streamsize>(text.size()));
+            ++written;
+            turn.notify_all();
         }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t t = 1; t < threadsFor(threads); ++t) {
+            helpers.emplace_back(format);
+        }
+        format();
+    } // joined
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
