@@ -33,9 +33,10 @@ void OutputPiece::grow(std::size_t bytes) {
     if (blocks) {
         grown = (grown + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
     }
+    // NOLINTBEGIN(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
     std::unique_ptr<char[], FreeBytes> fresh(
-        // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
         blocks ? static_cast<char*>(allocateBlocks(grown)) : new char[grown], FreeBytes{blocks});
+    // NOLINTEND(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
     std::copy_n(m_bytes.get(), m_size, fresh.get());
     m_bytes = std::move(fresh);
     m_capacity = grown;
