@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -47,6 +48,35 @@ std::optional<WindowId> Session::waitForMap(std::chrono::milliseconds timeout) {
         pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
         poll(&fd, 1, static_cast<int>(left.count()));
     }
+}
+
+bool Session::waitForPaint(WindowId window, std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    const Geometry size = geometry(window);
+    // A band across the middle: small, so that looking costs the program little, and crossing
+    // whatever the window shows.
+    constexpr int Band = 8;
+    const int top = std::max(0, size.height / 2 - Band / 2);
+    const int rows = std::min(Band, size.height - top);
+    while (Clock::now() < end) {
+        XImage* image = XGetImage(m_display, window, 0, top, static_cast<unsigned>(size.width),
+                                  static_cast<unsigned>(rows), AllPlanes, ZPixmap);
+        bool painted = false;
+        if (image != nullptr) {
+            const unsigned long first = XGetPixel(image, 0, 0);
+            for (int y = 0; y < rows && !painted; ++y) {
+                for (int x = 0; x < size.width && !painted; ++x) {
+                    painted = XGetPixel(image, x, y) != first;
+                }
+            }
+            XDestroyImage(image);
+        }
+        if (painted) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 std::string Session::title(WindowId window) const {

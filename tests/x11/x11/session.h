@@ -30,6 +30,9 @@ public:
 
     // The next top-level window mapped, or nothing within the timeout.
     std::optional<WindowId> waitForMap(std::chrono::milliseconds timeout);
+    // Whether the window shows more than one colour within the timeout: its first paint, as
+    // the program flushes a whole painted window at once.
+    bool waitForPaint(WindowId window, std::chrono::milliseconds timeout);
     std::string title(WindowId window) const;
     Geometry geometry(WindowId window) const;
     Geometry screen() const;
