@@ -40,8 +40,7 @@ void* allocateZeroed(std::size_t bytes) {
         }
         return memory;
     }
-    const std::size_t blocks = (bytes + StoreBlockBytes - 1) / StoreBlockBytes;
-    void* const memory = allocateBlocks(blocks * StoreBlockBytes);
+    void* const memory = allocateBlocks(wholeBlocks(bytes));
     std::memset(memory, 0, bytes);
     return memory;
 }

@@ -35,22 +35,30 @@ struct FreeZeroed {
     void operator()(void* memory) const noexcept { freeZeroed(memory, bytes); }
 };
 
-// For one buffer that grows by doubling, such as the profiles' ids: from half a block on, it
-// takes whole blocks, which fault in a huge page at a time.
+// `bytes` rounded up to whole blocks.
+constexpr std::size_t wholeBlocks(std::size_t bytes) noexcept {
+    return (bytes + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
+}
+
+// For a buffer that grows large, such as the profiles' ids or an output piece: from half a
+// block on, it takes whole blocks, which fault in a huge page at a time.
 template <typename Value> struct BlockAllocator {
     using value_type = Value;
     BlockAllocator() = default;
     template <typename Other> explicit BlockAllocator(const BlockAllocator<Other>& /*other*/) {}
 
     static constexpr std::size_t Smallest = StoreBlockBytes / 2;
-    static constexpr std::size_t blockBytes(std::size_t count) noexcept {
-        return (count * sizeof(Value) + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
+    // The values allocate(count) has room for: whole blocks' worth from Smallest on.
+    static constexpr std::size_t room(std::size_t count) noexcept {
+        return count * sizeof(Value) < Smallest
+                   ? count
+                   : wholeBlocks(count * sizeof(Value)) / sizeof(Value);
     }
     Value* allocate(std::size_t count) {
         if (count * sizeof(Value) < Smallest) {
             return std::allocator<Value>().allocate(count);
         }
-        return static_cast<Value*>(allocateBlocks(blockBytes(count)));
+        return static_cast<Value*>(allocateBlocks(wholeBlocks(count * sizeof(Value))));
     }
     void deallocate(Value* values, std::size_t count) noexcept {
         if (count * sizeof(Value) < Smallest) {

@@ -17,26 +17,16 @@ void OutputPiece::reserve(std::size_t bytes) {
 }
 
 void OutputPiece::FreeBytes::operator()(char* bytes) const noexcept {
-    if (blocks) {
-        freeBlock(bytes);
-    } else {
-        delete[] bytes;
-    }
+    BlockAllocator<char>().deallocate(bytes, count);
 }
 
 void OutputPiece::grow(std::size_t bytes) {
-    std::size_t grown = std::max(m_size + bytes, 2 * m_capacity);
     // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
-    // cost as much as writing it. A large piece takes whole blocks: filled, it faults in a
-    // huge page at a time, not 4 KiB at a time.
-    const bool blocks = grown >= StoreBlockBytes / 2;
-    if (blocks) {
-        grown = (grown + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
-    }
-    // NOLINTBEGIN(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[], FreeBytes> fresh(
-        blocks ? static_cast<char*>(allocateBlocks(grown)) : new char[grown], FreeBytes{blocks});
-    // NOLINTEND(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
+    // cost as much as writing it. A large piece takes whole blocks, and all their room.
+    const std::size_t grown = BlockAllocator<char>::room(std::max(m_size + bytes, 2 * m_capacity));
+    // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
+    std::unique_ptr<char[], FreeBytes> fresh(BlockAllocator<char>().allocate(grown),
+                                             FreeBytes{grown});
     std::copy_n(m_bytes.get(), m_size, fresh.get());
     m_bytes = std::move(fresh);
     m_capacity = grown;

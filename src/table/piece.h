@@ -54,7 +54,7 @@ private:
     void grow(std::size_t bytes);
 
     struct FreeBytes {
-        bool blocks; // from allocateBlocks(), not new[]; value-initialised: false
+        std::size_t count; // as allocated
         void operator()(char* bytes) const noexcept;
     };
     // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
