@@ -22,7 +22,10 @@ std::atomic<bool> armed{false};
 std::atomic<bool> installed{false};
 // The thread inside a Hold, by its kernel id; 0 for none.
 std::atomic<long> holder{0};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<long>::is_always_lock_free);
+// A signal sent to that thread that a Hold does not hold back, kept for the Hold's end.
+std::atomic<int> deferred{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<long>::is_always_lock_free &&
+              std::atomic<int>::is_always_lock_free);
 
 // Raised by the faulting instruction itself: holding them back would not stop them.
 constexpr std::array<int, 6> synchronousSignals{SIGILL, SIGTRAP, SIGBUS, SIGFPE, SIGSEGV, SIGSYS};
@@ -31,9 +34,16 @@ long threadId() {
     return ::syscall(SYS_gettid);
 }
 
-extern "C" void removeAndEnd(int signal) {
-    // Another thread is renaming files into place: removing them now would split the set.
+extern "C" void removeAndEnd(int signal, siginfo_t* info, void* /*context*/) {
     const long self = threadId();
+    // Sent (kill, raise), not raised by a fault, to the thread that is naming or renaming its
+    // files: such a signal (SIGTRAP, say) is not held back, and acting now could leave a file
+    // not yet named. The Hold's end sends it again.
+    if (holder.load() == self && info != nullptr && info->si_code <= 0) {
+        deferred = signal;
+        return;
+    }
+    // Another thread is renaming files into place: removing them now would split the set.
     const timespec pause{0, 1'000'000};
     while (holder.load() != 0 && holder.load() != self) {
         ::nanosleep(&pause, nullptr);
@@ -88,7 +98,8 @@ InterruptionCleanup::InterruptionCleanup() : m_signals(handledSignals()) {
                 m_signals[i] = 0; // inherited ignored: stays so
                 continue;
             }
-            action.sa_handler = removeAndEnd;
+            action.sa_sigaction = removeAndEnd;
+            action.sa_flags = SA_SIGINFO;
         }
         if (::sigaction(m_signals[i], &action, &m_previous[i]) != 0) {
             m_signals[i] = 0;
@@ -135,6 +146,9 @@ InterruptionCleanup::Hold::~Hold() {
     holder = m_previousHolder;
     if (m_holding) {
         ::pthread_sigmask(SIG_SETMASK, &m_mask, nullptr);
+    }
+    if (const int signal = deferred.exchange(0); signal != 0) {
+        ::raise(signal);
     }
 }
 

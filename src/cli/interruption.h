@@ -33,8 +33,9 @@ public:
     // to hold is not removed.
     void removeOnSignal(const std::vector<std::filesystem::path>& temporaries);
 
-    // While it lives, the calling thread holds these signals back, and a signal taken by
-    // another thread waits before it removes anything. So a file is named before a signal
+    // While it lives, the calling thread holds these signals back (one sent to it that a
+    // fault can also raise comes at its end), and a signal taken by another thread waits
+    // before it removes anything. So a file is named before a signal
     // can find it, and files that are renamed into place together are all renamed or none.
     // Keep it short: a signal waits for it.
     class Hold {
