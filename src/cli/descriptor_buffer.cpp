@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@ namespace talvo::cli {
 namespace {
 
 constexpr std::size_t BufferBytes = std::size_t{64} << 10;
+// Bytes written between two requests to write them to disk.
+constexpr off_t WriteBackBytes = off_t{1} << 20;
 
 } // namespace
 
@@ -33,8 +36,21 @@ bool OutputBuffer::writeOut(const char* text, std::size_t count) {
         }
         text += written;
         count -= static_cast<std::size_t>(written);
+        m_written += written;
     }
+    startWriteBack();
     return true;
+}
+
+void OutputBuffer::startWriteBack() {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (m_writeBack && m_written - m_writtenBack >= WriteBackBytes) {
+        // Advice only: where the system declines, the sync at the end does it all.
+        ::sync_file_range(m_descriptor, m_writtenBack, m_written - m_writtenBack,
+                          SYNC_FILE_RANGE_WRITE);
+        m_writtenBack = m_written;
+    }
+#endif
 }
 
 bool OutputBuffer::drain() {

@@ -4,6 +4,7 @@
 // write, so that a message can name the real reason instead of a bare stream failure.
 
 #include <streambuf>
+#include <sys/types.h>
 #include <vector>
 
 namespace talvo::cli {
@@ -15,6 +16,9 @@ public:
     OutputBuffer();
     // The descriptor to write to; until then every write fails with EBADF.
     void attach(int descriptor) { m_descriptor = descriptor; }
+    // Starts the system writing what has been written to disk as it goes, so that a sync at
+    // the end finds little left to wait for. For a file that will be synced.
+    void writeBackEarly() { m_writeBack = true; }
     // The errno of the first failed write, or 0.
     int error() const { return m_error; }
 
@@ -25,11 +29,15 @@ protected:
 
 private:
     bool writeOut(const char* text, std::size_t count);
+    void startWriteBack();
     bool drain();
 
     int m_descriptor = -1;
     int m_error = 0;
     std::vector<char> m_buffer;
+    bool m_writeBack = false;
+    off_t m_written = 0;     // bytes written so far
+    off_t m_writtenBack = 0; // of these, the ones the system was asked to write to disk
 };
 
 // Reads from a descriptor it does not own. A failed read ends the input like its end does;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -265,11 +266,42 @@ char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept 
 
 namespace {
 
+// Counts below this, up to "9999.99", take writeShortCount: most results and water amounts.
+constexpr std::uint64_t WordCount = 1'000'000;
+
+std::uint64_t pairBits(std::uint32_t pair) noexcept {
+    std::uint16_t bits = 0;
+    std::memcpy(&bits, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
+    return bits;
+}
+
+// A count below WordCount as "1234.56", its leading zeros dropped, in one word: the first
+// char in the lowest byte, as a little-endian store puts it first. Writes 8 chars at `out`,
+// the text and what is left of the word, and returns the text's end.
+char* writeShortCount(char* out, std::uint32_t count, char separator) noexcept {
+    assert(count < WordCount);
+    const std::uint32_t whole = count / 100;
+    const unsigned wholeDigits = 1U + static_cast<unsigned>(whole >= 10) +
+                                 static_cast<unsigned>(whole >= 100) +
+                                 static_cast<unsigned>(whole >= 1000);
+    std::uint64_t word = pairBits(whole / 100) | pairBits(whole % 100) << 16U |
+                         std::uint64_t{static_cast<unsigned char>(separator)} << 32U |
+                         pairBits(count % 100) << 40U;
+    word >>= 8 * (4 - wholeDigits);
+    std::memcpy(out, &word, sizeof word);
+    return out + wholeDigits + 3;
+}
+
 // A count of hundredths as "-12.34": at least three digits, so that one stands before the
 // separator; written from the last digit back.
 char* writeCount(char* out, bool negative, std::uint64_t count, char separator) noexcept {
     if (negative && count != 0) {
         *out++ = '-';
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        if (count < WordCount) {
+            return writeShortCount(out, static_cast<std::uint32_t>(count), separator);
+        }
     }
     std::size_t length = 3;
     while (length < integerPowers.size() && count >= integerPowers[length]) {

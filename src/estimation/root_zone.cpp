@@ -83,13 +83,14 @@ void Profile::add(double top, double bottom, std::optional<double> waterMm) {
     }
     const Horizon horizon{top, bottom, waterMm.value_or(std::nan(""))};
     // Kept in order as they come, after those at the same depths: most horizons come from the
-    // top down and are appended, and the sums then need no sorted copy.
-    if (m_horizons.empty() || !byDepth(horizon, m_horizons.back())) {
-        m_horizons.push_back(horizon);
-    } else {
-        m_horizons.insert(std::upper_bound(m_horizons.begin(), m_horizons.end(), horizon, byDepth),
-                          horizon);
+    // top down and are appended, and the sums then need no sorted copy. The others are moved
+    // into place one step at a time: a profile has a few, and a call to move them cost more.
+    m_horizons.push_back(horizon);
+    auto at = m_horizons.end() - 1;
+    for (; at != m_horizons.begin() && byDepth(horizon, *(at - 1)); --at) {
+        *at = *(at - 1);
     }
+    *at = horizon;
 }
 
 void Profile::clear() noexcept {

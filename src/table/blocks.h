@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace talvo::table {
@@ -78,13 +79,30 @@ template <typename Value> class Blocks {
 public:
     static constexpr std::size_t PerBlock = StoreBlockBytes / sizeof(Value);
 
+    Blocks() = default;
+    Blocks(const Blocks&) = delete;
+    Blocks& operator=(const Blocks&) = delete;
+    // The blocks go with the move, and the place for the next value too.
+    Blocks(Blocks&& other) noexcept { *this = std::move(other); }
+    Blocks& operator=(Blocks&& other) noexcept {
+        m_blocks = std::move(other.m_blocks);
+        m_size = std::exchange(other.m_size, 0);
+        m_next = std::exchange(other.m_next, nullptr);
+        m_end = std::exchange(other.m_end, nullptr);
+        other.m_blocks.clear();
+        return *this;
+    }
+    ~Blocks() = default;
+
     std::size_t size() const noexcept { return m_size; }
 
     void push_back(const Value& value) {
-        if (m_size == m_blocks.size() * PerBlock) {
+        if (m_next == m_end) {
             m_blocks.emplace_back(static_cast<Value*>(allocateBlock()));
+            m_next = m_blocks.back().get();
+            m_end = m_next + PerBlock;
         }
-        m_blocks.back().get()[m_size % PerBlock] = value;
+        *m_next++ = value;
         ++m_size;
     }
 
@@ -103,6 +121,10 @@ private:
     };
     std::vector<std::unique_ptr<Value, Free>> m_blocks;
     std::size_t m_size = 0;
+    // Where the next value goes in the last block, and that block's end: no division by
+    // PerBlock, which is no power of two, for each value.
+    Value* m_next = nullptr;
+    Value* m_end = nullptr;
 };
 
 } // namespace talvo::table

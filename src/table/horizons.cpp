@@ -72,11 +72,13 @@ void ProfileTable::grow() {
     }
 }
 
-std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
-    for (std::size_t& recent : m_recent) {
-        if (recent != None && holds(recent, profileId, hash)) {
+ProfileTable::Entry& ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
+    for (Recent& recent : m_recent) {
+        if (recent.entry != nullptr && recent.entry->hash == hash &&
+            std::string_view(m_ids).substr(recent.idStart, recent.entry->idEnd - recent.idStart) ==
+                profileId) {
             std::swap(recent, m_recent[0]);
-            return m_recent[0];
+            return *m_recent[0].entry;
         }
     }
     if (2 * (m_profiles.size() + 1) > m_slots.size()) {
@@ -91,9 +93,10 @@ std::size_t ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
         m_profiles.push_back({m_ids.size(), hash, NoHorizon, NoHorizon});
         place = {hashTag(hash), static_cast<std::uint32_t>(m_profiles.size())};
     }
+    const std::size_t profile = static_cast<std::size_t>(place.number) - 1;
     m_recent[1] = m_recent[0];
-    m_recent[0] = static_cast<std::size_t>(place.number) - 1;
-    return m_recent[0];
+    m_recent[0] = {&m_profiles[profile], profile == 0 ? 0 : m_profiles[profile - 1].idEnd};
+    return *m_recent[0].entry;
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
@@ -107,8 +110,8 @@ void ProfileTable::add(const HorizonBatch& batch) {
                 &m_slots[batch.entries[h + PrefetchAhead].hash & (m_slots.size() - 1)]);
         }
         const HorizonBatch::Entry& entry = batch.entries[h];
-        Entry& profile = m_profiles[find(
-            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash)];
+        Entry& profile =
+            find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash);
         idStart = entry.idEnd;
         if (m_horizons.size() == MaxHorizons) {
             throw Error("more than " + std::to_string(MaxHorizons) + " horizons");

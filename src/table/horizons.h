@@ -93,7 +93,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t None = ~std::size_t{0};
     // Horizons are numbered in 32 bits, as profiles are: a horizon's record is a third
     // smaller, and each byte of it is a page fault's share.
     static constexpr std::uint32_t NoHorizon = ~std::uint32_t{0};
@@ -125,7 +124,7 @@ private:
         return m_profiles[profile].hash == hash && this->id(profile) == id;
     }
     // The profile of `id`, added where it is new.
-    std::size_t find(std::string_view id, std::uint64_t hash);
+    Entry& find(std::string_view id, std::uint64_t hash);
     // m_slots' place for `id`: its profile's, or the free one where it would go.
     std::size_t slot(std::string_view id, std::uint64_t hash) const noexcept;
     void grow();
@@ -138,8 +137,13 @@ private:
     // An open-addressed index of the profiles, at most half full.
     std::unique_ptr<Slot, FreeZeroed> m_slotMemory;
     std::span<Slot> m_slots;
-    // The last two profiles found: a profile's horizons mostly come close together.
-    std::array<std::size_t, 2> m_recent{None, None};
+    // The last two profiles found: a profile's horizons mostly come close together. Entries
+    // never move, so each is kept by its address, with where its id starts.
+    struct Recent {
+        Entry* entry = nullptr;
+        std::size_t idStart = 0;
+    };
+    std::array<Recent, 2> m_recent{};
     Blocks<Horizon> m_horizons;
     Blocks<std::array<double, 2>> m_exactDepths;
     Blocks<double> m_water; // per horizon, one per model (NaN: no estimate)

@@ -112,8 +112,10 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
     std::size_t field = 0; // the number of the field that starts at `start`
     Split split{.fields = 0, .headerEnd = line.size()};
     const char* const last = line.data() + line.size();
+    constexpr double NotRead = std::numeric_limits<double>::quiet_NaN();
     for (const char* start = line.data();; ++field) {
         const char* end = nullptr;
+        double number = NotRead; // a horizon cell's, where it is a plain decimal
         const bool horizonField =
             Horizons && horizonWanted != horizonsEnd && horizonWanted->first == field;
         if (wanted != inputsEnd && wanted->first == field) {
@@ -132,12 +134,10 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
         } else if (horizonField && horizonWanted->second != HorizonInput::profile) {
             // A depth, bd or cf, read as its field is found, as the inputs are.
             const estimation::PlainField plain =
-                estimation::plainDecimalField(start, last, decimal.get(), isDelimiter);
+                estimation::plainDecimalField<estimation::FieldEnd::guarded>(
+                    start, last, decimal.get(), isDelimiter);
             end = plain.end;
-            if (plain.decimal) {
-                cells.plain[static_cast<std::size_t>(horizonWanted->second)] =
-                    plain.decimal->value();
-            }
+            number = plain.decimal ? plain.decimal->value() : NotRead;
         } else {
             // memchr: std::find steps through the rest of the line in fours, and most fields
             // are a few chars.
@@ -147,8 +147,9 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
         }
         for (; horizonField && horizonWanted != horizonsEnd && horizonWanted->first == field;
              ++horizonWanted) {
-            cells.texts[static_cast<std::size_t>(horizonWanted->second)] = {
-                start, static_cast<std::size_t>(end - start)};
+            const auto at = static_cast<std::size_t>(horizonWanted->second);
+            cells.texts[at] = {start, static_cast<std::size_t>(end - start)};
+            cells.plain[at] = horizonWanted->second == HorizonInput::profile ? NotRead : number;
         }
         if (field + 1 == count) {
             split.headerEnd = static_cast<std::size_t>(end - line.data());
@@ -168,12 +169,9 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
     Soil& soil = m_soil;
     soil.line = line;
     soil.record = nullptr;
-    // Kept from row to row, and cleared only for a horizon table: a plain table's rows never
-    // touch them, and clearing them cost each row more than the row's own line break.
+    // Kept from row to row and never cleared: a row whose horizon is read has every field of
+    // the header, and so writes every cell the table has.
     HorizonCells& cells = m_cells;
-    if (m_settings.profiles) {
-        cells = HorizonCells();
-    }
     const Split split =
         m_settings.profiles ? splitUnquoted<true>(line, cells) : splitUnquoted<false>(line, cells);
     const char delimiter = m_settings.delimiter;
@@ -284,37 +282,39 @@ RowFormatter::HorizonCells RowFormatter::horizonCells(const RecordView& record) 
     return cells;
 }
 
-RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
+double RowFormatter::cellNumber(const HorizonCells& cells, HorizonInput input, double empty,
+                                bool required) {
+    const auto at = static_cast<std::size_t>(input);
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    const auto cellOf = [&](HorizonInput input) {
-        return cells.texts[static_cast<std::size_t>(input)];
-    };
-    m_horizonFault.clear();
+    const std::string_view text = cells.texts[at];
     // The first cell that holds no number is named in the row's error: its horizon has no
     // water, and the user would not learn why.
-    const auto fault = [&](HorizonInput input) {
+    const auto fault = [&] {
         if (m_horizonFault.empty()) {
-            m_horizonFault = estimation::typeMismatchText(headerName(input), cellOf(input));
+            m_horizonFault = estimation::typeMismatchText(headerName(input), text);
         }
         return none;
     };
-    // An empty, blank or NA cell gives `empty`; a depth needs one (`required`).
+    if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
+        return plain->value();
+    }
+    if (estimation::missingText(text)) {
+        return required ? fault() : empty;
+    }
+    const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
+    return parsed.failure ? fault() : parsed.value;
+}
+
+RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
+    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    m_horizonFault.clear();
+    // An empty, blank or NA cell gives the value after the input; a depth needs one.
     const auto number = [&](HorizonInput input, double empty, bool required) {
-        if (const double read = cells.plain[static_cast<std::size_t>(input)]; !std::isnan(read)) {
-            return read; // the usual cell, read as it was found
-        }
-        const std::string_view text = cellOf(input);
-        if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
-            return plain->value(); // the usual cell, read at once
-        }
-        if (estimation::missingText(text)) {
-            return required ? fault(input) : empty;
-        }
-        const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
-        return parsed.failure ? fault(input) : parsed.value;
+        const double read = cells.plain[static_cast<std::size_t>(input)];
+        return std::isnan(read) ? cellNumber(cells, input, empty, required) : read;
     };
     Horizon horizon;
-    horizon.profile = cellOf(HorizonInput::profile);
+    horizon.profile = cells.texts[static_cast<std::size_t>(HorizonInput::profile)];
     horizon.top = number(HorizonInput::top, none, true);
     horizon.bottom = number(HorizonInput::bottom, none, true);
     horizon.soil.basis = m_settings.coarseFragments;
@@ -322,33 +322,32 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
     if (std::isnan(horizon.soil.bulkDensity) &&
-        !estimation::missingText(cellOf(HorizonInput::bd))) {
+        !estimation::missingText(cells.texts[static_cast<std::size_t>(HorizonInput::bd)])) {
         horizon.soil.bulkDensity = -1.0;
     }
-    if (horizon.profile.find_first_not_of(" \t") == std::string_view::npos) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (std::all_of(horizon.profile.begin(), horizon.profile.end(), blank)) {
         m_malformed = "No profile: the profile cell is empty";
     }
     return horizon;
 }
 
-inline char* RowFormatter::writeHorizon(char* end, const estimation::PtfModel& model,
-                                        const std::optional<std::array<double, 2>>& limits,
-                                        estimation::Flags& flags, double& waterMm) const {
-    const char delimiter = m_settings.delimiter;
-    waterMm = std::numeric_limits<double>::quiet_NaN();
-    std::optional<estimation::HorizonWater> water;
-    if (limits) {
-        const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-        water =
-            estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
+inline std::optional<estimation::HorizonWater>
+RowFormatter::horizonWater(const estimation::PtfModel& model,
+                           const std::optional<std::array<double, 2>>& limits) const {
+    if (!limits) {
+        return std::nullopt;
     }
+    const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
+    return estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
+}
+
+inline char* RowFormatter::writeHorizon(char* end,
+                                        const std::optional<estimation::HorizonWater>& water) const {
+    const char delimiter = m_settings.delimiter;
     if (!water) {
         return std::fill_n(end, HorizonColumns.size(), delimiter);
     }
-    if (water->bulkDensityAssumed) {
-        flags.add(estimation::Flag::bd);
-    }
-    waterMm = water->waterMm;
     for (const double value : {water->thetaFc, water->thetaPwp, water->waterMm}) {
         end = writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
         *end++ = delimiter;
@@ -490,14 +489,15 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             end = std::fill_n(end, 3, m_settings.delimiter);
         }
         if (horizon) {
-            std::array<char, HorizonColumns.size() * (estimation::ResultTextCapacity + 3)>
-                water; // NOLINT(cppcoreguidelines-pro-type-member-init)
-            double waterMm = 0.0;
-            char* const waterEnd =
-                writeHorizon(water.data(), *m_columns.models[m], limits, flags, waterMm);
-            m_horizons.water.push_back(waterMm);
+            const std::optional<estimation::HorizonWater> water =
+                horizonWater(*m_columns.models[m], limits);
+            if (water && water->bulkDensityAssumed) {
+                flags.add(estimation::Flag::bd);
+            }
+            m_horizons.water.push_back(water ? water->waterMm
+                                             : std::numeric_limits<double>::quiet_NaN());
             end = writeClasses(end, texture, flags, summary);
-            end = std::copy(water.data(), waterEnd, end);
+            end = writeHorizon(end, water);
         } else {
             end = writeClasses(end, texture, flags, summary);
             if (m_settings.profiles) {

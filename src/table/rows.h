@@ -150,12 +150,17 @@ private:
     // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
     // and in m_horizonFault where a depth, bd or cf cell holds no number.
     Horizon readHorizon(const HorizonCells& cells);
-    // A horizon's water with one model from its 15-digit results (none where it has no
-    // estimate), written as theta_fc, theta_pwp and aw_mm, each followed by the delimiter;
-    // the bd flag into `flags`. Returns the water in mm, NaN where the horizon has none.
-    char* writeHorizon(char* end, const estimation::PtfModel& model,
-                       const std::optional<std::array<double, 2>>& limits, estimation::Flags& flags,
-                       double& waterMm) const;
+    // A horizon cell that was not read as a plain decimal: `empty` where it holds nothing
+    // (a fault where it is `required`), its number in any other form, or a fault.
+    double cellNumber(const HorizonCells& cells, HorizonInput input, double empty, bool required);
+    // A horizon's water with one model from its 15-digit results; none where it has no
+    // estimate.
+    std::optional<estimation::HorizonWater>
+    horizonWater(const estimation::PtfModel& model,
+                 const std::optional<std::array<double, 2>>& limits) const;
+    // The water as theta_fc, theta_pwp and aw_mm, each followed by the delimiter; empty
+    // fields where there is none.
+    char* writeHorizon(char* end, const std::optional<estimation::HorizonWater>& water) const;
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    OutputPiece& out, Summary& summary);

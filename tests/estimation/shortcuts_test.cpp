@@ -228,6 +228,26 @@ TEST(FixedEstimate, ValuesOfHundredths) {
     EXPECT_EQ(hundredthsText(123456), "1234.56");
 }
 
+// Every length of the whole part, on both sides of each power of ten and of the counts the
+// text is built in one word for, against the integer's own digits with a point put in.
+TEST(FixedEstimate, TextOfHundredthsAtEveryLength) {
+    const auto reference = [](std::int64_t count) {
+        std::string digits = std::to_string(count < 0 ? -count : count);
+        digits.insert(0, digits.size() < 3 ? 3 - digits.size() : 0, '0');
+        digits.insert(digits.size() - 2, ".");
+        return (count < 0 ? "-" : "") + digits;
+    };
+    std::int64_t power = 1;
+    for (int exponent = 0; exponent <= 18; ++exponent) {
+        power *= exponent == 0 ? 1 : 10;
+        for (const std::int64_t count : {power - 1, power, power + 1, power * 5 + 7}) {
+            for (const std::int64_t signed_ : {count, -count}) {
+                EXPECT_EQ(hundredthsText(signed_), reference(signed_)) << signed_;
+            }
+        }
+    }
+}
+
 // Counts its calls and gives the sum of the four numbers, -1 for four NaNs.
 struct CountingSum {
     int& calls;
