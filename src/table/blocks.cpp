@@ -33,7 +33,7 @@ void freeBlock(void* block) noexcept {
 
 void* allocateZeroed(std::size_t bytes) {
     // From 128 KiB on the system's allocator maps fresh pages, each a fault of its own.
-    if (bytes < StoreBlockBytes / 16) {
+    if (bytes < ZeroedFromBlocks) {
         void* const memory = std::calloc(bytes, 1);
         if (memory == nullptr) {
             throw std::bad_alloc();
@@ -46,7 +46,7 @@ void* allocateZeroed(std::size_t bytes) {
 }
 
 void freeZeroed(void* memory, std::size_t bytes) noexcept {
-    if (bytes < StoreBlockBytes / 16) {
+    if (bytes < ZeroedFromBlocks) {
         std::free(memory);
     } else {
         ::operator delete (memory, std::align_val_t{StoreBlockBytes});

@@ -27,6 +27,8 @@ void* allocateBlock();
 // one; freed by freeBlock().
 void* allocateBlocks(std::size_t bytes);
 void freeBlock(void* block) noexcept;
+// From this size on, allocateZeroed takes whole blocks; below it, the system's allocator.
+inline constexpr std::size_t ZeroedFromBlocks = StoreBlockBytes / 16;
 // `bytes` of zeros, for a table written in no order; from a block or more as above where
 // they take one. Throws std::bad_alloc. Freed with the same `bytes`.
 void* allocateZeroed(std::size_t bytes);
@@ -39,6 +41,12 @@ struct FreeZeroed {
 // `bytes` rounded up to whole blocks.
 constexpr std::size_t wholeBlocks(std::size_t bytes) noexcept {
     return (bytes + StoreBlockBytes - 1) / StoreBlockBytes * StoreBlockBytes;
+}
+
+// The bytes allocateZeroed(bytes) takes, all of which a growing table may use: whole blocks
+// from ZeroedFromBlocks on.
+constexpr std::size_t zeroedRoom(std::size_t bytes) noexcept {
+    return bytes < ZeroedFromBlocks ? bytes : wholeBlocks(bytes);
 }
 
 // For a buffer that grows large, such as the profiles' ids or an output piece: from half a

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -54,8 +56,12 @@ std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const no
 }
 
 void ProfileTable::grow() {
-    const std::size_t count = std::max<std::size_t>(64, m_slots.size() * 2);
-    const std::size_t bytes = count * sizeof(Slot);
+    // Doubled, and where that takes a block, the whole block: each size below it would take
+    // a block of its own, fresh memory that the system clears at a cost.
+    const std::size_t bytes =
+        zeroedRoom(std::max<std::size_t>(64, m_slots.size() * 2) * sizeof(Slot));
+    const std::size_t count = bytes / sizeof(Slot);
+    assert(std::has_single_bit(count));
     m_slotMemory = {static_cast<Slot*>(allocateZeroed(bytes)), FreeZeroed{bytes}};
     m_slots = {m_slotMemory.get(), count};
     // Every id differs from the others: only a free place is looked for, each some profiles

@@ -28,6 +28,11 @@ constexpr std::size_t PiecesWaiting = 1;
 // as can be in use at once, so that none is ever freed and made again: one in each slot of
 // the window, one with each worker, one with the reader or writer, and one more.
 constexpr std::size_t SpareBuffers = Window + MaxThreads + 2;
+// Chunks' horizons written out and waiting to be added to the profiles: the writer goes on
+// meanwhile, and a pause in adding (fresh memory for the table, say) holds up no chunk.
+constexpr std::size_t HorizonsWaiting = Window;
+// Horizon batches kept for reuse: those waiting to be added, and the one being added, too.
+constexpr std::size_t SpareHorizons = SpareBuffers + HorizonsWaiting + 1;
 constexpr std::size_t PieceCapacity = PieceBytes + (PieceBytes >> 2);
 
 // Thrown inside a worker when the run is stopping, to leave its chunk.
@@ -42,7 +47,7 @@ public:
         // Keeping a buffer then never allocates, so a worker cannot fail after its chunk.
         m_spareChunks.reserve(SpareBuffers);
         m_spareOutput.reserve(SpareBuffers);
-        m_spareHorizons.reserve(SpareBuffers);
+        m_spareHorizons.reserve(SpareHorizons);
     }
 
     Summary run(unsigned workers) {
@@ -50,6 +55,9 @@ public:
             std::vector<std::jthread> threads;
             try {
                 startThread(threads, [this] { read(); });
+                if (m_options.profiles != nullptr) {
+                    startThread(threads, [this] { gather(); });
+                }
                 for (unsigned i = 0; i < workers; ++i) {
                     try {
                         startThread(threads, [this] { work(); });
@@ -61,10 +69,14 @@ public:
                     }
                 }
                 write();
+                finishGathering();
             } catch (...) {
                 stop();
                 throw; // the threads are joined on the way out
             }
+        }
+        if (m_failure) {
+            std::rethrow_exception(m_failure); // the profiles' last horizons could not be added
         }
         return m_summary;
     }
@@ -113,6 +125,8 @@ private:
         m_jobQueued.notify_all();
         m_pieceTaken.notify_all();
         m_slotChanged.notify_all();
+        m_horizonsQueued.notify_all();
+        m_horizonsTaken.notify_all();
     }
 
     void stop() {
@@ -121,6 +135,53 @@ private:
         m_windowMoved.notify_all();
         m_jobQueued.notify_all();
         m_pieceTaken.notify_all();
+        m_horizonsQueued.notify_all();
+        m_horizonsTaken.notify_all();
+    }
+
+    // Adds each chunk's horizons to the profiles, in the order of the chunks, as the writer
+    // hands them on.
+    void gather() {
+        for (;;) {
+            HorizonBatch horizons;
+            {
+                std::unique_lock lock(m_mutex);
+                m_horizonsQueued.wait(
+                    lock, [&] { return m_stop || !m_horizonsWaiting.empty() || m_horizonsEnd; });
+                if (m_stop || m_horizonsWaiting.empty()) {
+                    return;
+                }
+                horizons = std::move(m_horizonsWaiting.front());
+                m_horizonsWaiting.pop_front();
+            }
+            m_options.profiles->add(horizons);
+            horizons.clear(); // kept for a worker: growing a fresh one faulted in every chunk
+            const std::lock_guard lock(m_mutex);
+            if (m_spareHorizons.size() < SpareHorizons) {
+                m_spareHorizons.push_back(std::move(horizons));
+            }
+            m_horizonsTaken.notify_one();
+        }
+    }
+
+    // Called by the writer: waits while HorizonsWaiting chunks' horizons are.
+    void queueHorizons(HorizonBatch horizons) {
+        std::unique_lock lock(m_mutex);
+        m_horizonsTaken.wait(
+            lock, [&] { return m_stop || m_horizonsWaiting.size() < HorizonsWaiting; });
+        if (m_failure) {
+            std::rethrow_exception(m_failure);
+        }
+        m_horizonsWaiting.push_back(std::move(horizons));
+        m_horizonsQueued.notify_one();
+    }
+
+    // Called by the writer once every chunk is written: the rest of the horizons are added
+    // before the run ends.
+    void finishGathering() {
+        const std::lock_guard lock(m_mutex);
+        m_horizonsEnd = true;
+        m_horizonsQueued.notify_all();
     }
 
     void read() {
@@ -296,13 +357,7 @@ private:
                 }
                 if (progress) {
                     if (m_options.profiles != nullptr) {
-                        m_options.profiles->add(horizons);
-                        // Kept for a worker: growing a fresh one faulted in every chunk.
-                        horizons.clear();
-                        const std::lock_guard lock(m_mutex);
-                        if (m_spareHorizons.size() < SpareBuffers) {
-                            m_spareHorizons.push_back(std::move(horizons));
-                        }
+                        queueHorizons(std::move(horizons));
                     }
                     if (paused && !m_output.flush()) {
                         throw Error("cannot write the output");
@@ -335,6 +390,11 @@ private:
     std::condition_variable m_jobQueued;
     std::condition_variable m_pieceTaken;
     std::condition_variable m_slotChanged;
+    // The gatherer waits for horizons, the writer for room among those waiting.
+    std::condition_variable m_horizonsQueued;
+    std::condition_variable m_horizonsTaken;
+    std::deque<HorizonBatch> m_horizonsWaiting;
+    bool m_horizonsEnd = false; // every chunk's horizons are queued
     std::deque<Job> m_queue;
     std::array<Slot, Window> m_slots;
     std::vector<std::string> m_spareChunks;
