@@ -86,11 +86,11 @@ void Profile::add(double top, double bottom, std::optional<double> waterMm) {
     // top down and are appended, and the sums then need no sorted copy. The others are moved
     // into place one step at a time: a profile has a few, and a call to move them cost more.
     m_horizons.push_back(horizon);
-    auto at = m_horizons.end() - 1;
-    for (; at != m_horizons.begin() && byDepth(horizon, *(at - 1)); --at) {
-        *at = *(at - 1);
+    auto place = m_horizons.end() - 1;
+    for (; place != m_horizons.begin() && byDepth(horizon, *(place - 1)); --place) {
+        *place = *(place - 1);
     }
-    *at = horizon;
+    *place = horizon;
 }
 
 void Profile::clear() noexcept {
