@@ -14,10 +14,13 @@ bool soundBulkDensity(double density) noexcept {
     return density > 0.0 && density <= StoneDensity;
 }
 
-// The share of [top, bottom) above `depth`: 1 exactly for a horizon wholly above it, as
-// (b - t) / (b - t) is.
+// The share of [top, bottom) above `depth`, for bottom > top: 1 exactly for a horizon wholly
+// above it, as (b - t) / (b - t) is, without the division; most horizons are.
 double shareAbove(double top, double bottom, double depth) noexcept {
-    const double covered = std::min(bottom, depth) - top;
+    if (bottom <= depth) {
+        return 1.0;
+    }
+    const double covered = depth - top;
     return covered <= 0.0 ? 0.0 : covered / (bottom - top);
 }
 
