@@ -167,8 +167,8 @@ private:
     // Called by the writer: waits while HorizonsWaiting chunks' horizons are.
     void queueHorizons(HorizonBatch horizons) {
         std::unique_lock lock(m_mutex);
-        m_horizonsTaken.wait(
-            lock, [&] { return m_stop || m_horizonsWaiting.size() < HorizonsWaiting; });
+        m_horizonsTaken.wait(lock,
+                             [&] { return m_stop || m_horizonsWaiting.size() < HorizonsWaiting; });
         if (m_failure) {
             std::rethrow_exception(m_failure);
         }

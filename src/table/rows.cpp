@@ -342,8 +342,8 @@ RowFormatter::horizonWater(const estimation::PtfModel& model,
     return estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
 }
 
-inline char* RowFormatter::writeHorizon(char* end,
-                                        const std::optional<estimation::HorizonWater>& water) const {
+inline char*
+RowFormatter::writeHorizon(char* end, const std::optional<estimation::HorizonWater>& water) const {
     const char delimiter = m_settings.delimiter;
     if (!water) {
         return std::fill_n(end, HorizonColumns.size(), delimiter);

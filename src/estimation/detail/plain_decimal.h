@@ -49,8 +49,9 @@ enum class FieldEnd { unguarded, guarded };
 // separator alone or nothing at all. A delimiter that is also the separator ends the field.
 // Always inline: a row's loop over its fields calls it for most of them.
 template <FieldEnd Guard = FieldEnd::unguarded, typename IsDelimiter>
-[[gnu::always_inline]] inline PlainField plainDecimalField(const char* begin, const char* end, char separator,
-                             IsDelimiter isDelimiter) noexcept {
+[[gnu::always_inline]] inline PlainField plainDecimalField(const char* begin, const char* end,
+                                                           char separator,
+                                                           IsDelimiter isDelimiter) noexcept {
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     const auto before = [end](const char* c) { return Guard == FieldEnd::guarded || c != end; };
     assert(Guard == FieldEnd::unguarded || (!isDigit(*end) && *end != separator));
