@@ -36,15 +36,15 @@ TEST(Blocks, KeepValuesAcrossBlocksAndAfterAMove) {
 // A table that grows by doubling uses all the room allocateZeroed takes: zeros, every byte,
 // below the size from which it takes blocks and above it.
 TEST(Blocks, ZeroedRoomIsAllZeros) {
-    for (const std::size_t asked : {std::size_t{64}, ZeroedFromBlocks - 1, ZeroedFromBlocks,
-                                    StoreBlockBytes + 1}) {
+    for (const std::size_t asked :
+         {std::size_t{64}, ZeroedFromBlocks - 1, ZeroedFromBlocks, StoreBlockBytes + 1}) {
         const std::size_t bytes = zeroedRoom(asked);
         ASSERT_GE(bytes, asked);
         const std::unique_ptr<unsigned char, FreeZeroed> memory(
             static_cast<unsigned char*>(allocateZeroed(bytes)), FreeZeroed{bytes});
-        EXPECT_TRUE(std::all_of(memory.get(), memory.get() + bytes,
-                                [](unsigned char byte) { return byte == 0; }))
-            << asked;
+        EXPECT_TRUE(std::all_of(memory.get(), memory.get() + bytes, [](unsigned char byte) {
+            return byte == 0;
+        })) << asked;
     }
 }
 
