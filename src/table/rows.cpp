@@ -308,7 +308,8 @@ double RowFormatter::cellNumber(const HorizonCells& cells, HorizonInput input, d
 RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     m_horizonFault.clear();
-    // An empty, blank or NA cell gives the value after the input; a depth needs one.
+    // A cell its field's pass did not read as a plain decimal is read here: `empty` where it
+    // is blank or NA, which a depth (`required`) may not be.
     const auto number = [&](HorizonInput input, double empty, bool required) {
         const double read = cells.plain[static_cast<std::size_t>(input)];
         return std::isnan(read) ? cellNumber(cells, input, empty, required) : read;
