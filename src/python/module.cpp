@@ -10,9 +10,12 @@
 #include "python/text_cells.h"
 #include "python/texts.h"
 #include "python/texture.h"
+#include "table/options.h"
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -59,13 +62,60 @@ py::list flags() {
     return out;
 }
 
+// The module's error codes: the engine's failure column (1 + FailureKind), its type mismatch
+// split as a table's error column words it. 1 stays a cell with no number at all, which
+// callers have long read as 1; a text that holds something that is no number gets 4.
+constexpr int MissingCode = 1;
+constexpr int TypeMismatchCode = 4;
+
 py::list errors() {
     py::list out;
+    out.append(py::make_tuple(MissingCode, "Missing"));
     for (const auto kind :
-         {estimation::FailureKind::typeMismatch, estimation::FailureKind::divisionByZero,
-          estimation::FailureKind::overflow}) {
-        out.append(
-            py::make_tuple(static_cast<int>(kind) + 1, std::string(estimation::describe(kind))));
+         {estimation::FailureKind::divisionByZero, estimation::FailureKind::overflow,
+          estimation::FailureKind::typeMismatch}) {
+        const int code = kind == estimation::FailureKind::typeMismatch ? TypeMismatchCode
+                                                                       : static_cast<int>(kind) + 1;
+        out.append(py::make_tuple(code, std::string(estimation::describe(kind))));
+    }
+    return out;
+}
+
+// The position of the model `text` names as the tools read --model; ValueError with their
+// words for an unknown or ambiguous name.
+int modelNamed(const std::string& text) {
+    std::string message;
+    const estimation::PtfModel* model = table::modelNamed(text, message);
+    if (model == nullptr) {
+        throw py::value_error(message);
+    }
+    return model->position;
+}
+
+// For soils that failed for want of a number: the input (0 sand to 3 oc) the model stopped
+// at, as a table's error column names it; -1 where it stopped at none. Inputs as for
+// estimate_flat, one number or one a soil.
+py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const Numbers& silt,
+                                      const Numbers& clay, const Numbers& oc, bool usda) {
+    const estimation::PtfModel& model = modelAtPosition(position);
+    const std::array<const Numbers*, 4> given{&sand, &silt, &clay, &oc};
+    py::ssize_t count = 1;
+    for (const Numbers* numbers : given) {
+        count = numbers->size() != 1 ? numbers->size() : count;
+    }
+    const auto at = [](const Numbers& numbers, py::ssize_t i) {
+        return numbers.size() == 1 ? numbers.data()[0] : numbers.data()[i];
+    };
+    py::array_t<std::int8_t> out = resultColumn<std::int8_t>(count);
+    std::int8_t* inputs = out.mutable_data();
+    for (py::ssize_t i = 0; i < count; ++i) {
+        const estimation::SoilEstimate estimate = estimation::estimateSoil(
+            model, estimation::inputNumbers(at(sand, i), at(silt, i), at(clay, i), at(oc, i)),
+            Precision::general,
+            usda ? estimation::ParticleSizeScale::usda
+                 : estimation::ParticleSizeScale::international);
+        const std::optional<estimation::FailureReason>& failure = estimate.failure();
+        inputs[i] = failure && failure->input ? static_cast<std::int8_t>(*failure->input) : -1;
     }
     return out;
 }
@@ -191,9 +241,9 @@ estimation::DecimalSeparator separatorOf(const std::string& decimal) {
     return estimation::DecimalSeparator(decimal[0]);
 }
 
-py::array_t<double> readTexts(const py::array& cells, const std::string& decimal,
-                              const py::function& other) {
-    return cellNumbers(cells, separatorOf(decimal), other);
+py::tuple readTexts(const py::array& cells, const std::string& decimal, const py::function& other) {
+    const CellNumbers read = cellNumbers(cells, separatorOf(decimal), other);
+    return py::make_tuple(read.numbers, read.mismatched);
 }
 
 py::dict estimateTextsFor(int position, const std::string& sand, const std::string& silt,
@@ -225,6 +275,13 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("models", &models, "(position, list text, inputs read, unit) for each model");
     m.def("flags", &flags, "(code, bit mask, sentence) for each plausibility flag");
     m.def("errors", &errors, "(code, text) for each failure kind");
+    m.attr("MISSING") = MissingCode;
+    m.attr("TYPE_MISMATCH") = TypeMismatchCode;
+    m.def("model_named", &modelNamed, py::arg("text"),
+          "the position of the model a position, a name or its unique beginning names, in any "
+          "case");
+    m.def("failed_inputs", &failedInputs, py::arg("position"), py::arg("sand"), py::arg("silt"),
+          py::arg("clay"), py::arg("oc"), py::arg("usda") = false);
     m.def("texture_classes", &textureClasses, "texture class names in class order");
     m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
     m.attr("__version__") = TALVO_VERSION;
@@ -245,7 +302,8 @@ PYBIND11_MODULE(_talvo, m) {
           "back: 0.07 shifted by 2 is 7 exactly");
     m.def("widen_float32", &widenFloat32, py::arg("numbers"));
     m.def("read_texts", &readTexts, py::arg("cells"), py::arg("decimal"), py::arg("other"),
-          "a flat array of texts or objects as float64: NaN where no number, inf past the range");
+          "a flat array of texts or objects as (float64: NaN where no number, inf past the "
+          "range; uint8: 1 where a text holds something that is no number)");
     m.def(
         "check_decimal", [](const std::string& decimal) { separatorOf(decimal); },
         py::arg("decimal"));

@@ -48,6 +48,15 @@ void appendUtf8(std::string& out, char32_t point) {
     }
 }
 
+// A text's number; `mismatched` says whether it held something that is no number, as a
+// table's "Type mismatch" does, rather than nothing at all, its "Missing".
+double readText(std::string_view text, estimation::DecimalSeparator separator,
+                std::uint8_t& mismatched) {
+    const double number = textNumber(text, separator);
+    mismatched = std::isnan(number) && !estimation::missingText(text) ? 1 : 0;
+    return number;
+}
+
 // numpy's fixed-width texts: each cell `itemSize` bytes, padded with NULs that numpy does not
 // count as part of the text.
 struct FixedTexts {
@@ -81,17 +90,19 @@ struct FixedTexts {
     }
 };
 
-py::array_t<double> fixedTextNumbers(const FixedTexts& texts, std::size_t count,
-                                     estimation::DecimalSeparator separator) {
-    py::array_t<double> numbers = resultColumn<double>(static_cast<py::ssize_t>(count));
-    double* out = numbers.mutable_data();
+CellNumbers fixedTextNumbers(const FixedTexts& texts, std::size_t count,
+                             estimation::DecimalSeparator separator) {
+    const auto size = static_cast<py::ssize_t>(count);
+    CellNumbers cells{resultColumn<double>(size), resultColumn<std::uint8_t>(size)};
+    double* out = cells.numbers.mutable_data();
+    std::uint8_t* mismatched = cells.mismatched.mutable_data();
     inPieces(count, CellsPerPiece, [&](std::size_t first, std::size_t last) {
         std::string utf8;
         for (std::size_t i = first; i < last; ++i) {
-            out[i] = textNumber(texts.at(i, utf8), separator);
+            out[i] = readText(texts.at(i, utf8), separator, mismatched[i]);
         }
     });
-    return numbers;
+    return cells;
 }
 
 // An int past the double range is an overflow, as its digits typed would be.
@@ -108,7 +119,8 @@ double intNumber(PyObject* cell) {
 }
 
 double objectNumber(PyObject* cell, estimation::DecimalSeparator separator,
-                    const py::function& other) {
+                    const py::function& other, std::uint8_t& mismatched) {
+    mismatched = 0;
     if (cell == Py_None) {
         return NoNumber;
     }
@@ -120,13 +132,14 @@ double objectNumber(PyObject* cell, estimation::DecimalSeparator separator,
         const char* utf8 = PyUnicode_AsUTF8AndSize(cell, &size);
         if (utf8 == nullptr) { // a lone surrogate: no number, as in a numpy text array
             PyErr_Clear();
+            mismatched = 1;
             return NoNumber;
         }
-        return textNumber({utf8, static_cast<std::size_t>(size)}, separator);
+        return readText({utf8, static_cast<std::size_t>(size)}, separator, mismatched);
     }
     if (PyBytes_Check(cell)) {
-        return textNumber(
-            {PyBytes_AS_STRING(cell), static_cast<std::size_t>(PyBytes_GET_SIZE(cell))}, separator);
+        return readText({PyBytes_AS_STRING(cell), static_cast<std::size_t>(PyBytes_GET_SIZE(cell))},
+                        separator, mismatched);
     }
     if (PyLong_Check(cell) && !PyBool_Check(cell)) {
         return intNumber(cell);
@@ -135,11 +148,13 @@ double objectNumber(PyObject* cell, estimation::DecimalSeparator separator,
 }
 
 // With the GIL held throughout: each cell may be any Python object.
-py::array_t<double> objectNumbers(const py::array& cells, estimation::DecimalSeparator separator,
-                                  const py::function& other) {
+CellNumbers objectNumbers(const py::array& cells, estimation::DecimalSeparator separator,
+                          const py::function& other) {
     const auto count = static_cast<std::size_t>(cells.size());
-    py::array_t<double> numbers = resultColumn<double>(cells.size());
-    double* out = numbers.mutable_data();
+    CellNumbers numbers{resultColumn<double>(cells.size()),
+                        resultColumn<std::uint8_t>(cells.size())};
+    double* out = numbers.numbers.mutable_data();
+    std::uint8_t* mismatched = numbers.mismatched.mutable_data();
     const auto* in = static_cast<PyObject* const*>(cells.data());
     for (std::size_t first = 0; first < count; first += ObjectsPerCheck) {
         if (PyErr_CheckSignals() != 0) {
@@ -147,7 +162,7 @@ py::array_t<double> objectNumbers(const py::array& cells, estimation::DecimalSep
         }
         const std::size_t last = std::min(count, first + ObjectsPerCheck);
         for (std::size_t i = first; i < last; ++i) {
-            out[i] = objectNumber(in[i], separator, other);
+            out[i] = objectNumber(in[i], separator, other, mismatched[i]);
         }
     }
     return numbers;
@@ -163,8 +178,8 @@ double textNumber(std::string_view text, estimation::DecimalSeparator separator)
     return *value.failure == estimation::FailureKind::overflow ? HUGE_VAL : NoNumber;
 }
 
-py::array_t<double> cellNumbers(const py::array& cells, estimation::DecimalSeparator separator,
-                                const py::function& other) {
+CellNumbers cellNumbers(const py::array& cells, estimation::DecimalSeparator separator,
+                        const py::function& other) {
     if ((cells.flags() & py::array::c_style) == 0) {
         throw py::value_error("cells must be contiguous");
     }

@@ -142,8 +142,10 @@ def test_object_cells_are_numbers_or_texts():
     given = talvo.estimate(0, sand=cells, clay=20, precision="general")
     expected = talvo.estimate(0, sand=[number for _, number in OBJECT_CELLS], clay=20,
                               precision="general")
-    for name in ("fc", "error"):
-        np.testing.assert_array_equal(given[name], expected[name], err_msg=name)
+    np.testing.assert_array_equal(given["fc"], expected["fc"])
+    # A text that holds no number is a type mismatch; a missing number is "Missing".
+    mismatched = [isinstance(cell, str) and np.isnan(number) for cell, number in OBJECT_CELLS]
+    np.testing.assert_array_equal(given["error"], np.where(mismatched, 4, expected["error"]))
 
 
 @pytest.mark.parametrize("values, what", [
@@ -207,6 +209,29 @@ def test_a_series_gives_a_data_frame_on_its_own_index():
         np.testing.assert_array_equal(results[name].to_numpy(), values, err_msg=name)
     joined = soils.join(results)  # as the README shows
     assert joined.loc["P1", "fc"] == 23.38
+
+
+def test_a_data_frame_gives_its_columns_by_name_and_keeps_its_index():
+    soils = pd.DataFrame({"id": ["P1", "P2", "P3"], "Sand": [40.0, 52.5, 40.0],
+                          "CLAY": ["20", "17.5", None], "oc": [5, 12.25, 5]}).set_index("id")
+    results = talvo.estimate("rawls", soils)
+    assert isinstance(results, pd.DataFrame) and results.index.equals(soils.index)
+    by_column = talvo.estimate(2, sand=soils["Sand"], clay=soils["CLAY"], oc=soils["oc"])
+    pd.testing.assert_frame_equal(results, by_column)
+    assert results.loc["P1", "fc"] == 50.85 and results.loc["P3", "error"] == 1
+    # An input given by name is read instead of its column: 5 g/kg as 0.5 %.
+    assert talvo.estimate(2, soils, oc=0.5).loc["P1", "fc"] == 27.55
+
+
+@pytest.mark.parametrize("table, model, error, message", [
+    (pd.DataFrame({"sand": [40], "clay": [20]}), 2, TypeError,
+     r"^missing input oc: .* the table has no column oc, only 'sand', 'clay'$"),
+    (pd.DataFrame([[40, 41, 20, 5]], columns=["sand", "sand", "clay", "oc"]), 2, ValueError,
+     "more than one column named 'sand'"),
+])
+def test_a_data_frame_without_the_columns_fails_the_call(table, model, error, message):
+    with pytest.raises(error, match=message):
+        talvo.estimate(model, table)
 
 
 @pytest.mark.parametrize("sand, clay, message", [

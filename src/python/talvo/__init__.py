@@ -1,7 +1,24 @@
-"""TALVO's pedotransfer models on numpy arrays, with the calculator's own engine.
+"""TALVO's pedotransfer models on numpy arrays and pandas tables, with the calculator's engine.
 
 Every number is the one the calculator's window shows for the same soil, to the last digit:
 the equations are never re-typed here and nothing is rounded here.
+
+    import talvo
+    talvo.estimate("Rawls", sand=40, clay=20, oc=5)["fc"]   # 50.85 (% v/v)
+    talvo.estimate("Rawls", soils)   # a DataFrame with sand, clay and oc columns
+
+Units: sand, silt and clay in percent (estimate's units= reads fractions of 1 or g/kg);
+organic carbon is taken as given, in the unit the model reads: g/kg for TALVO PTF model
+(PSD + OC), % for Rawls et al., 1982. FC and PWP come in % w/w or % v/v, by model (see
+units()); AWC in mm of water in a 15 cm layer.
+
+models() and units() describe the catalogue; estimate() works over numbers, arrays, Series
+and DataFrames; estimate_texts() gives one soil's texts as the window shows them; profile()
+sums root-zone water over horizon tables; evaluate() scores the models against measurements.
+talvo.xarray runs estimate() over Datasets. A model is named by its position, its name or a
+unique beginning of it ("rawls"), as talvo-batch --model takes it. A cell that cannot be
+estimated has NaN results and an error code, a key of ERRORS ("Missing", "Type mismatch",
+...).
 """
 
 from collections import namedtuple
@@ -15,18 +32,23 @@ import numpy as np
 
 from . import _talvo
 
-__all__ = ["Model", "models", "estimate", "estimate_texts", "evaluate", "METRICS_COLUMNS",
-           "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES", "NO_TEXTURE",
-           "TEXTURE_TRIANGLES", "CONTENT_UNITS", "units"]
+__all__ = ["Model", "models", "units", "estimate", "estimate_texts", "profile", "evaluate",
+           "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES",
+           "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS"]
 
 __version__ = _talvo.__version__
 
 Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
+Model.__doc__ = """One model of the catalogue: its position (0 to 6), its list text, the names
+of the inputs it reads, and the unit of its FC and PWP, "% w/w" or "% v/v"."""
 
 # Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd".
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
-# Error code -> text; 0 is a cell that was estimated.
+# Error code -> text, the words of talvo-batch's error column; 0 is a cell that was estimated.
+# 1 "Missing": an input the model reads has no number (NaN, None, masked, an empty, blank or
+# NA text); 2 "Division by zero"; 3 "Overflow"; 4 "Type mismatch": a text that holds
+# something that is no number ("twenty", "n.d.").
 ERRORS = dict(_talvo.errors())
 # Texture class names in class order; a soil without a class has NO_TEXTURE, the number the
 # map tool's texture band holds for it too. Classes of the same name share a number on both
@@ -52,25 +74,29 @@ _TEXTS = ("O", "S", "U", "T")
 
 
 def models():
-    """The catalogue: one Model(position, list_text, inputs, unit) per model, in list order."""
+    """The catalogue: one Model(position, list_text, inputs, unit) per model, in list order.
+
+    inputs: the names of the inputs the model reads; unit: of its FC and PWP, "% w/w" (g of
+    water per 100 g of dry soil) or "% v/v" (cm3 per 100 cm3 of soil).
+    """
     return [Model(*row) for row in _talvo.models()]
 
 
 def units(model):
-    """Units of the results of a model: e.g. {"fc": "% w/w", "pwp": "% w/w", "awc": "mm"}."""
+    """Units of the results of a model: e.g. {"fc": "% w/w", "pwp": "% w/w", "awc": "mm"}.
+
+    AWC is in mm of water in a 15 cm layer, whatever the model.
+    """
     unit = _model(model).unit
     return {"fc": unit, "pwp": unit, "awc": "mm"}
 
 
 def _model(model):
-    """The Model for a position (0 to 6) or a list text exactly as models() gives it."""
+    """The Model for a position (0 to 6), or a text as talvo-batch --model reads it: a list
+    text, or a unique beginning of one, in any case."""
     catalogue = models()
     if isinstance(model, str):
-        for row in catalogue:
-            if row.list_text == model:
-                return row
-        raise ValueError(f"unknown model {model!r}: give a position 0 to "
-                         f"{len(catalogue) - 1} or a list text as talvo.models() gives it")
+        return catalogue[_talvo.model_named(model)]
     if isinstance(model, (bool, np.bool_)):
         raise TypeError("model must be a position or a list text, not a bool")
     position = operator.index(model)
@@ -126,14 +152,21 @@ def _texts(array, decimal):
     elif not array.dtype.isnative:
         array = array.astype(array.dtype.newbyteorder("="))
     cells = np.ascontiguousarray(array).reshape(-1)
-    return _talvo.read_texts(cells, decimal, _real).reshape(array.shape)
+    numbers, mismatched = _talvo.read_texts(cells, decimal, _real)
+    return numbers.reshape(array.shape), mismatched.view(bool).reshape(array.shape)
 
 
 def _numbers(values, decimal):
     """An input as float64: None is no number (NaN); a float32 stands for its shortest text;
     a text is read as the window reads it, NaN where it holds no number."""
+    return _read(values, decimal)[0]
+
+
+def _read(values, decimal):
+    """An input as _numbers() gives it, and where it held texts, which cells held something
+    that is no number (a type mismatch, not a missing cell); None without texts."""
     if values is None:
-        return np.array(np.nan)
+        return np.array(np.nan), None
     _refuse(getattr(values, "dtype", None))
     if isinstance(values, (list, tuple)):  # numpy would read True as 1
         values = np.array(values, dtype=object)
@@ -146,8 +179,26 @@ def _numbers(values, decimal):
     if array.dtype.kind in _TEXTS:
         return _texts(array, decimal)
     if array.dtype == np.float32:
-        return _talvo.widen_float32(array).reshape(array.shape)
-    return np.asarray(array, dtype=np.float64)
+        return _talvo.widen_float32(array).reshape(array.shape), None
+    return np.asarray(array, dtype=np.float64), None
+
+
+def _frame(values):
+    pandas = sys.modules.get("pandas")  # not imported: no input can be a DataFrame
+    return pandas is not None and isinstance(values, pandas.DataFrame)
+
+
+def _table_inputs(table, inputs):
+    """The inputs from the columns of a DataFrame, found by name as evaluate() finds them;
+    an input also given by name is that one."""
+    found = {}
+    for name, values in inputs.items():
+        if values is None or values is table:
+            values = _column(table, name)
+            if _frame(values):  # a label that pandas holds twice
+                raise ValueError(f"the table has more than one column named {name!r}")
+        found[name] = values
+    return found
 
 
 def _series(values):
@@ -177,12 +228,15 @@ def _aligned(inputs):
     return aligned, index
 
 
-def _require(row, inputs):
+def _require(row, inputs, table=None):
     """TypeError naming each input the model reads that was left out."""
     missing = [name for name in row.inputs if inputs[name] is None]
     if missing:
+        found = "" if table is None else (
+            f"; the table has no column {' or '.join(missing)}, only "
+            f"{', '.join(map(repr, list(table.columns)[:12]))}")
         raise TypeError(f"missing input {' and '.join(missing)}: {row.list_text} reads "
-                        f"{', '.join(row.inputs)}")
+                        f"{', '.join(row.inputs)}{found}")
 
 
 def _labelled(results, index):
@@ -216,17 +270,50 @@ def _warn_of_units(sand, silt, clay, stacklevel):
     warnings.warn(text, UserWarning, stacklevel=stacklevel + 1)
 
 
+def _flattened(array, shape):
+    """An input of `shape` as a flat run of cells; one value stays one, for every cell."""
+    if array.size == 1:
+        return array.reshape(1)
+    if array.shape == shape:
+        return array.reshape(-1)  # a view when contiguous; forcecast copies otherwise
+    return np.ascontiguousarray(np.broadcast_to(array, shape)).reshape(-1)
+
+
+def _name_mismatches(position, flat, mismatched, error, usda):
+    """The engine's "Missing" becomes "Type mismatch" where the input that stopped the model
+    held a text that is no number: a table's error column tells the two apart by the cell."""
+    texts = np.zeros(error.shape, bool)
+    for held in mismatched:
+        if held is not None:
+            texts |= held
+    cells = np.flatnonzero(texts & (error == _talvo.MISSING))
+    if cells.size == 0:
+        return
+    stopped = _talvo.failed_inputs(position, *(a if a.size == 1 else a[cells] for a in flat),
+                                   usda)
+    for input, held in enumerate(mismatched):
+        if held is not None:
+            at = cells[stopped == input]
+            error[at[held[at]] if held.size > 1 else at] = _talvo.TYPE_MISMATCH
+
+
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
              decimal=".", psd="international", units="%"):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
-    model: a position or a list text (see models()). Inputs: numbers, texts or arrays of
-    either, in percent (OC in g/kg); an input the model does not read may be left out, one it
-    reads may not (TypeError). NaN, None or a masked cell is no number. Texts are read as the
-    window reads them, with `decimal` as the decimal separator: one that holds no number is a
-    type mismatch in its cell. Booleans, complex numbers, dates and records are refused.
+    model: a position, a list text or a unique beginning of one, in any case (see models()).
+    Inputs: numbers, texts or arrays of either; sand, silt and clay in percent, OC as the
+    model reads it (g/kg for TALVO PTF model (PSD + OC), % for Rawls et al., 1982). An input
+    the model does not read may be left out, one it reads may not (TypeError). NaN, None or
+    a masked cell is no number ("Missing"). Texts are read as the window reads them, with
+    `decimal` as the decimal separator: an empty, blank or NA one is missing, another that
+    holds no number is a "Type mismatch" in its cell. Booleans, complex numbers, dates and
+    records are refused.
     pandas Series are matched by their index labels, as pandas matches them: over the union
-    of the labels, a label one of them lacks is no number there.
+    of the labels, a label one of them lacks is no number there. A pandas DataFrame in place
+    of sand gives the inputs as its columns sand, silt, clay and oc, found by name in any
+    case as evaluate() finds them; an input also given by name is taken instead of its
+    column.
     precision: "fixed", the two-decimal numbers the window finally shows, or "general", the
     15-digit numbers it shows before. threads: how many threads may share a large array
     (default: the hardware's). Ctrl+C stops a long call.
@@ -237,14 +324,19 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     converted to percent by moving the decimal point. Most soils summing to about 1, or lying
     above 100, bring a UserWarning naming the units that read them.
 
-    Returns a dict of arrays of the broadcast shape: fc, pwp, awc (float64; NaN where a cell
-    failed), flags (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), error
-    (int8, 0 or a key of ERRORS). With a Series among the inputs, a pandas DataFrame of these
-    columns on the Series' index.
+    Returns a dict of arrays of the broadcast shape: fc, pwp (float64, in units(model)[...],
+    % w/w or % v/v; NaN where a cell failed), awc (float64, mm in a 15 cm layer), flags
+    (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), error (int8, 0 or a key
+    of ERRORS, whose value words it). With a Series or a DataFrame among the inputs, a pandas
+    DataFrame of these columns on its index.
     """
     row = _model(model)
-    inputs, index = _aligned(dict(zip(_INPUTS, (sand, silt, clay, oc))))
-    _require(row, inputs)
+    inputs = dict(zip(_INPUTS, (sand, silt, clay, oc)))
+    table = sand if _frame(sand) else None
+    if table is not None:
+        inputs = _table_inputs(table, inputs)
+    inputs, index = _aligned(inputs)
+    _require(row, inputs, table)
     if precision not in _PRECISIONS:
         raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
     if threads is not None and operator.index(threads) < 1:
@@ -254,31 +346,29 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     _talvo.check_decimal(decimal)
     if psd not in _SCALES:
         raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
-    given = []
+    given, mismatched = [], []
     for name, values in inputs.items():
         try:
-            numbers = _numbers(values, decimal)
+            numbers, texts = _read(values, decimal)
             given.append(numbers if name == "oc" else _in_percent(numbers, units))
+            mismatched.append(texts)
         except (TypeError, ValueError) as error:  # which input, among four
             raise type(error)(f"{name}: {error}") from error
     shape = np.broadcast_shapes(*(array.shape for array in given))
     if index is not None and shape != (len(index),):
         raise ValueError(f"inputs of shape {shape} cannot take the {len(index)} labels of "
                          f"the Series among them")
-    flat = []
-    for array in given:
-        if array.size == 1:
-            flat.append(array.reshape(1))
-        elif array.shape == shape:
-            flat.append(array.reshape(-1))  # a view when contiguous; forcecast copies otherwise
-        else:
-            flat.append(np.ascontiguousarray(np.broadcast_to(array, shape)).reshape(-1))
+    flat = [_flattened(array, shape) for array in given]
+    mismatched = [None if texts is None or not texts.any() else _flattened(texts, shape)
+                  for texts in mismatched]
     size = int(np.prod(shape, dtype=np.int64))
     if size == 0:
         flat = [np.empty(0) for _ in flat]
     _warn_of_units(*flat[:3], stacklevel=2)
     results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
                                    0 if threads is None else int(threads), _SCALES[psd])
+    if size:
+        _name_mismatches(row.position, flat, mismatched, results[5], _SCALES[psd])
     names = ("fc", "pwp", "awc", "flags", "texture", "error")
     results = {name: result.reshape(shape) for name, result in zip(names, results)}
     return results if index is None else _labelled(results, index)
@@ -286,6 +376,10 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
 
 def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
     """The texts one press of Estimate leaves on the window for one soil typed as texts.
+
+    model: as estimate() takes it. sand, silt and clay in percent, oc in the unit the model
+    reads, each a text as typed (empty: not typed); decimal: the separator they are typed
+    with. FC and PWP come in units(model)[...] (% w/w or % v/v), AWC in mm in a 15 cm layer.
 
     Returns {"fc", "pwp", "awc": the captions (two decimals; after a failure the 15-digit
     texts written before it, None where a caption was not written), "general": {"fc", "pwp",
@@ -321,7 +415,7 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     bottom (cm), the model's sand, silt, clay, oc, and optionally bd (g/cm3 of the fine earth;
     none or NaN: 1.49 for a % w/w model) and cf (coarse fragments, %; none or NaN: no stones),
     by volume or, with cf_by="weight", by weight. Horizons may come in any order.
-    root_depth: cm, above 0; depletion: p, 0 to 1.
+    model: as estimate() takes it. root_depth: cm, above 0; depletion: p, 0 to 1.
 
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
     depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
@@ -367,7 +461,7 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
 
 
 def __getattr__(name):
-    # talvo.xarray imports xarray, which takes a while: only when asked for.
+    """talvo.xarray, imported when first asked for: xarray takes a while to import."""
     if name == "xarray":
         from . import xarray as module
         return module
@@ -396,7 +490,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     table: a pandas DataFrame (or a mapping of columns) with sand, silt, clay and, for the
     models that read it, oc, found by name in any case. measured: {"fc": COLUMN, "pwp":
     COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
-    model whose inputs the table has) or a list of positions and list texts.
+    model whose inputs the table has) or a list of models as estimate() takes them.
     measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
     with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
