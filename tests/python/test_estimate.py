@@ -213,10 +213,10 @@ def test_a_series_gives_a_data_frame_on_its_own_index():
 
 def test_a_data_frame_gives_its_columns_by_name_and_keeps_its_index():
     soils = pd.DataFrame({"id": ["P1", "P2", "P3"], "Sand": [40.0, 52.5, 40.0],
-                          "CLAY": ["20", "17.5", None], "oc": [5, 12.25, 5]}).set_index("id")
+                          "CLAY": ["20", "17.5", None], " oc ": [5, 12.25, 5]}).set_index("id")
     results = talvo.estimate("rawls", soils)
     assert isinstance(results, pd.DataFrame) and results.index.equals(soils.index)
-    by_column = talvo.estimate(2, sand=soils["Sand"], clay=soils["CLAY"], oc=soils["oc"])
+    by_column = talvo.estimate(2, sand=soils["Sand"], clay=soils["CLAY"], oc=soils[" oc "])
     pd.testing.assert_frame_equal(results, by_column)
     assert results.loc["P1", "fc"] == 50.85 and results.loc["P3", "error"] == 1
     # An input given by name is read instead of its column: 5 g/kg as 0.5 %.
@@ -227,7 +227,9 @@ def test_a_data_frame_gives_its_columns_by_name_and_keeps_its_index():
     (pd.DataFrame({"sand": [40], "clay": [20]}), 2, TypeError,
      r"^missing input oc: .* the table has no column oc, only 'sand', 'clay'$"),
     (pd.DataFrame([[40, 41, 20, 5]], columns=["sand", "sand", "clay", "oc"]), 2, ValueError,
-     "more than one column named 'sand'"),
+     "more than one column named sand: 'sand', 'sand'$"),
+    (pd.DataFrame([[40, 41, 20, 5]], columns=["Sand", " sand", "clay", "oc"]), 2, ValueError,
+     "more than one column named sand: 'Sand', ' sand'$"),
 ])
 def test_a_data_frame_without_the_columns_fails_the_call(table, model, error, message):
     with pytest.raises(error, match=message):

@@ -195,8 +195,6 @@ def _table_inputs(table, inputs):
     for name, values in inputs.items():
         if values is None or values is table:
             values = _column(table, name)
-            if _frame(values):  # a label that pandas holds twice
-                raise ValueError(f"the table has more than one column named {name!r}")
         found[name] = values
     return found
 
@@ -476,11 +474,15 @@ _MEASURED_UNITS = {"v/v": False, "w/w": True}
 
 
 def _column(table, name):
-    """The column of a DataFrame or mapping whose name matches in any case, or None."""
-    for key in table.keys():
-        if isinstance(key, str) and key.lower() == name.lower():
-            return table[key]
-    return None
+    """The column of a DataFrame or mapping whose name matches in any case, blanks around it
+    ignored, as talvo-batch finds its columns; None where none does. Two that match would
+    leave it to chance which is read: ValueError."""
+    keys = [key for key in table.keys()
+            if isinstance(key, str) and key.strip(" \t").lower() == name.lower()]
+    if len(keys) > 1:
+        raise ValueError(f"the table has more than one column named {name}: "
+                         f"{', '.join(map(repr, keys))}")
+    return table[keys[0]] if keys else None
 
 
 def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal=".",
