@@ -490,9 +490,10 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     """Which model fits: each model's scores against measured FC, PWP or AWC.
 
     table: a pandas DataFrame (or a mapping of columns) with sand, silt, clay and, for the
-    models that read it, oc, found by name in any case. measured: {"fc": COLUMN, "pwp":
-    COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
-    model whose inputs the table has) or a list of models as estimate() takes them.
+    models that read it, oc, found by name in any case, blanks around it ignored. measured:
+    {"fc": COLUMN, "pwp": COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer.
+    models: "all" (every model whose inputs the table has) or a list of models as
+    estimate() takes them.
     measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
     with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
