@@ -96,7 +96,8 @@ def _model(model):
     text, or a unique beginning of one, in any case."""
     catalogue = models()
     if isinstance(model, str):
-        return catalogue[_talvo.model_named(model)]
+        # A lone surrogate has no UTF-8: named by its escape, it is no model either.
+        return catalogue[_talvo.model_named(model.encode("utf-8", "backslashreplace").decode())]
     if isinstance(model, (bool, np.bool_)):
         raise TypeError("model must be a position or a list text, not a bool")
     position = operator.index(model)
