@@ -134,8 +134,11 @@ def run_all(commands, source, build):
         copy_sources(source, work / "clone", build)
         results = work / "results"
         results.mkdir()
-        subprocess.run(["bash", "-c", script(commands, results)], cwd=work / "clone",
-                       check=False, timeout=600)
+        try:
+            subprocess.run(["bash", "-c", script(commands, results)], cwd=work / "clone",
+                           check=False, timeout=300)
+        except subprocess.TimeoutExpired:
+            print("README's commands still running after 300 s: stopped", file=sys.stderr)
         outcomes = []
         for number in range(len(commands)):
             status, output = results / f"{number}.status", results / str(number)
