@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages for building and running every program; with --dev also
-# those for the tests, benchmarks and hardening (scripts/test.sh, .ci/run); with --examples
-# those the README's Python and map examples use; with --web only those for building the web
-# site.
+# Installs the Debian 12 packages for building and running every program; with --examples
+# also those the README's Python and map examples use; with --dev those and the ones for the
+# tests, benchmarks and hardening (scripts/test.sh, .ci/run), as a test runs the examples; with
+# --web only those for building the web site.
 # Quick and silent when everything is already there.
 set -euo pipefail
 
@@ -52,7 +52,7 @@ web_packages=(cmake ninja-build emscripten nodejs librsvg2-bin libgtest-dev)
 
 case "${1:-}" in
     "") ;;
-    --dev) packages+=("${dev_packages[@]}") ;;
+    --dev) packages+=("${dev_packages[@]}" "${example_packages[@]}") ;;
     --examples) packages+=("${example_packages[@]}") ;;
     --web) packages=("${web_packages[@]}") ;;
     *)

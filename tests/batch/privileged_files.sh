@@ -7,10 +7,13 @@
 set -u
 [ "$(id -u)" == 0 ] || { echo "needs root: skipped"; exit 77; }
 
-tool=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
+# A copy where every user may reach it: one run below is another user's, and the build may lie
+# in a folder that only its owner enters (as root's home). Its libraries are the system's.
+cp "$1" "$work/talvo-batch" || exit 1
+tool=$work/talvo-batch
 cd "$work" || exit 1
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }

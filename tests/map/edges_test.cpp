@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -37,8 +38,7 @@ struct SmallSoils {
     std::vector<std::string> arguments; // --model and the inputs; --output comes after
 };
 
-SmallSoils smallSoils(const std::string& name) {
-    const fs::path folder = testFolder(name);
+SmallSoils smallSoils(const fs::path& folder) {
     writeRaster(folder / "a.tif", RasterLayout{}, std::vector<double>(std::size_t{40} * 30, 300));
     // Others may write here: the runs of another user below, and their links.
     fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);
@@ -47,12 +47,31 @@ SmallSoils smallSoils(const std::string& name) {
              "--clay", (folder / "a.tif").string()}};
 }
 
+// A folder of its own under the system's temporary folder, which every user may enter; removed
+// with everything in it when the test ends.
+struct SharedFolder {
+    fs::path folder;
+
+    explicit SharedFolder(const std::string& name)
+        : folder(fs::temp_directory_path() /
+                 ("talvo-map-" + name + "-" + std::to_string(::getpid()))) {
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+    }
+    SharedFolder(const SharedFolder&) = delete;
+    SharedFolder& operator=(const SharedFolder&) = delete;
+    ~SharedFolder() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+};
+
 // Where the map goes: a device or a pipe is refused and stays as it was (GDAL must seek in
 // what it writes); a link leads to the file it names, which is replaced with its side file
 // while the link stays; a link another user owns in a shared sticky folder is refused, as the
 // kernel would refuse it; a replaced map keeps its mode and owner.
 TEST(EdgesTest, TheMapGoesOnlyWhereItShould) {
-    const SmallSoils soils = smallSoils("targets");
+    const SmallSoils soils = smallSoils(testFolder("targets"));
     const fs::path& folder = soils.folder;
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0644), 0);
     fs::create_directory(folder / "maps");
@@ -147,11 +166,16 @@ TEST(EdgesTest, ScarceThreadsAndMemoryEndInOneLine) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer reserves address space and threads of its own";
 #endif
-    const SmallSoils soils = smallSoils("limits");
+    // Another user runs the tool below: a copy of it and the soils go where every user may
+    // reach them, as the build may lie in a folder that only its owner enters (as root's home).
+    const SharedFolder shared("limits");
+    const SmallSoils soils = smallSoils(shared.folder);
+    const std::string tool = (shared.folder / "talvo-map").string();
+    fs::copy_file(TALVO_MAP_EXE, tool);
     const std::string out = (soils.folder / "out.tif").string();
     if (isRoot()) {
         const Outcome outcome =
-            runProgram(TALVO_MAP_EXE, soils.arguments,
+            runProgram(tool, soils.arguments,
                        "setpriv --reuid=65534 --regid=65534 --clear-groups bash -c 'ulimit -u 3; "
                        "exec timeout 120 \"$0\" \"$@\" --threads 4 --output " +
                            out + "' ");
@@ -169,9 +193,8 @@ TEST(EdgesTest, ScarceThreadsAndMemoryEndInOneLine) {
     for (int megabytes = 150; megabytes <= 700; megabytes += 25) {
         SCOPED_TRACE(megabytes);
         fs::remove(out);
-        const Outcome outcome =
-            runProgram(TALVO_MAP_EXE, arguments,
-                       "ulimit -v " + std::to_string(megabytes * 1024) + "; timeout 120 ");
+        const Outcome outcome = runProgram(
+            tool, arguments, "ulimit -v " + std::to_string(megabytes * 1024) + "; timeout 120 ");
         EXPECT_EQ(leftovers(soils.folder), std::vector<std::string>{});
         if (outcome.status == 0) {
             ++written;
