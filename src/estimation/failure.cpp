@@ -74,6 +74,19 @@ std::string typeMismatchText(std::string_view name, std::string_view text) {
     return out;
 }
 
+std::string outOfRangeText(std::string_view name, std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    const std::string_view number =
+        first == std::string_view::npos
+            ? std::string_view()
+            : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    std::string out = "Out of range: ";
+    out += name;
+    out += ' ';
+    out += number;
+    return out;
+}
+
 std::string failureText(const FailureReason& reason, std::string_view text) {
     std::string out;
     appendFailureText(out, reason, text);

@@ -10,10 +10,6 @@ namespace talvo::estimation {
 
 namespace {
 
-bool soundBulkDensity(double density) noexcept {
-    return density > 0.0 && density <= StoneDensity;
-}
-
 // The share of [top, bottom) above `depth`, for bottom > top: 1 exactly for a horizon wholly
 // above it, as (b - t) / (b - t) is, without the division; most horizons are.
 double shareAbove(double top, double bottom, double depth) noexcept {
@@ -36,8 +32,9 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
                                          const HorizonSoil& soil, double thicknessMm) noexcept {
     const bool assumed = std::isnan(soil.bulkDensity);
     const double density = assumed ? VolumeFactor : soil.bulkDensity;
-    const bool soundStones = soil.coarseFragments >= 0.0 && soil.coarseFragments <= 100.0;
-    if (!soundBulkDensity(density) || !soundStones || !(thicknessMm > 0.0) || !std::isfinite(fc) ||
+    constexpr double ThickestMm = 2 * DeepestHorizon * 10.0;
+    if (!soundBulkDensity(density) || !soundStones(soil.coarseFragments) ||
+        !(thicknessMm > 0.0 && thicknessMm <= ThickestMm) || !std::isfinite(fc) ||
         !std::isfinite(pwp)) {
         return std::nullopt;
     }
@@ -51,6 +48,9 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
     water.thetaFc = fc * toVolume * fineEarth;
     water.thetaPwp = pwp * toVolume * fineEarth;
     water.waterMm = (water.thetaFc - water.thetaPwp) / PercentDivisor * thicknessMm;
+    if (!std::isfinite(water.waterMm)) {
+        return std::nullopt; // results near the double range's end, counted by volume
+    }
     // Stones by weight need the density too, whatever the model's unit.
     const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
     water.bulkDensityAssumed = assumed && (model.gravimetric || stonesByWeight);
@@ -77,7 +77,7 @@ std::string profileFlagsText(ProfileFlags flags, char separator) {
 }
 
 void Profile::add(double top, double bottom, std::optional<double> waterMm) {
-    if (!(top >= 0.0 && bottom > top && std::isfinite(bottom))) {
+    if (!(top >= 0.0 && bottom > top && soundDepth(bottom))) {
         m_flags.add(ProfileFlag::depth);
         return;
     }
@@ -85,27 +85,35 @@ void Profile::add(double top, double bottom, std::optional<double> waterMm) {
         m_flags.add(ProfileFlag::missing);
     }
     const Horizon horizon{top, bottom, waterMm.value_or(std::nan(""))};
-    // Kept in order as they come, after those at the same depths: most horizons come from the
-    // top down and are appended, and the sums then need no sorted copy. The others are moved
-    // into place one step at a time: a profile has a few, and a call to move them cost more.
+    // Most horizons come from the top down and stay in order as they come; any others are
+    // put in place by one stable sort when the sums are asked for, so that a profile listed
+    // bottom-up costs n log n, not n².
+    m_inOrder = m_inOrder && (m_horizons.empty() || !byDepth(horizon, m_horizons.back()));
     m_horizons.push_back(horizon);
-    auto place = m_horizons.end() - 1;
-    for (; place != m_horizons.begin() && byDepth(horizon, *(place - 1)); --place) {
-        *place = *(place - 1);
-    }
-    *place = horizon;
 }
 
 void Profile::clear() noexcept {
     m_horizons.clear();
+    m_inOrder = true;
     m_flags = {};
 }
 
 ProfileWater Profile::water(const RootZone& zone) const {
     assert(zone.rootDepth > 0.0 && zone.depletion >= 0.0 && zone.depletion <= 1.0);
+    if (m_inOrder) {
+        return sum(m_horizons, m_flags, zone);
+    }
+    // Stable: horizons at the same depths are summed in the order they came.
+    std::vector<Horizon> sorted = m_horizons;
+    std::stable_sort(sorted.begin(), sorted.end(), byDepth);
+    return sum(sorted, m_flags, zone);
+}
+
+ProfileWater Profile::sum(std::span<const Horizon> horizons, ProfileFlags flags,
+                          const RootZone& zone) {
     ProfileWater sums;
-    sums.flags = m_flags;
-    for (const Horizon& horizon : m_horizons) {
+    sums.flags = flags;
+    for (const Horizon& horizon : horizons) {
         // The deepest bottom so far is where the horizons above reach.
         if (horizon.top > sums.depth) {
             sums.flags.add(ProfileFlag::gap);

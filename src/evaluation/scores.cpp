@@ -47,7 +47,8 @@ Scores scores(const Sums& sums) noexcept {
     if (sums.n >= 2 && measuredSpread > 0) {
         result.nse = 1 - sums.dd / measuredSpread;
         if (estimatedSpread > 0) {
-            result.r2 = together * together / (measuredSpread * estimatedSpread);
+            // At most 1, as a squared correlation is; rounding in the sums can pass it.
+            result.r2 = std::min(1.0, together * together / (measuredSpread * estimatedSpread));
         }
     }
     return result;

@@ -326,6 +326,18 @@ RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
         !estimation::missingText(cells.texts[static_cast<std::size_t>(HorizonInput::bd)])) {
         horizon.soil.bulkDensity = -1.0;
     }
+    // After a cell without a number, the first with a number no soil has is named.
+    const auto outside = [&](HorizonInput input, bool sound) {
+        if (!sound && m_horizonFault.empty()) {
+            m_horizonFault = estimation::outOfRangeText(
+                headerName(input), cells.texts[static_cast<std::size_t>(input)]);
+        }
+    };
+    outside(HorizonInput::top, estimation::soundDepth(horizon.top));
+    outside(HorizonInput::bottom, estimation::soundDepth(horizon.bottom));
+    outside(HorizonInput::bd, std::isnan(horizon.soil.bulkDensity) ||
+                                  estimation::soundBulkDensity(horizon.soil.bulkDensity));
+    outside(HorizonInput::cf, estimation::soundStones(horizon.soil.coarseFragments));
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     if (std::all_of(horizon.profile.begin(), horizon.profile.end(), blank)) {
         m_malformed = "No profile: the profile cell is empty";
@@ -483,8 +495,9 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             end = writeEstimate(end, estimated, soil, error, flags);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
-                limits = estimated.fifteenDigitLimits();
-                error = m_horizonFault; // a horizon cell without a number leaves no water
+                // A horizon cell without a sound number leaves no water.
+                error = m_horizonFault;
+                limits = error.empty() ? estimated.fifteenDigitLimits() : std::nullopt;
             }
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);

@@ -148,6 +148,10 @@ TEST(RootZoneTest, HorizonsThatMakeNoSenseHaveNoWater) {
     EXPECT_FALSE(horizonWater(model, 20, 10, sound, 0));
     EXPECT_FALSE(horizonWater(model, std::nan(""), 10, sound, 100));
     EXPECT_FALSE(horizonWater(model, 20, INFINITY, sound, 100));
+    // Depths far past any soil, and results whose water overflows by volume.
+    EXPECT_FALSE(horizonWater(model, 20, 10, sound, INFINITY));
+    EXPECT_FALSE(horizonWater(model, 20, 10, sound, 2e6 + 1));
+    EXPECT_FALSE(horizonWater(model, 1.5e308, -1.5e308, sound, 100));
 }
 
 // FAO-56's root zone worked by hand: three horizons of 20, 40 and 60 mm of water over 0-20,
@@ -200,6 +204,7 @@ TEST(RootZoneTest, FlagsOfFaultyProfiles) {
         {"a horizon upside down", {{0, 20, 10.0}, {40, 20, 5.0}}, "depth", 10, 20},
         {"a top above the surface", {{-5, 0, 1.0}, {0, 20, 10.0}}, "depth", 10, 20},
         {"a depth that is no number", {{0, 20, 10.0}, {20, std::nan(""), 5.0}}, "depth", 10, 20},
+        {"a bottom deeper than any soil", {{0, 20, 10.0}, {20, 1e308, 5.0}}, "depth", 10, 20},
         {"a horizon without estimate keeps its depths",
          {{0, 20, 10.0}, {20, 40, std::nullopt}, {40, 60, 4.0}},
          "missing",

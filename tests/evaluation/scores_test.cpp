@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -57,6 +58,19 @@ TEST(Scores, KnownValues) {
         }
     }
     EXPECT_TRUE(std::isnan(scores(Sums{}).me));
+}
+
+// Two rows lie on a line: R2 is 1 at most, where the sums' rounding gave 1.0000000000000009.
+TEST(Scores, SquaredCorrelationNeverAboveOne) {
+    const std::vector<std::array<double, 4>> pairs{
+        {13.85, 42.18, 46.7, 6.6}, {10.1, 20.3, 30.7, 12.9}, {0.26, 0.31, 27.4, 31.2}};
+    for (const auto& [e1, e2, m1, m2] : pairs) {
+        Sums sums;
+        sums.add(e1, m1);
+        sums.add(e2, m2);
+        EXPECT_LE(scores(sums).r2, 1.0) << e1 << ", " << e2;
+        EXPECT_NEAR(scores(sums).r2, 1.0, 1e-12) << e1 << ", " << e2;
+    }
 }
 
 // The generator's outputs are part of the results: the same on every platform.

@@ -208,9 +208,9 @@ TEST(Profiles, HorizonRows) {
     EXPECT_EQ(table.size(), 1U);
 }
 
-// A horizon whose depth, bd or cf cell holds no number has no water, and its error names the
-// first such cell as a soil's cells are named; an empty or NA bd or cf is no fault, and an
-// estimate's own failure comes first.
+// A horizon whose depth, bd or cf cell holds no number, or one no soil has, has no water, and
+// its error names the first such cell as a soil's cells are named; an empty or NA bd or cf is
+// no fault, and an estimate's own failure comes first.
 TEST(Profiles, HorizonCellsWithoutNumbers) {
     struct Case {
         const char* row;
@@ -232,6 +232,18 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
         {"\"A\",0,10,40,20,1.3,5", "", true},
         {"\"A\",0,\"10\",40,20,abc,", "Type mismatch: bd \"abc\"", false},
         {"\"A\",NA,10,40,20,1.3,", "Missing: top", false},
+        // Numbers no soil has are named as written, after any cell without a number.
+        {"A,0,10,40,20,0,", "Out of range: bd 0", false},
+        {"A,0,10,40,20,-1,", "Out of range: bd -1", false},
+        {"A,0,10,40,20,30,", "Out of range: bd 30", false},
+        {"A,0,10,40,20, 1e308 ,", "Out of range: bd 1e308", false},
+        {"A,0,10,40,20,2.65,100", "", true},
+        {"A,0,10,40,20,1.3,150", "Out of range: cf 150", false},
+        {"A,0,10,40,20,1.3,-50", "Out of range: cf -50", false},
+        {"A,1e300,1e308,40,20,1.3,", "Out of range: top 1e300", false},
+        {"A,0,1e308,40,20,1.3,", "Out of range: bottom 1e308", false},
+        {"A,0,10001,40,20,1.3,", "Out of range: bottom 10001", false},
+        {"A,0,1e308,40,20,abc,", "Type mismatch: bd \"abc\"", false},
     };
     Settings settings = rootZone(100);
     settings.models = {estimation::modelAt(WeightModel)};

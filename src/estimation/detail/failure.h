@@ -39,6 +39,8 @@ bool missingText(std::string_view text) noexcept;
 // What a table's error column says of the cell `text` of the column `name` that holds no
 // number: `Type mismatch: bd "abc"`, or "Missing: top" where missingText(text).
 std::string typeMismatchText(std::string_view name, std::string_view text);
+// Of a number a soil cannot have: `Out of range: bd 0`, the cell as written, blanks trimmed.
+std::string outOfRangeText(std::string_view name, std::string_view text);
 
 // Ends an action at the point where it occurs. Carries the input whose text caused it,
 // where one did, so that the caller can name it.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,20 @@ inline constexpr double TypicalDepletion = 0.5;   // share of TAW a crop draws b
 inline constexpr double TypicalRootDepth = 100.0; // cm
 inline constexpr double TopsoilDepth = 30.0;      // cm
 inline constexpr double SubsoilDepth = 100.0;     // cm
+
+// What a horizon can have. Outside these a horizon has no water, a table names the cell in its
+// row's error, and a profile flags the depth: sums of numbers no soil has would only mislead.
+inline constexpr double DeepestHorizon = 10000.0; // cm below (or above) the surface: 100 m
+inline constexpr bool soundDepth(double cm) noexcept {
+    return cm >= -DeepestHorizon && cm <= DeepestHorizon;
+}
+// g/cm³ of the fine earth: above 0, and no denser than the mineral grains themselves.
+inline constexpr bool soundBulkDensity(double density) noexcept {
+    return density > 0.0 && density <= StoneDensity;
+}
+inline constexpr bool soundStones(double percent) noexcept {
+    return percent >= 0.0 && percent <= 100.0;
+}
 
 enum class CoarseFragmentBasis : std::uint8_t { volume, weight };
 
@@ -43,9 +58,9 @@ struct HorizonWater {
 double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept;
 
 // A horizon's water from the model's FC and PWP (the numbers of its 15-digit results) over
-// `thicknessMm`. Nothing where the horizon's soil makes no sense: a bulk density not above 0
-// or above StoneDensity, stones outside 0-100 %, a thickness not above 0, or a result that is
-// no finite number.
+// `thicknessMm`. Nothing where the horizon's soil makes no sense: a bulk density or stones
+// that are not sound, a thickness not above 0 or beyond twice DeepestHorizon, or a result or
+// water that is no finite number.
 std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
                                          const HorizonSoil& soil, double thicknessMm) noexcept;
 
@@ -53,7 +68,7 @@ enum class ProfileFlag : std::uint8_t {
     gap,     // the horizons leave a depth uncovered, from the surface down
     overlap, // two horizons share a depth
     depth,   // a horizon's bottom is not below its top, its top is above the surface (below
-             // 0), or either is no number
+             // 0), either is no number, or its bottom lies deeper than DeepestHorizon
     missing, // a horizon has no estimate
 };
 inline constexpr std::array allProfileFlags{ProfileFlag::gap, ProfileFlag::overlap,
@@ -119,7 +134,11 @@ private:
     static bool byDepth(const Horizon& a, const Horizon& b) noexcept {
         return a.top != b.top ? a.top < b.top : a.bottom < b.bottom;
     }
-    std::vector<Horizon> m_horizons; // from the top down; the same depths in the order they came
+    // The sums over horizons from the top down.
+    static ProfileWater sum(std::span<const Horizon> horizons, ProfileFlags flags,
+                            const RootZone& zone);
+    std::vector<Horizon> m_horizons; // in the order they came
+    bool m_inOrder = true;           // m_horizons lie from the top down
     ProfileFlags m_flags;
 };
 
