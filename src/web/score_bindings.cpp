@@ -70,7 +70,7 @@ val scoreTable(const val& options, const std::string& inputName, const val& read
         }
         out.set("metrics", evaluation::metricsTable(outcome, settings.delimiter, settings.decimal));
         out.set("report", evaluation::htmlReport(outcome, {inputName, measured.headers}));
-        out.set("note", evaluation::densityNote(outcome));
+        out.set("note", pageWords(evaluation::densityNote(outcome)));
     } catch (...) {
         out.set("error", failureText(std::current_exception()));
     }

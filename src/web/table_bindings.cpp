@@ -1,10 +1,12 @@
 // The table tab's door into the table library: the worker pushes the file's bytes into a
 // TableRun and pulls the output, which is talvo-batch's byte for byte; tablePreview parses the
-// first records for the preview and the column menus.
+// first records for the preview and the column menus, and contentUnit tells what unit their
+// sand, silt and clay look like.
 //
 // Nothing throws into JavaScript, where a C++ exception would arrive as a bare number: every
 // failure becomes the one line talvo-batch writes, less its name.
 
+#include "estimation/estimation.h"
 #include "table/converter.h"
 #include "table/csv.h"
 #include "table/error.h"
@@ -13,14 +15,19 @@
 #include "web/failure.h"
 #include "web/options.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace talvo::web {
 
@@ -33,6 +40,124 @@ val bytesView(std::string_view bytes) {
     return val(emscripten::typed_memory_view(bytes.size(),
                                              reinterpret_cast<const unsigned char*>(bytes.data())));
 }
+
+// A record's fields, unquoted, as an array of texts; `last` puts the last one in the page's
+// words.
+val fieldsOf(std::string_view record, char delimiter, bool last = false) {
+    val fields = val::array();
+    table::MemoryInput input(record);
+    table::CsvReader reader(input, delimiter);
+    table::Records read;
+    if (reader.next(read)) {
+        for (std::size_t f = 0; f < read[0].size(); ++f) {
+            const std::string_view field = read[0][f];
+            fields.call<void>("push", last && f + 1 == read[0].size() ? pageWords(field)
+                                                                      : std::string(field));
+        }
+    }
+    return fields;
+}
+
+// The output's header, its first rows and its rows with an error (the last field, error, not
+// empty), taken as the output passes, for the page to show: a table of millions of rows
+// cannot be shown, nor kept.
+class OutputSample {
+public:
+    static constexpr std::size_t FirstRows = 50;
+    // Rows with an error kept; the rest are counted by the run.
+    static constexpr std::size_t ErrorRows = 200;
+
+    explicit OutputSample(char delimiter) : m_delimiter(delimiter) {}
+
+    // The output's next bytes.
+    void add(std::string_view out) {
+        if (full()) {
+            return;
+        }
+        std::size_t begin = 0;
+        for (std::size_t at = 0; at < out.size();) {
+            const std::size_t lineEnd = out.find('\n', at);
+            const std::size_t end = lineEnd == std::string_view::npos ? out.size() : lineEnd;
+            // An odd number of quotes on a line leaves a field open across its break.
+            if (std::memchr(out.data() + at, '"', end - at) != nullptr) {
+                const std::string_view line = out.substr(at, end - at);
+                const bool odd = std::count(line.begin(), line.end(), '"') % 2 != 0;
+                m_quoted = m_quoted != odd;
+            }
+            if (lineEnd == std::string_view::npos) {
+                break;
+            }
+            at = lineEnd + 1;
+            ++m_lines;
+            if (!m_quoted) {
+                const std::string_view piece = out.substr(begin, at - begin);
+                if (m_part.empty()) {
+                    endRecord(piece);
+                } else {
+                    m_part += piece;
+                    endRecord(m_part);
+                    m_part.clear();
+                }
+                begin = at;
+            }
+        }
+        m_part += out.substr(begin);
+    }
+
+    // {header, first: [fields...], errors: [{line, fields}], moreErrors}, `withError` the
+    // run's count of rows with an error.
+    val rows(std::uint64_t withError) const {
+        val sample = val::object();
+        sample.set("header", m_header.empty() ? val::array() : fieldsOf(m_header, m_delimiter));
+        val first = val::array();
+        for (const std::string& record : m_first) {
+            first.call<void>("push", fieldsOf(record, m_delimiter, true));
+        }
+        val errors = val::array();
+        for (const auto& [line, record] : m_errors) {
+            val row = val::object();
+            row.set("line", static_cast<double>(line));
+            row.set("fields", fieldsOf(record, m_delimiter, true));
+            errors.call<void>("push", row);
+        }
+        sample.set("first", first);
+        sample.set("errors", errors);
+        sample.set("moreErrors", static_cast<double>(withError - std::min<std::uint64_t>(
+                                                                     withError, m_errors.size())));
+        return sample;
+    }
+
+private:
+    bool full() const { return m_first.size() == FirstRows && m_errors.size() == ErrorRows; }
+
+    // A whole record with its line break.
+    void endRecord(std::string_view record) {
+        const std::uint64_t line = m_recordLine;
+        m_recordLine = m_lines + 1;
+        if (m_header.empty()) {
+            m_header = record;
+            return;
+        }
+        if (m_first.size() < FirstRows) {
+            m_first.emplace_back(record);
+        }
+        while (!record.empty() && (record.back() == '\n' || record.back() == '\r')) {
+            record.remove_suffix(1);
+        }
+        if (!record.empty() && record.back() != m_delimiter && m_errors.size() < ErrorRows) {
+            m_errors.emplace_back(line, std::string(record));
+        }
+    }
+
+    char m_delimiter;
+    bool m_quoted = false;          // within a quoted field at the end of what was added
+    std::string m_part;             // a record begun in an earlier piece
+    std::uint64_t m_lines = 0;      // line breaks passed
+    std::uint64_t m_recordLine = 1; // the line the next record begins on
+    std::string m_header;
+    std::vector<std::string> m_first;
+    std::vector<std::pair<std::uint64_t, std::string>> m_errors;
+};
 
 } // namespace
 
@@ -48,7 +173,9 @@ public:
     // Whether the options are usable; else error() says why.
     bool start(const val& options, const std::string& inputName) {
         return guarded([&] {
-            m_converter.emplace(settingsFrom(options), inputName,
+            table::Settings settings = settingsFrom(options);
+            m_sample.emplace(settings.delimiter);
+            m_converter.emplace(std::move(settings), inputName,
                                 [this](const std::string& text) { m_notices.push_back(text); });
         });
     }
@@ -68,7 +195,10 @@ public:
     // The next piece of output, empty when more input is needed, at the end, or after a failure.
     val pull() {
         std::string_view out;
-        guarded([&] { out = converter().pull(); });
+        guarded([&] {
+            out = converter().pull();
+            m_sample->add(out);
+        });
         return bytesView(out);
     }
 
@@ -91,6 +221,11 @@ public:
     // "4 of 5 rows could not be estimated; the error column says why", or empty.
     std::string failedRowsNote() const {
         return m_converter ? table::failedRowsNote(m_converter->summary()) : std::string();
+    }
+    // The output's first rows and its rows with an error, as OutputSample::rows gives them.
+    val sample() const {
+        return m_sample && m_converter ? m_sample->rows(m_converter->summary().rowsWithError)
+                                       : val::null();
     }
     // With a horizon table, the profiles' sums as talvo-batch's --summary writes them.
     val profileSummary() {
@@ -137,6 +272,7 @@ private:
         return m_converter ? static_cast<double>(m_converter->summary().*field) : 0;
     }
 
+    std::optional<OutputSample> m_sample;
     std::optional<table::Converter> m_converter;
     std::string m_input;
     std::vector<std::string> m_notices;
@@ -171,6 +307,29 @@ val tablePreview(const std::string& text, const std::string& delimiter, int reco
     return rows;
 }
 
+// What unit the soils' sand, silt and clay texts look like, as talvo-batch warns of it:
+// "fractions", "g/kg", or "" for percent; read with `decimal` ("." or ","). Arrays of the same
+// length.
+std::string contentUnit(const val& sand, const val& silt, const val& clay,
+                        const std::string& decimal) {
+    const estimation::DecimalSeparator separator(decimal == "," ? ',' : '.');
+    const auto number = [&](const val& texts, std::size_t i) {
+        const estimation::ParsedNumber parsed =
+            estimation::readNumber(texts[i].as<std::string>(), separator);
+        return parsed.failure ? std::numeric_limits<double>::quiet_NaN() : parsed.value;
+    };
+    estimation::ContentUnitTally tally;
+    const auto soils = sand["length"].as<std::size_t>();
+    for (std::size_t i = 0; i < soils; ++i) {
+        tally.add(number(sand, i), number(silt, i), number(clay, i));
+    }
+    const std::optional<estimation::ContentUnit> unit = tally.misread();
+    if (!unit) {
+        return "";
+    }
+    return *unit == estimation::ContentUnit::fraction ? "fractions" : "g/kg";
+}
+
 } // namespace talvo::web
 
 EMSCRIPTEN_BINDINGS(talvo_table) {
@@ -191,6 +350,8 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("failedRowsNote", &TableRun::failedRowsNote)
         .function("unitNote", &TableRun::unitNote)
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
-        .function("profileSummary", &TableRun::profileSummary);
+        .function("profileSummary", &TableRun::profileSummary)
+        .function("sample", &TableRun::sample);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
+    emscripten::function("contentUnit", &talvo::web::contentUnit);
 }

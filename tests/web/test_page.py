@@ -385,18 +385,37 @@ def test_axe_finds_nothing(server, dark):
         driver.quit()
 
 
+# The right edge of the page's widest box; the rows of a CSV file shown in the Tables tab may
+# scroll in their own region, the calculator's every-model table may not.
+WIDEST = """
+    let widest = document.documentElement.scrollWidth;
+    for (const el of document.querySelectorAll('body *')) {
+      const r = el.getBoundingClientRect();
+      if (r.width && !el.closest('#tables .table-scroll')) widest = Math.max(widest, r.right);
+    }
+    return widest;"""
+
+
 def test_phone_screen_holds_everything(server):
     driver = browser.chrome(360, 740)
     try:
+        # Silt left empty: Tomasella's row gets a remark, the widest cell.
         browser.open_page(driver, server.url + "?model=2&sand=40&clay=20&oc=5")
-        widest = driver.execute_script("""
-            let widest = document.documentElement.scrollWidth;
-            for (const el of document.querySelectorAll('body *')) {
-              const r = el.getBoundingClientRect();
-              if (r.width && !el.closest('.table-scroll')) widest = Math.max(widest, r.right);
-            }
-            return widest;""")
-        assert widest <= 360
+        assert driver.execute_script(WIDEST) <= 360
+        # Every model's AWC is on the screen, named.
+        cells = driver.find_elements(By.CSS_SELECTOR, "#models tbody td:nth-child(5)")
+        assert len(cells) == len(MODELS)
+        for cell in cells[:3]:
+            driver.execute_script("arguments[0].scrollIntoView()", cell)
+            assert cell.is_displayed() and cell.rect["x"] + cell.rect["width"] <= 360
+        assert cells[2].text == "36.86"
+        assert driver.execute_script(
+            "return getComputedStyle(arguments[0], '::before').content", cells[2]) == '"AWC (mm)"'
+        scroller = driver.find_element(By.CSS_SELECTOR, "#details .table-scroll")
+        assert driver.execute_script(
+            "return arguments[0].scrollWidth <= arguments[0].clientWidth", scroller)
+        # Laid out as cards, still a table to a screen reader.
+        assert axe_violations(driver) == []
         rect = driver.find_element(By.ID, "triangle").rect
         assert rect["x"] >= 0 and rect["x"] + rect["width"] <= 360
         assert rect["height"] <= 740
@@ -519,3 +538,72 @@ def test_results_of_another_soil_are_stale(page):
         for name, (_, stale) in zip(("fc", "pwp", "awc"), expected):
             note = page.find_element(By.ID, name).get_attribute("title")
             assert (note or "").startswith("From the previous estimate") == stale
+
+
+def sheet_shown(driver):
+    """The sheet's model, its lines and its caveats, as the page shows them."""
+    return driver.execute_script("""
+        const text = (el) => el.textContent;
+        return [text(document.getElementById('sheet-model')),
+                [...document.querySelectorAll('#sheet-text > p')].map(text),
+                [...document.querySelectorAll('#sheet-text li')].map(text)];""")
+
+
+def long_listing():
+    """talvo-batch --list-models --long, each model's entry with its blanks run together."""
+    done = subprocess.run([os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch"),
+                           "--list-models", "--long"], capture_output=True, text=True,
+                          check=True)
+    return [" ".join(entry.split()) for entry in done.stdout.strip().split("\n\n")]
+
+
+def test_the_sheet_is_the_engine_s_for_the_model_chosen_or_the_row_picked(page):
+    """The sheet says what talvo-batch --list-models --long says, and follows the model chosen
+    or a row clicked in the table, as the window's soil view does."""
+    assert sheet_shown(page)[0] == ""
+    listing = long_listing()
+    for model in range(len(MODELS)):
+        estimate(page, model, {})
+        title, lines, caveats = sheet_shown(page)
+        assert title == MODELS[model]
+        assert [line.split(":")[0] for line in lines] == ["Source", "Reads", "FC and PWP", "AWC"]
+        entry = listing[model]
+        assert entry.startswith(f"{model} {MODELS[model]}")
+        assert caveats and all(" ".join(c.split()) in entry for c in caveats), model
+        assert lines[0].removeprefix("Source: ") in entry
+    # Rawls reads organic carbon in percent, unlike the window's label.
+    estimate(page, 2, {})
+    assert "organic carbon in % (g/100 g)" in sheet_shown(page)[1][1]
+
+    page.find_elements(By.CSS_SELECTOR, "#models tbody tr")[3].click()
+    assert sheet_shown(page)[0] == MODELS[3]
+    assert page.find_element(By.CSS_SELECTOR, "#models tr.sheet-shown th").text == MODELS[3]
+    # Typing leaves the row picked; choosing a model shows its sheet.
+    type_into(page, "sand", "41")
+    assert sheet_shown(page)[0] == MODELS[3]
+    estimate(page, 4, {})
+    assert sheet_shown(page)[0] == MODELS[4]
+
+
+@pytest.mark.parametrize("touch", [False, True], ids=["mouse", "touch"])
+def test_hints_follow_the_pointer(server, touch):
+    """A touch screen is told to tap, not to hold Ctrl or Shift, nor to drop a file."""
+    driver = browser.chrome(360 if touch else 1200, 740)
+    try:
+        driver.execute_cdp_cmd("Emulation.setTouchEmulationEnabled",
+                               {"enabled": touch, "maxTouchPoints": 5 if touch else 1})
+        browser.open_page(driver, server.url)
+        hint = driver.find_element(By.ID, "sheet-text").text
+        driver.find_element(By.ID, "tab-tables").click()
+        models = driver.find_element(By.CSS_SELECTOR, ".table-models").text
+        drop = driver.find_element(By.CSS_SELECTOR, ".table-drop").text
+        if touch:
+            assert "tap a row" in hint and "click" not in hint
+            assert "tap each one" in models and "Ctrl" not in models
+            assert "drop" not in drop
+        else:
+            assert "click a row" in hint and "tap" not in hint
+            assert "Ctrl or Shift" in models and "tap" not in models
+            assert "drop it here" in drop
+    finally:
+        driver.quit()

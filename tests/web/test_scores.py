@@ -84,5 +84,9 @@ def test_bulk_density_alone_is_refused_as_talvo_batch_refuses_it(page, tmp_path)
     choose_file(page, path)
     choose(page, "table-bd", "bd")
     run_to_end(page)
-    assert text_of(page, "table-error") == line
+    assert line == ("--measured names no measured column: give fc=HEADER, pwp=HEADER or "
+                    "awc=HEADER")
+    # In the page's words: no option, no placeholder.
+    assert text_of(page, "table-error") == \
+        "measured names no measured column: choose the measured columns above"
     assert not page.find_element(By.ID, "table-scores").is_displayed()

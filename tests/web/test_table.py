@@ -7,7 +7,8 @@ import subprocess
 import pytest
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
-from test_page import axe_violations
+import browser
+from test_page import WIDEST, axe_violations
 
 BATCH = os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch")
 
@@ -106,22 +107,35 @@ def test_messy_table_comes_out_as_talvo_batch_writes_it(page, tmp_path):
     assert axe_violations(page) == []
 
 
-@pytest.mark.parametrize("name, text", [
-    ("unclosed.csv", "sand,clay\n40,20\n75,\"10\n5,5\n"),
-    ("no_clay.csv", "id,sand,silt\nA,40,20\n"),
+# talvo-batch's line, with what it tells to type on its command line told as the page's choice.
+@pytest.mark.parametrize("name, text, delimiter, shown", [
+    ("unclosed.csv", "sand,clay\n40,20\n75,\"10\n5,5\n", None, None),
+    ("no_clay.csv", "id,sand,silt\nA,40,20\n", None,
+     'no_clay.csv: missing column: clay; the header has "id", "sand", "silt": choose the column '
+     "above"),
+    ("semicolons.csv", "sand;clay\n40;20\n", ",",
+     'semicolons.csv: missing column: clay; the header has "sand;clay": choose the column '
+     "above; or is it separated by ';'? choose the delimiter above"),
+    ("estimated.csv", "sand,clay,fc\n40,20,30\n", None,
+     "estimated.csv: the input already has a column named fc (column 3): give the added "
+     "columns a prefix above"),
 ])
-def test_errors_read_as_talvo_batch_s_line(page, tmp_path, name, text):
+def test_errors_read_as_talvo_batch_s_line_in_the_page_s_words(page, tmp_path, name, text,
+                                                               delimiter, shown):
     path = tmp_path / name
     path.write_text(text)
-    _, line, status = batch(path, ["--model", "0"])
+    _, line, status = batch(path, ["--model", "0"] + (["--delimiter", delimiter] if delimiter else []))
     assert status == 2
 
     open_tables(page)
     Select(page.find_element(By.ID, "table-model")).deselect_all()
     Select(page.find_element(By.ID, "table-model")).select_by_value("0")
     choose_file(page, path)
+    if delimiter:
+        Select(page.find_element(By.ID, "table-delimiter")).select_by_value(delimiter)
     run_to_end(page)
-    assert text_of(page, "table-error") == line
+    assert text_of(page, "table-error") == (shown or line)
+    assert "--" not in text_of(page, "table-error")
     assert not page.find_element(By.ID, "table-download").is_displayed()
     assert page.find_element(By.ID, "table-run").is_enabled()
 
@@ -234,7 +248,8 @@ def test_a_bad_root_depth_reads_as_talvo_batch_s_line(page, tmp_path):
     field.clear()
     field.send_keys("0")
     run_to_end(page)
-    assert text_of(page, "table-error") == line
+    assert text_of(page, "table-error") == "root depth '0': give a depth in cm above 0"
+    assert line == "--root-depth '0': give a depth in cm above 0"
 
 
 # Contents in another unit: the page names its choice where talvo-batch names its option, and
@@ -258,12 +273,107 @@ def test_misread_units_are_named_and_read_by_the_page_s_choice(page, tmp_path, t
     Select(page.find_element(By.ID, "table-model")).deselect_all()
     Select(page.find_element(By.ID, "table-model")).select_by_value("0")
     choose_file(page, path)
-    run_to_end(page)
-    status = text_of(page, "table-status")
-    assert warning[:warning.index("; ")] + "; " + remedy in status
-
-    Select(page.find_element(By.ID, "table-units")).select_by_value(units)
+    # The unit the engine sees is chosen already, and reads as talvo-batch with the option.
+    WebDriverWait(page, 10).until(
+        lambda d: d.find_element(By.ID, "table-units").get_property("value") == units)
     run_to_end(page)
     wanted, line, _ = batch(path, ["--model", "0", *option])
     assert downloaded(page) == wanted
     assert "look like" not in line and "look like" not in text_of(page, "table-status")
+
+    # Percent chosen against the numbers: warned, and told which choice reads them.
+    Select(page.find_element(By.ID, "table-units")).select_by_value("")
+    run_to_end(page)
+    status = text_of(page, "table-status")
+    assert warning[:warning.index("; ")] + "; " + remedy in status
+
+
+def test_each_file_s_delimiter_decimal_and_units_are_guessed_afresh(page, tmp_path):
+    """A file with commas after one with semicolons, decimal commas and fractions runs as
+    talvo-batch's defaults read it."""
+    first = tmp_path / "first.csv"
+    first.write_text("sand;silt;clay\n0,4;0,4;0,2\n0,1;0,3;0,6\n")
+    second = tmp_path / "second.csv"
+    second.write_text("sand,silt,clay\n40.5,39.5,20\n10,30,60\n")
+
+    open_tables(page)
+    choose_file(page, first)
+    guessed = lambda: [page.find_element(By.ID, f"table-{name}").get_property("value")
+                       for name in ("delimiter", "decimal", "units")]
+    WebDriverWait(page, 10).until(lambda d: guessed() == [";", ",", "fractions"])
+    choose_file(page, second)
+    WebDriverWait(page, 10).until(lambda d: guessed() == [",", ".", ""])
+    run_to_end(page)
+    assert not page.find_element(By.ID, "table-error").is_displayed()
+    assert downloaded(page) == batch(second, ["--model", "all"])[0]
+
+
+def rows_of(page, table):
+    return [[cell.get_attribute("textContent") for cell in row.find_elements(By.TAG_NAME, "td")]
+            for row in page.find_elements(By.CSS_SELECTOR, f"#{table} tbody tr")]
+
+
+# Soils whose first record holds a line break in a quoted field, so that a record's line in
+# the file is not its number; every seventh soil cannot be estimated.
+def soil_table(records):
+    lines = ["id,sand,clay,note", '1,40,20,"two\nlines"']
+    lines += [f"{i},{'x' if i % 7 == 0 else 40},20,-" for i in range(2, records + 1)]
+    return "\n".join(lines) + "\n"
+
+
+@pytest.mark.parametrize("records, first, errors, counted", [
+    # 30 rows: all shown; 4 with an error (ids 7, 14, 21, 28).
+    (30, 30, [7, 14, 21, 28], "All 4 rows with an error"),
+    # 1500 rows: the first 50; 214 with an error, the first 200 shown.
+    (1500, 50, list(range(7, 1401, 7)), "The first 200 of 214 rows with an error"),
+])
+def test_the_result_s_first_rows_and_rows_with_an_error_are_shown(page, tmp_path, records,
+                                                                    first, errors, counted):
+    path = tmp_path / "soils.csv"
+    path.write_text(soil_table(records))
+    open_tables(page)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    Select(page.find_element(By.ID, "table-model")).select_by_value("0")
+    choose_file(page, path)
+    run_to_end(page)
+    assert page.find_element(By.ID, "table-results").is_displayed()
+
+    shown = rows_of(page, "table-result-rows")
+    assert len(shown) == first
+    headers = [th.get_attribute("textContent")
+               for th in page.find_elements(By.CSS_SELECTOR, "#table-result-rows th")]
+    assert headers[:4] == ["id", "sand", "clay", "note"] and headers[-1] == "error"
+    assert shown[0][:4] == ["1", "40", "20", "two\nlines"] and shown[0][-1] == ""
+    # Model 0 with sand 40 and clay 20: FC 29.79202 - 10.5396 + 4.1314.
+    assert shown[1][headers.index("fc")] == "23.38"
+    if records > first:
+        assert text_of(page, "table-result-count") == f"The first 50 of {records:,} rows"
+
+    failed = rows_of(page, "table-error-rows")
+    # Each with its line in the download: the header and the first record take three.
+    assert [row[0] for row in failed] == [f"{i + 2:,}" for i in errors[:200]]
+    # Why, then the row as the download has it.
+    assert all(row[1].startswith("Type mismatch: sand") for row in failed)
+    assert [row[2] for row in failed] == [str(i) for i in errors[:200]]
+    assert text_of(page, "table-error-count").startswith(counted)
+    if len(errors) > 200:
+        assert "the other 14" in text_of(page, "table-error-count")
+
+
+def test_the_phone_s_tables_tab_scrolls_only_inside_the_rows(driver, server, tmp_path):
+    path = tmp_path / "wide.csv"
+    path.write_text("id,sand,silt,clay,oc,a_long_column_of_notes_that_is_wide\n"
+                    "A,40,40,20,5,some words that make the row wider than a phone\n")
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 360, "height": 740, "deviceScaleFactor": 1, "mobile": True})
+    try:
+        browser.open_page(driver, server.url)
+        open_tables(driver)
+        choose_file(driver, path)
+        run_to_end(driver)
+        assert driver.find_element(By.ID, "table-results").is_displayed()
+        assert driver.execute_script(WIDEST) <= 360
+    finally:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": 1200, "height": 900, "deviceScaleFactor": 1,
+                                "mobile": False})

@@ -1,6 +1,7 @@
 // The soil's details beside the form, following the typing as the window's soil view does:
 // the triangle with the soil's point, its texture class and warnings, and every model side by
-// side; copied tab-separated, and saved as a picture.
+// side, and the sheet of the chosen model or of a row picked in the table; copied
+// tab-separated, and saved as a picture.
 
 import { Triangle } from './triangle.js';
 
@@ -34,6 +35,14 @@ export class Details {
     this.warnings = root.getElementById('soil-warnings');
     this.markText = root.getElementById('mark-text');
     this.table = root.getElementById('models');
+    this.sheetModel = root.getElementById('sheet-model');
+    this.sheetText = root.getElementById('sheet-text');
+    this.sheetFor = -1; // the form's model the sheet last followed
+    // As in the window's soil view, a row of the table shows its model's sheet.
+    this.table.tBodies[0].addEventListener('click', (event) => {
+      const row = event.target.closest('tr');
+      if (row) this.showSheet(row.sectionRowIndex);
+    });
     // The scale sand, silt and clay are given on: the triangle, the class and every model's
     // estimate follow it, as in the window's soil details.
     this.scaleChoice = root.getElementById('psd');
@@ -76,22 +85,66 @@ export class Details {
     }));
     this.triangle.show(details.mark.point, details.code);
     this.showTable(details.header, details.rows);
+    if (this.form.modelIndex !== this.sheetFor) {
+      this.sheetFor = this.form.modelIndex;
+      this.showSheet(this.sheetFor);
+    }
+    this.markSheetRow();
   }
 
+  // The module's sheet of a model, as the window shows it: a line a part, the caveats listed.
+  showSheet(model) {
+    const sheet = this.talvo.modelSheet(model);
+    if (!sheet) return;
+    this.sheetShown = model;
+    this.sheetModel.textContent = sheet.title;
+    const lines = sheet.text.split('\n');
+    const isCaveat = (line) => line.startsWith('\u2022 ');
+    const caveats = document.createElement('ul');
+    caveats.append(...lines.filter(isCaveat).map((line) => {
+      const item = document.createElement('li');
+      item.textContent = line.slice(2);
+      return item;
+    }));
+    this.sheetText.replaceChildren(...lines.filter((line) => !isCaveat(line)).map((line) => {
+      // "Source: ...": the part's name stands out.
+      const part = document.createElement('p');
+      const colon = line.indexOf(': ');
+      const name = document.createElement('strong');
+      name.textContent = line.slice(0, colon + 1);
+      part.append(name, line.slice(colon + 1));
+      return part;
+    }), caveats);
+    this.markSheetRow();
+  }
+
+  markSheetRow() {
+    for (const row of this.table.tBodies[0].rows) {
+      row.classList.toggle('sheet-shown', row.sectionRowIndex === this.sheetShown);
+    }
+  }
+
+  // On a phone each row becomes a card, its cells named by their column (data-label); the
+  // roles keep it a table for screen readers when its layout is not one.
   showTable(header, rows) {
     const head = document.createElement('tr');
+    head.setAttribute('role', 'row');
     head.append(...header.map((text) => {
       const cell = document.createElement('th');
       cell.scope = 'col';
+      cell.setAttribute('role', 'columnheader');
       cell.textContent = text;
       return cell;
     }));
     this.table.tHead.replaceChildren(head);
     this.table.tBodies[0].replaceChildren(...rows.map((row) => {
       const line = document.createElement('tr');
+      line.setAttribute('role', 'row');
       line.append(...row.map((text, column) => {
         const cell = document.createElement(column === 0 ? 'th' : 'td');
         if (column === 0) cell.scope = 'row';
+        cell.setAttribute('role', column === 0 ? 'rowheader' : 'cell');
+        cell.dataset.label = header[column];
         cell.textContent = text;
         return cell;
       }));

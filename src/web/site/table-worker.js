@@ -8,16 +8,20 @@
 // Messages out, first: {type: 'ready', models, particleSizes}  the models' list texts, by
 //                                         position; the scales as {name, label, detail}
 // Messages in:  {type: 'preview', file, delimiter, records}
+//               {type: 'units', sand, silt, clay, decimal}  texts of the preview's columns
 //               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
 //                                                      prefix, psd, units, sand, silt, clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
 //                                                      profiles, rootDepth, depletion, cfBy}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
+//               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
 //               {type: 'done', file, records, rows, rowsWithError, units, flagged, note,
 //                scores,                        {metrics, report, note}, or null unmeasured
-//                summary}                       the profiles' sums (a Blob), or null
+//                summary,                       the profiles' sums (a Blob), or null
+//                sample}                        {header, first, errors: [{line, fields}],
+//                                               moreErrors}: rows of the output to show
 //               {type: 'error', text}              talvo-batch's line, less its name
 // Cancel: the page ends the worker and starts another.
 
@@ -189,6 +193,7 @@ async function run(talvo, {file, session, options}) {
       note: table.failedRowsNote(),
       scores,
       summary,
+      sample: table.sample(),
     };
   } finally {
     table.delete();
@@ -199,6 +204,11 @@ onmessage = async (event) => {
   const message = event.data;
   try {
     const talvo = await engine;
+    if (message.type === 'units') {
+      const {sand, silt, clay, decimal} = message;
+      postMessage({type: 'units', unit: talvo.contentUnit(sand, silt, clay, decimal)});
+      return;
+    }
     postMessage(message.type === 'preview' ? await preview(talvo, message) : await run(talvo, message));
   } catch (error) {
     // A file the browser cannot read (moved, or access lost) ends the run as talvo-batch's would.

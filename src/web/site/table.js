@@ -1,10 +1,13 @@
 // The table tab: a CSV or TSV file chosen or dropped, its options as talvo-batch takes them,
 // a preview of its first records, and a run in a worker (table-worker.js) with progress and
-// Cancel that ends in a download link; with measured columns chosen, also talvo-batch's
-// report of the models' scores, shown in a frame, and its report and metrics files; with soil
-// profiles chosen, also the profiles' sums as talvo-batch's --summary writes them.
+// Cancel that ends in a download link and a look at the result's first rows and its rows with
+// an error; with measured columns chosen, also talvo-batch's report of the models' scores,
+// shown in a frame, and its report and metrics files; with soil profiles chosen, also the
+// profiles' sums as talvo-batch's --summary writes them.
 
 const PreviewRecords = 5;
+// Records read to guess the decimal separator and the unit of sand, silt and clay.
+const GuessRecords = 50;
 const Inputs = ['sand', 'silt', 'clay', 'oc'];
 // The measured columns and the bulk density, as talvo-batch's --measured names them.
 const Measured = ['fc', 'pwp', 'awc', 'bd'];
@@ -41,6 +44,12 @@ const ui = {
   depletion: element('table-depletion'),
   cfBy: element('table-cf-by'),
   summaryDownload: element('table-summary-download'),
+  results: element('table-results'),
+  resultCount: element('table-result-count'),
+  resultRows: element('table-result-rows'),
+  errorRows: element('table-error-rows'),
+  errorCount: element('table-error-count'),
+  errorScroll: element('table-error-scroll'),
 };
 const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-${input}`)]));
 const measured = Object.fromEntries(Measured.map((name) => [name, element(`table-${name}`)]));
@@ -50,7 +59,7 @@ let worker = null;
 const session = `table-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
 let file = null;
 let running = false;
-let guessDecimal = false; // from the first preview of a file chosen
+let guessing = false; // the first preview of a file chosen guesses its decimal and units
 
 // Names as the table library matches them: ASCII letters in any case, blanks ignored.
 const plain = (name) => name.replace(/\s+/g, '').toLowerCase();
@@ -132,6 +141,24 @@ function fillColumnMenus(header) {
   }
 }
 
+// A table of `header` and `rows` (arrays of texts) in `table`.
+function fillTable(table, header, rows) {
+  table.replaceChildren();
+  const head = table.createTHead().insertRow();
+  for (const field of header) {
+    const cell = head.appendChild(document.createElement('th'));
+    cell.scope = 'col';
+    cell.textContent = field;
+  }
+  const body = table.createTBody();
+  for (const record of rows) {
+    const row = body.insertRow();
+    for (const field of record) {
+      row.insertCell().textContent = field;
+    }
+  }
+}
+
 function showPreview({name, rows}) {
   if (file === null || name !== file.name) {
     return; // a file chosen before
@@ -141,27 +168,59 @@ function showPreview({name, rows}) {
   if (rows.length === 0) {
     return;
   }
-  const head = ui.preview.createTHead().insertRow();
-  for (const field of rows[0]) {
-    head.appendChild(document.createElement('th')).textContent = field;
-  }
-  const body = ui.preview.createTBody();
-  for (const record of rows.slice(1)) {
-    const row = body.insertRow();
-    for (const field of record) {
-      row.insertCell().textContent = field;
-    }
-  }
+  fillTable(ui.preview, rows[0], rows.slice(1, PreviewRecords + 1));
   fillColumnMenus(rows[0]);
-  if (guessDecimal && ui.delimiter.value !== ',') {
-    // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere.
+  if (guessing) {
+    guessing = false;
+    // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere; else the
+    // point, whatever the file before had.
     const fields = rows.slice(1).flat();
-    if (fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
-        !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field))) {
-      ui.decimal.value = ',';
-    }
+    ui.decimal.value = ui.delimiter.value !== ',' &&
+        fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
+        !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field)) ? ',' : '.';
+    guessUnits(rows);
   }
-  guessDecimal = false;
+}
+
+// The unit of sand, silt and clay the engine sees in the records: asked of the worker, which
+// answers with a 'units' message.
+function guessUnits(rows) {
+  const index = (input) => {
+    const chosen = columns[input].value;
+    return rows[0].findIndex((field) => (chosen === '' ? plain(field) === input : field === chosen));
+  };
+  const texts = Object.fromEntries(['sand', 'silt', 'clay'].map((input) => {
+    const at = index(input);
+    return [input, at < 0 ? [] : rows.slice(1).map((record) => record[at] ?? '')];
+  }));
+  const soils = Math.min(texts.sand.length, texts.silt.length, texts.clay.length);
+  for (const input of ['sand', 'silt', 'clay']) {
+    texts[input] = texts[input].slice(0, soils);
+  }
+  worker.postMessage({type: 'units', ...texts, decimal: ui.decimal.value});
+}
+
+// The result's first rows, and its rows with an error with their line in the download.
+function showSample(sample, rows) {
+  if (!sample || sample.header.length === 0) {
+    return;
+  }
+  fillTable(ui.resultRows, sample.header, sample.first);
+  ui.resultCount.textContent = sample.first.length < rows
+    ? `The first ${sample.first.length.toLocaleString()} of ${rows.toLocaleString()} rows`
+    : `All ${rows.toLocaleString()} ${rows === 1 ? 'row' : 'rows'}`;
+  const failed = sample.errors.length + sample.moreErrors;
+  ui.errorScroll.hidden = sample.errors.length === 0;
+  // Why first: the error is the row's last field, past a wide table's edge.
+  const why = (fields) => [fields.at(-1), ...fields.slice(0, -1)];
+  fillTable(ui.errorRows, ['Line', ...why(sample.header)],
+            sample.errors.map(({line, fields}) => [line.toLocaleString(), ...why(fields)]));
+  ui.errorCount.textContent = failed === 0
+    ? 'No row has an error.'
+    : sample.moreErrors === 0
+      ? `${failed === 1 ? 'The row' : `All ${failed.toLocaleString()} rows`} with an error, each with its line in the download:`
+      : `The first ${sample.errors.length.toLocaleString()} of ${failed.toLocaleString()} rows with an error, each with its line in the download; the download's error column gives the other ${sample.moreErrors.toLocaleString()}:`;
+  ui.results.hidden = false;
 }
 
 function say(status, error = '') {
@@ -188,6 +247,7 @@ function clearDownload() {
   ui.summaryDownload.hidden = true;
   ui.scores.hidden = true;
   ui.report.removeAttribute('srcdoc');
+  ui.results.hidden = true;
 }
 
 function offer(link, blob, name) {
@@ -211,7 +271,8 @@ function showScores(scores, base) {
 
 function preview() {
   if (file !== null && !running) {
-    worker.postMessage({type: 'preview', file, delimiter: ui.delimiter.value, records: PreviewRecords});
+    worker.postMessage({type: 'preview', file, delimiter: ui.delimiter.value,
+                        records: guessing ? GuessRecords : PreviewRecords});
   }
 }
 
@@ -222,11 +283,9 @@ async function choose(chosen) {
   file = chosen;
   clearDownload();
   say(`${file.name}: ${file.size.toLocaleString()} bytes`);
-  const guessed = guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer()));
-  if (guessed !== null) {
-    ui.delimiter.value = guessed;
-  }
-  guessDecimal = true;
+  // Each file's own: a file after one with semicolons and decimal commas may have neither.
+  ui.delimiter.value = guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
+  guessing = true;
   setRunning(false);
   preview();
 }
@@ -245,6 +304,7 @@ const handlers = {
     }
   },
   preview: showPreview,
+  units: (message) => { ui.units.value = message.unit; },
   progress: (message) => {
     ui.progress.max = Math.max(message.total, 1);
     ui.progress.value = message.done;
@@ -274,6 +334,7 @@ const handlers = {
     for (const line of lines.filter((text) => text)) {
       ui.status.textContent += (ui.status.textContent ? '\n' : '') + line;
     }
+    showSample(message.sample, message.rows);
   },
   error: (message) => {
     setRunning(false);
