@@ -149,8 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream input(text);
     std::ostringstream output;
     table::Summary summary;
+    table::RunOptions run;
+    run.threads = 2;
     try {
-        summary = table::runTable(input, output, settings, {.threads = 2});
+        summary = table::runTable(input, output, settings, run);
     } catch (const table::CsvError&) {
         expect(!records, "the reader fails only on an unclosed quote", text);
         return 0;
@@ -173,7 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The threads share the work, never the result: one thread gives the same bytes.
     std::istringstream again(text);
     std::ostringstream alone;
-    const table::Summary single = table::runTable(again, alone, settings, {.threads = 1});
+    run.threads = 1;
+    const table::Summary single = table::runTable(again, alone, settings, run);
     expect(alone.str() == output.str(), "one thread and two give the same bytes", text);
     expect(single.rowsWithError == summary.rowsWithError, "the same rows fail");
     return 0;
