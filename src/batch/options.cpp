@@ -86,12 +86,12 @@ void addColumnOptions(CLI::App& app, table::Settings& settings) {
                    table::addColumns(settings, list);
                }
            },
-           "the header of an input column that is not found by its name: NAME is sand, silt, "
-           "clay or oc, pairs separated by commas or the option repeated (--column "
-           "sand=sandtotal_r,clay=claytotal_r --column oc=SOC). Found without it: the "
-           "input's name, SSURGO's sandtotal_r, silttotal_r, claytotal_r, soc, and organic "
-           "matter om or om_r (read as OC = OM / 1.724), in any case, each also with a unit: "
-           "\"Sand (%)\", sand_pct, \"OC (g/kg)\"")
+           "the header of an input column its name does not find: NAME is sand, silt, clay or "
+           "oc, pairs separated by commas or the option repeated (--column sand=\"Sand "
+           "0.05-2 mm\",clay=Ton --column oc=Corg). Found without it, in any case: the input's "
+           "name, SSURGO's sandtotal_r, silttotal_r, claytotal_r, soc, and organic matter om or "
+           "om_r (read as OC = OM / 1.724), each also with a unit: \"Sand (%)\", sand_pct, "
+           "\"OC (g/kg)\"; an exact name wins, two others are an error")
         ->type_name("NAME=HEADER")
         ->allow_extra_args(false)
         ->take_all();

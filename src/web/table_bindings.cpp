@@ -1,6 +1,7 @@
 // The table tab's door into the table library: the worker pushes the file's bytes into a
 // TableRun and pulls the output, which is talvo-batch's byte for byte; tablePreview parses the
-// first records for the preview and the column menus.
+// first records for the preview and the column menus; inputColumns finds the columns the run
+// will read, by talvo-batch's rule.
 //
 // Nothing throws into JavaScript, where a C++ exception would arrive as a bare number: every
 // failure becomes the one line talvo-batch writes, less its name.
@@ -8,6 +9,7 @@
 #include "table/converter.h"
 #include "table/csv.h"
 #include "table/error.h"
+#include "table/input_names.h"
 #include "table/options.h"
 #include "table/rows.h"
 #include "web/failure.h"
@@ -21,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace talvo::web {
 
@@ -171,6 +174,21 @@ val tablePreview(const std::string& text, const std::string& delimiter, int reco
     return rows;
 }
 
+// For each input of the header's fields (an array of texts), the index of the column a run
+// reads where no other is chosen: {sand: 1, silt: -1, ...}, -1 where none or two could be it.
+val inputColumns(const val& header) {
+    const auto fields = emscripten::vecFromJSArray<std::string>(header);
+    const std::vector<std::string_view> names(fields.begin(), fields.end());
+    const table::InputColumns found = table::findInputColumns(names, {});
+    val columns = val::object();
+    for (const estimation::Input input : estimation::allInputs) {
+        const table::InputColumn& column = found[static_cast<std::size_t>(input)];
+        columns.set(std::string(estimation::name(input)),
+                    column.column && !column.ambiguous() ? static_cast<int>(*column.column) : -1);
+    }
+    return columns;
+}
+
 } // namespace talvo::web
 
 EMSCRIPTEN_BINDINGS(talvo_table) {
@@ -193,4 +211,5 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
         .function("profileSummary", &TableRun::profileSummary);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
+    emscripten::function("inputColumns", &talvo::web::inputColumns);
 }
