@@ -319,8 +319,9 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
 
     horizons: a pandas DataFrame or a dict of arrays with the columns profile (or id), top and
     bottom (cm), the model's sand, silt, clay, oc (found by name as evaluate() finds them), and
-    optionally bd (g/cm3 of the fine earth; none or NaN: 1.49 for a % w/w model) and cf (coarse fragments, %; none or NaN: no stones),
-    by volume or, with cf_by="weight", by weight. Horizons may come in any order.
+    optionally bd (g/cm3 of the fine earth; none or NaN: 1.49 for a % w/w model) and cf
+    (coarse fragments, %; none or NaN: no stones), by volume or, with cf_by="weight", by weight.
+    Horizons may come in any order.
     root_depth: cm, above 0; depletion: p, 0 to 1.
 
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
