@@ -81,13 +81,17 @@ void addTextOptions(CLI::App& app, table::Settings& settings) {
 void addColumnOptions(CLI::App& app, table::Settings& settings) {
     app.add_option_function<std::vector<std::string>>(
            "--column",
-           [&settings](const std::vector<std::string>& pairs) {
-               for (const std::string& pair : pairs) {
-                   table::addColumn(settings, pair);
+           [&settings](const std::vector<std::string>& lists) {
+               for (const std::string& list : lists) {
+                   table::addColumns(settings, list);
                }
            },
-           "the header of an input column, when it is not the input's name: NAME is sand, silt, "
-           "clay or oc (--column sand=\"Sand (%)\" --column oc=SOC_gkg); repeatable")
+           "the header of an input column its name does not find: NAME is sand, silt, clay or "
+           "oc, pairs separated by commas or the option repeated (--column sand=\"Sand "
+           "0.05-2 mm\",clay=Ton --column oc=Corg). Found without it, in any case: the input's "
+           "name, SSURGO's sandtotal_r, silttotal_r, claytotal_r, soc, and organic matter om or "
+           "om_r (read as OC = OM / 1.724), each also with a unit: \"Sand (%)\", sand_pct, "
+           "\"OC (g/kg)\"; an exact name wins, two others are an error")
         ->type_name("NAME=HEADER")
         ->allow_extra_args(false)
         ->take_all();
@@ -99,7 +103,7 @@ void addColumnOptions(CLI::App& app, table::Settings& settings) {
 
 // Where the table comes from and goes to.
 void addFileOptions(CLI::App& app, Arguments& arguments) {
-    app.add_option("--output", arguments.output,
+    app.add_option("-o,--output", arguments.output,
                    "write the table to FILE, whole or not at all (default standard output)")
         ->type_name("FILE")
         ->transform(converter(outputPath));

@@ -31,6 +31,11 @@ constexpr std::string_view Density =
     "AWC holds for a bulk density of 1.49 g/cm3; a denser soil holds more water per layer, a "
     "looser one less.";
 
+// Tables give organic matter more often than carbon; the factor is the usual one, not the model's.
+constexpr std::string_view OrganicMatter =
+    "Organic matter in a table (om, om_r) is read as OC = OM / 1.724, the conventional van "
+    "Bemmelen factor, in the unit of its numbers.";
+
 constexpr std::array psdCaveats{
     std::string_view{"Silt is asked for but not read: the equations use sand and clay."},
     Density,
@@ -38,6 +43,7 @@ constexpr std::array psdCaveats{
 constexpr std::array psdCarbonCaveats{
     std::string_view{"Silt is asked for but not read."},
     std::string_view{"PWP divides by organic carbon, so OC must not be 0."},
+    OrganicMatter,
     Density,
 };
 constexpr std::array rawlsCaveats{
@@ -47,6 +53,7 @@ constexpr std::array rawlsCaveats{
         "used as it stands, whatever unit a form or a column names. Sand 40, clay 20 and OC 5 "
         "give FC 50.85 % v/v; 5 g/kg entered as 0.5 gives the published 27.55."},
     std::string_view{"Silt is not read."},
+    OrganicMatter,
 };
 constexpr std::array siltClayCaveats{
     std::string_view{"Sand is not read: FC and PWP follow from silt and clay."},

@@ -7,6 +7,7 @@
 #include "table/scale.h"
 
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,34 +37,28 @@ std::size_t requireHeader(const table::RecordView& header, std::string_view what
 }
 
 // The columns of a run of records as numbers: an input, a measurement or the density.
-// An input is read at its scale where one is set (g/kg, fractions of 1), as the table is.
+// An input is read as the table's rows read it (g/kg, fractions of 1, organic matter).
 class NumberColumn {
 public:
-    explicit NumberColumn(std::optional<std::size_t> field,
-                          std::optional<table::DecimalScale> scale = std::nullopt)
-        : m_field(field), m_scale(scale) {}
+    using Reader = std::function<double(std::string_view)>;
+    NumberColumn(std::optional<std::size_t> field, Reader reader)
+        : m_field(field), m_reader(std::move(reader)) {}
 
-    void read(const table::Records& records, estimation::DecimalSeparator decimal) {
+    void read(const table::Records& records) {
         m_values.clear();
         if (!m_field) {
             return;
         }
         for (std::size_t r = 0; r < records.size(); ++r) {
             const table::RecordView record = records[r];
-            if (*m_field >= record.size()) {
-                m_values.push_back(NoScore);
-                continue;
-            }
-            const std::string_view text = record[*m_field];
-            m_values.push_back(m_scale ? m_scale->read(text, decimal).number
-                                       : estimation::inputValue(text, decimal).number);
+            m_values.push_back(*m_field < record.size() ? m_reader(record[*m_field]) : NoScore);
         }
     }
     std::span<const double> values() const noexcept { return m_values; }
 
 private:
     std::optional<std::size_t> m_field;
-    std::optional<table::DecimalScale> m_scale;
+    Reader m_reader;
     std::vector<double> m_values;
 };
 
@@ -110,14 +105,21 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     Evaluation evaluation(std::move(setup));
 
     std::vector<NumberColumn> inputs;
-    for (std::size_t i = 0; i < layout.columns.input.size(); ++i) {
-        inputs.emplace_back(layout.columns.input[i], settings.scales[i]);
+    for (const estimation::Input soilInput : estimation::allInputs) {
+        inputs.emplace_back(
+            layout.columns.input[static_cast<std::size_t>(soilInput)],
+            [&, soilInput](std::string_view text) {
+                return table::readInputCell(text, soilInput, settings, layout.columns).number;
+            });
     }
+    const auto plainNumber = [&settings](std::string_view text) {
+        return estimation::inputValue(text, settings.decimal).number;
+    };
     std::vector<NumberColumn> measurements;
     for (const std::optional<std::size_t>& field : layout.measured) {
-        measurements.emplace_back(field);
+        measurements.emplace_back(field, plainNumber);
     }
-    NumberColumn density(layout.density);
+    NumberColumn density(layout.density, plainNumber);
     bool more = true;
     while (more) {
         records.clear();
@@ -127,14 +129,14 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
         Rows rows;
         rows.soils.count = records.size();
         for (std::size_t i = 0; i < inputs.size(); ++i) {
-            inputs[i].read(records, settings.decimal);
+            inputs[i].read(records);
             rows.soils.inputs[i] = inputs[i].values();
         }
         for (std::size_t q = 0; q < measurements.size(); ++q) {
-            measurements[q].read(records, settings.decimal);
+            measurements[q].read(records);
             rows.measured[q] = measurements[q].values();
         }
-        density.read(records, settings.decimal);
+        density.read(records);
         rows.density = density.values();
         if (rows.soils.count > 0) {
             evaluation.add(rows);

@@ -5,6 +5,7 @@
 #include "python/arrays.h"
 #include "python/columns.h"
 #include "python/evaluate.h"
+#include "python/input_columns.h"
 #include "python/interruption.h"
 #include "python/profiles.h"
 #include "python/text_cells.h"
@@ -314,4 +315,5 @@ PYBIND11_MODULE(_talvo, m) {
           "(theta_fc, theta_pwp, aw_mm, bd assumed) per horizon)");
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
+    addInputColumns(m);
 }

@@ -14,14 +14,6 @@ using estimation::Input;
 // Header names listed in a message, at most.
 constexpr std::size_t NamesShown = 12;
 
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 std::string_view wantedName(const Settings& settings, Input input) {
     const std::string& given = settings.columnNames[static_cast<std::size_t>(input)];
     return given.empty() ? estimation::name(input) : trimBlanks(given);
@@ -105,23 +97,24 @@ bool someModelReads(const Settings& settings, Input input) {
                        [input](const auto* m) { return m->readInputs.contains(input); });
 }
 
-// The first column of each input's name.
+// Each input's column; an input some model reads must not be ambiguous.
 void findInputs(const RecordView& header, const Settings& settings, Columns& columns) {
-    for (const Input input : estimation::allInputs) {
-        auto& found = columns.input[static_cast<std::size_t>(input)];
-        for (std::size_t i = 0; i < header.size(); ++i) {
-            if (!sameName(trimBlanks(header[i]), wantedName(settings, input))) {
-                continue;
-            }
-            // Two columns of one name leave it to chance which the models read.
-            if (found && someModelReads(settings, input)) {
-                throw Error("two columns named " + printable(wantedName(settings, input)) +
-                            " (columns " + std::to_string(*found + 1) + " and " +
-                            std::to_string(i + 1) + ")");
-            }
-            found = found.value_or(i);
-        }
+    std::vector<std::string_view> fields(header.size());
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        fields[i] = header[i];
     }
+    const InputColumns found = findInputColumns(fields, settings.columnNames);
+    for (const Input input : estimation::allInputs) {
+        const InputColumn& column = found[static_cast<std::size_t>(input)];
+        // Two candidates leave it to chance which the models read.
+        if (column.ambiguous() && someModelReads(settings, input)) {
+            throw Error(ambiguityText(input, column, fields,
+                                      "name the one to read with --column " +
+                                          std::string(estimation::name(input)) + "=HEADER"));
+        }
+        columns.input[static_cast<std::size_t>(input)] = column.column;
+    }
+    columns.organicMatter = found[static_cast<std::size_t>(Input::oc)].organicMatter;
 }
 
 // The names of the inputs `model` reads that have no column.
@@ -214,24 +207,33 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
 
 } // namespace
 
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 Columns findColumns(const RecordView& header, const Settings& settings,
-                    const std::function<void(const std::string&)>& leftOut) {
+                    const std::function<void(const std::string&)>& notice) {
     refuseUnreadableHeader(header, settings);
     Columns columns;
     columns.count = header.size();
     findInputs(header, settings, columns);
-    chooseModels(header, settings, columns, leftOut);
+    chooseModels(header, settings, columns, notice);
+    const std::optional<std::size_t>& carbon = columns.input[static_cast<std::size_t>(Input::oc)];
+    if (columns.organicMatter && columns.read.contains(Input::oc) && notice) {
+        notice(organicMatterNote(header[*carbon]));
+    }
     if (settings.profiles) {
         findHorizonColumns(header, settings, columns);
     }
     refuseAddedNames(header, settings);
     return columns;
+}
+
+estimation::InputValue readInputCell(std::string_view text, estimation::Input input,
+                                     const Settings& settings, const Columns& columns) {
+    const std::optional<DecimalScale>& scale = settings.scales[static_cast<std::size_t>(input)];
+    estimation::InputValue value = scale ? scale->read(text, settings.decimal)
+                                         : estimation::inputValue(text, settings.decimal);
+    if (input == Input::oc && columns.organicMatter && !value.failure) {
+        value.number /= estimation::OrganicMatterPerCarbon;
+    }
+    return value;
 }
 
 std::string outputHeader(const RecordView& header, const Settings& settings,

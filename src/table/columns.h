@@ -3,6 +3,7 @@
 #include "estimation/estimation.h"
 #include "table/csv.h"
 #include "table/horizons.h"
+#include "table/input_names.h"
 #include "table/settings.h"
 
 #include <array>
@@ -23,6 +24,7 @@ inline constexpr std::array<std::string_view, 8> AddedColumns{"model", "unit",  
 struct Columns {
     std::size_t count = 0;                             // fields of the header
     std::array<std::optional<std::size_t>, 4> input{}; // sand, silt, clay, oc
+    bool organicMatter = false;                        // the oc column holds organic matter
     estimation::InputSet read{};                       // inputs some chosen model reads
     std::vector<const estimation::PtfModel*> models;   // the models that run, in order
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
@@ -30,16 +32,19 @@ struct Columns {
     std::array<std::optional<std::size_t>, allHorizonInputs.size()> horizon{};
 };
 
-// Names as a user would match them: ASCII letters in any case.
-bool sameName(std::string_view a, std::string_view b);
-
-// Finds the inputs by name (the input's own, or the header --column gave), in any case and
-// ignoring blanks. With every model asked for, a model whose columns are missing is left out
-// and `leftOut` says so. Throws Error for a header the models cannot use: UTF-16 text, a stray
-// quote, missing columns (naming the headers found), two columns of one name that a model
-// reads, a column named like an added one.
+// Finds the inputs by the names real tables give them (input_names.h), or by the header
+// --column gave. With every model asked for, a model whose columns are missing is left out
+// and `notice` says so; it also hears once that organic matter is read as carbon. Throws Error
+// for a header the models cannot use: UTF-16 text, a stray quote, missing columns (naming the
+// headers found), an input a model reads that two columns could be, a column named like an
+// added one.
 Columns findColumns(const RecordView& header, const Settings& settings,
-                    const std::function<void(const std::string&)>& leftOut = {});
+                    const std::function<void(const std::string&)>& notice = {});
+
+// An input's cell as the models read it: at the input's scale where one is set, and organic
+// matter as organic carbon.
+estimation::InputValue readInputCell(std::string_view text, estimation::Input input,
+                                     const Settings& settings, const Columns& columns);
 
 // The header line of the output: the input's own columns, then the added ones.
 std::string outputHeader(const RecordView& header, const Settings& settings,

@@ -222,6 +222,21 @@ void addColumn(Settings& settings, std::string_view pair) {
     header = pair.substr(equals + 1);
 }
 
+void addColumns(Settings& settings, std::string_view pairs) {
+    std::size_t start = 0;
+    for (std::size_t comma = pairs.find(','); comma != std::string_view::npos;
+         comma = pairs.find(',', comma + 1)) {
+        const std::string_view next = pairs.substr(comma + 1);
+        const std::size_t equals = next.find('=');
+        if (equals != std::string_view::npos &&
+            columnHeader(settings, next.substr(0, equals)) != nullptr) {
+            addColumn(settings, pairs.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
+    addColumn(settings, pairs.substr(start));
+}
+
 void settleDelimiter(Settings& settings) {
     const char decimal = settings.decimal.get();
     if (settings.delimiter == '\0') {

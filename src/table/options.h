@@ -52,6 +52,10 @@ estimation::CoarseFragmentBasis parseCoarseFragmentBasis(std::string_view text);
 // a malformed pair and for a NAME given twice.
 void addColumn(Settings& settings, std::string_view pair);
 
+// Pairs separated by commas ("sand=sandtotal_r,clay=claytotal_r"), each as addColumn takes
+// it. A comma splits only before another NAME=, so that a header may hold commas itself.
+void addColumns(Settings& settings, std::string_view pairs);
+
 // Settles what depends on more than one setting: a delimiter of '\0' (not given) becomes ','
 // or, with a decimal comma, ';'; a delimiter equal to the decimal separator throws Error.
 void settleDelimiter(Settings& settings);

@@ -88,9 +88,10 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
                       3 * (estimation::ResultTextCapacity + 3) + 5 +
                       HorizonColumns.size() * (estimation::ResultTextCapacity + 3) <=
                   AddedCapacity);
-    m_scaled =
-        std::any_of(settings.scales.begin(), settings.scales.end(),
-                    [](const std::optional<DecimalScale>& scale) { return scale.has_value(); });
+    m_scaled = columns.organicMatter || std::any_of(settings.scales.begin(), settings.scales.end(),
+                                                    [](const std::optional<DecimalScale>& scale) {
+                                                        return scale.has_value();
+                                                    });
     m_numbersNeedQuotes =
         std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
         settings.delimiter == settings.decimal.get();
@@ -370,9 +371,7 @@ RowFormatter::writeHorizon(char* end, const std::optional<estimation::HorizonWat
 
 estimation::InputValue RowFormatter::readInput(std::string_view text,
                                                estimation::Input input) const {
-    const std::optional<DecimalScale>& scale = m_settings.scales[static_cast<std::size_t>(input)];
-    return scale ? scale->read(text, m_settings.decimal)
-                 : estimation::inputValue(text, m_settings.decimal);
+    return readInputCell(text, input, m_settings, m_columns);
 }
 
 RowFormatter::ShortText::ShortText(std::string_view text) : m_size(text.size()) {

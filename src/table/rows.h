@@ -169,7 +169,8 @@ private:
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
     // The cell an input of `soil` was read from; empty where the table has none.
     std::string_view cell(const Soil& soil, estimation::Input input) const;
-    // One input's text as a number, at the input's scale where one is set.
+    // One input's text as a number, at the input's scale where one is set, organic matter as
+    // carbon.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     const ShortText& textureField(const estimation::InputValues& values) const;
@@ -213,7 +214,7 @@ private:
     // a column, so that none is cleared per row.
     Soil m_soil;
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
-    bool m_scaled = false;            // some input is read at a scale
+    bool m_scaled = false;            // some input is read at a scale, or as organic matter
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;

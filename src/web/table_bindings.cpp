@@ -1,7 +1,8 @@
 // The table tab's door into the table library: the worker pushes the file's bytes into a
 // TableRun and pulls the output, which is talvo-batch's byte for byte; tablePreview parses the
-// first records for the preview and the column menus, and contentUnit tells what unit their
-// sand, silt and clay look like.
+// first records for the preview and the column menus; inputColumns finds the columns the run
+// will read, by talvo-batch's rule, and contentUnit tells what unit their sand, silt and clay
+// look like.
 //
 // Nothing throws into JavaScript, where a C++ exception would arrive as a bare number: every
 // failure becomes the one line talvo-batch writes, less its name.
@@ -10,6 +11,7 @@
 #include "table/converter.h"
 #include "table/csv.h"
 #include "table/error.h"
+#include "table/input_names.h"
 #include "table/options.h"
 #include "table/rows.h"
 #include "web/failure.h"
@@ -330,6 +332,21 @@ std::string contentUnit(const val& sand, const val& silt, const val& clay,
     return *unit == estimation::ContentUnit::fraction ? "fractions" : "g/kg";
 }
 
+// For each input of the header's fields (an array of texts), the index of the column a run
+// reads where no other is chosen: {sand: 1, silt: -1, ...}, -1 where none or two could be it.
+val inputColumns(const val& header) {
+    const auto fields = emscripten::vecFromJSArray<std::string>(header);
+    const std::vector<std::string_view> names(fields.begin(), fields.end());
+    const table::InputColumns found = table::findInputColumns(names, {});
+    val columns = val::object();
+    for (const estimation::Input input : estimation::allInputs) {
+        const table::InputColumn& column = found[static_cast<std::size_t>(input)];
+        columns.set(std::string(estimation::name(input)),
+                    column.column && !column.ambiguous() ? static_cast<int>(*column.column) : -1);
+    }
+    return columns;
+}
+
 } // namespace talvo::web
 
 EMSCRIPTEN_BINDINGS(talvo_table) {
@@ -354,4 +371,5 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("sample", &TableRun::sample);
     emscripten::function("tablePreview", &talvo::web::tablePreview);
     emscripten::function("contentUnit", &talvo::web::contentUnit);
+    emscripten::function("inputColumns", &talvo::web::inputColumns);
 }

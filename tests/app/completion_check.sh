@@ -27,6 +27,7 @@ talvo-batch)
         "--model ''|0 1 2 3 4 5 6 all"
         "--model a|all"
         "--output r|results.csv"
+        "-o r|results.csv"
         "--model 2 ''|results.csv soils.csv"
         "--decimal ''|, ."
         "--delimiter ''|"

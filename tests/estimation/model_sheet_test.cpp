@@ -40,6 +40,8 @@ TEST(ModelSheetTest, EachSheetNamesTheInputsAndUnitOfItsModel) {
         EXPECT_EQ(listed, read);
         EXPECT_TRUE(sheet.results.starts_with(model.unit));
         EXPECT_EQ(sheet.availableWater.find("1.49") != std::string_view::npos, model.gravimetric);
+        // Tables' organic matter becomes carbon: said where carbon is read, and only there.
+        EXPECT_EQ(mentions(sheet.caveats, "OC = OM / 1.724"), model.readInputs.contains(Input::oc));
     }
 }
 

@@ -146,3 +146,29 @@ def test_python_evaluate_refuses_what_it_cannot_score(table):
         talvo.evaluate(table, measured={"theta": "FC_lab"})
     with pytest.raises(KeyError, match="FC_field"):
         talvo.evaluate(table, measured={"fc": "FC_field"})
+
+
+# Headers as real tables spell them; om_r holds the table's oc numbers as organic matter.
+REAL_NAMES = {"sand": "sandtotal_r", "silt": "Silt (%)", "clay": "clay_pct", "oc": "om_r"}
+
+
+def test_columns_found_as_talvo_batch_finds_them(table, tmp_path):
+    renamed = table.rename(columns=REAL_NAMES)
+    metrics = run_batch(renamed, tmp_path)
+    note = r'organic matter in column "om_r" read as organic carbon = OM / 1\.724'
+    with pytest.warns(UserWarning, match=note):
+        frame = talvo.evaluate(renamed, measured={"fc": "FC_lab", "pwp": "PWP_lab"}, bd="BD")
+    pd.testing.assert_frame_equal(frame, metrics, check_dtype=False, rtol=1e-14)
+    as_carbon = table.assign(oc=table["oc"] / 1.724)
+    pd.testing.assert_frame_equal(
+        frame, talvo.evaluate(as_carbon, measured={"fc": "FC_lab", "pwp": "PWP_lab"}, bd="BD"))
+
+
+def test_ambiguous_columns_are_refused_and_exact_names_win(table):
+    looser = table.rename(columns={"sand": "Sand (%)"}).assign(sand_pct=table["sand"])
+    with pytest.raises(ValueError, match=r'columns "Sand \(%\)" \(column 1\) and "sand_pct" '
+                                         r'\(column 8\) could each be sand'):
+        talvo.evaluate(looser, measured={"fc": "FC_lab"})
+    exact = table.assign(sand_pct=table["sand"] / 100)
+    pd.testing.assert_frame_equal(talvo.evaluate(exact, measured={"fc": "FC_lab"}, models=[0]),
+                                  talvo.evaluate(table, measured={"fc": "FC_lab"}, models=[0]))

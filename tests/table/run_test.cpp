@@ -97,6 +97,18 @@ TEST(RunTable, ReadsTheHeader) {
          "the input already has a column named FC (column 3): name the added columns with "
          "--prefix, such as --prefix est_ for est_fc"},
         {"sand,clay,SAND\n1,2,3\n", "0", "two columns named sand (columns 1 and 3)"},
+        // SSURGO's names; organic matter 8.62 % read as OC 8.62 / 1.724 = 5, which Rawls
+        // reads as 40, 20, 5 above.
+        {"claytotal_r,sandtotal_r,om_r\n20,40,8.62\n", "2",
+         "claytotal_r,sandtotal_r,om_r,model,unit,fc,pwp,awc,texture,flags,error\n"
+         "20,40,8.62,\"Rawls et al., 1982\",% v/v,50.85,26.28,36.86,,,\n"},
+        // Organic matter no model reads is only kept; units after the names.
+        {"Sand (%),clay_pct,OM\n40,20,x\n", "0",
+         "Sand (%),clay_pct,OM,model,unit,fc,pwp,awc,texture,flags,error\n"
+         "40,20,x,TALVO PTF model (PSD),% w/w,23.38,7.69,35.09,,,\n"},
+        {"sand_pct,Sand (%),clay\n1,2,3\n", "0",
+         "columns \"sand_pct\" (column 1) and \"Sand (%)\" (column 2) could each be sand: "
+         "name the one to read with --column sand=HEADER"},
         {"sa\"nd,clay\n", "0", "line 1: stray quote in header field 1"},
         {std::string("\xFF\xFEs\0a\0n\0d\0", 10), "0",
          "the input is UTF-16 text: save it as CSV in UTF-8"},
@@ -146,6 +158,13 @@ TEST(RunTable, HeaderErrorsNameTheInput) {
          "soils.csv: missing columns: sand, clay; the header has \"sand\";\"clay\"\": name them "
          "with --column, such as --column sand=HEADER; or is it separated by ';'? try "
          "--delimiter ';'"},
+        // Said once, whatever the number of models that read it.
+        {"sand,clay,om_r\n", "all", "",
+         "Tomasella and Hodnett, 1998 left out: no column silt\n"
+         "Adhikary et al., 2008 left out: no column silt\n"
+         "Chakraborty et al., 2011 left out: no column silt\n"
+         "organic matter in column \"om_r\" read as organic carbon = OM / 1.724 (the van "
+         "Bemmelen factor), in the unit of its numbers\n"},
         {"silt,clay\n", "all", escape,
          "TALVO PTF model (PSD) left out: no column S\\x1b\n"
          "TALVO PTF model (PSD + OC) left out: no column S\\x1b, oc\n"

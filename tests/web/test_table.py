@@ -180,6 +180,26 @@ def test_usda_table_is_talvo_batch_s_with_psd_usda(page, tmp_path):
     assert line.splitlines()[0] in text_of(page, "table-status")
 
 
+# SSURGO's names are found as talvo-batch finds them, organic matter read as carbon and said
+# so; two columns that could each be sand leave its menu to the user.
+def test_real_names_are_found_as_talvo_batch_finds_them(page, tmp_path):
+    path = tmp_path / "ssurgo.csv"
+    path.write_text("mukey,hzname,sandtotal_r,silttotal_r,claytotal_r,om_r,Sand (%),sand_pct\n"
+                    "463442,Ap,40.0,40.0,20.0,8.62,1,2\n2765541,A,88.1,6.4,5.5,1.25,3,4\n")
+    wanted, line, status = batch(path, ["--model", "all", "--column", "sand=sandtotal_r"])
+    assert status == 0 and "organic matter" in line
+
+    open_tables(page)
+    choose_file(page, path)
+    for name, header in (("sand", ""), ("silt", "silttotal_r"), ("clay", "claytotal_r"),
+                         ("oc", "om_r")):
+        assert page.find_element(By.ID, f"table-{name}").get_property("value") == header
+    Select(page.find_element(By.ID, "table-sand")).select_by_value("sandtotal_r")
+    run_to_end(page)
+    assert downloaded(page) == wanted
+    assert line.splitlines()[0] in text_of(page, "table-status")
+
+
 # Horizons as a survey keeps them: profiles interleaved and unsorted, one without bulk
 # density, a gap, stones by weight, and a horizon that cannot be estimated.
 HORIZONS = (

@@ -9,6 +9,10 @@ namespace talvo::estimation {
 enum class Input { sand, silt, clay, oc };
 inline constexpr std::array allInputs{Input::sand, Input::silt, Input::clay, Input::oc};
 
+// Organic matter per unit of organic carbon: the conventional van Bemmelen factor, by which
+// a table's organic matter is read as carbon (OC = OM / 1.724) in the unit of its numbers.
+inline constexpr double OrganicMatterPerCarbon = 1.724;
+
 // The three results of an estimate, in the order they are worked out.
 enum class Result { fc, pwp, awc };
 

@@ -189,15 +189,23 @@ def _frame(values):
     return pandas is not None and isinstance(values, pandas.DataFrame)
 
 
-def _table_inputs(table, inputs):
-    """The inputs from the columns of a DataFrame, found by name as evaluate() finds them;
-    an input also given by name is that one."""
-    found = {}
+def _table_inputs(table, inputs, reads, decimal, stacklevel):
+    """The inputs from the columns of a DataFrame, found by name as talvo-batch finds them
+    (organic matter read as carbon, said once); an input also given by name is that one."""
+    found = _find_inputs(table)
+    chosen = {}
     for name, values in inputs.items():
         if values is None or values is table:
-            values = _column(table, name)
-        found[name] = values
-    return found
+            values, note, problem = found[name]
+            if problem and name in reads:
+                raise ValueError(problem)
+            if note and values is not None:
+                carbon = _numbers(values, decimal) / _talvo.ORGANIC_MATTER_PER_CARBON
+                values = sys.modules["pandas"].Series(carbon, index=values.index)
+                if name in reads:
+                    warnings.warn(note, UserWarning, stacklevel=stacklevel + 1)
+        chosen[name] = values
+    return chosen
 
 
 def _series(values):
@@ -333,7 +341,7 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     inputs = dict(zip(_INPUTS, (sand, silt, clay, oc)))
     table = sand if _frame(sand) else None
     if table is not None:
-        inputs = _table_inputs(table, inputs)
+        inputs = _table_inputs(table, inputs, row.inputs, decimal, 2)
     inputs, index = _aligned(inputs)
     _require(row, inputs, table)
     if precision not in _PRECISIONS:
@@ -411,9 +419,10 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     --summary gives it.
 
     horizons: a pandas DataFrame or a dict of arrays with the columns profile (or id), top and
-    bottom (cm), the model's sand, silt, clay, oc, and optionally bd (g/cm3 of the fine earth;
-    none or NaN: 1.49 for a % w/w model) and cf (coarse fragments, %; none or NaN: no stones),
-    by volume or, with cf_by="weight", by weight. Horizons may come in any order.
+    bottom (cm), the model's sand, silt, clay, oc (found by name as evaluate() finds them), and
+    optionally bd (g/cm3 of the fine earth; none or NaN: 1.49 for a % w/w model) and cf
+    (coarse fragments, %; none or NaN: no stones), by volume or, with cf_by="weight", by weight.
+    Horizons may come in any order.
     model: as estimate() takes it. root_depth: cm, above 0; depletion: p, 0 to 1.
 
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
@@ -432,8 +441,9 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
         raise ValueError(f"cf_by {cf_by!r}: give 'volume' or 'weight'")
     ids = np.asarray(_horizon_column(horizons, "profile"))
     count = len(ids)
-    inputs = {name: np.asarray(horizons[name]) for name in _INPUTS if name in horizons}
-    estimated = estimate(row.position, precision="general", **inputs)
+    inputs = _input_numbers(_find_inputs(horizons), row.inputs, ".", 2)
+    estimated = estimate(row.position, precision="general",
+                         **{name: values for name, values in inputs.items() if values is not None})
     codes, names = pd.factorize(pd.Series(ids), sort=False)
     if (codes < 0).any():
         raise ValueError("a horizon has no profile")
@@ -486,15 +496,44 @@ def _column(table, name):
     return table[keys[0]] if keys else None
 
 
+def _find_inputs(table):
+    """Each input's column of a DataFrame or mapping, by the names talvo-batch finds: "sand",
+    "Sand (%)", "sandtotal_r", organic matter "om_r" as oc, ... {name: (column or None, the
+    note where it holds organic matter, why two columns could be it)}, None where absent."""
+    keys = list(table.keys())
+    found = _talvo.find_columns([key if isinstance(key, str) else "" for key in keys],
+                                "keep one of them in the table")
+    return {name: (None if index is None else table[keys[index]], note, problem)
+            for name, (index, note, problem) in zip(_INPUTS, found)}
+
+
+def _input_numbers(found, reads, decimal, stacklevel):
+    """The columns _find_inputs found as float64, None where absent; organic matter as carbon,
+    OC = OM / 1.724, said once in a UserWarning where `reads` holds oc. ValueError for an
+    input of `reads` that two columns could be."""
+    numbers = {}
+    for name, (values, note, problem) in found.items():
+        if problem and name in reads:
+            raise ValueError(problem)
+        numbers[name] = None if values is None else _numbers(values, decimal).ravel()
+        if note and values is not None:
+            numbers[name] = numbers[name] / _talvo.ORGANIC_MATTER_PER_CARBON
+            if name in reads:
+                warnings.warn(note, UserWarning, stacklevel=stacklevel + 1)
+    return numbers
+
+
 def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal=".",
              psd="international"):
     """Which model fits: each model's scores against measured FC, PWP or AWC.
 
     table: a pandas DataFrame (or a mapping of columns) with sand, silt, clay and, for the
-    models that read it, oc, found by name in any case, blanks around it ignored. measured:
-    {"fc": COLUMN, "pwp": COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer.
-    models: "all" (every model whose inputs the table has) or a list of models as
-    estimate() takes them.
+    models that read it, oc, found by name as talvo-batch finds them: in any case, with a unit
+    ("Sand (%)", "sand_pct"), SSURGO's sandtotal_r, silttotal_r, claytotal_r, and organic
+    matter om or om_r, read as OC = OM / 1.724 (the van Bemmelen factor) with a UserWarning.
+    A name that two columns could be is a ValueError. measured: {"fc": COLUMN, "pwp":
+    COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
+    model whose inputs the table has) or a list of models as estimate() takes them.
     measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
     with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
@@ -512,18 +551,19 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     unknown = set(measured) - set(_MEASURED)
     if unknown or not measured:
         raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
-    inputs = {name: _column(table, name) for name in _INPUTS}
+    inputs = _find_inputs(table)
     if models == "all":
-        chosen = [m for m in _all_models() if all(inputs[i] is not None for i in m.inputs)]
+        chosen = [m for m in _all_models() if all(inputs[i][0] is not None for i in m.inputs)]
     else:
         chosen = [_model(m) for m in models]
         for m in chosen:
-            missing = [i for i in m.inputs if inputs[i] is None]
+            missing = [i for i in m.inputs if inputs[i][0] is None]
             if missing:
                 raise ValueError(f"{m.list_text} reads {', '.join(missing)}: the table has no "
                                  "such column")
-    numbers = {name: _numbers(values, decimal).ravel() if values is not None else np.empty(0)
-               for name, values in inputs.items()}
+    reads = {i for m in chosen for i in m.inputs}
+    numbers = {name: np.empty(0) if values is None else values
+               for name, values in _input_numbers(inputs, reads, decimal, 2).items()}
     count = len(numbers["sand"])
     columns = {}
     for name in _MEASURED:

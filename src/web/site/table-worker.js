@@ -13,7 +13,8 @@
 //                                                      prefix, psd, units, sand, silt, clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
 //                                                      profiles, rootDepth, depletion, cfBy}}
-// Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
+// Messages out: {type: 'preview', name, rows,      the header's fields, then records' fields,
+//                columns}                       each input's column a run reads (-1: none)
 //               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
@@ -42,7 +43,9 @@ engine.then((talvo) => postMessage(
 
 async function preview(talvo, {file, delimiter, records}) {
   const bytes = new Uint8Array(await file.slice(0, PreviewBytes).arrayBuffer());
-  return {type: 'preview', name: file.name, rows: talvo.tablePreview(bytes, delimiter, records)};
+  const rows = talvo.tablePreview(bytes, delimiter, records);
+  const columns = rows.length === 0 ? {} : talvo.inputColumns(rows[0]);
+  return {type: 'preview', name: file.name, rows, columns};
 }
 
 // The run's output in a file of the origin's private storage, written as it comes. This

@@ -11,8 +11,6 @@ const GuessRecords = 50;
 const Inputs = ['sand', 'silt', 'clay', 'oc'];
 // The measured columns and the bulk density, as talvo-batch's --measured names them.
 const Measured = ['fc', 'pwp', 'awc', 'bd'];
-// How headers of each input often begin, blanks left out: "Sand (%)", "SOC (g/kg)".
-const Beginnings = {sand: ['sand'], silt: ['silt'], clay: ['clay'], oc: ['oc', 'soc', 'organiccarbon', 'corg']};
 // Candidate delimiters, as the delimiter menu names them.
 const Delimiters = {',': ',', ';': ';', '\t': 'tab', '|': '|'};
 
@@ -124,16 +122,16 @@ function fillMenu(menu, header) {
   menu.value = header.includes(kept) ? kept : '';
 }
 
-// Each input's menu lists the header's fields; the one of the input's name is chosen, or
-// one that begins as such a header does; "" reads the column of the input's own name.
-// The measured menus are left to the user: a table may hold an earlier run's estimates.
-function fillColumnMenus(header) {
+// Each input's menu lists the header's fields; the one a run reads is chosen, as the worker
+// found it by talvo-batch's rule ("Sand (%)", "sandtotal_r", "om_r"); "" reads the column of
+// the input's own name. The measured menus are left to the user: a table may hold an earlier
+// run's estimates.
+function fillColumnMenus(header, found) {
   for (const input of Inputs) {
     const menu = columns[input];
     const kept = menu.value;
     fillMenu(menu, header);
-    const named = header.find((field) => plain(field) === input) ??
-                  header.find((field) => Beginnings[input].some((start) => plain(field).startsWith(start)));
+    const named = found[input] >= 0 ? header[found[input]] : undefined;
     menu.value = header.includes(kept) ? kept : named === undefined || plain(named) === input ? '' : named;
   }
   for (const name of Measured) {
@@ -159,7 +157,7 @@ function fillTable(table, header, rows) {
   }
 }
 
-function showPreview({name, rows}) {
+function showPreview({name, rows, columns: found}) {
   if (file === null || name !== file.name) {
     return; // a file chosen before
   }
@@ -169,7 +167,7 @@ function showPreview({name, rows}) {
     return;
   }
   fillTable(ui.preview, rows[0], rows.slice(1, PreviewRecords + 1));
-  fillColumnMenus(rows[0]);
+  fillColumnMenus(rows[0], found);
   if (guessing) {
     guessing = false;
     // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere; else the
