@@ -82,10 +82,13 @@ CLI::Validator geoTiffName() {
 CLI::Validator depthInCentimetres() {
     return {[](const std::string& text) -> std::string {
                 double depth = 0;
-                if (CLI::detail::lexical_cast(text, depth) && depth > 0 && depth <= 1e6) {
+                if (CLI::detail::lexical_cast(text, depth) && depth > 0 &&
+                    depth <= talvo::map::MaxDepth) {
                     return {};
                 }
-                return "give a depth in cm above 0, not '" + text + "'";
+                return "give a depth in cm above 0 and at most " +
+                       talvo::estimation::generalText(talvo::map::MaxDepth) + ", not '" + text +
+                       "'";
             },
             ""};
 }

@@ -41,8 +41,12 @@ struct DepthSettings {
     estimation::RootZone zone;
 };
 
+// The deepest a layer or the root zone may reach, in cm: far below any soil, and shallow enough
+// that a layer's water in mm stays a finite number.
+inline constexpr double MaxDepth = 1e6;
+
 // The layers of "0-5,5-15,15-30" (cm, "cm" after each allowed), top down as given. Throws
-// Error where a layer's bottom is not below its top.
+// Error where a layer's bottom is not below its top, or lies below MaxDepth.
 std::vector<Layer> parseDepths(std::string_view text);
 
 // `pattern` with every {depth} replaced by the layer's name.
