@@ -111,7 +111,8 @@ std::string summaryLine(const talvo::map::Settings& settings, const talvo::map::
     if (summary.height == 0 && settings.tile) {
         return "tile " + std::to_string(settings.tile->index) + "/" +
                std::to_string(settings.tile->count) + " has no rows of this map of " +
-               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written";
+               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written" +
+               (summary.oldMapRemoved ? ", and the old one removed" : "");
     }
     return "wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
            std::to_string(summary.height) + " cells, " +

@@ -109,7 +109,8 @@ Summary writeMap(const Settings& settings, const estimation::PtfModel& model, co
     summary.cells =
         static_cast<std::uint64_t>(summary.width) * static_cast<std::uint64_t>(summary.height);
     if (summary.height == 0) {
-        return summary; // a GeoTIFF cannot be empty
+        summary.oldMapRemoved = removeOldMap(settings, cleanup); // a GeoTIFF cannot be empty
+        return summary;
     }
     const unsigned threads = settings.threads != 0
                                  ? settings.threads
