@@ -163,6 +163,12 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
                                  ")"),
               "FILE");
     }
+    app.add_flag("--trusted-inputs", settings.trustedInputs,
+                 "read inputs you vouch for as GDAL reads them: virtual paths (/vsicurl/, "
+                 "/vsizip/, ...), any GDAL format, and VRTs whose sources lie outside their own "
+                 "folder or that have raw bands; without it an input reaches no further than "
+                 "the files named (GeoTIFF, netCDF, GeoPackage, ASCII grid, GRIB, Zarr, JPEG "
+                 "2000, PNG, JPEG, and VRTs of such files in their own folder)");
     shown(app.add_option("--output", settings.output,
                          "the GeoTIFF to write (.tif), whole or not at all"),
           "FILE")

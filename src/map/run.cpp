@@ -7,6 +7,7 @@
 #include "map/output.h"
 #include "map/pipeline.h"
 #include "map/profile_estimates.h"
+#include "map/reach.h"
 #include "map/resources.h"
 #include "map/window_plan.h"
 
@@ -139,6 +140,9 @@ Summary runMap(const Settings& settings, const Progress& progress,
     }
     refuseWhatCannotBeStored(settings);
     refuseOverwritingAnInput(settings);
+    if (!settings.trustedInputs) {
+        limitGdalReach();
+    }
     shareOneArenaUnderAddressLimit();
     if (settings.depths.layers.empty()) {
         const InputRasters inputs(settings, *model);

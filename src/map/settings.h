@@ -64,6 +64,7 @@ struct Settings {
     bool cog = false;                               // finished as a Cloud Optimized GeoTIFF
     std::optional<Tile> tile;                       // unset: the whole map
     unsigned threads = 0;                           // 0: as many as the machine has
+    bool trustedInputs = false; // inputs may reach beyond the files named (map/reach.h)
     std::string output;
     DepthSettings depths;
 };
