@@ -48,8 +48,7 @@ public:
 
     std::ostream& stream() { return m_stream; }
     // Beside the target: ".<tool>.<target name, shortened to leave room for suffixes>.<16 hex
-    // digits>.tmp". A
-    // writer that opens it by name must write into this file, not replace it.
+    // digits>.tmp". A writer that opens it by name must write into this file, not replace it.
     const std::filesystem::path& temporaryPath() const { return m_temporary; }
     // A file that a writer puts beside the temporary one, named as it plus `suffix` (a map's
     // ".aux.xml"). It is removed with it, and is in place before the target is: an old one
