@@ -24,7 +24,11 @@ constexpr std::array<const char*, 11> Allowed{"GTiff",   "VRT",  "netCDF", "GPKG
 // GDAL itself nests VRTs no deeper than this.
 constexpr int MaxNesting = 8;
 
-const std::string TrustHint = ": give --trusted-inputs to read it";
+// What an input was refused for, and the way to read it anyway.
+Error refused(std::string subject, std::string_view reason) {
+    subject.append(reason).append(": give --trusted-inputs to read it");
+    return Error(subject);
+}
 
 void checkAt(const std::string& path, const std::string& label, int nesting);
 
@@ -50,13 +54,12 @@ void checkSource(const CPLXMLNode& node, const fs::path& folder, const std::stri
     // anything; a plain file's name needs none.
     if (written.find(':') != std::string_view::npos || written.starts_with("/vsi") ||
         written.starts_with('<')) {
-        throw Error(label + " reads " + std::string(written) + ", which is no plain file's name" +
-                    TrustHint);
+        throw refused(label + " reads " + std::string(written), ", which is no plain file's name");
     }
     const fs::path source = sourcePath(node, folder);
     if (!inside(source, folder)) {
-        throw Error(label + " reads " + source.string() + ", outside its own folder " +
-                    folder.string() + TrustHint);
+        throw refused(label + " reads " + source.string(),
+                      ", outside its own folder " + folder.string());
     }
     checkAt(source.string(), label + " reads " + source.string(), nesting + 1);
 }
@@ -71,12 +74,11 @@ void checkVrtNode(const CPLXMLNode& node, const fs::path& folder, const std::str
         const std::string_view name = child->pszValue;
         if (name == "VRTRasterBand" &&
             EQUAL(CPLGetXMLValue(child, "subClass", ""), "VRTRawRasterBand")) {
-            throw Error(label + ": a raw band (VRTRawRasterBand) reads any file's bytes" +
-                        TrustHint);
+            throw refused(label, ": a raw band (VRTRawRasterBand) reads any file's bytes");
         }
         if (name == "PixelFunctionLanguage" &&
             EQUAL(CPLGetXMLValue(child, nullptr, ""), "Python")) {
-            throw Error(label + ": a pixel function runs Python" + TrustHint);
+            throw refused(label, ": a pixel function runs Python");
         }
         if (name == "SourceFilename" || name == "SourceDataset") {
             checkSource(*child, folder, label, nesting);
@@ -93,7 +95,7 @@ void checkVrt(const std::string& path, const std::string& label, int nesting) {
     const CPLXMLTreeCloser root(CPLParseXMLFile(path.c_str()));
     if (!root) {
         // vrt:// and a VRT written out in the name: nothing to check them by.
-        throw Error(label + ": no VRT file whose sources can be checked" + TrustHint);
+        throw refused(label, ": no VRT file whose sources can be checked");
     }
     const fs::path folder =
         fs::path(path).has_parent_path() ? fs::path(path).parent_path() : fs::path(".");
@@ -102,8 +104,7 @@ void checkVrt(const std::string& path, const std::string& label, int nesting) {
 
 void checkAt(const std::string& path, const std::string& label, int nesting) {
     if (std::string_view(path).starts_with("/vsi")) {
-        throw Error(label + ": a virtual path, which may reach the network or other files" +
-                    TrustHint);
+        throw refused(label, ": a virtual path, which may reach the network or other files");
     }
     GDALDriverH driver = GDALIdentifyDriverEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr);
     if (driver == nullptr) {
@@ -112,8 +113,8 @@ void checkAt(const std::string& path, const std::string& label, int nesting) {
     const std::string name = GDALGetDriverShortName(driver);
     if (std::none_of(Allowed.begin(), Allowed.end() - 1,
                      [&name](const char* allowed) { return name == allowed; })) {
-        throw Error(label + ": GDAL reads it with its " + name +
-                    " driver, which may reach beyond the file named" + TrustHint);
+        throw refused(label + ": GDAL reads it with its " + name + " driver",
+                      ", which may reach beyond the file named");
     }
     if (name == "VRT") {
         checkVrt(path, label, nesting);
