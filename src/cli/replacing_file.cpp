@@ -23,6 +23,11 @@ namespace fs = std::filesystem;
 // As the kernel counts links followed for one path.
 constexpr int MaxLinks = 40;
 
+// Room left in a temporary name for what a writer adds to it (".tiled.tif.aux.xml"), and for
+// the old companion kept while the new one takes its place (".aux.xml.old").
+constexpr std::size_t SuffixRoom = 24;
+constexpr std::string_view KeptSuffix = ".old";
+
 std::string reason(const std::string& name, int error) {
     return "cannot write " + name + ": " + std::strerror(error);
 }
@@ -63,12 +68,12 @@ fs::path followLinks(fs::path path, const std::string& name) {
 }
 
 // A name a leftover can be traced by (after SIGKILL nothing can remove it), cut between two
-// characters where the target's name is long, so that it always fits in NAME_MAX.
+// characters where the target's name is long, so that it fits in NAME_MAX with SuffixRoom.
 std::string temporaryNameFor(std::string_view tool, std::string_view target, std::uint64_t number) {
     const std::string prefix = "." + std::string(tool) + ".";
     std::array<char, 32> suffix{};
     std::snprintf(suffix.data(), suffix.size(), ".%016" PRIx64 ".tmp", number);
-    const std::size_t room = NAME_MAX - prefix.size() - std::strlen(suffix.data());
+    const std::size_t room = NAME_MAX - SuffixRoom - prefix.size() - std::strlen(suffix.data());
     std::size_t kept = std::min(target.size(), room);
     while (kept > 0 && kept < target.size() &&
            (static_cast<unsigned char>(target[kept]) & 0xC0U) == 0x80U) {
@@ -98,13 +103,22 @@ int keepOwnerAndMode(int file, const struct stat& old) {
     return 0;
 }
 
-// Syncs a file that another writer wrote by name; a missing one is no error.
-int syncNamed(int folder, const std::string& name) {
+// Syncs a file that another writer wrote by name, with the mode and owner of `old` where it
+// replaces one; a missing one is no error.
+int syncNamed(int folder, const std::string& name, const struct stat* old) {
     const Descriptor file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!file) {
         return errno == ENOENT ? 0 : errno;
     }
+    if (const int error = old != nullptr ? keepOwnerAndMode(file.get(), *old) : 0; error != 0) {
+        return error;
+    }
     return ::fsync(file.get()) != 0 && errno != EINVAL ? errno : 0;
+}
+
+// A file that cannot exist, as its name is too long, is as good as missing.
+bool absent(int error) {
+    return error == ENOENT || error == ENAMETOOLONG;
 }
 
 } // namespace
@@ -266,7 +280,10 @@ void ReplacingFile::syncAndKeepOwner() {
         throw Error(reason(m_name, errno));
     }
     if (!m_companionSuffix.empty()) {
-        if (const int error = syncNamed(m_folder.get(), name + m_companionSuffix); error != 0) {
+        // The side file describes the file it goes with: as private, and of the same owner.
+        const struct stat* const old = m_replacing ? &m_old : nullptr;
+        if (const int error = syncNamed(m_folder.get(), name + m_companionSuffix, old);
+            error != 0) {
             throw Error(reason(m_name + m_companionSuffix, error));
         }
     }
@@ -281,21 +298,42 @@ void ReplacingFile::syncAndKeepOwner() {
 void ReplacingFile::renameIntoPlace() {
     const std::string name = m_temporary.filename().string();
     const std::string targetName = m_target.filename().string();
-    if (!m_companionSuffix.empty()) {
-        const std::string companion = name + m_companionSuffix;
-        const std::string targetCompanion = targetName + m_companionSuffix;
-        struct stat status {};
-        const bool written =
-            ::fstatat(m_folder.get(), companion.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-        const int result = written ? ::renameat(m_folder.get(), companion.c_str(), m_folder.get(),
-                                                targetCompanion.c_str())
-                                   : ::unlinkat(m_folder.get(), targetCompanion.c_str(), 0);
-        if (result != 0 && (written || errno != ENOENT)) {
-            throw Error(reason(m_name + m_companionSuffix, errno));
+    if (m_companionSuffix.empty()) {
+        if (::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
+            throw Error(reason(m_name, errno));
+        }
+        return;
+    }
+    const std::string companion = name + m_companionSuffix;
+    const std::string targetCompanion = targetName + m_companionSuffix;
+    // The old companion is kept under a second name until the file is in place, so that a
+    // failed rename leaves the old file with its own; where the system allows no link, the
+    // file's rename is the only one left to fail.
+    const std::string kept = companion + std::string(KeptSuffix);
+    const bool keeping =
+        ::linkat(m_folder.get(), targetCompanion.c_str(), m_folder.get(), kept.c_str(), 0) == 0;
+    struct stat status {};
+    const bool written =
+        ::fstatat(m_folder.get(), companion.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    const int result = written ? ::renameat(m_folder.get(), companion.c_str(), m_folder.get(),
+                                            targetCompanion.c_str())
+                               : ::unlinkat(m_folder.get(), targetCompanion.c_str(), 0);
+    int error = result != 0 && (written || !absent(errno)) ? errno : 0;
+    const std::string failed = error != 0 ? m_name + m_companionSuffix : m_name;
+    if (error == 0 &&
+        ::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
+        error = errno;
+        if (keeping) {
+            ::renameat(m_folder.get(), kept.c_str(), m_folder.get(), targetCompanion.c_str());
+        } else if (written) {
+            ::unlinkat(m_folder.get(), targetCompanion.c_str(), 0);
         }
     }
-    if (::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
-        throw Error(reason(m_name, errno));
+    if (keeping) {
+        ::unlinkat(m_folder.get(), kept.c_str(), 0);
+    }
+    if (error != 0) {
+        throw Error(reason(failed, error));
     }
 }
 
@@ -320,6 +358,27 @@ void ReplacingFile::commit() {
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
         throw Error(reason(m_name, errno));
     }
+}
+
+bool ReplacingFile::removeTarget() {
+    discard();
+    m_committed = true;
+    const std::string targetName = m_target.filename().string();
+    if (::unlinkat(m_folder.get(), targetName.c_str(), 0) != 0) {
+        if (errno != ENOENT) {
+            throw Error(reason(m_name, errno));
+        }
+        return false;
+    }
+    if (!m_companionSuffix.empty() &&
+        ::unlinkat(m_folder.get(), (targetName + m_companionSuffix).c_str(), 0) != 0 &&
+        !absent(errno)) {
+        throw Error(reason(m_name + m_companionSuffix, errno));
+    }
+    if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
+        throw Error(reason(m_name, errno));
+    }
+    return true;
 }
 
 } // namespace talvo::cli

@@ -47,8 +47,8 @@ public:
     ~ReplacingFile();
 
     std::ostream& stream() { return m_stream; }
-    // Beside the target: ".<tool>.<target name, shortened to fit>.<16 hex digits>.tmp". A
-    // writer that opens it by name must write into this file, not replace it.
+    // Beside the target: ".<tool>.<target name, shortened to leave room for suffixes>.<16 hex
+    // digits>.tmp". A writer that opens it by name must write into this file, not replace it.
     const std::filesystem::path& temporaryPath() const { return m_temporary; }
     // A file that a writer puts beside the temporary one, named as it plus `suffix` (a map's
     // ".aux.xml"). It is removed with it, and is in place before the target is: an old one
@@ -62,8 +62,13 @@ public:
     void checkWritten() const;
     // Writes the rest, syncs the files to disk, renames them over the target, its companion
     // first, and syncs the folder, so that after a crash the folder holds the old file or the
-    // whole new one. Throws Error when any of it fails.
+    // whole new one. A failed rename leaves the old file with its old companion. Throws Error
+    // when any of it fails.
     void commit();
+    // Removes the target and then its companion instead of replacing them, where the writer
+    // has nothing to write; the temporary files go too. Returns whether there was a target.
+    // Throws Error when the removal fails.
+    bool removeTarget();
 
 private:
     void create(std::string_view tool);

@@ -82,10 +82,13 @@ CLI::Validator geoTiffName() {
 CLI::Validator depthInCentimetres() {
     return {[](const std::string& text) -> std::string {
                 double depth = 0;
-                if (CLI::detail::lexical_cast(text, depth) && depth > 0 && depth <= 1e6) {
+                if (CLI::detail::lexical_cast(text, depth) && depth > 0 &&
+                    depth <= talvo::map::MaxDepth) {
                     return {};
                 }
-                return "give a depth in cm above 0, not '" + text + "'";
+                return "give a depth in cm above 0 and at most " +
+                       talvo::estimation::generalText(talvo::map::MaxDepth) + ", not '" + text +
+                       "'";
             },
             ""};
 }
@@ -108,7 +111,8 @@ std::string summaryLine(const talvo::map::Settings& settings, const talvo::map::
     if (summary.height == 0 && settings.tile) {
         return "tile " + std::to_string(settings.tile->index) + "/" +
                std::to_string(settings.tile->count) + " has no rows of this map of " +
-               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written";
+               std::to_string(summary.mapHeight) + " rows: " + settings.output + " not written" +
+               (summary.oldMapRemoved ? ", and the old one removed" : "");
     }
     return "wrote " + settings.output + ": " + std::to_string(summary.width) + "x" +
            std::to_string(summary.height) + " cells, " +
@@ -159,6 +163,12 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
                                  ")"),
               "FILE");
     }
+    app.add_flag("--trusted-inputs", settings.trustedInputs,
+                 "read inputs you vouch for as GDAL reads them: virtual paths (/vsicurl/, "
+                 "/vsizip/, ...), any GDAL format, and VRTs whose sources lie outside their own "
+                 "folder or that have raw bands; without it an input reaches no further than "
+                 "the files named (GeoTIFF, netCDF, GeoPackage, ASCII grid, GRIB, Zarr, JPEG "
+                 "2000, PNG, JPEG, and VRTs of such files in their own folder)");
     shown(app.add_option("--output", settings.output,
                          "the GeoTIFF to write (.tif), whole or not at all"),
           "FILE")

@@ -3,6 +3,7 @@
 #include "estimation/estimation.h"
 #include "map/error.h"
 #include "map/gdal_errors.h"
+#include "map/reach.h"
 
 #include <algorithm>
 #include <array>
@@ -30,11 +31,15 @@ Grid gridOf(GDALDataset& dataset) {
     return grid;
 }
 
-// The dataset at `path`, of one band.
-GDALDatasetUniquePtr openOneBand(const std::string& path, const std::string& label) {
+// The dataset at `path`, of one band; unless trusted, only where it reaches no further.
+GDALDatasetUniquePtr openOneBand(const std::string& path, const std::string& label, bool trusted) {
+    if (!trusted) {
+        checkReach(path, label);
+    }
     CPLErrorReset();
     GDALDatasetUniquePtr dataset(
-        GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+        GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                          trusted ? nullptr : allowedDrivers()));
     if (!dataset) {
         throw Error("cannot read " + label + ": " + lastGdalError());
     }
@@ -86,8 +91,8 @@ BlockLayout blockOf(GDALRasterBand& band) {
 } // namespace
 
 InputRaster::InputRaster(const std::string& option, const std::string& path,
-                         const std::optional<DecimalScale>& scale)
-    : m_label(option + " " + path), m_dataset(openOneBand(path, m_label)),
+                         const std::optional<DecimalScale>& scale, bool trusted)
+    : m_label(option + " " + path), m_dataset(openOneBand(path, m_label, trusted)),
       m_band(m_dataset->GetRasterBand(1)), m_nodata(nodataOf(*m_band)),
       m_scale(scaleOf(*m_band, m_label, scale)),
       m_single(m_band->GetRasterDataType() == GDT_Float32), m_block(blockOf(*m_band)) {}
@@ -151,7 +156,7 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             }
             continue;
         }
-        m_rasters[i].emplace(option, path, settings.scales[i]);
+        m_rasters[i].emplace(option, path, settings.scales[i], settings.trustedInputs);
         const InputRaster& raster = *m_rasters[i];
         m_blockHeight = std::max(m_blockHeight, raster.block().height);
         if (first == nullptr) {

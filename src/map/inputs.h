@@ -25,10 +25,10 @@ using InputBuffers = std::vector<std::vector<double>>;
 // One raster of one band, opened and checked.
 class InputRaster {
 public:
-    // Opens the raster at `path`, given with `option`, with `scale` or else its own. Throws
-    // Error.
+    // Opens the raster at `path`, given with `option`, with `scale` or else its own; unless
+    // `trusted`, only where it reaches no further than checkReach() allows. Throws Error.
     InputRaster(const std::string& option, const std::string& path,
-                const std::optional<DecimalScale>& scale);
+                const std::optional<DecimalScale>& scale, bool trusted);
 
     const std::string& label() const { return m_label; } // "--sand a.tif"
     Grid grid() const;

@@ -15,12 +15,13 @@ constexpr std::string_view Placeholder = "{depth}";
 
 // The layer's raster of a pattern given with `option`, if given.
 std::optional<InputRaster> layerRaster(const std::string& option, const std::string& pattern,
-                                       const Layer& layer,
-                                       const std::optional<DecimalScale>& scale) {
+                                       const Layer& layer, const std::optional<DecimalScale>& scale,
+                                       bool trusted) {
     if (pattern.empty()) {
         return std::nullopt;
     }
-    return std::optional<InputRaster>(std::in_place, option, layerPath(pattern, layer), scale);
+    return std::optional<InputRaster>(std::in_place, option, layerPath(pattern, layer), scale,
+                                      trusted);
 }
 
 void requirePlaceholder(const std::string& option, const std::string& pattern) {
@@ -47,10 +48,12 @@ LayeredInputs::LayeredInputs(const Settings& settings, const estimation::PtfMode
         for (std::string& pattern : one.rasters) {
             pattern = pattern.empty() ? pattern : layerPath(pattern, layer);
         }
-        Rasters& rasters = m_layers.emplace_back(Rasters{
-            InputRasters(one, model),
-            layerRaster("--bd", depths.bulkDensity, layer, depths.bulkDensityScale),
-            layerRaster("--cf", depths.coarseFragments, layer, depths.coarseFragmentsScale)});
+        Rasters& rasters = m_layers.emplace_back(
+            Rasters{InputRasters(one, model),
+                    layerRaster("--bd", depths.bulkDensity, layer, depths.bulkDensityScale,
+                                settings.trustedInputs),
+                    layerRaster("--cf", depths.coarseFragments, layer, depths.coarseFragmentsScale,
+                                settings.trustedInputs)});
         const std::string label = "the rasters of layer " + layer.name;
         const Grid& layerGrid = rasters.soil.grid();
         if (m_layers.size() > 1) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,9 @@ namespace {
 
 constexpr unsigned MaxCompressionThreads = 4;
 
+// Where GDAL keeps what a GeoTIFF has no place for: the texture classes' names.
+constexpr std::string_view SideFile = ".aux.xml";
+
 constexpr std::array<const char*, BandCount> bandNames{"fc", "pwp", "awc", "flags", "texture"};
 constexpr std::array<const char*, DepthBandCount> depthBandNames{"taw_0_30", "taw_0_100",
                                                                  "taw_root", "flags"};
@@ -35,6 +39,17 @@ std::filesystem::path regularTarget(const std::string& output) {
                     ": it is not a regular file, and a GeoTIFF must be written to one");
     }
     return target.path;
+}
+
+// The texture classes' names live in the side file alone: refused before any cell is estimated
+// where the system could not hold its name.
+void requireRoomForSideFile(const std::filesystem::path& target, const std::string& name) {
+    if (target.filename().string().size() + SideFile.size() > NAME_MAX) {
+        throw Error("cannot write " + name + ": its side file " + name + std::string(SideFile) +
+                    ", which names the texture classes, would have a name longer than the " +
+                    std::to_string(NAME_MAX) +
+                    " bytes a file's name may have: give a shorter name");
+    }
 }
 
 template <typename Value> void fill(std::vector<std::byte>& cells, Value nodata) {
@@ -143,6 +158,12 @@ void describeSoilFlags(GDALRasterBand& band) {
 
 } // namespace
 
+bool removeOldMap(const Settings& settings, cli::InterruptionCleanup* cleanup) {
+    cli::ReplacingFile file(regularTarget(settings.output), "talvo-map", settings.output, cleanup);
+    file.addCompanion(std::string(SideFile));
+    return file.removeTarget();
+}
+
 unsigned compressionThreads(unsigned threads) {
     // Compression keeps up with the estimates on a few threads; each holds block buffers.
     return std::min(threads, MaxCompressionThreads);
@@ -174,7 +195,10 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
       m_outputType(settings.type), m_type(gdalType(settings.type)),
       m_compression(settings.compression), m_cog(settings.cog), m_threads(threads),
       m_bands(settings.depths.layers.empty() ? BandCount : DepthBandCount) {
-    m_file.addCompanion(".aux.xml");
+    if (settings.depths.layers.empty()) {
+        requireRoomForSideFile(regularTarget(settings.output), settings.output);
+    }
+    m_file.addCompanion(std::string(SideFile));
     // A COG is copied from a finished map: this tiled one, in a scratch file beside it.
     const std::filesystem::path tiled =
         m_cog ? m_file.addScratch(".tiled.tif") : m_file.temporaryPath();

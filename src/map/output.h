@@ -57,10 +57,16 @@ unsigned compressionThreads(unsigned threads);
 // Output blocks are square, of this side.
 inline constexpr int OutputBlockSize = 256;
 
+// A tile without rows: removes the map an earlier run wrote under the output's name, and its
+// side file, under the checks a replacement passes. Returns whether there was one. Throws
+// Error.
+bool removeOldMap(const Settings& settings, cli::InterruptionCleanup* cleanup);
+
 class OutputRaster {
 public:
     // Creates the map beside `settings.output` under a temporary name, which a signal
-    // removes through `cleanup`. Throws Error.
+    // removes through `cleanup`. Throws Error, also where the name leaves no room for the side
+    // file that a map of soils needs.
     OutputRaster(const Settings& settings, const estimation::PtfModel& model, const Grid& grid,
                  unsigned threads, cli::InterruptionCleanup* cleanup);
     OutputRaster(const OutputRaster&) = delete;

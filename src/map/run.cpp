@@ -7,6 +7,7 @@
 #include "map/output.h"
 #include "map/pipeline.h"
 #include "map/profile_estimates.h"
+#include "map/reach.h"
 #include "map/resources.h"
 #include "map/window_plan.h"
 
@@ -109,7 +110,8 @@ Summary writeMap(const Settings& settings, const estimation::PtfModel& model, co
     summary.cells =
         static_cast<std::uint64_t>(summary.width) * static_cast<std::uint64_t>(summary.height);
     if (summary.height == 0) {
-        return summary; // a GeoTIFF cannot be empty
+        summary.oldMapRemoved = removeOldMap(settings, cleanup); // a GeoTIFF cannot be empty
+        return summary;
     }
     const unsigned threads = settings.threads != 0
                                  ? settings.threads
@@ -138,6 +140,9 @@ Summary runMap(const Settings& settings, const Progress& progress,
     }
     refuseWhatCannotBeStored(settings);
     refuseOverwritingAnInput(settings);
+    if (!settings.trustedInputs) {
+        limitGdalReach();
+    }
     shareOneArenaUnderAddressLimit();
     if (settings.depths.layers.empty()) {
         const InputRasters inputs(settings, *model);

@@ -33,8 +33,9 @@ Layer parseLayer(std::string_view name) {
     }
     Layer layer{depthNumber(depths.substr(0, dash), name),
                 depthNumber(depths.substr(dash + 1), name), std::string(name)};
-    if (layer.top < 0 || layer.bottom <= layer.top) {
-        throw Error("--depths: layer " + layer.name + ": give 0 <= top < bottom, in cm");
+    if (layer.top < 0 || layer.bottom <= layer.top || layer.bottom > MaxDepth) {
+        throw Error("--depths: layer " + layer.name +
+                    ": give 0 <= top < bottom <= " + estimation::generalText(MaxDepth) + ", in cm");
     }
     return layer;
 }

@@ -41,8 +41,12 @@ struct DepthSettings {
     estimation::RootZone zone;
 };
 
+// The deepest a layer or the root zone may reach, in cm: the deepest horizon a table may
+// have, far below any soil, and shallow enough that a layer's water in mm stays finite.
+inline constexpr double MaxDepth = estimation::DeepestHorizon;
+
 // The layers of "0-5,5-15,15-30" (cm, "cm" after each allowed), top down as given. Throws
-// Error where a layer's bottom is not below its top.
+// Error where a layer's bottom is not below its top, or lies below MaxDepth.
 std::vector<Layer> parseDepths(std::string_view text);
 
 // `pattern` with every {depth} replaced by the layer's name.
@@ -60,6 +64,7 @@ struct Settings {
     bool cog = false;                               // finished as a Cloud Optimized GeoTIFF
     std::optional<Tile> tile;                       // unset: the whole map
     unsigned threads = 0;                           // 0: as many as the machine has
+    bool trustedInputs = false; // inputs may reach beyond the files named (map/reach.h)
     std::string output;
     DepthSettings depths;
 };

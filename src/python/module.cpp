@@ -285,6 +285,7 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("clay"), py::arg("oc"), py::arg("usda") = false);
     m.def("texture_classes", &textureClasses, "texture class names in class order");
     m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
+    m.attr("DEEPEST_HORIZON") = talvo::estimation::DeepestHorizon;
     m.attr("__version__") = TALVO_VERSION;
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U,

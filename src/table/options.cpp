@@ -187,8 +187,9 @@ std::string* columnHeader(Settings& settings, std::string_view name) {
 } // namespace
 
 double parseRootDepth(std::string_view text) {
-    return numberWithin("--root-depth", text, 0.0, std::numeric_limits<double>::max(), true,
-                        "a depth in cm above 0");
+    static const std::string want =
+        "a depth in cm above 0 and at most " + estimation::generalText(estimation::DeepestHorizon);
+    return numberWithin("--root-depth", text, 0.0, estimation::DeepestHorizon, true, want);
 }
 
 double parseDepletion(std::string_view text) {

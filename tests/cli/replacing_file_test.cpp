@@ -54,8 +54,9 @@ protected:
     fs::path m_folder;
 };
 
-// The temporary file's name fits in NAME_MAX whatever the target's, is cut between characters
-// and still says what it is: a leftover after SIGKILL must be traceable.
+// The temporary file's name fits in NAME_MAX whatever the target's, with the suffixes a writer
+// adds to it, is cut between characters and still says what it is: a leftover after SIGKILL
+// must be traceable.
 TEST_F(ReplacingFileTest, TemporaryNameFitsAndSaysWhatItIs) {
     std::string accented;
     for (int i = 0; i < 127; ++i) {
@@ -67,7 +68,7 @@ TEST_F(ReplacingFileTest, TemporaryNameFitsAndSaysWhatItIs) {
         const fs::path target = m_folder / name;
         ReplacingFile file(target, "talvo-batch");
         const std::string temporary = file.temporaryPath().filename().string();
-        EXPECT_LE(temporary.size(), 255U);
+        EXPECT_LE(temporary.size() + std::string(".tiled.tif.aux.xml").size(), 255U);
         EXPECT_EQ(temporary.rfind(".talvo-batch." + name.substr(0, 20), 0), 0U);
         EXPECT_EQ(temporary.substr(temporary.size() - 4), ".tmp");
         const std::size_t kept = temporary.size() - 13 - 21; // prefix, ".<16 hex>.tmp"
@@ -110,6 +111,37 @@ TEST_F(ReplacingFileTest, CompanionGoesWithTheFile) {
         if (written) {
             EXPECT_EQ(contents(m_folder / "map.tif.aux.xml"), "new classes");
         }
+    }
+}
+
+// A rename of the file that fails after its companion's puts the old companion back, and the
+// new one takes the old file's mode: the pair stays as it was, or is whole and as private.
+TEST_F(ReplacingFileTest, CompanionStaysWithItsFile) {
+    const fs::path map = m_folder / "map.tif";
+    const fs::path companion = m_folder / "map.tif.aux.xml";
+    for (const bool renamed : {false, true}) {
+        SCOPED_TRACE(renamed);
+        fs::remove_all(map);
+        std::ofstream(map) << "old map";
+        std::ofstream(companion) << "old classes";
+        fs::permissions(map, fs::perms::owner_read | fs::perms::owner_write);
+        ReplacingFile file(map, "talvo-map");
+        file.addCompanion(".aux.xml");
+        std::ofstream(file.temporaryPath()) << "new map";
+        fs::path written = file.temporaryPath();
+        std::ofstream(written += ".aux.xml") << "new classes";
+        if (!renamed) {
+            // What may not be replaced: a folder that took the map's place.
+            fs::remove(map);
+            fs::create_directories(map / "in");
+            EXPECT_THROW(file.commit(), Error);
+            EXPECT_EQ(contents(companion), "old classes");
+            continue;
+        }
+        file.commit();
+        EXPECT_EQ(contents(companion), "new classes");
+        EXPECT_EQ(fs::status(companion).permissions(), fs::status(map).permissions());
+        EXPECT_EQ(files(), (std::vector<std::string>{"map.tif", "map.tif.aux.xml"}));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -127,11 +128,198 @@ TEST(EdgesTest, TheMapGoesOnlyWhereItShould) {
         EXPECT_EQ(readBands(c.written).size(), 5U);
         fs::path sidecar = c.written;
         EXPECT_TRUE(fs::exists(sidecar += ".aux.xml"));
+        EXPECT_EQ(statusText(sidecar), statusText(c.written)); // as private as the map
     }
     const std::string kept = statusText(folder / "kept.tif");
     EXPECT_EQ(kept.substr(0, kept.find(' ')), std::to_string(S_IFREG | 0640));
     if (!isRoot()) {
         GTEST_SKIP() << "a device node and another user's files need root";
+    }
+}
+
+// The side file goes with the map. A tile without rows removes an earlier run's map and its
+// side file, or refuses as a replacement would (a read-only map stays); names up to the
+// system's limit work where the side file's name fits, and are refused before the run where
+// it does not; a map whose rename fails keeps its own side file: here another user's map in a
+// sticky folder, which the caller may write but not replace.
+TEST(EdgesTest, TheSideFileFollowsTheMap) {
+    const SmallSoils soils = smallSoils("side-files");
+    const fs::path& folder = soils.folder;
+    const auto sideFile = [](fs::path map) { return map += ".aux.xml"; };
+    const auto contents = [](const fs::path& path) {
+        std::ifstream file(path);
+        return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "none";
+    };
+    struct Case {
+        std::string name;                 // of the map, in the folder
+        std::vector<std::string> options; // beyond the inputs and --output
+        bool old;                         // an earlier map and side file are there
+        std::string message;              // empty: written
+        bool needsRoot = false;
+    };
+    const std::string removed = "talvo-map: tile 1/2 has no rows of this map of 30 rows: ";
+    const std::string longest = std::string(247 - 4, 'n') + ".tif";
+    const std::string tooLong = std::string(248 - 4, 'n') + ".tif";
+    const std::vector<Case> cases{
+        {"empty.tif", {"--tile", "1/2"}, true, removed + "@ not written, and the old one removed"},
+        {"none.tif", {"--tile", "1/2"}, false, removed + "@ not written"},
+        {"kept.tif", {"--tile", "1/2"}, true, "talvo-map: cannot write @: Permission denied"},
+        {std::string(219 - 4, 'm') + ".tif", {}, true, ""},
+        {longest, {"--cog"}, true, ""},
+        {tooLong,
+         {},
+         false,
+         "talvo-map: cannot write @: its side file @.aux.xml, which names the texture classes, "
+         "would have a name longer than the 255 bytes a file's name may have: give a shorter "
+         "name"},
+        {"theirs.tif", {"--cog"}, true, "talvo-map: cannot write @: Operation not permitted", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.size() > 20 ? std::to_string(c.name.size()) : c.name);
+        if (c.needsRoot && !isRoot()) {
+            continue;
+        }
+        const fs::path map = folder / c.name;
+        if (c.old) {
+            std::ofstream(map) << "old map";
+            std::ofstream(sideFile(map)) << "old classes";
+        }
+        std::string prefix;
+        if (c.name == "kept.tif") {
+            fs::permissions(map, fs::perms::owner_read);
+        } else if (c.name == "theirs.tif") {
+            // Another user's map, which anyone may write; the side file is the caller's.
+            fs::permissions(map, fs::perms::all);
+            ASSERT_EQ(::chown(map.c_str(), 65533, 65533), 0);
+            ASSERT_EQ(::chown(sideFile(map).c_str(), 65534, 65534), 0);
+            prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        }
+        std::vector<std::string> arguments = soils.arguments;
+        arguments.insert(arguments.end(), {"--output", map.string()});
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const Outcome outcome = runProgram(TALVO_MAP_EXE, arguments, prefix);
+        EXPECT_EQ(leftovers(folder), std::vector<std::string>{});
+        const bool written = c.message.empty();
+        const bool refused = c.message.find("cannot write") != std::string::npos;
+        EXPECT_EQ(outcome.status, refused ? 2 : 0) << outcome.errorText;
+        if (!written) {
+            std::string message = c.message;
+            for (std::size_t at = message.find('@'); at != std::string::npos;
+                 at = message.find('@', at)) {
+                message.replace(at, 1, map.string());
+            }
+            EXPECT_EQ(outcome.errorText, message);
+        }
+        const bool kept = refused && c.old;
+        EXPECT_EQ(contents(map) == "old map", kept);
+        if (written) {
+            EXPECT_EQ(readBands(map).size(), 5U);
+            EXPECT_FALSE(textureNames(map).empty()); // from the new side file
+        } else {
+            EXPECT_EQ(contents(sideFile(map)), kept ? "old classes" : "none");
+        }
+    }
+    if (!isRoot()) {
+        GTEST_SKIP() << "another user's map needs root";
+    }
+}
+
+std::string vrtOf(const std::string& band) {
+    return R"(<VRTDataset rasterXSize="40" rasterYSize="30">)" + band + "</VRTDataset>";
+}
+
+std::string sourcedBand(const std::string& source, bool relative = true) {
+    return R"(<VRTRasterBand dataType="Int16" band="1"><SimpleSource><SourceFilename )"
+           R"(relativeToVRT=")" +
+           std::string(relative ? "1" : "0") + R"(">)" + source +
+           "</SourceFilename></SimpleSource></VRTRasterBand>";
+}
+
+// An input reads only what it names unless the user vouches for it: a VRT whose raw band
+// reads a private file's bytes, whose sources lie outside its folder (by "..", a link or an
+// absolute name) or are GDAL's own syntax, or that nests such a VRT; a virtual path; a driver
+// that reaches beyond its file. VRTs of files in their own folder or below are read, and
+// --trusted-inputs reads the rest.
+TEST(EdgesTest, InputsReachOnlyWhatTheyName) {
+    const fs::path folder = testFolder("reach");
+    const fs::path away = testFolder("reach-private");
+    const RasterLayout layout;
+    const std::vector<double> cells(std::size_t{40} * 30, 300);
+    writeRaster(folder / "a.tif", layout, cells);
+    fs::create_directory(folder / "sub");
+    writeRaster(folder / "sub/a.tif", layout, cells);
+    writeRaster(away / "b.tif", layout, cells);
+    std::ofstream(away / "secret") << std::string(1200, 's');
+    fs::permissions(away / "secret", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(away / "b.tif", folder / "link.tif");
+    const std::map<std::string, std::string> vrts{
+        {"raw.vrt", vrtOf(R"(<VRTRasterBand dataType="Byte" band="1" subClass="VRTRawRasterBand">)"
+                          "<SourceFilename>" +
+                          (away / "secret").string() +
+                          "</SourceFilename><PixelOffset>1</PixelOffset>"
+                          "<LineOffset>40</LineOffset></VRTRasterBand>")},
+        {"up.vrt", vrtOf(sourcedBand("../reach-private/b.tif"))},
+        {"absolute.vrt", vrtOf(sourcedBand((away / "b.tif").string(), false))},
+        {"link.vrt", vrtOf(sourcedBand("link.tif"))},
+        {"syntax.vrt", vrtOf(sourcedBand("GTIFF_DIR:1:" + (away / "b.tif").string(), false))},
+        {"nested.vrt", vrtOf(sourcedBand("raw.vrt"))},
+        {"inside.vrt", vrtOf(sourcedBand("sub/a.tif"))},
+        {"near.vrt", vrtOf(sourcedBand("inside.vrt"))},
+    };
+    for (const auto& [name, text] : vrts) {
+        std::ofstream(folder / name) << text;
+    }
+    const auto at = [&folder](const std::string& name) { return (folder / name).string(); };
+    const std::string trust = ": give --trusted-inputs to read it";
+    const std::string rawBand = ": a raw band (VRTRawRasterBand) reads any file's bytes" + trust;
+    struct Case {
+        std::string input;
+        std::string message; // empty: read
+        bool trusted = false;
+    };
+    const std::vector<Case> cases{
+        {at("raw.vrt"), "--sand " + at("raw.vrt") + rawBand},
+        {at("nested.vrt"), "--sand " + at("nested.vrt") + " reads " + at("raw.vrt") + rawBand},
+        {at("up.vrt"), "--sand " + at("up.vrt") + " reads " + at("../reach-private/b.tif") +
+                           ", outside its own folder " + folder.string() + trust},
+        {at("absolute.vrt"), "--sand " + at("absolute.vrt") + " reads " +
+                                 (away / "b.tif").string() + ", outside its own folder " +
+                                 folder.string() + trust},
+        {at("link.vrt"), "--sand " + at("link.vrt") + " reads " + at("link.tif") +
+                             ", outside its own folder " + folder.string() + trust},
+        {at("syntax.vrt"), "--sand " + at("syntax.vrt") +
+                               " reads GTIFF_DIR:1:" + (away / "b.tif").string() +
+                               ", which is no plain file's name" + trust},
+        {"/vsicurl/http://127.0.0.1:9/a.tif",
+         "--sand /vsicurl/http://127.0.0.1:9/a.tif: a virtual path, which may reach the network "
+         "or other files" +
+             trust},
+        {"MEM:::DATAPOINTER=0x1000,PIXELS=40,LINES=30",
+         "--sand MEM:::DATAPOINTER=0x1000,PIXELS=40,LINES=30: GDAL reads it with its MEM driver, "
+         "which may reach beyond the file named" +
+             trust},
+        {at("near.vrt"), ""},
+        {at("raw.vrt"), "", true},
+        {at("up.vrt"), "", true},
+    };
+    const fs::path out = folder / "out.tif";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        fs::remove(out);
+        std::vector<std::string> arguments{"--model", "0",     "--sand",   c.input,
+                                           "--clay",  c.input, "--output", out.string()};
+        if (c.trusted) {
+            arguments.emplace_back("--trusted-inputs");
+        }
+        const Outcome outcome = runMap(arguments);
+        if (c.message.empty()) {
+            EXPECT_EQ(outcome.status, 0) << outcome.errorText;
+            EXPECT_EQ(readBands(out).size(), 5U);
+            continue;
+        }
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_EQ(outcome.errorText, "talvo-map: " + c.message);
+        EXPECT_FALSE(fs::exists(out));
     }
 }
 

@@ -173,7 +173,9 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
 
 // Any number of tiles stitched with gdalbuildvrt is the single run, cell for cell, whatever the
 // threads and the type. Tiles beyond the map's rows of blocks write nothing, say so, and end
-// with 0, so that a fixed array of cluster tasks runs on a small map too.
+// with 0, so that a fixed array of cluster tasks runs on a small map too; where an earlier run
+// left a map of the tile's name (every odd tile here), it goes with its side file, or the
+// stitched map would take it up.
 TEST(ToolTest, AnyNumberOfTilesMakesTheWholeMap) {
     const Soils soils = makeSoils("tiles", 300, 1100); // five rows of output blocks, one short
     const fs::path folder = soils.folder;
@@ -191,6 +193,13 @@ TEST(ToolTest, AnyNumberOfTilesMakesTheWholeMap) {
             const std::string name = std::to_string(tile) + "/" + std::to_string(count);
             const fs::path part =
                 folder / ("part" + std::to_string(count) + "-" + std::to_string(tile) + ".tif");
+            fs::path sideFile = part;
+            sideFile += ".aux.xml";
+            const bool earlier = tile % 2 == 1;
+            if (earlier) {
+                ASSERT_EQ(runMap(common, {"--output", part.string()}).status, 0);
+                ASSERT_TRUE(fs::exists(sideFile));
+            }
             const Outcome outcome =
                 runMap(common, {"--tile", name, "--threads", std::to_string(tile % 3 + 1),
                                 "--output", part.string()});
@@ -200,9 +209,11 @@ TEST(ToolTest, AnyNumberOfTilesMakesTheWholeMap) {
                 continue;
             }
             ++empty;
-            EXPECT_EQ(outcome.errorText, "talvo-map: tile " + name +
-                                             " has no rows of this map of 1100 rows: " +
-                                             part.string() + " not written");
+            EXPECT_EQ(outcome.errorText,
+                      "talvo-map: tile " + name +
+                          " has no rows of this map of 1100 rows: " + part.string() +
+                          " not written" + (earlier ? ", and the old one removed" : ""));
+            EXPECT_FALSE(fs::exists(sideFile));
         }
         EXPECT_EQ(empty, std::max(0, count - 5));
         ASSERT_EQ(runProgram("gdalbuildvrt", stitch).status, 0);

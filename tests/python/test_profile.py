@@ -48,7 +48,8 @@ def test_dict_stones_by_weight_and_missing():
 
 
 @pytest.mark.parametrize("arguments, message", [
-    ({"root_depth": 0}, "root_depth"), ({"depletion": 1.5}, "depletion"),
+    ({"root_depth": 0}, "root_depth"), ({"root_depth": 10001}, "at most 10000"),
+    ({"root_depth": float("nan")}, "root_depth"), ({"depletion": 1.5}, "depletion"),
     ({"cf_by": "mass"}, "cf_by"),
 ])
 def test_refused(arguments, message):

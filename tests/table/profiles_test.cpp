@@ -305,7 +305,8 @@ TEST(Profiles, Options) {
     EXPECT_EQ(parseRootDepth("60"), 60.0);
     EXPECT_EQ(parseDepletion("0"), 0.0);
     EXPECT_EQ(parseCoarseFragmentBasis("Weight"), estimation::CoarseFragmentBasis::weight);
-    for (const char* text : {"0", "-5", "x", "inf", ""}) {
+    EXPECT_EQ(parseRootDepth("10000"), 10000.0);
+    for (const char* text : {"0", "-5", "x", "inf", "", "10001", "1e308"}) {
         EXPECT_THROW(parseRootDepth(text), Error) << text;
     }
     for (const char* text : {"1.5", "-0.1", "half"}) {

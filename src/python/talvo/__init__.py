@@ -423,7 +423,8 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     optionally bd (g/cm3 of the fine earth; none or NaN: 1.49 for a % w/w model) and cf
     (coarse fragments, %; none or NaN: no stones), by volume or, with cf_by="weight", by weight.
     Horizons may come in any order.
-    model: as estimate() takes it. root_depth: cm, above 0; depletion: p, 0 to 1.
+    model: as estimate() takes it. root_depth: cm, above 0 and at most 10000; depletion: p,
+    0 to 1.
 
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
     depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
@@ -433,8 +434,9 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     import pandas as pd
 
     row = _model(model)
-    if not root_depth > 0 or not np.isfinite(root_depth):
-        raise ValueError(f"root_depth {root_depth!r}: give a depth in cm above 0")
+    if not 0 < root_depth <= _talvo.DEEPEST_HORIZON:
+        raise ValueError(f"root_depth {root_depth!r}: give a depth in cm above 0 and at most "
+                         f"{_talvo.DEEPEST_HORIZON:g}")
     if not 0 <= depletion <= 1:
         raise ValueError(f"depletion {depletion!r}: give a share of 0 to 1")
     if cf_by not in _CF_BASES:
