@@ -130,6 +130,8 @@ void showSheetText(QTextEdit& sheet, const QString& sheetText) {
         }
         cursor.insertText(lines[i]);
     }
+    // From its first line, the model's name.
+    sheet.moveCursor(QTextCursor::Start);
 }
 
 // The particle-size scales, as the form offers them.

@@ -215,14 +215,18 @@ private slots:
     // across, and a wrapped caveat's later lines stand clear of its bullet.
     void sheetWraps() {
         m_view->resize(480, 560);
+        m_view->showModel(2);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         auto* sheet = part<QTextEdit>("sheet");
+        // Shown from its first line, the model's name.
+        QCOMPARE(sheet->verticalScrollBar()->value(), 0);
         int wrapped = 0;
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
             m_view->showModel(model.position);
             QCoreApplication::processEvents();
             QCOMPARE(sheet->horizontalScrollBar()->maximum(), 0);
+            QCOMPARE(sheet->verticalScrollBar()->value(), 0);
             for (QTextBlock block = sheet->document()->begin(); block.isValid();
                  block = block.next()) {
                 const QTextLayout* layout = block.layout();
