@@ -54,6 +54,9 @@ public:
         return std::string(inputs.at(at(input)));
     }
     int modelIndex() const override { return model; }
+    talvo::estimation::ParticleSizeScale particleSizeScale() const override {
+        return talvo::estimation::ParticleSizeScale::international;
+    }
     std::string caption(Result result) const override { return captions.at(at(result)); }
     void setCaption(Result result, std::string_view text) override {
         captions.at(at(result)) = text;

@@ -27,8 +27,10 @@ Press pressEstimate(FormFields& fields, estimation::DecimalSeparator separator) 
         const std::string oc =
             model->readInputs.contains(Input::oc) ? fields.inputText(Input::oc) : std::string();
         // FC, then PWP, then AWC in 15 digits; a failure stops the captions where it occurs.
-        const estimation::SoilEstimate estimated = estimation::estimateSoil(
-            *model, {sand, silt, clay, oc}, separator, estimation::Precision::general);
+        // On the USDA scale converted as the soil's details convert it, so both show one number.
+        const estimation::SoilEstimate estimated =
+            estimation::estimateSoil(*model, {sand, silt, clay, oc}, separator,
+                                     estimation::Precision::general, fields.particleSizeScale());
         for (int i = 0; i < estimated.computed(); ++i) {
             const Result result = results.at(static_cast<std::size_t>(i));
             fields.setCaption(
@@ -61,7 +63,7 @@ void ModelSelection(FormFields& fields) {
     if (model == nullptr) {
         return;
     }
-    const Selection chosen = selection(*model);
+    const Selection chosen = selection(*model, fields.particleSizeScale());
     for (const Input input : estimation::allInputs) {
         fields.setInputEnabled(input, chosen[input].enabled);
         fields.setInputBackground(input, chosen[input].background);

@@ -22,8 +22,9 @@ struct Press {
 };
 
 // One press of Estimate. Takes the texts of sand, silt and clay; with a model chosen,
-// evaluates it, writes FC and then PWP as 15-digit texts and AWC worked out from those two;
-// then rewrites all three captions with two decimals, also when no model is chosen.
+// evaluates it (on the USDA scale, for the soil converted and flagged psd), writes FC and
+// then PWP as 15-digit texts and AWC worked out from those two; then rewrites all three
+// captions with two decimals, also when no model is chosen.
 //
 // At the first failure, captions written up to then keep their 15-digit texts, the others
 // keep what they had, and no caption is rewritten with two decimals.
@@ -36,7 +37,8 @@ void throwFailure(const Press& press);
 void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator = {});
 
 // Choosing a model: enables its boxes and greys the others, each with its background, and
-// sets both unit captions. Does nothing when no model is chosen.
+// sets both unit captions. Does nothing when no model is chosen. Run again when the form's
+// particle-size scale changes (selection() opens silt for converted sand).
 void ModelSelection(FormFields& fields);
 
 } // namespace talvo::form

@@ -33,6 +33,9 @@ public:
     virtual std::string inputText(estimation::Input input) const = 0;
     // Position of the chosen model in the chooser; -1 when none is chosen.
     virtual int modelIndex() const = 0;
+    // The scale sand, silt and clay are typed on. The models read the international one; a
+    // form that offers the USDA one converts, as the soil's details and the tools do.
+    virtual estimation::ParticleSizeScale particleSizeScale() const = 0;
 
     // Read and written
     virtual std::string caption(estimation::Result result) const = 0;

@@ -25,6 +25,7 @@ public:
                                              std::move(oc)} {}
 
     void setModelIndex(int index) { m_modelIndex = index; }
+    void setParticleSizeScale(estimation::ParticleSizeScale scale) { m_scale = scale; }
     void setInputText(Input input, std::string text) { m_inputs[at(input)] = std::move(text); }
     std::string unitCaption(Unit unit) const { return m_units[at(unit)]; }
     bool inputEnabled(Input input) const { return m_enabled[at(input)]; }
@@ -32,6 +33,7 @@ public:
 
     std::string inputText(Input input) const override { return m_inputs[at(input)]; }
     int modelIndex() const override { return m_modelIndex; }
+    estimation::ParticleSizeScale particleSizeScale() const override { return m_scale; }
     std::string caption(Result result) const override { return m_captions[at(result)]; }
     void setCaption(Result result, std::string_view text) override {
         m_captions[at(result)] = text;
@@ -46,6 +48,7 @@ private:
     template <typename E> static std::size_t at(E e) { return static_cast<std::size_t>(e); }
 
     int m_modelIndex = -1;
+    estimation::ParticleSizeScale m_scale = estimation::ParticleSizeScale::international;
     std::array<std::string, 4> m_inputs{" ", " ", " ", " "};
     std::array<std::string, 3> m_captions{};
     std::array<std::string, 2> m_units{};

@@ -2,6 +2,7 @@
 
 #include "estimation/estimation.h"
 #include "form/actions.h"
+#include "form/particle_sizes.h"
 
 #include <array>
 #include <cstddef>
@@ -52,7 +53,8 @@ std::string joined(estimation::Flags flags, std::string_view separator, Words wo
 ScreenSoil screenSoil(const FormFields& fields) {
     return {fields.modelIndex(),
             {fields.inputText(Input::sand), fields.inputText(Input::silt),
-             fields.inputText(Input::clay), fields.inputText(Input::oc)}};
+             fields.inputText(Input::clay), fields.inputText(Input::oc)},
+            fields.particleSizeScale()};
 }
 
 void ResultOrigins::estimate(FormFields& fields, estimation::DecimalSeparator separator) {
@@ -78,9 +80,18 @@ Staleness ResultOrigins::stale(const ScreenSoil& onScreen) const {
     return stale;
 }
 
-std::string flagLine(estimation::Flags flags) {
+std::string flagLine(estimation::Flags flags, estimation::ParticleSizeScale scale) {
+    const std::string_view note = particleSizeChoice(scale).formNote;
+    if (!note.empty()) {
+        flags.remove(Flag::psd);
+    }
     const std::string words = joined(flags, ", ", shortWords);
-    return words.empty() ? words : "Check: " + words;
+    std::string line(note);
+    if (!words.empty()) {
+        line += line.empty() ? "Check: " : ". Check: ";
+        line += words;
+    }
+    return line;
 }
 
 std::string flagSentences(estimation::Flags flags) {

@@ -19,10 +19,12 @@ namespace talvo::form {
 inline constexpr std::string_view StaleNote =
     "From the previous estimate: press Estimate for the soil and model shown.";
 
-// The soil on screen as an estimate reads it: the chosen model and the four box texts.
+// The soil on screen as an estimate reads it: the chosen model, the four box texts and the
+// scale of sand, silt and clay.
 struct ScreenSoil {
     int modelIndex = -1;
     std::array<std::string, 4> texts; // sand, silt, clay, oc
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international;
 
     friend bool operator==(const ScreenSoil&, const ScreenSoil&) = default;
 };
@@ -60,7 +62,11 @@ private:
 };
 
 // The flags on one short line, "Check: sand + silt + clay ≠ 100, PWP ≥ FC"; empty without.
-std::string flagLine(estimation::Flags flags);
+// A form whose labels name the international sizes reads the USDA scale only with the line
+// saying so first, whatever the flags; then psd, which says the same, is left out.
+std::string
+flagLine(estimation::Flags flags,
+         estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
 // The flags in full, one sentence a line, the soil's before the model's; empty without.
 std::string flagSentences(estimation::Flags flags);

@@ -25,10 +25,13 @@ constexpr std::array<estimation::InputSet, estimation::ModelCount> EnabledBoxes{
 
 } // namespace
 
-Selection selection(const estimation::PtfModel& model) noexcept {
+Selection selection(const estimation::PtfModel& model,
+                    estimation::ParticleSizeScale scale) noexcept {
     assert(model.position >= 0 && model.position < estimation::ModelCount);
-    const estimation::InputSet& enabledBoxes =
-        EnabledBoxes[static_cast<std::size_t>(model.position)];
+    estimation::InputSet enabledBoxes = EnabledBoxes[static_cast<std::size_t>(model.position)];
+    if (scale == estimation::ParticleSizeScale::usda && enabledBoxes.contains(Input::sand)) {
+        enabledBoxes |= {Input::silt};
+    }
     Selection out{.boxes = {}, .fcUnit = model.fcUnit, .pwpUnit = model.pwpUnit};
     for (const Input input : estimation::allInputs) {
         const bool enabled = enabledBoxes.contains(input);

@@ -27,6 +27,9 @@ struct Selection {
     }
 };
 
-Selection selection(const estimation::PtfModel& model) noexcept;
+// On the USDA scale, a model that reads sand also opens silt: sand is converted with it.
+Selection selection(
+    const estimation::PtfModel& model,
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international) noexcept;
 
 } // namespace talvo::form

@@ -22,11 +22,19 @@ bool blank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// "needs sand, clay and organic carbon": every input the model reads that is left blank.
-std::string needs(const estimation::PtfModel& model, const estimation::InputTexts& texts) {
+// Sand converted from the USDA scale takes part of silt, which the model itself may not read.
+bool reads(const estimation::PtfModel& model, Input input, estimation::ParticleSizeScale scale) {
+    return model.readInputs.contains(input) ||
+           (input == Input::silt && scale == estimation::ParticleSizeScale::usda &&
+            model.readInputs.contains(Input::sand));
+}
+
+// "needs sand, clay and organic carbon": every input the estimate reads that is left blank.
+std::string needs(const estimation::PtfModel& model, const estimation::InputTexts& texts,
+                  estimation::ParticleSizeScale scale) {
     std::vector<std::string_view> missing;
     for (const Input input : estimation::allInputs) {
-        if (model.readInputs.contains(input) && blank(texts.at(static_cast<std::size_t>(input)))) {
+        if (reads(model, input, scale) && blank(texts.at(static_cast<std::size_t>(input)))) {
             missing.push_back(form::inputWords(input));
         }
     }
@@ -39,11 +47,11 @@ std::string needs(const estimation::PtfModel& model, const estimation::InputText
 }
 
 std::string reason(const estimation::PtfModel& model, const estimation::InputTexts& texts,
-                   const estimation::FailureReason& failure,
-                   estimation::DecimalSeparator separator) {
+                   const estimation::FailureReason& failure, estimation::DecimalSeparator separator,
+                   estimation::ParticleSizeScale scale) {
     if (failure.kind == estimation::FailureKind::typeMismatch && failure.input &&
         blank(texts.at(static_cast<std::size_t>(*failure.input)))) {
-        return needs(model, texts);
+        return needs(model, texts, scale);
     }
     return failureDetail(failure, separator);
 }
@@ -66,7 +74,7 @@ SoilRow row(const estimation::PtfModel& model, const estimation::InputTexts& tex
 
     std::string remarks;
     if (estimated.failure()) {
-        remarks = reason(model, texts, *estimated.failure(), separator);
+        remarks = reason(model, texts, *estimated.failure(), separator, scale);
     }
     // The sum and the conversion describe the soil, not the model: the summary says them once.
     estimation::Flags flags = estimated.flags();

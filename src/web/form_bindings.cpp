@@ -44,16 +44,22 @@ estimation::DecimalSeparator separatorOf(const val& form) {
     return estimation::DecimalSeparator(field(form, "separator") == "," ? ',' : '.');
 }
 
-// The page's choice of particle-size scale, by its name as talvo-batch's --psd takes it; the
-// models' own scale for anything else.
-estimation::ParticleSizeScale scaleOf(const val& page) {
-    return estimation::particleSizeScale(field(page, "psd"))
-        .value_or(estimation::ParticleSizeScale::international);
+// A particle-size scale by its name as talvo-batch's --psd takes it; the models' own scale
+// for anything else.
+estimation::ParticleSizeScale scaleNamed(const std::string& psd) {
+    return estimation::particleSizeScale(psd).value_or(
+        estimation::ParticleSizeScale::international);
 }
 
-// The page's form as the actions see it: {model, sand, silt, clay, oc, fc, pwp, awc}.
+// The page's choice of particle-size scale.
+estimation::ParticleSizeScale scaleOf(const val& page) {
+    return scaleNamed(field(page, "psd"));
+}
+
+// The page's form as the actions see it: {model, psd, sand, silt, clay, oc, fc, pwp, awc}.
 void readForm(const val& form, form::MemoryFields& fields) {
     fields.setModelIndex(form["model"].isNumber() ? form["model"].as<int>() : -1);
+    fields.setParticleSizeScale(scaleOf(form));
     for (const Input input : estimation::allInputs) {
         fields.setInputText(input, field(form, std::string(estimation::name(input)).c_str()));
     }
@@ -109,14 +115,16 @@ val models() {
     return out;
 }
 
-// Choosing a model: {boxes: {sand: {enabled, background}, ...}, fcUnit, pwpUnit}; null for
-// an index that chooses none, which leaves the page as it is.
-val selectModel(int modelIndex) {
+// Choosing a model with sand, silt and clay on the scale named `psd`: {boxes: {sand: {enabled,
+// background}, ...}, fcUnit, pwpUnit}; null for an index that chooses none, which leaves the
+// page as it is.
+val selectModel(int modelIndex, const std::string& psd) {
     if (estimation::modelAt(modelIndex) == nullptr) {
         return val::null();
     }
     form::MemoryFields fields;
     fields.setModelIndex(modelIndex);
+    fields.setParticleSizeScale(scaleNamed(psd));
     form::ModelSelection(fields);
     val boxes = val::object();
     for (const Input input : estimation::allInputs) {
@@ -210,8 +218,9 @@ private:
 
 namespace {
 
-// The scales the soil's details offer: [{name, label, detail}], the models' own first; `name`
-// is what the page's `psd` takes, as talvo-batch's --psd does.
+// The scales the soil's details offer: [{name, label, detail, sandLabel, siltLabel}], the
+// models' own first; `name` is what the page's `psd` takes, as talvo-batch's --psd does, and
+// the form's sand and silt labels follow the scale chosen.
 val particleSizes() {
     val out = val::array();
     for (const form::ParticleSizeChoice& choice : form::particleSizeChoices) {
@@ -219,6 +228,8 @@ val particleSizes() {
         item.set("name", text(estimation::name(choice.scale)));
         item.set("label", text(choice.label));
         item.set("detail", text(choice.detail));
+        item.set("sandLabel", text(choice.sandLabel));
+        item.set("siltLabel", text(choice.siltLabel));
         out.call<void>("push", item);
     }
     return out;
@@ -268,8 +279,7 @@ val soilDetails(const val& page) {
 // corners, each class's polygon and label point, the ticks and the axes' titles, all in the
 // plane's units.
 val triangle(double width, double height, double margin, const std::string& psd) {
-    const estimation::ParticleSizeScale scale =
-        estimation::particleSizeScale(psd).value_or(estimation::ParticleSizeScale::international);
+    const estimation::ParticleSizeScale scale = scaleNamed(psd);
     const form::TriangleFrame frame = form::fitTriangle(width, height, margin);
     val corners = val::object();
     corners.set("sand", planePoint(frame.sand));

@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <exception>
@@ -59,11 +58,9 @@ template <typename L> L* labelled(L* widget, const char* name, const char* text,
     widget->setText(QString::fromUtf8(text));
     widget->setTextFormat(Qt::PlainText);
     widget->setWordWrap(true);
+    // The form's place, not the text's: the substitute fonts set lines further apart, which
+    // costs the last line its descenders (Label2, Label7), never a line.
     widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The substitute fonts set lines further apart than the form's font: where the wrapped
-    // text would be cut off, the label grows downwards (it stays clear of the next control).
-    widget->resize(widget->width(),
-                   std::max(widget->height(), widget->heightForWidth(widget->width())));
     return widget;
 }
 
@@ -173,12 +170,9 @@ Form1::Controls Form1::createControls() {
     cmd->setAutoDefault(true);
     QLabel* label6 = label(this, "Label6", "Field capacity, FC", {120, 5520, 1935, 375, 12});
     QLabel* unitfc = unit(this, "unitfc", {2160, 5520, 1215, 375, 12});
-    // In line with PWP and AWC below it, rather than 8 pixels to their left.
-    ResultLabel* fc = result(this, "fc", {4440, 5520, 1095, 375, 12});
-    // Up to its unit caption, so that it reads on one line as FC's does, rather than leaving
-    // "PWP" alone on a second line.
+    ResultLabel* fc = result(this, "fc", {4320, 5520, 1215, 375, 12});
     QLabel* label7 =
-        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3240, 495, 12});
+        label(this, "Label7", "Permanent wilting point, PWP", {120, 6120, 3135, 495, 12});
     QLabel* unitpwp = unit(this, "unitpwp", {3360, 6120, 975, 495, 12});
     ResultLabel* pwp = result(this, "pwp", {4440, 6120, 1095, 375, 12});
     QLabel* label8 =
@@ -268,6 +262,7 @@ void Form1::addMenuActions() {
 void Form1::showSoilView() {
     if (m_soilView == nullptr) {
         m_soilView = new SoilView(this);
+        connect(m_soilView, &SoilView::scaleChanged, this, &Form1::followScale);
     }
     followInputs();
     m_soilView->showBeside(*this);
@@ -279,6 +274,14 @@ void Form1::followInputs() {
     if (m_soilView != nullptr) {
         m_soilView->showFields(*m_fields, m_separator);
     }
+}
+
+// One scale for the whole window: the form estimates on the scale the soil details show.
+void Form1::followScale() {
+    m_fields->setParticleSizeScale(m_soilView->scale());
+    // Silt opens or closes with the scale for a model that reads sand.
+    run([this] { form::ModelSelection(*m_fields); });
+    followInputs();
 }
 
 void Form1::copyResults() {

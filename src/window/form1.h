@@ -51,6 +51,7 @@ private:
     void copyResults();
     void showSoilView();
     void followInputs();
+    void followScale();
     void chooseModel();
     void estimate();
     template <typename Action> void run(Action action) noexcept;

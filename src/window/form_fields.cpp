@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include <cstddef>
+#include <string>
 
 namespace talvo::window {
 
@@ -76,9 +77,11 @@ void Form1Fields::showOrigins(const form::ResultOrigins& origins) {
         describe(result);
     }
     ResultLabel* line = m_controls.flagLine;
-    line->setCaption(QString::fromStdString(form::flagLine(origins.flags())));
+    const std::string flags = form::flagLine(origins.flags(), m_scale);
+    line->setCaption(QString::fromStdString(flags));
     line->setNote(m_warnings);
-    line->setStale(m_stale.flags);
+    // The scale's note alone describes the form as it is now.
+    line->setStale(m_stale.flags && flags != form::flagLine({}, m_scale));
     line->setAccessibleDescription(line->toolTip());
 }
 

@@ -39,6 +39,10 @@ public:
 
     std::string inputText(Input input) const override;
     int modelIndex() const override;
+    estimation::ParticleSizeScale particleSizeScale() const override { return m_scale; }
+    // The scale chosen in the soil details; the labels keep the international sizes, so the
+    // flag line says it (showOrigins).
+    void setParticleSizeScale(estimation::ParticleSizeScale scale) { m_scale = scale; }
     std::string caption(Result result) const override;
     void setCaption(Result result, std::string_view text) override;
     void setUnitCaption(Unit unit, std::string_view text) override;
@@ -63,6 +67,7 @@ private:
     const QWidget& m_form;
     QString m_warnings;
     form::Staleness m_stale;
+    estimation::ParticleSizeScale m_scale = estimation::ParticleSizeScale::international;
     std::array<SystemColour, 4> m_backgrounds{
         SystemColour::inactiveBorder, SystemColour::inactiveBorder, SystemColour::inactiveBorder,
         SystemColour::inactiveBorder};

@@ -10,18 +10,21 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -81,6 +84,8 @@ QTableWidget* modelTable(QWidget* parent) {
     table->verticalHeader()->hide();
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // One row marked, the one whose sheet is shown.
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setTabKeyNavigation(false); // Tab leaves the table, arrows move inside it
     table->setWordWrap(true);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -104,6 +109,31 @@ QTableWidget* modelTable(QWidget* parent) {
     return table;
 }
 
+// The sheet's lines as paragraphs that wrap at the view's width; a caveat's wrapped lines
+// stand under its first word, not under the bullet, so that it reads as one item.
+void showSheetText(QTextEdit& sheet, const QString& sheetText) {
+    const QString bullet = QStringLiteral("\u2022 ");
+    const qreal hang = QFontMetricsF(sheet.font()).horizontalAdvance(bullet);
+    sheet.clear();
+    QTextCursor cursor(sheet.document());
+    const QStringList lines = sheetText.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QTextBlockFormat format;
+        if (lines[i].startsWith(bullet)) {
+            format.setLeftMargin(hang);
+            format.setTextIndent(-hang);
+        }
+        if (i == 0) {
+            cursor.setBlockFormat(format);
+        } else {
+            cursor.insertBlock(format);
+        }
+        cursor.insertText(lines[i]);
+    }
+    // From its first line, the model's name.
+    sheet.moveCursor(QTextCursor::Start);
+}
+
 // The particle-size scales, as the form offers them.
 QComboBox* scaleChooser(QWidget* parent) {
     auto* chooser = new QComboBox(parent);
@@ -125,7 +155,7 @@ QComboBox* scaleChooser(QWidget* parent) {
 SoilView::SoilView(QWidget* parent)
     : QWidget(parent, Qt::Window), m_scale(scaleChooser(this)),
       m_triangle(new TextureTriangle(this)), m_texture(new QLabel(this)),
-      m_warnings(new QLabel(this)), m_table(modelTable(this)), m_sheet(new QPlainTextEdit(this)),
+      m_warnings(new QLabel(this)), m_table(modelTable(this)), m_sheet(new QTextEdit(this)),
       m_copy(new QPushButton(tr("&Copy"), this)),
       m_save(new QPushButton(tr("&Save picture…"), this)) {
     setObjectName(QStringLiteral("SoilView"));
@@ -154,6 +184,8 @@ void SoilView::describeParts() {
     m_sheet->setObjectName(QStringLiteral("sheet"));
     m_sheet->setAccessibleName(tr("Sheet of the model chosen in the table"));
     m_sheet->setReadOnly(true);
+    m_sheet->setAcceptRichText(false);
+    m_sheet->setWordWrapMode(QTextOption::WordWrap);
     m_sheet->setTabChangesFocus(true);
     m_copy->setObjectName(QStringLiteral("copy"));
     m_copy->setAccessibleDescription(tr("Copies the soil and the table, tab-separated"));
@@ -201,6 +233,7 @@ void SoilView::connectParts() {
             Qt::QueuedConnection);
     connect(m_table, &QTableWidget::currentCellChanged, this, &SoilView::showSheet);
     connect(m_scale, &QComboBox::currentIndexChanged, this, &SoilView::showAgain);
+    connect(m_scale, &QComboBox::currentIndexChanged, this, &SoilView::scaleChanged);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -209,14 +242,18 @@ void SoilView::connectParts() {
 
 void SoilView::showModel(int modelIndex) {
     if (estimation::modelAt(modelIndex) != nullptr) {
-        m_table->setCurrentCell(modelIndex, 0);
+        // Chosen in the window, perhaps with Ctrl still held (Ctrl+D): the row replaces the
+        // one marked before rather than joining it.
+        m_table->setCurrentCell(modelIndex, 0,
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         showSheet(modelIndex);
     }
 }
 
 void SoilView::showSheet(int row) {
     if (const estimation::PtfModel* model = estimation::modelAt(row)) {
-        m_sheet->setPlainText(text(std::string(model->listText) + '\n' + form::sheetText(*model)));
+        showSheetText(*m_sheet,
+                      text(std::string(model->listText) + '\n' + form::sheetText(*model)));
     }
 }
 
@@ -245,6 +282,10 @@ void SoilView::showBeside(const QWidget& window) {
 estimation::ParticleSizeScale SoilView::scale() const {
     const auto index = static_cast<std::size_t>(std::max(m_scale->currentIndex(), 0));
     return form::particleSizeChoices.at(index).scale;
+}
+
+void SoilView::setScale(estimation::ParticleSizeScale scale) {
+    m_scale->setCurrentIndex(static_cast<int>(scale));
 }
 
 void SoilView::showAgain() {

@@ -11,9 +11,9 @@
 
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
+class QTextEdit;
 
 namespace talvo::window {
 
@@ -39,6 +39,8 @@ public:
     void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
     // The scale sand, silt and clay are given on, as chosen in the view.
     estimation::ParticleSizeScale scale() const;
+    // Chooses the scale, as the user does in the view.
+    void setScale(estimation::ParticleSizeScale scale);
 
     // Shows the view, the first time beside `window` and within its screen.
     void showBeside(const QWidget& window);
@@ -48,6 +50,10 @@ public:
     void copyTable() const;
     // The triangle as shown, as SVG or PNG by the name's ending; false when not written.
     bool savePicture(const QString& path) const;
+
+signals:
+    // Another scale was chosen: the window's form reads it too.
+    void scaleChanged();
 
 private:
     // Set-up steps, in the order the constructor takes them.
@@ -65,7 +71,7 @@ private:
     QLabel* m_texture;
     QLabel* m_warnings;
     QTableWidget* m_table;
-    QPlainTextEdit* m_sheet;
+    QTextEdit* m_sheet;
     QPushButton* m_copy;
     QPushButton* m_save;
     form::SoilTable m_rows;

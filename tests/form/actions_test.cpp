@@ -1,6 +1,7 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
 #include "form/memory_fields.h"
+#include "form/soil_table.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,72 @@ TEST(EstimateAction, SuccessLeavesTwoDecimals) {
         setCaptions(fields, {"39.915", "-0.499", "n/a"});
         EstimateAction(fields, DecimalSeparator(c.separator));
         EXPECT_EQ(captionsOf(fields), c.after);
+    }
+}
+
+// On the USDA scale the form estimates the soil converted, as Soil details does: Rawls reads
+// sand 40 + 40 x (1 - 0.7153382790366965) = 51.38646883853214, so FC = 58.8534 - 0.2 x that
+// = 48.5761062322936, PWP 26.2828 (no sand), AWC 22.2933062322936 x 1.5 = 33.4399593484404.
+// Tomasella and Hodnett reads silt 28.6135311614679: FC 24.32 as in Soil details.
+TEST(EstimateAction, ReadsTheFormsParticleSizeScale) {
+    using estimation::ParticleSizeScale;
+    struct Case {
+        const char* what;
+        int model;
+        ParticleSizeScale scale;
+        Captions after;
+        bool converted;
+    };
+    const std::vector<Case> cases{
+        {"Rawls, international: the window's worked example",
+         2,
+         ParticleSizeScale::international,
+         {"50.85", "26.28", "36.86"},
+         false},
+        {"Rawls, USDA", 2, ParticleSizeScale::usda, {"48.58", "26.28", "33.44"}, true},
+        {"Tomasella and Hodnett, USDA", 3, ParticleSizeScale::usda, {"24.32", "", ""}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryFields fields(c.model, "40", "40", "20", "5");
+        fields.setParticleSizeScale(c.scale);
+        const Press press = pressEstimate(fields);
+        EXPECT_FALSE(press.failure);
+        EXPECT_EQ(press.flags.contains(estimation::Flag::psd), c.converted);
+        const Captions shown = captionsOf(fields);
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (!c.after.at(i).empty()) {
+                EXPECT_EQ(shown.at(i), c.after.at(i));
+            }
+        }
+    }
+}
+
+// The form and Soil details show one number for one soil on one scale, for every model, also
+// where an estimate fails part way.
+TEST(EstimateAction, AgreesWithSoilDetails) {
+    using estimation::ParticleSizeScale;
+    const std::vector<estimation::InputTexts> soils{
+        {"40", "40", "20", "5"}, {"10", "70", "20", "0"}, {"65,5", "20", "14,5", "12"}};
+    for (const ParticleSizeScale scale : estimation::allParticleSizeScales) {
+        for (const estimation::InputTexts& soil : soils) {
+            const DecimalSeparator separator(soil[0].find(',') == std::string_view::npos ? '.'
+                                                                                         : ',');
+            const SoilTable table = soilTable(soil, separator, scale);
+            for (int model = 0; model < estimation::ModelCount; ++model) {
+                SCOPED_TRACE(std::string(soil[0]) + " " + std::to_string(model) + " " +
+                             std::string(estimation::name(scale)));
+                MemoryFields fields(model, std::string(soil[0]), std::string(soil[1]),
+                                    std::string(soil[2]), std::string(soil[3]));
+                fields.setParticleSizeScale(scale);
+                pressEstimate(fields, separator);
+                const SoilRow& row = table.at(static_cast<std::size_t>(model));
+                EXPECT_EQ(captionsOf(fields),
+                          (Captions{row[static_cast<std::size_t>(SoilColumn::fc)],
+                                    row[static_cast<std::size_t>(SoilColumn::pwp)],
+                                    row[static_cast<std::size_t>(SoilColumn::awc)]}));
+            }
+        }
     }
 }
 

@@ -20,9 +20,10 @@ using form::MemoryFields;
 struct Step {
     const char* what;
     int model;                    // chosen before the step
-    const char *sand, *clay, *oc; // typed before the step (silt stays blank)
+    const char *sand, *clay, *oc; // typed before the step (silt stays 40)
     bool press;                   // Estimate pressed
     Staleness stale;
+    estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international;
 };
 
 constexpr Staleness None{};
@@ -31,6 +32,7 @@ constexpr Staleness All{{true, true, true}, true};
 // A failed press keeps the results it did not reach; a model or box changed since the press
 // leaves its results stale, and going back to the soil pressed makes them current again.
 TEST(ResultOrigins, StaleWhenTheSoilOnScreenIsNotTheOnePressed) {
+    constexpr auto usda = estimation::ParticleSizeScale::usda;
     // clang-format off
     const std::vector<Step> steps{
         {"nothing written yet", -1, " ", " ", " ", false, None},
@@ -45,9 +47,15 @@ TEST(ResultOrigins, StaleWhenTheSoilOnScreenIsNotTheOnePressed) {
         {"a full estimate", 1, "40", "20", "5", true, None},
         {"failure before the first result", 1, "forty", "20", "5", true, {{true, true, true}, false}},
         {"the soil of the old results again", 1, "40", "20", "5", false, {{false, false, false}, true}},
+        {"a full estimate again", 1, "40", "20", "5", true, None},
+        // The same texts on another scale are another soil.
+        {"the USDA scale chosen", 1, "40", "20", "5", false, All, usda},
+        {"pressed on it", 1, "40", "20", "5", true, None, usda},
+        {"back to the international scale", 1, "40", "20", "5", false, All},
     };
     // clang-format on
     MemoryFields fields;
+    fields.setInputText(Input::silt, "40");
     ResultOrigins origins;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -55,6 +63,7 @@ TEST(ResultOrigins, StaleWhenTheSoilOnScreenIsNotTheOnePressed) {
         fields.setInputText(Input::sand, step.sand);
         fields.setInputText(Input::clay, step.clay);
         fields.setInputText(Input::oc, step.oc);
+        fields.setParticleSizeScale(step.scale);
         if (step.press) {
             try {
                 origins.estimate(fields);
@@ -117,6 +126,19 @@ TEST(FlagLine, ShortLineAndSentences) {
     EXPECT_EQ(flagLine(two), "Check: sand + silt + clay \u2260 100, PWP \u2265 FC");
     EXPECT_EQ(flagSentences(two), std::string(estimation::sentence(Flag::sum)) + "\n" +
                                       std::string(estimation::sentence(Flag::pwpNotBelowFc)));
+    // Where the labels cannot say it, the line says the scale read, with or without flags,
+    // and psd only repeats it.
+    Flags converted = two;
+    converted.add(Flag::psd);
+    Flags psd;
+    psd.add(Flag::psd);
+    const std::string usda = "USDA sizes: sand 0.05-2 mm, silt 0.002-0.05 mm";
+    constexpr auto onUsda = estimation::ParticleSizeScale::usda;
+    EXPECT_EQ(flagLine({}, onUsda), usda);
+    EXPECT_EQ(flagLine(psd, onUsda), usda);
+    EXPECT_EQ(flagLine(converted, onUsda),
+              usda + ". Check: sand + silt + clay \u2260 100, PWP \u2265 FC");
+    EXPECT_EQ(flagLine(psd), "Check: converted from USDA sizes");
     // Every flag has words of its own, none the table code.
     for (const Flag flag : estimation::allFlags) {
         Flags one;

@@ -76,6 +76,28 @@ TEST(ModelSelection, WithoutAModelChangesNothing) {
     }
 }
 
+// On the USDA scale sand is converted with part of silt: silt opens wherever sand does, also
+// for the models that do not read silt themselves.
+TEST(ModelSelection, OnTheUsdaScaleSiltOpensWithSand) {
+    struct Case {
+        int model;
+        std::array<bool, 4> open; // sand, silt, clay, oc
+    };
+    const std::array<Case, 3> cases{{
+        {2, {true, true, true, true}},
+        {3, {false, true, true, false}},
+        {4, {true, true, true, false}},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        MemoryFields fields;
+        fields.setParticleSizeScale(estimation::ParticleSizeScale::usda);
+        fields.setModelIndex(c.model);
+        ModelSelection(fields);
+        EXPECT_EQ(openBoxes(fields), c.open);
+    }
+}
+
 // The boxes are the form's and the inputs the engine's: a model added to the catalogue, or
 // given another input, without its row of boxes here would leave a box it reads closed.
 TEST(Selection, OpensEveryInputTheModelReads) {

@@ -231,5 +231,32 @@ TEST(SoilDetails, OnTheUsdaScale) {
     EXPECT_NE(copied.find("\n40\t40\t20\t5\tloam\t"), std::string::npos);
 }
 
+// A blank box names itself, also silt where only the conversion from the USDA scale reads it.
+TEST(SoilTable, NeedsNamesTheBlankInputs) {
+    using estimation::ParticleSizeScale;
+    struct Case {
+        int model;
+        ParticleSizeScale scale;
+        estimation::InputTexts texts;
+        std::string remarks;
+    };
+    constexpr auto usda = ParticleSizeScale::usda;
+    constexpr auto international = ParticleSizeScale::international;
+    const std::vector<Case> cases{
+        {2, usda, {"40", "", "20", "5"}, "needs silt"},
+        {2, usda, {"40", " ", "20", ""}, "needs silt and organic carbon"},
+        {2, international, {"40", "", "20", ""}, "needs organic carbon"},
+        {3, usda, {"40", "", "20", ""}, "needs silt"},
+        {0, usda, {"", "", "", "5"}, "needs sand, silt and clay"},
+    };
+    for (const Case& c : cases) {
+        const SoilTable table = soilTable(c.texts, {}, c.scale);
+        EXPECT_EQ(table.at(static_cast<std::size_t>(c.model))
+                      .at(static_cast<std::size_t>(SoilColumn::remarks)),
+                  c.remarks)
+            << c.model << " " << estimation::name(c.scale) << " " << c.texts[3];
+    }
+}
+
 } // namespace
 } // namespace talvo::form

@@ -494,6 +494,38 @@ def test_the_address_chooses_the_usda_scale(driver, server):
     assert driver.find_element(By.ID, "texture").text == "USDA texture class: silt loam"
 
 
+def test_the_form_reads_the_scale_of_the_details(page):
+    """One scale for the page: on USDA the form's labels name its sizes, silt opens for Rawls
+    (converted sand reads it), and Estimate gives the table's numbers: sand 40 + 40 x
+    (1 - 0.71534) = 51.386, FC 58.8534 - 0.2 x 51.386 = 48.58, AWC 1.5 x (48.576 - 26.283)."""
+    label = lambda name: page.find_element(By.ID, name).text
+    choose_scale(page, "usda")
+    assert (label("Label1"), label("Label11")) == (
+        "Sand content (0.05-2 mm) (%)", "Silt content (0.002-0.05 mm) (%)")
+    shown = estimate(page, 2, {"sand": "40", "silt": "40", "clay": "20", "oc": "5"})
+    assert (shown["fc"], shown["pwp"], shown["awc"], shown["failure"]) == (
+        "48.58", "26.28", "33.44", "")
+    assert page.find_element(By.ID, "silt").is_enabled()
+    rawls = page.find_elements(By.CSS_SELECTOR, "#models tbody tr")[2]
+    assert [c.text for c in rawls.find_elements(By.CSS_SELECTOR, "td")][1:4] == \
+        ["48.58", "26.28", "33.44"]
+    assert "converted" in page.find_element(By.ID, "warnings").text
+
+    choose_scale(page, "international")
+    assert (label("Label1"), label("Label11")) == (
+        "Sand content (0.02-2 mm) (%)", "Silt content (0.002-0.02 mm) (%)")
+    assert not page.find_element(By.ID, "silt").is_enabled()
+    assert "stale" in page.find_element(By.ID, "fc").get_attribute("class")
+    page.find_element(By.ID, "cmd").click()
+    assert page.find_element(By.ID, "fc").text == "50.85"
+
+
+def test_the_address_estimates_on_its_scale(driver, server):
+    browser.open_page(driver, server.url + "?model=2&sand=40&silt=40&clay=20&oc=5&psd=usda")
+    assert driver.find_element(By.ID, "fc").text == "48.58"
+    assert driver.find_element(By.ID, "Label11").text == "Silt content (0.002-0.05 mm) (%)"
+
+
 def results_shown(driver):
     """Each result's text and whether it is shown as stale, and what Copy results gives."""
     shown = driver.execute_script("""

@@ -1,10 +1,12 @@
 #include "estimation/estimation.h"
 #include "form/actions.h"
 #include "form/memory_fields.h"
+#include "form/soil_table.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
 #include "window/result_label.h"
+#include "window/soil_view.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -14,16 +16,19 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <array>
+#include <cmath>
 #include <memory>
 #include <tuple>
 #include <utility>
@@ -173,15 +178,44 @@ private slots:
         QCOMPARE(m_reports, QStringList());
     }
 
-    // Twips at 15 to a pixel (awc: 4440, 6840, 1095 x 495); no control covers another or
-    // leaves the window, every text fits, in the font the install script provides.
-    void layout() {
-        QCOMPARE(control("awc")->geometry(), QRect(296, 456, 73, 33));
-        // The three results in one column.
-        for (const char* name : {"fc", "pwp"}) {
-            QCOMPARE(control(name)->x(), control("awc")->x());
-            QCOMPARE(control(name)->width(), control("awc")->width());
+    // Every control where the form stores it: left, top, width and height in twips, at 15 to
+    // a pixel. Also after an estimate, whose results and flags must move nothing.
+    void fixedGeometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        // clang-format off
+        const std::array<std::pair<const char*, QRect>, 21> places{{
+            {"Label3", {120, 120, 5175, 495}},   {"Combo1", {120, 840, 5415, 360}},
+            {"Label8_1", {120, 1560, 4935, 495}},
+            {"Label1", {120, 2280, 3615, 375}},  {"sand", {4320, 2280, 1215, 375}},
+            {"Label11", {120, 2880, 3615, 375}}, {"silt", {4320, 2880, 1215, 375}},
+            {"Label2", {120, 3480, 3615, 255}},  {"clay", {4320, 3480, 1215, 375}},
+            {"Label4", {120, 4080, 3255, 375}},  {"oc", {4320, 4080, 1215, 375}},
+            {"Label5", {120, 4680, 3495, 615}},  {"cmd", {4320, 4680, 1215, 495}},
+            {"Label6", {120, 5520, 1935, 375}},  {"unitfc", {2160, 5520, 1215, 375}},
+            {"fc", {4320, 5520, 1215, 375}},
+            {"Label7", {120, 6120, 3135, 495}},  {"unitpwp", {3360, 6120, 975, 495}},
+            {"pwp", {4440, 6120, 1095, 375}},
+            {"Label8_0", {120, 6720, 3375, 615}}, {"awc", {4440, 6840, 1095, 495}},
+        }};
+        // clang-format on
+        for (const auto& [name, twips] : places) {
+            QTest::newRow(name) << QString::fromLatin1(name) << twips;
         }
+    }
+    void fixedGeometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+        QCOMPARE(control(name)->geometry(), pixels);
+        estimateRawls();
+        chooseByMouse(4);
+        QCOMPARE(control(name)->geometry(), pixels);
+    }
+
+    // No control covers another or leaves the window, in the font the install script
+    // provides.
+    void layout() {
         const QList<QWidget*> controls =
             m_form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
         QCOMPARE(controls.size(), 22); // the form's 21 and the flag line
@@ -195,22 +229,16 @@ private slots:
                 QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
                          qPrintable(a->objectName() + " covers " + b->objectName()));
             }
+            // Every line of a text in view down to its baseline (within the pixel it falls in);
+            // only descenders may be cut.
             if (const auto* label = qobject_cast<const QLabel*>(a)) {
-                const QRect needed = QFontMetrics(label->font())
-                                         .boundingRect(QRect(0, 0, label->width(), 1000),
-                                                       Qt::TextWordWrap, label->text());
-                QVERIFY2(needed.width() <= label->width() && needed.height() <= label->height(),
+                const QFontMetricsF metrics(label->font());
+                const QRectF needed = metrics.boundingRect(QRectF(0, 0, label->width(), 1000),
+                                                           Qt::TextWordWrap, label->text());
+                QVERIFY2(needed.width() <= label->width() &&
+                             std::floor(needed.height() - metrics.descent()) <= label->height(),
                          qPrintable(label->objectName()));
             }
-        }
-        // The names of FC and PWP each on one line, beside their units.
-        for (const char* name : {"Label6", "Label7"}) {
-            const QLabel* label = control<QLabel>(name);
-            const QFontMetrics metrics(label->font());
-            QVERIFY2(metrics.boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap,
-                                          label->text())
-                             .height() < 2 * metrics.lineSpacing(),
-                     name);
         }
         for (int i = 0; i < combo()->count(); ++i) {
             QVERIFY(QFontMetrics(combo()->font()).horizontalAdvance(combo()->itemText(i)) <
@@ -574,7 +602,7 @@ private slots:
         // Beside the window where the screen has room, and within the screen.
         QVERIFY(view->screen()->availableGeometry().contains(view->frameGeometry()));
         // The chosen model's sheet.
-        QVERIFY(view->findChild<QPlainTextEdit*>(QStringLiteral("sheet"))
+        QVERIFY(view->findChild<QTextEdit*>(QStringLiteral("sheet"))
                     ->toPlainText()
                     .startsWith(QStringLiteral("Rawls et al., 1982\nSource: ")));
         const auto* texture = view->findChild<QLabel*>(QStringLiteral("texture"));
@@ -585,6 +613,49 @@ private slots:
         pressEstimate();
         QCOMPARE(results(), RawlsShown);
         QCOMPARE(box("silt")->text(), QStringLiteral("40"));
+        // Opened with Ctrl held, it marks the chosen model's row alone.
+        const QModelIndexList marked = view->findChild<QTableWidget*>(QStringLiteral("models"))
+                                           ->selectionModel()
+                                           ->selectedRows();
+        QCOMPARE(marked.size(), 1);
+        QCOMPARE(marked.front().row(), 2);
+    }
+
+    // The scale chosen in Soil details is the form's too: Estimate gives the table's numbers
+    // (Rawls of USDA 40/40/20/5: 48.58, 26.28, 33.44), and the flag line, as the labels
+    // cannot, says which sizes the boxes hold. The international scale gives the old numbers.
+    void oneScaleForTheWindow() {
+        chooseByMouse(2);
+        typeInto({"40", "", "20", "5"});
+        QTest::keyClick(m_form.get(), Qt::Key_D, Qt::ControlModifier);
+        auto* view = m_form->findChild<SoilView*>(QStringLiteral("SoilView"));
+        QVERIFY(view != nullptr);
+        auto* line = control<ResultLabel>("flags");
+        const QString usda = QStringLiteral("USDA sizes: sand 0.05-2 mm, silt 0.002-0.05 mm");
+        QCOMPARE(line->text(), QString());
+        QVERIFY(!box("silt")->isEnabled());
+        view->setScale(estimation::ParticleSizeScale::usda);
+        QCOMPARE(line->text(), usda);
+        QVERIFY(!line->isStale());
+        // Converted sand takes part of silt, which Rawls itself does not read.
+        QVERIFY(box("silt")->isEnabled());
+        typeInto({"", "40", "", ""});
+        pressEstimate();
+        QCOMPARE(results(), QStringList({"48.58", "26.28", "33.44"}));
+        const auto* table = view->findChild<QTableWidget*>(QStringLiteral("models"));
+        QCOMPARE(table->item(2, static_cast<int>(form::SoilColumn::fc))->text(), "48.58");
+        QCOMPARE(line->text(), usda);
+        QVERIFY(line->toolTip().contains(
+            QString::fromUtf8(estimation::sentence(estimation::Flag::psd).data())));
+        QCOMPARE(caption("Label1"), QStringLiteral("Sand content (0.02-2 mm) (%)"));
+        // Back on the international scale the USDA results are stale until Estimate.
+        view->setScale(estimation::ParticleSizeScale::international);
+        QVERIFY(control<ResultLabel>("fc")->isStale());
+        QVERIFY(!box("silt")->isEnabled());
+        pressEstimate();
+        QCOMPARE(results(), RawlsShown);
+        QCOMPARE(line->text(), QString());
+        QCOMPARE(m_reports, QStringList());
     }
 
     // The program's own icon, in the sizes a desktop asks for.

@@ -18,13 +18,16 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 
 #include <array>
 #include <cmath>
@@ -191,7 +194,7 @@ private slots:
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         const QSize size = m_view->size();
-        auto* sheet = part<QPlainTextEdit>("sheet");
+        auto* sheet = part<QTextEdit>("sheet");
         for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
             m_view->showModel(model.position);
             QCoreApplication::processEvents();
@@ -206,6 +209,65 @@ private slots:
         QVERIFY(sheet->toPlainText().startsWith("Chakraborty"));
         part<QTableWidget>("models")->setCurrentCell(2, 3);
         QVERIFY(sheet->toPlainText().contains("percent"));
+    }
+
+    // The sheet wraps at the view's width: no line runs out of sight, none needs a scroll bar
+    // across, and a wrapped caveat's later lines stand clear of its bullet.
+    void sheetWraps() {
+        m_view->resize(480, 560);
+        m_view->showModel(2);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        auto* sheet = part<QTextEdit>("sheet");
+        // Shown from its first line, the model's name.
+        QCOMPARE(sheet->verticalScrollBar()->value(), 0);
+        int wrapped = 0;
+        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+            m_view->showModel(model.position);
+            QCoreApplication::processEvents();
+            QCOMPARE(sheet->horizontalScrollBar()->maximum(), 0);
+            QCOMPARE(sheet->verticalScrollBar()->value(), 0);
+            for (QTextBlock block = sheet->document()->begin(); block.isValid();
+                 block = block.next()) {
+                const QTextLayout* layout = block.layout();
+                QVERIFY(layout->boundingRect().width() <= sheet->viewport()->width());
+                if (block.text().startsWith(QStringLiteral("\u2022 ")) && layout->lineCount() > 1) {
+                    ++wrapped;
+                    QVERIFY(layout->lineAt(1).x() > layout->lineAt(0).x());
+                }
+            }
+        }
+        QVERIFY(wrapped > 0);
+    }
+
+    // One row marked at a time, whichever way it was chosen: from the window (also while Ctrl
+    // is held, as after Ctrl+D), with Ctrl or Shift in the table, or by the arrows.
+    void oneRowMarked() {
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        auto* table = part<QTableWidget>("models");
+        const auto marked = [table] {
+            QList<int> rows;
+            for (const QModelIndex& index : table->selectionModel()->selectedRows()) {
+                rows << index.row();
+            }
+            return rows;
+        };
+        QCOMPARE(marked(), QList<int>{0});
+        QTest::keyPress(table, Qt::Key_Control);
+        m_view->showModel(2);
+        QTest::keyRelease(table, Qt::Key_Control);
+        QCOMPARE(marked(), QList<int>{2});
+        for (const auto modifier : {Qt::ControlModifier, Qt::ShiftModifier}) {
+            const QRect row = table->visualRect(table->model()->index(4, 0));
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, modifier, row.center());
+            QCOMPARE(marked(), QList<int>{4});
+            m_view->showModel(2);
+        }
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(marked(), QList<int>{3});
+        QVERIFY(part<QTextEdit>("sheet")->toPlainText().startsWith("Tomasella"));
     }
 
     // Choosing the USDA scale shows the soil typed before on it: converted for the models,

@@ -36,6 +36,8 @@ function setUpTabs() {
 const talvo = await createTalvo();
 const form = new Form(talvo, document);
 form.separator = browserSeparator();
+// Before the address's estimate, which reads sand, silt and clay on it.
+form.scale = addressScale(location.search);
 // The soil in the address first: its estimate shows before the rest of the page is drawn.
 if (readAddress(location.search, form)) {
   form.estimate();
@@ -43,8 +45,8 @@ if (readAddress(location.search, form)) {
   performance.mark('talvo-first-estimate');
 }
 const details = new Details(talvo, document, form);
-details.scale = addressScale(location.search);
-details.onScale = () => writeAddress(form, details.scale);
+details.scale = form.scale;
+details.onScale = () => { form.scale = details.scale; writeAddress(form, details.scale); };
 form.onChange = () => { details.update(); writeAddress(form, details.scale); };
 details.triangle.onPick = (soil) => { form.setInputs(soil); form.changed(); };
 details.update();

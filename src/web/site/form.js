@@ -14,6 +14,11 @@ export class Form {
     this.failure = root.getElementById('failure');
     this.warnings = root.getElementById('warnings');
     this.separatorChoice = root.getElementById('separator');
+    // The particle-size scale of sand, silt and clay, chosen in the soil's details; the sand and
+    // silt labels name its sizes.
+    this.scales = Object.fromEntries(talvo.particleSizes().map((choice) => [choice.name, choice]));
+    this.labels = { sand: root.getElementById('Label1'), silt: root.getElementById('Label11') };
+    this.scaleName = talvo.particleSizes()[0].name;
     // The soil each result was worked out for, kept in the module as the window keeps it.
     this.origins = new talvo.PageResults();
     this.onChange = () => {};
@@ -37,12 +42,23 @@ export class Form {
   }
 
   get modelIndex() { return Number(this.model.value); }
+  get scale() { return this.scaleName; }
+  // Another scale: the labels say its sizes, silt opens or closes with it (converted sand reads
+  // silt), and results worked out on the other scale turn stale.
+  set scale(name) {
+    const choice = this.scales[name] ?? Object.values(this.scales)[0];
+    this.scaleName = choice.name;
+    this.labels.sand.textContent = choice.sandLabel;
+    this.labels.silt.textContent = choice.siltLabel;
+    this.choose();
+    this.showStale();
+  }
   get separator() { return this.separatorChoice.value; }
   set separator(value) { this.separatorChoice.value = value === ',' ? ',' : '.'; }
 
   // The soil as typed, with the results as shown: what the module's calls take.
   state() {
-    const state = { model: this.modelIndex, separator: this.separator };
+    const state = { model: this.modelIndex, separator: this.separator, psd: this.scale };
     for (const [name, box] of Object.entries(this.boxes)) state[name] = box.value;
     for (const [name, out] of Object.entries(this.results)) state[name] = out.textContent;
     return state;
@@ -62,7 +78,7 @@ export class Form {
   }
 
   choose() {
-    const chosen = this.talvo.selectModel(this.modelIndex);
+    const chosen = this.talvo.selectModel(this.modelIndex, this.scale);
     if (!chosen) return;
     for (const [name, box] of Object.entries(this.boxes)) {
       box.disabled = !chosen.boxes[name].enabled;
