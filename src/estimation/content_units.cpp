@@ -1,9 +1,68 @@
 #include "estimation/detail/content_units.h"
 
+#include "estimation/detail/float_text.h"
+
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <string>
 
 namespace talvo::estimation {
+
+namespace {
+
+// How each model reads organic carbon, by position.
+struct CarbonReading {
+    CarbonUnit unit = CarbonUnit::gramsPerKilogram; // as the window labels it
+    double maximum = std::numeric_limits<double>::infinity();
+    std::string_view calibration; // the maximum as messages give it
+};
+// Rawls et al. fitted their soils up to 12.5 % organic matter; OC = OM / 1.724.
+constexpr CarbonReading Rawls{.unit = CarbonUnit::percent,
+                              .maximum = 7.25,
+                              .calibration = "7.25 % (12.5 % organic matter)"};
+constexpr std::array<CarbonReading, ModelCount> CarbonReadings{{{}, {}, Rawls, {}, {}, {}, {}}};
+
+const CarbonReading& readingOf(const PtfModel& model) noexcept {
+    return CarbonReadings[static_cast<std::size_t>(model.position)];
+}
+
+} // namespace
+
+std::string_view name(CarbonUnit unit) noexcept {
+    return unit == CarbonUnit::percent ? "%" : "g/kg";
+}
+
+std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept {
+    for (const CarbonUnit unit : allCarbonUnits) {
+        if (text == name(unit)) {
+            return unit;
+        }
+    }
+    return std::nullopt;
+}
+
+CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept {
+    return readingOf(model).unit;
+}
+
+int carbonPlaces(const PtfModel& model, CarbonUnit given) noexcept {
+    const CarbonUnit read = modelCarbonUnit(model);
+    if (read == given) {
+        return 0;
+    }
+    return read == CarbonUnit::percent ? -1 : 1; // 10 g/kg are 1 %
+}
+
+double carbonFor(const PtfModel& model, CarbonUnit given, double oc) noexcept {
+    const int places = carbonPlaces(model, given);
+    return places == 0 ? oc : shiftedDecimal(oc, places);
+}
+
+std::optional<double> carbonMaximum(const PtfModel& model) noexcept {
+    const double maximum = readingOf(model).maximum;
+    return std::isinf(maximum) ? std::nullopt : std::optional(maximum);
+}
 
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     constexpr double FractionTolerance = 0.05;
@@ -21,12 +80,44 @@ void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     m_above += above(sand) || above(silt) || above(clay) ? 1U : 0U;
 }
 
+void ContentUnitTally::addCarbon(const PtfModel& model, double oc) noexcept {
+    const double maximum = readingOf(model).maximum;
+    if (std::isinf(maximum) || !std::isfinite(oc)) {
+        return;
+    }
+    const auto position = static_cast<std::size_t>(model.position);
+    ++m_carbonJudged[position];
+    m_carbonAbove[position] += oc > maximum ? 1U : 0U;
+}
+
 ContentUnitTally& ContentUnitTally::operator+=(const ContentUnitTally& other) noexcept {
     m_withAll += other.m_withAll;
     m_fraction += other.m_fraction;
     m_withAny += other.m_withAny;
     m_above += other.m_above;
+    for (std::size_t i = 0; i < m_carbonJudged.size(); ++i) {
+        m_carbonJudged[i] += other.m_carbonJudged[i];
+        m_carbonAbove[i] += other.m_carbonAbove[i];
+    }
     return *this;
+}
+
+std::string ContentUnitTally::carbonNote(std::string_view soils, std::string_view remedy) const {
+    std::string note;
+    for (const PtfModel& model : ModelCatalogue) {
+        const auto position = static_cast<std::size_t>(model.position);
+        if (m_carbonAbove[position] == 0) {
+            continue;
+        }
+        note += note.empty() ? "" : "\n";
+        note += "organic carbon lies above " + std::string(readingOf(model).calibration) +
+                ", the most " + std::string(model.listText) + " was fitted on, on " +
+                std::to_string(m_carbonAbove[position]) + " of " +
+                std::to_string(m_carbonJudged[position]) + " " + std::string(soils) +
+                ": the model reads OC in " + std::string(name(modelCarbonUnit(model))) + "; " +
+                std::string(remedy);
+    }
+    return note;
 }
 
 std::optional<ContentUnit> ContentUnitTally::misread() const noexcept {
