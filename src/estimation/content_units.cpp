@@ -18,9 +18,8 @@ struct CarbonReading {
     std::string_view calibration; // the maximum as messages give it
 };
 // Rawls et al. fitted their soils up to 12.5 % organic matter; OC = OM / 1.724.
-constexpr CarbonReading Rawls{.unit = CarbonUnit::percent,
-                              .maximum = 7.25,
-                              .calibration = "7.25 % (12.5 % organic matter)"};
+constexpr CarbonReading Rawls{
+    .unit = CarbonUnit::percent, .maximum = 7.25, .calibration = "7.25 % (12.5 % organic matter)"};
 constexpr std::array<CarbonReading, ModelCount> CarbonReadings{{{}, {}, Rawls, {}, {}, {}, {}}};
 
 const CarbonReading& readingOf(const PtfModel& model) noexcept {
@@ -102,24 +101,6 @@ ContentUnitTally& ContentUnitTally::operator+=(const ContentUnitTally& other) no
     return *this;
 }
 
-std::string ContentUnitTally::carbonNote(std::string_view soils, std::string_view remedy) const {
-    std::string note;
-    for (const PtfModel& model : ModelCatalogue) {
-        const auto position = static_cast<std::size_t>(model.position);
-        if (m_carbonAbove[position] == 0) {
-            continue;
-        }
-        note += note.empty() ? "" : "\n";
-        note += "organic carbon lies above " + std::string(readingOf(model).calibration) +
-                ", the most " + std::string(model.listText) + " was fitted on, on " +
-                std::to_string(m_carbonAbove[position]) + " of " +
-                std::to_string(m_carbonJudged[position]) + " " + std::string(soils) +
-                ": the model reads OC in " + std::string(name(modelCarbonUnit(model))) + "; " +
-                std::string(remedy);
-    }
-    return note;
-}
-
 std::optional<ContentUnit> ContentUnitTally::misread() const noexcept {
     for (const ContentUnit unit : {ContentUnit::fraction, ContentUnit::gramsPerKilogram}) {
         if (looking(unit) * 2 > judged(unit)) {
@@ -135,6 +116,20 @@ std::uint64_t ContentUnitTally::looking(ContentUnit unit) const noexcept {
 
 std::uint64_t ContentUnitTally::judged(ContentUnit unit) const noexcept {
     return unit == ContentUnit::fraction ? m_withAll : m_withAny;
+}
+
+std::string ContentUnitTally::carbonNote(const PtfModel& model, std::string_view soils,
+                                         std::string_view remedy) const {
+    const auto position = static_cast<std::size_t>(model.position);
+    if (m_carbonAbove[position] == 0) {
+        return {};
+    }
+    const std::string unit(name(modelCarbonUnit(model)));
+    return "on " + std::to_string(m_carbonAbove[position]) + " of " +
+           std::to_string(m_carbonJudged[position]) + " " + std::string(soils) + ", " +
+           std::string(model.listText) + " reads organic carbon above " +
+           std::string(readingOf(model).calibration) +
+           ", the most it was fitted on: it reads OC in " + unit + "; " + std::string(remedy);
 }
 
 } // namespace talvo::estimation

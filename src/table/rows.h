@@ -171,6 +171,10 @@ private:
     std::string_view cell(const Soil& soil, estimation::Input input) const;
     // One input's text as a number, at the input's scale where one is set.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
+    // The soil as `model` reads it: its OC moved from the run's declared unit into the
+    // model's; `values` itself where no unit is declared.
+    const estimation::InputValues& carbonFor(const estimation::PtfModel& model,
+                                             const estimation::InputValues& values);
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     const ShortText& textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing at `end` and returning the new end.
@@ -212,9 +216,10 @@ private:
     // The soil of the row at hand, kept from row to row: each row writes the inputs that have
     // a column, so that none is cleared per row.
     Soil m_soil;
-    bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
-    bool m_scaled = false;            // some input is read at a scale
-    std::string m_fields;             // a parsed record's fields, quoted again
+    estimation::InputValues m_carbonValues{}; // the soil of the row at hand as a model reads it
+    bool m_numbersNeedQuotes = false;         // a delimiter that can occur in a number
+    bool m_scaled = false;                    // some input is read at a scale
+    std::string m_fields;                     // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
     std::string m_failure;      // a failed estimate's reason, naming its cell

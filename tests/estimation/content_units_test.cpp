@@ -154,18 +154,19 @@ TEST(CarbonUnit, NamesReadBack) {
 TEST(ContentUnitTally, CarbonAboveTheCalibrationIsTold) {
     const PtfModel& rawls = *modelAt(2);
     ContentUnitTally tally;
-    EXPECT_EQ(tally.carbonNote("rows", "REMEDY"), "");
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"), "");
     tally.addCarbon(rawls, 7.25); // the maximum itself is within
-    EXPECT_EQ(tally.carbonNote("rows", "REMEDY"), "");
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"), "");
     ContentUnitTally part;
     for (const double oc : {12.0, 50.0, NaN, 0.5}) {
         part.addCarbon(rawls, oc);
     }
     part.addCarbon(*modelAt(1), 50.0); // reads g/kg: 50 is ordinary
     tally += part;
-    EXPECT_EQ(tally.carbonNote("rows", "REMEDY"),
-              "organic carbon lies above 7.25 % (12.5 % organic matter), the most Rawls et al., "
-              "1982 was fitted on, on 2 of 4 rows: the model reads OC in %; REMEDY");
+    EXPECT_EQ(tally.carbonNote(*modelAt(1), "rows", "REMEDY"), "");
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"),
+              "on 2 of 4 rows, Rawls et al., 1982 reads organic carbon above 7.25 % (12.5 % "
+              "organic matter), the most it was fitted on: it reads OC in %; REMEDY");
 }
 
 } // namespace

@@ -70,11 +70,12 @@ public:
     std::uint64_t looking(ContentUnit unit) const noexcept;
     std::uint64_t judged(ContentUnit unit) const noexcept;
 
-    // One line for each model that read OC above its carbon maximum: how many of its soils
+    // One line when `model` read OC above its carbon maximum: how many of its soils
     // (`soils`: "rows", "cells") did, ended by `remedy`, which names the front end's way of
     // declaring g/kg. Empty when none did. Told once per run: the carbon of a table in g/kg
     // read as % gives a plausible-looking number on every row.
-    std::string carbonNote(std::string_view soils, std::string_view remedy) const;
+    std::string carbonNote(const PtfModel& model, std::string_view soils,
+                           std::string_view remedy) const;
 
 private:
     std::uint64_t m_withAll = 0;  // soils with all three contents
