@@ -18,17 +18,6 @@ namespace {
 
 using estimation::ParticleSizeScale;
 
-// Organic carbon in dg/kg as a table of % would hold it: "0.05" for 5.
-std::string percentText(double raw) {
-    if (raw == Nodata) {
-        return "";
-    }
-    const auto value = static_cast<long>(raw);
-    const long whole = std::labs(value);
-    return (value < 0 ? "-" : "") + std::to_string(whole / 100) + "." +
-           std::to_string(whole % 100 / 10) + std::to_string(whole % 10);
-}
-
 // Every model, in both precisions: a cell of --soilgrids is the soil of its texts ("52.3"; OC
 // for Rawls et al., 1982 in % "5.23") estimated alone on the USDA scale, with its flags (psd among
 // them) and its class on the USDA triangle, which the map's class table names.
