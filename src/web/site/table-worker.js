@@ -9,13 +9,14 @@
 //                                         position; the scales as {name, label, detail}
 // Messages in:  {type: 'preview', file, delimiter, records}
 //               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
-//                                                      prefix, psd, units, sand, silt, clay, oc,
+//                                                      prefix, psd, units, ocUnit, sand, silt,
+//                                                      clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
 //                                                      profiles, rootDepth, depletion, cfBy}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', file, records, rows, rowsWithError, units, flagged, note,
+//               {type: 'done', file, records, rows, rowsWithError, units, carbon, flagged, note,
 //                scores,                        {metrics, report, note}, or null unmeasured
 //                summary}                       the profiles' sums (a Blob), or null
 //               {type: 'error', text}              talvo-batch's line, less its name
@@ -185,6 +186,7 @@ async function run(talvo, {file, session, options}) {
       rows: table.rows(),
       rowsWithError: table.rowsWithError(),
       units: table.unitNote(),
+      carbon: table.carbonNote(),
       flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
       scores,
