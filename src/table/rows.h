@@ -216,10 +216,11 @@ private:
     // The soil of the row at hand, kept from row to row: each row writes the inputs that have
     // a column, so that none is cleared per row.
     Soil m_soil;
-    estimation::InputValues m_carbonValues{}; // the soil of the row at hand as a model reads it
-    bool m_numbersNeedQuotes = false;         // a delimiter that can occur in a number
-    bool m_scaled = false;                    // some input is read at a scale
-    std::string m_fields;                     // a parsed record's fields, quoted again
+    // The soil of the row at hand as a model reads it, where OC's unit is declared.
+    estimation::InputValues m_carbonValues{};
+    bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
+    bool m_scaled = false;            // some input is read at a scale
+    std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_extra;
     std::string m_malformed;
     std::string m_failure;      // a failed estimate's reason, naming its cell
