@@ -93,6 +93,9 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
         tool.report(*warning);
     }
+    for (const std::string& line : talvo::batch::carbonWarnings(summary)) {
+        tool.report(line);
+    }
     if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
         tool.report(flagged);
     }

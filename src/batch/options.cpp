@@ -1,5 +1,6 @@
 #include "batch/options.h"
 
+#include "cli/carbon_unit.h"
 #include "estimation/estimation.h"
 #include "table/error.h"
 #include "table/options.h"
@@ -183,6 +184,7 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
            "sand, silt and clay are fractions of 1: read 0.4 as 40 %, shifting the decimal "
            "point of the text")
         ->excludes(scale);
+    cli::addCarbonUnitOption(app, settings.carbonUnit);
     app.add_flag("--strict", arguments.strict,
                  "exit with status 1 when any row carries a flag other than psd; the output is "
                  "still written whole");
@@ -204,6 +206,8 @@ void addOptions(CLI::App& app, Arguments& arguments) {
 
 void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
+    arguments.settings.carbonUnit =
+        cli::knownCarbonUnit(arguments.settings.carbonUnit, arguments.settings.scales);
     finishMeasuredOptions(arguments.measured, arguments.output);
 }
 

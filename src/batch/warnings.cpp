@@ -1,5 +1,9 @@
 #include "batch/warnings.h"
 
+#include "estimation/estimation.h"
+
+#include <utility>
+
 namespace talvo::batch {
 
 namespace {
@@ -18,6 +22,18 @@ std::optional<std::string> unitWarning(const table::Summary& summary) {
         return std::nullopt;
     }
     return note;
+}
+
+std::vector<std::string> carbonWarnings(const table::Summary& summary) {
+    std::vector<std::string> lines;
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        std::string note =
+            summary.units.carbonNote(model, "rows", "if yours is in g/kg, give --oc-unit g/kg");
+        if (!note.empty()) {
+            lines.push_back(std::move(note));
+        }
+    }
+    return lines;
 }
 
 std::optional<std::string> strictFailure(const table::Summary& summary) {

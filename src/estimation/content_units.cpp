@@ -1,9 +1,67 @@
 #include "estimation/detail/content_units.h"
 
+#include "estimation/detail/float_text.h"
+
 #include <cmath>
+#include <cstddef>
 #include <limits>
+#include <string>
 
 namespace talvo::estimation {
+
+namespace {
+
+// How each model reads organic carbon, by position.
+struct CarbonReading {
+    CarbonUnit unit = CarbonUnit::gramsPerKilogram; // as the window labels it
+    double maximum = std::numeric_limits<double>::infinity();
+    std::string_view calibration; // the maximum as messages give it
+};
+// Rawls et al. fitted their soils up to 12.5 % organic matter; OC = OM / 1.724.
+constexpr CarbonReading Rawls{
+    .unit = CarbonUnit::percent, .maximum = 7.25, .calibration = "7.25 % (12.5 % organic matter)"};
+constexpr std::array<CarbonReading, ModelCount> CarbonReadings{{{}, {}, Rawls, {}, {}, {}, {}}};
+
+const CarbonReading& readingOf(const PtfModel& model) noexcept {
+    return CarbonReadings[static_cast<std::size_t>(model.position)];
+}
+
+} // namespace
+
+std::string_view name(CarbonUnit unit) noexcept {
+    return unit == CarbonUnit::percent ? "%" : "g/kg";
+}
+
+std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept {
+    for (const CarbonUnit unit : allCarbonUnits) {
+        if (text == name(unit)) {
+            return unit;
+        }
+    }
+    return std::nullopt;
+}
+
+CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept {
+    return readingOf(model).unit;
+}
+
+int carbonPlaces(const PtfModel& model, CarbonUnit given) noexcept {
+    const CarbonUnit read = modelCarbonUnit(model);
+    if (read == given) {
+        return 0;
+    }
+    return read == CarbonUnit::percent ? -1 : 1; // 10 g/kg are 1 %
+}
+
+double carbonFor(const PtfModel& model, CarbonUnit given, double oc) noexcept {
+    const int places = carbonPlaces(model, given);
+    return places == 0 ? oc : shiftedDecimal(oc, places);
+}
+
+std::optional<double> carbonMaximum(const PtfModel& model) noexcept {
+    const double maximum = readingOf(model).maximum;
+    return std::isinf(maximum) ? std::nullopt : std::optional(maximum);
+}
 
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     constexpr double FractionTolerance = 0.05;
@@ -21,11 +79,25 @@ void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     m_above += above(sand) || above(silt) || above(clay) ? 1U : 0U;
 }
 
+void ContentUnitTally::addCarbon(const PtfModel& model, double oc) noexcept {
+    const double maximum = readingOf(model).maximum;
+    if (std::isinf(maximum) || !std::isfinite(oc)) {
+        return;
+    }
+    const auto position = static_cast<std::size_t>(model.position);
+    ++m_carbonJudged[position];
+    m_carbonAbove[position] += oc > maximum ? 1U : 0U;
+}
+
 ContentUnitTally& ContentUnitTally::operator+=(const ContentUnitTally& other) noexcept {
     m_withAll += other.m_withAll;
     m_fraction += other.m_fraction;
     m_withAny += other.m_withAny;
     m_above += other.m_above;
+    for (std::size_t i = 0; i < m_carbonJudged.size(); ++i) {
+        m_carbonJudged[i] += other.m_carbonJudged[i];
+        m_carbonAbove[i] += other.m_carbonAbove[i];
+    }
     return *this;
 }
 
@@ -44,6 +116,20 @@ std::uint64_t ContentUnitTally::looking(ContentUnit unit) const noexcept {
 
 std::uint64_t ContentUnitTally::judged(ContentUnit unit) const noexcept {
     return unit == ContentUnit::fraction ? m_withAll : m_withAny;
+}
+
+std::string ContentUnitTally::carbonNote(const PtfModel& model, std::string_view soils,
+                                         std::string_view remedy) const {
+    const auto position = static_cast<std::size_t>(model.position);
+    if (m_carbonAbove[position] == 0) {
+        return {};
+    }
+    const std::string unit(name(modelCarbonUnit(model)));
+    return "on " + std::to_string(m_carbonAbove[position]) + " of " +
+           std::to_string(m_carbonJudged[position]) + " " + std::string(soils) + ", " +
+           std::string(model.listText) + " reads organic carbon above " +
+           std::string(readingOf(model).calibration) +
+           ", the most it was fitted on: it reads OC in " + unit + "; " + std::string(remedy);
 }
 
 } // namespace talvo::estimation

@@ -98,6 +98,7 @@ struct Evaluation::State {
     std::array<std::vector<double>, 3> results; // fc, pwp, awc of the run
     std::vector<std::uint16_t> flags;
     std::vector<std::uint8_t> texture, failure;
+    std::vector<double> carbon; // OC as the model at hand reads it, where it differs
     // Each row's hash and where its group's sums start, the same for every track.
     std::vector<std::uint64_t> hashes;
     std::vector<std::size_t> groupStarts;
@@ -135,8 +136,19 @@ void Evaluation::State::estimate(std::size_t model, const Rows& in) {
     flags.resize(count);
     texture.resize(count);
     failure.resize(count);
-    estimators[model].estimate(in.soils, {results[0].data(), results[1].data(), results[2].data(),
-                                          flags.data(), texture.data(), failure.data()});
+    // OC of a declared unit, as this model reads it: the same soils as the table's rows.
+    estimation::SoilColumns soils = in.soils;
+    std::span<const double>& oc = soils.inputs[static_cast<std::size_t>(estimation::Input::oc)];
+    if (setup.carbonUnit &&
+        estimation::carbonPlaces(*setup.models[model], *setup.carbonUnit) != 0) {
+        carbon.resize(oc.size());
+        std::transform(oc.begin(), oc.end(), carbon.begin(), [&](double value) {
+            return estimation::carbonFor(*setup.models[model], *setup.carbonUnit, value);
+        });
+        oc = carbon;
+    }
+    estimators[model].estimate(soils, {results[0].data(), results[1].data(), results[2].data(),
+                                       flags.data(), texture.data(), failure.data()});
 }
 
 void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Rows& in) {

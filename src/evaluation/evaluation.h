@@ -42,6 +42,8 @@ struct Setup {
     // The scale sand, silt and clay are given on: the models read them converted, and the
     // texture classes are those of its triangle.
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
+    // The unit OC is given in, moved into each model's; unset: as entered.
+    std::optional<estimation::CarbonUnit> carbonUnit;
 };
 
 // A run of rows as columns of numbers, NaN for no number. An empty measured column is one

@@ -102,6 +102,7 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     }
     setup.unit = measured.unit;
     setup.particleSizes = settings.particleSizes;
+    setup.carbonUnit = settings.carbonUnit;
     Evaluation evaluation(std::move(setup));
 
     std::vector<NumberColumn> inputs;

@@ -1,5 +1,6 @@
 // talvo-map: the calculator's estimate over every cell of soil rasters.
 
+#include "cli/carbon_unit.h"
 #include "cli/interruption.h"
 #include "cli/models.h"
 #include "cli/progress.h"
@@ -137,6 +138,12 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
     if (const auto unit = summary.contents.misread()) {
         tool.report(unitWarning(summary.contents, *unit));
     }
+    const std::string carbon =
+        summary.contents.carbonNote(*talvo::estimation::modelAt(settings.model), "cells",
+                                    "if yours is in g/kg, give --oc-unit g/kg");
+    if (!carbon.empty()) {
+        tool.report("warning: " + carbon);
+    }
     tool.report(summaryLine(settings, summary));
     return 0;
 }
@@ -157,8 +164,8 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
         shown(app.add_option("--" + name, settings.rasters[static_cast<std::size_t>(input)],
                              name + " raster, any GDAL reads (" +
                                  (input == talvo::estimation::Input::oc
-                                      ? "g/kg after scaling; percent for model 2, see "
-                                        "--list-models --long"
+                                      ? "as the cells hold it after scaling, or in "
+                                        "--oc-unit; g/kg with --scale oc= or --soilgrids"
                                       : "percent after scaling") +
                                  ")"),
               "FILE");
@@ -216,6 +223,7 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::O
                           "(as --psd usda); with --depths bulk density (bdod) in cg/cm3 divided "
                           "by 100 and coarse fragments (cfvo) in cm3/dm3 by 10")
         ->excludes(scale)
+        ->excludes(talvo::cli::addCarbonUnitOption(app, settings.carbonUnit))
         ->option_text(" ");
 }
 
@@ -365,6 +373,7 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = listed(tool, app, listing)) {
         return *status;
     }
+    settings.carbonUnit = talvo::cli::knownCarbonUnit(settings.carbonUnit, settings.scales);
     GDALAllRegister();
     talvo::map::quietGdalErrors(); // the reasons come back in the tool's one line
 

@@ -49,7 +49,7 @@ template <> struct Stored<std::int16_t> {
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
                              Precision precision, estimation::ParticleSizeScale psd)
-    : m_inputs(inputs), m_estimator(model, precision, psd), m_flags(PieceCells),
+    : m_model(model), m_inputs(inputs), m_estimator(model, precision, psd), m_flags(PieceCells),
       m_texture(PieceCells), m_failure(PieceCells) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);
@@ -66,6 +66,7 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
     }
     for (std::size_t i = 0; i < count; ++i) {
         contents.add(cells[0][i], cells[1][i], cells[2][i]);
+        contents.addCarbon(m_model, cells[3][i]);
     }
     std::uint64_t estimated = 0;
     for (std::size_t first = 0; first < count; first += PieceCells) {

@@ -32,6 +32,7 @@ private:
     template <typename Value>
     std::uint64_t storePiece(std::size_t first, std::size_t count, ResultBuffers& results) const;
 
+    const estimation::PtfModel& m_model;
     const InputRasters& m_inputs;
     estimation::SoilEstimator m_estimator;
     estimation::RecentFloatTexts m_floatTexts;

@@ -157,6 +157,9 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             continue;
         }
         m_rasters[i].emplace(option, path, settings.scales[i], settings.trustedInputs);
+        if (input == estimation::Input::oc && settings.carbonUnit) {
+            m_rasters[i]->shiftScale(estimation::carbonPlaces(model, *settings.carbonUnit));
+        }
         const InputRaster& raster = *m_rasters[i];
         m_blockHeight = std::max(m_blockHeight, raster.block().height);
         if (first == nullptr) {

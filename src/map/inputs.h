@@ -25,6 +25,8 @@ using InputBuffers = std::vector<std::vector<double>>;
 // One raster of one band, opened and checked.
 class InputRaster {
 public:
+    // The cells stand for 10^places times what they did: OC moved into the model's unit.
+    void shiftScale(int places) { m_scale = m_scale.shifted(places); }
     // Opens the raster at `path`, given with `option`, with `scale` or else its own; unless
     // `trusted`, only where it reaches no further than checkReach() allows. Throws Error.
     InputRaster(const std::string& option, const std::string& path,

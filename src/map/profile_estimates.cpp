@@ -61,6 +61,7 @@ void ProfileEstimates::toNumbers(InputBuffers& cells, std::size_t count,
         // The top layer's contents tell the unit, counted once a cell as the summary counts.
         for (std::size_t i = 0; layer == 0 && i < count; ++i) {
             contents.add(cells[0][i], cells[1][i], cells[2][i]);
+            contents.addCarbon(m_model, cells[3][i]);
         }
         for (const LayerRaster which : {LayerRaster::bulkDensity, LayerRaster::coarseFragments}) {
             if (const InputRaster* const raster = m_inputs.raster(layer, which)) {

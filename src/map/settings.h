@@ -58,6 +58,8 @@ struct Settings {
     ScaleSet scales;                    // unset: the band's own scale, else 1
     // The scale of sand, silt and clay; USDA contents are converted for the models.
     estimation::ParticleSizeScale psd = estimation::ParticleSizeScale::international;
+    // The unit of oc after scaling, moved into the model's; unset: as the cells hold it.
+    std::optional<estimation::CarbonUnit> carbonUnit;
     Precision precision = Precision::fixed;
     OutputType type = OutputType::float32;
     Compression compression = Compression::deflate; // what every GIS reads

@@ -224,6 +224,41 @@ py::object contentUnit(const Numbers& sand, const Numbers& silt, const Numbers& 
                           tally.looking(*unit), tally.judged(*unit));
 }
 
+// The model at `position`; ValueError for none.
+const estimation::PtfModel& modelOf(int position) {
+    const estimation::PtfModel* const model = estimation::modelAt(position);
+    if (model == nullptr) {
+        throw py::value_error("no model at position " + std::to_string(position));
+    }
+    return *model;
+}
+
+// OC given in `unit` as the model reads it; ValueError for a unit that is neither.
+py::array_t<double> carbonFor(int position, const Numbers& oc, const std::string& unit) {
+    const std::optional<estimation::CarbonUnit> given = estimation::carbonUnit(unit);
+    if (!given) {
+        throw py::value_error("oc_unit '" + unit + "': give 'g/kg' or '%' (g/100 g)");
+    }
+    const estimation::PtfModel& model = modelOf(position);
+    py::array_t<double> out = resultColumn<double>(oc.size());
+    double* read = out.mutable_data();
+    for (py::ssize_t i = 0; i < oc.size(); ++i) {
+        read[i] = estimation::carbonFor(model, *given, oc.data()[i]);
+    }
+    return out;
+}
+
+// The engine's line when the model read OC above its calibration; None otherwise.
+py::object carbonNote(int position, const Numbers& oc, const std::string& remedy) {
+    const estimation::PtfModel& model = modelOf(position);
+    estimation::ContentUnitTally tally;
+    for (py::ssize_t i = 0; i < oc.size(); ++i) {
+        tally.addCarbon(model, oc.data()[i]);
+    }
+    const std::string note = tally.carbonNote(model, "soils", remedy);
+    return note.empty() ? py::object(py::none()) : py::object(py::str(note));
+}
+
 py::array_t<double> shiftDecimal(const Numbers& numbers, int places) {
     py::array_t<double> out = resultColumn<double>(numbers.size());
     const double* in = numbers.data();
@@ -299,6 +334,10 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("content_unit", &contentUnit, py::arg("sand"), py::arg("silt"), py::arg("clay"),
           "(unit, cells that look so, cells judged) when most cells look like fractions of 1 "
           "or g/kg; None when they look like percent");
+    m.def("carbon_for", &carbonFor, py::arg("position"), py::arg("oc"), py::arg("unit"),
+          "OC given in unit ('g/kg' or '%') as the model at position reads it");
+    m.def("carbon_note", &carbonNote, py::arg("position"), py::arg("oc"), py::arg("remedy"),
+          "the line when the model reads OC above its calibration, else None");
     m.def("shift_decimal", &shiftDecimal, py::arg("numbers"), py::arg("places"),
           "each number's shortest text with its decimal point moved right by `places`, read "
           "back: 0.07 shifted by 2 is 7 exactly");

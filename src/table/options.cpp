@@ -149,6 +149,15 @@ estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text) {
                 ": give usda (silt 2-50 um) or international (silt 2-20 um)");
 }
 
+estimation::CarbonUnit parseCarbonUnit(std::string_view text) {
+    for (const estimation::CarbonUnit unit : estimation::allCarbonUnits) {
+        if (sameName(text, estimation::name(unit))) {
+            return unit;
+        }
+    }
+    throw Error("--oc-unit " + inQuotes(text) + ": give g/kg or % (g/100 g)");
+}
+
 Precision parsePrecision(std::string_view text) {
     if (text == "fixed" || text == "general") {
         return text == "fixed" ? Precision::fixed : Precision::general;

@@ -38,6 +38,9 @@ Precision parsePrecision(std::string_view text);
 // --psd: usda or international, in any case.
 estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text);
 
+// --oc-unit: g/kg or %. Throws Error.
+estimation::CarbonUnit parseCarbonUnit(std::string_view text);
+
 // --root-depth: cm above 0. Throws Error.
 double parseRootDepth(std::string_view text);
 

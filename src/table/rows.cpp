@@ -369,6 +369,17 @@ RowFormatter::writeHorizon(char* end, const std::optional<estimation::HorizonWat
     return end;
 }
 
+const estimation::InputValues& RowFormatter::carbonFor(const estimation::PtfModel& model,
+                                                       const estimation::InputValues& values) {
+    if (!m_settings.carbonUnit) {
+        return values;
+    }
+    m_carbonValues = values;
+    double& oc = m_carbonValues[static_cast<std::size_t>(estimation::Input::oc)].number;
+    oc = estimation::carbonFor(model, *m_settings.carbonUnit, oc);
+    return m_carbonValues;
+}
+
 estimation::InputValue RowFormatter::readInput(std::string_view text,
                                                estimation::Input input) const {
     return readInputCell(text, input, m_settings, m_columns);
@@ -489,8 +500,11 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
             // the model's fifteen digits, whatever the precision its texts are written in.
+            const estimation::PtfModel& model = *m_columns.models[m];
+            const estimation::InputValues& values = carbonFor(model, soil.values);
+            summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
-                *m_columns.models[m], soil.values, m_settings.precision, m_settings.particleSizes);
+                model, values, m_settings.precision, m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, error, flags);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {

@@ -172,6 +172,10 @@ private:
     // One input's text as a number, at the input's scale where one is set, organic matter as
     // carbon.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
+    // The soil as `model` reads it: its OC moved from the run's declared unit into the
+    // model's; `values` itself where no unit is declared.
+    const estimation::InputValues& carbonFor(const estimation::PtfModel& model,
+                                             const estimation::InputValues& values);
     // The texture class of a well-formed row's soil as a field; empty when it has none.
     const ShortText& textureField(const estimation::InputValues& values) const;
     // The steps of one row of `writeRows`, each writing at `end` and returning the new end.
@@ -213,6 +217,8 @@ private:
     // The soil of the row at hand, kept from row to row: each row writes the inputs that have
     // a column, so that none is cleared per row.
     Soil m_soil;
+    // The soil of the row at hand as a model reads it, where OC's unit is declared.
+    estimation::InputValues m_carbonValues{};
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
     bool m_scaled = false;            // some input is read at a scale, or as organic matter
     std::string m_fields;             // a parsed record's fields, quoted again

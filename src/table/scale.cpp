@@ -59,6 +59,28 @@ estimation::InputValue DecimalScale::read(std::string_view text,
     return value;
 }
 
+DecimalScale DecimalScale::shifted(int places) const {
+    DecimalScale scale = *this;
+    for (; places < 0; ++places) {
+        const bool trailingZero = scale.decimals == 0 && scale.mantissa % 10 == 0;
+        scale.mantissa /= trailingZero ? 10 : 1;
+        scale.decimals += trailingZero ? 0 : 1;
+    }
+    for (; places > 0; --places) {
+        if (scale.decimals > 0) {
+            --scale.decimals;
+        } else if (scale.mantissa < MantissaLimit / 10) {
+            scale.mantissa *= 10;
+        } else {
+            throw Error("a scale times ten is too large");
+        }
+    }
+    if (scale.decimals > MaxDecimals) {
+        throw Error("a scale over ten has more than 22 decimals");
+    }
+    return scale;
+}
+
 DecimalScale parseScale(std::string_view text) {
     std::uint64_t mantissa = 0;
     int digits = 0;

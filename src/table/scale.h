@@ -35,6 +35,10 @@ struct DecimalScale {
     // read, then shifted at a power of ten (shiftedDecimal) and apply()'d at any other scale.
     estimation::InputValue read(std::string_view text,
                                 estimation::DecimalSeparator separator) const;
+
+    // This scale times 10^places: OC's unit moved into a model's at no cost per cell. Throws
+    // Error where the scale would leave the bounds above.
+    DecimalScale shifted(int places) const;
 };
 
 // "0.1", "1", "2.5e-3", "10": a positive decimal with at most 15 significant digits and at

@@ -4,6 +4,7 @@
 #include "table/scale.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ struct Settings {
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     // Each input's text is read at its scale, where one is set: g/kg, fractions of 1.
     ScaleSet scales{};
+    // The unit OC is given in, moved into each model's own; unset: as entered, as the window
+    // reads it.
+    std::optional<estimation::CarbonUnit> carbonUnit;
 
     // A horizon table (--profiles): its rows gain their water, their profiles the sums.
     bool profiles = false;

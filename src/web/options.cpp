@@ -44,6 +44,10 @@ table::Settings settingsFrom(const val& options) {
     if (const val units = options["units"]; units.isString()) {
         settings.scales = contentScales(units.as<std::string>());
     }
+    if (const val ocUnit = options["ocUnit"];
+        ocUnit.isString() && !ocUnit.as<std::string>().empty()) {
+        settings.carbonUnit = table::parseCarbonUnit(ocUnit.as<std::string>());
+    }
     for (const estimation::Input input : estimation::allInputs) {
         const std::string name(estimation::name(input));
         const std::string header = options[name].as<std::string>();

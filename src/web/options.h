@@ -11,7 +11,8 @@
 namespace talvo::web {
 
 // model ("all" or a list), decimal, delimiter ("" for the default, "tab"), precision, prefix,
-// units of sand, silt and clay ("" for percent, "fractions", "g/kg"), and the header of each input
+// units of sand, silt and clay ("" for percent, "fractions", "g/kg"), ocUnit ("" as entered,
+// "g/kg" or "%", moved into each model's own), and the header of each input
 // ("" for the input's own name); profiles (true for a horizon table) with rootDepth, depletion
 // and cfBy as talvo-batch's --root-depth, --depletion and --cf-by take them. Throws
 // table::Error.

@@ -246,6 +246,20 @@ public:
                               "choose sand, silt and clay in \"g/kg\" to read them as percent"})
                    : std::string();
     }
+    // What talvo-batch says of organic carbon above a model's calibration, naming the page's
+    // choice; or empty.
+    std::string carbonNote() const {
+        std::string note;
+        for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+            const std::string line =
+                m_converter
+                    ? m_converter->summary().units.carbonNote(
+                          model, "rows", "if yours is in g/kg, choose organic carbon in \"g/kg\"")
+                    : std::string();
+            note += note.empty() || line.empty() ? line : "\n" + line;
+        }
+        return note;
+    }
     // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
     std::string flaggedRowsNote() const {
         return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
@@ -366,6 +380,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("rowsWithError", &TableRun::rowsWithError)
         .function("failedRowsNote", &TableRun::failedRowsNote)
         .function("unitNote", &TableRun::unitNote)
+        .function("carbonNote", &TableRun::carbonNote)
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
         .function("profileSummary", &TableRun::profileSummary)
         .function("sample", &TableRun::sample);

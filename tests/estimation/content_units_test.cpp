@@ -113,5 +113,61 @@ TEST(ShiftedDecimal, MovesTheShortestTextsPoint) {
     EXPECT_TRUE(std::signbit(shiftedDecimal(-0.0, 2)));
 }
 
+// Organic carbon of a declared unit reaches each model in its own: the decimal point moved,
+// so that 5 g/kg is the double of the text "0.5" for Rawls et al., 1982.
+TEST(CarbonUnit, EachModelReadsItsOwn) {
+    struct Case {
+        int model;
+        CarbonUnit given;
+        double oc;
+        double read;
+    };
+    const std::vector<Case> cases{
+        {2, CarbonUnit::gramsPerKilogram, 5, 0.5},
+        {2, CarbonUnit::gramsPerKilogram, 0.3, 0.03}, // 0.3 x 0.1 is 0.030000000000000002
+        {2, CarbonUnit::gramsPerKilogram, 72.5, 7.25},
+        {2, CarbonUnit::percent, 0.5, 0.5},
+        {1, CarbonUnit::gramsPerKilogram, 5, 5},
+        {1, CarbonUnit::percent, 0.5, 5},
+        {1, CarbonUnit::percent, 1.7, 17},
+        {3, CarbonUnit::percent, 0.5, 5}, // reads no OC: as the window's g/kg, for the flags
+        {2, CarbonUnit::gramsPerKilogram, -4, -0.4},
+    };
+    for (const Case& c : cases) {
+        const PtfModel& model = *modelAt(c.model);
+        EXPECT_EQ(carbonFor(model, c.given, c.oc), c.read) << c.model << " " << c.oc;
+    }
+    EXPECT_TRUE(std::isnan(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, NaN)));
+    EXPECT_EQ(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, INFINITY), INFINITY);
+}
+
+TEST(CarbonUnit, NamesReadBack) {
+    for (const CarbonUnit unit : allCarbonUnits) {
+        EXPECT_EQ(carbonUnit(name(unit)), unit);
+    }
+    for (const char* text : {"", "g / kg", "percent", "dg/kg", "%%"}) {
+        EXPECT_EQ(carbonUnit(text), std::nullopt) << text;
+    }
+}
+
+// Only OC above the model's calibration counts, and only for a model with one on record.
+TEST(ContentUnitTally, CarbonAboveTheCalibrationIsTold) {
+    const PtfModel& rawls = *modelAt(2);
+    ContentUnitTally tally;
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"), "");
+    tally.addCarbon(rawls, 7.25); // the maximum itself is within
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"), "");
+    ContentUnitTally part;
+    for (const double oc : {12.0, 50.0, NaN, 0.5}) {
+        part.addCarbon(rawls, oc);
+    }
+    part.addCarbon(*modelAt(1), 50.0); // reads g/kg: 50 is ordinary
+    tally += part;
+    EXPECT_EQ(tally.carbonNote(*modelAt(1), "rows", "REMEDY"), "");
+    EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"),
+              "on 2 of 4 rows, Rawls et al., 1982 reads organic carbon above 7.25 % (12.5 % "
+              "organic matter), the most it was fitted on: it reads OC in %; REMEDY");
+}
+
 } // namespace
 } // namespace talvo::estimation

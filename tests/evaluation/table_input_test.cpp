@@ -121,6 +121,21 @@ TEST(TableInput, ContentsAreReadAtTheTablesScale) {
     EXPECT_NE(rmses(scoreCsv(soilsCsv(soils, 10, 1), allModels())), rmses(percent));
 }
 
+// OC of a declared unit is scored as the model reads it, as the table's rows give it: 5 g/kg
+// reaches Rawls et al., 1982 as 0.5 %, FC 27.54934 and PWP 13.96828 by hand.
+TEST(TableInput, CarbonOfADeclaredUnitIsScoredAsTheModelReadsIt) {
+    const std::string text = "sand,silt,clay,oc,FC_lab,PWP_lab\n40,40,20,5,27.55,13.97\n";
+    table::Settings settings;
+    settings.models = table::parseModels("2", settings.allModels);
+    settings.carbonUnit = estimation::CarbonUnit::gramsPerKilogram;
+    const std::vector<double> scored = rmses(scoreCsv(text, settings));
+    ASSERT_EQ(scored.size(), 2U);
+    EXPECT_NEAR(scored[0], 27.55 - 27.54934, 1e-9);
+    EXPECT_NEAR(scored[1], 13.97 - 13.96828, 1e-9);
+    settings.carbonUnit.reset(); // as entered: 5 %, FC 50.8534
+    EXPECT_NEAR(rmses(scoreCsv(text, settings))[0], 50.8534 - 27.55, 1e-9);
+}
+
 // On the USDA scale the models read converted sand and silt and the classes are the USDA
 // triangle's: the table scores as the engine's columns on that scale do, not as read.
 TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {

@@ -120,7 +120,9 @@ std::array<double, 4> reckoned(const LayeredSoils& soils, const DepthRun& run, s
         const estimation::SoilEstimate soil = estimation::estimateSoil(
             model,
             {cellText(raw[0][cell]), cellText(raw[1][cell]), cellText(raw[2][cell]),
-             cellText(raw[3][cell])},
+             estimation::modelCarbonUnit(model) == estimation::CarbonUnit::percent
+                 ? percentText(raw[3][cell])
+                 : cellText(raw[3][cell])},
             {}, estimation::Precision::general, estimation::ParticleSizeScale::usda);
         flags |= soil.flags();
         const double density =

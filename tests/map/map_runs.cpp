@@ -132,6 +132,16 @@ std::string cellText(double raw) {
            std::to_string(std::labs(value) % 10);
 }
 
+std::string percentText(double raw) {
+    if (raw == Nodata) {
+        return "";
+    }
+    const auto value = static_cast<long>(raw);
+    const long whole = std::labs(value);
+    return (value < 0 ? "-" : "") + std::to_string(whole / 100) + "." +
+           std::to_string(whole % 100 / 10) + std::to_string(whole % 10);
+}
+
 fs::path Soils::raster(Input input, const std::string& form) const {
     return folder / (std::string(estimation::name(input)) + form + ".tif");
 }

@@ -51,6 +51,10 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
 // The text a table would hold for a cell in tenths: "52.3" for 523, empty for nodata.
 std::string cellText(double raw);
 
+// The text a table in % would hold for a cell in dg/kg: "0.52" for 52; organic carbon of the
+// soil grids as Rawls et al., 1982 reads it.
+std::string percentText(double raw);
+
 // Four int16 rasters in tenths (the soil grids' form) with nodata here and there.
 struct Soils {
     fs::path folder;

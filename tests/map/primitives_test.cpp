@@ -111,6 +111,23 @@ TEST(ScaleTest, GivesTheDoubleOfTheDecimalText) {
     EXPECT_EQ(parseScale("1").apply(0.1), 0.1);
 }
 
+// OC moved into a model's unit stays one decimal scale, in the form parseScale gives.
+TEST(ScaleTest, ShiftsByPowersOfTen) {
+    struct Shift {
+        std::string_view from;
+        int places;
+        std::string_view to;
+    };
+    for (const Shift& c : {Shift{"0.1", -1, "0.01"}, Shift{"100", -1, "10"}, Shift{"1", -1, "0.1"},
+                           Shift{"2.5", -2, "0.025"}, Shift{"0.1", 1, "1"}, Shift{"1", 1, "10"},
+                           Shift{"0.25", 1, "2.5"}, Shift{"0.1", 0, "0.1"}}) {
+        EXPECT_EQ(parseScale(c.from).shifted(c.places), parseScale(c.to)) << c.from << c.places;
+    }
+    EXPECT_EQ(parseScale("0.1").shifted(-1).apply(50), 0.5); // 50 dg/kg as %
+    EXPECT_THROW(parseScale("1e-22").shifted(-1), Error);
+    EXPECT_THROW(parseScale("1e15").shifted(2), Error);
+}
+
 TEST(ScaleTest, ParsesAListByInputName) {
     const ScaleSet scales = parseScaleList("sand=0.1,clay=0.01,oc=1");
     EXPECT_EQ(scales[0], (DecimalScale{1, 1}));

@@ -76,8 +76,10 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
         const std::string position = std::to_string(model.position);
         for (const std::string precision : {"fixed", "general"}) {
-            ASSERT_NE(runProgram(TALVO_BATCH_EXE, {"--model", position, "--precision", precision,
-                                                   "--output", batchOut.string(), table.string()})
+            // --scale oc= reads g/kg, as --oc-unit g/kg does the table's.
+            ASSERT_NE(runProgram(TALVO_BATCH_EXE,
+                                 {"--model", position, "--precision", precision, "--oc-unit",
+                                  "g/kg", "--output", batchOut.string(), table.string()})
                           .status,
                       2);
             const std::vector<std::array<std::string, 5>> rows = batchResults(batchOut);
@@ -147,7 +149,8 @@ TEST(ToolTest, TheSameSoilsInOtherFormsGiveTheSameMap) {
         }
         writeRaster(soils.raster(input, "32"), single, values);
     }
-    const std::vector<std::string> percent = soils.inputs("32");
+    std::vector<std::string> percent = soils.inputs("32");
+    percent.insert(percent.end(), {"--oc-unit", "g/kg"}); // as --scale oc= gives it
     const fs::path reference = soils.folder / "reference.tif";
     const fs::path out = soils.folder / "out.tif";
     std::vector<std::string> tenths = soils.inputs();

@@ -44,7 +44,8 @@ def test_chunks_on_the_cluster_give_the_in_memory_result(client, model):
     computed = client.compute(lazy).result()
     xarray.testing.assert_identical(computed, in_memory)
     direct = talvo.estimate(model, **{name: dataset[name].values
-                                      for name in ("sand", "silt", "clay", "oc")})
+                                      for name in ("sand", "silt", "clay", "oc")},
+                            oc_unit=dataset["oc"].attrs["units"])
     for name in ("fc", "pwp", "awc", "flags", "texture", "error"):
         np.testing.assert_array_equal(computed[name].values, direct[name])
 

@@ -113,9 +113,48 @@ def test_xarray_reads_cf_units(units):
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         got = talvo.xarray.estimate(dataset(units), "Rawls et al., 1982")
-    want = talvo.estimate(2, **PERCENT, oc=[5.2, 1.0, 0.05])
+    want = talvo.estimate(2, **PERCENT, oc=[0.52, 0.1, 0.005])  # dg/kg as Rawls' %
     for name in ("fc", "pwp", "awc", "flags", "texture"):
         assert np.array_equal(got[name].values, want[name]), name
+
+
+# Hand reckonings for sand 40, clay 20: Rawls et al., 1982 FC ((25.76 - 0.2 x 40) + 0.36 x 20)
+# + OC x 5.17868 with OC in %; TALVO PTF model (PSD + OC) FC ((29.76823 - 0.26336 x 40) +
+# 0.20597 x 20) + OC x 0.01098 with OC in g/kg.
+@pytest.mark.parametrize("model, oc, oc_unit, fc", [
+    (2, 5, "g/kg", 27.55),   # 0.5 %: 27.54934
+    (2, 0.5, "%", 27.55),
+    (2, 5, None, 50.85),     # as given, as the window reads it: 50.8534
+    (1, 0.5, "%", 23.41),    # 5 g/kg: 23.40813
+    (1, 5, "g/kg", 23.41),
+    (1, 5, None, 23.41),
+    (3, 5, "%", 24.91),      # reads no OC: silt 30, clay 20 as ever
+])
+def test_oc_unit_reaches_each_model_in_its_own(model, oc, oc_unit, fc):
+    got = talvo.estimate(model, sand=40, silt=30, clay=20, oc=oc, oc_unit=oc_unit)
+    assert float(got["fc"]) == fc
+
+
+def test_oc_above_rawls_calibration_warns_once():
+    with pytest.warns(UserWarning, match=r'on 2 of 3 soils, Rawls et al., 1982 reads organic '
+                                         r'carbon above 7\.25 %.*oc_unit="g/kg"') as caught:
+        talvo.estimate(2, sand=40, clay=20, oc=[50, 0.5, 8])
+    assert len(caught) == 1
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        talvo.estimate(2, sand=40, clay=20, oc=[50, 0.5, 8], oc_unit="g/kg")
+        talvo.estimate(1, sand=40, clay=20, oc=[50, 0.5, 8])
+    with pytest.raises(ValueError, match="oc_unit 'mg/g'"):
+        talvo.estimate(2, sand=40, clay=20, oc=5, oc_unit="mg/g")
+
+
+@pytest.mark.parametrize("units, oc", [("%", 0.5), ("g/kg", 5), ("dg/kg", 50), ("1", 0.005)])
+def test_xarray_oc_units_for_rawls(units, oc):
+    xarray = pytest.importorskip("xarray")
+    import talvo.xarray
+    soils = xarray.Dataset({"sand": ("x", [40.0]), "clay": ("x", [20.0]),
+                            "oc": ("x", [oc], {"units": units})})
+    assert float(talvo.xarray.estimate(soils, 2)["fc"][0]) == 27.55
 
 
 def test_xarray_refuses_units_it_cannot_convert():

@@ -39,6 +39,11 @@ def batch(path, options):
     return done.stdout, line, done.returncode
 
 
+def in_page_words(line):
+    """talvo-batch's lines as the page says them: its choice where the tool names --oc-unit."""
+    return line.replace("give --oc-unit g/kg", 'choose organic carbon in "g/kg"')
+
+
 def open_tables(page):
     page.find_element(By.ID, "tab-tables").click()
     WebDriverWait(page, 10).until(
@@ -99,9 +104,10 @@ def test_messy_table_comes_out_as_talvo_batch_writes_it(page, tmp_path):
     run_to_end(page)
     assert not page.find_element(By.ID, "table-error").is_displayed()
     assert downloaded(page) == wanted
-    # Its flagged rows and its rows with an error, in its words and order.
-    assert line.count("\n") == 1
-    assert line in text_of(page, "table-status")
+    # Rawls et al., 1982 reading SOC (g/kg) 12 as %, its flagged rows and its rows with an
+    # error, in its words and order.
+    assert line.count("\n") == 2
+    assert in_page_words(line) in text_of(page, "table-status")
     assert page.find_element(By.ID, "table-download").get_attribute("download") == \
         "survey-estimates.csv"
     assert axe_violations(page) == []
@@ -177,7 +183,33 @@ def test_usda_table_is_talvo_batch_s_with_psd_usda(page, tmp_path):
     Select(page.find_element(By.ID, "table-psd")).select_by_value("usda")
     run_to_end(page)
     assert downloaded(page) == wanted
-    assert line.splitlines()[0] in text_of(page, "table-status")
+    assert in_page_words(line).splitlines()[0] in text_of(page, "table-status")
+
+
+# Organic carbon of a chosen unit reaches each model in its own: 5 g/kg is Rawls et al.'s
+# 0.5 %, FC ((25.76 - 0.2 x 40) + 0.36 x 20) + 0.5 x 5.17868 = 27.54934. As entered, 50 lies
+# above the model's calibration, and the page names its choice.
+def test_organic_carbon_in_the_chosen_unit(page, tmp_path):
+    path = tmp_path / "carbon.csv"
+    path.write_text("id,sand,clay,oc\nA,40,20,5\nB,40,20,50\n")
+    open_tables(page)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    Select(page.find_element(By.ID, "table-model")).select_by_value("2")
+    choose_file(page, path)
+    run_to_end(page)
+    wanted, line, _ = batch(path, ["--model", "2"])
+    assert downloaded(page) == wanted
+    assert b"50.85" in wanted  # as the window reads OC 5
+    assert 'on 1 of 2 rows, Rawls et al., 1982 reads organic carbon above 7.25 %' in line
+    assert in_page_words(line).splitlines()[0] in text_of(page, "table-status")
+    assert "--" not in text_of(page, "table-status")
+
+    Select(page.find_element(By.ID, "table-oc-unit")).select_by_value("g/kg")
+    run_to_end(page)
+    wanted, line, _ = batch(path, ["--model", "2", "--oc-unit", "g/kg"])
+    assert downloaded(page) == wanted
+    assert wanted.splitlines()[1].split(b",")[-6] == b"27.55"
+    assert "organic carbon" not in text_of(page, "table-status")
 
 
 # SSURGO's names are found as talvo-batch finds them, organic matter read as carbon and said

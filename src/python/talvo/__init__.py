@@ -305,7 +305,7 @@ def _name_mismatches(position, flat, mismatched, error, usda):
 
 
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
-             decimal=".", psd="international", units="%"):
+             decimal=".", psd="international", units="%", oc_unit=None):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
     model: a position, a list text or a unique beginning of one, in any case (see models()).
@@ -330,6 +330,9 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     units: of sand, silt and clay, a key of CONTENT_UNITS ("%", "1" for fractions, "g/kg");
     converted to percent by moving the decimal point. Most soils summing to about 1, or lying
     above 100, bring a UserWarning naming the units that read them.
+    oc_unit: the unit of oc, "g/kg" or "%" (g/100 g), converted into the unit each model reads
+    (TALVO PTF model (PSD + OC) g/kg, Rawls et al., 1982 %); None (default): as given. OC
+    above a model's calibration (Rawls et al., 1982: 7.25 %) brings a UserWarning.
 
     Returns a dict of arrays of the broadcast shape: fc, pwp (float64, in units(model)[...],
     % w/w or % v/v; NaN where a cell failed), awc (float64, mm in a 15 cm layer), flags
@@ -372,6 +375,11 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     if size == 0:
         flat = [np.empty(0) for _ in flat]
     _warn_of_units(*flat[:3], stacklevel=2)
+    if oc_unit is not None:
+        flat[3] = _talvo.carbon_for(row.position, flat[3], oc_unit)
+    carbon = _talvo.carbon_note(row.position, flat[3], 'if yours is in g/kg, give oc_unit="g/kg"')
+    if carbon is not None:
+        warnings.warn(carbon, UserWarning, stacklevel=2)
     results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
                                    0 if threads is None else int(threads), _SCALES[psd])
     if size:

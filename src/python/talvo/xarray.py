@@ -14,8 +14,10 @@ _OUTPUTS = ("fc", "pwp", "awc", "flags", "texture", "error")
 _DTYPES = (np.float64, np.float64, np.float64, np.uint16, np.uint8, np.int8)
 
 
-# CF units of organic carbon, and how far each moves the decimal point to g/kg.
-_CARBON_UNITS = {"g/kg": 0, "g kg-1": 0, "dg/kg": -1, "%": 1, "percent": 1, "1": 3}
+# CF units of organic carbon: the unit talvo.estimate's oc_unit names, and how far each moves
+# the decimal point into it; the model then reads OC in its own.
+_CARBON_UNITS = {"g/kg": ("g/kg", 0), "g kg-1": ("g/kg", 0), "dg/kg": ("g/kg", -1),
+                 "%": ("%", 0), "percent": ("%", 0), "1": ("%", 2)}
 
 
 def _units(dataset, name):
@@ -32,8 +34,9 @@ def _units(dataset, name):
 
 
 def _converted(values, name, unit, decimal):
-    """An input's values in percent (g/kg for oc), the decimal point of each moved."""
-    places = (_CARBON_UNITS if name == "oc" else talvo.CONTENT_UNITS).get(unit, 0)
+    """An input's values in percent (oc in g/kg or %), the decimal point of each moved."""
+    places = _CARBON_UNITS[unit][1] if name == "oc" and unit is not None else \
+        talvo.CONTENT_UNITS.get(unit, 0)
     if unit is None or places == 0:
         return values
     numbers = talvo._numbers(values, decimal)
@@ -74,7 +77,8 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     per chunk unless `threads` says otherwise. `decimal` is the separator of variables that
     hold texts. A variable's CF units attribute is read: sand, silt and clay in "%",
     "percent", "1" (fractions), "g/kg", "g kg-1" or "dg/kg", oc in g/kg, dg/kg, % or 1, each
-    converted to what the models read by moving the decimal point; other units raise
+    converted to what the model reads by moving the decimal point (oc: g/kg for TALVO PTF
+    model (PSD + OC), % for Rawls et al., 1982; without units, as it is); other units raise
     ValueError. psd is talvo.estimate's.
     """
     row = talvo._model(model)
@@ -88,12 +92,15 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     given_units = {name: _units(dataset, name) for name in present}
     lazy = any(dataset[name].chunks is not None for name in present)
     chunk_threads = threads if threads is not None or not lazy else 1
+    carbon = given_units.get("oc")
+    oc_unit = None if carbon is None else _CARBON_UNITS[carbon][0]
 
     def cells(*arrays):
         inputs = {name: _converted(values, name, given_units[name], decimal)
                   for name, values in zip(present, arrays)}
         results = talvo.estimate(row.position, **inputs, precision=precision,
-                                 threads=chunk_threads, decimal=decimal, psd=psd)
+                                 threads=chunk_threads, decimal=decimal, psd=psd,
+                                 oc_unit=oc_unit)
         return tuple(results[name] for name in _OUTPUTS)
 
     outputs = xarray.apply_ufunc(cells, *(dataset[name] for name in present),

@@ -10,7 +10,8 @@
 // Messages in:  {type: 'preview', file, delimiter, records}
 //               {type: 'units', sand, silt, clay, decimal}  texts of the preview's columns
 //               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
-//                                                      prefix, psd, units, sand, silt, clay, oc,
+//                                                      prefix, psd, units, ocUnit, sand, silt,
+//                                                      clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
 //                                                      profiles, rootDepth, depletion, cfBy}}
 // Messages out: {type: 'preview', name, rows,      the header's fields, then records' fields,
@@ -18,7 +19,7 @@
 //               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
 //               {type: 'progress', done, total}    input bytes converted, of the file's
 //               {type: 'notice', text}             a model left out
-//               {type: 'done', file, records, rows, rowsWithError, units, flagged, note,
+//               {type: 'done', file, records, rows, rowsWithError, units, carbon, flagged, note,
 //                scores,                        {metrics, report, note}, or null unmeasured
 //                summary,                       the profiles' sums (a Blob), or null
 //                sample}                        {header, first, errors: [{line, fields}],
@@ -192,6 +193,7 @@ async function run(talvo, {file, session, options}) {
       rows: table.rows(),
       rowsWithError: table.rowsWithError(),
       units: table.unitNote(),
+      carbon: table.carbonNote(),
       flagged: table.flaggedRowsNote(),
       note: table.failedRowsNote(),
       scores,

@@ -25,6 +25,7 @@ const ui = {
   prefix: element('table-prefix'),
   psd: element('table-psd'),
   units: element('table-units'),
+  ocUnit: element('table-oc-unit'),
   preview: element('table-preview'),
   run: element('table-run'),
   cancel: element('table-cancel'),
@@ -97,6 +98,7 @@ function options() {
     prefix: ui.prefix.value,
     psd: ui.psd.value,
     units: ui.units.value,
+    ocUnit: ui.ocUnit.value,
   };
   for (const input of Inputs) {
     chosen[input] = columns[input].value;
@@ -324,7 +326,7 @@ const handlers = {
     }
     // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
     // with an error.
-    const lines = [message.units, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    const lines = [message.units, message.carbon, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
     if (message.scores) {
       lines.push(message.scores.note);
       showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
