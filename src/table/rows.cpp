@@ -492,9 +492,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         if (horizon) {
             const std::optional<estimation::HorizonWater> water =
                 horizonWater(*m_columns.models[m], limits);
-            if (water && water->bulkDensityAssumed) {
-                flags.add(estimation::Flag::bd);
-            }
+            estimation::addHorizonFlags(water, flags);
             m_horizons.water.push_back(water ? water->waterMm
                                              : std::numeric_limits<double>::quiet_NaN());
             end = writeClasses(end, texture, flags, summary);

@@ -326,7 +326,8 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
     depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
     15-digit results, from the top down), root_depth, and flags (the codes gap, overlap,
-    depth, missing joined by ";").
+    depth, missing, and porosity where a horizon's FC by volume is above its porosity,
+    1 - bd/2.65, joined by ";").
     """
     import pandas as pd
 
@@ -352,14 +353,18 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
 
     bd = numbers("bd", np.nan)
     cf = np.nan_to_num(numbers("cf", 0.0), nan=0.0)
-    sums, _ = _talvo.profile_water(
+    sums, (_, _, _, horizon_flags) = _talvo.profile_water(
         row.position, np.asarray(estimated["fc"], dtype=np.float64),
         np.asarray(estimated["pwp"], dtype=np.float64), bd, cf, numbers("top", np.nan),
         numbers("bottom", np.nan), codes.astype(np.int64), len(names), float(root_depth),
         float(depletion), cf_by == "weight")
     depth, topsoil, subsoil, root, readily, bits = sums
-    flags = [";".join(code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i))
-             for b in bits]
+    # A horizon whose FC overfills its pores flags its profile: the sums count its water.
+    porous = np.zeros(len(names), dtype=bool)
+    np.logical_or.at(porous, codes, (horizon_flags & FLAGS["porosity"]) != 0)
+    flags = [";".join([code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i)]
+                      + (["porosity"] if p else []))
+             for b, p in zip(bits, porous)]
     return pd.DataFrame(
         {"depth_cm": depth, "taw_0_30": topsoil, "taw_0_100": subsoil, "taw_root": root,
          "raw_root": readily, "root_depth": float(root_depth), "flags": flags},
