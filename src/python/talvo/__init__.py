@@ -23,7 +23,8 @@ __version__ = _talvo.__version__
 
 Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
 
-# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd".
+# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd",
+# "porosity".
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text; 0 is a cell that was estimated.
@@ -383,7 +384,7 @@ def __getattr__(name):
 METRICS_COLUMNS = ("model", "unit", "quantity", "n", "me", "me_low", "me_high", "mae", "rmse",
                    "rmse_low", "rmse_high", "r2", "nse")
 _MEASURED = ("fc", "pwp", "awc")
-_MEASURED_UNITS = {"v/v": False, "w/w": True}
+_MEASURED_UNITS = ("v/v", "w/w", "fraction")
 
 
 def _column(table, name):
@@ -402,8 +403,9 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     models that read it, oc, found by name in any case. measured: {"fc": COLUMN, "pwp":
     COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
     model whose inputs the table has) or a list of positions and list texts.
-    measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
-    with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
+    measured_unit: "v/v", "w/w" or "fraction" (cm3/cm3, read as % v/v: 0.26 as 26) for FC
+    and PWP, with a UserWarning when the numbers look like another; estimates in the other
+    unit are converted with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
     1000 resamples with a fixed seed, exactly as talvo-batch --metrics gives them.
     psd: the particle-size scale of sand, silt and clay, as estimate() takes it.
@@ -415,7 +417,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     if psd not in _SCALES:
         raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     if measured_unit not in _MEASURED_UNITS:
-        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v' or 'w/w'")
+        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v', 'w/w' or 'fraction'")
     unknown = set(measured) - set(_MEASURED)
     if unknown or not measured:
         raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
@@ -445,10 +447,12 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     for name, values in list(numbers.items()) + list(columns.items()) + [("bd", density)]:
         if len(values) not in (0, count):
             raise ValueError(f"{name} has {len(values)} rows, sand {count}")
-    rows = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
-                                   numbers["silt"], numbers["clay"], numbers["oc"],
-                                   columns["fc"], columns["pwp"], columns["awc"], density,
-                                   _MEASURED_UNITS[measured_unit], _SCALES[psd])
+    rows, note = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
+                                         numbers["silt"], numbers["clay"], numbers["oc"],
+                                         columns["fc"], columns["pwp"], columns["awc"], density,
+                                         measured_unit, _SCALES[psd])
+    if note:
+        warnings.warn(note, UserWarning, stacklevel=2)
     frame = pd.DataFrame(rows, columns=list(METRICS_COLUMNS))
     return frame.astype({name: "float64" for name in METRICS_COLUMNS[4:]})
 
