@@ -90,8 +90,11 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (summaryFile) {
         summaryFile->commit();
     }
-    if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
-        tool.report(*warning);
+    for (const auto& warning :
+         {talvo::batch::unitWarning(summary), talvo::batch::decimalWarning(summary)}) {
+        if (warning) {
+            tool.report(*warning);
+        }
     }
     if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
         tool.report(flagged);

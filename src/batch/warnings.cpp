@@ -20,6 +20,14 @@ std::optional<std::string> unitWarning(const table::Summary& summary) {
     return note;
 }
 
+std::optional<std::string> decimalWarning(const table::Summary& summary) {
+    if (summary.rowsWithDecimalComma == 0) {
+        return std::nullopt;
+    }
+    return ofRows(summary.rowsWithDecimalComma, summary.rows) +
+           " failed on numbers written with a decimal comma: --decimal , reads them";
+}
+
 std::optional<std::string> strictFailure(const table::Summary& summary) {
     if (summary.rowsToCheck == 0) {
         return std::nullopt;

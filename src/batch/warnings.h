@@ -14,6 +14,9 @@ namespace talvo::batch {
 // fractions of 1 or like g/kg; nothing when they look like percent.
 std::optional<std::string> unitWarning(const table::Summary& summary);
 
+// One line naming --decimal , when rows failed on numbers with a decimal comma.
+std::optional<std::string> decimalWarning(const table::Summary& summary);
+
 // The line --strict ends a run with when rows carry flags; nothing when none do.
 std::optional<std::string> strictFailure(const table::Summary& summary);
 
