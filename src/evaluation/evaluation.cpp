@@ -78,6 +78,7 @@ struct Track {
     bool converted = false;
     std::uint64_t defaultDensityRows = 0;
     MeasuredLook look;
+    std::array<std::uint64_t, estimation::allFlags.size()> flagged{};
     Sums total;
     std::array<Sums, estimation::TextureClassCount + 1> byTexture{};
     LeftOut leftOut;
@@ -133,7 +134,7 @@ MeasuredLook measuredLook(const std::vector<Track>& tracks) {
 void note(std::uint64_t& count, std::vector<std::uint64_t>& rows, std::uint64_t row) {
     ++count;
     if (rows.size() < LeftOutExamples) {
-        rows.push_back(row + 1);
+        rows.push_back(row);
     }
 }
 
@@ -146,6 +147,7 @@ struct Evaluation::State {
     std::vector<Sums> groups;   // per group, one Sums per track
     std::uint64_t rowCount = 0; // rows taken so far
     bool density = false;
+    bool fileLines = false;
     std::array<std::vector<double>, 3> results; // fc, pwp, awc of the run
     std::vector<std::uint16_t> flags;
     std::vector<std::uint8_t> texture, failure;
@@ -195,7 +197,7 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
     const std::span<const double> measured = in.measured[q];
     const std::vector<double>& estimated = results[q];
     for (std::size_t i = 0; i < in.soils.count; ++i) {
-        const std::uint64_t row = rowCount + i;
+        const std::uint64_t row = in.lines.empty() ? rowCount + i + 1 : in.lines[i];
         if (!std::isfinite(measured[i])) {
             note(track.leftOut.noMeasurement, track.leftOut.noMeasurementRows, row);
             continue;
@@ -228,6 +230,10 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
         const std::size_t textureIndex = texture[i] == estimation::NoTexture
                                              ? estimation::TextureClassCount
                                              : std::size_t{texture[i]};
+        const estimation::Flags rowFlags(flags[i]);
+        for (std::size_t f = 0; f < track.flagged.size(); ++f) {
+            track.flagged[f] += rowFlags.contains(estimation::allFlags[f]) ? 1U : 0U;
+        }
         track.total.add(compared, value);
         track.byTexture[textureIndex].add(compared, value);
         groups[groupStarts[i] + groupColumn].add(compared, value);
@@ -238,6 +244,7 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
 void Evaluation::add(const Rows& rows) {
     State& s = *m_state;
     s.density = s.density || !rows.density.empty();
+    s.fileLines = s.fileLines || !rows.lines.empty();
     const std::uint64_t end = s.rowCount + rows.soils.count;
     s.groups.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end, MaxGroups)) *
                     s.tracks.size());
@@ -266,6 +273,7 @@ Outcome Evaluation::outcome() const {
     outcome.unit = s.setup.unit;
     outcome.particleSizes = s.setup.particleSizes;
     outcome.densityColumn = s.density;
+    outcome.fileLines = s.fileLines;
     if (s.tracks.empty()) {
         return outcome;
     }
@@ -284,6 +292,7 @@ Outcome Evaluation::outcome() const {
         std::transform(track.byTexture.begin(), track.byTexture.end(), c.byTexture.begin(),
                        [](const Sums& sums) { return scores(sums); });
         c.leftOut = track.leftOut;
+        c.flagged = track.flagged;
         std::vector<Sampled> sample = track.sample;
         std::sort(sample.begin(), sample.end());
         for (const Sampled& entry : sample) {

@@ -51,12 +51,15 @@ struct Rows {
     estimation::SoilColumns soils;
     std::array<std::span<const double>, 3> measured;
     std::span<const double> density;
+    // The line of its file each row starts on; empty: rows numbered on from 1.
+    std::span<const std::uint64_t> lines;
 };
 
 struct LeftOut {
     std::uint64_t noMeasurement = 0; // the measurement is empty or no number
     std::uint64_t noEstimate = 0;    // the model could not estimate the row
-    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows; // the first few, from 1
+    // The first few: lines of the file where the rows had them, else rows from 1.
+    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows;
 };
 
 struct Point {
@@ -86,6 +89,8 @@ struct Comparison {
     // Point scores per texture class, in class order, and last for rows without a class.
     std::array<Scores, estimation::TextureClassCount + 1> byTexture;
     LeftOut leftOut;
+    // Of the rows compared, those that carry each flag, in the order of allFlags.
+    std::array<std::uint64_t, estimation::allFlags.size()> flagged{};
     std::vector<Point> sample;
 };
 
@@ -95,7 +100,8 @@ struct Outcome {
     MeasuredUnit unit = MeasuredUnit::volume;
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     bool densityColumn = false;
-    MeasuredLook look; // summed over the comparisons
+    bool fileLines = false; // rows left out are named by their lines in the file
+    MeasuredLook look;      // summed over the comparisons
 };
 
 // How a front end names its choice of the measurements' unit, to end the sentence after "; ":

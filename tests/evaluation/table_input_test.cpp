@@ -145,7 +145,7 @@ TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {
         pwp.push_back(measuredPwp(soils, i));
     }
     Evaluation columns(setup);
-    columns.add({soils.columns(), {fc, pwp, {}}, {}});
+    columns.add({soils.columns(), {fc, pwp, {}}, {}, {}});
     const Outcome fromColumns = columns.outcome();
 
     EXPECT_EQ(rmses(fromTable), rmses(fromColumns));
