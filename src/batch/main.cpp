@@ -127,8 +127,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.footer("Output: every input column, then model, unit, fc, pwp, awc, texture, flags, "
                "error; one row per input row and model. texture is the class on the "
                "international triangle (sand 0.02-2 mm), or with --psd usda on the USDA one; "
-               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, joined by "
-               "';'.\n" +
+               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, and for "
+               "horizons (--profiles) bd and porosity, joined by ';'.\n" +
                talvo::batch::modelColumns() +
                "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
                "--strict, a flag), 2 usage or input error.");
