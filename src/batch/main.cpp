@@ -90,8 +90,11 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (summaryFile) {
         summaryFile->commit();
     }
-    if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
-        tool.report(*warning);
+    for (const auto& warning :
+         {talvo::batch::unitWarning(summary), talvo::batch::decimalWarning(summary)}) {
+        if (warning) {
+            tool.report(*warning);
+        }
     }
     for (const std::string& line : talvo::batch::carbonWarnings(summary)) {
         tool.report(line);
@@ -127,8 +130,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     app.footer("Output: every input column, then model, unit, fc, pwp, awc, texture, flags, "
                "error; one row per input row and model. texture is the class on the "
                "international triangle (sand 0.02-2 mm), or with --psd usda on the USDA one; "
-               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, joined by "
-               "';'.\n" +
+               "flags holds the codes sum, range, oc, fc<=pwp, result and psd, and for "
+               "horizons (--profiles) bd and porosity, joined by ';'.\n" +
                talvo::batch::modelColumns() +
                "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
                "--strict, a flag), 2 usage or input error.");

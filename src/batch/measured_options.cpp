@@ -29,9 +29,10 @@ void addMeasuredOptions(CLI::App& app, MeasuredArguments& arguments) {
            [&arguments](const std::string& text) {
                arguments.columns.unit = evaluation::parseMeasuredUnit(text);
            },
-           "unit of measured fc and pwp: v/v (default) or w/w; estimates in the other unit are "
-           "converted with the row's bulk density, 1.49 where it has none")
-        ->type_name("v/v|w/w");
+           "unit of measured fc and pwp: v/v (default), w/w, or fraction (cm3/cm3, read as "
+           "% v/v: 0.26 as 26); estimates in the other unit are converted with the row's bulk "
+           "density, 1.49 where it has none")
+        ->type_name("v/v|w/w|fraction");
     app.add_option("--metrics", arguments.metrics,
                    "with --measured: write the scores to FILE.csv, whole or not at all: model, "
                    "unit, quantity, n, me, me_low, me_high, mae, rmse, rmse_low, rmse_high, r2, "

@@ -67,8 +67,13 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
     } catch (const table::CsvError& error) {
         throw cli::Error(table::aboutInput(input.name(), error.what()));
     }
-    if (const std::string note = evaluation::densityNote(outcome); !note.empty()) {
-        tool.report(note);
+    const std::string unitNote = evaluation::misreadMeasuredNote(
+        outcome, {.fraction = "--measured-unit fraction reads them as % v/v (0.26 as 26)",
+                  .volume = "--measured-unit v/v reads them so"});
+    for (const std::string& note : {unitNote, evaluation::densityNote(outcome)}) {
+        if (!note.empty()) {
+            tool.report(note);
+        }
     }
     if (metrics) {
         metrics->stream() << evaluation::metricsTable(outcome, arguments.settings.delimiter,

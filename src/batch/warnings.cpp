@@ -36,6 +36,14 @@ std::vector<std::string> carbonWarnings(const table::Summary& summary) {
     return lines;
 }
 
+std::optional<std::string> decimalWarning(const table::Summary& summary) {
+    if (summary.rowsWithDecimalComma == 0) {
+        return std::nullopt;
+    }
+    return ofRows(summary.rowsWithDecimalComma, summary.rows) +
+           " failed on numbers written with a decimal comma: --decimal , reads them";
+}
+
 std::optional<std::string> strictFailure(const table::Summary& summary) {
     if (summary.rowsToCheck == 0) {
         return std::nullopt;

@@ -17,6 +17,8 @@ std::optional<std::string> unitWarning(const table::Summary& summary);
 
 // A line for each model that read organic carbon above its calibration, naming --oc-unit.
 std::vector<std::string> carbonWarnings(const table::Summary& summary);
+// One line naming --decimal , when rows failed on numbers with a decimal comma.
+std::optional<std::string> decimalWarning(const table::Summary& summary);
 
 // The line --strict ends a run with when rows carry flags; nothing when none do.
 std::optional<std::string> strictFailure(const table::Summary& summary);

@@ -2,11 +2,28 @@
 
 #include "table/printable.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <new>
 
 namespace talvo::cli {
+
+namespace {
+
+// The parser's help ends an option's line with the options it excludes ("Excludes:
+// --fractions"), words for the parser, not the reader: the descriptions say it in theirs.
+class HelpFormatter : public CLI::Formatter {
+public:
+    std::string make_option_opts(const CLI::Option* option) const override {
+        std::string text = CLI::Formatter::make_option_opts(option);
+        text.resize(std::min(text.size(), text.find(" " + get_label("Excludes") + ":")));
+        return text;
+    }
+};
+
+} // namespace
 
 void Tool::report(std::string_view message) const {
     std::cerr << m_name << ": " << table::printable(message) << '\n';
@@ -26,6 +43,7 @@ std::optional<int> Tool::parse(CLI::App& app, int argc, char** argv) const {
             return UsageStatus;
         }
     }
+    app.formatter(std::make_shared<HelpFormatter>());
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

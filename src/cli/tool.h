@@ -26,6 +26,7 @@ public:
     // Nothing when the run goes on; else the status to end with: 0 after --help and
     // --version, UsageStatus for an error, which is reported. "--name=" with nothing after
     // the '=' is an error: the parser would take the next argument as its value.
+    // Its help (and so the manual page made from it) lists no "Excludes:".
     std::optional<int> parse(CLI::App& app, int argc, char** argv) const;
     // The tool's status from `work`; anything it throws (an input error, out of memory, a
     // thread the system refused) is reported, with UsageStatus.

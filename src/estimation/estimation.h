@@ -19,6 +19,7 @@
 #include "estimation/detail/number_text.h"
 #include "estimation/detail/particle_size.h"
 #include "estimation/detail/plausibility.h"
+#include "estimation/detail/printable.h"
 #include "estimation/detail/root_zone.h"
 #include "estimation/detail/texture.h"
 

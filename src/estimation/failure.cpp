@@ -1,5 +1,7 @@
 #include "estimation/detail/failure.h"
 
+#include "estimation/detail/printable.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -37,18 +39,19 @@ bool missingText(std::string_view text) noexcept {
 
 namespace {
 
-// The cell as a message quotes it: long enough to recognise, cut at a character's start.
+// The cell as a message quotes it: long enough to recognise, cut at a character's start,
+// with what would not show escaped.
 void appendQuoted(std::string& out, std::string_view text) {
     constexpr std::size_t MaxQuoted = 40;
     out += '"';
     if (text.size() <= MaxQuoted) {
-        out += text;
+        out += printable(text);
     } else {
         std::size_t cut = MaxQuoted;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
             --cut; // a UTF-8 continuation byte
         }
-        out += text.substr(0, cut);
+        out += printable(text.substr(0, cut));
         out += "...";
     }
     out += '"';

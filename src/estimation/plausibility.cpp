@@ -6,7 +6,7 @@ namespace talvo::estimation {
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
-        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd"};
+        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -22,6 +22,8 @@ std::string_view sentence(Flag flag) {
         "international one (silt 2-20 \u00b5m), an approximation.",
         "The horizon has no bulk density: 1.49 g/cm\u00b3 was used to count its water by "
         "volume.",
+        "FC by volume is above the porosity its bulk density leaves (1 - BD/2.65): the soil "
+        "cannot hold that much water.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }

@@ -54,6 +54,7 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
     // Stones by weight need the density too, whatever the model's unit.
     const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
     water.bulkDensityAssumed = assumed && (model.gravimetric || stonesByWeight);
+    water.fcAbovePorosity = !assumed && fc * toVolume > porosity(density);
     return water;
 }
 

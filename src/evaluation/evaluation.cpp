@@ -19,7 +19,15 @@ std::string_view name(Quantity quantity) noexcept {
 }
 
 std::string_view name(MeasuredUnit unit) noexcept {
-    return unit == MeasuredUnit::mass ? "% w/w" : "% v/v";
+    switch (unit) {
+    case MeasuredUnit::volume:
+        return "% v/v";
+    case MeasuredUnit::mass:
+        return "% w/w";
+    case MeasuredUnit::fraction:
+        return "cm3/cm3";
+    }
+    return "";
 }
 
 namespace {
@@ -46,8 +54,16 @@ bool needsDensity(const estimation::PtfModel& model, Quantity quantity, Measured
     if (quantity == Quantity::awc) {
         return model.gravimetric;
     }
-    return model.gravimetric == (unit == MeasuredUnit::volume);
+    return model.gravimetric == (unit != MeasuredUnit::mass);
 }
+
+// The unit FC and PWP are compared in: fractions as the percent the models give.
+MeasuredUnit comparedUnit(MeasuredUnit unit) noexcept {
+    return unit == MeasuredUnit::fraction ? MeasuredUnit::volume : unit;
+}
+
+// An estimate this many percent is no fraction of 1: the models give FC and PWP of 5 to 60.
+constexpr double SomePercent = 5.0;
 
 struct Sampled {
     std::uint64_t hash;
@@ -61,6 +77,8 @@ struct Track {
     Quantity quantity = Quantity::fc;
     bool converted = false;
     std::uint64_t defaultDensityRows = 0;
+    MeasuredLook look;
+    std::array<std::uint64_t, estimation::allFlags.size()> flagged{};
     Sums total;
     std::array<Sums, estimation::TextureClassCount + 1> byTexture{};
     LeftOut leftOut;
@@ -79,10 +97,44 @@ struct Track {
     }
 };
 
+// A measured FC or PWP as given, beside its estimate in % of the unit it was given in.
+void look(MeasuredLook& look, Quantity quantity, double measured, double estimated,
+          double density) {
+    ++look.compared;
+    look.fractionLike += measured >= 0 && measured <= 1 && estimated >= SomePercent ? 1U : 0U;
+    look.aboveHundred += measured > 1 ? 1U : 0U;
+    if (quantity == Quantity::fc && std::isfinite(density)) {
+        ++look.fcWithDensity;
+        look.fcAbovePorosity += measured * density > estimation::porosity(density) ? 1U : 0U;
+    }
+}
+
+// Each measured value once: FC and PWP as compared with the model that estimated most rows.
+MeasuredLook measuredLook(const std::vector<Track>& tracks) {
+    MeasuredLook sum;
+    for (const Quantity quantity : {Quantity::fc, Quantity::pwp}) {
+        const Track* widest = nullptr;
+        for (const Track& track : tracks) {
+            if (track.quantity == quantity &&
+                (widest == nullptr || track.look.compared > widest->look.compared)) {
+                widest = &track;
+            }
+        }
+        if (widest != nullptr) {
+            sum.compared += widest->look.compared;
+            sum.fractionLike += widest->look.fractionLike;
+            sum.aboveHundred += widest->look.aboveHundred;
+            sum.fcWithDensity += widest->look.fcWithDensity;
+            sum.fcAbovePorosity += widest->look.fcAbovePorosity;
+        }
+    }
+    return sum;
+}
+
 void note(std::uint64_t& count, std::vector<std::uint64_t>& rows, std::uint64_t row) {
     ++count;
     if (rows.size() < LeftOutExamples) {
-        rows.push_back(row + 1);
+        rows.push_back(row);
     }
 }
 
@@ -95,6 +147,7 @@ struct Evaluation::State {
     std::vector<Sums> groups;   // per group, one Sums per track
     std::uint64_t rowCount = 0; // rows taken so far
     bool density = false;
+    bool fileLines = false;
     std::array<std::vector<double>, 3> results; // fc, pwp, awc of the run
     std::vector<std::uint16_t> flags;
     std::vector<std::uint8_t> texture, failure;
@@ -156,7 +209,7 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
     const std::span<const double> measured = in.measured[q];
     const std::vector<double>& estimated = results[q];
     for (std::size_t i = 0; i < in.soils.count; ++i) {
-        const std::uint64_t row = rowCount + i;
+        const std::uint64_t row = in.lines.empty() ? rowCount + i + 1 : in.lines[i];
         if (!std::isfinite(measured[i])) {
             note(track.leftOut.noMeasurement, track.leftOut.noMeasurementRows, row);
             continue;
@@ -166,33 +219,44 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
             note(track.leftOut.noEstimate, track.leftOut.noEstimateRows, row);
             continue;
         }
+        const double rowDensity = in.density.empty() ? NoScore : in.density[i];
+        const bool ownDensity = std::isfinite(rowDensity) && rowDensity > 0;
         if (track.converted) {
-            double bd = in.density.empty() ? NoScore : in.density[i];
-            if (!(std::isfinite(bd) && bd > 0)) {
-                bd = DefaultDensity;
-                ++track.defaultDensityRows;
-            }
+            const double bd = ownDensity ? rowDensity : DefaultDensity;
+            track.defaultDensityRows += ownDensity ? 0U : 1U;
             if (track.quantity == Quantity::awc) {
                 compared *= bd / DefaultDensity;
-            } else if (setup.unit == MeasuredUnit::volume) {
-                compared *= bd;
-            } else {
+            } else if (setup.unit == MeasuredUnit::mass) {
                 compared /= bd;
+            } else {
+                compared *= bd;
+            }
+        }
+        double value = measured[i];
+        if (track.quantity != Quantity::awc) {
+            look(track.look, track.quantity, value, compared, ownDensity ? rowDensity : NoScore);
+            if (setup.unit == MeasuredUnit::fraction) {
+                value *= estimation::PercentDivisor;
             }
         }
         const std::size_t textureIndex = texture[i] == estimation::NoTexture
                                              ? estimation::TextureClassCount
                                              : std::size_t{texture[i]};
-        track.total.add(compared, measured[i]);
-        track.byTexture[textureIndex].add(compared, measured[i]);
-        groups[groupStarts[i] + groupColumn].add(compared, measured[i]);
-        track.keep(hashes[i], {compared, measured[i]});
+        const estimation::Flags rowFlags(flags[i]);
+        for (std::size_t f = 0; f < track.flagged.size(); ++f) {
+            track.flagged[f] += rowFlags.contains(estimation::allFlags[f]) ? 1U : 0U;
+        }
+        track.total.add(compared, value);
+        track.byTexture[textureIndex].add(compared, value);
+        groups[groupStarts[i] + groupColumn].add(compared, value);
+        track.keep(hashes[i], {compared, value});
     }
 }
 
 void Evaluation::add(const Rows& rows) {
     State& s = *m_state;
     s.density = s.density || !rows.density.empty();
+    s.fileLines = s.fileLines || !rows.lines.empty();
     const std::uint64_t end = s.rowCount + rows.soils.count;
     s.groups.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end, MaxGroups)) *
                     s.tracks.size());
@@ -221,16 +285,18 @@ Outcome Evaluation::outcome() const {
     outcome.unit = s.setup.unit;
     outcome.particleSizes = s.setup.particleSizes;
     outcome.densityColumn = s.density;
+    outcome.fileLines = s.fileLines;
     if (s.tracks.empty()) {
         return outcome;
     }
+    outcome.look = measuredLook(s.tracks);
     const std::vector<ScoreIntervals> intervals = bootstrap(s.groups, s.tracks.size());
     for (std::size_t t = 0; t < s.tracks.size(); ++t) {
         const Track& track = s.tracks[t];
         Comparison c;
         c.model = track.model;
         c.quantity = track.quantity;
-        c.unit = track.quantity == Quantity::awc ? "mm" : name(s.setup.unit);
+        c.unit = track.quantity == Quantity::awc ? "mm" : name(comparedUnit(s.setup.unit));
         c.converted = track.converted;
         c.defaultDensityRows = track.defaultDensityRows;
         c.scores = scores(track.total);
@@ -238,6 +304,7 @@ Outcome Evaluation::outcome() const {
         std::transform(track.byTexture.begin(), track.byTexture.end(), c.byTexture.begin(),
                        [](const Sums& sums) { return scores(sums); });
         c.leftOut = track.leftOut;
+        c.flagged = track.flagged;
         std::vector<Sampled> sample = track.sample;
         std::sort(sample.begin(), sample.end());
         for (const Sampled& entry : sample) {
@@ -246,6 +313,53 @@ Outcome Evaluation::outcome() const {
         outcome.comparisons.push_back(std::move(c));
     }
     return outcome;
+}
+
+std::optional<MeasuredUnit> misreadMeasuredUnit(const Outcome& outcome) {
+    const MeasuredLook& look = outcome.look;
+    const auto most = [](std::uint64_t some, std::uint64_t all) {
+        return all > 0 && 2 * some > all;
+    };
+    switch (outcome.unit) {
+    case MeasuredUnit::fraction:
+        return most(look.aboveHundred, look.compared) ? std::optional(MeasuredUnit::volume)
+                                                      : std::nullopt;
+    case MeasuredUnit::mass:
+        if (most(look.fcAbovePorosity, look.fcWithDensity)) {
+            return MeasuredUnit::volume;
+        }
+        break;
+    case MeasuredUnit::volume:
+        break;
+    }
+    return most(look.fractionLike, look.compared) ? std::optional(MeasuredUnit::fraction)
+                                                  : std::nullopt;
+}
+
+std::string misreadMeasuredNote(const Outcome& outcome, const MeasuredUnitRemedies& remedies) {
+    const std::optional<MeasuredUnit> unit = misreadMeasuredUnit(outcome);
+    if (!unit) {
+        return {};
+    }
+    const MeasuredLook& look = outcome.look;
+    const auto of = [](std::uint64_t some, std::uint64_t all) {
+        return std::to_string(some) + " of " + std::to_string(all);
+    };
+    if (*unit == MeasuredUnit::fraction) {
+        return "measured fc and pwp: " + of(look.fractionLike, look.compared) +
+               " values are at most 1 while the estimates are percent: they look like "
+               "fractions of 1 (cm3/cm3); " +
+               std::string(remedies.fraction);
+    }
+    if (outcome.unit == MeasuredUnit::fraction) {
+        return "measured fc and pwp: " + of(look.aboveHundred, look.compared) +
+               " values lie above 1: they look like percent, not fractions of 1; " +
+               std::string(remedies.volume);
+    }
+    return "measured fc: " + of(look.fcAbovePorosity, look.fcWithDensity) +
+           " values with a bulk density, read as % w/w, hold more water by volume than the "
+           "soil's pores (1 - bd/2.65): they look like % v/v; " +
+           std::string(remedies.volume);
 }
 
 std::string densityNote(const Outcome& outcome) {

@@ -24,8 +24,9 @@ inline constexpr std::array<Quantity, 3> allQuantities{Quantity::fc, Quantity::p
 std::string_view name(Quantity quantity) noexcept; // "fc", "pwp", "awc"
 
 // The unit of measured FC and PWP; measured AWC is always mm of a 15 cm layer, as estimated.
-enum class MeasuredUnit : std::uint8_t { volume, mass }; // % v/v, % w/w
-std::string_view name(MeasuredUnit unit) noexcept;       // "% v/v", "% w/w"
+// Fractions (cm3/cm3) are compared as % v/v, 0.26 as 26.
+enum class MeasuredUnit : std::uint8_t { volume, mass, fraction };
+std::string_view name(MeasuredUnit unit) noexcept; // "% v/v", "% w/w", "cm3/cm3"
 
 // Bulk density (g/cm3) taken where a row has none: the one the models' AWC assumes.
 inline constexpr double DefaultDensity = estimation::VolumeFactor;
@@ -52,17 +53,30 @@ struct Rows {
     estimation::SoilColumns soils;
     std::array<std::span<const double>, 3> measured;
     std::span<const double> density;
+    // The line of its file each row starts on; empty: rows numbered on from 1.
+    std::span<const std::uint64_t> lines;
 };
 
 struct LeftOut {
     std::uint64_t noMeasurement = 0; // the measurement is empty or no number
     std::uint64_t noEstimate = 0;    // the model could not estimate the row
-    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows; // the first few, from 1
+    // The first few: lines of the file where the rows had them, else rows from 1.
+    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows;
 };
 
 struct Point {
     double estimated;
     double measured;
+};
+
+// What the measured FC and PWP, as given, say about their unit, counted over the rows
+// compared with each model. The estimates are in % of the measurements' unit.
+struct MeasuredLook {
+    std::uint64_t compared = 0;        // FC and PWP rows with a measurement and an estimate
+    std::uint64_t fractionLike = 0;    // of these, at most 1 while the estimate is some percent
+    std::uint64_t aboveHundred = 0;    // of these, above 1 even as a fraction (above 100 %)
+    std::uint64_t fcWithDensity = 0;   // FC rows with a bulk density of their own
+    std::uint64_t fcAbovePorosity = 0; // of these, above the porosity once read by volume
 };
 
 // One model and quantity.
@@ -77,6 +91,8 @@ struct Comparison {
     // Point scores per texture class, in class order, and last for rows without a class.
     std::array<Scores, estimation::TextureClassCount + 1> byTexture;
     LeftOut leftOut;
+    // Of the rows compared, those that carry each flag, in the order of allFlags.
+    std::array<std::uint64_t, estimation::allFlags.size()> flagged{};
     std::vector<Point> sample;
 };
 
@@ -86,7 +102,25 @@ struct Outcome {
     MeasuredUnit unit = MeasuredUnit::volume;
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     bool densityColumn = false;
+    bool fileLines = false; // rows left out are named by their lines in the file
+    MeasuredLook look;      // summed over the comparisons
 };
+
+// How a front end names its choice of the measurements' unit, to end the sentence after "; ":
+// talvo-batch's option, Python's argument, the page's choice.
+struct MeasuredUnitRemedies {
+    std::string_view fraction; // reads fractions of 1 as % v/v
+    std::string_view volume;   // reads % v/v
+};
+
+// The unit the measured FC and PWP look to be in when it is not the one they were given in:
+// fractions of 1 (cm3/cm3) where most are at most 1 while the estimates are percent; % v/v
+// where fractions were given but most lie above 1, or % w/w were given but most FC with a
+// bulk density lie above its porosity by volume. Nothing where the numbers do not say.
+std::optional<MeasuredUnit> misreadMeasuredUnit(const Outcome& outcome);
+
+// One line saying so and naming the front end's remedy; empty when the unit looks right.
+std::string misreadMeasuredNote(const Outcome& outcome, const MeasuredUnitRemedies& remedies);
 
 // The line that tells how many rows took DefaultDensity to convert estimates into the
 // measurements' unit; empty when none did.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 
 namespace talvo::evaluation {
 
@@ -80,10 +81,14 @@ void addMeasuredColumns(MeasuredColumns& columns, std::string_view text) {
 }
 
 MeasuredUnit parseMeasuredUnit(std::string_view text) {
-    if (text == "v/v" || text == "w/w") {
-        return text == "v/v" ? MeasuredUnit::volume : MeasuredUnit::mass;
+    for (const auto& [word, unit] :
+         {std::pair{"v/v", MeasuredUnit::volume}, std::pair{"w/w", MeasuredUnit::mass},
+          std::pair{"fraction", MeasuredUnit::fraction}}) {
+        if (text == word) {
+            return unit;
+        }
     }
-    throw Error("--measured-unit '" + table::printable(text) + "': give v/v or w/w");
+    throw Error("--measured-unit '" + table::printable(text) + "': give v/v, w/w or fraction");
 }
 
 bool anyMeasured(const MeasuredColumns& columns) noexcept {

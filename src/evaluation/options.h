@@ -19,7 +19,7 @@ void addMeasuredColumn(MeasuredColumns& columns, std::string_view name, std::str
 // is followed by a known name and '='. Throws table::Error.
 void addMeasuredColumns(MeasuredColumns& columns, std::string_view text);
 
-// "v/v" or "w/w". Throws table::Error.
+// "v/v", "w/w" or "fraction" (cm3/cm3). Throws table::Error.
 MeasuredUnit parseMeasuredUnit(std::string_view text);
 
 // Whether any of fc, pwp and awc has a column.

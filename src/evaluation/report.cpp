@@ -261,7 +261,74 @@ std::string leftOutTable(const Outcome& outcome) {
                "</td><td>" + rowList(c.leftOut.noEstimate, c.leftOut.noEstimateRows) +
                "</td></tr>\n";
     }
-    return out + "</table>\n<p>Rows are counted from 1 below the header.</p>\n";
+    return out + (outcome.fileLines
+                      ? "</table>\n<p>Rows are named by their lines in the file, the header "
+                        "being line 1.</p>\n"
+                      : "</table>\n<p>Rows are counted from 1.</p>\n");
+}
+
+// The comparison of a model that took the most rows: its flags describe the model's rows.
+std::vector<const Comparison*> widestPerModel(const Outcome& outcome) {
+    std::vector<const Comparison*> widest;
+    for (const Comparison& c : outcome.comparisons) {
+        if (!widest.empty() && widest.back()->model == c.model) {
+            if (c.scores.n > widest.back()->scores.n) {
+                widest.back() = &c;
+            }
+        } else {
+            widest.push_back(&c);
+        }
+    }
+    return widest;
+}
+
+// Flags on the rows scored, model by model: a score over rows the model does not fit says
+// little about the model. psd is left out, as every converted row carries it.
+std::string flagNotes(const Outcome& outcome) {
+    std::string lines;
+    std::array<bool, estimation::allFlags.size()> seen{};
+    for (const Comparison* c : widestPerModel(outcome)) {
+        std::string counts;
+        for (std::size_t f = 0; f < estimation::allFlags.size(); ++f) {
+            if (c->flagged[f] == 0 || estimation::allFlags[f] == estimation::Flag::psd) {
+                continue;
+            }
+            seen[f] = true;
+            counts += (counts.empty() ? "" : ", ") + std::to_string(c->flagged[f]) + " " +
+                      escapeHtml(estimation::code(estimation::allFlags[f]));
+        }
+        if (!counts.empty()) {
+            lines += "<li>" + modelName(*c) + ": of " +
+                     std::to_string(static_cast<std::uint64_t>(c->scores.n)) + " rows scored, " +
+                     counts + "</li>\n";
+        }
+    }
+    if (lines.empty()) {
+        return {};
+    }
+    std::string out = "<div class=\"caution\"><p>Rows scored that carry flags (the flags "
+                      "column of the table says which):</p><ul>\n" +
+                      lines + "</ul>\n<dl>";
+    for (std::size_t f = 0; f < seen.size(); ++f) {
+        if (seen[f]) {
+            out += "<dt>" + escapeHtml(estimation::code(estimation::allFlags[f])) + "</dt><dd>" +
+                   escapeHtml(estimation::sentence(estimation::allFlags[f])) + "</dd>";
+        }
+    }
+    return out + "</dl></div>\n";
+}
+
+// Rawls et al., 1982 was fitted to organic carbon in percent, which it reads the table's OC
+// as; the other model that reads OC reads g/kg.
+std::string carbonNote(const Outcome& outcome) {
+    const estimation::PtfModel* const rawls = &estimation::ModelCatalogue[2];
+    const bool scored = std::any_of(outcome.comparisons.begin(), outcome.comparisons.end(),
+                                    [rawls](const Comparison& c) { return c.model == rawls; });
+    return scored ? "<p class=\"caution\">" + escapeHtml(rawls->listText) +
+                        " reads organic carbon (OC) in %, the unit of its calibration, which "
+                        "reaches 7.25 % OC (12.5 % organic matter): OC in g/kg read as % makes "
+                        "its FC and PWP far too high.</p>\n"
+                  : std::string();
 }
 
 // What the reader must know about units before trusting a comparison.
@@ -273,8 +340,11 @@ std::string unitNotes(const Outcome& outcome, const ReportSource& source) {
         if (!header.empty()) {
             out += " Measured " + std::string(name(quantity)) + ": column &ldquo;" +
                    escapeHtml(header) + "&rdquo;" +
-                   (quantity == Quantity::awc ? " (mm in a 15 cm layer)."
-                                              : " (" + escapeHtml(name(outcome.unit)) + ").");
+                   (quantity == Quantity::awc
+                        ? " (mm in a 15 cm layer)."
+                        : " (" + escapeHtml(name(outcome.unit)) +
+                              (outcome.unit == MeasuredUnit::fraction ? ", compared as % v/v)."
+                                                                      : ")."));
         }
     }
     out += "</p>\n";
@@ -305,7 +375,8 @@ std::string htmlReport(const Outcome& outcome, const ReportSource& source) {
                       "<title>Which model fits: " +
                       escapeHtml(source.table) + "</title>\n" + std::string(Style) +
                       "</head><body>\n<h1>Which model fits these soils</h1>\n" +
-                      unitNotes(outcome, source) + bestModels(outcome) +
+                      unitNotes(outcome, source) + carbonNote(outcome) + bestModels(outcome) +
+                      flagNotes(outcome) +
                       "<h2>Scores</h2>\n<p>ME is the mean of estimated &minus; measured. In "
                       "brackets: 95&nbsp;% bootstrap intervals from 1000 resamples of the "
                       "rows, with a fixed seed.</p>\n" +

@@ -121,6 +121,7 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
         measurements.emplace_back(field, plainNumber);
     }
     NumberColumn density(layout.density, plainNumber);
+    std::vector<std::uint64_t> lines; // as the table's errors name them, the header line 1
     bool more = true;
     while (more) {
         records.clear();
@@ -139,6 +140,11 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
         }
         density.read(records);
         rows.density = density.values();
+        lines.clear();
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            lines.push_back(records[r].line());
+        }
+        rows.lines = lines;
         if (rows.soils.count > 0) {
             evaluation.add(rows);
         }

@@ -32,6 +32,8 @@ std::string_view shortWords(Flag flag) {
         return "converted from USDA sizes";
     case Flag::bd:
         return "bulk density assumed 1.49";
+    case Flag::porosity:
+        return "FC above porosity";
     }
     return estimation::code(flag);
 }

@@ -38,6 +38,7 @@ std::size_t bandBytes(OutputType type);
 enum class DepthBand { topsoil, subsoil, root, flags };
 inline constexpr std::size_t DepthBandCount = 4;
 inline constexpr unsigned ProfileFlagShift = 8;
+static_assert(estimation::allFlags.size() <= ProfileFlagShift, "soil flags reach the profile's");
 
 // The cells of a window for every band, in the output's type.
 class ResultBuffers {

@@ -100,9 +100,7 @@ void ProfileEstimates::estimateLayers(const InputBuffers& cells, std::size_t fir
                     : estimation::horizonWater(m_model, m_fc[i], m_pwp[i],
                                                {density[i], stones[i], m_depths.basis},
                                                thicknessMm);
-            if (horizon && horizon->bulkDensityAssumed) {
-                flags.add(estimation::Flag::bd);
-            }
+            estimation::addHorizonFlags(horizon, flags);
             water[i] = horizon ? horizon->waterMm : std::nan("");
             m_flags[i] = static_cast<std::uint16_t>(m_flags[i] | flags.bits());
         }

@@ -1,6 +1,8 @@
 #include "python/evaluate.h"
 
 #include "evaluation/evaluation.h"
+#include "evaluation/options.h"
+#include "table/error.h"
 
 #include <span>
 #include <stdexcept>
@@ -21,11 +23,11 @@ py::object number(double value) {
 
 } // namespace
 
-py::list evaluateColumns(const std::vector<int>& positions, const EvaluateColumn& sand,
+py::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColumn& sand,
                          const EvaluateColumn& silt, const EvaluateColumn& clay,
                          const EvaluateColumn& oc, const EvaluateColumn& fc,
                          const EvaluateColumn& pwp, const EvaluateColumn& awc,
-                         const EvaluateColumn& bd, bool mass, bool usda) {
+                         const EvaluateColumn& bd, const std::string& unit, bool usda) {
     evaluation::Setup setup;
     for (const int position : positions) {
         const estimation::PtfModel* model = estimation::modelAt(position);
@@ -35,7 +37,11 @@ py::list evaluateColumns(const std::vector<int>& positions, const EvaluateColumn
         setup.models.push_back(model);
     }
     setup.measured = {fc.size() > 0, pwp.size() > 0, awc.size() > 0};
-    setup.unit = mass ? evaluation::MeasuredUnit::mass : evaluation::MeasuredUnit::volume;
+    try {
+        setup.unit = evaluation::parseMeasuredUnit(unit);
+    } catch (const table::Error& error) {
+        throw py::value_error(error.what());
+    }
     setup.particleSizes =
         usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international;
     evaluation::Rows rows;
@@ -59,7 +65,10 @@ py::list evaluateColumns(const std::vector<int>& positions, const EvaluateColumn
             number(c.scores.mae), number(c.scores.rmse), number(c.intervals.rmse.low),
             number(c.intervals.rmse.high), number(c.scores.r2), number(c.scores.nse)));
     }
-    return out;
+    const std::string note = evaluation::misreadMeasuredNote(
+        outcome, {.fraction = "measured_unit=\"fraction\" reads them as % v/v (0.26 as 26)",
+                  .volume = "measured_unit=\"v/v\" reads them so"});
+    return py::make_tuple(out, note);
 }
 
 } // namespace talvo::python

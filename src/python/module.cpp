@@ -327,8 +327,9 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("usda") = false);
     m.def("evaluate_columns", &evaluateColumns, py::arg("positions"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("fc"), py::arg("pwp"),
-          py::arg("awc"), py::arg("bd"), py::arg("mass"), py::arg("usda") = false,
-          "scores of models against measured columns, as rows of the metrics table");
+          py::arg("awc"), py::arg("bd"), py::arg("unit"), py::arg("usda") = false,
+          "(rows of the metrics table, line on a misread unit) of models against measured "
+          "columns");
     m.def("texture_classes_of", &textureClassesOf, py::arg("usda"),
           "the class numbers of one triangle, in class order");
     m.def("content_unit", &contentUnit, py::arg("sand"), py::arg("silt"), py::arg("clay"),
@@ -352,7 +353,7 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("bd"), py::arg("cf"), py::arg("top"), py::arg("bottom"), py::arg("profile"),
           py::arg("profiles"), py::arg("root_depth"), py::arg("depletion"), py::arg("cf_by_weight"),
           "((depth, taw_0_30, taw_0_100, taw_root, raw_root, flag bits) per profile, "
-          "(theta_fc, theta_pwp, aw_mm, bd assumed) per horizon)");
+          "(theta_fc, theta_pwp, aw_mm, flag bits bd and porosity) per horizon)");
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
     addInputColumns(m);

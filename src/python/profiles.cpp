@@ -36,7 +36,7 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
     Numbers thetaFc(static_cast<py::ssize_t>(count));
     Numbers thetaPwp(static_cast<py::ssize_t>(count));
     Numbers water(static_cast<py::ssize_t>(count));
-    py::array_t<bool> assumed(static_cast<py::ssize_t>(count));
+    py::array_t<std::uint16_t> horizonFlags(static_cast<py::ssize_t>(count));
     std::vector<estimation::Profile> sums(profiles);
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t h = 0; h < count; ++h) {
@@ -53,7 +53,9 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         thetaFc.mutable_at(h) = found ? found->thetaFc : none;
         thetaPwp.mutable_at(h) = found ? found->thetaPwp : none;
         water.mutable_at(h) = found ? found->waterMm : none;
-        assumed.mutable_at(h) = found && found->bulkDensityAssumed;
+        estimation::Flags added;
+        estimation::addHorizonFlags(found, added);
+        horizonFlags.mutable_at(h) = added.bits();
         sums[static_cast<std::size_t>(p)].add(top.at(h), bottom.at(h),
                                               found ? std::optional(found->waterMm) : std::nullopt);
     }
@@ -76,7 +78,7 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
     }
     return py::make_tuple(
         py::make_tuple(columns[0], columns[1], columns[2], columns[3], columns[4], flags),
-        py::make_tuple(thetaFc, thetaPwp, water, assumed));
+        py::make_tuple(thetaFc, thetaPwp, water, horizonFlags));
 }
 
 } // namespace talvo::python

@@ -416,9 +416,19 @@ inline char* RowFormatter::writeModel(char* end, std::size_t m, std::size_t padd
     return m_modelTexts[m].copyTo(end);
 }
 
+// A cell the run's decimal point could not read that a decimal comma would: the usual fault
+// of a table from a comma locale read with --delimiter alone.
+inline bool RowFormatter::decimalComma(const estimation::FailureReason& failure,
+                                       std::string_view text) const {
+    static const estimation::DecimalSeparator comma(',');
+    return failure.kind == estimation::FailureKind::typeMismatch &&
+           m_settings.decimal.get() == '.' && m_settings.delimiter != ',' &&
+           !estimation::readNumber(text, comma).failure;
+}
+
 inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstimate& estimated,
                                          const Soil& soil, std::string_view& error,
-                                         estimation::Flags& flags) {
+                                         estimation::Flags& flags, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
     flags = estimated.flags();
@@ -426,8 +436,10 @@ inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstima
         // The cell of the input that caused it, where one did.
         // Into the text of the row before: a table may fail on every row.
         m_failure.clear();
-        estimation::appendFailureText(
-            m_failure, *failure, failure->input ? cell(soil, *failure->input) : std::string_view());
+        const std::string_view text =
+            failure->input ? cell(soil, *failure->input) : std::string_view();
+        estimation::appendFailureText(m_failure, *failure, text);
+        summary.rowsWithDecimalComma += decimalComma(*failure, text) ? 1U : 0U;
         error = m_failure;
         return std::fill_n(end, 3, delimiter);
     }
@@ -505,7 +517,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
                 model, values, m_settings.precision, m_settings.particleSizes);
-            end = writeEstimate(end, estimated, soil, error, flags);
+            end = writeEstimate(end, estimated, soil, error, flags, summary);
             // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
             if (horizon && error.empty()) {
                 // A horizon cell without a sound number leaves no water.
@@ -518,9 +530,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         if (horizon) {
             const std::optional<estimation::HorizonWater> water =
                 horizonWater(*m_columns.models[m], limits);
-            if (water && water->bulkDensityAssumed) {
-                flags.add(estimation::Flag::bd);
-            }
+            estimation::addHorizonFlags(water, flags);
             m_horizons.water.push_back(water ? water->waterMm
                                              : std::numeric_limits<double>::quiet_NaN());
             end = writeClasses(end, texture, flags, summary);

@@ -29,6 +29,9 @@ struct Summary {
     std::uint64_t records = 0;       // records below the header
     std::uint64_t rows = 0;          // rows written below the header: records x models
     std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
+    // Of these, rows that failed on a cell holding a number with a decimal comma, which the
+    // decimal point the run reads with cannot read.
+    std::uint64_t rowsWithDecimalComma = 0;
     // Of these, rows that carry each flag, in the order of allFlags.
     std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
     // Rows with a flag that asks for a look (any but psd, which every converted row carries).
@@ -50,6 +53,7 @@ struct Summary {
         records += other.records;
         rows += other.rows;
         rowsWithError += other.rowsWithError;
+        rowsWithDecimalComma += other.rowsWithDecimalComma;
         for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
             rowsFlagged[i] += other.rowsFlagged[i];
         }
@@ -184,7 +188,9 @@ private:
     // The three results in the run's precision, or three empty fields and the model's failure
     // in `error`; the flags into `flags`.
     char* writeEstimate(char* end, const estimation::SoilEstimate& estimated, const Soil& soil,
-                        std::string_view& error, estimation::Flags& flags);
+                        std::string_view& error, estimation::Flags& flags, Summary& summary);
+    // Whether a type mismatch on `text` is a number with a decimal comma read with a point.
+    bool decimalComma(const estimation::FailureReason& failure, std::string_view text) const;
     // The texture and flags fields and the delimiter before the error; counts the flags.
     char* writeClasses(char* end, const ShortText& texture, estimation::Flags flags,
                        Summary& summary) const;

@@ -19,7 +19,7 @@ namespace talvo::web {
 table::Settings settingsFrom(const emscripten::val& options);
 
 // fc, pwp, awc: the headers of measured columns ("" for none); bd: the bulk density's ("" for
-// a column named bd); measuredUnit: "v/v" or "w/w". Throws table::Error.
+// a column named bd); measuredUnit: "v/v", "w/w" or "fraction". Throws table::Error.
 evaluation::MeasuredColumns measuredFrom(const emscripten::val& options);
 
 } // namespace talvo::web

@@ -52,9 +52,10 @@ private:
 
 } // namespace
 
-// {metrics, report, note} as talvo-batch --metrics and --report write them and its line on
-// the bulk density taken, or {error} with its error line, less its name. `options` as the
-// table tab passes them, measured columns included.
+// {metrics, report, note} as talvo-batch --metrics and --report write them and its lines on
+// a unit the measurements look misread in and on the bulk density taken, or {error} with its
+// error line, less its name. `options` as the table tab passes them, measured columns
+// included.
 val scoreTable(const val& options, const std::string& inputName, const val& read) {
     val out = val::object();
     try {
@@ -70,7 +71,15 @@ val scoreTable(const val& options, const std::string& inputName, const val& read
         }
         out.set("metrics", evaluation::metricsTable(outcome, settings.delimiter, settings.decimal));
         out.set("report", evaluation::htmlReport(outcome, {inputName, measured.headers}));
-        out.set("note", pageWords(evaluation::densityNote(outcome)));
+        // The unit first: with the wrong one, every score below is beside the point.
+        std::string note = evaluation::misreadMeasuredNote(
+            outcome, {.fraction = "choose \"fraction (cm\u00b3/cm\u00b3)\" as the unit of "
+                                  "measured FC and PWP to read them as % v/v (0.26 as 26)",
+                      .volume = "choose \"% v/v (by volume)\" as the unit of measured FC and "
+                                "PWP"});
+        const std::string density = pageWords(evaluation::densityNote(outcome));
+        note += note.empty() || density.empty() ? density : "\n" + density;
+        out.set("note", note);
     } catch (...) {
         out.set("error", failureText(std::current_exception()));
     }

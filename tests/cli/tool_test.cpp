@@ -51,5 +51,20 @@ TEST(ToolTest, AnOptionWithNothingAfterItsEqualsSignIsRefused) {
     }
 }
 
+// The help a user and the manual page read is in the tool's words, not the parser's.
+TEST(ToolTest, HelpNamesNoExcludedOptions) {
+    CLI::App app{"test", "tool"};
+    bool fractions = false;
+    std::string scale;
+    CLI::Option* const flag = app.add_flag("--fractions", fractions, "contents in fractions");
+    app.add_option("--scale", scale, "contents at a scale")->excludes(flag);
+    std::vector<char*> argv{const_cast<char*>("tool"), const_cast<char*>("--help")};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Tool("tool").parse(app, 2, argv.data()), 0);
+    const std::string help = testing::internal::GetCapturedStdout();
+    EXPECT_NE(help.find("contents at a scale"), std::string::npos) << help;
+    EXPECT_EQ(help.find("Excludes"), std::string::npos) << help;
+}
+
 } // namespace
 } // namespace talvo::cli

@@ -112,6 +112,11 @@ TEST(FailureText, NamesTheCell) {
         {{FailureKind::typeMismatch, Input::clay}, " NA ", "Missing: clay"},
         {{FailureKind::typeMismatch, Input::clay}, "na", "Missing: clay"},
         {{FailureKind::typeMismatch, Input::clay}, "NAN", "Type mismatch: clay \"NAN\""},
+        // A cell that looks like a number but holds what does not show says what it holds.
+        {{FailureKind::typeMismatch, Input::silt},
+         "14\xE2\x80\x8B",
+         "Type mismatch: silt \"14\\u200b\""},
+        {{FailureKind::typeMismatch, Input::sand}, "4\x1b[0m", "Type mismatch: sand \"4\\x1b[0m\""},
         // Cut before the two bytes of a character, never inside them.
         {{FailureKind::typeMismatch, Input::silt},
          longCell,

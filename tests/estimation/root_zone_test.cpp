@@ -128,6 +128,45 @@ TEST(RootZoneTest, StonesByWeightAsVolumesOfMass) {
     EXPECT_TRUE(assumed->bulkDensityAssumed);
 }
 
+// FC by volume of the fine earth against its pores, (1 - bd/2.65) 100 % by volume: at bd
+// 1.61 that is 39.245 %, at 1.325 exactly 50 %.
+TEST(RootZoneTest, PorosityFlagsAnFcItsPoresCannotHold) {
+    struct Case {
+        const char* what;
+        bool gravimetric;
+        double fc;
+        HorizonSoil soil;
+        Flags flags;
+    };
+    constexpr auto overfull = Flags(Flags::bit(Flag::porosity));
+    constexpr auto assumed = Flags(Flags::bit(Flag::bd));
+    const double none = std::nan("");
+    const std::vector<Case> cases{
+        {"v/v 62 at bd 1.61", false, 62, {1.61, 0, CoarseFragmentBasis::volume}, overfull},
+        {"v/v 39 at bd 1.61", false, 39, {1.61, 0, CoarseFragmentBasis::volume}, {}},
+        // 30 % w/w x 1.61 = 48.3 % v/v; 24 % w/w x 1.61 = 38.64.
+        {"w/w 30 at bd 1.61", true, 30, {1.61, 0, CoarseFragmentBasis::volume}, overfull},
+        {"w/w 24 at bd 1.61", true, 24, {1.61, 0, CoarseFragmentBasis::volume}, {}},
+        // Stones hold no water and no pores: the fine earth's share is compared.
+        {"stones leave the share", false, 45, {1.325, 50, CoarseFragmentBasis::volume}, {}},
+        {"the bound itself", false, 50, {1.325, 0, CoarseFragmentBasis::volume}, {}},
+        {"just above", false, 50.001, {1.325, 0, CoarseFragmentBasis::volume}, overfull},
+        // Without a density nothing is known of the pores; 1.49 only stands in for AWC.
+        {"w/w without bd", true, 40, {none, 0, CoarseFragmentBasis::volume}, assumed},
+        {"v/v without bd", false, 62, {none, 0, CoarseFragmentBasis::volume}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto water = horizonWater(modelOfKind(c.gravimetric), c.fc, 5, c.soil, 100);
+        ASSERT_TRUE(water);
+        Flags flags;
+        addHorizonFlags(water, flags);
+        EXPECT_EQ(flags, c.flags);
+    }
+    EXPECT_NEAR(porosity(1.61), 39.245283018867925, 1e-12);
+    EXPECT_EQ(code(Flag::porosity), "porosity");
+}
+
 TEST(RootZoneTest, HorizonsThatMakeNoSenseHaveNoWater) {
     const PtfModel& model = modelOfKind(true);
     const HorizonSoil sound{1.4, 10, CoarseFragmentBasis::volume};

@@ -26,7 +26,7 @@ Outcome evaluate(const PtfModel& model, MeasuredUnit unit, const SoilTable& soil
     }
     setup.unit = unit;
     Evaluation evaluation(setup);
-    evaluation.add({soils.columns(), {measured[0], measured[1], measured[2]}, density});
+    evaluation.add({soils.columns(), {measured[0], measured[1], measured[2]}, density, {}});
     return evaluation.outcome();
 }
 
@@ -139,7 +139,7 @@ TEST(Evaluation, LargeTablesInRunsGiveTheSameOutcome) {
         pwp[i] = 2 + soils.inputs[2][i] * 0.4;
     }
     Evaluation whole(setup);
-    whole.add({soils.columns(), {fc, pwp, {}}, {}});
+    whole.add({soils.columns(), {fc, pwp, {}}, {}, {}});
     Evaluation pieces(setup);
     for (std::size_t first = 0; first < soils.count; first += 7000) {
         const std::size_t count = std::min<std::size_t>(7000, soils.count - first);
@@ -150,6 +150,7 @@ TEST(Evaluation, LargeTablesInRunsGiveTheSameOutcome) {
                       part(soils.inputs[3])},
                      count},
                     {part(fc), part(pwp), {}},
+                    {},
                     {}});
     }
     const Outcome a = whole.outcome();

@@ -2,7 +2,10 @@
 
 #include "evaluation/metrics.h"
 #include "evaluation/report.h"
+#include "evaluation/table_input.h"
 #include "soils.h"
+#include "table/csv.h"
+#include "table/options.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +28,7 @@ Outcome allModels() {
     }
     setup.measured = {true, true, true};
     Evaluation evaluation(setup);
-    evaluation.add({soils.columns(), {measured[0], measured[1], measured[2]}, {}});
+    evaluation.add({soils.columns(), {measured[0], measured[1], measured[2]}, {}, {}});
     return evaluation.outcome();
 }
 
@@ -78,6 +81,53 @@ TEST(Report, CautionsWhenTheBestIsNotClearlyBetter) {
 
 TEST(Report, EscapesMarkupAndControlCharacters) {
     EXPECT_EQ(escapeHtml("a<b>&\"c'\x1b"), "a&lt;b&gt;&amp;&quot;c&#39;\xEF\xBF\xBD");
+}
+
+// Rows left out are named by their lines in the file, as the table's errors name them (a
+// blank line counts, the header is line 1); flags on the rows scored and the carbon unit
+// Rawls et al., 1982 reads are said. By hand: sand 10, clay 60, OC 10 give FC 97.15 % v/v,
+// flagged result; sand 40, clay 20, OC 5 give 50.85, unflagged.
+TEST(Report, NamesLinesOfTheFileFlagsAndTheCarbonUnit) {
+    const std::string text = "sand,silt,clay,oc,FC_lab\n"
+                             "40,40,20,5,50\n"
+                             "\n"
+                             "40,40,20,5,\n"
+                             "40,40,20,x,45\n"
+                             "10,30,60,10,60\n";
+    table::MemoryInput input(text);
+    table::Settings settings;
+    settings.models = table::parseModels("Rawls", settings.allModels);
+    MeasuredColumns measured;
+    measured.headers[0] = "FC_lab";
+    const Outcome outcome = evaluateTable(input, settings, measured);
+    ASSERT_EQ(outcome.comparisons.size(), 1U);
+    const Comparison& c = outcome.comparisons[0];
+    EXPECT_EQ(c.leftOut.noMeasurementRows, std::vector<std::uint64_t>{4});
+    EXPECT_EQ(c.leftOut.noEstimateRows, std::vector<std::uint64_t>{5});
+    const auto flagged = [&c](estimation::Flag flag) {
+        return c.flagged[static_cast<std::size_t>(flag)];
+    };
+    EXPECT_EQ(flagged(estimation::Flag::result), 1U);
+    EXPECT_EQ(flagged(estimation::Flag::sum), 0U);
+
+    const std::string html = htmlReport(outcome, {"lab.csv", measured.headers});
+    const std::vector<std::string> wanted{
+        "(rows 4)",
+        "(rows 5)",
+        "the header being line 1",
+        "of 2 rows scored, 1 result",
+        escapeHtml(estimation::sentence(estimation::Flag::result)),
+        escapeHtml(ModelCatalogue[2].listText) + " reads organic carbon (OC) in %"};
+    for (const std::string& part : wanted) {
+        EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    // Singh, 2000 reads no carbon and flags none of these rows: nothing to say of either.
+    table::MemoryInput again(text);
+    settings.models = table::parseModels("Singh", settings.allModels);
+    const std::string quiet =
+        htmlReport(evaluateTable(again, settings, measured), {"lab.csv", measured.headers});
+    EXPECT_EQ(quiet.find("organic carbon"), std::string::npos);
+    EXPECT_EQ(quiet.find("carry flags"), std::string::npos);
 }
 
 } // namespace

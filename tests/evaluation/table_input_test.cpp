@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,7 @@ TEST(MeasuredOptions, RefusesWhatNamesNoColumnOrOneTwice) {
     EXPECT_THROW(requireMeasured(density), table::Error);
     EXPECT_EQ(parseMeasuredUnit("w/w"), MeasuredUnit::mass);
     EXPECT_EQ(parseMeasuredUnit("v/v"), MeasuredUnit::volume);
+    EXPECT_EQ(parseMeasuredUnit("fraction"), MeasuredUnit::fraction);
     EXPECT_THROW(parseMeasuredUnit("%"), table::Error);
 }
 
@@ -157,7 +160,7 @@ TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {
         pwp.push_back(measuredPwp(soils, i));
     }
     Evaluation columns(setup);
-    columns.add({soils.columns(), {fc, pwp, {}}, {}});
+    columns.add({soils.columns(), {fc, pwp, {}}, {}, {}});
     const Outcome fromColumns = columns.outcome();
 
     EXPECT_EQ(rmses(fromTable), rmses(fromColumns));
@@ -171,6 +174,67 @@ TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {
         }
         EXPECT_EQ(test::bits(fromTable.comparisons[k].intervals),
                   test::bits(fromColumns.comparisons[k].intervals));
+    }
+}
+
+// Measurements in another unit than the one given are noticed from their numbers, and
+// fractions given as such score in % v/v. Singh, 2000: FC = 57.58 - 0.5 sand, PWP = 2.37 +
+// 0.43 clay; sand 40, clay 20 give 37.58 and 10.97, sand 60, clay 10 give 27.58 and 6.67,
+// sand 20, clay 40 give 47.58 and 19.57. Porosity at bd 1.4 is (1 - 1.4/2.65) 100 = 47.17.
+struct UnitCase {
+    const char* what;
+    const char* rows; // fc, pwp, bd after sand, silt, clay
+    MeasuredUnit given;
+    std::optional<MeasuredUnit> seen;
+    double fcRmse; // NaN: not checked
+};
+
+TEST(TableInput, MeasurementsInAnotherUnitAreNoticed) {
+    constexpr double unchecked = NoScore;
+    const std::vector<UnitCase> cases{
+        {"fractions as v/v", "40,40,20,0.3758,0.1097,\n60,30,10,0.2758,0.0667,\n",
+         MeasuredUnit::volume, MeasuredUnit::fraction, unchecked},
+        {"fractions as w/w", "40,40,20,0.2684,0.0784,1.4\n60,30,10,0.2,0.05,1.4\n",
+         MeasuredUnit::mass, MeasuredUnit::fraction, unchecked},
+        {"fractions as such", "40,40,20,0.3758,0.1097,\n60,30,10,0.2758,0.0667,\n",
+         MeasuredUnit::fraction, std::nullopt, 0},
+        {"percent as fractions", "40,40,20,37.58,10.97,\n60,30,10,27.58,6.67,\n",
+         MeasuredUnit::fraction, MeasuredUnit::volume, unchecked},
+        // 37.58 % w/w x 1.4 = 52.61 % v/v, more than the 47.17 % of pores.
+        {"v/v as w/w", "40,40,20,37.58,10.97,1.4\n20,40,40,47.58,19.57,1.4\n", MeasuredUnit::mass,
+         MeasuredUnit::volume, unchecked},
+        // 37.58 / 1.4 = 26.84 % w/w; the estimate x 1.4 back is the measurement.
+        {"w/w as such", "40,40,20,26.842857142857142,10.97,1.4\n", MeasuredUnit::mass, std::nullopt,
+         0},
+        {"v/v as such", "40,40,20,37.58,10.97,\n60,30,10,27.58,6.67,\n", MeasuredUnit::volume,
+         std::nullopt, 0},
+        // Dry soils can measure below 1 %: one such row of three says nothing.
+        {"a few below 1", "40,40,20,37.58,0.9,\n60,30,10,27.58,0.8,\n20,40,40,47.58,19.57,\n",
+         MeasuredUnit::volume, std::nullopt, unchecked},
+        {"no bd, v/v as w/w", "40,40,20,37.58,10.97,\n20,40,40,47.58,19.57,\n", MeasuredUnit::mass,
+         std::nullopt, unchecked},
+    };
+    for (const UnitCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        table::Settings settings;
+        settings.models = table::parseModels("Singh", settings.allModels);
+        MeasuredColumns measured;
+        addMeasuredColumns(measured, "fc=fc_lab,pwp=pwp_lab");
+        measured.unit = c.given;
+        const std::string text = "sand,silt,clay,fc_lab,pwp_lab,bd\n" + std::string(c.rows);
+        table::MemoryInput input(text);
+        const Outcome outcome = evaluateTable(input, settings, measured);
+        EXPECT_EQ(misreadMeasuredUnit(outcome), c.seen);
+        const std::string note = misreadMeasuredNote(outcome, {"FRACTION", "VOLUME"});
+        EXPECT_EQ(note.empty(), !c.seen) << note;
+        if (c.seen) {
+            EXPECT_TRUE(note.ends_with(c.seen == MeasuredUnit::fraction ? "FRACTION" : "VOLUME"));
+        }
+        ASSERT_EQ(outcome.comparisons.size(), 2U);
+        EXPECT_EQ(outcome.comparisons[0].unit, c.given == MeasuredUnit::mass ? "% w/w" : "% v/v");
+        if (!std::isnan(c.fcRmse)) {
+            EXPECT_NEAR(outcome.comparisons[0].scores.rmse, c.fcRmse, 1e-9);
+        }
     }
 }
 

@@ -134,9 +134,7 @@ std::array<double, 4> reckoned(const LayeredSoils& soils, const DepthRun& run, s
             numbers ? estimation::horizonWater(model, (*numbers)[0], (*numbers)[1],
                                                {density, stones, run.basis}, thickness)
                     : std::nullopt;
-        if (water && water->bulkDensityAssumed) {
-            flags.add(estimation::Flag::bd);
-        }
+        estimation::addHorizonFlags(water, flags); // bd, porosity
         any = any || water.has_value();
         profile.add(testLayers[layer].top, testLayers[layer].bottom,
                     water ? std::optional(water->waterMm) : std::nullopt);

@@ -5,6 +5,7 @@ import csv
 import io
 import os
 import subprocess
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -172,3 +173,22 @@ def test_ambiguous_columns_are_refused_and_exact_names_win(table):
     exact = table.assign(sand_pct=table["sand"] / 100)
     pd.testing.assert_frame_equal(talvo.evaluate(exact, measured={"fc": "FC_lab"}, models=[0]),
                                   talvo.evaluate(table, measured={"fc": "FC_lab"}, models=[0]))
+
+
+def test_python_evaluate_warns_of_fractions_once():
+    # Singh, 2000 by hand: sand 40, clay 20 give FC 37.58 and PWP 10.97; sand 60, clay 10
+    # give 27.58 and 6.67. Measured 1 % v/v apart, given in cm3/cm3.
+    soils = pd.DataFrame({"sand": [40, 60], "silt": [40, 30], "clay": [20, 10],
+                          "FC": [0.3658, 0.2658], "PWP": [0.0997, 0.0567]})
+    measured = {"fc": "FC", "pwp": "PWP"}
+    with pytest.warns(UserWarning, match='fraction') as caught:
+        talvo.evaluate(soils, measured, models=[4])
+    assert len(caught) == 1
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        frame = talvo.evaluate(soils, measured, models=[4], measured_unit="fraction")
+    assert list(frame.unit) == ["% v/v", "% v/v"]
+    np.testing.assert_allclose(frame.me, [1.0, 1.0], rtol=1e-9)
+    with pytest.warns(UserWarning, match='measured_unit="v/v"'):
+        talvo.evaluate(soils.assign(FC=[36.58, 26.58], PWP=[9.97, 5.67]), measured, models=[4],
+                       measured_unit="fraction")

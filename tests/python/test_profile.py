@@ -68,3 +68,15 @@ def test_columns_found_by_their_real_names():
     as_carbon = {"id": ["P", "P"], "top": [0, 30], "bottom": [30, 60], "sand": [40, 30],
                  "silt": [40, 40], "clay": [20, 30], "oc": [8.62 / 1.724, 3.448 / 1.724]}
     pd.testing.assert_frame_equal(result, talvo.profile(as_carbon, 1))
+
+
+def test_fc_above_porosity_flags_its_profile():
+    # Rawls et al., 1982 by hand: sand 10, clay 60, OC 10 give FC ((25.76 - 2) + 21.6) +
+    # 51.7868 = 97.1468 % v/v, above the pores of bd 1.61, (1 - 1.61/2.65) 100 = 39.25 %;
+    # sand 40, clay 20, OC 5 give 50.8534, below the 50.94 % of bd 1.30. Without bd nothing
+    # is known of the pores.
+    horizons = {"profile": ["wet", "dry", "none"], "top": [0, 0, 0], "bottom": [20, 20, 20],
+                "sand": [10, 40, 40], "silt": [30, 40, 40], "clay": [60, 20, 20],
+                "oc": [10, 5, 5], "bd": [1.61, 1.30, np.nan]}
+    result = talvo.profile(horizons, 2)
+    assert list(result["flags"]) == ["porosity", "", ""]

@@ -78,8 +78,9 @@ TEST(CsvReader, Records) {
     }
 }
 
-// Input echoed in a message can neither drive the terminal nor be cut short at a NUL.
-TEST(Printable, EscapesControlCharactersOnly) {
+// Input echoed in a message can neither drive the terminal nor be cut short at a NUL, and
+// what would not show is named.
+TEST(Printable, EscapesWhatWouldNotShow) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"Sand (%)", "Sand (%)"},
         {"id\tsilt", "id\\tsilt"},
@@ -88,6 +89,20 @@ TEST(Printable, EscapesControlCharactersOnly) {
         {"\r\n\x7f\x1f ", R"(\x0d\x0a\x7f\x1f )"},
         {"Ton (\xC2\xB5m) \xFF", "Ton (\xC2\xB5m) \xFF"}, // UTF-8 and other high bytes stay
         {"back\\slash", "back\\slash"},
+        // Zero-width space, no-break space, byte-order mark mid-text, C1 CSI, a right-to-left
+        // override, a narrow no-break space as a thousands separator.
+        {"14\xE2\x80\x8B", "14\\u200b"},
+        {"40\xC2\xA0", "40\\u00a0"},
+        {"a\xEF\xBB\xBF" "b", "a\\ufeffb"},
+        {"\xC2\x9B"
+         "31m",
+         "\\u009b31m"},
+        {"x\xE2\x80\xAEy", "x\\u202ey"},
+        {"1\xE2\x80\xAF"
+         "000",
+         "1\\u202f000"},
+        // Visible letters beside them stay, and a cut sequence is left as it is.
+        {"\xC3\xA9\xE2\x82\xAC\xE2\x80", "\xC3\xA9\xE2\x82\xAC\xE2\x80"},
     };
     for (const auto& [text, wanted] : cases) {
         EXPECT_EQ(printable(text), wanted);

@@ -90,3 +90,29 @@ def test_bulk_density_alone_is_refused_as_talvo_batch_refuses_it(page, tmp_path)
     assert text_of(page, "table-error") == \
         "measured names no measured column: choose the measured columns above"
     assert not page.find_element(By.ID, "table-scores").is_displayed()
+
+
+def test_fractions_are_noticed_in_the_pages_words_and_read_when_chosen(page, tmp_path):
+    # Singh, 2000 by hand: sand 40, clay 20 give FC 37.58, PWP 10.97; sand 60, clay 10 give
+    # 27.58 and 6.67. Measured in cm3/cm3.
+    path = tmp_path / "lab.csv"
+    path.write_text("sand,silt,clay,FC_lab,PWP_lab\n40,40,20,0.3658,0.0997\n"
+                    "60,30,10,0.2658,0.0567\n")
+    open_tables(page)
+    choose_file(page, path)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    choose(page, "table-model", "4")
+    choose(page, "table-fc", "FC_lab")
+    choose(page, "table-pwp", "PWP_lab")
+    run_to_end(page)
+    status = text_of(page, "table-status")
+    assert "look like fractions of 1" in status and "fraction (cm³/cm³)" in status
+    assert "--measured-unit" not in status
+
+    _, _, code = batch(path, ["--model", "4", "--measured", "fc=FC_lab,pwp=PWP_lab",
+                              "--measured-unit", "fraction", "--metrics", "metrics.csv"])
+    assert code == 0
+    choose(page, "table-measured-unit", "fraction")
+    run_to_end(page)
+    assert "fractions of 1" not in text_of(page, "table-status")
+    assert downloaded(page, "table-metrics-download") == (tmp_path / "metrics.csv").read_bytes()

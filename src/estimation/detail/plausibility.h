@@ -23,9 +23,10 @@ enum class Flag : std::uint8_t {
     result,        // FC or PWP is below 0 or above MineralWaterLimit % by volume
     psd,           // sand and silt were converted from the USDA scale
     bd,            // a horizon without bulk density: VolumeFactor stood in for it
+    porosity,      // FC by volume above the pores its bulk density leaves
 };
 inline constexpr std::array allFlags{Flag::sum,    Flag::range, Flag::oc, Flag::pwpNotBelowFc,
-                                     Flag::result, Flag::psd,   Flag::bd};
+                                     Flag::result, Flag::psd,   Flag::bd, Flag::porosity};
 
 class Flags {
 public:
@@ -74,7 +75,8 @@ inline bool sumDiffers(double sand, double silt, double clay) noexcept {
     return !(std::fabs(sand + silt + clay - 100.0) <= SumTolerance);
 }
 
-// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd": short and stable, for tables.
+// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity": short and stable, for
+// tables.
 std::string_view code(Flag flag);
 // One English sentence, for people: "PWP is at or above FC for this soil."
 std::string_view sentence(Flag flag);

@@ -5,6 +5,7 @@
 // the depths irrigation asks about (total and readily available water).
 
 #include "estimation/detail/catalogue.h"
+#include "estimation/detail/plausibility.h"
 
 #include <cstdint>
 #include <limits>
@@ -16,7 +17,7 @@
 
 namespace talvo::estimation {
 
-inline constexpr double StoneDensity = 2.65;      // g/cm³ of coarse fragments
+inline constexpr double StoneDensity = 2.65;      // g/cm³ of mineral grains, stones included
 inline constexpr double TypicalDepletion = 0.5;   // share of TAW a crop draws before stress
 inline constexpr double TypicalRootDepth = 100.0; // cm
 inline constexpr double TopsoilDepth = 30.0;      // cm
@@ -51,7 +52,25 @@ struct HorizonWater {
     double thetaPwp = 0.0; // likewise
     double waterMm = 0.0;  // held between FC and PWP over the horizon's thickness
     bool bulkDensityAssumed = false;
+    bool fcAbovePorosity = false; // only where the bulk density was given
 };
+
+// The pores of a fine earth of `bulkDensity`, in % by volume: more water than this it cannot
+// hold, so an FC above it is an estimate to distrust.
+inline double porosity(double bulkDensity) noexcept {
+    return (1.0 - bulkDensity / StoneDensity) * PercentDivisor;
+}
+
+// What a horizon's water adds to its soil's flags: bd where its density was assumed, porosity
+// where its FC does not fit in its pores.
+inline void addHorizonFlags(const std::optional<HorizonWater>& water, Flags& flags) noexcept {
+    if (water && water->bulkDensityAssumed) {
+        flags.add(Flag::bd);
+    }
+    if (water && water->fcAbovePorosity) {
+        flags.add(Flag::porosity);
+    }
+}
 
 // Coarse fragments by weight (%) as % by volume of the whole soil, with stones of
 // StoneDensity: Rv = a Rw / (1 - Rw (1 - a)), a = bulkDensity / StoneDensity.

@@ -42,7 +42,8 @@ Model = namedtuple("Model", ["position", "list_text", "inputs", "unit"])
 Model.__doc__ = """One model of the catalogue: its position (0 to 6), its list text, the names
 of the inputs it reads, and the unit of its FC and PWP, "% w/w" or "% v/v"."""
 
-# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd".
+# Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd",
+# "porosity".
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text, the words of talvo-batch's error column; 0 is a cell that was estimated.
@@ -437,7 +438,8 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
     depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
     15-digit results, from the top down), root_depth, and flags (the codes gap, overlap,
-    depth, missing joined by ";").
+    depth, missing, and porosity where a horizon's FC by volume is above its porosity,
+    1 - bd/2.65, joined by ";").
     """
     import pandas as pd
 
@@ -465,14 +467,18 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
 
     bd = numbers("bd", np.nan)
     cf = np.nan_to_num(numbers("cf", 0.0), nan=0.0)
-    sums, _ = _talvo.profile_water(
+    sums, (_, _, _, horizon_flags) = _talvo.profile_water(
         row.position, np.asarray(estimated["fc"], dtype=np.float64),
         np.asarray(estimated["pwp"], dtype=np.float64), bd, cf, numbers("top", np.nan),
         numbers("bottom", np.nan), codes.astype(np.int64), len(names), float(root_depth),
         float(depletion), cf_by == "weight")
     depth, topsoil, subsoil, root, readily, bits = sums
-    flags = [";".join(code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i))
-             for b in bits]
+    # A horizon whose FC overfills its pores flags its profile: the sums count its water.
+    porous = np.zeros(len(names), dtype=bool)
+    np.logical_or.at(porous, codes, (horizon_flags & FLAGS["porosity"]) != 0)
+    flags = [";".join([code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i)]
+                      + (["porosity"] if p else []))
+             for b, p in zip(bits, porous)]
     return pd.DataFrame(
         {"depth_cm": depth, "taw_0_30": topsoil, "taw_0_100": subsoil, "taw_root": root,
          "raw_root": readily, "root_depth": float(root_depth), "flags": flags},
@@ -491,7 +497,7 @@ def __getattr__(name):
 METRICS_COLUMNS = ("model", "unit", "quantity", "n", "me", "me_low", "me_high", "mae", "rmse",
                    "rmse_low", "rmse_high", "r2", "nse")
 _MEASURED = ("fc", "pwp", "awc")
-_MEASURED_UNITS = {"v/v": False, "w/w": True}
+_MEASURED_UNITS = ("v/v", "w/w", "fraction")
 
 
 def _column(table, name):
@@ -544,8 +550,10 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     A name that two columns could be is a ValueError. measured: {"fc": COLUMN, "pwp":
     COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
     model whose inputs the table has) or a list of models as estimate() takes them.
-    measured_unit: "v/v" or "w/w" for FC and PWP; estimates in the other unit are converted
-    with the bd column (bulk density, g/cm3; default a column named bd), 1.49 where a row has
+    measured_unit: "v/v", "w/w" or "fraction" (cm3/cm3, read as % v/v: 0.26 as 26) for FC
+    and PWP, with a UserWarning when the numbers look like another; estimates in the other
+    unit are converted with the bd column (bulk density, g/cm3; default a column named bd),
+    1.49 where a row has
     none. The scores use the 15-digit results; intervals are 95 % bootstrap percentiles from
     1000 resamples with a fixed seed, exactly as talvo-batch --metrics gives them.
     psd: the particle-size scale of sand, silt and clay, as estimate() takes it.
@@ -557,7 +565,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     if psd not in _SCALES:
         raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     if measured_unit not in _MEASURED_UNITS:
-        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v' or 'w/w'")
+        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v', 'w/w' or 'fraction'")
     unknown = set(measured) - set(_MEASURED)
     if unknown or not measured:
         raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
@@ -588,10 +596,12 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     for name, values in list(numbers.items()) + list(columns.items()) + [("bd", density)]:
         if len(values) not in (0, count):
             raise ValueError(f"{name} has {len(values)} rows, sand {count}")
-    rows = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
-                                   numbers["silt"], numbers["clay"], numbers["oc"],
-                                   columns["fc"], columns["pwp"], columns["awc"], density,
-                                   _MEASURED_UNITS[measured_unit], _SCALES[psd])
+    rows, note = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
+                                         numbers["silt"], numbers["clay"], numbers["oc"],
+                                         columns["fc"], columns["pwp"], columns["awc"], density,
+                                         measured_unit, _SCALES[psd])
+    if note:
+        warnings.warn(note, UserWarning, stacklevel=2)
     frame = pd.DataFrame(rows, columns=list(METRICS_COLUMNS))
     return frame.astype({name: "float64" for name in METRICS_COLUMNS[4:]})
 
