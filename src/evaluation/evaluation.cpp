@@ -220,7 +220,11 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
             continue;
         }
         const double rowDensity = in.density.empty() ? NoScore : in.density[i];
-        const bool ownDensity = std::isfinite(rowDensity) && rowDensity > 0;
+        const bool ownDensity = estimation::soundBulkDensity(rowDensity);
+        if (track.converted && !std::isnan(rowDensity) && !ownDensity) {
+            note(track.leftOut.unsoundDensity, track.leftOut.unsoundDensityRows, row);
+            continue;
+        }
         if (track.converted) {
             const double bd = ownDensity ? rowDensity : DefaultDensity;
             track.defaultDensityRows += ownDensity ? 0U : 1U;
@@ -364,13 +368,22 @@ std::string misreadMeasuredNote(const Outcome& outcome, const MeasuredUnitRemedi
 
 std::string densityNote(const Outcome& outcome) {
     std::uint64_t defaulted = 0;
+    std::uint64_t unsound = 0;
     for (const Comparison& c : outcome.comparisons) {
         defaulted = std::max(defaulted, c.defaultDensityRows);
+        unsound = std::max(unsound, c.leftOut.unsoundDensity);
     }
+    // A bulk density no soil has leaves its row out; the report names the rows.
+    const std::string left =
+        unsound == 0 ? std::string()
+                     : std::to_string(unsound) + (unsound == 1 ? " row" : " rows") +
+                           " left out for a bulk density no soil has (" +
+                           estimation::generalText(estimation::LightestSoil) + " to " +
+                           estimation::generalText(estimation::StoneDensity) + " g/cm3)";
     if (defaulted == 0) {
-        return {};
+        return left;
     }
-    return outcome.densityColumn
+    return (left.empty() ? std::string() : left + "; ") + outcome.densityColumn
                ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
                      " without a bulk density took 1.49 g/cm3 to convert estimates into the "
                      "measurements' unit"

@@ -60,8 +60,11 @@ struct Rows {
 struct LeftOut {
     std::uint64_t noMeasurement = 0; // the measurement is empty or no number
     std::uint64_t noEstimate = 0;    // the model could not estimate the row
+    // The estimate needed the row's bulk density, and its cell held no number a soil has
+    // (0, -1, 30, "abc"): an empty one takes 1.49, a wrong one is not guessed at.
+    std::uint64_t unsoundDensity = 0;
     // The first few: lines of the file where the rows had them, else rows from 1.
-    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows;
+    std::vector<std::uint64_t> noMeasurementRows, noEstimateRows, unsoundDensityRows;
 };
 
 struct Point {
@@ -122,8 +125,8 @@ std::optional<MeasuredUnit> misreadMeasuredUnit(const Outcome& outcome);
 // One line saying so and naming the front end's remedy; empty when the unit looks right.
 std::string misreadMeasuredNote(const Outcome& outcome, const MeasuredUnitRemedies& remedies);
 
-// The line that tells how many rows took DefaultDensity to convert estimates into the
-// measurements' unit; empty when none did.
+// The line that tells how many rows were left out for a bulk density no soil has, and how
+// many took DefaultDensity to convert estimates into the measurements' unit; empty when none.
 std::string densityNote(const Outcome& outcome);
 
 // Takes rows in runs, estimates them with every model in general precision (the 15-digit

@@ -254,12 +254,12 @@ std::string rowList(std::uint64_t count, const std::vector<std::uint64_t>& rows)
 
 std::string leftOutTable(const Outcome& outcome) {
     std::string out = "<table><tr><th>model</th><th>quantity</th><th>no measurement</th>"
-                      "<th>no estimate</th></tr>\n";
+                      "<th>no estimate</th><th>no sound bulk density</th></tr>\n";
     for (const Comparison& c : outcome.comparisons) {
         out += "<tr><td>" + modelName(c) + "</td><td>" + std::string(name(c.quantity)) +
                "</td><td>" + rowList(c.leftOut.noMeasurement, c.leftOut.noMeasurementRows) +
-               "</td><td>" + rowList(c.leftOut.noEstimate, c.leftOut.noEstimateRows) +
-               "</td></tr>\n";
+               "</td><td>" + rowList(c.leftOut.noEstimate, c.leftOut.noEstimateRows) + "</td><td>" +
+               rowList(c.leftOut.unsoundDensity, c.leftOut.unsoundDensityRows) + "</td></tr>\n";
     }
     return out + (outcome.fileLines
                       ? "</table>\n<p>Rows are named by their lines in the file, the header "

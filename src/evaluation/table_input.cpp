@@ -120,7 +120,12 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     for (const std::optional<std::size_t>& field : layout.measured) {
         measurements.emplace_back(field, plainNumber);
     }
-    NumberColumn density(layout.density, plainNumber);
+    // A bulk density cell that holds something, but no number, is no density: not one left
+    // empty, for which 1.49 stands in.
+    NumberColumn density(layout.density, [&settings](std::string_view text) {
+        const double read = estimation::inputValue(text, settings.decimal).number;
+        return std::isnan(read) && !estimation::missingText(text) ? -1.0 : read;
+    });
     std::vector<std::uint64_t> lines; // as the table's errors name them, the header line 1
     bool more = true;
     while (more) {

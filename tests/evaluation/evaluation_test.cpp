@@ -126,6 +126,45 @@ TEST(Evaluation, EstimatesAreConvertedIntoTheMeasurementsUnit) {
     }
 }
 
+// A bulk density no soil has is not guessed at where the estimate needs one: the row is left
+// out and named; where no conversion is needed, the cell is never read.
+TEST(Evaluation, RowsWithUnsoundBulkDensityAreLeftOut) {
+    const SoilTable soils(10);
+    std::vector<double> density(soils.count, 1.3);
+    // 0, below the lightest soil, a cell with no number (-1), denser than stone, and empty.
+    density[1] = 0;
+    density[2] = 1e-300;
+    density[3] = -1;
+    density[4] = 30;
+    density[5] = NoScore; // takes 1.49
+    const PtfModel& rawls = ModelCatalogue[2];
+    std::array<std::vector<double>, 3> measured = soils.estimates(rawls);
+    for (std::size_t i = 0; i < soils.count; ++i) {
+        const double bd = i == 5 ? DefaultDensity : density[i];
+        measured[0][i] /= bd;
+        measured[1][i] /= bd;
+    }
+    measured[2].clear();
+    const Outcome outcome = evaluate(rawls, MeasuredUnit::mass, soils, measured, density);
+    for (const Comparison& c : outcome.comparisons) {
+        SCOPED_TRACE(std::string(name(c.quantity)));
+        EXPECT_EQ(c.leftOut.unsoundDensity, 4U);
+        EXPECT_EQ(c.leftOut.unsoundDensityRows, (std::vector<std::uint64_t>{2, 3, 4, 5}));
+        EXPECT_EQ(c.scores.n, 6);
+        EXPECT_NEAR(c.scores.rmse, 0, 1e-9);
+        EXPECT_EQ(c.defaultDensityRows, 1U);
+    }
+    EXPECT_EQ(densityNote(outcome),
+              "4 rows left out for a bulk density no soil has (0.01 to 2.65 g/cm3); 1 row "
+              "without a bulk density took 1.49 g/cm3 to convert estimates into the "
+              "measurements' unit");
+    // In its own unit Rawls needs no density: every row counts.
+    const Outcome own =
+        evaluate(rawls, MeasuredUnit::volume, soils, soils.estimates(rawls), density);
+    EXPECT_EQ(own.comparisons[0].leftOut.unsoundDensity, 0U);
+    EXPECT_EQ(own.comparisons[0].scores.n, 10);
+}
+
 // Beyond the rows that are each their own group; and rows in runs as in one.
 TEST(Evaluation, LargeTablesInRunsGiveTheSameOutcome) {
     const SoilTable soils(12000);

@@ -235,6 +235,7 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
         // Numbers no soil has are named as written, after any cell without a number.
         {"A,0,10,40,20,0,", "Out of range: bd 0", false},
         {"A,0,10,40,20,-1,", "Out of range: bd -1", false},
+        {"A,0,10,40,20,0.001,", "Out of range: bd 0.001", false},
         {"A,0,10,40,20,30,", "Out of range: bd 30", false},
         {"A,0,10,40,20, 1e308 ,", "Out of range: bd 1e308", false},
         {"A,0,10,40,20,2.65,100", "", true},

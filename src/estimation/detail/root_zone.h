@@ -29,9 +29,11 @@ inline constexpr double DeepestHorizon = 10000.0; // cm below (or above) the sur
 inline constexpr bool soundDepth(double cm) noexcept {
     return cm >= -DeepestHorizon && cm <= DeepestHorizon;
 }
-// g/cm³ of the fine earth: above 0, and no denser than the mineral grains themselves.
+// g/cm³ of the fine earth: no lighter than the loosest peat, and no denser than the mineral
+// grains themselves. A density near 0 would turn % by volume into thousands % by weight.
+inline constexpr double LightestSoil = 0.01;
 inline constexpr bool soundBulkDensity(double density) noexcept {
-    return density > 0.0 && density <= StoneDensity;
+    return density >= LightestSoil && density <= StoneDensity;
 }
 inline constexpr bool soundStones(double percent) noexcept {
     return percent >= 0.0 && percent <= 100.0;
