@@ -137,6 +137,12 @@ def test_python_evaluate_is_the_metrics_file(table, tmp_path, psd):
     pd.testing.assert_frame_equal(frame, metrics, check_dtype=False, rtol=1e-14)
 
 
+@pytest.mark.parametrize("models", [2, np.int64(2), "rawls", [2]])
+def test_python_evaluate_takes_one_model_as_estimate_does(table, models):
+    frame = talvo.evaluate(table, measured={"fc": "FC_lab"}, models=models)
+    assert frame.model.tolist() == ["Rawls et al., 1982"]
+
+
 def test_python_evaluate_refuses_what_it_cannot_score(table):
     with pytest.raises(ValueError, match="psd"):
         talvo.evaluate(table, measured={"fc": "FC_lab"}, psd="fao")
@@ -146,3 +152,5 @@ def test_python_evaluate_refuses_what_it_cannot_score(table):
         talvo.evaluate(table, measured={"theta": "FC_lab"})
     with pytest.raises(KeyError, match="FC_field"):
         talvo.evaluate(table, measured={"fc": "FC_field"})
+    with pytest.raises(TypeError, match="bool"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, models=True)
