@@ -41,7 +41,8 @@ bool sameName(std::string_view a, std::string_view b);
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& leftOut = {});
 
-// The header line of the output: the input's own columns, then the added ones.
+// The header line of the output: the input's own columns (marked with --safe-cells), then the
+// added ones.
 std::string outputHeader(const RecordView& header, const Settings& settings,
                          const Columns& columns);
 

@@ -1,6 +1,7 @@
 #include "table/rows.h"
 
 #include "estimation/estimation.h"
+#include "table/formulas.h"
 
 #include <algorithm>
 #include <array>
@@ -110,10 +111,12 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
     auto horizonWanted = m_horizonColumns.begin(); // the same
     const auto horizonsEnd = m_horizonColumns.end();
     std::size_t field = 0; // the number of the field that starts at `start`
-    Split split{.fields = 0, .headerEnd = line.size()};
+    Split split{.fields = 0, .headerEnd = line.size(), .mayHoldFormula = false};
     const char* const last = line.data() + line.size();
     constexpr double NotRead = std::numeric_limits<double>::quiet_NaN();
     for (const char* start = line.data();; ++field) {
+        // The byte at an empty last field's start is the line's end: never one of these.
+        split.mayHoldFormula = split.mayHoldFormula || mayBeFormula(*start);
         const char* end = nullptr;
         double number = NotRead; // a horizon cell's, where it is a plain decimal
         const bool horizonField =
@@ -186,24 +189,48 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
         m_horizon = readHorizon(cells);
         return m_malformed;
     };
+    const auto own = [&](std::string_view text) {
+        return split.mayHoldFormula ? guardFormulas(text, summary) : text;
+    };
     if (fields == count) {
-        writeRows({.fields = line, .padding = 1}, soil, horizonMalformed(), out, summary);
+        writeRows({.fields = own(line), .padding = 1}, soil, horizonMalformed(), out, summary);
         return;
     }
     if (fields > count) {
         const std::string_view surplus = line.substr(headerEnd);
         if (onlyDelimiters(surplus, delimiter)) {
-            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, soil, horizonMalformed(),
-                      out, summary);
+            writeRows({.fields = own(line.substr(0, headerEnd)), .padding = 1}, soil,
+                      horizonMalformed(), out, summary);
         } else {
-            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, {},
+            writeRows({.fields = own(line.substr(0, headerEnd)), .padding = 1}, {},
                       longRowReason(fields, surplus), out, summary);
         }
         return;
     }
     // A short row is padded, so that every column keeps its place.
     m_malformed = malformedReason(fields, count, 0);
-    writeRows({.fields = line, .padding = count - fields + 1}, {}, m_malformed, out, summary);
+    writeRows({.fields = own(line), .padding = count - fields + 1}, {}, m_malformed, out, summary);
+}
+
+std::string_view RowFormatter::guardFormulas(std::string_view fields, Summary& summary) {
+    const char delimiter = m_settings.delimiter;
+    m_safeFields.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(fields.find(delimiter, start), fields.size());
+        const std::string_view cell = fields.substr(start, end - start);
+        summary.formulaCells += readAsFormula(cell) ? 1U : 0U;
+        if (m_settings.safeCells) {
+            appendSafeCell(m_safeFields, cell);
+            if (end != fields.size()) {
+                m_safeFields += delimiter;
+            }
+        }
+        if (end == fields.size()) {
+            break;
+        }
+        start = end + 1;
+    }
+    return m_settings.safeCells ? std::string_view(m_safeFields) : fields;
 }
 
 const std::string& RowFormatter::longRowReason(std::size_t fields, std::string_view surplus) {
@@ -222,7 +249,16 @@ void RowFormatter::writeParsed(const RecordView& record, OutputPiece& out, Summa
         if (i != 0) {
             m_fields += delimiter;
         }
-        appendField(m_fields, record[i], delimiter);
+        std::string_view cell = record[i];
+        if (readAsFormula(cell)) {
+            ++summary.formulaCells;
+            if (m_settings.safeCells) {
+                m_cell.clear();
+                appendSafeCell(m_cell, cell);
+                cell = m_cell;
+            }
+        }
+        appendField(m_fields, cell, delimiter);
     }
     bool surplusEmpty = true;
     for (std::size_t i = count; i < record.size(); ++i) {
