@@ -111,12 +111,10 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
     auto horizonWanted = m_horizonColumns.begin(); // the same
     const auto horizonsEnd = m_horizonColumns.end();
     std::size_t field = 0; // the number of the field that starts at `start`
-    Split split{.fields = 0, .headerEnd = line.size(), .mayHoldFormula = false};
+    Split split{.fields = 0, .headerEnd = line.size(), .formulaCells = 0};
     const char* const last = line.data() + line.size();
     constexpr double NotRead = std::numeric_limits<double>::quiet_NaN();
     for (const char* start = line.data();; ++field) {
-        // The byte at an empty last field's start is the line's end: never one of these.
-        split.mayHoldFormula = split.mayHoldFormula || mayBeFormula(*start);
         const char* end = nullptr;
         double number = NotRead; // a horizon cell's, where it is a plain decimal
         const bool horizonField =
@@ -154,6 +152,11 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
             cells.texts[at] = {start, static_cast<std::size_t>(end - start)};
             cells.plain[at] = horizonWanted->second == HorizonInput::profile ? NotRead : number;
         }
+        // The byte at an empty last field's start is the line's end: never one of these.
+        if (mayBeFormula(*start) && field < count &&
+            readAsFormula({start, static_cast<std::size_t>(end - start)})) {
+            ++split.formulaCells;
+        }
         if (field + 1 == count) {
             split.headerEnd = static_cast<std::size_t>(end - line.data());
         }
@@ -189,8 +192,9 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
         m_horizon = readHorizon(cells);
         return m_malformed;
     };
+    summary.formulaCells += split.formulaCells;
     const auto own = [&](std::string_view text) {
-        return split.mayHoldFormula ? guardFormulas(text, summary) : text;
+        return split.formulaCells != 0 && m_settings.safeCells ? markFormulas(text) : text;
     };
     if (fields == count) {
         writeRows({.fields = own(line), .padding = 1}, soil, horizonMalformed(), out, summary);
@@ -212,25 +216,18 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
     writeRows({.fields = own(line), .padding = count - fields + 1}, {}, m_malformed, out, summary);
 }
 
-std::string_view RowFormatter::guardFormulas(std::string_view fields, Summary& summary) {
+std::string_view RowFormatter::markFormulas(std::string_view fields) {
     const char delimiter = m_settings.delimiter;
     m_safeFields.clear();
     for (std::size_t start = 0;;) {
         const std::size_t end = std::min(fields.find(delimiter, start), fields.size());
-        const std::string_view cell = fields.substr(start, end - start);
-        summary.formulaCells += readAsFormula(cell) ? 1U : 0U;
-        if (m_settings.safeCells) {
-            appendSafeCell(m_safeFields, cell);
-            if (end != fields.size()) {
-                m_safeFields += delimiter;
-            }
-        }
+        appendSafeCell(m_safeFields, fields.substr(start, end - start));
         if (end == fields.size()) {
-            break;
+            return m_safeFields;
         }
+        m_safeFields += delimiter;
         start = end + 1;
     }
-    return m_settings.safeCells ? std::string_view(m_safeFields) : fields;
 }
 
 const std::string& RowFormatter::longRowReason(std::size_t fields, std::string_view surplus) {

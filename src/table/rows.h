@@ -147,8 +147,8 @@ private:
     // with `Horizons` the horizon's cells into `cells`.
     struct Split {
         std::size_t fields;
-        std::size_t headerEnd; // where the fields past the header's begin
-        bool mayHoldFormula;   // a field starts as a formula may
+        std::size_t headerEnd;    // where the fields past the header's begin
+        std::size_t formulaCells; // of the header's fields, as Summary counts them
     };
     template <bool Horizons> Split splitUnquoted(std::string_view line, HorizonCells& cells);
     // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
@@ -168,9 +168,8 @@ private:
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    OutputPiece& out, Summary& summary);
-    // An unquoted row's own `fields` with their formula cells counted, and marked with
-    // --safe-cells (then in m_safeFields).
-    std::string_view guardFormulas(std::string_view fields, Summary& summary);
+    // An unquoted row's own `fields` with their formula cells marked, in m_safeFields.
+    std::string_view markFormulas(std::string_view fields);
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
