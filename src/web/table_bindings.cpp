@@ -8,6 +8,7 @@
 #include "table/converter.h"
 #include "table/csv.h"
 #include "table/error.h"
+#include "table/formulas.h"
 #include "table/options.h"
 #include "table/rows.h"
 #include "web/failure.h"
@@ -109,6 +110,15 @@ public:
                               "choose sand, silt and clay in \"g/kg\" to read them as percent"})
                    : std::string();
     }
+    // Once a run, where the table's own cells hold some that a spreadsheet would run: the
+    // download keeps them as they are.
+    std::string formulaNote() const {
+        return m_converter
+                   ? table::formulaCellsNote(m_converter->summary().formulaCells,
+                                             "the download keeps them as they are: open it in a "
+                                             "spreadsheet only if you trust the table")
+                   : std::string();
+    }
     // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
     std::string flaggedRowsNote() const {
         return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
@@ -190,6 +200,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("rowsWithError", &TableRun::rowsWithError)
         .function("failedRowsNote", &TableRun::failedRowsNote)
         .function("unitNote", &TableRun::unitNote)
+        .function("formulaNote", &TableRun::formulaNote)
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
         .function("profileSummary", &TableRun::profileSummary);
     emscripten::function("tablePreview", &talvo::web::tablePreview);

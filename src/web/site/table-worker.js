@@ -14,7 +14,8 @@
 //                                                      profiles, rootDepth, depletion, cfBy}}
 // Messages out: {type: 'preview', name, rows}      the header's fields, then records' fields
 //               {type: 'progress', done, total}    input bytes converted, of the file's
-//               {type: 'notice', text}             a model left out
+//               {type: 'notice', text}             a model left out, or cells a spreadsheet
+//                                                  would run as formulas
 //               {type: 'done', file, records, rows, rowsWithError, units, flagged, note,
 //                scores,                        {metrics, report, note}, or null unmeasured
 //                summary}                       the profiles' sums (a Blob), or null
@@ -177,6 +178,10 @@ async function run(talvo, {file, session, options}) {
     }
     // A Blob copies the view, which the next call into the module may move.
     const summary = options.profiles ? new Blob([table.profileSummary()], {type}) : null;
+    const formulas = table.formulaNote();
+    if (formulas) {
+      postMessage({type: 'notice', text: formulas});
+    }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
