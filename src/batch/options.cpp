@@ -75,6 +75,10 @@ void addTextOptions(CLI::App& app, table::Settings& settings) {
                    "field delimiter, one character or tab (default , or ; with --decimal ,)")
         ->type_name("CHAR")
         ->transform(converter(delimiterText));
+    app.add_flag("--safe-cells", settings.safeCells,
+                 "write ' before the table's cells that a spreadsheet would run as formulas "
+                 "(those starting with =, +, - or @ that are no number); without it every cell "
+                 "is kept byte for byte");
     settings.delimiter = '\0'; // not given: settled by finishOptions
 }
 

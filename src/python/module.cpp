@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace py = pybind11;
@@ -30,6 +31,10 @@ namespace py = pybind11;
 namespace talvo::python {
 
 namespace {
+
+// Cells a loop over whole arrays takes between asking for Ctrl+C: some 100 ns a cell at most
+// (a float32's text), a few milliseconds a piece.
+constexpr std::size_t CellsPerPiece = std::size_t{1} << 16;
 
 const estimation::PtfModel& modelAtPosition(int position) {
     const estimation::PtfModel* model = estimation::modelAt(position);
@@ -179,8 +184,6 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
     const float* in = numbers.data();
     double* wide = out.mutable_data();
     estimation::RecentFloatTexts floatTexts;
-    // Some 100 ns a float where few repeat: a few milliseconds a piece.
-    constexpr std::size_t CellsPerPiece = std::size_t{1} << 16;
     inPieces(static_cast<std::size_t>(numbers.size()), CellsPerPiece,
              [&](std::size_t first, std::size_t last) {
                  for (std::size_t i = first; i < last; ++i) {
@@ -209,13 +212,22 @@ py::object contentUnit(const Numbers& sand, const Numbers& silt, const Numbers& 
             count = numbers->size();
         }
     }
-    const auto at = [](const Numbers& numbers, py::ssize_t i) {
-        return numbers.size() == 1 ? numbers.data()[0] : numbers.data()[i];
+    // Read without the GIL: pointers, and a step of 0 for a column of one value.
+    std::array<std::pair<const double*, std::size_t>, 3> columns{};
+    for (std::size_t input = 0; input < given.size(); ++input) {
+        columns.at(input) = {given.at(input)->data(), given.at(input)->size() == 1 ? 0U : 1U};
+    }
+    const auto at = [&columns](std::size_t input, std::size_t i) {
+        return columns.at(input).first[i * columns.at(input).second];
     };
     estimation::ContentUnitTally tally;
-    for (py::ssize_t i = 0; i < count; ++i) {
-        tally.add(at(sand, i), at(silt, i), at(clay, i));
-    }
+    // Over a large array this takes as long as the estimate: Ctrl+C must stop it too.
+    inPieces(static_cast<std::size_t>(count), CellsPerPiece,
+             [&](std::size_t first, std::size_t last) {
+                 for (std::size_t i = first; i < last; ++i) {
+                     tally.add(at(0, i), at(1, i), at(2, i));
+                 }
+             });
     const std::optional<estimation::ContentUnit> unit = tally.misread();
     if (!unit) {
         return py::none();
@@ -263,18 +275,24 @@ py::array_t<double> shiftDecimal(const Numbers& numbers, int places) {
     py::array_t<double> out = resultColumn<double>(numbers.size());
     const double* in = numbers.data();
     double* shifted = out.mutable_data();
-    for (py::ssize_t i = 0; i < numbers.size(); ++i) {
-        shifted[i] = estimation::shiftedDecimal(in[i], places);
-    }
+    inPieces(static_cast<std::size_t>(numbers.size()), CellsPerPiece,
+             [&](std::size_t first, std::size_t last) {
+                 for (std::size_t i = first; i < last; ++i) {
+                     shifted[i] = estimation::shiftedDecimal(in[i], places);
+                 }
+             });
     return out;
 }
 
-// Throws ValueError for a separator the window would not take.
+// Throws ValueError for a separator a table could not be written with, as --decimal does.
 estimation::DecimalSeparator separatorOf(const std::string& decimal) {
-    if (decimal.size() != 1) {
-        throw py::value_error("decimal must be one character");
+    std::string message;
+    const std::optional<estimation::DecimalSeparator> separator =
+        table::decimalNamed(decimal, message);
+    if (!separator) {
+        throw py::value_error("decimal " + message);
     }
-    return estimation::DecimalSeparator(decimal[0]);
+    return *separator;
 }
 
 py::tuple readTexts(const py::array& cells, const std::string& decimal, const py::function& other) {

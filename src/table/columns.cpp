@@ -1,6 +1,7 @@
 #include "table/columns.h"
 
 #include "table/error.h"
+#include "table/formulas.h"
 #include "table/printable.h"
 
 #include <algorithm>
@@ -239,8 +240,14 @@ estimation::InputValue readInputCell(std::string_view text, estimation::Input in
 std::string outputHeader(const RecordView& header, const Settings& settings,
                          const Columns& columns) {
     std::string text;
+    std::string safe;
     for (std::size_t i = 0; i < header.size(); ++i) {
-        appendField(text, header[i], settings.delimiter);
+        if (settings.safeCells) {
+            safe.clear();
+            appendSafeCell(safe, header[i]);
+        }
+        appendField(text, settings.safeCells ? std::string_view(safe) : header[i],
+                    settings.delimiter);
         text += settings.delimiter;
     }
     for (const std::string_view column : AddedColumns) {

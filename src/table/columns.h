@@ -46,7 +46,8 @@ Columns findColumns(const RecordView& header, const Settings& settings,
 estimation::InputValue readInputCell(std::string_view text, estimation::Input input,
                                      const Settings& settings, const Columns& columns);
 
-// The header line of the output: the input's own columns, then the added ones.
+// The header line of the output: the input's own columns (marked with --safe-cells), then the
+// added ones.
 std::string outputHeader(const RecordView& header, const Settings& settings,
                          const Columns& columns);
 

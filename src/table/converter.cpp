@@ -89,6 +89,7 @@ bool Converter::step() {
             state.profiles.start(state.columns.models, state.columns.lineEnd);
         }
         state.output.append(head.line);
+        state.summary.formulaCells += head.formulaCells;
         return true;
     }
     if (!state.reader.next(state.chunk)) {

@@ -2,6 +2,7 @@
 
 #include "table/csv.h"
 #include "table/error.h"
+#include "table/formulas.h"
 #include "table/printable.h"
 
 namespace talvo::table {
@@ -39,6 +40,9 @@ Head readHead(ChunkReader& reader, const Settings& settings, std::string_view in
         head.line += "\xEF\xBB\xBF"; // spreadsheets need it to read the output as UTF-8 too
     }
     head.line += outputHeader(records[0], settings, head.columns);
+    for (std::size_t i = 0; i < records[0].size(); ++i) {
+        head.formulaCells += readAsFormula(records[0][i]) ? 1U : 0U;
+    }
     return head;
 }
 

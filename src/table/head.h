@@ -7,6 +7,7 @@
 #include "table/columns.h"
 #include "table/settings.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,7 +16,8 @@ namespace talvo::table {
 
 struct Head {
     Columns columns;
-    std::string line; // the output's header, byte-order mark and line break included
+    std::string line;               // the output's header, byte-order mark and line break included
+    std::uint64_t formulaCells = 0; // of the header's, as Summary counts them
 };
 
 // Reads the header from `reader`. Throws Error for an empty input and for a header the

@@ -132,11 +132,22 @@ char parseDelimiter(std::string_view text) {
     return text.front();
 }
 
-estimation::DecimalSeparator parseDecimal(std::string_view text) {
+std::optional<estimation::DecimalSeparator> decimalNamed(std::string_view text,
+                                                         std::string& message) {
     if (text != "." && text != ",") {
-        throw Error("--decimal " + inQuotes(text) + ": give . or ,");
+        message = inQuotes(text) + ": give . or ,";
+        return std::nullopt;
     }
     return estimation::DecimalSeparator(text.front());
+}
+
+estimation::DecimalSeparator parseDecimal(std::string_view text) {
+    std::string message;
+    const std::optional<estimation::DecimalSeparator> separator = decimalNamed(text, message);
+    if (!separator) {
+        throw Error("--decimal " + message);
+    }
+    return *separator;
 }
 
 estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text) {

@@ -6,6 +6,7 @@
 #include "estimation/estimation.h"
 #include "table/settings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,12 @@ std::vector<const estimation::PtfModel*> parseModels(std::string_view text, bool
 // character numbers can hold.
 char parseDelimiter(std::string_view text);
 
-// A point or a comma, the separators tables are written with. Throws Error.
+// A point or a comma, the separators tables are written with; otherwise nullopt, and
+// `message` says why: "';': give . or ,".
+std::optional<estimation::DecimalSeparator> decimalNamed(std::string_view text,
+                                                         std::string& message);
+
+// As decimalNamed, for --decimal. Throws Error.
 estimation::DecimalSeparator parseDecimal(std::string_view text);
 
 // "fixed" or "general". Throws Error.

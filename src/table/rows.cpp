@@ -1,6 +1,7 @@
 #include "table/rows.h"
 
 #include "estimation/estimation.h"
+#include "table/formulas.h"
 
 #include <algorithm>
 #include <array>
@@ -111,7 +112,7 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
     auto horizonWanted = m_horizonColumns.begin(); // the same
     const auto horizonsEnd = m_horizonColumns.end();
     std::size_t field = 0; // the number of the field that starts at `start`
-    Split split{.fields = 0, .headerEnd = line.size()};
+    Split split{.fields = 0, .headerEnd = line.size(), .formulaCells = 0};
     const char* const last = line.data() + line.size();
     constexpr double NotRead = std::numeric_limits<double>::quiet_NaN();
     for (const char* start = line.data();; ++field) {
@@ -152,6 +153,11 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
             cells.texts[at] = {start, static_cast<std::size_t>(end - start)};
             cells.plain[at] = horizonWanted->second == HorizonInput::profile ? NotRead : number;
         }
+        // The byte at an empty last field's start is the line's end: never one of these.
+        if (mayBeFormula(*start) && field < count &&
+            readAsFormula({start, static_cast<std::size_t>(end - start)})) {
+            ++split.formulaCells;
+        }
         if (field + 1 == count) {
             split.headerEnd = static_cast<std::size_t>(end - line.data());
         }
@@ -187,24 +193,42 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
         m_horizon = readHorizon(cells);
         return m_malformed;
     };
+    summary.formulaCells += split.formulaCells;
+    const auto own = [&](std::string_view text) {
+        return split.formulaCells != 0 && m_settings.safeCells ? markFormulas(text) : text;
+    };
     if (fields == count) {
-        writeRows({.fields = line, .padding = 1}, soil, horizonMalformed(), out, summary);
+        writeRows({.fields = own(line), .padding = 1}, soil, horizonMalformed(), out, summary);
         return;
     }
     if (fields > count) {
         const std::string_view surplus = line.substr(headerEnd);
         if (onlyDelimiters(surplus, delimiter)) {
-            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, soil, horizonMalformed(),
-                      out, summary);
+            writeRows({.fields = own(line.substr(0, headerEnd)), .padding = 1}, soil,
+                      horizonMalformed(), out, summary);
         } else {
-            writeRows({.fields = line.substr(0, headerEnd), .padding = 1}, {},
+            writeRows({.fields = own(line.substr(0, headerEnd)), .padding = 1}, {},
                       longRowReason(fields, surplus), out, summary);
         }
         return;
     }
     // A short row is padded, so that every column keeps its place.
     m_malformed = malformedReason(fields, count, 0);
-    writeRows({.fields = line, .padding = count - fields + 1}, {}, m_malformed, out, summary);
+    writeRows({.fields = own(line), .padding = count - fields + 1}, {}, m_malformed, out, summary);
+}
+
+std::string_view RowFormatter::markFormulas(std::string_view fields) {
+    const char delimiter = m_settings.delimiter;
+    m_safeFields.clear();
+    for (std::size_t start = 0;;) {
+        const std::size_t end = std::min(fields.find(delimiter, start), fields.size());
+        appendSafeCell(m_safeFields, fields.substr(start, end - start));
+        if (end == fields.size()) {
+            return m_safeFields;
+        }
+        m_safeFields += delimiter;
+        start = end + 1;
+    }
 }
 
 const std::string& RowFormatter::longRowReason(std::size_t fields, std::string_view surplus) {
@@ -223,7 +247,16 @@ void RowFormatter::writeParsed(const RecordView& record, OutputPiece& out, Summa
         if (i != 0) {
             m_fields += delimiter;
         }
-        appendField(m_fields, record[i], delimiter);
+        std::string_view cell = record[i];
+        if (readAsFormula(cell)) {
+            ++summary.formulaCells;
+            if (m_settings.safeCells) {
+                m_cell.clear();
+                appendSafeCell(m_cell, cell);
+                cell = m_cell;
+            }
+        }
+        appendField(m_fields, cell, delimiter);
     }
     bool surplusEmpty = true;
     for (std::size_t i = count; i < record.size(); ++i) {

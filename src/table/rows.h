@@ -38,6 +38,8 @@ struct Summary {
     std::uint64_t rowsToCheck = 0;
     // What the records' sand, silt and clay, as read, say about their unit.
     estimation::ContentUnitTally units;
+    // The table's own cells, header included, that a spreadsheet would run as formulas.
+    std::uint64_t formulaCells = 0;
 
     void countFlags(estimation::Flags flags) noexcept {
         if (flags.empty()) {
@@ -59,6 +61,7 @@ struct Summary {
         }
         rowsToCheck += other.rowsToCheck;
         units += other.units;
+        formulaCells += other.formulaCells;
         return *this;
     }
 };
@@ -148,7 +151,8 @@ private:
     // with `Horizons` the horizon's cells into `cells`.
     struct Split {
         std::size_t fields;
-        std::size_t headerEnd; // where the fields past the header's begin
+        std::size_t headerEnd;    // where the fields past the header's begin
+        std::size_t formulaCells; // of the header's fields, as Summary counts them
     };
     template <bool Horizons> Split splitUnquoted(std::string_view line, HorizonCells& cells);
     // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
@@ -168,6 +172,8 @@ private:
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    OutputPiece& out, Summary& summary);
+    // An unquoted row's own `fields` with their formula cells marked, in m_safeFields.
+    std::string_view markFormulas(std::string_view fields);
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the
     // delimiter), so that the row stays as wide as the header and keeps its text.
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
@@ -228,6 +234,8 @@ private:
     bool m_numbersNeedQuotes = false; // a delimiter that can occur in a number
     bool m_scaled = false;            // some input is read at a scale, or as organic matter
     std::string m_fields;             // a parsed record's fields, quoted again
+    std::string m_safeFields;         // an unquoted row's, formulas marked
+    std::string m_cell;               // a parsed field, marked
     std::string m_extra;
     std::string m_malformed;
     std::string m_failure;      // a failed estimate's reason, naming its cell

@@ -24,7 +24,8 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
     }
     output.write(head.line.data(), static_cast<std::streamsize>(head.line.size()));
 
-    const Summary summary = runPipeline(reader, output, settings, head.columns, options);
+    Summary summary = runPipeline(reader, output, settings, head.columns, options);
+    summary.formulaCells += head.formulaCells;
     output.flush();
     if (!output) {
         throw Error("cannot write the output");

@@ -20,6 +20,8 @@ struct Settings {
     Precision precision = Precision::fixed;
     estimation::DecimalSeparator decimal;
     char delimiter = ','; // never the decimal separator, a quote or a line break
+    // Cells a spreadsheet would run as formulas are written with a ' before them.
+    bool safeCells = false;
     // The header naming each input (sand, silt, clay, oc); empty: the input's own name.
     std::array<std::string, 4> columnNames{};
     // Put before the names of the added columns, for tables that have such columns already.

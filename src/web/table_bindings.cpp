@@ -12,6 +12,7 @@
 #include "table/csv.h"
 #include "table/error.h"
 #include "table/input_names.h"
+#include "table/formulas.h"
 #include "table/options.h"
 #include "table/rows.h"
 #include "web/failure.h"
@@ -260,6 +261,15 @@ public:
         }
         return note;
     }
+    // Once a run, where the table's own cells hold some that a spreadsheet would run: the
+    // download keeps them as they are.
+    std::string formulaNote() const {
+        return m_converter
+                   ? table::formulaCellsNote(m_converter->summary().formulaCells,
+                                             "the download keeps them as they are: open it in a "
+                                             "spreadsheet only if you trust the table")
+                   : std::string();
+    }
     // "1 of 5 rows flagged result", as talvo-batch reports it first, or empty.
     std::string flaggedRowsNote() const {
         return m_converter ? table::flaggedRowsNote(m_converter->summary()) : std::string();
@@ -381,6 +391,7 @@ EMSCRIPTEN_BINDINGS(talvo_table) {
         .function("failedRowsNote", &TableRun::failedRowsNote)
         .function("unitNote", &TableRun::unitNote)
         .function("carbonNote", &TableRun::carbonNote)
+        .function("formulaNote", &TableRun::formulaNote)
         .function("flaggedRowsNote", &TableRun::flaggedRowsNote)
         .function("profileSummary", &TableRun::profileSummary)
         .function("sample", &TableRun::sample);

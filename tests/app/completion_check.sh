@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --scale --strict --summary --version"
+        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -35,7 +35,7 @@ talvo-batch)
         "--cf-by ''|volume weight"
         "--summary r|results.csv"
         "--report r|results.csv"
-        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --scale --strict --summary --version"
+        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
     )
     ;;
 talvo-map)

@@ -38,6 +38,23 @@ def test_what_cannot_be_estimated_is_refused(call, error):
         call()
 
 
+SEPARATED = {
+    "estimate": lambda d: talvo.estimate(0, sand=f"40{d}5", clay="20", decimal=d),
+    "estimate, numbers only": lambda d: talvo.estimate(0, sand=40.5, clay=20, decimal=d),
+    "estimate_texts": lambda d: talvo.estimate_texts(0, sand=f"40{d}5", clay="20", decimal=d),
+    "evaluate": lambda d: talvo.evaluate({"sand": [f"40{d}5"] * 3, "clay": ["20"] * 3,
+                                          "fc": ["30"] * 3}, {"fc": "fc"}, 0, decimal=d),
+}
+
+
+@pytest.mark.parametrize("decimal", [";", "x", "e", " ", ""])
+@pytest.mark.parametrize("call", SEPARATED)
+def test_the_decimal_separator_is_a_point_or_a_comma_as_in_talvo_batch(call, decimal):
+    # Another character would read "40x5" as 40.5 where a table could never hold it.
+    with pytest.raises(ValueError, match=f"^decimal '{decimal}': give . or ,$"):
+        SEPARATED[call](decimal)
+
+
 @pytest.mark.parametrize("name, position", [
     ("raw", 2), ("RAWLS ET AL., 1982", 2), ("Rawls et al., 1982", 2), ("2", 2),
     ("tomas", 3), ("SIN", 4), ("ad", 5), ("ch", 6),

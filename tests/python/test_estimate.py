@@ -1,5 +1,9 @@
 from decimal import Decimal
 from fractions import Fraction
+import subprocess
+import sys
+import types
+from unittest import mock
 
 import numpy as np
 import pandas as pd
@@ -243,3 +247,32 @@ def test_a_data_frame_without_the_columns_fails_the_call(table, model, error, me
 def test_series_that_cannot_be_matched_fail_the_call(sand, clay, message):
     with pytest.raises(ValueError, match=message):
         talvo.estimate(0, sand=sand, clay=clay)
+
+
+def test_a_broadcast_too_large_for_memory_fails_as_numpy_fails():
+    # A view of 10^12 cells costs nothing; the cells it stands for cannot be held.
+    huge = np.broadcast_to(np.float64(40), (10**6, 10**6))
+    for inputs in ({"sand": huge, "clay": 20}, {"sand": 40, "clay": huge.T}):
+        with pytest.raises((MemoryError, ValueError)):
+            talvo.estimate(0, **inputs)
+
+
+def test_pandas_half_imported_by_another_thread_is_not_read():
+    # While another thread imports pandas, the module is listed before it has its classes.
+    half = types.ModuleType("pandas")
+    with mock.patch.dict(sys.modules, {"pandas": half}):
+        results = talvo.estimate(0, sand=np.array([40.0, 52.5]), clay=np.array([20, "x"], object))
+    assert results["fc"][0] == 23.38 and results["error"].tolist() == [0, 4]
+
+
+def test_an_estimate_beside_a_thread_importing_pandas():
+    script = """
+import threading, numpy as np, talvo
+importing = threading.Thread(target=lambda: __import__("pandas"))
+importing.start()
+while importing.is_alive():
+    talvo.estimate(0, sand=np.array([40.0]), clay=np.array([20.0], object))
+importing.join()
+assert talvo.estimate(0, sand=__import__("pandas").Series([40.0]), clay=20).fc[0] == 23.38
+"""
+    subprocess.run([sys.executable, "-c", script], check=True, timeout=120)

@@ -138,6 +138,12 @@ def test_python_evaluate_is_the_metrics_file(table, tmp_path, psd):
     pd.testing.assert_frame_equal(frame, metrics, check_dtype=False, rtol=1e-14)
 
 
+@pytest.mark.parametrize("models", [2, np.int64(2), "rawls", [2]])
+def test_python_evaluate_takes_one_model_as_estimate_does(table, models):
+    frame = talvo.evaluate(table, measured={"fc": "FC_lab"}, models=models)
+    assert frame.model.tolist() == ["Rawls et al., 1982"]
+
+
 def test_python_evaluate_refuses_what_it_cannot_score(table):
     with pytest.raises(ValueError, match="psd"):
         talvo.evaluate(table, measured={"fc": "FC_lab"}, psd="fao")
@@ -192,3 +198,7 @@ def test_python_evaluate_warns_of_fractions_once():
     with pytest.warns(UserWarning, match='measured_unit="v/v"'):
         talvo.evaluate(soils.assign(FC=[36.58, 26.58], PWP=[9.97, 5.67]), measured, models=[4],
                        measured_unit="fraction")
+
+
+    with pytest.raises(TypeError, match="bool"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, models=True)

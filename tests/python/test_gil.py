@@ -70,8 +70,21 @@ def widening(cells):
     return lambda: talvo._talvo.widen_float32(numbers)
 
 
+def judging_units(cells):
+    # estimate's look at the contents' unit, as long as the estimate on many cells.
+    sand, silt, clay = unrepeated(cells), np.array([np.nan]), np.array([20.0])
+    return lambda: talvo._talvo.content_unit(sand, silt, clay)
+
+
+def shifting(cells):
+    numbers = unrepeated(cells)
+    return lambda: talvo._talvo.shift_decimal(numbers, 2)
+
+
 # The loops that run without the GIL: make(cells) -> a call over `cells` cells, inputs made.
 LONG_CALLS = {
+    "contents' unit judged": judging_units,
+    "contents shifted to percent": shifting,
     "15 digits, one thread":
         lambda cells: estimating(unrepeated(cells), precision="general", threads=1),
     "15 digits, two threads":

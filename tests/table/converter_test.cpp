@@ -44,6 +44,8 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
             settings.profiles = value == "on";
         } else if (option == "--root-depth") {
             settings.rootZone.rootDepth = parseRootDepth(value);
+        } else if (option == "--safe-cells") {
+            settings.safeCells = value == "on";
         } else if (option == "--cf-by") {
             settings.coarseFragments = parseCoarseFragmentBasis(value);
         } else {
@@ -118,6 +120,7 @@ TEST(Converter, GivesTalvoBatchsOutput) {
         {"decimal_comma", "decimal_comma.csv", {"--model", "all", "--decimal", ","}, ""},
         {"tab_delimiter", "soils.tsv", {"--model", "3", "--delimiter", "tab"}, ""},
         {"quoting", "quoting.csv", {"--model", "5"}, ""},
+        {"safe_cells", "formulas.csv", {"--model", "0", "--safe-cells", "on"}, ""},
         {"crlf_bom", "crlf_bom.csv", {"--model", "0"}, ""},
         {"blank_lines", "blank_lines.csv", {"--model", "4"}, ""},
         {"header_only", "header_only.csv", {"--model", "0"}, ""},
@@ -349,6 +352,42 @@ TEST(Converter, HandsOutputOnInPiecesAndStaysFailed) {
             EXPECT_STREQ(error.what(), "soils.csv: missing columns: sand, clay; the header has "
                                        "\"id\", \"silt\": name them with --column, such as "
                                        "--column sand=HEADER");
+        }
+    }
+}
+
+// The table's own cells a spreadsheet would run, header included, are counted; they go out
+// byte for byte, or with --safe-cells after a '. Rows without quotes take another path than
+// rows with them: both are checked.
+TEST(Converter, CountsFormulaCellsAndMarksThemOnlyWhenAsked) {
+    struct Case {
+        std::string input;
+        std::string safe; // the own fields of each line with --safe-cells
+    };
+    const std::string header = "=name,sand,silt,clay,note\n";
+    const std::string first = "-1.5,40,40,20,@SUM(A1)\n";
+    for (const Case& c : {
+             Case{header + first + "+cmd,-,40,20,-2+3\n",
+                  "'=name,sand,silt,clay,note\n-1.5,40,40,20,'@SUM(A1)\n'+cmd,-,40,20,'-2+3\n"},
+             Case{header + first + "+cmd,-,40,20,\"-2+3, said \"\"x\"\"\"\n",
+                  "'=name,sand,silt,clay,note\n-1.5,40,40,20,'@SUM(A1)\n"
+                  "'+cmd,-,40,20,\"'-2+3, said \"\"x\"\"\"\n"},
+         }) {
+        for (const bool safe : {false, true}) {
+            const Converted converted = convert(
+                c.input, settingsFrom({"--model", "0", "--safe-cells", safe ? "on" : "off"}), 7);
+            ASSERT_EQ(converted.error, "");
+            EXPECT_EQ(converted.summary.formulaCells, 4U) << c.input;
+            // Each line's own fields, up to the model's column.
+            std::string own;
+            std::istringstream lines(converted.output);
+            for (std::string line; std::getline(lines, line);) {
+                own +=
+                    line.substr(0, line.find(",TALVO") == std::string::npos ? line.find(",model")
+                                                                            : line.find(",TALVO")) +
+                    '\n';
+            }
+            EXPECT_EQ(own, safe ? c.safe : c.input);
         }
     }
 }

@@ -63,6 +63,7 @@ def chrome(width=1200, height=900, dark=False, language="en-US") -> webdriver.Ch
                      f"--lang={language}", "--no-first-run", "--hide-scrollbars"):
         options.add_argument(argument)
     options.add_experimental_option("prefs", {"intl.accept_languages": language})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})  # the console, for get_log
     driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
     # Headless windows are at least 500 px wide: a phone's screen is emulated instead.
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {

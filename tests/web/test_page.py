@@ -363,6 +363,60 @@ def wait_for_cache(driver, name):
                                                                       name))
 
 
+# Run before the page's own scripts: what the policy refuses, as the page itself hears of it.
+HEAR_VIOLATIONS = """
+window.refused = [];
+document.addEventListener('securitypolicyviolation',
+  (event) => window.refused.push(`${event.effectiveDirective} ${event.blockedURI}`));
+"""
+
+
+def test_the_page_works_under_a_strict_content_security_policy(site, tmp_path):
+    from test_table import choose_file, open_tables, run_to_end
+
+    driver = browser.chrome()
+    server = browser.Server(site)
+    try:
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument",
+                               {"source": HEAR_VIOLATIONS})
+        browser.open_page(driver, server.url)
+        policy = driver.execute_script(
+            "return document.querySelector('meta[http-equiv=\"Content-Security-Policy\"]')"
+            "?.content ?? ''")
+        directives = {name: values for name, *values in
+                      (part.split() for part in policy.split(";") if part.strip())}
+        assert directives.get("default-src") == ["'self'"]
+        assert directives.get("script-src") == ["'self'", "'wasm-unsafe-eval'"]
+        assert directives.get("object-src") == ["'none'"]
+        assert "'unsafe-eval'" not in policy
+
+        # Everything runs under it: the form, the Tables tab's worker, the service worker.
+        assert estimate(driver, 2, {"sand": "40", "clay": "20", "oc": "5"})["fc"] == "50.85"
+        open_tables(driver)
+        path = tmp_path / "soils.csv"
+        path.write_text("sand,clay,oc\n40,20,5\n")
+        choose_file(driver, path)
+        run_to_end(driver)
+        assert driver.find_element(By.ID, "table-download").is_displayed()
+        wait_for_cache(driver, None)
+        assert driver.execute_script("return window.refused") == []
+
+        # And it is obeyed: a script written into the page does not run.
+        assert not driver.execute_script("""
+            const script = document.createElement('script');
+            script.textContent = 'window.injected = true';
+            document.head.append(script);
+            return window.injected === true;""")
+        WebDriverWait(driver, 5).until(lambda d: d.execute_script("return window.refused"))
+        assert driver.execute_script("return window.refused") == ["script-src-elem inline"]
+        refusals = [entry["message"] for entry in driver.get_log("browser")
+                    if "Content Security Policy" in entry["message"]]
+        assert len(refusals) == 1 and "inline script" in refusals[0]
+    finally:
+        server.stop()
+        driver.quit()
+
+
 def axe_violations(driver):
     axe = Path(__file__).parent / "node_modules" / "axe-core" / "axe.min.js"
     driver.execute_script(axe.read_text())

@@ -113,6 +113,23 @@ def test_messy_table_comes_out_as_talvo_batch_writes_it(page, tmp_path):
     assert axe_violations(page) == []
 
 
+def test_cells_a_spreadsheet_would_run_are_told_once_and_kept(page, tmp_path):
+    path = tmp_path / "formulas.csv"
+    path.write_text("id,sand,clay,note\n=1+1,40,20,-1.5\n@x,52.5,17.5,-\nP3,45,20,+cmd\n")
+    wanted, _, _ = batch(path, ["--model", "0"])
+    assert b"=1+1,40,20,-1.5," in wanted  # kept byte for byte
+
+    open_tables(page)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    Select(page.find_element(By.ID, "table-model")).select_by_value("0")
+    choose_file(page, path)
+    run_to_end(page)
+    assert downloaded(page) == wanted
+    status = text_of(page, "table-status")
+    assert status.count("3 cells begin with =, +, - or @, which a spreadsheet may run as "
+                        "formulas; the download keeps them as they are") == 1
+
+
 # talvo-batch's line, with what it tells to type on its command line told as the page's choice.
 @pytest.mark.parametrize("name, text, delimiter, shown", [
     ("unclosed.csv", "sand,clay\n40,20\n75,\"10\n5,5\n", None, None),

@@ -25,7 +25,6 @@ from collections import namedtuple
 import decimal as decimals
 import numbers
 import operator
-import sys
 import warnings
 
 import numpy as np
@@ -113,10 +112,16 @@ def _refuse(dtype):
         raise TypeError(f"{dtype} values are {what}, not contents")
 
 
+def _of_pandas(value, name):
+    """Whether `value` is of pandas' class `name`, or of one derived from it. Asked of the
+    value's classes, never of pandas: another thread may be importing it, half done."""
+    return any(kind.__name__ == name and kind.__module__.partition(".")[0] == "pandas"
+               for kind in type(value).__mro__)
+
+
 def _real(cell):
     """An object array's cell that is no text, None, int or float: another real number."""
-    pandas = sys.modules.get("pandas")  # not imported: no cell can be its NA
-    if pandas is not None and cell is pandas.NA:
+    if _of_pandas(cell, "NAType"):
         return np.nan
     if isinstance(cell, (bool, np.bool_)) or not isinstance(cell, (numbers.Real,
                                                                    decimals.Decimal)):
@@ -186,8 +191,7 @@ def _read(values, decimal):
 
 
 def _frame(values):
-    pandas = sys.modules.get("pandas")  # not imported: no input can be a DataFrame
-    return pandas is not None and isinstance(values, pandas.DataFrame)
+    return _of_pandas(values, "DataFrame")
 
 
 def _table_inputs(table, inputs, reads, decimal, stacklevel):
@@ -202,7 +206,7 @@ def _table_inputs(table, inputs, reads, decimal, stacklevel):
                 raise ValueError(problem)
             if note and values is not None:
                 carbon = _numbers(values, decimal) / _talvo.ORGANIC_MATTER_PER_CARBON
-                values = sys.modules["pandas"].Series(carbon, index=values.index)
+                values = type(values)(carbon, index=values.index)  # a Series as it came
                 if name in reads:
                     warnings.warn(note, UserWarning, stacklevel=stacklevel + 1)
         chosen[name] = values
@@ -210,8 +214,7 @@ def _table_inputs(table, inputs, reads, decimal, stacklevel):
 
 
 def _series(values):
-    pandas = sys.modules.get("pandas")  # not imported: no input can be a Series
-    return pandas is not None and isinstance(values, pandas.Series)
+    return _of_pandas(values, "Series")
 
 
 def _aligned(inputs):
@@ -249,7 +252,9 @@ def _require(row, inputs, table=None):
 
 def _labelled(results, index):
     """The results as a DataFrame with one row a label of `index`."""
-    return sys.modules["pandas"].DataFrame(results, index=index, copy=False)
+    import pandas as pd  # imported already, as the index is pandas'
+
+    return pd.DataFrame(results, index=index, copy=False)
 
 
 def _in_percent(values, unit):
@@ -278,18 +283,30 @@ def _warn_of_units(sand, silt, clay, stacklevel):
     warnings.warn(text, UserWarning, stacklevel=stacklevel + 1)
 
 
+def _check_decimal(decimal):
+    """A point or a comma, as talvo-batch --decimal takes it, checked before any cell is read:
+    a table holds numbers with no other."""
+    if not isinstance(decimal, str):
+        raise TypeError("decimal must be a text, as the window's separator")
+    _talvo.check_decimal(decimal)
+
+
 def _flattened(array, shape):
     """An input of `shape` as a flat run of cells; one value stays one, for every cell."""
     if array.size == 1:
         return array.reshape(1)
+    # Copied here where not contiguous, so that a copy too large for memory is MemoryError,
+    # not the binding's refusal of its argument.
     if array.shape == shape:
-        return array.reshape(-1)  # a view when contiguous; forcecast copies otherwise
+        return np.ascontiguousarray(array).reshape(-1)
     return np.ascontiguousarray(np.broadcast_to(array, shape)).reshape(-1)
 
 
 def _name_mismatches(position, flat, mismatched, error, usda):
     """The engine's "Missing" becomes "Type mismatch" where the input that stopped the model
     held a text that is no number: a table's error column tells the two apart by the cell."""
+    if all(held is None for held in mismatched):
+        return
     texts = np.zeros(error.shape, bool)
     for held in mismatched:
         if held is not None:
@@ -352,9 +369,7 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
     if threads is not None and operator.index(threads) < 1:
         raise ValueError("threads must be at least 1")
-    if not isinstance(decimal, str):
-        raise TypeError("decimal must be a text, as the window's separator")
-    _talvo.check_decimal(decimal)
+    _check_decimal(decimal)
     if psd not in _SCALES:
         raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
     given, mismatched = [], []
@@ -549,7 +564,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     matter om or om_r, read as OC = OM / 1.724 (the van Bemmelen factor) with a UserWarning.
     A name that two columns could be is a ValueError. measured: {"fc": COLUMN, "pwp":
     COLUMN, "awc": COLUMN}, any of them; AWC in mm of a 15 cm layer. models: "all" (every
-    model whose inputs the table has) or a list of models as estimate() takes them.
+    model whose inputs the table has), a model as estimate() takes it, or a list of them.
     measured_unit: "v/v", "w/w" or "fraction" (cm3/cm3, read as % v/v: 0.26 as 26) for FC
     and PWP, with a UserWarning when the numbers look like another; estimates in the other
     unit are converted with the bd column (bulk density, g/cm3; default a column named bd),
@@ -564,6 +579,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
 
     if psd not in _SCALES:
         raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
+    _check_decimal(decimal)
     if measured_unit not in _MEASURED_UNITS:
         raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v', 'w/w' or 'fraction'")
     unknown = set(measured) - set(_MEASURED)
@@ -573,7 +589,8 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     if models == "all":
         chosen = [m for m in _all_models() if all(inputs[i][0] is not None for i in m.inputs)]
     else:
-        chosen = [_model(m) for m in models]
+        one = isinstance(models, (str, int, np.integer))
+        chosen = [_model(m) for m in ([models] if one else models)]
         for m in chosen:
             missing = [i for i in m.inputs if inputs[i][0] is None]
             if missing:

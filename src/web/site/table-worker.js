@@ -18,7 +18,8 @@
 //                columns}                       each input's column a run reads (-1: none)
 //               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
 //               {type: 'progress', done, total}    input bytes converted, of the file's
-//               {type: 'notice', text}             a model left out
+//               {type: 'notice', text}             a model left out, or cells a spreadsheet
+//                                                  would run as formulas
 //               {type: 'done', file, records, rows, rowsWithError, units, carbon, flagged, note,
 //                scores,                        {metrics, report, note}, or null unmeasured
 //                summary,                       the profiles' sums (a Blob), or null
@@ -185,6 +186,10 @@ async function run(talvo, {file, session, options}) {
     }
     // A Blob copies the view, which the next call into the module may move.
     const summary = options.profiles ? new Blob([table.profileSummary()], {type}) : null;
+    const formulas = table.formulaNote();
+    if (formulas) {
+      postMessage({type: 'notice', text: formulas});
+    }
     postMessage({type: 'progress', done: file.size, total: file.size});
     return {
       type: 'done',
