@@ -234,14 +234,16 @@ std::string SummaryWriter::header() const {
 char* SummaryWriter::writeNumber(char* out, double value, bool rounded) const {
     const char delimiter = m_settings.delimiter;
     *out++ = delimiter;
+    const auto write = [&](char* at) {
+        return rounded ? writeNumberText(at, value, m_settings)
+                       : estimation::writeGeneral(at, value, m_settings.decimal.get());
+    };
+    if (!m_quoted) {
+        return write(out);
+    }
     std::array<char, estimation::FixedTextCapacity>
         text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    char* const target = m_quoted ? text.data() : out;
-    char* const end = rounded ? writeNumberText(target, value, m_settings)
-                              : estimation::writeGeneral(target, value, m_settings.decimal.get());
-    if (!m_quoted) {
-        return end;
-    }
+    char* const end = write(text.data());
     // Quoted only where the delimiter did occur in it.
     return writeField(out, {text.data(), static_cast<std::size_t>(end - text.data())}, delimiter);
 }
