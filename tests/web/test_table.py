@@ -317,8 +317,36 @@ def test_a_bad_root_depth_reads_as_talvo_batch_s_line(page, tmp_path):
     field.clear()
     field.send_keys("0")
     run_to_end(page)
-    assert text_of(page, "table-error") == "root depth '0': give a depth in cm above 0"
-    assert line == "--root-depth '0': give a depth in cm above 0"
+    assert text_of(page, "table-error") == \
+        "root depth '0': give a depth in cm above 0 and at most 10000"
+    assert line == "--root-depth '0': give a depth in cm above 0 and at most 10000"
+
+
+# Numbers no soil has: the page's worker gives talvo-batch's error column, where a depth of
+# 1e308 once aborted it.
+def test_numbers_no_soil_has_are_named_as_talvo_batch_names_them(page, tmp_path):
+    path = tmp_path / "edges.csv"
+    path.write_text("profile,top,bottom,sand,silt,clay,bd,cf
+"
+                    "A,1e300,1e308,40,40,20,1.3,0
+"
+                    "A,0,10,40,40,20,0,0
+"
+                    "B,0,10,40,40,20,1.3,150
+")
+    summary = tmp_path / "wanted-summary.csv"
+    wanted, _, _ = batch(path, ["--model", "0", "--profiles", "--summary", str(summary)])
+    for error in (b"Out of range: top 1e300", b"Out of range: bd 0", b"Out of range: cf 150"):
+        assert error in wanted
+
+    open_tables(page)
+    Select(page.find_element(By.ID, "table-model")).deselect_all()
+    Select(page.find_element(By.ID, "table-model")).select_by_value("0")
+    choose_file(page, path)
+    page.find_element(By.ID, "table-profiles").click()
+    run_to_end(page)
+    assert downloaded(page) == wanted
+    assert downloaded(page, "table-summary-download") == summary.read_bytes()
 
 
 # Contents in another unit: the page names its choice where talvo-batch names its option, and
