@@ -383,12 +383,14 @@ std::string densityNote(const Outcome& outcome) {
     if (defaulted == 0) {
         return left;
     }
-    return (left.empty() ? std::string() : left + "; ") + outcome.densityColumn
-               ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
-                     " without a bulk density took 1.49 g/cm3 to convert estimates into the "
-                     "measurements' unit"
-               : "no bd column: estimates were converted into the measurements' unit with a "
-                 "bulk density of 1.49 g/cm3 (name one with --measured bd=HEADER)";
+    const std::string defaultedText =
+        outcome.densityColumn
+            ? std::to_string(defaulted) + (defaulted == 1 ? " row" : " rows") +
+                  " without a bulk density took 1.49 g/cm3 to convert estimates into the "
+                  "measurements' unit"
+            : "no bd column: estimates were converted into the measurements' unit with a bulk "
+              "density of 1.49 g/cm3 (name one with --measured bd=HEADER)";
+    return left.empty() ? defaultedText : left + "; " + defaultedText;
 }
 
 } // namespace talvo::evaluation
