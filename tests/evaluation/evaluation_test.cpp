@@ -140,7 +140,7 @@ TEST(Evaluation, RowsWithUnsoundBulkDensityAreLeftOut) {
     const PtfModel& rawls = ModelCatalogue[2];
     std::array<std::vector<double>, 3> measured = soils.estimates(rawls);
     for (std::size_t i = 0; i < soils.count; ++i) {
-        const double bd = i == 5 ? DefaultDensity : density[i];
+        const double bd = i >= 1 && i <= 5 ? DefaultDensity : density[i];
         measured[0][i] /= bd;
         measured[1][i] /= bd;
     }
