@@ -24,10 +24,10 @@ py::object number(double value) {
 } // namespace
 
 py::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColumn& sand,
-                         const EvaluateColumn& silt, const EvaluateColumn& clay,
-                         const EvaluateColumn& oc, const EvaluateColumn& fc,
-                         const EvaluateColumn& pwp, const EvaluateColumn& awc,
-                         const EvaluateColumn& bd, const std::string& unit, bool usda) {
+                          const EvaluateColumn& silt, const EvaluateColumn& clay,
+                          const EvaluateColumn& oc, const EvaluateColumn& fc,
+                          const EvaluateColumn& pwp, const EvaluateColumn& awc,
+                          const EvaluateColumn& bd, const std::string& unit, bool usda) {
     evaluation::Setup setup;
     for (const int position : positions) {
         const estimation::PtfModel* model = estimation::modelAt(position);

@@ -15,9 +15,9 @@ using EvaluateColumn =
 // measurements look misread in (empty when none); `unit` as talvo-batch's --measured-unit
 // takes it; `usda`: sand and silt on the USDA scale.
 pybind11::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColumn& sand,
-                               const EvaluateColumn& silt, const EvaluateColumn& clay,
-                               const EvaluateColumn& oc, const EvaluateColumn& fc,
-                               const EvaluateColumn& pwp, const EvaluateColumn& awc,
-                               const EvaluateColumn& bd, const std::string& unit, bool usda);
+                                const EvaluateColumn& silt, const EvaluateColumn& clay,
+                                const EvaluateColumn& oc, const EvaluateColumn& fc,
+                                const EvaluateColumn& pwp, const EvaluateColumn& awc,
+                                const EvaluateColumn& bd, const std::string& unit, bool usda);
 
 } // namespace talvo::python

@@ -93,7 +93,9 @@ TEST(Printable, EscapesWhatWouldNotShow) {
         // override, a narrow no-break space as a thousands separator.
         {"14\xE2\x80\x8B", "14\\u200b"},
         {"40\xC2\xA0", "40\\u00a0"},
-        {"a\xEF\xBB\xBF" "b", "a\\ufeffb"},
+        {"a\xEF\xBB\xBF"
+         "b",
+         "a\\ufeffb"},
         {"\xC2\x9B"
          "31m",
          "\\u009b31m"},
