@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
+        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -31,11 +31,11 @@ talvo-batch)
         "--model 2 ''|results.csv soils.csv"
         "--decimal ''|, ."
         "--delimiter ''|"
-        "--measured-unit ''|v/v w/w"
+        "--measured-unit ''|fraction v/v w/w"
         "--cf-by ''|volume weight"
         "--summary r|results.csv"
         "--report r|results.csv"
-        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
+        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
     )
     ;;
 talvo-map)
@@ -51,7 +51,7 @@ talvo-map)
         "--compress z|zstd"
         "--precision g|general"
         "--threads ''|"
-        "--soilgrids --t|--threads --tile --type"
+        "--soilgrids --t|--threads --tile --trusted-inputs --type"
     )
     ;;
 esac

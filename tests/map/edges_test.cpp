@@ -143,7 +143,12 @@ TEST(EdgesTest, TheMapGoesOnlyWhereItShould) {
 // it does not; a map whose rename fails keeps its own side file: here another user's map in a
 // sticky folder, which the caller may write but not replace.
 TEST(EdgesTest, TheSideFileFollowsTheMap) {
-    const SmallSoils soils = smallSoils("side-files");
+    // Another user runs the tool on one map: a copy of it and the soils go where every user
+    // may reach them.
+    const SharedFolder shared("side-files");
+    const SmallSoils soils = smallSoils(shared.folder);
+    const std::string tool = (shared.folder / "talvo-map").string();
+    fs::copy_file(TALVO_MAP_EXE, tool);
     const fs::path& folder = soils.folder;
     const auto sideFile = [](fs::path map) { return map += ".aux.xml"; };
     const auto contents = [](const fs::path& path) {
@@ -197,7 +202,7 @@ TEST(EdgesTest, TheSideFileFollowsTheMap) {
         std::vector<std::string> arguments = soils.arguments;
         arguments.insert(arguments.end(), {"--output", map.string()});
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        const Outcome outcome = runProgram(TALVO_MAP_EXE, arguments, prefix);
+        const Outcome outcome = runProgram(tool, arguments, prefix);
         EXPECT_EQ(leftovers(folder), std::vector<std::string>{});
         const bool written = c.message.empty();
         const bool refused = c.message.find("cannot write") != std::string::npos;

@@ -231,9 +231,9 @@ def test_a_data_frame_gives_its_columns_by_name_and_keeps_its_index():
     (pd.DataFrame({"sand": [40], "clay": [20]}), 2, TypeError,
      r"^missing input oc: .* the table has no column oc, only 'sand', 'clay'$"),
     (pd.DataFrame([[40, 41, 20, 5]], columns=["sand", "sand", "clay", "oc"]), 2, ValueError,
-     "more than one column named sand: 'sand', 'sand'$"),
+     r"two columns named sand \(columns 1 and 2\)$"),
     (pd.DataFrame([[40, 41, 20, 5]], columns=["Sand", " sand", "clay", "oc"]), 2, ValueError,
-     "more than one column named sand: 'Sand', ' sand'$"),
+     r"two columns named Sand \(columns 1 and 2\)$"),
 ])
 def test_a_data_frame_without_the_columns_fails_the_call(table, model, error, message):
     with pytest.raises(error, match=message):

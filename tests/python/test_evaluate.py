@@ -153,6 +153,8 @@ def test_python_evaluate_refuses_what_it_cannot_score(table):
         talvo.evaluate(table, measured={"theta": "FC_lab"})
     with pytest.raises(KeyError, match="FC_field"):
         talvo.evaluate(table, measured={"fc": "FC_field"})
+    with pytest.raises(TypeError, match="bool"):
+        talvo.evaluate(table, measured={"fc": "FC_lab"}, models=True)
 
 
 # Headers as real tables spell them; om_r holds the table's oc numbers as organic matter.
@@ -199,6 +201,3 @@ def test_python_evaluate_warns_of_fractions_once():
         talvo.evaluate(soils.assign(FC=[36.58, 26.58], PWP=[9.97, 5.67]), measured, models=[4],
                        measured_unit="fraction")
 
-
-    with pytest.raises(TypeError, match="bool"):
-        talvo.evaluate(table, measured={"fc": "FC_lab"}, models=True)

@@ -137,8 +137,8 @@ def test_cells_a_spreadsheet_would_run_are_told_once_and_kept(page, tmp_path):
      'no_clay.csv: missing column: clay; the header has "id", "sand", "silt": choose the column '
      "above"),
     ("semicolons.csv", "sand;clay\n40;20\n", ",",
-     'semicolons.csv: missing column: clay; the header has "sand;clay": choose the column '
-     "above; or is it separated by ';'? choose the delimiter above"),
+     'semicolons.csv: missing columns: sand, clay; the header has "sand;clay": choose the '
+     "column above; or is it separated by ';'? choose the delimiter above"),
     ("estimated.csv", "sand,clay,fc\n40,20,30\n", None,
      "estimated.csv: the input already has a column named fc (column 3): give the added "
      "columns a prefix above"),
@@ -326,14 +326,10 @@ def test_a_bad_root_depth_reads_as_talvo_batch_s_line(page, tmp_path):
 # 1e308 once aborted it.
 def test_numbers_no_soil_has_are_named_as_talvo_batch_names_them(page, tmp_path):
     path = tmp_path / "edges.csv"
-    path.write_text("profile,top,bottom,sand,silt,clay,bd,cf
-"
-                    "A,1e300,1e308,40,40,20,1.3,0
-"
-                    "A,0,10,40,40,20,0,0
-"
-                    "B,0,10,40,40,20,1.3,150
-")
+    path.write_text("profile,top,bottom,sand,silt,clay,bd,cf\n"
+                    "A,1e300,1e308,40,40,20,1.3,0\n"
+                    "A,0,10,40,40,20,0,0\n"
+                    "B,0,10,40,40,20,1.3,150\n")
     summary = tmp_path / "wanted-summary.csv"
     wanted, _, _ = batch(path, ["--model", "0", "--profiles", "--summary", str(summary)])
     for error in (b"Out of range: top 1e300", b"Out of range: bd 0", b"Out of range: cf 150"):
