@@ -40,18 +40,10 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     }
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
-    talvo::cli::OutputFile output(arguments.output, input, &cleanup);
-    std::optional<talvo::cli::OutputFile> summaryFile;
-    const auto standardOutput = [](const std::string& path) { return path.empty() || path == "-"; };
-    // One stream holding both would read back as neither table.
-    if (!arguments.summary.empty() &&
-        ((standardOutput(arguments.output) && arguments.summary == "-") ||
-         arguments.summary == arguments.output)) {
-        throw Error("--summary and --output name the same file: give the summary its own");
-    }
-    if (!arguments.summary.empty()) {
-        summaryFile.emplace(arguments.summary, input, &cleanup);
-    }
+    talvo::cli::OutputFiles outputs(input, cleanup);
+    talvo::cli::OutputFile& output = outputs.add("--output", arguments.output);
+    talvo::cli::OutputFile* const summaryFile =
+        arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
     talvo::table::ProfileTable profiles;
 
     talvo::table::RunOptions options;
@@ -73,7 +65,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     try {
         summary =
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
-        if (summaryFile) {
+        if (summaryFile != nullptr) {
             writeSummary(profiles, arguments.settings, *summaryFile);
         }
     } catch (const talvo::table::CsvError& error) {
@@ -86,10 +78,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     }
     bar.reset();
     input.checkUnchanged();
-    output.commit();
-    if (summaryFile) {
-        summaryFile->commit();
-    }
+    outputs.commit();
     if (const std::optional<std::string> warning = talvo::batch::unitWarning(summary)) {
         tool.report(*warning);
     }
