@@ -116,6 +116,10 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                "flags holds the codes sum, range, oc, fc<=pwp, result and psd, joined by "
                "';'.\n" +
                talvo::batch::modelColumns() +
+               "\nFiles: the files one run writes (--output, --summary, --metrics, --report) "
+               "are replaced together or not at all, and must differ from each other and from "
+               "the input; - and /dev/stdout are standard output, appended to as the shell "
+               "opened it."
                "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
                "--strict, a flag), 2 usage or input error.");
 
