@@ -82,8 +82,8 @@ OutputFile::OutputFile(const std::string& option, const std::string& path, const
         target = findOutput(path);
     }
     const bool named = target.kind != OutputTarget::Kind::descriptor;
-    if (named) {
-        m_path = target.path;
+    if (target.kind == OutputTarget::Kind::file) {
+        m_path = target.path; // a device may well take two outputs: /dev/null
     }
     struct stat status {};
     if ((named ? ::stat(target.path.c_str(), &status) : ::fstat(target.descriptor, &status)) == 0 &&

@@ -223,10 +223,11 @@ twice() { # what, message, options
     expect "$1: file kept" "$(cat X)" "old X"
 }
 twice "summary as ./X" "--summary and --output" --output X --summary ./X
-twice "summary through a folder link" "--summary and --output" --output X --summary here/../$(basename "$work")/X
+twice "summary through a folder link" "--summary and --output" --output X --summary "here/../$(basename "$work")/X"
 twice "metrics as ./X" "--metrics and --output" --measured fc=fc_m --output X --metrics ./X
 twice "report as the metrics" "--report and --metrics" --measured fc=fc_m --metrics X --report "$work/X"
 twice "summary to standard output twice" "--summary and --output" --output /dev/stdout --summary -
+# shellcheck disable=SC2094
 twice "summary as redirected standard output" "--summary and --output" --summary X >>X
 # The profiles' summary is replaced as the table is: both, or neither.
 printf 'profile,top,bottom,sand,clay\nA,0,30,40,20\nA,30,60,"40,20\n' >damaged.csv
