@@ -40,18 +40,10 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     }
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
-    talvo::cli::OutputFile output(arguments.output, input, &cleanup);
-    std::optional<talvo::cli::OutputFile> summaryFile;
-    const auto standardOutput = [](const std::string& path) { return path.empty() || path == "-"; };
-    // One stream holding both would read back as neither table.
-    if (!arguments.summary.empty() &&
-        ((standardOutput(arguments.output) && arguments.summary == "-") ||
-         arguments.summary == arguments.output)) {
-        throw Error("--summary and --output name the same file: give the summary its own");
-    }
-    if (!arguments.summary.empty()) {
-        summaryFile.emplace(arguments.summary, input, &cleanup);
-    }
+    talvo::cli::OutputFiles outputs(input, cleanup);
+    talvo::cli::OutputFile& output = outputs.add("--output", arguments.output);
+    talvo::cli::OutputFile* const summaryFile =
+        arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
     talvo::table::ProfileTable profiles;
 
     talvo::table::RunOptions options;
@@ -73,7 +65,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     try {
         summary =
             talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
-        if (summaryFile) {
+        if (summaryFile != nullptr) {
             writeSummary(profiles, arguments.settings, *summaryFile);
         }
     } catch (const talvo::table::CsvError& error) {
@@ -86,10 +78,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     }
     bar.reset();
     input.checkUnchanged();
-    output.commit();
-    if (summaryFile) {
-        summaryFile->commit();
-    }
+    outputs.commit();
     for (const auto& warning :
          {talvo::batch::unitWarning(summary), talvo::batch::decimalWarning(summary)}) {
         if (warning) {
@@ -133,6 +122,10 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                "flags holds the codes sum, range, oc, fc<=pwp, result and psd, and for "
                "horizons (--profiles) bd and porosity, joined by ';'.\n" +
                talvo::batch::modelColumns() +
+               "\nFiles: the files one run writes (--output, --summary, --metrics, --report) "
+               "are replaced together or not at all, and must differ from each other and from "
+               "the input; - and /dev/stdout are standard output, appended to as the shell "
+               "opened it."
                "\nExit status: 0 every row estimated, 1 some rows carry an error (or, with "
                "--strict, a flag), 2 usage or input error.");
 

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
-#include <optional>
 #include <string>
 
 namespace talvo::batch {
@@ -34,25 +33,20 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
     cli::InterruptionCleanup cleanup;
     cli::InputFile input(arguments.input);
     // Opened first, so that a file that cannot be written stops the run before its work.
-    std::optional<cli::OutputFile> table;
-    if (!arguments.output.empty()) {
-        table.emplace(arguments.output, input, &cleanup);
-    }
+    cli::OutputFiles outputs(input, cleanup);
+    cli::OutputFile* const table =
+        arguments.output.empty() ? nullptr : &outputs.add("--output", arguments.output);
     const bool metricsOut = !measured.metrics.empty() || arguments.output.empty();
-    std::optional<cli::OutputFile> metrics;
-    if (metricsOut) {
-        metrics.emplace(measured.metrics, input, &cleanup);
-    }
-    std::optional<cli::OutputFile> report;
-    if (!measured.report.empty()) {
-        report.emplace(measured.report, input, &cleanup);
-    }
+    cli::OutputFile* const metrics =
+        metricsOut ? &outputs.add("--metrics", measured.metrics) : nullptr;
+    cli::OutputFile* const report =
+        measured.report.empty() ? nullptr : &outputs.add("--report", measured.report);
 
     const std::string text = readWhole(input);
     table::Summary summary;
     evaluation::Outcome outcome;
     try {
-        if (table) {
+        if (table != nullptr) {
             table::MemoryInput tableInput(text);
             table::RunOptions options;
             options.inputName = input.name();
@@ -62,8 +56,8 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
         table::MemoryInput scoreInput(text);
         outcome = evaluation::evaluateTable(
             scoreInput, arguments.settings, measured.columns,
-            table ? std::function<void(const std::string&)>{}
-                  : [&tool](const std::string& notice) { tool.report(notice); });
+            table != nullptr ? std::function<void(const std::string&)>{}
+                             : [&tool](const std::string& notice) { tool.report(notice); });
     } catch (const table::CsvError& error) {
         throw cli::Error(table::aboutInput(input.name(), error.what()));
     }
@@ -75,19 +69,15 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
             tool.report(note);
         }
     }
-    if (metrics) {
+    if (metrics != nullptr) {
         metrics->stream() << evaluation::metricsTable(outcome, arguments.settings.delimiter,
                                                       arguments.settings.decimal);
     }
-    if (report) {
+    if (report != nullptr) {
         report->stream() << evaluation::htmlReport(outcome,
                                                    {input.name(), measured.columns.headers});
     }
-    for (std::optional<cli::OutputFile>* file : {&table, &metrics, &report}) {
-        if (*file) {
-            (*file)->commit();
-        }
-    }
+    outputs.commit();
     return summary.rowsWithError > 0 ? 1 : 0;
 }
 

@@ -40,14 +40,6 @@ Descriptor openInput(const std::string& path) {
 
 } // namespace
 
-bool isSameRegularFile(int descriptor, const fs::path& path) {
-    struct stat open {};
-    struct stat named {};
-    return ::fstat(descriptor, &open) == 0 && S_ISREG(open.st_mode) &&
-           ::stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
-           open.st_ino == named.st_ino;
-}
-
 InputFile::InputFile(const std::string& path)
     : m_name(path == "-" ? "standard input" : path),
       m_file(path == "-" ? Descriptor() : openInput(path)),
@@ -79,27 +71,56 @@ void InputFile::checkUnchanged() const {
     }
 }
 
-OutputFile::OutputFile(const std::string& path, const InputFile& input,
+OutputFile::OutputFile(const std::string& option, const std::string& path, const InputFile& input,
                        InterruptionCleanup* cleanup)
     : m_name(path.empty() || path == "-" ? "standard output" : path), m_directStream(&m_direct) {
+    OutputTarget target;
     if (path.empty() || path == "-") {
-        m_direct.attach(STDOUT_FILENO);
+        target.kind = OutputTarget::Kind::descriptor;
+        target.descriptor = STDOUT_FILENO;
+    } else {
+        target = findOutput(path);
+    }
+    const bool named = target.kind != OutputTarget::Kind::descriptor;
+    if (target.kind == OutputTarget::Kind::file) {
+        m_path = target.path; // a device may well take two outputs: /dev/null
+    }
+    struct stat status {};
+    if ((named ? ::stat(target.path.c_str(), &status) : ::fstat(target.descriptor, &status)) == 0 &&
+        S_ISREG(status.st_mode)) {
+        m_regular = FileId{status.st_dev, status.st_ino};
+    }
+    // Replacing the table being read would lose the user's data if they meant otherwise, and
+    // appending to it would read the run's own rows until the disk is full. Only regular
+    // files count: /dev/null may well be both input and output.
+    struct stat read {};
+    if (m_regular && ::fstat(input.descriptor(), &read) == 0 && S_ISREG(read.st_mode) &&
+        FileId{read.st_dev, read.st_ino} == *m_regular) {
+        throw Error((path.empty() || path == "-" ? "standard output" : option + " " + path) +
+                    " is the input file: write the results to another file");
+    }
+    switch (target.kind) {
+    case OutputTarget::Kind::descriptor:
+        m_standardOutput = target.descriptor == STDOUT_FILENO;
+        m_direct.attach(target.descriptor);
         return;
-    }
-    // Replacing the table being read would lose the user's data if they meant otherwise.
-    if (isSameRegularFile(input.descriptor(), path)) {
-        throw Error("--output " + path + " is the input file: write the results to another file");
-    }
-    const OutputTarget target = findOutput(path);
-    if (target.kind == OutputTarget::Kind::stream) {
+    case OutputTarget::Kind::stream:
         m_device = Descriptor(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (!m_device) {
             throw Error(reason(path, errno));
         }
         m_direct.attach(m_device.get());
         return;
+    case OutputTarget::Kind::file:
+        m_replacing.emplace(target.path, "talvo-batch", path, cleanup);
+        return;
     }
-    m_replacing.emplace(target.path, "talvo-batch", path, cleanup);
+}
+
+bool OutputFile::isSameFile(const OutputFile& other) const {
+    return (m_standardOutput && other.m_standardOutput) ||
+           (m_regular && m_regular == other.m_regular) ||
+           (!m_path.empty() && m_path == other.m_path);
 }
 
 OutputFile::~OutputFile() {
@@ -132,6 +153,34 @@ void OutputFile::commit() {
     if (const int error = m_device.close(); error != 0) {
         throw Error(reason(m_name, error));
     }
+}
+
+OutputFiles::OutputFiles(const InputFile& input, InterruptionCleanup& cleanup)
+    : m_input(input), m_cleanup(cleanup) {}
+
+OutputFile& OutputFiles::add(const std::string& option, const std::string& path) {
+    auto file = std::make_unique<OutputFile>(option, path, m_input, &m_cleanup);
+    for (const auto& [otherOption, other] : m_files) {
+        if (file->isSameFile(*other)) {
+            throw Error(option + " and " + otherOption + " name the same file: give each its own");
+        }
+    }
+    m_files.emplace_back(option, std::move(file));
+    return *m_files.back().second;
+}
+
+void OutputFiles::commit() {
+    // Streams first: one that failed stops the run before any file is replaced.
+    std::vector<ReplacingFile*> replaced;
+    for (const auto& entry : m_files) {
+        OutputFile& file = *entry.second;
+        if (file.m_replacing) {
+            replaced.push_back(&*file.m_replacing);
+        } else {
+            file.commit();
+        }
+    }
+    commitTogether(replaced);
 }
 
 } // namespace talvo::cli

@@ -11,15 +11,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
 
 namespace talvo::cli {
-
-// Whether `descriptor` is open on the regular file `path` names (through its links). Only
-// regular files count: /dev/null may well be both input and output.
-bool isSameRegularFile(int descriptor, const std::filesystem::path& path);
 
 // The input table: a file, or standard input for "-".
 class InputFile {
@@ -56,14 +56,16 @@ private:
     std::optional<State> m_start;
 };
 
-// The output table: standard output for "" or "-"; a regular file (new or not) replaced whole on
-// commit, through its symbolic links so that they stay; a device or pipe written directly,
-// as there is nothing to replace and renaming over it would do harm.
+// An output: standard output for "", "-" and /dev/stdout, appended to as the shell opened
+// it; a regular file (new or not) replaced whole on commit, through its symbolic links so
+// that they stay; a device or pipe written directly, as there is nothing to replace and
+// renaming over it would do harm.
 class OutputFile {
 public:
-    // Throws Error for a folder, for the input (a file or standard input), or when it cannot
-    // be written (see findOutput). With a `cleanup`, a signal removes the temporary file.
-    OutputFile(const std::string& path, const InputFile& input,
+    // `option` names it in messages. Throws Error for a folder, for the input (a file or
+    // standard input, written to or through standard output), or when it cannot be written
+    // (see findOutput). With a `cleanup`, a signal removes the temporary file.
+    OutputFile(const std::string& option, const std::string& path, const InputFile& input,
                InterruptionCleanup* cleanup = nullptr);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -78,13 +80,44 @@ public:
     void checkWritten() const;
     // Throws Error when the output cannot be completed.
     void commit();
+    // Whether both write one file, or both standard output.
+    bool isSameFile(const OutputFile& other) const;
 
 private:
+    friend class OutputFiles;
+
+    struct FileId {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FileId&) const = default;
+    };
+
     std::string m_name;
+    bool m_standardOutput = false;
+    std::filesystem::path m_path;    // a regular file's, links followed
+    std::optional<FileId> m_regular; // an existing regular file's
     std::optional<ReplacingFile> m_replacing;
     Descriptor m_device;
     OutputBuffer m_direct;
     std::ostream m_directStream;
+};
+
+// The files one run writes, with standard output and devices: none is replaced until every
+// one is complete, and a signal removes every temporary file.
+class OutputFiles {
+public:
+    OutputFiles(const InputFile& input, InterruptionCleanup& cleanup);
+
+    // Throws Error as OutputFile does, and when another output names the same file: one
+    // would silently replace the other.
+    OutputFile& add(const std::string& option, const std::string& path);
+    // Throws Error when any output cannot be completed; then no file is replaced.
+    void commit();
+
+private:
+    const InputFile& m_input;
+    InterruptionCleanup& m_cleanup;
+    std::vector<std::pair<std::string, std::unique_ptr<OutputFile>>> m_files; // with option
 };
 
 } // namespace talvo::cli

@@ -15,10 +15,12 @@ namespace talvo::cli {
 
 namespace {
 
-// The handler's state: it may touch nothing else. A name is written only while unarmed.
+// The handler's state: it may touch nothing else. A writer's names are written only while
+// its share is unarmed.
 constexpr std::size_t NameBytes = 4096;
-std::array<std::array<char, NameBytes>, InterruptionCleanup::MaxFiles> temporaryNames{};
-std::atomic<bool> armed{false};
+using Names = std::array<std::array<char, NameBytes>, InterruptionCleanup::MaxFiles>;
+std::array<Names, InterruptionCleanup::MaxWriters> temporaryNames{};
+std::array<std::atomic<bool>, InterruptionCleanup::MaxWriters> armed{};
 std::atomic<bool> installed{false};
 // The thread inside a Hold, by its kernel id; 0 for none.
 std::atomic<long> holder{0};
@@ -48,8 +50,11 @@ extern "C" void removeAndEnd(int signal, siginfo_t* info, void* /*context*/) {
     while (holder.load() != 0 && holder.load() != self) {
         ::nanosleep(&pause, nullptr);
     }
-    if (armed.load()) {
-        for (const auto& name : temporaryNames) {
+    for (std::size_t writer = 0; writer < temporaryNames.size(); ++writer) {
+        if (!armed[writer].load()) {
+            continue;
+        }
+        for (const auto& name : temporaryNames[writer]) {
             if (name[0] != '\0') {
                 ::unlink(name.data());
             }
@@ -113,21 +118,39 @@ InterruptionCleanup::~InterruptionCleanup() {
             ::sigaction(m_signals[i], &m_previous[i], nullptr);
         }
     }
-    armed = false;
+    for (std::atomic<bool>& writer : armed) {
+        writer = false;
+    }
     installed = false;
 }
 
-void InterruptionCleanup::removeOnSignal(const std::vector<std::filesystem::path>& temporaries) {
-    armed = false;
-    for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
-        temporaryNames[i].fill('\0');
+InterruptionCleanup::Writer InterruptionCleanup::addWriter() {
+    const auto free = std::find(m_inUse.begin(), m_inUse.end(), false);
+    if (free == m_inUse.end()) {
+        throw std::logic_error("more files written at once than InterruptionCleanup holds");
+    }
+    *free = true;
+    return static_cast<Writer>(free - m_inUse.begin());
+}
+
+void InterruptionCleanup::removeWriter(Writer writer) {
+    removeOnSignal(writer, {});
+    m_inUse.at(writer) = false;
+}
+
+void InterruptionCleanup::removeOnSignal(Writer writer,
+                                         const std::vector<std::filesystem::path>& temporaries) {
+    Names& names = temporaryNames.at(writer);
+    armed.at(writer) = false;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i].fill('\0');
         const std::string_view name =
             i < temporaries.size() ? std::string_view(temporaries[i].native()) : std::string_view();
         if (name.size() < NameBytes) {
-            name.copy(temporaryNames[i].data(), name.size());
+            name.copy(names[i].data(), name.size());
         }
     }
-    armed = !temporaries.empty();
+    armed.at(writer) = !temporaries.empty();
 }
 
 InterruptionCleanup::Hold::Hold() {

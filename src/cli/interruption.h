@@ -2,6 +2,7 @@
 
 // What a signal does to a run that writes a temporary file.
 
+#include <array>
 #include <csignal>
 #include <cstddef>
 #include <filesystem>
@@ -10,7 +11,8 @@
 namespace talvo::cli {
 
 // While it lives, every signal whose default action ends the process (all but SIGKILL and
-// SIGSTOP, which cannot be caught) removes the temporary files named by removeOnSignal() and
+// SIGSTOP, which cannot be caught) removes the temporary files named by removeOnSignal(), for
+// every file the run writes, and
 // then ends the process as it would have, so an interrupted run leaves no half file behind.
 // A signal the process inherited as ignored stays ignored: that is how nohup keeps a run
 // alive after logout. SIGXFSZ is ignored, so a write beyond `ulimit -f` fails with EFBIG and
@@ -19,9 +21,12 @@ namespace talvo::cli {
 // throws std::logic_error.
 class InterruptionCleanup {
 public:
-    // Files a signal removes at once: a file and the one written beside it, and a scratch
-    // file the writer makes it from, with its own.
+    // Files a signal removes for one writer: a file and the one written beside it, and a
+    // scratch file the writer makes it from, with its own.
     static constexpr std::size_t MaxFiles = 4;
+    // Files written at once by one run: a table, a summary or scores, and a report.
+    static constexpr std::size_t MaxWriters = 4;
+    using Writer = std::size_t;
 
     InterruptionCleanup();
     InterruptionCleanup(const InterruptionCleanup&) = delete;
@@ -29,9 +34,14 @@ public:
     // Puts back the actions it replaced.
     ~InterruptionCleanup();
 
-    // The files a signal removes, at most MaxFiles; none for an empty list. A path too long
-    // to hold is not removed.
-    void removeOnSignal(const std::vector<std::filesystem::path>& temporaries);
+    // A writer's own share of what a signal removes, named by removeOnSignal(). Throws
+    // std::logic_error when MaxWriters are in use.
+    Writer addWriter();
+    // Its files are no longer removed, and the share may be taken again.
+    void removeWriter(Writer writer);
+    // The files a signal removes for `writer`, at most MaxFiles; none for an empty list. A
+    // path too long to hold is not removed.
+    void removeOnSignal(Writer writer, const std::vector<std::filesystem::path>& temporaries);
 
     // While it lives, the calling thread holds these signals back (one sent to it that a
     // fault can also raise comes at its end), and a signal taken by another thread waits
@@ -60,6 +70,7 @@ public:
 private:
     std::vector<int> m_signals;
     std::vector<struct sigaction> m_previous;
+    std::array<bool, MaxWriters> m_inUse{};
 };
 
 } // namespace talvo::cli

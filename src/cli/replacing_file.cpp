@@ -2,15 +2,20 @@
 
 #include "cli/error.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <optional>
 #include <random>
+#include <string>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -33,38 +38,105 @@ std::string reason(const std::string& name, int error) {
 }
 
 // The kernel's protected_symlinks rule: in a sticky folder anyone may write to, a link is
-// followed only for its owner or the folder's.
-void checkLinkMayBeFollowed(const fs::path& link, const struct stat& linkStatus,
-                            const std::string& name) {
-    const fs::path folder = link.has_parent_path() ? link.parent_path() : fs::path(".");
+// followed only for its owner or the folder's. `final` is the link the caller named itself.
+void checkLinkMayBeFollowed(const fs::path& folder, const fs::path& link,
+                            const struct stat& linkStatus, const std::string& name,
+                            const fs::path& shownFolder, bool final) {
     struct stat folderStatus {};
     if (::stat(folder.c_str(), &folderStatus) != 0) {
         return; // the write itself will say why
     }
     const bool shared =
         (folderStatus.st_mode & S_ISVTX) != 0 && (folderStatus.st_mode & S_IWOTH) != 0;
-    if (shared && linkStatus.st_uid != ::geteuid() && linkStatus.st_uid != folderStatus.st_uid) {
-        throw Error("cannot write " + name + ": it is a symbolic link that another user owns in " +
-                    "the shared folder " + folder.string() + ", which the system does not follow");
+    if (!shared || linkStatus.st_uid == ::geteuid() || linkStatus.st_uid == folderStatus.st_uid) {
+        return;
     }
+    if (final) {
+        throw Error("cannot write " + name + ": it is a symbolic link that another user owns in " +
+                    "the shared folder " + shownFolder.string() +
+                    ", which the system does not follow");
+    }
+    throw Error("cannot write " + name + ": its way leads through " + link.string() +
+                ", a symbolic link that another user owns in a shared folder, which the system " +
+                "does not follow");
 }
 
-// The file a path names after following its symbolic links, existing or not.
-fs::path followLinks(fs::path path, const std::string& name) {
-    for (int depth = 0; depth < MaxLinks; ++depth) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            return path;
+// The descriptor that a path in /proc/PID/fd or /dev/fd names, as /dev/stdout does: the
+// file behind it is the caller's to write as they opened it, never to replace.
+std::optional<int> namedDescriptor(const fs::path& path) {
+    const fs::path folder = path.parent_path();
+    if (folder != "/dev/fd" && folder != "/proc/self/fd" &&
+        folder != fs::path("/proc") / std::to_string(::getpid()) / "fd") {
+        return std::nullopt;
+    }
+    const std::string number = path.filename().string();
+    int descriptor = -1;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), descriptor);
+    if (error != std::errc{} || end != number.data() + number.size() || descriptor < 0) {
+        return std::nullopt;
+    }
+    return descriptor;
+}
+
+// The file a path names, absolute, after following every symbolic link on the way, existing
+// or not; a part that does not exist is kept as given, for the write to say why.
+OutputTarget followLinks(const fs::path& given, const std::string& name) {
+    OutputTarget target;
+    if (const std::optional<int> descriptor = namedDescriptor(given)) {
+        target.kind = OutputTarget::Kind::descriptor;
+        target.descriptor = *descriptor;
+        return target;
+    }
+    fs::path resolved = given.is_absolute() ? fs::path("/") : fs::current_path();
+    const fs::path parts = given.relative_path();
+    std::vector<fs::path> rest(parts.begin(), parts.end());
+    std::reverse(rest.begin(), rest.end()); // taken from the back
+    int links = 0;
+    while (!rest.empty()) {
+        const fs::path part = std::move(rest.back());
+        rest.pop_back();
+        if (part.empty() || part == ".") {
+            continue;
         }
-        checkLinkMayBeFollowed(path, status, name);
+        if (part == "..") {
+            resolved = resolved.parent_path(); // as the kernel does after a link: no link left
+            continue;
+        }
+        fs::path next = resolved / part;
+        struct stat status {};
+        if (::lstat(next.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+            resolved = std::move(next);
+            continue;
+        }
+        if (const std::optional<int> descriptor = namedDescriptor(next)) {
+            target.kind = OutputTarget::Kind::descriptor;
+            target.descriptor = *descriptor;
+            return target;
+        }
+        if (++links > MaxLinks) {
+            throw Error(reason(name, ELOOP));
+        }
+        const bool final = rest.empty() && links == 1;
+        checkLinkMayBeFollowed(resolved, next, status, name,
+                               given.has_parent_path() ? given.parent_path() : fs::path("."),
+                               final);
         std::error_code error;
-        const fs::path next = fs::read_symlink(path, error);
+        const fs::path leadsTo = fs::read_symlink(next, error);
         if (error) {
             throw Error(reason(name, error.value()));
         }
-        path = next.is_absolute() ? next : path.parent_path() / next;
+        if (leadsTo.is_absolute()) {
+            resolved = "/";
+        }
+        const fs::path relative = leadsTo.relative_path();
+        for (auto step = std::make_reverse_iterator(relative.end());
+             step != std::make_reverse_iterator(relative.begin()); ++step) {
+            rest.push_back(*step);
+        }
     }
-    throw Error(reason(name, ELOOP));
+    target.path = std::move(resolved);
+    return target;
 }
 
 // A name a leftover can be traced by (after SIGKILL nothing can remove it), cut between two
@@ -127,10 +199,9 @@ OutputTarget findOutput(const std::string& path) {
     if (path.empty()) {
         throw Error("the output has an empty name: name a file");
     }
-    OutputTarget target;
-    target.path = followLinks(path, path);
+    OutputTarget target = followLinks(path, path);
     struct stat status {};
-    if (::stat(target.path.c_str(), &status) == 0) {
+    if (target.kind == OutputTarget::Kind::file && ::stat(target.path.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode)) {
             throw Error("cannot write " + path + ": it is a directory");
         }
@@ -161,7 +232,18 @@ ReplacingFile::ReplacingFile(fs::path target, std::string_view tool, std::string
             throw Error(reason(m_name, errno));
         }
     }
-    create(tool);
+    checkReplaceable();
+    if (m_cleanup != nullptr) {
+        m_writer = m_cleanup->addWriter();
+    }
+    try {
+        create(tool);
+    } catch (...) {
+        if (m_cleanup != nullptr) {
+            m_cleanup->removeWriter(m_writer);
+        }
+        throw;
+    }
 }
 
 void ReplacingFile::create(std::string_view tool) {
@@ -190,7 +272,7 @@ void ReplacingFile::create(std::string_view tool) {
     m_buffer.attach(m_file.get());
     m_buffer.writeBackEarly(); // commit() syncs it
     if (m_cleanup != nullptr) {
-        m_cleanup->removeOnSignal({m_temporary});
+        m_cleanup->removeOnSignal(m_writer, {m_temporary});
     }
 }
 
@@ -226,7 +308,7 @@ void ReplacingFile::nameForRemoval() const {
             add(files.back(), m_companionSuffix);
         }
     }
-    m_cleanup->removeOnSignal(files);
+    m_cleanup->removeOnSignal(m_writer, files);
 }
 
 void ReplacingFile::removeScratch() const {
@@ -249,13 +331,16 @@ void ReplacingFile::discard() {
     }
     removeScratch();
     if (m_cleanup != nullptr) {
-        m_cleanup->removeOnSignal({});
+        m_cleanup->removeOnSignal(m_writer, {});
     }
 }
 
 ReplacingFile::~ReplacingFile() {
     if (!m_committed) {
         discard();
+    }
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeWriter(m_writer);
     }
 }
 
@@ -337,24 +422,43 @@ void ReplacingFile::renameIntoPlace() {
     }
 }
 
-void ReplacingFile::commit() {
+void ReplacingFile::finish() {
     m_stream.flush();
     checkWritten();
     syncAndKeepOwner();
-    {
-        // Both renames or neither, as far as a signal goes: no file stands without its
-        // companion, and none is left behind.
-        std::optional<InterruptionCleanup::Hold> hold;
-        if (m_cleanup != nullptr) {
-            hold.emplace();
-        }
-        renameIntoPlace();
-        removeScratch();
-        m_committed = true;
-        if (m_cleanup != nullptr) {
-            m_cleanup->removeOnSignal({});
-        }
+}
+
+void ReplacingFile::checkReplaceable() const {
+    if (::faccessat(m_folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        throw Error(reason(m_name, errno));
     }
+    struct stat folder {};
+    struct stat target {};
+    if (::fstat(m_folder.get(), &folder) != 0 ||
+        ::fstatat(m_folder.get(), m_target.filename().c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) {
+        return; // a new file; or the rename will say why
+    }
+    if (S_ISDIR(target.st_mode)) {
+        throw Error("cannot write " + m_name + ": it is a directory");
+    }
+    // In a sticky folder only the file's owner, the folder's, or root may replace it.
+    const uid_t self = ::geteuid();
+    if ((folder.st_mode & S_ISVTX) != 0 && self != 0 && target.st_uid != self &&
+        folder.st_uid != self) {
+        throw Error(reason(m_name, EPERM));
+    }
+}
+
+void ReplacingFile::place() {
+    renameIntoPlace();
+    removeScratch();
+    m_committed = true;
+    if (m_cleanup != nullptr) {
+        m_cleanup->removeOnSignal(m_writer, {});
+    }
+}
+
+void ReplacingFile::syncFolder() const {
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
         throw Error(reason(m_name, errno));
     }
@@ -379,6 +483,30 @@ bool ReplacingFile::removeTarget() {
         throw Error(reason(m_name, errno));
     }
     return true;
+}
+
+void ReplacingFile::commit() {
+    commitTogether({this});
+}
+
+void commitTogether(const std::vector<ReplacingFile*>& files) {
+    for (ReplacingFile* const file : files) {
+        file->finish();
+    }
+    for (const ReplacingFile* const file : files) {
+        file->checkReplaceable();
+    }
+    {
+        // All renames or none, as far as a signal goes: no file stands without its companion
+        // or the run's other files, and none is left behind.
+        const InterruptionCleanup::Hold hold;
+        for (ReplacingFile* const file : files) {
+            file->place();
+        }
+    }
+    for (const ReplacingFile* const file : files) {
+        file->syncFolder();
+    }
 }
 
 } // namespace talvo::cli

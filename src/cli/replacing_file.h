@@ -12,23 +12,28 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 namespace talvo::cli {
 
 // Where an output path leads, found before anything is written.
 struct OutputTarget {
     enum class Kind {
-        file,  // a regular file, new or not: replaced whole
-        stream // a device, pipe or socket: written through, as there is nothing to replace
+        file,      // a regular file, new or not: replaced whole
+        stream,    // a device, pipe or socket: written through, as there is nothing to replace
+        descriptor // one the process holds open (/dev/stdout): written through, appended
     };
     Kind kind = Kind::file;
-    // The file itself, its symbolic links followed; the links stay.
+    // The file itself, absolute, every symbolic link on the way followed; the links stay.
     std::filesystem::path path;
+    // For Kind::descriptor.
+    int descriptor = -1;
 };
 
-// Throws Error for an empty path, a folder, and a symbolic link the kernel itself would not
-// follow: one in a shared sticky folder (such as /tmp) owned by neither the caller nor the
-// folder's owner, which could point root at another user's file.
+// Throws Error for an empty path, a folder, and a symbolic link, final or a folder on the
+// way, that the kernel itself would not follow: one in a shared sticky folder (such as /tmp)
+// owned by neither the caller nor the folder's owner, which could point root at another
+// user's file.
 OutputTarget findOutput(const std::string& path);
 
 // A file written to a temporary file beside the target and renamed over it on commit(). The
@@ -70,6 +75,17 @@ public:
     // Throws Error when the removal fails.
     bool removeTarget();
 
+    // commit() in steps, for files that are put in place together (commitTogether).
+    // Writes the rest and syncs it, with the old file's mode and owner. Throws Error.
+    void finish();
+    // Throws Error when the rename would be refused as far as can be known before it: the
+    // folder may no longer be written, or the target has become a folder.
+    void checkReplaceable() const;
+    // Renames the files into place; call within a Hold. Throws Error.
+    void place();
+    // Throws Error when the folder cannot be synced.
+    void syncFolder() const;
+
 private:
     void create(std::string_view tool);
     void syncAndKeepOwner();
@@ -83,6 +99,7 @@ private:
     std::filesystem::path m_target;
     std::string m_name;
     InterruptionCleanup* m_cleanup;
+    InterruptionCleanup::Writer m_writer = 0; // with m_cleanup
     std::filesystem::path m_temporary;
     std::string m_companionSuffix;
     std::string m_scratchSuffix;
@@ -94,5 +111,10 @@ private:
     struct stat m_old {}; // the file replaced, when m_replacing
     bool m_committed = false;
 };
+
+// Every file complete and checked before the first is renamed, and all renamed under one
+// Hold, so that a failure or a signal leaves all the old files or, as far as the system
+// allows, all the new ones. Throws Error.
+void commitTogether(const std::vector<ReplacingFile*>& files);
 
 } // namespace talvo::cli

@@ -1,6 +1,6 @@
 #!/bin/bash
 # What --output promises, through the real executable: an interrupted run keeps the old file and
-# leaves no temporary one, a run under nohup outlives the hangup, failed writes and reads name
+# leaves no temporary one, a run that writes several files replaces all or none, a run under nohup outlives the hangup, failed writes and reads name
 # the file and the reason, the replaced file keeps its mode and owner, a read-only file, the
 # input itself and an input that changes while it is read are refused, and a pausing pipe's
 # rows go out meanwhile. Every signal and the temporary name are tested in tests/table.
@@ -72,6 +72,63 @@ for signal in INT TERM QUIT USR1 USR2 ALRM VTALRM PROF XCPU TRAP PWR RTMIN; do
     interrupt "$signal" ""
 done
 interrupt HUP nohup
+
+# --- several files: all replaced, or none -------------------------------------------------
+horizons() { # count of profiles, two horizons each
+    awk -v count="$1" 'BEGIN { print "profile,top,bottom,sand,clay,oc,bd,fc_m"
+        for (i = 0; i < count; ++i) for (j = 0; j < 2; ++j)
+            printf "P%d,%d,%d,%d,%d,%d,1.4,%d\n", i, 30 * j, 30 * j + 30, 20 + i % 50,
+                5 + i % 30, i % 6, 20 + i % 10 }'
+}
+runs=("--profiles --output $work/table.csv --summary $work/summary.csv"
+    "--measured fc=fc_m --output $work/table.csv --metrics $work/metrics.csv --report $work/report.html")
+old_files() { for f in table.csv summary.csv metrics.csv report.html; do echo "old $f" >"$work/$f"; done; }
+files_now() { cat "$work/table.csv" "$work/summary.csv" "$work/metrics.csv" "$work/report.html"; }
+old_files
+expected_old=$(files_now)
+# Every file of the run has a temporary one once the run reads (a scored run reads all first).
+wait_for_temporaries() { # count
+    for _ in $(seq 1000); do
+        [ "$(leftovers "$work" | wc -l)" == "$1" ] && return 0
+        sleep 0.02
+    done
+    fail "no $1 temporary files within 20 s"
+    return 1
+}
+for run in "${runs[@]}"; do
+    count=$(grep -c -o -e --output -e --summary -e --metrics -e --report <<<"${run// /$'\n'}")
+    for signal in TERM INT HUP USR1 QUIT PIPE; do
+        what="${run%% *} SIG$signal"
+        old_files
+        rm -f "$work/feed" && mkfifo "$work/feed"
+        # shellcheck disable=SC2086 # the run's options, split
+        "$tool" --model 2 $run "$work/feed" </dev/null >/dev/null 2>"$work/err" 3>&- &
+        pid=$!
+        exec 3>"$work/feed"
+        horizons 500 >&3
+        wait_for_temporaries "$count" || { kill -KILL "$pid"; exec 3>&-; wait "$pid"; continue; }
+        kill -s "$signal" "$pid"
+        wait "$pid"
+        status=$?
+        exec 3>&-
+        expect "$what: status" "$status" "$((128 + $(kill -l "$signal")))"
+        expect "$what: old files" "$(files_now)" "$expected_old"
+        expect "$what: temporary files left" "$(leftovers "$work")" ""
+    done
+done
+# A file size limit the table keeps within and the report does not: nothing is replaced.
+horizons 1 >"$work/one.csv"
+old_files
+(
+    ulimit -f 2
+    exec "$tool" --model 2 --measured fc=fc_m --output "$work/table.csv" \
+        --metrics "$work/metrics.csv" --report "$work/report.html" "$work/one.csv" 2>"$work/err"
+)
+expect "ulimit -f, report: status" "$?" 2
+expect "ulimit -f, report: message" "$(cat "$work/err")" \
+    "talvo-batch: cannot write $work/report.html: File too large"
+expect "ulimit -f, report: old files" "$(files_now)" "$expected_old"
+expect "ulimit -f, report: temporary files left" "$(leftovers "$work")" ""
 
 # --- a file size limit ---------------------------------------------------------------------
 printf 'old table\n' >"$work/out.csv"
@@ -152,6 +209,26 @@ refused "a link to the input" "--output input-link.csv $same" --output input-lin
 # shellcheck disable=SC2094 # reading and writing one file is the refusal under test
 refused "the input as standard input" "--output small.csv $same" --output small.csv - <small.csv
 refused "unreadable standard input" "cannot read standard input: Bad file descriptor" - 0>/dev/null
+# shellcheck disable=SC2094
+refused "standard output appended to the input" "standard output $same" small.csv >>small.csv
+# shellcheck disable=SC2094
+refused "/dev/stdout appended to the input" "--output /dev/stdout $same" \
+    --output /dev/stdout small.csv >>small.csv
+# Two outputs that are one file, whatever the path says: refused before any work.
+printf 'profile,top,bottom,sand,clay,oc,fc_m\nA,0,30,40,20,1,30\n' >scored.csv
+ln -s . here
+twice() { # what, message, options
+    printf 'old X\n' >X
+    refused "$1" "$2 name the same file: give each its own" --profiles "${@:3}" scored.csv
+    expect "$1: file kept" "$(cat X)" "old X"
+}
+twice "summary as ./X" "--summary and --output" --output X --summary ./X
+twice "summary through a folder link" "--summary and --output" --output X --summary "here/../$(basename "$work")/X"
+twice "metrics as ./X" "--metrics and --output" --measured fc=fc_m --output X --metrics ./X
+twice "report as the metrics" "--report and --metrics" --measured fc=fc_m --metrics X --report "$work/X"
+twice "summary to standard output twice" "--summary and --output" --output /dev/stdout --summary -
+# shellcheck disable=SC2094
+twice "summary as redirected standard output" "--summary and --output" --summary X >>X
 # The profiles' summary is replaced as the table is: both, or neither.
 printf 'profile,top,bottom,sand,clay\nA,0,30,40,20\nA,30,60,"40,20\n' >damaged.csv
 printf 'old summary\n' >summary.csv
@@ -169,6 +246,13 @@ expect "refused: targets" "$(cat m444.csv m000.csv; wc -l <small.csv)" "old tabl
 old table
 3"
 expect "refused: temporary files left" "$(leftovers "$work")" ""
+# /dev/stdout is standard output as the shell opened it: a pipe, or a log appended to.
+"$tool" --model 2 --output /dev/stdout small.csv 2>err | cat >piped.csv
+expect "/dev/stdout into a pipe" "$(cat err piped.csv)" "$("$tool" --model 2 small.csv)"
+printf 'log\n' >log.txt
+"$tool" --model 2 --output /dev/stdout small.csv >>log.txt
+expect "/dev/stdout appended to" "$(cat log.txt)" "log
+$("$tool" --model 2 small.csv)"
 
 # --- an input that changes while it is read ------------------------------------------------
 set +m # without job control, wait returns when the run ends, not when it is stopped
@@ -216,6 +300,35 @@ rows 1 1 >&3
 exec 3>&-
 wait "$pid"
 expect "paused pipe: every row" "$(wc -l <"$work/streamed.csv")" 3
+
+# --- signals at random points in runs that write several files ----------------------------
+# A fixed seed picks the run, the signal and the moment; whenever it lands, the run ends with
+# all the old files or all the new, and no temporary file.
+RANDOM=40
+horizons 3000 >"$work/fuzz.csv"
+declare -A expected_new
+for run in "${runs[@]}"; do
+    old_files
+    # shellcheck disable=SC2086
+    "$tool" --model 2 $run "$work/fuzz.csv" 2>/dev/null
+    expected_new[$run]=$(files_now)
+done
+for round in $(seq 24); do
+    run=${runs[RANDOM % 2]}
+    signal=$(printf '%s\n' TERM INT HUP USR1 QUIT PIPE | sed -n "$((RANDOM % 6 + 1))p")
+    delay=$(printf '0.%03d' $((RANDOM % 400)))
+    old_files
+    # shellcheck disable=SC2086
+    "$tool" --model 2 $run "$work/fuzz.csv" 2>/dev/null &
+    pid=$!
+    sleep "$delay"
+    kill -s "$signal" "$pid" 2>/dev/null
+    wait "$pid"
+    now=$(files_now)
+    [ "$now" == "$expected_old" ] || [ "$now" == "${expected_new[$run]}" ] ||
+        fail "fuzz $round (${run%% *}, SIG$signal after $delay s): files neither all old nor all new"
+    expect "fuzz $round: temporary files left" "$(leftovers "$work")" ""
+done
 
 [ "$failed" == 0 ] || exit 1
 echo "all file guarantees hold"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # What --output promises where only root can set the scene: a device node of the test's own
 # is written through and stays a device, a link another user owns in a shared sticky folder
-# is refused as the kernel refuses it, and a system that refuses a thread (ulimit -u, as an
+# is refused as the kernel refuses it, final or a folder on the way, a run that writes several
+# files where one would be refused its rename replaces none, and a system that refuses a thread (ulimit -u, as an
 # unprivileged user) ends the run in one line. Exit 77 (skipped) without root.
 # Usage: privileged_files.sh TALVO-BATCH
 set -u
@@ -42,6 +43,56 @@ expect "their link: target" "$(cat theirs.csv)" "their file"
 ln -s "$work/mine.csv" shared/mine.csv
 "$tool" --model 2 --output shared/mine.csv small.csv
 expect "own link" "$([ -L shared/mine.csv ] && cat mine.csv)" "$wanted"
+
+# Their link to a folder on the way is refused the same; root's own is followed.
+mkdir theirs mine
+ln -s "$work/theirs" shared/their-folder && chown -h 65534:65534 shared/their-folder
+ln -s "$work/mine" shared/my-folder
+"$tool" --model 2 --output shared/their-folder/out.csv small.csv 2>err
+expect "their folder link: status" "$?" 2
+expect "their folder link: message" "$(cat err)" "talvo-batch: cannot write shared/their-folder/out.csv: its way leads through $work/shared/their-folder, a symbolic link that another user owns in a shared folder, which the system does not follow"
+expect "their folder link: nothing written" "$(ls theirs)" ""
+"$tool" --model 2 --output shared/my-folder/../mine/out.csv small.csv
+expect "own folder link" "$(cat mine/out.csv)" "$wanted"
+
+# Several files where one's rename would be refused: none is replaced. A user's run may not
+# replace root's file in a shared sticky folder, though the file's mode lets them write it.
+printf 'profile,top,bottom,sand,clay,oc\nA,0,30,40,20,1\n' >horizons.csv
+chmod 644 horizons.csv
+mkdir users && chown 65534:65534 users
+as_user() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+printf 'old summary\n' >shared/summary.csv && chmod 666 shared/summary.csv
+printf 'old table\n' >users/table.csv && chown 65534:65534 users/table.csv
+as_user "$tool" --model 2 --profiles --output users/table.csv --summary shared/summary.csv \
+    horizons.csv 2>err
+expect "root's summary: status" "$?" 2
+expect "root's summary: message" "$(cat err)" \
+    "talvo-batch: cannot write shared/summary.csv: Operation not permitted"
+expect "root's summary: both kept" "$(cat users/table.csv shared/summary.csv)" "old table
+old summary"
+# A folder that stops taking files while the run works: found before the first rename.
+mkdir users/closing && chown 65534:65534 users/closing
+printf 'old summary\n' >users/closing/summary.csv && chown 65534:65534 users/closing/summary.csv
+mkfifo feed && chmod 666 feed
+as_user "$tool" --model 2 --profiles --output users/table.csv \
+    --summary users/closing/summary.csv feed 2>err &
+pid=$!
+exec 3>feed
+cat horizons.csv >&3
+for _ in $(seq 500); do
+    [ -n "$(find users/closing -name '.*.tmp')" ] && break
+    sleep 0.02
+done
+chmod 555 users/closing
+exec 3>&-
+wait "$pid"
+expect "closed folder: status" "$?" 2
+expect "closed folder: message" "$(cat err)" \
+    "talvo-batch: cannot write users/closing/summary.csv: Permission denied"
+expect "closed folder: both kept" "$(cat users/table.csv users/closing/summary.csv)" "old table
+old summary"
+# The folder refuses the removal of the run's own temporary file too.
+chmod 755 users/closing && rm -f users/closing/.*.tmp
 
 # No thread to be had: one line, status 2, nothing left. A sanitizer's build needs threads of
 # its own to start, so it is left out there.

@@ -152,6 +152,7 @@ TEST_F(ReplacingFileTest, FindsWhereTheOutputLeads) {
     fs::create_directory(m_folder / "data");
     fs::create_symlink("data/out.csv", m_folder / "link.csv");
     fs::create_symlink("link.csv", m_folder / "chain.csv");
+    fs::create_symlink("data", m_folder / "folder-link");
     ASSERT_EQ(::mkfifo((m_folder / "fifo").c_str(), 0600), 0);
     const bool root = ::geteuid() == 0;
     if (root) {
@@ -163,8 +164,10 @@ TEST_F(ReplacingFileTest, FindsWhereTheOutputLeads) {
     ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
     fs::create_symlink(m_folder / "data/theirs.csv", shared / "theirs.csv");
     fs::create_symlink(m_folder / "data/own.csv", shared / "own.csv");
+    fs::create_symlink(m_folder / "data", shared / "their-folder");
     if (root) {
         ASSERT_EQ(::lchown((shared / "theirs.csv").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::lchown((shared / "their-folder").c_str(), 65534, 65534), 0);
     }
 
     using Kind = OutputTarget::Kind;
@@ -178,10 +181,16 @@ TEST_F(ReplacingFileTest, FindsWhereTheOutputLeads) {
         {m_folder / "new.csv", Kind::file, m_folder / "new.csv"},
         {m_folder / "link.csv", Kind::file, m_folder / "data/out.csv"},
         {m_folder / "chain.csv", Kind::file, m_folder / "data/out.csv"},
+        {m_folder / "folder-link/new.csv", Kind::file, m_folder / "data/new.csv"},
+        // ".." after a link leaves the folder it leads to, as the kernel goes.
+        {m_folder / "folder-link/../link.csv", Kind::file, m_folder / "data/out.csv"},
+        {m_folder / "data/../folder-link/./new.csv", Kind::file, m_folder / "data/new.csv"},
+        {"/dev/stdout", Kind::descriptor, {}},
         {m_folder / "fifo", Kind::stream, m_folder / "fifo"},
         {m_folder / "null", Kind::stream, m_folder / "null", true},
         {shared / "own.csv", Kind::file, m_folder / "data/own.csv"},
         {shared / "theirs.csv", std::nullopt, {}, true},
+        {shared / "their-folder/new.csv", std::nullopt, {}, true},
         {m_folder / "data", std::nullopt, {}},
         {"", std::nullopt, {}},
     };
@@ -196,7 +205,11 @@ TEST_F(ReplacingFileTest, FindsWhereTheOutputLeads) {
         }
         const OutputTarget target = findOutput(c.path);
         EXPECT_EQ(target.kind, *c.kind);
-        EXPECT_EQ(target.path.lexically_normal(), c.leadsTo.lexically_normal());
+        if (target.kind == Kind::descriptor) {
+            EXPECT_EQ(target.descriptor, STDOUT_FILENO);
+        } else {
+            EXPECT_EQ(target.path, c.leadsTo);
+        }
     }
     if (!root) {
         GTEST_SKIP() << "a device node and another user's link need root";
@@ -238,6 +251,9 @@ TEST_F(ReplacingFileDeathTest, EverySignalRemovesTheTemporaryFiles) {
                     fs::path companion = file.temporaryPath();
                     std::ofstream(companion += ".aux.xml") << "classes";
                     file.stream() << "half a table" << std::flush;
+                    // The run's second file, as a summary is.
+                    ReplacingFile summary(m_folder / "summary.csv", "talvo-test", {}, &cleanup);
+                    summary.stream() << "half a summary" << std::flush;
                     hold.reset();
                     endBy(signal);
                     std::exit(0);
@@ -247,6 +263,40 @@ TEST_F(ReplacingFileDeathTest, EverySignalRemovesTheTemporaryFiles) {
             EXPECT_EQ(files(), std::vector<std::string>{"out.csv"});
             EXPECT_EQ(contents(m_folder / "out.csv"), "old table\n");
         }
+    }
+}
+
+// Files put in place together: every one, or none when any could not be. A target that has
+// become a folder is found before the first rename.
+TEST_F(ReplacingFileTest, FilesAreReplacedTogetherOrNotAtAll) {
+    struct Case {
+        const char* what;
+        bool summaryBecomesFolder;
+    };
+    for (const Case c : {Case{"both complete", false}, Case{"second refused", true}}) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_folder / "summary.csv");
+        std::ofstream(m_folder / "table.csv") << "old table";
+        std::ofstream(m_folder / "summary.csv") << "old summary";
+        {
+            ReplacingFile table(m_folder / "table.csv", "talvo-test");
+            ReplacingFile summary(m_folder / "summary.csv", "talvo-test");
+            table.stream() << "new table";
+            summary.stream() << "new summary";
+            if (c.summaryBecomesFolder) {
+                fs::remove(m_folder / "summary.csv");
+                fs::create_directory(m_folder / "summary.csv");
+                EXPECT_THROW(commitTogether({&table, &summary}), Error);
+            } else {
+                commitTogether({&table, &summary});
+            }
+        }
+        EXPECT_EQ(contents(m_folder / "table.csv"),
+                  c.summaryBecomesFolder ? "old table" : "new table");
+        if (!c.summaryBecomesFolder) {
+            EXPECT_EQ(contents(m_folder / "summary.csv"), "new summary");
+        }
+        EXPECT_EQ(files(), (std::vector<std::string>{"summary.csv", "table.csv"}));
     }
 }
 
@@ -290,14 +340,14 @@ TEST_F(ReplacingFileDeathTest, ASignalWaitsForTheRenames) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             // Still there: the signal's thread is waiting.
             std::ofstream(m_folder / (fs::exists(temporary) ? "kept" : "removed"));
-            cleanup.removeOnSignal({}); // as commit does once the files are in place
+            file.place(); // as commit does, which names no file for removal once in place
             hold.reset();
             other.join(); // never returns: the signal ends the process
             std::exit(0);
         },
         ::testing::KilledBySignal(SIGTERM), "");
     EXPECT_TRUE(fs::exists(m_folder / "kept"));
-    EXPECT_EQ(files().size(), 2U); // "kept" and the temporary file the test left in place
+    EXPECT_EQ(files(), (std::vector<std::string>{"kept", "out.csv"}));
 }
 
 } // namespace
