@@ -162,7 +162,11 @@ OutputFile& OutputFiles::add(const std::string& option, const std::string& path)
     auto file = std::make_unique<OutputFile>(option, path, m_input, &m_cleanup);
     for (const auto& [otherOption, other] : m_files) {
         if (file->isSameFile(*other)) {
-            throw Error(option + " and " + otherOption + " name the same file: give each its own");
+            std::string message = option;
+            message += " and ";
+            message += otherOption;
+            message += " name the same file: give each its own";
+            throw Error(message);
         }
     }
     m_files.emplace_back(option, std::move(file));

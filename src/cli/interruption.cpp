@@ -125,7 +125,7 @@ InterruptionCleanup::~InterruptionCleanup() {
 }
 
 InterruptionCleanup::Writer InterruptionCleanup::addWriter() {
-    const auto free = std::find(m_inUse.begin(), m_inUse.end(), false);
+    auto* const free = std::find(m_inUse.begin(), m_inUse.end(), false);
     if (free == m_inUse.end()) {
         throw std::logic_error("more files written at once than InterruptionCleanup holds");
     }

@@ -374,12 +374,12 @@ std::string densityNote(const Outcome& outcome) {
         unsound = std::max(unsound, c.leftOut.unsoundDensity);
     }
     // A bulk density no soil has leaves its row out; the report names the rows.
-    const std::string left =
-        unsound == 0 ? std::string()
-                     : std::to_string(unsound) + (unsound == 1 ? " row" : " rows") +
-                           " left out for a bulk density no soil has (" +
-                           estimation::generalText(estimation::LightestSoil) + " to " +
-                           estimation::generalText(estimation::StoneDensity) + " g/cm3)";
+    std::string left = unsound == 0
+                           ? std::string()
+                           : std::to_string(unsound) + (unsound == 1 ? " row" : " rows") +
+                                 " left out for a bulk density no soil has (" +
+                                 estimation::generalText(estimation::LightestSoil) + " to " +
+                                 estimation::generalText(estimation::StoneDensity) + " g/cm3)";
     if (defaulted == 0) {
         return left;
     }

@@ -106,6 +106,7 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     Evaluation evaluation(std::move(setup));
 
     std::vector<NumberColumn> inputs;
+    inputs.reserve(estimation::allInputs.size());
     for (const estimation::Input soilInput : estimation::allInputs) {
         inputs.emplace_back(
             layout.columns.input[static_cast<std::size_t>(soilInput)],

@@ -121,7 +121,8 @@ py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const N
             usda ? estimation::ParticleSizeScale::usda
                  : estimation::ParticleSizeScale::international);
         const std::optional<estimation::FailureReason>& failure = estimate.failure();
-        inputs[i] = failure && failure->input ? static_cast<std::int8_t>(*failure->input) : -1;
+        inputs[i] = static_cast<std::int8_t>(
+            failure && failure->input ? static_cast<int>(*failure->input) : -1);
     }
     return out;
 }
