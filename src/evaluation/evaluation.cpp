@@ -191,9 +191,9 @@ void Evaluation::State::estimate(std::size_t model, const Rows& in) {
     failure.resize(count);
     // OC of a declared unit, as this model reads it: the same soils as the table's rows.
     estimation::SoilColumns soils = in.soils;
-    std::span<const double>& oc = soils.inputs[static_cast<std::size_t>(estimation::Input::oc)];
     if (setup.carbonUnit &&
         estimation::carbonPlaces(*setup.models[model], *setup.carbonUnit) != 0) {
+        std::span<const double>& oc = soils.inputs[static_cast<std::size_t>(estimation::Input::oc)];
         carbon.resize(oc.size());
         std::transform(oc.begin(), oc.end(), carbon.begin(), [&](double value) {
             return estimation::carbonFor(*setup.models[model], *setup.carbonUnit, value);

@@ -247,16 +247,16 @@ void RowFormatter::writeParsed(const RecordView& record, OutputPiece& out, Summa
         if (i != 0) {
             m_fields += delimiter;
         }
-        std::string_view cell = record[i];
-        if (readAsFormula(cell)) {
+        std::string_view field = record[i];
+        if (readAsFormula(field)) {
             ++summary.formulaCells;
             if (m_settings.safeCells) {
                 m_cell.clear();
-                appendSafeCell(m_cell, cell);
-                cell = m_cell;
+                appendSafeCell(m_cell, field);
+                field = m_cell;
             }
         }
-        appendField(m_fields, cell, delimiter);
+        appendField(m_fields, field, delimiter);
     }
     bool surplusEmpty = true;
     for (std::size_t i = count; i < record.size(); ++i) {
