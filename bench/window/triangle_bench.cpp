@@ -34,7 +34,7 @@ void paintTriangle(benchmark::State& state) {
     image.setDevicePixelRatio(ratio);
     std::size_t key = 0;
     for (auto _ : state) {
-        triangle.setMark(talvo::window::soilMark(Typing.at(key++ % Typing.size()), {}));
+        triangle.setMark(talvo::form::soilMark(Typing.at(key++ % Typing.size()), {}));
         triangle.render(&image);
         benchmark::DoNotOptimize(image.constBits());
     }
