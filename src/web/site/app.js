@@ -46,18 +46,33 @@ if (readAddress(location.search, form)) {
 }
 const details = new Details(talvo, document, form);
 details.scale = form.scale;
-details.onScale = () => { form.scale = details.scale; writeAddress(form, details.scale); };
-form.onChange = () => { details.update(); writeAddress(form, details.scale); };
-details.triangle.onPick = (soil) => { form.setInputs(soil); form.changed(); };
+details.onScale = () => {
+  form.scale = details.scale;
+  writeAddress(form, details.scale);
+};
+form.onChange = () => {
+  details.update();
+  writeAddress(form, details.scale);
+};
+details.triangle.onPick = (soil) => {
+  form.setInputs(soil);
+  form.changed();
+};
 details.update();
-document.getElementById('copy-results').addEventListener('click',
-  () => copyText(form.resultsText()));
+document
+  .getElementById('copy-results')
+  .addEventListener('click', () => copyText(form.resultsText()));
 document.getElementById('version').textContent = `Version ${talvo.version()}`;
 setUpTabs();
 document.documentElement.dataset.ready = 'true';
 
 if ('serviceWorker' in navigator) {
   navigator.serviceWorker.register('sw.js').then(
-    () => { document.getElementById('status').textContent = ''; },
-    () => { document.getElementById('status').textContent = 'Offline use unavailable'; });
+    () => {
+      document.getElementById('status').textContent = '';
+    },
+    () => {
+      document.getElementById('status').textContent = 'Offline use unavailable';
+    },
+  );
 }

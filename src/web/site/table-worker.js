@@ -40,14 +40,15 @@ const KeptOutputMs = 24 * 60 * 60 * 1000;
 const ScoreBytes = 1024 * 1024; // the piece of the file the scores read at a time
 
 const engine = createTalvo();
-engine.then((talvo) => postMessage(
-  {type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes()}));
+engine.then((talvo) =>
+  postMessage({ type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes() }),
+);
 
-async function preview(talvo, {file, delimiter, records}) {
+async function preview(talvo, { file, delimiter, records }) {
   const bytes = new Uint8Array(await file.slice(0, PreviewBytes).arrayBuffer());
   const rows = talvo.tablePreview(bytes, delimiter, records);
   const columns = rows.length === 0 ? {} : talvo.inputColumns(rows[0]);
-  return {type: 'preview', name: file.name, rows, columns};
+  return { type: 'preview', name: file.name, rows, columns };
 }
 
 // The run's output in a file of the origin's private storage, written as it comes. This
@@ -57,19 +58,24 @@ async function storedOutput(session, type) {
   // Listed first and removed after: the folder is not changed while it is being listed.
   const gone = [];
   for await (const [name, entry] of folder.entries()) {
-    if (entry.kind === 'file' && (name.startsWith(`${session}-`) ||
-        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)) {
+    if (
+      entry.kind === 'file' &&
+      (name.startsWith(`${session}-`) ||
+        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)
+    ) {
       gone.push(name);
     }
   }
   // One still open elsewhere stays.
   await Promise.all(gone.map((name) => folder.removeEntry(name).catch(() => {})));
-  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, {create: true});
+  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, { create: true });
   const access = await handle.createSyncAccessHandle();
   access.truncate(0);
   let at = 0;
   return {
-    write(bytes) { at += access.write(bytes, {at}); },
+    write(bytes) {
+      at += access.write(bytes, { at });
+    },
     async close() {
       access.flush();
       access.close();
@@ -83,8 +89,12 @@ function blobOutput(type) {
   const parts = [];
   return {
     // A Blob copies the view, which the next call into the module may move.
-    write(bytes) { parts.push(new Blob([bytes])); },
-    async close() { return new Blob(parts, {type}); },
+    write(bytes) {
+      parts.push(new Blob([bytes]));
+    },
+    async close() {
+      return new Blob(parts, { type });
+    },
   };
 }
 
@@ -103,7 +113,7 @@ async function* pieces(file) {
   const stream = file.stream();
   let reader;
   try {
-    reader = stream.getReader({mode: 'byob'});
+    reader = stream.getReader({ mode: 'byob' });
   } catch {
     reader = stream.getReader();
     for (let read = await reader.read(); !read.done; read = await reader.read()) {
@@ -112,8 +122,11 @@ async function* pieces(file) {
     return;
   }
   let buffer = new ArrayBuffer(ReadBytes);
-  for (let read = await reader.read(new Uint8Array(buffer)); !read.done;
-       read = await reader.read(new Uint8Array(buffer))) {
+  for (
+    let read = await reader.read(new Uint8Array(buffer));
+    !read.done;
+    read = await reader.read(new Uint8Array(buffer))
+  ) {
     yield read.value;
     buffer = read.value.buffer;
   }
@@ -126,7 +139,7 @@ async function convert(table, file, output) {
     }
     const notices = table.takeNotices();
     for (const text of notices.split('\n').filter((line) => line !== '')) {
-      postMessage({type: 'notice', text});
+      postMessage({ type: 'notice', text });
     }
     return table.error() === '';
   };
@@ -139,7 +152,7 @@ async function convert(table, file, output) {
     }
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
-      postMessage({type: 'progress', done: table.bytesDone(), total: file.size});
+      postMessage({ type: 'progress', done: table.bytesDone(), total: file.size });
     }
   }
   table.finish();
@@ -157,40 +170,40 @@ function score(talvo, file, options) {
     offset = end;
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
-      postMessage({type: 'progress', done: offset, total: file.size});
+      postMessage({ type: 'progress', done: offset, total: file.size });
     }
     return piece;
   };
   return talvo.scoreTable(options, file.name, read);
 }
 
-async function run(talvo, {file, session, options}) {
+async function run(talvo, { file, session, options }) {
   const table = new talvo.TableRun();
   try {
     if (!table.start(options, file.name)) {
-      return {type: 'error', text: table.error()};
+      return { type: 'error', text: table.error() };
     }
     const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
     const output = await openOutput(session, type);
     const converted = await convert(table, file, output);
     const result = await output.close();
     if (!converted) {
-      return {type: 'error', text: table.error()};
+      return { type: 'error', text: table.error() };
     }
     let scores = null;
     if (options.fc || options.pwp || options.awc || options.bd) {
       scores = score(talvo, file, options);
       if (scores.error !== undefined) {
-        return {type: 'error', text: scores.error};
+        return { type: 'error', text: scores.error };
       }
     }
     // A Blob copies the view, which the next call into the module may move.
-    const summary = options.profiles ? new Blob([table.profileSummary()], {type}) : null;
+    const summary = options.profiles ? new Blob([table.profileSummary()], { type }) : null;
     const formulas = table.formulaNote();
     if (formulas) {
-      postMessage({type: 'notice', text: formulas});
+      postMessage({ type: 'notice', text: formulas });
     }
-    postMessage({type: 'progress', done: file.size, total: file.size});
+    postMessage({ type: 'progress', done: file.size, total: file.size });
     return {
       type: 'done',
       file: result,
@@ -215,14 +228,20 @@ onmessage = async (event) => {
   try {
     const talvo = await engine;
     if (message.type === 'units') {
-      const {sand, silt, clay, decimal} = message;
-      postMessage({type: 'units', unit: talvo.contentUnit(sand, silt, clay, decimal)});
+      const { sand, silt, clay, decimal } = message;
+      postMessage({ type: 'units', unit: talvo.contentUnit(sand, silt, clay, decimal) });
       return;
     }
-    postMessage(message.type === 'preview' ? await preview(talvo, message) : await run(talvo, message));
+    postMessage(
+      message.type === 'preview' ? await preview(talvo, message) : await run(talvo, message),
+    );
   } catch (error) {
     // A file the browser cannot read (moved, or access lost) ends the run as talvo-batch's would.
-    postMessage({type: message.type === 'preview' ? 'preview' : 'error', name: message.file.name,
-                 rows: [], text: `cannot read ${message.file.name}: ${error.message}`});
+    postMessage({
+      type: message.type === 'preview' ? 'preview' : 'error',
+      name: message.file.name,
+      rows: [],
+      text: `cannot read ${message.file.name}: ${error.message}`,
+    });
   }
 };

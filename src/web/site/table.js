@@ -12,7 +12,7 @@ const Inputs = ['sand', 'silt', 'clay', 'oc'];
 // The measured columns and the bulk density, as talvo-batch's --measured names them.
 const Measured = ['fc', 'pwp', 'awc', 'bd'];
 // Candidate delimiters, as the delimiter menu names them.
-const Delimiters = {',': ',', ';': ';', '\t': 'tab', '|': '|'};
+const Delimiters = { ',': ',', ';': ';', '\t': 'tab', '|': '|' };
 
 const element = (id) => document.getElementById(id);
 const ui = {
@@ -64,7 +64,7 @@ let guessing = false; // the first preview of a file chosen guesses its decimal 
 const plain = (name) => name.replace(/\s+/g, '').toLowerCase();
 
 function startWorker() {
-  worker = new Worker('table-worker.js', {type: 'module'});
+  worker = new Worker('table-worker.js', { type: 'module' });
   worker.onmessage = (event) => handlers[event.data.type](event.data);
 }
 
@@ -134,7 +134,11 @@ function fillColumnMenus(header, found) {
     const kept = menu.value;
     fillMenu(menu, header);
     const named = found[input] >= 0 ? header[found[input]] : undefined;
-    menu.value = header.includes(kept) ? kept : named === undefined || plain(named) === input ? '' : named;
+    menu.value = header.includes(kept)
+      ? kept
+      : named === undefined || plain(named) === input
+        ? ''
+        : named;
   }
   for (const name of Measured) {
     fillMenu(measured[name], header);
@@ -159,7 +163,7 @@ function fillTable(table, header, rows) {
   }
 }
 
-function showPreview({name, rows, columns: found}) {
+function showPreview({ name, rows, columns: found }) {
   if (file === null || name !== file.name) {
     return; // a file chosen before
   }
@@ -175,9 +179,12 @@ function showPreview({name, rows, columns: found}) {
     // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere; else the
     // point, whatever the file before had.
     const fields = rows.slice(1).flat();
-    ui.decimal.value = ui.delimiter.value !== ',' &&
-        fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
-        !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field)) ? ',' : '.';
+    ui.decimal.value =
+      ui.delimiter.value !== ',' &&
+      fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
+      !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field))
+        ? ','
+        : '.';
     guessUnits(rows);
   }
 }
@@ -187,17 +194,21 @@ function showPreview({name, rows, columns: found}) {
 function guessUnits(rows) {
   const index = (input) => {
     const chosen = columns[input].value;
-    return rows[0].findIndex((field) => (chosen === '' ? plain(field) === input : field === chosen));
+    return rows[0].findIndex((field) =>
+      chosen === '' ? plain(field) === input : field === chosen,
+    );
   };
-  const texts = Object.fromEntries(['sand', 'silt', 'clay'].map((input) => {
-    const at = index(input);
-    return [input, at < 0 ? [] : rows.slice(1).map((record) => record[at] ?? '')];
-  }));
+  const texts = Object.fromEntries(
+    ['sand', 'silt', 'clay'].map((input) => {
+      const at = index(input);
+      return [input, at < 0 ? [] : rows.slice(1).map((record) => record[at] ?? '')];
+    }),
+  );
   const soils = Math.min(texts.sand.length, texts.silt.length, texts.clay.length);
   for (const input of ['sand', 'silt', 'clay']) {
     texts[input] = texts[input].slice(0, soils);
   }
-  worker.postMessage({type: 'units', ...texts, decimal: ui.decimal.value});
+  worker.postMessage({ type: 'units', ...texts, decimal: ui.decimal.value });
 }
 
 // The result's first rows, and its rows with an error with their line in the download.
@@ -206,20 +217,25 @@ function showSample(sample, rows) {
     return;
   }
   fillTable(ui.resultRows, sample.header, sample.first);
-  ui.resultCount.textContent = sample.first.length < rows
-    ? `The first ${sample.first.length.toLocaleString()} of ${rows.toLocaleString()} rows`
-    : `All ${rows.toLocaleString()} ${rows === 1 ? 'row' : 'rows'}`;
+  ui.resultCount.textContent =
+    sample.first.length < rows
+      ? `The first ${sample.first.length.toLocaleString()} of ${rows.toLocaleString()} rows`
+      : `All ${rows.toLocaleString()} ${rows === 1 ? 'row' : 'rows'}`;
   const failed = sample.errors.length + sample.moreErrors;
   ui.errorScroll.hidden = sample.errors.length === 0;
   // Why first: the error is the row's last field, past a wide table's edge.
   const why = (fields) => [fields.at(-1), ...fields.slice(0, -1)];
-  fillTable(ui.errorRows, ['Line', ...why(sample.header)],
-            sample.errors.map(({line, fields}) => [line.toLocaleString(), ...why(fields)]));
-  ui.errorCount.textContent = failed === 0
-    ? 'No row has an error.'
-    : sample.moreErrors === 0
-      ? `${failed === 1 ? 'The row' : `All ${failed.toLocaleString()} rows`} with an error, each with its line in the download:`
-      : `The first ${sample.errors.length.toLocaleString()} of ${failed.toLocaleString()} rows with an error, each with its line in the download; the download's error column gives the other ${sample.moreErrors.toLocaleString()}:`;
+  fillTable(
+    ui.errorRows,
+    ['Line', ...why(sample.header)],
+    sample.errors.map(({ line, fields }) => [line.toLocaleString(), ...why(fields)]),
+  );
+  ui.errorCount.textContent =
+    failed === 0
+      ? 'No row has an error.'
+      : sample.moreErrors === 0
+        ? `${failed === 1 ? 'The row' : `All ${failed.toLocaleString()} rows`} with an error, each with its line in the download:`
+        : `The first ${sample.errors.length.toLocaleString()} of ${failed.toLocaleString()} rows with an error, each with its line in the download; the download's error column gives the other ${sample.moreErrors.toLocaleString()}:`;
   ui.results.hidden = false;
 }
 
@@ -264,15 +280,19 @@ function showScores(scores, base) {
     }
   };
   ui.report.srcdoc = scores.report;
-  offer(ui.reportDownload, new Blob([scores.report], {type: 'text/html'}), `${base}-report.html`);
-  offer(ui.metricsDownload, new Blob([scores.metrics], {type: 'text/csv'}), `${base}-scores.csv`);
+  offer(ui.reportDownload, new Blob([scores.report], { type: 'text/html' }), `${base}-report.html`);
+  offer(ui.metricsDownload, new Blob([scores.metrics], { type: 'text/csv' }), `${base}-scores.csv`);
   ui.scores.hidden = false;
 }
 
 function preview() {
   if (file !== null && !running) {
-    worker.postMessage({type: 'preview', file, delimiter: ui.delimiter.value,
-                        records: guessing ? GuessRecords : PreviewRecords});
+    worker.postMessage({
+      type: 'preview',
+      file,
+      delimiter: ui.delimiter.value,
+      records: guessing ? GuessRecords : PreviewRecords,
+    });
   }
 }
 
@@ -284,7 +304,8 @@ async function choose(chosen) {
   clearDownload();
   say(`${file.name}: ${file.size.toLocaleString()} bytes`);
   // Each file's own: a file after one with semicolons and decimal commas may have neither.
-  ui.delimiter.value = guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
+  ui.delimiter.value =
+    guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
   guessing = true;
   setRunning(false);
   preview();
@@ -304,7 +325,9 @@ const handlers = {
     }
   },
   preview: showPreview,
-  units: (message) => { ui.units.value = message.unit; },
+  units: (message) => {
+    ui.units.value = message.unit;
+  },
   progress: (message) => {
     ui.progress.max = Math.max(message.total, 1);
     ui.progress.value = message.done;
@@ -314,19 +337,30 @@ const handlers = {
   },
   done: (message) => {
     setRunning(false);
-    const name = file.name.replace(/(\.[^.]*)?$/, (extension) => `-estimates${extension || '.csv'}`);
+    const name = file.name.replace(
+      /(\.[^.]*)?$/,
+      (extension) => `-estimates${extension || '.csv'}`,
+    );
     offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
     if (message.summary) {
-      const summaryName = file.name.replace(/(\.[^.]*)?$/, (extension) => `-profiles${extension || '.csv'}`);
+      const summaryName = file.name.replace(
+        /(\.[^.]*)?$/,
+        (extension) => `-profiles${extension || '.csv'}`,
+      );
       offer(ui.summaryDownload, message.summary, summaryName);
       ui.summaryDownload.textContent = `Download ${summaryName} (the profiles' root-zone water)`;
       ui.summaryDownload.hidden = false;
     }
     // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
     // with an error.
-    const lines = [message.units, message.carbon, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    const lines = [
+      message.units,
+      message.carbon,
+      message.flagged,
+      message.note || `${message.rows.toLocaleString()} rows estimated`,
+    ];
     if (message.scores) {
       lines.push(message.scores.note);
       showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
@@ -367,7 +401,7 @@ ui.run.addEventListener('click', () => {
   say('');
   ui.progress.value = 0;
   setRunning(true);
-  worker.postMessage({type: 'run', file, session, options: options()});
+  worker.postMessage({ type: 'run', file, session, options: options() });
 });
 // A run cannot be stopped inside the module; ending the worker stops it at once and frees
 // all it held.
@@ -385,5 +419,5 @@ const firstShown = new MutationObserver(() => {
     startWorker();
   }
 });
-firstShown.observe(ui.section, {attributes: true, attributeFilter: ['hidden']});
+firstShown.observe(ui.section, { attributes: true, attributeFilter: ['hidden'] });
 setRunning(false);
