@@ -54,6 +54,12 @@ const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-
 const measured = Object.fromEntries(Measured.map((name) => [name, element(`table-${name}`)]));
 
 let worker = null;
+// The worker's state: 'starting' until its module is ready, 'failed' if it never will be.
+let workerState = 'starting';
+// Each request's id, and the latest of each type: a reply to any other is stale (a file
+// chosen since, a run cancelled) and ignored.
+let asked = 0;
+const latest = { preview: 0, units: 0, run: 0 };
 // Names this page's outputs in the worker's storage, apart from other pages'.
 const session = `table-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
 let file = null;
@@ -65,7 +71,28 @@ const plain = (name) => name.replace(/\s+/g, '').toLowerCase();
 
 function startWorker() {
   worker = new Worker('table-worker.js', { type: 'module' });
-  worker.onmessage = (event) => handlers[event.data.type](event.data);
+  // Messages without an id are the worker's own: its start, or a failure no request owns.
+  worker.onmessage = ({ data }) => {
+    if (data.id === undefined || Object.values(latest).includes(data.id)) {
+      handlers[data.type](data);
+    }
+  };
+  // A script that did not load or a mistake in the worker; before the start, the tab cannot
+  // work at all.
+  worker.onerror = (event) => {
+    event.preventDefault();
+    const text = event.message || "the worker's script did not load";
+    (workerState === 'starting' ? handlers.failed : handlers.error)({ text });
+  };
+  worker.onmessageerror = () =>
+    handlers.error({ text: "the page could not read the worker's reply" });
+}
+
+function ask(type, fields) {
+  if (workerState !== 'failed') {
+    latest[type] = ++asked;
+    worker.postMessage({ type, id: asked, ...fields });
+  }
 }
 
 // The delimiter the header line uses most, outside quotes; the menu's choice when none.
@@ -164,9 +191,6 @@ function fillTable(table, header, rows) {
 }
 
 function showPreview({ name, rows, columns: found }) {
-  if (file === null || name !== file.name) {
-    return; // a file chosen before
-  }
   ui.preview.replaceChildren();
   ui.preview.dataset.file = name;
   if (rows.length === 0) {
@@ -208,7 +232,7 @@ function guessUnits(rows) {
   for (const input of ['sand', 'silt', 'clay']) {
     texts[input] = texts[input].slice(0, soils);
   }
-  worker.postMessage({ type: 'units', ...texts, decimal: ui.decimal.value });
+  ask('units', { ...texts, decimal: ui.decimal.value });
 }
 
 // The result's first rows, and its rows with an error with their line in the download.
@@ -247,7 +271,7 @@ function say(status, error = '') {
 
 function setRunning(now) {
   running = now;
-  ui.run.disabled = now || file === null;
+  ui.run.disabled = now || file === null || workerState === 'failed';
   ui.cancel.disabled = !now;
   ui.progress.hidden = !now;
 }
@@ -287,8 +311,7 @@ function showScores(scores, base) {
 
 function preview() {
   if (file !== null && !running) {
-    worker.postMessage({
-      type: 'preview',
+    ask('preview', {
       file,
       delimiter: ui.delimiter.value,
       records: guessing ? GuessRecords : PreviewRecords,
@@ -313,6 +336,7 @@ async function choose(chosen) {
 
 const handlers = {
   ready: (message) => {
+    workerState = 'ready';
     if (ui.model.options.length === 1) {
       message.models.forEach((name, position) => ui.model.add(new Option(name, String(position))));
     }
@@ -336,6 +360,7 @@ const handlers = {
     ui.status.textContent += (ui.status.textContent ? '\n' : '') + message.text;
   },
   done: (message) => {
+    latest.run = 0;
     setRunning(false);
     const name = file.name.replace(
       /(\.[^.]*)?$/,
@@ -370,9 +395,22 @@ const handlers = {
     }
     showSample(message.sample, message.rows);
   },
+  // The run's failure, or a preview's, or one no request owns, which ends any run.
   error: (message) => {
-    setRunning(false);
+    if (message.id === undefined || message.id === latest.run) {
+      latest.run = 0;
+      setRunning(false);
+    }
     say(ui.status.textContent, message.text);
+  },
+  failed: (message) => {
+    workerState = 'failed';
+    setRunning(false);
+    say(
+      '',
+      `The table tab could not start: ${message.text.replace(/\.?$/, '.')} Reload the page; ` +
+        'the tab needs a browser that runs WebAssembly in a worker.',
+    );
   },
 };
 
@@ -401,12 +439,15 @@ ui.run.addEventListener('click', () => {
   say('');
   ui.progress.value = 0;
   setRunning(true);
-  worker.postMessage({ type: 'run', file, session, options: options() });
+  ask('run', { file, session, options: options() });
 });
 // A run cannot be stopped inside the module; ending the worker stops it at once and frees
 // all it held.
 ui.cancel.addEventListener('click', () => {
   worker.terminate();
+  // Whatever the ended worker still had queued is stale.
+  latest.preview = latest.units = latest.run = 0;
+  workerState = 'starting';
   startWorker();
   setRunning(false);
   say('Cancelled');
