@@ -115,10 +115,7 @@ def test_start_state(page, server):
     ("talvo.wasm", "Aborted("),  # the module's own words
     ("talvo.js", "talvo.js"),
 ])
-def test_a_start_that_fails_says_why_and_leaves_everything_disabled(driver, site, tmp_path,
-                                                                    missing, why):
-    table = tmp_path / "soils.csv"
-    table.write_text("sand,clay\n40,20\n")
+def test_a_start_that_fails_says_why_and_leaves_everything_disabled(driver, site, missing, why):
     with browser.served(site, missing={missing}) as server:
         driver.get(server.url)
         WebDriverWait(driver, 10).until(
@@ -130,13 +127,14 @@ def test_a_start_that_fails_says_why_and_leaves_everything_disabled(driver, site
         assert why in failure.text and ".." not in failure.text
         assert not driver.find_element(By.ID, "model").is_enabled()
         assert not driver.find_element(By.ID, "cmd").is_enabled()
-        # The table tab's worker cannot start either, and says so where its errors go.
+        # The table tab's worker cannot start either, and says so first thing in the tab.
         driver.find_element(By.ID, "tab-tables").click()
-        error = driver.find_element(By.ID, "table-error")
-        WebDriverWait(driver, 10).until(lambda d: error.is_displayed())
-        assert error.text.startswith("The table tab could not start: ")
-        driver.find_element(By.ID, "table-file").send_keys(str(table))
-        assert not driver.find_element(By.ID, "table-run").is_enabled()
+        failure = driver.find_element(By.ID, "table-failure")
+        WebDriverWait(driver, 10).until(lambda d: failure.is_displayed())
+        assert failure.text.startswith("The table tab could not start: ")
+        assert failure.get_attribute("role") == "alert"
+        for control in ("table-file", "table-run"):
+            assert not driver.find_element(By.ID, control).is_enabled(), control
 
 
 @pytest.mark.parametrize("model", range(7))

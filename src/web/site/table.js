@@ -32,6 +32,7 @@ const ui = {
   progress: element('table-progress'),
   status: element('table-status'),
   error: element('table-error'),
+  failure: element('table-failure'),
   download: element('table-download'),
   measuredUnit: element('table-measured-unit'),
   scores: element('table-scores'),
@@ -403,14 +404,15 @@ const handlers = {
     }
     say(ui.status.textContent, message.text);
   },
+  // Said first thing in the tab, whose file and Run then stay disabled.
   failed: (message) => {
     workerState = 'failed';
     setRunning(false);
-    say(
-      '',
+    ui.file.disabled = true;
+    ui.failure.textContent =
       `The table tab could not start: ${message.text.replace(/\.?$/, '.')} Reload the page; ` +
-        'the tab needs a browser that runs WebAssembly in a worker.',
-    );
+      'the tab needs a browser that runs WebAssembly in a worker.';
+    ui.failure.hidden = false;
   },
 };
 
