@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Static analysis: clang-format over every .cpp/.h; clang-tidy over the programs' sources and
-# the fuzz targets, cppcheck over every source of the dev build (tests too) and of the fuzz
-# targets, through their compile databases. Any finding fails the run.
+# Static analysis: clang-format over every .cpp/.h; ESLint and Prettier over the web site's
+# JavaScript; flake8 over every Python file; clang-tidy over the programs' sources and the fuzz
+# targets, cppcheck over every source of the dev build (tests too) and of the fuzz targets,
+# through their compile databases. Any finding fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -11,6 +12,17 @@ scripts/install-deps.sh --dev
 mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
 echo "clang-format: ${#files[@]} files"
 clang-format --dry-run --Werror "${files[@]}"
+
+# ESLint and Prettier as tests/web's lockfile pins them; ESLint's configuration names paths
+# from the root.
+mapfile -t scripts < <(git ls-files --cached --others --exclude-standard -- '*.js')
+echo "eslint, prettier: ${#scripts[@]} files"
+tests/web/node_modules/.bin/eslint --max-warnings 0 -c tests/web/eslint.config.js "${scripts[@]}"
+tests/web/node_modules/.bin/prettier --check --log-level warn "${scripts[@]}"
+
+mapfile -t pythons < <(git ls-files --cached --others --exclude-standard -- '*.py')
+echo "flake8: ${#pythons[@]} files"
+flake8 "${pythons[@]}"
 
 # The databases: dev (everything but the fuzz targets; built, so generated headers exist)
 # and fuzz (configured only, the fuzz targets need nothing generated).

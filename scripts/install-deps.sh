@@ -33,11 +33,12 @@ dev_packages=(
     gdal-bin python3-gdal
     # window tests in a real X server, screenshots
     xvfb xauth xdotool x11-utils imagemagick
-    # hardening
-    clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind
+    # hardening; flake8 lints the Python sources and tests
+    clang libclang-rt-14-dev clang-tidy clang-format cppcheck valgrind flake8
     # the engine built for the browser (cmake --preset web), its tests run under node
     emscripten nodejs
-    # the web site's tests in headless Chromium; npm brings axe-core (tests/web/package.json)
+    # the web site's tests in headless Chromium; npm brings axe-core, and ESLint and Prettier
+    # for the site's JavaScript (tests/web/package.json)
     chromium chromium-driver python3-selenium
 )
 example_packages=(
@@ -61,16 +62,18 @@ case "${1:-}" in
         ;;
 esac
 
-# axe-core for the browser tests, as the lockfile pins it; quick when it is already there.
-# npm comes with some builds of node; Debian's node needs its package.
+# tests/web's packages, as the lockfile pins them; quick when that lockfile is installed
+# already (npm ci leaves a copy of it behind). npm comes with some builds of node; Debian's
+# node needs its package.
 install_npm() {
     local dir
     dir="$(dirname "$0")/../tests/web"
-    [ -f "$dir/node_modules/axe-core/axe.min.js" ] && return 0
+    cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && return 0
     if ! command -v npm >/dev/null; then
         "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
     fi
-    (cd "$dir" && npm ci --no-audit --no-fund --silent)
+    (cd "$dir" && npm ci --no-audit --no-fund --silent &&
+        cp package-lock.json node_modules/.installed-lock.json)
 }
 
 sudo=()

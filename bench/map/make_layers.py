@@ -25,8 +25,11 @@ def main():
     crs = osr.SpatialReference()
     crs.ImportFromEPSG(4326)
     driver = gdal.GetDriverByName("GTiff")
+
+    def noise(spread):
+        return random.normal(0, spread, (size, size))
+
     for k, depth in enumerate(DEPTHS):
-        noise = lambda spread: random.normal(0, spread, (size, size))
         sand = np.clip(300 + 400 * np.sin(3 * x) * np.cos(2 * y) ** 2 - 30 * k + noise(20), 20, 950)
         clay = np.minimum(np.clip(150 + 40 * k + 200 * y + noise(15), 10, None), 990 - sand)
         layers = {

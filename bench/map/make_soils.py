@@ -55,7 +55,8 @@ def write_netcdf(folder, grids):
     ds = gdal.GetDriverByName("netCDF").CreateMultiDimensional(f"{folder}/soils.nc")
     group = ds.GetRootGroup()
     dimensions = []
-    for name, start, step in (("y", ORIGIN[1] - CELL / 2, -CELL), ("x", ORIGIN[0] + CELL / 2, CELL)):
+    for name, start, step in (("y", ORIGIN[1] - CELL / 2, -CELL),
+                              ("x", ORIGIN[0] + CELL / 2, CELL)):
         dimension = group.CreateDimension(name, None, None, size)
         coordinate = group.CreateMDArray(name, [dimension],
                                          gdal.ExtendedDataType.Create(gdal.GDT_Float64))

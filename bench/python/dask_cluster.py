@@ -3,7 +3,6 @@
 import sys
 import time
 
-import dask.array
 import distributed
 import numpy as np
 import xarray

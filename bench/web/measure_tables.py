@@ -4,10 +4,11 @@
 Speed: a table of ROWS soils, model 0, converted in the page's worker (from Run to the download
 link) and by talvo-batch under taskset -c 0 to a file, in interleaved rounds; medians and
 ranges in rows a second, and their ratio. Each also by the processor time it took (Chromium's
-processes together, talvo-batch's own), which a busy machine disturbs far less than the clock. Memory: a table of GIB gibibytes run in the page while
-the resident memory of Chromium's renderer processes (the tab and its worker live in one) and
-of the browser process (which holds the output's Blobs) is sampled; their peaks over MEMORY_ROUNDS
-runs, median and range, in MB (10^6 bytes, as the budget) and MiB, with the renderer's parts.
+processes together, talvo-batch's own), which a busy machine disturbs far less than the clock.
+Memory: a table of GIB gibibytes run in the page while the resident memory of Chromium's
+renderer processes (the tab and its worker live in one) and of the browser process (which holds
+the output's Blobs) is sampled; their peaks over MEMORY_ROUNDS runs, median and range, in MB
+(10^6 bytes, as the budget) and MiB, with the renderer's parts.
 
 Usage: bench/web/measure_tables.py [ROWS] [ROUNDS] [GIB] [MEMORY_ROUNDS]
 after cmake --build --preset web (the site) and a build of talvo-batch: BENCH_BIN=folder

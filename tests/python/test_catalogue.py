@@ -82,7 +82,7 @@ def test_a_model_is_named_as_talvo_batch_names_it(batch, name, position):
     ("", "unknown model '': give a position 0 to 6 or a name, or its beginning, as "
          "--list-models shows it"),
     ("\ud800", "unknown model '\\ud800': give a position 0 to 6 or a name, or its beginning, "
-                "as --list-models shows it"),
+               "as --list-models shows it"),
 ])
 def test_an_unknown_or_ambiguous_name_is_refused_in_the_tools_words(name, message):
     for call in (lambda: talvo.estimate(name, sand=40, clay=20, oc=5), lambda: talvo.units(name),

@@ -1,8 +1,6 @@
 """Scores against measurements: talvo-batch --metrics and talvo.evaluate against numpy
 computing them independently from the engine's 15-digit estimates."""
 
-import csv
-import io
 import os
 import subprocess
 import warnings
@@ -200,4 +198,3 @@ def test_python_evaluate_warns_of_fractions_once():
     with pytest.warns(UserWarning, match='measured_unit="v/v"'):
         talvo.evaluate(soils.assign(FC=[36.58, 26.58], PWP=[9.97, 5.67]), measured, models=[4],
                        measured_unit="fraction")
-

@@ -46,7 +46,7 @@ def test_texts_are_the_batch_tools(batch, model, precision):
         assert row["error"] == (texts["failure"] or "")
         if not row["error"]:
             assert (row["fc"], row["pwp"], row["awc"]) == (shown["fc"], shown["pwp"],
-                                                         shown["awc"])
+                                                           shown["awc"])
 
 
 # Texts as pasted from elsewhere: numbers in forms the window reads and in forms it does not

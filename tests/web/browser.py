@@ -30,12 +30,23 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    # Files to answer 404 for, as a site with one of them missing would.
+    missing = frozenset()
+
+    def send_head(self):
+        if self.path.partition("?")[0].lstrip("/") in self.missing:
+            self.send_error(404)
+            return None
+        return super().send_head()
+
 
 class Server:
     """The site on 127.0.0.1 at a port the system picks; stop() ends it for good."""
 
-    def __init__(self, site: Path):
-        handler = functools.partial(QuietHandler, directory=str(site))
+    def __init__(self, site: Path, missing=()):
+        handler = functools.partial(
+            type("Handler", (QuietHandler,), {"missing": frozenset(missing)}),
+            directory=str(site))
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.url = f"http://127.0.0.1:{self.httpd.server_address[1]}/"
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
@@ -83,8 +94,8 @@ def open_page(driver, url: str, timeout=10):
 
 
 @contextlib.contextmanager
-def served(site: Path):
-    server = Server(site)
+def served(site: Path, missing=()):
+    server = Server(site, missing)
     try:
         yield server
     finally:

@@ -111,6 +111,32 @@ def test_start_state(page, server):
     assert [page.find_element(By.ID, n).text for n in ("fc", "pwp", "awc")] == ["", "", ""]
 
 
+@pytest.mark.parametrize("missing, why", [
+    ("talvo.wasm", "Aborted("),  # the module's own words
+    ("talvo.js", "talvo.js"),
+])
+def test_a_start_that_fails_says_why_and_leaves_everything_disabled(driver, site, missing, why):
+    with browser.served(site, missing={missing}) as server:
+        driver.get(server.url)
+        WebDriverWait(driver, 10).until(
+            lambda d: d.execute_script("return document.documentElement.dataset.ready")
+            == "failed")
+        failure = driver.find_element(By.ID, "failure")
+        assert failure.is_displayed() and failure.get_attribute("role") == "alert"
+        assert failure.text.startswith("Could not start the calculator: ")
+        assert why in failure.text and ".." not in failure.text
+        assert not driver.find_element(By.ID, "model").is_enabled()
+        assert not driver.find_element(By.ID, "cmd").is_enabled()
+        # The table tab's worker cannot start either, and says so first thing in the tab.
+        driver.find_element(By.ID, "tab-tables").click()
+        failure = driver.find_element(By.ID, "table-failure")
+        WebDriverWait(driver, 10).until(lambda d: failure.is_displayed())
+        assert failure.text.startswith("The table tab could not start: ")
+        assert failure.get_attribute("role") == "alert"
+        for control in ("table-file", "table-run"):
+            assert not driver.find_element(By.ID, control).is_enabled(), control
+
+
 @pytest.mark.parametrize("model", range(7))
 def test_every_model_shows_talvo_batch_texts(page, model):
     """The page's captions are talvo-batch's texts; where the batch names an error, the page
@@ -356,11 +382,11 @@ def test_a_new_version_replaces_the_cached_one(site, tmp_path):
 
 def wait_for_cache(driver, name):
     """Until the page is controlled and its only cache is `name` (any name for None)."""
-    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script("""
+    script = """
         const [name, done] = arguments;
         if (!navigator.serviceWorker.controller) { done(false); return; }
-        caches.keys().then(keys => done(keys.length === 1 && (!name || keys[0] === name)));""",
-                                                                      name))
+        caches.keys().then(keys => done(keys.length === 1 && (!name || keys[0] === name)));"""
+    WebDriverWait(driver, 20).until(lambda d: d.execute_async_script(script, name))
 
 
 # Run before the page's own scripts: what the policy refuses, as the page itself hears of it.
@@ -552,7 +578,9 @@ def test_the_form_reads_the_scale_of_the_details(page):
     """One scale for the page: on USDA the form's labels name its sizes, silt opens for Rawls
     (converted sand reads it), and Estimate gives the table's numbers: sand 40 + 40 x
     (1 - 0.71534) = 51.386, FC 58.8534 - 0.2 x 51.386 = 48.58, AWC 1.5 x (48.576 - 26.283)."""
-    label = lambda name: page.find_element(By.ID, name).text
+    def label(name):
+        return page.find_element(By.ID, name).text
+
     choose_scale(page, "usda")
     assert (label("Label1"), label("Label11")) == (
         "Sand content (0.05-2 mm) (%)", "Silt content (0.002-0.05 mm) (%)")

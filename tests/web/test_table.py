@@ -147,7 +147,8 @@ def test_errors_read_as_talvo_batch_s_line_in_the_page_s_words(page, tmp_path, n
                                                                delimiter, shown):
     path = tmp_path / name
     path.write_text(text)
-    _, line, status = batch(path, ["--model", "0"] + (["--delimiter", delimiter] if delimiter else []))
+    delimiting = ["--delimiter", delimiter] if delimiter else []
+    _, line, status = batch(path, ["--model", "0", *delimiting])
     assert status == 2
 
     open_tables(page)
@@ -163,16 +164,39 @@ def test_errors_read_as_talvo_batch_s_line_in_the_page_s_words(page, tmp_path, n
     assert page.find_element(By.ID, "table-run").is_enabled()
 
 
-def test_cancel_stops_the_run_and_the_next_one_runs(page, tmp_path):
+# Run before the table tab starts its worker: keeps each worker and the requests sent to it.
+CATCH_WORKERS = """
+window.workers = [];
+window.sent = [];
+window.Worker = class extends window.Worker {
+  constructor(...args) { super(...args); window.workers.push(this); }
+  postMessage(message) {
+    window.sent.push({type: message.type, id: message.id});
+    super.postMessage(message);
+  }
+};"""
+
+# A reply as the current worker would send it, to a request of `type` sent `back` requests ago.
+STALE_REPLY = """
+const [type, back, reply] = arguments;
+const ids = window.sent.filter((message) => message.type === type).map((message) => message.id);
+window.workers.at(-1).dispatchEvent(
+  new MessageEvent('message', {data: {...reply, id: ids.at(-1 - back)}}));"""
+
+
+def test_cancel_stops_the_run_and_stale_replies_change_nothing(page, tmp_path):
     big = tmp_path / "big.csv"
     with big.open("w") as out:
         out.write("id,sand,silt,clay,oc\n")
         block = "".join(f"{i},{i % 80},20,{80 - i % 80},{i % 7}\n" for i in range(10000))
         for _ in range(300):
             out.write(block)
-    small = tmp_path / "small.csv"
+    # The same name as a file chosen before, which a reply's name cannot tell apart.
+    small = tmp_path / "again" / "big.csv"
+    small.parent.mkdir()
     small.write_text("sand,clay\n40,20\n")
 
+    page.execute_script(CATCH_WORKERS)
     open_tables(page)
     choose_file(page, big)
     page.find_element(By.ID, "table-run").click()
@@ -183,9 +207,43 @@ def test_cancel_stops_the_run_and_the_next_one_runs(page, tmp_path):
     assert not page.find_element(By.ID, "table-download").is_displayed()
     assert not page.find_element(By.ID, "table-cancel").is_enabled()
 
+    # The cancelled run's last words, and the first file's preview, arriving late.
+    for reply in ({"type": "progress", "done": 5, "total": 10},
+                  {"type": "notice", "text": "late notice"},
+                  {"type": "error", "text": "late error"}):
+        page.execute_script(STALE_REPLY, "run", 0, reply)
+    assert text_of(page, "table-status") == "Cancelled"
+    assert not page.find_element(By.ID, "table-error").is_displayed()
     choose_file(page, small)
+    page.execute_script(STALE_REPLY, "preview", 1,
+                        {"type": "preview", "name": "big.csv", "rows": [["stale"]], "columns": {}})
+    headers = [th.text for th in page.find_elements(By.CSS_SELECTOR, "#table-preview th")]
+    assert headers == ["sand", "clay"]
+
     run_to_end(page)
     assert downloaded(page) == batch(small, ["--model", "all"])[0]
+
+
+def test_a_failure_outside_the_engine_is_told_in_its_own_words(page, server, tmp_path):
+    path = tmp_path / "soils.csv"
+    path.write_text("sand,clay\n" + "40,20\n" * 20000)
+    origin = server.url.rstrip("/")
+    open_tables(page)
+    choose_file(page, path)
+    # A full disk: room for the run's first 100 kB (its output is some 2 MB), beside what the
+    # site keeps already.
+    used = page.execute_async_script(
+        "navigator.storage.estimate().then((room) => arguments[0](room.usage))")
+    page.execute_cdp_cmd("Storage.overrideQuotaForOrigin",
+                         {"origin": origin, "quotaSize": used + 100000})
+    try:
+        run_to_end(page)
+    finally:
+        page.execute_cdp_cmd("Storage.overrideQuotaForOrigin", {"origin": origin})
+    error = text_of(page, "table-error")
+    assert "No space available" in error and "cannot read" not in error
+    assert not page.find_element(By.ID, "table-download").is_displayed()
+    assert page.find_element(By.ID, "table-run").is_enabled()
 
 
 def test_usda_table_is_talvo_batch_s_with_psd_usda(page, tmp_path):
@@ -391,8 +449,11 @@ def test_each_file_s_delimiter_decimal_and_units_are_guessed_afresh(page, tmp_pa
 
     open_tables(page)
     choose_file(page, first)
-    guessed = lambda: [page.find_element(By.ID, f"table-{name}").get_property("value")
-                       for name in ("delimiter", "decimal", "units")]
+
+    def guessed():
+        return [page.find_element(By.ID, f"table-{name}").get_property("value")
+                for name in ("delimiter", "decimal", "units")]
+
     WebDriverWait(page, 10).until(lambda d: guessed() == [";", ",", "fractions"])
     choose_file(page, second)
     WebDriverWait(page, 10).until(lambda d: guessed() == [",", ".", ""])
@@ -421,7 +482,7 @@ def soil_table(records):
     (1500, 50, list(range(7, 1401, 7)), "The first 200 of 214 rows with an error"),
 ])
 def test_the_result_s_first_rows_and_rows_with_an_error_are_shown(page, tmp_path, records,
-                                                                    first, errors, counted):
+                                                                  first, errors, counted):
     path = tmp_path / "soils.csv"
     path.write_text(soil_table(records))
     open_tables(page)

@@ -54,15 +54,17 @@ def _attributes(row, psd):
                            "flag_masks": list(talvo.FLAGS.values()),
                            "flag_meanings": " ".join(talvo.FLAGS)}
     triangle = talvo.TEXTURE_TRIANGLES[psd]
-    attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, {talvo.NO_TEXTURE}: none",
+    attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, "
+                                          f"{talvo.NO_TEXTURE}: none",
                              "flag_values": list(triangle),
                              "flag_meanings": " ".join(talvo.TEXTURE_CLASSES[number]
                                                        .replace(" ", "_")
                                                        for number in triangle)}
     attributes["error"] = {"long_name": "why a cell has no results, 0: it has",
                            "flag_values": [0, *talvo.ERRORS],
-                           "flag_meanings": " ".join(["none", *(text.lower().replace(" ", "_")
-                                                        for text in talvo.ERRORS.values())])}
+                           "flag_meanings": " ".join(
+                               ["none", *(text.lower().replace(" ", "_")
+                                          for text in talvo.ERRORS.values())])}
     return attributes
 
 

@@ -51,20 +51,34 @@ export class Details {
       option.title = choice.detail;
       this.scaleChoice.add(option);
     }
-    this.scaleChoice.addEventListener('change', () => { this.update(); this.onScale(); });
+    this.scaleChoice.addEventListener('change', () => {
+      this.update();
+      this.onScale();
+    });
     this.onScale = () => {};
     this.triangle = new Triangle(talvo, root.getElementById('triangle'));
     this.triangle.separator = () => form.separator;
     this.copied = '';
 
     root.getElementById('copy').addEventListener('click', () => copyText(this.copied));
-    root.getElementById('save-svg').addEventListener('click', () => download(
-      new Blob([this.triangle.picture()], { type: 'image/svg+xml' }), 'texture-triangle.svg'));
-    root.getElementById('save-png').addEventListener('click', async () => download(
-      await this.triangle.png(), 'texture-triangle.png'));
+    root
+      .getElementById('save-svg')
+      .addEventListener('click', () =>
+        download(
+          new Blob([this.triangle.picture()], { type: 'image/svg+xml' }),
+          'texture-triangle.svg',
+        ),
+      );
+    root
+      .getElementById('save-png')
+      .addEventListener('click', async () =>
+        download(await this.triangle.png(), 'texture-triangle.png'),
+      );
   }
 
-  get scale() { return this.scaleChoice.value; }
+  get scale() {
+    return this.scaleChoice.value;
+  }
   set scale(name) {
     if ([...this.scaleChoice.options].some((option) => option.value === name)) {
       this.scaleChoice.value = name;
@@ -78,11 +92,13 @@ export class Details {
     this.copied = details.copy;
     this.texture.textContent = details.texture;
     this.markText.textContent = details.mark.text;
-    this.warnings.replaceChildren(...details.warnings.map((sentence) => {
-      const item = document.createElement('li');
-      item.textContent = sentence;
-      return item;
-    }));
+    this.warnings.replaceChildren(
+      ...details.warnings.map((sentence) => {
+        const item = document.createElement('li');
+        item.textContent = sentence;
+        return item;
+      }),
+    );
     this.triangle.show(details.mark.point, details.code);
     this.showTable(details.header, details.rows);
     if (this.form.modelIndex !== this.sheetFor) {
@@ -101,20 +117,27 @@ export class Details {
     const lines = sheet.text.split('\n');
     const isCaveat = (line) => line.startsWith('\u2022 ');
     const caveats = document.createElement('ul');
-    caveats.append(...lines.filter(isCaveat).map((line) => {
-      const item = document.createElement('li');
-      item.textContent = line.slice(2);
-      return item;
-    }));
-    this.sheetText.replaceChildren(...lines.filter((line) => !isCaveat(line)).map((line) => {
-      // "Source: ...": the part's name stands out.
-      const part = document.createElement('p');
-      const colon = line.indexOf(': ');
-      const name = document.createElement('strong');
-      name.textContent = line.slice(0, colon + 1);
-      part.append(name, line.slice(colon + 1));
-      return part;
-    }), caveats);
+    caveats.append(
+      ...lines.filter(isCaveat).map((line) => {
+        const item = document.createElement('li');
+        item.textContent = line.slice(2);
+        return item;
+      }),
+    );
+    this.sheetText.replaceChildren(
+      ...lines
+        .filter((line) => !isCaveat(line))
+        .map((line) => {
+          // "Source: ...": the part's name stands out.
+          const part = document.createElement('p');
+          const colon = line.indexOf(': ');
+          const name = document.createElement('strong');
+          name.textContent = line.slice(0, colon + 1);
+          part.append(name, line.slice(colon + 1));
+          return part;
+        }),
+      caveats,
+    );
     this.markSheetRow();
   }
 
@@ -129,26 +152,32 @@ export class Details {
   showTable(header, rows) {
     const head = document.createElement('tr');
     head.setAttribute('role', 'row');
-    head.append(...header.map((text) => {
-      const cell = document.createElement('th');
-      cell.scope = 'col';
-      cell.setAttribute('role', 'columnheader');
-      cell.textContent = text;
-      return cell;
-    }));
-    this.table.tHead.replaceChildren(head);
-    this.table.tBodies[0].replaceChildren(...rows.map((row) => {
-      const line = document.createElement('tr');
-      line.setAttribute('role', 'row');
-      line.append(...row.map((text, column) => {
-        const cell = document.createElement(column === 0 ? 'th' : 'td');
-        if (column === 0) cell.scope = 'row';
-        cell.setAttribute('role', column === 0 ? 'rowheader' : 'cell');
-        cell.dataset.label = header[column];
+    head.append(
+      ...header.map((text) => {
+        const cell = document.createElement('th');
+        cell.scope = 'col';
+        cell.setAttribute('role', 'columnheader');
         cell.textContent = text;
         return cell;
-      }));
-      return line;
-    }));
+      }),
+    );
+    this.table.tHead.replaceChildren(head);
+    this.table.tBodies[0].replaceChildren(
+      ...rows.map((row) => {
+        const line = document.createElement('tr');
+        line.setAttribute('role', 'row');
+        line.append(
+          ...row.map((text, column) => {
+            const cell = document.createElement(column === 0 ? 'th' : 'td');
+            if (column === 0) cell.scope = 'row';
+            cell.setAttribute('role', column === 0 ? 'rowheader' : 'cell');
+            cell.dataset.label = header[column];
+            cell.textContent = text;
+            return cell;
+          }),
+        );
+        return line;
+      }),
+    );
   }
 }

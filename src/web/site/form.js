@@ -29,7 +29,10 @@ export class Form {
     this.model.disabled = false;
     root.getElementById('cmd').disabled = false;
 
-    this.model.addEventListener('change', () => { this.choose(); this.changed(); });
+    this.model.addEventListener('change', () => {
+      this.choose();
+      this.changed();
+    });
     root.getElementById('Form1').addEventListener('submit', (event) => {
       // Enter in a box submits, as a press of Estimate does.
       event.preventDefault();
@@ -41,8 +44,12 @@ export class Form {
     this.separatorChoice.addEventListener('change', () => this.changed());
   }
 
-  get modelIndex() { return Number(this.model.value); }
-  get scale() { return this.scaleName; }
+  get modelIndex() {
+    return Number(this.model.value);
+  }
+  get scale() {
+    return this.scaleName;
+  }
   // Another scale: the labels say its sizes, silt opens or closes with it (converted sand reads
   // silt), and results worked out on the other scale turn stale.
   set scale(name) {
@@ -53,8 +60,12 @@ export class Form {
     this.choose();
     this.showStale();
   }
-  get separator() { return this.separatorChoice.value; }
-  set separator(value) { this.separatorChoice.value = value === ',' ? ',' : '.'; }
+  get separator() {
+    return this.separatorChoice.value;
+  }
+  set separator(value) {
+    this.separatorChoice.value = value === ',' ? ',' : '.';
+  }
 
   // The soil as typed, with the results as shown: what the module's calls take.
   state() {
@@ -110,7 +121,8 @@ export class Form {
     for (const [name, out] of Object.entries(this.results)) {
       const old = stale[name] && out.textContent !== '';
       out.classList.toggle('stale', old);
-      if (old) out.title = stale.note; else out.removeAttribute('title');
+      if (old) out.title = stale.note;
+      else out.removeAttribute('title');
       if (old) out.setAttribute('aria-description', stale.note);
       else out.removeAttribute('aria-description');
     }
@@ -145,7 +157,8 @@ export class Form {
     const state = this.state();
     state.modelText = this.modelIndex >= 0 ? this.model.selectedOptions[0].text : '';
     state.enabled = Object.fromEntries(
-      Object.entries(this.boxes).map(([name, box]) => [name, !box.disabled]));
+      Object.entries(this.boxes).map(([name, box]) => [name, !box.disabled]),
+    );
     state.fcUnit = this.units.fc.textContent;
     return this.origins.resultsText(state);
   }

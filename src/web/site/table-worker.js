@@ -7,9 +7,11 @@
 //
 // Messages out, first: {type: 'ready', models, particleSizes}  the models' list texts, by
 //                                         position; the scales as {name, label, detail}
-// Messages in:  {type: 'preview', file, delimiter, records}
-//               {type: 'units', sand, silt, clay, decimal}  texts of the preview's columns
-//               {type: 'run', file, session, options: {model, decimal, delimiter, precision,
+//                  or: {type: 'failed', text}  why the module did not start
+// Messages in, each with an id that every message out about it carries:
+//               {type: 'preview', id, file, delimiter, records}
+//               {type: 'units', id, sand, silt, clay, decimal}  texts of the preview's columns
+//               {type: 'run', id, file, session, options: {model, decimal, delimiter, precision,
 //                                                      prefix, psd, units, ocUnit, sand, silt,
 //                                                      clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
@@ -25,7 +27,8 @@
 //                summary,                       the profiles' sums (a Blob), or null
 //                sample}                        {header, first, errors: [{line, fields}],
 //                                               moreErrors}: rows of the output to show
-//               {type: 'error', text}              talvo-batch's line, less its name
+//               {type: 'error', text}              talvo-batch's line, less its name; else
+//                                                  what failed, in its own words
 // Cancel: the page ends the worker and starts another.
 
 import createTalvo from './talvo.js';
@@ -40,14 +43,30 @@ const KeptOutputMs = 24 * 60 * 60 * 1000;
 const ScoreBytes = 1024 * 1024; // the piece of the file the scores read at a time
 
 const engine = createTalvo();
-engine.then((talvo) => postMessage(
-  {type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes()}));
+engine.then(
+  (talvo) =>
+    postMessage({ type: 'ready', models: talvo.models(), particleSizes: talvo.particleSizes() }),
+  (error) => postMessage({ type: 'failed', text: textOf(error) }),
+);
 
-async function preview(talvo, {file, delimiter, records}) {
+function textOf(error) {
+  return error?.message || String(error);
+}
+
+// A file the browser can no longer read (moved, or access lost) ends the request as
+// talvo-batch's would; anything else (the module, the storage) in its own words.
+const Unreadable = new Set(['NotFoundError', 'NotReadableError']);
+function failureText(error, file) {
+  return Unreadable.has(error?.name) && file
+    ? `cannot read ${file.name}: ${textOf(error)}`
+    : textOf(error);
+}
+
+async function preview(talvo, { file, delimiter, records }) {
   const bytes = new Uint8Array(await file.slice(0, PreviewBytes).arrayBuffer());
   const rows = talvo.tablePreview(bytes, delimiter, records);
   const columns = rows.length === 0 ? {} : talvo.inputColumns(rows[0]);
-  return {type: 'preview', name: file.name, rows, columns};
+  return { type: 'preview', name: file.name, rows, columns };
 }
 
 // The run's output in a file of the origin's private storage, written as it comes. This
@@ -57,19 +76,24 @@ async function storedOutput(session, type) {
   // Listed first and removed after: the folder is not changed while it is being listed.
   const gone = [];
   for await (const [name, entry] of folder.entries()) {
-    if (entry.kind === 'file' && (name.startsWith(`${session}-`) ||
-        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)) {
+    if (
+      entry.kind === 'file' &&
+      (name.startsWith(`${session}-`) ||
+        Date.now() - (await entry.getFile()).lastModified >= KeptOutputMs)
+    ) {
       gone.push(name);
     }
   }
   // One still open elsewhere stays.
   await Promise.all(gone.map((name) => folder.removeEntry(name).catch(() => {})));
-  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, {create: true});
+  const handle = await folder.getFileHandle(`${session}-${Date.now()}`, { create: true });
   const access = await handle.createSyncAccessHandle();
   access.truncate(0);
   let at = 0;
   return {
-    write(bytes) { at += access.write(bytes, {at}); },
+    write(bytes) {
+      at += access.write(bytes, { at });
+    },
     async close() {
       access.flush();
       access.close();
@@ -83,8 +107,12 @@ function blobOutput(type) {
   const parts = [];
   return {
     // A Blob copies the view, which the next call into the module may move.
-    write(bytes) { parts.push(new Blob([bytes])); },
-    async close() { return new Blob(parts, {type}); },
+    write(bytes) {
+      parts.push(new Blob([bytes]));
+    },
+    async close() {
+      return new Blob(parts, { type });
+    },
   };
 }
 
@@ -103,7 +131,7 @@ async function* pieces(file) {
   const stream = file.stream();
   let reader;
   try {
-    reader = stream.getReader({mode: 'byob'});
+    reader = stream.getReader({ mode: 'byob' });
   } catch {
     reader = stream.getReader();
     for (let read = await reader.read(); !read.done; read = await reader.read()) {
@@ -112,21 +140,24 @@ async function* pieces(file) {
     return;
   }
   let buffer = new ArrayBuffer(ReadBytes);
-  for (let read = await reader.read(new Uint8Array(buffer)); !read.done;
-       read = await reader.read(new Uint8Array(buffer))) {
+  for (
+    let read = await reader.read(new Uint8Array(buffer));
+    !read.done;
+    read = await reader.read(new Uint8Array(buffer))
+  ) {
     yield read.value;
     buffer = read.value.buffer;
   }
 }
 
-async function convert(table, file, output) {
+async function convert(table, file, output, tell) {
   const drain = () => {
     for (let out = table.pull(); out.length > 0; out = table.pull()) {
       output.write(out);
     }
     const notices = table.takeNotices();
     for (const text of notices.split('\n').filter((line) => line !== '')) {
-      postMessage({type: 'notice', text});
+      tell({ type: 'notice', text });
     }
     return table.error() === '';
   };
@@ -139,7 +170,7 @@ async function convert(table, file, output) {
     }
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
-      postMessage({type: 'progress', done: table.bytesDone(), total: file.size});
+      tell({ type: 'progress', done: table.bytesDone(), total: file.size });
     }
   }
   table.finish();
@@ -147,7 +178,7 @@ async function convert(table, file, output) {
 }
 
 // The scores read the file synchronously, piece by piece, as the module asks for it.
-function score(talvo, file, options) {
+function score(talvo, file, options, tell) {
   const reader = new FileReaderSync();
   let offset = 0;
   let reported = 0;
@@ -157,40 +188,40 @@ function score(talvo, file, options) {
     offset = end;
     if (performance.now() - reported >= ProgressEvery) {
       reported = performance.now();
-      postMessage({type: 'progress', done: offset, total: file.size});
+      tell({ type: 'progress', done: offset, total: file.size });
     }
     return piece;
   };
   return talvo.scoreTable(options, file.name, read);
 }
 
-async function run(talvo, {file, session, options}) {
+async function run(talvo, { file, session, options }, tell) {
   const table = new talvo.TableRun();
   try {
     if (!table.start(options, file.name)) {
-      return {type: 'error', text: table.error()};
+      return { type: 'error', text: table.error() };
     }
     const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
     const output = await openOutput(session, type);
-    const converted = await convert(table, file, output);
+    const converted = await convert(table, file, output, tell);
     const result = await output.close();
     if (!converted) {
-      return {type: 'error', text: table.error()};
+      return { type: 'error', text: table.error() };
     }
     let scores = null;
     if (options.fc || options.pwp || options.awc || options.bd) {
-      scores = score(talvo, file, options);
+      scores = score(talvo, file, options, tell);
       if (scores.error !== undefined) {
-        return {type: 'error', text: scores.error};
+        return { type: 'error', text: scores.error };
       }
     }
     // A Blob copies the view, which the next call into the module may move.
-    const summary = options.profiles ? new Blob([table.profileSummary()], {type}) : null;
+    const summary = options.profiles ? new Blob([table.profileSummary()], { type }) : null;
     const formulas = table.formulaNote();
     if (formulas) {
-      postMessage({type: 'notice', text: formulas});
+      tell({ type: 'notice', text: formulas });
     }
-    postMessage({type: 'progress', done: file.size, total: file.size});
+    tell({ type: 'progress', done: file.size, total: file.size });
     return {
       type: 'done',
       file: result,
@@ -210,19 +241,22 @@ async function run(talvo, {file, session, options}) {
   }
 }
 
-onmessage = async (event) => {
-  const message = event.data;
+onmessage = async ({ data: message }) => {
+  const tell = (reply) => postMessage({ ...reply, id: message.id });
   try {
     const talvo = await engine;
     if (message.type === 'units') {
-      const {sand, silt, clay, decimal} = message;
-      postMessage({type: 'units', unit: talvo.contentUnit(sand, silt, clay, decimal)});
+      const { sand, silt, clay, decimal } = message;
+      tell({ type: 'units', unit: talvo.contentUnit(sand, silt, clay, decimal) });
       return;
     }
-    postMessage(message.type === 'preview' ? await preview(talvo, message) : await run(talvo, message));
+    tell(
+      message.type === 'preview' ? await preview(talvo, message) : await run(talvo, message, tell),
+    );
   } catch (error) {
-    // A file the browser cannot read (moved, or access lost) ends the run as talvo-batch's would.
-    postMessage({type: message.type === 'preview' ? 'preview' : 'error', name: message.file.name,
-                 rows: [], text: `cannot read ${message.file.name}: ${error.message}`});
+    tell({ type: 'error', text: failureText(error, message.file) });
   }
 };
+
+// A request that could not be read has no id to answer: the page hears of it all the same.
+onmessageerror = () => postMessage({ type: 'error', text: 'the worker could not read a request' });

@@ -12,7 +12,7 @@ const Inputs = ['sand', 'silt', 'clay', 'oc'];
 // The measured columns and the bulk density, as talvo-batch's --measured names them.
 const Measured = ['fc', 'pwp', 'awc', 'bd'];
 // Candidate delimiters, as the delimiter menu names them.
-const Delimiters = {',': ',', ';': ';', '\t': 'tab', '|': '|'};
+const Delimiters = { ',': ',', ';': ';', '\t': 'tab', '|': '|' };
 
 const element = (id) => document.getElementById(id);
 const ui = {
@@ -32,6 +32,7 @@ const ui = {
   progress: element('table-progress'),
   status: element('table-status'),
   error: element('table-error'),
+  failure: element('table-failure'),
   download: element('table-download'),
   measuredUnit: element('table-measured-unit'),
   scores: element('table-scores'),
@@ -54,6 +55,12 @@ const columns = Object.fromEntries(Inputs.map((input) => [input, element(`table-
 const measured = Object.fromEntries(Measured.map((name) => [name, element(`table-${name}`)]));
 
 let worker = null;
+// The worker's state: 'starting' until its module is ready, 'failed' if it never will be.
+let workerState = 'starting';
+// Each request's id, and the latest of each type: a reply to any other is stale (a file
+// chosen since, a run cancelled) and ignored.
+let asked = 0;
+const latest = { preview: 0, units: 0, run: 0 };
 // Names this page's outputs in the worker's storage, apart from other pages'.
 const session = `table-${Date.now().toString(36)}-${Math.random().toString(36).slice(2, 8)}`;
 let file = null;
@@ -64,8 +71,29 @@ let guessing = false; // the first preview of a file chosen guesses its decimal 
 const plain = (name) => name.replace(/\s+/g, '').toLowerCase();
 
 function startWorker() {
-  worker = new Worker('table-worker.js', {type: 'module'});
-  worker.onmessage = (event) => handlers[event.data.type](event.data);
+  worker = new Worker('table-worker.js', { type: 'module' });
+  // Messages without an id are the worker's own: its start, or a failure no request owns.
+  worker.onmessage = ({ data }) => {
+    if (data.id === undefined || Object.values(latest).includes(data.id)) {
+      handlers[data.type](data);
+    }
+  };
+  // A script that did not load or a mistake in the worker; before the start, the tab cannot
+  // work at all.
+  worker.onerror = (event) => {
+    event.preventDefault();
+    const text = event.message || "the worker's script did not load";
+    (workerState === 'starting' ? handlers.failed : handlers.error)({ text });
+  };
+  worker.onmessageerror = () =>
+    handlers.error({ text: "the page could not read the worker's reply" });
+}
+
+function ask(type, fields) {
+  if (workerState !== 'failed') {
+    latest[type] = ++asked;
+    worker.postMessage({ type, id: asked, ...fields });
+  }
 }
 
 // The delimiter the header line uses most, outside quotes; the menu's choice when none.
@@ -134,7 +162,11 @@ function fillColumnMenus(header, found) {
     const kept = menu.value;
     fillMenu(menu, header);
     const named = found[input] >= 0 ? header[found[input]] : undefined;
-    menu.value = header.includes(kept) ? kept : named === undefined || plain(named) === input ? '' : named;
+    menu.value = header.includes(kept)
+      ? kept
+      : named === undefined || plain(named) === input
+        ? ''
+        : named;
   }
   for (const name of Measured) {
     fillMenu(measured[name], header);
@@ -159,10 +191,7 @@ function fillTable(table, header, rows) {
   }
 }
 
-function showPreview({name, rows, columns: found}) {
-  if (file === null || name !== file.name) {
-    return; // a file chosen before
-  }
+function showPreview({ name, rows, columns: found }) {
   ui.preview.replaceChildren();
   ui.preview.dataset.file = name;
   if (rows.length === 0) {
@@ -175,9 +204,12 @@ function showPreview({name, rows, columns: found}) {
     // Numbers such as 40,5 and none such as 40.5 below a header split elsewhere; else the
     // point, whatever the file before had.
     const fields = rows.slice(1).flat();
-    ui.decimal.value = ui.delimiter.value !== ',' &&
-        fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
-        !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field)) ? ',' : '.';
+    ui.decimal.value =
+      ui.delimiter.value !== ',' &&
+      fields.some((field) => /^\s*-?\d+,\d+\s*$/.test(field)) &&
+      !fields.some((field) => /^\s*-?\d+\.\d+\s*$/.test(field))
+        ? ','
+        : '.';
     guessUnits(rows);
   }
 }
@@ -187,17 +219,21 @@ function showPreview({name, rows, columns: found}) {
 function guessUnits(rows) {
   const index = (input) => {
     const chosen = columns[input].value;
-    return rows[0].findIndex((field) => (chosen === '' ? plain(field) === input : field === chosen));
+    return rows[0].findIndex((field) =>
+      chosen === '' ? plain(field) === input : field === chosen,
+    );
   };
-  const texts = Object.fromEntries(['sand', 'silt', 'clay'].map((input) => {
-    const at = index(input);
-    return [input, at < 0 ? [] : rows.slice(1).map((record) => record[at] ?? '')];
-  }));
+  const texts = Object.fromEntries(
+    ['sand', 'silt', 'clay'].map((input) => {
+      const at = index(input);
+      return [input, at < 0 ? [] : rows.slice(1).map((record) => record[at] ?? '')];
+    }),
+  );
   const soils = Math.min(texts.sand.length, texts.silt.length, texts.clay.length);
   for (const input of ['sand', 'silt', 'clay']) {
     texts[input] = texts[input].slice(0, soils);
   }
-  worker.postMessage({type: 'units', ...texts, decimal: ui.decimal.value});
+  ask('units', { ...texts, decimal: ui.decimal.value });
 }
 
 // The result's first rows, and its rows with an error with their line in the download.
@@ -206,20 +242,25 @@ function showSample(sample, rows) {
     return;
   }
   fillTable(ui.resultRows, sample.header, sample.first);
-  ui.resultCount.textContent = sample.first.length < rows
-    ? `The first ${sample.first.length.toLocaleString()} of ${rows.toLocaleString()} rows`
-    : `All ${rows.toLocaleString()} ${rows === 1 ? 'row' : 'rows'}`;
+  ui.resultCount.textContent =
+    sample.first.length < rows
+      ? `The first ${sample.first.length.toLocaleString()} of ${rows.toLocaleString()} rows`
+      : `All ${rows.toLocaleString()} ${rows === 1 ? 'row' : 'rows'}`;
   const failed = sample.errors.length + sample.moreErrors;
   ui.errorScroll.hidden = sample.errors.length === 0;
   // Why first: the error is the row's last field, past a wide table's edge.
   const why = (fields) => [fields.at(-1), ...fields.slice(0, -1)];
-  fillTable(ui.errorRows, ['Line', ...why(sample.header)],
-            sample.errors.map(({line, fields}) => [line.toLocaleString(), ...why(fields)]));
-  ui.errorCount.textContent = failed === 0
-    ? 'No row has an error.'
-    : sample.moreErrors === 0
-      ? `${failed === 1 ? 'The row' : `All ${failed.toLocaleString()} rows`} with an error, each with its line in the download:`
-      : `The first ${sample.errors.length.toLocaleString()} of ${failed.toLocaleString()} rows with an error, each with its line in the download; the download's error column gives the other ${sample.moreErrors.toLocaleString()}:`;
+  fillTable(
+    ui.errorRows,
+    ['Line', ...why(sample.header)],
+    sample.errors.map(({ line, fields }) => [line.toLocaleString(), ...why(fields)]),
+  );
+  ui.errorCount.textContent =
+    failed === 0
+      ? 'No row has an error.'
+      : sample.moreErrors === 0
+        ? `${failed === 1 ? 'The row' : `All ${failed.toLocaleString()} rows`} with an error, each with its line in the download:`
+        : `The first ${sample.errors.length.toLocaleString()} of ${failed.toLocaleString()} rows with an error, each with its line in the download; the download's error column gives the other ${sample.moreErrors.toLocaleString()}:`;
   ui.results.hidden = false;
 }
 
@@ -231,7 +272,7 @@ function say(status, error = '') {
 
 function setRunning(now) {
   running = now;
-  ui.run.disabled = now || file === null;
+  ui.run.disabled = now || file === null || workerState === 'failed';
   ui.cancel.disabled = !now;
   ui.progress.hidden = !now;
 }
@@ -264,15 +305,18 @@ function showScores(scores, base) {
     }
   };
   ui.report.srcdoc = scores.report;
-  offer(ui.reportDownload, new Blob([scores.report], {type: 'text/html'}), `${base}-report.html`);
-  offer(ui.metricsDownload, new Blob([scores.metrics], {type: 'text/csv'}), `${base}-scores.csv`);
+  offer(ui.reportDownload, new Blob([scores.report], { type: 'text/html' }), `${base}-report.html`);
+  offer(ui.metricsDownload, new Blob([scores.metrics], { type: 'text/csv' }), `${base}-scores.csv`);
   ui.scores.hidden = false;
 }
 
 function preview() {
   if (file !== null && !running) {
-    worker.postMessage({type: 'preview', file, delimiter: ui.delimiter.value,
-                        records: guessing ? GuessRecords : PreviewRecords});
+    ask('preview', {
+      file,
+      delimiter: ui.delimiter.value,
+      records: guessing ? GuessRecords : PreviewRecords,
+    });
   }
 }
 
@@ -284,7 +328,8 @@ async function choose(chosen) {
   clearDownload();
   say(`${file.name}: ${file.size.toLocaleString()} bytes`);
   // Each file's own: a file after one with semicolons and decimal commas may have neither.
-  ui.delimiter.value = guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
+  ui.delimiter.value =
+    guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
   guessing = true;
   setRunning(false);
   preview();
@@ -292,6 +337,7 @@ async function choose(chosen) {
 
 const handlers = {
   ready: (message) => {
+    workerState = 'ready';
     if (ui.model.options.length === 1) {
       message.models.forEach((name, position) => ui.model.add(new Option(name, String(position))));
     }
@@ -304,7 +350,9 @@ const handlers = {
     }
   },
   preview: showPreview,
-  units: (message) => { ui.units.value = message.unit; },
+  units: (message) => {
+    ui.units.value = message.unit;
+  },
   progress: (message) => {
     ui.progress.max = Math.max(message.total, 1);
     ui.progress.value = message.done;
@@ -313,20 +361,32 @@ const handlers = {
     ui.status.textContent += (ui.status.textContent ? '\n' : '') + message.text;
   },
   done: (message) => {
+    latest.run = 0;
     setRunning(false);
-    const name = file.name.replace(/(\.[^.]*)?$/, (extension) => `-estimates${extension || '.csv'}`);
+    const name = file.name.replace(
+      /(\.[^.]*)?$/,
+      (extension) => `-estimates${extension || '.csv'}`,
+    );
     offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
     if (message.summary) {
-      const summaryName = file.name.replace(/(\.[^.]*)?$/, (extension) => `-profiles${extension || '.csv'}`);
+      const summaryName = file.name.replace(
+        /(\.[^.]*)?$/,
+        (extension) => `-profiles${extension || '.csv'}`,
+      );
       offer(ui.summaryDownload, message.summary, summaryName);
       ui.summaryDownload.textContent = `Download ${summaryName} (the profiles' root-zone water)`;
       ui.summaryDownload.hidden = false;
     }
     // talvo-batch's lines, in its order: the contents' unit, the flagged rows, then the rows
     // with an error.
-    const lines = [message.units, message.carbon, message.flagged, message.note || `${message.rows.toLocaleString()} rows estimated`];
+    const lines = [
+      message.units,
+      message.carbon,
+      message.flagged,
+      message.note || `${message.rows.toLocaleString()} rows estimated`,
+    ];
     if (message.scores) {
       lines.push(message.scores.note);
       showScores(message.scores, file.name.replace(/\.[^.]*$/, ''));
@@ -336,9 +396,23 @@ const handlers = {
     }
     showSample(message.sample, message.rows);
   },
+  // The run's failure, or a preview's, or one no request owns, which ends any run.
   error: (message) => {
-    setRunning(false);
+    if (message.id === undefined || message.id === latest.run) {
+      latest.run = 0;
+      setRunning(false);
+    }
     say(ui.status.textContent, message.text);
+  },
+  // Said first thing in the tab, whose file and Run then stay disabled.
+  failed: (message) => {
+    workerState = 'failed';
+    setRunning(false);
+    ui.file.disabled = true;
+    ui.failure.textContent =
+      `The table tab could not start: ${message.text.replace(/\.?$/, '.')} Reload the page; ` +
+      'the tab needs a browser that runs WebAssembly in a worker.';
+    ui.failure.hidden = false;
   },
 };
 
@@ -367,12 +441,15 @@ ui.run.addEventListener('click', () => {
   say('');
   ui.progress.value = 0;
   setRunning(true);
-  worker.postMessage({type: 'run', file, session, options: options()});
+  ask('run', { file, session, options: options() });
 });
 // A run cannot be stopped inside the module; ending the worker stops it at once and frees
 // all it held.
 ui.cancel.addEventListener('click', () => {
   worker.terminate();
+  // Whatever the ended worker still had queued is stale.
+  latest.preview = latest.units = latest.run = 0;
+  workerState = 'starting';
   startWorker();
   setRunning(false);
   say('Cancelled');
@@ -385,5 +462,5 @@ const firstShown = new MutationObserver(() => {
     startWorker();
   }
 });
-firstShown.observe(ui.section, {attributes: true, attributeFilter: ['hidden']});
+firstShown.observe(ui.section, { attributes: true, attributeFilter: ['hidden'] });
 setRunning(false);

@@ -43,8 +43,13 @@ export class Triangle {
       group.append(element('polygon', { points: points(texture.outline) }));
       // The name where it fits, else the abbreviation, as the window writes them.
       const fits = texture.room > texture.name.length * 6.2;
-      group.append(element('text', { x: texture.label.x, y: texture.label.y, class: 'label' },
-        fits ? texture.name : texture.code));
+      group.append(
+        element(
+          'text',
+          { x: texture.label.x, y: texture.label.y, class: 'label' },
+          fits ? texture.name : texture.code,
+        ),
+      );
       classes.append(group);
     }
     const axes = element('g', { class: 'axes' });
@@ -53,19 +58,36 @@ export class Triangle {
       axes.append(element('line', { x1: tick.x, y1: tick.y, x2: end.x, y2: end.y }));
       // Not at 0: each corner carries the 100 of its own axis.
       if (tick.percent % LabelEvery === 0 && tick.percent > 0) {
-        axes.append(element('text', {
-          x: tick.x + 14 * tick.outward.x, y: tick.y + 14 * tick.outward.y, class: 'tick',
-        }, String(tick.percent)));
+        axes.append(
+          element(
+            'text',
+            {
+              x: tick.x + 14 * tick.outward.x,
+              y: tick.y + 14 * tick.outward.y,
+              class: 'tick',
+            },
+            String(tick.percent),
+          ),
+        );
       }
     }
     for (const axis of geometry.axes) {
       const at = { x: axis.x + 34 * axis.outward.x, y: axis.y + 34 * axis.outward.y };
       // Along the side, read from left to right.
       const sign = axis.outward.y >= 0 ? 1 : -1;
-      const degrees = Math.atan2(-sign * axis.outward.x, sign * axis.outward.y) * 180 / Math.PI;
-      axes.append(element('text', {
-        x: at.x, y: at.y, class: 'title', transform: `rotate(${degrees} ${at.x} ${at.y})`,
-      }, axis.title));
+      const degrees = (Math.atan2(-sign * axis.outward.x, sign * axis.outward.y) * 180) / Math.PI;
+      axes.append(
+        element(
+          'text',
+          {
+            x: at.x,
+            y: at.y,
+            class: 'title',
+            transform: `rotate(${degrees} ${at.x} ${at.y})`,
+          },
+          axis.title,
+        ),
+      );
     }
     // Placed by show(), which follows every drawing.
     this.mark = element('circle', { id: 'soil-point', r: 5, visibility: 'hidden' });
@@ -101,7 +123,8 @@ export class Triangle {
   // would place it.
   nudge(event) {
     const step = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] }[
-      event.key];
+      event.key
+    ];
     if (!step) return;
     event.preventDefault();
     const shown = this.mark.getAttribute('visibility') === 'visible';
@@ -109,8 +132,10 @@ export class Triangle {
       ? { x: this.mark.cx.baseVal.value, y: this.mark.cy.baseVal.value }
       : this.talvo.placeSoil(Width, Height, Margin, 100 / 3, 100 / 3, 100 / 3);
     const percents = event.shiftKey ? 5 : 1;
-    this.pickAt(from.x + step[0] * percents * this.percent.x,
-      from.y + step[1] * percents * this.percent.y);
+    this.pickAt(
+      from.x + step[0] * percents * this.percent.x,
+      from.y + step[1] * percents * this.percent.y,
+    );
   }
 
   // A standalone picture: the page's colours written into a copy of the drawing.
@@ -119,16 +144,28 @@ export class Triangle {
     const originals = this.svg.querySelectorAll('*');
     copy.querySelectorAll('*').forEach((node, i) => {
       const style = getComputedStyle(originals[i]);
-      for (const name of ['fill', 'stroke', 'stroke-width', 'font-size', 'font-family',
-        'font-weight', 'text-anchor', 'dominant-baseline']) {
+      for (const name of [
+        'fill',
+        'stroke',
+        'stroke-width',
+        'font-size',
+        'font-family',
+        'font-weight',
+        'text-anchor',
+        'dominant-baseline',
+      ]) {
         node.setAttribute(name, style.getPropertyValue(name));
       }
     });
     copy.setAttribute('width', Width);
     copy.setAttribute('height', Height);
-    copy.prepend(element('rect', {
-      width: '100%', height: '100%', fill: getComputedStyle(document.body).backgroundColor,
-    }));
+    copy.prepend(
+      element('rect', {
+        width: '100%',
+        height: '100%',
+        fill: getComputedStyle(document.body).backgroundColor,
+      }),
+    );
     return new XMLSerializer().serializeToString(copy);
   }
 
