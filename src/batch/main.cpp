@@ -34,6 +34,31 @@ void writeSummary(const talvo::table::ProfileTable& profiles,
     }
 }
 
+// The run's warnings and notes; the exit status they decide.
+int finish(const talvo::cli::Tool& tool, const talvo::table::Summary& summary, bool strict) {
+    for (const auto& warning :
+         {talvo::batch::unitWarning(summary), talvo::batch::decimalWarning(summary)}) {
+        if (warning) {
+            tool.report(*warning);
+        }
+    }
+    for (const std::string& line : talvo::batch::carbonWarnings(summary)) {
+        tool.report(line);
+    }
+    if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
+        tool.report(flagged);
+    }
+    if (summary.rowsWithError > 0) {
+        tool.report(talvo::table::failedRowsNote(summary));
+        return 1;
+    }
+    if (const auto failure = talvo::batch::strictFailure(summary); failure && strict) {
+        tool.report(*failure);
+        return 1;
+    }
+    return 0;
+}
+
 int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
         return talvo::batch::runMeasured(tool, arguments);
@@ -79,27 +104,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     outputs.commit();
-    for (const auto& warning :
-         {talvo::batch::unitWarning(summary), talvo::batch::decimalWarning(summary)}) {
-        if (warning) {
-            tool.report(*warning);
-        }
-    }
-    for (const std::string& line : talvo::batch::carbonWarnings(summary)) {
-        tool.report(line);
-    }
-    if (const std::string flagged = talvo::table::flaggedRowsNote(summary); !flagged.empty()) {
-        tool.report(flagged);
-    }
-    if (summary.rowsWithError > 0) {
-        tool.report(talvo::table::failedRowsNote(summary));
-        return 1;
-    }
-    if (const auto failure = talvo::batch::strictFailure(summary); failure && arguments.strict) {
-        tool.report(*failure);
-        return 1;
-    }
-    return 0;
+    return finish(tool, summary, arguments.strict);
 }
 
 } // namespace

@@ -84,6 +84,75 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
     return layout;
 }
 
+Setup setupFor(const Layout& layout, const table::Settings& settings,
+               const MeasuredColumns& measured) {
+    Setup setup;
+    setup.models = layout.columns.models;
+    for (std::size_t q = 0; q < 3; ++q) {
+        setup.measured[q] = layout.measured[q].has_value();
+    }
+    setup.unit = measured.unit;
+    setup.particleSizes = settings.particleSizes;
+    setup.carbonUnit = settings.carbonUnit;
+    return setup;
+}
+
+// Every column the evaluation reads, turned into numbers one run of records at a time.
+// Holds references to `layout` and `settings`.
+class RunColumns {
+public:
+    RunColumns(const Layout& layout, const table::Settings& settings)
+        : m_density(layout.density, [&settings](std::string_view text) {
+              // A bulk density cell that holds something, but no number, is no density: not
+              // one left empty, for which 1.49 stands in.
+              const double read = estimation::inputValue(text, settings.decimal).number;
+              return std::isnan(read) && !estimation::missingText(text) ? -1.0 : read;
+          }) {
+        m_inputs.reserve(estimation::allInputs.size());
+        for (const estimation::Input soilInput : estimation::allInputs) {
+            m_inputs.emplace_back(
+                layout.columns.input[static_cast<std::size_t>(soilInput)],
+                [&layout, &settings, soilInput](std::string_view text) {
+                    return table::readInputCell(text, soilInput, settings, layout.columns).number;
+                });
+        }
+        const auto plainNumber = [&settings](std::string_view text) {
+            return estimation::inputValue(text, settings.decimal).number;
+        };
+        for (const std::optional<std::size_t>& field : layout.measured) {
+            m_measurements.emplace_back(field, plainNumber);
+        }
+    }
+
+    // The rows of `records`, valid until the next call.
+    Rows read(const table::Records& records) {
+        Rows rows;
+        rows.soils.count = records.size();
+        for (std::size_t i = 0; i < m_inputs.size(); ++i) {
+            m_inputs[i].read(records);
+            rows.soils.inputs[i] = m_inputs[i].values();
+        }
+        for (std::size_t q = 0; q < m_measurements.size(); ++q) {
+            m_measurements[q].read(records);
+            rows.measured[q] = m_measurements[q].values();
+        }
+        m_density.read(records);
+        rows.density = m_density.values();
+        m_lines.clear();
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            m_lines.push_back(records[r].line());
+        }
+        rows.lines = m_lines;
+        return rows;
+    }
+
+private:
+    std::vector<NumberColumn> m_inputs;
+    std::vector<NumberColumn> m_measurements;
+    NumberColumn m_density;
+    std::vector<std::uint64_t> m_lines; // as the table's errors name them, the header line 1
+};
+
 } // namespace
 
 Outcome evaluateTable(std::istream& input, const table::Settings& settings,
@@ -95,62 +164,15 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
         throw table::Error("the input is empty: the first row must name the columns");
     }
     const Layout layout = findLayout(records[0], settings, measured, notice);
-    Setup setup;
-    setup.models = layout.columns.models;
-    for (std::size_t q = 0; q < 3; ++q) {
-        setup.measured[q] = layout.measured[q].has_value();
-    }
-    setup.unit = measured.unit;
-    setup.particleSizes = settings.particleSizes;
-    setup.carbonUnit = settings.carbonUnit;
-    Evaluation evaluation(std::move(setup));
-
-    std::vector<NumberColumn> inputs;
-    inputs.reserve(estimation::allInputs.size());
-    for (const estimation::Input soilInput : estimation::allInputs) {
-        inputs.emplace_back(
-            layout.columns.input[static_cast<std::size_t>(soilInput)],
-            [&, soilInput](std::string_view text) {
-                return table::readInputCell(text, soilInput, settings, layout.columns).number;
-            });
-    }
-    const auto plainNumber = [&settings](std::string_view text) {
-        return estimation::inputValue(text, settings.decimal).number;
-    };
-    std::vector<NumberColumn> measurements;
-    for (const std::optional<std::size_t>& field : layout.measured) {
-        measurements.emplace_back(field, plainNumber);
-    }
-    // A bulk density cell that holds something, but no number, is no density: not one left
-    // empty, for which 1.49 stands in.
-    NumberColumn density(layout.density, [&settings](std::string_view text) {
-        const double read = estimation::inputValue(text, settings.decimal).number;
-        return std::isnan(read) && !estimation::missingText(text) ? -1.0 : read;
-    });
-    std::vector<std::uint64_t> lines; // as the table's errors name them, the header line 1
+    Evaluation evaluation(setupFor(layout, settings, measured));
+    RunColumns columns(layout, settings);
     bool more = true;
     while (more) {
         records.clear();
         while (more && records.size() < RunRecords) {
             more = reader.next(records);
         }
-        Rows rows;
-        rows.soils.count = records.size();
-        for (std::size_t i = 0; i < inputs.size(); ++i) {
-            inputs[i].read(records);
-            rows.soils.inputs[i] = inputs[i].values();
-        }
-        for (std::size_t q = 0; q < measurements.size(); ++q) {
-            measurements[q].read(records);
-            rows.measured[q] = measurements[q].values();
-        }
-        density.read(records);
-        rows.density = density.values();
-        lines.clear();
-        for (std::size_t r = 0; r < records.size(); ++r) {
-            lines.push_back(records[r].line());
-        }
-        rows.lines = lines;
+        const Rows rows = columns.read(records);
         if (rows.soils.count > 0) {
             evaluation.add(rows);
         }
