@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cassert>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace talvo::table {
 

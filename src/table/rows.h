@@ -14,7 +14,6 @@
 #include "table/summary.h"
 
 #include <array>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -48,7 +47,6 @@ private:
         static constexpr std::size_t Capacity = 64;
         ShortText() = default;
         explicit ShortText(std::string_view text);
-        std::size_t size() const noexcept { return m_size; }
         char* copyTo(char* out) const noexcept {
             std::memcpy(out, m_bytes.data(), Capacity);
             return out + m_size;
@@ -156,8 +154,8 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_safeFields;         // an unquoted row's, formulas marked
     std::string m_cell;               // a parsed field, marked
-    std::string m_extra;
-    std::string m_malformed;
+    std::string m_extra;        // a parsed record's fields beyond the header
+    std::string m_malformed;    // a malformed row's reason
     std::string m_failure;      // a failed estimate's reason, naming its cell
     Horizon m_horizon;          // the record's, with --profiles
     HorizonCells m_cells;       // an unquoted record's, with --profiles
