@@ -17,7 +17,6 @@
 #include <span>
 #include <string>
 #include <system_error>
-#include <type_traits>
 
 namespace talvo::map {
 
@@ -62,18 +61,13 @@ struct TypeFacts {
     // maps shrink with the horizontal predictor.
     bool hundredths;
     double nodata;
-    void (*fillWithNodata)(std::vector<std::byte>& cells);
+    void (*fillWithNodata)(std::vector<std::byte>& cells, double nodata);
 };
 
-template <typename Cell> void fillWithNodata(std::vector<std::byte>& cells) {
-    Cell nodata{};
-    if constexpr (std::is_integral_v<Cell>) {
-        nodata = Int16Nodata;
-    } else {
-        nodata = std::numeric_limits<Cell>::quiet_NaN();
-    }
-    for (std::size_t at = 0; at + sizeof nodata <= cells.size(); at += sizeof nodata) {
-        std::memcpy(cells.data() + at, &nodata, sizeof nodata);
+template <typename Cell> void fillWithNodata(std::vector<std::byte>& cells, double nodata) {
+    const auto cell = static_cast<Cell>(nodata);
+    for (std::size_t at = 0; at + sizeof cell <= cells.size(); at += sizeof cell) {
+        std::memcpy(cells.data() + at, &cell, sizeof cell);
     }
 }
 
@@ -338,7 +332,8 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
             const auto rows =
                 static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
             if (rows < side || rowBytes < side * size) {
-                factsOf(m_outputType).fillWithNodata(m_block); // what lies beyond the map's edge
+                const TypeFacts& facts = factsOf(m_outputType);
+                facts.fillWithNodata(m_block, facts.nodata); // what lies beyond the map's edge
             }
             for (std::size_t row = 0; row < rows; ++row) {
                 std::memcpy(m_block.data() + row * side * size,
