@@ -498,7 +498,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 model, values, m_settings.precision, m_settings.particleSizes);
             end = writeEstimate(end, estimated, soil, failure, flags, summary);
             // A horizon cell without a sound number leaves no water.
-            if (horizon && failure.empty() && m_horizonFault.empty()) {
+            if (horizon && !estimated.failure() && m_horizonFault.empty()) {
                 limits = estimated.fifteenDigitLimits();
             }
         } else {
