@@ -24,6 +24,7 @@ struct HorizonCells {
     HorizonCells() { plain.fill(std::numeric_limits<double>::quiet_NaN()); }
 };
 
+// The horizon a row's cells describe, as readHorizon reads them.
 struct Horizon {
     std::string_view profile;
     double top = 0.0;
