@@ -33,10 +33,6 @@ constexpr int MaxLinks = 40;
 constexpr std::size_t SuffixRoom = 24;
 constexpr std::string_view KeptSuffix = ".old";
 
-std::string reason(const std::string& name, int error) {
-    return "cannot write " + name + ": " + std::strerror(error);
-}
-
 // The kernel's protected_symlinks rule: in a sticky folder anyone may write to, a link is
 // followed only for its owner or the folder's. `final` is the link the caller named itself.
 void checkLinkMayBeFollowed(const fs::path& folder, const fs::path& link,
@@ -115,7 +111,7 @@ OutputTarget followLinks(const fs::path& given, const std::string& name) {
             return target;
         }
         if (++links > MaxLinks) {
-            throw Error(reason(name, ELOOP));
+            throw Error(writeFailure(name, ELOOP));
         }
         const bool final = rest.empty() && links == 1;
         checkLinkMayBeFollowed(resolved, next, status, name,
@@ -124,7 +120,7 @@ OutputTarget followLinks(const fs::path& given, const std::string& name) {
         std::error_code error;
         const fs::path leadsTo = fs::read_symlink(next, error);
         if (error) {
-            throw Error(reason(name, error.value()));
+            throw Error(writeFailure(name, error.value()));
         }
         if (leadsTo.is_absolute()) {
             resolved = "/";
@@ -157,43 +153,16 @@ std::string temporaryNameFor(std::string_view tool, std::string_view target, std
     return name;
 }
 
-// The file system keeps no owner or mode (vfat, some network file systems).
-bool ignorable(int error) {
-    return error == EPERM || error == EINVAL || error == EOPNOTSUPP;
-}
-
-// Owner and group where the process may set them (root, or a group the user is in), then the
-// mode, as a change of owner may clear set-user-ID bits.
-int keepOwnerAndMode(int file, const struct stat& old) {
-    if (::fchown(file, old.st_uid, old.st_gid) != 0 && errno == EPERM &&
-        ::fchown(file, static_cast<uid_t>(-1), old.st_gid) != 0) {
-        // Not allowed: the file is the user's own, as if they had copied it.
-    }
-    if (::fchmod(file, old.st_mode & 07777U) != 0 && !ignorable(errno)) {
-        return errno;
-    }
-    return 0;
-}
-
-// Syncs a file that another writer wrote by name, with the mode and owner of `old` where it
-// replaces one; a missing one is no error.
-int syncNamed(int folder, const std::string& name, const struct stat* old) {
-    const Descriptor file(::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!file) {
-        return errno == ENOENT ? 0 : errno;
-    }
-    if (const int error = old != nullptr ? keepOwnerAndMode(file.get(), *old) : 0; error != 0) {
-        return error;
-    }
-    return ::fsync(file.get()) != 0 && errno != EINVAL ? errno : 0;
-}
-
 // A file that cannot exist, as its name is too long, is as good as missing.
 bool absent(int error) {
     return error == ENOENT || error == ENAMETOOLONG;
 }
 
 } // namespace
+
+std::string writeFailure(const std::string& name, int error) {
+    return "cannot write " + name + ": " + std::strerror(error);
+}
 
 OutputTarget findOutput(const std::string& path) {
     if (path.empty()) {
@@ -219,17 +188,17 @@ ReplacingFile::ReplacingFile(fs::path target, std::string_view tool, std::string
     const fs::path folder = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
     m_folder = Descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!m_folder) {
-        throw Error(reason(m_name, errno));
+        throw Error(writeFailure(m_name, errno));
     }
     const std::string targetName = m_target.filename().string();
     m_replacing = ::fstatat(m_folder.get(), targetName.c_str(), &m_old, 0) == 0;
     if (m_replacing) {
         // Root may write anything, but a file that nobody may write was meant to stay.
         if ((m_old.st_mode & 0222U) == 0) {
-            throw Error(reason(m_name, EACCES));
+            throw Error(writeFailure(m_name, EACCES));
         }
         if (::faccessat(m_folder.get(), targetName.c_str(), W_OK, AT_EACCESS) != 0) {
-            throw Error(reason(m_name, errno));
+            throw Error(writeFailure(m_name, errno));
         }
     }
     checkReplaceable();
@@ -262,11 +231,11 @@ void ReplacingFile::create(std::string_view tool) {
                                      O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOCTTY,
                                      m_replacing ? 0600 : 0666));
         if (!m_file && errno != EEXIST) {
-            throw Error(reason(m_name, errno));
+            throw Error(writeFailure(m_name, errno));
         }
     }
     if (!m_file) {
-        throw Error(reason(m_name, EEXIST));
+        throw Error(writeFailure(m_name, EEXIST));
     }
     m_temporary = m_target.parent_path() / temporaryName;
     m_buffer.attach(m_file.get());
@@ -346,37 +315,7 @@ ReplacingFile::~ReplacingFile() {
 
 void ReplacingFile::checkWritten() const {
     if (m_buffer.error() != 0) {
-        throw Error(reason(m_name, m_buffer.error()));
-    }
-}
-
-void ReplacingFile::syncAndKeepOwner() {
-    const std::string name = m_temporary.filename().string();
-    // A writer that replaced the file by name would leave this descriptor on a lost one.
-    struct stat written {};
-    struct stat named {};
-    if (::fstat(m_file.get(), &written) != 0 ||
-        ::fstatat(m_folder.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        written.st_ino != named.st_ino || written.st_dev != named.st_dev) {
-        throw Error("cannot write " + m_name + ": its temporary file " + m_temporary.string() +
-                    " was replaced while it was written");
-    }
-    if (::fsync(m_file.get()) != 0 && errno != EINVAL) {
-        throw Error(reason(m_name, errno));
-    }
-    if (!m_companionSuffix.empty()) {
-        // The side file describes the file it goes with: as private, and of the same owner.
-        const struct stat* const old = m_replacing ? &m_old : nullptr;
-        if (const int error = syncNamed(m_folder.get(), name + m_companionSuffix, old);
-            error != 0) {
-            throw Error(reason(m_name + m_companionSuffix, error));
-        }
-    }
-    if (const int error = m_replacing ? keepOwnerAndMode(m_file.get(), m_old) : 0; error != 0) {
-        throw Error(reason(m_name, error));
-    }
-    if (const int error = m_file.close(); error != 0) {
-        throw Error(reason(m_name, error));
+        throw Error(writeFailure(m_name, m_buffer.error()));
     }
 }
 
@@ -385,7 +324,7 @@ void ReplacingFile::renameIntoPlace() {
     const std::string targetName = m_target.filename().string();
     if (m_companionSuffix.empty()) {
         if (::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
-            throw Error(reason(m_name, errno));
+            throw Error(writeFailure(m_name, errno));
         }
         return;
     }
@@ -418,49 +357,7 @@ void ReplacingFile::renameIntoPlace() {
         ::unlinkat(m_folder.get(), kept.c_str(), 0);
     }
     if (error != 0) {
-        throw Error(reason(failed, error));
-    }
-}
-
-void ReplacingFile::finish() {
-    m_stream.flush();
-    checkWritten();
-    syncAndKeepOwner();
-}
-
-void ReplacingFile::checkReplaceable() const {
-    if (::faccessat(m_folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        throw Error(reason(m_name, errno));
-    }
-    struct stat folder {};
-    struct stat target {};
-    if (::fstat(m_folder.get(), &folder) != 0 ||
-        ::fstatat(m_folder.get(), m_target.filename().c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0) {
-        return; // a new file; or the rename will say why
-    }
-    if (S_ISDIR(target.st_mode)) {
-        throw Error("cannot write " + m_name + ": it is a directory");
-    }
-    // In a sticky folder only the file's owner, the folder's, or root may replace it.
-    const uid_t self = ::geteuid();
-    if ((folder.st_mode & S_ISVTX) != 0 && self != 0 && target.st_uid != self &&
-        folder.st_uid != self) {
-        throw Error(reason(m_name, EPERM));
-    }
-}
-
-void ReplacingFile::place() {
-    renameIntoPlace();
-    removeScratch();
-    m_committed = true;
-    if (m_cleanup != nullptr) {
-        m_cleanup->removeOnSignal(m_writer, {});
-    }
-}
-
-void ReplacingFile::syncFolder() const {
-    if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
-        throw Error(reason(m_name, errno));
+        throw Error(writeFailure(failed, error));
     }
 }
 
@@ -470,43 +367,19 @@ bool ReplacingFile::removeTarget() {
     const std::string targetName = m_target.filename().string();
     if (::unlinkat(m_folder.get(), targetName.c_str(), 0) != 0) {
         if (errno != ENOENT) {
-            throw Error(reason(m_name, errno));
+            throw Error(writeFailure(m_name, errno));
         }
         return false;
     }
     if (!m_companionSuffix.empty() &&
         ::unlinkat(m_folder.get(), (targetName + m_companionSuffix).c_str(), 0) != 0 &&
         !absent(errno)) {
-        throw Error(reason(m_name + m_companionSuffix, errno));
+        throw Error(writeFailure(m_name + m_companionSuffix, errno));
     }
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
-        throw Error(reason(m_name, errno));
+        throw Error(writeFailure(m_name, errno));
     }
     return true;
-}
-
-void ReplacingFile::commit() {
-    commitTogether({this});
-}
-
-void commitTogether(const std::vector<ReplacingFile*>& files) {
-    for (ReplacingFile* const file : files) {
-        file->finish();
-    }
-    for (const ReplacingFile* const file : files) {
-        file->checkReplaceable();
-    }
-    {
-        // All renames or none, as far as a signal goes: no file stands without its companion
-        // or the run's other files, and none is left behind.
-        const InterruptionCleanup::Hold hold;
-        for (ReplacingFile* const file : files) {
-            file->place();
-        }
-    }
-    for (const ReplacingFile* const file : files) {
-        file->syncFolder();
-    }
 }
 
 } // namespace talvo::cli

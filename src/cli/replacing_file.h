@@ -30,6 +30,9 @@ struct OutputTarget {
     int descriptor = -1;
 };
 
+// "cannot write NAME: " and the system's reason for `error`.
+std::string writeFailure(const std::string& name, int error);
+
 // Throws Error for an empty path, a folder, and a symbolic link, final or a folder on the
 // way, that the kernel itself would not follow: one in a shared sticky folder (such as /tmp)
 // owned by neither the caller nor the folder's owner, which could point root at another

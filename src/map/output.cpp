@@ -52,36 +52,37 @@ void requireRoomForSideFile(const std::filesystem::path& target, const std::stri
     }
 }
 
-template <typename Value> void fill(std::vector<std::byte>& cells, Value nodata) {
-    for (std::size_t at = 0; at + sizeof nodata <= cells.size(); at += sizeof nodata) {
-        std::memcpy(cells.data() + at, &nodata, sizeof nodata);
+// What the map needs of each output type, in the order of OutputType.
+struct TypeFacts {
+    OutputType type;
+    GDALDataType gdal;
+    std::size_t bytes;
+    // Integer cells: FC, PWP and AWC are hundredths, read through the band's scale, and smooth
+    // maps shrink with the horizontal predictor.
+    bool hundredths;
+    double nodata;
+    void (*fillWithNodata)(std::vector<std::byte>& cells, double nodata);
+};
+
+template <typename Cell> void fillWithNodata(std::vector<std::byte>& cells, double nodata) {
+    const auto cell = static_cast<Cell>(nodata);
+    for (std::size_t at = 0; at + sizeof cell <= cells.size(); at += sizeof cell) {
+        std::memcpy(cells.data() + at, &cell, sizeof cell);
     }
 }
 
-void fillWithNodata(std::vector<std::byte>& cells, OutputType type) {
-    switch (type) {
-    case OutputType::float32:
-        fill(cells, std::numeric_limits<float>::quiet_NaN());
-        break;
-    case OutputType::float64:
-        fill(cells, std::numeric_limits<double>::quiet_NaN());
-        break;
-    case OutputType::int16:
-        fill(cells, Int16Nodata);
-        break;
-    }
-}
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr std::array<TypeFacts, 3> typeFacts{{
+    {OutputType::float32, GDT_Float32, sizeof(float), false, NaN, &fillWithNodata<float>},
+    {OutputType::float64, GDT_Float64, sizeof(double), false, NaN, &fillWithNodata<double>},
+    {OutputType::int16, GDT_Int16, sizeof(std::int16_t), true, Int16Nodata,
+     &fillWithNodata<std::int16_t>},
+}};
 
-GDALDataType gdalType(OutputType type) {
-    switch (type) {
-    case OutputType::float32:
-        return GDT_Float32;
-    case OutputType::float64:
-        return GDT_Float64;
-    case OutputType::int16:
-        return GDT_Int16;
-    }
-    return GDT_Unknown;
+const TypeFacts& factsOf(OutputType type) {
+    const TypeFacts& facts = typeFacts[static_cast<std::size_t>(type)];
+    assert(facts.type == type);
+    return facts;
 }
 
 const char* compressionName(Compression compression) {
@@ -102,7 +103,7 @@ const char* compressionName(Compression compression) {
 // where the floating-point predictor made two-decimal values larger, not smaller. LERC and
 // no compression take none.
 bool predicts(Compression compression, OutputType type) {
-    return type == OutputType::int16 &&
+    return factsOf(type).hundredths &&
            (compression == Compression::deflate || compression == Compression::zstd);
 }
 
@@ -170,15 +171,7 @@ unsigned compressionThreads(unsigned threads) {
 }
 
 std::size_t bandBytes(OutputType type) {
-    switch (type) {
-    case OutputType::float32:
-        return sizeof(float);
-    case OutputType::float64:
-        return sizeof(double);
-    case OutputType::int16:
-        return sizeof(std::int16_t);
-    }
-    return sizeof(double);
+    return factsOf(type).bytes;
 }
 
 void ResultBuffers::resize(OutputType type, std::size_t bands, std::size_t cells) {
@@ -192,7 +185,7 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
                            const Grid& grid, unsigned threads, cli::InterruptionCleanup* cleanup)
     : m_name(settings.output),
       m_file(regularTarget(settings.output), "talvo-map", settings.output, cleanup),
-      m_outputType(settings.type), m_type(gdalType(settings.type)),
+      m_outputType(settings.type), m_type(factsOf(settings.type).gdal),
       m_compression(settings.compression), m_cog(settings.cog), m_threads(threads),
       m_bands(settings.depths.layers.empty() ? BandCount : DepthBandCount) {
     if (settings.depths.layers.empty()) {
@@ -245,12 +238,12 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
 }
 
 void OutputRaster::describeSoilBands(const std::string& unit) {
-    const bool hundredths = m_type == GDT_Int16;
+    const TypeFacts& facts = factsOf(m_outputType);
     for (std::size_t i = 0; i < BandCount; ++i) {
         GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
         band->SetDescription(bandNames[i]);
-        band->SetNoDataValue(hundredths ? Int16Nodata : std::nan(""));
-        if (hundredths && i < 3) {
+        band->SetNoDataValue(facts.nodata);
+        if (facts.hundredths && i < 3) {
             band->SetScale(HundredthsScale);
             band->SetOffset(0.0);
         }
@@ -339,7 +332,8 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
             const auto rows =
                 static_cast<std::size_t>(std::min(OutputBlockSize, window.height - top));
             if (rows < side || rowBytes < side * size) {
-                fillWithNodata(m_block, m_outputType); // what lies beyond the map's edge
+                const TypeFacts& facts = factsOf(m_outputType);
+                facts.fillWithNodata(m_block, facts.nodata); // what lies beyond the map's edge
             }
             for (std::size_t row = 0; row < rows; ++row) {
                 std::memcpy(m_block.data() + row * side * size,

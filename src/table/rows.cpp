@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cassert>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 namespace talvo::table {
 
@@ -35,6 +34,40 @@ std::string malformedReason(std::size_t fields, std::size_t headerFields, std::s
         return "Malformed row: stray quote in field " + std::to_string(stray);
     }
     return {};
+}
+
+// memchr: std::find steps through the rest of the line in fours, and most fields are a few
+// chars.
+inline const char* fieldEnd(const char* start, const char* last, char delimiter) {
+    const void* const found = std::memchr(start, delimiter, static_cast<std::size_t>(last - start));
+    return found != nullptr ? static_cast<const char*>(found) : last;
+}
+
+// A depth, bd or cf, read as its field is found, as the inputs are: `number` where it is a
+// plain decimal, left alone otherwise. Returns the field's end.
+template <typename IsDelimiter>
+inline const char* plainField(const char* start, const char* last, char separator,
+                              IsDelimiter isDelimiter, double& number) {
+    const estimation::PlainField plain =
+        estimation::plainDecimalField<estimation::FieldEnd::guarded>(start, last, separator,
+                                                                     isDelimiter);
+    number = plain.decimal ? plain.decimal->value() : number;
+    return plain.end;
+}
+
+// The text of each horizon input whose column is `field`, with its `number` where the field's
+// pass read a depth, bd or cf as a plain decimal. Returns the next column wanted.
+template <typename Wanted>
+inline Wanted keepHorizonCells(Wanted wanted, Wanted wantedEnd, std::size_t field,
+                               std::string_view text, double number, HorizonCells& cells) {
+    for (; wanted != wantedEnd && wanted->first == field; ++wanted) {
+        const auto at = static_cast<std::size_t>(wanted->second);
+        cells.texts[at] = text;
+        cells.plain[at] = wanted->second == HorizonInput::profile
+                              ? std::numeric_limits<double>::quiet_NaN()
+                              : number;
+    }
+    return wanted;
 }
 
 } // namespace
@@ -134,28 +167,17 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
                 soil.values[other] = scaled ? readInput(text, wanted->second) : soil.values[first];
             }
         } else if (horizonField && horizonWanted->second != HorizonInput::profile) {
-            // A depth, bd or cf, read as its field is found, as the inputs are.
-            const estimation::PlainField plain =
-                estimation::plainDecimalField<estimation::FieldEnd::guarded>(
-                    start, last, decimal.get(), isDelimiter);
-            end = plain.end;
-            number = plain.decimal ? plain.decimal->value() : NotRead;
+            end = plainField(start, last, decimal.get(), isDelimiter, number);
         } else {
-            // memchr: std::find steps through the rest of the line in fours, and most fields
-            // are a few chars.
-            const void* const found =
-                std::memchr(start, delimiter, static_cast<std::size_t>(last - start));
-            end = found != nullptr ? static_cast<const char*>(found) : last;
+            end = fieldEnd(start, last, delimiter);
         }
-        for (; horizonField && horizonWanted != horizonsEnd && horizonWanted->first == field;
-             ++horizonWanted) {
-            const auto at = static_cast<std::size_t>(horizonWanted->second);
-            cells.texts[at] = {start, static_cast<std::size_t>(end - start)};
-            cells.plain[at] = horizonWanted->second == HorizonInput::profile ? NotRead : number;
+        const std::string_view text(start, static_cast<std::size_t>(end - start));
+        if (horizonField) {
+            horizonWanted =
+                keepHorizonCells(horizonWanted, horizonsEnd, field, text, number, cells);
         }
         // The byte at an empty last field's start is the line's end: never one of these.
-        if (mayBeFormula(*start) && field < count &&
-            readAsFormula({start, static_cast<std::size_t>(end - start)})) {
+        if (mayBeFormula(*start) && field < count && readAsFormula(text)) {
             ++split.formulaCells;
         }
         if (field + 1 == count) {
@@ -190,7 +212,7 @@ void RowFormatter::writeUnquoted(std::string_view line, OutputPiece& out, Summar
             return {};
         }
         m_malformed.clear();
-        m_horizon = readHorizon(cells);
+        m_horizon = readHorizon(cells, m_settings, m_horizonFault, m_malformed);
         return m_malformed;
     };
     summary.formulaCells += split.formulaCells;
@@ -272,7 +294,8 @@ void RowFormatter::writeParsed(const RecordView& record, OutputPiece& out, Summa
     }
     m_malformed = malformedReason(fields, count, record.strayQuoteField());
     if (m_malformed.empty() && m_settings.profiles) {
-        m_horizon = readHorizon(horizonCells(record));
+        m_horizon =
+            readHorizon(horizonCells(record, m_columns), m_settings, m_horizonFault, m_malformed);
     }
     Soil& soil = m_soil;
     soil.line = {};
@@ -304,79 +327,6 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
         start += start != last ? 1 : 0;
     }
     return {start, static_cast<std::size_t>(std::find(start, last, delimiter) - start)};
-}
-
-RowFormatter::HorizonCells RowFormatter::horizonCells(const RecordView& record) const {
-    HorizonCells cells;
-    for (std::size_t i = 0; i < cells.texts.size(); ++i) {
-        if (const std::optional<std::size_t>& column = m_columns.horizon[i]) {
-            cells.texts[i] = record[*column];
-        }
-    }
-    return cells;
-}
-
-double RowFormatter::cellNumber(const HorizonCells& cells, HorizonInput input, double empty,
-                                bool required) {
-    const auto at = static_cast<std::size_t>(input);
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    const std::string_view text = cells.texts[at];
-    // The first cell that holds no number is named in the row's error: its horizon has no
-    // water, and the user would not learn why.
-    const auto fault = [&] {
-        if (m_horizonFault.empty()) {
-            m_horizonFault = estimation::typeMismatchText(headerName(input), text);
-        }
-        return none;
-    };
-    if (const auto plain = estimation::plainDecimal(text, m_settings.decimal.get())) {
-        return plain->value();
-    }
-    if (estimation::missingText(text)) {
-        return required ? fault() : empty;
-    }
-    const estimation::ParsedNumber parsed = estimation::readNumber(text, m_settings.decimal);
-    return parsed.failure ? fault() : parsed.value;
-}
-
-RowFormatter::Horizon RowFormatter::readHorizon(const HorizonCells& cells) {
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
-    m_horizonFault.clear();
-    // A cell its field's pass did not read as a plain decimal is read here: `empty` where it
-    // is blank or NA, which a depth (`required`) may not be.
-    const auto number = [&](HorizonInput input, double empty, bool required) {
-        const double read = cells.plain[static_cast<std::size_t>(input)];
-        return std::isnan(read) ? cellNumber(cells, input, empty, required) : read;
-    };
-    Horizon horizon;
-    horizon.profile = cells.texts[static_cast<std::size_t>(HorizonInput::profile)];
-    horizon.top = number(HorizonInput::top, none, true);
-    horizon.bottom = number(HorizonInput::bottom, none, true);
-    horizon.soil.basis = m_settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, none, false);    // none measured: assumed
-    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
-    // A bulk density given as text that is no number is not one left out: not assumed.
-    if (std::isnan(horizon.soil.bulkDensity) &&
-        !estimation::missingText(cells.texts[static_cast<std::size_t>(HorizonInput::bd)])) {
-        horizon.soil.bulkDensity = -1.0;
-    }
-    // After a cell without a number, the first with a number no soil has is named.
-    const auto outside = [&](HorizonInput input, bool sound) {
-        if (!sound && m_horizonFault.empty()) {
-            m_horizonFault = estimation::outOfRangeText(
-                headerName(input), cells.texts[static_cast<std::size_t>(input)]);
-        }
-    };
-    outside(HorizonInput::top, estimation::soundDepth(horizon.top));
-    outside(HorizonInput::bottom, estimation::soundDepth(horizon.bottom));
-    outside(HorizonInput::bd, std::isnan(horizon.soil.bulkDensity) ||
-                                  estimation::soundBulkDensity(horizon.soil.bulkDensity));
-    outside(HorizonInput::cf, estimation::soundStones(horizon.soil.coarseFragments));
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    if (std::all_of(horizon.profile.begin(), horizon.profile.end(), blank)) {
-        m_malformed = "No profile: the profile cell is empty";
-    }
-    return horizon;
 }
 
 inline std::optional<estimation::HorizonWater>
@@ -427,15 +377,18 @@ RowFormatter::ShortText::ShortText(std::string_view text) : m_size(text.size()) 
     std::copy_n(text.data(), text.size(), m_bytes.data());
 }
 
-const RowFormatter::ShortText&
-RowFormatter::textureField(const estimation::InputValues& values) const {
+const RowFormatter::ShortText& RowFormatter::textureField(const estimation::InputValues& values,
+                                                          Summary& summary) const {
     const auto number = [&](estimation::Input input) { return at(values, input).number; };
-    const auto found =
-        estimation::textureClass(number(estimation::Input::sand), number(estimation::Input::silt),
-                                 number(estimation::Input::clay), m_settings.particleSizes);
+    const double sand = number(estimation::Input::sand);
+    const double silt = number(estimation::Input::silt);
+    const double clay = number(estimation::Input::clay);
+    const auto found = estimation::textureClass(sand, silt, clay, m_settings.particleSizes);
     if (!found) {
+        summary.units.add(sand, silt, clay);
         return m_noTexture;
     }
+    summary.units.addClassed();
     return m_textureTexts[static_cast<std::size_t>(*found)];
 }
 
@@ -460,20 +413,20 @@ inline bool RowFormatter::decimalComma(const estimation::FailureReason& failure,
 }
 
 inline char* RowFormatter::writeEstimate(char* end, const estimation::SoilEstimate& estimated,
-                                         const Soil& soil, std::string_view& error,
+                                         const Soil& soil, std::string_view& failure,
                                          estimation::Flags& flags, Summary& summary) {
     const char delimiter = m_settings.delimiter;
     const char separator = m_settings.decimal.get();
     flags = estimated.flags();
-    if (const auto& failure = estimated.failure()) {
+    if (const auto& failed = estimated.failure()) {
         // The cell of the input that caused it, where one did.
         // Into the text of the row before: a table may fail on every row.
         m_failure.clear();
         const std::string_view text =
-            failure->input ? cell(soil, *failure->input) : std::string_view();
-        estimation::appendFailureText(m_failure, *failure, text);
-        summary.rowsWithDecimalComma += decimalComma(*failure, text) ? 1U : 0U;
-        error = m_failure;
+            failed->input ? cell(soil, *failed->input) : std::string_view();
+        estimation::appendFailureText(m_failure, *failed, text);
+        summary.rowsWithDecimalComma += decimalComma(*failed, text) ? 1U : 0U;
+        failure = m_failure;
         return std::fill_n(end, 3, delimiter);
     }
     for (const Result result : results) {
@@ -519,14 +472,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     ++summary.records;
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
-    const ShortText& texture = malformed.empty() ? textureField(soil.values) : m_noTexture;
-    if (&texture != &m_noTexture) {
-        summary.units.addClassed();
-    } else if (malformed.empty()) {
-        summary.units.add(at(soil.values, estimation::Input::sand).number,
-                          at(soil.values, estimation::Input::silt).number,
-                          at(soil.values, estimation::Input::clay).number);
-    }
+    const ShortText& texture = malformed.empty() ? textureField(soil.values, summary) : m_noTexture;
     const bool horizon = m_settings.profiles && malformed.empty();
     if (horizon) {
         m_horizons.ids.append(m_horizon.profile);
@@ -538,10 +484,10 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
         end = std::copy(shape.fields.begin(), shape.fields.end(), end);
         end = writeModel(end, m, shape.padding);
-        std::string_view error = malformed;
-        estimation::Flags flags; // a malformed row has none: its numbers were not read
+        std::string_view failure; // the model's, where its estimate failed
+        estimation::Flags flags;  // a malformed row has none: its numbers were not read
         std::optional<std::array<double, 2>> limits; // a horizon's FC and PWP, 15 digits
-        if (error.empty()) {
+        if (malformed.empty()) {
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
             // the model's fifteen digits, whatever the precision its texts are written in.
@@ -550,12 +496,10 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
                 model, values, m_settings.precision, m_settings.particleSizes);
-            end = writeEstimate(end, estimated, soil, error, flags, summary);
-            // cppcheck-suppress knownConditionTrueFalse ; writeEstimate fills error on failure
-            if (horizon && error.empty()) {
-                // A horizon cell without a sound number leaves no water.
-                error = m_horizonFault;
-                limits = error.empty() ? estimated.fifteenDigitLimits() : std::nullopt;
+            end = writeEstimate(end, estimated, soil, failure, flags, summary);
+            // A horizon cell without a sound number leaves no water.
+            if (horizon && !estimated.failure() && m_horizonFault.empty()) {
+                limits = estimated.fifteenDigitLimits();
             }
         } else {
             end = std::fill_n(end, 3, m_settings.delimiter);
@@ -566,104 +510,18 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             estimation::addHorizonFlags(water, flags);
             m_horizons.water.push_back(water ? water->waterMm
                                              : std::numeric_limits<double>::quiet_NaN());
-            end = writeClasses(end, texture, flags, summary);
-            end = writeHorizon(end, water);
+            end = writeHorizon(writeClasses(end, texture, flags, summary), water);
         } else {
             end = writeClasses(end, texture, flags, summary);
-            if (m_settings.profiles) {
-                end = std::fill_n(end, HorizonColumns.size(), m_settings.delimiter);
-            }
+            end = m_settings.profiles
+                      ? std::fill_n(end, HorizonColumns.size(), m_settings.delimiter)
+                      : end;
         }
+        // The row's one reason: its shape's, else its model's, else a horizon cell's.
+        const std::string_view error =
+            !malformed.empty() ? malformed : (!failure.empty() ? failure : m_horizonFault);
         appendAdded(end, error, out, summary);
         ++summary.rows;
-    }
-}
-
-std::string failedRowsNote(const Summary& summary) {
-    if (summary.rowsWithError == 0) {
-        return {};
-    }
-    return std::to_string(summary.rowsWithError) + " of " + std::to_string(summary.rows) +
-           (summary.rows == 1 ? " row" : " rows") +
-           " could not be estimated; the error column says why";
-}
-
-std::string misreadUnitNote(const Summary& summary, const UnitRemedies& remedies) {
-    using estimation::ContentUnit;
-    const estimation::ContentUnitTally& units = summary.units;
-    const std::optional<ContentUnit> unit = units.misread();
-    if (!unit) {
-        return {};
-    }
-    const std::uint64_t all = units.judged(*unit);
-    const std::string rows = std::to_string(units.looking(*unit)) + " of " + std::to_string(all) +
-                             (all == 1 ? " row" : " rows");
-    if (*unit == ContentUnit::fraction) {
-        return "sand, silt and clay add up to about 1 on " + rows +
-               ": they look like fractions of 1, not percent; " + std::string(remedies.fractions);
-    }
-    return "sand, silt or clay lie above 100 on " + rows + ": they look like g/kg, not percent; " +
-           std::string(remedies.gramsPerKilogram);
-}
-
-std::string flaggedRowsNote(const Summary& summary) {
-    std::string counts;
-    for (std::size_t i = 0; i < summary.rowsFlagged.size(); ++i) {
-        if (summary.rowsFlagged[i] == 0) {
-            continue;
-        }
-        counts += counts.empty()
-                      ? std::to_string(summary.rowsFlagged[i]) + " of " +
-                            std::to_string(summary.rows) + (summary.rows == 1 ? " row" : " rows")
-                      : ", " + std::to_string(summary.rowsFlagged[i]);
-        counts += " flagged ";
-        counts += estimation::code(estimation::allFlags[i]);
-    }
-    return counts;
-}
-
-namespace {
-
-// A chunk with quotes or CRs, through the careful reader. Apart from the loop over unquoted
-// lines, whose calls then need no unwinding: in the browser's build that costs a trip through
-// JavaScript per call.
-void formatParsed(const Chunk& chunk, char delimiter, RowFormatter& formatter, OutputPiece& out,
-                  Summary& summary, const std::function<void(OutputPiece&)>& pieceFull) {
-    MemoryInput input(chunk.bytes);
-    CsvReader reader(input, delimiter, chunk.firstLine);
-    Records records;
-    while (reader.next(records)) {
-        formatter.writeParsed(records[0], out, summary);
-        records.clear();
-        if (out.size() >= PieceBytes) {
-            pieceFull(out);
-        }
-    }
-}
-
-} // namespace
-
-void formatChunk(const Chunk& chunk, char delimiter, RowFormatter& formatter, OutputPiece& out,
-                 Summary& summary, const std::function<void(OutputPiece&)>& pieceFull) {
-    if (!chunk.unquoted) {
-        formatParsed(chunk, delimiter, formatter, out, summary, pieceFull);
-        return;
-    }
-    const std::string_view bytes = chunk.bytes;
-    for (std::size_t start = 0; start < bytes.size();) {
-        std::size_t end = bytes.find('\n', start);
-        end = end == std::string_view::npos ? bytes.size() : end;
-        // The careful reader's limit, counting the line break as it does.
-        if (end - start + (end < bytes.size() ? 1 : 0) > MaxRecordBytes) {
-            throw tooLong(chunk.firstLine + countLines(bytes.substr(0, start)));
-        }
-        if (end != start) { // a blank line is no record
-            formatter.writeUnquoted(bytes.substr(start, end - start), out, summary);
-            if (out.size() >= PieceBytes) {
-                pieceFull(out);
-            }
-        }
-        start = end + 1;
     }
 }
 

@@ -7,12 +7,13 @@
 #include "table/chunks.h"
 #include "table/columns.h"
 #include "table/csv.h"
+#include "table/horizon_cells.h"
 #include "table/horizons.h"
 #include "table/piece.h"
 #include "table/settings.h"
+#include "table/summary.h"
 
 #include <array>
-#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -24,67 +25,6 @@ namespace talvo::table {
 // Output is handed on in pieces of about this size, so that memory stays bounded whatever a
 // row's width or the number of models.
 inline constexpr std::size_t PieceBytes = std::size_t{1} << 20;
-
-struct Summary {
-    std::uint64_t records = 0;       // records below the header
-    std::uint64_t rows = 0;          // rows written below the header: records x models
-    std::uint64_t rowsWithError = 0; // of these, rows with a reason in `error`
-    // Of these, rows that failed on a cell holding a number with a decimal comma, which the
-    // decimal point the run reads with cannot read.
-    std::uint64_t rowsWithDecimalComma = 0;
-    // Of these, rows that carry each flag, in the order of allFlags.
-    std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
-    // Rows with a flag that asks for a look (any but psd, which every converted row carries).
-    std::uint64_t rowsToCheck = 0;
-    // What the records' sand, silt and clay, as read, say about their unit.
-    estimation::ContentUnitTally units;
-    // The table's own cells, header included, that a spreadsheet would run as formulas.
-    std::uint64_t formulaCells = 0;
-
-    void countFlags(estimation::Flags flags) noexcept {
-        if (flags.empty()) {
-            return;
-        }
-        for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
-            rowsFlagged[i] += flags.contains(estimation::allFlags[i]) ? 1U : 0U;
-        }
-        flags.remove(estimation::Flag::psd);
-        rowsToCheck += flags.empty() ? 0U : 1U;
-    }
-    Summary& operator+=(const Summary& other) noexcept {
-        records += other.records;
-        rows += other.rows;
-        rowsWithError += other.rowsWithError;
-        rowsWithDecimalComma += other.rowsWithDecimalComma;
-        for (std::size_t i = 0; i < rowsFlagged.size(); ++i) {
-            rowsFlagged[i] += other.rowsFlagged[i];
-        }
-        rowsToCheck += other.rowsToCheck;
-        units += other.units;
-        formulaCells += other.formulaCells;
-        return *this;
-    }
-};
-
-// What a run tells of its rows with an error: "4 of 5 rows could not be estimated; the error
-// column says why"; empty when there are none.
-std::string failedRowsNote(const Summary& summary);
-
-// What a run tells of its flagged rows, in one line for the flags some row carries: "12 of 97
-// rows flagged sum, 3 flagged result", since the flags column is easy to miss in a long table;
-// empty when no row is flagged.
-std::string flaggedRowsNote(const Summary& summary);
-
-// How a front end names its ways of reading misread contents right: talvo-batch's options,
-// the page's choices. Each ends the sentence, after "; ".
-struct UnitRemedies {
-    std::string_view fractions;
-    std::string_view gramsPerKilogram;
-};
-
-// One line when most records' sand, silt and clay look like fractions of 1 or like g/kg,
-// naming the remedy; empty when they look like percent.
-std::string misreadUnitNote(const Summary& summary, const UnitRemedies& remedies);
 
 class RowFormatter {
 public:
@@ -107,7 +47,6 @@ private:
         static constexpr std::size_t Capacity = 64;
         ShortText() = default;
         explicit ShortText(std::string_view text);
-        std::size_t size() const noexcept { return m_size; }
         char* copyTo(char* out) const noexcept {
             std::memcpy(out, m_bytes.data(), Capacity);
             return out + m_size;
@@ -131,22 +70,6 @@ private:
         std::string_view line;              // an unquoted row
         const RecordView* record = nullptr; // or a parsed one
     };
-    // A horizon row's own cells beside the soil's.
-    struct Horizon {
-        std::string_view profile;
-        double top = 0.0;
-        double bottom = 0.0;
-        estimation::HorizonSoil soil;
-    };
-    // A horizon row's profile, top, bottom, bd and cf cells; empty where the table has none.
-    struct HorizonCells {
-        std::array<std::string_view, allHorizonInputs.size()> texts{};
-        // A cell's number where the pass that found it read it as a plain decimal; NaN where
-        // it is still to be read from its text.
-        std::array<double, allHorizonInputs.size()> plain{};
-        HorizonCells() { plain.fill(std::numeric_limits<double>::quiet_NaN()); }
-    };
-    HorizonCells horizonCells(const RecordView& record) const;
     // An unquoted row split into its fields, each input converted as its field is found, and
     // with `Horizons` the horizon's cells into `cells`.
     struct Split {
@@ -155,12 +78,6 @@ private:
         std::size_t formulaCells; // of the header's fields, as Summary counts them
     };
     template <bool Horizons> Split splitUnquoted(std::string_view line, HorizonCells& cells);
-    // The horizon of a well-formed row's cells; a reason in m_malformed where it has none,
-    // and in m_horizonFault where a depth, bd or cf cell holds no number.
-    Horizon readHorizon(const HorizonCells& cells);
-    // A horizon cell that was not read as a plain decimal: `empty` where it holds nothing
-    // (a fault where it is `required`), its number in any other form, or a fault.
-    double cellNumber(const HorizonCells& cells, HorizonInput input, double empty, bool required);
     // A horizon's water with one model from its 15-digit results; none where it has no
     // estimate.
     std::optional<estimation::HorizonWater>
@@ -186,15 +103,16 @@ private:
     // model's; `values` itself where no unit is declared.
     const estimation::InputValues& carbonFor(const estimation::PtfModel& model,
                                              const estimation::InputValues& values);
-    // The texture class of a well-formed row's soil as a field; empty when it has none.
-    const ShortText& textureField(const estimation::InputValues& values) const;
+    // The texture class of a well-formed row's soil as a field, empty when it has none; counts
+    // what its sand, silt and clay say of their unit.
+    const ShortText& textureField(const estimation::InputValues& values, Summary& summary) const;
     // The steps of one row of `writeRows`, each writing at `end` and returning the new end.
     // The padding, then the model's texts.
     char* writeModel(char* end, std::size_t m, std::size_t padding) const;
-    // The three results in the run's precision, or three empty fields and the model's failure
-    // in `error`; the flags into `flags`.
+    // The three results in the run's precision, or three empty fields and the model's failure,
+    // naming its cell, in `failure`; the flags into `flags`.
     char* writeEstimate(char* end, const estimation::SoilEstimate& estimated, const Soil& soil,
-                        std::string_view& error, estimation::Flags& flags, Summary& summary);
+                        std::string_view& failure, estimation::Flags& flags, Summary& summary);
     // Whether a type mismatch on `text` is a number with a decimal comma read with a point.
     bool decimalComma(const estimation::FailureReason& failure, std::string_view text) const;
     // The texture and flags fields and the delimiter before the error; counts the flags.
@@ -236,8 +154,8 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_safeFields;         // an unquoted row's, formulas marked
     std::string m_cell;               // a parsed field, marked
-    std::string m_extra;
-    std::string m_malformed;
+    std::string m_extra;        // a parsed record's fields beyond the header
+    std::string m_malformed;    // a malformed row's reason
     std::string m_failure;      // a failed estimate's reason, naming its cell
     Horizon m_horizon;          // the record's, with --profiles
     HorizonCells m_cells;       // an unquoted record's, with --profiles

@@ -245,6 +245,8 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
         {"A,0,1e308,40,20,1.3,", "Out of range: bottom 1e308", false},
         {"A,0,10001,40,20,1.3,", "Out of range: bottom 10001", false},
         {"A,0,1e308,40,20,abc,", "Type mismatch: bd \"abc\"", false},
+        // A row without a profile is malformed, whatever its other cells hold.
+        {" ,x,10,40,,abc,", "No profile: the profile cell is empty", false},
     };
     Settings settings = rootZone(100);
     settings.models = {estimation::modelAt(WeightModel)};
