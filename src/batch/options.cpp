@@ -1,8 +1,8 @@
 #include "batch/options.h"
 
+#include "base/error.h"
 #include "cli/carbon_unit.h"
 #include "estimation/estimation.h"
-#include "table/error.h"
 #include "table/options.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ namespace talvo::batch {
 
 namespace {
 
-using table::Error;
+using base::Error;
 
 // A validator that turns the typed text into the form CLI11 converts, or throws Error.
 template <typename Convert> CLI::Validator converter(Convert convert) {
@@ -178,13 +178,13 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
         app.add_option_function<std::string>(
                "--scale",
                [&settings](const std::string& text) {
-                   settings.scales = table::parseScaleList(text);
+                   settings.scales = base::parseScaleList(text);
                },
                "read inputs at a decimal scale, exactly: sand=0.1,silt=0.1,clay=0.1 for g/kg, "
                "oc=0.1 for dg/kg")
             ->type_name("NAME=DECIMAL,...");
     app.add_flag_callback(
-           "--fractions", [&settings] { settings.scales = table::fractionScales(); },
+           "--fractions", [&settings] { settings.scales = base::fractionScales(); },
            "sand, silt and clay are fractions of 1: read 0.4 as 40 %, shifting the decimal "
            "point of the text")
         ->excludes(scale);

@@ -37,7 +37,7 @@ CLI::Option* addCarbonUnitOption(CLI::App& app, std::optional<estimation::Carbon
 }
 
 std::optional<estimation::CarbonUnit> knownCarbonUnit(std::optional<estimation::CarbonUnit> given,
-                                                      const table::ScaleSet& scales) {
+                                                      const base::ScaleSet& scales) {
     if (given) {
         return given;
     }

@@ -1,10 +1,10 @@
 #include "evaluation/table_input.h"
 
+#include "base/error.h"
+#include "base/printable.h"
+#include "base/scale.h"
 #include "table/columns.h"
 #include "table/csv.h"
-#include "table/error.h"
-#include "table/printable.h"
-#include "table/scale.h"
 
 #include <cmath>
 #include <functional>
@@ -32,8 +32,8 @@ std::size_t requireHeader(const table::RecordView& header, std::string_view what
     if (const std::optional<std::size_t> found = findHeader(header, name)) {
         return *found;
     }
-    throw table::Error("--measured " + std::string(what) + "=" + table::printable(name) +
-                       ": the table has no column '" + table::printable(name) + "'");
+    throw base::Error("--measured " + std::string(what) + "=" + base::printable(name) +
+                      ": the table has no column '" + base::printable(name) + "'");
 }
 
 // The columns of a run of records as numbers: an input, a measurement or the density.
@@ -92,7 +92,7 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     table::CsvReader reader(input, settings.delimiter);
     table::Records records;
     if (!reader.next(records)) {
-        throw table::Error("the input is empty: the first row must name the columns");
+        throw base::Error("the input is empty: the first row must name the columns");
     }
     const Layout layout = findLayout(records[0], settings, measured, notice);
     Setup setup;

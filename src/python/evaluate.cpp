@@ -1,8 +1,8 @@
 #include "python/evaluate.h"
 
+#include "base/error.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/options.h"
-#include "table/error.h"
 
 #include <span>
 #include <stdexcept>
@@ -39,7 +39,7 @@ py::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColum
     setup.measured = {fc.size() > 0, pwp.size() > 0, awc.size() > 0};
     try {
         setup.unit = evaluation::parseMeasuredUnit(unit);
-    } catch (const table::Error& error) {
+    } catch (const base::Error& error) {
         throw py::value_error(error.what());
     }
     setup.particleSizes =

@@ -1,6 +1,6 @@
 #include "table/input_names.h"
 
-#include "table/printable.h"
+#include "base/printable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -119,13 +119,13 @@ std::string ambiguityText(Input input, const InputColumn& found,
         return sameName(trimBlanks(header[f]), first);
     });
     if (oneName) {
-        return "two columns named " + printable(first) + " (columns " +
+        return "two columns named " + base::printable(first) + " (columns " +
                std::to_string(fields[0] + 1) + " and " + std::to_string(fields[1] + 1) + ")";
     }
     std::string text = "columns ";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         text += i == 0 ? "" : i + 1 == fields.size() ? " and " : ", ";
-        text += "\"" + printable(trimBlanks(header[fields[i]])) + "\" (column " +
+        text += "\"" + base::printable(trimBlanks(header[fields[i]])) + "\" (column " +
                 std::to_string(fields[i] + 1) + ")";
     }
     return text + " could each be " + std::string(estimation::name(input)) + ": " +
@@ -135,7 +135,7 @@ std::string ambiguityText(Input input, const InputColumn& found,
 std::string organicMatterNote(std::string_view field) {
     std::array<char, 16> factor{};
     std::snprintf(factor.data(), factor.size(), "%g", estimation::OrganicMatterPerCarbon);
-    return "organic matter in column \"" + printable(trimBlanks(field)) +
+    return "organic matter in column \"" + base::printable(trimBlanks(field)) +
            "\" read as organic carbon = OM / " + factor.data() +
            " (the van Bemmelen factor), in the unit of its numbers";
 }

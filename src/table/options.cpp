@@ -1,8 +1,8 @@
 #include "table/options.h"
 
+#include "base/error.h"
+#include "base/printable.h"
 #include "table/columns.h"
-#include "table/error.h"
-#include "table/printable.h"
 
 #include <algorithm>
 #include <limits>
@@ -14,7 +14,7 @@ namespace {
 
 // A value the user gave, as a message echoes it.
 std::string inQuotes(std::string_view text) {
-    return "'" + printable(text) + "'";
+    return "'" + base::printable(text) + "'";
 }
 
 // One model of a list: a position, or a name or its unique beginning in any case.
@@ -23,7 +23,7 @@ const estimation::PtfModel* findModel(std::string_view text) {
     if (named.size() > 1) {
         std::string message;
         modelNamed(text, message);
-        throw Error("--model " + message);
+        throw base::Error("--model " + message);
     }
     return named.empty() ? nullptr : named.front();
 }
@@ -103,10 +103,11 @@ std::vector<const estimation::PtfModel*> parseModels(std::string_view text, bool
             found = findModel(rest.substr(0, length));
         }
         if (found == nullptr) {
-            throw Error("unknown model " + inQuotes(rest.substr(0, length)) +
-                        ": give positions 0 to " + std::to_string(estimation::ModelCount - 1) +
-                        " or names (or their beginnings) as --list-models shows them, separated "
-                        "by commas, or all");
+            throw base::Error(
+                "unknown model " + inQuotes(rest.substr(0, length)) + ": give positions 0 to " +
+                std::to_string(estimation::ModelCount - 1) +
+                " or names (or their beginnings) as --list-models shows them, separated "
+                "by commas, or all");
         }
         add(found);
         rest.remove_prefix(std::min(length + 1, rest.size()));
@@ -119,15 +120,16 @@ char parseDelimiter(std::string_view text) {
         return '\t';
     }
     if (text.size() != 1 || text == "\"" || text == "\r" || text == "\n") {
-        throw Error("--delimiter " + inQuotes(text) +
-                    ": give one character other than a quote or a line break, or tab");
+        throw base::Error("--delimiter " + inQuotes(text) +
+                          ": give one character other than a quote or a line break, or tab");
     }
     // Numbers could not be told from the fields around them: with e, "1e5" would be two
     // fields, and a digit is even read into the number where a chunk has no quote but splits
     // it where one has. The decimal separator is refused once it is known.
     if (std::string_view("0123456789+-eE").find(text.front()) != std::string_view::npos) {
-        throw Error("--delimiter " + inQuotes(text) +
-                    ": numbers can hold it; give a character other than a digit, a sign, e or E");
+        throw base::Error(
+            "--delimiter " + inQuotes(text) +
+            ": numbers can hold it; give a character other than a digit, a sign, e or E");
     }
     return text.front();
 }
@@ -145,7 +147,7 @@ estimation::DecimalSeparator parseDecimal(std::string_view text) {
     std::string message;
     const std::optional<estimation::DecimalSeparator> separator = decimalNamed(text, message);
     if (!separator) {
-        throw Error("--decimal " + message);
+        throw base::Error("--decimal " + message);
     }
     return *separator;
 }
@@ -156,8 +158,8 @@ estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text) {
             return scale;
         }
     }
-    throw Error("--psd " + inQuotes(text) +
-                ": give usda (silt 2-50 um) or international (silt 2-20 um)");
+    throw base::Error("--psd " + inQuotes(text) +
+                      ": give usda (silt 2-50 um) or international (silt 2-20 um)");
 }
 
 estimation::CarbonUnit parseCarbonUnit(std::string_view text) {
@@ -166,25 +168,26 @@ estimation::CarbonUnit parseCarbonUnit(std::string_view text) {
             return unit;
         }
     }
-    throw Error("--oc-unit " + inQuotes(text) + ": give g/kg or % (g/100 g)");
+    throw base::Error("--oc-unit " + inQuotes(text) + ": give g/kg or % (g/100 g)");
 }
 
 Precision parsePrecision(std::string_view text) {
     if (text == "fixed" || text == "general") {
         return text == "fixed" ? Precision::fixed : Precision::general;
     }
-    throw Error("--precision " + inQuotes(text) + ": give fixed or general");
+    throw base::Error("--precision " + inQuotes(text) + ": give fixed or general");
 }
 
 namespace {
 
-// A number of an option within [low, high] (`above`: low itself excluded). Throws Error.
+// A number of an option within [low, high] (`above`: low itself excluded). Throws base::Error.
 double numberWithin(std::string_view option, std::string_view text, double low, double high,
                     bool above, std::string_view want) {
     const estimation::ParsedNumber parsed = estimation::readNumber(text);
     if (parsed.failure || !(above ? parsed.value > low : parsed.value >= low) ||
         !(parsed.value <= high)) {
-        throw Error(std::string(option) + " " + inQuotes(text) + ": give " + std::string(want));
+        throw base::Error(std::string(option) + " " + inQuotes(text) + ": give " +
+                          std::string(want));
     }
     return parsed.value;
 }
@@ -221,7 +224,7 @@ estimation::CoarseFragmentBasis parseCoarseFragmentBasis(std::string_view text) 
         return sameName(text, "volume") ? estimation::CoarseFragmentBasis::volume
                                         : estimation::CoarseFragmentBasis::weight;
     }
-    throw Error("--cf-by " + inQuotes(text) + ": give volume or weight");
+    throw base::Error("--cf-by " + inQuotes(text) + ": give volume or weight");
 }
 
 void addColumn(Settings& settings, std::string_view pair) {
@@ -229,16 +232,16 @@ void addColumn(Settings& settings, std::string_view pair) {
     const std::string_view name = pair.substr(0, std::min(equals, pair.size()));
     std::string* const found = columnHeader(settings, name);
     if (equals == std::string_view::npos || found == nullptr || equals + 1 == pair.size()) {
-        throw Error("--column " + inQuotes(pair) +
-                    ": give NAME=HEADER, NAME one of sand, silt, clay, oc (or for --profiles "
-                    "profile, top, bottom, bd, cf), such as --column sand=\"Sand (%)\"");
+        throw base::Error("--column " + inQuotes(pair) +
+                          ": give NAME=HEADER, NAME one of sand, silt, clay, oc (or for --profiles "
+                          "profile, top, bottom, bd, cf), such as --column sand=\"Sand (%)\"");
     }
     std::string& header = *found;
     // The later one silently replacing the earlier would hide a typing error.
     if (!header.empty()) {
-        throw Error("--column " + std::string(name) + " given twice, " +
-                    inQuotes(std::string(name) + "=" + header) + " and " + inQuotes(pair) +
-                    ": give one header for each input");
+        throw base::Error("--column " + std::string(name) + " given twice, " +
+                          inQuotes(std::string(name) + "=" + header) + " and " + inQuotes(pair) +
+                          ": give one header for each input");
     }
     header = pair.substr(equals + 1);
 }
@@ -265,8 +268,8 @@ void settleDelimiter(Settings& settings) {
     }
     // "1,5,2" could be one number and a field or two fields: refuse to guess.
     if (settings.delimiter == decimal) {
-        throw Error("the decimal separator and the delimiter are both " +
-                    inQuotes(std::string(1, decimal)) + ": choose another delimiter");
+        throw base::Error("the decimal separator and the delimiter are both " +
+                          inQuotes(std::string(1, decimal)) + ": choose another delimiter");
     }
 }
 

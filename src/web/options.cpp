@@ -1,9 +1,9 @@
 #include "web/options.h"
 
+#include "base/error.h"
+#include "base/scale.h"
 #include "evaluation/options.h"
-#include "table/error.h"
 #include "table/options.h"
-#include "table/scale.h"
 
 #include <string>
 
@@ -15,15 +15,15 @@ namespace {
 
 // The page's choice of the unit of sand, silt and clay, as talvo-batch's --fractions and
 // --scale read them.
-table::ScaleSet contentScales(const std::string& units) {
+base::ScaleSet contentScales(const std::string& units) {
     if (units == "fractions") {
-        return table::fractionScales();
+        return base::fractionScales();
     }
     if (units == "g/kg") {
-        return table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+        return base::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
     }
     if (!units.empty()) {
-        throw table::Error("unknown unit of sand, silt and clay: " + units);
+        throw base::Error("unknown unit of sand, silt and clay: " + units);
     }
     return {};
 }

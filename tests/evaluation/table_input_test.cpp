@@ -1,11 +1,11 @@
 // The measured columns as users name them, and tables read into scores with the table's own
 // settings: its particle-size scale and the scales its contents are given at.
 
+#include "base/error.h"
 #include "evaluation/options.h"
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/options.h"
 
 #include <gtest/gtest.h>
@@ -46,16 +46,16 @@ TEST(MeasuredOptions, PairsSplitWhereAKnownNameFollowsAComma) {
 TEST(MeasuredOptions, RefusesWhatNamesNoColumnOrOneTwice) {
     for (const char* text : {"", "fc", "fc=", "theta=FC", "fc=A,pwp=", "=A", "fc=A,fc=B"}) {
         MeasuredColumns columns;
-        EXPECT_THROW(addMeasuredColumns(columns, text), table::Error) << text;
+        EXPECT_THROW(addMeasuredColumns(columns, text), base::Error) << text;
     }
     MeasuredColumns density;
     addMeasuredColumns(density, "bd=BD");
     EXPECT_FALSE(anyMeasured(density));
-    EXPECT_THROW(requireMeasured(density), table::Error);
+    EXPECT_THROW(requireMeasured(density), base::Error);
     EXPECT_EQ(parseMeasuredUnit("w/w"), MeasuredUnit::mass);
     EXPECT_EQ(parseMeasuredUnit("v/v"), MeasuredUnit::volume);
     EXPECT_EQ(parseMeasuredUnit("fraction"), MeasuredUnit::fraction);
-    EXPECT_THROW(parseMeasuredUnit("%"), table::Error);
+    EXPECT_THROW(parseMeasuredUnit("%"), base::Error);
 }
 
 // The measurements of row i: made up from its clay, as a laboratory's would follow it.
@@ -116,9 +116,9 @@ TEST(TableInput, ContentsAreReadAtTheTablesScale) {
     const Outcome percent = scoreCsv(soilsCsv(soils, 1, 2), allModels());
     ASSERT_EQ(percent.comparisons.size(), 14U);
     table::Settings fractions = allModels();
-    fractions.scales = table::fractionScales();
+    fractions.scales = base::fractionScales();
     table::Settings perKilogram = allModels();
-    perKilogram.scales = table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+    perKilogram.scales = base::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
     EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 0.01, 4), fractions)), rmses(percent));
     EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 10, 1), perKilogram)), rmses(percent));
     EXPECT_NE(rmses(scoreCsv(soilsCsv(soils, 10, 1), allModels())), rmses(percent));

@@ -1,6 +1,6 @@
+#include "base/error.h"
 #include "table/chunks.h"
 #include "table/converter.h"
-#include "table/error.h"
 #include "table/horizons.h"
 #include "table/options.h"
 
@@ -88,7 +88,7 @@ Converted convert(std::string_view input, const Settings& settings, std::size_t 
         }
         converter.finish();
         drain();
-    } catch (const Error& error) {
+    } catch (const base::Error& error) {
         result.error = error.what();
     }
     result.summary = converter.summary();
@@ -225,7 +225,7 @@ TEST(Options, RefusedAsTalvoBatchRefuses) {
         try {
             settingsFrom(c.arguments);
             ADD_FAILURE() << c.arguments[1] << " accepted";
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             EXPECT_EQ(std::string(error.what()), c.message);
         }
     }
@@ -274,7 +274,7 @@ TEST(Converter, ManyChunksComeOutAsTheThreadedRunWrites) {
     std::ostringstream output;
     RunOptions options;
     options.threads = 3;
-    EXPECT_THROW(runTable(input, output, settings, options), Error);
+    EXPECT_THROW(runTable(input, output, settings, options), base::Error);
     EXPECT_TRUE(output.str() == whole.output)
         << output.str().size() << " bytes threaded, " << whole.output.size() << " without";
 #endif
@@ -348,7 +348,7 @@ TEST(Converter, HandsOutputOnInPiecesAndStaysFailed) {
         try {
             failing.pull();
             ADD_FAILURE() << "no error";
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             EXPECT_STREQ(error.what(), "soils.csv: missing columns: sand, clay; the header has "
                                        "\"id\", \"silt\": name them with --column, such as "
                                        "--column sand=HEADER");

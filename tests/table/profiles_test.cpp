@@ -308,17 +308,17 @@ TEST(Profiles, Options) {
     EXPECT_EQ(parseCoarseFragmentBasis("Weight"), estimation::CoarseFragmentBasis::weight);
     EXPECT_EQ(parseRootDepth("10000"), 10000.0);
     for (const char* text : {"0", "-5", "x", "inf", "", "10001", "1e308"}) {
-        EXPECT_THROW(parseRootDepth(text), Error) << text;
+        EXPECT_THROW(parseRootDepth(text), base::Error) << text;
     }
     for (const char* text : {"1.5", "-0.1", "half"}) {
-        EXPECT_THROW(parseDepletion(text), Error) << text;
+        EXPECT_THROW(parseDepletion(text), base::Error) << text;
     }
-    EXPECT_THROW(parseCoarseFragmentBasis("mass"), Error);
+    EXPECT_THROW(parseCoarseFragmentBasis("mass"), base::Error);
     Settings settings;
     addColumn(settings, "profile=Site");
     addColumn(settings, "top=Top (cm)");
     EXPECT_EQ(settings.horizonNames[0], "Site");
-    EXPECT_THROW(addColumn(settings, "top=Upper"), Error);
+    EXPECT_THROW(addColumn(settings, "top=Upper"), base::Error);
 }
 
 } // namespace
