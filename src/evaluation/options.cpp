@@ -1,6 +1,7 @@
 #include "evaluation/options.h"
 
 #include "base/error.h"
+#include "base/options.h"
 #include "base/printable.h"
 
 #include <algorithm>
@@ -80,15 +81,15 @@ void addMeasuredColumns(MeasuredColumns& columns, std::string_view text) {
     } while (start < text.size());
 }
 
-MeasuredUnit parseMeasuredUnit(std::string_view text) {
+MeasuredUnit parseMeasuredUnit(std::string_view text, base::Spelling spelling) {
     for (const auto& [word, unit] :
          {std::pair{"v/v", MeasuredUnit::volume}, std::pair{"w/w", MeasuredUnit::mass},
           std::pair{"fraction", MeasuredUnit::fraction}}) {
-        if (text == word) {
+        if (base::sameName(text, word)) {
             return unit;
         }
     }
-    throw Error("--measured-unit '" + base::printable(text) + "': give v/v, w/w or fraction");
+    throw base::refusal("measured-unit", spelling, text, "v/v, w/w or fraction");
 }
 
 bool anyMeasured(const MeasuredColumns& columns) noexcept {

@@ -4,6 +4,7 @@
 // talvo-batch's meanings and messages: its command line and the web page's table tab parse
 // through here alike.
 
+#include "base/options.h"
 #include "evaluation/table_input.h"
 
 #include <string_view>
@@ -19,8 +20,9 @@ void addMeasuredColumn(MeasuredColumns& columns, std::string_view name, std::str
 // is followed by a known name and '='. Throws base::Error.
 void addMeasuredColumns(MeasuredColumns& columns, std::string_view text);
 
-// "v/v", "w/w" or "fraction" (cm3/cm3). Throws base::Error.
-MeasuredUnit parseMeasuredUnit(std::string_view text);
+// --measured-unit: "v/v", "w/w" or "fraction" (cm3/cm3), in any case. Throws base::Error.
+MeasuredUnit parseMeasuredUnit(std::string_view text,
+                               base::Spelling spelling = base::Spelling::option);
 
 // Whether any of fc, pwp and awc has a column.
 bool anyMeasured(const MeasuredColumns& columns) noexcept;

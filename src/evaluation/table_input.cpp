@@ -1,6 +1,7 @@
 #include "evaluation/table_input.h"
 
 #include "base/error.h"
+#include "base/options.h"
 #include "base/printable.h"
 #include "base/scale.h"
 #include "table/columns.h"
@@ -20,7 +21,7 @@ constexpr std::size_t RunRecords = 8192;
 
 std::optional<std::size_t> findHeader(const table::RecordView& header, std::string_view name) {
     for (std::size_t i = 0; i < header.size(); ++i) {
-        if (table::sameName(header[i], name)) {
+        if (base::sameName(header[i], name)) {
             return i;
         }
     }

@@ -1,6 +1,7 @@
 #include "table/columns.h"
 
 #include "base/error.h"
+#include "base/options.h"
 #include "base/printable.h"
 #include "table/formulas.h"
 
@@ -166,7 +167,7 @@ void chooseModels(const RecordView& header, const Settings& settings, Columns& c
 void refuseAddedNames(const RecordView& header, const Settings& settings) {
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (const std::string_view added : AddedColumns) {
-            if (sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
+            if (base::sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
                 throw base::Error("the input already has a column named " +
                                   base::printable(header[i]) + " (column " + std::to_string(i + 1) +
                                   "): name the added columns with --prefix, such as --prefix est_ "
@@ -187,8 +188,8 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
         auto& found = columns.horizon[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             const std::string_view cell = trimBlanks(header[i]);
-            if (sameName(cell, wanted) ||
-                (given.empty() && input == HorizonInput::profile && sameName(cell, ProfileAlias))) {
+            if (base::sameName(cell, wanted) || (given.empty() && input == HorizonInput::profile &&
+                                                 base::sameName(cell, ProfileAlias))) {
                 found = i;
             }
         }

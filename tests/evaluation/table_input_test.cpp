@@ -6,7 +6,7 @@
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "table/options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +97,7 @@ Outcome scoreCsv(const std::string& text, const table::Settings& settings) {
 
 table::Settings allModels() {
     table::Settings settings;
-    settings.models = table::parseModels("all", settings.allModels);
+    settings.models = base::parseModels("all", settings.allModels);
     return settings;
 }
 
@@ -129,7 +129,7 @@ TEST(TableInput, ContentsAreReadAtTheTablesScale) {
 TEST(TableInput, CarbonOfADeclaredUnitIsScoredAsTheModelReadsIt) {
     const std::string text = "sand,silt,clay,oc,FC_lab,PWP_lab\n40,40,20,5,27.55,13.97\n";
     table::Settings settings;
-    settings.models = table::parseModels("2", settings.allModels);
+    settings.models = base::parseModels("2", settings.allModels);
     settings.carbonUnit = estimation::CarbonUnit::gramsPerKilogram;
     const std::vector<double> scored = rmses(scoreCsv(text, settings));
     ASSERT_EQ(scored.size(), 2U);
@@ -217,7 +217,7 @@ TEST(TableInput, MeasurementsInAnotherUnitAreNoticed) {
     for (const UnitCase& c : cases) {
         SCOPED_TRACE(c.what);
         table::Settings settings;
-        settings.models = table::parseModels("Singh", settings.allModels);
+        settings.models = base::parseModels("Singh", settings.allModels);
         MeasuredColumns measured;
         addMeasuredColumns(measured, "fc=fc_lab,pwp=pwp_lab");
         measured.unit = c.given;

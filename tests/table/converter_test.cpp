@@ -1,4 +1,5 @@
 #include "base/error.h"
+#include "base/options.h"
 #include "table/chunks.h"
 #include "table/converter.h"
 #include "table/horizons.h"
@@ -29,13 +30,13 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
         const std::string& option = arguments[i];
         const std::string& value = arguments[i + 1];
         if (option == "--model") {
-            settings.models = parseModels(value, settings.allModels);
+            settings.models = base::parseModels(value, settings.allModels);
         } else if (option == "--decimal") {
-            settings.decimal = parseDecimal(value);
+            settings.decimal = base::parseDecimal(value);
         } else if (option == "--delimiter") {
             settings.delimiter = parseDelimiter(value);
         } else if (option == "--precision") {
-            settings.precision = parsePrecision(value);
+            settings.precision = base::parsePrecision(value);
         } else if (option == "--column") {
             addColumn(settings, value);
         } else if (option == "--prefix") {
@@ -43,11 +44,11 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
         } else if (option == "--profiles") {
             settings.profiles = value == "on";
         } else if (option == "--root-depth") {
-            settings.rootZone.rootDepth = parseRootDepth(value);
+            settings.rootZone.rootDepth = base::parseRootDepth(value);
         } else if (option == "--safe-cells") {
             settings.safeCells = value == "on";
         } else if (option == "--cf-by") {
-            settings.coarseFragments = parseCoarseFragmentBasis(value);
+            settings.coarseFragments = base::parseCoarseFragmentBasis(value);
         } else {
             ADD_FAILURE() << "no such option " << option;
         }
