@@ -1,7 +1,7 @@
+#include "base/error.h"
 #include "estimation/detail/catalogue.h"
 #include "fuzz/support/text_forms.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/run.h"
 
 #include <algorithm>
@@ -17,6 +17,7 @@
 namespace {
 
 using talvo::fuzz::expect;
+namespace base = talvo::base;
 namespace table = talvo::table;
 namespace estimation = talvo::estimation;
 
@@ -156,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const table::CsvError&) {
         expect(!records, "the reader fails only on an unclosed quote", text);
         return 0;
-    } catch (const table::Error&) {
+    } catch (const base::Error&) {
         return 0; // no header, a missing column, a stray quote in the header: refused whole
     }
     expect(records.has_value(), "an unclosed quote or an overlong record is reported", text);

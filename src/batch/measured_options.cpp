@@ -1,8 +1,8 @@
 #include "batch/measured_options.h"
 
+#include "base/error.h"
+#include "base/printable.h"
 #include "evaluation/options.h"
-#include "table/error.h"
-#include "table/printable.h"
 
 #include <array>
 #include <string_view>
@@ -47,8 +47,8 @@ void addMeasuredOptions(CLI::App& app, MeasuredArguments& arguments) {
 void finishMeasuredOptions(const MeasuredArguments& arguments, const std::string& output) {
     if (!arguments.given) {
         if (!arguments.metrics.empty() || !arguments.report.empty()) {
-            throw table::Error("--metrics and --report need --measured, such as --measured "
-                               "fc=FC_lab");
+            throw base::Error("--metrics and --report need --measured, such as --measured "
+                              "fc=FC_lab");
         }
         return;
     }
@@ -57,9 +57,9 @@ void finishMeasuredOptions(const MeasuredArguments& arguments, const std::string
     for (std::size_t i = 0; i < files.size(); ++i) {
         for (std::size_t j = i + 1; j < files.size(); ++j) {
             if (!files[i].empty() && files[i] != "-" && files[i] == files[j]) {
-                throw table::Error("'" + table::printable(files[i]) +
-                                   "' is named twice among --output, --metrics and --report: "
-                                   "give each its own file");
+                throw base::Error("'" + base::printable(files[i]) +
+                                  "' is named twice among --output, --metrics and --report: "
+                                  "give each its own file");
             }
         }
     }

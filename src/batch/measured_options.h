@@ -17,11 +17,11 @@ struct MeasuredArguments {
     std::string report;  // HTML file; empty: none
 };
 
-// Declares --measured, --measured-unit, --metrics and --report. Throws table::Error.
+// Declares --measured, --measured-unit, --metrics and --report. Throws base::Error.
 void addMeasuredOptions(CLI::App& app, MeasuredArguments& arguments);
 
 // Settles what depends on other options: --metrics and --report without --measured, and
-// the same file named twice. Throws table::Error.
+// the same file named twice. Throws base::Error.
 void finishMeasuredOptions(const MeasuredArguments& arguments, const std::string& output);
 
 } // namespace talvo::batch

@@ -1,8 +1,9 @@
 #include "batch/options.h"
 
+#include "base/error.h"
+#include "base/options.h"
 #include "cli/carbon_unit.h"
 #include "estimation/estimation.h"
-#include "table/error.h"
 #include "table/options.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ namespace talvo::batch {
 
 namespace {
 
-using table::Error;
+using base::Error;
 
 // A validator that turns the typed text into the form CLI11 converts, or throws Error.
 template <typename Convert> CLI::Validator converter(Convert convert) {
@@ -34,11 +35,6 @@ std::string outputPath(const std::string& text) {
     return text;
 }
 
-// --precision: fixed or general, as the number CLI11 converts into table::Precision.
-std::string precisionText(const std::string& text) {
-    return std::to_string(static_cast<int>(table::parsePrecision(text)));
-}
-
 // --delimiter: the character CLI11 converts.
 std::string delimiterText(const std::string& text) {
     return std::string(1, table::parseDelimiter(text));
@@ -49,7 +45,7 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--model",
            [&arguments](const std::string& text) {
-               arguments.settings.models = table::parseModels(text, arguments.settings.allModels);
+               arguments.settings.models = base::parseModels(text, arguments.settings.allModels);
                arguments.modelGiven = true;
            },
            "positions 0 to " + std::to_string(estimation::ModelCount - 1) +
@@ -57,18 +53,21 @@ void addModelOptions(CLI::App& app, Arguments& arguments) {
                "separated by commas (--model 2,4 or --model rawls), or all: every model whose "
                "columns the table has")
         ->type_name("MODEL");
-    app.add_option("--precision", arguments.settings.precision,
-                   "fixed: two decimals as the window shows (default); general: up to 15 "
-                   "significant digits")
-        ->type_name("fixed|general")
-        ->transform(converter(precisionText));
+    app.add_option_function<std::string>(
+           "--precision",
+           [&arguments](const std::string& text) {
+               arguments.settings.precision = base::parsePrecision(text);
+           },
+           "fixed: two decimals as the window shows (default); general: up to 15 "
+           "significant digits")
+        ->type_name("fixed|general");
 }
 
 // How numbers and fields are separated, in the input and the output alike.
 void addTextOptions(CLI::App& app, table::Settings& settings) {
     app.add_option_function<std::string>(
            "--decimal",
-           [&settings](const std::string& text) { settings.decimal = table::parseDecimal(text); },
+           [&settings](const std::string& text) { settings.decimal = base::parseDecimal(text); },
            "decimal separator for reading and writing numbers (default .)")
         ->type_name(".|,");
     app.add_option("--delimiter", settings.delimiter,
@@ -116,14 +115,6 @@ void addFileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("");
 }
 
-// --root-depth and --depletion: the number CLI11 converts, or Error.
-std::string rootDepthText(const std::string& text) {
-    return estimation::generalText(table::parseRootDepth(text));
-}
-std::string depletionText(const std::string& text) {
-    return estimation::generalText(table::parseDepletion(text));
-}
-
 // Horizon tables and the water of their profiles' root zones.
 void addProfileOptions(CLI::App& app, Arguments& arguments) {
     table::Settings& settings = arguments.settings;
@@ -139,21 +130,27 @@ void addProfileOptions(CLI::App& app, Arguments& arguments) {
         ->type_name("FILE")
         ->transform(converter(outputPath))
         ->needs(profiles);
-    app.add_option("--root-depth", settings.rootZone.rootDepth,
-                   "root depth in cm for taw_root and raw_root (default 100)")
+    app.add_option_function<std::string>(
+           "--root-depth",
+           [&settings](const std::string& text) {
+               settings.rootZone.rootDepth = base::parseRootDepth(text);
+           },
+           "root depth in cm for taw_root and raw_root (default 100)")
         ->type_name("CM")
-        ->transform(converter(rootDepthText))
         ->needs(profiles);
-    app.add_option("--depletion", settings.rootZone.depletion,
-                   "share p of taw_root the crop draws before stress: raw_root = p x taw_root "
-                   "(default 0.5)")
+    app.add_option_function<std::string>(
+           "--depletion",
+           [&settings](const std::string& text) {
+               settings.rootZone.depletion = base::parseDepletion(text);
+           },
+           "share p of taw_root the crop draws before stress: raw_root = p x taw_root "
+           "(default 0.5)")
         ->type_name("P")
-        ->transform(converter(depletionText))
         ->needs(profiles);
     app.add_option_function<std::string>(
            "--cf-by",
            [&settings](const std::string& text) {
-               settings.coarseFragments = table::parseCoarseFragmentBasis(text);
+               settings.coarseFragments = base::parseCoarseFragmentBasis(text);
            },
            "cf is % by volume (default) or by weight, turned into volume with bd and stones "
            "of 2.65 g/cm3")
@@ -167,7 +164,7 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--psd",
            [&settings](const std::string& text) {
-               settings.particleSizes = table::parseParticleSizeScale(text);
+               settings.particleSizes = base::parseParticleSizeScale(text);
            },
            "the particle-size scale of sand, silt and clay: international (silt 2-20 um, what "
            "the models read; default) or usda (silt 2-50 um, as SoilGrids, SSURGO and KSSL "
@@ -178,13 +175,13 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
         app.add_option_function<std::string>(
                "--scale",
                [&settings](const std::string& text) {
-                   settings.scales = table::parseScaleList(text);
+                   settings.scales = base::parseScaleList(text);
                },
                "read inputs at a decimal scale, exactly: sand=0.1,silt=0.1,clay=0.1 for g/kg, "
                "oc=0.1 for dg/kg")
             ->type_name("NAME=DECIMAL,...");
     app.add_flag_callback(
-           "--fractions", [&settings] { settings.scales = table::fractionScales(); },
+           "--fractions", [&settings] { settings.scales = base::fractionScales(); },
            "sand, silt and clay are fractions of 1: read 0.4 as 40 %, shifting the decimal "
            "point of the text")
         ->excludes(scale);

@@ -25,11 +25,11 @@ struct Arguments {
 };
 
 // Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use
-// throws table::Error with the message for the user.
+// throws base::Error with the message for the user.
 void addOptions(CLI::App& app, Arguments& arguments);
 
 // Settles what depends on more than one option, after parsing: the delimiter a decimal comma
-// implies, and a delimiter equal to the decimal separator. Throws table::Error.
+// implies, and a delimiter equal to the decimal separator. Throws base::Error.
 void finishOptions(Arguments& arguments);
 
 // For --help: the columns each model reads.

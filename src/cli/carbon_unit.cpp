@@ -1,6 +1,6 @@
 #include "cli/carbon_unit.h"
 
-#include "table/options.h"
+#include "base/options.h"
 
 #include <cstddef>
 #include <string>
@@ -27,7 +27,7 @@ std::string modelUnits() {
 CLI::Option* addCarbonUnitOption(CLI::App& app, std::optional<estimation::CarbonUnit>& unit) {
     return app
         .add_option_function<std::string>(
-            "--oc-unit", [&unit](const std::string& text) { unit = table::parseCarbonUnit(text); },
+            "--oc-unit", [&unit](const std::string& text) { unit = base::parseCarbonUnit(text); },
             "the unit of oc (after --scale), g/kg or % (g/100 g), converted into the unit each "
             "model reads: " +
                 modelUnits() +
@@ -37,7 +37,7 @@ CLI::Option* addCarbonUnitOption(CLI::App& app, std::optional<estimation::Carbon
 }
 
 std::optional<estimation::CarbonUnit> knownCarbonUnit(std::optional<estimation::CarbonUnit> given,
-                                                      const table::ScaleSet& scales) {
+                                                      const base::ScaleSet& scales) {
     if (given) {
         return given;
     }

@@ -3,8 +3,8 @@
 // --oc-unit, which talvo-batch and talvo-map share: the unit organic carbon is given in,
 // moved into the unit each model reads.
 
+#include "base/scale.h"
 #include "estimation/estimation.h"
-#include "table/scale.h"
 
 #include <CLI/CLI.hpp>
 
@@ -18,6 +18,6 @@ CLI::Option* addCarbonUnitOption(CLI::App& app, std::optional<estimation::Carbon
 // The unit OC is known in once the options are read: --oc-unit's, else g/kg where --scale
 // gives oc (its help says oc=0.1 reads dg/kg as g/kg), else none: as entered.
 std::optional<estimation::CarbonUnit> knownCarbonUnit(std::optional<estimation::CarbonUnit> given,
-                                                      const table::ScaleSet& scales);
+                                                      const base::ScaleSet& scales);
 
 } // namespace talvo::cli

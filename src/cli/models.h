@@ -1,7 +1,7 @@
 #pragma once
 
 // The catalogue as the command-line tools show it: --list-models, with --long the sheets. The
-// models --model names are read by table/options.h, which the web page shares.
+// models --model names are read by base/options.h, which every front end shares.
 
 #include "cli/tool.h"
 #include "estimation/estimation.h"

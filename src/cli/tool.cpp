@@ -1,6 +1,6 @@
 #include "cli/tool.h"
 
-#include "table/printable.h"
+#include "base/printable.h"
 
 #include <algorithm>
 #include <exception>
@@ -26,7 +26,7 @@ public:
 } // namespace
 
 void Tool::report(std::string_view message) const {
-    std::cerr << m_name << ": " << table::printable(message) << '\n';
+    std::cerr << m_name << ": " << base::printable(message) << '\n';
 }
 
 std::optional<int> Tool::parse(CLI::App& app, int argc, char** argv) const {

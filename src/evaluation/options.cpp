@@ -1,7 +1,8 @@
 #include "evaluation/options.h"
 
-#include "table/error.h"
-#include "table/printable.h"
+#include "base/error.h"
+#include "base/options.h"
+#include "base/printable.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +13,7 @@ namespace talvo::evaluation {
 
 namespace {
 
-using table::Error;
+using base::Error;
 
 constexpr std::array<std::string_view, 4> MeasuredNames{"fc", "pwp", "awc", "bd"};
 
@@ -29,7 +30,7 @@ std::string* headerFor(MeasuredColumns& columns, std::string_view name) {
 }
 
 Error refusal(std::string_view text) {
-    return Error("--measured '" + table::printable(text) +
+    return Error("--measured '" + base::printable(text) +
                  "': give NAME=HEADER separated by commas, NAME one of fc, pwp, awc (measured) "
                  "or bd (bulk density), such as --measured fc=FC_lab,pwp=PWP_lab");
 }
@@ -80,15 +81,15 @@ void addMeasuredColumns(MeasuredColumns& columns, std::string_view text) {
     } while (start < text.size());
 }
 
-MeasuredUnit parseMeasuredUnit(std::string_view text) {
+MeasuredUnit parseMeasuredUnit(std::string_view text, base::Spelling spelling) {
     for (const auto& [word, unit] :
          {std::pair{"v/v", MeasuredUnit::volume}, std::pair{"w/w", MeasuredUnit::mass},
           std::pair{"fraction", MeasuredUnit::fraction}}) {
-        if (text == word) {
+        if (base::sameName(text, word)) {
             return unit;
         }
     }
-    throw Error("--measured-unit '" + table::printable(text) + "': give v/v, w/w or fraction");
+    throw base::refusal("measured-unit", spelling, text, "v/v, w/w or fraction");
 }
 
 bool anyMeasured(const MeasuredColumns& columns) noexcept {

@@ -1,10 +1,11 @@
 #include "evaluation/table_input.h"
 
+#include "base/error.h"
+#include "base/options.h"
+#include "base/printable.h"
+#include "base/scale.h"
 #include "table/columns.h"
 #include "table/csv.h"
-#include "table/error.h"
-#include "table/printable.h"
-#include "table/scale.h"
 
 #include <cmath>
 #include <functional>
@@ -20,7 +21,7 @@ constexpr std::size_t RunRecords = 8192;
 
 std::optional<std::size_t> findHeader(const table::RecordView& header, std::string_view name) {
     for (std::size_t i = 0; i < header.size(); ++i) {
-        if (table::sameName(header[i], name)) {
+        if (base::sameName(header[i], name)) {
             return i;
         }
     }
@@ -32,8 +33,8 @@ std::size_t requireHeader(const table::RecordView& header, std::string_view what
     if (const std::optional<std::size_t> found = findHeader(header, name)) {
         return *found;
     }
-    throw table::Error("--measured " + std::string(what) + "=" + table::printable(name) +
-                       ": the table has no column '" + table::printable(name) + "'");
+    throw base::Error("--measured " + std::string(what) + "=" + base::printable(name) +
+                      ": the table has no column '" + base::printable(name) + "'");
 }
 
 // The columns of a run of records as numbers: an input, a measurement or the density.
@@ -161,7 +162,7 @@ Outcome evaluateTable(std::istream& input, const table::Settings& settings,
     table::CsvReader reader(input, settings.delimiter);
     table::Records records;
     if (!reader.next(records)) {
-        throw table::Error("the input is empty: the first row must name the columns");
+        throw base::Error("the input is empty: the first row must name the columns");
     }
     const Layout layout = findLayout(records[0], settings, measured, notice);
     Evaluation evaluation(setupFor(layout, settings, measured));

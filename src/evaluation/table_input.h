@@ -23,7 +23,7 @@ struct MeasuredColumns {
 };
 
 // Reads the table and compares every model `settings` choose with the measured columns.
-// Throws table::Error for a missing column (table::CsvError for damaged input); `notice`
+// Throws base::Error for a missing column (table::CsvError for damaged input); `notice`
 // hears of models left out for want of their columns.
 Outcome evaluateTable(std::istream& input, const table::Settings& settings,
                       const MeasuredColumns& measured,

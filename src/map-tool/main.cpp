@@ -1,18 +1,17 @@
 // talvo-map: the calculator's estimate over every cell of soil rasters.
 
+#include "base/options.h"
+#include "base/scale.h"
 #include "cli/carbon_unit.h"
 #include "cli/interruption.h"
 #include "cli/models.h"
 #include "cli/progress.h"
 #include "cli/tool.h"
 #include "estimation/estimation.h"
-#include "map/error.h"
 #include "map/gdal_errors.h"
 #include "map/run.h"
-#include "map/scale.h"
 #include "map/settings.h"
 #include "map/tiles.h"
-#include "table/options.h"
 
 #include <CLI/CLI.hpp>
 
@@ -27,39 +26,10 @@
 
 namespace {
 
-using talvo::map::Error;
-
-// A library parser as an option's callback: its Error becomes CLI11's, reported like any
-// other usage error.
-template <typename Parse> auto parsed(Parse parse) {
-    return [parse](const std::string& text) {
-        try {
-            parse(text);
-        } catch (const Error& error) {
-            throw CLI::ValidationError(error.what());
-        }
-    };
-}
-
 // An option as --help shows it: its value's form alone, without the parser's own notes on
 // checks and conversions, and as the completion reads it.
 CLI::Option* shown(CLI::Option* option, const std::string& value) {
     return option->type_name(value)->option_text(value);
-}
-
-// MODEL as a position: a position, or a name or its unique beginning in any case.
-CLI::Validator modelPosition() {
-    return {[](std::string& text) -> std::string {
-                std::string message;
-                const talvo::estimation::PtfModel* const model =
-                    talvo::table::modelNamed(text, message);
-                if (model == nullptr) {
-                    return message;
-                }
-                text = std::to_string(model->position);
-                return {};
-            },
-            ""};
 }
 
 // --output: a GeoTIFF, the one format written. A name of another format's would hold a
@@ -74,22 +44,6 @@ CLI::Validator geoTiffName() {
                     return {};
                 }
                 return "'" + text + "': talvo-map writes GeoTIFF; give a name ending in .tif";
-            },
-            ""};
-}
-
-// --root-depth: a depth below the surface; NaN passes CLI11's ranges, as every comparison
-// with it is false.
-CLI::Validator depthInCentimetres() {
-    return {[](const std::string& text) -> std::string {
-                double depth = 0;
-                if (CLI::detail::lexical_cast(text, depth) && depth > 0 &&
-                    depth <= talvo::map::MaxDepth) {
-                    return {};
-                }
-                return "give a depth in cm above 0 and at most " +
-                       talvo::estimation::generalText(talvo::map::MaxDepth) + ", not '" + text +
-                       "'";
             },
             ""};
 }
@@ -149,12 +103,15 @@ int run(const talvo::cli::Tool& tool, const talvo::map::Settings& settings) {
 }
 
 void addModelOption(CLI::App& app, talvo::map::Settings& settings) {
-    shown(app.add_option("--model", settings.model,
-                         "position 0 to " + std::to_string(talvo::estimation::ModelCount - 1) +
-                             ", or name as --list-models shows it, or its beginning in any "
-                             "case (--model rawls)"),
-          "MODEL")
-        ->transform(modelPosition());
+    shown(app.add_option_function<std::string>(
+              "--model",
+              [&settings](const std::string& text) {
+                  settings.model = talvo::base::parseModel(text).position;
+              },
+              "position 0 to " + std::to_string(talvo::estimation::ModelCount - 1) +
+                  ", or name as --list-models shows it, or its beginning in any case (--model "
+                  "rawls)"),
+          "MODEL");
 }
 
 // The rasters read and the map written.
@@ -185,11 +142,7 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
 // The particle-size scale of sand, silt and clay; returned for --soilgrids, which implies it.
 CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings) {
     const auto choose = [&settings](const std::string& text) {
-        const auto scale = talvo::estimation::particleSizeScale(text);
-        if (!scale) {
-            throw CLI::ValidationError("--psd", "give international or usda, not '" + text + "'");
-        }
-        settings.psd = *scale;
+        settings.psd = talvo::base::parseParticleSizeScale(text);
     };
     return shown(app.add_option_function<std::string>(
                      "--psd", choose,
@@ -203,9 +156,10 @@ CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings
 // What the inputs' cells stand for: one or the other option.
 void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::Option* psd) {
     auto* const scale = shown(app.add_option_function<std::string>(
-                                  "--scale", parsed([&settings](const std::string& text) {
-                                      settings.scales = talvo::map::parseScaleList(text);
-                                  }),
+                                  "--scale",
+                                  [&settings](const std::string& text) {
+                                      settings.scales = talvo::base::parseScaleList(text);
+                                  },
                                   "decimal scale factors, e.g. sand=0.1,clay=0.1 (default: the "
                                   "raster's own, else 1); not with --soilgrids"),
                               "NAME=DECIMAL,...");
@@ -229,12 +183,14 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::O
 
 // What the map's bands hold.
 void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
-    shown(app.add_option("--precision", settings.precision,
-                         "fixed: the values of the two-decimal texts (default); general: of the "
-                         "15-digit texts"),
-          "fixed|general")
-        ->transform(CLI::CheckedTransformer(std::map<std::string, talvo::map::Precision>{
-            {"fixed", talvo::map::Precision::fixed}, {"general", talvo::map::Precision::general}}));
+    shown(app.add_option_function<std::string>(
+              "--precision",
+              [&settings](const std::string& text) {
+                  settings.precision = talvo::base::parsePrecision(text);
+              },
+              "fixed: the values of the two-decimal texts (default); general: of the 15-digit "
+              "texts"),
+          "fixed|general");
     shown(app.add_option("--type", settings.type,
                          "type of every band (default Float32); Int16 stores FC, PWP and AWC as "
                          "hundredths with the band's scale 0.01, nodata -32768"),
@@ -250,11 +206,12 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
     talvo::map::DepthSettings& depths = settings.depths;
     auto* const layers = shown(
         app.add_option_function<std::string>(
-            "--depths", parsed([&settings](const std::string& text) {
+            "--depths",
+            [&settings](const std::string& text) {
                 settings.depths.layers = talvo::map::parseDepths(text);
                 // Each layer's water is reckoned from the 15-digit results.
                 settings.precision = talvo::map::Precision::general;
-            }),
+            },
             "write root-zone water from layered rasters instead: layers top down in cm "
             "(0-5,5-15,15-30,30-60,60-100,100-200); each raster option then names every "
             "layer's file with {depth}, which stands for the layer as written here "
@@ -271,19 +228,22 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
                          "coarse fragments, percent after scaling (default: none)"),
           "FILE")
         ->needs(layers);
-    shown(app.add_option("--cf-by", depths.basis,
-                         "what --cf is a percentage of: volume (default) or weight"),
+    shown(app.add_option_function<std::string>(
+              "--cf-by",
+              [&depths](const std::string& text) {
+                  depths.basis = talvo::base::parseCoarseFragmentBasis(text);
+              },
+              "what --cf is a percentage of: volume (default) or weight"),
           "volume|weight")
-        ->transform(
-            CLI::CheckedTransformer(std::map<std::string, talvo::estimation::CoarseFragmentBasis>{
-                {"volume", talvo::estimation::CoarseFragmentBasis::volume},
-                {"weight", talvo::estimation::CoarseFragmentBasis::weight}}))
         ->needs(layers);
-    shown(app.add_option("--root-depth", depths.zone.rootDepth,
-                         "depth of the root zone in cm for taw_root (default 100); a layer it "
-                         "cuts counts in proportion"),
+    shown(app.add_option_function<std::string>(
+              "--root-depth",
+              [&depths](const std::string& text) {
+                  depths.zone.rootDepth = talvo::base::parseRootDepth(text);
+              },
+              "depth of the root zone in cm for taw_root (default 100); a layer it cuts counts "
+              "in proportion"),
           "CM")
-        ->check(depthInCentimetres())
         ->needs(layers);
 }
 
@@ -305,12 +265,11 @@ void addLayoutOptions(CLI::App& app, talvo::map::Settings& settings) {
 
 // How the work is shared: between cluster jobs, and between threads.
 void addRunOptions(CLI::App& app, talvo::map::Settings& settings) {
-    shown(app.add_option_function<std::string>("--tile",
-                                               parsed([&settings](const std::string& text) {
-                                                   settings.tile = talvo::map::parseTile(text);
-                                               }),
-                                               "write only the I-th of N horizontal bands of "
-                                               "blocks"),
+    shown(app.add_option_function<std::string>(
+              "--tile",
+              [&settings](const std::string& text) { settings.tile = talvo::map::parseTile(text); },
+              "write only the I-th of N horizontal bands of "
+              "blocks"),
           "I/N");
     shown(app.add_option("--threads", settings.threads,
                          "threads to estimate on, 1 to 1024 (default: all cores)"),

@@ -2,16 +2,16 @@
 
 // The decimal scales of the inputs, shared with the tables' --scale.
 
-#include "table/scale.h"
+#include "base/scale.h"
 
 namespace talvo::map {
 
-using table::DecimalScale;
-using table::fractionScales;
-using table::parseScale;
-using table::parseScaleList;
-using table::scaleFromDouble;
-using table::ScaleSet;
-using table::soilGridsScales;
+using base::DecimalScale;
+using base::fractionScales;
+using base::parseScale;
+using base::parseScaleList;
+using base::scaleFromDouble;
+using base::ScaleSet;
+using base::soilGridsScales;
 
 } // namespace talvo::map

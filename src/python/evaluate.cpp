@@ -1,8 +1,8 @@
 #include "python/evaluate.h"
 
+#include "base/options.h"
 #include "evaluation/evaluation.h"
 #include "evaluation/options.h"
-#include "table/error.h"
 
 #include <span>
 #include <stdexcept>
@@ -37,11 +37,7 @@ py::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColum
         setup.models.push_back(model);
     }
     setup.measured = {fc.size() > 0, pwp.size() > 0, awc.size() > 0};
-    try {
-        setup.unit = evaluation::parseMeasuredUnit(unit);
-    } catch (const table::Error& error) {
-        throw py::value_error(error.what());
-    }
+    setup.unit = evaluation::parseMeasuredUnit(unit, base::Spelling::keyword);
     setup.particleSizes =
         usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international;
     evaluation::Rows rows;

@@ -1,7 +1,9 @@
 // talvo._talvo: the engine's value API for numpy. The package talvo/ gives it its Python face:
 // model names, broadcasting, omitted inputs and xarray.
 
+#include "base/options.h"
 #include "estimation/estimation.h"
+#include "evaluation/options.h"
 #include "python/arrays.h"
 #include "python/columns.h"
 #include "python/evaluate.h"
@@ -11,17 +13,18 @@
 #include "python/text_cells.h"
 #include "python/texts.h"
 #include "python/texture.h"
-#include "table/options.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -91,7 +94,7 @@ py::list errors() {
 // words for an unknown or ambiguous name.
 int modelNamed(const std::string& text) {
     std::string message;
-    const estimation::PtfModel* model = table::modelNamed(text, message);
+    const estimation::PtfModel* model = base::modelNamed(text, message);
     if (model == nullptr) {
         throw py::value_error(message);
     }
@@ -246,17 +249,14 @@ const estimation::PtfModel& modelOf(int position) {
     return *model;
 }
 
-// OC given in `unit` as the model reads it; ValueError for a unit that is neither.
+// OC given in `unit` as the model reads it.
 py::array_t<double> carbonFor(int position, const Numbers& oc, const std::string& unit) {
-    const std::optional<estimation::CarbonUnit> given = estimation::carbonUnit(unit);
-    if (!given) {
-        throw py::value_error("oc_unit '" + unit + "': give 'g/kg' or '%' (g/100 g)");
-    }
+    const estimation::CarbonUnit given = base::parseCarbonUnit(unit, base::Spelling::keyword);
     const estimation::PtfModel& model = modelOf(position);
     py::array_t<double> out = resultColumn<double>(oc.size());
     double* read = out.mutable_data();
     for (py::ssize_t i = 0; i < oc.size(); ++i) {
-        read[i] = estimation::carbonFor(model, *given, oc.data()[i]);
+        read[i] = estimation::carbonFor(model, given, oc.data()[i]);
     }
     return out;
 }
@@ -289,7 +289,7 @@ py::array_t<double> shiftDecimal(const Numbers& numbers, int places) {
 estimation::DecimalSeparator separatorOf(const std::string& decimal) {
     std::string message;
     const std::optional<estimation::DecimalSeparator> separator =
-        table::decimalNamed(decimal, message);
+        base::decimalNamed(decimal, message);
     if (!separator) {
         throw py::value_error("decimal " + message);
     }
@@ -320,6 +320,36 @@ py::dict estimateTextsFor(int position, const std::string& sand, const std::stri
     return out;
 }
 
+// The options the package shares with the tools: their rules, and their messages with the
+// options named as keywords. Each gives what the package passes on: a flag, or the number.
+void addOptions(py::module_& m) {
+    constexpr base::Spelling keyword = base::Spelling::keyword;
+    m.def("general", [](std::string_view text) {
+        return base::parsePrecision(text, keyword) == Precision::general;
+    });
+    m.def("usda", [](std::string_view text) {
+        return base::parseParticleSizeScale(text, keyword) == estimation::ParticleSizeScale::usda;
+    });
+    m.def("by_weight", [](std::string_view text) {
+        return base::parseCoarseFragmentBasis(text, keyword) ==
+               estimation::CoarseFragmentBasis::weight;
+    });
+    m.def("root_depth", [](double depth) { return base::checkRootDepth(depth, keyword); });
+    m.def("depletion", [](double share) { return base::checkDepletion(share, keyword); });
+    m.def("check_measured_unit",
+          [](std::string_view text) { evaluation::parseMeasuredUnit(text, keyword); });
+    // A value the tools would refuse is a ValueError here, with their words.
+    py::register_exception_translator([](std::exception_ptr thrown) {
+        try {
+            if (thrown) {
+                std::rethrow_exception(thrown);
+            }
+        } catch (const base::Error& error) {
+            PyErr_SetString(PyExc_ValueError, error.what());
+        }
+    });
+}
+
 } // namespace
 
 } // namespace talvo::python
@@ -339,7 +369,6 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("clay"), py::arg("oc"), py::arg("usda") = false);
     m.def("texture_classes", &textureClasses, "texture class names in class order");
     m.attr("NO_TEXTURE") = talvo::estimation::NoTexture;
-    m.attr("DEEPEST_HORIZON") = talvo::estimation::DeepestHorizon;
     m.attr("__version__") = TALVO_VERSION;
     m.def("estimate_flat", &estimateFlat, py::arg("position"), py::arg("sand"), py::arg("silt"),
           py::arg("clay"), py::arg("oc"), py::arg("general"), py::arg("threads") = 0U,
@@ -376,4 +405,5 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
     addInputColumns(m);
+    addOptions(m);
 }

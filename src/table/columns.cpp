@@ -1,8 +1,9 @@
 #include "table/columns.h"
 
-#include "table/error.h"
+#include "base/error.h"
+#include "base/options.h"
+#include "base/printable.h"
 #include "table/formulas.h"
-#include "table/printable.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ std::string joined(const std::vector<std::string_view>& names) {
     std::string text;
     for (const std::string_view name : names) {
         text += text.empty() ? "" : ", ";
-        text += printable(name);
+        text += base::printable(name);
     }
     return text;
 }
@@ -59,7 +60,7 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
                        joined(missing) + "; the header has ";
     for (std::size_t i = 0; i < std::min(header.size(), NamesShown); ++i) {
         text += i == 0 ? "\"" : ", \"";
-        text += printable(header[i]);
+        text += base::printable(header[i]);
         text += '"';
     }
     if (header.size() > NamesShown) {
@@ -83,13 +84,14 @@ std::string missingMessage(const std::vector<std::string_view>& missing, const R
 void refuseUnreadableHeader(const RecordView& header, const Settings& settings) {
     const std::string_view first = header[0];
     if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
-        throw Error("the input is UTF-16 text: save it as CSV in UTF-8");
+        throw base::Error("the input is UTF-16 text: save it as CSV in UTF-8");
     }
     // "sand";"silt" read with commas has a quote after a closing one; the missing columns'
     // message then says which delimiter to try.
     if (header.strayQuoteField() != 0 && otherDelimiter(header, settings) == '\0') {
-        throw Error("line " + std::to_string(header.line()) + ": stray quote in header field " +
-                    std::to_string(header.strayQuoteField()));
+        throw base::Error("line " + std::to_string(header.line()) +
+                          ": stray quote in header field " +
+                          std::to_string(header.strayQuoteField()));
     }
 }
 
@@ -109,9 +111,9 @@ void findInputs(const RecordView& header, const Settings& settings, Columns& col
         const InputColumn& column = found[static_cast<std::size_t>(input)];
         // Two candidates leave it to chance which the models read.
         if (column.ambiguous() && someModelReads(settings, input)) {
-            throw Error(ambiguityText(input, column, fields,
-                                      "name the one to read with --column " +
-                                          std::string(estimation::name(input)) + "=HEADER"));
+            throw base::Error(ambiguityText(input, column, fields,
+                                            "name the one to read with --column " +
+                                                std::string(estimation::name(input)) + "=HEADER"));
         }
         columns.input[static_cast<std::size_t>(input)] = column.column;
     }
@@ -157,7 +159,7 @@ void chooseModels(const RecordView& header, const Settings& settings, Columns& c
     }
     if (columns.models.empty() || (!settings.allModels && !missing.empty())) {
         sortByInput(missing, settings);
-        throw Error(missingMessage(missing, header, settings));
+        throw base::Error(missingMessage(missing, header, settings));
     }
 }
 
@@ -165,11 +167,11 @@ void chooseModels(const RecordView& header, const Settings& settings, Columns& c
 void refuseAddedNames(const RecordView& header, const Settings& settings) {
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (const std::string_view added : AddedColumns) {
-            if (sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
-                throw Error("the input already has a column named " + printable(header[i]) +
-                            " (column " + std::to_string(i + 1) +
-                            "): name the added columns with --prefix, such as --prefix est_ "
-                            "for est_fc");
+            if (base::sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
+                throw base::Error("the input already has a column named " +
+                                  base::printable(header[i]) + " (column " + std::to_string(i + 1) +
+                                  "): name the added columns with --prefix, such as --prefix est_ "
+                                  "for est_fc");
             }
         }
     }
@@ -186,8 +188,8 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
         auto& found = columns.horizon[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             const std::string_view cell = trimBlanks(header[i]);
-            if (sameName(cell, wanted) ||
-                (given.empty() && input == HorizonInput::profile && sameName(cell, ProfileAlias))) {
+            if (base::sameName(cell, wanted) || (given.empty() && input == HorizonInput::profile &&
+                                                 base::sameName(cell, ProfileAlias))) {
                 found = i;
             }
         }
@@ -202,7 +204,7 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
         const std::size_t hint = text.find(" with --column, such as");
         text.replace(hint, text.find("=HEADER") - hint,
                      " with --column, such as --column " + std::string(headerName(*firstMissing)));
-        throw Error(text);
+        throw base::Error(text);
     }
 }
 
@@ -228,7 +230,8 @@ Columns findColumns(const RecordView& header, const Settings& settings,
 
 estimation::InputValue readInputCell(std::string_view text, estimation::Input input,
                                      const Settings& settings, const Columns& columns) {
-    const std::optional<DecimalScale>& scale = settings.scales[static_cast<std::size_t>(input)];
+    const std::optional<base::DecimalScale>& scale =
+        settings.scales[static_cast<std::size_t>(input)];
     estimation::InputValue value = scale ? scale->read(text, settings.decimal)
                                          : estimation::inputValue(text, settings.decimal);
     if (input == Input::oc && columns.organicMatter && !value.failure) {

@@ -34,10 +34,10 @@ struct Columns {
 
 // Finds the inputs by the names real tables give them (input_names.h), or by the header
 // --column gave. With every model asked for, a model whose columns are missing is left out
-// and `notice` says so; it also hears once that organic matter is read as carbon. Throws Error
-// for a header the models cannot use: UTF-16 text, a stray quote, missing columns (naming the
-// headers found), an input a model reads that two columns could be, a column named like an
-// added one.
+// and `notice` says so; it also hears once that organic matter is read as carbon. Throws
+// base::Error for a header the models cannot use: UTF-16 text, a stray quote, missing columns
+// (naming the headers found), an input a model reads that two columns could be, a column named like
+// an added one.
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& notice = {});
 

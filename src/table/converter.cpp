@@ -1,8 +1,8 @@
 #include "table/converter.h"
 
+#include "base/error.h"
 #include "table/chunks.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/head.h"
 #include "table/horizons.h"
 
@@ -109,7 +109,7 @@ bool Converter::step() {
 std::string_view Converter::pull() {
     State& state = *m_state;
     if (state.failure) {
-        throw Error(*state.failure);
+        throw base::Error(*state.failure);
     }
     state.output.clear();
     try {
@@ -117,11 +117,11 @@ std::string_view Converter::pull() {
         }
     } catch (const CsvError& error) {
         state.failure = aboutInput(state.inputName, error.what());
-    } catch (const Error& error) {
+    } catch (const base::Error& error) {
         state.failure = error.what(); // named where it was made
     }
     if (state.failure && state.output.empty()) {
-        throw Error(*state.failure);
+        throw base::Error(*state.failure);
     }
     return state.output.text();
 }

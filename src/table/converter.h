@@ -37,7 +37,7 @@ public:
     // less when the input pushed so far is used up (until finish(), the last ReadAhead bytes
     // wait for what follows). Empty: push more, or after finish(), the output is whole. The
     // view lasts until the next call. At a damaged record, the output before it is returned
-    // first; the next call throws Error with the line talvo-batch writes, less its name.
+    // first; the next call throws base::Error with the line talvo-batch writes, less its name.
     std::string_view pull();
 
     const Summary& summary() const noexcept;

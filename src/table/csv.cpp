@@ -25,7 +25,7 @@ std::string_view unquotedText(const char* begin, const char* end,
 } // namespace
 
 CsvError::CsvError(std::uint64_t line, const std::string& what)
-    : Error("line " + std::to_string(line) + ": " + what), m_line(line) {}
+    : base::Error("line " + std::to_string(line) + ": " + what), m_line(line) {}
 
 CsvError tooLong(std::uint64_t line, std::optional<std::uint64_t> openQuote) {
     std::string what =

@@ -8,7 +8,7 @@
 // keep going past a damaged record instead of giving up on the file, and read a million
 // records a second without allocating per record.
 
-#include "table/error.h"
+#include "base/error.h"
 
 #include <array>
 #include <cstddef>
@@ -28,7 +28,7 @@ inline constexpr std::size_t MaxRecordBytes = std::size_t{1} << 20;
 
 // The input cannot be read on: an unclosed quote, an oversized record, a read error.
 // what() says on which line: "line 7: unterminated quote".
-class CsvError : public Error {
+class CsvError : public base::Error {
 public:
     CsvError(std::uint64_t line, const std::string& what);
     std::uint64_t line() const noexcept { return m_line; }

@@ -1,9 +1,9 @@
 #include "table/head.h"
 
+#include "base/error.h"
+#include "base/printable.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/formulas.h"
-#include "table/printable.h"
 
 namespace talvo::table {
 
@@ -11,14 +11,15 @@ std::string aboutInput(std::string_view inputName, std::string_view what) {
     if (inputName.empty()) {
         return std::string(what);
     }
-    return printable(inputName) + (what.starts_with("line ") ? ", " : ": ") + std::string(what);
+    return base::printable(inputName) + (what.starts_with("line ") ? ", " : ": ") +
+           std::string(what);
 }
 
 Head readHead(ChunkReader& reader, const Settings& settings, std::string_view inputName,
               const std::function<void(const std::string&)>& notice) {
     Chunk chunk;
     if (!reader.header(chunk)) {
-        throw Error("the input is empty: the first row must name the columns");
+        throw base::Error("the input is empty: the first row must name the columns");
     }
     MemoryInput bytes(chunk.bytes);
     CsvReader parser(bytes, settings.delimiter, chunk.firstLine);
@@ -27,11 +28,11 @@ Head readHead(ChunkReader& reader, const Settings& settings, std::string_view in
     Head head;
     try {
         head.columns = findColumns(records[0], settings, notice);
-    } catch (const Error& error) {
+    } catch (const base::Error& error) {
         if (inputName.empty()) {
             throw;
         }
-        throw Error(aboutInput(inputName, error.what()));
+        throw base::Error(aboutInput(inputName, error.what()));
     }
     if (chunk.bytes.ends_with("\r\n")) {
         head.columns.lineEnd = "\r\n"; // a table from a spreadsheet stays one

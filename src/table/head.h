@@ -20,7 +20,7 @@ struct Head {
     std::uint64_t formulaCells = 0; // of the header's, as Summary counts them
 };
 
-// Reads the header from `reader`. Throws Error for an empty input and for a header the
+// Reads the header from `reader`. Throws base::Error for an empty input and for a header the
 // models cannot use, naming `inputName` where it is not empty; `notice` hears of a model
 // left out.
 Head readHead(ChunkReader& reader, const Settings& settings, std::string_view inputName,

@@ -1,7 +1,7 @@
 #include "table/horizons.h"
 
+#include "base/error.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/settings.h"
 
 #include <algorithm>
@@ -93,7 +93,7 @@ ProfileTable::Entry& ProfileTable::find(std::string_view profileId, std::uint64_
     Slot& place = m_slots[slot(profileId, hash)];
     if (place.number == 0) {
         if (m_profiles.size() == MaxProfiles) {
-            throw Error("more than " + std::to_string(MaxProfiles) + " profiles");
+            throw base::Error("more than " + std::to_string(MaxProfiles) + " profiles");
         }
         m_ids += profileId;
         m_profiles.push_back({m_ids.size(), hash, NoHorizon, NoHorizon});
@@ -120,7 +120,7 @@ void ProfileTable::add(const HorizonBatch& batch) {
             find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash);
         idStart = entry.idEnd;
         if (m_horizons.size() == MaxHorizons) {
-            throw Error("more than " + std::to_string(MaxHorizons) + " horizons");
+            throw base::Error("more than " + std::to_string(MaxHorizons) + " horizons");
         }
         const auto horizon = static_cast<std::uint32_t>(m_horizons.size());
         if (floatHolds(entry.top) && floatHolds(entry.bottom)) {

@@ -1,6 +1,7 @@
 #include "table/input_names.h"
 
-#include "table/printable.h"
+#include "base/options.h"
+#include "base/printable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,14 +37,14 @@ bool isUnit(std::string_view rest, Input input) {
                              (rest.front() == '[' && rest.back() == ']'))) {
         rest = trimBlanks(rest.substr(1, rest.size() - 2));
     }
-    const auto is = [rest](std::string_view unit) { return sameName(rest, unit); };
+    const auto is = [rest](std::string_view unit) { return base::sameName(rest, unit); };
     return std::any_of(PercentUnits.begin(), PercentUnits.end(), is) ||
            (input == Input::oc && std::any_of(MassUnits.begin(), MassUnits.end(), is));
 }
 
 // Whether `field` is `name`, with a unit after it or not.
 bool namedAs(std::string_view field, std::string_view name, Input input) {
-    return field.size() >= name.size() && sameName(field.substr(0, name.size()), name) &&
+    return field.size() >= name.size() && base::sameName(field.substr(0, name.size()), name) &&
            (field.size() == name.size() || isUnit(field.substr(name.size()), input));
 }
 
@@ -67,12 +68,6 @@ std::vector<std::size_t> fieldsWhere(std::span<const std::string_view> header, M
 }
 
 } // namespace
-
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -98,7 +93,7 @@ InputColumns findInputColumns(std::span<const std::string_view> header,
         const std::string_view wanted =
             given[i].empty() ? estimation::name(input) : trimBlanks(given[i]);
         found.candidates = fieldsWhere(
-            header, [wanted](std::string_view field) { return sameName(field, wanted); });
+            header, [wanted](std::string_view field) { return base::sameName(field, wanted); });
         if (found.candidates.empty() && given[i].empty()) {
             found.candidates = fieldsWhere(
                 header, [input](std::string_view field) { return namedLoosely(field, input); });
@@ -116,16 +111,16 @@ std::string ambiguityText(Input input, const InputColumn& found,
     const std::vector<std::size_t>& fields = found.candidates;
     const std::string_view first = trimBlanks(header[fields.front()]);
     const bool oneName = std::all_of(fields.begin(), fields.end(), [&](std::size_t f) {
-        return sameName(trimBlanks(header[f]), first);
+        return base::sameName(trimBlanks(header[f]), first);
     });
     if (oneName) {
-        return "two columns named " + printable(first) + " (columns " +
+        return "two columns named " + base::printable(first) + " (columns " +
                std::to_string(fields[0] + 1) + " and " + std::to_string(fields[1] + 1) + ")";
     }
     std::string text = "columns ";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         text += i == 0 ? "" : i + 1 == fields.size() ? " and " : ", ";
-        text += "\"" + printable(trimBlanks(header[fields[i]])) + "\" (column " +
+        text += "\"" + base::printable(trimBlanks(header[fields[i]])) + "\" (column " +
                 std::to_string(fields[i] + 1) + ")";
     }
     return text + " could each be " + std::string(estimation::name(input)) + ": " +
@@ -135,7 +130,7 @@ std::string ambiguityText(Input input, const InputColumn& found,
 std::string organicMatterNote(std::string_view field) {
     std::array<char, 16> factor{};
     std::snprintf(factor.data(), factor.size(), "%g", estimation::OrganicMatterPerCarbon);
-    return "organic matter in column \"" + printable(trimBlanks(field)) +
+    return "organic matter in column \"" + base::printable(trimBlanks(field)) +
            "\" read as organic carbon = OM / " + factor.data() +
            " (the van Bemmelen factor), in the unit of its numbers";
 }

@@ -40,9 +40,6 @@ struct InputColumn {
 };
 using InputColumns = std::array<InputColumn, estimation::allInputs.size()>;
 
-// Names as a user would match them: ASCII letters in any case.
-bool sameName(std::string_view a, std::string_view b);
-
 // `text` less the blanks and tabs around it.
 std::string_view trimBlanks(std::string_view text);
 

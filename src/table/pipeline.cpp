@@ -1,6 +1,6 @@
 #include "table/pipeline.h"
 
-#include "table/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <array>
@@ -61,7 +61,7 @@ public:
                 for (unsigned i = 0; i < workers; ++i) {
                     try {
                         startThread(threads, [this] { work(); });
-                    } catch (const Error&) {
+                    } catch (const base::Error&) {
                         if (i == 0) {
                             throw; // no worker at all: nothing would be done
                         }
@@ -111,7 +111,7 @@ private:
                 }
             });
         } catch (const std::system_error& error) {
-            throw Error("the system refused to start a thread: " + error.code().message());
+            throw base::Error("the system refused to start a thread: " + error.code().message());
         }
     }
 
@@ -360,7 +360,7 @@ private:
                         queueHorizons(std::move(horizons));
                     }
                     if (paused && !m_output.flush()) {
-                        throw Error("cannot write the output");
+                        throw base::Error("cannot write the output");
                     }
                     if (m_options.progress) {
                         m_options.progress(*progress);
@@ -369,7 +369,7 @@ private:
                 }
                 m_output.write(piece.text().data(), static_cast<std::streamsize>(piece.size()));
                 if (!m_output) {
-                    throw Error("cannot write the output");
+                    throw base::Error("cannot write the output");
                 }
                 const std::lock_guard lock(m_mutex);
                 keep(m_spareOutput, std::move(piece));

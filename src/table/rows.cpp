@@ -122,10 +122,11 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
                       3 * (estimation::ResultTextCapacity + 3) + 5 +
                       HorizonColumns.size() * (estimation::ResultTextCapacity + 3) <=
                   AddedCapacity);
-    m_scaled = columns.organicMatter || std::any_of(settings.scales.begin(), settings.scales.end(),
-                                                    [](const std::optional<DecimalScale>& scale) {
-                                                        return scale.has_value();
-                                                    });
+    m_scaled =
+        columns.organicMatter || std::any_of(settings.scales.begin(), settings.scales.end(),
+                                             [](const std::optional<base::DecimalScale>& scale) {
+                                                 return scale.has_value();
+                                             });
     m_numbersNeedQuotes =
         std::string_view("0123456789+-eE").find(settings.delimiter) != std::string_view::npos ||
         settings.delimiter == settings.decimal.get();

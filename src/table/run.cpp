@@ -28,7 +28,7 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
     summary.formulaCells += head.formulaCells;
     output.flush();
     if (!output) {
-        throw Error("cannot write the output");
+        throw base::Error("cannot write the output");
     }
     return summary;
 }

@@ -2,7 +2,7 @@
 
 // Estimates every row of a CSV table with the calculator's own engine.
 
-#include "table/error.h"
+#include "base/error.h"
 #include "table/horizons.h"
 #include "table/pipeline.h"
 #include "table/rows.h"
@@ -15,7 +15,7 @@ namespace talvo::table {
 
 // Reads the CSV table from `input` and writes it to `output` with the columns model, fc,
 // pwp, awc and error added: one row per record and model, in input order. Memory stays
-// bounded whatever the length or width of the table. Throws Error (CsvError for the input
+// bounded whatever the length or width of the table. Throws base::Error (CsvError for the input
 // itself, after the rows before the damage have been written).
 Summary runTable(std::istream& input, std::ostream& output, const Settings& settings,
                  const RunOptions& options = {});

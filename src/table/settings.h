@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/scale.h"
 #include "estimation/estimation.h"
-#include "table/scale.h"
 
 #include <array>
 #include <optional>
@@ -29,7 +29,7 @@ struct Settings {
     // The scale sand, silt and clay are given on; the texture column follows it.
     estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
     // Each input's text is read at its scale, where one is set: g/kg, fractions of 1.
-    ScaleSet scales{};
+    base::ScaleSet scales{};
     // The unit OC is given in, moved into each model's own; unset: as entered, as the window
     // reads it.
     std::optional<estimation::CarbonUnit> carbonUnit;

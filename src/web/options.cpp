@@ -1,9 +1,10 @@
 #include "web/options.h"
 
+#include "base/error.h"
+#include "base/options.h"
+#include "base/scale.h"
 #include "evaluation/options.h"
-#include "table/error.h"
 #include "table/options.h"
-#include "table/scale.h"
 
 #include <string>
 
@@ -15,15 +16,15 @@ namespace {
 
 // The page's choice of the unit of sand, silt and clay, as talvo-batch's --fractions and
 // --scale read them.
-table::ScaleSet contentScales(const std::string& units) {
+base::ScaleSet contentScales(const std::string& units) {
     if (units == "fractions") {
-        return table::fractionScales();
+        return base::fractionScales();
     }
     if (units == "g/kg") {
-        return table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+        return base::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
     }
     if (!units.empty()) {
-        throw table::Error("unknown unit of sand, silt and clay: " + units);
+        throw base::Error("unknown unit of sand, silt and clay: " + units);
     }
     return {};
 }
@@ -32,21 +33,21 @@ table::ScaleSet contentScales(const std::string& units) {
 
 table::Settings settingsFrom(const val& options) {
     table::Settings settings;
-    settings.models = table::parseModels(options["model"].as<std::string>(), settings.allModels);
-    settings.decimal = table::parseDecimal(options["decimal"].as<std::string>());
+    settings.models = base::parseModels(options["model"].as<std::string>(), settings.allModels);
+    settings.decimal = base::parseDecimal(options["decimal"].as<std::string>());
     const std::string delimiter = options["delimiter"].as<std::string>();
     settings.delimiter = delimiter.empty() ? '\0' : table::parseDelimiter(delimiter);
-    settings.precision = table::parsePrecision(options["precision"].as<std::string>());
+    settings.precision = base::parsePrecision(options["precision"].as<std::string>());
     settings.prefix = options["prefix"].as<std::string>();
     if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
-        settings.particleSizes = table::parseParticleSizeScale(psd.as<std::string>());
+        settings.particleSizes = base::parseParticleSizeScale(psd.as<std::string>());
     }
     if (const val units = options["units"]; units.isString()) {
         settings.scales = contentScales(units.as<std::string>());
     }
     if (const val ocUnit = options["ocUnit"];
         ocUnit.isString() && !ocUnit.as<std::string>().empty()) {
-        settings.carbonUnit = table::parseCarbonUnit(ocUnit.as<std::string>());
+        settings.carbonUnit = base::parseCarbonUnit(ocUnit.as<std::string>());
     }
     for (const estimation::Input input : estimation::allInputs) {
         const std::string name(estimation::name(input));
@@ -57,10 +58,10 @@ table::Settings settingsFrom(const val& options) {
     }
     if (const val profiles = options["profiles"]; profiles.isTrue()) {
         settings.profiles = true;
-        settings.rootZone.rootDepth = table::parseRootDepth(options["rootDepth"].as<std::string>());
-        settings.rootZone.depletion = table::parseDepletion(options["depletion"].as<std::string>());
+        settings.rootZone.rootDepth = base::parseRootDepth(options["rootDepth"].as<std::string>());
+        settings.rootZone.depletion = base::parseDepletion(options["depletion"].as<std::string>());
         settings.coarseFragments =
-            table::parseCoarseFragmentBasis(options["cfBy"].as<std::string>());
+            base::parseCoarseFragmentBasis(options["cfBy"].as<std::string>());
     }
     table::settleDelimiter(settings);
     return settings;

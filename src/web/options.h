@@ -15,11 +15,11 @@ namespace talvo::web {
 // "g/kg" or "%", moved into each model's own), and the header of each input
 // ("" for the input's own name); profiles (true for a horizon table) with rootDepth, depletion
 // and cfBy as talvo-batch's --root-depth, --depletion and --cf-by take them. Throws
-// table::Error.
+// base::Error.
 table::Settings settingsFrom(const emscripten::val& options);
 
 // fc, pwp, awc: the headers of measured columns ("" for none); bd: the bulk density's ("" for
-// a column named bd); measuredUnit: "v/v", "w/w" or "fraction". Throws table::Error.
+// a column named bd); measuredUnit: "v/v", "w/w" or "fraction". Throws base::Error.
 evaluation::MeasuredColumns measuredFrom(const emscripten::val& options);
 
 } // namespace talvo::web

@@ -67,7 +67,7 @@ val scoreTable(const val& options, const std::string& inputName, const val& read
         try {
             outcome = evaluation::evaluateTable(input, settings, measured);
         } catch (const table::CsvError& error) {
-            throw table::Error(table::aboutInput(inputName, error.what()));
+            throw base::Error(table::aboutInput(inputName, error.what()));
         }
         out.set("metrics", evaluation::metricsTable(outcome, settings.delimiter, settings.decimal));
         out.set("report", evaluation::htmlReport(outcome, {inputName, measured.headers}));

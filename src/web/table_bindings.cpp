@@ -7,10 +7,10 @@
 // Nothing throws into JavaScript, where a C++ exception would arrive as a bare number: every
 // failure becomes the one line talvo-batch writes, less its name.
 
+#include "base/error.h"
 #include "estimation/estimation.h"
 #include "table/converter.h"
 #include "table/csv.h"
-#include "table/error.h"
 #include "table/formulas.h"
 #include "table/input_names.h"
 #include "table/options.h"
@@ -290,7 +290,7 @@ private:
     }
     table::Converter& converter() {
         if (!m_converter) {
-            throw table::Error("the run has not started");
+            throw base::Error("the run has not started");
         }
         return *m_converter;
     }

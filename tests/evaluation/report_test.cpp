@@ -5,7 +5,7 @@
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "table/options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +96,7 @@ TEST(Report, NamesLinesOfTheFileFlagsAndTheCarbonUnit) {
                              "10,30,60,10,60\n";
     table::MemoryInput input(text);
     table::Settings settings;
-    settings.models = table::parseModels("Rawls", settings.allModels);
+    settings.models = base::parseModels("Rawls", settings.allModels);
     MeasuredColumns measured;
     measured.headers[0] = "FC_lab";
     const Outcome outcome = evaluateTable(input, settings, measured);
@@ -123,7 +123,7 @@ TEST(Report, NamesLinesOfTheFileFlagsAndTheCarbonUnit) {
     }
     // Singh, 2000 reads no carbon and flags none of these rows: nothing to say of either.
     table::MemoryInput again(text);
-    settings.models = table::parseModels("Singh", settings.allModels);
+    settings.models = base::parseModels("Singh", settings.allModels);
     const std::string quiet =
         htmlReport(evaluateTable(again, settings, measured), {"lab.csv", measured.headers});
     EXPECT_EQ(quiet.find("organic carbon"), std::string::npos);

@@ -1,12 +1,12 @@
 // The measured columns as users name them, and tables read into scores with the table's own
 // settings: its particle-size scale and the scales its contents are given at.
 
+#include "base/error.h"
 #include "evaluation/options.h"
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "table/error.h"
-#include "table/options.h"
+#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -46,16 +46,16 @@ TEST(MeasuredOptions, PairsSplitWhereAKnownNameFollowsAComma) {
 TEST(MeasuredOptions, RefusesWhatNamesNoColumnOrOneTwice) {
     for (const char* text : {"", "fc", "fc=", "theta=FC", "fc=A,pwp=", "=A", "fc=A,fc=B"}) {
         MeasuredColumns columns;
-        EXPECT_THROW(addMeasuredColumns(columns, text), table::Error) << text;
+        EXPECT_THROW(addMeasuredColumns(columns, text), base::Error) << text;
     }
     MeasuredColumns density;
     addMeasuredColumns(density, "bd=BD");
     EXPECT_FALSE(anyMeasured(density));
-    EXPECT_THROW(requireMeasured(density), table::Error);
+    EXPECT_THROW(requireMeasured(density), base::Error);
     EXPECT_EQ(parseMeasuredUnit("w/w"), MeasuredUnit::mass);
     EXPECT_EQ(parseMeasuredUnit("v/v"), MeasuredUnit::volume);
     EXPECT_EQ(parseMeasuredUnit("fraction"), MeasuredUnit::fraction);
-    EXPECT_THROW(parseMeasuredUnit("%"), table::Error);
+    EXPECT_THROW(parseMeasuredUnit("%"), base::Error);
 }
 
 // The measurements of row i: made up from its clay, as a laboratory's would follow it.
@@ -97,7 +97,7 @@ Outcome scoreCsv(const std::string& text, const table::Settings& settings) {
 
 table::Settings allModels() {
     table::Settings settings;
-    settings.models = table::parseModels("all", settings.allModels);
+    settings.models = base::parseModels("all", settings.allModels);
     return settings;
 }
 
@@ -116,9 +116,9 @@ TEST(TableInput, ContentsAreReadAtTheTablesScale) {
     const Outcome percent = scoreCsv(soilsCsv(soils, 1, 2), allModels());
     ASSERT_EQ(percent.comparisons.size(), 14U);
     table::Settings fractions = allModels();
-    fractions.scales = table::fractionScales();
+    fractions.scales = base::fractionScales();
     table::Settings perKilogram = allModels();
-    perKilogram.scales = table::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
+    perKilogram.scales = base::parseScaleList("sand=0.1,silt=0.1,clay=0.1");
     EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 0.01, 4), fractions)), rmses(percent));
     EXPECT_EQ(rmses(scoreCsv(soilsCsv(soils, 10, 1), perKilogram)), rmses(percent));
     EXPECT_NE(rmses(scoreCsv(soilsCsv(soils, 10, 1), allModels())), rmses(percent));
@@ -129,7 +129,7 @@ TEST(TableInput, ContentsAreReadAtTheTablesScale) {
 TEST(TableInput, CarbonOfADeclaredUnitIsScoredAsTheModelReadsIt) {
     const std::string text = "sand,silt,clay,oc,FC_lab,PWP_lab\n40,40,20,5,27.55,13.97\n";
     table::Settings settings;
-    settings.models = table::parseModels("2", settings.allModels);
+    settings.models = base::parseModels("2", settings.allModels);
     settings.carbonUnit = estimation::CarbonUnit::gramsPerKilogram;
     const std::vector<double> scored = rmses(scoreCsv(text, settings));
     ASSERT_EQ(scored.size(), 2U);
@@ -217,7 +217,7 @@ TEST(TableInput, MeasurementsInAnotherUnitAreNoticed) {
     for (const UnitCase& c : cases) {
         SCOPED_TRACE(c.what);
         table::Settings settings;
-        settings.models = table::parseModels("Singh", settings.allModels);
+        settings.models = base::parseModels("Singh", settings.allModels);
         MeasuredColumns measured;
         addMeasuredColumns(measured, "fc=fc_lab,pwp=pwp_lab");
         measured.unit = c.given;

@@ -327,11 +327,11 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "cannot read --sand " + lost + ": " + (folder / "gone.tif").string() +
              ": No such file or directory"},
         {{"--model", "7", "--sand", a, "--clay", a},
-         "--model: unknown model '7': give a position 0 to 6 or a name, or its beginning, as "
-         "--list-models shows it (see --help)"},
+         "unknown model '7': give a position 0 to 6 or a name, or its beginning, as "
+         "--list-models shows it"},
         {{"--model", "t", "--sand", a, "--clay", a},
-         "--model: 't' names the beginning of TALVO PTF model (PSD), TALVO PTF model (PSD + OC), "
-         "Tomasella and Hodnett, 1998: give more of the name, or the position (see --help)"},
+         "--model 't' names the beginning of TALVO PTF model (PSD), TALVO PTF model (PSD + OC), "
+         "Tomasella and Hodnett, 1998: give more of the name, or the position"},
         {withModel0({"--output", (folder / "map.PNG").string()}),
          "--output: '" + (folder / "map.PNG").string() +
              "': talvo-map writes GeoTIFF; give a name ending in .tif (see --help)"},
@@ -344,8 +344,8 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "--type Int16 stores hundredths, which hold the two-decimal values only: give --type "
          "Float32 or Float64 with --precision general"},
         {withModel0({"--tile", "5/4"}),
-         "--tile '5/4': give I/N, the I-th of N tiles, with 1 <= I <= N (see --help)"},
-        {withModel0({"--scale", "sand=0"}), "scale '0': a scale must be above zero (see --help)"},
+         "--tile '5/4': give I/N, the I-th of N tiles, with 1 <= I <= N"},
+        {withModel0({"--scale", "sand=0"}), "scale '0': a scale must be above zero"},
         {withModel0({"--soilgrids", "--scale", "sand=1"}),
          "--scale excludes --soilgrids (see --help)"},
         {withModel0({"--output", a}),

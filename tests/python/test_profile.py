@@ -59,15 +59,17 @@ def test_refused(arguments, message):
 
 
 def test_columns_found_by_their_real_names():
-    """SSURGO's names, organic matter read as OC = OM / 1.724, as evaluate() and talvo-batch
-    find them."""
-    horizons = {"id": ["P", "P"], "top": [0, 30], "bottom": [30, 60], "sandtotal_r": [40, 30],
+    """SSURGO's names, organic matter read as OC = OM / 1.724, and the horizons' columns in any
+    case, as evaluate() and talvo-batch find them."""
+    horizons = {"ID": ["P", "P"], "Top": [0, 30], "bottom ": [30, 60], "sandtotal_r": [40, 30],
                 "Silt (%)": [40, 40], "CLAYTOTAL_R": [20, 30], "om_r": [8.62, 3.448]}
     with pytest.warns(UserWarning, match="organic matter"):
         result = talvo.profile(horizons, 1)
     as_carbon = {"id": ["P", "P"], "top": [0, 30], "bottom": [30, 60], "sand": [40, 30],
                  "silt": [40, 40], "clay": [20, 30], "oc": [8.62 / 1.724, 3.448 / 1.724]}
     pd.testing.assert_frame_equal(result, talvo.profile(as_carbon, 1))
+    with pytest.raises(ValueError, match="more than one column named top: 'top', 'TOP'"):
+        talvo.profile({**as_carbon, "TOP": [0, 30]}, 1)
 
 
 def test_fc_above_porosity_flags_its_profile():

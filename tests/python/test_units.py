@@ -52,8 +52,8 @@ def test_usda_hand_reckoning():
     assert got["flags"] & talvo.FLAGS["psd"]
     assert talvo.TEXTURE_CLASSES[int(got["texture"])] == "loam"
     assert int(got["texture"]) in talvo.TEXTURE_TRIANGLES["usda"]
-    with pytest.raises(ValueError, match="psd 'USDA'"):
-        talvo.estimate(0, sand=40, clay=20, psd="USDA")
+    with pytest.raises(ValueError, match="psd 'ISO'"):
+        talvo.estimate(0, sand=40, clay=20, psd="ISO")
 
 
 def test_the_triangles():

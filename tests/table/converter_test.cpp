@@ -1,6 +1,7 @@
+#include "base/error.h"
+#include "base/options.h"
 #include "table/chunks.h"
 #include "table/converter.h"
-#include "table/error.h"
 #include "table/horizons.h"
 #include "table/options.h"
 
@@ -29,13 +30,13 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
         const std::string& option = arguments[i];
         const std::string& value = arguments[i + 1];
         if (option == "--model") {
-            settings.models = parseModels(value, settings.allModels);
+            settings.models = base::parseModels(value, settings.allModels);
         } else if (option == "--decimal") {
-            settings.decimal = parseDecimal(value);
+            settings.decimal = base::parseDecimal(value);
         } else if (option == "--delimiter") {
             settings.delimiter = parseDelimiter(value);
         } else if (option == "--precision") {
-            settings.precision = parsePrecision(value);
+            settings.precision = base::parsePrecision(value);
         } else if (option == "--column") {
             addColumn(settings, value);
         } else if (option == "--prefix") {
@@ -43,11 +44,11 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
         } else if (option == "--profiles") {
             settings.profiles = value == "on";
         } else if (option == "--root-depth") {
-            settings.rootZone.rootDepth = parseRootDepth(value);
+            settings.rootZone.rootDepth = base::parseRootDepth(value);
         } else if (option == "--safe-cells") {
             settings.safeCells = value == "on";
         } else if (option == "--cf-by") {
-            settings.coarseFragments = parseCoarseFragmentBasis(value);
+            settings.coarseFragments = base::parseCoarseFragmentBasis(value);
         } else {
             ADD_FAILURE() << "no such option " << option;
         }
@@ -88,7 +89,7 @@ Converted convert(std::string_view input, const Settings& settings, std::size_t 
         }
         converter.finish();
         drain();
-    } catch (const Error& error) {
+    } catch (const base::Error& error) {
         result.error = error.what();
     }
     result.summary = converter.summary();
@@ -225,7 +226,7 @@ TEST(Options, RefusedAsTalvoBatchRefuses) {
         try {
             settingsFrom(c.arguments);
             ADD_FAILURE() << c.arguments[1] << " accepted";
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             EXPECT_EQ(std::string(error.what()), c.message);
         }
     }
@@ -274,7 +275,7 @@ TEST(Converter, ManyChunksComeOutAsTheThreadedRunWrites) {
     std::ostringstream output;
     RunOptions options;
     options.threads = 3;
-    EXPECT_THROW(runTable(input, output, settings, options), Error);
+    EXPECT_THROW(runTable(input, output, settings, options), base::Error);
     EXPECT_TRUE(output.str() == whole.output)
         << output.str().size() << " bytes threaded, " << whole.output.size() << " without";
 #endif
@@ -348,7 +349,7 @@ TEST(Converter, HandsOutputOnInPiecesAndStaysFailed) {
         try {
             failing.pull();
             ADD_FAILURE() << "no error";
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             EXPECT_STREQ(error.what(), "soils.csv: missing columns: sand, clay; the header has "
                                        "\"id\", \"silt\": name them with --column, such as "
                                        "--column sand=HEADER");

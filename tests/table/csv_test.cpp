@@ -1,5 +1,5 @@
+#include "base/printable.h"
 #include "table/csv.h"
-#include "table/printable.h"
 
 #include <gtest/gtest.h>
 
@@ -107,7 +107,7 @@ TEST(Printable, EscapesWhatWouldNotShow) {
         {"\xC3\xA9\xE2\x82\xAC\xE2\x80", "\xC3\xA9\xE2\x82\xAC\xE2\x80"},
     };
     for (const auto& [text, wanted] : cases) {
-        EXPECT_EQ(printable(text), wanted);
+        EXPECT_EQ(base::printable(text), wanted);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "table/error.h"
+#include "base/error.h"
 #include "table/input_names.h"
 #include "table/options.h"
 
@@ -139,8 +139,8 @@ TEST(InputNames, ColumnListsSplitBeforeEachName) {
         EXPECT_EQ(settings.columnNames, c.wanted) << c.text;
     }
     Settings settings;
-    EXPECT_THROW(addColumns(settings, "sand=a,sand=b"), Error);
-    EXPECT_THROW(addColumns(settings, "sand=a,clay="), Error);
+    EXPECT_THROW(addColumns(settings, "sand=a,sand=b"), base::Error);
+    EXPECT_THROW(addColumns(settings, "sand=a,clay="), base::Error);
 }
 
 } // namespace

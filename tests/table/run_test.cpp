@@ -125,7 +125,7 @@ TEST(RunTable, ReadsTheHeader) {
         std::string outcome;
         try {
             outcome = run(csv, settingsFor(model)).output;
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             outcome = error.what();
         }
         EXPECT_EQ(outcome, wanted);
@@ -185,7 +185,7 @@ TEST(RunTable, HeaderErrorsNameTheInput) {
         options.notice = [&outcome](const std::string& text) { outcome += text + '\n'; };
         try {
             runTable(input, output, settings, options);
-        } catch (const Error& error) {
+        } catch (const base::Error& error) {
             outcome = error.what();
         }
         EXPECT_EQ(outcome, c.wanted);
@@ -309,7 +309,7 @@ TEST(RunTable, FailuresInTheWriterEndTheRun) {
     Sink failing(1'000'000);
     std::ostream full(&failing);
     std::istringstream input(csv);
-    EXPECT_THROW(runTable(input, full, settingsFor("all")), Error);
+    EXPECT_THROW(runTable(input, full, settingsFor("all")), base::Error);
 
     std::istringstream again(csv);
     std::ostringstream output;

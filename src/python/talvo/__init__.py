@@ -63,8 +63,6 @@ TEXTURE_TRIANGLES = {"international": tuple(_talvo.texture_classes_of(False)),
 CONTENT_UNITS = {"%": 0, "percent": 0, "1": 2, "g/kg": -1, "g kg-1": -1, "dg/kg": -2}
 
 _INPUTS = ("sand", "silt", "clay", "oc")
-_PRECISIONS = {"fixed": False, "general": True}
-_SCALES = {"international": False, "usda": True}
 # numpy would count days or nanoseconds, read true as 1, drop an imaginary part, and take a
 # record's first field.
 _NOT_CONTENTS = {"m": "dates or durations", "M": "dates or durations", "b": "true or false",
@@ -365,13 +363,11 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         inputs = _table_inputs(table, inputs, row.inputs, decimal, 2)
     inputs, index = _aligned(inputs)
     _require(row, inputs, table)
-    if precision not in _PRECISIONS:
-        raise ValueError(f"precision {precision!r}: give 'fixed' or 'general'")
+    general = _talvo.general(precision)
     if threads is not None and operator.index(threads) < 1:
         raise ValueError("threads must be at least 1")
     _check_decimal(decimal)
-    if psd not in _SCALES:
-        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
+    usda = _talvo.usda(psd)
     given, mismatched = [], []
     for name, values in inputs.items():
         try:
@@ -396,10 +392,10 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     carbon = _talvo.carbon_note(row.position, flat[3], 'if yours is in g/kg, give oc_unit="g/kg"')
     if carbon is not None:
         warnings.warn(carbon, UserWarning, stacklevel=2)
-    results = _talvo.estimate_flat(row.position, *flat, _PRECISIONS[precision],
-                                   0 if threads is None else int(threads), _SCALES[psd])
+    results = _talvo.estimate_flat(row.position, *flat, general,
+                                   0 if threads is None else int(threads), usda)
     if size:
-        _name_mismatches(row.position, flat, mismatched, results[5], _SCALES[psd])
+        _name_mismatches(row.position, flat, mismatched, results[5], usda)
     names = ("fc", "pwp", "awc", "flags", "texture", "error")
     results = {name: result.reshape(shape) for name, result in zip(names, results)}
     return results if index is None else _labelled(results, index)
@@ -425,17 +421,6 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
 
 
 _PROFILE_FLAGS = ("gap", "overlap", "depth", "missing")
-_CF_BASES = ("volume", "weight")
-
-
-def _horizon_column(horizons, name, default=None):
-    if name in horizons:
-        return horizons[name]
-    if name == "profile" and "id" in horizons:
-        return horizons["id"]
-    if default is None:
-        raise KeyError(f"horizons have no column {name!r}")
-    return default
 
 
 def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
@@ -459,14 +444,13 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     import pandas as pd
 
     row = _model(model)
-    if not 0 < root_depth <= _talvo.DEEPEST_HORIZON:
-        raise ValueError(f"root_depth {root_depth!r}: give a depth in cm above 0 and at most "
-                         f"{_talvo.DEEPEST_HORIZON:g}")
-    if not 0 <= depletion <= 1:
-        raise ValueError(f"depletion {depletion!r}: give a share of 0 to 1")
-    if cf_by not in _CF_BASES:
-        raise ValueError(f"cf_by {cf_by!r}: give 'volume' or 'weight'")
-    ids = np.asarray(_horizon_column(horizons, "profile"))
+    root_depth = _talvo.root_depth(root_depth)
+    depletion = _talvo.depletion(depletion)
+    by_weight = _talvo.by_weight(cf_by)
+    ids = _column(horizons, "profile")
+    if ids is None:
+        raise KeyError("horizons have no column 'profile'")
+    ids = np.asarray(ids)
     count = len(ids)
     inputs = _input_numbers(_find_inputs(horizons), row.inputs, ".", 2)
     estimated = estimate(row.position, precision="general",
@@ -476,7 +460,7 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
         raise ValueError("a horizon has no profile")
 
     def numbers(name, default):
-        values = _horizon_column(horizons, name, np.full(count, default))
+        values = _column(horizons, name, np.full(count, default))
         return np.asarray(pd.to_numeric(pd.Series(np.asarray(values)), errors="coerce"),
                           dtype=np.float64)
 
@@ -485,8 +469,8 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     sums, (_, _, _, horizon_flags) = _talvo.profile_water(
         row.position, np.asarray(estimated["fc"], dtype=np.float64),
         np.asarray(estimated["pwp"], dtype=np.float64), bd, cf, numbers("top", np.nan),
-        numbers("bottom", np.nan), codes.astype(np.int64), len(names), float(root_depth),
-        float(depletion), cf_by == "weight")
+        numbers("bottom", np.nan), codes.astype(np.int64), len(names), root_depth, depletion,
+        by_weight)
     depth, topsoil, subsoil, root, readily, bits = sums
     # A horizon whose FC overfills its pores flags its profile: the sums count its water.
     porous = np.zeros(len(names), dtype=bool)
@@ -496,7 +480,7 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
              for b, p in zip(bits, porous)]
     return pd.DataFrame(
         {"depth_cm": depth, "taw_0_30": topsoil, "taw_0_100": subsoil, "taw_root": root,
-         "raw_root": readily, "root_depth": float(root_depth), "flags": flags},
+         "raw_root": readily, "root_depth": root_depth, "flags": flags},
         index=pd.Index(names, name="profile"))
 
 
@@ -512,19 +496,21 @@ def __getattr__(name):
 METRICS_COLUMNS = ("model", "unit", "quantity", "n", "me", "me_low", "me_high", "mae", "rmse",
                    "rmse_low", "rmse_high", "r2", "nse")
 _MEASURED = ("fc", "pwp", "awc")
-_MEASURED_UNITS = ("v/v", "w/w", "fraction")
 
 
-def _column(table, name):
+def _column(table, name, default=None):
     """The column of a DataFrame or mapping whose name matches in any case, blanks around it
-    ignored, as talvo-batch finds its columns; None where none does. Two that match would
-    leave it to chance which is read: ValueError."""
-    keys = [key for key in table.keys()
-            if isinstance(key, str) and key.strip(" \t").lower() == name.lower()]
-    if len(keys) > 1:
-        raise ValueError(f"the table has more than one column named {name}: "
-                         f"{', '.join(map(repr, keys))}")
-    return table[keys[0]] if keys else None
+    ignored, as talvo-batch finds its columns, a profile's also by "id"; `default` where none
+    does. Two that match would leave it to chance which is read: ValueError."""
+    for wanted in (name, "id") if name == "profile" else (name,):
+        keys = [key for key in table.keys()
+                if isinstance(key, str) and key.strip(" \t").lower() == wanted]
+        if len(keys) > 1:
+            raise ValueError(f"the table has more than one column named {wanted}: "
+                             f"{', '.join(map(repr, keys))}")
+        if keys:
+            return table[keys[0]]
+    return default
 
 
 def _find_inputs(table):
@@ -577,11 +563,9 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     """
     import pandas as pd
 
-    if psd not in _SCALES:
-        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
+    usda = _talvo.usda(psd)
     _check_decimal(decimal)
-    if measured_unit not in _MEASURED_UNITS:
-        raise ValueError(f"measured_unit {measured_unit!r}: give 'v/v', 'w/w' or 'fraction'")
+    _talvo.check_measured_unit(measured_unit)
     unknown = set(measured) - set(_MEASURED)
     if unknown or not measured:
         raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
@@ -616,7 +600,7 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     rows, note = _talvo.evaluate_columns([m.position for m in chosen], numbers["sand"],
                                          numbers["silt"], numbers["clay"], numbers["oc"],
                                          columns["fc"], columns["pwp"], columns["awc"], density,
-                                         measured_unit, _SCALES[psd])
+                                         measured_unit, usda)
     if note:
         warnings.warn(note, UserWarning, stacklevel=2)
     frame = pd.DataFrame(rows, columns=list(METRICS_COLUMNS))

@@ -84,8 +84,8 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     ValueError. psd is talvo.estimate's.
     """
     row = talvo._model(model)
-    if psd not in talvo.TEXTURE_TRIANGLES:
-        raise ValueError(f"psd {psd!r}: give 'international' or 'usda'")
+    # Named as the triangles are, whatever the case it came in.
+    psd = "usda" if talvo._talvo.usda(psd) else "international"
     missing = [name for name in row.inputs if name not in dataset.data_vars]
     if missing:
         raise ValueError(f"{row.list_text} reads {', '.join(row.inputs)}: "

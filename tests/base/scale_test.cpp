@@ -1,14 +1,14 @@
 // Inputs read at a decimal scale: the text is scaled as a decimal, so each reads to the double
 // of the text a user would have typed in percent.
 
-#include "table/scale.h"
+#include "base/scale.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-namespace talvo::table {
+namespace talvo::base {
 namespace {
 
 TEST(DecimalScaleRead, ScalesTheTextExactly) {
@@ -50,4 +50,4 @@ TEST(DecimalScaleRead, NoNumberStaysNone) {
 }
 
 } // namespace
-} // namespace talvo::table
+} // namespace talvo::base

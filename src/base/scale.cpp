@@ -1,7 +1,7 @@
-#include "table/scale.h"
+#include "base/scale.h"
 
+#include "base/error.h"
 #include "estimation/estimation.h"
-#include "table/error.h"
 
 #include <array>
 #include <cassert>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace talvo::table {
+namespace talvo::base {
 
 namespace {
 
@@ -203,4 +203,4 @@ ScaleSet fractionScales() {
     return {hundred, hundred, hundred, std::nullopt};
 }
 
-} // namespace talvo::table
+} // namespace talvo::base

@@ -5,8 +5,8 @@
 
 #include "estimation/estimation.h"
 
-namespace talvo::table {
+namespace talvo::base {
 
 using estimation::printable;
 
-} // namespace talvo::table
+} // namespace talvo::base

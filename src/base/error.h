@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace talvo::table {
+namespace talvo::base {
 
 // A usage or input error that stops the whole run: a bad option, a header without the
 // columns the models read, an input that cannot be read on, output that cannot be written.
@@ -11,4 +11,4 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-} // namespace talvo::table
+} // namespace talvo::base

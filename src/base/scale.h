@@ -11,7 +11,7 @@
 #include <optional>
 #include <string_view>
 
-namespace talvo::table {
+namespace talvo::base {
 
 // mantissa x 10^-decimals, mantissa > 0 and below 2^53, no trailing zeros in the mantissa
 // while decimals > 0.
@@ -76,4 +76,4 @@ ScaleSet soilGridsScales();
 // Sand, silt and clay as fractions of 1: 100 to percent; organic carbon as it is.
 ScaleSet fractionScales();
 
-} // namespace talvo::table
+} // namespace talvo::base
