@@ -19,7 +19,8 @@ MODELS = 7
 
 def run(command, output=None, env=None):
     """Wall seconds of one process, start to exit, its standard output on output (opened and
-    emptied before the clock starts), and its peak resident memory in MiB."""
+    emptied before the clock starts); its processor seconds (user and system, all threads),
+    which a busy machine disturbs less; and its peak resident memory in MiB."""
     with open(output or os.devnull, "wb") as sink:
         start = time.perf_counter()
         child = subprocess.Popen(command, stdout=sink, stderr=subprocess.DEVNULL, env=env)
@@ -27,11 +28,12 @@ def run(command, output=None, env=None):
         seconds = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) not in (0, 1):
         sys.exit(f"{' '.join(map(str, command))} failed with status {status}")
-    return seconds, usage.ru_maxrss / 1024
+    return seconds, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
 
 
 def side_contenders(name, build, work):
-    """name/measure: a call returning seconds and peak memory (Python: a dict of seconds)."""
+    """name/measure: a call returning wall seconds, processor seconds and peak memory (for
+    Python: dicts of seconds by contender)."""
     batch, out = [f"{build}/bin/talvo-batch"], work / "out.csv"
     summary, grid = work / "summary.csv", work / "grids"
 
@@ -53,7 +55,8 @@ def side_contenders(name, build, work):
         answer = work / f"python-{name}.json"
         run(["/usr/bin/python3", HERE / "python/against_numpy.py", "--json",
              str(CELLS_PYTHON)], answer, env)
-        return json.loads(answer.read_text()), 0
+        seconds = json.loads(answer.read_text())
+        return seconds["wall"], seconds["cpu"], 0
 
     calls = {
         "model 0": lambda: run(batch + ["--model", "0", work / "soils.csv"], out),
@@ -82,47 +85,55 @@ def spread(values, unit=""):
 
 
 def table(times):
-    """Markdown rows: measure, before, after, after / before (median of the rounds' ratios)."""
+    """Markdown rows: measure, before, after and after / before by the clock, and after / before
+    by processor time; each ratio the median of the rounds' ratios."""
     sides = ("before", "after")
-    rows = ["| measure | before | after | after / before |", "| --- | --- | --- | --- |"]
+    rows = ["| measure | before | after | after / before | by processor time |",
+            "| --- | --- | --- | --- | --- |"]
 
-    def seconds(name):
-        return [t for t, _ in times[name]]
-
-    def row(what, before, after):
-        rows.append(f"| {what} | {spread(before)} | {spread(after)} | "
-                    f"{spread([a / b for a, b in zip(after, before)], 'x')} |")
-
-    def peaks(name):
-        return [peak for _, peak in times[name]]
-
-    def rate(name, count):
-        return [count / t for t in seconds(name)]
+    def measured(name, kind):  # kind 0: wall seconds, 1: processor seconds, 2: peak MiB
+        return [values[kind] for values in times[name]]
 
     def per_round(numerators, denominators):
         return [a / b for a, b in zip(numerators, denominators)]
 
-    row("talvo-batch, 1M soils, model 0 to a file: M rows/s",
-        *(rate(f"{s}/model 0", SOILS / 1e6) for s in sides))
-    row("time of mawk (the same equations) / of talvo-batch",
-        *(per_round(seconds("mawk"), seconds(f"{s}/model 0")) for s in sides))
-    row("`--model all`: M output rows/s",
-        *(rate(f"{s}/model all", MODELS * SOILS / 1e6) for s in sides))
+    def row(what, values):
+        """values(kind) gives the before and after lists of wall (0) or processor (1) time."""
+        (before, after), processor = values(0), values(1)
+        by_processor = spread(per_round(processor[1], processor[0]), "x") if processor else ""
+        rows.append(f"| {what} | {spread(before)} | {spread(after)} | "
+                    f"{spread(per_round(after, before), 'x')} | {by_processor} |")
+
+    def rate(measure, count):
+        return lambda kind: [[count / t for t in measured(f"{s}/{measure}", kind)]
+                             for s in sides]
+
+    def over(numerator, denominator):
+        """Round by round, numerator's time over each build's denominator's (a name with a
+        "{}" is each build's own)."""
+        return lambda kind: [per_round(measured(numerator.format(s), kind),
+                                       measured(denominator.format(s), kind)) for s in sides]
+
+    row("talvo-batch, 1M soils, model 0 to a file: M rows/s", rate("model 0", SOILS / 1e6))
+    row("time of mawk (the same equations) / of talvo-batch", over("mawk", "{}/model 0"))
+    row("`--model all`: M output rows/s", rate("model all", MODELS * SOILS / 1e6))
     row("1M horizons: time of `--profiles --summary` / of the plain run",
-        *(per_round(seconds(f"{s}/profiles"), seconds(f"{s}/plain")) for s in sides))
-    row("talvo-map Int16, 4000 x 4000, 2 threads: s", *(seconds(f"{s}/map") for s in sides))
+        over("{}/profiles", "{}/plain"))
+    row("talvo-map Int16, 4000 x 4000, 2 threads: s",
+        lambda kind: [measured(f"{s}/map", kind) for s in sides])
     if "gdal_calc" in times:
-        row("time of gdal_calc.py / of talvo-map, Int16",
-            *(per_round(seconds("gdal_calc"), seconds(f"{s}/map")) for s in sides))
+        row("time of gdal_calc.py / of talvo-map, Int16", over("gdal_calc", "{}/map"))
     if "before/python" in times and "after/python" in times:
         for module in ("talvo.estimate, 1 thread", "talvo.estimate, all cores"):
             for peer, words in (("numpy, same answers", "numpy with the same answers"),
                                 ("numpy, bare equations", "bare numpy")):
-                row(f"Python, 10M cells: time of {words} / of {module}",
-                    *([r[peer] / r[module] for r in seconds(f"{s}/python")] for s in sides))
+                row(f"Python, 10M cells: time of {words} / of {module}", lambda kind: [
+                    [r[peer] / r[module] for r in measured(f"{s}/python", kind)]
+                    for s in sides])
     for measure, words in (("model 0", "talvo-batch, model 0"), ("profiles", "`--profiles "
                            "--summary`"), ("map", "talvo-map Int16")):
-        row(f"{words}: peak memory, MiB", *(peaks(f"{s}/{measure}") for s in sides))
+        row(f"{words}: peak memory, MiB",
+            lambda kind: [measured(f"{s}/{measure}", 2) for s in sides] if kind == 0 else [])
     return "\n".join(rows)
 
 

@@ -143,11 +143,14 @@ def soils(cells, whole_percent=False):
 
 
 def one_round(cells):
-    """A round for bench/compare.sh: each contender's wall time, after one untimed round."""
+    """A round for bench/compare.sh: each contender's wall and CPU time, after one untimed
+    round."""
     calls = contenders(*soils(cells))
     for call in calls.values():
         call()
-    print(json.dumps({name: timed(call)[0] for name, call in calls.items()}))
+    times = {name: timed(call)[:2] for name, call in calls.items()}
+    print(json.dumps({"wall": {name: wall for name, (wall, _) in times.items()},
+                      "cpu": {name: cpu for name, (_, cpu) in times.items()}}))
 
 
 def main():
