@@ -71,6 +71,7 @@ batch_cases() {
         --scale sand=0.1,silt=0.1,clay=0.1 in/grams_per_kilogram.csv
     each batch/fractions.csv/fractions @/bin/talvo-batch --model all --fractions in/fractions.csv
     each batch/formulas.csv/safe @/bin/talvo-batch --model 0 --safe-cells in/formulas.csv
+    each batch/list-models @/bin/talvo-batch --list-models --long
 }
 
 profile_cases() {
@@ -120,6 +121,7 @@ map_cases() {
         "${grids[@]}" --output map.tif
     each map/cog @/bin/talvo-map --model 1 --soilgrids "${grids[@]}" --type Int16 \
         --compress zstd --cog --output map.tif
+    each map/list-models @/bin/talvo-map --list-models --long
     each map/tile @/bin/talvo-map --model 6 --soilgrids "${grids[@]}" --tile 2/3 --output map.tif
     local layer=in/layers
     each map/depths @/bin/talvo-map --model 1 --soilgrids \
@@ -135,27 +137,33 @@ python_cases() {
         /usr/bin/python3 "$source/bench/same_answers.py" "$work/in"
 }
 
-# first_difference PROGRAM: "same", or the first file of PROGRAM's runs that differs and where.
+# first_difference PROGRAM: "same", or how many of PROGRAM's files differ, and the first of them
+# and where.
 first_difference() {
-    local before="$work/before/$1" after="$work/after/$1" file
+    local before="$work/before/$1" after="$work/after/$1" file first="" count=0
     if [ ! -d "$before" ]; then
         echo "$1: not run"
         return 0
     fi
     while read -r file; do
-        if [ ! -e "$after/$file" ] || [ ! -e "$before/$file" ]; then
-            echo "$1: $file is written by one build only"
-            return 1
-        fi
-        if ! cmp -s "$before/$file" "$after/$file"; then
-            echo "$1: $file differs: $(cmp "$before/$file" "$after/$file" 2>&1 | sed 's/^.*differ: //')"
-            if grep -Iq . "$before/$file"; then
-                diff "$before/$file" "$after/$file" | head -6 | cut -c1-200
-            fi
-            return 1
-        fi
-    done < <(cd "$before" && find . -type f | sort; cd "$after" && find . -type f | sort)
-    echo "$1: same ($(cd "$before" && find . -name status | wc -l) runs)"
+        cmp -s "$before/$file" "$after/$file" && continue
+        count=$((count + 1))
+        [ -n "$first" ] || first=$file
+    done < <({ (cd "$before" && find . -type f) && (cd "$after" && find . -type f); } | sort -u)
+    if [ "$count" -eq 0 ]; then
+        echo "$1: same ($(find "$before" -name status | wc -l) runs)"
+        return 0
+    fi
+    if [ ! -e "$before/$first" ] || [ ! -e "$after/$first" ]; then
+        echo "$1: $count files differ; the first, $first, is written by one build only"
+        return 1
+    fi
+    echo "$1: $count files differ; the first, $first: $(cmp "$before/$first" "$after/$first" 2>&1 |
+        sed 's/^.*differ: //')"
+    if grep -Iq . "$before/$first"; then
+        diff "$before/$first" "$after/$first" | head -6 | cut -c1-200
+    fi
+    return 1
 }
 
 batch_cases
