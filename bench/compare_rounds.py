@@ -137,6 +137,13 @@ def table(times):
     return "\n".join(rows)
 
 
+def processor():
+    for line in Path("/proc/cpuinfo").read_text().splitlines():
+        if line.startswith("model name"):
+            return line.split(":", 1)[1].strip()
+    return "processor unknown"
+
+
 def main():
     before, after, work, rounds = sys.argv[1], sys.argv[2], Path(sys.argv[3]), int(sys.argv[4])
     calls = {**side_contenders("before", before, work), **side_contenders("after", after, work),
@@ -149,8 +156,9 @@ def main():
         for name in order if round_ % 2 == 0 else reversed(order):
             times[name].append(calls[name]())
         print(f"round {round_ + 1} of {rounds} done", file=sys.stderr)
-    print(f"{rounds} interleaved rounds on {os.cpu_count()} cores, median (range); load average "
-          f"(1, 5, 15 min) {' '.join(f'{x:.1f}' for x in load)} before, "
+    print(f"{time.strftime('%Y-%m-%d %H:%M %Z')}, {processor()}, {os.cpu_count()} cores; "
+          f"{rounds} interleaved rounds, median (range); load average (1, 5, 15 min) "
+          f"{' '.join(f'{x:.1f}' for x in load)} before, "
           f"{' '.join(f'{x:.1f}' for x in os.getloadavg())} after")
     print(table(times))
 

@@ -9,7 +9,8 @@ still differs from talvo. "Bare" types the equations and np.round(x, 2): binary 
 even, no flags, no errors, so a third of the job and not the calculator's numbers.
 
 Usage: against_numpy.py [CELLS] [ROUNDS]   (default 10 million, 7 rounds)
-       against_numpy.py --json CELLS       one round, its wall times as JSON (bench/compare.sh)
+       against_numpy.py --json CELLS       one round of three calls each, median wall and CPU
+                                           times as JSON (bench/compare.sh)
 """
 
 import json
@@ -142,15 +143,19 @@ def soils(cells, whole_percent=False):
     return sand, clay
 
 
-def one_round(cells):
-    """A round for bench/compare.sh: each contender's wall and CPU time, after one untimed
-    round."""
+def one_round(cells, repeats=3):
+    """A round for bench/compare.sh: each contender's median wall and CPU time over repeats
+    interleaved calls, after one untimed round."""
     calls = contenders(*soils(cells))
     for call in calls.values():
         call()
-    times = {name: timed(call)[:2] for name, call in calls.items()}
-    print(json.dumps({"wall": {name: wall for name, (wall, _) in times.items()},
-                      "cpu": {name: cpu for name, (_, cpu) in times.items()}}))
+    times = {name: [] for name in calls}
+    for _ in range(repeats):
+        for name, call in calls.items():
+            times[name].append(timed(call)[:2])
+    print(json.dumps({kind: {name: statistics.median(t[index] for t in values)
+                             for name, values in times.items()}
+                      for index, kind in enumerate(("wall", "cpu"))}))
 
 
 def main():
