@@ -11,7 +11,7 @@
 # Each time is a whole process, start to exit, its output opened before the clock starts;
 # Python's are whole calls in a process of each build's own module. Every ratio is also given
 # by processor time, which a machine shared with other work disturbs less than the clock.
-# Usage: bench/compare.sh BEFORE_BUILD AFTER_BUILD [ROUNDS]   (default 5 rounds: about 3 minutes
+# Usage: bench/compare.sh BEFORE_BUILD AFTER_BUILD [ROUNDS]   (default 5 rounds: about 4 minutes
 # of processor time, 10 by the clock on 2 cores under a load average of 15); build folders of
 # the bench preset (cmake --preset bench && cmake --build --preset bench), with bin/ and
 # src/python/package. The Python rows need both modules, the map rows gdal_calc.py.
