@@ -18,13 +18,7 @@ trap 'rm -rf "$work"' EXIT
 "$bin/batch_bench" --soil-table "$rows" >"$work/soils.csv"
 "$bin/batch_bench" --soil-table "$rows" failing >"$work/failing.csv"
 
-# Model 0 with its rounding to 15 digits left out: mawk's %.2f rounds the binary value.
-awk_program='BEGIN { FS = OFS = ","; print "id,sand,silt,clay,oc,model,fc,pwp,awc,error" }
-NR > 1 { S = $2; C = $4
-  fc = (29.79202 - 0.26349 * S) + 0.20657 * C
-  pwp = ((5.04007 - 0.03849 * S) + 0.23203 * C) - (0.00057 * S) * C
-  awc = ((fc - pwp) / 100) * 1.49 * 150
-  printf "%s,TALVO PTF model (PSD),%.2f,%.2f,%.2f,\n", $0, fc, pwp, awc }'
+awk_program=$(cat bench/batch/model0.awk)
 
 # Each program is started directly with its standard output on a file, and timed from start
 # to exit: a shell or time(1) in between would add tens of milliseconds to every tool, which

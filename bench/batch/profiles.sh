@@ -12,19 +12,7 @@ rounds=${2:-5}
 bin=${BENCH_BIN:-build/bench/bin}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-table() { # horizons file: two profiles' horizons interleaved, one upside down
-    awk -v n="$1" 'BEGIN {
-        print "profile,top,bottom,sand,silt,clay,oc,bd,cf"
-        srand(7)
-        for (i = 0; i < n; i++) {
-            p = int(i / 10) * 2 + i % 2; h = int((i % 10) / 2)
-            if (i % 2) h = 4 - h
-            top = h * 30
-            sand = 20 + int(rand() * 60); clay = 5 + int(rand() * 40)
-            printf "S%07d,%d,%d,%d,%d,%d,%.2f,%.2f,%d\n", p, top, top + 30, sand, 100 - sand - clay, clay, rand() * 3, 1.2 + rand() * 0.5, int(rand() * 30)
-        }
-    }' >"$2"
-}
+table() { awk -v n="$1" -f bench/batch/horizons.awk >"$2"; }
 table "$horizons" "$work/all.csv"
 table $((horizons / 10)) "$work/tenth.csv"
 

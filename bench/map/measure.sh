@@ -15,29 +15,14 @@ cd "$(dirname "$0")/../.."
 size=${1:-4000}
 rounds=${2:-5}
 map=$(realpath "${BENCH_BIN:-build/bench/bin}")/talvo-map
+peer=$(realpath bench/map/peer.sh)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 bench/map/make_soils.py "$work" "$size"
 cd "$work"
 
-# Both write tiled files with level 1 and the same predictor; talvo-map five bands, gdal_calc.py
-# three. The Int16 bands hold hundredths, as talvo-map's do. Both read the soil grids' USDA
-# sand and silt and move the coarse silt into sand.
-S="(A/10.0+(C/10.0-(C/10.0)*0.7153382790366965))"
-C="(B/10.0)"
-FC="((29.79202-0.26349*$S)+0.20657*$C)"
-PWP="(((5.04007-0.03849*$S)+0.23203*$C)-(0.00057*$S)*$C)"
-AWC="(($FC-$PWP)/100)*1.49*150"
-HUNDREDTHS=(--calc="numpy.round($FC*100)" --calc="numpy.round($PWP*100)" --calc="numpy.round($AWC*100)")
-
-# calc OUT TYPE NODATA CREATION-OPTIONS... CALC...: gdal_calc.py on sand, clay and silt
-calc() {
-    local out=$1 type=$2 nodata=$3
-    shift 3
-    gdal_calc.py --quiet --overwrite -A sand.tif -B clay.tif -C silt.tif --outfile="$out" \
-        --type="$type" \
-        --co TILED=YES --NoDataValue="$nodata" "$@"
-}
+# Both write tiled files with level 1 and the same predictor; talvo-map five bands,
+# gdal_calc.py three.
 
 # measure NAME COMMAND...: one line "NAME wall_s cpu_s peak_kib bytes", the bytes of the file
 # $out_file names; COMMAND may be one of the functions here, all run through bash alike.
@@ -65,21 +50,21 @@ talvo() {
     "$map" --model 0 --sand sand.tif --silt silt.tif --clay clay.tif --soilgrids --threads 2 "$@"
 }
 
-export -f tiles talvo calc
+export -f tiles talvo
 export map
 
 load_before=$(cut -d ' ' -f 1-3 /proc/loadavg)
 for round in $(seq "$rounds"); do
     out_file=map.tif measure talvo-map talvo --output map.tif
-    out_file=calc.tif measure gdal_calc calc calc.tif Float32 -9999 --co COMPRESS=DEFLATE \
-        --co ZLEVEL=1 --calc="$FC" --calc="$PWP" --calc="$AWC"
+    out_file=calc.tif measure gdal_calc "$peer" . calc.tif Float32 --co COMPRESS=DEFLATE \
+        --co ZLEVEL=1
     out_file= measure 4-tiles tiles
     for method in DEFLATE ZSTD; do
         level=$([[ $method == ZSTD ]] && echo ZSTD_LEVEL || echo ZLEVEL)
         out_file=map16.tif measure "talvo-map-int16-$method" talvo --type Int16 \
             --compress "${method,,}" --output map16.tif
-        out_file=calc16.tif measure "gdal_calc-int16-$method" calc calc16.tif Int16 -32768 \
-            --co COMPRESS="$method" --co "$level=1" --co PREDICTOR=2 "${HUNDREDTHS[@]}"
+        out_file=calc16.tif measure "gdal_calc-int16-$method" "$peer" . calc16.tif Int16 \
+            --co COMPRESS="$method" --co "$level=1" --co PREDICTOR=2
     done
     echo "round $round done" >&2
 done

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""The README's commands, run as written, in their order, from the top of a scratch copy of the
-sources in which build/release is the build under test: as a reader runs them after the two
-commands that open the README. A command of a sh block ends with status 0 (talvo-batch may end
-with 1: rows with an error are written and counted); a python block runs in Debian's python3;
-each "$ " line of a transcript prints the lines that follow it.
+"""The READMEs' commands (README.md, then bench/README.md), run as written, in their order, from
+the top of a scratch copy of the sources in which build/release is the build under test: as a
+reader runs them after the two commands that open the README. A command of a sh block ends
+with status 0 (talvo-batch may end with 1: rows with an error are written and counted); a
+python block runs in Debian's python3; each "$ " line of a transcript prints the lines that
+follow it.
 Usage: readme_commands.py SOURCE_DIR BUILD_DIR"""
 
 import difflib
@@ -21,13 +22,15 @@ SKIPS = [
     (r"^scripts/install-deps\.sh|^sudo apt", "installs Debian packages: root and the network"),
     (r"^cmake --preset|^cd build/release && cpack",
      "a build of its own, minutes of compiling: the build under test stands in for it"),
-    (r"^bench/\w+/(measure|startup_)|^build/bench/|window_bench",
-     "a benchmark: a build of its own and minutes of timing"),
+    (r"^bench/(compare|same_answers)\.sh",
+     "two builds side by side: minutes of building and running"),
     (r"^scripts/(analyse|valgrind)\.sh|^FUZZ_SECONDS=", "a hardening stage, run by .ci/run"),
     (r"sbatch", "needs a Slurm cluster"),
     (r"--depths 0-5cm", "reads SoilGrids' layers, which a reader downloads"),
     (r"^talvo-batch ", "the installed talvo-batch on a table of the reader's own"),
 ]
+
+READMES = ["README.md", "bench/README.md"]
 
 # The worked examples' folder, made private to this run so that runs side by side never meet.
 SHARED_FOLDER = "/tmp/soils"
@@ -35,13 +38,14 @@ SHARED_FOLDER = "/tmp/soils"
 
 @dataclass
 class Command:
-    line: int  # in README.md
+    file: str  # one of READMES
+    line: int
     kind: str  # "sh", "python" or "transcript"
     text: str
     expected: list = field(default_factory=list)  # a transcript's lines
 
 
-def shell_commands(first_line, lines):
+def shell_commands(file, first_line, lines):
     """The commands of a sh block: continued lines joined, comment lines left out."""
     commands, pending, start = [], "", first_line
     for number, line in enumerate(lines, first_line):
@@ -52,25 +56,25 @@ def shell_commands(first_line, lines):
         if line.endswith("\\"):
             pending += line + "\n"
             continue
-        commands.append(Command(start, "sh", pending + line))
+        commands.append(Command(file, start, "sh", pending + line))
         pending = ""
     return commands
 
 
-def transcript_commands(first_line, lines):
+def transcript_commands(file, first_line, lines):
     commands = []
     for number, line in enumerate(lines, first_line):
         if line.startswith("$ "):
-            commands.append(Command(number, "transcript", line[2:]))
+            commands.append(Command(file, number, "transcript", line[2:]))
         elif commands:
             commands[-1].expected.append(line)
     return commands
 
 
-def readme_commands(readme):
-    """Every command of the README's fenced blocks, in order."""
+def readme_commands(source, file):
+    """Every command of a README's fenced blocks, in order."""
     commands, fence, body = [], None, []
-    for number, line in enumerate(readme.read_text(encoding="utf-8").splitlines(), 1):
+    for number, line in enumerate((source / file).read_text(encoding="utf-8").splitlines(), 1):
         if fence is None:
             if line.startswith("```"):
                 fence, body = (number + 1, line[3:].strip()), []
@@ -80,11 +84,11 @@ def readme_commands(readme):
             continue
         first, info = fence
         if info in ("sh", "bash"):
-            commands += shell_commands(first, body)
+            commands += shell_commands(file, first, body)
         elif info == "python":
-            commands.append(Command(first, "python", "\n".join(body)))
+            commands.append(Command(file, first, "python", "\n".join(body)))
         elif not info:
-            commands += transcript_commands(first, body)
+            commands += transcript_commands(file, first, body)
         fence = None
     return commands
 
@@ -115,7 +119,7 @@ def check(command, status, output):
         return f"status {status}"
     if command.kind == "transcript" and output.splitlines() != command.expected:
         return "printed otherwise than the README shows:\n" + "\n".join(difflib.unified_diff(
-            command.expected, output.splitlines(), "README.md", "printed", lineterm=""))
+            command.expected, output.splitlines(), command.file, "printed", lineterm=""))
     return None
 
 
@@ -138,7 +142,7 @@ def run_all(commands, source, build):
             subprocess.run(["bash", "-c", script(commands, results)], cwd=work / "clone",
                            check=False, timeout=300)
         except subprocess.TimeoutExpired:
-            print("README's commands still running after 300 s: stopped", file=sys.stderr)
+            print("the READMEs' commands still running after 300 s: stopped", file=sys.stderr)
         outcomes = []
         for number in range(len(commands)):
             status, output = results / f"{number}.status", results / str(number)
@@ -150,22 +154,23 @@ def run_all(commands, source, build):
 def main():
     source, build = Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve()
     used, run = set(), []
-    for command in readme_commands(source / "README.md"):
+    for command in (c for file in READMES for c in readme_commands(source, file)):
         pattern, reason = skip_reason(command)
         if pattern:
             used.add(pattern)
-            print(f"README.md:{command.line}: skipped, {reason}: {command.text.splitlines()[0]}")
+            print(f"{command.file}:{command.line}: skipped, {reason}: "
+                  f"{command.text.splitlines()[0]}")
         else:
             run.append(command)
     failures = [f"skip {p!r} matches no command" for p, _ in SKIPS if p not in used]
     if not run:
-        failures.append("no command found in README.md")
+        failures.append("no command found in the READMEs")
     for command, (status, output) in zip(run, run_all(run, source, build)):
         fault = check(command, status, output)
-        print(f"README.md:{command.line}: {'FAILED' if fault else 'ok'}: "
+        print(f"{command.file}:{command.line}: {'FAILED' if fault else 'ok'}: "
               f"{command.text.splitlines()[0]}")
         if fault:
-            failures.append(f"README.md:{command.line}: {fault}\n{command.text}\n"
+            failures.append(f"{command.file}:{command.line}: {fault}\n{command.text}\n"
                             f"--- printed:\n{output}")
     for failure in failures:
         print(failure, file=sys.stderr)
