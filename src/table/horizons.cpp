@@ -20,11 +20,20 @@ std::string_view headerName(HorizonInput input) {
     return names.at(static_cast<std::size_t>(input));
 }
 
-std::size_t ProfileTable::find(std::string_view id) {
-    const auto [at, added] = m_index.try_emplace(std::string(id), m_profiles.size());
+std::size_t ProfileTable::find(std::string_view profileId) {
+    for (std::size_t& recent : m_recent) {
+        if (recent != None && id(recent) == profileId) {
+            std::swap(recent, m_recent[0]);
+            return m_recent[0];
+        }
+    }
+    // One lookup for a new id and an old one alike: a short id's string needs no allocation.
+    const auto [at, added] = m_index.try_emplace(std::string(profileId), m_profiles.size());
     if (added) {
         m_profiles.push_back({&at->first, None, None});
     }
+    m_recent[1] = m_recent[0];
+    m_recent[0] = at->second;
     return at->second;
 }
 
@@ -36,11 +45,7 @@ void ProfileTable::add(const HorizonBatch& batch) {
         const std::string_view profileId =
             std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
         idStart = entry.idEnd;
-        // A profile's horizons mostly come one after another: only a new id is looked up.
-        if (m_last == None || profileId != id(m_last)) {
-            m_last = find(profileId);
-        }
-        Profile& profile = m_profiles[m_last];
+        Profile& profile = m_profiles[find(profileId)];
         const std::size_t horizon = m_horizons.size();
         m_horizons.push_back({entry.top, entry.bottom, None});
         (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;

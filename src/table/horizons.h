@@ -89,7 +89,8 @@ private:
     std::string_view m_lineEnd = "\n";
     std::unordered_map<std::string, std::size_t> m_index; // each profile by its id
     std::vector<Profile> m_profiles;
-    std::size_t m_last = None; // the profile of the last horizon added
+    // The last two profiles found: horizons mostly come a profile or two at a time.
+    std::array<std::size_t, 2> m_recent{None, None};
     std::vector<Horizon> m_horizons;
     std::vector<double> m_water; // per horizon, one per model (NaN: no estimate)
 };
