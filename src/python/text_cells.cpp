@@ -150,8 +150,7 @@ double objectNumber(PyObject* cell, estimation::DecimalSeparator separator,
 CellNumbers objectNumbers(const py::array& cells, estimation::DecimalSeparator separator,
                           const py::function& other) {
     const auto count = static_cast<std::size_t>(cells.size());
-    CellNumbers numbers{py::array_t<double>(cells.size()),
-                        py::array_t<std::uint8_t>(cells.size())};
+    CellNumbers numbers{py::array_t<double>(cells.size()), py::array_t<std::uint8_t>(cells.size())};
     double* out = numbers.numbers.mutable_data();
     std::uint8_t* mismatched = numbers.mismatched.mutable_data();
     const auto* in = static_cast<PyObject* const*>(cells.data());
