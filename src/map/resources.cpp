@@ -24,14 +24,13 @@ constexpr std::size_t SpareBytes = std::size_t{64} << 20U;
 constexpr std::size_t DefaultStackBytes = std::size_t{8} << 20U;
 
 unsigned threadsTaken(unsigned threads) {
-    return threads + 1 + compressionThreads(threads);
+    return threads + compressionThreads(threads);
 }
 
-// The reader, the workers and GDAL's compression threads, as a message names them.
+// The workers and GDAL's compression threads, as a message names them.
 std::string threadCount(unsigned threads) {
     return std::to_string(threadsTaken(threads)) + " threads (" + std::to_string(threads) +
-           " to estimate, 1 to read, " + std::to_string(compressionThreads(threads)) +
-           " to compress)";
+           " to estimate, " + std::to_string(compressionThreads(threads)) + " to compress)";
 }
 
 std::size_t stackBytes() {

@@ -14,8 +14,8 @@ namespace talvo::map {
 // compression threads it starts later. Call before any other thread starts.
 void shareOneArenaUnderAddressLimit();
 
-// Starts the threads a run on `threads` workers takes at once (with the reader and GDAL's
-// compression threads) and ends them again. Throws Error when the system refuses one.
+// Starts the threads a run on `threads` workers takes at once (with GDAL's compression
+// threads) and ends them again. Throws Error when the system refuses one.
 void checkThreadsAllowed(unsigned threads);
 
 // The memory a run takes beyond what the process holds when it starts: the windows in

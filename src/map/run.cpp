@@ -1,11 +1,11 @@
 #include "map/run.h"
 
+#include "base/ordered_pipeline.h"
 #include "map/cell_estimates.h"
 #include "map/error.h"
 #include "map/inputs.h"
 #include "map/layered_inputs.h"
 #include "map/output.h"
-#include "map/pipeline.h"
 #include "map/profile_estimates.h"
 #include "map/reach.h"
 #include "map/resources.h"
@@ -95,6 +95,61 @@ std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
            cellBytes;
 }
 
+// A window: its cells as read, then its bands as estimated.
+struct WindowJob {
+    Window window;
+    InputBuffers inputs;
+    ResultBuffers results;
+    std::uint64_t estimated = 0;
+    estimation::ContentUnitTally contents;
+};
+
+// Reads, estimates and writes the windows of `plan` in order, into `summary`. Reads and writes
+// stay on the calling thread: a GDAL dataset is used by one thread only.
+void estimateWindows(const Settings& settings, const CellWork& work, OutputRaster& output,
+                     const WindowPlan& plan, int firstRow, unsigned threads,
+                     const Progress& progress, Summary& summary) {
+    const std::uint64_t total = plan.count();
+    std::uint64_t next = 0;
+    const auto read = [&](WindowJob& job) {
+        if (next == total) {
+            return false;
+        }
+        job.window = plan.at(next++);
+        work.read(job.window, job.inputs);
+        return true;
+    };
+    const auto makeWorker = [&] {
+        return [&settings, &work, estimates = work.estimator()](WindowJob& job) {
+            const auto cells = static_cast<std::size_t>(job.window.width) *
+                               static_cast<std::size_t>(job.window.height);
+            job.results.resize(settings.type, work.bands(), cells);
+            job.contents = {};
+            job.estimated =
+                estimates->estimate(job.inputs, cells, job.results, settings.type, job.contents);
+        };
+    };
+    std::uint64_t written = 0;
+    const auto write = [&](WindowJob& job) {
+        Window window = job.window;
+        window.y -= firstRow;
+        output.write(window, job.results);
+        summary.estimatedCells += job.estimated;
+        summary.contents += job.contents;
+        if (progress) {
+            progress(++written, total);
+        }
+    };
+    try {
+        // One window more than there are workers: the one being written.
+        base::OrderedPipeline<WindowJob>(threads, threads + 1).run(read, makeWorker, write);
+    } catch (const base::ThreadsRefused& error) {
+        // Asked for at the start (checkThreadsAllowed), but another process took them.
+        throw Error("the system refused to start a thread: " + error.code().message() +
+                    "; give fewer with --threads");
+    }
+}
+
 // The map of `inputs` (InputRasters or LayeredInputs) with `work`'s bands.
 template <typename Inputs, typename Work>
 Summary writeMap(const Settings& settings, const estimation::PtfModel& model, const Inputs& inputs,
@@ -123,9 +178,7 @@ Summary writeMap(const Settings& settings, const estimation::PtfModel& model, co
     checkMemoryAllowed(runBytes(threads, windowBytes(plan, settings), cacheBytes));
     OutputRaster output(settings, model, grid.rows(rows.first, rows.end), threads, cleanup);
     const Work work(model, inputs, settings);
-    Pipeline pipeline(settings, work, output, plan, rows.first, progress);
-    summary.estimatedCells = pipeline.run(threads);
-    summary.contents = pipeline.contents();
+    estimateWindows(settings, work, output, plan, rows.first, threads, progress, summary);
     output.commit();
     return summary;
 }

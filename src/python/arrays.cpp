@@ -1,13 +1,11 @@
 #include "python/arrays.h"
 
+#include "base/ordered_pipeline.h"
 #include "estimation/estimation.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cassert>
 #include <span>
 #include <thread>
-#include <vector>
 
 namespace talvo::python {
 
@@ -44,43 +42,40 @@ bool estimateCells(const estimation::PtfModel& model, const InputColumns& inputs
                    const std::function<bool()>& interrupted, unsigned threads,
                    estimation::ParticleSizeScale scale) {
     const std::size_t available = threads != 0 ? threads : std::thread::hardware_concurrency();
-    const std::size_t parts =
-        std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1));
-    // Made here, so that running out of memory fails the call, not a thread: one for the
-    // calling thread and one for each worker.
-    estimation::SoilEstimator own(model, precision, scale);
-    std::vector<estimation::SoilEstimator> estimators;
-    estimators.reserve(parts - 1);
-    for (std::size_t part = 0; part + 1 < parts; ++part) {
-        estimators.emplace_back(model, precision, scale);
-    }
-    // Blocks are taken in turn rather than split evenly, so that a core that other work slows
-    // down takes fewer and the call does not wait for it; an array of only a few blocks' cells
-    // is split evenly, so that every thread still has a share.
-    const std::size_t block = std::min(cellsPerBlock(precision), (count + parts - 1) / parts);
-    std::atomic<std::size_t> nextBlock{0};
-    std::atomic<bool> stopped{false};
-    // Only the calling thread asks, as only it may take the GIL; the others see `stopped`.
-    const auto takeBlocks = [&](estimation::SoilEstimator& estimator, bool asks) {
-        while (!stopped.load(std::memory_order_relaxed)) {
-            const std::size_t first = nextBlock.fetch_add(block);
-            if (first >= count) {
-                return;
-            }
-            estimateRange(estimator, inputs, outputs, first, std::min(count, first + block));
-            if (asks && interrupted()) {
-                stopped.store(true, std::memory_order_relaxed);
-            }
+    const auto workers = static_cast<unsigned>(
+        std::clamp<std::size_t>(count / CellsPerThread, 1, std::max<std::size_t>(available, 1)));
+    // An array of only a few blocks' cells is split evenly, so that every thread has a share.
+    const std::size_t block = std::min(cellsPerBlock(precision), (count + workers - 1) / workers);
+    struct Cells {
+        std::size_t first = 0;
+        std::size_t last = 0;
+    };
+    std::size_t next = 0;
+    const auto read = [&](Cells& cells) {
+        cells = {next, std::min(count, next + block)};
+        next = cells.last;
+        return cells.first < cells.last;
+    };
+    // Made on the calling thread, so that running out of memory fails the call, not a thread.
+    const auto makeWorker = [&] {
+        return [&, estimator =
+                       estimation::SoilEstimator(model, precision, scale)](Cells& cells) mutable {
+            estimateRange(estimator, inputs, outputs, cells.first, cells.last);
+        };
+    };
+    // Only the calling thread asks, as only it may take the GIL.
+    struct Interrupted {};
+    const auto done = [&](Cells& /*cells*/) {
+        if (interrupted()) {
+            throw Interrupted{};
         }
     };
-    std::vector<std::jthread> workers;
-    workers.reserve(parts - 1);
-    for (std::size_t part = 0; part + 1 < parts; ++part) {
-        workers.emplace_back([&, part] { takeBlocks(estimators[part], false); });
+    try {
+        base::OrderedPipeline<Cells>(workers, workers + 1).run(read, makeWorker, done);
+    } catch (const Interrupted&) {
+        return false;
     }
-    // The calling thread takes part too.
-    takeBlocks(own, true);
-    return !stopped.load(std::memory_order_relaxed);
+    return true;
 }
 
 } // namespace talvo::python

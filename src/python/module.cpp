@@ -5,7 +5,6 @@
 #include "estimation/estimation.h"
 #include "evaluation/options.h"
 #include "python/arrays.h"
-#include "python/columns.h"
 #include "python/evaluate.h"
 #include "python/input_columns.h"
 #include "python/interruption.h"
@@ -115,7 +114,7 @@ py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const N
     const auto at = [](const Numbers& numbers, py::ssize_t i) {
         return numbers.size() == 1 ? numbers.data()[0] : numbers.data()[i];
     };
-    py::array_t<std::int8_t> out = resultColumn<std::int8_t>(count);
+    py::array_t<std::int8_t> out(count);
     std::int8_t* inputs = out.mutable_data();
     for (py::ssize_t i = 0; i < count; ++i) {
         const estimation::SoilEstimate estimate = estimation::estimateSoil(
@@ -157,12 +156,12 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
         }
         inputs.at(i) = {given.at(i)->data(), given.at(i)->size() == 1};
     }
-    py::array_t<double> fc = resultColumn<double>(count);
-    py::array_t<double> pwp = resultColumn<double>(count);
-    py::array_t<double> awc = resultColumn<double>(count);
-    py::array_t<std::uint16_t> flagBits = resultColumn<std::uint16_t>(count);
-    py::array_t<std::uint8_t> texture = resultColumn<std::uint8_t>(count);
-    py::array_t<std::int8_t> error = resultColumn<std::int8_t>(count);
+    py::array_t<double> fc(count);
+    py::array_t<double> pwp(count);
+    py::array_t<double> awc(count);
+    py::array_t<std::uint16_t> flagBits(count);
+    py::array_t<std::uint8_t> texture(count);
+    py::array_t<std::int8_t> error(count);
     const OutputColumns outputs{fc.mutable_data(),      pwp.mutable_data(),
                                 awc.mutable_data(),     flagBits.mutable_data(),
                                 texture.mutable_data(), error.mutable_data()};
@@ -184,7 +183,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
 // 52.299999237060547): each becomes the double that text reads to.
 py::array_t<double>
 widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>& numbers) {
-    py::array_t<double> out = resultColumn<double>(numbers.size());
+    py::array_t<double> out(numbers.size());
     const float* in = numbers.data();
     double* wide = out.mutable_data();
     estimation::RecentFloatTexts floatTexts;
@@ -253,7 +252,7 @@ const estimation::PtfModel& modelOf(int position) {
 py::array_t<double> carbonFor(int position, const Numbers& oc, const std::string& unit) {
     const estimation::CarbonUnit given = base::parseCarbonUnit(unit, base::Spelling::keyword);
     const estimation::PtfModel& model = modelOf(position);
-    py::array_t<double> out = resultColumn<double>(oc.size());
+    py::array_t<double> out(oc.size());
     double* read = out.mutable_data();
     for (py::ssize_t i = 0; i < oc.size(); ++i) {
         read[i] = estimation::carbonFor(model, given, oc.data()[i]);
@@ -273,7 +272,7 @@ py::object carbonNote(int position, const Numbers& oc, const std::string& remedy
 }
 
 py::array_t<double> shiftDecimal(const Numbers& numbers, int places) {
-    py::array_t<double> out = resultColumn<double>(numbers.size());
+    py::array_t<double> out(numbers.size());
     const double* in = numbers.data();
     double* shifted = out.mutable_data();
     inPieces(static_cast<std::size_t>(numbers.size()), CellsPerPiece,

@@ -1,7 +1,6 @@
 #include "python/text_cells.h"
 
 #include "estimation/estimation.h"
-#include "python/columns.h"
 #include "python/interruption.h"
 
 #include <algorithm>
@@ -93,7 +92,7 @@ struct FixedTexts {
 CellNumbers fixedTextNumbers(const FixedTexts& texts, std::size_t count,
                              estimation::DecimalSeparator separator) {
     const auto size = static_cast<py::ssize_t>(count);
-    CellNumbers cells{resultColumn<double>(size), resultColumn<std::uint8_t>(size)};
+    CellNumbers cells{py::array_t<double>(size), py::array_t<std::uint8_t>(size)};
     double* out = cells.numbers.mutable_data();
     std::uint8_t* mismatched = cells.mismatched.mutable_data();
     inPieces(count, CellsPerPiece, [&](std::size_t first, std::size_t last) {
@@ -151,8 +150,7 @@ double objectNumber(PyObject* cell, estimation::DecimalSeparator separator,
 CellNumbers objectNumbers(const py::array& cells, estimation::DecimalSeparator separator,
                           const py::function& other) {
     const auto count = static_cast<std::size_t>(cells.size());
-    CellNumbers numbers{resultColumn<double>(cells.size()),
-                        resultColumn<std::uint8_t>(cells.size())};
+    CellNumbers numbers{py::array_t<double>(cells.size()), py::array_t<std::uint8_t>(cells.size())};
     double* out = numbers.numbers.mutable_data();
     std::uint8_t* mismatched = numbers.mismatched.mutable_data();
     const auto* in = static_cast<PyObject* const*>(cells.data());

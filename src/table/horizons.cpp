@@ -1,19 +1,14 @@
 #include "table/horizons.h"
 
-#include "base/error.h"
 #include "table/csv.h"
+#include "base/error.h"
 #include "table/settings.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <limits>
-#include <new>
 #include <optional>
 #include <string>
 
@@ -25,129 +20,39 @@ std::string_view headerName(HorizonInput input) {
     return names.at(static_cast<std::size_t>(input));
 }
 
-namespace {
-
-// The index numbers profiles in 32 bits, and the table horizons; one number is "none".
-constexpr std::size_t MaxProfiles = std::numeric_limits<std::uint32_t>::max();
-constexpr std::size_t MaxHorizons = std::numeric_limits<std::uint32_t>::max() - 1;
-// Below 2^24 a float's whole numbers are all there, and the depths of real profiles lie far
-// below it; NaN and the rest are kept in full.
-constexpr double FloatDepthLimit = 16777216.0;
-
-bool floatHolds(double depth) noexcept {
-    return std::fabs(depth) < FloatDepthLimit &&
-           static_cast<double>(static_cast<float>(depth)) == depth;
-}
-// How many horizons ahead add() asks for a profile's place in the index, and profiles ahead
-// grow() does.
-constexpr std::size_t PrefetchAhead = 8;
-
-} // namespace
-
-std::size_t ProfileTable::slot(std::string_view id, std::uint64_t hash) const noexcept {
-    const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& place = m_slots[at];
-        if (place.number == 0 || (place.tag == hashTag(hash) &&
-                                  holds(static_cast<std::size_t>(place.number) - 1, id, hash))) {
-            return at;
-        }
-    }
-}
-
-void ProfileTable::grow() {
-    // Doubled, and where that takes a block, the whole block: each size below it would take
-    // a block of its own, fresh memory that the system clears at a cost.
-    const std::size_t bytes =
-        zeroedRoom(std::max<std::size_t>(64, m_slots.size() * 2) * sizeof(Slot));
-    const std::size_t count = bytes / sizeof(Slot);
-    assert(std::has_single_bit(count));
-    m_slotMemory = {static_cast<Slot*>(allocateZeroed(bytes)), FreeZeroed{bytes}};
-    m_slots = {m_slotMemory.get(), count};
-    // Every id differs from the others: only a free place is looked for, each some profiles
-    // ahead, as the places are far apart.
-    for (std::size_t p = 0; p < m_profiles.size(); ++p) {
-        if (p + PrefetchAhead < m_profiles.size()) {
-            __builtin_prefetch(&m_slots[m_profiles[p + PrefetchAhead].hash & (count - 1)], 1);
-        }
-        std::size_t at = m_profiles[p].hash & (count - 1);
-        while (m_slots[at].number != 0) {
-            at = (at + 1) & (count - 1);
-        }
-        m_slots[at] = {hashTag(m_profiles[p].hash), static_cast<std::uint32_t>(p + 1)};
-    }
-}
-
-ProfileTable::Entry& ProfileTable::find(std::string_view profileId, std::uint64_t hash) {
-    for (Recent& recent : m_recent) {
-        if (recent.entry != nullptr && recent.entry->hash == hash &&
-            std::string_view(m_ids).substr(recent.idStart, recent.entry->idEnd - recent.idStart) ==
-                profileId) {
+std::size_t ProfileTable::find(std::string_view profileId) {
+    for (std::size_t& recent : m_recent) {
+        if (recent != None && id(recent) == profileId) {
             std::swap(recent, m_recent[0]);
-            return *m_recent[0].entry;
+            return m_recent[0];
         }
     }
-    if (2 * (m_profiles.size() + 1) > m_slots.size()) {
-        grow();
+    // One lookup for a new id and an old one alike: a short id's string needs no allocation.
+    const auto [at, added] = m_index.try_emplace(std::string(profileId), m_profiles.size());
+    if (added) {
+        m_profiles.push_back({&at->first, None, None});
     }
-    Slot& place = m_slots[slot(profileId, hash)];
-    if (place.number == 0) {
-        if (m_profiles.size() == MaxProfiles) {
-            throw base::Error("more than " + std::to_string(MaxProfiles) + " profiles");
-        }
-        m_ids += profileId;
-        m_profiles.push_back({m_ids.size(), hash, NoHorizon, NoHorizon});
-        place = {hashTag(hash), static_cast<std::uint32_t>(m_profiles.size())};
-    }
-    const std::size_t profile = static_cast<std::size_t>(place.number) - 1;
     m_recent[1] = m_recent[0];
-    m_recent[0] = {&m_profiles[profile], profile == 0 ? 0 : m_profiles[profile - 1].idEnd};
-    return *m_recent[0].entry;
+    m_recent[0] = at->second;
+    return at->second;
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
     const std::size_t modelCount = m_models.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
-        // A new profile's place in the index is a miss in every cache: asked for a few
-        // horizons ahead, it has come by the time it is looked at.
-        if (h + PrefetchAhead < batch.entries.size() && !m_slots.empty()) {
-            __builtin_prefetch(
-                &m_slots[batch.entries[h + PrefetchAhead].hash & (m_slots.size() - 1)]);
-        }
         const HorizonBatch::Entry& entry = batch.entries[h];
-        Entry& profile =
-            find(std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart), entry.hash);
+        const std::string_view profileId =
+            std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
         idStart = entry.idEnd;
-        if (m_horizons.size() == MaxHorizons) {
-            throw base::Error("more than " + std::to_string(MaxHorizons) + " horizons");
-        }
-        const auto horizon = static_cast<std::uint32_t>(m_horizons.size());
-        if (floatHolds(entry.top) && floatHolds(entry.bottom)) {
-            m_horizons.push_back(
-                {static_cast<float>(entry.top), static_cast<float>(entry.bottom), NoHorizon});
-        } else {
-            const auto exact = static_cast<std::uint32_t>(m_exactDepths.size());
-            m_exactDepths.push_back({entry.top, entry.bottom});
-            Horizon wide{std::numeric_limits<float>::quiet_NaN(), 0.0F, NoHorizon};
-            std::memcpy(&wide.bottom, &exact, sizeof exact);
-            m_horizons.push_back(wide);
-        }
-        (profile.last == NoHorizon ? profile.first : m_horizons[profile.last].next) = horizon;
+        Profile& profile = m_profiles[find(profileId)];
+        const std::size_t horizon = m_horizons.size();
+        m_horizons.push_back({entry.top, entry.bottom, None});
+        (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
         profile.last = horizon;
-        for (std::size_t m = 0; m < modelCount; ++m) {
-            m_water.push_back(batch.water[h * modelCount + m]);
-        }
+        const auto water = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
+        m_water.insert(m_water.end(), water, water + static_cast<std::ptrdiff_t>(modelCount));
     }
-}
-
-std::array<double, 2> ProfileTable::depths(const Horizon& horizon) const noexcept {
-    if (std::isnan(horizon.top)) {
-        std::uint32_t exact = 0;
-        std::memcpy(&exact, &horizon.bottom, sizeof exact);
-        return m_exactDepths[exact];
-    }
-    return {horizon.top, horizon.bottom};
 }
 
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
@@ -155,10 +60,9 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                                              estimation::Profile& scratch) const {
     const std::size_t modelCount = m_models.size();
     scratch.clear();
-    for (std::uint32_t h = m_profiles[profile].first; h != NoHorizon; h = m_horizons[h].next) {
+    for (std::size_t h = m_profiles[profile].first; h != None; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
-        const auto [top, bottom] = depths(m_horizons[h]);
-        scratch.add(top, bottom,
+        scratch.add(m_horizons[h].top, m_horizons[h].bottom,
                     std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
     }
     return scratch.water(zone);

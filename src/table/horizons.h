@@ -4,17 +4,14 @@
 // stones; the rows' water gathered per profile, in any order, into root-zone sums.
 
 #include "estimation/estimation.h"
-#include "table/blocks.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace talvo::table {
@@ -34,12 +31,11 @@ inline constexpr std::string_view ProfileAlias = "id";
 // Columns added to each horizon row, before `error`.
 inline constexpr std::array<std::string_view, 3> HorizonColumns{"theta_fc", "theta_pwp", "aw_mm"};
 
-// The horizons of a chunk of rows, as a worker hands them to the writer: ids packed in one
-// string, water flat, one value per model (NaN: no estimate).
+// The horizons of a chunk of rows, as a worker hands them on: ids packed in one string,
+// water flat, one value per model (NaN: no estimate).
 struct HorizonBatch {
     struct Entry {
-        std::size_t idEnd;  // in `ids`, where this horizon's id ends
-        std::uint64_t hash; // the id's profileHash, worked out beside the rest of the row
+        std::size_t idEnd; // in `ids`, where this horizon's id ends
         double top;
         double bottom;
     };
@@ -52,25 +48,9 @@ struct HorizonBatch {
         entries.clear();
         water.clear();
     }
-    // Room for the horizons of `bytes` of rows, as many as they can hold, so that the batch
-    // never moves as it grows. Reserved, not touched: pages fault in only as rows fill them.
-    void reserve(std::size_t bytes, std::size_t models) {
-        constexpr std::size_t ShortestRow = 10; // "p,0,1,4,2\n": a horizon's least fields
-        entries.reserve(bytes / ShortestRow);
-        water.reserve(bytes / ShortestRow * models);
-        ids.reserve(bytes);
-    }
 };
 
-// The hash a profile's id is found by.
-inline std::uint64_t profileHash(std::string_view id) noexcept {
-    return std::hash<std::string_view>{}(id);
-}
-
-// Every profile's horizons, as few numbers each; profiles kept in the order they first came.
-// The horizons of all profiles share a few large blocks, each linked to the next of its
-// profile: a vector per profile cost an allocation or more per profile, and a page fault in
-// every few.
+// Every profile's horizons; profiles kept in the order they first came.
 class ProfileTable {
 public:
     // The models that run, once the header is read, and the line end the rows have.
@@ -87,66 +67,32 @@ public:
     estimation::ProfileWater water(std::size_t profile, std::size_t m,
                                    const estimation::RootZone& zone,
                                    estimation::Profile& scratch) const;
-    std::string_view id(std::size_t profile) const noexcept {
-        const std::size_t idStart = profile == 0 ? 0 : m_profiles[profile - 1].idEnd;
-        return std::string_view(m_ids).substr(idStart, m_profiles[profile].idEnd - idStart);
-    }
+    std::string_view id(std::size_t profile) const noexcept { return *m_profiles[profile].id; }
 
 private:
-    // Horizons are numbered in 32 bits, as profiles are: a horizon's record is a third
-    // smaller, and each byte of it is a page fault's share.
-    static constexpr std::uint32_t NoHorizon = ~std::uint32_t{0};
-    struct Entry {
-        std::size_t idEnd; // in m_ids
-        std::uint64_t hash;
-        std::uint32_t first; // its first horizon, in m_horizons
-        std::uint32_t last;  // its last one so far
-    };
-    // Part of the hash beside the profile's number, so that a probe reads no profile that
-    // cannot match; eight bytes, so that eight share a cache line.
-    struct Slot {
-        std::uint32_t tag;    // the hash's upper half; its lower half places the profile
-        std::uint32_t number; // the profile's index + 1; 0: free, so that a new index is zeros
-    };
-    static std::uint32_t hashTag(std::uint64_t hash) noexcept {
-        return static_cast<std::uint32_t>(hash >> 32U);
-    }
-    // The depths as floats where floats hold them exactly, as they hold whole and half
-    // centimetres; any others in full in m_exactDepths, at the place `bottom`'s bits hold,
-    // with `top` NaN.
+    static constexpr std::size_t None = ~std::size_t{0};
+    // A profile's horizons are linked in the order they came, all in one vector.
     struct Horizon {
-        float top;
-        float bottom;
-        std::uint32_t next; // the profile's next horizon; NoHorizon after the last
+        double top;
+        double bottom;
+        std::size_t next; // the profile's next horizon; None after the last
     };
-    std::array<double, 2> depths(const Horizon& horizon) const noexcept;
-    bool holds(std::size_t profile, std::string_view id, std::uint64_t hash) const noexcept {
-        return m_profiles[profile].hash == hash && this->id(profile) == id;
-    }
+    struct Profile {
+        const std::string* id; // m_index's key, which stays where it is
+        std::size_t first;
+        std::size_t last;
+    };
     // The profile of `id`, added where it is new.
-    Entry& find(std::string_view id, std::uint64_t hash);
-    // m_slots' place for `id`: its profile's, or the free one where it would go.
-    std::size_t slot(std::string_view id, std::uint64_t hash) const noexcept;
-    void grow();
+    std::size_t find(std::string_view id);
 
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    // Every profile's id, one after another.
-    std::basic_string<char, std::char_traits<char>, BlockAllocator<char>> m_ids;
-    Blocks<Entry> m_profiles;
-    // An open-addressed index of the profiles, at most half full.
-    std::unique_ptr<Slot, FreeZeroed> m_slotMemory;
-    std::span<Slot> m_slots;
-    // The last two profiles found: a profile's horizons mostly come close together. Entries
-    // never move, so each is kept by its address, with where its id starts.
-    struct Recent {
-        Entry* entry = nullptr;
-        std::size_t idStart = 0;
-    };
-    std::array<Recent, 2> m_recent{};
-    Blocks<Horizon> m_horizons;
-    Blocks<std::array<double, 2>> m_exactDepths;
-    Blocks<double> m_water; // per horizon, one per model (NaN: no estimate)
+    std::unordered_map<std::string, std::size_t> m_index; // each profile by its id
+    std::vector<Profile> m_profiles;
+    // The last two profiles found: horizons mostly come a profile or two at a time.
+    std::array<std::size_t, 2> m_recent{None, None};
+    std::vector<Horizon> m_horizons;
+    std::vector<double> m_water; // per horizon, one per model (NaN: no estimate)
 };
 
 // A derived number's text in the run's precision at `out`, which holds

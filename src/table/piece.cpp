@@ -1,7 +1,5 @@
 #include "table/piece.h"
 
-#include "table/blocks.h"
-
 #include <algorithm>
 
 namespace talvo::table {
@@ -16,17 +14,12 @@ void OutputPiece::reserve(std::size_t bytes) {
     }
 }
 
-void OutputPiece::FreeBytes::operator()(char* bytes) const noexcept {
-    BlockAllocator<char>().deallocate(bytes, count);
-}
-
 void OutputPiece::grow(std::size_t bytes) {
     // Left uninitialised: every byte is written before it is read, and clearing a fresh piece
-    // cost as much as writing it. A large piece takes whole blocks, and all their room.
-    const std::size_t grown = BlockAllocator<char>::room(std::max(m_size + bytes, 2 * m_capacity));
+    // cost as much as writing it.
+    const std::size_t grown = std::max(m_size + bytes, 2 * m_capacity);
     // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[], FreeBytes> fresh(BlockAllocator<char>().allocate(grown),
-                                             FreeBytes{grown});
+    std::unique_ptr<char[]> fresh(new char[grown]);
     std::copy_n(m_bytes.get(), m_size, fresh.get());
     m_bytes = std::move(fresh);
     m_capacity = grown;

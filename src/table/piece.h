@@ -53,12 +53,8 @@ public:
 private:
     void grow(std::size_t bytes);
 
-    struct FreeBytes {
-        std::size_t count; // as allocated
-        void operator()(char* bytes) const noexcept;
-    };
     // NOLINTNEXTLINE(modernize-avoid-c-arrays,cppcoreguidelines-avoid-c-arrays)
-    std::unique_ptr<char[], FreeBytes> m_bytes; // uninitialised: see grow()
+    std::unique_ptr<char[]> m_bytes; // uninitialised: see grow()
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
 };

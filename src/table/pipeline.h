@@ -1,7 +1,7 @@
 #pragma once
 
-// The ordered pipeline: one thread reads chunks, workers format them at the same time, and
-// the calling thread writes their output in input order.
+// The table's run: the calling thread reads chunks and writes their output in input order
+// while workers format them.
 
 #include "table/chunks.h"
 #include "table/columns.h"

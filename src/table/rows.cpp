@@ -477,8 +477,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     const bool horizon = m_settings.profiles && malformed.empty();
     if (horizon) {
         m_horizons.ids.append(m_horizon.profile);
-        m_horizons.entries.push_back({m_horizons.ids.size(), profileHash(m_horizon.profile),
-                                      m_horizon.top, m_horizon.bottom});
+        m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
     }
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         // Straight into `out`: the record's fields, the padding, then the added columns.

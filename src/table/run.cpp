@@ -1,17 +1,12 @@
 #include "table/run.h"
 
+#include "base/ordered_pipeline.h"
 #include "table/chunks.h"
 #include "table/head.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace talvo::table {
 
@@ -35,54 +30,38 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
 
 void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
                          std::ostream& output, unsigned threads) {
-    // Each thread formats a block of this many profiles' rows, writes it out when the blocks
-    // before it are, and takes the next: one thread writes while the others format.
+    // Each thread formats a block of this many profiles' rows while the calling thread writes
+    // the blocks before it.
     constexpr std::size_t ProfilesPerBlock = 4096;
+    struct Block {
+        std::size_t first = 0;
+        std::string text;
+    };
     const SummaryWriter writer(profiles, settings);
     const std::string header = writer.header();
     output.write(header.data(), static_cast<std::streamsize>(header.size()));
-    const std::size_t blocks = (profiles.size() + ProfilesPerBlock - 1) / ProfilesPerBlock;
-    std::atomic<std::size_t> next{0};
-    std::mutex mutex;
-    std::condition_variable turn;
-    std::size_t written = 0; // blocks out, in order
-    std::exception_ptr failure;
-    const auto format = [&] {
-        std::string text;
-        estimation::Profile scratch;
-        for (std::size_t block = next++; block < blocks; block = next++) {
-            std::exception_ptr caught;
-            try {
-                text.clear();
-                const std::size_t first = block * ProfilesPerBlock;
-                writer.appendRows(first, std::min(profiles.size(), first + ProfilesPerBlock), text,
-                                  scratch);
-            } catch (...) {
-                caught = std::current_exception();
-            }
-            std::unique_lock lock(mutex);
-            if (caught && !failure) {
-                failure = caught;
-            }
-            turn.wait(lock, [&] { return written == block || failure; });
-            if (failure) {
-                turn.notify_all();
-                return;
-            }
-            output.write(text.data(), static_cast<std::streamsize>(text.size()));
-            ++written;
-            turn.notify_all();
-        }
+    std::size_t next = 0;
+    const auto read = [&](Block& block) {
+        block.first = next;
+        next = std::min(profiles.size(), next + ProfilesPerBlock);
+        return block.first < next;
     };
-    {
-        std::vector<std::jthread> helpers;
-        for (std::size_t t = 1; t < threadsFor(threads); ++t) {
-            helpers.emplace_back(format);
-        }
-        format();
-    } // joined
-    if (failure) {
-        std::rethrow_exception(failure);
+    const auto makeWorker = [&] {
+        return [&, scratch = estimation::Profile()](Block& block) mutable {
+            block.text.clear();
+            writer.appendRows(block.first,
+                              std::min(profiles.size(), block.first + ProfilesPerBlock), block.text,
+                              scratch);
+        };
+    };
+    const auto write = [&output](const Block& block) {
+        output.write(block.text.data(), static_cast<std::streamsize>(block.text.size()));
+    };
+    const unsigned workers = threadsFor(threads);
+    try {
+        base::OrderedPipeline<Block>(workers, workers + 2).run(read, makeWorker, write);
+    } catch (const base::ThreadsRefused& error) {
+        throw Error("the system refused to start a thread: " + error.code().message());
     }
 }
 

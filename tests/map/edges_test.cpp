@@ -374,8 +374,8 @@ TEST(EdgesTest, ScarceThreadsAndMemoryEndInOneLine) {
                            out + "' ");
         EXPECT_EQ(outcome.status, 2);
         EXPECT_EQ(outcome.errorText,
-                  "talvo-map: the system refused to start 9 threads (4 to estimate, 1 to read, 4 "
-                  "to compress): Resource temporarily unavailable; give fewer with --threads");
+                  "talvo-map: the system refused to start 8 threads (4 to estimate, 4 to "
+                  "compress): Resource temporarily unavailable; give fewer with --threads");
         EXPECT_FALSE(fs::exists(out));
         EXPECT_EQ(leftovers(soils.folder), std::vector<std::string>{});
     }
