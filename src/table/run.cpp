@@ -61,7 +61,7 @@ void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
     try {
         base::OrderedPipeline<Block>(workers, workers + 2).run(read, makeWorker, write);
     } catch (const base::ThreadsRefused& error) {
-        throw Error("the system refused to start a thread: " + error.code().message());
+        throw base::Error("the system refused to start a thread: " + error.code().message());
     }
 }
 
