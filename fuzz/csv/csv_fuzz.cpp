@@ -1,4 +1,4 @@
-#include "estimation/detail/catalogue.h"
+#include "estimation/estimation.h"
 #include "fuzz/support/text_forms.h"
 #include "table/csv.h"
 #include "table/error.h"

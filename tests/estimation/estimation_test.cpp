@@ -18,6 +18,8 @@
 namespace talvo::estimation {
 namespace {
 
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
+
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
 // Contents as laboratories give them, whole percents, and awkward numbers mixed.
