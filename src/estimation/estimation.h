@@ -5,8 +5,9 @@
 // soil and the model, the soil's texture class, and why the model could not estimate. Every
 // front end (the desktop, tables, maps, arrays, the browser) goes through here, so each shows
 // the same digits; the engine picks its quick paths itself. Front ends include this header
-// alone: it brings the model catalogue and each model's sheet, number texts, flags, texture
-// classes and the water of horizons and profiles with it.
+// alone, and it includes no header of estimation/detail: it declares the model catalogue and
+// each model's sheet, number texts, flags, texture classes and the water of horizons and
+// profiles. What lies behind them is the engine's own, in namespace detail.
 
 #include <array>
 #include <cassert>
@@ -893,7 +894,7 @@ private:
     ParticleSizeScale m_scale = ParticleSizeScale::international;
 };
 
-// The model's estimate of a soil whose inputs were read (see input_values.h: texts, or
+// The model's estimate of a soil whose inputs were read (InputValue: from texts, or
 // numbers with NaN for no number and an infinity beyond the double range).
 SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
                           Precision precision) noexcept;
