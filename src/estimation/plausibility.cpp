@@ -6,7 +6,6 @@
 namespace talvo::estimation {
 
 using detail::InputChecks;
-using detail::ResultChecks;
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
@@ -73,10 +72,10 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
     Flags flags = inputFlags(model, inputs);
     // The results as shown before rounding to two decimals.
     constexpr double NotComputed = std::numeric_limits<double>::quiet_NaN();
-    const ResultChecks checks =
-        resultChecks(estimated.computed >= 1 ? estimated.readBack[0] : NotComputed,
-                     estimated.computed >= 2 ? estimated.readBack[1] : NotComputed,
-                     volumeFactor(model.gravimetric));
+    const detail::ResultChecks checks =
+        detail::resultChecks(estimated.computed >= 1 ? estimated.readBack[0] : NotComputed,
+                             estimated.computed >= 2 ? estimated.readBack[1] : NotComputed,
+                             volumeFactor(model.gravimetric));
     if (checks.pwpNotBelowFc) {
         flags.add(Flag::pwpNotBelowFc);
     }

@@ -35,10 +35,14 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
         // & and | rather than && and ||: without branches the lanes stay in vectors.
         // NOLINTBEGIN(readability-implicit-bool-conversion)
         // An input the model reads that is not a finite number fails the estimate.
-        const bool numbersRead = ((!reads.contains(Input::sand)) | std::isfinite(sand)) &
-                                 ((!reads.contains(Input::silt)) | std::isfinite(silt)) &
-                                 ((!reads.contains(Input::clay)) | std::isfinite(clay)) &
-                                 ((!reads.contains(Input::oc)) | std::isfinite(oc));
+        const bool sandNumber = std::isfinite(sand);
+        const bool siltNumber = std::isfinite(silt);
+        const bool clayNumber = std::isfinite(clay);
+        const bool ocNumber = std::isfinite(oc);
+        const bool numbersRead = ((!reads.contains(Input::sand)) | sandNumber) &
+                                 ((!reads.contains(Input::silt)) | siltNumber) &
+                                 ((!reads.contains(Input::clay)) | clayNumber) &
+                                 ((!reads.contains(Input::oc)) | ocNumber);
         answered.values[i] = (numbersRead & quick.answered) ? 1.0 : 0.0;
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.

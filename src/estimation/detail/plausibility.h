@@ -42,14 +42,22 @@ struct InputChecks {
 };
 [[gnu::always_inline]] inline InputChecks inputChecks(InputSet reads, double sand, double silt,
                                                       double clay, double oc) noexcept {
-    const bool sumOff = std::isfinite(sand) & std::isfinite(silt) & std::isfinite(clay) &
-                        sumDiffers(sand, silt, clay);
+    // Each test into a value first: & between calls reads as a mistaken &&.
+    const bool sandNumber = std::isfinite(sand);
+    const bool siltNumber = std::isfinite(silt);
+    const bool clayNumber = std::isfinite(clay);
+    const bool sumOff = sumDiffers(sand, silt, clay);
     // NaN and the infinities beyond the range are never outside it: a failed input is no number.
-    const bool range = (reads.contains(Input::sand) & outsidePercent(sand)) |
-                       (reads.contains(Input::silt) & outsidePercent(silt)) |
-                       (reads.contains(Input::clay) & outsidePercent(clay));
-    const bool carbon = reads.contains(Input::oc) & outsideCarbon(oc);
-    return {sumOff, range, carbon};
+    const bool sandOutside = outsidePercent(sand);
+    const bool siltOutside = outsidePercent(silt);
+    const bool clayOutside = outsidePercent(clay);
+    const bool carbonOutside = outsideCarbon(oc);
+    const bool range = (reads.contains(Input::sand) & sandOutside) |
+                       (reads.contains(Input::silt) & siltOutside) |
+                       (reads.contains(Input::clay) & clayOutside);
+    const bool carbon = reads.contains(Input::oc) & carbonOutside;
+    const bool sum = sandNumber & siltNumber & clayNumber & sumOff;
+    return {sum, range, carbon};
 }
 
 // fc<=pwp and result from FC and PWP as shown before rounding; NaN for one not computed.
@@ -60,7 +68,9 @@ struct ResultChecks {
 };
 [[gnu::always_inline]] inline ResultChecks resultChecks(double fc, double pwp,
                                                         double factor) noexcept {
-    const bool result = outsideMineralWater(fc, factor) | outsideMineralWater(pwp, factor);
+    const bool fcOutside = outsideMineralWater(fc, factor);
+    const bool pwpOutside = outsideMineralWater(pwp, factor);
+    const bool result = fcOutside | pwpOutside;
     return {pwp >= fc, result};
 }
 
