@@ -1,5 +1,5 @@
 #include "base/error.h"
-#include "estimation/detail/catalogue.h"
+#include "estimation/estimation.h"
 #include "fuzz/support/text_forms.h"
 #include "table/csv.h"
 #include "table/run.h"

@@ -1,9 +1,7 @@
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/decimal_form.h"
 #include "estimation/detail/estimate.h"
-#include "estimation/detail/failure.h"
 #include "estimation/detail/fixed_estimate.h"
-#include "estimation/detail/number_text.h"
 #include "estimation/detail/plausibility.h"
 #include "estimation/detail/result_values.h"
 #include "form/actions.h"
@@ -27,6 +25,7 @@
 namespace {
 
 using namespace talvo::estimation;
+using namespace talvo::estimation::detail;
 using namespace talvo::form;
 using talvo::fuzz::expect;
 

@@ -1,7 +1,4 @@
 #include "estimation/detail/decimal_form.h"
-#include "estimation/detail/failure.h"
-#include "estimation/detail/number_text.h"
-#include "estimation/detail/plain_decimal.h"
 #include "fuzz/support/number_grammar.h"
 #include "fuzz/support/text_forms.h"
 #include "support/number_reference.h"
@@ -19,6 +16,7 @@
 namespace {
 
 using namespace talvo::estimation;
+using namespace talvo::estimation::detail;
 using talvo::fuzz::expect;
 using talvo::test::DecimalDigits;
 

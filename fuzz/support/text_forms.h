@@ -1,6 +1,6 @@
 #pragma once
 
-#include "estimation/detail/number_text.h"
+#include "estimation/estimation.h"
 
 #include <algorithm>
 #include <array>

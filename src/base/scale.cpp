@@ -5,11 +5,13 @@
 
 #include <array>
 #include <cassert>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace talvo::base {
 

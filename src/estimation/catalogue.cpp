@@ -143,6 +143,8 @@ const PtfModel* modelAt(int modelIndex) noexcept {
     return &ModelCatalogue[static_cast<std::size_t>(modelIndex)];
 }
 
+namespace detail {
+
 Term CheckedOperands::read(Input input) const noexcept {
     const InputValue& value = at(m_inputs, input);
     const Term term(value.number, input, m_record);
@@ -151,5 +153,7 @@ Term CheckedOperands::read(Input input) const noexcept {
     }
     return term;
 }
+
+} // namespace detail
 
 } // namespace talvo::estimation

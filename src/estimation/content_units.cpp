@@ -1,6 +1,4 @@
-#include "estimation/detail/content_units.h"
-
-#include "estimation/detail/float_text.h"
+#include "estimation/estimation.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,42 +1,30 @@
 #include "estimation/detail/decimal_form.h"
 
-#include "estimation/detail/number_text.h"
 #include "estimation/detail/portable.h"
-#include "estimation/detail/powers_of_ten.h"
 #include "estimation/detail/quick_hundredths.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <utility>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 namespace {
 
 __extension__ using Uint128 = unsigned __int128;
 
-// 10^0 to 10^19 as integers, for the 128-bit steps.
-constexpr std::array<std::uint64_t, IntegerPowersOfTen> makeIntegerPowers() {
-    std::array<std::uint64_t, IntegerPowersOfTen> powers{};
+// 10^0 to 10^19, the largest below 2^64, as integers for the 128-bit steps: exact, as the
+// doubles are.
+constexpr std::array<std::uint64_t, 20> integerPowers = [] {
+    std::array<std::uint64_t, 20> powers{};
     for (std::size_t i = 0; i < powers.size(); ++i) {
-        powers[i] = integerPowerOfTen(i);
+        powers[i] = static_cast<std::uint64_t>(powersOfTen[i]);
     }
     return powers;
-}
-constexpr std::array<std::uint64_t, IntegerPowersOfTen> integerPowers = makeIntegerPowers();
-
-// value / 10^n for n up to 15, each with a constant divisor: dividing by a variable costs
-// tens of cycles.
-template <std::size_t... N> constexpr auto makeDividers(std::index_sequence<N...> /*powers*/) {
-    return std::array<std::uint64_t (*)(std::uint64_t), sizeof...(N)>{
-        [](std::uint64_t value) { return value / integerPowers[N]; }...};
-}
-constexpr auto dividedByPowerOfTen = makeDividers(std::make_index_sequence<16>());
+}();
 
 constexpr std::uint64_t lowestFifteenDigits = 100'000'000'000'000;
 constexpr std::uint64_t beyondFifteenDigits = 1'000'000'000'000'000;
@@ -133,24 +121,6 @@ DecimalForm roundByText(double magnitude, bool negative) {
     return makeDecimalForm(digits, exponent - (SignificantDigits - 1), negative);
 }
 
-// "00" to "99", so that two digits cost one lookup.
-constexpr std::array<char, 200> digitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (std::size_t i = 0; i < 100; ++i) {
-        pairs[2 * i] = static_cast<char>('0' + i / 10);
-        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return pairs;
-}();
-
-// Two digits of `pair` (below 100) before `end`; returns where they start.
-char* writePairBack(char* end, std::uint64_t pair) noexcept {
-    assert(pair < 100);
-    end -= 2;
-    std::memcpy(end, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
-    return end;
-}
-
 // The digits of a form, most significant first; returns the count.
 std::size_t digitText(std::uint64_t digits, std::array<char, 20>& text) noexcept {
     const auto* const end = std::to_chars(text.data(), text.data() + text.size(), digits).ptr;
@@ -211,7 +181,7 @@ std::optional<std::uint64_t> hundredthsCount(const DecimalForm& form) noexcept {
         return 0; // below half a hundredth
     }
     // Half away from zero: the magnitude is rounded, the sign stays.
-    return dividedByPowerOfTen[dropped](form.digits + 5 * integerPowers[dropped - 1]);
+    return (form.digits + 5 * integerPowers[dropped - 1]) / integerPowers[dropped];
 }
 
 } // namespace
@@ -266,71 +236,20 @@ char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept 
 
 namespace {
 
-// Counts below this, up to "9999.99", take writeShortCount: most results and water amounts.
-constexpr std::uint64_t WordCount = 1'000'000;
-
-std::uint64_t pairBits(std::uint32_t pair) noexcept {
-    std::uint16_t bits = 0;
-    std::memcpy(&bits, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
-    return bits;
-}
-
-// A count below WordCount as "1234.56", its leading zeros dropped, in one word: the first
-// char in the lowest byte, as a little-endian store puts it first. Writes 8 chars at `out`,
-// the text and what is left of the word, and returns the text's end.
-char* writeShortCount(char* out, std::uint32_t count, char separator) noexcept {
-    assert(count < WordCount);
-    const std::uint32_t whole = count / 100;
-    const unsigned wholeDigits = 1U + static_cast<unsigned>(whole >= 10) +
-                                 static_cast<unsigned>(whole >= 100) +
-                                 static_cast<unsigned>(whole >= 1000);
-    std::uint64_t word = pairBits(whole / 100) | pairBits(whole % 100) << 16U |
-                         std::uint64_t{static_cast<unsigned char>(separator)} << 32U |
-                         pairBits(count % 100) << 40U;
-    word >>= 8 * (4 - wholeDigits);
-    std::memcpy(out, &word, sizeof word);
-    return out + wholeDigits + 3;
-}
-
-// A count of hundredths as "-12.34": at least three digits, so that one stands before the
-// separator; written from the last digit back.
+// A count of hundredths as "-12.34": the whole part, the separator and two digits.
 char* writeCount(char* out, bool negative, std::uint64_t count, char separator) noexcept {
     if (negative && count != 0) {
         *out++ = '-';
     }
-    if constexpr (std::endian::native == std::endian::little) {
-        if (count < WordCount) {
-            return writeShortCount(out, static_cast<std::uint32_t>(count), separator);
-        }
-    }
-    std::size_t length = 3;
-    while (length < integerPowers.size() && count >= integerPowers[length]) {
-        ++length;
-    }
-    char* const end = out + length + 1;
-    char* c = writePairBack(end, count % 100);
-    *--c = separator;
-    std::uint64_t rest = count / 100;
-    for (; rest >= 100; rest /= 100) {
-        c = writePairBack(c, rest % 100);
-    }
-    if (rest >= 10) {
-        c = writePairBack(c, rest);
-    } else {
-        *--c = static_cast<char>('0' + rest);
-    }
-    assert(c == out);
-    return end;
+    constexpr std::size_t MostWholeDigits = 18; // of a count below 2^64
+    out = std::to_chars(out, out + MostWholeDigits, count / 100).ptr;
+    *out++ = separator;
+    *out++ = static_cast<char>('0' + count / 10 % 10);
+    *out++ = static_cast<char>('0' + count % 10);
+    return out;
 }
 
 } // namespace
-
-char* writeHundredths(char* out, std::int64_t hundredths, char separator) noexcept {
-    const bool negative = hundredths < 0;
-    const auto magnitude = negative ? ~static_cast<std::uint64_t>(hundredths) + 1
-                                    : static_cast<std::uint64_t>(hundredths);
-    return writeCount(out, negative, magnitude, separator);
-}
 
 char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept {
     if (const std::optional<std::uint64_t> count = hundredthsCount(form)) {
@@ -356,17 +275,6 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept {
     return out + 1;
 }
 
-char* writeFixed(char* out, double value, char separator) {
-    if (std::fabs(value) < quick::Largest) {
-        const quick::Rounded rounded =
-            quick::hundredthsOf(value, std::fabs(value) * 100 * quick::FormError);
-        if (!rounded.close) {
-            return writeHundredths(out, static_cast<std::int64_t>(rounded.count + 0.0), separator);
-        }
-    }
-    return writeFixed(out, decimalForm(value), separator);
-}
-
 namespace {
 
 // The whole numbers of exactly 15 digits: 10^14 up to below 10^15.
@@ -374,19 +282,6 @@ constexpr double FirstFifteenDigits = 1e14;
 constexpr double PastFifteenDigits = 1e15;
 
 } // namespace
-
-char* writeGeneral(char* out, double value, char separator) {
-    // A whole number below 10^15 is its own 15 digits, written without a separator.
-    const double magnitude = std::fabs(value);
-    if (magnitude < PastFifteenDigits && magnitude == std::floor(magnitude) && magnitude != 0) {
-        if (value < 0) {
-            *out++ = '-';
-        }
-        return std::to_chars(out, out + GeneralTextCapacity, static_cast<std::uint64_t>(magnitude))
-            .ptr;
-    }
-    return writeGeneral(out, decimalForm(value), separator);
-}
 
 std::optional<double> fifteenDigitValue(double value) {
     // From 1e-7 up to 1e14 the 15 digits are a whole number below 10^15 over a power of ten
@@ -418,6 +313,45 @@ std::optional<double> fifteenDigitValue(double value) {
         }
     }
     return readBack(decimalForm(value));
+}
+
+} // namespace talvo::estimation::detail
+
+namespace talvo::estimation {
+
+using detail::decimalForm;
+
+char* writeHundredths(char* out, std::int64_t hundredths, char separator) noexcept {
+    const bool negative = hundredths < 0;
+    const auto magnitude = negative ? ~static_cast<std::uint64_t>(hundredths) + 1
+                                    : static_cast<std::uint64_t>(hundredths);
+    return detail::writeCount(out, negative, magnitude, separator);
+}
+
+char* writeFixed(char* out, double value, char separator) {
+    namespace quick = detail::quick;
+    if (std::fabs(value) < quick::Largest) {
+        const quick::Rounded rounded =
+            quick::hundredthsOf(value, std::fabs(value) * 100 * quick::FormError);
+        if (!rounded.close) {
+            return writeHundredths(out, static_cast<std::int64_t>(rounded.count + 0.0), separator);
+        }
+    }
+    return detail::writeFixed(out, decimalForm(value), separator);
+}
+
+char* writeGeneral(char* out, double value, char separator) {
+    // A whole number below 10^15 is its own 15 digits, written without a separator.
+    const double magnitude = std::fabs(value);
+    if (magnitude < detail::PastFifteenDigits && magnitude == std::floor(magnitude) &&
+        magnitude != 0) {
+        if (value < 0) {
+            *out++ = '-';
+        }
+        return std::to_chars(out, out + GeneralTextCapacity, static_cast<std::uint64_t>(magnitude))
+            .ptr;
+    }
+    return detail::writeGeneral(out, decimalForm(value), separator);
 }
 
 } // namespace talvo::estimation

@@ -1,9 +1,12 @@
 #include "estimation/detail/estimate.h"
 
+#include "estimation/detail/catalogue.h"
+#include "estimation/detail/decimal_form.h"
+
 #include <cassert>
 #include <cmath>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 namespace {
 
@@ -62,4 +65,4 @@ Estimate estimate(const PtfModel& model, const InputTexts& texts, DecimalSeparat
     return estimate(model, convertInputs(texts, model.readInputs, separator));
 }
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -1,9 +1,10 @@
 #include "estimation/estimation.h"
 
+#include "estimation/detail/decimal_form.h"
 #include "estimation/detail/estimate.h"
 #include "estimation/detail/fixed_estimate.h"
 #include "estimation/detail/lanes.h"
-#include "estimation/detail/recent_cells.h"
+#include "estimation/detail/plausibility.h"
 #include "estimation/detail/result_values.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ namespace talvo::estimation {
 
 namespace detail {
 
-// One soil's results as the columns hold them: 32 bytes, half a line of the recent soils.
+// One soil's results as the columns hold them.
 struct SoilNumbers {
     std::array<double, 3> values{std::numeric_limits<double>::quiet_NaN(),
                                  std::numeric_limits<double>::quiet_NaN(),
@@ -30,6 +31,12 @@ struct SoilNumbers {
 
 namespace {
 
+using detail::Estimate;
+using detail::FixedEstimate;
+using detail::InputLanes;
+using detail::LaneCount;
+using detail::Lanes;
+using detail::ResultLanes;
 using detail::SoilNumbers;
 
 constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
@@ -67,8 +74,6 @@ double inputAt(const SoilColumns& soils, std::size_t input, std::size_t i) noexc
     }
     return column.size() == 1 ? column[0] : column[i];
 }
-
-using RecentSoils = RecentCells<SoilNumbers, 14>; // 16384 recent soils, 1 MiB
 
 // USDA sand and silt as the models read them. Converted sand needs silt, and takes silt's
 // failure where silt has one; a sum beyond the double range is an overflow, as typed.
@@ -119,8 +124,9 @@ char* SoilEstimate::writeText(char* out, Result result, char separator,
         assert(precision == Precision::fixed);
         return writeHundredths(out, m_results.quick.hundredths[index], separator);
     }
-    return precision == Precision::fixed ? writeFixed(out, m_results.forms[index], separator)
-                                         : writeGeneral(out, m_results.forms[index], separator);
+    return precision == Precision::fixed
+               ? detail::writeFixed(out, m_results.forms[index], separator)
+               : detail::writeGeneral(out, m_results.forms[index], separator);
 }
 
 std::string SoilEstimate::text(Result result, char separator) const {
@@ -140,12 +146,12 @@ std::optional<std::array<double, 3>> SoilEstimate::numbers() const noexcept {
     std::array<double, 3> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (m_quick) {
-            values[i] = hundredthsValue(m_results.quick.hundredths[i]);
+            values[i] = detail::hundredthsValue(m_results.quick.hundredths[i]);
             continue;
         }
-        const std::optional<double> value =
-            readBack(m_precision == Precision::fixed ? roundedToHundredths(m_results.forms[i])
-                                                     : m_results.forms[i]);
+        const std::optional<double> value = detail::readBack(
+            m_precision == Precision::fixed ? detail::roundedToHundredths(m_results.forms[i])
+                                            : m_results.forms[i]);
         if (!value) {
             return std::nullopt;
         }
@@ -161,7 +167,8 @@ std::optional<std::array<double, 2>> SoilEstimate::fifteenDigitLimits() const no
     std::array<double, 2> values{};
     for (std::size_t i = 0; i < values.size(); ++i) {
         const std::optional<double> value =
-            m_quick ? fifteenDigitValue(m_results.quick.doubles[i]) : readBack(m_results.forms[i]);
+            m_quick ? detail::fifteenDigitValue(m_results.quick.doubles[i])
+                    : detail::readBack(m_results.forms[i]);
         if (!value) {
             return std::nullopt;
         }
@@ -216,17 +223,17 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Prec
     if (precision == Precision::fixed) {
         // Initialised by the call itself: a copy read back in wider pieces than it was
         // written in stalls on a failed store forward.
-        if (const std::optional<FixedEstimate> quick = fixedEstimate(model, read)) {
+        if (const std::optional<FixedEstimate> quick = detail::fixedEstimate(model, read)) {
             out.m_quick = true;
             out.m_computed = 3;
             out.m_results.quick = {quick->hundredths, quick->doubles};
-            out.m_flags |= inputFlags(model, read);
+            out.m_flags |= detail::inputFlags(model, read);
             out.m_flags |= quick->resultFlags;
             return out;
         }
     }
-    const Estimate estimated = estimate(model, read);
-    out.m_flags |= modelFlags(model, read, estimated);
+    const Estimate estimated = detail::estimate(model, read);
+    out.m_flags |= detail::modelFlags(model, read, estimated);
     out.m_results.forms = estimated.results;
     out.m_computed = estimated.computed;
     out.m_failure = estimated.failure;
@@ -246,34 +253,6 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
     return estimateSoil(model, convertInputs(texts, converted, separator), precision, scale);
 }
 
-struct SoilEstimator::Recent {
-    RecentSoils soils;
-};
-
-SoilEstimator::SoilEstimator(const PtfModel& model, Precision precision, ParticleSizeScale scale)
-    : m_model(&model), m_precision(precision), m_scale(scale) {
-    if (precision == Precision::general) {
-        const auto compute = [&model, scale](const RecentSoils::Numbers& numbers) {
-            return soilNumbers(
-                estimateSoil(model, inputNumbers(numbers[0], numbers[1], numbers[2], numbers[3]),
-                             Precision::general, scale));
-        };
-        m_recent = std::make_unique<Recent>(Recent{RecentSoils(compute)});
-    }
-}
-
-SoilEstimator::SoilEstimator(SoilEstimator&&) noexcept = default;
-SoilEstimator& SoilEstimator::operator=(SoilEstimator&&) noexcept = default;
-SoilEstimator::~SoilEstimator() = default;
-
-void SoilEstimator::estimate(const SoilColumns& soils, const ResultColumns& results) {
-    if (m_precision == Precision::fixed) {
-        estimateFixed(soils, results);
-    } else {
-        estimateGeneral(soils, results);
-    }
-}
-
 detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
                                                std::size_t i) const noexcept {
     return soilNumbers(estimateSoil(*m_model,
@@ -282,11 +261,11 @@ detail::SoilNumbers SoilEstimator::estimateOne(const SoilColumns& soils,
                                     m_precision, m_scale));
 }
 
-// LaneCount soils at once; a lane the quick form cannot answer takes the exact path alone.
-// Lanes cost less than a look-up among the recent soils, even where soils repeat.
-void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns& results) const {
+// In fixed precision LaneCount soils at once, half again as quick as one by one; a lane the
+// quick form cannot answer takes the exact path alone.
+void SoilEstimator::estimate(const SoilColumns& soils, const ResultColumns& results) const {
     std::size_t i = 0;
-    for (; i + LaneCount <= soils.count; i += LaneCount) {
+    for (; m_precision == Precision::fixed && i + LaneCount <= soils.count; i += LaneCount) {
         InputLanes lanes;
         for (std::size_t input = 0; input < lanes.size(); ++input) {
             const std::span<const double> column = soils.inputs[input];
@@ -302,7 +281,7 @@ void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns&
             internationalLanes(lanes);
             scaleFlags.add(Flag::psd);
         }
-        const ResultLanes quick = twoDecimalLanes(*m_model, lanes);
+        const ResultLanes quick = detail::twoDecimalLanes(*m_model, lanes);
         // memcpy: std::copy_n became a call to memmove for each lane.
         std::memcpy(results.fc + i, quick.values[0].values.data(), sizeof(Lanes));
         std::memcpy(results.pwp + i, quick.values[1].values.data(), sizeof(Lanes));
@@ -317,35 +296,6 @@ void SoilEstimator::estimateFixed(const SoilColumns& soils, const ResultColumns&
             results.texture[i + lane] =
                 textureNumber(textureClass(number(0), number(1), number(2), m_scale));
             results.failure[i + lane] = 0;
-        }
-    }
-    for (; i < soils.count; ++i) {
-        store(results, i, estimateOne(soils, i));
-    }
-}
-
-// Among the recent soils where the first of the call repeat; where almost none do (contents
-// with random decimals), looking each one up costs more than the few hits save.
-void SoilEstimator::estimateGeneral(const SoilColumns& soils, const ResultColumns& results) {
-    constexpr std::size_t SampleSoils = std::size_t{1} << 12;
-    constexpr std::size_t FewestHits = SampleSoils / 32;
-    std::size_t misses = 0;
-    const auto recent = [&](std::size_t i) {
-        const RecentSoils::Numbers numbers{inputAt(soils, 0, i), inputAt(soils, 1, i),
-                                           inputAt(soils, 2, i), inputAt(soils, 3, i)};
-        return m_recent->soils.find(numbers, [&](const RecentSoils::Numbers&) {
-            ++misses;
-            return estimateOne(soils, i);
-        });
-    };
-    const std::size_t sampled = std::min(soils.count, SampleSoils);
-    std::size_t i = 0;
-    for (; i < sampled; ++i) {
-        store(results, i, recent(i));
-    }
-    if (sampled - misses >= FewestHits) {
-        for (; i < soils.count; ++i) {
-            store(results, i, recent(i));
         }
     }
     for (; i < soils.count; ++i) {

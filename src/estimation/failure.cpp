@@ -1,6 +1,4 @@
-#include "estimation/detail/failure.h"
-
-#include "estimation/detail/printable.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cstddef>

@@ -1,10 +1,11 @@
 #include "estimation/detail/fixed_estimate.h"
 
+#include "estimation/detail/catalogue.h"
 #include "estimation/detail/quick_hundredths.h"
 
 #include <cstddef>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
                                            const InputValues& inputs) noexcept {
@@ -45,4 +46,4 @@ double hundredthsValue(std::int64_t hundredths) noexcept {
     return static_cast<double>(hundredths) / 100;
 }
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -1,15 +1,18 @@
-#include "estimation/detail/float_text.h"
-
 #include "estimation/detail/portable.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
 
 namespace talvo::estimation {
+
+using detail::fromChars;
+using detail::toScientific;
 
 double floatAsText(float single) noexcept {
     if (!std::isfinite(single)) {
@@ -50,6 +53,15 @@ double shiftedDecimal(double value, int places) noexcept {
         }
     }
     return value; // unreachable: 17 digits always read back
+}
+
+double RecentFloatTexts::of(float single) {
+    const auto bits = detail::bitCast<std::uint32_t>(single);
+    Entry& entry = m_entries[(bits * 2654435761U) >> (32U - IndexBits)];
+    if (!entry.filled || entry.bits != bits) {
+        entry = {bits, true, floatAsText(single)};
+    }
+    return entry.value;
 }
 
 } // namespace talvo::estimation

@@ -1,4 +1,4 @@
-#include "estimation/detail/input_values.h"
+#include "estimation/estimation.h"
 
 #include <cmath>
 #include <cstddef>

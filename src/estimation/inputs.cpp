@@ -1,4 +1,4 @@
-#include "estimation/detail/inputs.h"
+#include "estimation/estimation.h"
 
 namespace talvo::estimation {
 

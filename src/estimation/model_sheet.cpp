@@ -1,4 +1,4 @@
-#include "estimation/detail/model_sheet.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cstddef>

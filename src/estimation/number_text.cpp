@@ -1,10 +1,6 @@
-#include "estimation/detail/number_text.h"
-
 #include "estimation/detail/decimal_form.h"
-#include "estimation/detail/failure.h"
-#include "estimation/detail/plain_decimal.h"
 #include "estimation/detail/portable.h"
-#include "estimation/detail/powers_of_ten.h"
+#include "estimation/estimation.h"
 
 #include <algorithm>
 #include <array>
@@ -19,6 +15,9 @@
 #include <system_error>
 
 namespace talvo::estimation {
+
+using detail::decimalForm;
+using detail::makeDecimalForm;
 
 namespace {
 
@@ -59,7 +58,7 @@ std::errc readDouble(std::string_view unsignedText, char separator, double& valu
         std::replace(out, out + unsignedText.size(), separator, '.');
         source = std::string_view(out, unsignedText.size());
     }
-    const auto [end, ec] = fromChars(source.data(), source.data() + source.size(), value);
+    const auto [end, ec] = detail::fromChars(source.data(), source.data() + source.size(), value);
     return end == source.data() + source.size() ? ec : std::errc::invalid_argument;
 }
 
@@ -237,7 +236,7 @@ double numberFromText(std::string_view text, DecimalSeparator separator) {
 
 std::string generalText(double value, DecimalSeparator separator) {
     std::array<char, GeneralTextCapacity> text; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    return {text.data(), writeGeneral(text.data(), decimalForm(value), separator.get())};
+    return {text.data(), detail::writeGeneral(text.data(), decimalForm(value), separator.get())};
 }
 
 std::string fixedText(std::string_view text, DecimalSeparator separator) {
@@ -251,7 +250,7 @@ std::string fixedText(std::string_view text, DecimalSeparator separator) {
         form = decimalForm(parsed.value);
     }
     std::array<char, FixedTextCapacity> fixed; // NOLINT(cppcoreguidelines-pro-type-member-init)
-    return {fixed.data(), writeFixed(fixed.data(), *form, separator.get())};
+    return {fixed.data(), detail::writeFixed(fixed.data(), *form, separator.get())};
 }
 
 double exactPowerOfTen(int exponent) noexcept {

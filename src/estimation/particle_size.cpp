@@ -1,4 +1,4 @@
-#include "estimation/detail/particle_size.h"
+#include "estimation/estimation.h"
 
 #include <cstddef>
 

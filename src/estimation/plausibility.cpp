@@ -1,8 +1,11 @@
 #include "estimation/detail/plausibility.h"
 
 #include <cstddef>
+#include <limits>
 
 namespace talvo::estimation {
+
+using detail::InputChecks;
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
@@ -28,28 +31,37 @@ std::string_view sentence(Flag flag) {
     return sentences.at(static_cast<std::size_t>(flag));
 }
 
+namespace {
+
+// The inputs as the flags read them: NaN where one is no number.
+InputChecks checksOf(InputSet reads, const InputValues& inputs) noexcept {
+    const auto number = [&inputs](Input input) {
+        const InputValue& value = at(inputs, input);
+        return value.failure ? std::numeric_limits<double>::quiet_NaN() : value.number;
+    };
+    return detail::inputChecks(reads, number(Input::sand), number(Input::silt), number(Input::clay),
+                               number(Input::oc));
+}
+
+} // namespace
+
 Flags soilFlags(const InputValues& inputs) noexcept {
     Flags flags;
-    const InputValue& sand = at(inputs, Input::sand);
-    const InputValue& silt = at(inputs, Input::silt);
-    const InputValue& clay = at(inputs, Input::clay);
-    if (!sand.failure && !silt.failure && !clay.failure &&
-        sumDiffers(sand.number, silt.number, clay.number)) {
+    if (checksOf({}, inputs).sum) {
         flags.add(Flag::sum);
     }
     return flags;
 }
 
+namespace detail {
+
 Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept {
+    const InputChecks checks = checksOf(model.readInputs, inputs);
     Flags flags;
-    for (const Input input : {Input::sand, Input::silt, Input::clay}) {
-        const InputValue& value = at(inputs, input);
-        if (model.readInputs.contains(input) && !value.failure && outsidePercent(value.number)) {
-            flags.add(Flag::range);
-        }
+    if (checks.range) {
+        flags.add(Flag::range);
     }
-    const InputValue& oc = at(inputs, Input::oc);
-    if (model.readInputs.contains(Input::oc) && !oc.failure && outsideCarbon(oc.number)) {
+    if (checks.oc) {
         flags.add(Flag::oc);
     }
     return flags;
@@ -59,16 +71,20 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
                  const Estimate& estimated) noexcept {
     Flags flags = inputFlags(model, inputs);
     // The results as shown before rounding to two decimals.
-    const auto [fc, pwp] = estimated.readBack;
-    if (estimated.computed >= 2 && pwp >= fc) {
+    constexpr double NotComputed = std::numeric_limits<double>::quiet_NaN();
+    const detail::ResultChecks checks =
+        detail::resultChecks(estimated.computed >= 1 ? estimated.readBack[0] : NotComputed,
+                             estimated.computed >= 2 ? estimated.readBack[1] : NotComputed,
+                             volumeFactor(model.gravimetric));
+    if (checks.pwpNotBelowFc) {
         flags.add(Flag::pwpNotBelowFc);
     }
-    const double factor = volumeFactor(model.gravimetric);
-    if ((estimated.computed >= 1 && outsideMineralWater(fc, factor)) ||
-        (estimated.computed >= 2 && outsideMineralWater(pwp, factor))) {
+    if (checks.result) {
         flags.add(Flag::result);
     }
     return flags;
 }
+
+} // namespace detail
 
 } // namespace talvo::estimation

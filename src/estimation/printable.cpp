@@ -1,4 +1,4 @@
-#include "estimation/detail/printable.h"
+#include "estimation/estimation.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,26 +1,20 @@
 #include "estimation/detail/result_values.h"
 
+#include "estimation/detail/plausibility.h"
 #include "estimation/detail/quick_hundredths.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
-namespace {
-
-// Inlined into both builds below, the default one and the one for AVX2.
-[[gnu::always_inline]] inline ResultLanes lanesOf(const PtfModel& model,
-                                                  const InputLanes& inputs) noexcept {
+ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
     const LaneOperands numbers(inputs);
     const Lanes fc = model.fc.lanes(numbers);
     const Lanes pwp = model.pwp.lanes(numbers);
     const bool gravimetric = model.gravimetric; // a value: the stores below cannot change it
-    const bool readsSand = model.readInputs.contains(Input::sand);
-    const bool readsSilt = model.readInputs.contains(Input::silt);
-    const bool readsClay = model.readInputs.contains(Input::clay);
-    const bool readsOc = model.readInputs.contains(Input::oc);
+    const InputSet reads = model.readInputs;
     const auto bit = [](bool set, Flag flag) {
         return set ? static_cast<double>(Flags::bit(flag)) : 0.0;
     };
@@ -38,29 +32,26 @@ namespace {
         const double p = pwp.values[i];
         const quick::Hundredths quick =
             quick::hundredths(f, p, availableWater(gravimetric, f, p), volumeFactor(gravimetric));
+        // & and | rather than && and ||: without branches the lanes stay in vectors.
+        // NOLINTBEGIN(readability-implicit-bool-conversion)
+        // An input the model reads that is not a finite number fails the estimate.
         const bool sandNumber = std::isfinite(sand);
         const bool siltNumber = std::isfinite(silt);
         const bool clayNumber = std::isfinite(clay);
         const bool ocNumber = std::isfinite(oc);
-        // & and | rather than && and ||: without branches the lanes stay in vectors.
-        // NOLINTBEGIN(readability-implicit-bool-conversion)
-        // An input the model reads that is not a finite number fails the estimate.
-        const bool numbersRead = ((!readsSand) | sandNumber) & ((!readsSilt) | siltNumber) &
-                                 ((!readsClay) | clayNumber) & ((!readsOc) | ocNumber);
+        const bool numbersRead = ((!reads.contains(Input::sand)) | sandNumber) &
+                                 ((!reads.contains(Input::silt)) | siltNumber) &
+                                 ((!reads.contains(Input::clay)) | clayNumber) &
+                                 ((!reads.contains(Input::oc)) | ocNumber);
         answered.values[i] = (numbersRead & quick.answered) ? 1.0 : 0.0;
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.
             out.values[k].values[i] = quick.counts[k] / 100 + 0.0;
         }
-        const bool sumOff = sandNumber & siltNumber & clayNumber & sumDiffers(sand, silt, clay);
-        const bool sandOutside = readsSand & outsidePercent(sand);
-        const bool siltOutside = readsSilt & outsidePercent(silt);
-        const bool clayOutside = readsClay & outsidePercent(clay);
-        const bool ocOutside = readsOc & outsideCarbon(oc);
+        const InputChecks checks = inputChecks(reads, sand, silt, clay, oc);
         flagBits.values[i] =
-            bit(sumOff, Flag::sum) + bit(sandOutside | siltOutside | clayOutside, Flag::range) +
-            bit(ocOutside, Flag::oc) + bit(quick.pwpNotBelowFc, Flag::pwpNotBelowFc) +
-            bit(quick.result, Flag::result);
+            bit(checks.sum, Flag::sum) + bit(checks.range, Flag::range) + bit(checks.oc, Flag::oc) +
+            bit(quick.pwpNotBelowFc, Flag::pwpNotBelowFc) + bit(quick.result, Flag::result);
         // NOLINTEND(readability-implicit-bool-conversion)
     }
     for (std::size_t i = 0; i < LaneCount; ++i) {
@@ -70,28 +61,4 @@ namespace {
     return out;
 }
 
-// x86 only: WebAssembly and other processors take the default build.
-#if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("avx2")]] ResultLanes lanesWithAvx2(const PtfModel& model,
-                                                  const InputLanes& inputs) noexcept {
-    return lanesOf(model, inputs);
-}
-#endif
-
-} // namespace
-
-ResultLanes twoDecimalLanesWithoutAvx2(const PtfModel& model, const InputLanes& inputs) noexcept {
-    return lanesOf(model, inputs);
-}
-
-ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept {
-#if defined(__x86_64__) || defined(__i386__)
-    // Twice as wide where the processor has AVX2; the same operations, so the same bits.
-    if (__builtin_cpu_supports("avx2")) {
-        return lanesWithAvx2(model, inputs);
-    }
-#endif
-    return twoDecimalLanesWithoutAvx2(model, inputs);
-}
-
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -1,4 +1,4 @@
-#include "estimation/detail/root_zone.h"
+#include "estimation/estimation.h"
 
 #include <algorithm>
 #include <array>

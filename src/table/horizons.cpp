@@ -73,7 +73,7 @@ char* writeNumberText(char* out, double value, const Settings& settings) {
     const char separator = settings.decimal.get();
     return settings.precision == Precision::fixed
                ? estimation::writeFixed(out, value, separator)
-               : estimation::writeGeneral(out, estimation::decimalForm(value), separator);
+               : estimation::writeGeneral(out, value, separator);
 }
 
 namespace {

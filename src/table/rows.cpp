@@ -2,6 +2,7 @@
 
 #include "estimation/estimation.h"
 #include "table/formulas.h"
+#include "table/input_field.h"
 
 #include <algorithm>
 #include <array>
@@ -157,7 +158,7 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
         if (wanted != inputsEnd && wanted->first == field) {
             // Two inputs may share a column: the field is read once.
             const auto first = static_cast<std::size_t>(wanted->second);
-            end = estimation::readInputField(start, last, decimal, isDelimiter, soil.values[first]);
+            end = readInputField(start, last, decimal, isDelimiter, soil.values[first]);
             const std::string_view text(start, static_cast<std::size_t>(end - start));
             // At a scale the text is read again, as a decimal: rare, and exact.
             if (scaled) {

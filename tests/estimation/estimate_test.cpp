@@ -1,6 +1,5 @@
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/estimate.h"
-#include "estimation/detail/failure.h"
 #include "estimation/detail/plausibility.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,8 @@
 
 namespace talvo::estimation {
 namespace {
+
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
 // The listed read inputs are exactly those the equations use: any other input may be
 // missing, and each listed one is needed by one of the two equations.

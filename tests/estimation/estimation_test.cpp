@@ -18,6 +18,8 @@
 namespace talvo::estimation {
 namespace {
 
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
+
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
 // Contents as laboratories give them, whole percents, and awkward numbers mixed.
@@ -90,8 +92,7 @@ bool sameBits(double a, double b) {
 }
 
 // Every model in both precisions: each soil of the columns is estimateSoil's, to the bit, in
-// lanes, in the remainder after them, through the recent soils, and with a column given as
-// one value for all.
+// lanes, in the remainder after them, and with a column given as one value for all.
 class SoilEstimatorTest : public testing::TestWithParam<ParticleSizeScale> {};
 
 TEST_P(SoilEstimatorTest, ColumnsGiveWhatEachSoilGivesAlone) {

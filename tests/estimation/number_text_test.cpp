@@ -2,10 +2,8 @@
 // library and a hand rounding.
 
 #include "estimation/detail/decimal_form.h"
-#include "estimation/detail/failure.h"
-#include "estimation/detail/number_text.h"
-#include "estimation/detail/plain_decimal.h"
 #include "estimation/detail/portable.h"
+#include "estimation/estimation.h"
 #include "support/number_reference.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +23,8 @@
 
 namespace talvo::estimation {
 namespace {
+
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
 constexpr double largest = std::numeric_limits<double>::max();
 constexpr double tiniest = std::numeric_limits<double>::denorm_min();

@@ -4,7 +4,6 @@
 // that the browser's build shows the same bits as the native one.
 
 #include "estimation/detail/catalogue.h"
-#include "estimation/detail/float_text.h"
 #include "estimation/detail/portable.h"
 #include "estimation/estimation.h"
 
@@ -25,6 +24,8 @@
 
 namespace talvo::estimation {
 namespace {
+
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
 constexpr double largest = std::numeric_limits<double>::max();
 constexpr double smallestNormal = std::numeric_limits<double>::min();

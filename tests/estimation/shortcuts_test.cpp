@@ -1,11 +1,11 @@
-// The engine's shortcuts, the quick two-decimal estimate and text and the cache of recent cells,
+// The engine's shortcuts, the quick two-decimal estimate, its text and the lanes,
 // are exact.
 
 #include "estimation/detail/decimal_form.h"
 #include "estimation/detail/estimate.h"
 #include "estimation/detail/fixed_estimate.h"
+#include "estimation/detail/plausibility.h"
 #include "estimation/detail/portable.h"
-#include "estimation/detail/recent_cells.h"
 #include "estimation/detail/result_values.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +23,8 @@
 
 namespace talvo::estimation {
 namespace {
+
+using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
 std::string fixedText(const DecimalForm& form) {
     std::array<char, FixedTextCapacity> text{};
@@ -185,16 +187,8 @@ TEST(FixedEstimate, AnswersForTypicalSoilsAsTheExactPathDoes) {
 }
 
 // Every lane is its own soil: contents as laboratories give them and awkward numbers mixed,
-// each lane checked against the exact path, in the build this processor takes and in the one
-// for processors without AVX2.
-class TwoDecimalLanes
-    : public testing::TestWithParam<ResultLanes (*)(const PtfModel&, const InputLanes&) noexcept> {
-};
-
-INSTANTIATE_TEST_SUITE_P(Builds, TwoDecimalLanes,
-                         testing::Values(&twoDecimalLanes, &twoDecimalLanesWithoutAvx2));
-
-TEST_P(TwoDecimalLanes, EachLaneIsItsSoil) {
+// each lane checked against the exact path.
+TEST(TwoDecimalLanes, EachLaneIsItsSoil) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr std::array awkward{nan,   HUGE_VAL, -HUGE_VAL, 0.0,    -0.0,  -3.5,
                                  100.0, 104.25,   250.0,     1e-300, 1e300, 4e12};
@@ -210,7 +204,7 @@ TEST_P(TwoDecimalLanes, EachLaneIsItsSoil) {
                                                : std::round(content(random) * 1000) / 1000;
                 }
             }
-            const ResultLanes quick = GetParam()(model, lanes);
+            const ResultLanes quick = twoDecimalLanes(model, lanes);
             for (std::size_t lane = 0; lane < LaneCount; ++lane) {
                 answered += laneAgrees(model, lanes, quick, lane) ? 1 : 0;
             }
@@ -245,39 +239,6 @@ TEST(FixedEstimate, TextOfHundredthsAtEveryLength) {
                 EXPECT_EQ(hundredthsText(signed_), reference(signed_)) << signed_;
             }
         }
-    }
-}
-
-// Counts its calls and gives the sum of the four numbers, -1 for four NaNs.
-struct CountingSum {
-    int& calls;
-    double operator()(const std::array<double, 4>& n) const {
-        ++calls;
-        return std::isnan(n[0]) ? -1 : n[0] + n[1] + n[2] + n[3];
-    }
-};
-
-// A hit must be the same cell bit for bit: -0 is not 0, and a slot that was never filled
-// holds the cell of four NaNs, not a cell of zeros.
-TEST(RecentCellsTest, AHitIsTheSameCellBitForBit) {
-    int calls = 0;
-    const CountingSum sum{calls};
-    RecentCells<double, 4> cells(sum);
-    calls = 0;
-    const double nan = std::nan("");
-
-    EXPECT_EQ(cells.find({nan, nan, nan, nan}, sum), -1.0);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(cells.find({0, 0, 0, 0}, sum), 0.0);
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(cells.find({0, 0, 0, 0}, sum), 0.0);
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(std::signbit(cells.find({-0.0, -0.0, -0.0, -0.0}, sum)));
-    EXPECT_EQ(calls, 2);
-    // More cells than slots: each is still its own.
-    for (int i = 0; i < 100; ++i) {
-        const double oc = i;
-        EXPECT_EQ(cells.find({1, 2, 3, oc}, sum), 6 + oc);
     }
 }
 

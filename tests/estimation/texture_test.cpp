@@ -1,4 +1,4 @@
-#include "estimation/detail/texture.h"
+#include "estimation/estimation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "estimation/detail/input_values.h"
-#include "estimation/detail/inputs.h"
+// The forms an equation of the catalogue takes, and what the quick paths share with it.
+
 #include "estimation/detail/lanes.h"
 #include "estimation/detail/term.h"
+#include "estimation/estimation.h"
 
-#include <array>
-#include <string_view>
-
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 // The operands S, Si, C and OC of an equation as doubles: the quick form, for inputs that
 // all converted and results that stay finite.
@@ -59,42 +57,7 @@ private:
     Term::Record& m_record;
 };
 
-// An equation in every form, made from one generic lambda so that they cannot differ.
-struct Equation {
-    // The double form as noexcept, which arithmetic on doubles is: the browser's build would
-    // otherwise make every call of it, twice a row, a trip through JavaScript.
-    template <typename Lambda>
-    constexpr Equation(Lambda lambda) noexcept // NOLINT(google-explicit-constructor)
-        : doubles([](const DoubleOperands& x) noexcept { return Lambda{}(x); }), checked(lambda),
-          lanes(lambda) {}
-
-    double (*doubles)(const DoubleOperands&) noexcept;
-    Term (*checked)(const CheckedOperands&);
-    Lanes (*lanes)(const LaneOperands&);
-};
-
-// One row of the catalogue.
-struct PtfModel {
-    int position;              // ModelIndex, the model's only identity
-    std::string_view listText; // its name, as every front end lists it
-    InputSet readInputs;       // inputs its equations convert
-    std::string_view fcUnit;   // FC's unit as shown with the model: "(% w/w)" or "(% v/v)"
-    std::string_view pwpUnit;  // PWP's, likewise
-    std::string_view unit;     // of FC and PWP for tables: "% w/w" or "% v/v"
-    Equation fc;
-    Equation pwp;
-    bool gravimetric; // w/w flag: VolumeFactor enters the available water
-};
-
-inline constexpr double VolumeFactor = 1.49; // bulk density turning % w/w into % v/v
-inline constexpr double PercentDivisor = 100.0;
 inline constexpr double LayerDepth = 150.0; // millimetres in a 15 cm layer
-
-inline constexpr int ModelCount = 7;
-extern const std::array<PtfModel, ModelCount> ModelCatalogue;
-
-// The row at a ModelIndex, or nullptr when the index chooses no model.
-const PtfModel* modelAt(int modelIndex) noexcept;
 
 // What turns the model's % into % by volume: VolumeFactor for gravimetric models, else 1.
 inline constexpr double volumeFactor(bool gravimetric) noexcept {
@@ -113,5 +76,16 @@ inline double availableWater(bool gravimetric, double fc, double pwp) noexcept {
 inline double availableWater(const PtfModel& model, double fc, double pwp) noexcept {
     return availableWater(model.gravimetric, fc, pwp);
 }
+
+} // namespace talvo::estimation::detail
+
+namespace talvo::estimation {
+
+// The double form as noexcept, which arithmetic on doubles is: the browser's build would
+// otherwise make every call of it, twice a row, a trip through JavaScript.
+template <typename Lambda>
+constexpr Equation::Equation(Lambda lambda) noexcept
+    : doubles([](const detail::DoubleOperands& x) noexcept { return Lambda{}(x); }),
+      checked(lambda), lanes(lambda) {}
 
 } // namespace talvo::estimation

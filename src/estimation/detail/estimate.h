@@ -1,21 +1,15 @@
 #pragma once
 
-// The calculator's one computation as plain values, under every front end: Estimate on a
-// form, table rows, raster cells and arrays.
+// The calculator's one computation as plain values, behind every estimate of the door.
 
-#include "estimation/detail/catalogue.h"
-#include "estimation/detail/decimal_form.h"
-#include "estimation/detail/failure.h"
-#include "estimation/detail/input_values.h"
-#include "estimation/detail/inputs.h"
-#include "estimation/detail/number_text.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <optional>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 // FC and PWP as the model gives them, and AWC worked out from the two as their 15-digit forms
 // read back, as they are shown before rounding to two decimals.
@@ -43,4 +37,4 @@ Estimate estimate(const PtfModel& model, const InputValues& inputs);
 // The same from the input texts; only the inputs the model reads are converted.
 Estimate estimate(const PtfModel& model, const InputTexts& texts, DecimalSeparator separator);
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

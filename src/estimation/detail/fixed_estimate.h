@@ -5,15 +5,13 @@
 // call, this gives nothing and the caller takes the exact path, estimate(). Tables, maps and
 // arrays of soils rarely do.
 
-#include "estimation/detail/catalogue.h"
-#include "estimation/detail/input_values.h"
-#include "estimation/detail/plausibility.h"
+#include "estimation/estimation.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 struct FixedEstimate {
     // FC, PWP and AWC as signed counts of hundredths: 5085 is "50.85".
@@ -31,4 +29,4 @@ std::optional<FixedEstimate> fixedEstimate(const PtfModel& model,
 // The double a count of hundredths stands for, as reading its text gives: never -0.
 double hundredthsValue(std::int64_t hundredths) noexcept;
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

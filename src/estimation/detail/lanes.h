@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 inline constexpr std::size_t LaneCount = 8;
 
@@ -48,4 +48,4 @@ private:
 // Sand, silt, clay and OC of LaneCount soils.
 using InputLanes = std::array<Lanes, 4>;
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -1,61 +1,16 @@
 #pragma once
 
-// Warnings that come with an estimate. They never change a number and never stop an
-// estimate; they say what a soil scientist would check first.
+// The rules behind the flags, once: the exact path, the two-decimal quick path and the lanes
+// all flag a soil through these. Branch-free, & and | rather than && and ||, so that a loop
+// over lanes stays in vector registers.
 
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/estimate.h"
-#include "estimation/detail/input_values.h"
 
-#include <array>
 #include <cmath>
-#include <cstdint>
-#include <string_view>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
-// Each flag's bit is stable: rasters and arrays store it.
-enum class Flag : std::uint8_t {
-    sum,           // sand + silt + clay differs from 100 by more than 1
-    range,         // a content the model reads is below 0 or above 100
-    oc,            // the model reads an OC above 200 g/kg (peat) or below 0
-    pwpNotBelowFc, // PWP is at or above FC ("fc<=pwp")
-    result,        // FC or PWP is below 0 or above MineralWaterLimit % by volume
-    psd,           // sand and silt were converted from the USDA scale
-    bd,            // a horizon without bulk density: VolumeFactor stood in for it
-    porosity,      // FC by volume above the pores its bulk density leaves
-};
-inline constexpr std::array allFlags{Flag::sum,    Flag::range, Flag::oc, Flag::pwpNotBelowFc,
-                                     Flag::result, Flag::psd,   Flag::bd, Flag::porosity};
-
-class Flags {
-public:
-    constexpr Flags() = default;
-    constexpr explicit Flags(std::uint16_t bits) noexcept : m_bits(bits) {}
-    constexpr bool contains(Flag flag) const noexcept { return (m_bits & bit(flag)) != 0; }
-    constexpr void add(Flag flag) noexcept {
-        m_bits = static_cast<std::uint16_t>(m_bits | bit(flag));
-    }
-    constexpr void remove(Flag flag) noexcept {
-        m_bits = static_cast<std::uint16_t>(m_bits & ~bit(flag));
-    }
-    constexpr Flags& operator|=(Flags other) noexcept {
-        m_bits = static_cast<std::uint16_t>(m_bits | other.m_bits);
-        return *this;
-    }
-    constexpr bool empty() const noexcept { return m_bits == 0; }
-    constexpr std::uint16_t bits() const noexcept { return m_bits; }
-    friend constexpr bool operator==(Flags, Flags) = default;
-
-    static constexpr std::uint16_t bit(Flag flag) noexcept {
-        return static_cast<std::uint16_t>(1U << static_cast<unsigned>(flag));
-    }
-
-private:
-    std::uint16_t m_bits = 0;
-};
-
-// The tests behind the flags, on numbers; inline for the quick paths.
 inline constexpr bool outsidePercent(double value) noexcept {
     return value < 0.0 || value > 100.0;
 }
@@ -75,15 +30,51 @@ inline bool sumDiffers(double sand, double silt, double clay) noexcept {
     return !(std::fabs(sand + silt + clay - 100.0) <= SumTolerance);
 }
 
-// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity": short and stable, for
-// tables.
-std::string_view code(Flag flag);
-// One English sentence, for people: "PWP is at or above FC for this soil."
-std::string_view sentence(Flag flag);
+// NOLINTBEGIN(readability-implicit-bool-conversion)
 
-// What describes the soil whatever the model: the sum flag, from sand, silt and clay when all
-// three are numbers.
-Flags soilFlags(const InputValues& inputs) noexcept;
+// sum, range and oc of a soil whose numbers are NaN or an infinity where they are none: the
+// sum from sand, silt and clay when all three are numbers, range and oc of the inputs the
+// model `reads`.
+struct InputChecks {
+    bool sum;
+    bool range;
+    bool oc;
+};
+[[gnu::always_inline]] inline InputChecks inputChecks(InputSet reads, double sand, double silt,
+                                                      double clay, double oc) noexcept {
+    // Each test into a value first: & between calls reads as a mistaken &&.
+    const bool sandNumber = std::isfinite(sand);
+    const bool siltNumber = std::isfinite(silt);
+    const bool clayNumber = std::isfinite(clay);
+    const bool sumOff = sumDiffers(sand, silt, clay);
+    // NaN and the infinities beyond the range are never outside it: a failed input is no number.
+    const bool sandOutside = outsidePercent(sand);
+    const bool siltOutside = outsidePercent(silt);
+    const bool clayOutside = outsidePercent(clay);
+    const bool carbonOutside = outsideCarbon(oc);
+    const bool range = (reads.contains(Input::sand) & sandOutside) |
+                       (reads.contains(Input::silt) & siltOutside) |
+                       (reads.contains(Input::clay) & clayOutside);
+    const bool carbon = reads.contains(Input::oc) & carbonOutside;
+    const bool sum = sandNumber & siltNumber & clayNumber & sumOff;
+    return {sum, range, carbon};
+}
+
+// fc<=pwp and result from FC and PWP as shown before rounding; NaN for one not computed.
+// `factor` is the model's volumeFactor.
+struct ResultChecks {
+    bool pwpNotBelowFc;
+    bool result;
+};
+[[gnu::always_inline]] inline ResultChecks resultChecks(double fc, double pwp,
+                                                        double factor) noexcept {
+    const bool fcOutside = outsideMineralWater(fc, factor);
+    const bool pwpOutside = outsideMineralWater(pwp, factor);
+    const bool result = fcOutside | pwpOutside;
+    return {pwp >= fc, result};
+}
+
+// NOLINTEND(readability-implicit-bool-conversion)
 
 // What concerns the inputs the model reads: range and oc.
 Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept;
@@ -92,4 +83,4 @@ Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept;
 Flags modelFlags(const PtfModel& model, const InputValues& inputs,
                  const Estimate& estimated) noexcept;
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

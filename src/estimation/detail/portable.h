@@ -17,7 +17,7 @@
 #include <system_error>
 #include <version>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 // std::bit_cast, on the builtin both compilers implement it with.
 template <typename To, typename From> constexpr To bitCast(const From& from) noexcept {
@@ -158,4 +158,4 @@ using portable::fromChars;
 using portable::toScientific;
 #endif
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -11,7 +11,7 @@
 #include <array>
 #include <cmath>
 
-namespace talvo::estimation::quick {
+namespace talvo::estimation::detail::quick {
 
 // Results from here on take the exact path: their hundredths need not fit in a double's 53
 // bits with room to spare.
@@ -73,12 +73,12 @@ struct Rounded {
                           (std::fabs(fc * factor - MineralWaterLimit) > limitCloseness) &
                           (std::fabs(pwp * factor - MineralWaterLimit) > limitCloseness);
     // NOLINTEND(readability-implicit-bool-conversion)
-    const bool fcOutside = outsideMineralWater(fc, factor);
-    const bool pwpOutside = outsideMineralWater(pwp, factor);
+    // Answered, FC and PWP are never equal: the flags are the exact path's.
+    const ResultChecks checks = resultChecks(fc, pwp, factor);
     return {{fcRounded.count, pwpRounded.count, awcRounded.count},
-            pwp > fc,
-            fcOutside || pwpOutside,
+            checks.pwpNotBelowFc,
+            checks.result,
             answered};
 }
 
-} // namespace talvo::estimation::quick
+} // namespace talvo::estimation::detail::quick

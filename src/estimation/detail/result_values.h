@@ -4,13 +4,11 @@
 // numbers: the lanes behind SoilEstimator.
 
 #include "estimation/detail/catalogue.h"
-#include "estimation/detail/input_values.h"
 #include "estimation/detail/lanes.h"
-#include "estimation/detail/plausibility.h"
 
 #include <array>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 // The two-decimal values of LaneCount soils that arrive as numbers (NaN: no number, an
 // infinity: beyond the double range), worked out together where that is quick.
@@ -20,8 +18,5 @@ struct ResultLanes {
     std::array<bool, LaneCount> answered; // false: that soil takes estimateSoil()
 };
 ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noexcept;
-// The build that twoDecimalLanes() takes on processors without AVX2, so that machines with it
-// can test it too.
-ResultLanes twoDecimalLanesWithoutAvx2(const PtfModel& model, const InputLanes& inputs) noexcept;
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "estimation/detail/failure.h"
-#include "estimation/detail/inputs.h"
+#include "estimation/estimation.h"
 
 #include <cmath>
 #include <optional>
 
-namespace talvo::estimation {
+namespace talvo::estimation::detail {
 
 // A double in an equation, for finding where it fails. Every operation on it checks its
 // result, so an equation reads as written and still names its first failure: a result that
@@ -68,4 +67,4 @@ private:
     Record* m_record = nullptr;
 };
 
-} // namespace talvo::estimation
+} // namespace talvo::estimation::detail
