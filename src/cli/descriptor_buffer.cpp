@@ -12,8 +12,6 @@ namespace talvo::cli {
 namespace {
 
 constexpr std::size_t BufferBytes = std::size_t{64} << 10;
-// Bytes written between two requests to write them to disk.
-constexpr off_t WriteBackBytes = off_t{1} << 20;
 
 } // namespace
 
@@ -21,42 +19,20 @@ OutputBuffer::OutputBuffer() : m_buffer(BufferBytes) {
     setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
 }
 
-bool OutputBuffer::writeOut(const char* text, std::size_t count) {
-    if (m_error != 0) {
-        return false;
-    }
-    while (count > 0) {
-        const ssize_t written = ::write(m_descriptor, text, count);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            m_error = errno;
-            return false;
-        }
-        text += written;
-        count -= static_cast<std::size_t>(written);
-        m_written += written;
-    }
-    startWriteBack();
-    return true;
-}
-
-void OutputBuffer::startWriteBack() {
-#ifdef SYNC_FILE_RANGE_WRITE
-    if (m_writeBack && m_written - m_writtenBack >= WriteBackBytes) {
-        // Advice only: where the system declines, the sync at the end does it all.
-        ::sync_file_range(m_descriptor, m_writtenBack, m_written - m_writtenBack,
-                          SYNC_FILE_RANGE_WRITE);
-        m_writtenBack = m_written;
-    }
-#endif
-}
-
 bool OutputBuffer::drain() {
-    const bool written = writeOut(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    const char* text = pbase();
+    auto count = static_cast<std::size_t>(pptr() - pbase());
     setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
-    return written;
+    while (m_error == 0 && count > 0) {
+        const ssize_t written = ::write(m_descriptor, text, count);
+        if (written < 0 && errno != EINTR) {
+            m_error = errno;
+        } else if (written > 0) {
+            text += written;
+            count -= static_cast<std::size_t>(written);
+        }
+    }
+    return m_error == 0;
 }
 
 OutputBuffer::int_type OutputBuffer::overflow(int_type character) {
@@ -70,17 +46,6 @@ OutputBuffer::int_type OutputBuffer::overflow(int_type character) {
     return traits_type::not_eof(character);
 }
 
-std::streamsize OutputBuffer::xsputn(const char* text, std::streamsize count) {
-    // Large blocks, as the run writes them, go straight out instead of through the buffer.
-    if (count < static_cast<std::streamsize>(m_buffer.size())) {
-        return std::streambuf::xsputn(text, count);
-    }
-    if (!drain() || !writeOut(text, static_cast<std::size_t>(count))) {
-        return 0;
-    }
-    return count;
-}
-
 int OutputBuffer::sync() {
     return drain() ? 0 : -1;
 }
@@ -89,44 +54,20 @@ InputBuffer::InputBuffer(int descriptor) : m_descriptor(descriptor), m_buffer(Bu
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
 }
 
-std::size_t InputBuffer::readSome(char* text, std::size_t count) {
+InputBuffer::int_type InputBuffer::underflow() {
     if (m_error != 0) {
-        return 0;
+        return traits_type::eof();
     }
     ssize_t got = 0;
     do {
-        got = ::read(m_descriptor, text, count);
+        got = ::read(m_descriptor, m_buffer.data(), m_buffer.size());
     } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        m_error = errno;
-        return 0;
-    }
-    return static_cast<std::size_t>(got);
-}
-
-InputBuffer::int_type InputBuffer::underflow() {
-    const std::size_t count = readSome(m_buffer.data(), m_buffer.size());
-    if (count == 0) {
+    if (got <= 0) {
+        m_error = got < 0 ? errno : 0;
         return traits_type::eof();
     }
-    setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
+    setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + got);
     return traits_type::to_int_type(m_buffer.front());
-}
-
-std::streamsize InputBuffer::xsgetn(char* text, std::streamsize count) {
-    // What the buffer holds goes first, so that the bytes stay in order.
-    const std::streamsize buffered = std::min(count, egptr() - gptr());
-    std::copy_n(gptr(), buffered, text);
-    setg(eback(), gptr() + buffered, egptr());
-    std::streamsize done = buffered;
-    while (count - done >= static_cast<std::streamsize>(m_buffer.size())) {
-        const std::size_t got = readSome(text + done, static_cast<std::size_t>(count - done));
-        if (got == 0) {
-            return done;
-        }
-        done += static_cast<std::streamsize>(got);
-    }
-    return done + std::streambuf::xsgetn(text + done, count - done);
 }
 
 std::streamsize InputBuffer::showmanyc() {

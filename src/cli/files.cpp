@@ -22,10 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string reason(const std::string& name, int error) {
-    return "cannot write " + name + ": " + std::strerror(error);
-}
-
 Descriptor openInput(const std::string& path) {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file) {
@@ -107,7 +103,7 @@ OutputFile::OutputFile(const std::string& option, const std::string& path, const
     case OutputTarget::Kind::stream:
         m_device = Descriptor(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (!m_device) {
-            throw Error(reason(path, errno));
+            throw Error(writeFailure(path, errno));
         }
         m_direct.attach(m_device.get());
         return;
@@ -139,7 +135,7 @@ void OutputFile::checkWritten() const {
     if (m_replacing) {
         m_replacing->checkWritten();
     } else if (m_direct.error() != 0) {
-        throw Error(reason(m_name, m_direct.error()));
+        throw Error(writeFailure(m_name, m_direct.error()));
     }
 }
 
@@ -151,7 +147,7 @@ void OutputFile::commit() {
     m_directStream.flush();
     checkWritten();
     if (const int error = m_device.close(); error != 0) {
-        throw Error(reason(m_name, error));
+        throw Error(writeFailure(m_name, error));
     }
 }
 

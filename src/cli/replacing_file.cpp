@@ -239,7 +239,6 @@ void ReplacingFile::create(std::string_view tool) {
     }
     m_temporary = m_target.parent_path() / temporaryName;
     m_buffer.attach(m_file.get());
-    m_buffer.writeBackEarly(); // commit() syncs it
     if (m_cleanup != nullptr) {
         m_cleanup->removeOnSignal(m_writer, {m_temporary});
     }

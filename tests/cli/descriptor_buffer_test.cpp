@@ -22,8 +22,7 @@ std::string numberedBytes(std::size_t size) {
 }
 
 // Reads `input` through a pipe with reads of the sizes given in turn, as the table's reader
-// mixes single bytes with blocks larger than the buffer: each block a large read takes
-// straight from the descriptor must follow the bytes the buffer already held.
+// mixes single bytes with blocks larger than the buffer.
 std::string readInPieces(const std::string& input, const std::vector<std::size_t>& sizes) {
     std::array<int, 2> ends{-1, -1};
     EXPECT_EQ(::pipe(ends.data()), 0);
