@@ -12,16 +12,6 @@ bool isLineBreak(char c) {
     return c == '\n' || c == '\r';
 }
 
-// The bytes from `begin` up to the first of `special`, or to `end`.
-std::string_view unquotedText(const char* begin, const char* end,
-                              const std::array<bool, 256>& special) noexcept {
-    const char* last = begin;
-    while (last != end && !special[static_cast<unsigned char>(*last)]) {
-        ++last;
-    }
-    return {begin, static_cast<std::size_t>(last - begin)};
-}
-
 } // namespace
 
 CsvError::CsvError(std::uint64_t line, const std::string& what)
@@ -71,11 +61,7 @@ MemoryInput::MemoryInput(std::string_view text) : std::istream(this) {
 
 CsvReader::CsvReader(std::istream& input, char delimiter, std::uint64_t firstLine)
     : m_input(input), m_delimiter(delimiter), m_block(BlockBytes), m_line(firstLine),
-      m_started(firstLine != 1) {
-    for (const char c : {delimiter, '"', '\r', '\n'}) {
-        m_special[static_cast<unsigned char>(c)] = true;
-    }
-}
+      m_started(firstLine != 1) {}
 
 bool CsvReader::fill() {
     m_input.read(m_block.data(), static_cast<std::streamsize>(m_block.size()));
@@ -85,7 +71,6 @@ bool CsvReader::fill() {
     }
     m_position = 0;
     m_end = count;
-    m_bytesRead += count;
     if (!m_started) {
         m_started = true;
         constexpr std::string_view bom = "\xEF\xBB\xBF";
@@ -104,17 +89,6 @@ public:
     RecordParse(Records& records, char delimiter)
         : m_records(records.m_records), m_text(records.m_text), m_fieldEnds(records.m_fieldEnds),
           m_delimiter(delimiter), m_textStart(m_text.size()), m_firstField(m_fieldEnds.size()) {}
-
-    bool inUnquotedText() const noexcept { return m_state == State::unquoted; }
-
-    // Appends text of the current field that holds no special byte.
-    void appendUnquoted(std::string_view text) {
-        m_text.append(text);
-        m_recordBytes += text.size();
-        if (m_recordBytes > MaxRecordBytes) {
-            throw tooLongRecord();
-        }
-    }
 
     // Takes byte `c`, on line `line`; true when it ends the record.
     bool take(char c, std::uint64_t line) {
@@ -265,17 +239,6 @@ bool CsvReader::next(Records& records) {
     for (;;) {
         if (m_position == m_end && !fill()) {
             return record.atInputEnd();
-        }
-        if (record.inUnquotedText()) {
-            // Most bytes are unquoted field text: take them in one go.
-            const std::string_view text =
-                unquotedText(m_block.data() + m_position, m_block.data() + m_end, m_special);
-            if (!text.empty()) {
-                m_position += text.size();
-                m_afterCr = false;
-                record.appendUnquoted(text);
-                continue;
-            }
         }
         const char c = m_block[m_position++];
         if (record.take(c, lineOf(c))) {

@@ -10,7 +10,6 @@
 
 #include "base/error.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -70,7 +69,6 @@ public:
     std::size_t size() const noexcept { return m_records.size(); }
     bool empty() const noexcept { return m_records.empty(); }
     RecordView operator[](std::size_t i) const noexcept { return {*this, i}; }
-    std::size_t textBytes() const noexcept { return m_text.size(); }
     void clear() noexcept;
 
 private:
@@ -99,7 +97,6 @@ public:
     // a quote is never closed or a record exceeds MaxRecordBytes.
     bool next(Records& records);
 
-    std::uint64_t bytesRead() const noexcept { return m_bytesRead; }
     // Whether the input started with a UTF-8 byte-order mark; known after the first next().
     bool hadByteOrderMark() const noexcept { return m_byteOrderMark; }
 
@@ -111,11 +108,9 @@ private:
 
     std::istream& m_input;
     char m_delimiter;
-    std::array<bool, 256> m_special{}; // bytes that end unquoted field text
     std::vector<char> m_block;
     std::size_t m_position = 0;
     std::size_t m_end = 0;
-    std::uint64_t m_bytesRead = 0;
     std::uint64_t m_line = 1;
     bool m_afterCr = false;
     bool m_started = false;
