@@ -11,7 +11,6 @@
 #include "python/profiles.h"
 #include "python/text_cells.h"
 #include "python/texts.h"
-#include "python/texture.h"
 
 #include <array>
 #include <cstddef>
@@ -131,8 +130,8 @@ py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const N
 
 py::list textureClasses() {
     py::list out;
-    for (const std::string_view name : textureClassNames()) {
-        out.append(py::str(std::string(name)));
+    for (const estimation::TextureClass texture : estimation::allTextureClasses) {
+        out.append(py::str(std::string(estimation::name(texture))));
     }
     return out;
 }
