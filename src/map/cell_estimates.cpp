@@ -1,7 +1,5 @@
 #include "map/cell_estimates.h"
 
-#include "map/texture.h"
-
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -15,8 +13,6 @@ namespace {
 
 // Results go to the bands a piece at a time: small buffers a worker keeps in its cache.
 constexpr std::size_t PieceCells = std::size_t{1} << 12;
-
-static_assert(estimation::NoTexture == NoTextureClass, "the band stores the engine's number");
 
 // What a band of `Value` stores for a result, and for nothing.
 template <typename Value> struct Stored {

@@ -3,7 +3,6 @@
 #include "estimation/estimation.h"
 #include "map/error.h"
 #include "map/gdal_errors.h"
-#include "map/texture.h"
 
 #include <algorithm>
 #include <cassert>
@@ -307,12 +306,12 @@ void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
         }
         categories.AddString(name.c_str());
     }
-    table.SetValue(count, 0, NoTextureClass);
+    table.SetValue(count, 0, estimation::NoTexture);
     table.SetValue(count, 1, "none");
     GDALRasterBand* const band = m_dataset->GetRasterBand(5);
     band->SetDefaultRAT(&table);
     band->SetCategoryNames(categories.List());
-    band->SetMetadataItem("NO_CLASS", std::to_string(NoTextureClass).c_str());
+    band->SetMetadataItem("NO_CLASS", std::to_string(estimation::NoTexture).c_str());
     band->SetMetadataItem("TRIANGLE", std::string(estimation::name(psd)).c_str());
 }
 
