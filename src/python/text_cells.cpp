@@ -47,6 +47,17 @@ void appendUtf8(std::string& out, char32_t point) {
     }
 }
 
+// The number a text stands for, as estimateCell reads numbers back: its value; NaN where it
+// holds none (a type mismatch); an infinity where it lies beyond the double range (an
+// overflow).
+double textNumber(std::string_view text, estimation::DecimalSeparator separator) {
+    const estimation::InputValue value = estimation::inputValue(text, separator);
+    if (!value.failure) {
+        return value.number;
+    }
+    return *value.failure == estimation::FailureKind::overflow ? HUGE_VAL : NoNumber;
+}
+
 // A text's number; `mismatched` says whether it held something that is no number, as a
 // table's "Type mismatch" does, rather than nothing at all, its "Missing".
 double readText(std::string_view text, estimation::DecimalSeparator separator,
@@ -167,14 +178,6 @@ CellNumbers objectNumbers(const py::array& cells, estimation::DecimalSeparator s
 }
 
 } // namespace
-
-double textNumber(std::string_view text, estimation::DecimalSeparator separator) {
-    const estimation::InputValue value = estimation::inputValue(text, separator);
-    if (!value.failure) {
-        return value.number;
-    }
-    return *value.failure == estimation::FailureKind::overflow ? HUGE_VAL : NoNumber;
-}
 
 CellNumbers cellNumbers(const py::array& cells, estimation::DecimalSeparator separator,
                         const py::function& other) {

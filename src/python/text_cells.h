@@ -8,14 +8,8 @@
 #include <cstdint>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <string_view>
 
 namespace talvo::python {
-
-// The number a text stands for, as estimateCell reads numbers back: its value; NaN where it
-// holds none (a type mismatch); an infinity where it lies beyond the double range (an
-// overflow).
-double textNumber(std::string_view text, estimation::DecimalSeparator separator);
 
 // Cells read as numbers. `mismatched` is 1 where a text holds something that is no number (a
 // type mismatch), 0 where it holds a number or nothing (empty, blank, NA: a missing cell) and
