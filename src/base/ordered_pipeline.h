@@ -1,8 +1,9 @@
 #pragma once
 
 // A long input worked on by several threads and handed back in the order it was read.
-// The calling thread reads each item and takes each result; workers only work, so a file or
-// dataset that must stay on one thread stays on the calling one.
+// One thread reads each item, workers only work, and the calling thread takes each result:
+// what is read stays on the reader, what is written on the calling thread. The reader runs
+// apart so that results go out while it waits on an input that pauses (a pipe).
 
 #include <cassert>
 #include <condition_variable>
@@ -55,38 +56,39 @@ public:
     // `read(Item&)` fills the next item and returns false at the end of the input;
     // `makeWorker()` gives each thread its own callable, `worker(Item&)` or
     // `worker(Item&, const Emit&)`; `take(Piece&)` gets each piece and `done(Item&)` each item
-    // after its pieces, in input order. All but the worker run on the calling thread.
+    // after its pieces, in input order. `read` runs on a thread of its own, the worker on
+    // each worker's; `take` and `done` on the calling thread.
     //
     // The first failure in input order, of a read, a worker or the calling thread's own
     // steps, ends the run: every thread stops, and run() throws it once all are joined. The
-    // items before it are taken first. Throws ThreadsRefused when no thread can start; fewer
-    // than asked for only make the run slower.
+    // items before it are taken first. A read that never returns holds up the end. Throws
+    // ThreadsRefused when the reader or no worker can start; fewer workers than asked for only
+    // make the run slower.
     template <typename Read, typename MakeWorker, typename Take, typename Done>
     void run(Read read, MakeWorker makeWorker, Take take, Done done) {
         std::vector<std::jthread> threads;
         const Stopper stopper{*this}; // destroyed first: the threads stop before they are joined
         for (unsigned i = 0; i < m_threads; ++i) {
             auto worker = makeWorker();
-            try {
-                threads.emplace_back(
-                    [this, worker = std::move(worker)]() mutable { work(worker); });
-            } catch (const std::system_error& error) {
-                if (threads.empty()) {
-                    throw ThreadsRefused(error);
-                }
+            if (!start(threads, [this, worker = std::move(worker)]() mutable { work(worker); })) {
                 break;
             }
         }
-        std::exception_ptr readFailure;
+        if (threads.empty() || !start(threads, [this, &read] { readAll(read); })) {
+            throw ThreadsRefused(m_refused);
+        }
         for (;;) {
-            readAhead(read, readFailure);
-            if (m_taken == m_read) {
-                break;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_taken < m_read || m_ended; });
+                if (m_taken == m_read) {
+                    break;
+                }
             }
             takeOldest(take, done);
         }
-        if (readFailure) {
-            std::rethrow_exception(readFailure);
+        if (m_readFailure) {
+            std::rethrow_exception(m_readFailure);
         }
     }
     template <typename Read, typename MakeWorker, typename Done>
@@ -112,18 +114,39 @@ private:
 
     Slot& slotOf(std::uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
 
-    // Reads into every free slot. A free slot is the calling thread's alone until it is queued.
-    template <typename Read> void readAhead(Read& read, std::exception_ptr& failure) {
-        while (!m_ended && m_read - m_taken < m_slots.size()) {
-            Slot& slot = slotOf(m_read);
-            slot.pieces.clear();
-            slot.done = false;
-            slot.failure = nullptr;
-            bool more = false;
+    // Starts `body` on a thread of its own; false if the system refuses it.
+    template <typename Body> bool start(std::vector<std::jthread>& threads, Body body) {
+        try {
+            threads.emplace_back(std::move(body));
+        } catch (const std::system_error& error) {
+            m_refused = error;
+            return false;
+        }
+        return true;
+    }
+
+    // Reads each item into the next slot once it is free: a free slot is the reader's alone
+    // until it is queued. A read that waits on its input keeps no result from being taken.
+    template <typename Read> void readAll(Read& read) {
+        for (bool more = true; more;) {
+            Slot* slot = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_freed.wait(lock, [&] { return m_stop || m_read - m_taken < m_slots.size(); });
+                if (m_stop) {
+                    return;
+                }
+                slot = &slotOf(m_read);
+            }
+            slot->pieces.clear();
+            slot->done = false;
+            slot->failure = nullptr;
+            std::exception_ptr failure;
             try {
-                more = read(slot.item);
+                more = read(slot->item);
             } catch (...) {
                 failure = std::current_exception();
+                more = false;
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -131,9 +154,11 @@ private:
                     ++m_read;
                 } else {
                     m_ended = true;
+                    m_readFailure = failure;
                 }
             }
             m_queued.notify_all();
+            m_changed.notify_all();
         }
     }
 
@@ -157,7 +182,11 @@ private:
             std::rethrow_exception(slot.failure);
         }
         done(slot.item);
-        ++m_taken;
+        {
+            const std::lock_guard lock(m_mutex);
+            ++m_taken;
+        }
+        m_freed.notify_one();
     }
 
     template <typename Worker> void work(Worker& worker) {
@@ -211,23 +240,28 @@ private:
         }
         m_queued.notify_all();
         m_pieceTaken.notify_all();
+        m_freed.notify_all();
     }
 
     unsigned m_threads;
     std::vector<Slot> m_slots;
     std::size_t m_piecesWaiting;
     std::mutex m_mutex;
-    // Workers wait for an item, or for room for a piece; the calling thread for the oldest
-    // item's progress.
+    // Workers wait for an item, or for room for a piece; the reader for a free slot; the
+    // calling thread for the next item or the oldest item's progress.
     std::condition_variable m_queued;
     std::condition_variable m_pieceTaken;
+    std::condition_variable m_freed;
     std::condition_variable m_changed;
     // Items are numbered in input order: m_read of them read, m_next of those given to a
-    // worker, m_taken of those taken. Only the calling thread changes m_read and m_taken.
+    // worker, m_taken of those taken. Only the reader changes m_read, only the calling thread
+    // m_taken.
     std::uint64_t m_read = 0;
     std::uint64_t m_next = 0;
     std::uint64_t m_taken = 0;
-    bool m_ended = false; // the input is done
+    bool m_ended = false;             // the input is done
+    std::exception_ptr m_readFailure; // why it ended early
+    std::system_error m_refused{std::error_code()};
     bool m_stop = false;
 };
 

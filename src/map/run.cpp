@@ -74,7 +74,8 @@ std::size_t sizeBlockCache(bool cacheGiven, const Inputs& inputs, const WindowPl
                            unsigned threads) {
     auto cacheBytes = static_cast<std::size_t>(GDALGetCacheMax64());
     if (!cacheGiven) {
-        // The pipeline reads up to one window more than there are threads ahead.
+        // The pipeline holds up to one window more than there are threads, the reader's among
+        // them.
         const std::size_t inUse =
             inputs.blockBytesInUse(OutputBlockSize, plan.rows(), static_cast<int>(threads) + 1);
         cacheBytes = std::max(SmallestCacheBytes, inUse + inUse / 4);
@@ -104,8 +105,9 @@ struct WindowJob {
     estimation::ContentUnitTally contents;
 };
 
-// Reads, estimates and writes the windows of `plan` in order, into `summary`. Reads and writes
-// stay on the calling thread: a GDAL dataset is used by one thread only.
+// Reads, estimates and writes the windows of `plan` in order, into `summary`. The inputs are
+// read on the pipeline's reader thread and the output written on the calling one: a GDAL
+// dataset is used by one thread only.
 void estimateWindows(const Settings& settings, const CellWork& work, OutputRaster& output,
                      const WindowPlan& plan, int firstRow, unsigned threads,
                      const Progress& progress, Summary& summary) {
@@ -141,7 +143,7 @@ void estimateWindows(const Settings& settings, const CellWork& work, OutputRaste
         }
     };
     try {
-        // One window more than there are workers: the one being written.
+        // One window more than there are workers: the one being written or read.
         base::OrderedPipeline<WindowJob>(threads, threads + 1).run(read, makeWorker, write);
     } catch (const base::ThreadsRefused& error) {
         // Asked for at the start (checkThreadsAllowed), but another process took them.

@@ -35,7 +35,7 @@ TEST(OrderedPipeline, HandsBackInInputOrderWithinItsBounds) {
         const std::size_t inFlight = threads + 1;
         Pipeline pipeline(threads, inFlight);
         int read = 0;
-        int done = 0;
+        std::atomic<int> done{0}; // the reader looks at it
         std::atomic<int> piecesOut{0};
         int mostPiecesOut = 0;
         std::size_t mostItemsOut = 0;
@@ -60,7 +60,10 @@ TEST(OrderedPipeline, HandsBackInInputOrderWithinItsBounds) {
                 --piecesOut;
                 taken.push_back(piece);
             },
-            [&](Item& item) { taken.push_back(-1 - item.number), ++done; });
+            [&](Item& item) {
+                taken.push_back(-1 - item.number);
+                ++done;
+            });
         std::vector<int> wanted;
         for (int i = 0; i < Items; ++i) {
             for (int p = 0; p < PiecesPerItem; ++p) {
@@ -71,6 +74,39 @@ TEST(OrderedPipeline, HandsBackInInputOrderWithinItsBounds) {
         EXPECT_EQ(taken, wanted);
         EXPECT_LE(mostItemsOut, inFlight);
         EXPECT_LE(mostPiecesOut, static_cast<int>(inFlight + threads));
+    }
+}
+
+// An input that pauses (a pipe kept open) holds up no result already worked: the first
+// item's piece and the item itself are taken while the read of the second still waits.
+TEST(OrderedPipeline, TakesResultsWhileTheReadWaits) {
+    for (const bool fromDone : {false, true}) {
+        SCOPED_TRACE(fromDone ? "done" : "take");
+        Pipeline pipeline(2, 4);
+        std::atomic<bool> resumed{false};
+        bool waitedInVain = false;
+        int read = 0;
+        pipeline.run(
+            [&](Item& item) {
+                if (read == 1) {
+                    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+                    while (!resumed && std::chrono::steady_clock::now() < giveUp) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    }
+                    waitedInVain = !resumed;
+                }
+                item.number = read;
+                return read++ < 2;
+            },
+            [&] { return [](Item& item, const Pipeline::Emit& emit) { emit(item.number); }; },
+            [&](int /*piece*/) {
+                if (!fromDone) {
+                    resumed = true;
+                }
+            },
+            [&](Item& /*item*/) { resumed = true; });
+        EXPECT_FALSE(waitedInVain);
+        EXPECT_EQ(read, 3);
     }
 }
 
