@@ -197,7 +197,7 @@ std::string general(const DecimalForm& form, char separator) {
 }
 
 std::string fixed(const DecimalForm& form, char separator) {
-    std::array<char, FixedTextCapacity> text{};
+    std::array<char, ResultTextCapacity> text{};
     return {text.data(), writeFixed(text.data(), form, separator)};
 }
 
@@ -268,7 +268,7 @@ void checkFixedEstimate(const PtfModel& model, const FuzzPress& press, const Est
     expect(estimated.succeeded(), "the quick path answers only where the estimate succeeds");
     const char separator = press.separator.get();
     for (std::size_t i = 0; i < 3; ++i) {
-        std::array<char, FixedTextCapacity> text{};
+        std::array<char, ResultTextCapacity> text{};
         const std::string_view written(
             text.data(),
             static_cast<std::size_t>(

@@ -85,7 +85,7 @@ void checkDouble(double value, DecimalSeparator separator) {
     expect(talvo::fuzz::isGeneralText(generalView, separator), "general text is well formed",
            generalView);
 
-    std::array<char, FixedTextCapacity> fixed{};
+    std::array<char, ResultTextCapacity> fixed{};
     const std::string_view fixedView(fixed.data(), writeFixed(fixed.data(), form, sep));
     const std::string fixedExpected =
         talvo::test::fixedReference(talvo::test::printfDigits(value), sep);

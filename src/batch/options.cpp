@@ -150,7 +150,7 @@ void addProfileOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--cf-by",
            [&settings](const std::string& text) {
-               settings.coarseFragments = base::parseCoarseFragmentBasis(text);
+               settings.basis = base::parseCoarseFragmentBasis(text);
            },
            "cf is % by volume (default) or by weight, turned into volume with bd and stones "
            "of 2.65 g/cm3")
@@ -164,7 +164,7 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
     app.add_option_function<std::string>(
            "--psd",
            [&settings](const std::string& text) {
-               settings.particleSizes = base::parseParticleSizeScale(text);
+               settings.particleSizeScale = base::parseParticleSizeScale(text);
            },
            "the particle-size scale of sand, silt and clay: international (silt 2-20 um, what "
            "the models read; default) or usda (silt 2-50 um, as SoilGrids, SSURGO and KSSL "

@@ -264,7 +264,7 @@ char* writeFixed(char* out, const DecimalForm& form, char separator) noexcept {
     std::array<char, 20> digits{};
     const std::size_t count = digitText(form.digits, digits);
     const std::size_t total = std::max<std::size_t>(count + zeros, 3);
-    assert(total + 2 <= FixedTextCapacity);
+    assert(total + 2 <= ResultTextCapacity);
     char* const first = out;
     out = std::fill_n(out, total - count - zeros, '0');
     out = std::copy_n(digits.data(), count, out);

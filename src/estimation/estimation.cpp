@@ -39,8 +39,6 @@ using detail::Lanes;
 using detail::ResultLanes;
 using detail::SoilNumbers;
 
-constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
-
 std::uint8_t textureNumber(std::optional<TextureClass> texture) noexcept {
     return texture ? static_cast<std::uint8_t>(*texture) : NoTexture;
 }

@@ -24,6 +24,10 @@
 
 namespace talvo::estimation {
 
+// A number's place where there is none: a cell that holds no number, a result not
+// estimated, a score that cannot be reckoned.
+inline constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
+
 // ---- Inputs and results
 
 // The four inputs of a soil, in the order every front end lists them.
@@ -306,15 +310,15 @@ struct DecimalForm {
 // Longest general text: "-1.23456789012346e-308".
 inline constexpr std::size_t GeneralTextCapacity = 24;
 // Longest two-decimal text: a sign, the 309 digits of the largest double, separator, 2 digits.
-inline constexpr std::size_t FixedTextCapacity = 1 + 309 + 1 + 2;
+inline constexpr std::size_t ResultTextCapacity = 1 + 309 + 1 + 2;
 
 // The general text of `value` rounded to 15 digits ("50.8534", "1.5e-05", "1e+15"), or its
 // two-decimal text ("50.85"), written at `out`, which must hold GeneralTextCapacity or
-// FixedTextCapacity chars; returns the end. Precondition: `value` is finite.
+// ResultTextCapacity chars; returns the end. Precondition: `value` is finite.
 char* writeGeneral(char* out, double value, char separator);
 char* writeFixed(char* out, double value, char separator);
 // A signed count of hundredths as its two-decimal text ("-12.34", "0.05"), never "-0.00";
-// `out` must hold FixedTextCapacity chars.
+// `out` must hold ResultTextCapacity chars.
 char* writeHundredths(char* out, std::int64_t hundredths, char separator) noexcept;
 
 // A float32 stands for the shortest text that reads back to it ("52.3" for the float nearest
@@ -813,10 +817,6 @@ enum class Precision {
     fixed,  // the two-decimal texts the calculator finally shows
     general // the 15-digit texts it works out before rounding
 };
-
-// Room for any result's text: a sign, the 309 digits of the largest double, a separator and
-// two decimals.
-inline constexpr std::size_t ResultTextCapacity = 1 + 309 + 1 + 2;
 
 // One soil's estimate with one model.
 class SoilEstimate {

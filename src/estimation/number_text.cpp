@@ -249,7 +249,7 @@ std::string fixedText(std::string_view text, DecimalSeparator separator) {
     if (!form) {
         form = decimalForm(parsed.value);
     }
-    std::array<char, FixedTextCapacity> fixed; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<char, ResultTextCapacity> fixed; // NOLINT(cppcoreguidelines-pro-type-member-init)
     return {fixed.data(), detail::writeFixed(fixed.data(), *form, separator.get())};
 }
 

@@ -1,5 +1,7 @@
 #include "estimation/detail/plausibility.h"
 
+#include "estimation/estimation.h"
+
 #include <cstddef>
 #include <limits>
 
@@ -71,10 +73,9 @@ Flags modelFlags(const PtfModel& model, const InputValues& inputs,
                  const Estimate& estimated) noexcept {
     Flags flags = inputFlags(model, inputs);
     // The results as shown before rounding to two decimals.
-    constexpr double NotComputed = std::numeric_limits<double>::quiet_NaN();
     const detail::ResultChecks checks =
-        detail::resultChecks(estimated.computed >= 1 ? estimated.readBack[0] : NotComputed,
-                             estimated.computed >= 2 ? estimated.readBack[1] : NotComputed,
+        detail::resultChecks(estimated.computed >= 1 ? estimated.readBack[0] : NoNumber,
+                             estimated.computed >= 2 ? estimated.readBack[1] : NoNumber,
                              volumeFactor(model.gravimetric));
     if (checks.pwpNotBelowFc) {
         flags.add(Flag::pwpNotBelowFc);

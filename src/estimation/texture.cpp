@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <optional>
 
 namespace talvo::estimation {
@@ -568,8 +567,7 @@ std::span<const TexturePoint> outline(TextureClass texture, ParticleSizeScale sc
 
 TexturePoint labelPoint(TextureClass texture, ParticleSizeScale scale) noexcept {
     if (outlineOf(texture, scale) == nullptr) {
-        constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-        return {nan, nan, nan};
+        return {NoNumber, NoNumber, NoNumber};
     }
     const auto& labels = scale == ParticleSizeScale::usda ? UsdaLabels : InternationalLabels;
     return labels[static_cast<std::size_t>(texture)];

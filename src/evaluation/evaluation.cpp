@@ -164,7 +164,7 @@ Evaluation::Evaluation(Setup setup) : m_state(std::make_unique<State>()) {
     m_state->setup = std::move(setup);
     for (const estimation::PtfModel* model : m_state->setup.models) {
         m_state->estimators.emplace_back(*model, estimation::Precision::general,
-                                         m_state->setup.particleSizes);
+                                         m_state->setup.particleSizeScale);
         for (const Quantity quantity : allQuantities) {
             if (m_state->setup.measured[static_cast<std::size_t>(quantity)]) {
                 Track track;
@@ -219,7 +219,7 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
             note(track.leftOut.noEstimate, track.leftOut.noEstimateRows, row);
             continue;
         }
-        const double rowDensity = in.density.empty() ? NoScore : in.density[i];
+        const double rowDensity = in.density.empty() ? NoNumber : in.density[i];
         const bool ownDensity = estimation::soundBulkDensity(rowDensity);
         if (track.converted && !std::isnan(rowDensity) && !ownDensity) {
             note(track.leftOut.unsoundDensity, track.leftOut.unsoundDensityRows, row);
@@ -238,7 +238,7 @@ void Evaluation::State::compare(Track& track, std::size_t groupColumn, const Row
         }
         double value = measured[i];
         if (track.quantity != Quantity::awc) {
-            look(track.look, track.quantity, value, compared, ownDensity ? rowDensity : NoScore);
+            look(track.look, track.quantity, value, compared, ownDensity ? rowDensity : NoNumber);
             if (setup.unit == MeasuredUnit::fraction) {
                 value *= estimation::PercentDivisor;
             }
@@ -287,7 +287,7 @@ Outcome Evaluation::outcome() const {
     Outcome outcome;
     outcome.rows = s.rowCount;
     outcome.unit = s.setup.unit;
-    outcome.particleSizes = s.setup.particleSizes;
+    outcome.particleSizeScale = s.setup.particleSizeScale;
     outcome.densityColumn = s.density;
     outcome.fileLines = s.fileLines;
     if (s.tracks.empty()) {

@@ -42,7 +42,7 @@ struct Setup {
     MeasuredUnit unit = MeasuredUnit::volume;
     // The scale sand, silt and clay are given on: the models read them converted, and the
     // texture classes are those of its triangle.
-    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
+    estimation::ParticleSizeScale particleSizeScale = estimation::ParticleSizeScale::international;
     // The unit OC is given in, moved into each model's; unset: as entered.
     std::optional<estimation::CarbonUnit> carbonUnit;
 };
@@ -103,7 +103,7 @@ struct Outcome {
     std::vector<Comparison> comparisons; // model by model, quantities in order
     std::uint64_t rows = 0;
     MeasuredUnit unit = MeasuredUnit::volume;
-    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
+    estimation::ParticleSizeScale particleSizeScale = estimation::ParticleSizeScale::international;
     bool densityColumn = false;
     bool fileLines = false; // rows left out are named by their lines in the file
     MeasuredLook look;      // summed over the comparisons

@@ -198,7 +198,7 @@ std::string textureName(std::size_t index) {
 
 // Classes of the same name differ between the two triangles.
 std::string triangleNote(const Outcome& outcome) {
-    return outcome.particleSizes == estimation::ParticleSizeScale::usda
+    return outcome.particleSizeScale == estimation::ParticleSizeScale::usda
                ? "<p>Classes of the USDA triangle (sand 0.05&ndash;2 mm), as the table gives "
                  "sand and silt.</p>\n"
                : "<p>Classes of the international triangle (sand 0.02&ndash;2 mm).</p>\n";

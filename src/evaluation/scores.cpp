@@ -79,7 +79,7 @@ std::uint32_t SplitMix64::below(std::uint32_t bound) noexcept {
 
 double percentile(std::span<const double> sorted, double q) noexcept {
     if (sorted.empty()) {
-        return NoScore;
+        return NoNumber;
     }
     const double position = q * static_cast<double>(sorted.size() - 1);
     const auto below = static_cast<std::size_t>(position);

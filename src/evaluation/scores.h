@@ -4,15 +4,16 @@
 // bootstrap intervals. Every score is a function of a few sums over the rows, so rows are
 // summed once and resampling works on the sums.
 
+#include "estimation/estimation.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <span>
 #include <vector>
 
 namespace talvo::evaluation {
 
-inline constexpr double NoScore = std::numeric_limits<double>::quiet_NaN();
+using estimation::NoNumber;
 
 // Sums over rows of estimates e, measurements m and differences d = e - m.
 struct Sums {
@@ -23,21 +24,21 @@ struct Sums {
     void add(const Sums& other, double times) noexcept;
 };
 
-// NoScore where a score is undefined: no rows, or for r2 and nse, no spread.
+// NoNumber where a score is undefined: no rows, or for r2 and nse, no spread.
 struct Scores {
     double n = 0;
-    double me = NoScore;   // mean of estimated - measured
-    double mae = NoScore;  // mean absolute error
-    double rmse = NoScore; // root mean squared error
-    double r2 = NoScore;   // squared Pearson correlation
-    double nse = NoScore;  // Nash-Sutcliffe efficiency, 1 - SSE/SST
+    double me = NoNumber;   // mean of estimated - measured
+    double mae = NoNumber;  // mean absolute error
+    double rmse = NoNumber; // root mean squared error
+    double r2 = NoNumber;   // squared Pearson correlation
+    double nse = NoNumber;  // Nash-Sutcliffe efficiency, 1 - SSE/SST
 };
 
 Scores scores(const Sums& sums) noexcept;
 
 struct Interval {
-    double low = NoScore;
-    double high = NoScore;
+    double low = NoNumber;
+    double high = NoNumber;
 };
 
 struct ScoreIntervals {

@@ -52,7 +52,7 @@ public:
         }
         for (std::size_t r = 0; r < records.size(); ++r) {
             const table::RecordView record = records[r];
-            m_values.push_back(*m_field < record.size() ? m_reader(record[*m_field]) : NoScore);
+            m_values.push_back(*m_field < record.size() ? m_reader(record[*m_field]) : NoNumber);
         }
     }
     std::span<const double> values() const noexcept { return m_values; }
@@ -93,7 +93,7 @@ Setup setupFor(const Layout& layout, const table::Settings& settings,
         setup.measured[q] = layout.measured[q].has_value();
     }
     setup.unit = measured.unit;
-    setup.particleSizes = settings.particleSizes;
+    setup.particleSizeScale = settings.particleSizeScale;
     setup.carbonUnit = settings.carbonUnit;
     return setup;
 }

@@ -142,7 +142,7 @@ void addFileOptions(CLI::App& app, talvo::map::Settings& settings) {
 // The particle-size scale of sand, silt and clay; returned for --soilgrids, which implies it.
 CLI::Option* addParticleSizeOption(CLI::App& app, talvo::map::Settings& settings) {
     const auto choose = [&settings](const std::string& text) {
-        settings.psd = talvo::base::parseParticleSizeScale(text);
+        settings.particleSizeScale = talvo::base::parseParticleSizeScale(text);
     };
     return shown(app.add_option_function<std::string>(
                      "--psd", choose,
@@ -165,7 +165,8 @@ void addScaleOptions(CLI::App& app, talvo::map::Settings& settings, const CLI::O
                               "NAME=DECIMAL,...");
     // Runs after --psd's own callback, which comes first in the list of options.
     const auto soilGrids = [&settings, psd] {
-        if (psd->count() > 0 && settings.psd != talvo::estimation::ParticleSizeScale::usda) {
+        if (psd->count() > 0 &&
+            settings.particleSizeScale != talvo::estimation::ParticleSizeScale::usda) {
             throw CLI::ValidationError("--soilgrids",
                                        "the soil grids are on the USDA scale: leave out --psd");
         }

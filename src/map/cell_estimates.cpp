@@ -38,8 +38,8 @@ template <> struct Stored<std::int16_t> {
 } // namespace
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                             Precision precision, estimation::ParticleSizeScale psd)
-    : m_model(model), m_inputs(inputs), m_estimator(model, precision, psd), m_flags(PieceCells),
+                             Precision precision, estimation::ParticleSizeScale scale)
+    : m_model(model), m_inputs(inputs), m_estimator(model, precision, scale), m_flags(PieceCells),
       m_texture(PieceCells), m_failure(PieceCells) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);

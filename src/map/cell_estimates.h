@@ -21,7 +21,7 @@ namespace talvo::map {
 class CellEstimates : public WindowEstimator {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                  Precision precision, estimation::ParticleSizeScale psd);
+                  Precision precision, estimation::ParticleSizeScale scale);
 
     std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
                            OutputType type, estimation::ContentUnitTally& contents) override;
@@ -48,21 +48,22 @@ class SoilWork : public CellWork {
 public:
     SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
              const Settings& settings)
-        : m_model(model), m_inputs(inputs), m_precision(settings.precision), m_psd(settings.psd) {}
+        : m_model(model), m_inputs(inputs), m_precision(settings.precision),
+          m_scale(settings.particleSizeScale) {}
 
     std::size_t bands() const override { return BandCount; }
     void read(const Window& window, InputBuffers& buffers) const override {
         m_inputs.read(window, buffers);
     }
     std::unique_ptr<WindowEstimator> estimator() const override {
-        return std::make_unique<CellEstimates>(m_model, m_inputs, m_precision, m_psd);
+        return std::make_unique<CellEstimates>(m_model, m_inputs, m_precision, m_scale);
     }
 
 private:
     const estimation::PtfModel& m_model;
     const InputRasters& m_inputs;
     Precision m_precision;
-    estimation::ParticleSizeScale m_psd;
+    estimation::ParticleSizeScale m_scale;
 };
 
 } // namespace talvo::map

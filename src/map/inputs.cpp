@@ -129,12 +129,12 @@ void InputRaster::toNumbers(std::span<double> cells,
     // As number(), in a loop the compiler can vectorise. A NaN cell gives NaN whether or not
     // NaN is the nodata value, so only a nodata value that is a number needs a comparison.
     const double nodata = m_nodata.value_or(std::nan(""));
-    const double missing = std::nan("");
+    using estimation::NoNumber;
     const double factor = m_scale.factor();
     const double divisor = m_scale.divisor();
     for (double& cell : cells) {
         const double scaled = cell * factor / divisor;
-        cell = cell == nodata ? missing : scaled;
+        cell = cell == nodata ? NoNumber : scaled;
     }
 }
 
@@ -146,7 +146,7 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         const std::string& path = settings.rasters[i];
         if (path.empty()) {
             if (input == estimation::Input::silt &&
-                settings.psd == estimation::ParticleSizeScale::usda &&
+                settings.particleSizeScale == estimation::ParticleSizeScale::usda &&
                 model.readInputs.contains(estimation::Input::sand)) {
                 throw Error("--psd usda moves the coarse silt into sand: give --silt");
             }

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <gdal_rat.h>
-#include <limits>
 #include <span>
 #include <string>
 #include <system_error>
@@ -70,10 +69,10 @@ template <typename Cell> void fillWithNodata(std::vector<std::byte>& cells, doub
     }
 }
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+using estimation::NoNumber;
 constexpr std::array<TypeFacts, 3> typeFacts{{
-    {OutputType::float32, GDT_Float32, sizeof(float), false, NaN, &fillWithNodata<float>},
-    {OutputType::float64, GDT_Float64, sizeof(double), false, NaN, &fillWithNodata<double>},
+    {OutputType::float32, GDT_Float32, sizeof(float), false, NoNumber, &fillWithNodata<float>},
+    {OutputType::float64, GDT_Float64, sizeof(double), false, NoNumber, &fillWithNodata<double>},
     {OutputType::int16, GDT_Int16, sizeof(std::int16_t), true, Int16Nodata,
      &fillWithNodata<std::int16_t>},
 }};
@@ -227,10 +226,11 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
     m_dataset->SetMetadataItem("TALVO_PRECISION",
                                settings.precision == Precision::fixed ? "fixed" : "general");
     m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
-    m_dataset->SetMetadataItem("TALVO_PSD", std::string(estimation::name(settings.psd)).c_str());
+    m_dataset->SetMetadataItem("TALVO_PSD",
+                               std::string(estimation::name(settings.particleSizeScale)).c_str());
     if (settings.depths.layers.empty()) {
         describeSoilBands(unit);
-        describeTexture(settings.psd);
+        describeTexture(settings.particleSizeScale);
     } else {
         describeDepthBands(settings);
     }
@@ -286,10 +286,10 @@ void OutputRaster::describeDepthBands(const Settings& settings) {
     m_classBands = {static_cast<int>(DepthBand::flags) + 1};
 }
 
-void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
+void OutputRaster::describeTexture(estimation::ParticleSizeScale scale) {
     // The class names of the scale's triangle, in the map's side file (.aux.xml), as GeoTIFF
     // has no place for them: as an attribute table, and as category names for older readers.
-    const std::span<const estimation::TextureClass> classes = estimation::textureClasses(psd);
+    const std::span<const estimation::TextureClass> classes = estimation::textureClasses(scale);
     GDALDefaultRasterAttributeTable table;
     table.CreateColumn("value", GFT_Integer, GFU_MinMax);
     table.CreateColumn("class", GFT_String, GFU_Name);
@@ -312,7 +312,7 @@ void OutputRaster::describeTexture(estimation::ParticleSizeScale psd) {
     band->SetDefaultRAT(&table);
     band->SetCategoryNames(categories.List());
     band->SetMetadataItem("NO_CLASS", std::to_string(estimation::NoTexture).c_str());
-    band->SetMetadataItem("TRIANGLE", std::string(estimation::name(psd)).c_str());
+    band->SetMetadataItem("TRIANGLE", std::string(estimation::name(scale)).c_str());
 }
 
 void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {

@@ -87,7 +87,7 @@ private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
     void describeSoilBands(const std::string& unit);
     void describeDepthBands(const Settings& settings);
-    void describeTexture(estimation::ParticleSizeScale psd);
+    void describeTexture(estimation::ParticleSizeScale scale);
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();
 

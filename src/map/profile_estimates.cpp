@@ -30,7 +30,7 @@ ProfileEstimates::ProfileEstimates(const estimation::PtfModel& model, const Laye
     m_estimators.reserve(inputs.layers());
     for (std::size_t layer = 0; layer < inputs.layers(); ++layer) {
         // The horizon's water is reckoned from the 15-digit results, as in a table.
-        m_estimators.emplace_back(model, Precision::general, settings.psd);
+        m_estimators.emplace_back(model, Precision::general, settings.particleSizeScale);
     }
 }
 

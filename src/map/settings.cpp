@@ -68,7 +68,8 @@ std::string layerPath(const std::string& pattern, const Layer& layer) {
 
 void useSoilGrids(Settings& settings) {
     settings.scales = soilGridsScales();
-    settings.psd = estimation::ParticleSizeScale::usda;        // sand 0.05-2 mm, silt 0.002-0.05 mm
+    settings.particleSizeScale =
+        estimation::ParticleSizeScale::usda;                   // sand 0.05-2 mm, silt 0.002-0.05 mm
     settings.depths.bulkDensityScale = DecimalScale{1, 2};     // bdod: cg/cm³ to g/cm³
     settings.depths.coarseFragmentsScale = DecimalScale{1, 1}; // cfvo: cm³/dm³ to %
 }

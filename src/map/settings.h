@@ -57,7 +57,7 @@ struct Settings {
     std::array<std::string, 4> rasters; // by estimation::Input; empty when not given
     ScaleSet scales;                    // unset: the band's own scale, else 1
     // The scale of sand, silt and clay; USDA contents are converted for the models.
-    estimation::ParticleSizeScale psd = estimation::ParticleSizeScale::international;
+    estimation::ParticleSizeScale particleSizeScale = estimation::ParticleSizeScale::international;
     // The unit of oc after scaling, moved into the model's; unset: as the cells hold it.
     std::optional<estimation::CarbonUnit> carbonUnit;
     Precision precision = Precision::fixed;

@@ -38,7 +38,7 @@ py::tuple evaluateColumns(const std::vector<int>& positions, const EvaluateColum
     }
     setup.measured = {fc.size() > 0, pwp.size() > 0, awc.size() > 0};
     setup.unit = evaluation::parseMeasuredUnit(unit, base::Spelling::keyword);
-    setup.particleSizes =
+    setup.particleSizeScale =
         usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international;
     evaluation::Rows rows;
     rows.soils.count = static_cast<std::size_t>(sand.size());

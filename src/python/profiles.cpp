@@ -3,7 +3,6 @@
 #include "estimation/estimation.h"
 
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,7 +37,7 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
     Numbers water(static_cast<py::ssize_t>(count));
     py::array_t<std::uint16_t> horizonFlags(static_cast<py::ssize_t>(count));
     std::vector<estimation::Profile> sums(profiles);
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
+    using estimation::NoNumber;
     for (std::size_t h = 0; h < count; ++h) {
         const std::int64_t p = profile.at(h);
         if (p < 0 || static_cast<std::size_t>(p) >= profiles) {
@@ -50,9 +49,9 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         const auto found =
             estimation::horizonWater(*model, fc.at(h), pwp.at(h), soil,
                                      (bottom.at(h) - top.at(h)) * MillimetresPerCentimetre);
-        thetaFc.mutable_at(h) = found ? found->thetaFc : none;
-        thetaPwp.mutable_at(h) = found ? found->thetaPwp : none;
-        water.mutable_at(h) = found ? found->waterMm : none;
+        thetaFc.mutable_at(h) = found ? found->thetaFc : NoNumber;
+        thetaPwp.mutable_at(h) = found ? found->thetaPwp : NoNumber;
+        water.mutable_at(h) = found ? found->waterMm : NoNumber;
         estimation::Flags added;
         estimation::addHorizonFlags(found, added);
         horizonFlags.mutable_at(h) = added.bits();

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <limits>
 #include <string>
 
 namespace py = pybind11;
@@ -16,7 +15,7 @@ namespace talvo::python {
 
 namespace {
 
-constexpr double NoNumber = std::numeric_limits<double>::quiet_NaN();
+using estimation::NoNumber;
 
 // Cells read between two asks for Ctrl+C: a few milliseconds.
 constexpr std::size_t CellsPerPiece = std::size_t{1} << 16;

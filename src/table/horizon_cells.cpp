@@ -1,5 +1,7 @@
 #include "table/horizon_cells.h"
 
+#include "estimation/estimation.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -8,7 +10,7 @@ namespace talvo::table {
 
 namespace {
 
-constexpr double None = std::numeric_limits<double>::quiet_NaN();
+using estimation::NoNumber;
 
 // A horizon cell that was not read as a plain decimal: `empty` where it holds nothing (a fault
 // where it is `required`), its number in any other form, or a fault.
@@ -21,7 +23,7 @@ double cellNumber(const HorizonCells& cells, HorizonInput input, double empty, b
         if (fault.empty()) {
             fault = estimation::typeMismatchText(headerName(input), text);
         }
-        return None;
+        return NoNumber;
     };
     if (const auto plain = estimation::plainDecimal(text, decimal.get())) {
         return plain->value();
@@ -60,11 +62,11 @@ Horizon readHorizon(const HorizonCells& cells, const Settings& settings, std::st
     };
     Horizon horizon;
     horizon.profile = text(HorizonInput::profile);
-    horizon.top = number(HorizonInput::top, None, true);
-    horizon.bottom = number(HorizonInput::bottom, None, true);
-    horizon.soil.basis = settings.coarseFragments;
-    horizon.soil.bulkDensity = number(HorizonInput::bd, None, false);    // none measured: assumed
-    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false); // none given: no stones
+    horizon.top = number(HorizonInput::top, NoNumber, true);
+    horizon.bottom = number(HorizonInput::bottom, NoNumber, true);
+    horizon.soil.basis = settings.basis;
+    horizon.soil.bulkDensity = number(HorizonInput::bd, NoNumber, false); // none measured: assumed
+    horizon.soil.coarseFragments = number(HorizonInput::cf, 0.0, false);  // none given: no stones
     // A bulk density given as text that is no number is not one left out: not assumed.
     if (std::isnan(horizon.soil.bulkDensity) && !estimation::missingText(text(HorizonInput::bd))) {
         horizon.soil.bulkDensity = -1.0;

@@ -1,7 +1,7 @@
 #include "table/horizons.h"
 
-#include "table/csv.h"
 #include "base/error.h"
+#include "table/csv.h"
 #include "table/settings.h"
 
 #include <algorithm>
@@ -71,16 +71,15 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
 char* writeNumberText(char* out, double value, const Settings& settings) {
     // Two decimals from the 15-digit form, as fixedText takes them from the 15-digit text.
     const char separator = settings.decimal.get();
-    return settings.precision == Precision::fixed
-               ? estimation::writeFixed(out, value, separator)
-               : estimation::writeGeneral(out, value, separator);
+    return settings.precision == Precision::fixed ? estimation::writeFixed(out, value, separator)
+                                                  : estimation::writeGeneral(out, value, separator);
 }
 
 namespace {
 
 // A row's numbers: depth_cm and the four sums, each led by the delimiter and quoted at most.
 constexpr std::size_t SummaryNumbersBytes =
-    5 * (1 + quotedFieldBytes(estimation::FixedTextCapacity));
+    5 * (1 + quotedFieldBytes(estimation::ResultTextCapacity));
 
 // Each set of profile flags as its field, by its bits, worked out once.
 std::array<std::string, std::size_t{1} << estimation::allProfileFlags.size()>
@@ -145,7 +144,7 @@ char* SummaryWriter::writeNumber(char* out, double value, bool rounded) const {
     if (!m_quoted) {
         return write(out);
     }
-    std::array<char, estimation::FixedTextCapacity>
+    std::array<char, estimation::ResultTextCapacity>
         text; // NOLINT(cppcoreguidelines-pro-type-member-init)
     char* const end = write(text.data());
     // Quoted only where the delimiter did occur in it.

@@ -96,7 +96,7 @@ private:
 };
 
 // A derived number's text in the run's precision at `out`, which holds
-// estimation::FixedTextCapacity chars: fifteen digits, or two decimals rounded from them as
+// estimation::ResultTextCapacity chars: fifteen digits, or two decimals rounded from them as
 // the results are. The value must be finite. Returns the end.
 char* writeNumberText(char* out, double value, const Settings& settings);
 

@@ -149,10 +149,10 @@ RowFormatter::Split RowFormatter::splitUnquoted(std::string_view line, HorizonCe
     std::size_t field = 0; // the number of the field that starts at `start`
     Split split{.fields = 0, .headerEnd = line.size(), .formulaCells = 0};
     const char* const last = line.data() + line.size();
-    constexpr double NotRead = std::numeric_limits<double>::quiet_NaN();
+    using estimation::NoNumber;
     for (const char* start = line.data();; ++field) {
         const char* end = nullptr;
-        double number = NotRead; // a horizon cell's, where it is a plain decimal
+        double number = NoNumber; // a horizon cell's, where it is a plain decimal
         const bool horizonField =
             Horizons && horizonWanted != horizonsEnd && horizonWanted->first == field;
         if (wanted != inputsEnd && wanted->first == field) {
@@ -385,7 +385,7 @@ const RowFormatter::ShortText& RowFormatter::textureField(const estimation::Inpu
     const double sand = number(estimation::Input::sand);
     const double silt = number(estimation::Input::silt);
     const double clay = number(estimation::Input::clay);
-    const auto found = estimation::textureClass(sand, silt, clay, m_settings.particleSizes);
+    const auto found = estimation::textureClass(sand, silt, clay, m_settings.particleSizeScale);
     if (!found) {
         summary.units.add(sand, silt, clay);
         return m_noTexture;
@@ -496,7 +496,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             const estimation::InputValues& values = carbonFor(model, soil.values);
             summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
-                model, values, m_settings.precision, m_settings.particleSizes);
+                model, values, m_settings.precision, m_settings.particleSizeScale);
             end = writeEstimate(end, estimated, soil, failure, flags, summary);
             // A horizon cell without a sound number leaves no water.
             if (horizon && !estimated.failure() && m_horizonFault.empty()) {

@@ -27,7 +27,7 @@ struct Settings {
     // Put before the names of the added columns, for tables that have such columns already.
     std::string prefix;
     // The scale sand, silt and clay are given on; the texture column follows it.
-    estimation::ParticleSizeScale particleSizes = estimation::ParticleSizeScale::international;
+    estimation::ParticleSizeScale particleSizeScale = estimation::ParticleSizeScale::international;
     // Each input's text is read at its scale, where one is set: g/kg, fractions of 1.
     base::ScaleSet scales{};
     // The unit OC is given in, moved into each model's own; unset: as entered, as the window
@@ -37,7 +37,7 @@ struct Settings {
     // A horizon table (--profiles): its rows gain their water, their profiles the sums.
     bool profiles = false;
     estimation::RootZone rootZone;
-    estimation::CoarseFragmentBasis coarseFragments = estimation::CoarseFragmentBasis::volume;
+    estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
     // The header naming profile, top, bottom, bd, cf; empty: the column's own name.
     std::array<std::string, 5> horizonNames{};
 };

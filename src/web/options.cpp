@@ -40,7 +40,7 @@ table::Settings settingsFrom(const val& options) {
     settings.precision = base::parsePrecision(options["precision"].as<std::string>());
     settings.prefix = options["prefix"].as<std::string>();
     if (const val psd = options["psd"]; psd.isString() && !psd.as<std::string>().empty()) {
-        settings.particleSizes = base::parseParticleSizeScale(psd.as<std::string>());
+        settings.particleSizeScale = base::parseParticleSizeScale(psd.as<std::string>());
     }
     if (const val units = options["units"]; units.isString()) {
         settings.scales = contentScales(units.as<std::string>());
@@ -60,8 +60,7 @@ table::Settings settingsFrom(const val& options) {
         settings.profiles = true;
         settings.rootZone.rootDepth = base::parseRootDepth(options["rootDepth"].as<std::string>());
         settings.rootZone.depletion = base::parseDepletion(options["depletion"].as<std::string>());
-        settings.coarseFragments =
-            base::parseCoarseFragmentBasis(options["cfBy"].as<std::string>());
+        settings.basis = base::parseCoarseFragmentBasis(options["cfBy"].as<std::string>());
     }
     table::settleDelimiter(settings);
     return settings;

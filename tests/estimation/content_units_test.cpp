@@ -6,14 +6,12 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <vector>
 
 namespace talvo::estimation {
 namespace {
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 using Soil = std::array<double, 3>;
 
 TEST(ContentUnitTally, MostSoilsDecide) {
@@ -31,12 +29,14 @@ TEST(ContentUnitTally, MostSoilsDecide) {
         {"half fractions",
          {{0.4, 0.4, 0.2}, {0.3, 0.3, 0.4}, {0.3, 0.3, 0.33}, {0.4, 0.4, 0.26}},
          std::nullopt},
-        {"fractions, silt missing", {{0.4, NaN, 0.2}, {0.5, NaN, 0.2}}, std::nullopt},
+        {"fractions, silt missing", {{0.4, NoNumber, 0.2}, {0.5, NoNumber, 0.2}}, std::nullopt},
         {"g/kg", {{400, 400, 200}, {70, 630, 300}, {40, 40, 20}}, ContentUnit::gramsPerKilogram},
         // Only clay given, in g/kg: one content above 100 is enough.
-        {"g/kg, clay alone", {{NaN, NaN, 200}, {NaN, NaN, 350}}, ContentUnit::gramsPerKilogram},
+        {"g/kg, clay alone",
+         {{NoNumber, NoNumber, 200}, {NoNumber, NoNumber, 350}},
+         ContentUnit::gramsPerKilogram},
         {"a few above 100", {{400, 400, 200}, {40, 40, 20}, {30, 50, 20}}, std::nullopt},
-        {"nothing", {{NaN, NaN, NaN}}, std::nullopt},
+        {"nothing", {{NoNumber, NoNumber, NoNumber}}, std::nullopt},
         {"no soils", {}, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -65,8 +65,9 @@ TEST(ContentUnitTally, PartsAddUp) {
 // the edges of what has a class too.
 TEST(ContentUnitTally, ClassedSoilsCountAsTheirContents) {
     const std::vector<Soil> soils{
-        {40, 40, 20},    {0, 0, 100},     {100, 0, 0},    {0, 100, 0},   {33, 33, 33}, {34, 34, 33},
-        {0.4, 0.4, 0.2}, {400, 400, 200}, {-0.0, 50, 50}, {NaN, 50, 50}, {101, 0, 0},
+        {40, 40, 20},   {0, 0, 100},        {100, 0, 0},     {0, 100, 0},
+        {33, 33, 33},   {34, 34, 33},       {0.4, 0.4, 0.2}, {400, 400, 200},
+        {-0.0, 50, 50}, {NoNumber, 50, 50}, {101, 0, 0},
     };
     for (const ParticleSizeScale scale :
          {ParticleSizeScale::international, ParticleSizeScale::usda}) {
@@ -109,7 +110,7 @@ TEST(ShiftedDecimal, MovesTheShortestTextsPoint) {
     for (const Case& c : cases) {
         EXPECT_EQ(shiftedDecimal(c.value, c.places), c.expected) << c.value << " by " << c.places;
     }
-    EXPECT_TRUE(std::isnan(shiftedDecimal(NaN, 2)));
+    EXPECT_TRUE(std::isnan(shiftedDecimal(NoNumber, 2)));
     EXPECT_TRUE(std::signbit(shiftedDecimal(-0.0, 2)));
 }
 
@@ -137,7 +138,7 @@ TEST(CarbonUnit, EachModelReadsItsOwn) {
         const PtfModel& model = *modelAt(c.model);
         EXPECT_EQ(carbonFor(model, c.given, c.oc), c.read) << c.model << " " << c.oc;
     }
-    EXPECT_TRUE(std::isnan(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, NaN)));
+    EXPECT_TRUE(std::isnan(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, NoNumber)));
     EXPECT_EQ(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, INFINITY), INFINITY);
 }
 
@@ -158,7 +159,7 @@ TEST(ContentUnitTally, CarbonAboveTheCalibrationIsTold) {
     tally.addCarbon(rawls, 7.25); // the maximum itself is within
     EXPECT_EQ(tally.carbonNote(rawls, "rows", "REMEDY"), "");
     ContentUnitTally part;
-    for (const double oc : {12.0, 50.0, NaN, 0.5}) {
+    for (const double oc : {12.0, 50.0, NoNumber, 0.5}) {
         part.addCarbon(rawls, oc);
     }
     part.addCarbon(*modelAt(1), 50.0); // reads g/kg: 50 is ordinary

@@ -1,13 +1,13 @@
 #include "estimation/detail/catalogue.h"
 #include "estimation/detail/estimate.h"
 #include "estimation/detail/plausibility.h"
+#include "estimation/estimation.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstddef>
 #include <initializer_list>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -19,10 +19,9 @@ using namespace detail; // NOLINT(google-build-using-namespace): the engine's ow
 // The listed read inputs are exactly those the equations use: any other input may be
 // missing, and each listed one is needed by one of the two equations.
 TEST(ModelCatalogue, EquationsReadExactlyTheListedInputs) {
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     for (const PtfModel& model : ModelCatalogue) {
         SCOPED_TRACE(model.listText);
-        std::array<double, 4> values{none, none, none, none};
+        std::array<double, 4> values{NoNumber, NoNumber, NoNumber, NoNumber};
         for (Input input : allInputs) {
             if (model.readInputs.contains(input)) {
                 values[static_cast<std::size_t>(input)] = 30.0;
@@ -38,7 +37,7 @@ TEST(ModelCatalogue, EquationsReadExactlyTheListedInputs) {
                 continue;
             }
             auto without = values;
-            without[static_cast<std::size_t>(input)] = none;
+            without[static_cast<std::size_t>(input)] = NoNumber;
             const Estimate estimated = estimate(model, numbers(without));
             ASSERT_TRUE(estimated.failure) << name(input) << " is listed but never read";
             EXPECT_EQ(*estimated.failure, (FailureReason{FailureKind::typeMismatch, input}));
@@ -55,7 +54,6 @@ Flags flagsOf(std::initializer_list<Flag> list) {
 }
 
 TEST(Plausibility, FlagsOfSoils) {
-    constexpr double none = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         const char* what;
         int model;
@@ -67,24 +65,24 @@ TEST(Plausibility, FlagsOfSoils) {
         {"plausible soil", 2, 40, 40, 20, 5, {}},
         {"sum off by 2", 2, 40, 40, 22, 5, flagsOf({Flag::sum})},
         {"sum off by exactly 1", 2, 40, 40, 21, 5, {}},
-        {"no sum without silt as a number", 2, 40, none, 20, 5, {}},
-        {"no range for silt, shown but not read", 0, 40, 150, 20, none, flagsOf({Flag::sum})},
-        {"range only for inputs read: silt not read", 4, 40, -40, 100, none, flagsOf({Flag::pwpNotBelowFc})},
-        {"range: negative sand, and FC 62.58 % v/v", 4, -10, 90, 20, none, flagsOf({Flag::range, Flag::result})},
-        {"range: clay above 100", 3, 0, 0, 100.5, none, flagsOf({Flag::range})},
+        {"no sum without silt as a number", 2, 40, NoNumber, 20, 5, {}},
+        {"no range for silt, shown but not read", 0, 40, 150, 20, NoNumber, flagsOf({Flag::sum})},
+        {"range only for inputs read: silt not read", 4, 40, -40, 100, NoNumber, flagsOf({Flag::pwpNotBelowFc})},
+        {"range: negative sand, and FC 62.58 % v/v", 4, -10, 90, 20, NoNumber, flagsOf({Flag::range, Flag::result})},
+        {"range: clay above 100", 3, 0, 0, 100.5, NoNumber, flagsOf({Flag::range})},
         {"oc above 200", 1, 40, 40, 20, 250, flagsOf({Flag::oc})},
         {"oc of 200", 1, 40, 40, 20, 200, {}},
         {"oc negative", 1, 40, 40, 20, -1, flagsOf({Flag::oc})},
         {"oc not read", 0, 40, 40, 20, 250, {}},
-        {"results below 0", 4, 200, -90, -10, none, flagsOf({Flag::range, Flag::pwpNotBelowFc, Flag::result})},
+        {"results below 0", 4, 200, -90, -10, NoNumber, flagsOf({Flag::range, Flag::pwpNotBelowFc, Flag::result})},
         {"results above 100", 2, 40, 40, 20, 30, flagsOf({Flag::result})},
         {"FC 76.7 % v/v, above what a mineral soil holds", 2, 40, 40, 20, 10, flagsOf({Flag::result})},
-        {"FC 57.58 % v/v", 4, 0, 0, 100, none, {}},
-        {"FC 42.19 % w/w, 62.9 % by volume", 0, 0, 40, 60, none, flagsOf({Flag::result})},
-        {"FC 40.12 % w/w, 59.8 % by volume", 0, 0, 50, 50, none, {}},
+        {"FC 57.58 % v/v", 4, 0, 0, 100, NoNumber, {}},
+        {"FC 42.19 % w/w, 62.9 % by volume", 0, 0, 40, 60, NoNumber, flagsOf({Flag::result})},
+        {"FC 40.12 % w/w, 59.8 % by volume", 0, 0, 50, 50, NoNumber, {}},
         // only FC computed: its own result flag, none for PWP
-        {"failure after FC", 4, 200, 0, none, none, flagsOf({Flag::range, Flag::result})},
-        {"failure before FC", 0, 150, 0, none, none, flagsOf({Flag::range})},
+        {"failure after FC", 4, 200, 0, NoNumber, NoNumber, flagsOf({Flag::range, Flag::result})},
+        {"failure before FC", 0, 150, 0, NoNumber, NoNumber, flagsOf({Flag::range})},
     }};
     // clang-format on
     for (const Case& c : cases) {

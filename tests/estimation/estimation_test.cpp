@@ -10,7 +10,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,11 +19,9 @@ namespace {
 
 using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-
 // Contents as laboratories give them, whole percents, and awkward numbers mixed.
 std::vector<std::array<double, 4>> mixedSoils(std::size_t count) {
-    constexpr std::array awkward{NaN,
+    constexpr std::array awkward{NoNumber,
                                  HUGE_VAL,
                                  -HUGE_VAL,
                                  0.0,
@@ -115,7 +112,7 @@ TEST_P(SoilEstimatorTest, ColumnsGiveWhatEachSoilGivesAlone) {
                 const auto numbers = alone.numbers();
                 const std::array<double, 3> got{columns.fc[i], columns.pwp[i], columns.awc[i]};
                 for (std::size_t r = 0; r < 3; ++r) {
-                    ASSERT_TRUE(sameBits(got[r], numbers ? (*numbers)[r] : NaN))
+                    ASSERT_TRUE(sameBits(got[r], numbers ? (*numbers)[r] : NoNumber))
                         << "soil " << i << " result " << r << ": " << got[r];
                 }
                 ASSERT_EQ(columns.flags[i], alone.flags().bits()) << "soil " << i;
@@ -234,7 +231,8 @@ TEST(UsdaScaleTest, ScaleNames) {
 // A PWP that rounds below the double range in 15 digits lies below FC: no fc<=pwp flag.
 TEST(SoilEstimateTest, AnOverflowBelowTheRangeIsNoFlagOfPwpAboveFc) {
     const SoilEstimate soil = estimateSoil(
-        ModelCatalogue[0], inputNumbers(3.1538475837248345e301, NaN, 1e10, NaN), Precision::fixed);
+        ModelCatalogue[0], inputNumbers(3.1538475837248345e301, NoNumber, 1e10, NoNumber),
+        Precision::fixed);
     ASSERT_TRUE(soil.failure());
     EXPECT_EQ(soil.failure()->kind, FailureKind::overflow);
     EXPECT_FALSE(soil.flags().contains(Flag::pwpNotBelowFc));

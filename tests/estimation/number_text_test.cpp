@@ -40,7 +40,7 @@ std::string general(const DecimalForm& form, char separator = '.') {
 }
 
 std::string fixed(const DecimalForm& form, char separator = '.') {
-    std::array<char, FixedTextCapacity> text{};
+    std::array<char, ResultTextCapacity> text{};
     return {text.data(), writeFixed(text.data(), form, separator)};
 }
 

@@ -140,7 +140,6 @@ TEST(RootZoneTest, PorosityFlagsAnFcItsPoresCannotHold) {
     };
     constexpr auto overfull = Flags(Flags::bit(Flag::porosity));
     constexpr auto assumed = Flags(Flags::bit(Flag::bd));
-    const double none = std::nan("");
     const std::vector<Case> cases{
         {"v/v 62 at bd 1.61", false, 62, {1.61, 0, CoarseFragmentBasis::volume}, overfull},
         {"v/v 39 at bd 1.61", false, 39, {1.61, 0, CoarseFragmentBasis::volume}, {}},
@@ -152,8 +151,8 @@ TEST(RootZoneTest, PorosityFlagsAnFcItsPoresCannotHold) {
         {"the bound itself", false, 50, {1.325, 0, CoarseFragmentBasis::volume}, {}},
         {"just above", false, 50.001, {1.325, 0, CoarseFragmentBasis::volume}, overfull},
         // Without a density nothing is known of the pores; 1.49 only stands in for AWC.
-        {"w/w without bd", true, 40, {none, 0, CoarseFragmentBasis::volume}, assumed},
-        {"v/v without bd", false, 62, {none, 0, CoarseFragmentBasis::volume}, {}},
+        {"w/w without bd", true, 40, {NoNumber, 0, CoarseFragmentBasis::volume}, assumed},
+        {"v/v without bd", false, 62, {NoNumber, 0, CoarseFragmentBasis::volume}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -7,6 +7,7 @@
 #include "estimation/detail/plausibility.h"
 #include "estimation/detail/portable.h"
 #include "estimation/detail/result_values.h"
+#include "estimation/estimation.h"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +28,12 @@ namespace {
 using namespace detail; // NOLINT(google-build-using-namespace): the engine's own tests
 
 std::string fixedText(const DecimalForm& form) {
-    std::array<char, FixedTextCapacity> text{};
+    std::array<char, ResultTextCapacity> text{};
     return {text.data(), writeFixed(text.data(), form, '.')};
 }
 
 std::string hundredthsText(std::int64_t hundredths) {
-    std::array<char, FixedTextCapacity> text{};
+    std::array<char, ResultTextCapacity> text{};
     return {text.data(), writeHundredths(text.data(), hundredths, '.')};
 }
 
@@ -189,9 +190,8 @@ TEST(FixedEstimate, AnswersForTypicalSoilsAsTheExactPathDoes) {
 // Every lane is its own soil: contents as laboratories give them and awkward numbers mixed,
 // each lane checked against the exact path.
 TEST(TwoDecimalLanes, EachLaneIsItsSoil) {
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-    constexpr std::array awkward{nan,   HUGE_VAL, -HUGE_VAL, 0.0,    -0.0,  -3.5,
-                                 100.0, 104.25,   250.0,     1e-300, 1e300, 4e12};
+    constexpr std::array awkward{NoNumber, HUGE_VAL, -HUGE_VAL, 0.0,    -0.0,  -3.5,
+                                 100.0,    104.25,   250.0,     1e-300, 1e300, 4e12};
     std::mt19937_64 random(2026);
     std::uniform_real_distribution<double> content(-5, 105);
     for (const PtfModel& model : ModelCatalogue) {
@@ -284,8 +284,8 @@ TEST(FixedText, OfADoubleIsThatOfItsFifteenDigits) {
         values.insert(values.end(), {whole, -whole, std::nextafter(whole, 0.0)});
     }
     for (const double value : values) {
-        std::array<char, FixedTextCapacity> quick{};
-        std::array<char, FixedTextCapacity> exact{};
+        std::array<char, ResultTextCapacity> quick{};
+        std::array<char, ResultTextCapacity> exact{};
         EXPECT_EQ(std::string(quick.data(), writeFixed(quick.data(), value, ',')),
                   std::string(exact.data(), writeFixed(exact.data(), decimalForm(value), ',')))
             << std::hexfloat << value;

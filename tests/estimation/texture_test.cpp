@@ -50,7 +50,6 @@ TEST(TextureClass, SoilsAndTheirClasses) {
         double sand, silt, clay;
         std::optional<T> expected;
     };
-    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     constexpr double infinity = std::numeric_limits<double>::infinity();
     // clang-format off
     const std::vector<Soil> soils{
@@ -72,8 +71,8 @@ TEST(TextureClass, SoilsAndTheirClasses) {
         {0, 98.5, 1, T::siltLoam}, // scaled to a rounding error past the silt-clay side
         // no soil
         {48, 30, 20, std::nullopt}, {50, 31, 20.01, std::nullopt}, {49, 30, 19.99, std::nullopt},
-        {80, 20.5, -0.5, std::nullopt}, {100.5, 0, 0, std::nullopt}, {nan, 50, 50, std::nullopt},
-        {50, nan, 50, std::nullopt}, {50, 50, infinity, std::nullopt}, {0, 0, 0, std::nullopt},
+        {80, 20.5, -0.5, std::nullopt}, {100.5, 0, 0, std::nullopt}, {NoNumber, 50, 50, std::nullopt},
+        {50, NoNumber, 50, std::nullopt}, {50, 50, infinity, std::nullopt}, {0, 0, 0, std::nullopt},
     };
     // clang-format on
     for (const Soil& soil : soils) {

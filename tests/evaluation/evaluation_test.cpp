@@ -71,11 +71,11 @@ TEST(Evaluation, RowsWithoutMeasurementOrEstimateAreLeftOutAndCounted) {
     SoilTable soils(40);
     const PtfModel& model = ModelCatalogue[0];
     std::array<std::vector<double>, 3> measured = soils.estimates(model);
-    soils.inputs[0][5] = NoScore; // row 6: the model cannot estimate it
-    measured[0][0] = NoScore;     // row 1: no measured FC
-    measured[0][3] = HUGE_VAL;    // row 4: none either
-    measured[0][5] = 20;          // measured, but no estimate
-    measured[1][5] = NoScore;     // neither: counted as no measurement
+    soils.inputs[0][5] = NoNumber; // row 6: the model cannot estimate it
+    measured[0][0] = NoNumber;     // row 1: no measured FC
+    measured[0][3] = HUGE_VAL;     // row 4: none either
+    measured[0][5] = 20;           // measured, but no estimate
+    measured[1][5] = NoNumber;     // neither: counted as no measurement
     const Outcome outcome = evaluate(model, ownUnit(model), soils, measured);
     const Comparison& fc = outcome.comparisons[0];
     EXPECT_EQ(fc.scores.n, 37);
@@ -97,7 +97,7 @@ TEST(Evaluation, EstimatesAreConvertedIntoTheMeasurementsUnit) {
     for (std::size_t i = 0; i < soils.count; ++i) {
         density.push_back(1.1 + 0.01 * static_cast<double>(i));
     }
-    density[7] = NoScore; // takes 1.49
+    density[7] = NoNumber; // takes 1.49
     for (const PtfModel& model : ModelCatalogue) {
         for (const bool densityColumn : {true, false}) {
             SCOPED_TRACE(std::string(model.listText) + (densityColumn ? " with bd" : " without"));
@@ -136,7 +136,7 @@ TEST(Evaluation, RowsWithUnsoundBulkDensityAreLeftOut) {
     density[2] = 1e-300;
     density[3] = -1;
     density[4] = 30;
-    density[5] = NoScore; // takes 1.49
+    density[5] = NoNumber; // takes 1.49
     const PtfModel& rawls = ModelCatalogue[2];
     std::array<std::vector<double>, 3> measured = soils.estimates(rawls);
     for (std::size_t i = 0; i < soils.count; ++i) {

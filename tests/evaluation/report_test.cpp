@@ -1,11 +1,11 @@
 // The metrics table and the report: their columns, escaping, and a report that is one file.
 
+#include "base/options.h"
 #include "evaluation/metrics.h"
 #include "evaluation/report.h"
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ using estimation::ModelCatalogue;
 Outcome allModels() {
     const test::SoilTable soils(200);
     std::array<std::vector<double>, 3> measured = soils.estimates(ModelCatalogue[2]);
-    measured[0][4] = NoScore;
+    measured[0][4] = NoNumber;
     Setup setup;
     for (const estimation::PtfModel& model : ModelCatalogue) {
         setup.models.push_back(&model);

@@ -1,5 +1,6 @@
 // Scores from sums, the fixed generator and the bootstrap's percentile intervals.
 
+#include "estimation/estimation.h"
 #include "evaluation/scores.h"
 #include "soils.h"
 
@@ -20,7 +21,7 @@ struct KnownCase {
 };
 
 TEST(Scores, KnownValues) {
-    const double nan = NoScore;
+    using estimation::NoNumber;
     const std::vector<KnownCase> cases{
         // measured = estimated + 2: every difference -2.
         {"shifted", {10, 20, 30, 40}, {12, 22, 32, 42}, -2, 2, 2, 1, 1 - 16.0 / 500},
@@ -35,8 +36,8 @@ TEST(Scores, KnownValues) {
          480.0 * 480 / (464.0 * 500),
          1 - 4.0 / 500},
         // One row: no spread, so no R2 or NSE.
-        {"one row", {5}, {7}, -2, 2, 2, nan, nan},
-        {"no spread", {5, 6}, {7, 7}, -1.5, 1.5, std::sqrt(2.5), nan, nan},
+        {"one row", {5}, {7}, -2, 2, 2, NoNumber, NoNumber},
+        {"no spread", {5, 6}, {7, 7}, -1.5, 1.5, std::sqrt(2.5), NoNumber, NoNumber},
     };
     for (const KnownCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,11 +2,11 @@
 // settings: its particle-size scale and the scales its contents are given at.
 
 #include "base/error.h"
+#include "base/options.h"
 #include "evaluation/options.h"
 #include "evaluation/table_input.h"
 #include "soils.h"
 #include "table/csv.h"
-#include "base/options.h"
 
 #include <gtest/gtest.h>
 
@@ -145,14 +145,14 @@ TEST(TableInput, UsdaContentsAreConvertedBeforeTheModelsReadThem) {
     const test::SoilTable soils(200);
     const std::string text = soilsCsv(soils);
     table::Settings usda = allModels();
-    usda.particleSizes = estimation::ParticleSizeScale::usda;
+    usda.particleSizeScale = estimation::ParticleSizeScale::usda;
     const Outcome fromTable = scoreCsv(text, usda);
-    EXPECT_EQ(fromTable.particleSizes, estimation::ParticleSizeScale::usda);
+    EXPECT_EQ(fromTable.particleSizeScale, estimation::ParticleSizeScale::usda);
 
     evaluation::Setup setup; // qualified: gtest has a member Setup
     setup.models = usda.models;
     setup.measured = {true, true, false};
-    setup.particleSizes = estimation::ParticleSizeScale::usda;
+    setup.particleSizeScale = estimation::ParticleSizeScale::usda;
     std::vector<double> fc;
     std::vector<double> pwp;
     for (std::size_t i = 0; i < soils.count; ++i) {
@@ -190,7 +190,7 @@ struct UnitCase {
 };
 
 TEST(TableInput, MeasurementsInAnotherUnitAreNoticed) {
-    constexpr double unchecked = NoScore;
+    constexpr double unchecked = NoNumber;
     const std::vector<UnitCase> cases{
         {"fractions as v/v", "40,40,20,0.3758,0.1097,\n60,30,10,0.2758,0.0667,\n",
          MeasuredUnit::volume, MeasuredUnit::fraction, unchecked},

@@ -48,7 +48,7 @@ Settings settingsFrom(const std::vector<std::string>& arguments) {
         } else if (option == "--safe-cells") {
             settings.safeCells = value == "on";
         } else if (option == "--cf-by") {
-            settings.coarseFragments = base::parseCoarseFragmentBasis(value);
+            settings.basis = base::parseCoarseFragmentBasis(value);
         } else {
             ADD_FAILURE() << "no such option " << option;
         }

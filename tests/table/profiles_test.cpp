@@ -82,7 +82,7 @@ Settings rootZone(double rootDepth, double depletion = 0.5,
                   estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume) {
     Settings settings;
     settings.rootZone = {rootDepth, depletion};
-    settings.coarseFragments = basis;
+    settings.basis = basis;
     return settings;
 }
 

@@ -32,7 +32,7 @@ std::optional<double> fifteenDigitValue(double value);
 DecimalForm roundedToHundredths(const DecimalForm& form);
 
 // Write the general text ("50.8534", "1.5e-05", "1e+15") or the two-decimal text ("50.85") at
-// `out`, which must hold GeneralTextCapacity or FixedTextCapacity chars; return the end.
+// `out`, which must hold GeneralTextCapacity or ResultTextCapacity chars; return the end.
 // noexcept: called from noexcept code, a throwing signature costs the browser's build a trip
 // through JavaScript per call.
 char* writeGeneral(char* out, const DecimalForm& form, char separator) noexcept;
