@@ -1,9 +1,8 @@
 // Putting finished files in place: each synced with its old owner and mode and checked, then
 // all renamed under one hold.
 
-#include "cli/replacing_file.h"
-
 #include "cli/error.h"
+#include "cli/replacing_file.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "table/pipeline.h"
 
-#include "base/ordered_pipeline.h"
 #include "base/error.h"
+#include "base/ordered_pipeline.h"
 
 #include <algorithm>
 #include <string>

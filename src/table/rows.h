@@ -154,12 +154,12 @@ private:
     std::string m_fields;             // a parsed record's fields, quoted again
     std::string m_safeFields;         // an unquoted row's, formulas marked
     std::string m_cell;               // a parsed field, marked
-    std::string m_extra;        // a parsed record's fields beyond the header
-    std::string m_malformed;    // a malformed row's reason
-    std::string m_failure;      // a failed estimate's reason, naming its cell
-    Horizon m_horizon;          // the record's, with --profiles
-    HorizonCells m_cells;       // an unquoted record's, with --profiles
-    std::string m_horizonFault; // why its water is not known, where a cell holds no number
+    std::string m_extra;              // a parsed record's fields beyond the header
+    std::string m_malformed;          // a malformed row's reason
+    std::string m_failure;            // a failed estimate's reason, naming its cell
+    Horizon m_horizon;                // the record's, with --profiles
+    HorizonCells m_cells;             // an unquoted record's, with --profiles
+    std::string m_horizonFault;       // why its water is not known, where a cell holds no number
     // Horizon columns in the order of the table: (column, input).
     std::vector<std::pair<std::size_t, HorizonInput>> m_horizonColumns;
     HorizonBatch m_horizons;

@@ -245,7 +245,8 @@ TEST(DepthsTest, RefusesWhatCannotBeMapped) {
         // Depths whose water in mm overflows, or lies far below any soil.
         {{"--depths", "0-1e308"}, "--depths: layer 0-1e308: give 0 <= top < bottom <= 10000"},
         {{"--depths", "0-5,5-10001"}, "layer 5-10001: give 0 <= top < bottom <= 10000"},
-        {{"--depths", "0-5cm", "--root-depth", "1e7"}, "--root-depth '1e7': give a depth in cm above 0 and at most 10000"},
+        {{"--depths", "0-5cm", "--root-depth", "1e7"},
+         "--root-depth '1e7': give a depth in cm above 0 and at most 10000"},
         {{"--depths", "0-5cm", "--precision", "fixed"}, "excludes"},
         {{"--depths", "0-5cm,5-10cm"}, "cannot read --sand"},
     };
