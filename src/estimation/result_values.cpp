@@ -15,6 +15,11 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
     const Lanes pwp = model.pwp.lanes(numbers);
     const bool gravimetric = model.gravimetric; // a value: the stores below cannot change it
     const InputSet reads = model.readInputs;
+    // Values, not calls, between & and |: the same for every lane.
+    const bool ignoresSand = !reads.contains(Input::sand);
+    const bool ignoresSilt = !reads.contains(Input::silt);
+    const bool ignoresClay = !reads.contains(Input::clay);
+    const bool ignoresCarbon = !reads.contains(Input::oc);
     const auto bit = [](bool set, Flag flag) {
         return set ? static_cast<double>(Flags::bit(flag)) : 0.0;
     };
@@ -39,10 +44,8 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
         const bool siltNumber = std::isfinite(silt);
         const bool clayNumber = std::isfinite(clay);
         const bool ocNumber = std::isfinite(oc);
-        const bool numbersRead = ((!reads.contains(Input::sand)) | sandNumber) &
-                                 ((!reads.contains(Input::silt)) | siltNumber) &
-                                 ((!reads.contains(Input::clay)) | clayNumber) &
-                                 ((!reads.contains(Input::oc)) | ocNumber);
+        const bool numbersRead = (ignoresSand | sandNumber) & (ignoresSilt | siltNumber) &
+                                 (ignoresClay | clayNumber) & (ignoresCarbon | ocNumber);
         answered.values[i] = (numbersRead & quick.answered) ? 1.0 : 0.0;
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.

@@ -52,10 +52,13 @@ struct InputChecks {
     const bool siltOutside = outsidePercent(silt);
     const bool clayOutside = outsidePercent(clay);
     const bool carbonOutside = outsideCarbon(oc);
-    const bool range = (reads.contains(Input::sand) & sandOutside) |
-                       (reads.contains(Input::silt) & siltOutside) |
-                       (reads.contains(Input::clay) & clayOutside);
-    const bool carbon = reads.contains(Input::oc) & carbonOutside;
+    const bool readsSand = reads.contains(Input::sand);
+    const bool readsSilt = reads.contains(Input::silt);
+    const bool readsClay = reads.contains(Input::clay);
+    const bool readsCarbon = reads.contains(Input::oc);
+    const bool range =
+        (readsSand & sandOutside) | (readsSilt & siltOutside) | (readsClay & clayOutside);
+    const bool carbon = readsCarbon & carbonOutside;
     const bool sum = sandNumber & siltNumber & clayNumber & sumOff;
     return {sum, range, carbon};
 }
