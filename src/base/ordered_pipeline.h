@@ -31,6 +31,8 @@ struct NoPieces {};
 // Memory stays bounded by `inFlight` items, each with at most `piecesWaiting` pieces handed
 // on and not yet taken. Run once.
 template <typename Item, typename Piece = NoPieces> class OrderedPipeline {
+    struct Slot; // declared ahead: Emit holds one
+
 public:
     // Hands a piece of the item a worker is on to the calling thread, waiting while
     // `piecesWaiting` of that item's are not yet taken. Once the run stops, throws Stopped,

@@ -18,13 +18,14 @@ __extension__ using Uint128 = unsigned __int128;
 
 // 10^0 to 10^19, the largest below 2^64, as integers for the 128-bit steps: exact, as the
 // doubles are.
-constexpr std::array<std::uint64_t, 20> integerPowers = [] {
+constexpr std::array<std::uint64_t, 20> integerPowersOfTen() {
     std::array<std::uint64_t, 20> powers{};
     for (std::size_t i = 0; i < powers.size(); ++i) {
         powers[i] = static_cast<std::uint64_t>(powersOfTen[i]);
     }
     return powers;
-}();
+}
+constexpr std::array<std::uint64_t, 20> integerPowers = integerPowersOfTen();
 
 constexpr std::uint64_t lowestFifteenDigits = 100'000'000'000'000;
 constexpr std::uint64_t beyondFifteenDigits = 1'000'000'000'000'000;

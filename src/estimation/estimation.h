@@ -362,6 +362,7 @@ struct Lanes;
 // forms are the engine's own (catalogue.cpp makes them).
 struct Equation {
     template <typename Lambda>
+    // cppcheck-suppress noExplicitConstructor
     constexpr Equation(Lambda lambda) noexcept; // NOLINT(google-explicit-constructor)
 
     double (*doubles)(const detail::DoubleOperands&) noexcept;

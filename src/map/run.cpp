@@ -132,7 +132,7 @@ void estimateWindows(const Settings& settings, const CellWork& work, OutputRaste
         };
     };
     std::uint64_t written = 0;
-    const auto write = [&](WindowJob& job) {
+    const auto write = [&](const WindowJob& job) {
         Window window = job.window;
         window.y -= firstRow;
         output.write(window, job.results);

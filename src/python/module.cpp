@@ -337,6 +337,7 @@ void addOptions(py::module_& m) {
     m.def("check_measured_unit",
           [](std::string_view text) { evaluation::parseMeasuredUnit(text, keyword); });
     // A value the tools would refuse is a ValueError here, with their words.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): pybind11's translator takes it so
     py::register_exception_translator([](std::exception_ptr thrown) {
         try {
             if (thrown) {

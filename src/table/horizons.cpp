@@ -50,8 +50,8 @@ void ProfileTable::add(const HorizonBatch& batch) {
         m_horizons.push_back({entry.top, entry.bottom, None});
         (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
         profile.last = horizon;
-        const auto water = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
-        m_water.insert(m_water.end(), water, water + static_cast<std::ptrdiff_t>(modelCount));
+        const auto values = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
+        m_water.insert(m_water.end(), values, values + static_cast<std::ptrdiff_t>(modelCount));
     }
 }
 

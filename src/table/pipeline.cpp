@@ -43,11 +43,13 @@ void format(RowFormatter& formatter, char delimiter, Job& job, const ChunkPipeli
                     [&emit](OutputPiece& full) { emit(std::exchange(full, emptyPiece())); });
     } catch (...) {
         if (!out.empty()) {
+            // cppcheck-suppress ignoredReturnValue
             emit(std::move(out));
         }
         throw;
     }
     if (!out.empty()) {
+        // cppcheck-suppress ignoredReturnValue
         emit(std::move(out));
     }
     std::swap(job.horizons, formatter.horizons());

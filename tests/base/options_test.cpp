@@ -102,7 +102,7 @@ TEST(SharedOptions, OneModelOrAList) {
     EXPECT_FALSE(all);
     EXPECT_EQ(parseModels("all", all).size(), static_cast<std::size_t>(estimation::ModelCount));
     EXPECT_TRUE(all);
-    const auto refusal = [](std::string_view text) {
+    const auto refusalOf = [](std::string_view text) {
         try {
             parseModel(text);
         } catch (const Error& error) {
@@ -110,8 +110,8 @@ TEST(SharedOptions, OneModelOrAList) {
         }
         return std::string();
     };
-    EXPECT_TRUE(refusal("9").starts_with("unknown model '9': give a position 0 to 6"));
-    EXPECT_TRUE(refusal("t").starts_with("--model 't' names the beginning of TALVO"));
+    EXPECT_TRUE(refusalOf("9").starts_with("unknown model '9': give a position 0 to 6"));
+    EXPECT_TRUE(refusalOf("t").starts_with("--model 't' names the beginning of TALVO"));
     for (const std::string_view text : {"9", "", ","}) {
         EXPECT_THROW(parseModel(text), Error) << text;
         EXPECT_THROW(parseModels(text, all), Error) << text;
