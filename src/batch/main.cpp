@@ -1,9 +1,9 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
+#include "base/error.h"
 #include "batch/measured_run.h"
 #include "batch/options.h"
 #include "batch/warnings.h"
-#include "cli/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
 #include "cli/models.h"
@@ -20,8 +20,8 @@
 
 namespace {
 
+using talvo::base::Error;
 using talvo::batch::Arguments;
-using talvo::cli::Error;
 
 // The profiles' sums; a failed write names the file.
 void writeSummary(const talvo::table::ProfileTable& profiles,

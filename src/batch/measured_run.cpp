@@ -1,6 +1,6 @@
 #include "batch/measured_run.h"
 
-#include "cli/error.h"
+#include "base/error.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
 #include "evaluation/metrics.h"
@@ -59,7 +59,7 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
             table != nullptr ? std::function<void(const std::string&)>{}
                              : [&tool](const std::string& notice) { tool.report(notice); });
     } catch (const table::CsvError& error) {
-        throw cli::Error(table::aboutInput(input.name(), error.what()));
+        throw base::Error(table::aboutInput(input.name(), error.what()));
     }
     const std::string unitNote = evaluation::misreadMeasuredNote(
         outcome, {.fraction = "--measured-unit fraction reads them as % v/v (0.26 as 26)",

@@ -215,15 +215,8 @@ void finishOptions(Arguments& arguments) {
 std::string modelColumns() {
     std::string text = "Columns each model reads:";
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
-        text += "\n  " + std::to_string(model.position) + " " + std::string(model.listText) + ": ";
-        std::string reads;
-        for (const estimation::Input input : estimation::allInputs) {
-            if (model.readInputs.contains(input)) {
-                reads += reads.empty() ? "" : ", ";
-                reads += estimation::name(input);
-            }
-        }
-        text += reads;
+        text += "\n  " + std::to_string(model.position) + " " + std::string(model.listText) + ": " +
+                cli::readNames(model);
     }
     return text;
 }

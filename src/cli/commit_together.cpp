@@ -1,7 +1,7 @@
 // Putting finished files in place: each synced with its old owner and mode and checked, then
 // all renamed under one hold.
 
-#include "cli/error.h"
+#include "base/error.h"
 #include "cli/replacing_file.h"
 
 #include <cerrno>
@@ -56,25 +56,25 @@ void ReplacingFile::syncAndKeepOwner() {
     if (::fstat(m_file.get(), &written) != 0 ||
         ::fstatat(m_folder.get(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
         written.st_ino != named.st_ino || written.st_dev != named.st_dev) {
-        throw Error("cannot write " + m_name + ": its temporary file " + m_temporary.string() +
-                    " was replaced while it was written");
+        throw base::Error("cannot write " + m_name + ": its temporary file " +
+                          m_temporary.string() + " was replaced while it was written");
     }
     if (::fsync(m_file.get()) != 0 && errno != EINVAL) {
-        throw Error(writeFailure(m_name, errno));
+        throw base::Error(writeFailure(m_name, errno));
     }
     if (!m_companionSuffix.empty()) {
         // The side file describes the file it goes with: as private, and of the same owner.
         const struct stat* const old = m_replacing ? &m_old : nullptr;
         if (const int error = syncNamed(m_folder.get(), name + m_companionSuffix, old);
             error != 0) {
-            throw Error(writeFailure(m_name + m_companionSuffix, error));
+            throw base::Error(writeFailure(m_name + m_companionSuffix, error));
         }
     }
     if (const int error = m_replacing ? keepOwnerAndMode(m_file.get(), m_old) : 0; error != 0) {
-        throw Error(writeFailure(m_name, error));
+        throw base::Error(writeFailure(m_name, error));
     }
     if (const int error = m_file.close(); error != 0) {
-        throw Error(writeFailure(m_name, error));
+        throw base::Error(writeFailure(m_name, error));
     }
 }
 
@@ -86,7 +86,7 @@ void ReplacingFile::finish() {
 
 void ReplacingFile::checkReplaceable() const {
     if (::faccessat(m_folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        throw Error(writeFailure(m_name, errno));
+        throw base::Error(writeFailure(m_name, errno));
     }
     struct stat folder {};
     struct stat target {};
@@ -95,13 +95,13 @@ void ReplacingFile::checkReplaceable() const {
         return; // a new file; or the rename will say why
     }
     if (S_ISDIR(target.st_mode)) {
-        throw Error("cannot write " + m_name + ": it is a directory");
+        throw base::Error("cannot write " + m_name + ": it is a directory");
     }
     // In a sticky folder only the file's owner, the folder's, or root may replace it.
     const uid_t self = ::geteuid();
     if ((folder.st_mode & S_ISVTX) != 0 && self != 0 && target.st_uid != self &&
         folder.st_uid != self) {
-        throw Error(writeFailure(m_name, EPERM));
+        throw base::Error(writeFailure(m_name, EPERM));
     }
 }
 
@@ -116,7 +116,7 @@ void ReplacingFile::place() {
 
 void ReplacingFile::syncFolder() const {
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
-        throw Error(writeFailure(m_name, errno));
+        throw base::Error(writeFailure(m_name, errno));
     }
 }
 

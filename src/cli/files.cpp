@@ -1,6 +1,6 @@
 #include "cli/files.h"
 
-#include "cli/error.h"
+#include "base/error.h"
 
 #include <array>
 #include <cerrno>
@@ -25,11 +25,11 @@ namespace fs = std::filesystem;
 Descriptor openInput(const std::string& path) {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file) {
-        throw Error("cannot read " + path + ": " + std::strerror(errno));
+        throw base::Error("cannot read " + path + ": " + std::strerror(errno));
     }
     struct stat status {};
     if (::fstat(file.get(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        throw Error("cannot read " + path + ": it is a directory");
+        throw base::Error("cannot read " + path + ": it is a directory");
     }
     return file;
 }
@@ -60,10 +60,10 @@ std::optional<InputFile::State> InputFile::regularFileState() const {
 
 void InputFile::checkUnchanged() const {
     if (m_buffer.error() != 0) {
-        throw Error("cannot read " + m_name + ": " + std::strerror(m_buffer.error()));
+        throw base::Error("cannot read " + m_name + ": " + std::strerror(m_buffer.error()));
     }
     if (m_start && regularFileState() != m_start) {
-        throw Error("the input changed while it was being read: " + m_name);
+        throw base::Error("the input changed while it was being read: " + m_name);
     }
 }
 
@@ -92,8 +92,8 @@ OutputFile::OutputFile(const std::string& option, const std::string& path, const
     struct stat read {};
     if (m_regular && ::fstat(input.descriptor(), &read) == 0 && S_ISREG(read.st_mode) &&
         FileId{read.st_dev, read.st_ino} == *m_regular) {
-        throw Error((path.empty() || path == "-" ? "standard output" : option + " " + path) +
-                    " is the input file: write the results to another file");
+        throw base::Error((path.empty() || path == "-" ? "standard output" : option + " " + path) +
+                          " is the input file: write the results to another file");
     }
     switch (target.kind) {
     case OutputTarget::Kind::descriptor:
@@ -103,7 +103,7 @@ OutputFile::OutputFile(const std::string& option, const std::string& path, const
     case OutputTarget::Kind::stream:
         m_device = Descriptor(::open(target.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
         if (!m_device) {
-            throw Error(writeFailure(path, errno));
+            throw base::Error(writeFailure(path, errno));
         }
         m_direct.attach(m_device.get());
         return;
@@ -135,7 +135,7 @@ void OutputFile::checkWritten() const {
     if (m_replacing) {
         m_replacing->checkWritten();
     } else if (m_direct.error() != 0) {
-        throw Error(writeFailure(m_name, m_direct.error()));
+        throw base::Error(writeFailure(m_name, m_direct.error()));
     }
 }
 
@@ -147,7 +147,7 @@ void OutputFile::commit() {
     m_directStream.flush();
     checkWritten();
     if (const int error = m_device.close(); error != 0) {
-        throw Error(writeFailure(m_name, error));
+        throw base::Error(writeFailure(m_name, error));
     }
 }
 
@@ -162,7 +162,7 @@ OutputFile& OutputFiles::add(const std::string& option, const std::string& path)
             message += " and ";
             message += otherOption;
             message += " name the same file: give each its own";
-            throw Error(message);
+            throw base::Error(message);
         }
     }
     m_files.emplace_back(option, std::move(file));

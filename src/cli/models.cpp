@@ -14,18 +14,6 @@ constexpr std::size_t LineWidth = 79;
 constexpr std::string_view Indent = "   ";
 constexpr std::size_t LabelWidth = 10; // "Results:  "
 
-// The names of the inputs `model` reads, in the order Input lists them.
-std::string readNames(const estimation::PtfModel& model) {
-    std::string reads;
-    for (const estimation::Input input : estimation::allInputs) {
-        if (model.readInputs.contains(input)) {
-            reads += reads.empty() ? "" : ", ";
-            reads += estimation::name(input);
-        }
-    }
-    return reads;
-}
-
 // `text` after a label, broken at blanks into lines that hang under its first word.
 std::string labelled(std::string_view label, std::string_view text) {
     const std::string hanging = std::string(Indent) + std::string(LabelWidth, ' ');
@@ -72,6 +60,17 @@ std::string sheetOf(const estimation::PtfModel& model) {
 }
 
 } // namespace
+
+std::string readNames(const estimation::PtfModel& model) {
+    std::string reads;
+    for (const estimation::Input input : estimation::allInputs) {
+        if (model.readInputs.contains(input)) {
+            reads += reads.empty() ? "" : ", ";
+            reads += estimation::name(input);
+        }
+    }
+    return reads;
+}
 
 void addListingOptions(CLI::App& app, ModelListing& listing) {
     app.add_flag("--list-models", listing.models,

@@ -1,6 +1,6 @@
 #include "cli/replacing_file.h"
 
-#include "cli/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <array>
@@ -48,13 +48,14 @@ void checkLinkMayBeFollowed(const fs::path& folder, const fs::path& link,
         return;
     }
     if (final) {
-        throw Error("cannot write " + name + ": it is a symbolic link that another user owns in " +
-                    "the shared folder " + shownFolder.string() +
-                    ", which the system does not follow");
+        throw base::Error(
+            "cannot write " + name + ": it is a symbolic link that another user owns in " +
+            "the shared folder " + shownFolder.string() + ", which the system does not follow");
     }
-    throw Error("cannot write " + name + ": its way leads through " + link.string() +
-                ", a symbolic link that another user owns in a shared folder, which the system " +
-                "does not follow");
+    throw base::Error(
+        "cannot write " + name + ": its way leads through " + link.string() +
+        ", a symbolic link that another user owns in a shared folder, which the system " +
+        "does not follow");
 }
 
 // The descriptor that a path in /proc/PID/fd or /dev/fd names, as /dev/stdout does: the
@@ -111,7 +112,7 @@ OutputTarget followLinks(const fs::path& given, const std::string& name) {
             return target;
         }
         if (++links > MaxLinks) {
-            throw Error(writeFailure(name, ELOOP));
+            throw base::Error(writeFailure(name, ELOOP));
         }
         const bool final = rest.empty() && links == 1;
         checkLinkMayBeFollowed(resolved, next, status, name,
@@ -120,7 +121,7 @@ OutputTarget followLinks(const fs::path& given, const std::string& name) {
         std::error_code error;
         const fs::path leadsTo = fs::read_symlink(next, error);
         if (error) {
-            throw Error(writeFailure(name, error.value()));
+            throw base::Error(writeFailure(name, error.value()));
         }
         if (leadsTo.is_absolute()) {
             resolved = "/";
@@ -166,13 +167,13 @@ std::string writeFailure(const std::string& name, int error) {
 
 OutputTarget findOutput(const std::string& path) {
     if (path.empty()) {
-        throw Error("the output has an empty name: name a file");
+        throw base::Error("the output has an empty name: name a file");
     }
     OutputTarget target = followLinks(path, path);
     struct stat status {};
     if (target.kind == OutputTarget::Kind::file && ::stat(target.path.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode)) {
-            throw Error("cannot write " + path + ": it is a directory");
+            throw base::Error("cannot write " + path + ": it is a directory");
         }
         if (!S_ISREG(status.st_mode)) {
             target.kind = OutputTarget::Kind::stream;
@@ -188,17 +189,17 @@ ReplacingFile::ReplacingFile(fs::path target, std::string_view tool, std::string
     const fs::path folder = m_target.has_parent_path() ? m_target.parent_path() : fs::path(".");
     m_folder = Descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!m_folder) {
-        throw Error(writeFailure(m_name, errno));
+        throw base::Error(writeFailure(m_name, errno));
     }
     const std::string targetName = m_target.filename().string();
     m_replacing = ::fstatat(m_folder.get(), targetName.c_str(), &m_old, 0) == 0;
     if (m_replacing) {
         // Root may write anything, but a file that nobody may write was meant to stay.
         if ((m_old.st_mode & 0222U) == 0) {
-            throw Error(writeFailure(m_name, EACCES));
+            throw base::Error(writeFailure(m_name, EACCES));
         }
         if (::faccessat(m_folder.get(), targetName.c_str(), W_OK, AT_EACCESS) != 0) {
-            throw Error(writeFailure(m_name, errno));
+            throw base::Error(writeFailure(m_name, errno));
         }
     }
     checkReplaceable();
@@ -231,11 +232,11 @@ void ReplacingFile::create(std::string_view tool) {
                                      O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOCTTY,
                                      m_replacing ? 0600 : 0666));
         if (!m_file && errno != EEXIST) {
-            throw Error(writeFailure(m_name, errno));
+            throw base::Error(writeFailure(m_name, errno));
         }
     }
     if (!m_file) {
-        throw Error(writeFailure(m_name, EEXIST));
+        throw base::Error(writeFailure(m_name, EEXIST));
     }
     m_temporary = m_target.parent_path() / temporaryName;
     m_buffer.attach(m_file.get());
@@ -314,7 +315,7 @@ ReplacingFile::~ReplacingFile() {
 
 void ReplacingFile::checkWritten() const {
     if (m_buffer.error() != 0) {
-        throw Error(writeFailure(m_name, m_buffer.error()));
+        throw base::Error(writeFailure(m_name, m_buffer.error()));
     }
 }
 
@@ -323,7 +324,7 @@ void ReplacingFile::renameIntoPlace() {
     const std::string targetName = m_target.filename().string();
     if (m_companionSuffix.empty()) {
         if (::renameat(m_folder.get(), name.c_str(), m_folder.get(), targetName.c_str()) != 0) {
-            throw Error(writeFailure(m_name, errno));
+            throw base::Error(writeFailure(m_name, errno));
         }
         return;
     }
@@ -356,7 +357,7 @@ void ReplacingFile::renameIntoPlace() {
         ::unlinkat(m_folder.get(), kept.c_str(), 0);
     }
     if (error != 0) {
-        throw Error(writeFailure(failed, error));
+        throw base::Error(writeFailure(failed, error));
     }
 }
 
@@ -366,17 +367,17 @@ bool ReplacingFile::removeTarget() {
     const std::string targetName = m_target.filename().string();
     if (::unlinkat(m_folder.get(), targetName.c_str(), 0) != 0) {
         if (errno != ENOENT) {
-            throw Error(writeFailure(m_name, errno));
+            throw base::Error(writeFailure(m_name, errno));
         }
         return false;
     }
     if (!m_companionSuffix.empty() &&
         ::unlinkat(m_folder.get(), (targetName + m_companionSuffix).c_str(), 0) != 0 &&
         !absent(errno)) {
-        throw Error(writeFailure(m_name + m_companionSuffix, errno));
+        throw base::Error(writeFailure(m_name + m_companionSuffix, errno));
     }
     if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
-        throw Error(writeFailure(m_name, errno));
+        throw base::Error(writeFailure(m_name, errno));
     }
     return true;
 }

@@ -1,6 +1,6 @@
 #include "map/grid.h"
 
-#include "map/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <charconv>
@@ -97,8 +97,8 @@ std::optional<std::string> gridDifference(const Grid& a, const Grid& b) {
 void requireSameGrid(std::string_view labelA, const Grid& a, std::string_view labelB,
                      const Grid& b) {
     if (const auto difference = gridDifference(a, b)) {
-        throw Error(std::string(labelA) + " and " + std::string(labelB) + " differ in " +
-                    *difference);
+        throw base::Error(std::string(labelA) + " and " + std::string(labelB) + " differ in " +
+                          *difference);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "map/inputs.h"
 
+#include "base/error.h"
 #include "estimation/estimation.h"
-#include "map/error.h"
 #include "map/gdal_errors.h"
 #include "map/reach.h"
 
@@ -41,11 +41,11 @@ GDALDatasetUniquePtr openOneBand(const std::string& path, const std::string& lab
         GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                           trusted ? nullptr : allowedDrivers()));
     if (!dataset) {
-        throw Error("cannot read " + label + ": " + lastGdalError());
+        throw base::Error("cannot read " + label + ": " + lastGdalError());
     }
     if (dataset->GetRasterCount() != 1) {
-        throw Error(label + " has " + std::to_string(dataset->GetRasterCount()) +
-                    " bands: give a raster of one band (a VRT or subdataset can choose it)");
+        throw base::Error(label + " has " + std::to_string(dataset->GetRasterCount()) +
+                          " bands: give a raster of one band (a VRT or subdataset can choose it)");
     }
     return dataset;
 }
@@ -57,12 +57,12 @@ std::optional<double> nodataOf(GDALRasterBand& band) {
 }
 
 // The scale given for the band, else its own; an offset cannot be applied exactly.
-DecimalScale scaleOf(GDALRasterBand& band, const std::string& label,
-                     const std::optional<DecimalScale>& given) {
+base::DecimalScale scaleOf(GDALRasterBand& band, const std::string& label,
+                           const std::optional<base::DecimalScale>& given) {
     int hasOffset = 0;
     const double offset = band.GetOffset(&hasOffset);
     if (hasOffset != 0 && offset != 0.0) {
-        throw Error(label + " declares an offset, which talvo-map cannot apply exactly");
+        throw base::Error(label + " declares an offset, which talvo-map cannot apply exactly");
     }
     if (given) {
         return *given;
@@ -73,9 +73,9 @@ DecimalScale scaleOf(GDALRasterBand& band, const std::string& label,
         return {};
     }
     try {
-        return scaleFromDouble(scale);
-    } catch (const Error& error) {
-        throw Error(label + ": " + error.what());
+        return base::scaleFromDouble(scale);
+    } catch (const base::Error& error) {
+        throw base::Error(label + ": " + error.what());
     }
 }
 
@@ -91,7 +91,7 @@ BlockLayout blockOf(GDALRasterBand& band) {
 } // namespace
 
 InputRaster::InputRaster(const std::string& option, const std::string& path,
-                         const std::optional<DecimalScale>& scale, bool trusted)
+                         const std::optional<base::DecimalScale>& scale, bool trusted)
     : m_label(option + " " + path), m_dataset(openOneBand(path, m_label, trusted)),
       m_band(m_dataset->GetRasterBand(1)), m_nodata(nodataOf(*m_band)),
       m_scale(scaleOf(*m_band, m_label, scale)),
@@ -106,7 +106,7 @@ void InputRaster::read(const Window& window, std::vector<double>& cells) const {
     CPLErrorReset();
     if (m_band->RasterIO(GF_Read, window.x, window.y, window.width, window.height, cells.data(),
                          window.width, window.height, GDT_Float64, 0, 0, nullptr) != CE_None) {
-        throw Error("cannot read " + m_label + ": " + lastGdalError());
+        throw base::Error("cannot read " + m_label + ": " + lastGdalError());
     }
 }
 
@@ -148,11 +148,11 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
             if (input == estimation::Input::silt &&
                 settings.particleSizeScale == estimation::ParticleSizeScale::usda &&
                 model.readInputs.contains(estimation::Input::sand)) {
-                throw Error("--psd usda moves the coarse silt into sand: give --silt");
+                throw base::Error("--psd usda moves the coarse silt into sand: give --silt");
             }
             if (model.readInputs.contains(input)) {
-                throw Error("model " + std::string(model.listText) + " reads " +
-                            std::string(estimation::name(input)) + ": give " + option);
+                throw base::Error("model " + std::string(model.listText) + " reads " +
+                                  std::string(estimation::name(input)) + ": give " + option);
             }
             continue;
         }

@@ -2,10 +2,10 @@
 
 // The input rasters of a run, opened and checked before anything is written.
 
+#include "base/scale.h"
 #include "estimation/estimation.h"
 #include "map/block_cache.h"
 #include "map/grid.h"
-#include "map/scale.h"
 #include "map/settings.h"
 #include "map/window.h"
 
@@ -30,7 +30,7 @@ public:
     // Opens the raster at `path`, given with `option`, with `scale` or else its own; unless
     // `trusted`, only where it reaches no further than checkReach() allows. Throws Error.
     InputRaster(const std::string& option, const std::string& path,
-                const std::optional<DecimalScale>& scale, bool trusted);
+                const std::optional<base::DecimalScale>& scale, bool trusted);
 
     const std::string& label() const { return m_label; } // "--sand a.tif"
     Grid grid() const;
@@ -48,7 +48,7 @@ private:
     GDALDatasetUniquePtr m_dataset;
     GDALRasterBand* m_band = nullptr;
     std::optional<double> m_nodata;
-    DecimalScale m_scale;
+    base::DecimalScale m_scale;
     bool m_single = false; // Float32 cells
     BlockLayout m_block;
 };

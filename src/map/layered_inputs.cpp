@@ -1,6 +1,6 @@
 #include "map/layered_inputs.h"
 
-#include "map/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +15,8 @@ constexpr std::string_view Placeholder = "{depth}";
 
 // The layer's raster of a pattern given with `option`, if given.
 std::optional<InputRaster> layerRaster(const std::string& option, const std::string& pattern,
-                                       const Layer& layer, const std::optional<DecimalScale>& scale,
+                                       const Layer& layer,
+                                       const std::optional<base::DecimalScale>& scale,
                                        bool trusted) {
     if (pattern.empty()) {
         return std::nullopt;
@@ -26,9 +27,9 @@ std::optional<InputRaster> layerRaster(const std::string& option, const std::str
 
 void requirePlaceholder(const std::string& option, const std::string& pattern) {
     if (!pattern.empty() && pattern.find(Placeholder) == std::string::npos) {
-        throw Error(option + " " + pattern +
-                    " holds no {depth}: give a name for every layer, such as "
-                    "sand_{depth}_mean.vrt");
+        throw base::Error(option + " " + pattern +
+                          " holds no {depth}: give a name for every layer, such as "
+                          "sand_{depth}_mean.vrt");
     }
 }
 

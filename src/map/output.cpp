@@ -1,7 +1,7 @@
 #include "map/output.h"
 
+#include "base/error.h"
 #include "estimation/estimation.h"
-#include "map/error.h"
 #include "map/gdal_errors.h"
 
 #include <algorithm>
@@ -33,8 +33,8 @@ constexpr std::array<const char*, DepthBandCount> depthBandNames{"taw_0_30", "ta
 std::filesystem::path regularTarget(const std::string& output) {
     const cli::OutputTarget target = cli::findOutput(output);
     if (target.kind != cli::OutputTarget::Kind::file) {
-        throw Error("cannot write " + output +
-                    ": it is not a regular file, and a GeoTIFF must be written to one");
+        throw base::Error("cannot write " + output +
+                          ": it is not a regular file, and a GeoTIFF must be written to one");
     }
     return target.path;
 }
@@ -43,10 +43,10 @@ std::filesystem::path regularTarget(const std::string& output) {
 // where the system could not hold its name.
 void requireRoomForSideFile(const std::filesystem::path& target, const std::string& name) {
     if (target.filename().string().size() + SideFile.size() > NAME_MAX) {
-        throw Error("cannot write " + name + ": its side file " + name + std::string(SideFile) +
-                    ", which names the texture classes, would have a name longer than the " +
-                    std::to_string(NAME_MAX) +
-                    " bytes a file's name may have: give a shorter name");
+        throw base::Error(
+            "cannot write " + name + ": its side file " + name + std::string(SideFile) +
+            ", which names the texture classes, would have a name longer than the " +
+            std::to_string(NAME_MAX) + " bytes a file's name may have: give a shorter name");
     }
 }
 
@@ -195,14 +195,14 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
         m_cog ? m_file.addScratch(".tiled.tif") : m_file.temporaryPath();
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) {
-        throw Error("this GDAL has no GTiff driver");
+        throw base::Error("this GDAL has no GTiff driver");
     }
     const CPLStringList options = tiledOptions(settings.compression, settings.type, threads);
     resetGdalErrors();
     m_dataset.reset(driver->Create(tiled.c_str(), grid.width, grid.height,
                                    static_cast<int>(m_bands), m_type, options.List()));
     if (!m_dataset) {
-        throw Error("cannot write " + m_name + ": " + lastGdalError());
+        throw base::Error("cannot write " + m_name + ": " + lastGdalError());
     }
     m_creating.reset();
     std::array<double, 6> transform = grid.transform;
@@ -344,7 +344,7 @@ void OutputRaster::write(const Window& window, const ResultBuffers& buffers) {
             CPLErrorReset(); // a compression thread's failure stays noted
             if (band->WriteBlock(window.x / OutputBlockSize, (window.y + top) / OutputBlockSize,
                                  m_block.data()) != CE_None) {
-                throw Error("cannot write " + m_name + ": " + lastGdalError());
+                throw base::Error("cannot write " + m_name + ": " + lastGdalError());
             }
         }
     }
@@ -357,7 +357,7 @@ void OutputRaster::commit() {
     }
     m_dataset.reset(); // closing writes the last blocks and the side file
     if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
-        throw Error("cannot write " + m_name + ": " + lastGdalError());
+        throw base::Error("cannot write " + m_name + ": " + lastGdalError());
     }
     m_file.commit();
 }
@@ -371,7 +371,7 @@ void OutputRaster::copyAsCog() {
         // at once.
         if (m_dataset->BuildOverviews("AVERAGE", static_cast<int>(factors.size()), factors.data(),
                                       0, nullptr, nullptr, nullptr, nullptr) != CE_None) {
-            throw Error("cannot write " + m_name + ": " + lastGdalError());
+            throw base::Error("cannot write " + m_name + ": " + lastGdalError());
         }
         for (const int classes : m_classBands) {
             GDALRasterBand* const band = m_dataset->GetRasterBand(classes);
@@ -383,19 +383,19 @@ void OutputRaster::copyAsCog() {
             if (GDALRegenerateOverviews(GDALRasterBand::ToHandle(band),
                                         static_cast<int>(overviews.size()), overviews.data(),
                                         "NEAREST", nullptr, nullptr) != CE_None) {
-                throw Error("cannot write " + m_name + ": " + lastGdalError());
+                throw base::Error("cannot write " + m_name + ": " + lastGdalError());
             }
         }
     }
     GDALDriver* const driver = GetGDALDriverManager()->GetDriverByName("COG");
     if (driver == nullptr) {
-        throw Error("this GDAL has no COG driver: leave out --cog");
+        throw base::Error("this GDAL has no COG driver: leave out --cog");
     }
     const CPLStringList options = cogOptions(m_compression, m_outputType, m_threads);
     const GDALDatasetUniquePtr copy(driver->CreateCopy(
         m_file.temporaryPath().c_str(), m_dataset.get(), FALSE, options.List(), nullptr, nullptr));
     if (!copy) {
-        throw Error("cannot write " + m_name + ": " + lastGdalError());
+        throw base::Error("cannot write " + m_name + ": " + lastGdalError());
     }
 }
 

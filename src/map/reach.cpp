@@ -1,6 +1,6 @@
 #include "map/reach.h"
 
-#include "map/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <array>
@@ -25,9 +25,9 @@ constexpr std::array<const char*, 11> Allowed{"GTiff",   "VRT",  "netCDF", "GPKG
 constexpr int MaxNesting = 8;
 
 // What an input was refused for, and the way to read it anyway.
-Error refused(std::string subject, std::string_view reason) {
+base::Error refused(std::string subject, std::string_view reason) {
     subject.append(reason).append(": give --trusted-inputs to read it");
-    return Error(subject);
+    return base::Error(subject);
 }
 
 void checkAt(const std::string& path, const std::string& label, int nesting);
@@ -90,7 +90,8 @@ void checkVrtNode(const CPLXMLNode& node, const fs::path& folder, const std::str
 
 void checkVrt(const std::string& path, const std::string& label, int nesting) {
     if (nesting > MaxNesting) {
-        throw Error(label + ": VRTs nested more than " + std::to_string(MaxNesting) + " deep");
+        throw base::Error(label + ": VRTs nested more than " + std::to_string(MaxNesting) +
+                          " deep");
     }
     const CPLXMLTreeCloser root(CPLParseXMLFile(path.c_str()));
     if (!root) {

@@ -1,6 +1,6 @@
 #include "map/resources.h"
 
-#include "map/error.h"
+#include "base/error.h"
 #include "map/output.h"
 
 #include <latch>
@@ -55,14 +55,14 @@ void checkThreadsAllowed(unsigned threads) {
     std::latch release(1);
     std::vector<std::thread> probes;
     probes.reserve(count);
-    std::optional<Error> refused;
+    std::optional<base::Error> refused;
     try {
         for (unsigned i = 0; i < count; ++i) {
             probes.emplace_back([&release] { release.wait(); });
         }
     } catch (const std::system_error& error) {
-        refused = Error("the system refused to start " + threadCount(threads) + ": " +
-                        error.code().message() + "; give fewer with --threads");
+        refused = base::Error("the system refused to start " + threadCount(threads) + ": " +
+                              error.code().message() + "; give fewer with --threads");
     }
     release.count_down();
     for (std::thread& probe : probes) {
@@ -83,9 +83,9 @@ void checkMemoryAllowed(std::size_t bytes) {
     void* const room =
         ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (room == MAP_FAILED) {
-        throw Error("out of memory: the run needs about " + std::to_string(bytes >> 20U) +
-                    " MiB more than the system allows (see ulimit -v); give fewer --threads "
-                    "or a smaller GDAL_CACHEMAX");
+        throw base::Error("out of memory: the run needs about " + std::to_string(bytes >> 20U) +
+                          " MiB more than the system allows (see ulimit -v); give fewer --threads "
+                          "or a smaller GDAL_CACHEMAX");
     }
     ::munmap(room, bytes);
 }

@@ -1,8 +1,8 @@
 #include "map/run.h"
 
+#include "base/error.h"
 #include "base/ordered_pipeline.h"
 #include "map/cell_estimates.h"
-#include "map/error.h"
 #include "map/inputs.h"
 #include "map/layered_inputs.h"
 #include "map/output.h"
@@ -36,12 +36,12 @@ constexpr std::size_t SmallestCacheBytes = std::size_t{32} << 20U;
 
 void refuseWhatCannotBeStored(const Settings& settings) {
     if (settings.type == OutputType::int16 && !settings.depths.layers.empty()) {
-        throw Error("--type Int16 stores hundredths up to 327.67, less than a root zone can "
-                    "hold: give --type Float32 or Float64 with --depths");
+        throw base::Error("--type Int16 stores hundredths up to 327.67, less than a root zone can "
+                          "hold: give --type Float32 or Float64 with --depths");
     }
     if (settings.type == OutputType::int16 && settings.precision == Precision::general) {
-        throw Error("--type Int16 stores hundredths, which hold the two-decimal values only: "
-                    "give --type Float32 or Float64 with --precision general");
+        throw base::Error("--type Int16 stores hundredths, which hold the two-decimal values only: "
+                          "give --type Float32 or Float64 with --precision general");
     }
 }
 
@@ -61,8 +61,8 @@ void refuseOverwritingAnInput(const Settings& settings) {
     for (const std::string& input : inputs) {
         std::error_code error;
         if (!input.empty() && std::filesystem::equivalent(input, settings.output, error)) {
-            throw Error("--output " + settings.output +
-                        " is an input: write the map to another file");
+            throw base::Error("--output " + settings.output +
+                              " is an input: write the map to another file");
         }
     }
 }
@@ -147,8 +147,8 @@ void estimateWindows(const Settings& settings, const CellWork& work, OutputRaste
         base::OrderedPipeline<WindowJob>(threads, threads + 1).run(read, makeWorker, write);
     } catch (const base::ThreadsRefused& error) {
         // Asked for at the start (checkThreadsAllowed), but another process took them.
-        throw Error("the system refused to start a thread: " + error.code().message() +
-                    "; give fewer with --threads");
+        throw base::Error("the system refused to start a thread: " + error.code().message() +
+                          "; give fewer with --threads");
     }
 }
 
@@ -191,7 +191,7 @@ Summary runMap(const Settings& settings, const Progress& progress,
                cli::InterruptionCleanup* cleanup) {
     const estimation::PtfModel* const model = estimation::modelAt(settings.model);
     if (model == nullptr) {
-        throw Error("unknown model " + std::to_string(settings.model));
+        throw base::Error("unknown model " + std::to_string(settings.model));
     }
     refuseWhatCannotBeStored(settings);
     refuseOverwritingAnInput(settings);

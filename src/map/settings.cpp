@@ -1,6 +1,6 @@
 #include "map/settings.h"
 
-#include "map/error.h"
+#include "base/error.h"
 
 #include <charconv>
 #include <cmath>
@@ -15,9 +15,9 @@ double depthNumber(std::string_view text, std::string_view layer) {
     const char* const end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc{} || stop != end || !std::isfinite(value)) {
-        throw Error("--depths: '" + std::string(layer) +
-                    "' is no layer: give TOP-BOTTOM in cm, "
-                    "such as 0-5");
+        throw base::Error("--depths: '" + std::string(layer) +
+                          "' is no layer: give TOP-BOTTOM in cm, "
+                          "such as 0-5");
     }
     return value;
 }
@@ -34,8 +34,8 @@ Layer parseLayer(std::string_view name) {
     Layer layer{depthNumber(depths.substr(0, dash), name),
                 depthNumber(depths.substr(dash + 1), name), std::string(name)};
     if (layer.top < 0 || layer.bottom <= layer.top || layer.bottom > MaxDepth) {
-        throw Error("--depths: layer " + layer.name +
-                    ": give 0 <= top < bottom <= " + estimation::generalText(MaxDepth) + ", in cm");
+        throw base::Error("--depths: layer " + layer.name + ": give 0 <= top < bottom <= " +
+                          estimation::generalText(MaxDepth) + ", in cm");
     }
     return layer;
 }
@@ -67,11 +67,11 @@ std::string layerPath(const std::string& pattern, const Layer& layer) {
 }
 
 void useSoilGrids(Settings& settings) {
-    settings.scales = soilGridsScales();
+    settings.scales = base::soilGridsScales();
     settings.particleSizeScale =
-        estimation::ParticleSizeScale::usda;                   // sand 0.05-2 mm, silt 0.002-0.05 mm
-    settings.depths.bulkDensityScale = DecimalScale{1, 2};     // bdod: cg/cm³ to g/cm³
-    settings.depths.coarseFragmentsScale = DecimalScale{1, 1}; // cfvo: cm³/dm³ to %
+        estimation::ParticleSizeScale::usda; // sand 0.05-2 mm, silt 0.002-0.05 mm
+    settings.depths.bulkDensityScale = base::DecimalScale{1, 2};     // bdod: cg/cm³ to g/cm³
+    settings.depths.coarseFragmentsScale = base::DecimalScale{1, 1}; // cfvo: cm³/dm³ to %
 }
 
 } // namespace talvo::map

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/scale.h"
 #include "estimation/estimation.h"
-#include "map/scale.h"
 #include "map/tiles.h"
 
 #include <array>
@@ -35,8 +35,8 @@ struct DepthSettings {
     std::vector<Layer> layers;   // top down as given; empty: a map of one soil
     std::string bulkDensity;     // g/cm³ after scaling; empty: none (assumed, flagged bd)
     std::string coarseFragments; // % after scaling; empty: none
-    std::optional<DecimalScale> bulkDensityScale;     // unset: the band's own scale, else 1
-    std::optional<DecimalScale> coarseFragmentsScale; // likewise
+    std::optional<base::DecimalScale> bulkDensityScale;     // unset: the band's own scale, else 1
+    std::optional<base::DecimalScale> coarseFragmentsScale; // likewise
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
     estimation::RootZone zone;
 };
@@ -55,7 +55,7 @@ std::string layerPath(const std::string& pattern, const Layer& layer);
 struct Settings {
     int model = 0;                      // position in the catalogue
     std::array<std::string, 4> rasters; // by estimation::Input; empty when not given
-    ScaleSet scales;                    // unset: the band's own scale, else 1
+    base::ScaleSet scales;              // unset: the band's own scale, else 1
     // The scale of sand, silt and clay; USDA contents are converted for the models.
     estimation::ParticleSizeScale particleSizeScale = estimation::ParticleSizeScale::international;
     // The unit of oc after scaling, moved into the model's; unset: as the cells hold it.

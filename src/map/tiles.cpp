@@ -1,6 +1,6 @@
 #include "map/tiles.h"
 
-#include "map/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <charconv>
@@ -24,8 +24,8 @@ Tile parseTile(std::string_view text) {
     if (slash == std::string_view::npos || !readCount(text.substr(0, slash), tile.index) ||
         !readCount(text.substr(slash + 1), tile.count) || tile.count < 1 || tile.index < 1 ||
         tile.index > tile.count) {
-        throw Error("--tile '" + std::string(text) +
-                    "': give I/N, the I-th of N tiles, with 1 <= I <= N");
+        throw base::Error("--tile '" + std::string(text) +
+                          "': give I/N, the I-th of N tiles, with 1 <= I <= N");
     }
     return tile;
 }

@@ -37,6 +37,7 @@ namespace {
 // (a float32's text), a few milliseconds a piece.
 constexpr std::size_t CellsPerPiece = std::size_t{1} << 16;
 
+// The model at `position`; ValueError for none.
 const estimation::PtfModel& modelAtPosition(int position) {
     const estimation::PtfModel* model = estimation::modelAt(position);
     if (model == nullptr) {
@@ -238,19 +239,10 @@ py::object contentUnit(const Numbers& sand, const Numbers& silt, const Numbers& 
                           tally.looking(*unit), tally.judged(*unit));
 }
 
-// The model at `position`; ValueError for none.
-const estimation::PtfModel& modelOf(int position) {
-    const estimation::PtfModel* const model = estimation::modelAt(position);
-    if (model == nullptr) {
-        throw py::value_error("no model at position " + std::to_string(position));
-    }
-    return *model;
-}
-
 // OC given in `unit` as the model reads it.
 py::array_t<double> carbonFor(int position, const Numbers& oc, const std::string& unit) {
     const estimation::CarbonUnit given = base::parseCarbonUnit(unit, base::Spelling::keyword);
-    const estimation::PtfModel& model = modelOf(position);
+    const estimation::PtfModel& model = modelAtPosition(position);
     py::array_t<double> out(oc.size());
     double* read = out.mutable_data();
     for (py::ssize_t i = 0; i < oc.size(); ++i) {
@@ -261,7 +253,7 @@ py::array_t<double> carbonFor(int position, const Numbers& oc, const std::string
 
 // The engine's line when the model read OC above its calibration; None otherwise.
 py::object carbonNote(int position, const Numbers& oc, const std::string& remedy) {
-    const estimation::PtfModel& model = modelOf(position);
+    const estimation::PtfModel& model = modelAtPosition(position);
     estimation::ContentUnitTally tally;
     for (py::ssize_t i = 0; i < oc.size(); ++i) {
         tally.addCarbon(model, oc.data()[i]);

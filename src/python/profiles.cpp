@@ -15,6 +15,29 @@ namespace {
 
 constexpr double MillimetresPerCentimetre = 10.0;
 
+// The per-profile columns: depth, TAW 0-30, 0-100 and to the roots, RAW, flags.
+py::tuple profileColumns(const std::vector<estimation::Profile>& sums, double rootDepth,
+                         double depletion) {
+    const std::size_t profiles = sums.size();
+    constexpr std::size_t SumColumns = 5;
+    std::vector<Numbers> columns;
+    columns.reserve(SumColumns);
+    for (std::size_t i = 0; i < SumColumns; ++i) {
+        columns.emplace_back(static_cast<py::ssize_t>(profiles));
+    }
+    py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(profiles));
+    for (std::size_t p = 0; p < profiles; ++p) {
+        const estimation::ProfileWater sum = sums[p].water({rootDepth, depletion});
+        columns[0].mutable_at(p) = sum.depth;
+        columns[1].mutable_at(p) = sum.topsoil;
+        columns[2].mutable_at(p) = sum.subsoil;
+        columns[3].mutable_at(p) = sum.root;
+        columns[4].mutable_at(p) = sum.readily;
+        flags.mutable_at(p) = sum.flags.bits();
+    }
+    return py::make_tuple(columns[0], columns[1], columns[2], columns[3], columns[4], flags);
+}
+
 } // namespace
 
 py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, const Numbers& bd,
@@ -58,26 +81,8 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
         sums[static_cast<std::size_t>(p)].add(top.at(h), bottom.at(h),
                                               found ? std::optional(found->waterMm) : std::nullopt);
     }
-    // depth, TAW 0-30, 0-100 and to the roots, RAW
-    constexpr std::size_t SumColumns = 5;
-    std::vector<Numbers> columns;
-    columns.reserve(SumColumns);
-    for (std::size_t i = 0; i < SumColumns; ++i) {
-        columns.emplace_back(static_cast<py::ssize_t>(profiles));
-    }
-    py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(profiles));
-    for (std::size_t p = 0; p < profiles; ++p) {
-        const estimation::ProfileWater sum = sums[p].water({rootDepth, depletion});
-        columns[0].mutable_at(p) = sum.depth;
-        columns[1].mutable_at(p) = sum.topsoil;
-        columns[2].mutable_at(p) = sum.subsoil;
-        columns[3].mutable_at(p) = sum.root;
-        columns[4].mutable_at(p) = sum.readily;
-        flags.mutable_at(p) = sum.flags.bits();
-    }
-    return py::make_tuple(
-        py::make_tuple(columns[0], columns[1], columns[2], columns[3], columns[4], flags),
-        py::make_tuple(thetaFc, thetaPwp, water, horizonFlags));
+    return py::make_tuple(profileColumns(sums, rootDepth, depletion),
+                          py::make_tuple(thetaFc, thetaPwp, water, horizonFlags));
 }
 
 } // namespace talvo::python

@@ -1,4 +1,4 @@
-#include "cli/error.h"
+#include "base/error.h"
 #include "cli/interruption.h"
 #include "cli/replacing_file.h"
 
@@ -134,7 +134,7 @@ TEST_F(ReplacingFileTest, CompanionStaysWithItsFile) {
             // What may not be replaced: a folder that took the map's place.
             fs::remove(map);
             fs::create_directories(map / "in");
-            EXPECT_THROW(file.commit(), Error);
+            EXPECT_THROW(file.commit(), base::Error);
             EXPECT_EQ(contents(companion), "old classes");
             continue;
         }
@@ -200,7 +200,7 @@ TEST_F(ReplacingFileTest, FindsWhereTheOutputLeads) {
             continue;
         }
         if (!c.kind) {
-            EXPECT_THROW(findOutput(c.path), Error);
+            EXPECT_THROW(findOutput(c.path), base::Error);
             continue;
         }
         const OutputTarget target = findOutput(c.path);
@@ -286,7 +286,7 @@ TEST_F(ReplacingFileTest, FilesAreReplacedTogetherOrNotAtAll) {
             if (c.summaryBecomesFolder) {
                 fs::remove(m_folder / "summary.csv");
                 fs::create_directory(m_folder / "summary.csv");
-                EXPECT_THROW(commitTogether({&table, &summary}), Error);
+                EXPECT_THROW(commitTogether({&table, &summary}), base::Error);
             } else {
                 commitTogether({&table, &summary});
             }

@@ -1,10 +1,10 @@
 // The map's primitives: how two inputs' grids differ, the decimal scales of --scale, the
 // rows of each --tile and the input blocks a run keeps in use.
 
+#include "base/error.h"
+#include "base/scale.h"
 #include "map/block_cache.h"
-#include "map/error.h"
 #include "map/grid.h"
-#include "map/scale.h"
 #include "map/tiles.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +76,7 @@ TEST(GridTest, AcceptsTheSameGridWrittenDifferently) {
 
 struct ScaleCase {
     std::string_view text;
-    DecimalScale scale;
+    base::DecimalScale scale;
 };
 
 TEST(ScaleTest, ParsesDecimalsExactly) {
@@ -88,27 +88,27 @@ TEST(ScaleTest, ParsesDecimalsExactly) {
         ScaleCase{"1e+2", {100, 0}},  ScaleCase{"123456789012345", {123456789012345, 0}},
     };
     for (const ScaleCase& c : cases) {
-        EXPECT_EQ(parseScale(c.text), c.scale) << c.text;
+        EXPECT_EQ(base::parseScale(c.text), c.scale) << c.text;
     }
     // A band's own scale, through its shortest text.
-    EXPECT_EQ(scaleFromDouble(0.1), (DecimalScale{1, 1}));
-    EXPECT_EQ(scaleFromDouble(0.001), (DecimalScale{1, 3}));
-    EXPECT_EQ(scaleFromDouble(2), (DecimalScale{2, 0}));
+    EXPECT_EQ(base::scaleFromDouble(0.1), (base::DecimalScale{1, 1}));
+    EXPECT_EQ(base::scaleFromDouble(0.001), (base::DecimalScale{1, 3}));
+    EXPECT_EQ(base::scaleFromDouble(2), (base::DecimalScale{2, 0}));
 }
 
 // The value a table row holding the same text would read to: 523 at 0.1 is 52.3, which
 // 523 * 0.1 is not. Every int16 at a tenth, and a few other scales.
 TEST(ScaleTest, GivesTheDoubleOfTheDecimalText) {
-    const DecimalScale tenth = parseScale("0.1");
+    const base::DecimalScale tenth = base::parseScale("0.1");
     for (int raw = -32768; raw <= 32767; ++raw) {
         const std::string text =
             std::to_string(raw / 10) + "." + std::to_string(std::abs(raw % 10));
         const double expected = (raw < 0 && raw > -10 ? -1 : 1) * std::stod(text);
         ASSERT_EQ(tenth.apply(raw), expected) << raw;
     }
-    EXPECT_EQ(parseScale("0.01").apply(1234), 12.34);
-    EXPECT_EQ(parseScale("2.5").apply(3), 7.5);
-    EXPECT_EQ(parseScale("1").apply(0.1), 0.1);
+    EXPECT_EQ(base::parseScale("0.01").apply(1234), 12.34);
+    EXPECT_EQ(base::parseScale("2.5").apply(3), 7.5);
+    EXPECT_EQ(base::parseScale("1").apply(0.1), 0.1);
 }
 
 // OC moved into a model's unit stays one decimal scale, in the form parseScale gives.
@@ -121,32 +121,33 @@ TEST(ScaleTest, ShiftsByPowersOfTen) {
     for (const Shift& c : {Shift{"0.1", -1, "0.01"}, Shift{"100", -1, "10"}, Shift{"1", -1, "0.1"},
                            Shift{"2.5", -2, "0.025"}, Shift{"0.1", 1, "1"}, Shift{"1", 1, "10"},
                            Shift{"0.25", 1, "2.5"}, Shift{"0.1", 0, "0.1"}}) {
-        EXPECT_EQ(parseScale(c.from).shifted(c.places), parseScale(c.to)) << c.from << c.places;
+        EXPECT_EQ(base::parseScale(c.from).shifted(c.places), base::parseScale(c.to))
+            << c.from << c.places;
     }
-    EXPECT_EQ(parseScale("0.1").shifted(-1).apply(50), 0.5); // 50 dg/kg as %
-    EXPECT_THROW(parseScale("1e-22").shifted(-1), Error);
-    EXPECT_THROW(parseScale("1e15").shifted(2), Error);
+    EXPECT_EQ(base::parseScale("0.1").shifted(-1).apply(50), 0.5); // 50 dg/kg as %
+    EXPECT_THROW(base::parseScale("1e-22").shifted(-1), base::Error);
+    EXPECT_THROW(base::parseScale("1e15").shifted(2), base::Error);
 }
 
 TEST(ScaleTest, ParsesAListByInputName) {
-    const ScaleSet scales = parseScaleList("sand=0.1,clay=0.01,oc=1");
-    EXPECT_EQ(scales[0], (DecimalScale{1, 1}));
+    const base::ScaleSet scales = base::parseScaleList("sand=0.1,clay=0.01,oc=1");
+    EXPECT_EQ(scales[0], (base::DecimalScale{1, 1}));
     EXPECT_FALSE(scales[1].has_value());
-    EXPECT_EQ(scales[2], (DecimalScale{1, 2}));
-    EXPECT_EQ(scales[3], (DecimalScale{1, 0}));
-    EXPECT_EQ(soilGridsScales(), parseScaleList("sand=0.1,silt=0.1,clay=0.1,oc=0.1"));
+    EXPECT_EQ(scales[2], (base::DecimalScale{1, 2}));
+    EXPECT_EQ(scales[3], (base::DecimalScale{1, 0}));
+    EXPECT_EQ(base::soilGridsScales(), base::parseScaleList("sand=0.1,silt=0.1,clay=0.1,oc=0.1"));
 }
 
 TEST(ScaleTest, RefusesWhatIsNoPositiveDecimal) {
     for (const std::string_view text : {"", "0", "0.000", "-0.1", "0.1x", "1e", "e1", "0,1",
                                         "1234567890123456", "1e-23", "1e20", "nan", " 0.1"}) {
-        EXPECT_THROW(parseScale(text), Error) << text;
+        EXPECT_THROW(base::parseScale(text), base::Error) << text;
     }
     for (const std::string_view text :
          {"sand", "sand=0.1,sand=0.2", "gravel=0.1", "sand=0.1,", "Sand=0.1", "sand=0"}) {
-        EXPECT_THROW(parseScaleList(text), Error) << text;
+        EXPECT_THROW(base::parseScaleList(text), base::Error) << text;
     }
-    EXPECT_THROW(scaleFromDouble(-0.1), Error);
+    EXPECT_THROW(base::scaleFromDouble(-0.1), base::Error);
 }
 
 TEST(TilesTest, ParsesIndexOfCount) {
@@ -154,7 +155,7 @@ TEST(TilesTest, ParsesIndexOfCount) {
     EXPECT_EQ(parseTile("3/8"), (Tile{3, 8}));
     for (const std::string_view text :
          {"0/4", "5/4", "1/0", "-1/4", "1", "1/", "/4", "a/b", "1/4/2", "1 /4", "+1/4"}) {
-        EXPECT_THROW(parseTile(text), Error) << text;
+        EXPECT_THROW(parseTile(text), base::Error) << text;
     }
 }
 

@@ -320,6 +320,47 @@ def _name_mismatches(position, flat, mismatched, error, usda):
             error[at[held[at]] if held.size > 1 else at] = _talvo.TYPE_MISMATCH
 
 
+def _given(inputs, decimal, units):
+    """Each input read as numbers, sand, silt and clay in percent, and its cells that held a
+    text that is no number (None where none did)."""
+    given, mismatched = [], []
+    for name, values in inputs.items():
+        try:
+            numbers, texts = _read(values, decimal)
+            given.append(numbers if name == "oc" else _in_percent(numbers, units))
+            mismatched.append(texts)
+        except (TypeError, ValueError) as error:  # which input, among four
+            raise type(error)(f"{name}: {error}") from error
+    return given, mismatched
+
+
+def _broadcast(given, mismatched, index):
+    """The inputs broadcast together: their shape, its cell count, and each input and its
+    mismatched cells as a flat run. A Series' labels must fit the shape."""
+    shape = np.broadcast_shapes(*(array.shape for array in given))
+    if index is not None and shape != (len(index),):
+        raise ValueError(f"inputs of shape {shape} cannot take the {len(index)} labels of "
+                         f"the Series among them")
+    flat = [_flattened(array, shape) for array in given]
+    mismatched = [None if texts is None or not texts.any() else _flattened(texts, shape)
+                  for texts in mismatched]
+    size = int(np.prod(shape, dtype=np.int64))
+    if size == 0:
+        flat = [np.empty(0) for _ in flat]
+    return shape, size, flat, mismatched
+
+
+def _carbon(position, oc, oc_unit, stacklevel):
+    """OC in the unit the model reads, with a UserWarning where it lies above the model's
+    calibration."""
+    if oc_unit is not None:
+        oc = _talvo.carbon_for(position, oc, oc_unit)
+    carbon = _talvo.carbon_note(position, oc, 'if yours is in g/kg, give oc_unit="g/kg"')
+    if carbon is not None:
+        warnings.warn(carbon, UserWarning, stacklevel=stacklevel + 1)
+    return oc
+
+
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
              decimal=".", psd="international", units="%", oc_unit=None):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
@@ -368,30 +409,10 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
         raise ValueError("threads must be at least 1")
     _check_decimal(decimal)
     usda = _talvo.usda(psd)
-    given, mismatched = [], []
-    for name, values in inputs.items():
-        try:
-            numbers, texts = _read(values, decimal)
-            given.append(numbers if name == "oc" else _in_percent(numbers, units))
-            mismatched.append(texts)
-        except (TypeError, ValueError) as error:  # which input, among four
-            raise type(error)(f"{name}: {error}") from error
-    shape = np.broadcast_shapes(*(array.shape for array in given))
-    if index is not None and shape != (len(index),):
-        raise ValueError(f"inputs of shape {shape} cannot take the {len(index)} labels of "
-                         f"the Series among them")
-    flat = [_flattened(array, shape) for array in given]
-    mismatched = [None if texts is None or not texts.any() else _flattened(texts, shape)
-                  for texts in mismatched]
-    size = int(np.prod(shape, dtype=np.int64))
-    if size == 0:
-        flat = [np.empty(0) for _ in flat]
+    given, mismatched = _given(inputs, decimal, units)
+    shape, size, flat, mismatched = _broadcast(given, mismatched, index)
     _warn_of_units(*flat[:3], stacklevel=2)
-    if oc_unit is not None:
-        flat[3] = _talvo.carbon_for(row.position, flat[3], oc_unit)
-    carbon = _talvo.carbon_note(row.position, flat[3], 'if yours is in g/kg, give oc_unit="g/kg"')
-    if carbon is not None:
-        warnings.warn(carbon, UserWarning, stacklevel=2)
+    flat[3] = _carbon(row.position, flat[3], oc_unit, 2)
     results = _talvo.estimate_flat(row.position, *flat, general,
                                    0 if threads is None else int(threads), usda)
     if size:
@@ -540,6 +561,34 @@ def _input_numbers(found, reads, decimal, stacklevel):
     return numbers
 
 
+def _chosen_models(models, inputs):
+    """The models evaluate() scores: "all" is every model whose inputs the table has; a model
+    named that reads a column the table lacks is a ValueError."""
+    if models == "all":
+        return [m for m in _all_models() if all(inputs[i][0] is not None for i in m.inputs)]
+    one = isinstance(models, (str, int, np.integer))
+    chosen = [_model(m) for m in ([models] if one else models)]
+    for m in chosen:
+        missing = [i for i in m.inputs if inputs[i][0] is None]
+        if missing:
+            raise ValueError(f"{m.list_text} reads {', '.join(missing)}: the table has no "
+                             "such column")
+    return chosen
+
+
+def _measured_columns(table, measured, decimal):
+    """Each measured quantity's column as float64, empty where it was not measured."""
+    columns = {}
+    for name in _MEASURED:
+        if name in measured:
+            if measured[name] not in table:
+                raise KeyError(f"measured {name}: the table has no column {measured[name]!r}")
+            columns[name] = _numbers(table[measured[name]], decimal).ravel()
+        else:
+            columns[name] = np.empty(0)
+    return columns
+
+
 def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, decimal=".",
              psd="international"):
     """Which model fits: each model's scores against measured FC, PWP or AWC.
@@ -570,28 +619,12 @@ def evaluate(table, measured, models="all", *, measured_unit="v/v", bd=None, dec
     if unknown or not measured:
         raise ValueError(f"measured: give columns for fc, pwp or awc, not {sorted(unknown)}")
     inputs = _find_inputs(table)
-    if models == "all":
-        chosen = [m for m in _all_models() if all(inputs[i][0] is not None for i in m.inputs)]
-    else:
-        one = isinstance(models, (str, int, np.integer))
-        chosen = [_model(m) for m in ([models] if one else models)]
-        for m in chosen:
-            missing = [i for i in m.inputs if inputs[i][0] is None]
-            if missing:
-                raise ValueError(f"{m.list_text} reads {', '.join(missing)}: the table has no "
-                                 "such column")
+    chosen = _chosen_models(models, inputs)
     reads = {i for m in chosen for i in m.inputs}
     numbers = {name: np.empty(0) if values is None else values
                for name, values in _input_numbers(inputs, reads, decimal, 2).items()}
     count = len(numbers["sand"])
-    columns = {}
-    for name in _MEASURED:
-        if name in measured:
-            if measured[name] not in table:
-                raise KeyError(f"measured {name}: the table has no column {measured[name]!r}")
-            columns[name] = _numbers(table[measured[name]], decimal).ravel()
-        else:
-            columns[name] = np.empty(0)
+    columns = _measured_columns(table, measured, decimal)
     density = table[bd] if bd is not None else _column(table, "bd")
     density = _numbers(density, decimal).ravel() if density is not None else np.empty(0)
     for name, values in list(numbers.items()) + list(columns.items()) + [("bd", density)]:

@@ -16,6 +16,68 @@ function element(name, attributes, text) {
 
 const points = (outline) => outline.map((p) => `${p.x},${p.y}`).join(' ');
 
+// Each class's outline and label, grouped by its code.
+function drawClasses(textures) {
+  const classes = element('g', { class: 'classes' });
+  for (const texture of textures) {
+    const group = element('g', { 'data-code': texture.code });
+    group.append(element('polygon', { points: points(texture.outline) }));
+    // The name where it fits, else the abbreviation, as the window writes them.
+    const fits = texture.room > texture.name.length * 6.2;
+    group.append(
+      element(
+        'text',
+        { x: texture.label.x, y: texture.label.y, class: 'label' },
+        fits ? texture.name : texture.code,
+      ),
+    );
+    classes.append(group);
+  }
+  return classes;
+}
+
+// The ticks with their numbers and each axis's title.
+function drawAxes(ticks, titles) {
+  const axes = element('g', { class: 'axes' });
+  for (const tick of ticks) {
+    const end = { x: tick.x + 5 * tick.outward.x, y: tick.y + 5 * tick.outward.y };
+    axes.append(element('line', { x1: tick.x, y1: tick.y, x2: end.x, y2: end.y }));
+    // Not at 0: each corner carries the 100 of its own axis.
+    if (tick.percent % LabelEvery === 0 && tick.percent > 0) {
+      axes.append(
+        element(
+          'text',
+          {
+            x: tick.x + 14 * tick.outward.x,
+            y: tick.y + 14 * tick.outward.y,
+            class: 'tick',
+          },
+          String(tick.percent),
+        ),
+      );
+    }
+  }
+  for (const axis of titles) {
+    const at = { x: axis.x + 34 * axis.outward.x, y: axis.y + 34 * axis.outward.y };
+    // Along the side, read from left to right.
+    const sign = axis.outward.y >= 0 ? 1 : -1;
+    const degrees = (Math.atan2(-sign * axis.outward.x, sign * axis.outward.y) * 180) / Math.PI;
+    axes.append(
+      element(
+        'text',
+        {
+          x: at.x,
+          y: at.y,
+          class: 'title',
+          transform: `rotate(${degrees} ${at.x} ${at.y})`,
+        },
+        axis.title,
+      ),
+    );
+  }
+  return axes;
+}
+
 export class Triangle {
   constructor(talvo, svg) {
     this.talvo = talvo;
@@ -37,58 +99,8 @@ export class Triangle {
     const { sand, silt, clay } = geometry.corners;
     // One percent of clay upwards, one of silt sideways.
     this.percent = { x: (silt.x - sand.x) / 100, y: (sand.y - clay.y) / 100 };
-    const classes = element('g', { class: 'classes' });
-    for (const texture of geometry.classes) {
-      const group = element('g', { 'data-code': texture.code });
-      group.append(element('polygon', { points: points(texture.outline) }));
-      // The name where it fits, else the abbreviation, as the window writes them.
-      const fits = texture.room > texture.name.length * 6.2;
-      group.append(
-        element(
-          'text',
-          { x: texture.label.x, y: texture.label.y, class: 'label' },
-          fits ? texture.name : texture.code,
-        ),
-      );
-      classes.append(group);
-    }
-    const axes = element('g', { class: 'axes' });
-    for (const tick of geometry.ticks) {
-      const end = { x: tick.x + 5 * tick.outward.x, y: tick.y + 5 * tick.outward.y };
-      axes.append(element('line', { x1: tick.x, y1: tick.y, x2: end.x, y2: end.y }));
-      // Not at 0: each corner carries the 100 of its own axis.
-      if (tick.percent % LabelEvery === 0 && tick.percent > 0) {
-        axes.append(
-          element(
-            'text',
-            {
-              x: tick.x + 14 * tick.outward.x,
-              y: tick.y + 14 * tick.outward.y,
-              class: 'tick',
-            },
-            String(tick.percent),
-          ),
-        );
-      }
-    }
-    for (const axis of geometry.axes) {
-      const at = { x: axis.x + 34 * axis.outward.x, y: axis.y + 34 * axis.outward.y };
-      // Along the side, read from left to right.
-      const sign = axis.outward.y >= 0 ? 1 : -1;
-      const degrees = (Math.atan2(-sign * axis.outward.x, sign * axis.outward.y) * 180) / Math.PI;
-      axes.append(
-        element(
-          'text',
-          {
-            x: at.x,
-            y: at.y,
-            class: 'title',
-            transform: `rotate(${degrees} ${at.x} ${at.y})`,
-          },
-          axis.title,
-        ),
-      );
-    }
+    const classes = drawClasses(geometry.classes);
+    const axes = drawAxes(geometry.ticks, geometry.axes);
     // Placed by show(), which follows every drawing.
     this.mark = element('circle', { id: 'soil-point', r: 5, visibility: 'hidden' });
     this.svg.replaceChildren(this.svg.querySelector('title'), classes, axes, this.mark);
