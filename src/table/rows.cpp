@@ -546,11 +546,11 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
 // ---- Input uncertainty (--sd)
 
 void RowFormatter::readSpreads(const Soil& soil) {
-    m_spreadFault.clear();
     for (const estimation::Input input : estimation::allInputs) {
         const auto i = static_cast<std::size_t>(input);
         const std::optional<base::SpreadSource>& source = m_settings.spreads[i];
         m_spread[i] = 0.0;
+        m_spreadFaults[i].clear();
         if (!source) {
             continue;
         }
@@ -566,14 +566,12 @@ void RowFormatter::readSpreads(const Soil& soil) {
         const std::string_view text = fieldText(soil, *m_columns.spread[i]);
         const estimation::InputValue value = readInputCell(text, input, m_settings, m_columns);
         if (value.failure == estimation::FailureKind::typeMismatch) {
-            m_spreadFault = estimation::typeMismatchText(source->column, text);
-            return;
+            m_spreadFaults[i] = estimation::typeMismatchText(source->column, text);
+        } else if (value.failure || !(value.number >= 0.0)) {
+            m_spreadFaults[i] = estimation::outOfRangeText(source->column, text);
+        } else {
+            m_spread[i] = value.number;
         }
-        if (value.failure || !(value.number >= 0.0)) {
-            m_spreadFault = estimation::outOfRangeText(source->column, text);
-            return;
-        }
-        m_spread[i] = value.number;
     }
 }
 
@@ -584,14 +582,21 @@ char* RowFormatter::writeSpreads(char* end, const estimation::PtfModel& model,
     if (values == nullptr) {
         return none(); // the row or the model's estimate failed, and says so
     }
-    if (!m_spreadFault.empty()) {
-        fault = m_spreadFault;
-        return none();
+    // Sand, silt and clay move each other, so their spreads count for every model; OC's only
+    // for a model that reads it.
+    const bool readsCarbon = model.readInputs.contains(estimation::Input::oc);
+    for (const estimation::Input input : estimation::allInputs) {
+        const std::string& inputFault = m_spreadFaults[static_cast<std::size_t>(input)];
+        if (!inputFault.empty() && (input != estimation::Input::oc || readsCarbon)) {
+            fault = inputFault;
+            return none();
+        }
     }
-    // OC's spread moves into the model's unit with OC itself.
     estimation::InputSpread spread = m_spread;
+    double& oc = spread[static_cast<std::size_t>(estimation::Input::oc)];
+    oc = readsCarbon ? oc : 0.0;
+    // OC's spread moves into the model's unit with OC itself.
     if (m_settings.carbonUnit) {
-        double& oc = spread[static_cast<std::size_t>(estimation::Input::oc)];
         const int places = estimation::carbonPlaces(model, *m_settings.carbonUnit);
         oc = places > 0 ? oc * 10 : (places < 0 ? oc / 10 : oc);
     }

@@ -172,8 +172,8 @@ private:
     ShortText m_lineEnd; // the table's
 
     // ---- Input uncertainty (--sd)
-    // The row's standard deviations into m_spread, or why they cannot be read into
-    // m_spreadFault.
+    // The row's standard deviations into m_spread, or why one cannot be read into its
+    // m_spreadFaults.
     void readSpreads(const Soil& soil);
     // The percentiles of the model's FC, PWP and AWC over draws around `values` (the soil as
     // the model reads it; nullptr where the model could not estimate it), each followed by the
@@ -181,7 +181,7 @@ private:
     char* writeSpreads(char* end, const estimation::PtfModel& model,
                        const estimation::InputValues* values, std::string_view& fault);
     estimation::InputSpread m_spread{};
-    std::string m_spreadFault;
+    std::array<std::string, 4> m_spreadFaults;
     estimation::SoilDraws m_draws;
 };
 
