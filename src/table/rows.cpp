@@ -477,8 +477,7 @@ inline void RowFormatter::appendAdded(char* end, std::string_view error, OutputP
 void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                              OutputPiece& out, Summary& summary) {
     ++summary.records;
-    const bool uncertain = m_settings.uncertain();
-    if (uncertain && malformed.empty()) {
+    if (m_settings.uncertain() && malformed.empty()) {
         readSpreads(soil);
     }
     // Every input column was converted once, whatever each model reads; a model fails only on
@@ -530,15 +529,8 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                       : end;
         }
         std::string_view spreadFault;
-        if (uncertain) {
-            end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
-        }
-        // The row's one reason: its shape's, else its model's, else a horizon cell's, else its
-        // spread's.
-        const std::string_view other = !m_horizonFault.empty() ? m_horizonFault : spreadFault;
-        const std::string_view error =
-            !malformed.empty() ? malformed : (!failure.empty() ? failure : other);
-        appendAdded(end, error, out, summary);
+        end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
+        appendAdded(end, rowError(malformed, failure, spreadFault), out, summary);
         ++summary.rows;
     }
 }
@@ -575,8 +567,17 @@ void RowFormatter::readSpreads(const Soil& soil) {
     }
 }
 
+std::string_view RowFormatter::rowError(std::string_view malformed, std::string_view failure,
+                                        std::string_view spreadFault) const {
+    const std::string_view other = !m_horizonFault.empty() ? m_horizonFault : spreadFault;
+    return !malformed.empty() ? malformed : (!failure.empty() ? failure : other);
+}
+
 char* RowFormatter::writeSpreads(char* end, const estimation::PtfModel& model,
                                  const estimation::InputValues* values, std::string_view& fault) {
+    if (!m_settings.uncertain()) {
+        return end;
+    }
     const char delimiter = m_settings.delimiter;
     const auto none = [&] { return std::fill_n(end, SpreadColumns.size(), delimiter); };
     if (values == nullptr) {

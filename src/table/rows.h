@@ -175,9 +175,13 @@ private:
     // The row's standard deviations into m_spread, or why one cannot be read into its
     // m_spreadFaults.
     void readSpreads(const Soil& soil);
-    // The percentiles of the model's FC, PWP and AWC over draws around `values` (the soil as
-    // the model reads it; nullptr where the model could not estimate it), each followed by the
-    // delimiter; empty fields, and the reason in `fault`, where there are none.
+    // The row's one reason: its shape's, else its model's, else a horizon cell's, else its
+    // spread's.
+    std::string_view rowError(std::string_view malformed, std::string_view failure,
+                              std::string_view spreadFault) const;
+    // With --sd, the percentiles of the model's FC, PWP and AWC over draws around `values` (the
+    // soil as the model reads it; nullptr where the model could not estimate it), each followed by
+    // the delimiter; empty fields, and the reason in `fault`, where there are none.
     char* writeSpreads(char* end, const estimation::PtfModel& model,
                        const estimation::InputValues* values, std::string_view& fault);
     estimation::InputSpread m_spread{};
