@@ -156,14 +156,14 @@ Percentiles percentiles(std::span<double> values) {
         return {};
     }
     std::sort(values.begin(), values.end());
-    const auto at = [&values](double p) {
+    const auto quantile = [&values](double p) {
         const double h = static_cast<double>(values.size() - 1) * p;
         const double below = std::floor(h);
         const auto i = static_cast<std::size_t>(below);
         const double next = values[std::min(i + 1, values.size() - 1)];
         return values[i] + (h - below) * (next - values[i]);
     };
-    return {at(0.05), at(0.5), at(0.95)};
+    return {quantile(0.05), quantile(0.5), quantile(0.95)};
 }
 
 std::array<double, 3> quickResults(const PtfModel& model, const InputValues& inputs,
