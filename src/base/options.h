@@ -8,6 +8,8 @@
 #include "base/error.h"
 #include "estimation/estimation.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -80,5 +82,27 @@ double checkRootDepth(double depth, Spelling spelling);
 // --depletion: p, 0 to 1. Throws Error.
 double parseDepletion(std::string_view text);
 double checkDepletion(double share, Spelling spelling);
+
+// ---- Input uncertainty
+
+// One input's standard deviation as --sd gives it: the header of the column holding it, or one
+// number for every row. Either is in the unit the input's own column is read in.
+struct SpreadSource {
+    std::string column; // empty: `value` for every row
+    double value = 0.0;
+
+    friend bool operator==(const SpreadSource&, const SpreadSource&) = default;
+};
+// By estimation::Input.
+using SpreadSources = std::array<std::optional<SpreadSource>, 4>;
+
+// --sd: NAME=NUMBER or NAME=HEADER pairs separated by commas ("sand=2,clay=clay_sd"), NAME
+// sand, silt, clay or oc, each once; a NUMBER 0 or more; at most two of sand, silt and clay,
+// as the third keeps their sum. Throws Error.
+SpreadSources parseSpreads(std::string_view text);
+// --draws: a whole number from estimation::FewestDraws to estimation::MostDraws. Throws Error.
+int parseDraws(std::string_view text);
+// --seed: a whole number from 0 to 2^64 - 1. Throws Error.
+std::uint64_t parseSeed(std::string_view text);
 
 } // namespace talvo::base

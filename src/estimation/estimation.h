@@ -956,4 +956,100 @@ private:
     ParticleSizeScale m_scale;
 };
 
+// ---- Uncertainty
+
+// Inputs known to within a standard deviation, carried through any model by Monte Carlo: soils
+// are drawn around the one given, each goes through the model, and the spread of the results
+// is what the inputs leave open. The same seed gives the same draws, bit for bit, on every
+// platform and in the browser.
+
+inline constexpr int DefaultDraws = 1000;
+// With fewer, p05 and p95 would rest on a few dozen draws each.
+inline constexpr int FewestDraws = 1000;
+// A row's draws are held at once: 10^6 of them take 64 MB.
+inline constexpr int MostDraws = 1000000;
+inline constexpr std::uint64_t DefaultSeed = 1;
+// A draw with a content outside 0..100 (or OC below 0) is drawn again; a soil needing more
+// tries than this per draw lies too far outside for its spread to mean anything.
+inline constexpr int TriesPerDraw = 20;
+
+// Standard deviations of sand, silt, clay and OC, in the units the inputs are read in; 0 where
+// an input is taken as exact.
+using InputSpread = std::array<double, 4>;
+
+struct DrawSettings {
+    int draws = DefaultDraws; // FewestDraws to MostDraws
+    std::uint64_t seed = DefaultSeed;
+};
+
+// Why a soil's draws could not be made.
+enum class DrawFailure : std::uint8_t {
+    spread,       // a standard deviation below 0, or no number
+    threeSpreads, // sand, silt and clay all have one: none is left to keep their sum
+    outside,      // fewer than one try in TriesPerDraw fell within 0..100
+};
+// "No spread: a standard deviation below 0 or no number", ...
+std::string_view describe(DrawFailure failure);
+
+// The soils drawn around one soil. Each input with a spread is drawn from a normal
+// distribution around its value; of sand, silt and clay, the first of silt, sand, clay without
+// a spread takes up the difference, so that every draw keeps the soil's sum (100 for a soil
+// that sums to 100), and a model reading all three sees a soil that could exist. Draws with a
+// changed content outside 0..100, or OC below 0, are drawn again: the normal distribution
+// truncated there, rather than negative contents reaching a model.
+class SoilDraws {
+public:
+    // Precondition: settings.draws within FewestDraws..MostDraws.
+    explicit SoilDraws(DrawSettings settings = {});
+    // Draws around `soil` from the settings' seed, whatever was drawn before: a soil's draws
+    // are the same whichever row or thread it comes in. Failed, the draws are empty.
+    std::optional<DrawFailure> draw(const InputValues& soil, const InputSpread& spread);
+    std::span<const InputValues> soils() const noexcept { return m_soils; }
+
+private:
+    DrawSettings m_settings;
+    std::vector<InputValues> m_soils;
+};
+
+// The 5th, 50th and 95th percentiles of a result over the draws; NoNumber where some draw gave
+// no finite result.
+struct Percentiles {
+    double p05 = NoNumber;
+    double p50 = NoNumber;
+    double p95 = NoNumber;
+};
+
+// Percentiles by type 7 of Hyndman & Fan (1996), R's and numpy's default: the p-quantile of n
+// sorted values lies at 0-based position h = (n - 1) p, between x[floor h] and x[floor h + 1]
+// in proportion. Reorders `values`. Precondition: not empty.
+Percentiles percentiles(std::span<double> values);
+
+// Each draw through `outputs`, a callable from const InputValues& to std::array<double, N>,
+// and the percentiles of each of its N outputs.
+template <std::size_t N, typename Outputs>
+std::array<Percentiles, N> propagate(std::span<const InputValues> draws, Outputs&& outputs) {
+    std::array<std::vector<double>, N> values;
+    for (std::vector<double>& output : values) {
+        output.resize(draws.size());
+    }
+    for (std::size_t d = 0; d < draws.size(); ++d) {
+        const std::array<double, N> drawn = outputs(draws[d]);
+        for (std::size_t o = 0; o < N; ++o) {
+            values[o][d] = drawn[o];
+        }
+    }
+    std::array<Percentiles, N> out;
+    for (std::size_t o = 0; o < N; ++o) {
+        out[o] = percentiles(values[o]);
+    }
+    return out;
+}
+
+// FC, PWP and AWC of a soil by the model's equations on doubles, with sand, silt and clay on
+// `scale`: no rounding to 15 digits, so within a rounding step of the estimate's numbers. NaN
+// where a result is no finite number. The model's part of a propagation.
+std::array<double, 3>
+quickResults(const PtfModel& model, const InputValues& inputs,
+             ParticleSizeScale scale = ParticleSizeScale::international) noexcept;
+
 } // namespace talvo::estimation

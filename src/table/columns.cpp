@@ -165,8 +165,12 @@ void chooseModels(const RecordView& header, const Settings& settings, Columns& c
 
 // An added column named like one of the input's would be read back as the wrong one.
 void refuseAddedNames(const RecordView& header, const Settings& settings) {
+    std::vector<std::string_view> names(AddedColumns.begin(), AddedColumns.end());
+    if (settings.uncertain()) {
+        names.insert(names.end(), SpreadColumns.begin(), SpreadColumns.end());
+    }
     for (std::size_t i = 0; i < header.size(); ++i) {
-        for (const std::string_view added : AddedColumns) {
+        for (const std::string_view added : names) {
             if (base::sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
                 throw base::Error("the input already has a column named " +
                                   base::printable(header[i]) + " (column " + std::to_string(i + 1) +
@@ -208,6 +212,27 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
     }
 }
 
+// The columns --sd names, by their header in any case.
+void findSpreadColumns(const RecordView& header, const Settings& settings, Columns& columns) {
+    for (const Input input : estimation::allInputs) {
+        const std::optional<base::SpreadSource>& spread =
+            settings.spreads[static_cast<std::size_t>(input)];
+        if (!spread || spread->column.empty()) {
+            continue;
+        }
+        auto& found = columns.spread[static_cast<std::size_t>(input)];
+        for (std::size_t i = 0; i < header.size() && !found; ++i) {
+            if (base::sameName(trimBlanks(header[i]), trimBlanks(spread->column))) {
+                found = i;
+            }
+        }
+        if (!found) {
+            throw base::Error("--sd " + std::string(estimation::name(input)) + "=" +
+                              base::printable(spread->column) + ": the header has no such column");
+        }
+    }
+}
+
 } // namespace
 
 Columns findColumns(const RecordView& header, const Settings& settings,
@@ -224,6 +249,7 @@ Columns findColumns(const RecordView& header, const Settings& settings,
     if (settings.profiles) {
         findHorizonColumns(header, settings, columns);
     }
+    findSpreadColumns(header, settings, columns);
     refuseAddedNames(header, settings);
     return columns;
 }
@@ -257,6 +283,12 @@ std::string outputHeader(const RecordView& header, const Settings& settings,
         if (settings.profiles && column == AddedColumns.back()) {
             for (const std::string_view horizon : HorizonColumns) {
                 appendField(text, settings.prefix + std::string(horizon), settings.delimiter);
+                text += settings.delimiter;
+            }
+        }
+        if (settings.uncertain() && column == AddedColumns.back()) {
+            for (const std::string_view spread : SpreadColumns) {
+                appendField(text, settings.prefix + std::string(spread), settings.delimiter);
                 text += settings.delimiter;
             }
         }

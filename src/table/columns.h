@@ -30,7 +30,13 @@ struct Columns {
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
     // A horizon table's profile, top, bottom, bd and cf; bd and cf may be absent.
     std::array<std::optional<std::size_t>, allHorizonInputs.size()> horizon{};
+    // The columns holding standard deviations (--sd), by estimation::Input.
+    std::array<std::optional<std::size_t>, 4> spread{};
 };
+
+// With --sd, the percentiles each row gains before `error`: fc_p05, fc_p50, fc_p95, pwp_p05, ...
+inline constexpr std::array<std::string_view, 9> SpreadColumns{
+    "fc_p05", "fc_p50", "fc_p95", "pwp_p05", "pwp_p50", "pwp_p95", "awc_p05", "awc_p50", "awc_p95"};
 
 // Finds the inputs by the names real tables give them (input_names.h), or by the header
 // --column gave. With every model asked for, a model whose columns are missing is left out

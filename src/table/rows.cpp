@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -74,7 +75,7 @@ inline Wanted keepHorizonCells(Wanted wanted, Wanted wantedEnd, std::size_t fiel
 } // namespace
 
 RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
-    : m_settings(settings), m_columns(columns) {
+    : m_settings(settings), m_columns(columns), m_draws(settings.draws) {
     for (const estimation::PtfModel* model : columns.models) {
         std::string text;
         appendField(text, model->listText, settings.delimiter);
@@ -119,10 +120,10 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     }
     m_lineEnd = ShortText(columns.lineEnd);
     // The model's, texture and flags texts and the line's end each take a whole ShortText.
-    static_assert(4 * ShortText::Capacity + ErrorCapacity +
-                      3 * (estimation::ResultTextCapacity + 3) + 5 +
-                      HorizonColumns.size() * (estimation::ResultTextCapacity + 3) <=
-                  AddedCapacity);
+    static_assert(
+        4 * ShortText::Capacity + ErrorCapacity + 3 * (estimation::ResultTextCapacity + 3) + 5 +
+            (HorizonColumns.size() + SpreadColumns.size()) * (estimation::ResultTextCapacity + 3) <=
+        AddedCapacity);
     m_scaled =
         columns.organicMatter || std::any_of(settings.scales.begin(), settings.scales.end(),
                                              [](const std::optional<base::DecimalScale>& scale) {
@@ -316,15 +317,19 @@ std::string_view RowFormatter::cell(const Soil& soil, estimation::Input input) c
     if (found == m_inputColumns.end()) {
         return {};
     }
+    return fieldText(soil, found->first);
+}
+
+std::string_view RowFormatter::fieldText(const Soil& soil, std::size_t column) const {
     if (soil.record != nullptr) {
-        return (*soil.record)[found->first];
+        return (*soil.record)[column];
     }
     // Split as the row was read: a delimiter ends every field, the decimal separator too.
     // std::find rather than a call to memchr for each field: a table may fail on every row.
     const char delimiter = m_settings.delimiter;
     const char* start = soil.line.data();
     const char* const last = start + soil.line.size();
-    for (std::size_t field = 0; field < found->first && start != last; ++field) {
+    for (std::size_t field = 0; field < column && start != last; ++field) {
         start = std::find(start, last, delimiter);
         start += start != last ? 1 : 0;
     }
@@ -472,6 +477,9 @@ inline void RowFormatter::appendAdded(char* end, std::string_view error, OutputP
 void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                              OutputPiece& out, Summary& summary) {
     ++summary.records;
+    if (m_settings.uncertain() && malformed.empty()) {
+        readSpreads(soil);
+    }
     // Every input column was converted once, whatever each model reads; a model fails only on
     // the inputs it reads.
     const ShortText& texture = malformed.empty() ? textureField(soil.values, summary) : m_noTexture;
@@ -487,7 +495,8 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         end = writeModel(end, m, shape.padding);
         std::string_view failure; // the model's, where its estimate failed
         estimation::Flags flags;  // a malformed row has none: its numbers were not read
-        std::optional<std::array<double, 2>> limits; // a horizon's FC and PWP, 15 digits
+        std::optional<std::array<double, 2>> limits;            // a horizon's FC and PWP, 15 digits
+        const estimation::InputValues* estimatedSoil = nullptr; // where the model estimated it
         if (malformed.empty()) {
             // Built where it is read: a copy read back in wider pieces than it was written in
             // stalls every row on a failed store forward. A horizon's water is summed from
@@ -498,6 +507,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
             const estimation::SoilEstimate estimated = estimation::estimateSoil(
                 model, values, m_settings.precision, m_settings.particleSizeScale);
             end = writeEstimate(end, estimated, soil, failure, flags, summary);
+            estimatedSoil = estimated.failure() ? nullptr : &values;
             // A horizon cell without a sound number leaves no water.
             if (horizon && !estimated.failure() && m_horizonFault.empty()) {
                 limits = estimated.fifteenDigitLimits();
@@ -518,12 +528,102 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                       ? std::fill_n(end, HorizonColumns.size(), m_settings.delimiter)
                       : end;
         }
-        // The row's one reason: its shape's, else its model's, else a horizon cell's.
-        const std::string_view error =
-            !malformed.empty() ? malformed : (!failure.empty() ? failure : m_horizonFault);
-        appendAdded(end, error, out, summary);
+        std::string_view spreadFault;
+        end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
+        appendAdded(end, rowError(malformed, failure, spreadFault), out, summary);
         ++summary.rows;
     }
+}
+
+// ---- Input uncertainty (--sd)
+
+void RowFormatter::readSpreads(const Soil& soil) {
+    for (const estimation::Input input : estimation::allInputs) {
+        const auto i = static_cast<std::size_t>(input);
+        const std::optional<base::SpreadSource>& source = m_settings.spreads[i];
+        m_spread[i] = 0.0;
+        m_spreadFaults[i].clear();
+        if (!source) {
+            continue;
+        }
+        if (source->column.empty()) {
+            // One number for every row, read as the input's cells are: at its scale, organic
+            // matter as carbon.
+            const std::optional<base::DecimalScale>& scale = m_settings.scales[i];
+            const double sd = scale ? scale->apply(source->value) : source->value;
+            const bool organic = input == estimation::Input::oc && m_columns.organicMatter;
+            m_spread[i] = organic ? sd / estimation::OrganicMatterPerCarbon : sd;
+            continue;
+        }
+        const std::string_view text = fieldText(soil, *m_columns.spread[i]);
+        const estimation::InputValue value = readInputCell(text, input, m_settings, m_columns);
+        if (value.failure == estimation::FailureKind::typeMismatch) {
+            m_spreadFaults[i] = estimation::typeMismatchText(source->column, text);
+        } else if (value.failure || !(value.number >= 0.0)) {
+            m_spreadFaults[i] = estimation::outOfRangeText(source->column, text);
+        } else {
+            m_spread[i] = value.number;
+        }
+    }
+}
+
+std::string_view RowFormatter::rowError(std::string_view malformed, std::string_view failure,
+                                        std::string_view spreadFault) const {
+    const std::string_view other = !m_horizonFault.empty() ? m_horizonFault : spreadFault;
+    return !malformed.empty() ? malformed : (!failure.empty() ? failure : other);
+}
+
+char* RowFormatter::writeSpreads(char* end, const estimation::PtfModel& model,
+                                 const estimation::InputValues* values, std::string_view& fault) {
+    if (!m_settings.uncertain()) {
+        return end;
+    }
+    const char delimiter = m_settings.delimiter;
+    const auto none = [&] { return std::fill_n(end, SpreadColumns.size(), delimiter); };
+    if (values == nullptr) {
+        return none(); // the row or the model's estimate failed, and says so
+    }
+    // Sand, silt and clay move each other, so their spreads count for every model; OC's only
+    // for a model that reads it.
+    const bool readsCarbon = model.readInputs.contains(estimation::Input::oc);
+    for (const estimation::Input input : estimation::allInputs) {
+        const std::string& inputFault = m_spreadFaults[static_cast<std::size_t>(input)];
+        if (!inputFault.empty() && (input != estimation::Input::oc || readsCarbon)) {
+            fault = inputFault;
+            return none();
+        }
+    }
+    estimation::InputSpread spread = m_spread;
+    double& oc = spread[static_cast<std::size_t>(estimation::Input::oc)];
+    oc = readsCarbon ? oc : 0.0;
+    // OC's spread moves into the model's unit with OC itself.
+    if (m_settings.carbonUnit) {
+        const int places = estimation::carbonPlaces(model, *m_settings.carbonUnit);
+        oc = places > 0 ? oc * 10 : (places < 0 ? oc / 10 : oc);
+    }
+    if (const std::optional<estimation::DrawFailure> failed = m_draws.draw(*values, spread)) {
+        fault = estimation::describe(*failed);
+        return none();
+    }
+    const estimation::ParticleSizeScale scale = m_settings.particleSizeScale;
+    const auto percentiles =
+        estimation::propagate<3>(m_draws.soils(), [&](const estimation::InputValues& v) {
+            return estimation::quickResults(model, v, scale);
+        });
+    for (const estimation::Percentiles& p : percentiles) {
+        if (std::isnan(p.p05)) {
+            fault = "No spread: some draws give no finite result";
+            return none();
+        }
+    }
+    for (const estimation::Percentiles& p : percentiles) {
+        for (const double value : {p.p05, p.p50, p.p95}) {
+            end =
+                writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
+            *end++ = delimiter;
+        }
+    }
+    return end;
 }
 
 } // namespace talvo::table

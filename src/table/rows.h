@@ -96,6 +96,8 @@ private:
     const std::string& longRowReason(std::size_t fields, std::string_view surplus);
     // The cell an input of `soil` was read from; empty where the table has none.
     std::string_view cell(const Soil& soil, estimation::Input input) const;
+    // The cell of `soil`'s row in `column`.
+    std::string_view fieldText(const Soil& soil, std::size_t column) const;
     // One input's text as a number, at the input's scale where one is set, organic matter as
     // carbon.
     estimation::InputValue readInput(std::string_view text, estimation::Input input) const;
@@ -137,7 +139,7 @@ private:
     // the flags, the line's end and an error, which is one of the engine's texts or a malformed
     // row's reason.
     static constexpr std::size_t ErrorCapacity = 512;
-    static constexpr std::size_t AddedCapacity = 4096;
+    static constexpr std::size_t AddedCapacity = 8192;
 
     const Settings& m_settings;
     const Columns& m_columns;
@@ -168,6 +170,23 @@ private:
     // The flags field of each set of flags, by its bits.
     std::array<ShortText, std::size_t{1} << estimation::allFlags.size()> m_flagTexts;
     ShortText m_lineEnd; // the table's
+
+    // ---- Input uncertainty (--sd)
+    // The row's standard deviations into m_spread, or why one cannot be read into its
+    // m_spreadFaults.
+    void readSpreads(const Soil& soil);
+    // The row's one reason: its shape's, else its model's, else a horizon cell's, else its
+    // spread's.
+    std::string_view rowError(std::string_view malformed, std::string_view failure,
+                              std::string_view spreadFault) const;
+    // With --sd, the percentiles of the model's FC, PWP and AWC over draws around `values` (the
+    // soil as the model reads it; nullptr where the model could not estimate it), each followed by
+    // the delimiter; empty fields, and the reason in `fault`, where there are none.
+    char* writeSpreads(char* end, const estimation::PtfModel& model,
+                       const estimation::InputValues* values, std::string_view& fault);
+    estimation::InputSpread m_spread{};
+    std::array<std::string, 4> m_spreadFaults;
+    estimation::SoilDraws m_draws;
 };
 
 // The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`

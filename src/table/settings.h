@@ -1,8 +1,10 @@
 #pragma once
 
+#include "base/options.h"
 #include "base/scale.h"
 #include "estimation/estimation.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -40,6 +42,15 @@ struct Settings {
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
     // The header naming profile, top, bottom, bd, cf; empty: the column's own name.
     std::array<std::string, 5> horizonNames{};
+
+    // ---- Input uncertainty (--sd): each row and model gains the percentiles of FC, PWP and
+    // AWC over soils drawn around its own.
+    base::SpreadSources spreads{};
+    estimation::DrawSettings draws;
+    bool uncertain() const noexcept {
+        return std::any_of(spreads.begin(), spreads.end(),
+                           [](const auto& spread) { return spread.has_value(); });
+    }
 };
 
 } // namespace talvo::table
