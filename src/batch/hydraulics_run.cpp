@@ -245,9 +245,12 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
         readHypresInputs(row, layout, settings, arguments, soil);
     }
     if (soil.error.empty() && row.size() > layout.width) {
-        soil.error = "Surplus fields: " + std::to_string(row.size() - layout.width) +
-                     " beyond the header, from \"" + estimation::printable(row[layout.width]) +
-                     "\"";
+        // The surplus is kept whole in the error, so that no cell of the input is lost.
+        soil.error = "Surplus fields beyond the header: ";
+        for (std::size_t i = layout.width; i < row.size(); ++i) {
+            soil.error += i > layout.width ? std::string(1, delimiter) : std::string();
+            soil.error += estimation::printable(row[i]);
+        }
     }
     std::optional<estimation::HydraulicEstimate> estimate;
     if (soil.error.empty()) {
@@ -291,7 +294,7 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     }
     const table::RecordView header = records[0];
     const Layout layout = findLayout(header, settings, arguments);
-    std::string line;
+    std::string line = reader.hadByteOrderMark() ? "\xEF\xBB\xBF" : "";
     for (std::size_t i = 0; i < header.size(); ++i) {
         line += i > 0 ? std::string(1, settings.delimiter) : std::string();
         table::appendField(line, header[i], settings.delimiter);

@@ -118,7 +118,7 @@ void appendFailureText(std::string& out, const FailureReason& reason, std::strin
         out += failureText(reason);
         return;
     case FailureKind::outOfRange:
-        out += failureText(reason);
+        out += outOfRangeText(input, text);
         // Sand fails only where the USDA scale takes from it the silt of 20-50 um.
         out += *reason.input == Input::sand
                    ? " (the USDA scale counts silt up to 50 um, taken from sand: 0.398 x silt, "

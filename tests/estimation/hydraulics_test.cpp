@@ -211,7 +211,7 @@ TEST(HydraulicInputsTest, UsdaFromInternational) {
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.reason(), (FailureReason{FailureKind::outOfRange, Input::sand}));
         EXPECT_EQ(failureText(failure.reason(), "5"),
-                  "Out of range: sand (the USDA scale counts silt up to 50 um, taken from sand: "
+                  "Out of range: sand 5 (the USDA scale counts silt up to 50 um, taken from sand: "
                   "0.398 x silt, more sand than this soil has)");
     }
     EXPECT_NEAR(organicMatterFromCarbon(2.0), 3.448, 1e-12);
