@@ -1098,6 +1098,9 @@ struct HydraulicEstimate {
     CurveWater water;
 };
 
+// The sheet of a hydraulic model, as the seven have theirs.
+const ModelSheet& modelSheet(HydraulicModel model);
+
 // A soil's estimate with one model, FC at `fcHead`: a plain function of its inputs, so that
 // anything (uncertainty, maps, arrays) can call it. Throws Failure: division by zero (HYPRES
 // divides by clay, silt and OM: the input named is oc, from which OM comes) and out of range

@@ -62,10 +62,7 @@ std::optional<HydraulicModel> hydraulicModel(std::string_view name) noexcept {
 }
 
 std::string_view source(HydraulicModel model) {
-    return model == HydraulicModel::saxtonRawls
-               ? "Saxton and Rawls, 2006, Soil Sci. Soc. Am. J. 70:1569-1578"
-               : "Wösten, Lilly, Nemes and Le Bas, 1999, Geoderma 90:169-185 (HYPRES, "
-                 "continuous PTF)";
+    return modelSheet(model).source;
 }
 
 SaxtonRawls saxtonRawls(const HydraulicSoil& soil) noexcept {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -241,6 +242,11 @@ TEST(HydraulicInputsTest, HypresFailures) {
     }
     for (const HydraulicModel model : allHydraulicModels) {
         EXPECT_EQ(hydraulicModel(name(model)), model);
+        // Wherever a model is described, so is the step from carbon to organic matter.
+        const ModelSheet& sheet = modelSheet(model);
+        EXPECT_TRUE(std::any_of(sheet.caveats.begin(), sheet.caveats.end(), [](auto caveat) {
+            return caveat.find("OM = OC x 1.724") != std::string_view::npos;
+        })) << name(model);
     }
     EXPECT_FALSE(hydraulicModel("rosetta"));
 }
