@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace talvo::base {
@@ -140,7 +141,7 @@ TEST(HydraulicOptions, ReadOrRefused) {
         {"fc-head",
          [](std::string_view t) { return estimation::generalText(parseFieldCapacityHead(t)); }},
     };
-    const Case cases[] = {
+    const std::vector<Case> cases{
         {"hydraulics", "all", "saxton-rawls,hypres"},
         {"hydraulics", "Saxton-Rawls", "saxton-rawls"},
         {"hydraulics", "hypres", "hypres"},
@@ -159,7 +160,7 @@ TEST(HydraulicOptions, ReadOrRefused) {
         }
         EXPECT_EQ(got, c.expected) << c.option << " '" << c.text << "'";
     }
-    const std::pair<std::string_view, std::optional<bool>> cells[] = {
+    const std::vector<std::pair<std::string_view, std::optional<bool>>> cells{
         {"1", true},    {"Top", true},    {"yes", true},      {"0", false},
         {"sub", false}, {"FALSE", false}, {"", std::nullopt}, {"2", std::nullopt}};
     for (const auto& [text, layer] : cells) {

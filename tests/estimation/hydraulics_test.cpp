@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 using namespace talvo::estimation;
 
@@ -37,7 +38,7 @@ TEST(SaxtonRawlsTest, PaperTableThree) {
         double sand, clay;
         double wp, fc, sat, ks;
     };
-    constexpr Case cases[] = {
+    const std::vector<Case> cases{
         {"sand", 88, 5, 5, 10, 46, 108.1},
         {"loamy sand", 80, 5, 5, 12, 46, 96.7},
         {"sandy loam", 65, 10, 8, 18, 45, 50.3},
@@ -72,7 +73,7 @@ TEST(SaxtonRawlsTest, DensityAndGravelByHand) {
         double density, thetaS, theta33, lambda, ks, gravelByVolume, bulkDensity, paw,
             pawWithGravel, ksWithGravel;
     };
-    constexpr Case cases[] = {
+    const std::vector<Case> cases{
         {1.0, 0.0, 1.4323826509068802, 0.4594782449407999, 0.27961016494079993, 0.186873685240403,
          15.475656399419266, 0.0, 1.4323826509068802, 0.14258656494079994, 0.14258656494079994,
          15.475656399419266},
@@ -112,7 +113,7 @@ TEST(HypresTest, ContinuousPtfByHand) {
         bool topsoil;
         double thetaS, alpha, n, l, ks, fc330, fc100, pwp;
     };
-    constexpr Case cases[] = {
+    const std::vector<Case> cases{
         {20, 40, 2.0, 1.35, true, 0.45010325556455716, 0.03685329012642307, 1.202701752804209,
          -2.7727569044052767, 38.804957574463764, 0.2690559529414343, 0.33468522551397695,
          0.1251273095426822},
@@ -165,7 +166,7 @@ TEST(RetentionCurveTest, Landmarks) {
     // (1 + (0.02 h)^1.5)^(-1/3): at 330 cm 6.6^1.5 = 16.9557..., at 15,000 cm 300^1.5.
     const double vg330 = 0.05 + 0.40 / std::cbrt(1.0 + std::pow(6.6, 1.5));
     const double vg15000 = 0.05 + 0.40 / std::cbrt(1.0 + std::pow(300.0, 1.5));
-    const Case cases[] = {
+    const std::vector<Case> cases{
         {"power law, saturated", sr.curve, 0.0, loam.thetaS},
         {"power law, ponded", sr.curve, -5.0, loam.thetaS},
         {"power law, below the air entry", sr.curve, 40.0, loam.thetaS},
@@ -198,7 +199,8 @@ TEST(RetentionCurveTest, NegativeAirEntryIsSaturatedAtZero) {
 // The inverse of the conversion to the international scale: each soil comes back; sand that
 // cannot give the silt of 20-50 um fails, and says why.
 TEST(HydraulicInputsTest, UsdaFromInternational) {
-    constexpr ParticleSizes soils[] = {{40, 40, 20}, {88, 7, 5}, {0, 60, 40}, {33.3, 33.3, 33.4}};
+    const std::vector<ParticleSizes> soils{
+        {40, 40, 20}, {88, 7, 5}, {0, 60, 40}, {33.3, 33.3, 33.4}};
     for (const ParticleSizes& usda : soils) {
         const ParticleSizes back = usdaFromInternational(internationalFromUsda(usda));
         EXPECT_NEAR(back.sand, usda.sand, 1e-12);
@@ -225,7 +227,7 @@ TEST(HydraulicInputsTest, HypresFailures) {
         double clay, silt, om;
         FailureReason reason;
     };
-    constexpr Case cases[] = {
+    const std::vector<Case> cases{
         {0, 40, 2, {FailureKind::divisionByZero, Input::clay}},
         {20, 0, 2, {FailureKind::divisionByZero, Input::silt}},
         {20, 40, 0, {FailureKind::divisionByZero, Input::oc}},
