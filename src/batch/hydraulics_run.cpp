@@ -149,10 +149,10 @@ RowSoil readSoil(const table::RecordView& row, const Layout& layout,
     return out;
 }
 
-// HYPRES's bulk density and layer, from the row or the options.
-void readHypresInputs(const table::RecordView& row, const Layout& layout,
-                      const table::Settings& settings, const HydraulicArguments& arguments,
-                      RowSoil& out) {
+// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options.
+void readDensityAndLayer(const table::RecordView& row, const Layout& layout,
+                         const table::Settings& settings, const HydraulicArguments& arguments,
+                         bool layer, RowSoil& out) {
     const std::string_view bd =
         layout.bulkDensity && *layout.bulkDensity < row.size() ? row[*layout.bulkDensity] : "";
     const std::optional<double> density = cellNumber(bd, "bd", settings, out.error);
@@ -164,6 +164,9 @@ void readHypresInputs(const table::RecordView& row, const Layout& layout,
         return;
     }
     out.soil.bulkDensity = *density;
+    if (!layer) {
+        return;
+    }
     out.soil.topsoil = arguments.topsoil.value_or(true);
     const std::string_view cell =
         layout.topsoil && *layout.topsoil < row.size() ? row[*layout.topsoil] : "";
@@ -242,7 +245,8 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
     const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
                             !estimation::missingText(row[*layout.bulkDensity]);
     if (soil.error.empty() && (model == HydraulicModel::hypres || hasDensity)) {
-        readHypresInputs(row, layout, settings, arguments, soil);
+        readDensityAndLayer(row, layout, settings, arguments, model == HydraulicModel::hypres,
+                            soil);
     }
     if (soil.error.empty() && row.size() > layout.width) {
         // The surplus is kept whole in the error, so that no cell of the input is lost.

@@ -6,6 +6,7 @@
 #include "estimation/estimation.h"
 #include "table/settings.h"
 
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
