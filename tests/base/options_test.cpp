@@ -145,7 +145,7 @@ TEST(HydraulicOptions, ReadOrRefused) {
         {"hydraulics", "all", "saxton-rawls,hypres"},
         {"hydraulics", "Saxton-Rawls", "saxton-rawls"},
         {"hydraulics", "hypres", "hypres"},
-        {"hydraulics", "rosetta", "--hydraulics 'rosetta': give saxton-rawls, hypres or all"},
+        {"hydraulics", "wosten", "--hydraulics 'wosten': give saxton-rawls, hypres or all"},
         {"topsoil", "YES", "yes"},
         {"topsoil", "1", "--topsoil '1': give yes or no"},
         {"fc-head", "100", "100"},

@@ -250,5 +250,5 @@ TEST(HydraulicInputsTest, HypresFailures) {
             return caveat.find("OM = OC x 1.724") != std::string_view::npos;
         })) << name(model);
     }
-    EXPECT_FALSE(hydraulicModel("rosetta"));
+    EXPECT_FALSE(hydraulicModel("wosten"));
 }
