@@ -253,6 +253,14 @@ void finishOptions(Arguments& arguments) {
         throw base::Error("--hydraulics writes its own table: give it without --model, "
                           "--profiles or --measured");
     }
+    // Not read by that table yet: refused rather than silently ignored.
+    const base::ScaleSet& scales = arguments.settings.scales;
+    const bool scaled = std::any_of(scales.begin(), scales.end(),
+                                    [](const auto& scale) { return scale.has_value(); });
+    if (!arguments.hydraulics.models.empty() && (scaled || arguments.settings.safeCells)) {
+        throw base::Error("--hydraulics reads percent and writes cells as they are: give it "
+                          "without --scale, --fractions or --safe-cells");
+    }
     arguments.settings.carbonUnit =
         cli::knownCarbonUnit(arguments.settings.carbonUnit, arguments.settings.scales);
     finishMeasuredOptions(arguments.measured, arguments.output);
