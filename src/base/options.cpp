@@ -260,4 +260,49 @@ double checkDepletion(double share, Spelling spelling) {
     return share;
 }
 
+// ---- Hydraulic models
+
+std::vector<estimation::HydraulicModel> parseHydraulicModels(std::string_view text,
+                                                             Spelling spelling) {
+    using estimation::HydraulicModel;
+    if (sameName(text, "all")) {
+        return {estimation::allHydraulicModels.begin(), estimation::allHydraulicModels.end()};
+    }
+    const HydraulicModel model = chosen(
+        "hydraulics", spelling, text,
+        std::array{
+            std::pair{estimation::name(HydraulicModel::saxtonRawls), HydraulicModel::saxtonRawls},
+            std::pair{estimation::name(HydraulicModel::hypres), HydraulicModel::hypres}},
+        "saxton-rawls, hypres or all");
+    return {model};
+}
+
+bool parseTopsoil(std::string_view text, Spelling spelling) {
+    return chosen("topsoil", spelling, text,
+                  std::array{std::pair{std::string_view("yes"), true},
+                             std::pair{std::string_view("no"), false}},
+                  "yes or no");
+}
+
+std::optional<bool> topsoilNamed(std::string_view text) {
+    for (const std::string_view word : {"1", "yes", "true", "top"}) {
+        if (sameName(text, word)) {
+            return true;
+        }
+    }
+    for (const std::string_view word : {"0", "no", "false", "sub"}) {
+        if (sameName(text, word)) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+double parseFieldCapacityHead(std::string_view text, Spelling spelling) {
+    return chosen("fc-head", spelling, text,
+                  std::array{std::pair{std::string_view("330"), estimation::FieldCapacityHead},
+                             std::pair{std::string_view("100"), estimation::WetFieldCapacityHead}},
+                  "330 or 100 (cm)");
+}
+
 } // namespace talvo::base

@@ -105,4 +105,19 @@ int parseDraws(std::string_view text);
 // --seed: a whole number from 0 to 2^64 - 1. Throws Error.
 std::uint64_t parseSeed(std::string_view text);
 
+// ---- Hydraulic models
+
+// --hydraulics: saxton-rawls, hypres or all, in the order of allHydraulicModels.
+std::vector<estimation::HydraulicModel> parseHydraulicModels(std::string_view text,
+                                                             Spelling spelling = Spelling::option);
+
+// --topsoil: yes or no, the layer HYPRES reads where a table has no topsoil column.
+bool parseTopsoil(std::string_view text, Spelling spelling = Spelling::option);
+
+// A topsoil cell: 1, yes, true or top; 0, no, false or sub; in any case. Nothing otherwise.
+std::optional<bool> topsoilNamed(std::string_view text);
+
+// --fc-head: 330 or 100 (cm), the head at which the curve's FC is read.
+double parseFieldCapacityHead(std::string_view text, Spelling spelling = Spelling::option);
+
 } // namespace talvo::base

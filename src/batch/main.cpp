@@ -63,6 +63,9 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
         return talvo::batch::runMeasured(tool, arguments);
     }
+    if (!arguments.hydraulics.models.empty()) {
+        return talvo::batch::runHydraulics(tool, arguments);
+    }
     talvo::cli::InterruptionCleanup cleanup;
     talvo::cli::InputFile input(arguments.input);
     talvo::cli::OutputFiles outputs(input, cleanup);
@@ -141,7 +144,7 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = talvo::cli::showListing(tool, arguments.listing)) {
         return *status;
     }
-    if (!arguments.modelGiven) {
+    if (!arguments.modelGiven && arguments.hydraulics.models.empty()) {
         tool.report("--model is required (see --help and --list-models)");
         return talvo::cli::UsageStatus;
     }

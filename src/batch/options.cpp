@@ -227,6 +227,46 @@ void addSpreadOptions(CLI::App& app, table::Settings& settings) {
         ->needs(spreads);
 }
 
+// ---- Hydraulic models: the water-retention curve instead of the seven models' FC and PWP.
+void addHydraulicOptions(CLI::App& app, Arguments& arguments) {
+    HydraulicArguments& hydraulics = arguments.hydraulics;
+    CLI::Option* const models =
+        app.add_option_function<std::string>(
+               "--hydraulics",
+               [&hydraulics](const std::string& text) {
+                   hydraulics.models = base::parseHydraulicModels(text);
+               },
+               "instead of --model, each row's water-retention curve by Saxton and Rawls, 2006 "
+               "or Wösten et al., 1999 (HYPRES), or both: one row per model with "
+               "hydraulic_model, theta_r and theta_s (% v/v), alpha (1/cm), n, ks (cm/day) and "
+               "the curve's fc, pwp and awc (% v/v; fc at 330 cm, pwp at 15,000 cm), flags and "
+               "error. Sand, silt and clay are turned to the USDA scale (flagged psd) unless "
+               "--psd usda; OM is om as given, or OC x 1.724 (OC in %, or g/kg with --oc-unit "
+               "g/kg). saxton-rawls leaves theta_r, alpha and n empty: its curve is its own "
+               "power law, not van Genuchten's; a bd column (g/cm3) sets its density factor "
+               "(bd over its normal density). hypres needs bd in every row (a row without it "
+               "fails) and the layer from a topsoil column (1 or 0) or --topsoil")
+            ->type_name("saxton-rawls|hypres|all");
+    app.add_option_function<std::string>(
+           "--topsoil",
+           [&hydraulics](const std::string& text) {
+               hydraulics.topsoil = base::parseTopsoil(text);
+           },
+           "with --hydraulics: whether the rows are topsoil for HYPRES, where the table has no "
+           "topsoil column or leaves its cell empty")
+        ->type_name("yes|no")
+        ->needs(models);
+    app.add_option_function<std::string>(
+           "--fc-head",
+           [&hydraulics](const std::string& text) {
+               hydraulics.fcHead = base::parseFieldCapacityHead(text);
+           },
+           "with --hydraulics: the head in cm at which fc is read from the curve (default "
+           "330, 33 kPa; 100 for sandy soils)")
+        ->type_name("330|100")
+        ->needs(models);
+}
+
 } // namespace
 
 // The groups in the order --help lists them.
@@ -239,11 +279,26 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addSpreadOptions(app, arguments.settings);
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
+    addHydraulicOptions(app, arguments);
     cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
+    if (!arguments.hydraulics.models.empty() &&
+        (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given ||
+         arguments.settings.uncertain())) {
+        throw base::Error("--hydraulics writes its own table: give it without --model, "
+                          "--profiles, --measured or --sd");
+    }
+    // Not read by that table yet: refused rather than silently ignored.
+    const base::ScaleSet& scales = arguments.settings.scales;
+    const bool scaled = std::any_of(scales.begin(), scales.end(),
+                                    [](const auto& scale) { return scale.has_value(); });
+    if (!arguments.hydraulics.models.empty() && (scaled || arguments.settings.safeCells)) {
+        throw base::Error("--hydraulics reads percent and writes cells as they are: give it "
+                          "without --scale, --fractions or --safe-cells");
+    }
     arguments.settings.carbonUnit =
         cli::knownCarbonUnit(arguments.settings.carbonUnit, arguments.settings.scales);
     finishMeasuredOptions(arguments.measured, arguments.output);

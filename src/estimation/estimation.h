@@ -69,9 +69,11 @@ private:
 
 // ---- Failures
 
-enum class FailureKind { typeMismatch, divisionByZero, overflow };
+// outOfRange: a number the soil cannot have where a conversion or an equation needs it (sand
+// that the USDA scale would leave below 0). Last, as stored failure codes are 1 + the kind.
+enum class FailureKind { typeMismatch, divisionByZero, overflow, outOfRange };
 
-// "Type mismatch", "Division by zero", "Overflow".
+// "Type mismatch", "Division by zero", "Overflow", "Out of range".
 std::string_view describe(FailureKind kind);
 
 // Why an estimate stopped: the kind, and the input whose text caused it where one did.
@@ -1051,5 +1053,155 @@ std::array<Percentiles, N> propagate(std::span<const InputValues> draws, Outputs
 std::array<double, 3>
 quickResults(const PtfModel& model, const InputValues& inputs,
              ParticleSizeScale scale = ParticleSizeScale::international) noexcept;
+
+// ---- Hydraulic models
+
+// The water-retention curve and saturated conductivity, beside the seven models (which give
+// FC and PWP alone) and outside their catalogue. Both read sand, silt and clay on the USDA
+// scale (silt 2-50 um) and organic matter in % by weight: OM = OC x OrganicMatterPerCarbon
+// where only carbon is known. Water contents are m³/m³, heads cm of water (suction, positive).
+enum class HydraulicModel : std::uint8_t {
+    saxtonRawls, // Saxton and Rawls, 2006: texture and OM; its own power-law curve
+    hypres,      // Wösten et al., 1999, HYPRES continuous PTF: van Genuchten parameters
+};
+inline constexpr std::array allHydraulicModels{HydraulicModel::saxtonRawls, HydraulicModel::hypres};
+
+// "saxton-rawls", "hypres": the values of the options that choose one.
+std::string_view name(HydraulicModel model);
+std::optional<HydraulicModel> hydraulicModel(std::string_view name) noexcept;
+// The published reference, for sheets and help.
+std::string_view source(HydraulicModel model);
+
+// Organic matter from organic carbon, both in %.
+constexpr double organicMatterFromCarbon(double organicCarbon) noexcept {
+    return organicCarbon * OrganicMatterPerCarbon;
+}
+
+// The inverse of internationalFromUsda: silt 2-20 um widened to 2-50 um by the same
+// log-linear curve, the silt gained taken from sand. Throws Failure(outOfRange, sand) where
+// sand is too small to give it (sand below 0.398 x silt); failureText says so.
+ParticleSizes usdaFromInternational(const ParticleSizes& international);
+
+// The standard heads. A kPa is taken as 10 cm of water, the convention by which the
+// literature writes 33 kPa as 330 cm and 1500 kPa as 15,000 cm.
+inline constexpr double FieldCapacityHead = 330.0;    // cm, 33 kPa
+inline constexpr double WetFieldCapacityHead = 100.0; // cm, 10 kPa: sandy soils, some models
+inline constexpr double WiltingPointHead = 15000.0;   // cm, 1500 kPa
+inline constexpr double CmPerKilopascal = 10.0;
+
+// van Genuchten's parameters, with m = 1 - 1/n.
+struct VanGenuchten {
+    double thetaR; // m³/m³
+    double thetaS; // m³/m³
+    double alpha;  // 1/cm
+    double n;      // above 1
+};
+
+// Saxton and Rawls' curve: theta_s up to the air-entry tension, a straight line to 33 kPa,
+// then psi = A theta^-B, the power law through theta33 and theta1500.
+struct PowerLawCurve {
+    double thetaS;    // m³/m³
+    double theta33;   // m³/m³
+    double theta1500; // m³/m³
+    double airEntry;  // kPa
+};
+
+// Water content against head, in either form.
+class RetentionCurve {
+public:
+    explicit RetentionCurve(const VanGenuchten& parameters) noexcept
+        : m_form(Form::vanGenuchten), m_vanGenuchten(parameters) {}
+    explicit RetentionCurve(const PowerLawCurve& parameters) noexcept
+        : m_form(Form::powerLaw), m_powerLaw(parameters) {}
+
+    // m³/m³ at `head` cm of suction; theta_s at 0 and below (a wet soil is saturated).
+    double theta(double head) const noexcept;
+    const VanGenuchten* vanGenuchten() const noexcept {
+        return m_form == Form::vanGenuchten ? &m_vanGenuchten : nullptr;
+    }
+    const PowerLawCurve* powerLaw() const noexcept {
+        return m_form == Form::powerLaw ? &m_powerLaw : nullptr;
+    }
+
+private:
+    enum class Form : std::uint8_t { vanGenuchten, powerLaw };
+    Form m_form;
+    VanGenuchten m_vanGenuchten{};
+    PowerLawCurve m_powerLaw{};
+};
+
+// The water a curve holds between field capacity and wilting point, in m³/m³.
+struct CurveWater {
+    double fc;
+    double pwp;
+    double awc; // fc - pwp
+};
+CurveWater curveWater(const RetentionCurve& curve, double fcHead = FieldCapacityHead) noexcept;
+
+// A soil as both models read it. Each model reads only its own optional inputs.
+struct HydraulicSoil {
+    double sand;          // % of the fine earth, 0.05-2 mm (USDA)
+    double silt;          // %, 2-50 um (USDA)
+    double clay;          // %, below 2 um
+    double organicMatter; // % by weight
+    // Saxton and Rawls: compaction against the normal density (0.9-1.3), and gravel.
+    double densityFactor = 1.0;
+    double gravel = 0.0; // % of the whole soil by weight
+    // HYPRES: bulk density, g/cm³, and the layer.
+    double bulkDensity = NoNumber;
+    bool topsoil = true;
+};
+
+// Saxton and Rawls' results, m³/m³ unless named. theta1500 to psiE read texture and OM alone;
+// the rest follow the density factor, and the gravel values the gravel too.
+struct SaxtonRawls {
+    double theta1500;
+    double theta33;
+    double thetaS;
+    double thetaS33;      // theta_s - theta33
+    double airEntry;      // psi_e, kPa
+    double normalDensity; // g/cm³, of the soil at density factor 1
+    // With the density factor (theta1500 unchanged):
+    double density; // g/cm³ of the fine earth
+    double thetaSAdjusted;
+    double theta33Adjusted;
+    double thetaS33Adjusted;
+    double lambda; // slope of ln theta against ln psi, 1/B
+    double ks;     // mm/h of the fine earth
+    double paw;    // theta33 - theta1500 of the fine earth
+    // The whole soil with its gravel:
+    double gravelByVolume; // % of the whole soil
+    double bulkDensity;    // g/cm³
+    double pawWithGravel;  // m³/m³ of the whole soil
+    double ksWithGravel;   // mm/h
+};
+SaxtonRawls saxtonRawls(const HydraulicSoil& soil) noexcept;
+
+// HYPRES's van Genuchten-Mualem parameters.
+struct Hypres {
+    VanGenuchten curve;
+    double l;  // Mualem's shape parameter
+    double ks; // cm/day
+};
+Hypres hypres(const HydraulicSoil& soil) noexcept;
+
+inline constexpr double MmPerHourToCmPerDay = 2.4;
+
+// What every front end shows of a hydraulic model: its curve, conductivity and water.
+struct HydraulicEstimate {
+    RetentionCurve curve;
+    double ks; // cm/day
+    CurveWater water;
+};
+
+// The sheet of a hydraulic model, as the seven have theirs.
+const ModelSheet& modelSheet(HydraulicModel model);
+
+// A soil's estimate with one model, FC at `fcHead`: a plain function of its inputs, so that
+// anything (uncertainty, maps, arrays) can call it. Throws Failure: division by zero (HYPRES
+// divides by clay, silt and OM: the input named is oc, from which OM comes) and out of range
+// (HYPRES takes logarithms of silt and OM).
+HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& soil,
+                                     double fcHead = FieldCapacityHead);
 
 } // namespace talvo::estimation

@@ -9,12 +9,14 @@ namespace talvo::estimation {
 namespace {
 
 // Every reason's text, so that a table row can name its failure without building a string.
-constexpr std::array<std::array<std::string_view, 5>, 3> texts{{
+constexpr std::array<std::array<std::string_view, 5>, 4> texts{{
     {"Type mismatch", "Type mismatch: sand", "Type mismatch: silt", "Type mismatch: clay",
      "Type mismatch: oc"},
     {"Division by zero", "Division by zero: sand", "Division by zero: silt",
      "Division by zero: clay", "Division by zero: oc"},
     {"Overflow", "Overflow: sand", "Overflow: silt", "Overflow: clay", "Overflow: oc"},
+    {"Out of range", "Out of range: sand", "Out of range: silt", "Out of range: clay",
+     "Out of range: oc"},
 }};
 
 } // namespace
@@ -115,6 +117,14 @@ void appendFailureText(std::string& out, const FailureReason& reason, std::strin
     case FailureKind::overflow:
         out += failureText(reason);
         return;
+    case FailureKind::outOfRange:
+        out += outOfRangeText(input, text);
+        // Sand fails only where the USDA scale takes from it the silt of 20-50 um.
+        out += *reason.input == Input::sand
+                   ? " (the USDA scale counts silt up to 50 um, taken from sand: 0.398 x silt, "
+                     "more sand than this soil has)"
+                   : " (this model takes its logarithm, so it must be above 0)";
+        return;
     }
     out += failureText(reason);
 }
@@ -127,6 +137,8 @@ std::string_view describe(FailureKind kind) {
         return "Division by zero";
     case FailureKind::overflow:
         return "Overflow";
+    case FailureKind::outOfRange:
+        return "Out of range";
     }
     return "Failure";
 }

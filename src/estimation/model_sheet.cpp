@@ -84,4 +84,64 @@ const ModelSheet& modelSheet(const PtfModel& model) {
     return sheets.at(static_cast<std::size_t>(model.position));
 }
 
+// ---- Hydraulic models
+
+namespace {
+
+constexpr InputUnit UsdaSand{Input::sand, "% (0.05-2 mm, USDA)"};
+constexpr InputUnit UsdaSilt{Input::silt, "% (0.002-0.05 mm, USDA)"};
+constexpr InputUnit UsdaClay{Input::clay, "% (<0.002 mm)"};
+constexpr InputUnit OrganicMatterPercent{Input::oc, "% organic matter (OM = OC x 1.724)"};
+
+constexpr std::array saxtonRawlsInputs{UsdaSand, UsdaClay, OrganicMatterPercent};
+constexpr std::array hypresInputs{UsdaSilt, UsdaClay, OrganicMatterPercent};
+
+constexpr std::string_view CurveWater =
+    "m3/m3 (shown as % v/v): FC read from the curve at 330 cm (33 kPa; 100 cm on request), "
+    "PWP at 15,000 cm (1500 kPa)";
+constexpr std::string_view CurveAwc = "FC - PWP of the curve, m3/m3";
+constexpr std::string_view UsdaScale =
+    "Sand, silt and clay on the international scale are turned to the USDA one first (silt "
+    "2-50 um by the log-linear curve, taken from sand) and flagged psd; a soil with too little "
+    "sand for it has no estimate.";
+constexpr std::string_view CarbonAsMatter =
+    "Organic carbon is read as organic matter OM = OC x 1.724 (the van Bemmelen factor); "
+    "organic matter may be given directly.";
+
+constexpr std::array saxtonRawlsCaveats{
+    std::string_view{"Silt is read only to turn sizes on the international scale into USDA ones: "
+                     "the equations use sand, clay and organic matter."},
+    std::string_view{"The curve is the paper's own: theta_s to the air-entry tension, a straight "
+                     "line to 33 kPa, a power law beyond; it has no theta_r, alpha or n."},
+    std::string_view{"Ks in mm/h as published (x 2.4 for cm/day). A density factor (0.9-1.3) and "
+                     "gravel by weight adjust theta_s, theta33, Ks and the available water."},
+    std::string_view{"An air-entry tension below 0, as the regression gives some sands, is taken "
+                     "as 0, so that the curve is saturated at 0 cm."},
+    UsdaScale,
+    CarbonAsMatter,
+};
+constexpr std::array hypresCaveats{
+    std::string_view{"Sand is read only to turn sizes on the international scale into USDA ones."},
+    std::string_view{"Reads bulk density (g/cm3) and whether the layer is topsoil; it divides by "
+                     "clay, silt and OM and takes logarithms of silt and OM, so none may be 0."},
+    std::string_view{"theta_r is 0, as the continuous PTF fits no residual water content."},
+    std::string_view{"Copies of the equations differ in signs; the sign-corrected form is used, "
+                     "with OM^-1 in n* as in the paper's other OM terms of that form."},
+    UsdaScale,
+    CarbonAsMatter,
+};
+
+const std::array<ModelSheet, allHydraulicModels.size()> hydraulicSheets{{
+    {"Saxton and Rawls, 2006, Soil Sci. Soc. Am. J. 70:1569-1578", saxtonRawlsInputs, CurveWater,
+     CurveAwc, saxtonRawlsCaveats},
+    {"Wösten, Lilly, Nemes and Le Bas, 1999, Geoderma 90:169-185 (HYPRES continuous PTF)",
+     hypresInputs, CurveWater, CurveAwc, hypresCaveats},
+}};
+
+} // namespace
+
+const ModelSheet& modelSheet(HydraulicModel model) {
+    return hydraulicSheets.at(static_cast<std::size_t>(model));
+}
+
 } // namespace talvo::estimation

@@ -31,6 +31,8 @@ std::string detail(FailureKind kind, std::string_view words,
         return std::string(words) + " is zero, and this model divides by it.";
     case FailureKind::overflow:
         return std::string(words) + " is too large a number.";
+    case FailureKind::outOfRange:
+        return std::string(words) + " is out of the range this model reads.";
     }
     return {};
 }
@@ -44,6 +46,8 @@ std::string detail(FailureKind kind) {
         return "The calculation divides by zero.";
     case FailureKind::overflow:
         return "A result is too large to compute. Check the input values.";
+    case FailureKind::outOfRange:
+        return "A value is out of the range this model reads.";
     }
     return {};
 }

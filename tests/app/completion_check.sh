@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
+        "--|--cf-by --column --decimal --delimiter --depletion --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --topsoil --version"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -33,9 +33,11 @@ talvo-batch)
         "--delimiter ''|"
         "--measured-unit ''|fraction v/v w/w"
         "--cf-by ''|volume weight"
+        "--hydraulics ''|all hypres saxton-rawls"
+        "--topsoil ''|no yes"
         "--summary r|results.csv"
         "--report r|results.csv"
-        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fractions --help --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --version"
+        "--list-models --|--cf-by --column --decimal --delimiter --depletion --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --strict --summary --topsoil --version"
     )
     ;;
 talvo-map)

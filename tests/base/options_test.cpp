@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace talvo::base {
@@ -115,6 +116,55 @@ TEST(SharedOptions, OneModelOrAList) {
     for (const std::string_view text : {"9", "", ","}) {
         EXPECT_THROW(parseModel(text), Error) << text;
         EXPECT_THROW(parseModels(text, all), Error) << text;
+    }
+}
+
+} // namespace
+} // namespace talvo::base
+
+namespace talvo::base {
+namespace {
+
+// --hydraulics, --topsoil, --fc-head and a topsoil cell: talvo-batch's alone so far.
+TEST(HydraulicOptions, ReadOrRefused) {
+    using estimation::HydraulicModel;
+    const auto models = [](std::string_view text) {
+        std::string out;
+        for (const HydraulicModel model : parseHydraulicModels(text)) {
+            out += std::string(out.empty() ? "" : ",") + std::string(estimation::name(model));
+        }
+        return out;
+    };
+    const std::map<std::string, std::function<std::string(std::string_view)>, std::less<>> readers{
+        {"hydraulics", models},
+        {"topsoil", [](std::string_view t) { return parseTopsoil(t) ? "yes" : "no"; }},
+        {"fc-head",
+         [](std::string_view t) { return estimation::generalText(parseFieldCapacityHead(t)); }},
+    };
+    const std::vector<Case> cases{
+        {"hydraulics", "all", "saxton-rawls,hypres"},
+        {"hydraulics", "Saxton-Rawls", "saxton-rawls"},
+        {"hydraulics", "hypres", "hypres"},
+        {"hydraulics", "wosten", "--hydraulics 'wosten': give saxton-rawls, hypres or all"},
+        {"topsoil", "YES", "yes"},
+        {"topsoil", "1", "--topsoil '1': give yes or no"},
+        {"fc-head", "100", "100"},
+        {"fc-head", "33", "--fc-head '33': give 330 or 100 (cm)"},
+    };
+    for (const Case& c : cases) {
+        std::string got;
+        try {
+            got = readers.at(c.option)(c.text);
+        } catch (const Error& error) {
+            got = error.what();
+        }
+        EXPECT_EQ(got, c.expected) << c.option << " '" << c.text << "'";
+    }
+    const std::vector<std::pair<std::string_view, std::optional<bool>>> cells{
+        {"1", true},    {"Top", true},    {"yes", true},      {"0", false},
+        {"sub", false}, {"FALSE", false}, {"", std::nullopt}, {"2", std::nullopt}};
+    for (const auto& [text, layer] : cells) {
+        EXPECT_EQ(topsoilNamed(text), layer) << text;
     }
 }
 
