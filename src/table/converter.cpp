@@ -130,10 +130,11 @@ const Summary& Converter::summary() const noexcept {
     return m_state->summary;
 }
 
-std::string Converter::profileSummary() const {
+std::string Converter::profileSummary() {
     if (!m_state->settings.profiles) {
         return {};
     }
+    m_state->profiles.gather();
     std::ostringstream out;
     writeProfileSummary(m_state->profiles, m_state->settings, out);
     return std::move(out).str();

@@ -42,7 +42,7 @@ public:
 
     const Summary& summary() const noexcept;
     // With --profiles: the profiles' sums as --summary writes them, once the output is whole.
-    std::string profileSummary() const;
+    std::string profileSummary();
     // Input bytes converted so far, for progress.
     std::uint64_t bytesDone() const noexcept;
 

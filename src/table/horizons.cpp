@@ -9,8 +9,11 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace talvo::table {
 
@@ -22,19 +25,16 @@ std::string_view headerName(HorizonInput input) {
 
 std::size_t ProfileTable::find(std::string_view profileId) {
     for (std::size_t& recent : m_recent) {
-        if (recent != None && id(recent) == profileId) {
+        if (recent != None && runId(recent) == profileId) {
             std::swap(recent, m_recent[0]);
             return m_recent[0];
         }
     }
-    // One lookup for a new id and an old one alike: a short id's string needs no allocation.
-    const auto [at, added] = m_index.try_emplace(std::string(profileId), m_profiles.size());
-    if (added) {
-        m_profiles.push_back({&at->first, None, None});
-    }
+    m_ids += profileId;
+    m_runs.push_back({m_ids.size(), None, None});
     m_recent[1] = m_recent[0];
-    m_recent[0] = at->second;
-    return at->second;
+    m_recent[0] = m_runs.size() - 1;
+    return m_recent[0];
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
@@ -45,14 +45,33 @@ void ProfileTable::add(const HorizonBatch& batch) {
         const std::string_view profileId =
             std::string_view(batch.ids).substr(idStart, entry.idEnd - idStart);
         idStart = entry.idEnd;
-        Profile& profile = m_profiles[find(profileId)];
+        Run& run = m_runs[find(profileId)];
         const std::size_t horizon = m_horizons.size();
         m_horizons.push_back({entry.top, entry.bottom, None});
-        (profile.last == None ? profile.first : m_horizons[profile.last].next) = horizon;
-        profile.last = horizon;
+        (run.last == None ? run.first : m_horizons[run.last].next) = horizon;
+        run.last = horizon;
         const auto values = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
         m_water.insert(m_water.end(), values, values + static_cast<std::ptrdiff_t>(modelCount));
     }
+}
+
+void ProfileTable::gather() {
+    // The runs by id, each id's in the order they came: its first run is the profile's.
+    std::vector<std::size_t> order(m_runs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        const int byId = runId(a).compare(runId(b));
+        return byId != 0 ? byId < 0 : a < b;
+    });
+    const auto sameId = [this](std::size_t a, std::size_t b) { return runId(a) == runId(b); };
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (sameId(order[i - 1], order[i])) {
+            m_horizons[m_runs[order[i - 1]].last].next = m_runs[order[i]].first;
+        }
+    }
+    order.erase(std::unique(order.begin(), order.end(), sameId), order.end());
+    std::sort(order.begin(), order.end());
+    m_profiles = std::move(order);
 }
 
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
@@ -60,7 +79,7 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                                              estimation::Profile& scratch) const {
     const std::size_t modelCount = m_models.size();
     scratch.clear();
-    for (std::size_t h = m_profiles[profile].first; h != None; h = m_horizons[h].next) {
+    for (std::size_t h = m_runs[m_profiles[profile]].first; h != None; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
         scratch.add(m_horizons[h].top, m_horizons[h].bottom,
                     std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));

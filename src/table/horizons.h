@@ -8,10 +8,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace talvo::table {
@@ -50,7 +50,10 @@ struct HorizonBatch {
     }
 };
 
-// Every profile's horizons; profiles kept in the order they first came.
+// Every profile's horizons; profiles kept in the order they first came. Horizons are added
+// in runs, a run being a profile's horizons while it is one of the last two seen; gather()
+// joins each profile's runs once the input is read. Sorting the runs by id then costs far
+// less than looking up every new profile in an index as it comes.
 class ProfileTable {
 public:
     // The models that run, once the header is read, and the line end the rows have.
@@ -62,37 +65,47 @@ public:
     std::string_view lineEnd() const noexcept { return m_lineEnd; }
 
     void add(const HorizonBatch& batch);
+    // Joins each profile's runs: size(), id() and water() then hold every horizon added.
+    void gather();
     std::size_t size() const noexcept { return m_profiles.size(); }
     // One profile's sums with the `m`th model; `scratch` holds its horizons meanwhile.
     estimation::ProfileWater water(std::size_t profile, std::size_t m,
                                    const estimation::RootZone& zone,
                                    estimation::Profile& scratch) const;
-    std::string_view id(std::size_t profile) const noexcept { return *m_profiles[profile].id; }
+    std::string_view id(std::size_t profile) const noexcept { return runId(m_profiles[profile]); }
 
 private:
     static constexpr std::size_t None = ~std::size_t{0};
-    // A profile's horizons are linked in the order they came, all in one vector.
+    // A run's horizons are linked in the order they came, all in one deque; gather() links
+    // each run's last horizon to the next run of its profile.
     struct Horizon {
         double top;
         double bottom;
         std::size_t next; // the profile's next horizon; None after the last
     };
-    struct Profile {
-        const std::string* id; // m_index's key, which stays where it is
+    struct Run {
+        std::size_t idEnd; // in m_ids, where the run's id ends
         std::size_t first;
         std::size_t last;
     };
-    // The profile of `id`, added where it is new.
+    std::string_view runId(std::size_t run) const noexcept {
+        const std::size_t idStart = run == 0 ? 0 : m_runs[run - 1].idEnd;
+        return std::string_view(m_ids).substr(idStart, m_runs[run].idEnd - idStart);
+    }
+    // The run of `id`, started where it is not one of the last two.
     std::size_t find(std::string_view id);
 
     std::vector<const estimation::PtfModel*> m_models;
     std::string_view m_lineEnd = "\n";
-    std::unordered_map<std::string, std::size_t> m_index; // each profile by its id
-    std::vector<Profile> m_profiles;
-    // The last two profiles found: horizons mostly come a profile or two at a time.
+    std::string m_ids; // every run's id, one after another
+    std::vector<Run> m_runs;
+    std::vector<std::size_t> m_profiles; // each profile's first run, once gathered
+    // The last two runs: horizons mostly come a profile or two at a time.
     std::array<std::size_t, 2> m_recent{None, None};
-    std::vector<Horizon> m_horizons;
-    std::vector<double> m_water; // per horizon, one per model (NaN: no estimate)
+    // Deques: a vector's growth would copy millions of horizons, and leave its old room
+    // standing in the heap.
+    std::deque<Horizon> m_horizons;
+    std::deque<double> m_water; // per horizon, one per model (NaN: no estimate)
 };
 
 // A derived number's text in the run's precision at `out`, which holds

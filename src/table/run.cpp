@@ -20,6 +20,9 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
     output.write(head.line.data(), static_cast<std::streamsize>(head.line.size()));
 
     Summary summary = runPipeline(reader, output, settings, head.columns, options);
+    if (options.profiles != nullptr) {
+        options.profiles->gather();
+    }
     summary.formulaCells += head.formulaCells;
     output.flush();
     if (!output) {

@@ -16,7 +16,8 @@ namespace talvo::table {
 // Reads the CSV table from `input` and writes it to `output` with the columns model, fc,
 // pwp, awc and error added: one row per record and model, in input order. Memory stays
 // bounded whatever the length or width of the table. Throws base::Error (CsvError for the input
-// itself, after the rows before the damage have been written).
+// itself, after the rows before the damage have been written). With options.profiles, the
+// profiles are gathered once the table is read.
 Summary runTable(std::istream& input, std::ostream& output, const Settings& settings,
                  const RunOptions& options = {});
 

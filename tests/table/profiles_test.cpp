@@ -304,6 +304,41 @@ TEST(Profiles, SummaryFromThreads) {
     }
 }
 
+// A profile's horizons may come far apart, each stretch of them a run of its own: every
+// profile's runs are joined, profiles in order of first sight, however often the table is
+// gathered and grown. Each horizon's water is its thickness in mm.
+TEST(Profiles, RunsJoinedWhenGathered) {
+    constexpr int Profiles = 20;
+    ProfileTable table;
+    table.start({estimation::modelAt(VolumeModel)}, "\n");
+    // From `top` to `bottom` cm in every profile, first seen from P19 down to P0.
+    const auto addLayer = [&table](double top, double bottom) {
+        HorizonBatch batch;
+        for (int p = Profiles - 1; p >= 0; --p) {
+            batch.ids += "P" + std::to_string(p);
+            batch.entries.push_back({batch.ids.size(), top, bottom});
+            batch.water.push_back((bottom - top) * 10);
+        }
+        table.add(batch);
+    };
+    addLayer(0, 10);
+    addLayer(10, 20);
+    addLayer(20, 30);
+    table.gather();
+    table.gather();
+    addLayer(30, 35);
+    table.gather();
+    ASSERT_EQ(table.size(), std::size_t{Profiles});
+    estimation::Profile scratch;
+    for (std::size_t p = 0; p < table.size(); ++p) {
+        const estimation::ProfileWater water = table.water(p, 0, {100, 0.5}, scratch);
+        EXPECT_EQ(table.id(p), "P" + std::to_string(Profiles - 1 - static_cast<int>(p)));
+        EXPECT_EQ(water.depth, 35) << table.id(p);
+        EXPECT_EQ(water.subsoil, 350) << table.id(p);
+        EXPECT_EQ(water.flags.bits(), 0U) << table.id(p);
+    }
+}
+
 // The horizon columns a table names itself, each once.
 TEST(Profiles, Options) {
     Settings settings;
