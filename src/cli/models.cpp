@@ -53,6 +53,7 @@ std::string sheetOf(const estimation::PtfModel& model) {
     out += labelled("Reads:", reads);
     out += labelled("Results:", sheet.results);
     out += labelled("AWC:", sheet.availableWater);
+    out += labelled("Domain:", estimation::calibrationText(sheet.calibration));
     for (std::size_t i = 0; i < sheet.caveats.size(); ++i) {
         out += labelled(i == 0 ? "Caveats:" : "", sheet.caveats[i]);
     }
