@@ -77,8 +77,8 @@ void addListingOptions(CLI::App& app, ModelListing& listing) {
     app.add_flag("--list-models", listing.models,
                  "list the models: position, name, inputs read, units");
     app.add_flag("--long", listing.sheets,
-                 "with --list-models: each model's source, input units, what its results mean "
-                 "and its caveats");
+                 "with --list-models: each model's source, input units, what its results mean, "
+                 "its calibration domain and its caveats");
 }
 
 std::optional<int> showListing(const Tool& tool, const ModelListing& listing) {
