@@ -1,6 +1,7 @@
 #include "estimation/detail/plausibility.h"
 #include "estimation/estimation.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -42,13 +43,11 @@ std::string calibrationText(std::span<const CalibrationRange> ranges) {
 }
 
 bool outsideDomain(std::span<const CalibrationRange> ranges, const DomainValues& values) noexcept {
-    for (const CalibrationRange& range : ranges) {
-        if (detail::outsideBounds(values[static_cast<std::size_t>(range.quantity)], range.low,
-                                  range.high)) {
-            return true;
-        }
-    }
-    return false;
+    // Plain any_of: the browser build's standard library has no ranges algorithms.
+    return std::any_of(ranges.begin(), ranges.end(), [&values](const CalibrationRange& range) {
+        return detail::outsideBounds(values[static_cast<std::size_t>(range.quantity)], range.low,
+                                     range.high);
+    });
 }
 
 InputSet flaggedInputs(const PtfModel& model) noexcept {
