@@ -80,7 +80,7 @@ constexpr std::array chakrabortyDomain{
     CalibrationRange{DomainQuantity::oc, 0.2, 11.8, "g/kg", "Chakraborty et al., 2011"},
 };
 
-const std::array<ModelSheet, ModelCount> sheets{{
+constexpr std::array<ModelSheet, ModelCount> sheets{{
     {"This calculator's own regression on particle-size distribution", sandClay, ByMass, AwcByMass,
      psdCaveats},
     {"This calculator's own regression on particle-size distribution and organic carbon",
@@ -93,14 +93,17 @@ const std::array<ModelSheet, ModelCount> sheets{{
      chakrabortyDomain},
 }};
 
-// The flags' bounds of every sheet's ranges, by position.
-const std::array<detail::DomainBounds, ModelCount> bounds = [] {
-    std::array<detail::DomainBounds, ModelCount> out;
+// The flags' bounds of every sheet's ranges, by position; made in the build, so that no
+// estimate can run before them.
+constexpr std::array<detail::DomainBounds, ModelCount>
+boundsOf(const std::array<ModelSheet, ModelCount>& all) {
+    std::array<detail::DomainBounds, ModelCount> out{};
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = detail::domainBounds(sheets[i].calibration);
+        out.at(i) = detail::domainBounds(all.at(i).calibration);
     }
     return out;
-}();
+}
+constexpr std::array<detail::DomainBounds, ModelCount> bounds = boundsOf(sheets);
 
 } // namespace
 
