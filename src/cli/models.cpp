@@ -53,6 +53,7 @@ std::string sheetOf(const estimation::PtfModel& model) {
     out += labelled("Reads:", reads);
     out += labelled("Results:", sheet.results);
     out += labelled("AWC:", sheet.availableWater);
+    out += labelled("Domain:", estimation::calibrationText(sheet.calibration));
     for (std::size_t i = 0; i < sheet.caveats.size(); ++i) {
         out += labelled(i == 0 ? "Caveats:" : "", sheet.caveats[i]);
     }
@@ -76,8 +77,8 @@ void addListingOptions(CLI::App& app, ModelListing& listing) {
     app.add_flag("--list-models", listing.models,
                  "list the models: position, name, inputs read, units");
     app.add_flag("--long", listing.sheets,
-                 "with --list-models: each model's source, input units, what its results mean "
-                 "and its caveats");
+                 "with --list-models: each model's source, input units, what its results mean, "
+                 "its calibration domain and its caveats");
 }
 
 std::optional<int> showListing(const Tool& tool, const ModelListing& listing) {

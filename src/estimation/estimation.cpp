@@ -193,7 +193,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs,
 SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
                           DecimalSeparator separator, Precision precision) {
     // Sand, silt and clay describe the soil whatever the model reads (its sum, its texture).
-    InputSet converted = model.readInputs;
+    InputSet converted = flaggedInputs(model);
     converted |= InputSet{Input::sand, Input::silt, Input::clay};
     return estimateSoil(model, convertInputs(texts, converted, separator), precision);
 }
@@ -246,7 +246,7 @@ SoilEstimate estimateSoil(const PtfModel& model, const InputValues& inputs, Prec
 SoilEstimate estimateSoil(const PtfModel& model, const InputTexts& texts,
                           DecimalSeparator separator, Precision precision,
                           ParticleSizeScale scale) {
-    InputSet converted = model.readInputs;
+    InputSet converted = flaggedInputs(model);
     converted |= InputSet{Input::sand, Input::silt, Input::clay};
     return estimateSoil(model, convertInputs(texts, converted, separator), precision, scale);
 }

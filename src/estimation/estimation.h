@@ -404,12 +404,56 @@ struct InputUnit {
     std::string_view unit; // "% (0.02-2 mm)", "g/kg", "% (g/100 g)"
 };
 
+// ---- Calibration domains
+
+// The soils a model's equations were fitted on, as its paper states them. A soil outside
+// them is flagged domain; its numbers stay what the equations give.
+enum class DomainQuantity : std::uint8_t {
+    sand, // the first four as Input numbers them
+    silt,
+    clay,
+    oc,            // in the unit the model reads it
+    organicMatter, // OM = OC x OrganicMatterPerCarbon
+    bulkDensity,   // g/cm3
+};
+inline constexpr std::size_t DomainQuantityCount = 6;
+
+// "sand", "silt", "clay", "organic carbon", "organic matter", "bulk density".
+std::string_view name(DomainQuantity quantity);
+
+// One quantity's range, bounds included; an infinite bound where the paper gives none.
+struct CalibrationRange {
+    DomainQuantity quantity;
+    double low;
+    double high;
+    std::string_view unit;   // "%", "g/kg", "g/cm3"
+    std::string_view source; // where the range is stated
+};
+
+// "clay 0.1-94 % (Rawls et al., 1982)", "clay up to 60 % (...)"; "organic matter" adds how
+// it follows from OC.
+std::string rangeText(const CalibrationRange& range);
+// The ranges joined by "; ", or "not published" for none: every front end's sheet says this.
+std::string calibrationText(std::span<const CalibrationRange> ranges);
+
+// The values a domain is judged on, by DomainQuantity; NaN where not given.
+using DomainValues = std::array<double, DomainQuantityCount>;
+// Whether a given value lies outside its range. A value that is no finite number is not given
+// and lies outside nothing.
+bool outsideDomain(std::span<const CalibrationRange> ranges, const DomainValues& values) noexcept;
+
+// The inputs a model's flags look at: those it reads, and those its calibration ranges name
+// (OC for a model fitted on a range of carbon it does not read). Front ends pass these.
+InputSet flaggedInputs(const PtfModel& model) noexcept;
+
 struct ModelSheet {
     std::string_view source;           // the published reference, or the calculator's own
     std::span<const InputUnit> inputs; // each input the equations read, in the order Input lists
     std::string_view results;          // what FC and PWP mean: "% w/w: g water per 100 g ..."
     std::string_view availableWater;   // how AWC follows from them
     std::span<const std::string_view> caveats; // one sentence each
+    // The soils the equations were fitted on; empty where the paper states none.
+    std::span<const CalibrationRange> calibration = {};
 };
 
 // The sheet of a catalogue row.
@@ -545,9 +589,11 @@ enum class Flag : std::uint8_t {
     psd,           // sand and silt were converted from the USDA scale
     bd,            // a horizon without bulk density: VolumeFactor stood in for it
     porosity,      // FC by volume above the pores its bulk density leaves
+    domain,        // an input lies outside the soils the model was fitted on
 };
 inline constexpr std::array allFlags{Flag::sum,    Flag::range, Flag::oc, Flag::pwpNotBelowFc,
-                                     Flag::result, Flag::psd,   Flag::bd, Flag::porosity};
+                                     Flag::result, Flag::psd,   Flag::bd, Flag::porosity,
+                                     Flag::domain};
 
 class Flags {
 public:
@@ -576,8 +622,8 @@ private:
     std::uint16_t m_bits = 0;
 };
 
-// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity": short and stable, for
-// tables.
+// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain": short and
+// stable, for tables.
 std::string_view code(Flag flag);
 // One English sentence, for people: "PWP is at or above FC for this soil."
 std::string_view sentence(Flag flag);

@@ -1,3 +1,4 @@
+#include "estimation/detail/plausibility.h"
 #include "estimation/estimation.h"
 
 #include <array>
@@ -66,19 +67,49 @@ constexpr std::array sandSiltOrClayCaveats{
 };
 constexpr std::array threeFractionCaveats{Density};
 
-const std::array<ModelSheet, ModelCount> sheets{{
+// The soils each paper says its equations were fitted on; models without any stated have none.
+// Rawls et al. read OC in %, so their organic matter bounds OC x 1.724 in %.
+constexpr std::string_view Rawls1982 = "Rawls et al., 1982";
+constexpr std::array rawlsDomain{
+    CalibrationRange{DomainQuantity::sand, 0.1, 99.0, "%", Rawls1982},
+    CalibrationRange{DomainQuantity::clay, 0.1, 94.0, "%", Rawls1982},
+    CalibrationRange{DomainQuantity::organicMatter, 0.1, 12.5, "%", Rawls1982},
+};
+// Their model reads no carbon: a soil is judged on it only where it is given.
+constexpr std::array chakrabortyDomain{
+    CalibrationRange{DomainQuantity::oc, 0.2, 11.8, "g/kg", "Chakraborty et al., 2011"},
+};
+
+constexpr std::array<ModelSheet, ModelCount> sheets{{
     {"This calculator's own regression on particle-size distribution", sandClay, ByMass, AwcByMass,
      psdCaveats},
     {"This calculator's own regression on particle-size distribution and organic carbon",
      sandClayCarbon, ByMass, AwcByMass, psdCarbonCaveats},
-    {"Rawls et al., 1982", sandClayCarbonPercent, ByVolume, AwcByVolume, rawlsCaveats},
+    {Rawls1982, sandClayCarbonPercent, ByVolume, AwcByVolume, rawlsCaveats, rawlsDomain},
     {"Tomasella and Hodnett, 1998", siltClay, ByVolume, AwcByVolume, siltClayCaveats},
     {"Singh, 2000", sandClay, ByVolume, AwcByVolume, sandOrClayCaveats},
     {"Adhikary et al., 2008", sandSiltClay, ByVolume, AwcByVolume, sandSiltOrClayCaveats},
-    {"Chakraborty et al., 2011", sandSiltClay, ByMass, AwcByMass, threeFractionCaveats},
+    {"Chakraborty et al., 2011", sandSiltClay, ByMass, AwcByMass, threeFractionCaveats,
+     chakrabortyDomain},
 }};
 
+// The flags' bounds of every sheet's ranges, by position; made in the build, so that no
+// estimate can run before them.
+constexpr std::array<detail::DomainBounds, ModelCount>
+boundsOf(const std::array<ModelSheet, ModelCount>& all) {
+    std::array<detail::DomainBounds, ModelCount> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out.at(i) = detail::domainBounds(all.at(i).calibration);
+    }
+    return out;
+}
+constexpr std::array<detail::DomainBounds, ModelCount> bounds = boundsOf(sheets);
+
 } // namespace
+
+const detail::DomainBounds& detail::domainBounds(const PtfModel& model) noexcept {
+    return bounds[static_cast<std::size_t>(model.position)];
+}
 
 const ModelSheet& modelSheet(const PtfModel& model) {
     return sheets.at(static_cast<std::size_t>(model.position));

@@ -11,7 +11,7 @@ using detail::InputChecks;
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
-        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity"};
+        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -29,6 +29,8 @@ std::string_view sentence(Flag flag) {
         "volume.",
         "FC by volume is above the porosity its bulk density leaves (1 - BD/2.65): the soil "
         "cannot hold that much water.",
+        "An input lies outside the soils the model was fitted on (its calibration ranges, on "
+        "its sheet): its numbers are an extrapolation.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }
@@ -36,20 +38,21 @@ std::string_view sentence(Flag flag) {
 namespace {
 
 // The inputs as the flags read them: NaN where one is no number.
-InputChecks checksOf(InputSet reads, const InputValues& inputs) noexcept {
+InputChecks checksOf(InputSet reads, const detail::DomainBounds& domain,
+                     const InputValues& inputs) noexcept {
     const auto number = [&inputs](Input input) {
         const InputValue& value = at(inputs, input);
         return value.failure ? std::numeric_limits<double>::quiet_NaN() : value.number;
     };
-    return detail::inputChecks(reads, number(Input::sand), number(Input::silt), number(Input::clay),
-                               number(Input::oc));
+    return detail::inputChecks(reads, domain, number(Input::sand), number(Input::silt),
+                               number(Input::clay), number(Input::oc));
 }
 
 } // namespace
 
 Flags soilFlags(const InputValues& inputs) noexcept {
     Flags flags;
-    if (checksOf({}, inputs).sum) {
+    if (checksOf({}, {}, inputs).sum) {
         flags.add(Flag::sum);
     }
     return flags;
@@ -58,13 +61,16 @@ Flags soilFlags(const InputValues& inputs) noexcept {
 namespace detail {
 
 Flags inputFlags(const PtfModel& model, const InputValues& inputs) noexcept {
-    const InputChecks checks = checksOf(model.readInputs, inputs);
+    const InputChecks checks = checksOf(model.readInputs, domainBounds(model), inputs);
     Flags flags;
     if (checks.range) {
         flags.add(Flag::range);
     }
     if (checks.oc) {
         flags.add(Flag::oc);
+    }
+    if (checks.domain) {
+        flags.add(Flag::domain);
     }
     return flags;
 }

@@ -15,6 +15,7 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
     const Lanes pwp = model.pwp.lanes(numbers);
     const bool gravimetric = model.gravimetric; // a value: the stores below cannot change it
     const InputSet reads = model.readInputs;
+    const DomainBounds domain = domainBounds(model); // a value, as `gravimetric`
     // Values, not calls, between & and |: the same for every lane.
     const bool ignoresSand = !reads.contains(Input::sand);
     const bool ignoresSilt = !reads.contains(Input::silt);
@@ -51,10 +52,11 @@ ResultLanes twoDecimalLanes(const PtfModel& model, const InputLanes& inputs) noe
             // Both operands exact: the double nearest the decimal; + 0.0 turns -0 into 0.
             out.values[k].values[i] = quick.counts[k] / 100 + 0.0;
         }
-        const InputChecks checks = inputChecks(reads, sand, silt, clay, oc);
-        flagBits.values[i] =
-            bit(checks.sum, Flag::sum) + bit(checks.range, Flag::range) + bit(checks.oc, Flag::oc) +
-            bit(quick.pwpNotBelowFc, Flag::pwpNotBelowFc) + bit(quick.result, Flag::result);
+        const InputChecks checks = inputChecks(reads, domain, sand, silt, clay, oc);
+        flagBits.values[i] = bit(checks.sum, Flag::sum) + bit(checks.range, Flag::range) +
+                             bit(checks.oc, Flag::oc) +
+                             bit(quick.pwpNotBelowFc, Flag::pwpNotBelowFc) +
+                             bit(quick.result, Flag::result) + bit(checks.domain, Flag::domain);
         // NOLINTEND(readability-implicit-bool-conversion)
     }
     for (std::size_t i = 0; i < LaneCount; ++i) {

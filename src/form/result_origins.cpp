@@ -34,6 +34,8 @@ std::string_view shortWords(Flag flag) {
         return "bulk density assumed 1.49";
     case Flag::porosity:
         return "FC above porosity";
+    case Flag::domain:
+        return "outside the model's calibration";
     }
     return estimation::code(flag);
 }

@@ -31,6 +31,7 @@ std::string sheetText(const estimation::PtfModel& model) {
     }
     text += "\nFC and PWP: " + std::string(sheet.results);
     text += "\nAWC: " + std::string(sheet.availableWater);
+    text += "\nDomain: " + estimation::calibrationText(sheet.calibration);
     for (const std::string_view caveat : sheet.caveats) {
         text += "\n\u2022 " + std::string(caveat);
     }

@@ -290,9 +290,11 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     addRunOptions(app, settings);
     talvo::cli::addListingOptions(app, listing);
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
-    app.footer("Bands: fc, pwp, awc, flags (plausibility bits), texture (class, 255 none); "
-               "nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, taw_root, "
-               "flags (the layers' bits, and from bit 8 gap, overlap, depth, missing).\nExit "
+    app.footer("Bands: fc, pwp, awc, flags (plausibility bits, named in the band's metadata: "
+               "bit 8 domain, outside the model's calibration ranges), texture (class, 255 "
+               "none); nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, "
+               "taw_root, flags (the layers' bits, from bit 8 gap, overlap, depth, missing, "
+               "and domain at bit 12).\nExit "
                "status: 0 map written (or a tile without "
                "rows), 2 usage or input error.");
 }

@@ -147,10 +147,10 @@ std::vector<int> overviewFactors(int width, int height) {
     return factors;
 }
 
-// The soil's flag bits in the band's metadata: BIT_0=sum and so on.
-void describeSoilFlags(GDALRasterBand& band) {
+// The soil's flag bits in the band's metadata: BIT_0=sum and so on, at `bitOf(flag)`.
+template <typename BitOf> void describeSoilFlags(GDALRasterBand& band, BitOf bitOf) {
     for (const estimation::Flag flag : estimation::allFlags) {
-        const std::string key = "BIT_" + std::to_string(static_cast<int>(flag));
+        const std::string key = "BIT_" + std::to_string(bitOf(flag));
         band.SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
     }
 }
@@ -252,7 +252,7 @@ void OutputRaster::describeSoilBands(const std::string& unit) {
     m_dataset->GetRasterBand(3)->SetUnitType("mm");
 
     GDALRasterBand* const flags = m_dataset->GetRasterBand(4);
-    describeSoilFlags(*flags);
+    describeSoilFlags(*flags, [](estimation::Flag flag) { return static_cast<unsigned>(flag); });
     m_classBands = {4, 5};
 }
 
@@ -277,7 +277,7 @@ void OutputRaster::describeDepthBands(const Settings& settings) {
         "TALVO_CF_BY",
         settings.depths.basis == estimation::CoarseFragmentBasis::volume ? "volume" : "weight");
     GDALRasterBand* const flags = m_dataset->GetRasterBand(static_cast<int>(DepthBand::flags) + 1);
-    describeSoilFlags(*flags);
+    describeSoilFlags(*flags, depthFlagBit);
     for (const estimation::ProfileFlag flag : estimation::allProfileFlags) {
         const std::string key =
             "BIT_" + std::to_string(static_cast<unsigned>(flag) + ProfileFlagShift);

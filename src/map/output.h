@@ -38,7 +38,27 @@ std::size_t bandBytes(OutputType type);
 enum class DepthBand { topsoil, subsoil, root, flags };
 inline constexpr std::size_t DepthBandCount = 4;
 inline constexpr unsigned ProfileFlagShift = 8;
-static_assert(estimation::allFlags.size() <= ProfileFlagShift, "soil flags reach the profile's");
+// Soil flags from bit 8 on (domain) lie above the profile's, so that the bits of maps written
+// before them keep their meaning.
+inline constexpr unsigned LaterSoilFlagShift =
+    static_cast<unsigned>(estimation::allProfileFlags.size());
+static_assert(estimation::allFlags.size() + estimation::allProfileFlags.size() <= 15,
+              "the depth flags fit in 15 bits");
+
+// The bit of the depth band's flags that holds a soil flag.
+constexpr unsigned depthFlagBit(estimation::Flag flag) noexcept {
+    const auto bit = static_cast<unsigned>(flag);
+    return bit < ProfileFlagShift ? bit : bit + LaterSoilFlagShift;
+}
+// The depth band's flags of a profile whose layers carry `soil`.
+constexpr unsigned depthFlagBits(estimation::Flags soil,
+                                 estimation::ProfileFlags profile) noexcept {
+    const unsigned soilBits = soil.bits();
+    const unsigned early = soilBits & ((1U << ProfileFlagShift) - 1U);
+    const unsigned later = soilBits >> ProfileFlagShift;
+    return early | (static_cast<unsigned>(profile.bits()) << ProfileFlagShift) |
+           (later << (ProfileFlagShift + LaterSoilFlagShift));
+}
 
 // The cells of a window for every band, in the output's type.
 class ResultBuffers {

@@ -146,8 +146,7 @@ std::uint64_t ProfileEstimates::storePiece(std::size_t first, std::size_t count,
         put(DepthBand::subsoil, i, sums.subsoil);
         put(DepthBand::root, i, sums.root);
         put(DepthBand::flags, i,
-            static_cast<double>(m_flags[i] |
-                                (static_cast<unsigned>(sums.flags.bits()) << ProfileFlagShift)));
+            static_cast<double>(depthFlagBits(estimation::Flags(m_flags[i]), sums.flags)));
     }
     return estimated;
 }

@@ -152,7 +152,7 @@ void chooseModels(const RecordView& header, const Settings& settings, Columns& c
         }
         if (lacking.empty()) {
             columns.models.push_back(model);
-            columns.read |= model->readInputs;
+            columns.read |= estimation::flaggedInputs(*model);
         } else if (settings.allModels && leftOut) {
             leftOut(std::string(model->listText) + " left out: no column " + joined(lacking));
         }

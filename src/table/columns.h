@@ -25,7 +25,7 @@ struct Columns {
     std::size_t count = 0;                             // fields of the header
     std::array<std::optional<std::size_t>, 4> input{}; // sand, silt, clay, oc
     bool organicMatter = false;                        // the oc column holds organic matter
-    estimation::InputSet read{};                       // inputs some chosen model reads
+    estimation::InputSet read{};                       // inputs the chosen models read or flag
     std::vector<const estimation::PtfModel*> models;   // the models that run, in order
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
     // A horizon table's profile, top, bottom, bd and cf; bd and cf may be absent.

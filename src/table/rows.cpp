@@ -84,7 +84,7 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         m_modelTexts.emplace_back(text);
     }
     // Sand, silt and clay describe the soil whatever the model (its texture and their sum);
-    // OC only matters to the models that read it.
+    // OC only matters to the models that read it or are judged on it.
     for (const estimation::Input input : estimation::allInputs) {
         const std::optional<std::size_t>& column = columns.input[static_cast<std::size_t>(input)];
         if (column.has_value() &&

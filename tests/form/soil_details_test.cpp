@@ -152,6 +152,7 @@ TEST(TriangleGeometry, SoilMarkFollowsTheTexts) {
 // The results and failure details are Form1's (the soil view test holds them against it);
 // here, what only the table says: the wording for blank boxes, the warnings and the unit.
 TEST(SoilTable, CellsOfTheWindowsOwnWords) {
+    const std::string domain(estimation::sentence(estimation::Flag::domain));
     struct Case {
         estimation::InputTexts texts;
         int model;
@@ -163,8 +164,11 @@ TEST(SoilTable, CellsOfTheWindowsOwnWords) {
         {{"40", "40", "20", " "}, 2, SoilColumn::remarks, "needs organic carbon"},
         {{" ", "40", "20", ""}, 1, SoilColumn::remarks, "needs sand and organic carbon"},
         {{" ", "40", "20", ""}, 1, SoilColumn::unit, "% w/w"},
-        // a warning, and the results all the same
-        {{"150", "0", "20", "5"}, 2, SoilColumn::remarks, "A sand, silt or clay content is below 0 % or above 100 %."},
+        // warnings, and the results all the same: sand 150 is also beyond the 99 % Rawls et al. fitted
+        {{"150", "0", "20", "5"}, 2, SoilColumn::remarks, "A sand, silt or clay content is below 0 % or above 100 %. " + domain},
+        // OC 12 g/kg lies above the 11.8 Chakraborty et al. fitted; without OC nothing is judged or needed
+        {{"40", "40", "20", "12"}, 6, SoilColumn::remarks, domain},
+        {{"40", "40", "20", " "}, 6, SoilColumn::remarks, ""},
         {{"150", "0", "20", "5"}, 2, SoilColumn::fc, "28.85"},
         {{"150", "0", "20", "5"}, 2, SoilColumn::unit, "% v/v"},
     };

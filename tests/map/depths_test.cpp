@@ -144,7 +144,9 @@ std::array<double, 4> reckoned(const LayeredSoils& soils, const DepthRun& run, s
     }
     const estimation::ProfileWater sums = profile.water({run.rootDepth, 0.5});
     return {sums.topsoil, sums.subsoil, sums.root,
-            static_cast<double>(flags.bits() | (sums.flags.bits() << 8U))};
+            // The soil's bits 0-7, the profile's from 8, the soil's domain at 12.
+            static_cast<double>((flags.bits() & 0xFFU) | (sums.flags.bits() << 8U) |
+                                (flags.contains(estimation::Flag::domain) ? 1U << 12U : 0U))};
 }
 
 // Gravimetric and volumetric models, a root depth that cuts a layer and one below them all,
@@ -188,8 +190,9 @@ TEST(DepthsTest, EveryCellIsItsProfileOfHorizons) {
     }
 }
 
-// The bands say what they hold, and the flags band names its bits, the profile's from 8; a
-// map in g/kg read as percent is pointed out as in a single-layer map.
+// The bands say what they hold, and the flags band names its bits, the profile's from 8 and
+// the soil's later ones above them; a map in g/kg read as percent is pointed out as in a
+// single-layer map.
 TEST(DepthsTest, BandsAndFlagBitsAreNamed) {
     const LayeredSoils soils = makeLayeredSoils("depths-named");
     const fs::path out = soils.folder / "taw.tif";
@@ -210,6 +213,7 @@ TEST(DepthsTest, BandsAndFlagBitsAreNamed) {
     EXPECT_STREQ(flags->GetMetadataItem("BIT_6"), "bd");
     EXPECT_STREQ(flags->GetMetadataItem("BIT_8"), "gap");
     EXPECT_STREQ(flags->GetMetadataItem("BIT_11"), "missing");
+    EXPECT_STREQ(flags->GetMetadataItem("BIT_12"), "domain");
     EXPECT_STREQ(map->GetMetadataItem("TALVO_DEPTHS"), "0-5cm,15-30cm");
     // The layers leave 5-15 cm uncovered: every cell says so.
     const auto bands = readBands(out);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace talvo::map::test {
 
@@ -222,11 +224,18 @@ std::vector<std::array<std::string, 5>> batchResults(const fs::path& path) {
 
 // A table's flag codes as the map's bits.
 double flagBits(const std::string& codes) {
+    // The bits rasters and arrays store, written out: they must never move.
+    const std::array<std::pair<std::string, int>, 6> bitOfCode{{
+        {"sum", 1},
+        {"range", 2},
+        {"oc", 4},
+        {"fc<=pwp", 8},
+        {"result", 16},
+        {"domain", 256},
+    }};
     int bits = 0;
-    int bit = 1;
-    for (const std::string code : {"sum", "range", "oc", "fc<=pwp", "result"}) {
+    for (const auto& [code, bit] : bitOfCode) {
         bits |= (';' + codes + ';').find(';' + code + ';') != std::string::npos ? bit : 0;
-        bit *= 2;
     }
     return bits;
 }

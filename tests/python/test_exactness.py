@@ -48,6 +48,10 @@ def test_cells_agree_with_talvo_batch(batch, model, precision, soils_of):
     for name in RESULTS:
         expected = np.array([float(row[name]) if row[name] else np.nan for row in rows])
         np.testing.assert_array_equal(results[name], expected)
+    # Every flag, the calibration domain among them, as the tool's flags column codes it.
+    expected_flags = [sum(talvo.FLAGS[code] for code in row["flags"].split(";") if code)
+                      for row in rows]
+    assert results["flags"].tolist() == expected_flags
     failed = np.array([row["error"] != "" for row in rows])
     np.testing.assert_array_equal(results["error"] != 0, failed)
     kinds = {text: code for code, text in talvo.ERRORS.items()}

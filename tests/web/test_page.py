@@ -25,6 +25,7 @@ MODELS = [
     "Chakraborty et al., 2011",
 ]
 INPUTS = ("sand", "silt", "clay", "oc")
+DOMAIN = "outside the soils the model was fitted on"  # the domain flag's sentence
 SHOTS = Path(os.environ.get("TALVO_SHOTS", "/tmp/talvo-web-shots"))
 
 # One soil into the form through its events, as typing does, then Estimate; back come the
@@ -42,7 +43,7 @@ for (const [name, text] of Object.entries(texts)) {
 document.getElementById('Form1').requestSubmit();
 const failure = document.getElementById('failure');
 const text = (id) => document.getElementById(id).textContent;
-return {fc: text('fc'), pwp: text('pwp'), awc: text('awc'),
+return {fc: text('fc'), pwp: text('pwp'), awc: text('awc'), warnings: text('warnings'),
         failure: failure.hidden ? '' : failure.textContent, box: failure.dataset.box || ''};
 """
 
@@ -77,7 +78,7 @@ def soils(seed, count):
 
 
 def batch(model, rows, separator="."):
-    """talvo-batch's fc, pwp, awc, texture and error for each row."""
+    """talvo-batch's fc, pwp, awc, texture, flags and error for each row."""
     delimiter = ";" if separator == "," else ","
     table = io.StringIO()
     writer = csv.writer(table, delimiter=delimiter, lineterminator="\n")
@@ -163,6 +164,9 @@ def test_every_model_shows_talvo_batch_texts(page, model):
                 [want["fc"], want["pwp"], want["awc"]], row
         texture = page.find_element(By.ID, "texture").text
         assert texture == f"Texture class: {want['texture'] or 'none'}", (row, want)
+        # A soil outside the model's calibration is flagged as the table flags it.
+        assert (DOMAIN in shown["warnings"]) == ("domain" in want["flags"].split(";")), \
+            (row, shown, want)
 
 
 # The boxes each model opens, and its unit captions, as the window sets them.
@@ -173,7 +177,7 @@ SELECTIONS = [
     (3, "silt clay", "(% v/v)", "(% v/v)"),
     (4, "sand clay", "(% v/v)", "(% v/v)"),
     (5, "sand silt clay", "(% v/v)", "(% v/v)"),
-    (6, "sand silt clay", "(% w/w)", "(% w/w )"),
+    (6, "sand silt clay oc", "(% w/w)", "(% w/w )"),  # OC for its calibration range
 ]
 
 
@@ -680,11 +684,13 @@ def test_the_sheet_is_the_engine_s_for_the_model_chosen_or_the_row_picked(page):
         estimate(page, model, {})
         title, lines, caveats = sheet_shown(page)
         assert title == MODELS[model]
-        assert [line.split(":")[0] for line in lines] == ["Source", "Reads", "FC and PWP", "AWC"]
+        assert [line.split(":")[0] for line in lines] == \
+            ["Source", "Reads", "FC and PWP", "AWC", "Domain"]
         entry = listing[model]
         assert entry.startswith(f"{model} {MODELS[model]}")
         assert caveats and all(" ".join(c.split()) in entry for c in caveats), model
         assert lines[0].removeprefix("Source: ") in entry
+        assert "Domain: " + " ".join(lines[4].removeprefix("Domain: ").split()) in entry
     # Rawls reads organic carbon in percent, unlike the window's label.
     estimate(page, 2, {})
     assert "organic carbon in % (g/100 g)" in sheet_shown(page)[1][1]

@@ -570,10 +570,13 @@ private slots:
             QVERIFY2(control<QLabel>(result)->toolTip().contains(peat), result);
             QVERIFY2(spoken(result, QAccessible::Description).contains(peat), result);
         }
-        // The short line under the results, whole in the form's width.
+        // The short line under the results, in the form's width: a third flag (OM 431 % lies
+        // beyond Rawls et al.'s calibration) runs out of it, and the sentences say it whole.
         auto* line = control<ResultLabel>("flags");
-        QCOMPARE(line->text(),
-                 QStringLiteral("Check: OC outside 0\u2013200 g/kg, FC or PWP implausible"));
+        QVERIFY(line->text().startsWith(
+            QStringLiteral("Check: OC outside 0\u2013200 g/kg, FC or PWP implausible")));
+        QVERIFY(control<QLabel>("flags")->toolTip().contains(
+            QString::fromUtf8(estimation::sentence(estimation::Flag::domain).data())));
         QVERIFY(!line->isStale());
         QVERIFY(m_form->rect().contains(line->geometry()));
         box("silt")->setText(QStringLiteral("40"));

@@ -42,7 +42,7 @@ Model.__doc__ = """One model of the catalogue: its position (0 to 6), its list t
 of the inputs it reads, and the unit of its FC and PWP, "% w/w" or "% v/v"."""
 
 # Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd",
-# "porosity".
+# "porosity", "domain" (outside the model's calibration ranges, on its sheet).
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text, the words of talvo-batch's error column; 0 is a cell that was estimated.
