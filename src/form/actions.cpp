@@ -24,9 +24,9 @@ Press pressEstimate(FormFields& fields, estimation::DecimalSeparator separator) 
 
     Press press;
     if (const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex())) {
-        const std::string oc = estimation::flaggedInputs(*model).contains(Input::oc)
-                                   ? fields.inputText(Input::oc)
-                                   : std::string();
+        // A box the model keeps closed counts for nothing, its calibration range of OC too.
+        const std::string oc =
+            model->readInputs.contains(Input::oc) ? fields.inputText(Input::oc) : std::string();
         // FC, then PWP, then AWC in 15 digits; a failure stops the captions where it occurs.
         // On the USDA scale converted as the soil's details convert it, so both show one number.
         const estimation::SoilEstimate estimated =

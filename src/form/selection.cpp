@@ -12,8 +12,7 @@ using estimation::Input;
 
 // The boxes each model opens, by its position in the catalogue: every input its equations
 // read, and silt too where the model is stated for sand, silt and clay together (the sum of
-// the three is then checked even though no equation reads silt); OC too where the model's
-// calibration range of carbon is checked though no equation reads it.
+// the three is then checked even though no equation reads silt).
 constexpr std::array<estimation::InputSet, estimation::ModelCount> EnabledBoxes{{
     {Input::sand, Input::silt, Input::clay},            // TALVO PTF model (PSD)
     {Input::sand, Input::silt, Input::clay, Input::oc}, // TALVO PTF model (PSD + OC)
@@ -21,7 +20,7 @@ constexpr std::array<estimation::InputSet, estimation::ModelCount> EnabledBoxes{
     {Input::silt, Input::clay},                         // Tomasella and Hodnett, 1998
     {Input::sand, Input::clay},                         // Singh, 2000
     {Input::sand, Input::silt, Input::clay},            // Adhikary et al., 2008
-    {Input::sand, Input::silt, Input::clay, Input::oc}, // Chakraborty et al., 2011
+    {Input::sand, Input::silt, Input::clay},            // Chakraborty et al., 2011
 }};
 
 } // namespace

@@ -42,7 +42,7 @@ TEST(ModelSelection, OpensTheModelsBoxesAndShowsItsUnits) {
         {3, {false, true, true, false}, "(% v/v)", "(% v/v)"},
         {4, {true, false, true, false}, "(% v/v)", "(% v/v)"},
         {5, {true, true, true, false}, "(% v/v)", "(% v/v)"},
-        {6, {true, true, true, true}, "(% w/w)", "(% w/w )"},
+        {6, {true, true, true, false}, "(% w/w)", "(% w/w )"},
     }};
     // clang-format on
     constexpr int opensEveryBox = 1;
@@ -99,14 +99,13 @@ TEST(ModelSelection, OnTheUsdaScaleSiltOpensWithSand) {
 }
 
 // The boxes are the form's and the inputs the engine's: a model added to the catalogue, or
-// given another input or calibration range, without its row of boxes here would leave a box
-// its estimate or its flags read closed.
+// given another input, without its row of boxes here would leave a box it reads closed.
 TEST(Selection, OpensEveryInputTheModelReads) {
     for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
         SCOPED_TRACE(model.listText);
         const Selection chosen = selection(model);
         for (const Input input : estimation::allInputs) {
-            if (estimation::flaggedInputs(model).contains(input)) {
+            if (model.readInputs.contains(input)) {
                 EXPECT_TRUE(chosen[input].enabled) << name(input);
             }
         }

@@ -146,7 +146,11 @@ def test_every_model_shows_talvo_batch_texts(page, model):
     rows = soils(model, 30)
     if separator == ",":
         rows = [{k: v.replace(".", ",") for k, v in row.items()} for row in rows]
-    expected = batch(model, rows, separator)
+    # The form keeps OC closed for a model that does not read it, Chakraborty's too, so its
+    # calibration range of OC is judged only where a table gives the carbon.
+    closed = [] if "oc" in SELECTIONS[model][1].split() else ["oc"]
+    expected = batch(model, [{k: "" if k in closed else v for k, v in row.items()}
+                             for row in rows], separator)
     assert len(expected) == len(rows)
     for row, want in zip(rows, expected):
         shown = estimate(page, model, row, separator)
@@ -177,7 +181,7 @@ SELECTIONS = [
     (3, "silt clay", "(% v/v)", "(% v/v)"),
     (4, "sand clay", "(% v/v)", "(% v/v)"),
     (5, "sand silt clay", "(% v/v)", "(% v/v)"),
-    (6, "sand silt clay oc", "(% w/w)", "(% w/w )"),  # OC for its calibration range
+    (6, "sand silt clay", "(% w/w)", "(% w/w )"),
 ]
 
 
