@@ -2,18 +2,11 @@
 
 #include "base/error.h"
 
-#include <array>
 #include <cerrno>
-#include <cinttypes>
-#include <climits>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <string>
-#include <string_view>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace talvo::cli {

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>

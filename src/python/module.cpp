@@ -25,7 +25,6 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 namespace py = pybind11;
 

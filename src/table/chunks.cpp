@@ -1,7 +1,6 @@
 #include "table/chunks.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace talvo::table {
 

@@ -4,7 +4,6 @@
 #include "base/ordered_pipeline.h"
 
 #include <algorithm>
-#include <string>
 #include <thread>
 #include <utility>
 
