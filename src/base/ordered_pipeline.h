@@ -20,9 +20,11 @@
 
 namespace talvo::base {
 
-// The system refused every thread a run asked for.
+// The system refused every thread a run asked for: "the system refused to start a thread: "
+// and the system's reason.
 struct ThreadsRefused : std::system_error {
-    explicit ThreadsRefused(const std::system_error& error) : std::system_error(error) {}
+    explicit ThreadsRefused(const std::system_error& error)
+        : std::system_error(error.code(), "the system refused to start a thread") {}
 };
 
 // For a pipeline whose workers hand on no pieces: an item's result is the item itself.

@@ -147,8 +147,7 @@ void estimateWindows(const Settings& settings, const CellWork& work, OutputRaste
         base::OrderedPipeline<WindowJob>(threads, threads + 1).run(read, makeWorker, write);
     } catch (const base::ThreadsRefused& error) {
         // Asked for at the start (checkThreadsAllowed), but another process took them.
-        throw base::Error("the system refused to start a thread: " + error.code().message() +
-                          "; give fewer with --threads");
+        throw base::Error(std::string(error.what()) + "; give fewer with --threads");
     }
 }
 
