@@ -56,11 +56,6 @@ double carbonFor(const PtfModel& model, CarbonUnit given, double oc) noexcept {
     return places == 0 ? oc : shiftedDecimal(oc, places);
 }
 
-std::optional<double> carbonMaximum(const PtfModel& model) noexcept {
-    const double maximum = readingOf(model).maximum;
-    return std::isinf(maximum) ? std::nullopt : std::optional(maximum);
-}
-
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {
     constexpr double FractionTolerance = 0.05;
     constexpr double Percent = 100.0;

@@ -224,14 +224,6 @@ ParsedNumber readNumber(std::string_view text, DecimalSeparator separator) {
     return parseNumber(text, separator.get(), nullptr);
 }
 
-double numberFromText(std::string_view text, DecimalSeparator separator) {
-    const ParsedNumber parsed = readNumber(text, separator);
-    if (parsed.failure) {
-        throw Failure(*parsed.failure);
-    }
-    return parsed.value;
-}
-
 std::string generalText(double value, DecimalSeparator separator) {
     std::array<char, GeneralTextCapacity> text; // NOLINT(cppcoreguidelines-pro-type-member-init)
     return {text.data(), detail::writeGeneral(text.data(), decimalForm(value), separator.get())};
