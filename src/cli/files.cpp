@@ -13,8 +13,6 @@ namespace talvo::cli {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 Descriptor openInput(const std::string& path) {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!file) {
@@ -118,10 +116,6 @@ OutputFile::~OutputFile() {
 
 std::ostream& OutputFile::stream() {
     return m_replacing ? m_replacing->stream() : m_directStream;
-}
-
-std::filesystem::path OutputFile::temporaryPath() const {
-    return m_replacing ? m_replacing->temporaryPath() : fs::path();
 }
 
 void OutputFile::checkWritten() const {

@@ -30,15 +30,6 @@ std::string_view name(CarbonUnit unit) noexcept {
     return unit == CarbonUnit::percent ? "%" : "g/kg";
 }
 
-std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept {
-    for (const CarbonUnit unit : allCarbonUnits) {
-        if (text == name(unit)) {
-            return unit;
-        }
-    }
-    return std::nullopt;
-}
-
 CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept {
     return readingOf(model).unit;
 }

@@ -600,8 +600,6 @@ inline constexpr std::array allCarbonUnits{CarbonUnit::gramsPerKilogram, CarbonU
 
 // "g/kg" or "%", as options and messages name the unit.
 std::string_view name(CarbonUnit unit) noexcept;
-// The unit `text` names exactly; nothing for any other text.
-std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept;
 
 // The unit the model reads organic carbon in.
 CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept;

@@ -194,12 +194,6 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
     }
 }
 
-double InputRasters::number(estimation::Input input, double cell,
-                            estimation::RecentFloatTexts& floatTexts) const {
-    const std::optional<InputRaster>& raster = m_rasters[static_cast<std::size_t>(input)];
-    return raster ? raster->number(cell, floatTexts) : std::nan("");
-}
-
 void InputRasters::toNumbers(estimation::Input input, std::span<double> cells,
                              estimation::RecentFloatTexts& floatTexts) const {
     const std::optional<InputRaster>& raster = m_rasters[static_cast<std::size_t>(input)];
