@@ -9,14 +9,13 @@
 namespace {
 
 using talvo::estimation::Result;
-using talvo::form::EstimateAction;
 
 // One press of Estimate over fields in memory, for each model.
 void pressEstimate(benchmark::State& state) {
     const int model = static_cast<int>(state.range(0));
     talvo::form::MemoryFields fields(model, "40", "40", "20", "5");
     for (auto _ : state) {
-        EstimateAction(fields);
+        talvo::form::throwFailure(talvo::form::pressEstimate(fields));
         benchmark::DoNotOptimize(fields);
     }
     state.SetLabel(std::string(talvo::estimation::modelAt(model)->listText) + " -> " +
@@ -28,7 +27,7 @@ void pressWithNoModel(benchmark::State& state) {
     talvo::form::MemoryFields fields(-1, "40", "40", "20", "5");
     fields.setCaption(Result::fc, "50.8534");
     for (auto _ : state) {
-        EstimateAction(fields);
+        talvo::form::throwFailure(talvo::form::pressEstimate(fields));
         benchmark::DoNotOptimize(fields);
     }
 }

@@ -229,7 +229,7 @@ void checkAction(const PtfModel* model, const FuzzPress& press, const Estimate& 
     }
     std::optional<FailureReason> thrown;
     try {
-        EstimateAction(fields, press.separator);
+        throwFailure(pressEstimate(fields, press.separator));
     } catch (const Failure& failure) {
         thrown = failure.reason();
     }

@@ -20,23 +20,24 @@
 
 namespace talvo::base {
 
-// The system refused every thread a run asked for.
+// The system refused every thread a run asked for: "the system refused to start a thread: "
+// and the system's reason.
 struct ThreadsRefused : std::system_error {
-    explicit ThreadsRefused(const std::system_error& error) : std::system_error(error) {}
+    explicit ThreadsRefused(const std::system_error& error)
+        : std::system_error(error.code(), "the system refused to start a thread") {}
 };
 
 // For a pipeline whose workers hand on no pieces: an item's result is the item itself.
 struct NoPieces {};
 
-// Memory stays bounded by `inFlight` items, each with at most `piecesWaiting` pieces handed
-// on and not yet taken. Run once.
+// Memory stays bounded by `inFlight` items, each with at most one piece handed on and not yet
+// taken. Run once.
 template <typename Item, typename Piece = NoPieces> class OrderedPipeline {
     struct Slot; // declared ahead: Emit holds one
 
 public:
-    // Hands a piece of the item a worker is on to the calling thread, waiting while
-    // `piecesWaiting` of that item's are not yet taken. Once the run stops, throws Stopped,
-    // which a worker must let pass.
+    // Hands a piece of the item a worker is on to the calling thread, waiting while its last
+    // one is not yet taken. Once the run stops, throws Stopped, which a worker must let pass.
     class Emit {
     public:
         void operator()(Piece piece) const { m_pipeline.hand(m_slot, std::move(piece)); }
@@ -50,9 +51,9 @@ public:
     };
     struct Stopped {};
 
-    OrderedPipeline(unsigned threads, std::size_t inFlight, std::size_t piecesWaiting = 1)
-        : m_threads(threads), m_slots(inFlight), m_piecesWaiting(piecesWaiting) {
-        assert(threads > 0 && inFlight > 0 && piecesWaiting > 0);
+    OrderedPipeline(unsigned threads, std::size_t inFlight)
+        : m_threads(threads), m_slots(inFlight) {
+        assert(threads > 0 && inFlight > 0);
     }
 
     // `read(Item&)` fills the next item and returns false at the end of the input;
@@ -226,7 +227,7 @@ private:
     void hand(Slot& slot, Piece piece) {
         {
             std::unique_lock lock(m_mutex);
-            m_pieceTaken.wait(lock, [&] { return m_stop || slot.pieces.size() < m_piecesWaiting; });
+            m_pieceTaken.wait(lock, [&] { return m_stop || slot.pieces.empty(); });
             if (m_stop) {
                 throw Stopped{};
             }
@@ -247,7 +248,6 @@ private:
 
     unsigned m_threads;
     std::vector<Slot> m_slots;
-    std::size_t m_piecesWaiting;
     std::mutex m_mutex;
     // Workers wait for an item, or for room for a piece; the reader for a free slot; the
     // calling thread for the next item or the oldest item's progress.

@@ -9,7 +9,6 @@
 #include "table/head.h"
 #include "table/run.h"
 
-#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>

@@ -6,9 +6,6 @@
 #include "estimation/estimation.h"
 #include "table/options.h"
 
-#include <algorithm>
-#include <array>
-#include <string_view>
 #include <vector>
 
 namespace talvo::batch {

@@ -2,25 +2,16 @@
 
 #include "base/error.h"
 
-#include <array>
 #include <cerrno>
-#include <cinttypes>
-#include <climits>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <string>
-#include <string_view>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace talvo::cli {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 Descriptor openInput(const std::string& path) {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
@@ -125,10 +116,6 @@ OutputFile::~OutputFile() {
 
 std::ostream& OutputFile::stream() {
     return m_replacing ? m_replacing->stream() : m_directStream;
-}
-
-std::filesystem::path OutputFile::temporaryPath() const {
-    return m_replacing ? m_replacing->temporaryPath() : fs::path();
 }
 
 void OutputFile::checkWritten() const {

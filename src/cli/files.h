@@ -74,8 +74,6 @@ public:
     ~OutputFile();
 
     std::ostream& stream();
-    // The temporary file while a regular file is written; empty otherwise.
-    std::filesystem::path temporaryPath() const;
     // Throws Error naming the output and the system's reason when a write has failed.
     void checkWritten() const;
     // Throws Error when the output cannot be completed.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <ctime>
 #include <pthread.h>
 #include <stdexcept>

@@ -30,15 +30,6 @@ std::string_view name(CarbonUnit unit) noexcept {
     return unit == CarbonUnit::percent ? "%" : "g/kg";
 }
 
-std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept {
-    for (const CarbonUnit unit : allCarbonUnits) {
-        if (text == name(unit)) {
-            return unit;
-        }
-    }
-    return std::nullopt;
-}
-
 CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept {
     return readingOf(model).unit;
 }
@@ -54,11 +45,6 @@ int carbonPlaces(const PtfModel& model, CarbonUnit given) noexcept {
 double carbonFor(const PtfModel& model, CarbonUnit given, double oc) noexcept {
     const int places = carbonPlaces(model, given);
     return places == 0 ? oc : shiftedDecimal(oc, places);
-}
-
-std::optional<double> carbonMaximum(const PtfModel& model) noexcept {
-    const double maximum = readingOf(model).maximum;
-    return std::isinf(maximum) ? std::nullopt : std::optional(maximum);
 }
 
 void ContentUnitTally::add(double sand, double silt, double clay) noexcept {

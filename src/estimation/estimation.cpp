@@ -7,7 +7,6 @@
 #include "estimation/detail/plausibility.h"
 #include "estimation/detail/result_values.h"
 
-#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstring>

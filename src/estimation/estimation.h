@@ -166,9 +166,6 @@ struct ParsedNumber {
 // mismatch; a number beyond the double range is an overflow.
 ParsedNumber readNumber(std::string_view text, DecimalSeparator separator = {});
 
-// As readNumber, throwing Failure for a text that holds no number.
-double numberFromText(std::string_view text, DecimalSeparator separator = {});
-
 // At most 15 significant digits, correctly rounded, no trailing zeros; exponent form below
 // 1e-4 and from 1e15 on ("1.5e-05", "1e+15"). Never "-0". The value must be finite.
 std::string generalText(double value, DecimalSeparator separator = {});
@@ -651,8 +648,6 @@ inline constexpr std::array allCarbonUnits{CarbonUnit::gramsPerKilogram, CarbonU
 
 // "g/kg" or "%", as options and messages name the unit.
 std::string_view name(CarbonUnit unit) noexcept;
-// The unit `text` names exactly; nothing for any other text.
-std::optional<CarbonUnit> carbonUnit(std::string_view text) noexcept;
 
 // The unit the model reads organic carbon in.
 CarbonUnit modelCarbonUnit(const PtfModel& model) noexcept;
@@ -662,9 +657,6 @@ int carbonPlaces(const PtfModel& model, CarbonUnit given) noexcept;
 // OC in `given` as the model reads it, its shortest decimal text moved (5 g/kg is the double
 // of "0.5" %, not 5 x 0.1). NaN and infinities stay.
 double carbonFor(const PtfModel& model, CarbonUnit given, double oc) noexcept;
-// The largest OC, in the model's unit, its equations were fitted on; nothing when the model
-// has none on record. Rawls et al., 1982: 12.5 % organic matter, 7.25 % OC.
-std::optional<double> carbonMaximum(const PtfModel& model) noexcept;
 
 // Counts soils as they are read; any order, and tallies of parts of a table add up.
 class ContentUnitTally {

@@ -4,10 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cassert>
 #include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -224,14 +222,6 @@ DecimalSeparator::DecimalSeparator(char c) : m_char(c) {
 
 ParsedNumber readNumber(std::string_view text, DecimalSeparator separator) {
     return parseNumber(text, separator.get(), nullptr);
-}
-
-double numberFromText(std::string_view text, DecimalSeparator separator) {
-    const ParsedNumber parsed = readNumber(text, separator);
-    if (parsed.failure) {
-        throw Failure(*parsed.failure);
-    }
-    return parsed.value;
 }
 
 std::string generalText(double value, DecimalSeparator separator) {

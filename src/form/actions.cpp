@@ -55,10 +55,6 @@ void throwFailure(const Press& press) {
     }
 }
 
-void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator) {
-    throwFailure(pressEstimate(fields, separator));
-}
-
 void ModelSelection(FormFields& fields) {
     const estimation::PtfModel* model = estimation::modelAt(fields.modelIndex());
     if (model == nullptr) {

@@ -33,9 +33,6 @@ Press pressEstimate(FormFields& fields, estimation::DecimalSeparator separator =
 // Throws a press's failure as estimation::Failure; returns when it had none.
 void throwFailure(const Press& press);
 
-// The same press, throwing estimation::Failure at the first failure.
-void EstimateAction(FormFields& fields, estimation::DecimalSeparator separator = {});
-
 // Choosing a model: enables its boxes and greys the others, each with its background, and
 // sets both unit captions. Does nothing when no model is chosen. Run again when the form's
 // particle-size scale changes (selection() opens silt for converted sand).

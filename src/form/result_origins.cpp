@@ -4,7 +4,6 @@
 #include "form/actions.h"
 #include "form/particle_sizes.h"
 
-#include <array>
 #include <cstddef>
 #include <string_view>
 

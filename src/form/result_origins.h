@@ -45,7 +45,7 @@ struct Staleness {
 // The soil that each caption and the flag line were worked out for.
 class ResultOrigins {
 public:
-    // Presses Estimate over `fields` (EstimateAction) and notes the soil of what the press
+    // Presses Estimate over `fields` (pressEstimate) and notes the soil of what the press
     // worked out; then throws the press's failure, if any.
     void estimate(FormFields& fields, estimation::DecimalSeparator separator = {});
 

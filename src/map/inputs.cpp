@@ -6,11 +6,8 @@
 #include "map/reach.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -195,12 +192,6 @@ void InputRasters::read(const Window& window, InputBuffers& buffers) const {
             values.assign(cells, std::nan(""));
         }
     }
-}
-
-double InputRasters::number(estimation::Input input, double cell,
-                            estimation::RecentFloatTexts& floatTexts) const {
-    const std::optional<InputRaster>& raster = m_rasters[static_cast<std::size_t>(input)];
-    return raster ? raster->number(cell, floatTexts) : std::nan("");
 }
 
 void InputRasters::toNumbers(estimation::Input input, std::span<double> cells,

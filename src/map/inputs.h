@@ -66,14 +66,11 @@ public:
     std::size_t blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const;
 
     // Reads a window's cells as stored, NaN for the inputs not given. Not thread-safe, as
-    // GDAL's datasets are not; the conversion is left to number(), on the thread that
+    // GDAL's datasets are not; the conversion is left to toNumbers(), on the thread that
     // estimates. Throws Error.
     void read(const Window& window, InputBuffers& buffers) const;
-    // The number a cell read stands for: scaled, NaN for nodata and for an input not given.
-    // `floatTexts` is the calling thread's own. Thread-safe.
-    double number(estimation::Input input, double cell,
-                  estimation::RecentFloatTexts& floatTexts) const;
-    // number() of every cell, in place.
+    // The numbers the cells read stand for, in place: scaled, NaN for nodata and for an input
+    // not given. `floatTexts` is the calling thread's own. Thread-safe.
     void toNumbers(estimation::Input input, std::span<double> cells,
                    estimation::RecentFloatTexts& floatTexts) const;
 

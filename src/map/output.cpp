@@ -8,13 +8,11 @@
 #include <cassert>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <gdal_rat.h>
 #include <span>
 #include <string>
-#include <system_error>
 
 namespace talvo::map {
 

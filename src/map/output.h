@@ -32,7 +32,6 @@ inline constexpr double HundredthsScale = 0.01;
 // The bytes of one cell of one band.
 std::size_t bandBytes(OutputType type);
 
-// The cells of a window for every band, in the output's type.
 // The bands of a root-zone map (--depths): TAW in mm to 30 cm, to 100 cm and to the root
 // depth, and the flags of its layers (the soil's bits) and of the profile (ProfileFlagShift up).
 enum class DepthBand { topsoil, subsoil, root, flags };

@@ -24,10 +24,9 @@ namespace talvo::map {
 namespace {
 
 // A window's buffers take a double a cell for each input and a cell of each band: 52 bytes in
-// Float32 (72 in Float64, 42 in Int16), at most 9 MiB at MaxWindowRows, and a worker's cell
-// cache 1 MiB more, so that 16 workers take about 256 MiB in all, GDAL's block cache included
-// (224 MiB measured in Float32, 267 MiB in Float64, four tiled inputs). Inputs in taller
-// blocks are read twice.
+// Float32 (72 in Float64, 42 in Int16), at most 9 MiB at MaxWindowRows, so that 16 workers
+// take about 256 MiB in all, GDAL's block cache included (224 MiB measured in Float32, 267 MiB
+// in Float64, four tiled inputs). Inputs in taller blocks are read twice.
 constexpr std::size_t InputCellBytes = 4 * sizeof(double);
 // GDAL's block cache, shared by all datasets, unless the user sets GDAL_CACHEMAX: this, or
 // the input blocks in use at once where they take more (striped rasters, many threads).
@@ -147,8 +146,7 @@ void estimateWindows(const Settings& settings, const CellWork& work, OutputRaste
         base::OrderedPipeline<WindowJob>(threads, threads + 1).run(read, makeWorker, write);
     } catch (const base::ThreadsRefused& error) {
         // Asked for at the start (checkThreadsAllowed), but another process took them.
-        throw base::Error("the system refused to start a thread: " + error.code().message() +
-                          "; give fewer with --threads");
+        throw base::Error(std::string(error.what()) + "; give fewer with --threads");
     }
 }
 

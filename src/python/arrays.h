@@ -17,8 +17,6 @@ using estimation::Precision;
 struct InputColumn {
     const double* data;
     bool repeated; // data holds one number for every cell
-
-    double at(std::size_t cell) const noexcept { return data[repeated ? 0 : cell]; }
 };
 
 // Sand, silt, clay and OC.

@@ -3,7 +3,6 @@
 #include "estimation/estimation.h"
 #include "table/input_names.h"
 
-#include <array>
 #include <optional>
 #include <pybind11/stl.h>
 #include <string>

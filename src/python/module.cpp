@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <optional>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -25,7 +26,6 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 namespace py = pybind11;
 
@@ -44,6 +44,20 @@ const estimation::PtfModel& modelAtPosition(int position) {
         throw py::value_error("no model at position " + std::to_string(position));
     }
     return *model;
+}
+
+estimation::ParticleSizeScale scaleOf(bool usda) {
+    return usda ? estimation::ParticleSizeScale::usda
+                : estimation::ParticleSizeScale::international;
+}
+
+// Inputs hold one number each or one a cell: the count of cells.
+py::ssize_t cellCount(std::initializer_list<const Numbers*> given) {
+    py::ssize_t count = 1;
+    for (const Numbers* numbers : given) {
+        count = numbers->size() != 1 ? numbers->size() : count;
+    }
+    return count;
 }
 
 py::list models() {
@@ -106,11 +120,7 @@ int modelNamed(const std::string& text) {
 py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const Numbers& silt,
                                       const Numbers& clay, const Numbers& oc, bool usda) {
     const estimation::PtfModel& model = modelAtPosition(position);
-    const std::array<const Numbers*, 4> given{&sand, &silt, &clay, &oc};
-    py::ssize_t count = 1;
-    for (const Numbers* numbers : given) {
-        count = numbers->size() != 1 ? numbers->size() : count;
-    }
+    const py::ssize_t count = cellCount({&sand, &silt, &clay, &oc});
     const auto at = [](const Numbers& numbers, py::ssize_t i) {
         return numbers.size() == 1 ? numbers.data()[0] : numbers.data()[i];
     };
@@ -119,9 +129,7 @@ py::array_t<std::int8_t> failedInputs(int position, const Numbers& sand, const N
     for (py::ssize_t i = 0; i < count; ++i) {
         const estimation::SoilEstimate estimate = estimation::estimateSoil(
             model, estimation::inputNumbers(at(sand, i), at(silt, i), at(clay, i), at(oc, i)),
-            Precision::general,
-            usda ? estimation::ParticleSizeScale::usda
-                 : estimation::ParticleSizeScale::international);
+            Precision::general, scaleOf(usda));
         const std::optional<estimation::FailureReason>& failure = estimate.failure();
         inputs[i] = static_cast<std::int8_t>(
             failure && failure->input ? static_cast<int>(*failure->input) : -1);
@@ -143,12 +151,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
                        const Numbers& oc, bool general, unsigned threads, bool usda) {
     const estimation::PtfModel& model = modelAtPosition(position);
     const std::array<const Numbers*, 4> given{&sand, &silt, &clay, &oc};
-    py::ssize_t count = 1;
-    for (const Numbers* numbers : given) {
-        if (numbers->size() != 1) {
-            count = numbers->size();
-        }
-    }
+    const py::ssize_t count = cellCount({&sand, &silt, &clay, &oc});
     InputColumns inputs{};
     for (std::size_t i = 0; i < given.size(); ++i) {
         if (given.at(i)->size() != 1 && given.at(i)->size() != count) {
@@ -171,9 +174,7 @@ py::tuple estimateFlat(int position, const Numbers& sand, const Numbers& silt, c
         estimateCells(
             model, inputs, outputs, static_cast<std::size_t>(count),
             general ? Precision::general : Precision::fixed,
-            [&interruption] { return interruption.requested(); }, threads,
-            usda ? estimation::ParticleSizeScale::usda
-                 : estimation::ParticleSizeScale::international);
+            [&interruption] { return interruption.requested(); }, threads, scaleOf(usda));
     }
     interruption.raiseIfRequested();
     return py::make_tuple(fc, pwp, awc, flagBits, texture, error);
@@ -198,9 +199,7 @@ widenFloat32(const py::array_t<float, py::array::c_style | py::array::forcecast>
 
 py::list textureClassesOf(bool usda) {
     py::list numbers;
-    for (const estimation::TextureClass texture :
-         estimation::textureClasses(usda ? estimation::ParticleSizeScale::usda
-                                         : estimation::ParticleSizeScale::international)) {
+    for (const estimation::TextureClass texture : estimation::textureClasses(scaleOf(usda))) {
         numbers.append(static_cast<int>(texture));
     }
     return numbers;
@@ -209,12 +208,7 @@ py::list textureClassesOf(bool usda) {
 // The engine's rule over cells; a column of one value stands for every cell.
 py::object contentUnit(const Numbers& sand, const Numbers& silt, const Numbers& clay) {
     const std::array<const Numbers*, 3> given{&sand, &silt, &clay};
-    py::ssize_t count = 1;
-    for (const Numbers* numbers : given) {
-        if (numbers->size() != 1) {
-            count = numbers->size();
-        }
-    }
+    const py::ssize_t count = cellCount({&sand, &silt, &clay});
     // Read without the GIL: pointers, and a step of 0 for a column of one value.
     std::array<std::pair<const double*, std::size_t>, 3> columns{};
     for (std::size_t input = 0; input < given.size(); ++input) {

@@ -1,7 +1,6 @@
 #include "table/chunks.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace talvo::table {
 
@@ -73,7 +72,6 @@ bool ChunkReader::fill() {
         available = buffer.in_avail();
     }
     m_filled = size + count;
-    m_bytesRead += count;
     if (!m_started) {
         m_started = true;
         if (pending().starts_with(ByteOrderMark)) {

@@ -62,7 +62,6 @@ private:
     // kept from one chunk to the next: growing a string clears what it adds, byte by byte.
     std::string m_pending;
     std::size_t m_filled = 0;
-    std::uint64_t m_bytesRead = 0;
     std::uint64_t m_taken = 0;
     std::uint64_t m_line = 1;
     bool m_ended = false;

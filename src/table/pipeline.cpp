@@ -4,7 +4,6 @@
 #include "base/ordered_pipeline.h"
 
 #include <algorithm>
-#include <string>
 #include <thread>
 #include <utility>
 
@@ -87,12 +86,7 @@ Summary runPipeline(ChunkReader& reader, std::ostream& output, const Settings& s
             format(formatter, delimiter, job, emit);
         };
     };
-    try {
-        pipeline.run([&reader](Job& job) { return reader.next(job.chunk); }, makeWorker, write,
-                     done);
-    } catch (const base::ThreadsRefused& error) {
-        throw base::Error("the system refused to start a thread: " + error.code().message());
-    }
+    pipeline.run([&reader](Job& job) { return reader.next(job.chunk); }, makeWorker, write, done);
     return summary;
 }
 

@@ -61,11 +61,7 @@ void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
         output.write(block.text.data(), static_cast<std::streamsize>(block.text.size()));
     };
     const unsigned workers = threadsFor(threads);
-    try {
-        base::OrderedPipeline<Block>(workers, workers + 2).run(read, makeWorker, write);
-    } catch (const base::ThreadsRefused& error) {
-        throw base::Error("the system refused to start a thread: " + error.code().message());
-    }
+    base::OrderedPipeline<Block>(workers, workers + 2).run(read, makeWorker, write);
 }
 
 } // namespace talvo::table

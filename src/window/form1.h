@@ -17,7 +17,7 @@ class SoilView;
 
 // The calculator's one window: the model chooser, four input boxes, Estimate and the three
 // results, laid out at fixed positions. Choosing a model runs ModelSelection, pressing
-// Estimate runs EstimateAction; a failure of either goes to `report`, and the window keeps
+// Estimate runs pressEstimate; a failure of either goes to `report`, and the window keeps
 // what the action left.
 class Form1 final : public QWidget {
     Q_OBJECT

@@ -284,10 +284,6 @@ estimation::ParticleSizeScale SoilView::scale() const {
     return form::particleSizeChoices.at(index).scale;
 }
 
-void SoilView::setScale(estimation::ParticleSizeScale scale) {
-    m_scale->setCurrentIndex(static_cast<int>(scale));
-}
-
 void SoilView::showAgain() {
     showInputs({m_texts[0], m_texts[1], m_texts[2], m_texts[3]}, m_separator);
 }

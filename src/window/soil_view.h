@@ -39,8 +39,6 @@ public:
     void showFields(const form::FormFields& fields, estimation::DecimalSeparator separator);
     // The scale sand, silt and clay are given on, as chosen in the view.
     estimation::ParticleSizeScale scale() const;
-    // Chooses the scale, as the user does in the view.
-    void setScale(estimation::ParticleSizeScale scale);
 
     // Shows the view, the first time beside `window` and within its screen.
     void showBeside(const QWidget& window);

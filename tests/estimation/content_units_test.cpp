@@ -142,15 +142,6 @@ TEST(CarbonUnit, EachModelReadsItsOwn) {
     EXPECT_EQ(carbonFor(*modelAt(2), CarbonUnit::gramsPerKilogram, INFINITY), INFINITY);
 }
 
-TEST(CarbonUnit, NamesReadBack) {
-    for (const CarbonUnit unit : allCarbonUnits) {
-        EXPECT_EQ(carbonUnit(name(unit)), unit);
-    }
-    for (const char* text : {"", "g / kg", "percent", "dg/kg", "%%"}) {
-        EXPECT_EQ(carbonUnit(text), std::nullopt) << text;
-    }
-}
-
 // Only OC above the model's calibration counts, and only for a model with one on record.
 TEST(ContentUnitTally, CarbonAboveTheCalibrationIsTold) {
     const PtfModel& rawls = *modelAt(2);

@@ -75,7 +75,7 @@ TEST(ResultOrigins, StaleWhenTheSoilOnScreenIsNotTheOnePressed) {
     }
 }
 
-// The press tells how far it got, and its flags; EstimateAction throws what it stopped at.
+// The press tells how far it got, and its flags; throwFailure throws what it stopped at.
 TEST(PressEstimate, ComputedResultsFailureAndFlags) {
     struct Case {
         const char* what;

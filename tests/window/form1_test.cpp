@@ -637,7 +637,9 @@ private slots:
         const QString usda = QStringLiteral("USDA sizes: sand 0.05-2 mm, silt 0.002-0.05 mm");
         QCOMPARE(line->text(), QString());
         QVERIFY(!box("silt")->isEnabled());
-        view->setScale(estimation::ParticleSizeScale::usda);
+        auto* scale = view->findChild<QComboBox*>(QStringLiteral("particleSizes"));
+        QVERIFY(scale != nullptr);
+        scale->setCurrentIndex(1); // USDA, as the user chooses it
         QCOMPARE(line->text(), usda);
         QVERIFY(!line->isStale());
         // Converted sand takes part of silt, which Rawls itself does not read.
@@ -652,7 +654,7 @@ private slots:
             QString::fromUtf8(estimation::sentence(estimation::Flag::psd).data())));
         QCOMPARE(caption("Label1"), QStringLiteral("Sand content (0.02-2 mm) (%)"));
         // Back on the international scale the USDA results are stale until Estimate.
-        view->setScale(estimation::ParticleSizeScale::international);
+        scale->setCurrentIndex(0);
         QVERIFY(control<ResultLabel>("fc")->isStale());
         QVERIFY(!box("silt")->isEnabled());
         pressEstimate();

@@ -25,7 +25,6 @@ public:
         : m_value(value), m_origin(origin), m_record(&record) {}
 
     constexpr double value() const noexcept { return m_value; }
-    constexpr std::optional<Input> origin() const noexcept { return m_origin; }
 
     friend Term operator+(Term a, Term b) noexcept { return checked(a.m_value + b.m_value, a, b); }
     friend Term operator-(Term a, Term b) noexcept { return checked(a.m_value - b.m_value, a, b); }

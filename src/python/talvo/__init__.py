@@ -188,10 +188,6 @@ def _read(values, decimal):
     return np.asarray(array, dtype=np.float64), None
 
 
-def _frame(values):
-    return _of_pandas(values, "DataFrame")
-
-
 def _table_inputs(table, inputs, reads, decimal, stacklevel):
     """The inputs from the columns of a DataFrame, found by name as talvo-batch finds them
     (organic matter read as carbon, said once); an input also given by name is that one."""
@@ -211,15 +207,11 @@ def _table_inputs(table, inputs, reads, decimal, stacklevel):
     return chosen
 
 
-def _series(values):
-    return _of_pandas(values, "Series")
-
-
 def _aligned(inputs):
     """The inputs with their Series aligned by label as pandas aligns them in arithmetic: over
     the union of their labels, no number where a Series lacks a label; other inputs go by
     position. Also the index the results take, None when no input is a Series."""
-    labelled = {name: values for name, values in inputs.items() if _series(values)}
+    labelled = {name: values for name, values in inputs.items() if _of_pandas(values, "Series")}
     if not labelled:
         return inputs, None
     index = None
@@ -399,7 +391,7 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     """
     row = _model(model)
     inputs = dict(zip(_INPUTS, (sand, silt, clay, oc)))
-    table = sand if _frame(sand) else None
+    table = sand if _of_pandas(sand, "DataFrame") else None
     if table is not None:
         inputs = _table_inputs(table, inputs, row.inputs, decimal, 2)
     inputs, index = _aligned(inputs)
