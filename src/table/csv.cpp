@@ -75,6 +75,7 @@ bool CsvReader::fill() {
         m_started = true;
         constexpr std::string_view bom = "\xEF\xBB\xBF";
         if (count >= bom.size() && std::equal(bom.begin(), bom.end(), m_block.begin())) {
+            m_byteOrderMark = true;
             m_position = bom.size();
         }
     }

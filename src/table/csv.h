@@ -97,6 +97,9 @@ public:
     // a quote is never closed or a record exceeds MaxRecordBytes.
     bool next(Records& records);
 
+    // Whether the input started with a UTF-8 byte-order mark; known after the first next().
+    bool hadByteOrderMark() const noexcept { return m_byteOrderMark; }
+
 private:
     class RecordParse;
 
@@ -111,6 +114,7 @@ private:
     std::uint64_t m_line = 1;
     bool m_afterCr = false;
     bool m_started = false;
+    bool m_byteOrderMark = false;
 };
 
 // A chunk of text in memory as an input stream, for the careful parse of a chunk.
