@@ -228,6 +228,19 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
     }
 }
 
+// psd where the sizes were converted; domain where an estimated soil lies outside the model's
+// calibration.
+std::string flagsText(HydraulicModel model, const RowSoil& soil) {
+    estimation::Flags flags;
+    if (soil.converted) {
+        flags.add(estimation::Flag::psd);
+    }
+    if (soil.error.empty() && estimation::outsideDomain(model, soil.soil)) {
+        flags.add(estimation::Flag::domain);
+    }
+    return estimation::flagsText(flags);
+}
+
 // One row's line for one model; returns whether it carries an error.
 bool appendModelRow(std::string& out, const table::RecordView& row, const Layout& layout,
                     HydraulicModel model, const table::Settings& settings,
@@ -279,7 +292,7 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
         out.append(AddedNames.size(), delimiter);
     }
     out += delimiter;
-    out += soil.converted ? estimation::code(estimation::Flag::psd) : "";
+    table::appendField(out, flagsText(model, soil), delimiter);
     out += delimiter;
     table::appendField(out, soil.error, delimiter);
     out += '\n';

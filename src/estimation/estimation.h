@@ -622,6 +622,8 @@ private:
 // "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain": short and
 // stable, for tables.
 std::string_view code(Flag flag);
+// The codes of the flags held, in the order allFlags lists them: "psd;domain".
+std::string flagsText(Flags flags, char separator = ';');
 // One English sentence, for people: "PWP is at or above FC for this soil."
 std::string_view sentence(Flag flag);
 
@@ -1241,5 +1243,9 @@ const ModelSheet& modelSheet(HydraulicModel model);
 // (HYPRES takes logarithms of silt and OM).
 HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& soil,
                                      double fcHead = FieldCapacityHead);
+
+// Whether the soil lies outside the soils the model was fitted on (its sheet's calibration):
+// the domain flag. Judged on the USDA sizes, OM and the bulk density where given.
+bool outsideDomain(HydraulicModel model, const HydraulicSoil& soil) noexcept;
 
 } // namespace talvo::estimation

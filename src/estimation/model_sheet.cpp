@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 
 namespace talvo::estimation {
 
@@ -162,9 +163,18 @@ constexpr std::array hypresCaveats{
     CarbonAsMatter,
 };
 
+// HYPRES's paper states no ranges for its continuous PTF.
+constexpr double NoBound = std::numeric_limits<double>::infinity();
+constexpr std::string_view SaxtonRawls2006 = "Saxton and Rawls, 2006";
+constexpr std::array saxtonRawlsCalibration{
+    CalibrationRange{DomainQuantity::clay, -NoBound, 60.0, "%", SaxtonRawls2006},
+    CalibrationRange{DomainQuantity::organicMatter, -NoBound, 8.0, "%", SaxtonRawls2006},
+    CalibrationRange{DomainQuantity::bulkDensity, 1.0, 1.8, "g/cm3", SaxtonRawls2006},
+};
+
 const std::array<ModelSheet, allHydraulicModels.size()> hydraulicSheets{{
     {"Saxton and Rawls, 2006, Soil Sci. Soc. Am. J. 70:1569-1578", saxtonRawlsInputs, CurveWater,
-     CurveAwc, saxtonRawlsCaveats},
+     CurveAwc, saxtonRawlsCaveats, saxtonRawlsCalibration},
     {"Wösten, Lilly, Nemes and Le Bas, 1999, Geoderma 90:169-185 (HYPRES continuous PTF)",
      hypresInputs, CurveWater, CurveAwc, hypresCaveats},
 }};

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <string>
 
 namespace talvo::estimation {
 
@@ -13,6 +14,17 @@ std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
         "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain"};
     return codes.at(static_cast<std::size_t>(flag));
+}
+
+std::string flagsText(Flags flags, char separator) {
+    std::string text;
+    for (const Flag flag : allFlags) {
+        if (flags.contains(flag)) {
+            text += text.empty() ? "" : std::string(1, separator);
+            text += code(flag);
+        }
+    }
+    return text;
 }
 
 std::string_view sentence(Flag flag) {

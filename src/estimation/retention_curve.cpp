@@ -82,4 +82,10 @@ HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& 
     return {curve, h.ks, curveWater(curve, fcHead)};
 }
 
+bool outsideDomain(HydraulicModel model, const HydraulicSoil& soil) noexcept {
+    const DomainValues values{soil.sand, soil.silt,          soil.clay,
+                              NoNumber,  soil.organicMatter, soil.bulkDensity};
+    return outsideDomain(modelSheet(model).calibration, values);
+}
+
 } // namespace talvo::estimation

@@ -107,15 +107,10 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         m_textureTexts[static_cast<std::size_t>(texture)] = ShortText(field);
     }
     for (std::size_t bits = 0; bits < m_flagTexts.size(); ++bits) {
-        std::string codes;
-        for (const estimation::Flag flag : estimation::allFlags) {
-            if (estimation::Flags(static_cast<std::uint16_t>(bits)).contains(flag)) {
-                codes += codes.empty() ? "" : ";";
-                codes += estimation::code(flag);
-            }
-        }
         std::string field;
-        appendField(field, codes, settings.delimiter);
+        appendField(field,
+                    estimation::flagsText(estimation::Flags(static_cast<std::uint16_t>(bits))),
+                    settings.delimiter);
         m_flagTexts[bits] = ShortText(field);
     }
     m_lineEnd = ShortText(columns.lineEnd);
