@@ -13,6 +13,7 @@ constexpr std::array<std::string_view, allHydraulicModels.size()> Names{"saxton-
 // Saxton, K.E., Rawls, W.J., 2006. Soil water characteristic estimates by texture and organic
 // matter for hydrologic solutions. Soil Sci. Soc. Am. J. 70:1569-1578, Table 1. S and C are
 // fractions of 1, OM % by weight. Each regression is corrected by its own second step.
+// Public copies carry two errors: 1.238 for theta33's 1.283, and +0.584 S C for -0.584 S C.
 struct MoistureRegressions {
     double theta1500;
     double theta33;
@@ -98,11 +99,11 @@ SaxtonRawls saxtonRawls(const HydraulicSoil& soil) noexcept {
 
 // Wösten, J.H.M., Lilly, A., Nemes, A., Le Bas, C., 1999. Development and use of a database of
 // hydraulic properties of European soils. Geoderma 90:169-185: the continuous PTF. C clay and S
-// silt in % (2-50 um), OM in %, D bulk density g/cm³, topsoil 1 or 0. Theta_r is 0: the
-// continuous PTF gives theta_s, alpha, n, l and Ks alone. Copies of these equations differ
-// in places (sign errors, and n*'s OM term printed as OM where the others of its form are
-// OM^-1); this is the form the restatements agree on, with 0.01958 / OM, as sign-corrected
-// in later work (Tóth et al., 2015).
+// silt in % (2-50 um), OM in %, D bulk density g/cm³, topsoil 1 or 0; alpha in 1/cm, Ks in
+// cm/day. Theta_r is 0: the continuous PTF gives theta_s, alpha, n, l and Ks alone. Copies
+// of these equations differ in places (0.000001419 for theta_s' 0.000001491 S^2, 0.2986 for
+// Ks*'s 0.02986 topsoil C); these coefficients are the ones two independent restatements
+// agree on term by term, one of them in fractions and kg/m³.
 Hypres hypres(const HydraulicSoil& soil) noexcept {
     const double C = soil.clay;
     const double S = soil.silt;

@@ -148,6 +148,28 @@ TEST(HypresTest, ContinuousPtfByHand) {
     }
 }
 
+// Worked values printed with an independent restatement of the equations (bulk density to
+// six decimals, the rest to seven figures): they pin theta_s, alpha* and n* to the published
+// coefficients. The tolerances add what the rounded density can move. The S^2 term of theta_s
+// copied as 0.000001419 for 0.000001491 moves the first soil's theta_s by 1.6e-5.
+TEST(HypresTest, IndependentWorkedValues) {
+    struct Case {
+        double clay, silt;
+        double thetaS, alpha, n;
+    };
+    const std::vector<Case> cases{
+        {25, 15, 0.5098983, 0.05413231, 1.169909},
+        {45, 3, 0.5043651, 0.04231467, 1.177021},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clay);
+        const Hypres h = hypres(hypresSoil(c.clay, c.silt, 4.5, 1.124447, true));
+        EXPECT_NEAR(h.curve.thetaS, c.thetaS, 3e-7);
+        EXPECT_NEAR(h.curve.alpha, c.alpha, 1e-7);
+        EXPECT_NEAR(h.curve.n, c.n, 1e-6);
+    }
+}
+
 // The curves at their landmarks: theta_s at 0 cm and wetter, theta33 at 330 cm and theta1500
 // at 15,000 cm on Saxton and Rawls' own curve, and its straight line between the air entry
 // (4.15 kPa for the loam) and 33 kPa at 100 cm.
