@@ -47,9 +47,10 @@ int codeOf(estimation::FailureKind kind) {
                                                        : static_cast<int>(kind) + 1;
 }
 
-// What the first input without a number, or beyond the range, makes of the cell.
-bool unreadable(const std::array<double, columnCount>& numbers, std::size_t count, Outcome& out) {
-    for (std::size_t column = 0; column < count; ++column) {
+// Sand to organic matter: what the first without a number, or beyond the range, makes of
+// the cell.
+bool unreadable(const std::array<double, columnCount>& numbers, Outcome& out) {
+    for (std::size_t column = sand; column <= organic; ++column) {
         if (std::isnan(numbers.at(column))) {
             out.error = MissingCode;
             out.stopped = static_cast<int>(column);
@@ -63,14 +64,37 @@ bool unreadable(const std::array<double, columnCount>& numbers, std::size_t coun
     return false;
 }
 
+// Bulk density and, for HYPRES, the layer, read after the soil as a table's row reads them:
+// false with the error set where one is missing or impossible.
+bool densityAndLayerRead(bool hypres, const std::array<double, columnCount>& numbers,
+                         Outcome& out) {
+    for (const Column column : {bulkDensity, topsoil}) {
+        const double value = numbers.at(column);
+        if (column == topsoil && !hypres) {
+            break;
+        }
+        if (std::isnan(value) && (hypres || column == topsoil)) {
+            out.error = MissingCode;
+            out.stopped = static_cast<int>(column);
+            return false;
+        }
+        const bool sound = column == bulkDensity
+                               ? std::isnan(value) || estimation::soundBulkDensity(value)
+                               : value == 0.0 || value == 1.0;
+        if (!sound) {
+            out.error = OutOfRangeCode;
+            return false;
+        }
+    }
+    return true;
+}
+
 // The soil as the model reads it: USDA sizes, OM in %, and the density and layer where read;
 // false with the error set where the cell has none.
 bool readSoil(HydraulicModel model, const std::array<double, columnCount>& numbers,
               bool organicMatter, bool perKilogram, bool usda, estimation::HydraulicSoil& soil,
               Outcome& out) {
-    const bool hypres = model == HydraulicModel::hypres;
-    const bool hasDensity = !std::isnan(numbers[bulkDensity]);
-    if (unreadable(numbers, hypres ? columnCount : hasDensity ? topsoil : bulkDensity, out)) {
+    if (unreadable(numbers, out)) {
         return false;
     }
     estimation::ParticleSizes sizes{numbers[sand], numbers[silt], numbers[clay]};
@@ -87,15 +111,11 @@ bool readSoil(HydraulicModel model, const std::array<double, columnCount>& numbe
             organicMatter ? numbers[organic]
                           : estimation::organicMatterFromCarbon(
                                 perKilogram ? numbers[organic] / 10.0 : numbers[organic])};
-    const bool soundLayer = numbers[topsoil] == 0.0 || numbers[topsoil] == 1.0;
-    if ((hasDensity && !estimation::soundBulkDensity(numbers[bulkDensity])) ||
-        (hypres && !soundLayer)) {
-        out.error = OutOfRangeCode;
+    const bool hypres = model == HydraulicModel::hypres;
+    if (!densityAndLayerRead(hypres, numbers, out)) {
         return false;
     }
-    if (hasDensity) {
-        soil.bulkDensity = numbers[bulkDensity];
-    }
+    soil.bulkDensity = numbers[bulkDensity];
     soil.topsoil = hypres && numbers[topsoil] == 1.0;
     return true;
 }

@@ -509,7 +509,9 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
     pandas DataFrame of these columns on its index.
     """
     if type(sand).__name__ == "Dataset" and type(sand).__module__.startswith("xarray"):
-        from . import xarray as module
+        import importlib  # from . import would ask __getattr__ for it, round and round
+
+        module = importlib.import_module(f"{__name__}.xarray")
         return module.hydraulics(sand, model, fc_head=fc_head, decimal=decimal, psd=psd,
                                  topsoil=topsoil)
     name = _talvo.hydraulic_model(model)
