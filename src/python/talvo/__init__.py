@@ -14,7 +14,9 @@ units()); AWC in mm of water in a 15 cm layer.
 
 models() and units() describe the catalogue; estimate() works over numbers, arrays, Series
 and DataFrames; estimate_texts() gives one soil's texts as the window shows them; profile()
-sums root-zone water over horizon tables; evaluate() scores the models against measurements.
+sums root-zone water over horizon tables; evaluate() scores the models against measurements;
+hydraulics() gives the water-retention curve and saturated conductivity by Saxton and Rawls
+(2006) or HYPRES (Wösten et al., 1999).
 talvo.xarray runs estimate() over Datasets. A model is named by its position, its name or a
 unique beginning of it ("rawls"), as talvo-batch --model takes it. A cell that cannot be
 estimated has NaN results and an error code, a key of ERRORS ("Missing", "Type mismatch",
