@@ -120,6 +120,10 @@ def test_a_dataframe_keeps_its_index_and_series_align_by_label():
     aligned = talvo.hydraulics("saxton-rawls", soils["sand"], soils["silt"], reversed_clay,
                                om=soils["om_r"], psd="usda")
     assert aligned.loc["x", "fc"] == loam["fc"]
+    layers = pd.Series(["sub", "top"], index=["y", "x"])
+    layers = talvo.hydraulics("hypres", soils, bd=1.4, topsoil=layers)
+    top = talvo.hydraulics("hypres", 40, 40, 20, om=2.5, bd=1.4, topsoil=True)
+    assert layers.loc["x", "ks"] == top["ks"]
 
 
 def test_arrays_broadcast():

@@ -450,8 +450,8 @@ def _layers(values, decimal):
     cell is read: 1, yes, true, top or 0, no, false, sub, in any case; True or False."""
     if values is None:
         return None
-    if hasattr(values, "to_numpy"):
-        values = values.to_numpy(dtype=object)
+    if _of_pandas(values, "Series"):  # kept a Series, to be aligned by its labels
+        return type(values)(_layers(values.to_numpy(dtype=object), decimal), index=values.index)
     array = np.asarray(values, dtype=object)
     layers = np.empty(array.shape)
     for at, cell in np.ndenumerate(array):
