@@ -441,8 +441,7 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
 # Units of hydraulics()' results; water contents by volume, as FC and PWP everywhere here.
 HYDRAULIC_UNITS = {"theta_r": "% v/v", "theta_s": "% v/v", "alpha": "1/cm", "n": "1",
                    "ks": "cm/day", "fc": "% v/v", "pwp": "% v/v", "awc": "% v/v"}
-# The order in which a cell's inputs are read: the first with no number names its failure.
-_HYDRAULIC_INPUTS = ("sand", "silt", "clay", "organic", "bd", "topsoil")
+_BULK_DENSITY = 4  # the position of bd among the inputs
 
 
 def _layers(values, decimal):
@@ -531,11 +530,9 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
     usda = _talvo.usda(psd)
     per_kilogram = oc_unit is not None and _talvo.carbon_per_kilogram(oc_unit)
     organic_matter = inputs["om"] is not None
-    inputs["organic"] = inputs.pop("om") if organic_matter else inputs.pop("oc")
-    inputs.pop("om", None)
-    inputs.pop("oc", None)
     inputs["topsoil"] = _layers(inputs["topsoil"], decimal)
-    inputs, index = _aligned({key: inputs[key] for key in _HYDRAULIC_INPUTS})
+    # In the order a cell is read: the first without a number names its failure.
+    inputs, index = _aligned({key: inputs[key] for key in reads[:4] + ["bd", "topsoil"]})
     given, mismatched = _given(inputs, decimal, units)
     shape, size, flat, mismatched = _broadcast(given, mismatched, index)
     _warn_of_units(*flat[:3], stacklevel=2)
@@ -555,7 +552,7 @@ def _name_hydraulic_mismatches(name, results, stopped, mismatched):
         if held is None:
             continue
         cells = held & (stopped == input) if held.size > 1 else stopped == input
-        if _HYDRAULIC_INPUTS[input] == "bd" and name == "saxton-rawls":
+        if input == _BULK_DENSITY and name == "saxton-rawls":
             cells = cells | (held & (error == 0))
         error[cells] = _talvo.TYPE_MISMATCH
         for key in HYDRAULIC_UNITS:
