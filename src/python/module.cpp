@@ -6,6 +6,7 @@
 #include "evaluation/options.h"
 #include "python/arrays.h"
 #include "python/evaluate.h"
+#include "python/hydraulics.h"
 #include "python/input_columns.h"
 #include "python/interruption.h"
 #include "python/profiles.h"
@@ -86,17 +87,16 @@ py::list flags() {
 
 // The module's error codes: the engine's failure column (1 + FailureKind), its type mismatch
 // split as a table's error column words it. 1 stays a cell with no number at all, which
-// callers have long read as 1; a text that holds something that is no number gets 4.
-constexpr int MissingCode = 1;
-constexpr int TypeMismatchCode = 4;
-
+// callers have long read as 1; a text that holds something that is no number gets 4, so out
+// of range, whose 1 + kind is 4 too, gets 5.
 py::list errors() {
     py::list out;
     out.append(py::make_tuple(MissingCode, "Missing"));
     for (const auto kind :
          {estimation::FailureKind::divisionByZero, estimation::FailureKind::overflow,
-          estimation::FailureKind::typeMismatch}) {
+          estimation::FailureKind::typeMismatch, estimation::FailureKind::outOfRange}) {
         const int code = kind == estimation::FailureKind::typeMismatch ? TypeMismatchCode
+                         : kind == estimation::FailureKind::outOfRange ? OutOfRangeCode
                                                                        : static_cast<int>(kind) + 1;
         out.append(py::make_tuple(code, std::string(estimation::describe(kind))));
     }
@@ -347,6 +347,7 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("errors", &errors, "(code, text) for each failure kind");
     m.attr("MISSING") = MissingCode;
     m.attr("TYPE_MISMATCH") = TypeMismatchCode;
+    m.attr("OUT_OF_RANGE") = OutOfRangeCode;
     m.def("model_named", &modelNamed, py::arg("text"),
           "the position of the model a position, a name or its unique beginning names, in any "
           "case");
@@ -390,5 +391,6 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
     addInputColumns(m);
+    addHydraulics(m);
     addOptions(m);
 }

@@ -27,3 +27,19 @@ def batch():
         return list(csv.DictReader(io.StringIO(done.stdout)))
 
     return run
+
+
+@pytest.fixture(scope="session")
+def batch_hydraulics():
+    """run(table_text, options) -> talvo-batch --hydraulics --precision general's rows as dicts."""
+    executable = os.environ.get("TALVO_BATCH")
+    if not executable:
+        pytest.fail("TALVO_BATCH must name the built talvo-batch (ctest sets it)")
+
+    def run(table, options=()):
+        done = subprocess.run([executable, "--precision", "general", *options],
+                              input=table, capture_output=True, text=True, check=False)
+        assert done.returncode in (0, 1), done.stderr
+        return list(csv.DictReader(io.StringIO(done.stdout)))
+
+    return run

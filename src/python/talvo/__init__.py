@@ -14,7 +14,9 @@ units()); AWC in mm of water in a 15 cm layer.
 
 models() and units() describe the catalogue; estimate() works over numbers, arrays, Series
 and DataFrames; estimate_texts() gives one soil's texts as the window shows them; profile()
-sums root-zone water over horizon tables; evaluate() scores the models against measurements.
+sums root-zone water over horizon tables; evaluate() scores the models against measurements;
+hydraulics() gives the water-retention curve and saturated conductivity by Saxton and Rawls
+(2006) or HYPRES (Wösten et al., 1999).
 talvo.xarray runs estimate() over Datasets. A model is named by its position, its name or a
 unique beginning of it ("rawls"), as talvo-batch --model takes it. A cell that cannot be
 estimated has NaN results and an error code, a key of ERRORS ("Missing", "Type mismatch",
@@ -32,6 +34,7 @@ import numpy as np
 from . import _talvo
 
 __all__ = ["Model", "models", "units", "estimate", "estimate_texts", "profile", "evaluate",
+           "hydraulics", "HYDRAULIC_UNITS",
            "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES",
            "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS"]
 
@@ -48,7 +51,8 @@ FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text, the words of talvo-batch's error column; 0 is a cell that was estimated.
 # 1 "Missing": an input the model reads has no number (NaN, None, masked, an empty, blank or
 # NA text); 2 "Division by zero"; 3 "Overflow"; 4 "Type mismatch": a text that holds
-# something that is no number ("twenty", "n.d.").
+# something that is no number ("twenty", "n.d."); 5 "Out of range": a number the soil cannot have
+# (hydraulics()).
 ERRORS = dict(_talvo.errors())
 # Texture class names in class order; a soil without a class has NO_TEXTURE, the number the
 # map tool's texture band holds for it too. Classes of the same name share a number on both
@@ -319,9 +323,10 @@ def _given(inputs, decimal, units):
     for name, values in inputs.items():
         try:
             numbers, texts = _read(values, decimal)
-            given.append(numbers if name == "oc" else _in_percent(numbers, units))
+            contents = name in ("sand", "silt", "clay")
+            given.append(_in_percent(numbers, units) if contents else numbers)
             mismatched.append(texts)
-        except (TypeError, ValueError) as error:  # which input, among four
+        except (TypeError, ValueError) as error:  # which input, among several
             raise type(error)(f"{name}: {error}") from error
     return given, mismatched
 
@@ -431,6 +436,127 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
         if not isinstance(text, str):
             raise TypeError(f"{name} must be a text, as typed in the window")
     return _talvo.estimate_texts(_model(model).position, *texts, decimal)
+
+
+# Units of hydraulics()' results; water contents by volume, as FC and PWP everywhere here.
+HYDRAULIC_UNITS = {"theta_r": "% v/v", "theta_s": "% v/v", "alpha": "1/cm", "n": "1",
+                   "ks": "cm/day", "fc": "% v/v", "pwp": "% v/v", "awc": "% v/v"}
+_BULK_DENSITY = 4  # the position of bd among the inputs
+
+
+def _layers(values, decimal):
+    """topsoil as 1 (topsoil), 0 (subsoil), NaN (missing) or -1 (neither), as a table's topsoil
+    cell is read: 1, yes, true, top or 0, no, false, sub, in any case; True or False."""
+    if values is None:
+        return None
+    if _of_pandas(values, "Series"):  # kept a Series, to be aligned by its labels
+        return type(values)(_layers(values.to_numpy(dtype=object), decimal), index=values.index)
+    array = np.asarray(values, dtype=object)
+    layers = np.empty(array.shape)
+    for at, cell in np.ndenumerate(array):
+        if isinstance(cell, str):
+            named = _talvo.topsoil_named(cell.strip(" \t"))
+            number, texts = _read(cell, decimal)
+            missing = named is None and texts is None and np.isnan(number)
+            layers[at] = np.nan if missing else -1.0 if named is None else float(named)
+        elif cell is None or isinstance(cell, (bool, np.bool_)):
+            layers[at] = np.nan if cell is None else float(cell)
+        else:
+            number = _real(cell)
+            layers[at] = number if np.isnan(number) or number in (0.0, 1.0) else -1.0
+    return layers
+
+
+def _hydraulic_inputs(table, inputs):
+    """The inputs from a DataFrame's columns, found by name as talvo-batch --hydraulics finds
+    them; an om column is organic matter as it stands. An input also given by name wins."""
+    found = _find_inputs(table)
+    chosen = dict(inputs)
+    for name in ("sand", "silt", "clay", "oc"):
+        values, note, problem = found[name]
+        if name == "oc" and (inputs["oc"] is not None or inputs["om"] is not None):
+            continue
+        if chosen[name] is None:
+            if problem:
+                raise ValueError(problem)
+            chosen["om" if note else name] = values
+    for name in ("bd", "topsoil"):
+        if chosen[name] is None:
+            chosen[name] = _column(table, name)
+    return chosen
+
+
+def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=None,
+               topsoil=None, fc_head=330, decimal=".", psd="international", units="%",
+               oc_unit=None):
+    """The water-retention curve and saturated conductivity of every cell, as talvo-batch
+    --hydraulics gives them, broadcast together as estimate() broadcasts.
+
+    model: "saxton-rawls" (Saxton and Rawls, 2006) or "hypres" (Wösten et al., 1999). Both read
+    sand, silt and clay on the USDA scale and organic matter in %: om as given, or OM = OC x
+    1.724 from oc (in %, or g/kg with oc_unit="g/kg"). psd="international" (the default)
+    converts sand, silt and clay to USDA and flags the cell "psd"; a soil with too little sand
+    for it is "Out of range". bd: bulk density, g/cm3: HYPRES reads it, Saxton and Rawls adjust
+    their density to it where given. topsoil: HYPRES's layer, 1/0, True/False or a text (yes,
+    no, top, sub). fc_head: 330 or 100 cm, where fc is read from the curve.
+    Inputs, decimal and units as estimate() takes them; a DataFrame in place of sand gives
+    them as its columns (om or om_r as organic matter, bd, topsoil), and an xarray Dataset
+    goes to talvo.xarray.hydraulics.
+
+    Returns a dict of arrays of the broadcast shape: theta_r, theta_s, alpha, n, ks, fc, pwp,
+    awc (float64 in HYDRAULIC_UNITS; NaN where a cell failed, and theta_r, alpha and n for
+    Saxton and Rawls, whose curve is no van Genuchten one), flags (uint16, bits as FLAGS) and
+    error (int8, 0 or a key of ERRORS). With a Series or a DataFrame among the inputs, a
+    pandas DataFrame of these columns on its index.
+    """
+    if type(sand).__name__ == "Dataset" and type(sand).__module__.startswith("xarray"):
+        import importlib  # from . import would ask __getattr__ for it, round and round
+
+        module = importlib.import_module(f"{__name__}.xarray")
+        return module.hydraulics(sand, model, fc_head=fc_head, decimal=decimal, psd=psd,
+                                 topsoil=topsoil)
+    name = _talvo.hydraulic_model(model)
+    inputs = {"sand": sand, "silt": silt, "clay": clay, "oc": oc, "om": om, "bd": bd,
+              "topsoil": topsoil}
+    table = sand if _of_pandas(sand, "DataFrame") else None
+    if table is not None:
+        inputs = _hydraulic_inputs(table, {**inputs, "sand": None})
+    if inputs["oc"] is not None and inputs["om"] is not None:
+        raise TypeError("give oc or om, not both")
+    reads = ["sand", "silt", "clay", "oc" if inputs["om"] is None else "om"]
+    reads += ["bd", "topsoil"] if name == "hypres" else []
+    _require(Model(None, name, reads, None), inputs, table)
+    _check_decimal(decimal)
+    usda = _talvo.usda(psd)
+    per_kilogram = oc_unit is not None and _talvo.carbon_per_kilogram(oc_unit)
+    organic_matter = inputs["om"] is not None
+    inputs["topsoil"] = _layers(inputs["topsoil"], decimal)
+    # In the order a cell is read: the first without a number names its failure.
+    inputs, index = _aligned({key: inputs[key] for key in reads[:4] + ["bd", "topsoil"]})
+    given, mismatched = _given(inputs, decimal, units)
+    shape, size, flat, mismatched = _broadcast(given, mismatched, index)
+    _warn_of_units(*flat[:3], stacklevel=2)
+    results = _talvo.hydraulics_flat(name, *flat, organic_matter, per_kilogram, usda,
+                                     float(fc_head))
+    stopped = results.pop("stopped")
+    _name_hydraulic_mismatches(name, results, stopped, mismatched)
+    results = {key: value.reshape(shape) for key, value in results.items()}
+    return results if index is None else _labelled(results, index)
+
+
+def _name_hydraulic_mismatches(name, results, stopped, mismatched):
+    """"Missing" becomes "Type mismatch" where the input that stopped a cell held a text that
+    is no number; a bd text that is none stops Saxton and Rawls too, as in a table."""
+    error = results["error"]
+    for input, held in enumerate(mismatched):
+        if held is None:
+            continue
+        cells = held & (stopped == input) if held.size > 1 else stopped == input
+        if input == _BULK_DENSITY and name == "saxton-rawls":
+            cells = cells | (held & (error == 0))
+        error[cells] = _talvo.TYPE_MISMATCH
+        for key in HYDRAULIC_UNITS:
+            results[key][cells] = np.nan
 
 
 _PROFILE_FLAGS = ("gap", "overlap", "depth", "missing")

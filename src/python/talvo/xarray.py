@@ -43,6 +43,18 @@ def _converted(values, name, unit, decimal):
     return talvo._talvo.shift_decimal(numbers.reshape(-1), places).reshape(numbers.shape)
 
 
+def _code_attributes():
+    """The attributes of the flags and error variables."""
+    return {"flags": {"long_name": "plausibility flags",
+                      "flag_masks": list(talvo.FLAGS.values()),
+                      "flag_meanings": " ".join(talvo.FLAGS)},
+            "error": {"long_name": "why a cell has no results, 0: it has",
+                      "flag_values": [0, *talvo.ERRORS],
+                      "flag_meanings": " ".join(
+                          ["none", *(text.lower().replace(" ", "_")
+                                     for text in talvo.ERRORS.values())])}}
+
+
 def _attributes(row, psd):
     units = talvo.units(row.position)
     names = {"fc": "water content at field capacity",
@@ -50,9 +62,7 @@ def _attributes(row, psd):
              "awc": "available water capacity of a 15 cm layer"}
     attributes = {name: {"units": units[name], "long_name": names[name], "model": row.list_text}
                   for name in ("fc", "pwp", "awc")}
-    attributes["flags"] = {"long_name": "plausibility flags",
-                           "flag_masks": list(talvo.FLAGS.values()),
-                           "flag_meanings": " ".join(talvo.FLAGS)}
+    attributes.update(_code_attributes())
     triangle = talvo.TEXTURE_TRIANGLES[psd]
     attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, "
                                           f"{talvo.NO_TEXTURE}: none",
@@ -60,11 +70,6 @@ def _attributes(row, psd):
                              "flag_meanings": " ".join(talvo.TEXTURE_CLASSES[number]
                                                        .replace(" ", "_")
                                                        for number in triangle)}
-    attributes["error"] = {"long_name": "why a cell has no results, 0: it has",
-                           "flag_values": [0, *talvo.ERRORS],
-                           "flag_meanings": " ".join(
-                               ["none", *(text.lower().replace(" ", "_")
-                                          for text in talvo.ERRORS.values())])}
     return attributes
 
 
@@ -114,4 +119,54 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
                              for name, output in zip(_OUTPUTS, outputs)},
                             attrs=dict(dataset.attrs))
     result.attrs["talvo_model"] = row.list_text
+    return result
+
+
+# CF-style units of talvo.hydraulics' results; water contents in percent by volume.
+_HYDRAULIC_ATTRIBUTES = {
+    "theta_r": ("%", "residual water content by volume"),
+    "theta_s": ("%", "water content at saturation by volume"),
+    "alpha": ("cm-1", "van Genuchten alpha"),
+    "n": ("1", "van Genuchten n"),
+    "ks": ("cm day-1", "saturated hydraulic conductivity"),
+    "fc": ("%", "water content at field capacity by volume"),
+    "pwp": ("%", "water content at the permanent wilting point by volume"),
+    "awc": ("%", "available water capacity by volume"),
+}
+_HYDRAULIC_INPUTS = ("sand", "silt", "clay", "oc", "om", "bd", "topsoil")
+
+
+def hydraulics(dataset, model, *, fc_head=330, decimal=".", psd="international", topsoil=None):
+    """talvo.hydraulics over the variables sand, silt, clay, oc or om, bd and topsoil of
+    `dataset`, lazily where they are Dask arrays.
+
+    Units attributes of sand, silt, clay and oc are read as estimate() reads them; om is in %.
+    `topsoil`, where given, stands for every cell. Returns a Dataset with theta_r, theta_s,
+    alpha, n, ks, fc, pwp, awc (each with CF units), flags and error on the inputs' dimensions.
+    """
+    name = talvo._talvo.hydraulic_model(model)
+    present = [key for key in _HYDRAULIC_INPUTS if key in dataset.data_vars]
+    given_units = {key: _units(dataset, key) for key in present if key in _INPUTS}
+    carbon = given_units.get("oc")
+    outputs = (*_HYDRAULIC_ATTRIBUTES, "flags", "error")
+    dtypes = [np.float64] * len(_HYDRAULIC_ATTRIBUTES) + [np.uint16, np.int8]
+
+    def cells(*arrays):
+        inputs = {key: _converted(values, key, given_units.get(key), decimal)
+                  for key, values in zip(present, arrays)}
+        if topsoil is not None:
+            inputs["topsoil"] = topsoil
+        results = talvo.hydraulics(name, **inputs, fc_head=fc_head, decimal=decimal, psd=psd,
+                                   oc_unit=None if carbon is None else _CARBON_UNITS[carbon][0])
+        return tuple(results[key] for key in outputs)
+
+    arrays = xarray.apply_ufunc(cells, *(dataset[key] for key in present),
+                                output_core_dims=[[] for _ in outputs], dask="parallelized",
+                                output_dtypes=dtypes, keep_attrs="drop")
+    attributes = {key: {"units": unit, "long_name": long_name, "model": name}
+                  for key, (unit, long_name) in _HYDRAULIC_ATTRIBUTES.items()}
+    attributes.update(_code_attributes())
+    result = xarray.Dataset({key: array.assign_attrs(attributes[key])
+                             for key, array in zip(outputs, arrays)}, attrs=dict(dataset.attrs))
+    result.attrs["talvo_hydraulic_model"] = name
     return result

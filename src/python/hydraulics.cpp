@@ -1,0 +1,253 @@
+#include "python/hydraulics.h"
+
+#include "base/options.h"
+#include "estimation/estimation.h"
+#include "python/profiles.h"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+#include <string>
+#include <string_view>
+
+namespace py = pybind11;
+
+namespace talvo::python {
+
+namespace {
+
+using estimation::HydraulicModel;
+
+// The inputs in the order a failure is looked for, as talvo-batch reads a row's cells.
+enum Column : std::uint8_t { sand, silt, clay, organic, bulkDensity, topsoil, columnCount };
+
+struct Cells {
+    std::array<const double*, columnCount> data{};
+    std::array<bool, columnCount> repeated{}; // one number for every cell
+    double at(std::size_t column, std::size_t i) const {
+        return data.at(column)[repeated.at(column) ? 0 : i];
+    }
+};
+
+constexpr std::array ResultNames{"theta_r", "theta_s", "alpha", "n", "ks", "fc", "pwp", "awc"};
+
+struct Outcome {
+    std::array<double, ResultNames.size()> results{};
+    std::uint16_t flags = 0;
+    int error = 0;
+    int stopped = -1; // the column whose missing number stopped the cell
+};
+
+int codeOf(estimation::FailureKind kind) {
+    return kind == estimation::FailureKind::outOfRange ? OutOfRangeCode
+                                                       : static_cast<int>(kind) + 1;
+}
+
+// Sand to organic matter: what the first without a number, or beyond the range, makes of
+// the cell.
+bool unreadable(const std::array<double, columnCount>& numbers, Outcome& out) {
+    for (std::size_t column = sand; column <= organic; ++column) {
+        if (std::isnan(numbers.at(column))) {
+            out.error = MissingCode;
+            out.stopped = static_cast<int>(column);
+            return true;
+        }
+        if (std::isinf(numbers.at(column))) {
+            out.error = codeOf(estimation::FailureKind::overflow);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Bulk density and, for HYPRES, the layer, read after the soil as a table's row reads them:
+// false with the error set where one is missing or impossible.
+bool densityAndLayerRead(bool hypres, const std::array<double, columnCount>& numbers,
+                         Outcome& out) {
+    for (const Column column : {bulkDensity, topsoil}) {
+        const double value = numbers.at(column);
+        if (column == topsoil && !hypres) {
+            break;
+        }
+        if (std::isnan(value) && (hypres || column == topsoil)) {
+            out.error = MissingCode;
+            out.stopped = static_cast<int>(column);
+            return false;
+        }
+        const bool sound = column == bulkDensity
+                               ? std::isnan(value) || estimation::soundBulkDensity(value)
+                               : value == 0.0 || value == 1.0;
+        if (!sound) {
+            out.error = OutOfRangeCode;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The soil as the model reads it: USDA sizes, OM in %, and the density and layer where read;
+// false with the error set where the cell has none.
+bool readSoil(HydraulicModel model, const std::array<double, columnCount>& numbers,
+              bool organicMatter, bool perKilogram, bool usda, estimation::HydraulicSoil& soil,
+              Outcome& out) {
+    if (unreadable(numbers, out)) {
+        return false;
+    }
+    estimation::ParticleSizes sizes{numbers[sand], numbers[silt], numbers[clay]};
+    if (!usda) {
+        try {
+            sizes = estimation::usdaFromInternational(sizes);
+        } catch (const estimation::Failure& failure) {
+            out.error = codeOf(failure.reason().kind);
+            return false;
+        }
+        out.flags = estimation::Flags::bit(estimation::Flag::psd);
+    }
+    soil = {sizes.sand, sizes.silt, sizes.clay,
+            organicMatter ? numbers[organic]
+                          : estimation::organicMatterFromCarbon(
+                                perKilogram ? numbers[organic] / 10.0 : numbers[organic])};
+    const bool hypres = model == HydraulicModel::hypres;
+    if (!densityAndLayerRead(hypres, numbers, out)) {
+        return false;
+    }
+    soil.bulkDensity = numbers[bulkDensity];
+    soil.topsoil = hypres && numbers[topsoil] == 1.0;
+    return true;
+}
+
+Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount>& numbers,
+                      bool organicMatter, bool perKilogram, bool usda, double fcHead) {
+    Outcome out;
+    out.results.fill(estimation::NoNumber);
+    estimation::HydraulicSoil soil{};
+    if (!readSoil(model, numbers, organicMatter, perKilogram, usda, soil, out)) {
+        return out;
+    }
+    try {
+        // A measured density compacts or loosens Saxton and Rawls' normal one.
+        if (model == HydraulicModel::saxtonRawls && !std::isnan(soil.bulkDensity)) {
+            soil.densityFactor = soil.bulkDensity / estimation::saxtonRawls(soil).normalDensity;
+        }
+        const estimation::HydraulicEstimate estimate =
+            estimation::estimateHydraulics(model, soil, fcHead);
+        const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();
+        const double none = estimation::NoNumber;
+        out.results = {vg != nullptr ? vg->thetaR * 100 : none,
+                       estimate.curve.theta(0.0) * 100,
+                       vg != nullptr ? vg->alpha : none,
+                       vg != nullptr ? vg->n : none,
+                       estimate.ks,
+                       estimate.water.fc * 100,
+                       estimate.water.pwp * 100,
+                       estimate.water.awc * 100};
+    } catch (const estimation::Failure& failure) {
+        out.error = codeOf(failure.reason().kind);
+    }
+    return out;
+}
+
+HydraulicModel modelNamed(std::string_view text) {
+    const std::vector<HydraulicModel> models =
+        base::parseHydraulicModels(text, base::Spelling::keyword);
+    if (models.size() != 1) {
+        throw py::value_error("model: give saxton-rawls or hypres, one at a time");
+    }
+    return models.front();
+}
+
+// Every input holds one number a cell or one for all; topsoil 1 or 0. Returns a dict of the
+// results (% v/v, alpha 1/cm, ks cm/day), flags, error and stopped.
+py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, columnCount>& given,
+                        bool organicMatter, bool perKilogram, bool usda, double fcHead) {
+    const HydraulicModel model = modelNamed(modelName);
+    if (fcHead != estimation::FieldCapacityHead && fcHead != estimation::WetFieldCapacityHead) {
+        throw py::value_error("fc_head must be 330 or 100 (cm)");
+    }
+    py::ssize_t count = 1;
+    Cells cells;
+    for (std::size_t column = 0; column < columnCount; ++column) {
+        count = given.at(column).size() != 1 ? given.at(column).size() : count;
+        cells.data.at(column) = given.at(column).data();
+        cells.repeated.at(column) = given.at(column).size() == 1;
+    }
+    for (const Numbers& numbers : given) {
+        if (numbers.size() != 1 && numbers.size() != count) {
+            throw py::value_error("inputs of different sizes");
+        }
+    }
+    std::array<py::array_t<double>, ResultNames.size()> results;
+    std::array<double*, ResultNames.size()> into{};
+    for (std::size_t r = 0; r < results.size(); ++r) {
+        results.at(r) = py::array_t<double>(count);
+        into.at(r) = results.at(r).mutable_data();
+    }
+    py::array_t<std::uint16_t> flags(count);
+    py::array_t<std::int8_t> error(count);
+    py::array_t<std::int8_t> stopped(count);
+    {
+        std::uint16_t* flagBits = flags.mutable_data();
+        std::int8_t* errors = error.mutable_data();
+        std::int8_t* stops = stopped.mutable_data();
+        const py::gil_scoped_release unlocked;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+            std::array<double, columnCount> numbers{};
+            for (std::size_t column = 0; column < columnCount; ++column) {
+                numbers.at(column) = cells.at(column, i);
+            }
+            const Outcome out =
+                hydraulicCell(model, numbers, organicMatter, perKilogram, usda, fcHead);
+            for (std::size_t r = 0; r < results.size(); ++r) {
+                into.at(r)[i] = out.results.at(r);
+            }
+            flagBits[i] = out.flags;
+            errors[i] = static_cast<std::int8_t>(out.error);
+            stops[i] = static_cast<std::int8_t>(out.stopped);
+        }
+    }
+    py::dict out;
+    for (std::size_t r = 0; r < results.size(); ++r) {
+        out[py::str(ResultNames.at(r))] = results.at(r);
+    }
+    out["flags"] = flags;
+    out["error"] = error;
+    out["stopped"] = stopped;
+    return out;
+}
+
+} // namespace
+
+void addHydraulics(py::module_& module) {
+    module.def(
+        "hydraulics_flat",
+        [](std::string_view model, const Numbers& sandIn, const Numbers& siltIn,
+           const Numbers& clayIn, const Numbers& organicIn, const Numbers& bd, const Numbers& layer,
+           bool organicMatter, bool perKilogram, bool usda, double fcHead) {
+            return hydraulicsFlat(model, {sandIn, siltIn, clayIn, organicIn, bd, layer},
+                                  organicMatter, perKilogram, usda, fcHead);
+        },
+        py::arg("model"), py::arg("sand"), py::arg("silt"), py::arg("clay"), py::arg("organic"),
+        py::arg("bd"), py::arg("topsoil"), py::arg("organic_matter"), py::arg("per_kilogram"),
+        py::arg("usda"), py::arg("fc_head"),
+        "{theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags, error, stopped: the input (0 sand "
+        "to 5 topsoil) whose missing number stopped a cell, else -1}");
+    module.def(
+        "hydraulic_model",
+        [](std::string_view text) { return std::string(estimation::name(modelNamed(text))); },
+        py::arg("text"), "the name of the hydraulic model `text` names");
+    module.def(
+        "carbon_per_kilogram",
+        [](std::string_view text) {
+            return base::parseCarbonUnit(text, base::Spelling::keyword) ==
+                   estimation::CarbonUnit::gramsPerKilogram;
+        },
+        py::arg("text"), "whether oc_unit names g/kg rather than %");
+    module.def("topsoil_named", &base::topsoilNamed, py::arg("text"),
+               "True, False or None for a topsoil cell's text");
+}
+
+} // namespace talvo::python
