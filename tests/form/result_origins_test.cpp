@@ -90,8 +90,6 @@ TEST(PressEstimate, ComputedResultsFailureAndFlags) {
     sumAndOrder.add(Flag::pwpNotBelowFc);
     Flags sum;
     sum.add(Flag::sum);
-    Flags domain;
-    domain.add(Flag::domain);
     // clang-format off
     const std::vector<Case> cases{
         {"no model", -1, "40", " ", "20", "5", 0, false, {}},
@@ -99,8 +97,7 @@ TEST(PressEstimate, ComputedResultsFailureAndFlags) {
         {"silt left out of the sum", 2, "40", " ", "20", "5", 3, false, {}},
         {"PWP above FC", 4, "90", "0", "60", " ", 3, false, sumAndOrder},
         {"division by zero after FC", 1, "40", "30", "20", "0", 1, true, sum},
-        {"OC above the range of a model that does not read it", 6, "40", "40", "20", "12", 3, false, domain},
-        {"no OC for it", 6, "40", "40", "20", " ", 3, false, {}},
+        {"OC in the box a model keeps closed counts for nothing", 6, "40", "40", "20", "12", 3, false, {}},
     };
     // clang-format on
     for (const Case& c : cases) {
