@@ -231,8 +231,9 @@ def test_a_failure_outside_the_engine_is_told_in_its_own_words(page, server, tmp
     open_tables(page)
     choose_file(page, path)
     # A full disk: room for the run's first 100 kB (its output is some 10 MB, so that no slack
-    # in the browser's accounting lets it through), beside what the site keeps already. Earlier runs' files are removed first: space they free during the run
-    # would otherwise make room for it.
+    # in the browser's accounting lets it through), beside what the site keeps already.
+    # Earlier runs' files are removed first: space they free during the run would otherwise
+    # make room for it.
     used = page.execute_async_script("""
         const done = arguments[0];
         navigator.storage.getDirectory().then(async (root) => {
