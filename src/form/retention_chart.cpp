@@ -93,14 +93,15 @@ CurvePoint pointAt(const estimation::RetentionCurve& curve, double head) {
     return {head, curve.theta(head) * Percent};
 }
 
-// The curve, or none where the model's numbers are not all finite (a soil far off its inputs'
-// range): a chart must not draw NaN.
+// The curve, or none where the model's water contents are not all between 0 and 1 (a soil far
+// off its inputs' range, clay 1e40): a chart must draw neither NaN nor water beyond the pores.
 std::optional<estimation::RetentionCurve> saxtonRawlsCurve(const estimation::HydraulicSoil& soil) {
     try {
         const estimation::HydraulicEstimate estimate =
             estimation::estimateHydraulics(HydraulicModel::saxtonRawls, soil);
         for (const double head : TableHeads) {
-            if (!std::isfinite(estimate.curve.theta(head))) {
+            const double theta = estimate.curve.theta(head);
+            if (!(theta >= 0.0 && theta <= 1.0)) {
                 return std::nullopt;
             }
         }

@@ -1,9 +1,11 @@
 #include "window/soil_view.h"
 
 #include "form/particle_sizes.h"
+#include "form/retention_chart.h"
 #include "form/sheet_text.h"
 #include "form/soil_summary.h"
 #include "window/application.h"
+#include "window/retention_curve.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_picture.h"
 
@@ -15,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -30,14 +33,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace talvo::window {
 
 namespace {
 
 constexpr QSize PictureSize{600, 560};
+// The width of the retention curve's column, beside the rest.
+constexpr int CurveWidth = 300;
 // The size the view asks for; a smaller screen gets less.
-constexpr QSize ViewSize{720, 780};
+constexpr QSize ViewSize{720 + CurveWidth, 780};
 // Lines of the model sheet in view at once; the rest scrolls.
 constexpr int SheetLines = 5;
 
@@ -157,7 +163,9 @@ SoilView::SoilView(QWidget* parent)
       m_triangle(new TextureTriangle(this)), m_texture(new QLabel(this)),
       m_warnings(new QLabel(this)), m_table(modelTable(this)), m_sheet(new QTextEdit(this)),
       m_copy(new QPushButton(tr("&Copy"), this)),
-      m_save(new QPushButton(tr("&Save picture…"), this)) {
+      m_save(new QPushButton(tr("&Save picture…"), this)), m_curve(new RetentionCurve(this)),
+      m_curveTable(new QTableWidget(static_cast<int>(form::TableHeads.size()), 2, this)),
+      m_curveNotes(new QLabel(this)) {
     setObjectName(QStringLiteral("SoilView"));
     setWindowTitle(tr("Soil details"));
     setAccessibleName(windowTitle());
@@ -212,18 +220,22 @@ void SoilView::layOut() {
     buttons->addWidget(m_copy);
     buttons->addWidget(m_save);
     buttons->addStretch(1);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout;
     layout->addLayout(textureRow);
     layout->addWidget(m_warnings);
     layout->addWidget(m_triangle, 1);
     layout->addWidget(m_table);
     layout->addWidget(m_sheet);
     layout->addLayout(buttons);
+    auto* columns = new QHBoxLayout(this);
+    columns->addLayout(layout, 1);
+    columns->addLayout(curvePanel());
 
     setTabOrder(m_copy, m_save);
     setTabOrder(m_save, m_table);
     setTabOrder(m_table, m_sheet);
     setTabOrder(m_sheet, m_scale);
+    setTabOrder(m_scale, m_curveTable);
     m_copy->setFocus();
 }
 
@@ -313,6 +325,7 @@ void SoilView::showInputs(const estimation::InputTexts& texts,
         }
     }
     fitTable();
+    showCurve(texts);
 }
 
 // Number columns as wide as their numbers up to a width that holds any plausible one, the
@@ -336,6 +349,61 @@ void SoilView::fitTable() {
     m_table->setMinimumHeight(std::min(
         m_table->maximumHeight(), header + 3 * m_table->verticalHeader()->defaultSectionSize()));
 }
+
+// ---- Retention curve
+
+QLayout* SoilView::curvePanel() {
+    m_curveTable->setObjectName(QStringLiteral("curveTable"));
+    m_curveTable->setAccessibleName(tr("Water content at standard suction heads"));
+    m_curveTable->setHorizontalHeaderLabels({tr("Head (cm)"), tr("Water (% v/v)")});
+    m_curveTable->verticalHeader()->hide();
+    m_curveTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_curveTable->setTabKeyNavigation(false);
+    m_curveTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // Every head in view: the table is the chart's text equivalent, not a list to scroll.
+    m_curveTable->verticalHeader()->setDefaultSectionSize(
+        m_curveTable->fontMetrics().lineSpacing() + 6);
+    m_curveTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_curveTable->setFixedHeight(m_curveTable->horizontalHeader()->sizeHint().height() +
+                                 m_curveTable->verticalHeader()->defaultSectionSize() *
+                                     m_curveTable->rowCount() +
+                                 2 * m_curveTable->frameWidth());
+    for (int row = 0; row < m_curveTable->rowCount(); ++row) {
+        for (int column = 0; column < 2; ++column) {
+            auto* item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            m_curveTable->setItem(row, column, item);
+        }
+        const double head = form::TableHeads.at(static_cast<std::size_t>(row));
+        m_curveTable->item(row, 0)->setText(QLocale::c().toString(head, 'f', 0));
+    }
+    m_curveNotes->setObjectName(QStringLiteral("curveNotes"));
+    m_curveNotes->setTextFormat(Qt::PlainText);
+    m_curveNotes->setWordWrap(true);
+    m_curveNotes->setAccessibleName(tr("Notes on the curve"));
+    auto* title = new QLabel(tr("Water-retention curve (Saxton and Rawls, 2006)"), this);
+    title->setWordWrap(true);
+    auto* panel = new QVBoxLayout;
+    panel->addWidget(title);
+    panel->addWidget(m_curve, 1);
+    panel->addWidget(m_curveTable);
+    panel->addWidget(m_curveNotes);
+    return panel;
+}
+
+void SoilView::showCurve(const estimation::InputTexts& texts) {
+    form::RetentionChart chart = form::retentionChart(texts, m_separator, scale());
+    for (int row = 0; row < m_curveTable->rowCount(); ++row) {
+        const auto at = static_cast<std::size_t>(row);
+        m_curveTable->item(row, 1)->setText(
+            at < chart.table.size() ? text(form::thetaText(chart.table[at].theta, m_separator))
+                                    : QString());
+    }
+    m_curveNotes->setText(chart.failure.empty() ? joined(chart.notes) : text(chart.failure));
+    m_curve->setChart(std::move(chart));
+}
+
+// ----
 
 void SoilView::showFields(const form::FormFields& fields, estimation::DecimalSeparator separator) {
     using estimation::Input;

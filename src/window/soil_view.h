@@ -10,6 +10,7 @@
 #include <string>
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -17,6 +18,7 @@ class QTextEdit;
 
 namespace talvo::window {
 
+class RetentionCurve;
 class TextureTriangle;
 
 // "Soil details": the soil being typed on the texture triangle, its texture class and
@@ -63,6 +65,9 @@ private:
     void askForPicture();
     void fitTable();
     void showAgain();
+    // The retention curve, beside the rest.
+    QLayout* curvePanel();
+    void showCurve(const estimation::InputTexts& texts);
 
     QComboBox* m_scale;
     TextureTriangle* m_triangle;
@@ -72,6 +77,9 @@ private:
     QTextEdit* m_sheet;
     QPushButton* m_copy;
     QPushButton* m_save;
+    RetentionCurve* m_curve;
+    QTableWidget* m_curveTable; // the curve's text equivalent
+    QLabel* m_curveNotes;
     form::SoilTable m_rows;
     std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown, for another scale
     estimation::DecimalSeparator m_separator;

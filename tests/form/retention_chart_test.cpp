@@ -94,6 +94,8 @@ TEST(RetentionChart, FailuresInWords) {
          "The curve needs sand and clay."},
         {"clay no number", {"40", "40", "abc", "10"}, ParticleSizeScale::usda, "not a number"},
         // Widening silt to 2-50 um takes more sand than there is.
+        // Far off the model's inputs: water beyond 100 % is no curve to draw.
+        {"clay 1e40", {"40", "40", "1e40", "10"}, ParticleSizeScale::usda, "no curve"},
         {"sand too small", {"5", "60", "35", "10"}, ParticleSizeScale::international, "sand"},
     };
     for (const FailureCase& c : cases) {

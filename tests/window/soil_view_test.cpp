@@ -1,10 +1,12 @@
 #include "estimation/estimation.h"
+#include "form/retention_chart.h"
 #include "form/sheet_text.h"
 #include "form/soil_table.h"
 #include "form/triangle_geometry.h"
 #include "window/application.h"
 #include "window/colours.h"
 #include "window/form1.h"
+#include "window/retention_curve.h"
 #include "window/soil_view.h"
 #include "window/texture_triangle.h"
 #include "window/triangle_painter.h"
@@ -116,7 +118,7 @@ private slots:
     }
 
     // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
-    // particle sizes and back; Escape closes the view.
+    // particle sizes, the curve's table and back; Escape closes the view.
     void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
@@ -130,7 +132,8 @@ private slots:
         QCOMPARE(lines[3],
                  "40\t40\t20\t5\tclay loam\tRawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name : {"savePicture", "models", "sheet", "particleSizes", "copy"}) {
+        for (const char* name :
+             {"savePicture", "models", "sheet", "particleSizes", "curveTable", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -283,8 +286,9 @@ private slots:
     }
 
     void namesForScreenReaders() {
-        for (const char* name : {"particleSizes", "triangle", "texture", "warnings", "models",
-                                 "sheet", "copy", "savePicture"}) {
+        for (const char* name :
+             {"particleSizes", "triangle", "texture", "warnings", "models", "sheet", "copy",
+              "savePicture", "retentionCurve", "curveTable", "curveNotes"}) {
             const QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(part(name));
             QVERIFY2(!spoken->text(QAccessible::Name).isEmpty(), name);
         }
@@ -295,6 +299,40 @@ private slots:
         const QSize screen = m_view->screen()->availableGeometry().size();
         QCOMPARE(m_view->size().boundedTo(screen), m_view->size());
         QCOMPARE(m_view->windowTitle(), "Soil details");
+    }
+
+    // The curve's table is the chart's text equivalent: the form's numbers at the standard
+    // heads, following the scale chosen in the view; a soil without a curve empties it and
+    // says why.
+    void retentionCurve() {
+        auto* table = part<QTableWidget>("curveTable");
+        QCOMPARE(table->rowCount(), static_cast<int>(form::TableHeads.size()));
+        QCOMPARE(table->item(4, 0)->text(), "330");
+        const auto shown = [&] {
+            QStringList column;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                column << table->item(row, 1)->text();
+            }
+            return column;
+        };
+        part<QComboBox>("particleSizes")->setCurrentIndex(1); // USDA
+        show({"40", "40", "20", "14.50116"});                 // the paper's loam at OM 2.5 %
+        const form::RetentionChart loam = form::retentionChart({"40", "40", "20", "14.50116"}, {},
+                                                               estimation::ParticleSizeScale::usda);
+        QStringList expected;
+        for (const form::CurvePoint& point : loam.table) {
+            expected << QString::fromStdString(form::thetaText(point.theta));
+        }
+        QCOMPARE(shown(), expected);
+        QVERIFY(!part<QLabel>("curveNotes")->text().contains("(psd)"));
+        QCOMPARE(part<RetentionCurve>("retentionCurve")->chart().table.size(), expected.size());
+        part<QComboBox>("particleSizes")->setCurrentIndex(0);
+        QVERIFY(shown() != expected);
+        QVERIFY(part<QLabel>("curveNotes")->text().contains("(psd)"));
+        show({"40", "40", "20", ""});
+        QCOMPARE(shown(), QStringList(table->rowCount(), QString()));
+        QCOMPARE(part<QLabel>("curveNotes")->text(), "The curve needs organic carbon.");
+        QVERIFY(part("retentionCurve")->accessibleDescription().contains("needs organic carbon"));
     }
 
     void readableColours_data() {

@@ -1,0 +1,121 @@
+#include "window/retention_curve.h"
+
+#include "window/triangle_painter.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace talvo::window {
+
+namespace {
+
+// Where the plot sits in the widget and how a point maps into it.
+struct Plot {
+    QRectF area;
+    double thetaTop; // % v/v at the top edge
+
+    QPointF at(double head, double theta) const {
+        const double decades = std::log10(form::ChartHeadLast / form::ChartHeadFirst);
+        const double x = std::log10(head / form::ChartHeadFirst) / decades;
+        return {area.left() + x * area.width(), area.bottom() - theta / thetaTop * area.height()};
+    }
+};
+
+// Tens of % v/v above the wettest point, so that saturation never touches the frame.
+double thetaTop(const form::RetentionChart& chart) {
+    const double wettest = chart.points.empty() ? 0.0 : chart.points.front().theta;
+    return std::clamp(std::ceil((wettest + 2.0) / 10.0) * 10.0, 10.0, 100.0);
+}
+
+void paintAxes(QPainter& painter, const Plot& plot, const QColor& ink) {
+    painter.setPen(QPen(ink, 1));
+    painter.drawRect(plot.area);
+    const QFontMetricsF metrics(painter.font());
+    for (double head = 1.0; head <= form::ChartHeadLast; head *= 10.0) {
+        const QPointF foot = plot.at(head, 0.0);
+        painter.drawLine(foot, foot + QPointF(0, 4));
+        const QString label = QString::number(head, 'f', 0);
+        const double width = metrics.horizontalAdvance(label);
+        painter.drawText(QPointF(foot.x() - width / 2, foot.y() + 4 + metrics.ascent()), label);
+    }
+    for (double theta = 0.0; theta <= plot.thetaTop + 1e-9; theta += 10.0) {
+        const QPointF side = plot.at(form::ChartHeadFirst, theta);
+        painter.drawLine(side, side - QPointF(4, 0));
+        const QString label = QString::number(theta, 'f', 0);
+        painter.drawText(QPointF(side.x() - 6 - metrics.horizontalAdvance(label),
+                                 side.y() + metrics.ascent() / 2 - 1),
+                         label);
+    }
+    const QString head = QObject::tr("Suction head (cm)");
+    painter.drawText(QPointF(plot.area.center().x() - metrics.horizontalAdvance(head) / 2,
+                             plot.area.bottom() + 6 + metrics.height() + metrics.ascent()),
+                     head);
+    painter.drawText(QPointF(plot.area.left(), plot.area.top() - metrics.descent() - 2),
+                     QObject::tr("Water (% v/v)"));
+}
+
+void paintMark(QPainter& painter, const Plot& plot, const form::CurvePoint& point,
+               const QString& name) {
+    const QPointF centre = plot.at(point.head, point.theta);
+    painter.drawEllipse(centre, 4, 4);
+    painter.drawText(centre + QPointF(-painter.fontMetrics().horizontalAdvance(name) - 6, -6),
+                     name);
+}
+
+} // namespace
+
+RetentionCurve::RetentionCurve(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("retentionCurve"));
+    setAccessibleName(tr("Water-retention curve"));
+}
+
+void RetentionCurve::setChart(form::RetentionChart chart) {
+    m_chart = std::move(chart);
+    setAccessibleDescription(QString::fromStdString(m_chart.description));
+    update();
+}
+
+QSize RetentionCurve::sizeHint() const {
+    return {300, 240};
+}
+
+QSize RetentionCurve::minimumSizeHint() const {
+    return {160, 120};
+}
+
+void RetentionCurve::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TriangleColours colours = triangleColours(palette());
+    painter.fillRect(rect(), colours.background);
+    painter.setPen(colours.text);
+    if (m_chart.points.empty()) {
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                         QString::fromStdString(m_chart.failure));
+        return;
+    }
+    const QFontMetricsF metrics(font());
+    const double left = metrics.horizontalAdvance(QStringLiteral("100")) + 10;
+    const double top = metrics.height() + 4;
+    const double bottom = 2 * metrics.height() + 10;
+    const double right = metrics.horizontalAdvance(QStringLiteral("10000")) / 2 + 4;
+    const Plot plot{QRectF(rect()).adjusted(left, top, -right, -bottom), thetaTop(m_chart)};
+    paintAxes(painter, plot, colours.text);
+    QPainterPath path(plot.at(m_chart.points.front().head, m_chart.points.front().theta));
+    for (const form::CurvePoint& point : m_chart.points) {
+        path.lineTo(plot.at(point.head, point.theta));
+    }
+    painter.setPen(QPen(colours.mark, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+    painter.setBrush(colours.mark);
+    painter.setPen(colours.text);
+    paintMark(painter, plot, m_chart.fieldCapacity, tr("FC"));
+    paintMark(painter, plot, m_chart.wiltingPoint, tr("PWP"));
+}
+
+} // namespace talvo::window
