@@ -9,6 +9,7 @@
 #include "form/particle_sizes.h"
 #include "form/result_origins.h"
 #include "form/results_text.h"
+#include "form/retention_chart.h"
 #include "form/soil_summary.h"
 #include "form/soil_table.h"
 #include "form/triangle_geometry.h"
@@ -19,6 +20,7 @@
 #include <emscripten/val.h>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace talvo::web {
 
@@ -275,6 +277,46 @@ val soilDetails(const val& page) {
     return out;
 }
 
+// ---- Retention curve
+
+val curvePoint(const form::CurvePoint& point, estimation::DecimalSeparator separator) {
+    val out = val::object();
+    out.set("head", point.head);
+    out.set("theta", point.theta);
+    out.set("text", text(form::thetaText(point.theta, separator)));
+    return out;
+}
+
+val curvePoints(const std::vector<form::CurvePoint>& points,
+                estimation::DecimalSeparator separator) {
+    val out = val::array();
+    for (const form::CurvePoint& point : points) {
+        out.call<void>("push", curvePoint(point, separator));
+    }
+    return out;
+}
+
+// The Saxton and Rawls curve of the soil in the form, sand, silt and clay on the scale of
+// `psd`: {title, description, failure, notes, points, table, fc, pwp}, each point {head (cm),
+// theta (% v/v), text}; without a curve, points and table are empty and failure says why.
+val retentionChart(const val& page) {
+    const estimation::DecimalSeparator separator = separatorOf(page);
+    const Texts texts = inputTexts(page);
+    const form::RetentionChart chart = form::retentionChart(texts.view(), separator, scaleOf(page));
+    val out = val::object();
+    out.set("title", text(chart.title));
+    out.set("description", text(chart.description));
+    out.set("failure", text(chart.failure));
+    out.set("notes", strings(chart.notes));
+    out.set("points", curvePoints(chart.points, separator));
+    out.set("table", curvePoints(chart.table, separator));
+    out.set("fc", curvePoint(chart.fieldCapacity, separator));
+    out.set("pwp", curvePoint(chart.wiltingPoint, separator));
+    return out;
+}
+
+// ----
+
 // The triangle of the scale named `psd` fitted into width x height with room for the axes: its
 // corners, each class's polygon and label point, the ticks and the axes' titles, all in the
 // plane's units.
@@ -365,6 +407,7 @@ EMSCRIPTEN_BINDINGS(talvo_form) {
     emscripten::function("selectModel", &selectModel);
     emscripten::function("particleSizes", &particleSizes);
     emscripten::function("soilDetails", &soilDetails);
+    emscripten::function("retentionChart", &retentionChart);
     emscripten::function("triangle", &triangle);
     emscripten::function("placeSoil", &placeSoil);
     emscripten::function("soilAt", &soilAt);

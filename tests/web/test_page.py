@@ -731,3 +731,63 @@ def test_hints_follow_the_pointer(server, touch):
             assert "drop it here" in drop
     finally:
         driver.quit()
+
+
+# ---- The retention curve in Soil details
+
+CURVE_SOILS = [
+    ("usda", {"sand": "40", "silt": "40", "clay": "20", "oc": "14.50116"}),
+    ("international", {"sand": "40", "silt": "40", "clay": "20", "oc": "14.50116"}),
+    ("usda", {"sand": "10", "silt": "20", "clay": "70", "oc": "10"}),  # domain: clay > 60
+    ("international", {"sand": "5", "silt": "60", "clay": "35", "oc": "10"}),  # no USDA sand
+]
+
+
+def batch_curve(scale, row):
+    """talvo-batch --hydraulics saxton-rawls's row for one soil typed as the form has it."""
+    table = "sand,silt,clay,oc\n" + ",".join(row[k] for k in INPUTS) + "\n"
+    done = subprocess.run(
+        [os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch"), "--hydraulics",
+         "saxton-rawls", "--oc-unit", "g/kg", "--psd", scale], input=table,
+        capture_output=True, text=True, check=False)
+    assert done.returncode in (0, 1), done.stderr
+    return next(csv.DictReader(io.StringIO(done.stdout)))
+
+
+def curve_table(driver):
+    return [[c.text for c in tr.find_elements(By.CSS_SELECTOR, "th, td")]
+            for tr in driver.find_elements(By.CSS_SELECTOR, "#curve-table tbody tr")]
+
+
+def test_the_curve_loads_when_opened_and_its_table_is_talvo_batch_s(page):
+    """The curve's code is fetched only when the curve is opened; its table's saturation, FC
+    (330 cm) and PWP (15,000 cm) are talvo-batch --hydraulics saxton-rawls's theta_s, fc and
+    pwp, its notes carry the batch's flags, and a soil the batch fails on has no curve."""
+    loaded = ("return performance.getEntriesByType('resource')"
+              ".some(e => e.name.endsWith('/curve.js'))")
+    assert not page.execute_script(loaded)
+    page.find_element(By.CSS_SELECTOR, "#curve summary").click()
+    WebDriverWait(page, 10).until(lambda d: d.execute_script(loaded))
+    for scale, row in CURVE_SOILS:
+        choose_scale(page, scale)
+        estimate(page, 1, row)
+        want = batch_curve(scale, row)
+        WebDriverWait(page, 10).until(lambda d: d.find_element(By.ID, "curve-notes").text)
+        shown = curve_table(page)
+        notes = page.find_element(By.ID, "curve-notes").text
+        if want["error"]:
+            assert shown == [] and "sand" in notes, (row, notes)
+            assert not page.find_elements(By.CSS_SELECTOR, "#curve-chart polyline")
+            continue
+        heads = {head: theta for head, theta in shown}
+        assert (heads["0"], heads["330"], heads["15000"]) == (
+            want["theta_s (% v/v)"], want["fc (% v/v)"], want["pwp (% v/v)"]), (scale, row)
+        assert [head for head, _ in shown] == [
+            "0", "10", "33", "100", "330", "1000", "3300", "15000"]
+        for flag in ("psd", "domain"):
+            assert (f"({flag})" in notes) == (flag in want["flags"].split(";")), (flag, notes)
+        chart = page.find_element(By.ID, "curve-chart")
+        assert chart.find_element(By.TAG_NAME, "title").get_attribute("textContent")
+        desc = chart.find_element(By.TAG_NAME, "desc").get_attribute("textContent")
+        assert f"field capacity {want['fc (% v/v)']}" in desc
+        assert len(chart.find_elements(By.CSS_SELECTOR, ".mark")) == 2

@@ -74,7 +74,29 @@ export class Details {
       .addEventListener('click', async () =>
         download(await this.triangle.png(), 'texture-triangle.png'),
       );
+    this.followCurve(root);
   }
+
+  // ---- Retention curve: its code is fetched the first time the curve is opened.
+  followCurve(root) {
+    this.curveBox = root.getElementById('curve');
+    this.curveChart = root.getElementById('curve-chart');
+    this.curveTable = root.getElementById('curve-table');
+    this.curveNotes = root.getElementById('curve-notes');
+    this.drawCurve = null;
+    this.curveBox.addEventListener('toggle', async () => {
+      if (!this.curveBox.open) return;
+      if (!this.drawCurve) ({ drawCurve: this.drawCurve } = await import('./curve.js'));
+      this.showCurve();
+    });
+  }
+
+  showCurve() {
+    if (!this.drawCurve || !this.curveBox.open) return;
+    const chart = this.talvo.retentionChart({ ...this.form.state(), psd: this.scale });
+    this.drawCurve(this.curveChart, this.curveTable, this.curveNotes, chart);
+  }
+  // ----
 
   get scale() {
     return this.scaleChoice.value;
@@ -106,6 +128,7 @@ export class Details {
       this.showSheet(this.sheetFor);
     }
     this.markSheetRow();
+    this.showCurve();
   }
 
   // The module's sheet of a model, as the window shows it: a line a part, the caveats listed.
