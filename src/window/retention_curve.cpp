@@ -35,14 +35,18 @@ void paintAxes(QPainter& painter, const Plot& plot, const QColor& ink) {
     painter.setPen(QPen(ink, 1));
     painter.drawRect(plot.area);
     const QFontMetricsF metrics(painter.font());
-    for (double head = 1.0; head <= form::ChartHeadLast; head *= 10.0) {
+    constexpr int Decades = 5; // 1 to 10,000 cm labelled
+    for (int decade = 0; decade < Decades; ++decade) {
+        const double head = std::pow(10.0, decade);
         const QPointF foot = plot.at(head, 0.0);
         painter.drawLine(foot, foot + QPointF(0, 4));
         const QString label = QString::number(head, 'f', 0);
         const double width = metrics.horizontalAdvance(label);
         painter.drawText(QPointF(foot.x() - width / 2, foot.y() + 4 + metrics.ascent()), label);
     }
-    for (double theta = 0.0; theta <= plot.thetaTop + 1e-9; theta += 10.0) {
+    const int tens = static_cast<int>(std::lround(plot.thetaTop / 10.0));
+    for (int ten = 0; ten <= tens; ++ten) {
+        const double theta = 10.0 * ten;
         const QPointF side = plot.at(form::ChartHeadFirst, theta);
         painter.drawLine(side, side - QPointF(4, 0));
         const QString label = QString::number(theta, 'f', 0);
