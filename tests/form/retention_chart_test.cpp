@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace talvo::form {
 namespace {
@@ -26,7 +27,7 @@ struct PaperCase {
 // international sizes widened back to the USDA ones (the loam's 40/40/20 is 51.38647,
 // 28.61353, 20 on the international scale, by the inverse of the log-linear conversion).
 TEST(RetentionChart, PaperTableThroughTheForm) {
-    const PaperCase cases[] = {
+    const std::vector<PaperCase> cases = {
         {"loam, USDA", {"40", "40", "20", Oc25}, ParticleSizeScale::usda, 46, 28, 14, false},
         {"clay, USDA", {"25", "25", "50", Oc25}, ParticleSizeScale::usda, 50, 42, 30, false},
         {"sand, USDA", {"88", "7", "5", Oc25}, ParticleSizeScale::usda, 46, 10, 5, false},
@@ -83,7 +84,7 @@ struct FailureCase {
 
 // No curve, and no NaN drawn, where the soil has none; the sentence says why.
 TEST(RetentionChart, FailuresInWords) {
-    const FailureCase cases[] = {
+    const std::vector<FailureCase> cases = {
         {"OC blank",
          {"40", "40", "20", " "},
          ParticleSizeScale::usda,
