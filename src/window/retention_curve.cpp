@@ -62,11 +62,13 @@ void paintAxes(QPainter& painter, const Plot& plot, const QColor& ink) {
                      QObject::tr("Water (% v/v)"));
 }
 
+// The name to the left of the point, above it or below it, off the curve's side.
 void paintMark(QPainter& painter, const Plot& plot, const form::CurvePoint& point,
-               const QString& name) {
+               const QString& name, bool below) {
     const QPointF centre = plot.at(point.head, point.theta);
     painter.drawEllipse(centre, 4, 4);
-    painter.drawText(centre + QPointF(-painter.fontMetrics().horizontalAdvance(name) - 6, -6),
+    const double down = below ? painter.fontMetrics().ascent() + 4 : -6;
+    painter.drawText(centre + QPointF(-painter.fontMetrics().horizontalAdvance(name) - 6, down),
                      name);
 }
 
@@ -118,8 +120,8 @@ void RetentionCurve::paintEvent(QPaintEvent* /*event*/) {
     painter.drawPath(path);
     painter.setBrush(colours.mark);
     painter.setPen(colours.text);
-    paintMark(painter, plot, m_chart.fieldCapacity, tr("FC"));
-    paintMark(painter, plot, m_chart.wiltingPoint, tr("PWP"));
+    paintMark(painter, plot, m_chart.fieldCapacity, tr("FC"), false);
+    paintMark(painter, plot, m_chart.wiltingPoint, tr("PWP"), true);
 }
 
 } // namespace talvo::window

@@ -53,12 +53,12 @@ function drawAxes(at, top) {
   return axes;
 }
 
-function drawMark(at, point, name) {
+// The name to the left of the point, above it or below it, off the curve's side.
+function drawMark(at, point, name, below) {
   const mark = element('g', { class: 'mark' });
-  mark.append(element('circle', { cx: at.x(point.head), cy: at.y(point.theta), r: 4 }));
-  mark.append(
-    element('text', { x: at.x(point.head) - 7, y: at.y(point.theta) - 7, class: 'label' }, name),
-  );
+  const [x, y] = [at.x(point.head), at.y(point.theta)];
+  mark.append(element('circle', { cx: x, cy: y, r: 4 }));
+  mark.append(element('text', { x: x - 7, y: below ? y + 14 : y - 7, class: 'label' }, name));
   return mark;
 }
 
@@ -100,6 +100,6 @@ export function drawCurve(svg, table, notes, chart) {
   const drawn = element('g', { class: 'curve' });
   drawn.append(drawAxes(at, top));
   drawn.append(element('polyline', { points: line.join(' '), class: 'line' }));
-  drawn.append(drawMark(at, chart.fc, 'FC'), drawMark(at, chart.pwp, 'PWP'));
+  drawn.append(drawMark(at, chart.fc, 'FC', false), drawMark(at, chart.pwp, 'PWP', true));
   svg.append(drawn);
 }
