@@ -791,3 +791,4 @@ def test_the_curve_loads_when_opened_and_its_table_is_talvo_batch_s(page):
         desc = chart.find_element(By.TAG_NAME, "desc").get_attribute("textContent")
         assert f"field capacity {want['fc (% v/v)']}" in desc
         assert len(chart.find_elements(By.CSS_SELECTOR, ".mark")) == 2
+    assert axe_violations(page) == []
