@@ -59,6 +59,28 @@ constexpr unsigned depthFlagBits(estimation::Flags soil,
            (later << (ProfileFlagShift + LaterSoilFlagShift));
 }
 
+// The bands of a hydraulic model's map (--hydraulics), and what each holds: its unit, and in
+// Int16 the step of its integers (the band's scale), which bounds what it can hold: 327.67 %
+// v/v and cm/day, alpha 0.32767 1/cm, n 3.2767. A value beyond is nodata in its band alone.
+enum class HydraulicBand { thetaR, thetaS, alpha, n, ks, fc, pwp, awc, flags };
+inline constexpr std::size_t HydraulicBandCount = 9;
+struct HydraulicBandFacts {
+    const char* name;
+    const char* unit;
+    double int16Step;
+};
+inline constexpr std::array<HydraulicBandFacts, HydraulicBandCount> hydraulicBands{{
+    {"theta_r", "% v/v", 0.01},
+    {"theta_s", "% v/v", 0.01},
+    {"alpha", "1/cm", 1e-5},
+    {"n", "", 1e-4},
+    {"ks", "cm/day", 0.01},
+    {"fc", "% v/v", 0.01},
+    {"pwp", "% v/v", 0.01},
+    {"awc", "% v/v", 0.01},
+    {"flags", "", 1},
+}};
+
 // The cells of a window for every band, in the output's type.
 class ResultBuffers {
 public:
@@ -106,6 +128,7 @@ private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
     void describeSoilBands(const std::string& unit);
     void describeDepthBands(const Settings& settings);
+    void describeHydraulicBands(const Settings& settings);
     void describeTexture(estimation::ParticleSizeScale scale);
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();

@@ -119,6 +119,119 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     }
 }
 
+// The hydraulic bands as talvo-batch --hydraulics writes them for a table: each row's band
+// texts by the map's band order (flags as codes), empty for every band where the row failed.
+std::vector<std::array<std::string, 9>> hydraulicRows(const fs::path& path) {
+    std::ifstream file(path);
+    table::CsvReader reader(file, ',');
+    table::Records records;
+    while (reader.next(records)) {
+    }
+    const table::RecordView header = records[0];
+    const auto column = [&header](std::string_view name) {
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (header[i].starts_with(name)) {
+                return i;
+            }
+        }
+        throw std::runtime_error("no column " + std::string(name));
+    };
+    const std::array<std::size_t, 9> columns{column("theta_r"), column("theta_s"), column("alpha"),
+                                             column("n"),       column("ks"),      column("fc"),
+                                             column("pwp"),     column("awc"),     column("flags")};
+    const std::size_t error = column("error");
+    std::vector<std::array<std::string, 9>> rows;
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        std::array<std::string, 9> row{};
+        for (std::size_t band = 0; band < columns.size() && records[i][error].empty(); ++band) {
+            row[band] = std::string(records[i][columns[band]]);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Every cell of both hydraulic models, through a bulk density raster, in each type and the
+// precisions it holds, is talvo-batch --hydraulics's row for the same numbers as text. Soils whose
+// sand cannot give the USDA scale's silt, densities beyond reason and cells without a density fail
+// in both.
+TEST(ToolTest, EveryHydraulicCellIsTheBatchToolsResult) {
+    const Soils soils = makeSoils("hydraulic");
+    std::vector<double> density(soils.raw[0].size());
+    for (std::size_t i = 0; i < density.size(); ++i) {
+        density[i] = i % 97 == 5 ? Nodata : static_cast<double>(90 + i % 110); // 0.9-1.99, 2.x
+    }
+    density[7] = 300; // 3 g/cm3: no soil
+    RasterLayout hundredths = soils.layout;
+    hundredths.scale = 0.01;
+    const fs::path bd = soils.folder / "bd.tif";
+    writeRaster(bd, hundredths, density);
+    const fs::path table = soils.folder / "soils.csv";
+    {
+        std::ofstream out(table);
+        out << "sand,silt,clay,oc,bd\n";
+        for (std::size_t i = 0; i < density.size(); ++i) {
+            const auto raw = static_cast<int>(density[i]);
+            out << cellText(soils.raw[0][i]) << ',' << cellText(soils.raw[1][i]) << ','
+                << cellText(soils.raw[2][i]) << ',' << cellText(soils.raw[3][i]) << ','
+                << (density[i] == Nodata
+                        ? std::string()
+                        : std::to_string(raw / 100) + "." + std::to_string(raw % 100 / 10) +
+                              std::to_string(raw % 10))
+                << '\n';
+        }
+    }
+    const fs::path batchOut = soils.folder / "batch.csv";
+    const fs::path out = soils.folder / "out.tif";
+    constexpr std::array<double, 9> Int16Steps{0.01, 0.01, 1e-5, 1e-4, 0.01, 0.01, 0.01, 0.01, 1};
+    for (const std::string model : {"saxton-rawls", "hypres"}) {
+        for (const std::string precision : {"fixed", "general"}) {
+            ASSERT_NE(runProgram(TALVO_BATCH_EXE, {"--hydraulics", model, "--topsoil", "no",
+                                                   "--oc-unit", "g/kg", "--precision", precision,
+                                                   "--output", batchOut.string(), table.string()})
+                          .status,
+                      2);
+            const std::vector<std::array<std::string, 9>> rows = hydraulicRows(batchOut);
+            // Float32 and Int16 hold the two-decimal values; Float64 the 15-digit ones.
+            const std::vector<std::string> types =
+                precision == "fixed" ? std::vector<std::string>{"Float32", "Int16"}
+                                     : std::vector<std::string>{"Float64"};
+            for (const std::string& type : types) {
+                SCOPED_TRACE(testing::Message() << model << ' ' << precision << ' ' << type);
+                const Outcome outcome = runMap(
+                    soils.inputs(), {"--hydraulics", model, "--topsoil", "no", "--bd", bd.string(),
+                                     "--scale", TenthsOfAll, "--precision", precision, "--type",
+                                     type, "--output", out.string(), "--threads", "2"});
+                ASSERT_EQ(outcome.status, 0) << outcome.errorText;
+                const auto bands = readBands(out);
+                ASSERT_EQ(bands.size(), 9U);
+                ASSERT_EQ(rows.size(), bands[0].size());
+                for (std::size_t i = 0; i < rows.size(); ++i) {
+                    for (std::size_t band = 0; band < 8; ++band) {
+                        const std::string& text = rows[i][band];
+                        if (text.empty()) {
+                            ASSERT_TRUE(isNodata(bands[band][i], type)) << "cell " << i;
+                            continue;
+                        }
+                        const double number = std::strtod(text.c_str(), nullptr);
+                        const double steps = std::round(number / Int16Steps[band]);
+                        const double expected = type == "Float32"   ? static_cast<float>(number)
+                                                : type == "Float64" ? number
+                                                : steps <= 32767    ? steps
+                                                                    : -32768.0;
+                        ASSERT_EQ(bands[band][i], expected) << "cell " << i << " band " << band;
+                    }
+                    if (rows[i][1].empty()) {
+                        ASSERT_TRUE(isNodata(bands[8][i], type)) << "cell " << i;
+                    } else {
+                        ASSERT_EQ(bands[8][i], flagBits(rows[i][8])) << "cell " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // The same soils as a striped band that declares its own scale, through a VRT, and as Float32
 // percentages give the map of the int16 tenths: a Float32 cell holding 52.3 is the soil "52.3"
 // of a table, not 52.2999992370605.
