@@ -405,6 +405,60 @@ TEST(ToolTest, TheMapDescribesItself) {
     EXPECT_STREQ(map->GetRasterBand(4)->GetMetadataItem("BIT_3"), "fc<=pwp");
 }
 
+// A hydraulic map names its bands and units, and in Int16 reads through each band's step; a
+// sand so loose that its ks passes 327.67 cm/day loses that band alone.
+TEST(ToolTest, TheHydraulicMapDescribesItsBands) {
+    const fs::path folder = testFolder("hydraulic-bands");
+    const RasterLayout layout;
+    const auto cells = static_cast<std::size_t>(layout.width * layout.height);
+    std::vector<std::string> inputs;
+    // Tenths: sand 92, silt 4, clay 4 %, OC 5 g/kg; bd 0.90 g/cm3 in hundredths, by its scale.
+    for (const auto& [name, value] :
+         {std::pair{"sand", 920.0}, std::pair{"silt", 40.0}, std::pair{"clay", 40.0},
+          std::pair{"oc", 50.0}, std::pair{"bd", 90.0}}) {
+        const fs::path path = folder / (std::string(name) + ".tif");
+        RasterLayout own = layout;
+        own.scale = std::string_view(name) == "bd" ? std::optional(0.01) : std::nullopt;
+        writeRaster(path, own, std::vector<double>(cells, value));
+        inputs.insert(inputs.end(), {"--" + std::string(name), path.string()});
+    }
+    const fs::path out = folder / "out.tif";
+    ASSERT_EQ(runMap(inputs, {"--hydraulics", "saxton-rawls", "--scale", TenthsOfAll, "--type",
+                              "Int16", "--output", out.string()})
+                  .status,
+              0);
+    const GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_MODEL"), "saxton-rawls");
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_ORGANIC_MATTER"), "OC x 1.724");
+    struct Band {
+        const char* name;
+        const char* unit;
+        double scale;
+        double cell; // the value's steps; -32768 nodata
+    };
+    // theta_s 66.04, fc 11.49, pwp 2.54 % v/v; ks 955.1 cm/day; flags psd and domain.
+    const std::array<Band, 9> bands{{
+        {"theta_r", "% v/v", 0.01, -32768},
+        {"theta_s", "% v/v", 0.01, 6604},
+        {"alpha", "1/cm", 1e-5, -32768},
+        {"n", "", 1e-4, -32768},
+        {"ks", "cm/day", 0.01, -32768},
+        {"fc", "% v/v", 0.01, 1149},
+        {"pwp", "% v/v", 0.01, 254},
+        {"awc", "% v/v", 0.01, 895},
+        {"flags", "", 1, 32 + 256},
+    }};
+    const auto values = readBands(out);
+    ASSERT_EQ(values.size(), bands.size());
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        GDALRasterBand* const band = map->GetRasterBand(static_cast<int>(i) + 1);
+        EXPECT_STREQ(band->GetDescription(), bands[i].name);
+        EXPECT_STREQ(band->GetUnitType(), bands[i].unit);
+        EXPECT_EQ(band->GetScale(), bands[i].scale) << bands[i].name;
+        EXPECT_EQ(values[i][0], bands[i].cell) << bands[i].name;
+    }
+}
+
 // Usage and input errors: one line, status 2, and no map left behind; an input or a read-only
 // map (meant to stay, even for root) named as the output is untouched.
 TEST(ToolTest, RefusesWhatItCannotMapExactly) {
@@ -429,7 +483,29 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         more.insert(more.begin(), {"--model", "0", "--sand", a, "--clay", a});
         return more;
     };
+    const auto withHydraulics = [&](const std::string& model, std::vector<std::string> more) {
+        more.insert(more.begin(),
+                    {"--hydraulics", model, "--sand", a, "--silt", a, "--clay", a, "--oc", a});
+        return more;
+    };
+    const std::string density = (folder / "bd.tif").string();
+    fs::copy_file(a, density);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {withHydraulics("all", {}),
+         "--hydraulics: one model a map: give saxton-rawls or hypres (see --help)"},
+        {withHydraulics("hypres", {"--bd", density}),
+         "--hydraulics hypres reads topsoil or subsoil: give --topsoil yes|no"},
+        {withHydraulics("hypres", {"--topsoil", "no"}),
+         "--hydraulics hypres reads bulk density: give --bd"},
+        {{"--hydraulics", "saxton-rawls", "--sand", a, "--clay", a, "--oc", a},
+         "--hydraulics saxton-rawls reads silt: give --silt"},
+        {withHydraulics("saxton-rawls", {"--depths", "0-5"}),
+         "--depths excludes --hydraulics (see --help)"},
+        {withHydraulics("saxton-rawls", {"--bd", shorter}),
+         "--sand " + a + " and --bd " + shorter + " differ in size: 40x30 against 40x29"},
+        {withHydraulics("saxton-rawls", {"--bd", density, "--output", density}),
+         "--output " + density + " is an input: write the map to another file"},
+        {withModel0({"--bd", density}), "--bd is read with --depths or --hydraulics only"},
         {{"--model", "0", "--sand", a, "--clay", shorter},
          "--sand " + a + " and --clay " + shorter + " differ in size: 40x30 against 40x29"},
         {{"--model", "2", "--sand", a, "--oc", a},
@@ -448,7 +524,8 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         {withModel0({"--output", (folder / "map.PNG").string()}),
          "--output: '" + (folder / "map.PNG").string() +
              "': talvo-map writes GeoTIFF; give a name ending in .tif (see --help)"},
-        {{"--sand", a, "--clay", a}, "--model is required (see --help and --list-models)"},
+        {{"--sand", a, "--clay", a},
+         "--model is required (see --help, --list-models and --hydraulics)"},
         {{"--long"}, "--long goes with --list-models (see --help)"},
         {withModel0({"--psd", "usda"}), "--psd usda moves the coarse silt into sand: give --silt"},
         {withModel0({"--soilgrids", "--psd", "international"}),
