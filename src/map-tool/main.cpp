@@ -269,12 +269,13 @@ void addHydraulicOptions(CLI::App& app, talvo::map::Settings& settings) {
             "and theta_s (% v/v), alpha (1/cm), n, ks (cm/day), the curve's fc, pwp and awc "
             "(% v/v; fc at 330 cm, pwp at 15,000 cm) and flags (psd, domain). Sand, silt and "
             "clay are turned to the USDA scale (flagged psd) unless --psd usda; OM = OC x 1.724 "
-            "(OC in %, or g/kg with --oc-unit g/kg). saxton-rawls leaves theta_r, alpha and n "
+            "(OC in %, or g/kg with --oc-unit g/kg, --scale oc= or --soilgrids). saxton-rawls "
+            "leaves theta_r, alpha and n "
             "nodata; --bd sets its density factor. hypres needs --bd (a cell without it is "
             "nodata) and --topsoil. With --type Int16 the bands hold integer steps, rounded half "
-            "away from zero, read through each band's scale: water and ks in hundredths (up to "
-            "327.67), alpha in 1e-5 1/cm (up to 0.32767), n in 1e-4 (up to 3.2767); a value "
-            "beyond is nodata in its band"),
+            "away from zero, read through each band's scale: water in hundredths of % v/v (up to "
+            "327.67), ks in tenths of cm/day (up to 3276.7), alpha in 1e-5 1/cm (up to "
+            "0.32767), n in 1e-4 (up to 3.2767); a value beyond is nodata in its band"),
         "saxton-rawls|hypres");
     model->excludes("--model")->excludes("--depths");
     shown(app.add_option_function<std::string>(

@@ -124,13 +124,14 @@ cellBands(const InputBuffers& cells, std::size_t i, const Settings& settings) {
     }
 }
 
-// What a band of `Value` stores for a value, in steps of `step` for Int16; NaN is nodata.
-template <typename Value> Value stored(double value, double /*step*/) {
+// What a band of `Value` stores for a value, in Int16 as `perUnit` steps a unit; NaN is
+// nodata.
+template <typename Value> Value stored(double value, double /*perUnit*/) {
     return static_cast<Value>(value);
 }
 // Rounded half away from zero; a value beyond Int16's range is nodata in its band alone.
-template <> std::int16_t stored<std::int16_t>(double value, double step) {
-    const double steps = std::round(value / step);
+template <> std::int16_t stored<std::int16_t>(double value, double perUnit) {
+    const double steps = std::round(value * perUnit);
     if (!(steps > Int16Nodata && steps <= std::numeric_limits<std::int16_t>::max())) {
         return Int16Nodata;
     }
@@ -210,8 +211,8 @@ std::uint64_t HydraulicEstimates::store(const InputBuffers& cells, std::size_t c
         const auto bands = cellBands(cells, i, m_settings);
         estimated += bands ? 1U : 0U;
         for (std::size_t band = 0; band < HydraulicBandCount; ++band) {
-            const Value value = stored<Value>(bands ? (*bands)[band] : estimation::NoNumber,
-                                              hydraulicBands[band].int16Step);
+            const auto value = stored<Value>(bands ? (*bands)[band] : estimation::NoNumber,
+                                             hydraulicBands[band].int16PerUnit);
             std::memcpy(results.data(band) + i * sizeof value, &value, sizeof value);
         }
     }

@@ -314,8 +314,8 @@ void OutputRaster::describeHydraulicBands(const Settings& settings) {
         raster->SetDescription(band.name);
         raster->SetNoDataValue(facts.nodata);
         raster->SetUnitType(band.unit);
-        if (facts.hundredths && band.int16Step != 1) {
-            raster->SetScale(band.int16Step);
+        if (facts.hundredths && band.int16PerUnit != 1) {
+            raster->SetScale(1 / band.int16PerUnit);
             raster->SetOffset(0.0);
         }
     }

@@ -51,7 +51,7 @@ void refuseWhatHydraulicsCannotRead(const Settings& settings) {
     const std::optional<estimation::HydraulicModel> model = settings.hydraulics.model;
     if (!model) {
         if (settings.depths.layers.empty() && !settings.depths.bulkDensity.empty()) {
-            throw base::Error("--bd is read with --depths or --hydraulics only");
+            throw base::Error("--bd requires --depths or --hydraulics");
         }
         return;
     }

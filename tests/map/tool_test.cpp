@@ -183,7 +183,7 @@ TEST(ToolTest, EveryHydraulicCellIsTheBatchToolsResult) {
     }
     const fs::path batchOut = soils.folder / "batch.csv";
     const fs::path out = soils.folder / "out.tif";
-    constexpr std::array<double, 9> Int16Steps{0.01, 0.01, 1e-5, 1e-4, 0.01, 0.01, 0.01, 0.01, 1};
+    constexpr std::array<double, 9> StepsPerUnit{100, 100, 1e5, 1e4, 10, 100, 100, 100, 1};
     for (const std::string model : {"saxton-rawls", "hypres"}) {
         for (const std::string precision : {"fixed", "general"}) {
             ASSERT_NE(runProgram(TALVO_BATCH_EXE, {"--hydraulics", model, "--topsoil", "no",
@@ -214,7 +214,7 @@ TEST(ToolTest, EveryHydraulicCellIsTheBatchToolsResult) {
                             continue;
                         }
                         const double number = std::strtod(text.c_str(), nullptr);
-                        const double steps = std::round(number / Int16Steps[band]);
+                        const double steps = std::round(number * StepsPerUnit[band]);
                         const double expected = type == "Float32"   ? static_cast<float>(number)
                                                 : type == "Float64" ? number
                                                 : steps <= 32767    ? steps
@@ -406,7 +406,7 @@ TEST(ToolTest, TheMapDescribesItself) {
 }
 
 // A hydraulic map names its bands and units, and in Int16 reads through each band's step; a
-// sand so loose that its ks passes 327.67 cm/day loses that band alone.
+// loose sand's ks, beyond what hundredths of cm/day could hold, stays in its tenths.
 TEST(ToolTest, TheHydraulicMapDescribesItsBands) {
     const fs::path folder = testFolder("hydraulic-bands");
     const RasterLayout layout;
@@ -442,7 +442,7 @@ TEST(ToolTest, TheHydraulicMapDescribesItsBands) {
         {"theta_s", "% v/v", 0.01, 6604},
         {"alpha", "1/cm", 1e-5, -32768},
         {"n", "", 1e-4, -32768},
-        {"ks", "cm/day", 0.01, -32768},
+        {"ks", "cm/day", 0.1, 9551},
         {"fc", "% v/v", 0.01, 1149},
         {"pwp", "% v/v", 0.01, 254},
         {"awc", "% v/v", 0.01, 895},
@@ -505,7 +505,7 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
          "--sand " + a + " and --bd " + shorter + " differ in size: 40x30 against 40x29"},
         {withHydraulics("saxton-rawls", {"--bd", density, "--output", density}),
          "--output " + density + " is an input: write the map to another file"},
-        {withModel0({"--bd", density}), "--bd is read with --depths or --hydraulics only"},
+        {withModel0({"--bd", density}), "--bd requires --depths or --hydraulics"},
         {{"--model", "0", "--sand", a, "--clay", shorter},
          "--sand " + a + " and --clay " + shorter + " differ in size: 40x30 against 40x29"},
         {{"--model", "2", "--sand", a, "--oc", a},
