@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace talvo::map {
 
@@ -59,6 +60,7 @@ private:
 // The bands theta_r to awc and flags.
 class HydraulicWork : public CellWork {
 public:
+    // The catalogue's model goes unread: the hydraulic model is the settings'.
     HydraulicWork(const estimation::PtfModel& /*model*/, const HydraulicInputs& inputs,
                   const Settings& settings)
         : m_inputs(inputs), m_settings(settings) {}
