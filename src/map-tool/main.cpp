@@ -220,11 +220,12 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
             "taw_0_100, taw_root (mm) and flags"),
         "TOP-BOTTOM,...");
     layers->excludes("--precision");
+    // --hydraulics reads it too: runMap refuses it where neither is given.
     shown(app.add_option("--bd", depths.bulkDensity,
                          "bulk density of the fine earth, g/cm3 after scaling (default: none, "
-                         "1.49 assumed where the model's results are by weight, flagged bd)"),
-          "FILE")
-        ->needs(layers);
+                         "1.49 assumed where the model's results are by weight, flagged bd); "
+                         "with --hydraulics one raster, no {depth}"),
+          "FILE");
     shown(app.add_option("--cf", depths.coarseFragments,
                          "coarse fragments, percent after scaling (default: none)"),
           "FILE")
@@ -246,6 +247,54 @@ void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
               "in proportion"),
           "CM")
         ->needs(layers);
+}
+
+// A hydraulic model's curve instead of a model's FC and PWP: one model a map, as its bands
+// are the model's own (Saxton and Rawls' have no theta_r, alpha or n).
+void addHydraulicOptions(CLI::App& app, talvo::map::Settings& settings) {
+    talvo::map::HydraulicSettings& hydraulics = settings.hydraulics;
+    auto* const model = shown(
+        app.add_option_function<std::string>(
+            "--hydraulics",
+            [&hydraulics](const std::string& text) {
+                const auto models = talvo::base::parseHydraulicModels(text);
+                if (models.size() != 1) {
+                    throw CLI::ValidationError("--hydraulics",
+                                               "one model a map: give saxton-rawls or hypres");
+                }
+                hydraulics.model = models.front();
+            },
+            "instead of --model, each cell's water-retention curve by Saxton and Rawls, 2006 or "
+            "Wösten et al., 1999 (HYPRES), as talvo-batch --hydraulics gives it: bands theta_r "
+            "and theta_s (% v/v), alpha (1/cm), n, ks (cm/day), the curve's fc, pwp and awc "
+            "(% v/v; fc at 330 cm, pwp at 15,000 cm) and flags (psd, domain). Sand, silt and "
+            "clay are turned to the USDA scale (flagged psd) unless --psd usda; OM = OC x 1.724 "
+            "(OC in %, or g/kg with --oc-unit g/kg, --scale oc= or --soilgrids). saxton-rawls "
+            "leaves theta_r, alpha and n "
+            "nodata; --bd sets its density factor. hypres needs --bd (a cell without it is "
+            "nodata) and --topsoil. With --type Int16 the bands hold integer steps, rounded half "
+            "away from zero, read through each band's scale: water in hundredths of % v/v (up to "
+            "327.67), ks in tenths of cm/day (up to 3276.7), alpha in 1e-5 1/cm (up to "
+            "0.32767), n in 1e-4 (up to 3.2767); a value beyond is nodata in its band"),
+        "saxton-rawls|hypres");
+    model->excludes("--model")->excludes("--depths");
+    shown(app.add_option_function<std::string>(
+              "--topsoil",
+              [&hydraulics](const std::string& text) {
+                  hydraulics.topsoil = talvo::base::parseTopsoil(text);
+              },
+              "with --hydraulics hypres: whether the cells are topsoil"),
+          "yes|no")
+        ->needs(model);
+    shown(app.add_option_function<std::string>(
+              "--fc-head",
+              [&hydraulics](const std::string& text) {
+                  hydraulics.fcHead = talvo::base::parseFieldCapacityHead(text);
+              },
+              "with --hydraulics: the head in cm at which fc is read from the curve (default "
+              "330, 33 kPa; 100 for sandy soils)"),
+          "330|100")
+        ->needs(model);
 }
 
 // How the GeoTIFF is laid out.
@@ -286,6 +335,7 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     addScaleOptions(app, settings, psd);
     addBandOptions(app, settings);
     addDepthOptions(app, settings);
+    addHydraulicOptions(app, settings);
     addLayoutOptions(app, settings);
     addRunOptions(app, settings);
     talvo::cli::addListingOptions(app, listing);
@@ -294,7 +344,8 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
                "bit 8 domain, outside the model's calibration ranges), texture (class, 255 "
                "none); nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, "
                "taw_root, flags (the layers' bits, from bit 8 gap, overlap, depth, missing, "
-               "and domain at bit 12).\nExit "
+               "and domain at bit 12). With --hydraulics: theta_r, theta_s, alpha, n, ks, fc, "
+               "pwp, awc, flags.\nExit "
                "status: 0 map written (or a tile without "
                "rows), 2 usage or input error.");
 }
@@ -305,10 +356,12 @@ std::optional<int> listed(const talvo::cli::Tool& tool, const CLI::App& app,
     if (const std::optional<int> status = talvo::cli::showListing(tool, listing)) {
         return status;
     }
+    const bool hydraulics = app.count("--hydraulics") > 0; // stands in for --model
     for (const char* const name : {"--model", "--output"}) {
-        if (app.count(name) == 0) {
-            tool.report(std::string(name) + " is required (see --help" +
-                        (std::string_view(name) == "--model" ? " and --list-models)" : ")"));
+        if (app.count(name) == 0 && !(hydraulics && std::string_view(name) == "--model")) {
+            tool.report(
+                std::string(name) + " is required (see --help" +
+                (std::string_view(name) == "--model" ? ", --list-models and --hydraulics)" : ")"));
             return talvo::cli::UsageStatus;
         }
     }

@@ -135,7 +135,13 @@ void InputRaster::toNumbers(std::span<double> cells,
     }
 }
 
-InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel& model) {
+InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel& model)
+    : InputRasters(settings, model.readInputs, "model " + std::string(model.listText),
+                   settings.carbonUnit ? estimation::carbonPlaces(model, *settings.carbonUnit)
+                                       : 0) {}
+
+InputRasters::InputRasters(const Settings& settings, estimation::InputSet reads,
+                           const std::string& reader, int carbonPlaces) {
     const InputRaster* first = nullptr;
     for (const estimation::Input input : estimation::allInputs) {
         const auto i = static_cast<std::size_t>(input);
@@ -144,18 +150,18 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
         if (path.empty()) {
             if (input == estimation::Input::silt &&
                 settings.particleSizeScale == estimation::ParticleSizeScale::usda &&
-                model.readInputs.contains(estimation::Input::sand)) {
+                reads.contains(estimation::Input::sand)) {
                 throw base::Error("--psd usda moves the coarse silt into sand: give --silt");
             }
-            if (model.readInputs.contains(input)) {
-                throw base::Error("model " + std::string(model.listText) + " reads " +
-                                  std::string(estimation::name(input)) + ": give " + option);
+            if (reads.contains(input)) {
+                throw base::Error(reader + " reads " + std::string(estimation::name(input)) +
+                                  ": give " + option);
             }
             continue;
         }
         m_rasters[i].emplace(option, path, settings.scales[i], settings.trustedInputs);
-        if (input == estimation::Input::oc && settings.carbonUnit) {
-            m_rasters[i]->shiftScale(estimation::carbonPlaces(model, *settings.carbonUnit));
+        if (input == estimation::Input::oc && carbonPlaces != 0) {
+            m_rasters[i]->shiftScale(carbonPlaces);
         }
         const InputRaster& raster = *m_rasters[i];
         m_blockHeight = std::max(m_blockHeight, raster.block().height);

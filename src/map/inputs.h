@@ -58,6 +58,10 @@ public:
     // Opens the rasters given; throws Error when one the model reads is missing, one cannot be
     // read or has more than one band, or their grids differ.
     InputRasters(const Settings& settings, const estimation::PtfModel& model);
+    // The same for a reader of `reads` named `reader` ("model ..."), OC's decimal point moved
+    // `carbonPlaces` places.
+    InputRasters(const Settings& settings, estimation::InputSet reads, const std::string& reader,
+                 int carbonPlaces);
 
     const Grid& grid() const { return m_grid; }
     // The tallest block of the inputs, so that windows can span whole blocks.

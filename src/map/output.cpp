@@ -153,6 +153,13 @@ template <typename BitOf> void describeSoilFlags(GDALRasterBand& band, BitOf bit
     }
 }
 
+std::size_t bandCount(const Settings& settings) {
+    if (settings.hydraulics.model) {
+        return HydraulicBandCount;
+    }
+    return settings.depths.layers.empty() ? BandCount : DepthBandCount;
+}
+
 } // namespace
 
 bool removeOldMap(const Settings& settings, cli::InterruptionCleanup* cleanup) {
@@ -183,8 +190,8 @@ OutputRaster::OutputRaster(const Settings& settings, const estimation::PtfModel&
       m_file(regularTarget(settings.output), "talvo-map", settings.output, cleanup),
       m_outputType(settings.type), m_type(factsOf(settings.type).gdal),
       m_compression(settings.compression), m_cog(settings.cog), m_threads(threads),
-      m_bands(settings.depths.layers.empty() ? BandCount : DepthBandCount) {
-    if (settings.depths.layers.empty()) {
+      m_bands(bandCount(settings)) {
+    if (settings.depths.layers.empty() && !settings.hydraulics.model) {
         requireRoomForSideFile(regularTarget(settings.output), settings.output);
     }
     m_file.addCompanion(std::string(SideFile));
@@ -219,14 +226,18 @@ OutputRaster::~OutputRaster() {
 
 void OutputRaster::describe(const Settings& settings, const estimation::PtfModel& model) {
     const std::string unit(model.unit);
-    m_dataset->SetMetadataItem("TALVO_MODEL", std::string(model.listText).c_str());
-    m_dataset->SetMetadataItem("TALVO_UNIT", unit.c_str());
+    if (!settings.hydraulics.model) {
+        m_dataset->SetMetadataItem("TALVO_MODEL", std::string(model.listText).c_str());
+        m_dataset->SetMetadataItem("TALVO_UNIT", unit.c_str());
+    }
     m_dataset->SetMetadataItem("TALVO_PRECISION",
                                settings.precision == Precision::fixed ? "fixed" : "general");
     m_dataset->SetMetadataItem("TALVO_VERSION", TALVO_VERSION);
     m_dataset->SetMetadataItem("TALVO_PSD",
                                std::string(estimation::name(settings.particleSizeScale)).c_str());
-    if (settings.depths.layers.empty()) {
+    if (settings.hydraulics.model) {
+        describeHydraulicBands(settings);
+    } else if (settings.depths.layers.empty()) {
         describeSoilBands(unit);
         describeTexture(settings.particleSizeScale);
     } else {
@@ -282,6 +293,36 @@ void OutputRaster::describeDepthBands(const Settings& settings) {
         flags->SetMetadataItem(key.c_str(), std::string(estimation::code(flag)).c_str());
     }
     m_classBands = {static_cast<int>(DepthBand::flags) + 1};
+}
+
+void OutputRaster::describeHydraulicBands(const Settings& settings) {
+    const estimation::HydraulicModel model = *settings.hydraulics.model;
+    m_dataset->SetMetadataItem("TALVO_MODEL", std::string(estimation::name(model)).c_str());
+    m_dataset->SetMetadataItem("TALVO_SOURCE", std::string(estimation::source(model)).c_str());
+    m_dataset->SetMetadataItem("TALVO_FC_HEAD_CM",
+                               estimation::generalText(settings.hydraulics.fcHead).c_str());
+    m_dataset->SetMetadataItem(
+        "TALVO_ORGANIC_MATTER",
+        ("OC x " + estimation::generalText(estimation::OrganicMatterPerCarbon)).c_str());
+    if (settings.hydraulics.topsoil) {
+        m_dataset->SetMetadataItem("TALVO_TOPSOIL", *settings.hydraulics.topsoil ? "yes" : "no");
+    }
+    const TypeFacts& facts = factsOf(m_outputType);
+    for (std::size_t i = 0; i < HydraulicBandCount; ++i) {
+        const HydraulicBandFacts& band = hydraulicBands[i];
+        GDALRasterBand* const raster = m_dataset->GetRasterBand(static_cast<int>(i) + 1);
+        raster->SetDescription(band.name);
+        raster->SetNoDataValue(facts.nodata);
+        raster->SetUnitType(band.unit);
+        if (facts.hundredths && band.int16PerUnit != 1) {
+            raster->SetScale(1 / band.int16PerUnit);
+            raster->SetOffset(0.0);
+        }
+    }
+    const auto flags = static_cast<int>(HydraulicBand::flags) + 1;
+    describeSoilFlags(*m_dataset->GetRasterBand(flags),
+                      [](estimation::Flag flag) { return static_cast<unsigned>(flag); });
+    m_classBands = {flags};
 }
 
 void OutputRaster::describeTexture(estimation::ParticleSizeScale scale) {

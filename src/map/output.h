@@ -59,6 +59,31 @@ constexpr unsigned depthFlagBits(estimation::Flags soil,
            (later << (ProfileFlagShift + LaterSoilFlagShift));
 }
 
+// The bands of a hydraulic model's map (--hydraulics), and what each holds: its unit, and in
+// Int16 the step of its integers (the band's scale), which bounds what it can hold: 327.67 %
+// v/v, ks 3276.7 cm/day (loose sands pass 327.67), alpha 0.32767 1/cm, n 3.2767. A value
+// beyond is nodata in its band alone.
+enum class HydraulicBand { thetaR, thetaS, alpha, n, ks, fc, pwp, awc, flags };
+inline constexpr std::size_t HydraulicBandCount = 9;
+struct HydraulicBandFacts {
+    const char* name;
+    const char* unit;
+    // Int16 steps a unit: an integer, as a value times it rounds half away from zero where a
+    // value over the step (12.35 / 0.1) would fall short.
+    double int16PerUnit;
+};
+inline constexpr std::array<HydraulicBandFacts, HydraulicBandCount> hydraulicBands{{
+    {"theta_r", "% v/v", 100},
+    {"theta_s", "% v/v", 100},
+    {"alpha", "1/cm", 1e5},
+    {"n", "", 1e4},
+    {"ks", "cm/day", 10},
+    {"fc", "% v/v", 100},
+    {"pwp", "% v/v", 100},
+    {"awc", "% v/v", 100},
+    {"flags", "", 1},
+}};
+
 // The cells of a window for every band, in the output's type.
 class ResultBuffers {
 public:
@@ -106,6 +131,7 @@ private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
     void describeSoilBands(const std::string& unit);
     void describeDepthBands(const Settings& settings);
+    void describeHydraulicBands(const Settings& settings);
     void describeTexture(estimation::ParticleSizeScale scale);
     // Overviews in the tiled file, then the copy into the temporary file in GDAL's COG layout.
     void copyAsCog();

@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "base/ordered_pipeline.h"
 #include "map/cell_estimates.h"
+#include "map/hydraulic_estimates.h"
 #include "map/inputs.h"
 #include "map/layered_inputs.h"
 #include "map/output.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -44,9 +46,28 @@ void refuseWhatCannotBeStored(const Settings& settings) {
     }
 }
 
+// --hydraulics maps one soil, and HYPRES reads the layer, which no raster gives.
+void refuseWhatHydraulicsCannotRead(const Settings& settings) {
+    const std::optional<estimation::HydraulicModel> model = settings.hydraulics.model;
+    if (!model) {
+        if (settings.depths.layers.empty() && !settings.depths.bulkDensity.empty()) {
+            throw base::Error("--bd requires --depths or --hydraulics");
+        }
+        return;
+    }
+    if (!settings.depths.layers.empty()) {
+        throw base::Error("--hydraulics maps one soil: leave out --depths");
+    }
+    if (*model == estimation::HydraulicModel::hypres && !settings.hydraulics.topsoil) {
+        throw base::Error("--hydraulics hypres reads topsoil or subsoil: give --topsoil yes|no");
+    }
+}
+
 void refuseOverwritingAnInput(const Settings& settings) {
     std::vector<std::string> inputs(settings.rasters.begin(), settings.rasters.end());
-    if (!settings.depths.layers.empty()) {
+    if (settings.depths.layers.empty()) {
+        inputs.push_back(settings.depths.bulkDensity); // --hydraulics reads it
+    } else {
         inputs.push_back(settings.depths.bulkDensity);
         inputs.push_back(settings.depths.coarseFragments);
         std::vector<std::string> paths;
@@ -87,10 +108,13 @@ std::size_t sizeBlockCache(bool cacheGiven, const Inputs& inputs, const WindowPl
 // layers' rasters (6 layers, Float32: 304 bytes a cell, 38 MiB a window at MaxWindowRows).
 std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
     const std::size_t layers = settings.depths.layers.size();
-    const std::size_t cellBytes = layers == 0
-                                      ? InputCellBytes + BandCount * bandBytes(settings.type)
-                                      : layers * LayerRasterCount * sizeof(double) +
-                                            DepthBandCount * bandBytes(settings.type);
+    std::size_t cellBytes = layers == 0 ? InputCellBytes + BandCount * bandBytes(settings.type)
+                                        : layers * LayerRasterCount * sizeof(double) +
+                                              DepthBandCount * bandBytes(settings.type);
+    if (settings.hydraulics.model) {
+        cellBytes = (BulkDensityBuffer + 1) * sizeof(double) +
+                    HydraulicBandCount * bandBytes(settings.type);
+    }
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
            cellBytes;
 }
@@ -192,11 +216,17 @@ Summary runMap(const Settings& settings, const Progress& progress,
         throw base::Error("unknown model " + std::to_string(settings.model));
     }
     refuseWhatCannotBeStored(settings);
+    refuseWhatHydraulicsCannotRead(settings);
     refuseOverwritingAnInput(settings);
     if (!settings.trustedInputs) {
         limitGdalReach();
     }
     shareOneArenaUnderAddressLimit();
+    if (settings.hydraulics.model) {
+        const HydraulicInputs inputs(settings);
+        return writeMap<HydraulicInputs, HydraulicWork>(settings, *model, inputs, progress,
+                                                        cleanup);
+    }
     if (settings.depths.layers.empty()) {
         const InputRasters inputs(settings, *model);
         return writeMap<InputRasters, SoilWork>(settings, *model, inputs, progress, cleanup);

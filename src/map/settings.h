@@ -52,6 +52,13 @@ std::vector<Layer> parseDepths(std::string_view text);
 // `pattern` with every {depth} replaced by the layer's name.
 std::string layerPath(const std::string& pattern, const Layer& layer);
 
+// A map of a hydraulic model's curve instead of a model's FC and PWP (--hydraulics).
+struct HydraulicSettings {
+    std::optional<estimation::HydraulicModel> model; // unset: none
+    std::optional<bool> topsoil;                     // --topsoil; HYPRES needs it
+    double fcHead = estimation::FieldCapacityHead;
+};
+
 struct Settings {
     int model = 0;                      // position in the catalogue
     std::array<std::string, 4> rasters; // by estimation::Input; empty when not given
@@ -68,7 +75,8 @@ struct Settings {
     unsigned threads = 0;                           // 0: as many as the machine has
     bool trustedInputs = false; // inputs may reach beyond the files named (map/reach.h)
     std::string output;
-    DepthSettings depths;
+    DepthSettings depths; // its bulk density also serves --hydraulics
+    HydraulicSettings hydraulics;
 };
 
 // The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale; bulk density

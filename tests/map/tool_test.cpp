@@ -119,6 +119,119 @@ TEST(ToolTest, EveryCellIsTheBatchToolsResult) {
     }
 }
 
+// The hydraulic bands as talvo-batch --hydraulics writes them for a table: each row's band
+// texts by the map's band order (flags as codes), empty for every band where the row failed.
+std::vector<std::array<std::string, 9>> hydraulicRows(const fs::path& path) {
+    std::ifstream file(path);
+    table::CsvReader reader(file, ',');
+    table::Records records;
+    while (reader.next(records)) {
+    }
+    const table::RecordView header = records[0];
+    const auto column = [&header](std::string_view name) {
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (header[i].starts_with(name)) {
+                return i;
+            }
+        }
+        throw std::runtime_error("no column " + std::string(name));
+    };
+    const std::array<std::size_t, 9> columns{column("theta_r"), column("theta_s"), column("alpha"),
+                                             column("n"),       column("ks"),      column("fc"),
+                                             column("pwp"),     column("awc"),     column("flags")};
+    const std::size_t error = column("error");
+    std::vector<std::array<std::string, 9>> rows;
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        std::array<std::string, 9> row{};
+        for (std::size_t band = 0; band < columns.size() && records[i][error].empty(); ++band) {
+            row[band] = std::string(records[i][columns[band]]);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Every cell of both hydraulic models, through a bulk density raster, in each type and the
+// precisions it holds, is talvo-batch --hydraulics's row for the same numbers as text. Soils whose
+// sand cannot give the USDA scale's silt, densities beyond reason and cells without a density fail
+// in both.
+TEST(ToolTest, EveryHydraulicCellIsTheBatchToolsResult) {
+    const Soils soils = makeSoils("hydraulic");
+    std::vector<double> density(soils.raw[0].size());
+    for (std::size_t i = 0; i < density.size(); ++i) {
+        density[i] = i % 97 == 5 ? Nodata : static_cast<double>(90 + i % 110); // 0.9-1.99, 2.x
+    }
+    density[7] = 300; // 3 g/cm3: no soil
+    RasterLayout hundredths = soils.layout;
+    hundredths.scale = 0.01;
+    const fs::path bd = soils.folder / "bd.tif";
+    writeRaster(bd, hundredths, density);
+    const fs::path table = soils.folder / "soils.csv";
+    {
+        std::ofstream out(table);
+        out << "sand,silt,clay,oc,bd\n";
+        for (std::size_t i = 0; i < density.size(); ++i) {
+            const auto raw = static_cast<int>(density[i]);
+            out << cellText(soils.raw[0][i]) << ',' << cellText(soils.raw[1][i]) << ','
+                << cellText(soils.raw[2][i]) << ',' << cellText(soils.raw[3][i]) << ','
+                << (density[i] == Nodata
+                        ? std::string()
+                        : std::to_string(raw / 100) + "." + std::to_string(raw % 100 / 10) +
+                              std::to_string(raw % 10))
+                << '\n';
+        }
+    }
+    const fs::path batchOut = soils.folder / "batch.csv";
+    const fs::path out = soils.folder / "out.tif";
+    constexpr std::array<double, 9> StepsPerUnit{100, 100, 1e5, 1e4, 10, 100, 100, 100, 1};
+    for (const std::string model : {"saxton-rawls", "hypres"}) {
+        for (const std::string precision : {"fixed", "general"}) {
+            ASSERT_NE(runProgram(TALVO_BATCH_EXE, {"--hydraulics", model, "--topsoil", "no",
+                                                   "--oc-unit", "g/kg", "--precision", precision,
+                                                   "--output", batchOut.string(), table.string()})
+                          .status,
+                      2);
+            const std::vector<std::array<std::string, 9>> rows = hydraulicRows(batchOut);
+            // Float32 and Int16 hold the two-decimal values; Float64 the 15-digit ones.
+            const std::vector<std::string> types =
+                precision == "fixed" ? std::vector<std::string>{"Float32", "Int16"}
+                                     : std::vector<std::string>{"Float64"};
+            for (const std::string& type : types) {
+                SCOPED_TRACE(testing::Message() << model << ' ' << precision << ' ' << type);
+                const Outcome outcome = runMap(
+                    soils.inputs(), {"--hydraulics", model, "--topsoil", "no", "--bd", bd.string(),
+                                     "--scale", TenthsOfAll, "--precision", precision, "--type",
+                                     type, "--output", out.string(), "--threads", "2"});
+                ASSERT_EQ(outcome.status, 0) << outcome.errorText;
+                const auto bands = readBands(out);
+                ASSERT_EQ(bands.size(), 9U);
+                ASSERT_EQ(rows.size(), bands[0].size());
+                for (std::size_t i = 0; i < rows.size(); ++i) {
+                    for (std::size_t band = 0; band < 8; ++band) {
+                        const std::string& text = rows[i][band];
+                        if (text.empty()) {
+                            ASSERT_TRUE(isNodata(bands[band][i], type)) << "cell " << i;
+                            continue;
+                        }
+                        const double number = std::strtod(text.c_str(), nullptr);
+                        const double steps = std::round(number * StepsPerUnit[band]);
+                        const double expected = type == "Float32"   ? static_cast<float>(number)
+                                                : type == "Float64" ? number
+                                                : steps <= 32767    ? steps
+                                                                    : -32768.0;
+                        ASSERT_EQ(bands[band][i], expected) << "cell " << i << " band " << band;
+                    }
+                    if (rows[i][1].empty()) {
+                        ASSERT_TRUE(isNodata(bands[8][i], type)) << "cell " << i;
+                    } else {
+                        ASSERT_EQ(bands[8][i], flagBits(rows[i][8])) << "cell " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // The same soils as a striped band that declares its own scale, through a VRT, and as Float32
 // percentages give the map of the int16 tenths: a Float32 cell holding 52.3 is the soil "52.3"
 // of a table, not 52.2999992370605.
@@ -292,6 +405,60 @@ TEST(ToolTest, TheMapDescribesItself) {
     EXPECT_STREQ(map->GetRasterBand(4)->GetMetadataItem("BIT_3"), "fc<=pwp");
 }
 
+// A hydraulic map names its bands and units, and in Int16 reads through each band's step; a
+// loose sand's ks, beyond what hundredths of cm/day could hold, stays in its tenths.
+TEST(ToolTest, TheHydraulicMapDescribesItsBands) {
+    const fs::path folder = testFolder("hydraulic-bands");
+    const RasterLayout layout;
+    const auto cells = static_cast<std::size_t>(layout.width * layout.height);
+    std::vector<std::string> inputs;
+    // Tenths: sand 92, silt 4, clay 4 %, OC 5 g/kg; bd 0.90 g/cm3 in hundredths, by its scale.
+    for (const auto& [name, value] :
+         {std::pair{"sand", 920.0}, std::pair{"silt", 40.0}, std::pair{"clay", 40.0},
+          std::pair{"oc", 50.0}, std::pair{"bd", 90.0}}) {
+        const fs::path path = folder / (std::string(name) + ".tif");
+        RasterLayout own = layout;
+        own.scale = std::string_view(name) == "bd" ? std::optional(0.01) : std::nullopt;
+        writeRaster(path, own, std::vector<double>(cells, value));
+        inputs.insert(inputs.end(), {"--" + std::string(name), path.string()});
+    }
+    const fs::path out = folder / "out.tif";
+    ASSERT_EQ(runMap(inputs, {"--hydraulics", "saxton-rawls", "--scale", TenthsOfAll, "--type",
+                              "Int16", "--output", out.string()})
+                  .status,
+              0);
+    const GDALDatasetUniquePtr map(GDALDataset::Open(out.c_str(), GDAL_OF_RASTER));
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_MODEL"), "saxton-rawls");
+    EXPECT_STREQ(map->GetMetadataItem("TALVO_ORGANIC_MATTER"), "OC x 1.724");
+    struct Band {
+        const char* name;
+        const char* unit;
+        double scale;
+        double cell; // the value's steps; -32768 nodata
+    };
+    // theta_s 66.04, fc 11.49, pwp 2.54 % v/v; ks 955.1 cm/day; flags psd and domain.
+    const std::array<Band, 9> bands{{
+        {"theta_r", "% v/v", 0.01, -32768},
+        {"theta_s", "% v/v", 0.01, 6604},
+        {"alpha", "1/cm", 1e-5, -32768},
+        {"n", "", 1e-4, -32768},
+        {"ks", "cm/day", 0.1, 9551},
+        {"fc", "% v/v", 0.01, 1149},
+        {"pwp", "% v/v", 0.01, 254},
+        {"awc", "% v/v", 0.01, 895},
+        {"flags", "", 1, 32 + 256},
+    }};
+    const auto values = readBands(out);
+    ASSERT_EQ(values.size(), bands.size());
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        GDALRasterBand* const band = map->GetRasterBand(static_cast<int>(i) + 1);
+        EXPECT_STREQ(band->GetDescription(), bands[i].name);
+        EXPECT_STREQ(band->GetUnitType(), bands[i].unit);
+        EXPECT_EQ(band->GetScale(), bands[i].scale) << bands[i].name;
+        EXPECT_EQ(values[i][0], bands[i].cell) << bands[i].name;
+    }
+}
+
 // Usage and input errors: one line, status 2, and no map left behind; an input or a read-only
 // map (meant to stay, even for root) named as the output is untouched.
 TEST(ToolTest, RefusesWhatItCannotMapExactly) {
@@ -316,7 +483,29 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         more.insert(more.begin(), {"--model", "0", "--sand", a, "--clay", a});
         return more;
     };
+    const auto withHydraulics = [&](const std::string& model, std::vector<std::string> more) {
+        more.insert(more.begin(),
+                    {"--hydraulics", model, "--sand", a, "--silt", a, "--clay", a, "--oc", a});
+        return more;
+    };
+    const std::string density = (folder / "bd.tif").string();
+    fs::copy_file(a, density);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {withHydraulics("all", {}),
+         "--hydraulics: one model a map: give saxton-rawls or hypres (see --help)"},
+        {withHydraulics("hypres", {"--bd", density}),
+         "--hydraulics hypres reads topsoil or subsoil: give --topsoil yes|no"},
+        {withHydraulics("hypres", {"--topsoil", "no"}),
+         "--hydraulics hypres reads bulk density: give --bd"},
+        {{"--hydraulics", "saxton-rawls", "--sand", a, "--clay", a, "--oc", a},
+         "--hydraulics saxton-rawls reads silt: give --silt"},
+        {withHydraulics("saxton-rawls", {"--depths", "0-5"}),
+         "--depths excludes --hydraulics (see --help)"},
+        {withHydraulics("saxton-rawls", {"--bd", shorter}),
+         "--sand " + a + " and --bd " + shorter + " differ in size: 40x30 against 40x29"},
+        {withHydraulics("saxton-rawls", {"--bd", density, "--output", density}),
+         "--output " + density + " is an input: write the map to another file"},
+        {withModel0({"--bd", density}), "--bd requires --depths or --hydraulics"},
         {{"--model", "0", "--sand", a, "--clay", shorter},
          "--sand " + a + " and --clay " + shorter + " differ in size: 40x30 against 40x29"},
         {{"--model", "2", "--sand", a, "--oc", a},
@@ -335,7 +524,8 @@ TEST(ToolTest, RefusesWhatItCannotMapExactly) {
         {withModel0({"--output", (folder / "map.PNG").string()}),
          "--output: '" + (folder / "map.PNG").string() +
              "': talvo-map writes GeoTIFF; give a name ending in .tif (see --help)"},
-        {{"--sand", a, "--clay", a}, "--model is required (see --help and --list-models)"},
+        {{"--sand", a, "--clay", a},
+         "--model is required (see --help, --list-models and --hydraulics)"},
         {{"--long"}, "--long goes with --list-models (see --help)"},
         {withModel0({"--psd", "usda"}), "--psd usda moves the coarse silt into sand: give --silt"},
         {withModel0({"--soilgrids", "--psd", "international"}),
