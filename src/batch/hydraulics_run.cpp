@@ -228,15 +228,12 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
     }
 }
 
-// psd where the sizes were converted; domain where an estimated soil lies outside the model's
-// calibration.
-std::string flagsText(HydraulicModel model, const RowSoil& soil) {
-    estimation::Flags flags;
+// psd where the sizes were converted, and the estimate's own flags.
+std::string flagsText(const RowSoil& soil,
+                      const std::optional<estimation::HydraulicEstimate>& estimate) {
+    estimation::Flags flags = estimate ? estimate->flags : estimation::Flags{};
     if (soil.converted) {
         flags.add(estimation::Flag::psd);
-    }
-    if (soil.error.empty() && estimation::outsideDomain(model, soil.soil)) {
-        flags.add(estimation::Flag::domain);
     }
     return estimation::flagsText(flags);
 }
@@ -292,7 +289,7 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
         out.append(AddedNames.size(), delimiter);
     }
     out += delimiter;
-    table::appendField(out, flagsText(model, soil), delimiter);
+    table::appendField(out, flagsText(soil, estimate), delimiter);
     out += delimiter;
     table::appendField(out, soil.error, delimiter);
     out += '\n';

@@ -1232,6 +1232,9 @@ struct HydraulicEstimate {
     RetentionCurve curve;
     double ks; // cm/day
     CurveWater water;
+    // domain outside the model's calibration; porosity where FC lies above theta_s, as
+    // Saxton and Rawls' density adjustment gives some compacted clays (their Ks is then NaN).
+    Flags flags;
 };
 
 // The sheet of a hydraulic model, as the seven have theirs.

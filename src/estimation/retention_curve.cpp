@@ -65,13 +65,15 @@ CurveWater curveWater(const RetentionCurve& curve, double fcHead) noexcept {
     return {fc, pwp, fc - pwp};
 }
 
-HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& soil,
-                                     double fcHead) {
+namespace {
+
+HydraulicEstimate curveAndConductivity(HydraulicModel model, const HydraulicSoil& soil,
+                                       double fcHead) {
     if (model == HydraulicModel::saxtonRawls) {
         const SaxtonRawls r = saxtonRawls(soil);
         const RetentionCurve curve(
             PowerLawCurve{r.thetaSAdjusted, r.theta33Adjusted, r.theta1500, r.airEntry});
-        return {curve, r.ks * MmPerHourToCmPerDay, curveWater(curve, fcHead)};
+        return {curve, r.ks * MmPerHourToCmPerDay, curveWater(curve, fcHead), {}};
     }
     // HYPRES divides by clay, silt and OM, and takes the logarithms of silt and OM.
     requirePositive(soil.clay, Input::clay);
@@ -79,7 +81,21 @@ HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& 
     requirePositive(soil.organicMatter, Input::oc);
     const Hypres h = hypres(soil);
     const RetentionCurve curve(h.curve);
-    return {curve, h.ks, curveWater(curve, fcHead)};
+    return {curve, h.ks, curveWater(curve, fcHead), {}};
+}
+
+} // namespace
+
+HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& soil,
+                                     double fcHead) {
+    HydraulicEstimate estimate = curveAndConductivity(model, soil, fcHead);
+    if (outsideDomain(model, soil)) {
+        estimate.flags.add(Flag::domain);
+    }
+    if (estimate.water.fc > estimate.curve.theta(0.0)) {
+        estimate.flags.add(Flag::porosity);
+    }
+    return estimate;
 }
 
 bool outsideDomain(HydraulicModel model, const HydraulicSoil& soil) noexcept {

@@ -103,9 +103,7 @@ cellBands(const InputBuffers& cells, std::size_t i, const Settings& settings) {
         const estimation::HydraulicEstimate estimate =
             estimation::estimateHydraulics(model, soil->soil, settings.hydraulics.fcHead);
         estimation::Flags flags = soil->flags;
-        if (estimation::outsideDomain(model, soil->soil)) {
-            flags.add(estimation::Flag::domain);
-        }
+        flags |= estimate.flags;
         // Saxton and Rawls have no van Genuchten curve: theta_r, alpha and n stay nodata.
         const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();
         const double none = estimation::NoNumber;

@@ -145,6 +145,7 @@ Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount
                        estimate.water.fc * 100,
                        estimate.water.pwp * 100,
                        estimate.water.awc * 100};
+        out.flags = static_cast<std::uint16_t>(out.flags | estimate.flags.bits());
     } catch (const estimation::Failure& failure) {
         out.error = codeOf(failure.reason().kind);
     }

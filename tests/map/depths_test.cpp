@@ -145,7 +145,8 @@ std::array<double, 4> reckoned(const LayeredSoils& soils, const DepthRun& run, s
     const estimation::ProfileWater sums = profile.water({run.rootDepth, 0.5});
     return {sums.topsoil, sums.subsoil, sums.root,
             // The soil's bits 0-7, the profile's from 8, the soil's domain at 12.
-            static_cast<double>((flags.bits() & 0xFFU) | (sums.flags.bits() << 8U) |
+            static_cast<double>((flags.bits() & 0xFFU) |
+                                (static_cast<unsigned>(sums.flags.bits()) << 8U) |
                                 (flags.contains(estimation::Flag::domain) ? 1U << 12U : 0U))};
 }
 
