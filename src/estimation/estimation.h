@@ -1259,8 +1259,9 @@ namespace talvo::estimation {
 // and % v/v would mean nothing. AWC is in mm, as every model gives it.
 class ModelSpread {
 public:
-    // One model's FC, PWP and AWC as it gives them. A result that is no finite number leaves
-    // the model out: it gave no number.
+    // One model's FC, PWP and AWC as it gives them. A result that is no finite number, also
+    // once by volume, leaves the model out: it gave no number. Precondition: count() <
+    // ModelCount, each model once.
     void add(const PtfModel& model, const std::array<double, 3>& results) noexcept;
     // The models that count.
     int count() const noexcept { return m_count; }
@@ -1271,7 +1272,8 @@ public:
 
 private:
     int m_count = 0;
-    std::array<double, 3> m_sum{};
+    // Kept whole: a mean of numbers near the double range would overflow as a sum.
+    std::array<std::array<double, 3>, ModelCount> m_values{};
     std::array<double, 3> m_low{};
     std::array<double, 3> m_high{};
 };

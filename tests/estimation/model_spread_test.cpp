@@ -42,6 +42,18 @@ TEST(ModelSpread, TurnsWeightIntoVolumeAndLeavesOutModelsWithoutANumber) {
     }
 }
 
+// Near the double range: a model whose FC overflows once by volume gave no number, and two
+// results of 1.6e308 have that mean, not an overflowed sum.
+TEST(ModelSpread, NumbersNearTheDoubleRange) {
+    ModelSpread spread;
+    spread.add(firstModel(true), {1.6e308, 0.0, 0.0});
+    spread.add(firstModel(false), {1.6e308, 0.0, 1.6e308});
+    spread.add(firstModel(false), {1.6e308, 0.0, 1.6e308});
+    ASSERT_EQ(spread.count(), 2);
+    EXPECT_EQ(spread.mean(Result::fc), 1.6e308);
+    EXPECT_EQ(spread.mean(Result::awc), 1.6e308);
+}
+
 TEST(ModelSpread, LabelCountsTheModels) {
     EXPECT_EQ(spreadLabel(1), "mean of 1 model");
     EXPECT_EQ(spreadLabel(7), "mean of 7 models");
