@@ -224,6 +224,32 @@ void addSpreadOptions(CLI::App& app, table::Settings& settings) {
         ->needs(spreads);
 }
 
+// ---- Model spread
+
+void addModelSpreadOption(CLI::App& app, table::Settings& settings) {
+    app.add_flag("--spread", settings.modelSpread,
+                 "with two or more models: after each row's models, a row \"mean of N "
+                 "models\" (N the models that gave a number) whose fc, pwp and awc hold their "
+                 "mean, and fc_min, fc_max, pwp_min ... awc_max columns before error with their "
+                 "range; FC and PWP in % v/v, a model's % w/w times 1.49 g/cm3 as in its AWC; "
+                 "AWC in mm");
+}
+
+// A mean of one model says nothing; other tables have rows of their own.
+void checkModelSpread(const Arguments& arguments) {
+    if (!arguments.settings.modelSpread) {
+        return;
+    }
+    if (!arguments.hydraulics.models.empty() || arguments.measured.given) {
+        throw base::Error("--spread adds rows to the models' table: give it without "
+                          "--hydraulics or --measured");
+    }
+    if (!arguments.settings.allModels && arguments.settings.models.size() < 2) {
+        throw base::Error("--spread needs two or more models: --model all, or a list such as "
+                          "--model 2,4");
+    }
+}
+
 // ---- Hydraulic models: the water-retention curve instead of the seven models' FC and PWP.
 void addHydraulicOptions(CLI::App& app, Arguments& arguments) {
     HydraulicArguments& hydraulics = arguments.hydraulics;
@@ -274,6 +300,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addUnitOptions(app, arguments);
     addProfileOptions(app, arguments);
     addSpreadOptions(app, arguments.settings);
+    addModelSpreadOption(app, arguments.settings);
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
     addHydraulicOptions(app, arguments);
@@ -282,6 +309,7 @@ void addOptions(CLI::App& app, Arguments& arguments) {
 
 void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
+    checkModelSpread(arguments);
     if (!arguments.hydraulics.models.empty() &&
         (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given ||
          arguments.settings.uncertain())) {

@@ -1252,3 +1252,40 @@ HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& 
 bool outsideDomain(HydraulicModel model, const HydraulicSoil& soil) noexcept;
 
 } // namespace talvo::estimation
+
+// ---- Model spread
+
+namespace talvo::estimation {
+
+// The mean and range of several models' results for one soil. FC and PWP are by volume: a
+// model's % w/w is turned into % v/v with VolumeFactor, as its AWC is, since a mean of % w/w
+// and % v/v would mean nothing. AWC is in mm, as every model gives it.
+class ModelSpread {
+public:
+    // One model's FC, PWP and AWC as it gives them. A result that is no finite number, also
+    // once by volume, leaves the model out: it gave no number. Precondition: count() <
+    // ModelCount, each model once.
+    void add(const PtfModel& model, const std::array<double, 3>& results) noexcept;
+    // The models that count.
+    int count() const noexcept { return m_count; }
+    // Preconditions: count() > 0.
+    double mean(Result result) const noexcept;
+    double lowest(Result result) const noexcept;
+    double highest(Result result) const noexcept;
+
+private:
+    int m_count = 0;
+    // Kept whole: a mean of numbers near the double range would overflow as a sum.
+    std::array<std::array<double, 3>, ModelCount> m_values{};
+    std::array<double, 3> m_low{};
+    std::array<double, 3> m_high{};
+};
+
+// "mean of 3 models", "mean of 1 model": how every front end names the spread.
+std::string spreadLabel(int count);
+// The spread's unit of FC and PWP, and how the models' % w/w entered it.
+inline constexpr std::string_view SpreadUnit = "% v/v";
+inline constexpr std::string_view SpreadNote =
+    "FC and PWP in % v/v: a model's % w/w times 1.49 g/cm3, as its AWC";
+
+} // namespace talvo::estimation

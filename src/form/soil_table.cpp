@@ -139,4 +139,57 @@ std::string tabSeparated(const estimation::InputTexts& texts,
     return out;
 }
 
+// ---- The models' spread
+
+namespace {
+
+std::string twoDecimals(double value, estimation::DecimalSeparator separator) {
+    return estimation::fixedText(estimation::generalText(value, separator), separator);
+}
+
+// "Range: FC 25.32\u201338.73, PWP 11.71\u201318.38, AWC 17.42\u201333.39 mm."
+std::string rangeText(const estimation::ModelSpread& spread,
+                      estimation::DecimalSeparator separator) {
+    std::string text = "Range:";
+    for (const estimation::Result result :
+         {estimation::Result::fc, estimation::Result::pwp, estimation::Result::awc}) {
+        text += result == estimation::Result::fc ? " " : ", ";
+        text += result == estimation::Result::fc    ? "FC "
+                : result == estimation::Result::pwp ? "PWP "
+                                                    : "AWC ";
+        text += twoDecimals(spread.lowest(result), separator) + "\u2013" +
+                twoDecimals(spread.highest(result), separator);
+    }
+    return text + " mm.";
+}
+
+} // namespace
+
+SoilRow soilSpread(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+                   estimation::ParticleSizeScale scale) {
+    // The two-decimal numbers the models' rows show, as talvo-batch's mean takes them.
+    estimation::ModelSpread spread;
+    for (const estimation::PtfModel& model : estimation::ModelCatalogue) {
+        const estimation::SoilEstimate estimated =
+            estimation::estimateSoil(model, texts, separator, estimation::Precision::fixed, scale);
+        if (const auto numbers = estimated.numbers()) {
+            spread.add(model, *numbers);
+        }
+    }
+    SoilRow cells;
+    cells[static_cast<std::size_t>(SoilColumn::model)] = estimation::spreadLabel(spread.count());
+    cells[static_cast<std::size_t>(SoilColumn::unit)] = estimation::SpreadUnit;
+    std::string& remarks = cells[static_cast<std::size_t>(SoilColumn::remarks)];
+    if (spread.count() == 0) {
+        remarks = "No mean: no model gave a number";
+        return cells;
+    }
+    for (int i = 0; i < 3; ++i) {
+        cells.at(static_cast<std::size_t>(SoilColumn::fc) + static_cast<std::size_t>(i)) =
+            twoDecimals(spread.mean(static_cast<estimation::Result>(i)), separator);
+    }
+    remarks = rangeText(spread, separator) + " " + std::string(estimation::SpreadNote) + ".";
+    return cells;
+}
+
 } // namespace talvo::form

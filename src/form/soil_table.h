@@ -37,4 +37,14 @@ tabSeparated(const estimation::InputTexts& texts, estimation::DecimalSeparator s
              const SoilTable& table,
              estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
 
+// ---- The models' spread
+
+// The row under the models: "mean of 7 models" (those that gave a number), "% v/v", their mean
+// FC, PWP and AWC as two-decimal texts, and in the remarks their range and that FC and PWP
+// are by volume, a model's % w/w times 1.49. With no model's number, "mean of 0 models",
+// empty numbers and the reason.
+SoilRow
+soilSpread(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
+           estimation::ParticleSizeScale scale = estimation::ParticleSizeScale::international);
+
 } // namespace talvo::form

@@ -169,6 +169,9 @@ void refuseAddedNames(const RecordView& header, const Settings& settings) {
     if (settings.uncertain()) {
         names.insert(names.end(), SpreadColumns.begin(), SpreadColumns.end());
     }
+    if (settings.modelSpread) {
+        names.insert(names.end(), ModelSpreadColumns.begin(), ModelSpreadColumns.end());
+    }
     for (std::size_t i = 0; i < header.size(); ++i) {
         for (const std::string_view added : names) {
             if (base::sameName(trimBlanks(header[i]), settings.prefix + std::string(added))) {
@@ -289,6 +292,12 @@ std::string outputHeader(const RecordView& header, const Settings& settings,
         if (settings.uncertain() && column == AddedColumns.back()) {
             for (const std::string_view spread : SpreadColumns) {
                 appendField(text, settings.prefix + std::string(spread), settings.delimiter);
+                text += settings.delimiter;
+            }
+        }
+        if (settings.modelSpread && column == AddedColumns.back()) {
+            for (const std::string_view range : ModelSpreadColumns) {
+                appendField(text, settings.prefix + std::string(range), settings.delimiter);
                 text += settings.delimiter;
             }
         }

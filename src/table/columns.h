@@ -38,6 +38,11 @@ struct Columns {
 inline constexpr std::array<std::string_view, 9> SpreadColumns{
     "fc_p05", "fc_p50", "fc_p95", "pwp_p05", "pwp_p50", "pwp_p95", "awc_p05", "awc_p50", "awc_p95"};
 
+// With --spread, the range of the models' results each row gains before `error`; the spread
+// row's fc, pwp and awc hold their mean.
+inline constexpr std::array<std::string_view, 6> ModelSpreadColumns{
+    "fc_min", "fc_max", "pwp_min", "pwp_max", "awc_min", "awc_max"};
+
 // Finds the inputs by the names real tables give them (input_names.h), or by the header
 // --column gave. With every model asked for, a model whose columns are missing is left out
 // and `notice` says so; it also hears once that organic matter is read as carbon. Throws

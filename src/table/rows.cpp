@@ -115,10 +115,11 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
     }
     m_lineEnd = ShortText(columns.lineEnd);
     // The model's, texture and flags texts and the line's end each take a whole ShortText.
-    static_assert(
-        4 * ShortText::Capacity + ErrorCapacity + 3 * (estimation::ResultTextCapacity + 3) + 5 +
-            (HorizonColumns.size() + SpreadColumns.size()) * (estimation::ResultTextCapacity + 3) <=
-        AddedCapacity);
+    static_assert(4 * ShortText::Capacity + ErrorCapacity +
+                      3 * (estimation::ResultTextCapacity + 3) + 5 +
+                      (HorizonColumns.size() + SpreadColumns.size() + ModelSpreadColumns.size()) *
+                          (estimation::ResultTextCapacity + 3) <=
+                  AddedCapacity);
     m_scaled =
         columns.organicMatter || std::any_of(settings.scales.begin(), settings.scales.end(),
                                              [](const std::optional<base::DecimalScale>& scale) {
@@ -483,6 +484,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         m_horizons.ids.append(m_horizon.profile);
         m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
     }
+    m_modelSpread = {};
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
         // Straight into `out`: the record's fields, the padding, then the added columns.
         char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
@@ -503,6 +505,10 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
                 model, values, m_settings.precision, m_settings.particleSizeScale);
             end = writeEstimate(end, estimated, soil, failure, flags, summary);
             estimatedSoil = estimated.failure() ? nullptr : &values;
+            // From the texts as written, so that the mean can be checked from the table.
+            if (const auto numbers = estimated.numbers(); m_settings.modelSpread && numbers) {
+                m_modelSpread.add(model, *numbers);
+            }
             // A horizon cell without a sound number leaves no water.
             if (horizon && !estimated.failure() && m_horizonFault.empty()) {
                 limits = estimated.fifteenDigitLimits();
@@ -525,8 +531,14 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
         }
         std::string_view spreadFault;
         end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
+        if (m_settings.modelSpread) {
+            end = std::fill_n(end, ModelSpreadColumns.size(), m_settings.delimiter);
+        }
         appendAdded(end, rowError(malformed, failure, spreadFault), out, summary);
         ++summary.rows;
+    }
+    if (m_settings.modelSpread) {
+        writeModelSpread(shape, texture, malformed, out);
     }
 }
 
@@ -619,6 +631,49 @@ char* RowFormatter::writeSpreads(char* end, const estimation::PtfModel& model,
         }
     }
     return end;
+}
+
+// ---- Model spread (--spread)
+
+// Not counted as a row of the run: it repeats what the models' rows say, errors included.
+void RowFormatter::writeModelSpread(const Shape& shape, const ShortText& texture,
+                                    std::string_view malformed, OutputPiece& out) {
+    const char delimiter = m_settings.delimiter;
+    const int count = m_modelSpread.count();
+    char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
+    end = std::copy(shape.fields.begin(), shape.fields.end(), end);
+    end = std::fill_n(end, shape.padding, delimiter);
+    end = writeField(end, estimation::spreadLabel(count), delimiter);
+    *end++ = delimiter;
+    end = writeField(end, estimation::SpreadUnit, delimiter);
+    const auto number = [&](double value) {
+        return writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
+    };
+    for (const Result result : results) {
+        *end++ = delimiter;
+        end = count > 0 ? number(m_modelSpread.mean(result)) : end;
+    }
+    // Texture describes the soil; flags stay with each model's row.
+    *end++ = delimiter;
+    end = texture.copyTo(end);
+    end = std::fill_n(end, 2, delimiter);
+    end = m_settings.profiles ? std::fill_n(end, HorizonColumns.size(), delimiter) : end;
+    end = m_settings.uncertain() ? std::fill_n(end, SpreadColumns.size(), delimiter) : end;
+    for (const Result result : results) {
+        for (const double value : {count > 0 ? m_modelSpread.lowest(result) : 0.0,
+                                   count > 0 ? m_modelSpread.highest(result) : 0.0}) {
+            end = count > 0 ? number(value) : end;
+            *end++ = delimiter;
+        }
+    }
+    const std::string_view error =
+        !malformed.empty() ? malformed : (count > 0 ? "" : "No mean: no model gave a number");
+    if (quotedFieldBytes(error.size()) > ErrorCapacity) {
+        out.commit(end); // a long row's reason takes room of its own, as in its models' rows
+        end = out.room(quotedFieldBytes(error.size()) + ShortText::Capacity);
+    }
+    end = error.empty() ? end : writeField(end, error, delimiter);
+    out.commit(m_lineEnd.copyTo(end));
 }
 
 } // namespace talvo::table

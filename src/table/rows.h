@@ -187,6 +187,13 @@ private:
     estimation::InputSpread m_spread{};
     std::array<std::string, 4> m_spreadFaults;
     estimation::SoilDraws m_draws;
+
+    // ---- Model spread (--spread)
+    // The row after a record's models: their mean in fc, pwp and awc and their range in
+    // ModelSpreadColumns, or empty fields and why where no model gave a number.
+    void writeModelSpread(const Shape& shape, const ShortText& texture, std::string_view malformed,
+                          OutputPiece& out);
+    estimation::ModelSpread m_modelSpread; // the record's models so far
 };
 
 // The rows of every record of `chunk`, appended to `out`; `pieceFull(out)` whenever `out`

@@ -51,6 +51,10 @@ struct Settings {
         return std::any_of(spreads.begin(), spreads.end(),
                            [](const auto& spread) { return spread.has_value(); });
     }
+
+    // ---- Model spread (--spread): each row's models are followed by a row with their mean
+    // and range.
+    bool modelSpread = false;
 };
 
 } // namespace talvo::table

@@ -274,6 +274,8 @@ val soilDetails(const val& page) {
     out.set("header", strings(form::soilTableHeader()));
     out.set("rows", rows);
     out.set("copy", text(form::tabSeparated(texts.view(), separator, table, scale)));
+    // The models' mean and range, the row under them.
+    out.set("spread", strings(form::soilSpread(texts.view(), separator, scale)));
     return out;
 }
 

@@ -79,7 +79,8 @@ QString joined(const std::vector<std::string>& sentences) {
 }
 
 QTableWidget* modelTable(QWidget* parent) {
-    auto* table = new QTableWidget(estimation::ModelCount, form::SoilColumnCount, parent);
+    // The models, then their spread.
+    auto* table = new QTableWidget(estimation::ModelCount + 1, form::SoilColumnCount, parent);
     table->setObjectName(QStringLiteral("models"));
     table->setAccessibleName(QObject::tr("Estimates of every model"));
     QStringList header;
@@ -314,16 +315,20 @@ void SoilView::showInputs(const estimation::InputTexts& texts,
                                          text(mark.text));
     m_triangle->setMark(mark);
 
-    m_rows = form::soilTable(texts, separator, chosen);
-    for (std::size_t row = 0; row < m_rows.size(); ++row) {
-        for (std::size_t column = 0; column < m_rows[row].size(); ++column) {
-            QTableWidgetItem* item = m_table->item(static_cast<int>(row), static_cast<int>(column));
-            item->setText(text(m_rows[row][column]));
+    const auto showRow = [this](int row, const form::SoilRow& cells) {
+        for (std::size_t column = 0; column < cells.size(); ++column) {
+            QTableWidgetItem* item = m_table->item(row, static_cast<int>(column));
+            item->setText(text(cells[column]));
             if (isNumberColumn(static_cast<int>(column))) {
                 item->setToolTip(item->text());
             }
         }
+    };
+    m_rows = form::soilTable(texts, separator, chosen);
+    for (std::size_t row = 0; row < m_rows.size(); ++row) {
+        showRow(static_cast<int>(row), m_rows[row]);
     }
+    showRow(estimation::ModelCount, form::soilSpread(texts, separator, chosen));
     fitTable();
     showCurve(texts);
 }

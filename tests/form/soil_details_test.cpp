@@ -262,5 +262,34 @@ TEST(SoilTable, NeedsNamesTheBlankInputs) {
     }
 }
 
+// ---- The models' spread
+
+// The soil of talvo-batch's model_spread case read as the window reads it (OC as typed, so
+// Rawls et al. reads 12 %): FC (23.10 + 23.20 + 25.99) x 1.49 + 87.90 + 26.93 + 35.08 + 25.32
+// = 282.94 over 7 = 40.42; PWP 131.38 / 7 = 18.77; AWC 227.37 / 7 = 32.48. The page shows the
+// same row, held equal to talvo-batch's.
+TEST(SoilSpread, MeanAndRangeByVolume) {
+    const std::string note = std::string(estimation::SpreadNote) + ".";
+    struct Case {
+        estimation::InputTexts texts;
+        char separator;
+        SoilRow expected;
+    };
+    // clang-format off
+    const std::vector<Case> cases{
+        {{"45", "30", "25", "12"}, '.', {"mean of 7 models", "% v/v", "40.42", "18.77", "32.48",
+            "Range: FC 25.32\u201387.90, PWP 11.71\u201347.94, AWC 17.42\u201359.95 mm. " + note}},
+        {{"45", "30", "25", "12"}, ',', {"mean of 7 models", "% v/v", "40,42", "18,77", "32,48",
+            "Range: FC 25,32\u201387,90, PWP 11,71\u201347,94, AWC 17,42\u201359,95 mm. " + note}},
+        {{"", "x", "", ""}, '.', {"mean of 0 models", "% v/v", "", "", "",
+            "No mean: no model gave a number"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        EXPECT_EQ(soilSpread(c.texts, estimation::DecimalSeparator(c.separator)), c.expected)
+            << c.texts[0] << " " << c.separator;
+    }
+}
+
 } // namespace
 } // namespace talvo::form

@@ -679,6 +679,42 @@ def long_listing():
     return [" ".join(entry.split()) for entry in done.stdout.strip().split("\n\n")]
 
 
+def batch_spread(rows, separator):
+    """talvo-batch --model all --spread: each soil's row "mean of N models"."""
+    delimiter = ";" if separator == "," else ","
+    table = delimiter.join(INPUTS) + "\n" + "".join(
+        delimiter.join(row[k] for k in INPUTS) + "\n" for row in rows)
+    done = subprocess.run(
+        [os.environ.get("TALVO_BATCH", "build/dev/bin/talvo-batch"), "--model", "all",
+         "--spread", "--decimal", separator], input=table, capture_output=True, text=True,
+        check=False)
+    assert done.returncode in (0, 1), done.stderr
+    out = csv.DictReader(io.StringIO(done.stdout), delimiter=delimiter)
+    return [row for row in out if row["model"].startswith("mean of ")]
+
+
+@pytest.mark.parametrize("separator", [".", ","])
+def test_the_models_spread_is_talvo_batch_s(page, separator):
+    """Under the models, their mean as talvo-batch --spread writes it, and its range in the
+    remarks; a soil no model estimates says so."""
+    rows = soils(42, 4)[-9:-3] + [{"sand": "45", "silt": "30", "clay": "25", "oc": "12"}]
+    if separator == ",":
+        rows = [{k: v.replace(".", ",") for k, v in row.items()} for row in rows]
+    for row, want in zip(rows, batch_spread(rows, separator), strict=True):
+        estimate(page, 0, row, separator)
+        cells = [c.text for c in page.find_elements(By.CSS_SELECTOR, "#models tfoot th, "
+                                                                     "#models tfoot td")]
+        assert cells[:5] == [want["model"], want["unit"], want["fc"], want["pwp"],
+                             want["awc"]], (row, cells, want)
+        if want["error"]:
+            assert cells[5] == want["error"], (row, cells)
+        else:
+            ranges = ", ".join(f"{name} {want[key + '_min']}\u2013{want[key + '_max']}"
+                               for name, key in (("FC", "fc"), ("PWP", "pwp"), ("AWC", "awc")))
+            assert cells[5].startswith(f"Range: {ranges} mm. FC and PWP in % v/v"), (row, cells)
+    assert page.find_elements(By.CSS_SELECTOR, "#models tfoot th")[0].text == "mean of 7 models"
+
+
 def test_the_sheet_is_the_engine_s_for_the_model_chosen_or_the_row_picked(page):
     """The sheet says what talvo-batch --list-models --long says, and follows the model chosen
     or a row clicked in the table, as the window's soil view does."""

@@ -117,6 +117,19 @@ private slots:
         }
     }
 
+    // The models' mean and range in the row under them, and again after the soil changes
+    // (the numbers are the form's, whose test reckons them).
+    void spreadUnderTheModels() {
+        show({"45", "30", "25", "12"});
+        QCOMPARE(cell(estimation::ModelCount, form::SoilColumn::model), "mean of 7 models");
+        QCOMPARE(cell(estimation::ModelCount, form::SoilColumn::fc), "40.42");
+        QVERIFY(
+            cell(estimation::ModelCount, form::SoilColumn::remarks).startsWith("Range: FC 25.32"));
+        show({"", "", "", ""});
+        QCOMPARE(cell(estimation::ModelCount, form::SoilColumn::model), "mean of 0 models");
+        QCOMPARE(cell(estimation::ModelCount, form::SoilColumn::fc), "");
+    }
+
     // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
     // particle sizes, the curve's table and back; Escape closes the view.
     void keyboard() {

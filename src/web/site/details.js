@@ -123,6 +123,7 @@ export class Details {
     );
     this.triangle.show(details.mark.point, details.code);
     this.showTable(details.header, details.rows);
+    this.table.tFoot.replaceChildren(this.tableRow(details.header, details.spread));
     if (this.form.modelIndex !== this.sheetFor) {
       this.sheetFor = this.form.modelIndex;
       this.showSheet(this.sheetFor);
@@ -185,22 +186,23 @@ export class Details {
       }),
     );
     this.table.tHead.replaceChildren(head);
-    this.table.tBodies[0].replaceChildren(
-      ...rows.map((row) => {
-        const line = document.createElement('tr');
-        line.setAttribute('role', 'row');
-        line.append(
-          ...row.map((text, column) => {
-            const cell = document.createElement(column === 0 ? 'th' : 'td');
-            if (column === 0) cell.scope = 'row';
-            cell.setAttribute('role', column === 0 ? 'rowheader' : 'cell');
-            cell.dataset.label = header[column];
-            cell.textContent = text;
-            return cell;
-          }),
-        );
-        return line;
+    this.table.tBodies[0].replaceChildren(...rows.map((row) => this.tableRow(header, row)));
+  }
+
+  // A row of the table: the model's name heads it.
+  tableRow(header, row) {
+    const line = document.createElement('tr');
+    line.setAttribute('role', 'row');
+    line.append(
+      ...row.map((text, column) => {
+        const cell = document.createElement(column === 0 ? 'th' : 'td');
+        if (column === 0) cell.scope = 'row';
+        cell.setAttribute('role', column === 0 ? 'rowheader' : 'cell');
+        cell.dataset.label = header[column];
+        cell.textContent = text;
+        return cell;
       }),
     );
+    return line;
   }
 }
