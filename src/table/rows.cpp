@@ -486,60 +486,67 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     }
     m_modelSpread = {};
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
-        // Straight into `out`: the record's fields, the padding, then the added columns.
-        char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
-        end = std::copy(shape.fields.begin(), shape.fields.end(), end);
-        end = writeModel(end, m, shape.padding);
-        std::string_view failure; // the model's, where its estimate failed
-        estimation::Flags flags;  // a malformed row has none: its numbers were not read
-        std::optional<std::array<double, 2>> limits;            // a horizon's FC and PWP, 15 digits
-        const estimation::InputValues* estimatedSoil = nullptr; // where the model estimated it
-        if (malformed.empty()) {
-            // Built where it is read: a copy read back in wider pieces than it was written in
-            // stalls every row on a failed store forward. A horizon's water is summed from
-            // the model's fifteen digits, whatever the precision its texts are written in.
-            const estimation::PtfModel& model = *m_columns.models[m];
-            const estimation::InputValues& values = carbonFor(model, soil.values);
-            summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
-            const estimation::SoilEstimate estimated = estimation::estimateSoil(
-                model, values, m_settings.precision, m_settings.particleSizeScale);
-            end = writeEstimate(end, estimated, soil, failure, flags, summary);
-            estimatedSoil = estimated.failure() ? nullptr : &values;
-            // From the texts as written, so that the mean can be checked from the table.
-            if (const auto numbers = estimated.numbers(); m_settings.modelSpread && numbers) {
-                m_modelSpread.add(model, *numbers);
-            }
-            // A horizon cell without a sound number leaves no water.
-            if (horizon && !estimated.failure() && m_horizonFault.empty()) {
-                limits = estimated.fifteenDigitLimits();
-            }
-        } else {
-            end = std::fill_n(end, 3, m_settings.delimiter);
-        }
-        if (horizon) {
-            const std::optional<estimation::HorizonWater> water =
-                horizonWater(*m_columns.models[m], limits);
-            estimation::addHorizonFlags(water, flags);
-            m_horizons.water.push_back(water ? water->waterMm
-                                             : std::numeric_limits<double>::quiet_NaN());
-            end = writeHorizon(writeClasses(end, texture, flags, summary), water);
-        } else {
-            end = writeClasses(end, texture, flags, summary);
-            end = m_settings.profiles
-                      ? std::fill_n(end, HorizonColumns.size(), m_settings.delimiter)
-                      : end;
-        }
-        std::string_view spreadFault;
-        end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
-        if (m_settings.modelSpread) {
-            end = std::fill_n(end, ModelSpreadColumns.size(), m_settings.delimiter);
-        }
-        appendAdded(end, rowError(malformed, failure, spreadFault), out, summary);
-        ++summary.rows;
+        writeModelRow(shape, m, soil, {texture, horizon, malformed}, out, summary);
     }
     if (m_settings.modelSpread) {
         writeModelSpread(shape, texture, malformed, out);
     }
+}
+
+void RowFormatter::writeModelRow(const Shape& shape, std::size_t m, const Soil& soil,
+                                 const RowState& row, OutputPiece& out, Summary& summary) {
+    const ShortText& texture = row.texture;
+    const bool horizon = row.horizon;
+    const std::string_view malformed = row.malformed;
+    // Straight into `out`: the record's fields, the padding, then the added columns.
+    char* end = out.room(shape.fields.size() + shape.padding + AddedCapacity);
+    end = std::copy(shape.fields.begin(), shape.fields.end(), end);
+    end = writeModel(end, m, shape.padding);
+    std::string_view failure; // the model's, where its estimate failed
+    estimation::Flags flags;  // a malformed row has none: its numbers were not read
+    std::optional<std::array<double, 2>> limits;            // a horizon's FC and PWP, 15 digits
+    const estimation::InputValues* estimatedSoil = nullptr; // where the model estimated it
+    if (malformed.empty()) {
+        // Built where it is read: a copy read back in wider pieces than it was written in
+        // stalls every row on a failed store forward. A horizon's water is summed from
+        // the model's fifteen digits, whatever the precision its texts are written in.
+        const estimation::PtfModel& model = *m_columns.models[m];
+        const estimation::InputValues& values = carbonFor(model, soil.values);
+        summary.units.addCarbon(model, at(values, estimation::Input::oc).number);
+        const estimation::SoilEstimate estimated = estimation::estimateSoil(
+            model, values, m_settings.precision, m_settings.particleSizeScale);
+        end = writeEstimate(end, estimated, soil, failure, flags, summary);
+        estimatedSoil = estimated.failure() ? nullptr : &values;
+        // From the texts as written, so that the mean can be checked from the table.
+        if (const auto numbers = estimated.numbers(); m_settings.modelSpread && numbers) {
+            m_modelSpread.add(model, *numbers);
+        }
+        // A horizon cell without a sound number leaves no water.
+        if (horizon && !estimated.failure() && m_horizonFault.empty()) {
+            limits = estimated.fifteenDigitLimits();
+        }
+    } else {
+        end = std::fill_n(end, 3, m_settings.delimiter);
+    }
+    if (horizon) {
+        const std::optional<estimation::HorizonWater> water =
+            horizonWater(*m_columns.models[m], limits);
+        estimation::addHorizonFlags(water, flags);
+        m_horizons.water.push_back(water ? water->waterMm
+                                         : std::numeric_limits<double>::quiet_NaN());
+        end = writeHorizon(writeClasses(end, texture, flags, summary), water);
+    } else {
+        end = writeClasses(end, texture, flags, summary);
+        end = m_settings.profiles ? std::fill_n(end, HorizonColumns.size(), m_settings.delimiter)
+                                  : end;
+    }
+    std::string_view spreadFault;
+    end = writeSpreads(end, *m_columns.models[m], estimatedSoil, spreadFault);
+    if (m_settings.modelSpread) {
+        end = std::fill_n(end, ModelSpreadColumns.size(), m_settings.delimiter);
+    }
+    appendAdded(end, rowError(malformed, failure, spreadFault), out, summary);
+    ++summary.rows;
 }
 
 // ---- Input uncertainty (--sd)

@@ -89,6 +89,15 @@ private:
     // `soil` counts only when the row is not `malformed`.
     void writeRows(const Shape& shape, const Soil& soil, std::string_view malformed,
                    OutputPiece& out, Summary& summary);
+    // What every model's row of one input row shares.
+    struct RowState {
+        const ShortText& texture;
+        bool horizon;               // the row adds to a profile
+        std::string_view malformed; // why the row was not read, or empty
+    };
+    // Model m's row of the input row.
+    void writeModelRow(const Shape& shape, std::size_t m, const Soil& soil, const RowState& row,
+                       OutputPiece& out, Summary& summary);
     // An unquoted row's own `fields` with their formula cells marked, in m_safeFields.
     std::string_view markFormulas(std::string_view fields);
     // A long row's reason, with the fields beyond the header (`surplus`, each led by the

@@ -53,7 +53,7 @@ talvo-map)
         "--compress z|zstd"
         "--precision g|general"
         "--threads ''|"
-        "--soilgrids --t|--threads --tile --trusted-inputs --type"
+        "--soilgrids --t|--threads --tile --topsoil --trusted-inputs --type"
     )
     ;;
 esac

@@ -225,13 +225,14 @@ std::vector<std::array<std::string, 5>> batchResults(const fs::path& path) {
 // A table's flag codes as the map's bits.
 double flagBits(const std::string& codes) {
     // The bits rasters and arrays store, written out: they must never move.
-    const std::array<std::pair<std::string, int>, 7> bitOfCode{{
+    const std::array<std::pair<std::string, int>, 8> bitOfCode{{
         {"sum", 1},
         {"range", 2},
         {"oc", 4},
         {"fc<=pwp", 8},
         {"result", 16},
         {"psd", 32},
+        {"porosity", 128},
         {"domain", 256},
     }};
     int bits = 0;

@@ -104,8 +104,8 @@ def test_same_numbers_as_talvo_batch(batch_hydraulics, model, psd):
         expected = [float(row[column]) if row[column] else NAN for row in rows]
         np.testing.assert_allclose(ours[name], expected, rtol=1e-14, err_msg=name)
     assert list(ours["error"]) == _codes(row["error"] for row in rows)
-    psd_bit = talvo.FLAGS["psd"]
-    assert list(ours["flags"]) == [psd_bit if row["flags"] == "psd" else 0 for row in rows]
+    assert list(ours["flags"]) == [sum(talvo.FLAGS[code] for code in row["flags"].split(";")
+                                       if code) for row in rows]
 
 
 def test_a_dataframe_keeps_its_index_and_series_align_by_label():
