@@ -129,7 +129,7 @@ Hypres hypres(const HydraulicSoil& soil) noexcept {
                       0.01398 * D * C - 0.1673 * D * OM + 0.02986 * top * C - 0.03305 * top * S;
     Hypres h{};
     h.curve = {0.0, thetaS, std::exp(alpha), std::exp(n) + 1.0};
-    h.l = 10.0 * (std::exp(l) - 1.0) / (1.0 + std::exp(l));
+    h.l = 10.0 * std::expm1(l) / (1.0 + std::exp(l));
     h.ks = std::exp(ks);
     return h;
 }

@@ -44,7 +44,7 @@ constexpr long long exponentLimit = 1'000'000'000;
 std::errc readDouble(std::string_view unsignedText, char separator, double& value) {
     std::array<char, 64> local; // NOLINT(cppcoreguidelines-pro-type-member-init): filled below
     std::string heap;
-    std::string_view source = unsignedText;
+    std::string_view digits = unsignedText;
     if (separator != '.' && unsignedText.find(separator) != std::string_view::npos) {
         char* out = local.data();
         if (unsignedText.size() > local.size()) {
@@ -54,10 +54,10 @@ std::errc readDouble(std::string_view unsignedText, char separator, double& valu
             std::copy(unsignedText.begin(), unsignedText.end(), out);
         }
         std::replace(out, out + unsignedText.size(), separator, '.');
-        source = std::string_view(out, unsignedText.size());
+        digits = std::string_view(out, unsignedText.size());
     }
-    const auto [end, ec] = detail::fromChars(source.data(), source.data() + source.size(), value);
-    return end == source.data() + source.size() ? ec : std::errc::invalid_argument;
+    const auto [end, ec] = detail::fromChars(digits.data(), digits.data() + digits.size(), value);
+    return end == digits.data() + digits.size() ? ec : std::errc::invalid_argument;
 }
 
 // Reads a number. When the text has at most 15 significant digits, they are its own 15-digit

@@ -19,6 +19,8 @@ struct Settings {
     std::vector<const estimation::PtfModel*> models; // in output order, none twice
     // Every model was asked for: one whose columns are missing is left out, not an error.
     bool allModels = false;
+    // --spread: each row's models are followed by a row with their mean and range.
+    bool modelSpread = false;
     Precision precision = Precision::fixed;
     estimation::DecimalSeparator decimal;
     char delimiter = ','; // never the decimal separator, a quote or a line break
@@ -51,10 +53,6 @@ struct Settings {
         return std::any_of(spreads.begin(), spreads.end(),
                            [](const auto& spread) { return spread.has_value(); });
     }
-
-    // ---- Model spread (--spread): each row's models are followed by a row with their mean
-    // and range.
-    bool modelSpread = false;
 };
 
 } // namespace talvo::table
