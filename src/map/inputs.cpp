@@ -154,8 +154,12 @@ InputRasters::InputRasters(const Settings& settings, estimation::InputSet reads,
                 throw base::Error("--psd usda moves the coarse silt into sand: give --silt");
             }
             if (reads.contains(input)) {
-                throw base::Error(reader + " reads " + std::string(estimation::name(input)) +
-                                  ": give " + option);
+                std::string message = reader;
+                message += " reads ";
+                message += estimation::name(input);
+                message += ": give ";
+                message += option;
+                throw base::Error(message);
             }
             continue;
         }
