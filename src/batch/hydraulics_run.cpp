@@ -269,10 +269,8 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
     std::optional<estimation::HydraulicEstimate> estimate;
     if (soil.error.empty()) {
         try {
-            // A measured density compacts or loosens Saxton and Rawls' normal one.
             if (model == HydraulicModel::saxtonRawls && hasDensity) {
-                soil.soil.densityFactor =
-                    soil.soil.bulkDensity / estimation::saxtonRawls(soil.soil).normalDensity;
+                soil.soil.densityFactor = estimation::measuredDensityFactor(soil.soil);
             }
             estimate = estimation::estimateHydraulics(model, soil.soil, arguments.fcHead);
         } catch (const estimation::Failure& failure) {

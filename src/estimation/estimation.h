@@ -1216,6 +1216,9 @@ struct SaxtonRawls {
     double ksWithGravel;   // mm/h
 };
 SaxtonRawls saxtonRawls(const HydraulicSoil& soil) noexcept;
+// The density factor a measured bulk density gives: it over Saxton and Rawls' normal density,
+// so that a measured density compacts or loosens theirs.
+double measuredDensityFactor(const HydraulicSoil& soil) noexcept;
 
 // HYPRES's van Genuchten-Mualem parameters.
 struct Hypres {

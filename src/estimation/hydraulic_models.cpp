@@ -134,4 +134,8 @@ Hypres hypres(const HydraulicSoil& soil) noexcept {
     return h;
 }
 
+double measuredDensityFactor(const HydraulicSoil& soil) noexcept {
+    return soil.bulkDensity / saxtonRawls(soil).normalDensity;
+}
+
 } // namespace talvo::estimation

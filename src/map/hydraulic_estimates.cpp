@@ -61,9 +61,8 @@ std::optional<CellSoil> cellSoil(const InputBuffers& cells, std::size_t i,
     }
     if (hasDensity) {
         out.soil.bulkDensity = density;
-        // A measured density compacts or loosens Saxton and Rawls' normal one.
         if (model == HydraulicModel::saxtonRawls) {
-            out.soil.densityFactor = density / estimation::saxtonRawls(out.soil).normalDensity;
+            out.soil.densityFactor = estimation::measuredDensityFactor(out.soil);
         }
     }
     return out;

@@ -129,9 +129,8 @@ Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount
         return out;
     }
     try {
-        // A measured density compacts or loosens Saxton and Rawls' normal one.
         if (model == HydraulicModel::saxtonRawls && !std::isnan(soil.bulkDensity)) {
-            soil.densityFactor = soil.bulkDensity / estimation::saxtonRawls(soil).normalDensity;
+            soil.densityFactor = estimation::measuredDensityFactor(soil);
         }
         const estimation::HydraulicEstimate estimate =
             estimation::estimateHydraulics(model, soil, fcHead);
