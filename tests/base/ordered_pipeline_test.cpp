@@ -56,8 +56,8 @@ TEST(OrderedPipeline, HandsBackInInputOrderWithinItsBounds) {
                 };
             },
             [&](int piece) {
-                mostPiecesOut = std::max(mostPiecesOut, piecesOut.load());
-                --piecesOut;
+                // This piece's place is free once it is taken, so it counts no more.
+                mostPiecesOut = std::max(mostPiecesOut, --piecesOut);
                 taken.push_back(piece);
             },
             [&](const Item& item) {
