@@ -9,8 +9,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    # talvo-batch; its manual page is made from --help
-    libcli11-dev help2man
+    # talvo-batch; its manual page is made from --help; libxlsxwriter: --output NAME.xlsx
+    libcli11-dev help2man libxlsxwriter-dev
     # window (fonts-liberation2: the layout is measured with Liberation Sans)
     qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-liberation2
     # window icon, rendered from its SVG at build time
@@ -27,8 +27,11 @@ dev_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # desktop files, manual pages, shell completion, Debian packages
     desktop-file-utils appstream man-db bash-completion lintian
-    # Python module's tests
+    # Python module's tests; openpyxl and odf read and make the spreadsheets
     python3-numpy python3-pytest python3-pandas python3-xarray python3-dask python3-distributed
+    python3-openpyxl python3-odf
+    # the README's pipe from a .xlsx into talvo-batch
+    xlsx2csv
     # map tool's tests and benchmark compare with gdal_calc.py
     gdal-bin python3-gdal
     # window tests in a real X server, screenshots
@@ -42,8 +45,10 @@ dev_packages=(
     chromium chromium-driver python3-selenium
 )
 example_packages=(
-    # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF
+    # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF;
+    # talvo.read_table's .xlsx and .ods through pandas
     python3-numpy python3-pandas python3-xarray python3-dask python3-distributed python3-netcdf4
+    python3-openpyxl python3-odf
     # maps: the generated soils (make_soils.py), gdalinfo, gdal_translate, gdaldem, gdalbuildvrt
     gdal-bin python3-gdal
 )
