@@ -148,7 +148,6 @@ std::optional<double> workbookNumber(std::string_view field, estimation::Decimal
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     const std::size_t start = !field.empty() && field.front() == '-' ? 1 : 0;
     if (field.size() <= start || !(digit(field[start]) || field[start] == decimal.get()) ||
-        !digit(field.back()) ||
         (field[start] == '0' && field.size() > start + 1 && digit(field[start + 1]))) {
         return std::nullopt;
     }

@@ -18,7 +18,7 @@ namespace talvo::batch {
 bool isWorkbookPath(std::string_view path);
 
 // A field of the table as a sheet holds it: a number where talvo-batch would read one back
-// from the CSV, text otherwise. Text that a number would change ("007", " 5") stays text.
+// from the CSV, text otherwise. Forms a number would lose ("007", " 5", "+5") stay text.
 std::optional<double> workbookNumber(std::string_view field, estimation::DecimalSeparator decimal);
 
 // Where the table goes: the output itself, or, for a workbook, a CSV file of its own that

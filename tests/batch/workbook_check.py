@@ -23,7 +23,7 @@ TRICKY = (
 )
 # Field texts and what the sheet holds for them.
 EXPECTED_TRICKY = {"007": "007", "-0.5": -0.5, "1e3": 1000.0, "+5": "+5", " 5": " 5",
-                   "5.": "5.", ".5": 0.5, "-": "-", "a,\"b\"\nc": "a,\"b\"\nc",
+                   "5.": 5.0, ".5": 0.5, "-": "-", "a,\"b\"\nc": "a,\"b\"\nc",
                    "caf\u00e9": "caf\u00e9"}
 SEEN = set()
 
