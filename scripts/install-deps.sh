@@ -54,6 +54,7 @@ example_packages=(
 )
 
 # What the web site alone needs (scripts/web.sh): the web preset configures its tests too.
+# npm brings the site's spreadsheet library (src/web/package.json).
 web_packages=(cmake ninja-build emscripten nodejs librsvg2-bin libgtest-dev)
 
 case "${1:-}" in
@@ -67,18 +68,27 @@ case "${1:-}" in
         ;;
 esac
 
-# tests/web's packages, as the lockfile pins them; quick when that lockfile is installed
-# already (npm ci leaves a copy of it behind). npm comes with some builds of node; Debian's
-# node needs its package.
+# npm packages, as a folder's lockfile pins them: src/web's, which the web site ships, and
+# tests/web's. Quick when that lockfile is installed already (npm ci leaves a copy of it
+# behind). npm comes with some builds of node; Debian's node needs its package.
 install_npm() {
     local dir
-    dir="$(dirname "$0")/../tests/web"
-    cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && return 0
-    if ! command -v npm >/dev/null; then
-        "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
-    fi
-    (cd "$dir" && npm ci --no-audit --no-fund --silent &&
-        cp package-lock.json node_modules/.installed-lock.json)
+    for dir in "$@"; do
+        dir="$(dirname "$0")/../$dir"
+        cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && continue
+        if ! command -v npm >/dev/null; then
+            "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
+        fi
+        (cd "$dir" && npm ci --no-audit --no-fund --silent &&
+            cp package-lock.json node_modules/.installed-lock.json)
+    done
+}
+# What each choice needs from npm.
+npm_folders() {
+    case "${1:-}" in
+        --dev) install_npm src/web tests/web ;;
+        --web) install_npm src/web ;;
+    esac
 }
 
 sudo=()
@@ -96,12 +106,12 @@ for p in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -eq 0 ]; then
-    [ "${1:-}" = --dev ] && install_npm
+    npm_folders "${1:-}"
     exit 0
 fi
 
 echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get "${lock[@]}" update -qq
 "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
-[ "${1:-}" = --dev ] && install_npm
+npm_folders "${1:-}"
 exit 0
