@@ -1,9 +1,10 @@
 // The table tab: a CSV or TSV file (or a sheet of an .xlsx or .ods workbook) chosen or
-// dropped, its options as talvo-batch takes them, a preview of its first records, and a run in a worker (table-worker.js) with progress and
-// Cancel that ends in a download link and a look at the result's first rows and its rows with
-// an error; with measured columns chosen, also talvo-batch's report of the models' scores,
-// shown in a frame, and its report and metrics files; with soil profiles chosen, also the
-// profiles' sums as talvo-batch's --summary writes them.
+// dropped, its options as talvo-batch takes them, a preview of its first records, and a run
+// in a worker (table-worker.js) with progress and Cancel that ends in a download link and a
+// look at the result's first rows and its rows with an error; with measured columns chosen,
+// also talvo-batch's report of the models' scores, shown in a frame, and its report and
+// metrics files; with soil profiles chosen, also the profiles' sums as talvo-batch's
+// --summary writes them.
 
 const PreviewRecords = 5;
 // Records read to guess the decimal separator and the unit of sand, silt and clay.
