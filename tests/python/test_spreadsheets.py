@@ -18,7 +18,7 @@ import talvo
 
 SOILS = ('id,sand,silt,clay,oc,site\n'
          '1,40,40,20,1.2,"Field A, ""upper"""\n'
-         '2,10.5,29.5,60,0.35,North\n'
+         '2,10.5,29.5,60,0.35,"North\nterrace"\n'
          '3,75,15,,2,no clay\n'
          '4,5,5,90,0.1,\n')
 NUMBER = re.compile(r"-?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?")

@@ -30,7 +30,11 @@ def read_table(path, sheet=None, decimal="."):
             not isinstance(sheet, str) and not 0 <= sheet < len(names):
         raise ValueError(f"{path}: no sheet {sheet!r}; it has {', '.join(map(repr, names))}")
     name = sheet if isinstance(sheet, str) else names[sheet]
-    uncalculated = (_uncalculated_xlsx if engine == "openpyxl" else _uncalculated_ods)(path, name)
+    lines = {}
+    if engine == "openpyxl":
+        uncalculated = _uncalculated_xlsx(path, name)
+    else:
+        uncalculated, lines = _scan_ods(path, name)
     if uncalculated:
         shown = ", ".join(uncalculated[:10]) + (", ..." if len(uncalculated) > 10 else "")
         raise ValueError(f"{path}, sheet {name!r}: {len(uncalculated)} formula cells hold no "
@@ -38,6 +42,9 @@ def read_table(path, sheet=None, decimal="."):
                          "open and save it in a spreadsheet program")
     # As cells, not guessed from their texts: pandas would read "007" as 7.
     table = pd.read_excel(path, sheet_name=name, engine=engine, dtype=object).infer_objects()
+    for c, texts in lines.items():
+        if c < len(table.columns):
+            table[table.columns[c]] = table[table.columns[c]].replace(texts)
     for column in table.columns:
         if table[column].dtype == object:
             table[column] = _numbers_if_all(table[column], decimal)
@@ -81,24 +88,42 @@ def _ods_tables(path):
     return load(path).spreadsheet.getElementsByType(Table)
 
 
-def _uncalculated_ods(path, name):
-    """The same for an .ods: a cell with a formula and no value type."""
+def _column_letters(c):
+    """A column's letters from its position from 0: A, ..., Z, AA, ..."""
+    letters = ""
+    c += 1
+    while c:
+        c, rest = divmod(c - 1, 26)
+        letters = chr(ord("A") + rest) + letters
+    return letters
+
+
+def _scan_ods(path, name):
+    """The cells of sheet `name` with a formula and no value type, as "C4"; and by column
+    position, the texts of cells of several paragraphs, which pandas joins without a line
+    break, {joined: lines}, save those another cell of the column holds joined."""
     from odf.namespaces import OFFICENS, TABLENS
     from odf.table import TableRow
-    from openpyxl.utils import get_column_letter
+    from odf.text import P
 
     table = next(t for t in _ods_tables(path) if t.getAttribute("name") == name)
-    found, r = [], 0
+    uncalculated, lines, plain, r = [], {}, {}, 0
     for row in table.getElementsByType(TableRow):
         c = 0
         for cell in row.childNodes:
-            repeat = int(cell.attributes.get((TABLENS, "number-columns-repeated"), 1))
-            if (TABLENS, "formula") in cell.attributes and \
-                    (OFFICENS, "value-type") not in cell.attributes:
-                found.append(f"{get_column_letter(c + 1)}{r + 1}")
-            c += repeat
+            attributes = cell.attributes
+            if (TABLENS, "formula") in attributes and (OFFICENS, "value-type") not in attributes:
+                uncalculated.append(f"{_column_letters(c)}{r + 1}")
+            paragraphs = [str(p) for p in cell.getElementsByType(P)]
+            if len(paragraphs) > 1:
+                lines.setdefault(c, {})["".join(paragraphs)] = "\n".join(paragraphs)
+            elif paragraphs:
+                plain.setdefault(c, set()).add(paragraphs[0])
+            c += int(attributes.get((TABLENS, "number-columns-repeated"), 1))
         r += int(row.attributes.get((TABLENS, "number-rows-repeated"), 1))
-    return found
+    return uncalculated, {c: {joined: text for joined, text in texts.items()
+                              if joined not in plain.get(c, ())}
+                          for c, texts in lines.items()}
 
 
 def _number_pattern(decimal):
