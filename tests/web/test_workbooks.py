@@ -19,6 +19,8 @@ SOILS = ('id,sand,silt,clay,oc,site\n'
          '2,10.5,29.5,60,0.35,"two\nlines"\n'
          '3,75,15,,2,no clay\n'
          'P4,5,5,90,0.1,\n')
+LOADED = ("return performance.getEntriesByType('resource')"
+          ".some(e => e.name.endsWith('/xlsx.core.min.js'))")
 NUMBER = re.compile(r"-?(0|[1-9]\d*)?(\.\d*)?([eE][-+]?\d+)?")
 
 
@@ -93,8 +95,10 @@ def test_a_workbook_gives_talvo_batch_s_bytes_and_downloads_as_one(page, tmp_pat
     make(path, rows_of(SOILS))
 
     open_tables(page)
+    assert not page.execute_script(LOADED)  # the library waits for a workbook
     page.find_element(By.ID, "table-file").send_keys(str(path))
     WebDriverWait(page, 20).until(lambda d: preview_header(d))
+    assert page.execute_script(LOADED)
     if name.endswith(".xlsx"):  # the first sheet is read unless another is chosen
         assert preview_header(page) == ["read me first"]
         Select(page.find_element(By.ID, "table-sheet")).select_by_visible_text("soils")
