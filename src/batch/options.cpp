@@ -187,8 +187,8 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
         ->excludes(scale);
     cli::addCarbonUnitOption(app, settings.carbonUnit);
     app.add_flag("--strict", arguments.strict,
-                 "exit with status 1 when any row carries a flag other than psd; the output is "
-                 "still written whole");
+                 "exit with status 1 when any row carries a flag other than psd and measured; the "
+                 "output is still written whole");
 }
 
 // ---- Input uncertainty
