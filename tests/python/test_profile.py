@@ -87,26 +87,6 @@ def test_fc_above_porosity_flags_its_profile():
     assert list(result["flags"]) == ["porosity", "", ""]
 
 
-def test_measured_water_by_hand():
-    # DUL and LL15 in cm3/cm3: (0.32 - 0.12) 200 mm = 40 mm over 0-20 cm, (0.28 - 0.14) 300 =
-    # 42 over 20-50, and (0.25 - 0.13) 500 = 60 over 50-100: 142 mm; 0-30 cm holds 40 + 42 / 3.
-    # Profile M mixes: theta_fc 25 and theta_pwp 10 (% by volume) over 0-20 cm, then FC 30
-    # over the estimated PWP over 20-60 cm.
-    horizons = pd.DataFrame({
-        "profile": ["D", "D", "D", "M", "M"], "top": [0, 20, 50, 0, 20],
-        "bottom": [20, 50, 100, 20, 60], "sand": [40] * 5, "clay": [20] * 5,
-        "silt": [40] * 5, "oc": [1.0] * 5,
-        "DUL": [0.32, 0.28, 0.25, np.nan, np.nan], "ll15": [0.12, 0.14, 0.13, None, None],
-        "theta_fc": [np.nan] * 3 + [25, 30], "theta_pwp": [np.nan] * 3 + [10, np.nan],
-    })
-    result = talvo.profile(horizons, 0, root_depth=100)
-    d, m = result.loc["D"], result.loc["M"]
-    np.testing.assert_allclose([d.taw_0_30, d.taw_0_100, d.raw_root], [54, 142, 71], rtol=1e-12)
-    pwp = talvo.estimate(0, sand=40, silt=40, clay=20, oc=1.0, precision="general")["pwp"]
-    np.testing.assert_allclose(m.taw_0_100, 30 + (30 - pwp * 1.49) * 4, rtol=1e-12)
-    assert d["flags"] == "measured" and m["flags"] == "measured"
-
-
 @pytest.mark.parametrize("column, value, message", [
     ("dul", 32, "dul 32 .*looks like % by volume"), ("dul", -0.1, r"cm3/cm3, 0 to 1\)"),
     ("theta_fc", 0.3, "theta_fc 0.3 .*looks like cm3/cm3"),
@@ -120,12 +100,14 @@ def test_measured_unit_slips_refused(column, value, message):
 
 
 def test_measured_water_as_batch_sums_it(tmp_path):
-    """The same horizon table through talvo-batch --profiles --summary: the same sums."""
+    """The same horizon table through talvo-batch --profiles --summary: the same sums, from
+    dul and ll15, PWP alone measured, FC alone, and neither."""
     table = ("profile,top,bottom,sand,silt,clay,oc,bd,cf,dul,ll15,theta_fc\n"
              "A,0,25,40,40,20,1,1.3,10,0.31,0.11,\n"
              "A,25,60,30,40,30,1,,,,0.15,\n"
              "A,60,90,30,40,30,1,1.5,,,,33.5\n"
-             "B,0,40,60,30,10,0.5,,,0.2,0.07,\n")
+             "B,0,40,60,30,10,0.5,,,0.2,0.07,\n"
+             "B,40,70,60,30,10,0.5,,,,,\n")
     (tmp_path / "h.csv").write_text(table)
     summary = tmp_path / "s.csv"
     done = subprocess.run([os.environ["TALVO_BATCH"], "--model", "0", "--profiles",
