@@ -132,7 +132,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
                "international triangle (sand 0.02-2 mm), or with --psd usda on the USDA one; "
                "flags holds the codes sum, range, oc, fc<=pwp, result, psd and domain (a soil "
                "outside the model's calibration ranges, which --list-models --long gives), and "
-               "for horizons (--profiles) bd and porosity, joined by ';'.\n" +
+               "for horizons (--profiles) bd, porosity and measured (measured water used), joined "
+               "by ';'.\n" +
                talvo::batch::modelColumns() +
                "\nFiles: the files one run writes (--output, --summary, --metrics, --report) "
                "are replaced together or not at all, and must differ from each other and from "

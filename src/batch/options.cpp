@@ -88,7 +88,8 @@ void addColumnOptions(CLI::App& app, table::Settings& settings) {
                }
            },
            "the header of an input column its name does not find: NAME is sand, silt, clay or "
-           "oc, pairs separated by commas or the option repeated (--column sand=\"Sand "
+           "oc (with --profiles also profile, top, bottom, bd, cf, theta_fc, theta_pwp, dul or "
+           "ll15), pairs separated by commas or the option repeated (--column sand=\"Sand "
            "0.05-2 mm\",clay=Ton --column oc=Corg). Found without it, in any case: the input's "
            "name, SSURGO's sandtotal_r, silttotal_r, claytotal_r, soc, and organic matter om or "
            "om_r (read as OC = OM / 1.724), each also with a unit: \"Sand (%)\", sand_pct, "
@@ -119,8 +120,10 @@ void addProfileOptions(CLI::App& app, Arguments& arguments) {
     CLI::Option* const profiles = app.add_flag(
         "--profiles", settings.profiles,
         "read a horizon table: columns profile (or id), top, bottom (cm), and optional bd "
-        "(g/cm3) and cf (coarse fragments, %); each row gains theta_fc, theta_pwp (% v/v of "
-        "the whole soil) and aw_mm, its available water");
+        "(g/cm3), cf (coarse fragments, %) and measured FC and PWP of the fine earth, used "
+        "in place of the estimates where given: theta_fc and theta_pwp (% by volume) or dul "
+        "and ll15 (cm3/cm3); each row gains theta_fc, theta_pwp (% v/v of the whole soil) and "
+        "aw_mm, its available water");
     app.add_option("--summary", arguments.summary,
                    "with --profiles: write each profile's depth_cm, taw_0_30, taw_0_100, "
                    "taw_root, raw_root (mm), root_depth and flags (gap, overlap, depth, "
@@ -185,8 +188,8 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
         ->excludes(scale);
     cli::addCarbonUnitOption(app, settings.carbonUnit);
     app.add_flag("--strict", arguments.strict,
-                 "exit with status 1 when any row carries a flag other than psd; the output is "
-                 "still written whole");
+                 "exit with status 1 when any row carries a flag other than psd and measured; the "
+                 "output is still written whole");
 }
 
 // ---- Input uncertainty

@@ -587,10 +587,11 @@ enum class Flag : std::uint8_t {
     bd,            // a horizon without bulk density: VolumeFactor stood in for it
     porosity,      // FC by volume above the pores its bulk density leaves
     domain,        // an input lies outside the soils the model was fitted on
+    measured,      // a horizon's FC or PWP was measured: the estimate's gave way to it
 };
-inline constexpr std::array allFlags{Flag::sum,    Flag::range, Flag::oc, Flag::pwpNotBelowFc,
-                                     Flag::result, Flag::psd,   Flag::bd, Flag::porosity,
-                                     Flag::domain};
+inline constexpr std::array allFlags{Flag::sum,    Flag::range,   Flag::oc, Flag::pwpNotBelowFc,
+                                     Flag::result, Flag::psd,     Flag::bd, Flag::porosity,
+                                     Flag::domain, Flag::measured};
 
 class Flags {
 public:
@@ -619,8 +620,8 @@ private:
     std::uint16_t m_bits = 0;
 };
 
-// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain": short and
-// stable, for tables.
+// "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain", "measured":
+// short and stable, for tables.
 std::string_view code(Flag flag);
 // The codes of the flags held, in the order allFlags lists them: "psd;domain".
 std::string flagsText(Flags flags, char separator = ';');
@@ -746,7 +747,21 @@ struct HorizonWater {
     double waterMm = 0.0;  // held between FC and PWP over the horizon's thickness
     bool bulkDensityAssumed = false;
     bool fcAbovePorosity = false; // only where the bulk density was given
+    bool measured = false;        // FC or PWP, or both, as measured
+    // Only where a measured value takes part: the model's own flag tells of its estimates.
+    bool fcNotAbovePwp = false;
 };
+
+// FC and PWP measured in a horizon's fine earth, % by volume; NaN where not measured. They
+// stand where the model's estimates would, so the horizon's stones hold none of it either.
+struct MeasuredWater {
+    double fc = std::numeric_limits<double>::quiet_NaN();
+    double pwp = std::numeric_limits<double>::quiet_NaN();
+};
+// A measured water content, % by volume.
+inline constexpr bool soundWaterContent(double percent) noexcept {
+    return percent >= 0.0 && percent <= PercentDivisor;
+}
 
 // The pores of a fine earth of `bulkDensity`, in % by volume: more water than this it cannot
 // hold, so an FC above it is an estimate to distrust.
@@ -763,6 +778,12 @@ inline void addHorizonFlags(const std::optional<HorizonWater>& water, Flags& fla
     if (water && water->fcAbovePorosity) {
         flags.add(Flag::porosity);
     }
+    if (water && water->measured) {
+        flags.add(Flag::measured);
+    }
+    if (water && water->fcNotAbovePwp) {
+        flags.add(Flag::pwpNotBelowFc);
+    }
 }
 
 // Coarse fragments by weight (%) as % by volume of the whole soil, with stones of
@@ -770,11 +791,15 @@ inline void addHorizonFlags(const std::optional<HorizonWater>& water, Flags& fla
 double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept;
 
 // A horizon's water from the model's FC and PWP (the numbers of its 15-digit results) over
-// `thicknessMm`. Nothing where the horizon's soil makes no sense: a bulk density or stones
-// that are not sound, a thickness not above 0 or beyond twice DeepestHorizon, or a result or
-// water that is no finite number.
+// `thicknessMm`, a `measured` value taking the place of its estimate: the one place a
+// horizon's FC and PWP are decided. Nothing where the horizon's soil makes no sense: a bulk
+// density or stones that are not sound, a thickness not above 0 or beyond twice
+// DeepestHorizon, a measured value that is not a sound water content or a measured FC below
+// a measured PWP, or an FC, PWP or water that is no finite number. An estimate that is not
+// used may be NaN.
 std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
-                                         const HorizonSoil& soil, double thicknessMm) noexcept;
+                                         const HorizonSoil& soil, double thicknessMm,
+                                         const MeasuredWater& measured = {}) noexcept;
 
 enum class ProfileFlag : std::uint8_t {
     gap,     // the horizons leave a depth uncovered, from the surface down

@@ -12,7 +12,7 @@ using detail::InputChecks;
 
 std::string_view code(Flag flag) {
     constexpr std::array<std::string_view, allFlags.size()> codes{
-        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain"};
+        "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd", "porosity", "domain", "measured"};
     return codes.at(static_cast<std::size_t>(flag));
 }
 
@@ -43,6 +43,8 @@ std::string_view sentence(Flag flag) {
         "cannot hold that much water.",
         "An input lies outside the soils the model was fitted on (its calibration ranges, on "
         "its sheet): its numbers are an extrapolation.",
+        "The horizon's measured FC or PWP (theta_fc, theta_pwp, dul or ll15) was used in place "
+        "of the model's estimate.",
     };
     return sentences.at(static_cast<std::size_t>(flag));
 }

@@ -29,32 +29,47 @@ double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept {
 }
 
 std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
-                                         const HorizonSoil& soil, double thicknessMm) noexcept {
+                                         const HorizonSoil& soil, double thicknessMm,
+                                         const MeasuredWater& measured) noexcept {
     const bool assumed = std::isnan(soil.bulkDensity);
     const double density = assumed ? VolumeFactor : soil.bulkDensity;
     constexpr double ThickestMm = 2 * DeepestHorizon * 10.0;
+    const bool fcMeasured = !std::isnan(measured.fc);
+    const bool pwpMeasured = !std::isnan(measured.pwp);
     if (!soundBulkDensity(density) || !soundStones(soil.coarseFragments) ||
-        !(thicknessMm > 0.0 && thicknessMm <= ThickestMm) || !std::isfinite(fc) ||
-        !std::isfinite(pwp)) {
+        !(thicknessMm > 0.0 && thicknessMm <= ThickestMm) ||
+        (fcMeasured && !soundWaterContent(measured.fc)) ||
+        (pwpMeasured && !soundWaterContent(measured.pwp)) ||
+        (fcMeasured && pwpMeasured && measured.fc < measured.pwp)) {
+        return std::nullopt;
+    }
+    // A % v/v result is the fine earth's already, as a measured value is; only a % w/w one
+    // needs its density.
+    const double toVolume = model.gravimetric ? density : 1.0;
+    const double fcVolume = fcMeasured ? measured.fc : fc * toVolume;
+    const double pwpVolume = pwpMeasured ? measured.pwp : pwp * toVolume;
+    if (!std::isfinite(fcVolume) || !std::isfinite(pwpVolume)) {
         return std::nullopt;
     }
     const double stones = soil.basis == CoarseFragmentBasis::weight
                               ? coarseFragmentsByVolume(soil.coarseFragments, density)
                               : soil.coarseFragments;
     const double fineEarth = 1.0 - stones / PercentDivisor;
-    // A % v/v result is the fine earth's already; only a % w/w one needs its density.
-    const double toVolume = model.gravimetric ? density : 1.0;
     HorizonWater water;
-    water.thetaFc = fc * toVolume * fineEarth;
-    water.thetaPwp = pwp * toVolume * fineEarth;
+    water.thetaFc = fcVolume * fineEarth;
+    water.thetaPwp = pwpVolume * fineEarth;
     water.waterMm = (water.thetaFc - water.thetaPwp) / PercentDivisor * thicknessMm;
     if (!std::isfinite(water.waterMm)) {
         return std::nullopt; // results near the double range's end, counted by volume
     }
-    // Stones by weight need the density too, whatever the model's unit.
+    // Stones by weight need the density too, whatever the model's unit; measured water
+    // does not.
     const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
-    water.bulkDensityAssumed = assumed && (model.gravimetric || stonesByWeight);
-    water.fcAbovePorosity = !assumed && fc * toVolume > porosity(density);
+    const bool estimateByWeight = model.gravimetric && !(fcMeasured && pwpMeasured);
+    water.bulkDensityAssumed = assumed && (estimateByWeight || stonesByWeight);
+    water.fcAbovePorosity = !assumed && fcVolume > porosity(density);
+    water.measured = fcMeasured || pwpMeasured;
+    water.fcNotAbovePwp = water.measured && fcVolume <= pwpVolume;
     return water;
 }
 

@@ -35,6 +35,8 @@ std::string_view shortWords(Flag flag) {
         return "FC above porosity";
     case Flag::domain:
         return "outside the model's calibration";
+    case Flag::measured:
+        return "measured water used";
     }
     return estimation::code(flag);
 }

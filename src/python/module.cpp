@@ -386,8 +386,10 @@ PYBIND11_MODULE(_talvo, m) {
     m.def("profile_water", &profileWater, py::arg("position"), py::arg("fc"), py::arg("pwp"),
           py::arg("bd"), py::arg("cf"), py::arg("top"), py::arg("bottom"), py::arg("profile"),
           py::arg("profiles"), py::arg("root_depth"), py::arg("depletion"), py::arg("cf_by_weight"),
+          py::arg("measured_fc"), py::arg("measured_pwp"),
           "((depth, taw_0_30, taw_0_100, taw_root, raw_root, flag bits) per profile, "
-          "(theta_fc, theta_pwp, aw_mm, flag bits bd and porosity) per horizon)");
+          "(theta_fc, theta_pwp, aw_mm, flag bits bd, porosity, measured and fc<=pwp) per "
+          "horizon); measured FC and PWP in % by volume, NaN where not measured");
     m.def("estimate_texts", &estimateTextsFor, py::arg("position"), py::arg("sand"),
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
     addInputColumns(m);

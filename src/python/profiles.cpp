@@ -43,11 +43,12 @@ py::tuple profileColumns(const std::vector<estimation::Profile>& sums, double ro
 py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, const Numbers& bd,
                        const Numbers& cf, const Numbers& top, const Numbers& bottom,
                        const Codes& profile, std::size_t profiles, double rootDepth,
-                       double depletion, bool cfByWeight) {
+                       double depletion, bool cfByWeight, const Numbers& measuredFc,
+                       const Numbers& measuredPwp) {
     const estimation::PtfModel* model = estimation::modelAt(position);
     const auto count = static_cast<std::size_t>(fc.size());
-    for (const py::ssize_t size :
-         {pwp.size(), bd.size(), cf.size(), top.size(), bottom.size(), profile.size()}) {
+    for (const py::ssize_t size : {pwp.size(), bd.size(), cf.size(), top.size(), bottom.size(),
+                                   profile.size(), measuredFc.size(), measuredPwp.size()}) {
         if (static_cast<std::size_t>(size) != count) {
             throw py::value_error("the horizon columns differ in length");
         }
@@ -71,7 +72,8 @@ py::tuple profileWater(int position, const Numbers& fc, const Numbers& pwp, cons
                                                       : estimation::CoarseFragmentBasis::volume};
         const auto found =
             estimation::horizonWater(*model, fc.at(h), pwp.at(h), soil,
-                                     (bottom.at(h) - top.at(h)) * MillimetresPerCentimetre);
+                                     (bottom.at(h) - top.at(h)) * MillimetresPerCentimetre,
+                                     {measuredFc.at(h), measuredPwp.at(h)});
         thetaFc.mutable_at(h) = found ? found->thetaFc : NoNumber;
         thetaPwp.mutable_at(h) = found ? found->thetaPwp : NoNumber;
         water.mutable_at(h) = found ? found->waterMm : NoNumber;

@@ -200,7 +200,7 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
                 found = i;
             }
         }
-        if (!found && input != HorizonInput::bd && input != HorizonInput::cf) {
+        if (!found && requiredHorizonInput(input)) {
             missing.push_back(wanted);
             firstMissing = firstMissing.value_or(input);
         }

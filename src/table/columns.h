@@ -28,7 +28,7 @@ struct Columns {
     estimation::InputSet read{};                       // inputs the chosen models read or flag
     std::vector<const estimation::PtfModel*> models;   // the models that run, in order
     std::string_view lineEnd = "\n";                   // the header's: rows end the same way
-    // A horizon table's profile, top, bottom, bd and cf; bd and cf may be absent.
+    // A horizon table's columns by HorizonInput; all but profile, top and bottom may be absent.
     std::array<std::optional<std::size_t>, allHorizonInputs.size()> horizon{};
     // The columns holding standard deviations (--sd), by estimation::Input.
     std::array<std::optional<std::size_t>, 4> spread{};

@@ -1,10 +1,12 @@
 #include "table/horizon_cells.h"
 
 #include "estimation/estimation.h"
+#include "table/input_names.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <string>
 
 namespace talvo::table {
 
@@ -12,10 +14,14 @@ namespace {
 
 using estimation::NoNumber;
 
-// A horizon cell that was not read as a plain decimal: `empty` where it holds nothing (a fault
-// where it is `required`), its number in any other form, or a fault.
+// A horizon cell's number: the one its field's pass read as a plain decimal, else `empty`
+// where it holds nothing (a fault where it is `required`), its number in any other form, or a
+// fault.
 double cellNumber(const HorizonCells& cells, HorizonInput input, double empty, bool required,
                   const estimation::DecimalSeparator& decimal, std::string& fault) {
+    if (const double read = cells.plain[static_cast<std::size_t>(input)]; !std::isnan(read)) {
+        return read;
+    }
     const std::string_view text = cells.texts[static_cast<std::size_t>(input)];
     // The first cell that holds no number is named in the row's error: its horizon has no
     // water, and the user would not learn why.
@@ -35,6 +41,70 @@ double cellNumber(const HorizonCells& cells, HorizonInput input, double empty, b
     return parsed.failure ? faulty() : parsed.value;
 }
 
+// A measured content in % by volume, from its `percent` cell or its `fraction` (cm3/cm3)
+// one, and the cell it came from.
+struct Measured {
+    double percent = NoNumber;
+    HorizonInput from;
+};
+
+// The content of the two cells that may hold it, at most one of them filled. Units are
+// the usual slip: a dul of 32 is % by volume, an FC of 0.3 % cm3/cm3; either is refused, as
+// its water would be a hundred times off.
+Measured readMeasured(const HorizonCells& cells, HorizonInput percent, HorizonInput fraction,
+                      const estimation::DecimalSeparator& decimal, std::string& fault) {
+    const auto fail = [&](HorizonInput input, std::string_view why) {
+        if (fault.empty()) {
+            fault = estimation::outOfRangeText(headerName(input),
+                                               cells.texts[static_cast<std::size_t>(input)]);
+            fault += why;
+        }
+    };
+    const double inPercent = cellNumber(cells, percent, NoNumber, false, decimal, fault);
+    const double inFraction = cellNumber(cells, fraction, NoNumber, false, decimal, fault);
+    if (!std::isnan(inPercent) && !std::isnan(inFraction)) {
+        fail(fraction, " (" + std::string(headerName(percent)) + " is given too: keep one)");
+        return {NoNumber, fraction};
+    }
+    if (!std::isnan(inFraction)) {
+        if (!(inFraction >= 0.0 && inFraction <= 1.0)) {
+            fail(fraction, inFraction > 1.0 && inFraction <= 100.0
+                               ? " (cm3/cm3, 0 to 1: this looks like % by volume, which " +
+                                     std::string(headerName(percent)) + " holds)"
+                               : std::string(" (cm3/cm3, 0 to 1)"));
+        }
+        return {estimation::shiftedDecimal(inFraction, 2), fraction};
+    }
+    if (!std::isnan(inPercent) && !estimation::soundWaterContent(inPercent)) {
+        fail(percent, " (% by volume, 0 to 100)");
+    } else if (percent == HorizonInput::thetaFc && inPercent > 0.0 && inPercent <= 1.0) {
+        // No soil holds as little as 1 % at field capacity; a PWP can be that low.
+        fail(percent, " (% by volume: this looks like cm3/cm3, which " +
+                          std::string(headerName(fraction)) + " holds)");
+    }
+    return {inPercent, percent};
+}
+
+// The horizon's measured FC and PWP; `fault` names the first cell that holds no sound content,
+// or a measured FC below the measured PWP.
+estimation::MeasuredWater readMeasuredWater(const HorizonCells& cells,
+                                            const estimation::DecimalSeparator& decimal,
+                                            std::string& fault) {
+    const Measured fc =
+        readMeasured(cells, HorizonInput::thetaFc, HorizonInput::dul, decimal, fault);
+    const Measured pwp =
+        readMeasured(cells, HorizonInput::thetaPwp, HorizonInput::ll15, decimal, fault);
+    if (fc.percent < pwp.percent && fault.empty()) {
+        const auto text = [&cells](HorizonInput input) {
+            return cells.texts[static_cast<std::size_t>(input)];
+        };
+        fault = estimation::outOfRangeText(headerName(fc.from), text(fc.from)) + " below " +
+                std::string(headerName(pwp.from)) + ' ' + std::string(trimBlanks(text(pwp.from)));
+        fault += " (FC lies above PWP)";
+    }
+    return {fc.percent, pwp.percent};
+}
+
 } // namespace
 
 HorizonCells horizonCells(const RecordView& record, const Columns& columns) {
@@ -50,12 +120,9 @@ HorizonCells horizonCells(const RecordView& record, const Columns& columns) {
 Horizon readHorizon(const HorizonCells& cells, const Settings& settings, std::string& fault,
                     std::string& malformed) {
     fault.clear();
-    // A cell its field's pass did not read as a plain decimal is read here: `empty` where it
-    // is blank or NA, which a depth (`required`) may not be.
+    // `empty` where a cell is blank or NA, which a depth (`required`) may not be.
     const auto number = [&](HorizonInput input, double empty, bool required) {
-        const double read = cells.plain[static_cast<std::size_t>(input)];
-        return std::isnan(read) ? cellNumber(cells, input, empty, required, settings.decimal, fault)
-                                : read;
+        return cellNumber(cells, input, empty, required, settings.decimal, fault);
     };
     const auto text = [&](HorizonInput input) {
         return cells.texts[static_cast<std::size_t>(input)];
@@ -82,6 +149,7 @@ Horizon readHorizon(const HorizonCells& cells, const Settings& settings, std::st
     outside(HorizonInput::bd, std::isnan(horizon.soil.bulkDensity) ||
                                   estimation::soundBulkDensity(horizon.soil.bulkDensity));
     outside(HorizonInput::cf, estimation::soundStones(horizon.soil.coarseFragments));
+    horizon.measured = readMeasuredWater(cells, settings.decimal, fault);
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     if (std::all_of(horizon.profile.begin(), horizon.profile.end(), blank)) {
         malformed = "No profile: the profile cell is empty";

@@ -15,7 +15,7 @@
 
 namespace talvo::table {
 
-// A horizon row's profile, top, bottom, bd and cf cells; empty where the table has none.
+// A horizon row's cells by HorizonInput; empty where the table has none.
 struct HorizonCells {
     std::array<std::string_view, allHorizonInputs.size()> texts{};
     // A cell's number where the pass that found it read it as a plain decimal; NaN where it is
@@ -30,13 +30,15 @@ struct Horizon {
     double top = 0.0;
     double bottom = 0.0;
     estimation::HorizonSoil soil;
+    estimation::MeasuredWater measured; // from theta_fc or dul, theta_pwp or ll15
 };
 
 // A parsed record's horizon cells, none read yet.
 HorizonCells horizonCells(const RecordView& record, const Columns& columns);
 
-// The horizon of a well-formed row's cells. `fault` names the first depth, bd or cf cell that
-// holds no number, or one no soil has: the horizon's water is not known. `malformed` gets a
+// The horizon of a well-formed row's cells. `fault` names the first depth, bd, cf or measured
+// water cell that holds no number, or one no soil has, with why where units are the likely
+// slip: the horizon's water is not known. `malformed` gets a
 // reason where the profile cell is blank, and is left alone otherwise.
 Horizon readHorizon(const HorizonCells& cells, const Settings& settings, std::string& fault,
                     std::string& malformed);

@@ -18,8 +18,8 @@
 namespace talvo::table {
 
 std::string_view headerName(HorizonInput input) {
-    constexpr std::array<std::string_view, allHorizonInputs.size()> names{"profile", "top",
-                                                                          "bottom", "bd", "cf"};
+    constexpr std::array<std::string_view, allHorizonInputs.size()> names{
+        "profile", "top", "bottom", "bd", "cf", "theta_fc", "theta_pwp", "dul", "ll15"};
     return names.at(static_cast<std::size_t>(input));
 }
 

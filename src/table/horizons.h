@@ -18,12 +18,29 @@ namespace talvo::table {
 
 struct Settings;
 
-// The columns a horizon table has beside the soil's inputs.
-enum class HorizonInput : std::uint8_t { profile, top, bottom, bd, cf };
-inline constexpr std::array allHorizonInputs{HorizonInput::profile, HorizonInput::top,
-                                             HorizonInput::bottom, HorizonInput::bd,
-                                             HorizonInput::cf};
-// "profile", "top", "bottom", "bd", "cf".
+// The columns a horizon table has beside the soil's inputs. Measured water comes as % by
+// volume (thetaFc, thetaPwp) or as cm3/cm3 (dul, ll15).
+enum class HorizonInput : std::uint8_t {
+    profile,
+    top,
+    bottom,
+    bd,
+    cf,
+    thetaFc,
+    thetaPwp,
+    dul,
+    ll15
+};
+inline constexpr std::array allHorizonInputs{
+    HorizonInput::profile,  HorizonInput::top, HorizonInput::bottom,
+    HorizonInput::bd,       HorizonInput::cf,  HorizonInput::thetaFc,
+    HorizonInput::thetaPwp, HorizonInput::dul, HorizonInput::ll15};
+// Of these, the ones a horizon table must have.
+inline constexpr bool requiredHorizonInput(HorizonInput input) noexcept {
+    return input == HorizonInput::profile || input == HorizonInput::top ||
+           input == HorizonInput::bottom;
+}
+// "profile", "top", "bottom", "bd", "cf", "theta_fc", "theta_pwp", "dul", "ll15".
 std::string_view headerName(HorizonInput input);
 // "id": the name profile ids often go by.
 inline constexpr std::string_view ProfileAlias = "id";

@@ -54,7 +54,8 @@ void addColumn(Settings& settings, std::string_view pair) {
     if (equals == std::string_view::npos || found == nullptr || equals + 1 == pair.size()) {
         throw base::Error("--column " + base::quoted(pair) +
                           ": give NAME=HEADER, NAME one of sand, silt, clay, oc (or for --profiles "
-                          "profile, top, bottom, bd, cf), such as --column sand=\"Sand (%)\"");
+                          "profile, top, bottom, bd, cf, theta_fc, theta_pwp, dul, ll15), such as "
+                          "--column sand=\"Sand (%)\"");
     }
     std::string& header = *found;
     // The later one silently replacing the earlier would hide a typing error.

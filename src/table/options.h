@@ -17,7 +17,7 @@ namespace talvo::table {
 char parseDelimiter(std::string_view text);
 
 // One NAME=HEADER pair into settings.columnNames (or horizonNames), NAME an input's own name
-// or a horizon column's (profile, top, bottom, bd, cf). Throws base::Error for
+// or a horizon column's (profile, top, bottom, bd, cf, theta_fc, ...). Throws base::Error for
 // a malformed pair and for a NAME given twice.
 void addColumn(Settings& settings, std::string_view pair);
 

@@ -335,11 +335,16 @@ std::string_view RowFormatter::fieldText(const Soil& soil, std::size_t column) c
 inline std::optional<estimation::HorizonWater>
 RowFormatter::horizonWater(const estimation::PtfModel& model,
                            const std::optional<std::array<double, 2>>& limits) const {
-    if (!limits) {
+    // A horizon cell without a sound number leaves no water.
+    if (!m_horizonFault.empty()) {
         return std::nullopt;
     }
+    // Without an estimate, measured FC and PWP still give the horizon its water.
+    constexpr double None = std::numeric_limits<double>::quiet_NaN();
+    const std::array<double, 2> estimated = limits.value_or(std::array{None, None});
     const double thickness = (m_horizon.bottom - m_horizon.top) * 10.0;
-    return estimation::horizonWater(model, (*limits)[0], (*limits)[1], m_horizon.soil, thickness);
+    return estimation::horizonWater(model, estimated[0], estimated[1], m_horizon.soil, thickness,
+                                    m_horizon.measured);
 }
 
 inline char*
@@ -521,8 +526,7 @@ void RowFormatter::writeModelRow(const Shape& shape, std::size_t m, const Soil& 
         if (const auto numbers = estimated.numbers(); m_settings.modelSpread && numbers) {
             m_modelSpread.add(model, *numbers);
         }
-        // A horizon cell without a sound number leaves no water.
-        if (horizon && !estimated.failure() && m_horizonFault.empty()) {
+        if (horizon && !estimated.failure()) {
             limits = estimated.fifteenDigitLimits();
         }
     } else {

@@ -78,8 +78,8 @@ private:
         std::size_t formulaCells; // of the header's fields, as Summary counts them
     };
     template <bool Horizons> Split splitUnquoted(std::string_view line, HorizonCells& cells);
-    // A horizon's water with one model from its 15-digit results; none where it has no
-    // estimate.
+    // A horizon's water with one model from its 15-digit results (none where the model could
+    // not estimate) and what was measured; none where neither gives it.
     std::optional<estimation::HorizonWater>
     horizonWater(const estimation::PtfModel& model,
                  const std::optional<std::array<double, 2>>& limits) const;

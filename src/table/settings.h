@@ -3,6 +3,7 @@
 #include "base/options.h"
 #include "base/scale.h"
 #include "estimation/estimation.h"
+#include "table/horizons.h"
 
 #include <algorithm>
 #include <array>
@@ -42,8 +43,8 @@ struct Settings {
     bool profiles = false;
     estimation::RootZone rootZone;
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
-    // The header naming profile, top, bottom, bd, cf; empty: the column's own name.
-    std::array<std::string, 5> horizonNames{};
+    // The header naming each HorizonInput's column; empty: the column's own name.
+    std::array<std::string, allHorizonInputs.size()> horizonNames{};
 
     // ---- Input uncertainty (--sd): each row and model gains the percentiles of FC, PWP and
     // AWC over soils drawn around its own.

@@ -21,7 +21,8 @@ struct Summary {
     std::uint64_t rowsWithDecimalComma = 0;
     // Of these, rows that carry each flag, in the order of allFlags.
     std::array<std::uint64_t, estimation::allFlags.size()> rowsFlagged{};
-    // Rows with a flag that asks for a look (any but psd, which every converted row carries).
+    // Rows with a flag that asks for a look (any but psd, which every converted row carries,
+    // and measured, which tells where the numbers came from).
     std::uint64_t rowsToCheck = 0;
     // What the records' sand, silt and clay, as read, say about their unit.
     estimation::ContentUnitTally units;
@@ -36,6 +37,7 @@ struct Summary {
             rowsFlagged[i] += flags.contains(estimation::allFlags[i]) ? 1U : 0U;
         }
         flags.remove(estimation::Flag::psd);
+        flags.remove(estimation::Flag::measured);
         rowsToCheck += flags.empty() ? 0U : 1U;
     }
     Summary& operator+=(const Summary& other) noexcept {

@@ -166,6 +166,110 @@ TEST(RootZoneTest, PorosityFlagsAnFcItsPoresCannotHold) {
     EXPECT_EQ(code(Flag::porosity), "porosity");
 }
 
+// Measured FC and PWP (% v/v of the fine earth) stand where the estimates would; the model's
+// estimates here are 40 and 20, by weight or by volume. Over 100 mm.
+TEST(RootZoneTest, MeasuredWaterTakesTheEstimatesPlace) {
+    struct Case {
+        const char* what;
+        bool gravimetric;
+        double fc; // the model's
+        double pwp;
+        HorizonSoil soil;
+        MeasuredWater measured;
+        double thetaFc;
+        double thetaPwp;
+        Flags flags;
+    };
+    constexpr double None = NoNumber;
+    const auto flagsOf = [](std::initializer_list<Flag> list) {
+        Flags flags;
+        for (const Flag flag : list) {
+            flags.add(flag);
+        }
+        return flags;
+    };
+    const HorizonSoil noBd{None, 0, CoarseFragmentBasis::volume};
+    const std::vector<Case> cases{
+        // Nothing by weight is left to turn into volume: no density was assumed.
+        {"both, w/w model", true, 40, 20, noBd, {32, 12}, 32, 12, flagsOf({Flag::measured})},
+        // 20 % w/w x 1.3 = 26 % v/v.
+        {"FC alone, w/w model",
+         true,
+         40,
+         20,
+         {1.3, 0, CoarseFragmentBasis::volume},
+         {35, None},
+         35,
+         26,
+         flagsOf({Flag::measured})},
+        // 40 % w/w x 1.49 = 59.6 % v/v, 1.49 standing in.
+        {"PWP alone, w/w model",
+         true,
+         40,
+         20,
+         noBd,
+         {None, 15},
+         59.6,
+         15,
+         flagsOf({Flag::measured, Flag::bd})},
+        // Stones hold none of the measured water either: 25 % of the volume.
+        {"stones",
+         false,
+         40,
+         20,
+         {1.3, 25, CoarseFragmentBasis::volume},
+         {32, 12},
+         24,
+         9,
+         flagsOf({Flag::measured})},
+        // The model could not estimate: what was measured is enough.
+        {"no estimate", false, None, None, noBd, {32, 12}, 32, 12, flagsOf({Flag::measured})},
+        // A measured FC below the estimated PWP holds less than nothing: flagged, not hidden.
+        {"FC below the estimate",
+         false,
+         40,
+         20,
+         noBd,
+         {15, None},
+         15,
+         20,
+         flagsOf({Flag::measured, Flag::pwpNotBelowFc})},
+        // Pores of bd 1.6: (1 - 1.6/2.65) 100 = 39.6 %.
+        {"FC above porosity",
+         false,
+         30,
+         20,
+         {1.6, 0, CoarseFragmentBasis::volume},
+         {45, None},
+         45,
+         20,
+         flagsOf({Flag::measured, Flag::porosity})},
+        {"none measured", false, 40, 20, noBd, {}, 40, 20, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto water =
+            horizonWater(modelOfKind(c.gravimetric), c.fc, c.pwp, c.soil, 100, c.measured);
+        ASSERT_TRUE(water);
+        EXPECT_NEAR(water->thetaFc, c.thetaFc, 1e-12);
+        EXPECT_NEAR(water->thetaPwp, c.thetaPwp, 1e-12);
+        EXPECT_NEAR(water->waterMm, c.thetaFc - c.thetaPwp, 1e-12);
+        Flags flags;
+        addHorizonFlags(water, flags);
+        EXPECT_EQ(flags, c.flags);
+    }
+    // What no soil holds, an FC below its own measured PWP, or a quantity neither measured
+    // nor estimated: no water.
+    const PtfModel& model = modelOfKind(false);
+    for (const MeasuredWater measured :
+         std::vector<MeasuredWater>{{101, 10}, {30, -1}, {INFINITY, 10}, {10, 20}, {None, 10}}) {
+        EXPECT_FALSE(horizonWater(model, None, 5, noBd, 100, measured))
+            << measured.fc << " " << measured.pwp;
+    }
+    EXPECT_TRUE(horizonWater(model, None, 5, noBd, 100, {20, 20}));
+    EXPECT_EQ(code(Flag::measured), "measured");
+}
+
 TEST(RootZoneTest, HorizonsThatMakeNoSenseHaveNoWater) {
     const PtfModel& model = modelOfKind(true);
     const HorizonSoil sound{1.4, 10, CoarseFragmentBasis::volume};

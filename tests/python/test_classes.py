@@ -64,8 +64,9 @@ def test_flags_and_texture_agree_with_talvo_batch(batch, precision):
         seen_flags.update(code for text in flags for code in text.split(";") if code)
         seen_textures.update(textures)
     # The soils reach every flag and several classes, so the comparison covers them; psd,
-    # which only a conversion raises, is test_units', and bd and porosity belong to horizons.
-    assert seen_flags == set(talvo.FLAGS) - {"psd", "bd", "porosity"}
+    # which only a conversion raises, is test_units', and bd, porosity and measured belong to
+    # horizons.
+    assert seen_flags == set(talvo.FLAGS) - {"psd", "bd", "porosity", "measured"}
     assert len(seen_textures) > 5
 
 

@@ -1,4 +1,7 @@
 """talvo.profile against talvo-batch's reckoning by hand: the same sums from a DataFrame."""
+import os
+import subprocess
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -82,3 +85,39 @@ def test_fc_above_porosity_flags_its_profile():
                 "oc": [10, 5, 5], "bd": [1.61, 1.30, np.nan]}
     result = talvo.profile(horizons, 2)
     assert list(result["flags"]) == ["porosity", "", ""]
+
+
+@pytest.mark.parametrize("column, value, message", [
+    ("dul", 32, "dul 32 .*looks like % by volume"), ("dul", -0.1, r"cm3/cm3, 0 to 1\)"),
+    ("theta_fc", 0.3, "theta_fc 0.3 .*looks like cm3/cm3"),
+    ("theta_fc", 120, "0 to 100"), ("theta_fc", 5, "below its measured PWP"),
+])
+def test_measured_unit_slips_refused(column, value, message):
+    horizons = {"profile": ["P"], "top": [0], "bottom": [10], "sand": [40], "clay": [20],
+                "ll15": [0.1], column: [value]}
+    with pytest.raises(ValueError, match=message):
+        talvo.profile(horizons, 0)
+
+
+def test_measured_water_as_batch_sums_it(tmp_path):
+    """The same horizon table through talvo-batch --profiles --summary: the same sums, from
+    dul and ll15, PWP alone measured, FC alone, and neither."""
+    table = ("profile,top,bottom,sand,silt,clay,oc,bd,cf,dul,ll15,theta_fc\n"
+             "A,0,25,40,40,20,1,1.3,10,0.31,0.11,\n"
+             "A,25,60,30,40,30,1,,,,0.15,\n"
+             "A,60,90,30,40,30,1,1.5,,,,33.5\n"
+             "B,0,40,60,30,10,0.5,,,0.2,0.07,\n"
+             "B,40,70,60,30,10,0.5,,,,,\n")
+    (tmp_path / "h.csv").write_text(table)
+    summary = tmp_path / "s.csv"
+    done = subprocess.run([os.environ["TALVO_BATCH"], "--model", "0", "--profiles",
+                           "--precision", "general", "--root-depth", "70", "--depletion", "0.45",
+                           "--summary", str(summary), str(tmp_path / "h.csv")],
+                          capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+    batch = pd.read_csv(summary, index_col="profile")
+    result = talvo.profile(pd.read_csv(tmp_path / "h.csv"), 0, root_depth=70, depletion=0.45)
+    columns = ["depth_cm", "taw_0_30", "taw_0_100", "taw_root", "raw_root"]
+    np.testing.assert_allclose(result[columns].to_numpy(), batch[columns].to_numpy(),
+                               rtol=1e-14)
+    assert list(result["flags"]) == ["measured", "measured"]

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,17 +23,20 @@ namespace {
 constexpr int VolumeModel = 2;
 constexpr int WeightModel = 0;
 
-// FC - PWP of one soil as the engine gives it in fifteen digits: the one input the hand
+// FC and PWP of one soil as the engine gives them in fifteen digits: the one input the hand
 // reckoning below takes from the code under test's floor.
-double range(int model, double sand, double clay) {
+std::array<double, 3> estimated(int model, double sand, double clay) {
     estimation::InputValues values{};
     values[static_cast<std::size_t>(estimation::Input::sand)] = {sand, {}};
     values[static_cast<std::size_t>(estimation::Input::silt)] = {100 - sand - clay, {}};
     values[static_cast<std::size_t>(estimation::Input::clay)] = {clay, {}};
     values[static_cast<std::size_t>(estimation::Input::oc)] = {1.0, {}};
-    const auto numbers =
-        estimation::estimateSoil(*estimation::modelAt(model), values, Precision::general).numbers();
-    return (*numbers)[0] - (*numbers)[1];
+    return *estimation::estimateSoil(*estimation::modelAt(model), values, Precision::general)
+                .numbers();
+}
+double range(int model, double sand, double clay) {
+    const std::array<double, 3> numbers = estimated(model, sand, clay);
+    return numbers[0] - numbers[1];
 }
 
 struct Summed {
@@ -100,6 +106,9 @@ TEST(Profiles, SumsAsReckonedByHand) {
         std::vector<Summed> wanted;
     };
     const std::string head = "profile,top,bottom,sand,clay,oc,bd,cf\n";
+    const std::string measuredHead =
+        "profile,top,bottom,sand,clay,oc,bd,cf,dul,ll15,theta_fc,theta_pwp\n";
+    const double loamPwp = estimated(VolumeModel, 40, 20)[1];
     const std::vector<Case> cases{
         // FAO-56: TAW = 1000 (thetaFC - thetaWP) Zr, RAW = p TAW, over 1 m.
         {"fao56",
@@ -164,6 +173,27 @@ TEST(Profiles, SumsAsReckonedByHand) {
          {{"B", {100, loam * 3, loam * 5 + clay * 5, loam * 5 + clay * 5, (loam + clay) * 2.5}, ""},
           {"A",
            {60, clay * 3, clay * 3 + loam * 3, clay * 3 + loam * 3, (loam + clay) * 1.5},
+           ""}}},
+        // Measured DUL and LL15, cm3/cm3: (0.32 - 0.12) 200 mm = 40 mm over 0-20 cm,
+        // (0.28 - 0.14) 300 = 42 over 20-50 and (0.25 - 0.13) 500 = 60 over 50-100: 142 mm in
+        // all; 0-30 cm holds 40 + 42 / 3 = 54, and RAW is half of 142. The model's estimate,
+        // of another soil altogether, counts nowhere.
+        {"measured",
+         measuredHead + "A,0,20,40,20,1,,,0.32,0.12,,\nA,20,50,40,20,1,,,0.28,0.14,,\n" +
+             "A,50,100,40,20,1,,,0.25,0.13,,\n",
+         WeightModel,
+         rootZone(100),
+         {{"A", {100, 54, 142, 142, 71}, ""}}},
+        // A measured horizon over an estimated one, then FC measured (30 % by volume) over
+        // the estimated PWP; 60 cm of roots take half of the last.
+        {"mixed",
+         measuredHead + "A,0,20,40,20,1,,,,,25,10\nA,20,40,40,20,1,,,,,,\n" +
+             "A,40,80,40,20,1,,,,,30,\n",
+         VolumeModel,
+         rootZone(60),
+         {{"A",
+           {80, 30 + loam, 30 + loam * 2 + (30 - loamPwp) * 4, 30 + loam * 2 + (30 - loamPwp) * 2,
+            (30 + loam * 2 + (30 - loamPwp) * 2) / 2},
            ""}}},
         // No estimate (no clay, a bulk density that is no number) and a faulty depth.
         {"missing",
@@ -271,6 +301,122 @@ TEST(Profiles, HorizonCellsWithoutNumbers) {
     }
 }
 
+// Measured water in a row: its flag and the water it gives, or the error that names a unit
+// slip (the water would be a hundred times off), a measured FC below its PWP, or a quantity
+// given twice. The model's PWP is 7.68507 % w/w, 11.4507543 % v/v at 1.49; 100 mm thick.
+TEST(Profiles, MeasuredWaterCells) {
+    struct Case {
+        const char* row;
+        const char* tail; // flags, theta_fc, theta_pwp and aw_mm
+        const char* error;
+    };
+    const std::vector<Case> cases{
+        {"A,0,10,40,20,0.32,0.12,,", "measured,32.00,12.00,20.00", ""},
+        {"A,0,10,40,20,,,40,", "bd;measured,40.00,11.45,28.55", ""},
+        {"A,0,10,40,20,,,35,NA", "bd;measured,35.00,11.45,23.55", ""},
+        {"\"A\",0,10,40,20,\"0.32\",,,12", "measured,32.00,12.00,20.00", ""},
+        // The estimate failed, but nothing of it was needed.
+        {"A,0,10,40,,0.32,0.12,,", "measured,32.00,12.00,20.00", "Missing: clay"},
+        {"A,0,10,40,20,,,11,", "fc<=pwp;bd;measured,11.00,11.45,-0.45", ""},
+        {"A,0,10,40,20,32,12,,", ",,,",
+         "Out of range: dul 32 (cm3/cm3, 0 to 1: this looks like % by volume, which theta_fc "
+         "holds)"},
+        {"A,0,10,40,20,-0.1,,,", ",,,", "Out of range: dul -0.1 (cm3/cm3, 0 to 1)"},
+        {"A,0,10,40,20,,,0.32,0.12", ",,,",
+         "Out of range: theta_fc 0.32 (% by volume: this looks like cm3/cm3, which dul holds)"},
+        {"A,0,10,40,20,,,,120", ",,,", "Out of range: theta_pwp 120 (% by volume, 0 to 100)"},
+        {"A,0,10,40,20,0.32,,32,", ",,,",
+         "Out of range: dul 0.32 (theta_fc is given too: keep one)"},
+        {"A,0,10,40,20,,0.2,10,", ",,,",
+         "Out of range: theta_fc 10 below ll15 0.2 (FC lies "
+         "above PWP)"},
+        {"A,0,10,40,20,,abc,,", ",,,", "Type mismatch: ll15 \"abc\""},
+    };
+    Settings settings = rootZone(100);
+    settings.models = {estimation::modelAt(WeightModel)};
+    settings.profiles = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        std::istringstream input(std::string("id,top,bottom,sand,clay,dul,ll15,theta_fc,"
+                                             "theta_pwp\n") +
+                                 c.row + "\n");
+        std::ostringstream rows;
+        ProfileTable table;
+        RunOptions options;
+        options.profiles = &table;
+        runTable(input, rows, settings, options);
+        std::string tail = std::string(",") + c.tail + ",";
+        appendField(tail, c.error, ',');
+        EXPECT_TRUE(rows.str().ends_with(tail + "\n")) << rows.str();
+    }
+}
+
+// FAO-56's rule, TAW = 1000 (thetaFC - thetaWP) Zr summed over layers and RAW = p TAW, against
+// the root-zone water a peer printed for its layered soils (measured DUL and LL15, cm3/cm3),
+// at each root depth where its own sum is not cut to whole millimetres. Its p is printed to
+// three decimals, which bounds how near RAW can come.
+TEST(Profiles, RootZoneAsPeerPrintsIt) {
+    const std::string folder = TALVO_PEER_DATA "/pyfao56/";
+    std::ifstream layers(folder + "pyfao56_layers.csv");
+    std::ifstream depths(folder + "pyfao56_taw_by_root_depth.csv");
+    if (!layers || !depths) {
+        GTEST_SKIP() << "no peer data in " << folder;
+    }
+    const auto fields = [](std::string line) {
+        if (line.ends_with('\r')) {
+            line.pop_back();
+        }
+        std::vector<std::string> out;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) {
+            out.push_back(cell);
+        }
+        return out;
+    };
+    std::string csv = "profile,top,bottom,sand,clay,oc,dul,ll15\n";
+    std::string line;
+    std::getline(layers, line);
+    while (std::getline(layers, line)) {
+        const std::vector<std::string> f = fields(line); // profile, top, bottom, fc, wp
+        csv +=
+            f.at(0) + "," + f.at(1) + "," + f.at(2) + ",40,20,1," + f.at(3) + "," + f.at(4) + "\n";
+    }
+    // One run reads the horizons; each root zone is then summed as --summary sums it.
+    Settings settings = rootZone(100);
+    settings.models = {estimation::modelAt(VolumeModel)};
+    settings.profiles = true;
+    std::istringstream input(csv);
+    std::ostringstream rows;
+    ProfileTable table;
+    RunOptions options;
+    options.profiles = &table;
+    runTable(input, rows, settings, options);
+    ASSERT_EQ(table.size(), 4U) << rows.str();
+    std::map<std::string, std::size_t, std::less<>> index;
+    for (std::size_t p = 0; p < table.size(); ++p) {
+        index[std::string(table.id(p))] = p;
+    }
+    std::getline(depths, line);
+    std::size_t compared = 0;
+    estimation::Profile scratch;
+    while (std::getline(depths, line)) {
+        // profile, method, zr_m, TAW, p, RAW, recomputed, diff, usable
+        const std::vector<std::string> f = fields(line);
+        if (f.at(8) != "1") {
+            continue;
+        }
+        SCOPED_TRACE(f[0] + " at " + f[2] + " m");
+        const double taw = std::stod(f[3]);
+        const estimation::ProfileWater water =
+            table.water(index.at(f[0]), 0, {std::stod(f[2]) * 100, std::stod(f[4])}, scratch);
+        EXPECT_TRUE(water.flags.empty());
+        EXPECT_NEAR(water.root, taw, 0.0015);
+        EXPECT_NEAR(water.readily, std::stod(f[5]), 0.0005 * taw + 0.0015);
+        ++compared;
+    }
+    EXPECT_EQ(compared, 247U);
+}
+
 // The summary formatted by several threads is the one the calling thread writes alone: the
 // same bytes in the same order, over rounds of blocks, whatever the number of threads.
 TEST(Profiles, SummaryFromThreads) {
@@ -346,6 +492,9 @@ TEST(Profiles, Options) {
     addColumn(settings, "top=Top (cm)");
     EXPECT_EQ(settings.horizonNames[0], "Site");
     EXPECT_THROW(addColumn(settings, "top=Upper"), base::Error);
+    addColumns(settings, "dul=DUL (cm3/cm3),ll15=LL15");
+    EXPECT_EQ(settings.horizonNames[static_cast<std::size_t>(HorizonInput::dul)], "DUL (cm3/cm3)");
+    EXPECT_EQ(settings.horizonNames[static_cast<std::size_t>(HorizonInput::ll15)], "LL15");
 }
 
 } // namespace

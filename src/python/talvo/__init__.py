@@ -49,7 +49,8 @@ Model.__doc__ = """One model of the catalogue: its position (0 to 6), its list t
 of the inputs it reads, and the unit of its FC and PWP, "% w/w" or "% v/v"."""
 
 # Flag code -> bit mask, in bit order: "sum", "range", "oc", "fc<=pwp", "result", "psd", "bd",
-# "porosity", "domain" (outside the model's calibration ranges, on its sheet).
+# "porosity", "domain" (outside the model's calibration ranges, on its sheet), "measured" (a
+# horizon's measured water used).
 FLAGS = {code: mask for code, mask, _ in _talvo.flags()}
 FLAG_SENTENCES = {code: sentence for code, _, sentence in _talvo.flags()}
 # Error code -> text, the words of talvo-batch's error column; 0 is a cell that was estimated.
@@ -564,6 +565,40 @@ def _name_hydraulic_mismatches(name, results, stopped, mismatched):
 
 
 _PROFILE_FLAGS = ("gap", "overlap", "depth", "missing")
+# Measured FC and PWP: each in % by volume, or in cm3/cm3.
+_MEASURED_WATER = (("theta_fc", "dul"), ("theta_pwp", "ll15"))
+
+
+def _measured_water(numbers):
+    """Each horizon's measured FC and PWP in % by volume (NaN where not measured), as
+    talvo-batch reads them. A unit slip (a dul of 32, a theta_fc of 0.3), a row with both
+    columns of a quantity, or an FC below its PWP raises ValueError: the water would be far
+    off."""
+    def refuse(cells, name, values, why):
+        if cells.any():
+            row = int(np.flatnonzero(cells)[0])
+            raise ValueError(f"horizon {row}: {name} {values[row]:g} {why}")
+
+    found = []
+    for percent_name, fraction_name in _MEASURED_WATER:
+        percent, fraction = numbers(percent_name, np.nan), numbers(fraction_name, np.nan)
+        given = ~np.isnan(fraction)
+        refuse(given & ~np.isnan(percent), fraction_name, fraction,
+               f"({percent_name} is given too: keep one)")
+        refuse((fraction > 1) & (fraction <= 100), fraction_name, fraction,
+               f"(cm3/cm3, 0 to 1: this looks like % by volume, which {percent_name} holds)")
+        refuse(given & ~((fraction >= 0) & (fraction <= 1)), fraction_name, fraction,
+               "(cm3/cm3, 0 to 1)")
+        refuse(~np.isnan(percent) & ~((percent >= 0) & (percent <= 100)), percent_name, percent,
+               "(% by volume, 0 to 100)")
+        if percent_name == "theta_fc":
+            # No soil holds as little as 1 % at field capacity; a PWP can be that low.
+            refuse((percent > 0) & (percent <= 1), percent_name, percent,
+                   f"(% by volume: this looks like cm3/cm3, which {fraction_name} holds)")
+        found.append(np.where(given, _talvo.shift_decimal(fraction, 2), percent))
+    fc, pwp = found
+    refuse(fc < pwp, "FC", fc, "% by volume is below its measured PWP")
+    return fc, pwp
 
 
 def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
@@ -574,15 +609,18 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
     bottom (cm), the model's sand, silt, clay, oc (found by name as evaluate() finds them), and
     optionally bd (g/cm3 of the fine earth; none or NaN: 1.49 for a % w/w model) and cf
     (coarse fragments, %; none or NaN: no stones), by volume or, with cf_by="weight", by weight.
-    Horizons may come in any order.
+    Measured FC and PWP of the fine earth, where a horizon has them, take the place of the
+    estimates: theta_fc and theta_pwp in % by volume, or dul and ll15 in cm3/cm3 (none or NaN:
+    estimated). A unit slip, such as a dul of 32, is a ValueError. Horizons may come in any
+    order.
     model: as estimate() takes it. root_depth: cm, above 0 and at most 10000; depletion: p,
     0 to 1.
 
     Returns a pandas DataFrame indexed by profile, in the order profiles first appear, with
     depth_cm, taw_0_30, taw_0_100, taw_root, raw_root (mm, unrounded sums of the model's
     15-digit results, from the top down), root_depth, and flags (the codes gap, overlap,
-    depth, missing, and porosity where a horizon's FC by volume is above its porosity,
-    1 - bd/2.65, joined by ";").
+    depth, missing, porosity where a horizon's FC by volume is above its porosity,
+    1 - bd/2.65, and measured where a horizon's measured water was used, joined by ";").
     """
     import pandas as pd
 
@@ -609,18 +647,22 @@ def profile(horizons, model, root_depth=100, depletion=0.5, cf_by="volume"):
 
     bd = numbers("bd", np.nan)
     cf = np.nan_to_num(numbers("cf", 0.0), nan=0.0)
+    measured_fc, measured_pwp = _measured_water(numbers)
     sums, (_, _, _, horizon_flags) = _talvo.profile_water(
         row.position, np.asarray(estimated["fc"], dtype=np.float64),
         np.asarray(estimated["pwp"], dtype=np.float64), bd, cf, numbers("top", np.nan),
         numbers("bottom", np.nan), codes.astype(np.int64), len(names), root_depth, depletion,
-        by_weight)
+        by_weight, measured_fc, measured_pwp)
     depth, topsoil, subsoil, root, readily, bits = sums
-    # A horizon whose FC overfills its pores flags its profile: the sums count its water.
-    porous = np.zeros(len(names), dtype=bool)
-    np.logical_or.at(porous, codes, (horizon_flags & FLAGS["porosity"]) != 0)
+    # A horizon whose FC overfills its pores flags its profile, as one whose water was
+    # measured does: the sums count its water.
+    horizon_codes = ("porosity", "measured")
+    held = np.zeros((len(names), len(horizon_codes)), dtype=bool)
+    for i, code in enumerate(horizon_codes):
+        np.logical_or.at(held[:, i], codes, (horizon_flags & FLAGS[code]) != 0)
     flags = [";".join([code for i, code in enumerate(_PROFILE_FLAGS) if b & (1 << i)]
-                      + (["porosity"] if p else []))
-             for b, p in zip(bits, porous)]
+                      + [code for code, h in zip(horizon_codes, hs) if h])
+             for b, hs in zip(bits, held)]
     return pd.DataFrame(
         {"depth_cm": depth, "taw_0_30": topsoil, "taw_0_100": subsoil, "taw_root": root,
          "raw_root": readily, "root_depth": root_depth, "flags": flags},
