@@ -60,7 +60,7 @@ def test_coordinates_attributes_and_units_are_kept():
             results["awc"].attrs["units"]) == ("% v/v", "% v/v", "mm")
     assert talvo.xarray.estimate(soils(), 0)["fc"].attrs["units"] == "% w/w"
     assert results["error"].values[5, 7] == 1
-    assert results["flags"].attrs["flag_masks"] == [1, 2, 4, 8, 16, 32, 64, 128, 256]
+    assert results["flags"].attrs["flag_masks"] == [1, 2, 4, 8, 16, 32, 64, 128, 256, 512]
 
 
 def test_a_variable_the_model_reads_must_be_there():
