@@ -2,6 +2,7 @@
 
 // The estimates of a window's cells, on the thread of one worker.
 
+#include "base/result_spreads.h"
 #include "estimation/estimation.h"
 #include "map/cell_work.h"
 #include "map/inputs.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace talvo::map {
@@ -21,12 +23,14 @@ namespace talvo::map {
 class CellEstimates : public WindowEstimator {
 public:
     CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                  Precision precision, estimation::ParticleSizeScale scale);
+                  const Settings& settings);
 
     std::uint64_t estimate(InputBuffers& cells, std::size_t count, ResultBuffers& results,
                            OutputType type, estimation::ContentUnitTally& contents) override;
 
 private:
+    // With --sd, the percentiles of each cell of a piece the engine estimated.
+    void spreadPiece(const estimation::SoilColumns& soils);
     std::uint64_t storePiece(OutputType type, std::size_t first, std::size_t count,
                              ResultBuffers& results) const;
     template <typename Value>
@@ -41,29 +45,35 @@ private:
     std::vector<std::uint16_t> m_flags;
     std::vector<std::uint8_t> m_texture;
     std::vector<std::uint8_t> m_failure;
+    // --sd: the same spread for every cell, and each cell's percentiles (NaN: none).
+    Precision m_precision;
+    std::optional<base::ResultSpreads> m_spreads;
+    estimation::InputSpread m_spread{};
+    std::vector<base::SpreadResults> m_percentiles;
 };
 
-// A map of one soil: the bands fc, pwp, awc, flags and texture.
+// A map of one soil: the bands fc, pwp, awc, flags and texture, and with --sd the
+// percentiles after them.
 class SoilWork : public CellWork {
 public:
     SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
              const Settings& settings)
-        : m_model(model), m_inputs(inputs), m_precision(settings.precision),
-          m_scale(settings.particleSizeScale) {}
+        : m_model(model), m_inputs(inputs), m_settings(settings) {}
 
-    std::size_t bands() const override { return BandCount; }
+    std::size_t bands() const override {
+        return BandCount + (m_settings.uncertain() ? SpreadBandCount : 0);
+    }
     void read(const Window& window, InputBuffers& buffers) const override {
         m_inputs.read(window, buffers);
     }
     std::unique_ptr<WindowEstimator> estimator() const override {
-        return std::make_unique<CellEstimates>(m_model, m_inputs, m_precision, m_scale);
+        return std::make_unique<CellEstimates>(m_model, m_inputs, m_settings);
     }
 
 private:
     const estimation::PtfModel& m_model;
     const InputRasters& m_inputs;
-    Precision m_precision;
-    estimation::ParticleSizeScale m_scale;
+    const Settings& m_settings;
 };
 
 } // namespace talvo::map

@@ -63,6 +63,26 @@ void refuseWhatHydraulicsCannotRead(const Settings& settings) {
     }
 }
 
+// --sd maps one soil by one of the seven models, each input's spread one number for all cells.
+void refuseWhatSpreadsCannotRead(const Settings& settings) {
+    if (!settings.uncertain()) {
+        return;
+    }
+    if (settings.hydraulics.model || !settings.depths.layers.empty()) {
+        throw base::Error("--sd maps the percentiles of one soil's FC, PWP and AWC: give it "
+                          "without --depths or --hydraulics");
+    }
+    for (const estimation::Input input : estimation::allInputs) {
+        const auto& spread = settings.spreads[static_cast<std::size_t>(input)];
+        if (spread && !spread->column.empty()) {
+            throw base::Error("--sd " + std::string(estimation::name(input)) + "=" +
+                              spread->column +
+                              ": talvo-map takes one standard deviation for "
+                              "all cells, a number such as --sd sand=2,clay=2");
+        }
+    }
+}
+
 void refuseOverwritingAnInput(const Settings& settings) {
     std::vector<std::string> inputs(settings.rasters.begin(), settings.rasters.end());
     if (settings.depths.layers.empty()) {
@@ -115,8 +135,15 @@ std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
         cellBytes = (BulkDensityBuffer + 1) * sizeof(double) +
                     HydraulicBandCount * bandBytes(settings.type);
     }
+    // A worker holds a cell's draws, and each result over them, at once.
+    const std::size_t drawBytes = settings.uncertain()
+                                      ? static_cast<std::size_t>(settings.draws.draws) *
+                                            (sizeof(estimation::InputValues) + 3 * sizeof(double))
+                                      : 0;
+    cellBytes += settings.uncertain() ? SpreadBandCount * bandBytes(settings.type) : 0;
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
-           cellBytes;
+               cellBytes +
+           drawBytes;
 }
 
 // A window: its cells as read, then its bands as estimated.
@@ -217,6 +244,7 @@ Summary runMap(const Settings& settings, const Progress& progress,
     }
     refuseWhatCannotBeStored(settings);
     refuseWhatHydraulicsCannotRead(settings);
+    refuseWhatSpreadsCannotRead(settings);
     refuseOverwritingAnInput(settings);
     if (!settings.trustedInputs) {
         limitGdalReach();

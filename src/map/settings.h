@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/options.h"
 #include "base/scale.h"
 #include "estimation/estimation.h"
 #include "map/tiles.h"
@@ -77,6 +78,11 @@ struct Settings {
     std::string output;
     DepthSettings depths; // its bulk density also serves --hydraulics
     HydraulicSettings hydraulics;
+    // Input uncertainty (--sd): one standard deviation for every cell, in the unit of the
+    // input after scaling (OC's in --oc-unit where given); the bands gain the percentiles.
+    base::SpreadSources spreads{};
+    estimation::DrawSettings draws;
+    bool uncertain() const noexcept;
 };
 
 // The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale; bulk density
