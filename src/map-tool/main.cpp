@@ -207,8 +207,9 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
 void addSpreadOptions(CLI::App& app, talvo::map::Settings& settings) {
     talvo::cli::addSpreadOptions(
         app, settings.spreads, settings.draws,
-        "standard deviations of the inputs, one number for all cells, in the unit of the "
-        "input after scaling (OC's in --oc-unit where given): --sd sand=2,clay=2,oc=0.1; at "
+        "standard deviations of the inputs in their unit after scaling (OC's in --oc-unit "
+        "where given): one number for all cells (--sd sand=2,clay=2,oc=0.1) or a raster of "
+        "each cell's on the soil's grid, scaled as its input is (--sd sand=sand_sd.tif); at "
         "most two of sand, silt and clay, as the first of silt, sand, clay without one takes "
         "up the others' difference so that every draw keeps their sum. Draws outside 0-100 % "
         "(OC below 0) are drawn again. The map gains bands fc_p05, fc_p50, fc_p95, pwp_p05 ... "

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <span>
 
@@ -38,18 +39,20 @@ template <> struct Stored<std::int16_t> {
 } // namespace
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                             const Settings& settings)
+                             const Settings& settings, const InputRasters* spreadRasters)
     : m_model(model), m_inputs(inputs),
       m_estimator(model, settings.precision, settings.particleSizeScale), m_flags(PieceCells),
-      m_texture(PieceCells), m_failure(PieceCells), m_precision(settings.precision) {
+      m_texture(PieceCells), m_failure(PieceCells), m_precision(settings.precision),
+      m_spreadRasters(spreadRasters) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);
     }
     if (settings.uncertain()) {
         m_spreads.emplace(settings.particleSizeScale, settings.carbonUnit, settings.draws);
         for (std::size_t i = 0; i < m_spread.size(); ++i) {
-            // runMap takes one number each, not a raster.
-            m_spread[i] = settings.spreads[i] ? settings.spreads[i]->value : 0.0;
+            const std::optional<base::SpreadSource>& source = settings.spreads[i];
+            m_spread[i] = source ? source->value : 0.0;
+            m_spreadRead[i] = source && !source->column.empty();
         }
         m_percentiles.resize(PieceCells);
     }
@@ -62,6 +65,12 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
         assert(cells[static_cast<std::size_t>(input)].size() >= count);
         m_inputs.toNumbers(input, {cells[static_cast<std::size_t>(input)].data(), count},
                            m_floatTexts);
+    }
+    for (std::size_t i = 0; i < m_spreadRead.size(); ++i) {
+        if (m_spreadRead[i]) {
+            m_spreadRasters->toNumbers(estimation::allInputs[i],
+                                       {cells[FirstSpreadBuffer + i].data(), count}, m_floatTexts);
+        }
     }
     for (std::size_t i = 0; i < count; ++i) {
         contents.add(cells[0][i], cells[1][i], cells[2][i]);
@@ -77,13 +86,14 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
         }
         m_estimator.estimate(soils, {m_values[0].data(), m_values[1].data(), m_values[2].data(),
                                      m_flags.data(), m_texture.data(), m_failure.data()});
-        spreadPiece(soils);
+        spreadPiece(soils, cells, first);
         estimated += storePiece(type, first, piece, results);
     }
     return estimated;
 }
 
-void CellEstimates::spreadPiece(const estimation::SoilColumns& soils) {
+void CellEstimates::spreadPiece(const estimation::SoilColumns& soils, const InputBuffers& cells,
+                                std::size_t first) {
     if (!m_spreads) {
         return;
     }
@@ -94,16 +104,38 @@ void CellEstimates::spreadPiece(const estimation::SoilColumns& soils) {
             continue;
         }
         estimation::InputValues soil;
+        estimation::InputSpread spread = m_spread;
         for (std::size_t input = 0; input < soil.size(); ++input) {
             soil[input] = {soils.inputs[input][i], std::nullopt};
+            spread[input] =
+                m_spreadRead[input] ? cells[FirstSpreadBuffer + input][first + i] : spread[input];
         }
         // Each cell's draws start from the seed, whatever window or thread it comes in.
-        const base::SpreadOutcome outcome = m_spreads->of(m_model, soil, m_spread);
+        const base::SpreadOutcome outcome = m_spreads->of(m_model, soil, spread);
         if (outcome.failure.empty()) {
             for (std::size_t p = 0; p < cell.size(); ++p) {
                 cell[p] = base::writtenNumber(outcome.results[p], m_precision);
             }
         }
+    }
+}
+
+SoilWork::SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
+                   const Settings& settings)
+    : m_model(model), m_inputs(inputs), m_settings(settings) {
+    if (std::any_of(settings.spreads.begin(), settings.spreads.end(),
+                    [](const auto& spread) { return spread && !spread->column.empty(); })) {
+        m_spreadRasters.emplace(InputRasters::spreads(settings, inputs.grid()));
+    }
+}
+
+void SoilWork::read(const Window& window, InputBuffers& buffers) const {
+    m_inputs.read(window, buffers);
+    if (m_spreadRasters) {
+        InputBuffers spreads;
+        m_spreadRasters->read(window, spreads);
+        buffers.insert(buffers.end(), std::make_move_iterator(spreads.begin()),
+                       std::make_move_iterator(spreads.end()));
     }
 }
 

@@ -63,23 +63,11 @@ void refuseWhatHydraulicsCannotRead(const Settings& settings) {
     }
 }
 
-// --sd maps one soil by one of the seven models, each input's spread one number for all cells.
+// --sd maps one soil by one of the seven models.
 void refuseWhatSpreadsCannotRead(const Settings& settings) {
-    if (!settings.uncertain()) {
-        return;
-    }
-    if (settings.hydraulics.model || !settings.depths.layers.empty()) {
+    if (settings.uncertain() && (settings.hydraulics.model || !settings.depths.layers.empty())) {
         throw base::Error("--sd maps the percentiles of one soil's FC, PWP and AWC: give it "
                           "without --depths or --hydraulics");
-    }
-    for (const estimation::Input input : estimation::allInputs) {
-        const auto& spread = settings.spreads[static_cast<std::size_t>(input)];
-        if (spread && !spread->column.empty()) {
-            throw base::Error("--sd " + std::string(estimation::name(input)) + "=" +
-                              spread->column +
-                              ": talvo-map takes one standard deviation for "
-                              "all cells, a number such as --sd sand=2,clay=2");
-        }
     }
 }
 
@@ -87,6 +75,9 @@ void refuseOverwritingAnInput(const Settings& settings) {
     std::vector<std::string> inputs(settings.rasters.begin(), settings.rasters.end());
     if (settings.depths.layers.empty()) {
         inputs.push_back(settings.depths.bulkDensity); // --hydraulics reads it
+        for (const std::optional<base::SpreadSource>& spread : settings.spreads) {
+            inputs.push_back(spread ? spread->column : std::string());
+        }
     } else {
         inputs.push_back(settings.depths.bulkDensity);
         inputs.push_back(settings.depths.coarseFragments);
@@ -140,7 +131,9 @@ std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
                                       ? static_cast<std::size_t>(settings.draws.draws) *
                                             (sizeof(estimation::InputValues) + 3 * sizeof(double))
                                       : 0;
-    cellBytes += settings.uncertain() ? SpreadBandCount * bandBytes(settings.type) : 0;
+    // The spreads' rasters, where given, take four buffers more.
+    cellBytes +=
+        settings.uncertain() ? InputCellBytes + SpreadBandCount * bandBytes(settings.type) : 0;
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
                cellBytes +
            drawBytes;

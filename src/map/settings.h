@@ -78,8 +78,9 @@ struct Settings {
     std::string output;
     DepthSettings depths; // its bulk density also serves --hydraulics
     HydraulicSettings hydraulics;
-    // Input uncertainty (--sd): one standard deviation for every cell, in the unit of the
-    // input after scaling (OC's in --oc-unit where given); the bands gain the percentiles.
+    // Input uncertainty (--sd): standard deviations in the unit of the input after scaling
+    // (OC's in --oc-unit where given), one number for every cell or a raster (its path in
+    // `column`) scaled as the input is; the bands gain the percentiles.
     base::SpreadSources spreads{};
     estimation::DrawSettings draws;
     bool uncertain() const noexcept;

@@ -77,13 +77,25 @@ std::vector<std::array<std::string, 9>> batchPercentiles(const fs::path& path) {
     return rows;
 }
 
-void writeTable(const Soils& soils, const fs::path& table) {
+// The soils, and a spread of sand for each in tenths as a raster holds it: 1.5 to 3.5 %, one
+// nodata and one below 0.
+void writeTable(const Soils& soils, const std::vector<double>& sandSpread, const fs::path& table) {
     std::ofstream out(table);
-    out << "sand,silt,clay,oc\n";
+    out << "sand,silt,clay,oc,sand_sd\n";
     for (std::size_t i = 0; i < soils.raw[0].size(); ++i) {
         out << cellText(soils.raw[0][i]) << ',' << cellText(soils.raw[1][i]) << ','
-            << cellText(soils.raw[2][i]) << ',' << cellText(soils.raw[3][i]) << '\n';
+            << cellText(soils.raw[2][i]) << ',' << cellText(soils.raw[3][i]) << ','
+            << cellText(sandSpread[i]) << '\n';
     }
+}
+
+std::vector<double> sandSpread(const Soils& soils, const fs::path& raster) {
+    std::vector<double> raw(soils.raw[0].size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = i == 74 ? Nodata : (i == 185 ? -10 : 15 + static_cast<double>(i % 5) * 5);
+    }
+    writeRaster(raster, soils.layout, raw);
+    return raw;
 }
 
 // What a band of `type` holds for a percentile's text: in Int16 its hundredths, the step the
@@ -99,6 +111,7 @@ double expectedCell(const std::string& text, const std::string& type) {
 struct SpreadCase {
     const char* model;
     const char* sd;
+    std::string mapSd;             // where a raster stands for batch's column
     std::vector<std::string> more; // for both tools
     const char* precision;
     std::vector<std::string> types; // Int16 holds the two-decimal values alone
@@ -110,13 +123,20 @@ struct SpreadCase {
 TEST(SpreadsTest, EveryCellsPercentilesAreTheBatchTools) {
     const Soils soils = spreadSoils("spreads");
     const fs::path table = soils.folder / "soils.csv";
-    writeTable(soils, table);
+    const fs::path sandSd = soils.folder / "sand_sd.tif";
+    writeTable(soils, sandSpread(soils, sandSd), table);
     const fs::path batchOut = soils.folder / "batch.csv";
     const fs::path out = soils.folder / "out.tif";
     const std::vector<SpreadCase> cases{
-        {"0", "sand=2,clay=2", {}, "fixed", {"Float32", "Int16"}},
-        {"2", "sand=3,oc=1", {"--seed", "7", "--draws", "1500"}, "general", {"Float64"}},
-        {"1", "silt=4,oc=2.5", {"--psd", "usda"}, "fixed", {"Int16"}},
+        {"0", "sand=2,clay=2", "", {}, "fixed", {"Float32", "Int16"}},
+        {"2", "sand=3,oc=1", "", {"--seed", "7", "--draws", "1500"}, "general", {"Float64"}},
+        {"1", "silt=4,oc=2.5", "", {"--psd", "usda"}, "fixed", {"Int16"}},
+        {"0",
+         "sand=sand_sd,clay=1",
+         "sand=" + sandSd.string() + ",clay=1",
+         {},
+         "fixed",
+         {"Float32"}},
     };
     for (const SpreadCase& c : cases) {
         std::vector<std::string> batch{"--model",     c.model,          "--sd",      c.sd,
@@ -128,11 +148,10 @@ TEST(SpreadsTest, EveryCellsPercentilesAreTheBatchTools) {
         const auto rows = batchPercentiles(batchOut);
         for (const std::string& type : c.types) {
             SCOPED_TRACE(testing::Message() << c.model << ' ' << c.sd << ' ' << type);
-            std::vector<std::string> map{
-                "--model",     c.model,     "--sd",
-                c.sd,          "--scale",   "sand=0.1,silt=0.1,clay=0.1,oc=0.1",
-                "--precision", c.precision, "--type",
-                type,          "--output",  out.string()};
+            std::vector<std::string> map{"--model", c.model, "--sd",
+                                         c.mapSd.empty() ? std::string(c.sd) : c.mapSd};
+            map.insert(map.end(), {"--scale", "sand=0.1,silt=0.1,clay=0.1,oc=0.1", "--precision",
+                                   c.precision, "--type", type, "--output", out.string()});
             map.insert(map.end(), c.more.begin(), c.more.end());
             const Outcome outcome = runMap(soils.inputs(), map);
             ASSERT_EQ(outcome.status, 0) << outcome.errorText;
@@ -205,11 +224,13 @@ TEST(SpreadsTest, RefusesWhatItCannotDraw) {
     const Soils soils = spreadSoils("spread-refusals");
     const std::string sand = soils.raster(estimation::Input::sand).string();
     const std::string out = (soils.folder / "out.tif").string();
+    RasterLayout layout = soils.layout;
+    layout.height = 1;
+    const std::string shorter = (soils.folder / "short.tif").string();
+    writeRaster(shorter, layout, std::vector<double>(300, 10.0));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--sd", "sand=" + sand},
-         "--sd sand=" + sand +
-             ": talvo-map takes one standard deviation for all cells, a number such as --sd "
-             "sand=2,clay=2"},
+        {{"--sd", "clay=" + shorter},
+         "--sand " + sand + " and --sd clay " + shorter + " differ in size: 300x2 against 300x1"},
         {{"--sd", "sand=1,silt=1,clay=1"},
          "--sd gives sand, silt and clay: give at most two, as the third takes up their "
          "difference so that every draw keeps their sum"},
