@@ -1,6 +1,5 @@
 #include "base/result_spreads.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace talvo::base {
@@ -40,9 +39,7 @@ double writtenNumber(double value, estimation::Precision precision) {
     char* const end = precision == estimation::Precision::fixed
                           ? estimation::writeFixed(text.data(), value, '.')
                           : estimation::writeGeneral(text.data(), value, '.');
-    double number = estimation::NoNumber;
-    std::from_chars(text.data(), end, number);
-    return number;
+    return estimation::readNumber({text.data(), static_cast<std::size_t>(end - text.data())}).value;
 }
 
 } // namespace talvo::base
