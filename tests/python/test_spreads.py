@@ -100,3 +100,18 @@ def test_xarray_gains_the_percentiles_with_units():
         assert result[name].attrs["units"] == result[name.split("_p")[0]].attrs["units"]
         np.testing.assert_array_equal(result[name].values, plain[name])
     assert result["fc_p05"].attrs["long_name"].startswith("5th percentile of the water")
+
+
+def test_organic_matter_and_its_spread_are_read_as_carbon(batch):
+    """A table's om column is OC x 1.724, and so is a spread given for oc, as in talvo-batch."""
+    columns = {"sand": ["40", "20", "65"], "clay": ["20", "40", "10"], "om": ["3", "1.5", "6"],
+               "om_sd": ["0.5", "0.2", "1"]}
+    rows = [dict(zip(columns, cells)) for cells in zip(*columns.values())]
+    for sd, option in (({"oc": 1}, "oc=1"), ({"oc": "om_sd"}, "oc=om_sd")):
+        expected = batch(2, rows, "general", ["--sd", option])
+        with pytest.warns(UserWarning, match="organic matter"):
+            results = talvo.estimate(2, pd.DataFrame(columns), sd=sd, precision="general")
+        for i, row in enumerate(expected):
+            assert row["pwp_p05"]  # Rawls et al., 1982 reads OC
+            for name in talvo.SPREADS:
+                assert same(results[name].iloc[i], row[name]), (sd, i, name)

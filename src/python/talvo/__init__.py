@@ -365,10 +365,10 @@ SPREADS = ("fc_p05", "fc_p50", "fc_p95", "pwp_p05", "pwp_p50", "pwp_p95", "awc_p
            "awc_p95")
 
 
-def _spread_inputs(sd, table, draws, seed, decimal):
+def _spread_inputs(sd, table, organic, draws, seed, decimal):
     """The standard deviations of `sd` by input name: numbers, arrays, Series, or a column of
-    `table` named by a text; checked as talvo-batch checks --sd. A table's organic matter
-    column is read as carbon, and so is its spread."""
+    `table` named by a text; checked as talvo-batch checks --sd. Where OC is the table's
+    organic matter read as carbon (`organic`), so is its spread."""
     if sd is None:
         if draws is not None or seed is not None:
             raise TypeError("draws and seed go with sd")
@@ -382,7 +382,6 @@ def _spread_inputs(sd, table, draws, seed, decimal):
     if all(name in sd for name in ("sand", "silt", "clay")):
         raise ValueError("sd gives sand, silt and clay: give at most two, as the third takes up "
                          "their difference so that every draw keeps their sum")
-    organic = table is not None and _find_inputs(table)["oc"][1] is not None
     spreads = {}
     for name, value in sd.items():
         if isinstance(value, str):
@@ -452,7 +451,8 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     inputs = dict(zip(_INPUTS, (sand, silt, clay, oc)))
     table = sand if _of_pandas(sand, "DataFrame") else None
     _check_decimal(decimal)
-    spreads = _spread_inputs(sd, table, draws, seed, decimal)
+    organic = table is not None and oc is None and _find_inputs(table)["oc"][1] is not None
+    spreads = _spread_inputs(sd, table, organic, draws, seed, decimal)
     if table is not None:
         inputs = _table_inputs(table, inputs, row.inputs, decimal, 2)
     inputs, index = _aligned({**inputs, **spreads})
