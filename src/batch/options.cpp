@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "base/options.h"
 #include "cli/carbon_unit.h"
+#include "cli/spread_options.h"
 #include "estimation/estimation.h"
 #include "table/options.h"
 
@@ -196,36 +197,16 @@ void addUnitOptions(CLI::App& app, Arguments& arguments) {
 
 // Standard deviations of the inputs, and the draws that carry them through the models.
 void addSpreadOptions(CLI::App& app, table::Settings& settings) {
-    CLI::Option* const spreads =
-        app.add_option_function<std::string>(
-               "--sd",
-               [&settings](const std::string& text) {
-                   settings.spreads = base::parseSpreads(text);
-               },
-               "standard deviations of the inputs, in the unit of their columns: a column "
-               "holding each row's (--sd sand=sand_sd,clay=clay_sd) or one number for all rows "
-               "(--sd sand=2,clay=2,oc=0.1); at most two of sand, silt and clay, as the first of "
-               "silt, sand, clay without one takes up the others' difference so that every draw "
-               "keeps their sum. Draws outside 0-100 % (OC below 0) are drawn again. Each row "
-               "and model gains fc_p05, fc_p50, fc_p95, pwp_p05 ... awc_p95: percentiles (type "
-               "7, as R and numpy) over the draws, in the model's unit")
-            ->type_name("NAME=SD,...");
-    app.add_option_function<std::string>(
-           "--draws",
-           [&settings](const std::string& text) { settings.draws.draws = base::parseDraws(text); },
-           "with --sd: soils drawn around each row (default " +
-               std::to_string(estimation::DefaultDraws) + ", at least " +
-               std::to_string(estimation::FewestDraws) + ")")
-        ->type_name("N")
-        ->needs(spreads);
-    app.add_option_function<std::string>(
-           "--seed",
-           [&settings](const std::string& text) { settings.draws.seed = base::parseSeed(text); },
-           "with --sd: the draws' seed (default " + std::to_string(estimation::DefaultSeed) +
-               "); each row's draws start from it, so that a row gives the same percentiles "
-               "on every machine, whatever the rows around it")
-        ->type_name("N")
-        ->needs(spreads);
+    cli::addSpreadOptions(
+        app, settings.spreads, settings.draws,
+        "standard deviations of the inputs, in the unit of their columns: a column holding "
+        "each row's (--sd sand=sand_sd,clay=clay_sd) or one number for all rows (--sd "
+        "sand=2,clay=2,oc=0.1); at most two of sand, silt and clay, as the first of silt, "
+        "sand, clay without one takes up the others' difference so that every draw keeps "
+        "their sum. Draws outside 0-100 % (OC below 0) are drawn again. Each row and model "
+        "gains fc_p05, fc_p50, fc_p95, pwp_p05 ... awc_p95: percentiles (type 7, as R and "
+        "numpy) over the draws, in the model's unit",
+        "row");
 }
 
 // ---- Model spread

@@ -6,6 +6,7 @@
 #include "cli/interruption.h"
 #include "cli/models.h"
 #include "cli/progress.h"
+#include "cli/spread_options.h"
 #include "cli/tool.h"
 #include "estimation/estimation.h"
 #include "map/gdal_errors.h"
@@ -202,6 +203,23 @@ void addBandOptions(CLI::App& app, talvo::map::Settings& settings) {
             {"Int16", talvo::map::OutputType::int16}}));
 }
 
+// Input uncertainty: the percentiles of each cell's results over soils drawn around it.
+void addSpreadOptions(CLI::App& app, talvo::map::Settings& settings) {
+    talvo::cli::addSpreadOptions(
+        app, settings.spreads, settings.draws,
+        "standard deviations of the inputs in their unit after scaling (OC's in --oc-unit "
+        "where given): one number for all cells (--sd sand=2,clay=2,oc=0.1) or a raster of "
+        "each cell's on the soil's grid, scaled as its input is (--sd sand=sand_sd.tif); at "
+        "most two of sand, silt and clay, as the first of silt, sand, clay without one takes "
+        "up the others' difference so that every draw keeps their sum. Draws outside 0-100 % "
+        "(OC below 0) are drawn again. The map gains bands fc_p05, fc_p50, fc_p95, pwp_p05 ... "
+        "awc_p95 after texture: percentiles (type 7, as R and numpy) over the draws, in the "
+        "unit of fc, pwp and awc, as talvo-batch --sd writes them; with --type Int16 "
+        "hundredths, rounded half away from zero (band scale 0.01); nodata where a cell's "
+        "draws give none. Not with --depths or --hydraulics",
+        "cell");
+}
+
 // A root-zone map from layers: the options that only it takes.
 void addDepthOptions(CLI::App& app, talvo::map::Settings& settings) {
     talvo::map::DepthSettings& depths = settings.depths;
@@ -334,6 +352,7 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     const CLI::Option* const psd = addParticleSizeOption(app, settings);
     addScaleOptions(app, settings, psd);
     addBandOptions(app, settings);
+    addSpreadOptions(app, settings);
     addDepthOptions(app, settings);
     addHydraulicOptions(app, settings);
     addLayoutOptions(app, settings);
@@ -342,7 +361,8 @@ void addOptions(CLI::App& app, talvo::map::Settings& settings, talvo::cli::Model
     app.set_version_flag("--version", "talvo-map " TALVO_VERSION);
     app.footer("Bands: fc, pwp, awc, flags (plausibility bits, named in the band's metadata: "
                "bit 8 domain, outside the model's calibration ranges), texture (class, 255 "
-               "none); nodata NaN (Int16: -32768). With --depths: taw_0_30, taw_0_100, "
+               "none); with --sd fc_p05 ... awc_p95; nodata NaN (Int16: -32768). With --depths: "
+               "taw_0_30, taw_0_100, "
                "taw_root, flags (the layers' bits, from bit 8 gap, overlap, depth, missing, "
                "and domain at bit 12). With --hydraulics: theta_r, theta_s, alpha, n, ks, fc, "
                "pwp, awc, flags.\nExit "

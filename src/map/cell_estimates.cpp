@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <span>
 
@@ -38,11 +39,22 @@ template <> struct Stored<std::int16_t> {
 } // namespace
 
 CellEstimates::CellEstimates(const estimation::PtfModel& model, const InputRasters& inputs,
-                             Precision precision, estimation::ParticleSizeScale scale)
-    : m_model(model), m_inputs(inputs), m_estimator(model, precision, scale), m_flags(PieceCells),
-      m_texture(PieceCells), m_failure(PieceCells) {
+                             const Settings& settings, const InputRasters* spreadRasters)
+    : m_model(model), m_inputs(inputs),
+      m_estimator(model, settings.precision, settings.particleSizeScale), m_flags(PieceCells),
+      m_texture(PieceCells), m_failure(PieceCells), m_precision(settings.precision),
+      m_spreadRasters(spreadRasters) {
     for (std::vector<double>& values : m_values) {
         values.resize(PieceCells);
+    }
+    if (settings.uncertain()) {
+        m_spreads.emplace(settings.particleSizeScale, settings.carbonUnit, settings.draws);
+        for (std::size_t i = 0; i < m_spread.size(); ++i) {
+            const std::optional<base::SpreadSource>& source = settings.spreads[i];
+            m_spread[i] = source ? source->value : 0.0;
+            m_spreadRead[i] = source && !source->column.empty();
+        }
+        m_percentiles.resize(PieceCells);
     }
 }
 
@@ -53,6 +65,12 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
         assert(cells[static_cast<std::size_t>(input)].size() >= count);
         m_inputs.toNumbers(input, {cells[static_cast<std::size_t>(input)].data(), count},
                            m_floatTexts);
+    }
+    for (std::size_t i = 0; i < m_spreadRead.size(); ++i) {
+        if (m_spreadRead[i]) {
+            m_spreadRasters->toNumbers(estimation::allInputs[i],
+                                       {cells[FirstSpreadBuffer + i].data(), count}, m_floatTexts);
+        }
     }
     for (std::size_t i = 0; i < count; ++i) {
         contents.add(cells[0][i], cells[1][i], cells[2][i]);
@@ -68,9 +86,57 @@ std::uint64_t CellEstimates::estimate(InputBuffers& cells, std::size_t count,
         }
         m_estimator.estimate(soils, {m_values[0].data(), m_values[1].data(), m_values[2].data(),
                                      m_flags.data(), m_texture.data(), m_failure.data()});
+        spreadPiece(soils, cells, first);
         estimated += storePiece(type, first, piece, results);
     }
     return estimated;
+}
+
+void CellEstimates::spreadPiece(const estimation::SoilColumns& soils, const InputBuffers& cells,
+                                std::size_t first) {
+    if (!m_spreads) {
+        return;
+    }
+    for (std::size_t i = 0; i < soils.count; ++i) {
+        base::SpreadResults& cell = m_percentiles[i];
+        cell.fill(estimation::NoNumber);
+        if (m_failure[i] != 0) {
+            continue;
+        }
+        estimation::InputValues soil;
+        estimation::InputSpread spread = m_spread;
+        for (std::size_t input = 0; input < soil.size(); ++input) {
+            soil[input] = {soils.inputs[input][i], std::nullopt};
+            spread[input] =
+                m_spreadRead[input] ? cells[FirstSpreadBuffer + input][first + i] : spread[input];
+        }
+        // Each cell's draws start from the seed, whatever window or thread it comes in.
+        const base::SpreadOutcome outcome = m_spreads->of(m_model, soil, spread);
+        if (outcome.failure.empty()) {
+            for (std::size_t p = 0; p < cell.size(); ++p) {
+                cell[p] = base::writtenNumber(outcome.results[p], m_precision);
+            }
+        }
+    }
+}
+
+SoilWork::SoilWork(const estimation::PtfModel& model, const InputRasters& inputs,
+                   const Settings& settings)
+    : m_model(model), m_inputs(inputs), m_settings(settings) {
+    if (std::any_of(settings.spreads.begin(), settings.spreads.end(),
+                    [](const auto& spread) { return spread && !spread->column.empty(); })) {
+        m_spreadRasters.emplace(InputRasters::spreads(settings, inputs.grid()));
+    }
+}
+
+void SoilWork::read(const Window& window, InputBuffers& buffers) const {
+    m_inputs.read(window, buffers);
+    if (m_spreadRasters) {
+        InputBuffers spreads;
+        m_spreadRasters->read(window, spreads);
+        buffers.insert(buffers.end(), std::make_move_iterator(spreads.begin()),
+                       std::make_move_iterator(spreads.end()));
+    }
 }
 
 std::uint64_t CellEstimates::storePiece(OutputType type, std::size_t first, std::size_t count,
@@ -87,13 +153,14 @@ std::uint64_t CellEstimates::storePiece(OutputType type, std::size_t first, std:
 }
 
 // A piece's results into bands of `Value`, the output's type: nodata in every band where the
-// engine gave no numbers.
+// engine gave no numbers, and in the percentiles' where the draws gave none.
 template <typename Value>
 std::uint64_t CellEstimates::storePiece(std::size_t first, std::size_t count,
                                         ResultBuffers& results) const {
-    std::array<std::byte*, BandCount> bands{};
-    for (std::size_t band = 0; band < BandCount; ++band) {
-        bands[band] = results.data(static_cast<Band>(band)) + first * sizeof(Value);
+    const std::size_t bandCount = BandCount + (m_spreads ? SpreadBandCount : 0);
+    std::array<std::byte*, BandCount + SpreadBandCount> bands{};
+    for (std::size_t band = 0; band < bandCount; ++band) {
+        bands[band] = results.data(band) + first * sizeof(Value);
     }
     const auto put = [&](std::size_t band, std::size_t cell, Value stored) {
         std::memcpy(bands[band] + cell * sizeof stored, &stored, sizeof stored);
@@ -102,10 +169,14 @@ std::uint64_t CellEstimates::storePiece(std::size_t first, std::size_t count,
     const Value nodata = Stored<Value>::nodata();
     for (std::size_t i = 0; i < count; ++i) {
         if (m_failure[i] != 0) {
-            for (std::size_t band = 0; band < BandCount; ++band) {
+            for (std::size_t band = 0; band < bandCount; ++band) {
                 put(band, i, nodata);
             }
             continue;
+        }
+        for (std::size_t p = 0; p < bandCount - BandCount; ++p) {
+            const double value = m_percentiles[i][p];
+            put(BandCount + p, i, std::isnan(value) ? nodata : Stored<Value>::result(value));
         }
         ++estimated;
         put(0, i, Stored<Value>::result(m_values[0][i]));

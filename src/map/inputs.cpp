@@ -141,11 +141,11 @@ InputRasters::InputRasters(const Settings& settings, const estimation::PtfModel&
                                        : 0) {}
 
 InputRasters::InputRasters(const Settings& settings, estimation::InputSet reads,
-                           const std::string& reader, int carbonPlaces) {
+                           const std::string& reader, int carbonPlaces, std::string_view option) {
     const InputRaster* first = nullptr;
     for (const estimation::Input input : estimation::allInputs) {
         const auto i = static_cast<std::size_t>(input);
-        const std::string option = "--" + std::string(estimation::name(input));
+        const std::string label = std::string(option) + std::string(estimation::name(input));
         const std::string& path = settings.rasters[i];
         if (path.empty()) {
             if (input == estimation::Input::silt &&
@@ -158,12 +158,12 @@ InputRasters::InputRasters(const Settings& settings, estimation::InputSet reads,
                 message += " reads ";
                 message += estimation::name(input);
                 message += ": give ";
-                message += option;
+                message += label;
                 throw base::Error(message);
             }
             continue;
         }
-        m_rasters[i].emplace(option, path, settings.scales[i], settings.trustedInputs);
+        m_rasters[i].emplace(label, path, settings.scales[i], settings.trustedInputs);
         if (input == estimation::Input::oc && carbonPlaces != 0) {
             m_rasters[i]->shiftScale(carbonPlaces);
         }
@@ -176,6 +176,26 @@ InputRasters::InputRasters(const Settings& settings, estimation::InputSet reads,
             requireSameGrid(first->label(), m_grid, raster.label(), raster.grid());
         }
     }
+}
+
+InputRasters InputRasters::spreads(const Settings& settings, const Grid& soilGrid) {
+    Settings files = settings;
+    for (std::size_t i = 0; i < files.rasters.size(); ++i) {
+        const std::optional<base::SpreadSource>& spread = settings.spreads[i];
+        files.rasters[i] = spread ? spread->column : std::string();
+    }
+    InputRasters rasters(files, {}, "--sd", 0, "--sd ");
+    const auto* const soil = std::find_if(settings.rasters.begin(), settings.rasters.end(),
+                                          [](const std::string& path) { return !path.empty(); });
+    const auto* const spread = std::find_if(rasters.m_rasters.begin(), rasters.m_rasters.end(),
+                                            [](const auto& raster) { return raster.has_value(); });
+    if (soil != settings.rasters.end() && spread != rasters.m_rasters.end()) {
+        const auto input = static_cast<std::size_t>(soil - settings.rasters.begin());
+        requireSameGrid("--" + std::string(estimation::name(estimation::allInputs[input])) + " " +
+                            *soil,
+                        soilGrid, (*spread)->label(), rasters.grid());
+    }
+    return rasters;
 }
 
 std::size_t InputRasters::blockBytesInUse(int windowWidth, int windowRows, int windowsAhead) const {

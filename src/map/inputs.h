@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvo::map {
@@ -59,9 +60,13 @@ public:
     // read or has more than one band, or their grids differ.
     InputRasters(const Settings& settings, const estimation::PtfModel& model);
     // The same for a reader of `reads` named `reader` ("model ..."), OC's decimal point moved
-    // `carbonPlaces` places.
+    // `carbonPlaces` places; each raster named by `option` and the input ("--sand").
     InputRasters(const Settings& settings, estimation::InputSet reads, const std::string& reader,
-                 int carbonPlaces);
+                 int carbonPlaces, std::string_view option = "--");
+    // The standard deviations of --sd NAME=FILE, scaled as their inputs are (OC's left in the
+    // unit OC is given in); none where --sd gives a number. Throws Error as above, or where
+    // their grid is not the soil's.
+    static InputRasters spreads(const Settings& settings, const Grid& soilGrid);
 
     const Grid& grid() const { return m_grid; }
     // The tallest block of the inputs, so that windows can span whole blocks.

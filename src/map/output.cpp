@@ -157,7 +157,10 @@ std::size_t bandCount(const Settings& settings) {
     if (settings.hydraulics.model) {
         return HydraulicBandCount;
     }
-    return settings.depths.layers.empty() ? BandCount : DepthBandCount;
+    if (!settings.depths.layers.empty()) {
+        return DepthBandCount;
+    }
+    return BandCount + (settings.uncertain() ? SpreadBandCount : 0);
 }
 
 } // namespace
@@ -240,6 +243,7 @@ void OutputRaster::describe(const Settings& settings, const estimation::PtfModel
     } else if (settings.depths.layers.empty()) {
         describeSoilBands(unit);
         describeTexture(settings.particleSizeScale);
+        describeSpreadBands(settings, unit);
     } else {
         describeDepthBands(settings);
     }
@@ -263,6 +267,36 @@ void OutputRaster::describeSoilBands(const std::string& unit) {
     GDALRasterBand* const flags = m_dataset->GetRasterBand(4);
     describeSoilFlags(*flags, [](estimation::Flag flag) { return static_cast<unsigned>(flag); });
     m_classBands = {4, 5};
+}
+
+void OutputRaster::describeSpreadBands(const Settings& settings, const std::string& unit) {
+    if (!settings.uncertain()) {
+        return;
+    }
+    std::string spreads;
+    for (const estimation::Input input : estimation::allInputs) {
+        if (const auto& spread = settings.spreads[static_cast<std::size_t>(input)]) {
+            // A raster by the name it was given.
+            spreads +=
+                (spreads.empty() ? "" : ",") + std::string(estimation::name(input)) + "=" +
+                (spread->column.empty() ? estimation::generalText(spread->value) : spread->column);
+        }
+    }
+    m_dataset->SetMetadataItem("TALVO_SD", spreads.c_str());
+    m_dataset->SetMetadataItem("TALVO_DRAWS", std::to_string(settings.draws.draws).c_str());
+    m_dataset->SetMetadataItem("TALVO_SEED", std::to_string(settings.draws.seed).c_str());
+    const TypeFacts& facts = factsOf(m_outputType);
+    for (std::size_t p = 0; p < SpreadBandCount; ++p) {
+        GDALRasterBand* const band = m_dataset->GetRasterBand(static_cast<int>(BandCount + p) + 1);
+        band->SetDescription(std::string(base::SpreadNames[p]).c_str());
+        band->SetNoDataValue(facts.nodata);
+        // fc_p05 to pwp_p95 in the model's unit, awc's as the awc band's.
+        band->SetUnitType(p < 6 ? unit.c_str() : "mm");
+        if (facts.hundredths) {
+            band->SetScale(HundredthsScale);
+            band->SetOffset(0.0);
+        }
+    }
 }
 
 void OutputRaster::describeDepthBands(const Settings& settings) {

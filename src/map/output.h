@@ -5,6 +5,7 @@
 // integers, exact in any). Nodata is NaN in every band, -32768 in Int16, where FC, PWP and AWC
 // are hundredths with the band's scale 0.01.
 
+#include "base/result_spreads.h"
 #include "cli/interruption.h"
 #include "cli/replacing_file.h"
 #include "estimation/estimation.h"
@@ -24,6 +25,9 @@ namespace talvo::map {
 
 enum class Band { fc, pwp, awc, flags, texture };
 inline constexpr std::size_t BandCount = 5;
+// With --sd, fc_p05 ... awc_p95 follow (base::SpreadNames), in the unit of fc, pwp and awc and
+// in Int16 as hundredths as they are.
+inline constexpr std::size_t SpreadBandCount = base::SpreadNames.size();
 
 // Int16 bands: nodata, and the scale of FC, PWP and AWC, which store hundredths.
 inline constexpr std::int16_t Int16Nodata = -32768;
@@ -130,6 +134,7 @@ public:
 private:
     void describe(const Settings& settings, const estimation::PtfModel& model);
     void describeSoilBands(const std::string& unit);
+    void describeSpreadBands(const Settings& settings, const std::string& unit);
     void describeDepthBands(const Settings& settings);
     void describeHydraulicBands(const Settings& settings);
     void describeTexture(estimation::ParticleSizeScale scale);

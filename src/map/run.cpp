@@ -63,10 +63,21 @@ void refuseWhatHydraulicsCannotRead(const Settings& settings) {
     }
 }
 
+// --sd maps one soil by one of the seven models.
+void refuseWhatSpreadsCannotRead(const Settings& settings) {
+    if (settings.uncertain() && (settings.hydraulics.model || !settings.depths.layers.empty())) {
+        throw base::Error("--sd maps the percentiles of one soil's FC, PWP and AWC: give it "
+                          "without --depths or --hydraulics");
+    }
+}
+
 void refuseOverwritingAnInput(const Settings& settings) {
     std::vector<std::string> inputs(settings.rasters.begin(), settings.rasters.end());
     if (settings.depths.layers.empty()) {
         inputs.push_back(settings.depths.bulkDensity); // --hydraulics reads it
+        for (const std::optional<base::SpreadSource>& spread : settings.spreads) {
+            inputs.push_back(spread ? spread->column : std::string());
+        }
     } else {
         inputs.push_back(settings.depths.bulkDensity);
         inputs.push_back(settings.depths.coarseFragments);
@@ -115,8 +126,17 @@ std::size_t windowBytes(const WindowPlan& plan, const Settings& settings) {
         cellBytes = (BulkDensityBuffer + 1) * sizeof(double) +
                     HydraulicBandCount * bandBytes(settings.type);
     }
+    // A worker holds a cell's draws, and each result over them, at once.
+    const std::size_t drawBytes = settings.uncertain()
+                                      ? static_cast<std::size_t>(settings.draws.draws) *
+                                            (sizeof(estimation::InputValues) + 3 * sizeof(double))
+                                      : 0;
+    // The spreads' rasters, where given, take four buffers more.
+    cellBytes +=
+        settings.uncertain() ? InputCellBytes + SpreadBandCount * bandBytes(settings.type) : 0;
     return static_cast<std::size_t>(OutputBlockSize) * static_cast<std::size_t>(plan.rows()) *
-           cellBytes;
+               cellBytes +
+           drawBytes;
 }
 
 // A window: its cells as read, then its bands as estimated.
@@ -217,6 +237,7 @@ Summary runMap(const Settings& settings, const Progress& progress,
     }
     refuseWhatCannotBeStored(settings);
     refuseWhatHydraulicsCannotRead(settings);
+    refuseWhatSpreadsCannotRead(settings);
     refuseOverwritingAnInput(settings);
     if (!settings.trustedInputs) {
         limitGdalReach();

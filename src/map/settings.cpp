@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -72,6 +73,11 @@ void useSoilGrids(Settings& settings) {
         estimation::ParticleSizeScale::usda; // sand 0.05-2 mm, silt 0.002-0.05 mm
     settings.depths.bulkDensityScale = base::DecimalScale{1, 2};     // bdod: cg/cm³ to g/cm³
     settings.depths.coarseFragmentsScale = base::DecimalScale{1, 1}; // cfvo: cm³/dm³ to %
+}
+
+bool Settings::uncertain() const noexcept {
+    return std::any_of(spreads.begin(), spreads.end(),
+                       [](const auto& spread) { return spread.has_value(); });
 }
 
 } // namespace talvo::map

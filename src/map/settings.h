@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/options.h"
 #include "base/scale.h"
 #include "estimation/estimation.h"
 #include "map/tiles.h"
@@ -77,6 +78,12 @@ struct Settings {
     std::string output;
     DepthSettings depths; // its bulk density also serves --hydraulics
     HydraulicSettings hydraulics;
+    // Input uncertainty (--sd): standard deviations in the unit of the input after scaling
+    // (OC's in --oc-unit where given), one number for every cell or a raster (its path in
+    // `column`) scaled as the input is; the bands gain the percentiles.
+    base::SpreadSources spreads{};
+    estimation::DrawSettings draws;
+    bool uncertain() const noexcept;
 };
 
 // The global soil grids 2.0 as published (soilGridsScales(), on the USDA scale; bulk density

@@ -10,6 +10,7 @@
 #include "python/input_columns.h"
 #include "python/interruption.h"
 #include "python/profiles.h"
+#include "python/spreads.h"
 #include "python/text_cells.h"
 #include "python/texts.h"
 
@@ -394,5 +395,6 @@ PYBIND11_MODULE(_talvo, m) {
           py::arg("silt"), py::arg("clay"), py::arg("oc"), py::arg("decimal"));
     addInputColumns(m);
     addHydraulics(m);
+    addSpreads(m);
     addOptions(m);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/result_spreads.h"
 #include "estimation/estimation.h"
 #include "table/csv.h"
 #include "table/horizons.h"
@@ -35,8 +36,7 @@ struct Columns {
 };
 
 // With --sd, the percentiles each row gains before `error`: fc_p05, fc_p50, fc_p95, pwp_p05, ...
-inline constexpr std::array<std::string_view, 9> SpreadColumns{
-    "fc_p05", "fc_p50", "fc_p95", "pwp_p05", "pwp_p50", "pwp_p95", "awc_p05", "awc_p50", "awc_p95"};
+inline constexpr std::array SpreadColumns = base::SpreadNames;
 
 // With --spread, the range of the models' results each row gains before `error`; the spread
 // row's fc, pwp and awc hold their mean.

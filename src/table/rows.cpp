@@ -75,7 +75,8 @@ inline Wanted keepHorizonCells(Wanted wanted, Wanted wantedEnd, std::size_t fiel
 } // namespace
 
 RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
-    : m_settings(settings), m_columns(columns), m_draws(settings.draws) {
+    : m_settings(settings), m_columns(columns),
+      m_spreads(settings.particleSizeScale, settings.carbonUnit, settings.draws) {
     for (const estimation::PtfModel* model : columns.models) {
         std::string text;
         appendField(text, model->listText, settings.delimiter);
@@ -611,35 +612,14 @@ char* RowFormatter::writeSpreads(char* end, const estimation::PtfModel& model,
             return none();
         }
     }
-    estimation::InputSpread spread = m_spread;
-    double& oc = spread[static_cast<std::size_t>(estimation::Input::oc)];
-    oc = readsCarbon ? oc : 0.0;
-    // OC's spread moves into the model's unit with OC itself.
-    if (m_settings.carbonUnit) {
-        const int places = estimation::carbonPlaces(model, *m_settings.carbonUnit);
-        oc = places > 0 ? oc * 10 : (places < 0 ? oc / 10 : oc);
-    }
-    if (const std::optional<estimation::DrawFailure> failed = m_draws.draw(*values, spread)) {
-        fault = estimation::describe(*failed);
+    const base::SpreadOutcome spread = m_spreads.of(model, *values, m_spread);
+    if (!spread.failure.empty()) {
+        fault = spread.failure;
         return none();
     }
-    const estimation::ParticleSizeScale scale = m_settings.particleSizeScale;
-    const auto percentiles =
-        estimation::propagate<3>(m_draws.soils(), [&](const estimation::InputValues& v) {
-            return estimation::quickResults(model, v, scale);
-        });
-    for (const estimation::Percentiles& p : percentiles) {
-        if (std::isnan(p.p05)) {
-            fault = "No spread: some draws give no finite result";
-            return none();
-        }
-    }
-    for (const estimation::Percentiles& p : percentiles) {
-        for (const double value : {p.p05, p.p50, p.p95}) {
-            end =
-                writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
-            *end++ = delimiter;
-        }
+    for (const double value : spread.results) {
+        end = writeNumber(end, [&](char* at) { return writeNumberText(at, value, m_settings); });
+        *end++ = delimiter;
     }
     return end;
 }

@@ -3,6 +3,7 @@
 // Formatting the output rows of a record: its own fields, then for each model the added
 // columns, from the engine's value API.
 
+#include "base/result_spreads.h"
 #include "estimation/estimation.h"
 #include "table/chunks.h"
 #include "table/columns.h"
@@ -195,7 +196,7 @@ private:
                        const estimation::InputValues* values, std::string_view& fault);
     estimation::InputSpread m_spread{};
     std::array<std::string, 4> m_spreadFaults;
-    estimation::SoilDraws m_draws;
+    base::ResultSpreads m_spreads;
 
     // ---- Model spread (--spread)
     // The row after a record's models: their mean in fc, pwp and awc and their range in

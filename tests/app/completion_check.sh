@@ -42,7 +42,10 @@ talvo-batch)
     ;;
 talvo-map)
     cases=(
-        "--s|--sand --scale --silt --soilgrids"
+        "--s|--sand --scale --sd --seed --silt --soilgrids"
+        "--d|--depths --draws"
+        "--sd ''|"
+        "--draws ''|"
         "--model ''|0 1 2 3 4 5 6"
         "--sand s|soils.csv"
         "--oc ''|results.csv soils.csv"

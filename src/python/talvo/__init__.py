@@ -24,8 +24,10 @@ estimated has NaN results and an error code, a key of ERRORS ("Missing", "Type m
 ...).
 """
 
+import collections.abc
 from collections import namedtuple
 import decimal as decimals
+import math
 import numbers
 import operator
 import warnings
@@ -38,7 +40,7 @@ from .spreadsheets import read_table
 __all__ = ["Model", "models", "units", "estimate", "estimate_texts", "profile", "evaluate",
            "hydraulics", "HYDRAULIC_UNITS",
            "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES",
-           "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS"]
+           "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS", "SPREADS"]
 
 __all__ += ["read_table"]
 
@@ -328,7 +330,7 @@ def _given(inputs, decimal, units):
     for name, values in inputs.items():
         try:
             numbers, texts = _read(values, decimal)
-            contents = name in ("sand", "silt", "clay")
+            contents = name.removesuffix("_sd") in ("sand", "silt", "clay")
             given.append(_in_percent(numbers, units) if contents else numbers)
             mismatched.append(texts)
         except (TypeError, ValueError) as error:  # which input, among several
@@ -363,8 +365,49 @@ def _carbon(position, oc, oc_unit, stacklevel):
     return oc
 
 
+# The percentiles estimate(sd=...) adds, as talvo-batch --sd adds them.
+SPREADS = ("fc_p05", "fc_p50", "fc_p95", "pwp_p05", "pwp_p50", "pwp_p95", "awc_p05", "awc_p50",
+           "awc_p95")
+
+
+def _spread_inputs(sd, table, organic, draws, seed, decimal):
+    """The standard deviations of `sd` by input name: numbers, arrays, Series, or a column of
+    `table` named by a text; checked as talvo-batch checks --sd. Where OC is the table's
+    organic matter read as carbon (`organic`), so is its spread."""
+    if sd is None:
+        if draws is not None or seed is not None:
+            raise TypeError("draws and seed go with sd")
+        return {}
+    if not isinstance(sd, collections.abc.Mapping):
+        raise TypeError("sd must be a dict of input name to standard deviation, such as "
+                        "{\"sand\": 2, \"clay\": 2}")
+    unknown = [name for name in sd if name not in _INPUTS]
+    if unknown:
+        raise ValueError(f"sd: {unknown[0]!r}: give sand, silt, clay or oc")
+    if all(name in sd for name in ("sand", "silt", "clay")):
+        raise ValueError("sd gives sand, silt and clay: give at most two, as the third takes up "
+                         "their difference so that every draw keeps their sum")
+    spreads = {}
+    for name, value in sd.items():
+        if isinstance(value, str):
+            if table is None or value not in table.columns:
+                raise ValueError(f"sd: {name}={value!r}: a column name needs a DataFrame with "
+                                 "that column in place of sand")
+            value = table[value]
+        elif isinstance(value, numbers.Real) and not isinstance(value, bool):
+            if not (math.isfinite(value) and value >= 0):
+                raise ValueError(f"sd: {name}={value!r}: give a standard deviation of 0 or more")
+        if name == "oc" and organic:
+            carbon = _numbers(value, decimal) / _talvo.ORGANIC_MATTER_PER_CARBON
+            value = type(value)(carbon, index=value.index) if _of_pandas(value, "Series") \
+                else carbon
+        spreads[f"{name}_sd"] = value
+    return spreads
+
+
 def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixed", threads=None,
-             decimal=".", psd="international", units="%", oc_unit=None):
+             decimal=".", psd="international", units="%", oc_unit=None, sd=None, draws=None,
+             seed=None):
     """FC, PWP and AWC for every cell of the inputs, broadcast together as numpy does.
 
     model: a position, a list text or a unique beginning of one, in any case (see models()).
@@ -392,34 +435,56 @@ def estimate(model, sand=None, silt=None, clay=None, oc=None, *, precision="fixe
     oc_unit: the unit of oc, "g/kg" or "%" (g/100 g), converted into the unit each model reads
     (TALVO PTF model (PSD + OC) g/kg, Rawls et al., 1982 %); None (default): as given. OC
     above a model's calibration (Rawls et al., 1982: 7.25 %) brings a UserWarning.
+    sd: standard deviations of the inputs, as talvo-batch --sd takes them: a dict from input
+    name to a number for every cell, an array or Series broadcast with the inputs, or the name
+    of a column of the DataFrame given in place of sand ({"sand": 2, "clay": "clay_sd"}); in
+    the unit of the input (units= and oc_unit= apply). At most two of sand, silt and clay: the
+    first of silt, sand, clay without one takes up the others' difference. draws (default
+    1000, at least 1000) soils are drawn around each cell from `seed` (default 1), the same
+    whatever the other cells, and the results gain SPREADS: fc_p05, fc_p50, fc_p95, pwp_p05
+    ... awc_p95 (float64, percentiles of type 7 over the draws, in the unit of fc, pwp and
+    awc, rounded as precision= rounds them; NaN where the cell failed or its draws could not
+    be made: a standard deviation below 0 or no number, or too few draws within 0-100 %).
 
     Returns a dict of arrays of the broadcast shape: fc, pwp (float64, in units(model)[...],
     % w/w or % v/v; NaN where a cell failed), awc (float64, mm in a 15 cm layer), flags
-    (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), error (int8, 0 or a key
-    of ERRORS, whose value words it). With a Series or a DataFrame among the inputs, a pandas
-    DataFrame of these columns on its index.
+    (uint16, bits as FLAGS), texture (uint8, NO_TEXTURE: no class), the percentiles with sd,
+    error (int8, 0 or a key of ERRORS, whose value words it). With a Series or a DataFrame
+    among the inputs, a pandas DataFrame of these columns on its index.
     """
     row = _model(model)
     inputs = dict(zip(_INPUTS, (sand, silt, clay, oc)))
     table = sand if _of_pandas(sand, "DataFrame") else None
+    _check_decimal(decimal)
+    organic = table is not None and oc is None and _find_inputs(table)["oc"][1] is not None
+    spreads = _spread_inputs(sd, table, organic, draws, seed, decimal)
     if table is not None:
         inputs = _table_inputs(table, inputs, row.inputs, decimal, 2)
-    inputs, index = _aligned(inputs)
+    inputs, index = _aligned({**inputs, **spreads})
     _require(row, inputs, table)
     general = _talvo.general(precision)
     if threads is not None and operator.index(threads) < 1:
         raise ValueError("threads must be at least 1")
-    _check_decimal(decimal)
     usda = _talvo.usda(psd)
     given, mismatched = _given(inputs, decimal, units)
     shape, size, flat, mismatched = _broadcast(given, mismatched, index)
+    flat, spread_flat, mismatched = flat[:4], flat[4:], mismatched[:4]
     _warn_of_units(*flat[:3], stacklevel=2)
     flat[3] = _carbon(row.position, flat[3], oc_unit, 2)
     results = _talvo.estimate_flat(row.position, *flat, general,
                                    0 if threads is None else int(threads), usda)
     if size:
         _name_mismatches(row.position, flat, mismatched, results[5], usda)
-    names = ("fc", "pwp", "awc", "flags", "texture", "error")
+    names = ["fc", "pwp", "awc", "flags", "texture", "error"]
+    if spreads:
+        by_name = dict(zip(spreads, spread_flat))
+        percentiles = _talvo.estimate_spreads(
+            row.position, flat, [by_name.get(f"{name}_sd", np.zeros(1)) for name in _INPUTS],
+            results[5], general, usda, oc_unit,
+            _talvo.DEFAULT_DRAWS if draws is None else operator.index(draws),
+            _talvo.DEFAULT_SEED if seed is None else operator.index(seed))
+        results = (*results[:5], *percentiles, results[5])
+        names[5:5] = SPREADS
     results = {name: result.reshape(shape) for name, result in zip(names, results)}
     return results if index is None else _labelled(results, index)
 

@@ -62,6 +62,11 @@ def _attributes(row, psd):
              "awc": "available water capacity of a 15 cm layer"}
     attributes = {name: {"units": units[name], "long_name": names[name], "model": row.list_text}
                   for name in ("fc", "pwp", "awc")}
+    for name in talvo.SPREADS:
+        result, percentile = name.split("_p")
+        attributes[name] = {"units": units[result], "model": row.list_text,
+                            "long_name": f"{int(percentile)}th percentile of the "
+                                         f"{names[result]} over soils drawn around the cell"}
     attributes.update(_code_attributes())
     triangle = talvo.TEXTURE_TRIANGLES[psd]
     attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, "
@@ -74,7 +79,7 @@ def _attributes(row, psd):
 
 
 def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
-             psd="international"):
+             psd="international", sd=None, draws=None, seed=None):
     """talvo.estimate over the variables sand, silt, clay and oc of `dataset`.
 
     The variables the model reads must be there; the others are used when present (silt for
@@ -87,6 +92,9 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     converted to what the model reads by moving the decimal point (oc: g/kg for TALVO PTF
     model (PSD + OC), % for Rawls et al., 1982; without units, as it is); other units raise
     ValueError. psd is talvo.estimate's.
+    sd, draws and seed are talvo.estimate's, sd's numbers in the units of their variables;
+    the Dataset then also holds fc_p05 ... awc_p95 (talvo.SPREADS) in the units of fc, pwp
+    and awc.
     """
     row = talvo._model(model)
     # Named as the triangles are, whatever the case it came in.
@@ -101,22 +109,29 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     chunk_threads = threads if threads is not None or not lazy else 1
     carbon = given_units.get("oc")
     oc_unit = None if carbon is None else _CARBON_UNITS[carbon][0]
+    # A spread is in its variable's units, and moves with it.
+    spreads = None if sd is None else {
+        name: _converted(np.asarray(value, dtype=np.float64), name, given_units.get(name),
+                         decimal)[()] for name, value in sd.items()}
+    names = _OUTPUTS if sd is None else (*_OUTPUTS[:5], *talvo.SPREADS, _OUTPUTS[5])
+    dtypes = _DTYPES if sd is None else \
+        (*_DTYPES[:5], *([np.float64] * len(talvo.SPREADS)), _DTYPES[5])
 
     def cells(*arrays):
         inputs = {name: _converted(values, name, given_units[name], decimal)
                   for name, values in zip(present, arrays)}
         results = talvo.estimate(row.position, **inputs, precision=precision,
                                  threads=chunk_threads, decimal=decimal, psd=psd,
-                                 oc_unit=oc_unit)
-        return tuple(results[name] for name in _OUTPUTS)
+                                 oc_unit=oc_unit, sd=spreads, draws=draws, seed=seed)
+        return tuple(results[name] for name in names)
 
     outputs = xarray.apply_ufunc(cells, *(dataset[name] for name in present),
-                                 output_core_dims=[[] for _ in _OUTPUTS],
-                                 dask="parallelized", output_dtypes=list(_DTYPES),
+                                 output_core_dims=[[] for _ in names],
+                                 dask="parallelized", output_dtypes=list(dtypes),
                                  keep_attrs="drop")
     attributes = _attributes(row, psd)
     result = xarray.Dataset({name: output.assign_attrs(attributes[name])
-                             for name, output in zip(_OUTPUTS, outputs)},
+                             for name, output in zip(names, outputs)},
                             attrs=dict(dataset.attrs))
     result.attrs["talvo_model"] = row.list_text
     return result
