@@ -44,6 +44,8 @@ const ui = {
   depletion: element('table-depletion'),
   cfBy: element('table-cf-by'),
   summaryDownload: element('table-summary-download'),
+  hydraulics: element('table-hydraulics'),
+  topsoil: element('table-topsoil'),
   results: element('table-results'),
   resultCount: element('table-result-count'),
   resultRows: element('table-result-rows'),
@@ -139,6 +141,9 @@ function options() {
   chosen.rootDepth = ui.rootDepth.value;
   chosen.depletion = ui.depletion.value;
   chosen.cfBy = ui.cfBy.value;
+  // talvo-batch --hydraulics and --topsoil: a table of their own.
+  chosen.hydraulics = ui.hydraulics.value;
+  chosen.topsoil = ui.topsoil.value;
   return chosen;
 }
 
