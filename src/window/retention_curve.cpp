@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -72,8 +73,8 @@ void paintBand(QPainter& painter, const Plot& plot, const std::vector<form::Band
     for (const form::BandPoint& point : band) {
         outline << plot.at(point.head, point.p95);
     }
-    for (auto point = band.rbegin(); point != band.rend(); ++point) {
-        outline << plot.at(point->head, point->p05);
+    for (std::size_t i = band.size(); i-- > 0;) {
+        outline << plot.at(band[i].head, band[i].p05);
     }
     colour.setAlphaF(0.25F);
     painter.setPen(Qt::NoPen);
