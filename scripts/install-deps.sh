@@ -9,8 +9,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    # talvo-batch; its manual page is made from --help
-    libcli11-dev help2man
+    # talvo-batch; its manual page is made from --help; libxlsxwriter: --output NAME.xlsx
+    libcli11-dev help2man libxlsxwriter-dev
     # window (fonts-liberation2: the layout is measured with Liberation Sans)
     qt6-base-dev qt6-svg-dev libgl-dev libx11-dev fonts-liberation2
     # window icon, rendered from its SVG at build time
@@ -27,8 +27,11 @@ dev_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # desktop files, manual pages, shell completion, Debian packages
     desktop-file-utils appstream man-db bash-completion lintian
-    # Python module's tests
+    # Python module's tests; openpyxl and odf read and make the spreadsheets
     python3-numpy python3-pytest python3-pandas python3-xarray python3-dask python3-distributed
+    python3-openpyxl python3-odf
+    # the README's pipe from a .xlsx into talvo-batch
+    xlsx2csv
     # map tool's tests and benchmark compare with gdal_calc.py
     gdal-bin python3-gdal
     # window tests in a real X server, screenshots
@@ -42,13 +45,16 @@ dev_packages=(
     chromium chromium-driver python3-selenium
 )
 example_packages=(
-    # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF
+    # Python: the module's arrays, the pandas and xarray examples, a Dask cluster, netCDF;
+    # talvo.read_table's .xlsx and .ods through pandas
     python3-numpy python3-pandas python3-xarray python3-dask python3-distributed python3-netcdf4
+    python3-openpyxl python3-odf
     # maps: the generated soils (make_soils.py), gdalinfo, gdal_translate, gdaldem, gdalbuildvrt
     gdal-bin python3-gdal
 )
 
 # What the web site alone needs (scripts/web.sh): the web preset configures its tests too.
+# npm brings the site's spreadsheet library (src/web/package.json).
 web_packages=(cmake ninja-build emscripten nodejs librsvg2-bin libgtest-dev)
 
 case "${1:-}" in
@@ -62,18 +68,27 @@ case "${1:-}" in
         ;;
 esac
 
-# tests/web's packages, as the lockfile pins them; quick when that lockfile is installed
-# already (npm ci leaves a copy of it behind). npm comes with some builds of node; Debian's
-# node needs its package.
+# npm packages, as a folder's lockfile pins them: src/web's, which the web site ships, and
+# tests/web's. Quick when that lockfile is installed already (npm ci leaves a copy of it
+# behind). npm comes with some builds of node; Debian's node needs its package.
 install_npm() {
     local dir
-    dir="$(dirname "$0")/../tests/web"
-    cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && return 0
-    if ! command -v npm >/dev/null; then
-        "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
-    fi
-    (cd "$dir" && npm ci --no-audit --no-fund --silent &&
-        cp package-lock.json node_modules/.installed-lock.json)
+    for dir in "$@"; do
+        dir="$(dirname "$0")/../$dir"
+        cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock.json" && continue
+        if ! command -v npm >/dev/null; then
+            "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends npm
+        fi
+        (cd "$dir" && npm ci --no-audit --no-fund --silent &&
+            cp package-lock.json node_modules/.installed-lock.json)
+    done
+}
+# What each choice needs from npm.
+npm_folders() {
+    case "${1:-}" in
+        --dev) install_npm src/web tests/web ;;
+        --web) install_npm src/web ;;
+    esac
 }
 
 sudo=()
@@ -91,12 +106,12 @@ for p in "${packages[@]}"; do
     fi
 done
 if [ ${#missing[@]} -eq 0 ]; then
-    [ "${1:-}" = --dev ] && install_npm
+    npm_folders "${1:-}"
     exit 0
 fi
 
 echo "Installing: ${missing[*]}" >&2
 "${sudo[@]}" apt-get "${lock[@]}" update -qq
 "${sudo[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
-[ "${1:-}" = --dev ] && install_npm
+npm_folders "${1:-}"
 exit 0

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "batch/options.h"
+#include "batch/workbook.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
 #include "table/csv.h"
@@ -16,20 +17,22 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     cli::InputFile input(arguments.input);
     cli::OutputFiles outputs(input, cleanup);
     cli::OutputFile& output = outputs.add("--output", arguments.output);
+    TableOutput destination(output, arguments.output, arguments.settings);
     table::HydraulicTally tally;
     try {
-        tally = table::writeHydraulics(input.stream(), output.stream(), arguments.settings,
+        tally = table::writeHydraulics(input.stream(), destination.stream(), arguments.settings,
                                        arguments.hydraulics);
-        output.stream().flush();
+        destination.stream().flush();
     } catch (const table::CsvError& error) {
         input.checkUnchanged();
         throw base::Error(table::aboutInput(input.name(), error.what()));
     } catch (const base::Error& error) {
         input.checkUnchanged();
-        output.checkWritten();
+        destination.checkWritten();
         throw base::Error(table::aboutInput(input.name(), error.what()));
     }
     input.checkUnchanged();
+    destination.finish();
     outputs.commit();
     if (tally.rowsWithError > 0) {
         table::Summary summary;

@@ -5,6 +5,7 @@
 #include "batch/measured_run.h"
 #include "batch/options.h"
 #include "batch/warnings.h"
+#include "batch/workbook.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
 #include "cli/models.h"
@@ -71,6 +72,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::cli::InputFile input(arguments.input);
     talvo::cli::OutputFiles outputs(input, cleanup);
     talvo::cli::OutputFile& output = outputs.add("--output", arguments.output);
+    talvo::batch::TableOutput table(output, arguments.output, arguments.settings);
     talvo::cli::OutputFile* const summaryFile =
         arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
     talvo::table::ProfileTable profiles;
@@ -93,7 +95,8 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     talvo::table::Summary summary;
     try {
         summary =
-            talvo::table::runTable(input.stream(), output.stream(), arguments.settings, options);
+            talvo::table::runTable(input.stream(), table.stream(), arguments.settings, options);
+        table.finish();
         if (summaryFile != nullptr) {
             writeSummary(profiles, arguments.settings, *summaryFile);
         }
@@ -102,7 +105,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
         throw Error(talvo::table::aboutInput(input.name(), error.what()));
     } catch (const Error&) {
         input.checkUnchanged(); // a failed read, not an empty table
-        output.checkWritten();  // names the file and the system's reason
+        table.checkWritten();   // names the file and the system's reason
         throw;
     }
     bar.reset();

@@ -1,6 +1,7 @@
 #include "batch/measured_run.h"
 
 #include "base/error.h"
+#include "batch/workbook.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
 #include "evaluation/metrics.h"
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace talvo::batch {
@@ -35,6 +37,10 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
     cli::OutputFiles outputs(input, cleanup);
     cli::OutputFile* const table =
         arguments.output.empty() ? nullptr : &outputs.add("--output", arguments.output);
+    std::optional<TableOutput> destination;
+    if (table != nullptr) {
+        destination.emplace(*table, arguments.output, arguments.settings);
+    }
     const bool metricsOut = !measured.metrics.empty() || arguments.output.empty();
     cli::OutputFile* const metrics =
         metricsOut ? &outputs.add("--metrics", measured.metrics) : nullptr;
@@ -50,7 +56,8 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
             table::RunOptions options;
             options.inputName = input.name();
             options.notice = [&tool](const std::string& notice) { tool.report(notice); };
-            summary = table::runTable(tableInput, table->stream(), arguments.settings, options);
+            summary =
+                table::runTable(tableInput, destination->stream(), arguments.settings, options);
         }
         table::MemoryInput scoreInput(text);
         outcome = evaluation::evaluateTable(
@@ -75,6 +82,9 @@ int runMeasured(const cli::Tool& tool, const Arguments& arguments) {
     if (report != nullptr) {
         report->stream() << evaluation::htmlReport(outcome,
                                                    {input.name(), measured.columns.headers});
+    }
+    if (destination) {
+        destination->finish();
     }
     outputs.commit();
     return summary.rowsWithError > 0 ? 1 : 0;

@@ -105,7 +105,8 @@ void addColumnOptions(CLI::App& app, table::Settings& settings) {
 // Where the table comes from and goes to.
 void addFileOptions(CLI::App& app, Arguments& arguments) {
     app.add_option("-o,--output", arguments.output,
-                   "write the table to FILE, whole or not at all (default standard output)")
+                   "write the table to FILE, whole or not at all (default standard output); "
+                   "a FILE ending in .xlsx gets a workbook of one sheet")
         ->type_name("FILE")
         ->transform(converter(outputPath));
     app.add_option("INPUT", arguments.input, "CSV file; absent or - reads standard input")

@@ -155,6 +155,12 @@ for kilobytes in $limits; do
         exec "$tool" --model 2 --output "$work/out.csv" "$work/soils.csv" 2>"$work/err"
     )
     status=$?
+    # Too little to map the libraries (libxlsxwriter brings libcrypto): the loader refuses
+    # before the tool runs.
+    if [ "$status" == 127 ] && grep -q "error while loading shared libraries" "$work/err"; then
+        expect "ulimit -v $kilobytes: old file" "$(cat "$work/out.csv")" "old table"
+        continue
+    fi
     if [ "$status" == 0 ]; then
         expect "ulimit -v $kilobytes: rows" "$(wc -l <"$work/out.csv")" 60001
     else

@@ -15,8 +15,9 @@ units()); AWC in mm of water in a 15 cm layer.
 models() and units() describe the catalogue; estimate() works over numbers, arrays, Series
 and DataFrames; estimate_texts() gives one soil's texts as the window shows them; profile()
 sums root-zone water over horizon tables; evaluate() scores the models against measurements;
-hydraulics() gives the water-retention curve and saturated conductivity by Saxton and Rawls
-(2006) or HYPRES (Wösten et al., 1999).
+read_table() reads a sheet of an .xlsx or .ods workbook; hydraulics() gives the
+water-retention curve and saturated conductivity by Saxton and Rawls (2006) or HYPRES (Wösten
+et al., 1999).
 talvo.xarray runs estimate() over Datasets. A model is named by its position, its name or a
 unique beginning of it ("rawls"), as talvo-batch --model takes it. A cell that cannot be
 estimated has NaN results and an error code, a key of ERRORS ("Missing", "Type mismatch",
@@ -32,11 +33,14 @@ import warnings
 import numpy as np
 
 from . import _talvo
+from .spreadsheets import read_table
 
 __all__ = ["Model", "models", "units", "estimate", "estimate_texts", "profile", "evaluate",
            "hydraulics", "HYDRAULIC_UNITS",
            "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES",
            "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS"]
+
+__all__ += ["read_table"]
 
 __version__ = _talvo.__version__
 

@@ -1,9 +1,10 @@
-// The table tab: a CSV or TSV file chosen or dropped, its options as talvo-batch takes them,
-// a preview of its first records, and a run in a worker (table-worker.js) with progress and
-// Cancel that ends in a download link and a look at the result's first rows and its rows with
-// an error; with measured columns chosen, also talvo-batch's report of the models' scores,
-// shown in a frame, and its report and metrics files; with soil profiles chosen, also the
-// profiles' sums as talvo-batch's --summary writes them.
+// The table tab: a CSV or TSV file (or a sheet of an .xlsx or .ods workbook) chosen or
+// dropped, its options as talvo-batch takes them, a preview of its first records, and a run
+// in a worker (table-worker.js) with progress and Cancel that ends in a download link and a
+// look at the result's first rows and its rows with an error; with measured columns chosen,
+// also talvo-batch's report of the models' scores, shown in a frame, and its report and
+// metrics files; with soil profiles chosen, also the profiles' sums as talvo-batch's
+// --summary writes them.
 
 const PreviewRecords = 5;
 // Records read to guess the decimal separator and the unit of sand, silt and clay.
@@ -46,6 +47,10 @@ const ui = {
   summaryDownload: element('table-summary-download'),
   hydraulics: element('table-hydraulics'),
   topsoil: element('table-topsoil'),
+  sheetChoice: element('table-sheet-choice'),
+  sheet: element('table-sheet'),
+  workbookDownloads: element('table-workbook-downloads'),
+  workbookLink: element('table-workbook-link'),
   results: element('table-results'),
   resultCount: element('table-result-count'),
   resultRows: element('table-result-rows'),
@@ -283,7 +288,13 @@ function setRunning(now) {
 }
 
 function clearDownload() {
-  for (const link of [ui.download, ui.reportDownload, ui.metricsDownload, ui.summaryDownload]) {
+  for (const link of [
+    ui.download,
+    ui.reportDownload,
+    ui.metricsDownload,
+    ui.summaryDownload,
+    ui.workbookLink,
+  ]) {
     if (link.href) {
       URL.revokeObjectURL(link.href);
     }
@@ -291,6 +302,7 @@ function clearDownload() {
   }
   ui.download.hidden = true;
   ui.summaryDownload.hidden = true;
+  ui.workbookDownloads.hidden = true;
   ui.scores.hidden = true;
   ui.report.removeAttribute('srcdoc');
   ui.results.hidden = true;
@@ -329,9 +341,18 @@ async function choose(chosen) {
   if (chosen === undefined || running) {
     return;
   }
-  file = chosen;
   clearDownload();
-  say(`${file.name}: ${file.size.toLocaleString()} bytes`);
+  workbook = isWorkbook(chosen.name) ? chosen : null;
+  ui.sheetChoice.hidden = true;
+  const table = workbook ? await sheetOf(workbook) : chosen;
+  if (table === null) {
+    file = null;
+    ui.preview.replaceChildren();
+    setRunning(false);
+    return;
+  }
+  file = table;
+  say(`${chosen.name}: ${chosen.size.toLocaleString()} bytes`);
   // Each file's own: a file after one with semicolons and decimal commas may have neither.
   ui.delimiter.value =
     guessDelimiter(new Uint8Array(await file.slice(0, 4096).arrayBuffer())) ?? ',';
@@ -375,6 +396,8 @@ const handlers = {
     offer(ui.download, message.file, name);
     ui.download.textContent = `Download ${name} (${message.rows.toLocaleString()} rows)`;
     ui.download.hidden = false;
+    result = { blob: message.file, name, delimiter: ran.delimiter, decimal: ran.decimal };
+    ui.workbookDownloads.hidden = false;
     if (message.summary) {
       const summaryName = file.name.replace(
         /(\.[^.]*)?$/,
@@ -421,6 +444,56 @@ const handlers = {
   },
 };
 
+// ---- Workbooks: a sheet of an .xlsx or .ods file is read into CSV when it is chosen, and
+// the result is offered as a workbook too. spreadsheet.js and its library load only then.
+const isWorkbook = (name) => /\.(xlsx|xlsm|ods)$/i.test(name);
+let workbook = null; // the workbook chosen, whose sheet is the table
+let ran = null; // the options of the latest run
+let result = null; // the latest run's CSV, for a workbook of it
+
+// The chosen sheet of `book` as a CSV File, the sheet menu filled; null, said, when it
+// cannot be read.
+async function sheetOf(book, sheet = null) {
+  try {
+    const { readWorkbook } = await import('./spreadsheet.js');
+    const { csv, sheets } = await readWorkbook(book, sheet);
+    ui.sheet.replaceChildren(...sheets.map((name) => new Option(name, name)));
+    ui.sheet.value = sheet ?? sheets[0];
+    ui.sheetChoice.hidden = sheets.length < 2;
+    return csv;
+  } catch (error) {
+    say('', `cannot read ${book.name}: ${error?.message || error}`);
+    return null;
+  }
+}
+
+ui.sheet.addEventListener('change', async () => {
+  const table = workbook && !running ? await sheetOf(workbook, ui.sheet.value) : null;
+  if (table !== null) {
+    file = table;
+    clearDownload();
+    guessing = true;
+    preview();
+  }
+});
+
+async function offerWorkbook(type) {
+  try {
+    const { writeWorkbook } = await import('./spreadsheet.js');
+    const blob = await writeWorkbook(result.blob, { ...result, type });
+    if (ui.workbookLink.href) {
+      URL.revokeObjectURL(ui.workbookLink.href);
+    }
+    offer(ui.workbookLink, blob, result.name.replace(/(\.[^.]*)?$/, `.${type}`));
+    ui.workbookLink.click();
+  } catch (error) {
+    say(ui.status.textContent, `cannot write the workbook: ${error?.message || error}`);
+  }
+}
+for (const type of ['xlsx', 'ods']) {
+  element(`table-download-${type}`).addEventListener('click', () => offerWorkbook(type));
+}
+
 ui.file.addEventListener('change', () => choose(ui.file.files[0]));
 ui.section.addEventListener('dragover', (event) => {
   event.preventDefault();
@@ -446,7 +519,8 @@ ui.run.addEventListener('click', () => {
   say('');
   ui.progress.value = 0;
   setRunning(true);
-  ask('run', { file, session, options: options() });
+  ran = options();
+  ask('run', { file, session, options: ran });
 });
 // A run cannot be stopped inside the module; ending the worker stops it at once and frees
 // all it held.
