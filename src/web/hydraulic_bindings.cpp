@@ -10,6 +10,7 @@
 #include "table/summary.h"
 #include "web/failure.h"
 #include "web/options.h"
+#include "web/output_sample.h"
 #include "web/streams.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <emscripten/val.h>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace talvo::web {
 
@@ -52,7 +54,8 @@ table::HydraulicArguments hydraulicArguments(const val& options, const table::Se
 } // namespace
 
 // Writes talvo-batch --hydraulics's output for the table `read()` gives, in pieces through
-// `write(bytes)`; answers {rows, rowsWithError, note} or {error} with talvo-batch's line, less
+// `write(bytes)`; answers {rows, rowsWithError, note, sample} (sample as the table run's) or
+// {error} with talvo-batch's line, less
 // its name. `options` as the table tab passes them, with hydraulics ("saxton-rawls", "hypres"
 // or "all") and topsoil ("" for the table's column, "yes" or "no").
 val hydraulicTable(const val& options, const std::string& inputName, const val& read,
@@ -62,7 +65,13 @@ val hydraulicTable(const val& options, const std::string& inputName, const val& 
         const table::Settings settings = settingsFrom(options);
         const table::HydraulicArguments arguments = hydraulicArguments(options, settings);
         PulledInput input(read);
-        PushedOutput output(write);
+        OutputSample sample(settings.delimiter);
+        // Bytes of the module's memory, copied by `write` before the next call into it.
+        PushedOutput output([&](std::string_view bytes) {
+            sample.add(bytes);
+            write(val(emscripten::typed_memory_view(
+                bytes.size(), reinterpret_cast<const unsigned char*>(bytes.data()))));
+        });
         table::HydraulicTally tally;
         try {
             tally = table::writeHydraulics(input, output, settings, arguments);
@@ -78,6 +87,7 @@ val hydraulicTable(const val& options, const std::string& inputName, const val& 
         out.set("rows", static_cast<double>(tally.rows));
         out.set("rowsWithError", static_cast<double>(tally.rowsWithError));
         out.set("note", table::failedRowsNote(summary));
+        out.set("sample", sample.rows(tally.rowsWithError));
     } catch (...) {
         out.set("error", failureText(std::current_exception()));
     }

@@ -5,9 +5,11 @@
 // the output as it comes, so that neither side holds a table whole.
 
 #include <emscripten/val.h>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <streambuf>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,11 +39,11 @@ private:
     std::vector<char> m_piece;
 };
 
-// An output stream that hands each full buffer, and the rest on flush, to `write(bytes)`: a
-// Uint8Array over the module's memory, valid only during the call, so copied there.
+// An output stream that hands each full buffer, and the rest on flush, to `write`: the bytes
+// are valid only during the call.
 class PushedOutput : private std::streambuf, public std::ostream {
 public:
-    explicit PushedOutput(emscripten::val write)
+    explicit PushedOutput(std::function<void(std::string_view)> write)
         : std::ostream(this), m_write(std::move(write)), m_buffer(BufferBytes) {
         setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
     }
@@ -64,13 +66,12 @@ private:
     void push() {
         const auto size = static_cast<std::size_t>(pptr() - pbase());
         if (size > 0) {
-            m_write(emscripten::val(emscripten::typed_memory_view(
-                size, reinterpret_cast<const unsigned char*>(pbase()))));
+            m_write(std::string_view(pbase(), size));
         }
         setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
     }
 
-    emscripten::val m_write;
+    std::function<void(std::string_view)> m_write;
     std::vector<char> m_buffer;
 };
 

@@ -1,6 +1,8 @@
 """The table tab in headless Chromium: the same bytes and the same lines as talvo-batch."""
 
 import base64
+import csv
+import io
 import os
 import subprocess
 
@@ -577,6 +579,12 @@ def test_hydraulic_columns_are_talvo_batch_hydraulics(page, tmp_path, models, to
     assert not page.find_element(By.ID, "table-error").is_displayed()
     assert downloaded(page) == wanted
     assert line in text_of(page, "table-status")
+    # The result's rows shown are the download's, and so are its rows with an error.
+    records = list(csv.reader(io.StringIO(wanted.decode()), delimiter=";"))
+    assert rows_of(page, "table-result-rows") == records[1:]
+    errors = [row for row in records[1:] if row[-1]]
+    assert [row[1:] for row in rows_of(page, "table-error-rows")] == \
+        [[row[-1], *row[:-1]] for row in errors]
 
 
 # The run's refusals are talvo-batch's, in the page's words: HYPRES without a layer, and a

@@ -19,7 +19,7 @@
 //                                                      hydraulics, topsoil}}
 //                  with hydraulics ("saxton-rawls", "hypres" or "all"), talvo-batch
 //                  --hydraulics's table instead; its done carries no units, carbon, flagged,
-//                  scores, summary or sample
+//                  scores or summary
 // Messages out: {type: 'preview', name, rows,      the header's fields, then records' fields,
 //                columns}                       each input's column a run reads (-1: none)
 //               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
@@ -224,7 +224,7 @@ async function hydraulicRun(talvo, { file, session, options }, tell) {
     note: answer.note,
     scores: null,
     summary: null,
-    sample: null,
+    sample: answer.sample,
   };
 }
 // ----
