@@ -1,6 +1,7 @@
 // talvo-batch: the calculator's Estimate over every row of a CSV table.
 
 #include "base/error.h"
+#include "batch/hydraulics_tool.h"
 #include "batch/measured_run.h"
 #include "batch/options.h"
 #include "batch/warnings.h"

@@ -237,7 +237,7 @@ void checkModelSpread(const Arguments& arguments) {
 
 // ---- Hydraulic models: the water-retention curve instead of the seven models' FC and PWP.
 void addHydraulicOptions(CLI::App& app, Arguments& arguments) {
-    HydraulicArguments& hydraulics = arguments.hydraulics;
+    table::HydraulicArguments& hydraulics = arguments.hydraulics;
     CLI::Option* const models =
         app.add_option_function<std::string>(
                "--hydraulics",

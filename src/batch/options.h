@@ -3,9 +3,9 @@
 // The command line of talvo-batch: its options, their texts and messages, parsed straight
 // into the table library's typed settings.
 
-#include "batch/hydraulics_run.h"
 #include "batch/measured_options.h"
 #include "cli/models.h"
+#include "table/hydraulics.h"
 #include "table/settings.h"
 
 #include <CLI/CLI.hpp>
@@ -23,7 +23,7 @@ struct Arguments {
     std::string summary; // --profiles: each profile's sums, whole or not at all
     std::string input = "-";
     MeasuredArguments measured;
-    HydraulicArguments hydraulics; // --hydraulics: its own table
+    table::HydraulicArguments hydraulics; // --hydraulics: its own table
 };
 
 // Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use

@@ -3,6 +3,7 @@
 #include "form/failure_message.h"
 #include "form/sheet_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <optional>
@@ -16,7 +17,9 @@ using estimation::Input;
 namespace {
 
 // Enough points that the straight pieces between them pass for the curve at chart sizes.
-constexpr int PointCount = 81;
+constexpr std::size_t PointCount = 81;
+// The band's heads: the points' and then the table's.
+constexpr std::size_t BandHeads = PointCount + TableHeads.size();
 constexpr double Percent = 100.0;
 constexpr double CarbonGramsPerKilogramPerPercent = 10.0;
 
@@ -27,6 +30,7 @@ bool blank(std::string_view text) {
 // The soil the model reads, or why there is none.
 struct FormSoil {
     estimation::HydraulicSoil soil{};
+    std::array<double, 4> values{}; // as typed: the centre of any draws
     bool converted = false;
     std::string failure;
 };
@@ -63,6 +67,24 @@ std::optional<std::array<double, 4>> numbers(const estimation::InputTexts& texts
     return out;
 }
 
+// Sand, silt and clay on `scale` and OC in g/kg as the model reads them. Throws Failure where
+// international sizes cannot be widened.
+estimation::HydraulicSoil modelSoil(const std::array<double, 4>& values,
+                                    estimation::ParticleSizeScale scale) {
+    estimation::ParticleSizes sizes{values[0], values[1], values[2]};
+    if (scale == estimation::ParticleSizeScale::international) {
+        sizes = estimation::usdaFromInternational(sizes);
+    }
+    estimation::HydraulicSoil soil{};
+    soil.sand = sizes.sand;
+    soil.silt = sizes.silt;
+    soil.clay = sizes.clay;
+    // The form's box takes OC in g/kg; the model reads OM in %.
+    soil.organicMatter =
+        estimation::organicMatterFromCarbon(values[3] / CarbonGramsPerKilogramPerPercent);
+    return soil;
+}
+
 FormSoil formSoil(const estimation::InputTexts& texts, estimation::DecimalSeparator separator,
                   estimation::ParticleSizeScale scale) {
     FormSoil out;
@@ -70,22 +92,14 @@ FormSoil formSoil(const estimation::InputTexts& texts, estimation::DecimalSepara
     if (!values) {
         return out;
     }
-    estimation::ParticleSizes sizes{(*values)[0], (*values)[1], (*values)[2]};
-    if (scale == estimation::ParticleSizeScale::international) {
-        try {
-            sizes = estimation::usdaFromInternational(sizes);
-        } catch (const estimation::Failure& failure) {
-            out.failure = estimation::failureText(failure.reason(), texts[0]);
-            return out;
-        }
-        out.converted = true;
+    out.values = *values;
+    try {
+        out.soil = modelSoil(*values, scale);
+    } catch (const estimation::Failure& failure) {
+        out.failure = estimation::failureText(failure.reason(), texts[0]);
+        return out;
     }
-    out.soil.sand = sizes.sand;
-    out.soil.silt = sizes.silt;
-    out.soil.clay = sizes.clay;
-    // The form's box takes OC in g/kg; the model reads OM in %.
-    out.soil.organicMatter =
-        estimation::organicMatterFromCarbon((*values)[3] / CarbonGramsPerKilogramPerPercent);
+    out.converted = scale == estimation::ParticleSizeScale::international;
     return out;
 }
 
@@ -111,6 +125,104 @@ std::optional<estimation::RetentionCurve> saxtonRawlsCurve(const estimation::Hyd
     }
 }
 
+// Evenly spaced on the log axis from ChartHeadFirst to ChartHeadLast.
+std::array<double, PointCount> chartHeads() {
+    std::array<double, PointCount> heads{};
+    const double decades = std::log10(ChartHeadLast / ChartHeadFirst);
+    for (std::size_t i = 0; i < PointCount; ++i) {
+        heads[i] =
+            ChartHeadFirst * std::pow(10.0, decades * static_cast<double>(i) / (PointCount - 1));
+    }
+    return heads;
+}
+
+// The typed standard deviations of sand, silt (0: it follows), clay and OC; none where all are
+// blank. A text that is no number gives NaN, which the draws refuse in their own words.
+std::optional<estimation::InputSpread> inputSpread(const CurveSpread& spread,
+                                                   estimation::DecimalSeparator separator) {
+    if (blank(spread.sand) && blank(spread.clay) && blank(spread.oc)) {
+        return std::nullopt;
+    }
+    const auto number = [separator](const std::string& text) {
+        if (blank(text)) {
+            return 0.0;
+        }
+        const estimation::ParsedNumber parsed = estimation::readNumber(text, separator);
+        return parsed.failure ? estimation::NoNumber : parsed.value;
+    };
+    return estimation::InputSpread{number(spread.sand), 0.0, number(spread.clay),
+                                   number(spread.oc)};
+}
+
+std::array<double, BandHeads> bandHeads() {
+    std::array<double, BandHeads> heads{};
+    const std::array<double, PointCount> points = chartHeads();
+    std::copy(points.begin(), points.end(), heads.begin());
+    std::copy(TableHeads.begin(), TableHeads.end(), heads.begin() + PointCount);
+    return heads;
+}
+
+// One drawn soil's water at `heads`, % v/v; NaN where its sizes cannot be widened or the model
+// fails.
+std::array<double, BandHeads> drawnThetas(const estimation::InputValues& drawn,
+                                          const std::array<double, BandHeads>& heads,
+                                          estimation::ParticleSizeScale scale) {
+    std::array<double, BandHeads> out{};
+    out.fill(estimation::NoNumber);
+    try {
+        const std::array<double, 4> values{drawn[0].number, drawn[1].number, drawn[2].number,
+                                           drawn[3].number};
+        const estimation::RetentionCurve curve =
+            estimation::estimateHydraulics(HydraulicModel::saxtonRawls, modelSoil(values, scale))
+                .curve;
+        for (std::size_t i = 0; i < BandHeads; ++i) {
+            out[i] = curve.theta(heads[i]) * Percent;
+        }
+    } catch (const estimation::Failure&) {
+        // no number for this draw
+    }
+    return out;
+}
+
+// The band of soils drawn around the form's, each through the form's own path to the curve,
+// or a note saying why there is none. A draw whose sizes cannot be widened or whose model
+// fails gives no number, and with it no band: percentiles over the draws that succeeded would
+// hide that the soil lies at an edge.
+void addBand(RetentionChart& chart, const FormSoil& soil, const CurveSpread& spread,
+             estimation::ParticleSizeScale scale, estimation::DecimalSeparator separator) {
+    const std::optional<estimation::InputSpread> deviations = inputSpread(spread, separator);
+    if (!deviations) {
+        return;
+    }
+    estimation::InputValues centre;
+    for (std::size_t i = 0; i < centre.size(); ++i) {
+        centre[i] = {soil.values[i], std::nullopt};
+    }
+    estimation::SoilDraws draws(spread.settings);
+    if (const std::optional<estimation::DrawFailure> failed = draws.draw(centre, *deviations)) {
+        chart.notes.push_back(std::string(estimation::describe(*failed)) + ".");
+        return;
+    }
+    const std::array<double, BandHeads> heads = bandHeads();
+    const std::array<estimation::Percentiles, BandHeads> percentiles =
+        estimation::propagate<BandHeads>(draws.soils(), [&](const estimation::InputValues& drawn) {
+            return drawnThetas(drawn, heads, scale);
+        });
+    if (std::any_of(percentiles.begin(), percentiles.end(),
+                    [](const estimation::Percentiles& p) { return std::isnan(p.p05); })) {
+        chart.notes.emplace_back("No band: some drawn soils give no curve.");
+        return;
+    }
+    for (std::size_t i = 0; i < BandHeads; ++i) {
+        (i < PointCount ? chart.band : chart.tableBand)
+            .push_back({heads[i], percentiles[i].p05, percentiles[i].p95});
+    }
+    chart.notes.push_back("The band holds the middle 90 % of " +
+                          std::to_string(spread.settings.draws) + " soils drawn (seed " +
+                          std::to_string(spread.settings.seed) +
+                          ") with the standard deviations of sand, clay and OC; silt follows.");
+}
+
 std::vector<std::string> notes(const FormSoil& soil) {
     std::vector<std::string> out;
     if (soil.converted) {
@@ -132,7 +244,7 @@ std::string thetaText(double theta, estimation::DecimalSeparator separator) {
 
 RetentionChart retentionChart(const estimation::InputTexts& texts,
                               estimation::DecimalSeparator separator,
-                              estimation::ParticleSizeScale scale) {
+                              estimation::ParticleSizeScale scale, const CurveSpread& spread) {
     RetentionChart chart;
     chart.title = "Water-retention curve, Saxton and Rawls (2006)";
     const FormSoil soil = formSoil(texts, separator, scale);
@@ -147,9 +259,7 @@ RetentionChart retentionChart(const estimation::InputTexts& texts,
         chart.description = "No curve: " + chart.failure;
         return chart;
     }
-    const double decades = std::log10(ChartHeadLast / ChartHeadFirst);
-    for (int i = 0; i < PointCount; ++i) {
-        const double head = ChartHeadFirst * std::pow(10.0, decades * i / (PointCount - 1));
+    for (const double head : chartHeads()) {
         chart.points.push_back(pointAt(*curve, head));
     }
     for (const double head : TableHeads) {
@@ -163,6 +273,10 @@ RetentionChart retentionChart(const estimation::InputTexts& texts,
                         thetaText(chart.table.front().theta, separator) + ", field capacity " +
                         thetaText(chart.fieldCapacity.theta, separator) + ", wilting point " +
                         thetaText(chart.wiltingPoint.theta, separator) + ".";
+    addBand(chart, soil, spread, scale, separator);
+    if (!chart.band.empty()) {
+        chart.description += " Shaded: the 5th to 95th percentile of the drawn soils.";
+    }
     return chart;
 }
 

@@ -298,13 +298,32 @@ val curvePoints(const std::vector<form::CurvePoint>& points,
     return out;
 }
 
+val bandPoints(const std::vector<form::BandPoint>& points, estimation::DecimalSeparator separator) {
+    val out = val::array();
+    for (const form::BandPoint& point : points) {
+        val band = val::object();
+        band.set("head", point.head);
+        band.set("p05", point.p05);
+        band.set("p95", point.p95);
+        band.set("p05Text", text(form::thetaText(point.p05, separator)));
+        band.set("p95Text", text(form::thetaText(point.p95, separator)));
+        out.call<void>("push", band);
+    }
+    return out;
+}
+
 // The Saxton and Rawls curve of the soil in the form, sand, silt and clay on the scale of
-// `psd`: {title, description, failure, notes, points, table, fc, pwp}, each point {head (cm),
-// theta (% v/v), text}; without a curve, points and table are empty and failure says why.
+// `psd`, with the standard deviations of sdSand, sdClay and sdOc as typed: {title,
+// description, failure, notes, points, table, fc, pwp, band, tableBand}, each point {head
+// (cm), theta (% v/v), text}, each band point {head, p05, p95, p05Text, p95Text}; without a
+// curve, points and table are empty and failure says why; without deviations, no band.
 val retentionChart(const val& page) {
     const estimation::DecimalSeparator separator = separatorOf(page);
     const Texts texts = inputTexts(page);
-    const form::RetentionChart chart = form::retentionChart(texts.view(), separator, scaleOf(page));
+    const form::CurveSpread spread{
+        field(page, "sdSand"), field(page, "sdClay"), field(page, "sdOc"), {}};
+    const form::RetentionChart chart =
+        form::retentionChart(texts.view(), separator, scaleOf(page), spread);
     val out = val::object();
     out.set("title", text(chart.title));
     out.set("description", text(chart.description));
@@ -314,6 +333,8 @@ val retentionChart(const val& page) {
     out.set("table", curvePoints(chart.table, separator));
     out.set("fc", curvePoint(chart.fieldCapacity, separator));
     out.set("pwp", curvePoint(chart.wiltingPoint, separator));
+    out.set("band", bandPoints(chart.band, separator));
+    out.set("tableBand", bandPoints(chart.tableBand, separator));
     return out;
 }
 

@@ -12,45 +12,17 @@
 #include "table/head.h"
 #include "web/failure.h"
 #include "web/options.h"
+#include "web/streams.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
-#include <istream>
-#include <streambuf>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace talvo::web {
 
-namespace {
-
 using emscripten::val;
-
-// An input stream over the pieces `read()` returns, each a Uint8Array; an empty one ends it.
-class PulledInput : private std::streambuf, public std::istream {
-public:
-    explicit PulledInput(val read) : std::istream(this), m_read(std::move(read)) {}
-
-private:
-    int_type underflow() override {
-        const val piece = m_read();
-        const auto size = piece["length"].as<std::size_t>();
-        if (size == 0) {
-            return traits_type::eof();
-        }
-        m_piece.resize(size);
-        val(emscripten::typed_memory_view(size, reinterpret_cast<unsigned char*>(m_piece.data())))
-            .call<void>("set", piece);
-        setg(m_piece.data(), m_piece.data(), m_piece.data() + size);
-        return traits_type::to_int_type(m_piece.front());
-    }
-
-    val m_read;
-    std::vector<char> m_piece;
-};
-
-} // namespace
 
 // {metrics, report, note} as talvo-batch --metrics and --report write them and its lines on
 // a unit the measurements look misread in and on the bulk density taken, or {error} with its

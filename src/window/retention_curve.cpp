@@ -4,10 +4,13 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace talvo::window {
 
@@ -27,7 +30,8 @@ struct Plot {
 
 // Tens of % v/v above the wettest point, so that saturation never touches the frame.
 double thetaTop(const form::RetentionChart& chart) {
-    const double wettest = chart.points.empty() ? 0.0 : chart.points.front().theta;
+    const double curve = chart.points.empty() ? 0.0 : chart.points.front().theta;
+    const double wettest = chart.band.empty() ? curve : std::max(curve, chart.band.front().p95);
     return std::clamp(std::ceil((wettest + 2.0) / 10.0) * 10.0, 10.0, 100.0);
 }
 
@@ -60,6 +64,22 @@ void paintAxes(QPainter& painter, const Plot& plot, const QColor& ink) {
                      head);
     painter.drawText(QPointF(plot.area.left(), plot.area.top() - metrics.descent() - 2),
                      QObject::tr("Water (% v/v)"));
+}
+
+// p95 from the wet end to the dry, then p05 back, faintly in the curve's colour.
+void paintBand(QPainter& painter, const Plot& plot, const std::vector<form::BandPoint>& band,
+               QColor colour) {
+    QPolygonF outline;
+    for (const form::BandPoint& point : band) {
+        outline << plot.at(point.head, point.p95);
+    }
+    for (std::size_t i = band.size(); i-- > 0;) {
+        outline << plot.at(band[i].head, band[i].p05);
+    }
+    colour.setAlphaF(0.25F);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawPolygon(outline);
 }
 
 // The name to the left of the point, above it or below it, off the curve's side.
@@ -111,6 +131,7 @@ void RetentionCurve::paintEvent(QPaintEvent* /*event*/) {
     const double right = metrics.horizontalAdvance(QStringLiteral("10000")) / 2 + 4;
     const Plot plot{QRectF(rect()).adjusted(left, top, -right, -bottom), thetaTop(m_chart)};
     paintAxes(painter, plot, colours.text);
+    paintBand(painter, plot, m_chart.band, colours.mark);
     QPainterPath path(plot.at(m_chart.points.front().head, m_chart.points.front().theta));
     for (const form::CurvePoint& point : m_chart.points) {
         path.lineTo(plot.at(point.head, point.theta));

@@ -7,7 +7,8 @@
 namespace talvo::window {
 
 // The soil's water-retention curve: water content against suction head on a log axis, FC
-// and PWP marked, or the sentence saying why there is no curve.
+// and PWP marked, the p05-p95 band where the chart has one, or the sentence saying why there
+// is no curve.
 class RetentionCurve final : public QWidget {
     Q_OBJECT
 

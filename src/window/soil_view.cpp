@@ -13,10 +13,12 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontMetricsF>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -165,7 +167,7 @@ SoilView::SoilView(QWidget* parent)
       m_warnings(new QLabel(this)), m_table(modelTable(this)), m_sheet(new QTextEdit(this)),
       m_copy(new QPushButton(tr("&Copy"), this)),
       m_save(new QPushButton(tr("&Save picture…"), this)), m_curve(new RetentionCurve(this)),
-      m_curveTable(new QTableWidget(static_cast<int>(form::TableHeads.size()), 2, this)),
+      m_curveTable(new QTableWidget(static_cast<int>(form::TableHeads.size()), 4, this)),
       m_curveNotes(new QLabel(this)) {
     setObjectName(QStringLiteral("SoilView"));
     setWindowTitle(tr("Soil details"));
@@ -236,7 +238,10 @@ void SoilView::layOut() {
     setTabOrder(m_save, m_table);
     setTabOrder(m_table, m_sheet);
     setTabOrder(m_sheet, m_scale);
-    setTabOrder(m_scale, m_curveTable);
+    setTabOrder(m_scale, m_curveSpread[0]);
+    setTabOrder(m_curveSpread[0], m_curveSpread[1]);
+    setTabOrder(m_curveSpread[1], m_curveSpread[2]);
+    setTabOrder(m_curveSpread[2], m_curveTable);
     m_copy->setFocus();
 }
 
@@ -249,6 +254,12 @@ void SoilView::connectParts() {
     connect(m_scale, &QComboBox::currentIndexChanged, this, &SoilView::scaleChanged);
     connect(m_copy, &QPushButton::clicked, this, &SoilView::copyTable);
     connect(m_save, &QPushButton::clicked, this, &SoilView::askForPicture);
+    // Only the curve reads the deviations.
+    for (QLineEdit* box : m_curveSpread) {
+        connect(box, &QLineEdit::textChanged, this, [this] {
+            showCurve({m_texts[0], m_texts[1], m_texts[2], m_texts[3]});
+        });
+    }
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
 }
@@ -360,7 +371,8 @@ void SoilView::fitTable() {
 QLayout* SoilView::curvePanel() {
     m_curveTable->setObjectName(QStringLiteral("curveTable"));
     m_curveTable->setAccessibleName(tr("Water content at standard suction heads"));
-    m_curveTable->setHorizontalHeaderLabels({tr("Head (cm)"), tr("Water (% v/v)")});
+    m_curveTable->setHorizontalHeaderLabels(
+        {tr("Head (cm)"), tr("Water (% v/v)"), tr("p05"), tr("p95")});
     m_curveTable->verticalHeader()->hide();
     m_curveTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_curveTable->setTabKeyNavigation(false);
@@ -374,7 +386,7 @@ QLayout* SoilView::curvePanel() {
                                      m_curveTable->rowCount() +
                                  2 * m_curveTable->frameWidth());
     for (int row = 0; row < m_curveTable->rowCount(); ++row) {
-        for (int column = 0; column < 2; ++column) {
+        for (int column = 0; column < m_curveTable->columnCount(); ++column) {
             auto* item = new QTableWidgetItem;
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_curveTable->setItem(row, column, item);
@@ -390,19 +402,53 @@ QLayout* SoilView::curvePanel() {
     title->setWordWrap(true);
     auto* panel = new QVBoxLayout;
     panel->addWidget(title);
+    panel->addLayout(spreadRow());
     panel->addWidget(m_curve, 1);
     panel->addWidget(m_curveTable);
     panel->addWidget(m_curveNotes);
     return panel;
 }
 
+// Sand, clay and OC in the form's units, each label above its box so that the panel stays
+// narrow; silt follows them, so it has no box.
+QLayout* SoilView::spreadRow() {
+    const std::array<QString, 3> labels{tr("S&and (%)"), tr("C&lay (%)"), tr("&OC (g/kg)")};
+    const std::array<QString, 3> names{QStringLiteral("sdSand"), QStringLiteral("sdClay"),
+                                       QStringLiteral("sdOc")};
+    auto* grid = new QGridLayout;
+    auto* title = new QLabel(tr("Standard deviations, for the p05-p95 band:"), this);
+    title->setWordWrap(true);
+    title->setToolTip(tr("The band holds the middle 90 % of %1 soils drawn with them (seed "
+                         "%2); silt follows sand and clay.")
+                          .arg(estimation::DefaultDraws)
+                          .arg(estimation::DefaultSeed));
+    grid->addWidget(title, 0, 0, 1, static_cast<int>(m_curveSpread.size()));
+    for (std::size_t i = 0; i < m_curveSpread.size(); ++i) {
+        m_curveSpread[i] = new QLineEdit(this);
+        m_curveSpread[i]->setObjectName(names[i]);
+        m_curveSpread[i]->setAccessibleDescription(title->toolTip());
+        auto* label = new QLabel(labels[i], this);
+        label->setBuddy(m_curveSpread[i]);
+        grid->addWidget(label, 1, static_cast<int>(i));
+        grid->addWidget(m_curveSpread[i], 2, static_cast<int>(i));
+    }
+    return grid;
+}
+
 void SoilView::showCurve(const estimation::InputTexts& texts) {
-    form::RetentionChart chart = form::retentionChart(texts, m_separator, scale());
+    const auto typed = [this](std::size_t i) { return m_curveSpread[i]->text().toStdString(); };
+    form::RetentionChart chart =
+        form::retentionChart(texts, m_separator, scale(), {typed(0), typed(1), typed(2), {}});
+    const auto number = [this](bool shown, double theta) {
+        return shown ? text(form::thetaText(theta, m_separator)) : QString();
+    };
     for (int row = 0; row < m_curveTable->rowCount(); ++row) {
         const auto at = static_cast<std::size_t>(row);
-        m_curveTable->item(row, 1)->setText(
-            at < chart.table.size() ? text(form::thetaText(chart.table[at].theta, m_separator))
-                                    : QString());
+        const bool curve = at < chart.table.size();
+        const bool band = at < chart.tableBand.size();
+        m_curveTable->item(row, 1)->setText(number(curve, curve ? chart.table[at].theta : 0.0));
+        m_curveTable->item(row, 2)->setText(number(band, band ? chart.tableBand[at].p05 : 0.0));
+        m_curveTable->item(row, 3)->setText(number(band, band ? chart.tableBand[at].p95 : 0.0));
     }
     m_curveNotes->setText(chart.failure.empty() ? joined(chart.notes) : text(chart.failure));
     m_curve->setChart(std::move(chart));

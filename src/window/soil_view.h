@@ -12,6 +12,7 @@
 class QComboBox;
 class QLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QTextEdit;
@@ -67,6 +68,7 @@ private:
     void showAgain();
     // The retention curve, beside the rest.
     QLayout* curvePanel();
+    QLayout* spreadRow();
     void showCurve(const estimation::InputTexts& texts);
 
     QComboBox* m_scale;
@@ -80,6 +82,8 @@ private:
     RetentionCurve* m_curve;
     QTableWidget* m_curveTable; // the curve's text equivalent
     QLabel* m_curveNotes;
+    // Standard deviations of sand, clay and OC for the curve's band; silt follows.
+    std::array<QLineEdit*, 3> m_curveSpread{};
     form::SoilTable m_rows;
     std::array<std::string, 4> m_texts; // sand, silt, clay, oc, as shown, for another scale
     estimation::DecimalSeparator m_separator;

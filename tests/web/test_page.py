@@ -815,10 +815,10 @@ def test_the_curve_loads_when_opened_and_its_table_is_talvo_batch_s(page):
             assert shown == [] and "sand" in notes, (row, notes)
             assert not page.find_elements(By.CSS_SELECTOR, "#curve-chart polyline")
             continue
-        heads = {head: theta for head, theta in shown}
+        heads = {head: theta for head, theta, *_ in shown}
         assert (heads["0"], heads["330"], heads["15000"]) == (
             want["theta_s (% v/v)"], want["fc (% v/v)"], want["pwp (% v/v)"]), (scale, row)
-        assert [head for head, _ in shown] == [
+        assert [head for head, *_ in shown] == [
             "0", "10", "33", "100", "330", "1000", "3300", "15000"]
         for flag in ("psd", "domain"):
             assert (f"({flag})" in notes) == (flag in want["flags"].split(";")), (flag, notes)
@@ -827,4 +827,30 @@ def test_the_curve_loads_when_opened_and_its_table_is_talvo_batch_s(page):
         desc = chart.find_element(By.TAG_NAME, "desc").get_attribute("textContent")
         assert f"field capacity {want['fc (% v/v)']}" in desc
         assert len(chart.find_elements(By.CSS_SELECTOR, ".mark")) == 2
+    assert axe_violations(page) == []
+
+
+def test_deviations_draw_the_band_around_the_curve(page):
+    """Standard deviations beside the curve give the p05-p95 band on the chart and in the
+    table's p05 and p95 columns, around the curve at every head; cleared, both go, and one
+    that is no number says so."""
+    page.find_element(By.CSS_SELECTOR, "#curve summary").click()
+    choose_scale(page, "usda")
+    estimate(page, 1, {"sand": "40", "silt": "40", "clay": "20", "oc": "14.5"})
+    WebDriverWait(page, 10).until(lambda d: curve_table(d) and curve_table(d)[0][1])
+    assert all(low == high == "" for _, _, low, high in curve_table(page))
+    for name, value in (("sd-sand", "2"), ("sd-clay", "2"), ("sd-oc", "1.5")):
+        page.find_element(By.ID, name).send_keys(value)
+    WebDriverWait(page, 10).until(lambda d: curve_table(d)[0][2])
+    for head, theta, low, high in curve_table(page):
+        assert float(low) <= float(theta) <= float(high), head
+    assert float(curve_table(page)[4][3]) - float(curve_table(page)[4][2]) > 0.1  # at FC
+    assert page.find_elements(By.CSS_SELECTOR, "#curve-chart polygon.band")
+    assert "1000 soils drawn (seed 1)" in page.find_element(By.ID, "curve-notes").text
+    for name in ("sd-sand", "sd-clay", "sd-oc"):
+        page.find_element(By.ID, name).clear()
+    page.find_element(By.ID, "sd-clay").send_keys("x")
+    WebDriverWait(page, 10).until(lambda d: not curve_table(d)[0][2])
+    assert not page.find_elements(By.CSS_SELECTOR, "#curve-chart polygon.band")
+    assert "no number" in page.find_element(By.ID, "curve-notes").text
     assert axe_violations(page) == []

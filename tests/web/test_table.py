@@ -1,6 +1,8 @@
 """The table tab in headless Chromium: the same bytes and the same lines as talvo-batch."""
 
 import base64
+import csv
+import io
 import os
 import subprocess
 
@@ -539,3 +541,67 @@ def test_the_phone_s_tables_tab_scrolls_only_inside_the_rows(driver, server, tmp
         driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                {"width": 1200, "height": 900, "deviceScaleFactor": 1,
                                 "mobile": False})
+
+
+# ---- Hydraulic columns: talvo-batch --hydraulics's own table, written by the same code.
+
+# Soils as a survey keeps them: decimal commas, a bulk density column with a blank cell, a
+# topsoil column in words, OC in g/kg, and rows that cannot be estimated.
+HYDRAULIC = (
+    "id;sand;silt;clay;oc;bd;topsoil\r\n"
+    "A;40;40;20;14,5;1,35;yes\r\n"
+    "B;25;25;50;10;1,2;0\r\n"
+    "C;88;7;5;3;;1\r\n"
+    "D;x;40;20;10;1,4;1\r\n"
+    "E;30;50;20;8;1,5;\r\n"
+)
+
+
+@pytest.mark.parametrize("models, topsoil", [
+    ("saxton-rawls", ""),
+    ("all", ""),
+    ("hypres", "no"),
+])
+def test_hydraulic_columns_are_talvo_batch_hydraulics(page, tmp_path, models, topsoil):
+    path = tmp_path / "horizons.csv"
+    path.write_bytes(HYDRAULIC.encode())
+    options = ["--hydraulics", models, "--decimal", ",", "--delimiter", ";", "--oc-unit",
+               "g/kg"]
+    wanted, line, status = batch(path, options + (["--topsoil", topsoil] if topsoil else []))
+    assert status == 1 and b"hydraulic_model" in wanted, line
+
+    open_tables(page)
+    choose_file(page, path)
+    Select(page.find_element(By.ID, "table-oc-unit")).select_by_value("g/kg")
+    Select(page.find_element(By.ID, "table-hydraulics")).select_by_value(models)
+    Select(page.find_element(By.ID, "table-topsoil")).select_by_value(topsoil)
+    run_to_end(page)
+    assert not page.find_element(By.ID, "table-error").is_displayed()
+    assert downloaded(page) == wanted
+    assert line in text_of(page, "table-status")
+    # The result's rows shown are the download's, and so are its rows with an error.
+    records = list(csv.reader(io.StringIO(wanted.decode()), delimiter=";"))
+    assert rows_of(page, "table-result-rows") == records[1:]
+    errors = [row for row in records[1:] if row[-1]]
+    assert [row[1:] for row in rows_of(page, "table-error-rows")] == \
+        [[row[-1], *row[:-1]] for row in errors]
+
+
+# The run's refusals are talvo-batch's, in the page's words: HYPRES without a layer, and a
+# table the hydraulic columns do not read.
+def test_hydraulic_columns_refuse_as_talvo_batch_does(page, tmp_path):
+    path = tmp_path / "nolayer.csv"
+    path.write_text("sand,silt,clay,oc,bd\n40,40,20,10,1.3\n")
+    _, line, status = batch(path, ["--hydraulics", "hypres"])
+    assert status == 2 and "topsoil" in line
+
+    open_tables(page)
+    choose_file(page, path)
+    Select(page.find_element(By.ID, "table-hydraulics")).select_by_value("hypres")
+    run_to_end(page)
+    assert "reads topsoil or subsoil" in text_of(page, "table-error")
+    assert not page.find_element(By.ID, "table-download").is_displayed()
+
+    page.find_element(By.ID, "table-profiles").click()
+    run_to_end(page)
+    assert "without soil profiles" in text_of(page, "table-error")

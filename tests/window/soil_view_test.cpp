@@ -63,6 +63,40 @@ class SoilViewTest : public QObject {
                            DecimalSeparator(separator));
     }
 
+    // Deviations typed beside the curve give the form's band in the p05 and p95 columns and
+    // on the chart; cleared, both go.
+    void curveBand() {
+        auto* table = part<QTableWidget>("curveTable");
+        const auto column = [&](int at) {
+            QStringList texts;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                texts << table->item(row, at)->text();
+            }
+            return texts;
+        };
+        part<QLineEdit>("sdSand")->setText("2");
+        part<QLineEdit>("sdOc")->setText("1.5");
+        const form::RetentionChart chart = form::retentionChart(
+            {"40", "40", "20", "14.50116"}, {}, estimation::ParticleSizeScale::international,
+            {"2", "", "1.5", {}});
+        QCOMPARE(chart.tableBand.size(), form::TableHeads.size());
+        QStringList low;
+        QStringList high;
+        for (const form::BandPoint& point : chart.tableBand) {
+            low << QString::fromStdString(form::thetaText(point.p05));
+            high << QString::fromStdString(form::thetaText(point.p95));
+        }
+        QCOMPARE(column(2), low);
+        QCOMPARE(column(3), high);
+        QCOMPARE(part<RetentionCurve>("retentionCurve")->chart().band.size(),
+                 part<RetentionCurve>("retentionCurve")->chart().points.size());
+        for (const char* name : {"sdSand", "sdOc"}) {
+            part<QLineEdit>(name)->clear();
+        }
+        QCOMPARE(column(2), QStringList(table->rowCount(), QString()));
+        QVERIFY(part<RetentionCurve>("retentionCurve")->chart().band.empty());
+    }
+
 private slots:
     void initTestCase() { describeApplication(); }
     void init() { m_view = std::make_unique<SoilView>(); }
@@ -131,7 +165,7 @@ private slots:
     }
 
     // Copy has the focus and Space copies the table; Tab runs Save picture..., the table, the
-    // particle sizes, the curve's table and back; Escape closes the view.
+    // particle sizes, the curve's deviations and table and back; Escape closes the view.
     void keyboard() {
         show({"40", "40", "20", "5"});
         m_view->show();
@@ -145,8 +179,8 @@ private slots:
         QCOMPARE(lines[3],
                  "40\t40\t20\t5\tclay loam\tRawls et al., 1982\t% v/v\t50.85\t26.28\t36.86\t");
         QCOMPARE(lines.last(), QString());
-        for (const char* name :
-             {"savePicture", "models", "sheet", "particleSizes", "curveTable", "copy"}) {
+        for (const char* name : {"savePicture", "models", "sheet", "particleSizes", "sdSand",
+                                 "sdClay", "sdOc", "curveTable", "copy"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
@@ -342,6 +376,7 @@ private slots:
         part<QComboBox>("particleSizes")->setCurrentIndex(0);
         QVERIFY(shown() != expected);
         QVERIFY(part<QLabel>("curveNotes")->text().contains("(psd)"));
+        curveBand();
         show({"40", "40", "20", ""});
         QCOMPARE(shown(), QStringList(table->rowCount(), QString()));
         QCOMPARE(part<QLabel>("curveNotes")->text(), "The curve needs organic carbon.");

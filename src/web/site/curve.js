@@ -1,5 +1,5 @@
 // The soil's water-retention curve in SVG: water content against suction head on a log axis
-// from 1 to 15,000 cm, FC and PWP marked. The numbers are the module's; this file only draws
+// from 1 to 15,000 cm, FC and PWP marked, and the p05-p95 band where deviations are given. The numbers are the module's; this file only draws
 // them, and fills the table that is the chart's text equivalent. Loaded when first shown, so
 // that the page's first load does not carry it.
 
@@ -18,7 +18,8 @@ function element(name, attributes, text) {
 
 // Tens of % v/v above the wettest point, so that saturation never touches the frame.
 function thetaTop(chart) {
-  const wettest = chart.points.length ? chart.points[0].theta : 0;
+  const curve = chart.points.length ? chart.points[0].theta : 0;
+  const wettest = chart.band.length ? Math.max(curve, chart.band[0].p95) : curve;
   return Math.min(100, Math.max(10, Math.ceil((wettest + 2) / 10) * 10));
 }
 
@@ -62,19 +63,31 @@ function drawMark(at, point, name, below) {
   return mark;
 }
 
+function cell(text) {
+  const td = document.createElement('td');
+  td.textContent = text;
+  return td;
+}
+
 function showTable(table, chart) {
   table.tBodies[0].replaceChildren(
-    ...chart.table.map((point) => {
+    ...chart.table.map((point, i) => {
       const row = document.createElement('tr');
       const head = document.createElement('th');
       head.scope = 'row';
       head.textContent = String(point.head);
-      const theta = document.createElement('td');
-      theta.textContent = point.text;
-      row.append(head, theta);
+      const band = chart.tableBand[i];
+      row.append(head, cell(point.text), cell(band?.p05Text ?? ''), cell(band?.p95Text ?? ''));
       return row;
     }),
   );
+}
+
+// p95 from the wet end to the dry, then p05 back.
+function drawBand(at, band) {
+  const upper = band.map((p) => `${at.x(p.head).toFixed(1)},${at.y(p.p95).toFixed(1)}`);
+  const lower = band.map((p) => `${at.x(p.head).toFixed(1)},${at.y(p.p05).toFixed(1)}`);
+  return element('polygon', { points: [...upper, ...lower.reverse()].join(' '), class: 'band' });
 }
 
 // Draws `chart` (the module's retentionChart) into the SVG `svg` and its numbers into `table`,
@@ -99,6 +112,7 @@ export function drawCurve(svg, table, notes, chart) {
   const line = chart.points.map((p) => `${at.x(p.head).toFixed(1)},${at.y(p.theta).toFixed(1)}`);
   const drawn = element('g', { class: 'curve' });
   drawn.append(drawAxes(at, top));
+  if (chart.band.length) drawn.append(drawBand(at, chart.band));
   drawn.append(element('polyline', { points: line.join(' '), class: 'line' }));
   drawn.append(drawMark(at, chart.fc, 'FC', false), drawMark(at, chart.pwp, 'PWP', true));
   svg.append(drawn);

@@ -83,6 +83,8 @@ export class Details {
     this.curveChart = root.getElementById('curve-chart');
     this.curveTable = root.getElementById('curve-table');
     this.curveNotes = root.getElementById('curve-notes');
+    this.curveSpread = ['sand', 'clay', 'oc'].map((input) => root.getElementById(`sd-${input}`));
+    for (const box of this.curveSpread) box.addEventListener('input', () => this.showCurve());
     this.drawCurve = null;
     this.curveBox.addEventListener('toggle', async () => {
       if (!this.curveBox.open) return;
@@ -93,7 +95,14 @@ export class Details {
 
   showCurve() {
     if (!this.drawCurve || !this.curveBox.open) return;
-    const chart = this.talvo.retentionChart({ ...this.form.state(), psd: this.scale });
+    const [sdSand, sdClay, sdOc] = this.curveSpread.map((box) => box.value);
+    const chart = this.talvo.retentionChart({
+      ...this.form.state(),
+      psd: this.scale,
+      sdSand,
+      sdClay,
+      sdOc,
+    });
     this.drawCurve(this.curveChart, this.curveTable, this.curveNotes, chart);
   }
   // ----

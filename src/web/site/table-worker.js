@@ -15,7 +15,11 @@
 //                                                      prefix, psd, units, ocUnit, sand, silt,
 //                                                      clay, oc,
 //                                                      fc, pwp, awc, bd, measuredUnit,
-//                                                      profiles, rootDepth, depletion, cfBy}}
+//                                                      profiles, rootDepth, depletion, cfBy,
+//                                                      hydraulics, topsoil}}
+//                  with hydraulics ("saxton-rawls", "hypres" or "all"), talvo-batch
+//                  --hydraulics's table instead; its done carries no units, carbon, flagged,
+//                  scores or summary
 // Messages out: {type: 'preview', name, rows,      the header's fields, then records' fields,
 //                columns}                       each input's column a run reads (-1: none)
 //               {type: 'units', unit}              "", "fractions" or "g/kg", as they look
@@ -177,12 +181,13 @@ async function convert(table, file, output, tell) {
   return drain();
 }
 
-// The scores read the file synchronously, piece by piece, as the module asks for it.
-function score(talvo, file, options, tell) {
+// The file's next piece each call, read synchronously as the module asks for it; empty at
+// the end.
+function syncPieces(file, tell) {
   const reader = new FileReaderSync();
   let offset = 0;
   let reported = 0;
-  const read = () => {
+  return () => {
     const end = Math.min(offset + ScoreBytes, file.size);
     const piece = new Uint8Array(reader.readAsArrayBuffer(file.slice(offset, end)));
     offset = end;
@@ -192,10 +197,43 @@ function score(talvo, file, options, tell) {
     }
     return piece;
   };
-  return talvo.scoreTable(options, file.name, read);
 }
 
-async function run(talvo, { file, session, options }, tell) {
+function score(talvo, file, options, tell) {
+  return talvo.scoreTable(options, file.name, syncPieces(file, tell));
+}
+
+// ---- Hydraulic columns: talvo-batch --hydraulics's own table, read and written in pieces.
+async function hydraulicRun(talvo, { file, session, options }, tell) {
+  const type = file.name.endsWith('.tsv') ? 'text/tab-separated-values' : 'text/csv';
+  const output = await openOutput(session, type);
+  const answer = talvo.hydraulicTable(options, file.name, syncPieces(file, tell), (bytes) =>
+    output.write(bytes),
+  );
+  const result = await output.close();
+  if (answer.error !== undefined) {
+    return { type: 'error', text: answer.error };
+  }
+  tell({ type: 'progress', done: file.size, total: file.size });
+  return {
+    type: 'done',
+    file: result,
+    records: answer.rows,
+    rows: answer.rows,
+    rowsWithError: answer.rowsWithError,
+    note: answer.note,
+    scores: null,
+    summary: null,
+    sample: answer.sample,
+  };
+}
+// ----
+
+async function run(talvo, message, tell) {
+  if (message.options.hydraulics) {
+    return hydraulicRun(talvo, message, tell);
+  }
+  const { file, session, options } = message;
   const table = new talvo.TableRun();
   try {
     if (!table.start(options, file.name)) {

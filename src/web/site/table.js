@@ -45,6 +45,8 @@ const ui = {
   depletion: element('table-depletion'),
   cfBy: element('table-cf-by'),
   summaryDownload: element('table-summary-download'),
+  hydraulics: element('table-hydraulics'),
+  topsoil: element('table-topsoil'),
   sheetChoice: element('table-sheet-choice'),
   sheet: element('table-sheet'),
   workbookDownloads: element('table-workbook-downloads'),
@@ -144,6 +146,9 @@ function options() {
   chosen.rootDepth = ui.rootDepth.value;
   chosen.depletion = ui.depletion.value;
   chosen.cfBy = ui.cfBy.value;
+  // talvo-batch --hydraulics and --topsoil: a table of their own.
+  chosen.hydraulics = ui.hydraulics.value;
+  chosen.topsoil = ui.topsoil.value;
   return chosen;
 }
 

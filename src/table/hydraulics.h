@@ -1,8 +1,8 @@
 #pragma once
 
-// talvo-batch --hydraulics: each row's water-retention curve and saturated conductivity.
+// talvo-batch --hydraulics: each row's water-retention curve and saturated conductivity, here
+// so that the page's table tab writes the same table.
 
-#include "cli/tool.h"
 #include "estimation/estimation.h"
 #include "table/settings.h"
 
@@ -12,7 +12,7 @@
 #include <ostream>
 #include <vector>
 
-namespace talvo::batch {
+namespace talvo::table {
 
 struct HydraulicArguments {
     std::vector<estimation::HydraulicModel> models; // empty: no --hydraulics
@@ -33,9 +33,4 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
                                const table::Settings& settings,
                                const HydraulicArguments& arguments);
 
-struct Arguments;
-
-// A run with --hydraulics; returns the exit status. Throws base::Error.
-int runHydraulics(const cli::Tool& tool, const Arguments& arguments);
-
-} // namespace talvo::batch
+} // namespace talvo::table

@@ -1,15 +1,10 @@
-#include "batch/hydraulics_run.h"
+#include "table/hydraulics.h"
 
 #include "base/error.h"
 #include "base/options.h"
-#include "batch/options.h"
-#include "batch/workbook.h"
-#include "cli/files.h"
-#include "cli/interruption.h"
 #include "table/csv.h"
 #include "table/head.h"
 #include "table/input_names.h"
-#include "table/summary.h"
 
 #include <algorithm>
 #include <array>
@@ -18,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvo::batch {
+namespace talvo::table {
 
 namespace {
 
@@ -334,36 +329,4 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     return tally;
 }
 
-int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
-    cli::InterruptionCleanup cleanup;
-    cli::InputFile input(arguments.input);
-    cli::OutputFiles outputs(input, cleanup);
-    cli::OutputFile& output = outputs.add("--output", arguments.output);
-    TableOutput destination(output, arguments.output, arguments.settings);
-    HydraulicTally tally;
-    try {
-        tally = writeHydraulics(input.stream(), destination.stream(), arguments.settings,
-                                arguments.hydraulics);
-        destination.stream().flush();
-    } catch (const table::CsvError& error) {
-        input.checkUnchanged();
-        throw base::Error(table::aboutInput(input.name(), error.what()));
-    } catch (const base::Error& error) {
-        input.checkUnchanged();
-        destination.checkWritten();
-        throw base::Error(table::aboutInput(input.name(), error.what()));
-    }
-    input.checkUnchanged();
-    destination.finish();
-    outputs.commit();
-    if (tally.rowsWithError > 0) {
-        table::Summary summary;
-        summary.rows = tally.rows;
-        summary.rowsWithError = tally.rowsWithError;
-        tool.report(table::failedRowsNote(summary));
-        return 1;
-    }
-    return 0;
-}
-
-} // namespace talvo::batch
+} // namespace talvo::table

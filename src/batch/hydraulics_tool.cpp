@@ -1,0 +1,47 @@
+#include "batch/hydraulics_tool.h"
+
+#include "base/error.h"
+#include "batch/options.h"
+#include "batch/workbook.h"
+#include "cli/files.h"
+#include "cli/interruption.h"
+#include "table/csv.h"
+#include "table/head.h"
+#include "table/hydraulics.h"
+#include "table/summary.h"
+
+namespace talvo::batch {
+
+int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
+    cli::InterruptionCleanup cleanup;
+    cli::InputFile input(arguments.input);
+    cli::OutputFiles outputs(input, cleanup);
+    cli::OutputFile& output = outputs.add("--output", arguments.output);
+    TableOutput destination(output, arguments.output, arguments.settings);
+    table::HydraulicTally tally;
+    try {
+        tally = table::writeHydraulics(input.stream(), destination.stream(), arguments.settings,
+                                       arguments.hydraulics);
+        destination.stream().flush();
+    } catch (const table::CsvError& error) {
+        input.checkUnchanged();
+        throw base::Error(table::aboutInput(input.name(), error.what()));
+    } catch (const base::Error& error) {
+        input.checkUnchanged();
+        destination.checkWritten();
+        throw base::Error(table::aboutInput(input.name(), error.what()));
+    }
+    input.checkUnchanged();
+    destination.finish();
+    outputs.commit();
+    if (tally.rowsWithError > 0) {
+        table::Summary summary;
+        summary.rows = tally.rows;
+        summary.rowsWithError = tally.rowsWithError;
+        tool.report(table::failedRowsNote(summary));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace talvo::batch
