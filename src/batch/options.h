@@ -5,6 +5,7 @@
 
 #include "batch/hydraulics_run.h"
 #include "batch/measured_options.h"
+#include "batch/soil_files_run.h"
 #include "cli/models.h"
 #include "table/settings.h"
 
@@ -24,6 +25,7 @@ struct Arguments {
     std::string input = "-";
     MeasuredArguments measured;
     HydraulicArguments hydraulics; // --hydraulics: its own table
+    SoilFileArguments soilFiles;   // --write: soil files of the profiles
 };
 
 // Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use
