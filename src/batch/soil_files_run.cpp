@@ -89,7 +89,7 @@ void addSoilFileOptions(CLI::App& app, SoilFileArguments& arguments) {
     app.add_option("--write-to", arguments.target,
                    "with --write: the folder for a file per profile (made where missing; its "
                    "files replaced whole), or the file for dssat")
-        ->type_name("FOLDER|FILE")
+        ->type_name("PATH")
         ->needs(write);
     app.add_option("--curve-number", arguments.curveNumber,
                    "with --write aquacrop or dssat: the runoff curve number; by default from "
