@@ -40,12 +40,12 @@ struct Settings {
 
     // A horizon table (--profiles): its rows gain their water, their profiles the sums.
     bool profiles = false;
+    // Each horizon keeps its soil and its FC and PWP for soil files (--write).
+    bool soilDetails = false;
     estimation::RootZone rootZone;
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
     // The header naming profile, top, bottom, bd, cf; empty: the column's own name.
     std::array<std::string, 5> horizonNames{};
-    // Each horizon keeps its soil and its FC and PWP for soil files (--write).
-    bool soilDetails = false;
 
     // ---- Input uncertainty (--sd): each row and model gains the percentiles of FC, PWP and
     // AWC over soils drawn around its own.
