@@ -173,59 +173,91 @@ LayerSoil layerSoil(const table::HorizonSoilDetails& horizon, const table::Setti
     return out;
 }
 
+namespace {
+
+// The table's profiles with SAT and Ks from `model`, and how many horizons took an
+// estimated bulk density.
+struct GatheredProfiles {
+    std::vector<table::SoilProfile> profiles;
+    std::size_t horizons = 0;
+    std::size_t densitiesEstimated = 0;
+};
+
+GatheredProfiles gatherProfiles(const table::ProfileTable& profiles,
+                                const table::Settings& settings, HydraulicModel model) {
+    GatheredProfiles out;
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        table::SoilProfile& profile = out.profiles.emplace_back();
+        profile.id = std::string(profiles.id(p));
+        for (const table::HorizonSoilDetails& horizon : profiles.details(p, 0)) {
+            const LayerSoil soil = layerSoil(horizon, settings, model);
+            profile.layers.push_back(soil.layer);
+            ++out.horizons;
+            out.densitiesEstimated += soil.densityEstimated ? 1U : 0U;
+        }
+    }
+    if (model == HydraulicModel::hypres && out.densitiesEstimated > 0) {
+        throw base::Error(
+            "--hydraulics hypres reads bd: " + std::to_string(out.densitiesEstimated) + " of " +
+            std::to_string(out.horizons) + " horizons have none");
+    }
+    return out;
+}
+
+// What the tool tells of the files: where they went, the units, where SAT and Ks came from.
+std::string runNote(const GatheredProfiles& gathered, const Arguments& arguments,
+                    HydraulicModel model) {
+    const table::SoilFormat format = *arguments.soilFiles.format;
+    const std::size_t count = gathered.profiles.size();
+    std::string note = std::to_string(count) + (count == 1 ? " profile" : " profiles") +
+                       " written as " + std::string(table::name(format)) + " to " +
+                       arguments.soilFiles.target + ": " +
+                       std::string(table::convertedUnits(format));
+    // pyfao56's file holds FC and PWP alone.
+    if (format == table::SoilFormat::fao56) {
+        return note;
+    }
+    note += "; SAT and Ks from " + std::string(estimation::source(model));
+    if (gathered.densitiesEstimated > 0) {
+        note += "; bulk density from Saxton and Rawls, 2006 for " +
+                std::to_string(gathered.densitiesEstimated) + " of " +
+                std::to_string(gathered.horizons) + " horizons, which had none";
+    }
+    return note;
+}
+
+// Made before the other outputs are replaced, so that a folder that cannot be made fails the
+// run while they are as they were.
+void makeFolder(const Arguments& arguments) {
+    const std::string& folder = arguments.soilFiles.target;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        throw base::Error("cannot make the folder " + folder + ": " + error.message());
+    }
+    if (!std::filesystem::is_directory(folder)) {
+        throw base::Error(folderWanted(arguments));
+    }
+}
+
+} // namespace
+
 SoilFileRun prepareSoilFiles(const table::ProfileTable& profiles, const Arguments& arguments,
                              cli::OutputFiles& outputs) {
     const SoilFileArguments& soilFiles = arguments.soilFiles;
     const table::SoilFormat format = *soilFiles.format;
     const HydraulicModel model = hydraulicModelOf(arguments);
-    std::vector<table::SoilProfile> soilProfiles;
-    std::size_t horizons = 0;
-    std::size_t estimated = 0;
-    for (std::size_t p = 0; p < profiles.size(); ++p) {
-        table::SoilProfile& profile = soilProfiles.emplace_back();
-        profile.id = std::string(profiles.id(p));
-        for (const table::HorizonSoilDetails& horizon : profiles.details(p, 0)) {
-            const LayerSoil soil = layerSoil(horizon, arguments.settings, model);
-            profile.layers.push_back(soil.layer);
-            ++horizons;
-            estimated += soil.densityEstimated ? 1U : 0U;
-        }
-    }
-    if (model == HydraulicModel::hypres && estimated > 0) {
-        throw base::Error("--hydraulics hypres reads bd: " + std::to_string(estimated) + " of " +
-                          std::to_string(horizons) + " horizons have none");
-    }
+    const GatheredProfiles gathered = gatherProfiles(profiles, arguments.settings, model);
     table::SoilFileOptions options;
     options.rootZone = arguments.settings.rootZone;
     options.curveNumber = soilFiles.curveNumber;
     options.readilyEvaporable = soilFiles.readilyEvaporable;
     options.timestamp = timestamp();
     SoilFileRun run;
-    run.files = table::soilFiles(format, soilProfiles, options);
-    run.note = std::to_string(soilProfiles.size()) +
-               (soilProfiles.size() == 1 ? " profile" : " profiles") + " written as " +
-               std::string(table::name(format)) + " to " + soilFiles.target + ": " +
-               std::string(table::convertedUnits(format));
-    // pyfao56's file holds FC and PWP alone.
-    if (format != table::SoilFormat::fao56) {
-        run.note += "; SAT and Ks from " + std::string(estimation::source(model));
-    }
-    if (estimated > 0 && format != table::SoilFormat::fao56) {
-        run.note += "; bulk density from Saxton and Rawls, 2006 for " + std::to_string(estimated) +
-                    " of " + std::to_string(horizons) + " horizons, which had none";
-    }
+    run.files = table::soilFiles(format, gathered.profiles, options);
+    run.note = runNote(gathered, arguments, model);
     if (table::filePerProfile(format)) {
-        // Made before the other outputs are replaced, so that a folder that cannot be made
-        // fails the run while they are as they were.
-        std::error_code error;
-        std::filesystem::create_directories(soilFiles.target, error);
-        if (error) {
-            throw base::Error("cannot make the folder " + soilFiles.target + ": " +
-                              error.message());
-        }
-        if (!std::filesystem::is_directory(soilFiles.target)) {
-            throw base::Error(folderWanted(arguments));
-        }
+        makeFolder(arguments);
     } else {
         cli::OutputFile& file = outputs.add("--write-to", soilFiles.target);
         file.stream() << run.files.front().text;
