@@ -48,7 +48,7 @@ estimation::ParticleSizes usdaSizes(const table::HorizonSoilDetails& horizon,
         try {
             sizes = estimation::usdaFromInternational(sizes);
         } catch (const estimation::Failure&) {
-            sizes = {table::NoValue, table::NoValue, table::NoValue};
+            sizes = {table::NoValue, table::NoValue, sizes.clay}; // clay is clay on both
         }
     }
     return sizes;

@@ -62,7 +62,7 @@ std::string aquacropProfile(const SoilProfile& profile, const SoilFileOptions& o
     const SoilLayer& top = profile.layers.front();
     const int curve = options.curveNumber.value_or(curveNumber(top.ks * MmPerCm));
     const double rew = options.readilyEvaporable.value_or(readilyEvaporableWater(top.fc, top.pwp));
-    std::string text = "profile " + profile.id + " from talvo-batch; " +
+    std::string text = "profile " + estimation::printable(profile.id) + " from talvo-batch; " +
                        std::string(convertedUnits(SoilFormat::aquacrop)) +
                        "; water of the whole soil, stones counted in it (Gravel 0)\n";
     text += headLine("        7.1", "AquaCrop Version (August 2023)");

@@ -18,7 +18,7 @@ std::string fao56Profile(const SoilProfile& profile, const SoilFileOptions& opti
     std::string text =
         stars + "\npyfao56: FAO-56 Evapotranspiration in Python\nSoil Profile Data\n";
     text += "Timestamp: " + options.timestamp + "\n" + stars + "\n";
-    text += "Comments: profile " + profile.id + " from talvo-batch; " +
+    text += "Comments: profile " + estimation::printable(profile.id) + " from talvo-batch; " +
             std::string(convertedUnits(SoilFormat::fao56)) + "\n" + stars + "\n";
     text += "Depth thetaFC thetaWP  theta0\n";
     for (const SoilLayer& layer : profile.layers) {

@@ -200,7 +200,8 @@ std::string fileName(std::string_view id, std::string_view suffix) {
 }
 
 void fail(const SoilProfile& profile, const std::string& message) {
-    throw base::Error("profile " + profile.id + ": " + message);
+    // Ids are echoed as the engine echoes cells: a line break cannot forge a line.
+    throw base::Error("profile " + estimation::printable(profile.id) + ": " + message);
 }
 
 void require(const SoilProfile& profile, double SoilLayer::*value, std::string_view what) {

@@ -285,6 +285,12 @@ TEST(SoilFiles, OneFilePerProfileOrOneForAll) {
 TEST(SoilFiles, IdsBecomeSafeFileNames) {
     const std::vector<SoilFile> files = write(SoilFormat::aquacrop, {loam("../etc/x y")});
     EXPECT_EQ(files[0].name, "_._etc_x_y.SOL");
+    // A line break in an id cannot add a line to a file whose lines are counted.
+    for (const SoilFormat format : {SoilFormat::fao56, SoilFormat::aquacrop}) {
+        EXPECT_EQ(lines(write(format, {loam("a\nb")})[0].text).size(),
+                  lines(write(format, {loam("ab")})[0].text).size())
+            << name(format);
+    }
     // Two ids that make one name would overwrite each other.
     EXPECT_THROW(write(SoilFormat::aquacrop, {loam("a/b"), loam("A_b")}), base::Error);
 }
