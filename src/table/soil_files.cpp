@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -181,9 +180,8 @@ std::string json(double value, int decimals) {
     }
     const double scale = std::pow(10.0, decimals);
     value = std::round(value * scale) / scale;
-    std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    return {text.data(), result.ptr};
+    // The engine's own text: the browser's standard library has no to_chars for doubles.
+    return estimation::generalText(value);
 }
 
 std::string fileName(std::string_view id, std::string_view suffix) {
