@@ -87,8 +87,9 @@ void addSoilFileOptions(CLI::App& app, SoilFileArguments& arguments) {
                "written")
             ->type_name(formatNames());
     app.add_option("--write-to", arguments.target,
-                   "with --write: the folder for a file per profile (made where missing; its "
-                   "files replaced whole), or the file for dssat")
+                   "with --write: the folder for a file per profile (made where missing; each "
+                   "file replaced whole, one after another once the other outputs are), or the "
+                   "file for dssat, replaced with the other outputs")
         ->type_name("PATH")
         ->needs(write);
     app.add_option("--curve-number", arguments.curveNumber,
