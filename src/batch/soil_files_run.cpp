@@ -120,6 +120,9 @@ void finishSoilFileOptions(Arguments& arguments) {
     if (!arguments.modelGiven || settings.allModels || settings.models.size() != 1) {
         throw base::Error("--write needs one --model: its files hold one model's FC and PWP");
     }
+    if (arguments.measured.given) {
+        throw base::Error("--write goes with the models' table: give it without --measured");
+    }
     if (arguments.hydraulics.models.size() > 1) {
         throw base::Error("--write takes one --hydraulics model for SAT and Ks");
     }
