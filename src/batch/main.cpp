@@ -65,7 +65,7 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     if (arguments.measured.given) {
         return talvo::batch::runMeasured(tool, arguments);
     }
-    if (!arguments.hydraulics.models.empty()) {
+    if (!arguments.hydraulics.models.empty() && !arguments.soilFiles.format) {
         return talvo::batch::runHydraulics(tool, arguments);
     }
     talvo::cli::InterruptionCleanup cleanup;
@@ -93,12 +93,16 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     }
 
     talvo::table::Summary summary;
+    talvo::batch::SoilFileRun soilFiles;
     try {
         summary =
             talvo::table::runTable(input.stream(), table.stream(), arguments.settings, options);
         table.finish();
         if (summaryFile != nullptr) {
             writeSummary(profiles, arguments.settings, *summaryFile);
+        }
+        if (arguments.soilFiles.format) {
+            soilFiles = talvo::batch::prepareSoilFiles(profiles, arguments, outputs);
         }
     } catch (const talvo::table::CsvError& error) {
         input.checkUnchanged();
@@ -111,6 +115,10 @@ int run(const talvo::cli::Tool& tool, const Arguments& arguments) {
     bar.reset();
     input.checkUnchanged();
     outputs.commit();
+    if (arguments.soilFiles.format) {
+        talvo::batch::placeSoilFiles(soilFiles, arguments, cleanup);
+        tool.report(soilFiles.note);
+    }
     return finish(tool, summary, arguments.strict);
 }
 
@@ -150,7 +158,8 @@ int main(int argc, char** argv) { // NOLINT(bugprone-exception-escape)
     if (const std::optional<int> status = talvo::cli::showListing(tool, arguments.listing)) {
         return *status;
     }
-    if (!arguments.modelGiven && arguments.hydraulics.models.empty()) {
+    if (!arguments.modelGiven &&
+        (arguments.hydraulics.models.empty() || arguments.soilFiles.format)) {
         tool.report("--model is required (see --help and --list-models)");
         return talvo::cli::UsageStatus;
     }

@@ -289,13 +289,15 @@ void addOptions(CLI::App& app, Arguments& arguments) {
     addFileOptions(app, arguments);
     addMeasuredOptions(app, arguments.measured);
     addHydraulicOptions(app, arguments);
+    addSoilFileOptions(app, arguments.soilFiles);
     cli::addListingOptions(app, arguments.listing);
 }
 
 void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
     checkModelSpread(arguments);
-    if (!arguments.hydraulics.models.empty() &&
+    finishSoilFileOptions(arguments); // --write reads --hydraulics for SAT and Ks
+    if (!arguments.hydraulics.models.empty() && !arguments.soilFiles.format &&
         (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given ||
          arguments.settings.uncertain())) {
         throw base::Error("--hydraulics writes its own table: give it without --model, "

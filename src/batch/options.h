@@ -4,6 +4,7 @@
 // into the table library's typed settings.
 
 #include "batch/measured_options.h"
+#include "batch/soil_files_run.h"
 #include "cli/models.h"
 #include "table/hydraulics.h"
 #include "table/settings.h"
@@ -24,6 +25,7 @@ struct Arguments {
     std::string input = "-";
     MeasuredArguments measured;
     table::HydraulicArguments hydraulics; // --hydraulics: its own table
+    SoilFileArguments soilFiles;          // --write: soil files of the profiles
 };
 
 // Declares the options on `app`; parsing fills `arguments`. A value the tool cannot use

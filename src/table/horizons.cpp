@@ -53,6 +53,7 @@ void ProfileTable::add(const HorizonBatch& batch) {
         const auto values = batch.water.begin() + static_cast<std::ptrdiff_t>(h * modelCount);
         m_water.insert(m_water.end(), values, values + static_cast<std::ptrdiff_t>(modelCount));
     }
+    m_details.insert(m_details.end(), batch.details.begin(), batch.details.end());
 }
 
 void ProfileTable::gather() {
@@ -85,6 +86,24 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                     std::isnan(waterMm) ? std::nullopt : std::optional<double>(waterMm));
     }
     return scratch.water(zone);
+}
+
+std::vector<HorizonSoilDetails> ProfileTable::details(std::size_t profile, std::size_t m) const {
+    const std::size_t stride = HorizonSoilDetails::Fields + 2 * m_models.size();
+    std::vector<HorizonSoilDetails> out;
+    for (std::size_t h = m_runs[m_profiles[profile]].first; h != None; h = m_horizons[h].next) {
+        if ((h + 1) * stride > m_details.size()) {
+            break; // kept without soil details
+        }
+        HorizonSoilDetails horizon{.top = m_horizons[h].top, .bottom = m_horizons[h].bottom};
+        const auto first = m_details.begin() + static_cast<std::ptrdiff_t>(h * stride);
+        std::copy(first, first + HorizonSoilDetails::Fields, horizon.soil.begin());
+        const auto water = first + static_cast<std::ptrdiff_t>(HorizonSoilDetails::Fields + 2 * m);
+        horizon.fc = water[0];
+        horizon.pwp = water[1];
+        out.push_back(horizon);
+    }
+    return out;
 }
 
 char* writeNumberText(char* out, double value, const Settings& settings) {

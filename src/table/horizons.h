@@ -59,12 +59,28 @@ struct HorizonBatch {
     std::string ids;
     std::vector<Entry> entries;
     std::vector<double> water;
+    // With Settings::soilDetails, per horizon its HorizonSoilDetails::Fields, then each
+    // model's FC and PWP (NaN: none).
+    std::vector<double> details;
 
     void clear() noexcept {
         ids.clear();
         entries.clear();
         water.clear();
+        details.clear();
     }
+};
+
+// A horizon as soil files need it, kept with Settings::soilDetails.
+struct HorizonSoilDetails {
+    // What a row gives beside its water: sand, silt, clay (%, on the run's particle-size
+    // scale), organic carbon (%), bd (g/cm³), cf (% on the run's basis); NaN where not given.
+    static constexpr std::size_t Fields = 6;
+    double top = 0.0;
+    double bottom = 0.0;
+    std::array<double, Fields> soil{};
+    double fc = 0.0;  // % v/v of the whole soil, as the horizon's water was summed from
+    double pwp = 0.0; // likewise
 };
 
 // Every profile's horizons; profiles kept in the order they first came. Horizons are added
@@ -90,6 +106,9 @@ public:
                                    const estimation::RootZone& zone,
                                    estimation::Profile& scratch) const;
     std::string_view id(std::size_t profile) const noexcept { return runId(m_profiles[profile]); }
+    // With Settings::soilDetails: the horizons of `profile` in the order they came, with the
+    // `m`th model's FC and PWP.
+    std::vector<HorizonSoilDetails> details(std::size_t profile, std::size_t m) const;
 
 private:
     static constexpr std::size_t None = ~std::size_t{0};
@@ -122,7 +141,8 @@ private:
     // Deques: a vector's growth would copy millions of horizons, and leave its old room
     // standing in the heap.
     std::deque<Horizon> m_horizons;
-    std::deque<double> m_water; // per horizon, one per model (NaN: no estimate)
+    std::deque<double> m_water;   // per horizon, one per model (NaN: no estimate)
+    std::deque<double> m_details; // per horizon, as HorizonBatch::details; empty without
 };
 
 // A derived number's text in the run's precision at `out`, which holds

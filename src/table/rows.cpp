@@ -85,11 +85,11 @@ RowFormatter::RowFormatter(const Settings& settings, const Columns& columns)
         m_modelTexts.emplace_back(text);
     }
     // Sand, silt and clay describe the soil whatever the model (its texture and their sum);
-    // OC only matters to the models that read it or are judged on it.
+    // OC only matters to the models that read it or are judged on it, and to soil files.
     for (const estimation::Input input : estimation::allInputs) {
         const std::optional<std::size_t>& column = columns.input[static_cast<std::size_t>(input)];
-        if (column.has_value() &&
-            (input != estimation::Input::oc || columns.read.contains(input))) {
+        if (column.has_value() && (input != estimation::Input::oc || columns.read.contains(input) ||
+                                   settings.soilDetails)) {
             m_inputColumns.emplace_back(*column, input);
         }
     }
@@ -489,6 +489,9 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     if (horizon) {
         m_horizons.ids.append(m_horizon.profile);
         m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
+        if (m_settings.soilDetails) {
+            keepSoilDetails(soil.values);
+        }
     }
     m_modelSpread = {};
     for (std::size_t m = 0; m < m_columns.models.size(); ++m) {
@@ -497,6 +500,19 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     if (m_settings.modelSpread) {
         writeModelSpread(shape, texture, malformed, out);
     }
+}
+
+void RowFormatter::keepSoilDetails(const estimation::InputValues& values) {
+    using estimation::Input;
+    double carbon = at(values, Input::oc).number;
+    carbon =
+        m_settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram ? carbon / 10.0 : carbon;
+    carbon = m_columns.organicMatter ? carbon / estimation::OrganicMatterPerCarbon : carbon;
+    const estimation::HorizonSoil& horizon = m_horizon.soil;
+    m_horizons.details.insert(m_horizons.details.end(),
+                              {at(values, Input::sand).number, at(values, Input::silt).number,
+                               at(values, Input::clay).number, carbon, horizon.bulkDensity,
+                               horizon.coarseFragments});
 }
 
 void RowFormatter::writeModelRow(const Shape& shape, std::size_t m, const Soil& soil,
@@ -539,6 +555,11 @@ void RowFormatter::writeModelRow(const Shape& shape, std::size_t m, const Soil& 
         estimation::addHorizonFlags(water, flags);
         m_horizons.water.push_back(water ? water->waterMm
                                          : std::numeric_limits<double>::quiet_NaN());
+        if (m_settings.soilDetails) {
+            constexpr double None = std::numeric_limits<double>::quiet_NaN();
+            m_horizons.details.insert(m_horizons.details.end(), {water ? water->thetaFc : None,
+                                                                 water ? water->thetaPwp : None});
+        }
         end = writeHorizon(writeClasses(end, texture, flags, summary), water);
     } else {
         end = writeClasses(end, texture, flags, summary);

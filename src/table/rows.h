@@ -97,6 +97,8 @@ private:
         std::string_view malformed; // why the row was not read, or empty
     };
     // Model m's row of the input row.
+    // The row's soil for soil files, before its models' FC and PWP.
+    void keepSoilDetails(const estimation::InputValues& values);
     void writeModelRow(const Shape& shape, std::size_t m, const Soil& soil, const RowState& row,
                        OutputPiece& out, Summary& summary);
     // An unquoted row's own `fields` with their formula cells marked, in m_safeFields.

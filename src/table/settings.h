@@ -41,6 +41,8 @@ struct Settings {
 
     // A horizon table (--profiles): its rows gain their water, their profiles the sums.
     bool profiles = false;
+    // Each horizon keeps its soil and its FC and PWP for soil files (--write).
+    bool soilDetails = false;
     estimation::RootZone rootZone;
     estimation::CoarseFragmentBasis basis = estimation::CoarseFragmentBasis::volume;
     // The header naming each HorizonInput's column; empty: the column's own name.

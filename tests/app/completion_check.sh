@@ -20,7 +20,7 @@ talvo-batch)
     cases=(
         "--pre|--precision --prefix"
         "--prec|--precision"
-        "--|--cf-by --column --decimal --delimiter --depletion --draws --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --sd --seed --spread --strict --summary --topsoil --version"
+        "--|--cf-by --column --curve-number --decimal --delimiter --depletion --draws --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --rew --root-depth --safe-cells --scale --sd --seed --spread --strict --summary --topsoil --version --write --write-to"
         "--precision ''|fixed general"
         "--precision g|general"
         "--precision = f|fixed"
@@ -37,7 +37,9 @@ talvo-batch)
         "--topsoil ''|no yes"
         "--summary r|results.csv"
         "--report r|results.csv"
-        "--list-models --|--cf-by --column --decimal --delimiter --depletion --draws --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --root-depth --safe-cells --scale --sd --seed --spread --strict --summary --topsoil --version"
+        "--write ''|apsim aquacrop dssat fao56"
+        "--write-to r|results.csv"
+        "--list-models --|--cf-by --column --curve-number --decimal --delimiter --depletion --draws --fc-head --fractions --help --hydraulics --list-models --long --measured --measured-unit --metrics --model --oc-unit --output --precision --prefix --profiles --psd --report --rew --root-depth --safe-cells --scale --sd --seed --spread --strict --summary --topsoil --version --write --write-to"
     )
     ;;
 talvo-map)

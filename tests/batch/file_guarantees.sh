@@ -308,6 +308,31 @@ exec 3>&-
 wait "$pid"
 expect "paused pipe: every row" "$(wc -l <"$work/streamed.csv")" 3
 
+# --- soil files: whole files, and none where a profile cannot be written ---------------------
+soil="$work/soil"
+mkdir -p "$soil"
+listing() { find "$1" -mindepth 1 -printf '%f\n' | sort | tr '\n' ' '; }
+printf 'profile,top,bottom,sand,silt,clay,oc,bd\nA,0,30,40,40,20,1,1.3\nA,30,60,38,40,22,0.5,1.4\nB,0,20,60,25,15,1,1.4\n' >"$soil/two.csv"
+{ cat "$soil/two.csv"; echo "C,0,20,40,40,20,1,1.3"; echo "C,30,60,40,40,20,1,1.3"; } >"$soil/gap.csv"
+"$tool" --model 2 --profiles --output /dev/null --write aquacrop --write-to "$soil/aquacrop" \
+    "$soil/two.csv" 2>/dev/null
+expect "aquacrop: a file per profile" "$(listing "$soil/aquacrop")" "A.SOL B.SOL "
+"$tool" --model 2 --profiles --output /dev/null --write dssat --write-to "$soil/all.SOL" \
+    "$soil/two.csv" 2>/dev/null
+expect "dssat: one file for all" "$(grep -c '^\*[AB] ' "$soil/all.SOL")" "2"
+before=$(cat "$soil/aquacrop/A.SOL" "$soil/all.SOL")
+echo old >"$soil/rows.csv"
+for format in "aquacrop --write-to $soil/aquacrop" "dssat --write-to $soil/all.SOL"; do
+    # shellcheck disable=SC2086
+    "$tool" --model 2 --profiles --output "$soil/rows.csv" --write $format "$soil/gap.csv" \
+        2>/dev/null
+    expect "${format%% *} with a gap: status" "$?" "2"
+done
+expect "a gap: soil files kept" "$(cat "$soil/aquacrop/A.SOL" "$soil/all.SOL")" "$before"
+expect "a gap: no file for the other profiles" "$(listing "$soil/aquacrop")" "A.SOL B.SOL "
+expect "a gap: the table kept" "$(cat "$soil/rows.csv")" "old"
+expect "a gap: temporary files left" "$(leftovers "$soil")$(leftovers "$soil/aquacrop")" ""
+
 # --- signals at random points in runs that write several files ----------------------------
 # A fixed seed picks the run, the signal and the moment; whenever it lands, the run ends with
 # all the old files or all the new, and no temporary file.

@@ -499,3 +499,76 @@ TEST(Profiles, Options) {
 
 } // namespace
 } // namespace talvo::table
+
+namespace talvo::table {
+namespace {
+
+// The last `count` fields of a row written without quotes at its end.
+std::vector<double> lastFields(const std::string& line, std::size_t count, std::size_t skip) {
+    std::vector<std::string> fields;
+    std::size_t end = line.size();
+    while (fields.size() < count + skip) {
+        const std::size_t comma = line.rfind(',', end - 1);
+        fields.insert(fields.begin(), line.substr(comma + 1, end - comma - 1));
+        end = comma;
+    }
+    std::vector<double> numbers;
+    for (std::size_t i = 0; i < count; ++i) {
+        numbers.push_back(std::stod(fields[i]));
+    }
+    return numbers;
+}
+
+// Soil files take each horizon's FC and PWP as its row shows them, model by model, and its
+// soil as read: OC in %, whatever model reads it.
+TEST(Profiles, SoilDetailsAsTheRowsShowThem) {
+    Settings settings;
+    settings.models = {estimation::modelAt(WeightModel), estimation::modelAt(VolumeModel)};
+    settings.precision = Precision::general;
+    settings.profiles = true;
+    settings.soilDetails = true;
+    settings.carbonUnit = estimation::CarbonUnit::gramsPerKilogram;
+    std::istringstream input("profile,top,bottom,sand,silt,clay,oc,bd,cf\n"
+                             "B,30,60,38,40,22,5,1.4,10\nA,0,20,60,25,15,8,,\n"
+                             "B,0,30,40,40,20,12,,\n");
+    std::ostringstream rows;
+    ProfileTable table;
+    RunOptions options;
+    options.profiles = &table;
+    runTable(input, rows, settings, options);
+    std::istringstream lines(rows.str());
+    std::string line;
+    std::getline(lines, line);
+    std::vector<std::vector<double>> written; // theta_fc, theta_pwp of each row, in order
+    while (std::getline(lines, line)) {
+        written.push_back(lastFields(line, 2, 2));
+    }
+    ASSERT_EQ(written.size(), 6U);
+    ASSERT_EQ(table.size(), 2U);
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::array<double, 6>> soils{{38, 40, 22, 0.5, 1.4, 10},
+                                                   {40, 40, 20, 1.2, none, 0}};
+    for (std::size_t m = 0; m < 2; ++m) {
+        const std::vector<HorizonSoilDetails> b = table.details(0, m);
+        ASSERT_EQ(b.size(), 2U);
+        EXPECT_EQ(b[0].top, 30);
+        EXPECT_EQ(b[1].bottom, 30);
+        // Rows 0 and 2 of the input, each written once per model.
+        for (std::size_t h = 0; h < 2; ++h) {
+            const std::vector<double>& row = written[h * 4 + m];
+            EXPECT_NEAR(b[h].fc, row[0], 1e-9) << m << ' ' << h;
+            EXPECT_NEAR(b[h].pwp, row[1], 1e-9) << m << ' ' << h;
+            for (std::size_t i = 0; i < soils[h].size(); ++i) {
+                if (std::isnan(soils[h][i])) {
+                    EXPECT_TRUE(std::isnan(b[h].soil[i])) << h << ' ' << i;
+                } else {
+                    EXPECT_DOUBLE_EQ(b[h].soil[i], soils[h][i]) << h << ' ' << i;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(table.details(1, 0).size(), 1U);
+}
+
+} // namespace
+} // namespace talvo::table
