@@ -55,7 +55,7 @@ talvo_estimate <- function(data = NULL, model, sand = NULL, silt = NULL,
                            clay = NULL, oc = NULL, precision = "fixed",
                            psd = "international", decimal = ".") {
   call <- sys.call()
-  position <- engine(call, talvo_model_position, model)
+  position <- engine(call, .Call(talvo_model_position, model))
   sheet <- talvo_models()[position + 1, ]
   reads <- strsplit(sheet$reads, ", ", fixed = TRUE)[[1]]
   inputs <- list(sand = sand, silt = silt, clay = clay, oc = oc)
@@ -68,8 +68,8 @@ talvo_estimate <- function(data = NULL, model, sand = NULL, silt = NULL,
   })
   names(inputs) <- c("sand", "silt", "clay", "oc")
   require_inputs(inputs, reads, sheet$name, data, call)
-  out <- engine(call, talvo_estimate_columns, model, inputs$sand, inputs$silt,
-                inputs$clay, inputs$oc, precision, psd, decimal)
+  out <- engine(call, .Call(talvo_estimate_columns, model, inputs$sand, inputs$silt,
+                inputs$clay, inputs$oc, precision, psd, decimal))
   results_frame(out, sheet$unit, row_names(data, given, length(out$fc)))
 }
 
@@ -83,7 +83,7 @@ table_inputs <- function(data, inputs, reads, decimal, call) {
   if (is.null(columns)) {
     columns <- rep("", length(data))
   }
-  found <- engine(call, talvo_find_columns, enc2utf8(as.character(columns)))
+  found <- engine(call, .Call(talvo_find_columns, enc2utf8(as.character(columns))))
   for (name in names(inputs)) {
     if (!is.null(inputs[[name]])) {
       next
@@ -112,7 +112,7 @@ table_inputs <- function(data, inputs, reads, decimal, call) {
 as_numbers <- function(values, decimal, call) {
   values <- input_vector(values, "oc", call)
   if (is.character(values)) {
-    values <- engine(call, talvo_read_texts, values, decimal)
+    values <- engine(call, .Call(talvo_read_texts, values, decimal))
   }
   values
 }
@@ -178,7 +178,7 @@ results_frame <- function(out, unit, names) {
   attr(out$fc, "units") <- unit
   attr(out$pwp, "units") <- unit
   attr(out$awc, "units") <- "mm"
-  texture <- structure(out$texture, levels = engine(NULL, talvo_texture_names),
+  texture <- structure(out$texture, levels = .Call(talvo_texture_names),
                        class = "factor")
   frame <- list(fc = out$fc, pwp = out$pwp, awc = out$awc,
                 unit = rep(unit, count), texture = texture,

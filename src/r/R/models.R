@@ -25,6 +25,6 @@
 #' models[, c("position", "name", "reads", "unit")]
 #' @export
 talvo_models <- function() {
-  sheets <- engine(sys.call(), talvo_model_sheets)
+  sheets <- engine(sys.call(), .Call(talvo_model_sheets))
   as.data.frame(sheets, stringsAsFactors = FALSE)
 }

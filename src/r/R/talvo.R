@@ -25,8 +25,8 @@ talvo_error <- function(message, call) {
             list(message = message, call = call))
 }
 
-# An engine entry point; its refusal becomes a talvo_error raised by `call`.
-engine <- function(call, entry, ...) {
-  tryCatch(.Call(entry, ...),
-           error = function(e) stop(talvo_error(conditionMessage(e), call)))
+# `value`, a call of an engine entry point, whose refusal becomes a talvo_error
+# raised by `call`.
+engine <- function(call, value) {
+  tryCatch(value, error = function(e) stop(talvo_error(conditionMessage(e), call)))
 }

@@ -28,7 +28,7 @@ test_that("numbers agree with talvo-batch for every model, precision and scale",
                       stringsAsFactors = FALSE)
   for (i in seq_len(nrow(runs))) {
     run <- runs[i, ]
-    soils <- random_soils(250, seed = i)
+    soils <- random_soils(150, seed = i)
     theirs <- batch(as_texts(soils), "--precision", run$precision, "--psd", run$psd)
     for (model in 0:6) {
       ours <- talvo_estimate(soils, model = model, precision = run$precision, psd = run$psd)
