@@ -32,7 +32,7 @@ dev_packages=(
     # Python module's tests
     python3-numpy python3-pytest python3-pandas python3-xarray python3-dask python3-distributed
     # R package's tests (tibbles too), its vignette and R CMD check --as-cran
-    r-cran-testthat r-cran-tibble r-cran-knitr r-cran-rmarkdown pandoc
+    r-cran-testthat r-cran-tibble r-cran-knitr r-cran-rmarkdown pandoc qpdf
     # map tool's tests and benchmark compare with gdal_calc.py
     gdal-bin python3-gdal
     # window tests in a real X server, screenshots
