@@ -65,3 +65,16 @@ test_that("refusals are talvo_error conditions in the tools' words", {
     }
   }
 })
+
+test_that("a long run stops at R's interrupt, unfinished", {
+  sand <- rep(c(40, 10), 2e6)
+  clay <- rep(c(20, 60), 2e6)
+  # A time limit reaches the loop where Ctrl+C would: between its pieces.
+  outcome <- tryCatch({
+    setTimeLimit(elapsed = 0.2, transient = TRUE)
+    talvo_estimate(model = 0, sand = sand, clay = clay)
+    "finished"
+  }, interrupt = function(i) "interrupted", error = function(e) conditionMessage(e),
+  finally = setTimeLimit())
+  expect_identical(outcome, "interrupted")
+})
