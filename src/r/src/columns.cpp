@@ -16,8 +16,8 @@ extern "C" SEXP talvo_find_columns(SEXP names) {
     using namespace talvo;
     const Rcpp::CharacterVector given(names);
     std::vector<std::string> texts;
-    for (R_xlen_t i = 0; i < given.size(); ++i) {
-        texts.push_back(r::utf8(given[i]));
+    for (SEXP name : given) {
+        texts.push_back(r::utf8(name));
     }
     const std::vector<std::string_view> header(texts.begin(), texts.end());
     const table::InputColumns columns = table::findInputColumns(header, {});
@@ -58,7 +58,7 @@ extern "C" SEXP talvo_read_texts(SEXP texts, SEXP decimal) {
     const R_xlen_t count = XLENGTH(texts);
     Rcpp::NumericVector numbers(Rcpp::no_init(count));
     for (R_xlen_t i = 0; i < count; ++i) {
-        const SEXP cell = STRING_ELT(texts, i);
+        SEXP cell = STRING_ELT(texts, i);
         numbers[i] = cell == NA_STRING
                          ? NA_REAL
                          : estimation::inputValue(Rf_translateCharUTF8(cell), separator).number;

@@ -8,7 +8,7 @@
 namespace talvo::r {
 
 const estimation::PtfModel& modelOf(SEXP model) {
-    if (Rf_isString(model) && Rf_length(model) == 1) {
+    if (TYPEOF(model) == STRSXP && Rf_length(model) == 1) {
         std::string message;
         const estimation::PtfModel* named = base::modelNamed(utf8(STRING_ELT(model, 0)), message);
         if (named == nullptr) {
@@ -16,7 +16,7 @@ const estimation::PtfModel& modelOf(SEXP model) {
         }
         return *named;
     }
-    if (Rf_isNumeric(model) && !Rf_isLogical(model) && Rf_length(model) == 1) {
+    if ((TYPEOF(model) == REALSXP || TYPEOF(model) == INTSXP) && Rf_length(model) == 1) {
         const double position = Rf_asReal(model);
         const bool whole = std::isfinite(position) && position == std::trunc(position) &&
                            std::abs(position) <= estimation::ModelCount;
@@ -34,7 +34,7 @@ const estimation::PtfModel& modelOf(SEXP model) {
 }
 
 std::string optionText(SEXP value, const char* name) {
-    if (!Rf_isString(value) || Rf_length(value) != 1 || STRING_ELT(value, 0) == NA_STRING) {
+    if (TYPEOF(value) != STRSXP || Rf_length(value) != 1 || STRING_ELT(value, 0) == NA_STRING) {
         Rcpp::stop(std::string(name) + " must be one text");
     }
     return utf8(STRING_ELT(value, 0));

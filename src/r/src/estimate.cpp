@@ -25,7 +25,7 @@ class InputColumn {
 public:
     InputColumn(SEXP values, estimation::DecimalSeparator separator, const char* name)
         : m_values(values) {
-        if (Rf_isNull(values)) {
+        if (TYPEOF(values) == NILSXP) {
             return;
         }
         if (TYPEOF(values) == REALSXP) {
@@ -72,7 +72,7 @@ public:
 
 private:
     estimation::InputValue cellValue(std::size_t i, estimation::DecimalSeparator separator) const {
-        const SEXP cell = STRING_ELT(m_values, static_cast<R_xlen_t>(i));
+        SEXP cell = STRING_ELT(m_values, static_cast<R_xlen_t>(i));
         // NA is a cell nobody measured, as an empty one.
         return cell == NA_STRING ? estimation::InputValue{}
                                  : estimation::inputValue(Rf_translateCharUTF8(cell), separator);
@@ -138,7 +138,7 @@ std::size_t soilCount(const Inputs& inputs, const std::array<SEXP, 4>& given) {
     }
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const std::size_t size = inputs[i].size();
-        if (!Rf_isNull(given[i]) && size != count && size != 1) {
+        if (TYPEOF(given[i]) != NILSXP && size != count && size != 1) {
             Rcpp::stop(std::string(estimation::name(estimation::allInputs[i])) + " has " +
                        std::to_string(size) + " values, not " + std::to_string(count) + " or 1");
         }

@@ -21,7 +21,7 @@ using namespace talvo;
 
 // A column of numbers, or none for NULL.
 std::span<const double> numbers(SEXP column) {
-    if (Rf_isNull(column)) {
+    if (TYPEOF(column) == NILSXP) {
         return {};
     }
     return {REAL(column), static_cast<std::size_t>(XLENGTH(column))};
@@ -72,12 +72,13 @@ extern "C" SEXP talvo_evaluate_columns(SEXP models, SEXP inputs, SEXP measured, 
     constexpr base::Spelling keyword = base::Spelling::keyword;
     evaluation::Setup setup;
     const Rcpp::List chosen(models);
-    for (R_xlen_t i = 0; i < chosen.size(); ++i) {
-        setup.models.push_back(&r::modelOf(chosen[i]));
+    for (SEXP model : chosen) {
+        setup.models.push_back(&r::modelOf(model));
     }
     const Rcpp::List given(inputs);
     const Rcpp::List truth(measured);
-    setup.measured = {!Rf_isNull(truth[0]), !Rf_isNull(truth[1]), !Rf_isNull(truth[2])};
+    setup.measured = {TYPEOF(truth[0]) != NILSXP, TYPEOF(truth[1]) != NILSXP,
+                      TYPEOF(truth[2]) != NILSXP};
     setup.unit = evaluation::parseMeasuredUnit(r::optionText(unit, "measured_unit"), keyword);
     setup.particleSizeScale = base::parseParticleSizeScale(r::optionText(psd, "psd"), keyword);
     evaluation::Rows rows;
@@ -93,7 +94,7 @@ extern "C" SEXP talvo_evaluate_columns(SEXP models, SEXP inputs, SEXP measured, 
         outcome, {.fraction = "measured_unit = \"fraction\" reads them as % v/v (0.26 as 26)",
                   .volume = "measured_unit = \"v/v\" reads them so"});
     std::string report;
-    if (!Rf_isNull(source)) {
+    if (TYPEOF(source) != NILSXP) {
         const Rcpp::CharacterVector names(source);
         report = evaluation::htmlReport(
             outcome,

@@ -138,7 +138,7 @@ public:
         m_thetaFc[i] = found ? found->thetaFc : NA_REAL;
         m_thetaPwp[i] = found ? found->thetaPwp : NA_REAL;
         m_water[i] = found ? found->waterMm : NA_REAL;
-        m_malformed[i] = !malformed.empty();
+        m_malformed[i] = malformed.empty() ? FALSE : TRUE;
         if (!malformed.empty()) {
             m_flags[i] = "";
             m_error[i] = Rcpp::String(malformed, CE_UTF8);
