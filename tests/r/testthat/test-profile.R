@@ -60,3 +60,21 @@ test_that("options out of range are refused in the tools' words", {
                class = "talvo_error")
   expect_error(talvo_profile(horizons[, -1], 0), "no column profile", class = "talvo_error")
 })
+
+test_that("horizons given as numbers sum as their texts do", {
+  texts <- utils::read.csv(file.path(Sys.getenv("TALVO_DOCS"), "horizons.csv"),
+                           colClasses = "character")
+  numbers <- utils::read.csv(file.path(Sys.getenv("TALVO_DOCS"), "horizons.csv"))
+  numbers$bd[2] <- NA # no density measured: a % w/w model takes 1.49, flagged bd
+  texts$bd[2] <- ""
+  for (model in c(0, 3)) {
+    from_texts <- talvo_profile(texts, model = model)
+    from_numbers <- talvo_profile(numbers, model = model)
+    expect_identical(from_numbers$summary, from_texts$summary)
+    expect_identical(from_numbers$horizons, from_texts$horizons)
+    expect_identical(from_numbers$horizons$flags[2], if (model == 0) "bd" else "")
+  }
+  skip_if_not_installed("tibble")
+  expect_identical(talvo_profile(tibble::as_tibble(numbers), model = 0)$summary,
+                   talvo_profile(numbers, model = 0)$summary)
+})
