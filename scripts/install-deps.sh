@@ -19,6 +19,8 @@ packages=(
     libgdal-dev
     # Python module
     pybind11-dev python3-dev
+    # R package: its glue is compiled against Rcpp, its help made by roxygen2 at build time
+    r-base-dev r-cran-rcpp r-cran-roxygen2
     # Debian packages (cpack -G DEB)
     dpkg-dev
 )
@@ -32,6 +34,8 @@ dev_packages=(
     python3-openpyxl python3-odf
     # the README's pipe from a .xlsx into talvo-batch
     xlsx2csv
+    # R package's tests (tibbles too), its vignette and R CMD check --as-cran
+    r-cran-testthat r-cran-tibble r-cran-knitr r-cran-rmarkdown pandoc qpdf
     # map tool's tests and benchmark compare with gdal_calc.py
     gdal-bin python3-gdal
     # window tests in a real X server, screenshots

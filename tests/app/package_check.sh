@@ -16,6 +16,7 @@ declare -A files=(
         share/bash-completion/completions/talvo-batch"
     [talvo-map]="bin/talvo-map share/man/man1/talvo-map.1.gz
         share/bash-completion/completions/talvo-map"
+    [r-cran-talvo]="lib/R/site-library/talvo/DESCRIPTION lib/R/site-library/talvo/libs/talvo.so"
     [python3-talvo]="$(/usr/bin/python3 -c 'import sys; print("lib/python%d.%d/dist-packages/talvo/__init__.py" % sys.version_info[:2])')"
 )
 # Packages each must depend on, and a pattern no dependency of it may match.
@@ -33,10 +34,10 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" ||
 for package in "${!files[@]}"; do
     deb=$out/${package}_${version}_$(dpkg --print-architecture).deb
     if [ ! -f "$deb" ]; then
-        # The map tool and the Python module have options of their own (the sanitizer
-        # builds leave the module out); the window and the batch tool are always there.
+        # The map tool and the Python and R packages have options of their own (the sanitizer
+        # builds leave the modules out); the window and the batch tool are always there.
         case $package in
-            talvo-map | python3-talvo) continue ;;
+            talvo-map | python3-talvo | r-cran-talvo) continue ;;
         esac
         fail "no package $deb"
         continue

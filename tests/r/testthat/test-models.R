@@ -1,0 +1,10 @@
+test_that("the catalogue lists every model with its sheet", {
+  models <- talvo_models()
+  expect_s3_class(models, "data.frame")
+  expect_equal(models$position, 0:6)
+  expect_equal(models$name[3], "Rawls et al., 1982")
+  expect_equal(models$reads[c(1, 3, 4)], c("sand, clay", "sand, clay, oc", "silt, clay"))
+  expect_equal(models$unit[c(1, 3)], c("% w/w", "% v/v"))
+  expect_match(models$input_units[2], "oc in g/kg", fixed = TRUE)
+  expect_false(any(models$source == "" | models$calibration == ""))
+})
