@@ -8,8 +8,10 @@
 #'   columns `profile` (or `id`), `top` and `bottom` (cm below the surface), the
 #'   model's inputs (found as [talvo_estimate()] finds them), and optionally
 #'   `bd` (bulk density of the fine earth, g/cm3; NA: 1.49 for a \% w/w model,
-#'   flagged "bd") and `cf` (coarse fragments, \%; NA: none). Column names in
-#'   any case.
+#'   flagged "bd") and `cf` (coarse fragments, \%; NA: none), and measured
+#'   water where the lab gave it: `theta_fc` and `theta_pwp` (\% v/v) or `dul`
+#'   and `ll15` (cm3/cm3), which replace the model's FC and PWP (flag
+#'   "measured"). Column names in any case.
 #' @param model The model, as [talvo_estimate()] takes it.
 #' @param root_depth The root depth, cm: above 0 and at most 10000.
 #' @param depletion p, the share of TAW a crop draws before stress: 0 to 1.
@@ -49,7 +51,9 @@ talvo_profile <- function(horizons, model, root_depth = 100, depletion = 0.5,
     if (is.null(values)) NULL else input_vector(values, name, call)
   }
   columns <- list(profile = ifelse(is.na(ids), "", as.character(ids)), top = cell("top"),
-                  bottom = cell("bottom"), bd = cell("bd"), cf = cell("cf"))
+                  bottom = cell("bottom"), bd = cell("bd"), cf = cell("cf"),
+                  theta_fc = cell("theta_fc"), theta_pwp = cell("theta_pwp"),
+                  dul = cell("dul"), ll15 = cell("ll15"))
   estimated <- talvo_estimate(horizons, model = model, precision = "general",
                               psd = psd, decimal = decimal)
   sums <- engine(call, .Call(talvo_profile_water, model, columns, estimated, root_depth,

@@ -9,9 +9,11 @@
 
 #include <Rcpp.h>
 #include <cstddef>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,16 +105,14 @@ Rcpp::List profileTable(const ProfileSums& profiles, const estimation::RootZone&
 // Each horizon's water, flags and error, as talvo-batch writes them in its rows.
 class HorizonRows {
 public:
-    // horizons: profile (texts), top, bottom, bd and cf (numbers, texts or NULL); estimated:
+    // horizons: profile (texts), top, bottom, bd, cf and the measured theta_fc, theta_pwp, dul and
+    // ll15 (numbers, texts or NULL); estimated:
     // the model's fc and pwp in 15 digits, flags and error.
     HorizonRows(const Rcpp::List& horizons, const Rcpp::List& estimated)
-        : m_columns{HorizonColumn(horizons["profile"]), HorizonColumn(horizons["top"]),
-                    HorizonColumn(horizons["bottom"]), HorizonColumn(horizons["bd"]),
-                    HorizonColumn(horizons["cf"])},
-          m_fc(estimated["fc"]), m_pwp(estimated["pwp"]), m_estimateFlags(estimated["flags"]),
-          m_estimateError(estimated["error"]), m_thetaFc(m_fc.size()), m_thetaPwp(m_fc.size()),
-          m_water(m_fc.size()), m_flags(m_fc.size()), m_error(m_fc.size()),
-          m_malformed(m_fc.size()) {}
+        : m_columns{columnsOf(horizons)}, m_fc(estimated["fc"]), m_pwp(estimated["pwp"]),
+          m_estimateFlags(estimated["flags"]), m_estimateError(estimated["error"]),
+          m_thetaFc(m_fc.size()), m_thetaPwp(m_fc.size()), m_water(m_fc.size()),
+          m_flags(m_fc.size()), m_error(m_fc.size()), m_malformed(m_fc.size()) {}
 
     R_xlen_t size() const { return m_fc.size(); }
 
@@ -130,10 +130,12 @@ public:
         const table::Horizon horizon = table::readHorizon(cells, settings, fault, malformed);
         const bool failed = m_estimateError[i] != NA_STRING;
         std::optional<estimation::HorizonWater> found;
-        if (malformed.empty() && !failed && fault.empty()) {
-            found =
-                estimation::horizonWater(model, m_fc[i], m_pwp[i], horizon.soil,
-                                         (horizon.bottom - horizon.top) * MillimetresPerCentimetre);
+        if (malformed.empty() && fault.empty()) {
+            // Without an estimate, measured FC and PWP still give the horizon its water.
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            found = estimation::horizonWater(
+                model, failed ? none : m_fc[i], failed ? none : m_pwp[i], horizon.soil,
+                (horizon.bottom - horizon.top) * MillimetresPerCentimetre, horizon.measured);
         }
         m_thetaFc[i] = found ? found->thetaFc : NA_REAL;
         m_thetaPwp[i] = found ? found->thetaPwp : NA_REAL;
@@ -162,8 +164,19 @@ public:
     }
 
 private:
-    std::array<HorizonColumn, 5> m_columns;
-    std::array<std::string, 5> m_texts; // the cells of the horizon being read
+    using Columns = std::array<HorizonColumn, table::allHorizonInputs.size()>;
+
+    // Each horizon input's column by its header name; NULL where the table has none.
+    static Columns columnsOf(const Rcpp::List& horizons) {
+        return [&]<std::size_t... I>(std::index_sequence<I...>) {
+            return Columns{HorizonColumn(
+                horizons[std::string(table::headerName(table::allHorizonInputs[I]))])...};
+        }
+        (std::make_index_sequence<table::allHorizonInputs.size()>());
+    }
+
+    Columns m_columns;
+    std::array<std::string, table::allHorizonInputs.size()> m_texts; // the horizon being read
     Rcpp::NumericVector m_fc, m_pwp;
     Rcpp::CharacterVector m_estimateFlags, m_estimateError;
     Rcpp::NumericVector m_thetaFc, m_thetaPwp, m_water;

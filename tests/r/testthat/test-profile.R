@@ -1,13 +1,13 @@
 # talvo_profile against talvo-batch --profiles --summary, in 15 digits, on the messy horizons.
 
-batch_profiles <- function(model, ...) {
+batch_profiles <- function(model, ..., table = cases("horizons_messy.csv")) {
   executable <- Sys.getenv("TALVO_BATCH")
   rows <- tempfile(fileext = ".csv")
   summary <- tempfile(fileext = ".csv")
   on.exit(unlink(c(rows, summary)))
   status <- system2(executable, c("--model", model, "--profiles", "--precision", "general", ...,
                                   "--output", rows, "--summary", summary,
-                                  cases("horizons_messy.csv")), stdout = FALSE, stderr = FALSE)
+                                  table), stdout = FALSE, stderr = FALSE)
   stopifnot(status %in% c(0, 1))
   read <- function(file) {
     utils::read.csv(file, colClasses = "character", na.strings = character(),
@@ -77,4 +77,26 @@ test_that("horizons given as numbers sum as their texts do", {
   skip_if_not_installed("tibble")
   expect_identical(talvo_profile(tibble::as_tibble(numbers), model = 0)$summary,
                    talvo_profile(numbers, model = 0)$summary)
+})
+
+test_that("measured water replaces the estimate as talvo-batch replaces it", {
+  horizons <- utils::read.csv(cases("horizons_measured.csv"), colClasses = "character",
+                              na.strings = character(), check.names = FALSE)
+  names(horizons)[names(horizons) %in% c("site", "DUL (cm3/cm3)")] <- c("profile", "dul")
+  table <- tempfile(fileext = ".csv")
+  on.exit(unlink(table))
+  utils::write.csv(horizons, table, row.names = FALSE)
+  theirs <- batch_profiles(0, table = table)
+  ours <- suppressWarnings(talvo_profile(horizons, model = 0))
+  # talvo-batch's added theta_fc comes after the input's own.
+  added <- function(name) theirs$horizons[[max(which(names(theirs$horizons) == name))]]
+  for (name in c("theta_fc", "theta_pwp", "aw_mm")) {
+    expect_identical(as_written(ours$horizons[[name]]), as_read(added(name)), label = name)
+  }
+  expect_identical(ours$horizons$flags, theirs$horizons$flags)
+  expect_true(any(grepl("measured", ours$horizons$flags)))
+  for (name in c("taw_0_30", "taw_0_100", "taw_root")) {
+    expect_identical(as_written(ours$summary[[name]]), as_read(theirs$summary[[name]]),
+                     label = name)
+  }
 })
