@@ -5,6 +5,7 @@
 #include "batch/options.h"
 #include "cli/files.h"
 #include "cli/interruption.h"
+#include "table/columns.h"
 #include "table/csv.h"
 #include "table/head.h"
 #include "table/input_names.h"
@@ -30,12 +31,21 @@ constexpr std::array AddedNames{
     "theta_r (% v/v)", "theta_s (% v/v)", "alpha (1/cm)", "n",
     "ks (cm/day)",     "fc (% v/v)",      "pwp (% v/v)",  "awc (% v/v)"};
 
+// With --sd, after flags: the percentiles of what the draws carry, in its order.
+constexpr std::array SpreadNames{
+    "fc_p05 (% v/v)",  "fc_p50 (% v/v)",      "fc_p95 (% v/v)",      "pwp_p05 (% v/v)",
+    "pwp_p50 (% v/v)", "pwp_p95 (% v/v)",     "awc_p05 (% v/v)",     "awc_p50 (% v/v)",
+    "awc_p95 (% v/v)", "theta_s_p05 (% v/v)", "theta_s_p50 (% v/v)", "theta_s_p95 (% v/v)",
+    "ks_p05 (cm/day)", "ks_p50 (cm/day)",     "ks_p95 (cm/day)"};
+static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
+
 // Where the header holds what the models read besides the four inputs.
 struct Layout {
     std::array<std::optional<std::size_t>, 4> inputs; // sand, silt, clay, oc
     bool organicMatter = false;                       // the oc column holds OM
     std::optional<std::size_t> bulkDensity;
     std::optional<std::size_t> topsoil;
+    std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
     std::size_t width = 0;
 };
 
@@ -80,6 +90,7 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
     const std::string& bdName = settings.horizonNames[3];
     layout.bulkDensity = columnNamed(header, bdName.empty() ? "bd" : bdName);
     layout.topsoil = columnNamed(header, "topsoil");
+    layout.spread = table::spreadColumns(header, settings);
     const bool hypres = std::find(arguments.models.begin(), arguments.models.end(),
                                   HydraulicModel::hypres) != arguments.models.end();
     if (hypres && !layout.topsoil && !arguments.topsoil) {
@@ -91,9 +102,10 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
 
 // One row's soil as the models read it, or why it has none.
 struct RowSoil {
+    estimation::HydraulicInputs inputs{};
     estimation::HydraulicSoil soil{};
-    bool converted = false; // from the international scale: flagged psd
-    std::string error;      // empty: the soil is whole
+    estimation::Flags flags; // psd where the sizes were converted
+    std::string error;       // empty: the soil is whole
 };
 
 // `value` of the cell, or the error text it makes.
@@ -109,18 +121,9 @@ std::optional<double> cellNumber(std::string_view text, std::string_view name,
     return value.number;
 }
 
-// Organic matter in %: an om column as it stands, OC in % or g/kg times 1.724.
-double organicMatter(double cell, const Layout& layout, const table::Settings& settings) {
-    if (layout.organicMatter) {
-        return cell;
-    }
-    const bool perKilogram = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram;
-    return estimation::organicMatterFromCarbon(perKilogram ? cell / 10.0 : cell);
-}
-
-RowSoil readSoil(const table::RecordView& row, const Layout& layout,
-                 const table::Settings& settings) {
-    RowSoil out;
+// The four inputs' cells as numbers, with the table's scale and carbon unit.
+bool readInputs(const table::RecordView& row, const Layout& layout, const table::Settings& settings,
+                RowSoil& out) {
     std::array<double, 4> numbers{};
     for (const Input input : estimation::allInputs) {
         const std::size_t column = *layout.inputs[static_cast<std::size_t>(input)];
@@ -128,60 +131,89 @@ RowSoil readSoil(const table::RecordView& row, const Layout& layout,
         const std::optional<double> number =
             cellNumber(text, estimation::name(input), settings, out.error);
         if (!number) {
-            return out;
+            return false;
         }
         numbers[static_cast<std::size_t>(input)] = *number;
     }
-    estimation::ParticleSizes sizes{numbers[0], numbers[1], numbers[2]};
-    if (settings.particleSizeScale == estimation::ParticleSizeScale::international) {
-        try {
-            sizes = estimation::usdaFromInternational(sizes);
-        } catch (const estimation::Failure& failure) {
-            out.error = estimation::failureText(failure.reason(), row[*layout.inputs[0]]);
-            return out;
-        }
-        out.converted = true;
-    }
-    out.soil.sand = sizes.sand;
-    out.soil.silt = sizes.silt;
-    out.soil.clay = sizes.clay;
-    out.soil.organicMatter = organicMatter(numbers[3], layout, settings);
-    return out;
+    estimation::HydraulicInputs& inputs = out.inputs;
+    inputs.sizes = {numbers[0], numbers[1], numbers[2]};
+    inputs.organic = numbers[3];
+    inputs.organicMatter = layout.organicMatter;
+    inputs.scale = settings.particleSizeScale;
+    inputs.carbonUnit = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram
+                            ? estimation::CarbonUnit::gramsPerKilogram
+                            : estimation::CarbonUnit::percent;
+    return true;
 }
 
-// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options.
-void readDensityAndLayer(const table::RecordView& row, const Layout& layout,
-                         const table::Settings& settings, const HydraulicArguments& arguments,
-                         bool layer, RowSoil& out) {
+// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options; the
+// error text of a cell that gives neither.
+std::string readDensityAndLayer(const table::RecordView& row, const Layout& layout,
+                                const table::Settings& settings,
+                                const HydraulicArguments& arguments, bool layer,
+                                estimation::HydraulicInputs& inputs) {
+    std::string error;
     const std::string_view bd =
         layout.bulkDensity && *layout.bulkDensity < row.size() ? row[*layout.bulkDensity] : "";
-    const std::optional<double> density = cellNumber(bd, "bd", settings, out.error);
+    const std::optional<double> density = cellNumber(bd, "bd", settings, error);
     if (!density) {
-        return;
+        return error;
     }
     if (!estimation::soundBulkDensity(*density)) {
-        out.error = estimation::outOfRangeText("bd", bd);
-        return;
+        return estimation::outOfRangeText("bd", bd);
     }
-    out.soil.bulkDensity = *density;
+    inputs.bulkDensity = *density;
     if (!layer) {
-        return;
+        return error;
     }
-    out.soil.topsoil = arguments.topsoil.value_or(true);
+    inputs.topsoil = arguments.topsoil.value_or(true);
     const std::string_view cell =
         layout.topsoil && *layout.topsoil < row.size() ? row[*layout.topsoil] : "";
     if (!layout.topsoil || (estimation::missingText(cell) && arguments.topsoil)) {
-        return; // the option stands in for the column or its empty cells
+        return error; // the option stands in for the column or its empty cells
     }
     const std::optional<bool> topsoil = base::topsoilNamed(table::trimBlanks(cell));
     if (!topsoil) {
-        out.error = estimation::missingText(cell)
-                        ? "Missing: topsoil"
-                        : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
-        return;
+        return estimation::missingText(cell)
+                   ? "Missing: topsoil"
+                   : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
     }
-    out.soil.topsoil = *topsoil;
+    inputs.topsoil = *topsoil;
+    return error;
 }
+
+// The row's soil for `model`. A conversion that fails is told before a density or layer
+// cell that does, as the sizes come first.
+RowSoil readSoil(const table::RecordView& row, const Layout& layout, HydraulicModel model,
+                 const table::Settings& settings, const HydraulicArguments& arguments) {
+    RowSoil out;
+    if (!readInputs(row, layout, settings, out)) {
+        return out;
+    }
+    const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
+                            !estimation::missingText(row[*layout.bulkDensity]);
+    std::string cellError;
+    if (model == HydraulicModel::hypres || hasDensity) {
+        cellError = readDensityAndLayer(row, layout, settings, arguments,
+                                        model == HydraulicModel::hypres, out.inputs);
+    }
+    try {
+        out.soil = estimation::hydraulicSoil(model, out.inputs, out.flags);
+    } catch (const estimation::Failure& failure) {
+        out.error = estimation::failureText(failure.reason(), row[*layout.inputs[0]]);
+        return out;
+    }
+    out.error = cellError;
+    return out;
+}
+
+// What every row of a run reads.
+struct RunState {
+    const Layout& layout;
+    const table::Settings& settings;
+    const HydraulicArguments& arguments;
+    estimation::SoilDraws draws; // with --sd
+};
 
 // A number as the table writes it: with --precision fixed, water and conductivity to two
 // decimals and alpha and n to four significant digits, which two decimals would erase
@@ -228,21 +260,63 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
     }
 }
 
-// psd where the sizes were converted, and the estimate's own flags.
-std::string flagsText(const RowSoil& soil,
-                      const std::optional<estimation::HydraulicEstimate>& estimate) {
-    estimation::Flags flags = estimate ? estimate->flags : estimation::Flags{};
-    if (soil.converted) {
-        flags.add(estimation::Flag::psd);
+// The row's standard deviations, in its inputs' units; the error text of a cell that gives
+// none, as the other tables word it.
+std::string readSpread(const table::RecordView& row, const Layout& layout,
+                       const table::Settings& settings, estimation::InputSpread& spread) {
+    for (std::size_t i = 0; i < spread.size(); ++i) {
+        const std::optional<base::SpreadSource>& source = settings.spreads.at(i);
+        spread.at(i) = source ? source->value : 0.0;
+        if (!source || source->column.empty()) {
+            continue;
+        }
+        const std::size_t column = *layout.spread.at(i);
+        const std::string_view text = column < row.size() ? row[column] : std::string_view();
+        const estimation::InputValue value = estimation::inputValue(text, settings.decimal);
+        if (value.failure == estimation::FailureKind::typeMismatch) {
+            return estimation::typeMismatchText(source->column, text);
+        }
+        if (value.failure || !(value.number >= 0.0)) {
+            return estimation::outOfRangeText(source->column, text);
+        }
+        spread.at(i) = value.number;
     }
-    return estimation::flagsText(flags);
+    return {};
 }
 
-// One row's line for one model; returns whether it carries an error.
-bool appendModelRow(std::string& out, const table::RecordView& row, const Layout& layout,
-                    HydraulicModel model, const table::Settings& settings,
-                    const HydraulicArguments& arguments) {
-    const char delimiter = settings.delimiter;
+// With --sd, the percentiles' cells after flags; the error text where the draws give none.
+std::string appendSpread(std::string& out, const table::RecordView& row, const RowSoil& soil,
+                         HydraulicModel model, RunState& run) {
+    if (!run.settings.uncertain()) {
+        return {};
+    }
+    const auto none = [&out, &run] { out.append(SpreadNames.size(), run.settings.delimiter); };
+    estimation::InputSpread spread{};
+    std::string error = readSpread(row, run.layout, run.settings, spread);
+    estimation::HydraulicSpread percentiles;
+    if (!soil.error.empty() || !error.empty()) {
+        none();
+        return error;
+    }
+    if (const auto failed = estimation::propagateHydraulics(model, soil.inputs, spread, run.draws,
+                                                            run.arguments.fcHead, percentiles)) {
+        none();
+        return std::string(estimation::describe(*failed));
+    }
+    for (std::size_t o = 0; o < percentiles.size(); ++o) {
+        // Water in % by volume as the row's own; Ks, the last, in cm/day.
+        const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
+        for (const double value : {percentiles[o].p05, percentiles[o].p50, percentiles[o].p95}) {
+            out += run.settings.delimiter;
+            appendNumber(out, value * scale, false, run.settings);
+        }
+    }
+    return {};
+}
+
+// The row's input cells and the model's name.
+void appendInputs(std::string& out, const table::RecordView& row, const Layout& layout,
+                  HydraulicModel model, char delimiter) {
     for (std::size_t i = 0; i < layout.width; ++i) {
         if (i > 0) {
             out += delimiter;
@@ -251,47 +325,58 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
     }
     out += delimiter;
     out += estimation::name(model);
-    RowSoil soil = readSoil(row, layout, settings);
-    const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
-                            !estimation::missingText(row[*layout.bulkDensity]);
-    if (soil.error.empty() && (model == HydraulicModel::hypres || hasDensity)) {
-        readDensityAndLayer(row, layout, settings, arguments, model == HydraulicModel::hypres,
-                            soil);
-    }
+}
+
+// The model's estimate of the row's soil, or the error text where it fails.
+std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView& row,
+                                                         RowSoil& soil, HydraulicModel model,
+                                                         const RunState& run) {
+    const Layout& layout = run.layout;
     if (soil.error.empty() && row.size() > layout.width) {
         // The surplus is kept whole in the error, so that no cell of the input is lost.
         soil.error = "Surplus fields beyond the header: ";
         for (std::size_t i = layout.width; i < row.size(); ++i) {
-            soil.error += i > layout.width ? std::string(1, delimiter) : std::string();
+            soil.error += i > layout.width ? std::string(1, run.settings.delimiter) : "";
             soil.error += estimation::printable(row[i]);
         }
     }
-    std::optional<estimation::HydraulicEstimate> estimate;
-    if (soil.error.empty()) {
-        try {
-            if (model == HydraulicModel::saxtonRawls && hasDensity) {
-                soil.soil.densityFactor = estimation::measuredDensityFactor(soil.soil);
-            }
-            estimate = estimation::estimateHydraulics(model, soil.soil, arguments.fcHead);
-        } catch (const estimation::Failure& failure) {
-            const std::optional<Input> input = failure.input();
-            const std::size_t column =
-                input ? *layout.inputs[static_cast<std::size_t>(*input)] : row.size();
-            soil.error =
-                estimation::failureText(failure.reason(), column < row.size() ? row[column] : "");
-        }
+    if (!soil.error.empty()) {
+        return std::nullopt;
     }
+    try {
+        return estimation::estimateHydraulics(model, soil.soil, run.arguments.fcHead);
+    } catch (const estimation::Failure& failure) {
+        const std::optional<Input> input = failure.input();
+        const std::size_t column =
+            input ? *layout.inputs[static_cast<std::size_t>(*input)] : row.size();
+        soil.error =
+            estimation::failureText(failure.reason(), column < row.size() ? row[column] : "");
+    }
+    return std::nullopt;
+}
+
+// One row's line for one model; returns whether it carries an error.
+bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicModel model,
+                    RunState& run) {
+    const char delimiter = run.settings.delimiter;
+    appendInputs(out, row, run.layout, model, delimiter);
+    RowSoil soil = readSoil(row, run.layout, model, run.settings, run.arguments);
+    const std::optional<estimation::HydraulicEstimate> estimate =
+        estimateRow(row, soil, model, run);
     if (estimate) {
-        appendEstimate(out, *estimate, settings);
+        appendEstimate(out, *estimate, run.settings);
+        soil.flags |= estimate->flags;
     } else {
         out.append(AddedNames.size(), delimiter);
     }
     out += delimiter;
-    table::appendField(out, flagsText(soil, estimate), delimiter);
+    table::appendField(out, estimation::flagsText(soil.flags), delimiter);
+    const std::string spreadError = appendSpread(out, row, soil, model, run);
+    const std::string& error = soil.error.empty() ? spreadError : soil.error;
     out += delimiter;
-    table::appendField(out, soil.error, delimiter);
+    table::appendField(out, error, delimiter);
     out += '\n';
-    return !soil.error.empty();
+    return !error.empty();
 }
 
 } // namespace
@@ -318,15 +403,18 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     addName("hydraulic_model");
     std::for_each(AddedNames.begin(), AddedNames.end(), addName);
     addName("flags");
+    if (settings.uncertain()) {
+        std::for_each(SpreadNames.begin(), SpreadNames.end(), addName);
+    }
     addName("error");
     output << line << '\n';
     HydraulicTally tally;
+    RunState run{layout, settings, arguments, estimation::SoilDraws(settings.draws)};
     for (records.clear(); reader.next(records); records.clear()) {
         line.clear();
         for (const HydraulicModel model : arguments.models) {
             ++tally.rows;
-            tally.rowsWithError +=
-                appendModelRow(line, records[0], layout, model, settings, arguments) ? 1U : 0U;
+            tally.rowsWithError += appendModelRow(line, records[0], model, run) ? 1U : 0U;
         }
         output << line;
     }

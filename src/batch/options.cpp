@@ -204,7 +204,8 @@ void addSpreadOptions(CLI::App& app, table::Settings& settings) {
                "silt, sand, clay without one takes up the others' difference so that every draw "
                "keeps their sum. Draws outside 0-100 % (OC below 0) are drawn again. Each row "
                "and model gains fc_p05, fc_p50, fc_p95, pwp_p05 ... awc_p95: percentiles (type "
-               "7, as R and numpy) over the draws, in the model's unit")
+               "7, as R and numpy) over the draws, in the model's unit; with --hydraulics also "
+               "theta_s_p05 ... ks_p95, in % v/v and cm/day, after flags")
             ->type_name("NAME=SD,...");
     app.add_option_function<std::string>(
            "--draws",
@@ -311,10 +312,9 @@ void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
     checkModelSpread(arguments);
     if (!arguments.hydraulics.models.empty() &&
-        (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given ||
-         arguments.settings.uncertain())) {
+        (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given)) {
         throw base::Error("--hydraulics writes its own table: give it without --model, "
-                          "--profiles, --measured or --sd");
+                          "--profiles or --measured");
     }
     // Not read by that table yet: refused rather than silently ignored.
     const base::ScaleSet& scales = arguments.settings.scales;

@@ -215,15 +215,18 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
     }
 }
 
-// The columns --sd names, by their header in any case.
-void findSpreadColumns(const RecordView& header, const Settings& settings, Columns& columns) {
+} // namespace
+
+std::array<std::optional<std::size_t>, 4> spreadColumns(const RecordView& header,
+                                                        const Settings& settings) {
+    std::array<std::optional<std::size_t>, 4> columns{};
     for (const Input input : estimation::allInputs) {
         const std::optional<base::SpreadSource>& spread =
             settings.spreads[static_cast<std::size_t>(input)];
         if (!spread || spread->column.empty()) {
             continue;
         }
-        auto& found = columns.spread[static_cast<std::size_t>(input)];
+        auto& found = columns[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             if (base::sameName(trimBlanks(header[i]), trimBlanks(spread->column))) {
                 found = i;
@@ -234,9 +237,8 @@ void findSpreadColumns(const RecordView& header, const Settings& settings, Colum
                               base::printable(spread->column) + ": the header has no such column");
         }
     }
+    return columns;
 }
-
-} // namespace
 
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& notice) {
@@ -252,7 +254,7 @@ Columns findColumns(const RecordView& header, const Settings& settings,
     if (settings.profiles) {
         findHorizonColumns(header, settings, columns);
     }
-    findSpreadColumns(header, settings, columns);
+    columns.spread = spreadColumns(header, settings);
     refuseAddedNames(header, settings);
     return columns;
 }
