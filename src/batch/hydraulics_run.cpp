@@ -8,6 +8,8 @@
 #include "table/columns.h"
 #include "table/csv.h"
 #include "table/head.h"
+#include "table/horizon_cells.h"
+#include "table/horizons.h"
 #include "table/input_names.h"
 #include "table/summary.h"
 
@@ -46,6 +48,7 @@ struct Layout {
     std::optional<std::size_t> bulkDensity;
     std::optional<std::size_t> topsoil;
     std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
+    table::HorizonColumnsFound horizon{};             // with --profiles
     std::size_t width = 0;
 };
 
@@ -91,6 +94,9 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
     layout.bulkDensity = columnNamed(header, bdName.empty() ? "bd" : bdName);
     layout.topsoil = columnNamed(header, "topsoil");
     layout.spread = table::spreadColumns(header, settings);
+    if (settings.profiles) {
+        layout.horizon = table::horizonColumns(header, settings);
+    }
     const bool hypres = std::find(arguments.models.begin(), arguments.models.end(),
                                   HydraulicModel::hypres) != arguments.models.end();
     if (hypres && !layout.topsoil && !arguments.topsoil) {
@@ -207,12 +213,62 @@ RowSoil readSoil(const table::RecordView& row, const Layout& layout, HydraulicMo
     return out;
 }
 
+// ---- Horizons (--profiles): each row's water between its curve's FC and PWP, summed per
+// profile by the same table as the seven models' horizons.
+
+// A row's horizon, read once for all its models.
+struct RowHorizon {
+    table::Horizon horizon;
+    std::string fault;     // a depth, bd or cf cell without a sound number: no water
+    std::string malformed; // no profile: not a horizon at all
+};
+
+RowHorizon readRowHorizon(const table::RecordView& row, const Layout& layout,
+                          const table::Settings& settings) {
+    table::HorizonCells cells;
+    for (std::size_t i = 0; i < cells.texts.size(); ++i) {
+        if (const std::optional<std::size_t>& column = layout.horizon.at(i);
+            column && *column < row.size()) {
+            cells.texts.at(i) = row[*column];
+        }
+    }
+    RowHorizon out;
+    out.horizon = table::readHorizon(cells, settings, out.fault, out.malformed);
+    return out;
+}
+
+// The horizon's water by the model's curve; nothing where either has none.
+std::optional<estimation::HorizonWater>
+curveWater(const RowHorizon& row, const std::optional<estimation::HydraulicEstimate>& estimate) {
+    if (!estimate || !row.fault.empty()) {
+        return std::nullopt;
+    }
+    const table::Horizon& horizon = row.horizon;
+    return estimation::curveHorizonWater(estimate->water.fc * 100, estimate->water.pwp * 100,
+                                         horizon.soil, (horizon.bottom - horizon.top) * 10.0);
+}
+
+// theta_fc, theta_pwp and aw_mm, each after the delimiter; empty where there is no water.
+void appendHorizon(std::string& out, const std::optional<estimation::HorizonWater>& water,
+                   const table::Settings& settings) {
+    std::array<char, estimation::ResultTextCapacity> text{};
+    for (std::size_t i = 0; i < table::HorizonColumns.size(); ++i) {
+        out += settings.delimiter;
+        if (water) {
+            const double value = std::array{water->thetaFc, water->thetaPwp, water->waterMm}.at(i);
+            out.append(text.data(), table::writeNumberText(text.data(), value, settings));
+        }
+    }
+}
+
 // What every row of a run reads.
 struct RunState {
     const Layout& layout;
     const table::Settings& settings;
     const HydraulicArguments& arguments;
-    estimation::SoilDraws draws; // with --sd
+    estimation::SoilDraws draws;    // with --sd
+    table::ProfileTable* profiles;  // with --profiles
+    table::HorizonBatch horizons{}; // the row's, for `profiles`
 };
 
 // A number as the table writes it: with --precision fixed, water and conductivity to two
@@ -355,12 +411,16 @@ std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView
     return std::nullopt;
 }
 
-// One row's line for one model; returns whether it carries an error.
+// One row's line for one model, with its horizon where the table has them; returns whether
+// it carries an error.
 bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicModel model,
-                    RunState& run) {
+                    const RowHorizon* horizon, RunState& run) {
     const char delimiter = run.settings.delimiter;
     appendInputs(out, row, run.layout, model, delimiter);
     RowSoil soil = readSoil(row, run.layout, model, run.settings, run.arguments);
+    if (horizon != nullptr && !horizon->malformed.empty()) {
+        soil.error = horizon->malformed;
+    }
     const std::optional<estimation::HydraulicEstimate> estimate =
         estimateRow(row, soil, model, run);
     if (estimate) {
@@ -369,21 +429,55 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
     } else {
         out.append(AddedNames.size(), delimiter);
     }
+    std::optional<estimation::HorizonWater> water;
+    if (horizon != nullptr && horizon->malformed.empty()) {
+        water = curveWater(*horizon, estimate);
+        estimation::addHorizonFlags(water, soil.flags);
+        run.horizons.water.push_back(water ? water->waterMm : estimation::NoNumber);
+    }
     out += delimiter;
     table::appendField(out, estimation::flagsText(soil.flags), delimiter);
+    if (horizon != nullptr) {
+        appendHorizon(out, water, run.settings);
+    }
     const std::string spreadError = appendSpread(out, row, soil, model, run);
-    const std::string& error = soil.error.empty() ? spreadError : soil.error;
+    const std::string_view horizonFault =
+        horizon != nullptr ? std::string_view(horizon->fault) : std::string_view();
+    const std::string_view other = horizonFault.empty() ? spreadError : horizonFault;
+    const std::string_view error = soil.error.empty() ? other : soil.error;
     out += delimiter;
     table::appendField(out, error, delimiter);
     out += '\n';
     return !error.empty();
 }
 
+// One row's lines, a line per model; returns how many carry an error.
+std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
+    std::optional<RowHorizon> horizon;
+    if (run.profiles != nullptr) {
+        horizon = readRowHorizon(row, run.layout, run.settings);
+        if (horizon->malformed.empty()) {
+            run.horizons.ids.append(horizon->horizon.profile);
+            run.horizons.entries.push_back(
+                {run.horizons.ids.size(), horizon->horizon.top, horizon->horizon.bottom});
+        }
+    }
+    std::uint64_t failed = 0;
+    for (const HydraulicModel model : run.arguments.models) {
+        failed += appendModelRow(out, row, model, horizon ? &*horizon : nullptr, run) ? 1U : 0U;
+    }
+    if (run.profiles != nullptr) {
+        run.profiles->add(run.horizons);
+        run.horizons.clear();
+    }
+    return failed;
+}
+
 } // namespace
 
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
-                               const table::Settings& settings,
-                               const HydraulicArguments& arguments) {
+                               const table::Settings& settings, const HydraulicArguments& arguments,
+                               table::ProfileTable* profiles) {
     table::CsvReader reader(input, settings.delimiter);
     table::Records records;
     if (!reader.next(records)) {
@@ -403,19 +497,27 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     addName("hydraulic_model");
     std::for_each(AddedNames.begin(), AddedNames.end(), addName);
     addName("flags");
+    if (settings.profiles) {
+        std::for_each(table::HorizonColumns.begin(), table::HorizonColumns.end(), addName);
+    }
     if (settings.uncertain()) {
         std::for_each(SpreadNames.begin(), SpreadNames.end(), addName);
     }
     addName("error");
     output << line << '\n';
     HydraulicTally tally;
-    RunState run{layout, settings, arguments, estimation::SoilDraws(settings.draws)};
+    RunState run{layout, settings, arguments, estimation::SoilDraws(settings.draws), profiles};
+    if (profiles != nullptr) {
+        std::vector<std::string> names;
+        for (const HydraulicModel model : arguments.models) {
+            names.emplace_back(estimation::name(model));
+        }
+        profiles->start(std::move(names), "\n");
+    }
     for (records.clear(); reader.next(records); records.clear()) {
         line.clear();
-        for (const HydraulicModel model : arguments.models) {
-            ++tally.rows;
-            tally.rowsWithError += appendModelRow(line, records[0], model, run) ? 1U : 0U;
-        }
+        tally.rows += arguments.models.size();
+        tally.rowsWithError += appendRow(line, records[0], run);
         output << line;
     }
     return tally;
@@ -426,11 +528,21 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     cli::InputFile input(arguments.input);
     cli::OutputFiles outputs(input, cleanup);
     cli::OutputFile& output = outputs.add("--output", arguments.output);
+    cli::OutputFile* const summaryFile =
+        arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
+    table::ProfileTable profiles;
     HydraulicTally tally;
     try {
         tally = writeHydraulics(input.stream(), output.stream(), arguments.settings,
-                                arguments.hydraulics);
+                                arguments.hydraulics,
+                                arguments.settings.profiles ? &profiles : nullptr);
         output.stream().flush();
+        if (summaryFile != nullptr) {
+            profiles.gather();
+            table::writeProfileSummary(profiles, arguments.settings, summaryFile->stream());
+            summaryFile->stream().flush();
+            summaryFile->checkWritten();
+        }
     } catch (const table::CsvError& error) {
         input.checkUnchanged();
         throw base::Error(table::aboutInput(input.name(), error.what()));

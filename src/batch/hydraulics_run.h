@@ -4,6 +4,7 @@
 
 #include "cli/tool.h"
 #include "estimation/estimation.h"
+#include "table/horizons.h"
 #include "table/settings.h"
 
 #include <cstdint>
@@ -27,11 +28,13 @@ struct HydraulicTally {
 };
 
 // Reads the table from `input` and writes every input column, then per model hydraulic_model,
-// theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags and error. Throws base::Error for a
-// header the models cannot use, table::CsvError for a damaged input.
+// theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags, with --profiles theta_fc, theta_pwp and
+// aw_mm, with --sd the percentiles, and error. A horizon table's rows go into `profiles`
+// (ungathered). Throws base::Error for a header the models cannot use, table::CsvError for a
+// damaged input.
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
-                               const table::Settings& settings,
-                               const HydraulicArguments& arguments);
+                               const table::Settings& settings, const HydraulicArguments& arguments,
+                               table::ProfileTable* profiles = nullptr);
 
 struct Arguments;
 

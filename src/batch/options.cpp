@@ -269,7 +269,9 @@ void addHydraulicOptions(CLI::App& app, Arguments& arguments) {
                "g/kg). saxton-rawls leaves theta_r, alpha and n empty: its curve is its own "
                "power law, not van Genuchten's; a bd column (g/cm3) sets its density factor "
                "(bd over its normal density). hypres needs bd in every row (a row without it "
-               "fails) and the layer from a topsoil column (1 or 0) or --topsoil")
+               "fails) and the layer from a topsoil column (1 or 0) or --topsoil. With --profiles "
+               "each horizon's theta_fc, theta_pwp and aw_mm come from the curve's fc and pwp, "
+               "and --summary sums them per profile and model")
             ->type_name("saxton-rawls|hypres|all");
     app.add_option_function<std::string>(
            "--topsoil",
@@ -312,9 +314,9 @@ void finishOptions(Arguments& arguments) {
     table::settleDelimiter(arguments.settings);
     checkModelSpread(arguments);
     if (!arguments.hydraulics.models.empty() &&
-        (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given)) {
-        throw base::Error("--hydraulics writes its own table: give it without --model, "
-                          "--profiles or --measured");
+        (arguments.modelGiven || arguments.measured.given)) {
+        throw base::Error("--hydraulics writes its own table: give it without --model or "
+                          "--measured");
     }
     // Not read by that table yet: refused rather than silently ignored.
     const base::ScaleSet& scales = arguments.settings.scales;

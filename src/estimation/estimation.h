@@ -1279,6 +1279,11 @@ struct HydraulicInputs {
 // international sizes have no USDA equivalent.
 HydraulicSoil hydraulicSoil(HydraulicModel model, const HydraulicInputs& inputs, Flags& flags);
 
+// A horizon's water from a curve's FC and PWP, in % v/v of the fine earth, as horizonWater
+// counts a volumetric model's.
+std::optional<HorizonWater> curveHorizonWater(double fc, double pwp, const HorizonSoil& soil,
+                                              double thicknessMm) noexcept;
+
 // What --sd carries through a hydraulic model, in this order: FC, PWP, AWC and theta_s in
 // m³/m³, Ks in cm/day.
 inline constexpr std::size_t HydraulicSpreadCount = 5;

@@ -28,8 +28,11 @@ double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept {
     return alpha * weightShare / (1.0 - weightShare * (1.0 - alpha)) * PercentDivisor;
 }
 
-std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
-                                         const HorizonSoil& soil, double thicknessMm) noexcept {
+namespace {
+
+// FC and PWP in % w/w where `gravimetric`, else in % v/v of the fine earth.
+std::optional<HorizonWater> waterOf(bool gravimetric, double fc, double pwp,
+                                    const HorizonSoil& soil, double thicknessMm) noexcept {
     const bool assumed = std::isnan(soil.bulkDensity);
     const double density = assumed ? VolumeFactor : soil.bulkDensity;
     constexpr double ThickestMm = 2 * DeepestHorizon * 10.0;
@@ -43,7 +46,7 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
                               : soil.coarseFragments;
     const double fineEarth = 1.0 - stones / PercentDivisor;
     // A % v/v result is the fine earth's already; only a % w/w one needs its density.
-    const double toVolume = model.gravimetric ? density : 1.0;
+    const double toVolume = gravimetric ? density : 1.0;
     HorizonWater water;
     water.thetaFc = fc * toVolume * fineEarth;
     water.thetaPwp = pwp * toVolume * fineEarth;
@@ -53,9 +56,21 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
     }
     // Stones by weight need the density too, whatever the model's unit.
     const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
-    water.bulkDensityAssumed = assumed && (model.gravimetric || stonesByWeight);
+    water.bulkDensityAssumed = assumed && (gravimetric || stonesByWeight);
     water.fcAbovePorosity = !assumed && fc * toVolume > porosity(density);
     return water;
+}
+
+} // namespace
+
+std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
+                                         const HorizonSoil& soil, double thicknessMm) noexcept {
+    return waterOf(model.gravimetric, fc, pwp, soil, thicknessMm);
+}
+
+std::optional<HorizonWater> curveHorizonWater(double fc, double pwp, const HorizonSoil& soil,
+                                              double thicknessMm) noexcept {
+    return waterOf(false, fc, pwp, soil, thicknessMm);
 }
 
 std::string_view code(ProfileFlag flag) {

@@ -38,7 +38,7 @@ std::size_t ProfileTable::find(std::string_view profileId) {
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
-    const std::size_t modelCount = m_models.size();
+    const std::size_t modelCount = m_modelNames.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
@@ -77,7 +77,7 @@ void ProfileTable::gather() {
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                                              const estimation::RootZone& zone,
                                              estimation::Profile& scratch) const {
-    const std::size_t modelCount = m_models.size();
+    const std::size_t modelCount = m_modelNames.size();
     scratch.clear();
     for (std::size_t h = m_runs[m_profiles[profile]].first; h != None; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
@@ -125,11 +125,11 @@ SummaryWriter::SummaryWriter(const ProfileTable& table, const Settings& settings
     appendField(m_rootDepth, estimation::generalText(settings.rootZone.rootDepth, settings.decimal),
                 delimiter);
     // A model's field is written only where several ran.
-    for (const estimation::PtfModel* model : table.models()) {
+    for (const std::string& model : table.modelNames()) {
         std::string field;
-        if (table.models().size() > 1) {
+        if (table.modelNames().size() > 1) {
             field += delimiter;
-            appendField(field, model->listText, delimiter);
+            appendField(field, model, delimiter);
         }
         m_modelFields.push_back(std::move(field));
     }
@@ -141,7 +141,7 @@ std::string SummaryWriter::header() const {
     std::string header;
     for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
                                           "taw_root", "raw_root", "root_depth", "flags"}) {
-        if (column == "model" && m_table.models().size() < 2) {
+        if (column == "model" && m_table.modelNames().size() < 2) {
             continue;
         }
         if (!header.empty()) {

@@ -58,10 +58,18 @@ class ProfileTable {
 public:
     // The models that run, once the header is read, and the line end the rows have.
     void start(const std::vector<const estimation::PtfModel*>& models, std::string_view lineEnd) {
-        m_models = models;
+        std::vector<std::string> names;
+        for (const estimation::PtfModel* model : models) {
+            names.emplace_back(model->listText);
+        }
+        start(std::move(names), lineEnd);
+    }
+    // The same for models known by their names alone, as the hydraulic models are.
+    void start(std::vector<std::string> modelNames, std::string_view lineEnd) {
+        m_modelNames = std::move(modelNames);
         m_lineEnd = lineEnd;
     }
-    const std::vector<const estimation::PtfModel*>& models() const noexcept { return m_models; }
+    const std::vector<std::string>& modelNames() const noexcept { return m_modelNames; }
     std::string_view lineEnd() const noexcept { return m_lineEnd; }
 
     void add(const HorizonBatch& batch);
@@ -95,7 +103,7 @@ private:
     // The run of `id`, started where it is not one of the last two.
     std::size_t find(std::string_view id);
 
-    std::vector<const estimation::PtfModel*> m_models;
+    std::vector<std::string> m_modelNames;
     std::string_view m_lineEnd = "\n";
     std::string m_ids; // every run's id, one after another
     std::vector<Run> m_runs;
