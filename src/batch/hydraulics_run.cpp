@@ -15,10 +15,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace talvo::batch {
 
@@ -237,15 +242,14 @@ RowHorizon readRowHorizon(const table::RecordView& row, const Layout& layout,
     return out;
 }
 
-// The horizon's water by the model's curve; nothing where either has none.
-std::optional<estimation::HorizonWater>
-curveWater(const RowHorizon& row, const std::optional<estimation::HydraulicEstimate>& estimate) {
-    if (!estimate || !row.fault.empty()) {
+// The horizon's water between a curve's FC and PWP (m³/m³); nothing where it has none.
+std::optional<estimation::HorizonWater> curveWater(const RowHorizon& row, double fc, double pwp) {
+    if (!row.fault.empty()) {
         return std::nullopt;
     }
     const table::Horizon& horizon = row.horizon;
-    return estimation::curveHorizonWater(estimate->water.fc * 100, estimate->water.pwp * 100,
-                                         horizon.soil, (horizon.bottom - horizon.top) * 10.0);
+    return estimation::curveHorizonWater(fc * 100, pwp * 100, horizon.soil,
+                                         (horizon.bottom - horizon.top) * 10.0);
 }
 
 // theta_fc, theta_pwp and aw_mm, each after the delimiter; empty where there is no water.
@@ -261,6 +265,25 @@ void appendHorizon(std::string& out, const std::optional<estimation::HorizonWate
     }
 }
 
+// Every horizon draws from the same seed: paired by their place, draws would give all of a
+// profile's horizons the same input errors. Each horizon's are shuffled by its own key
+// (profile and top) so that they combine as independent, the same on every platform.
+void shuffleDraws(std::span<double> waters, std::string_view profile, double top) {
+    std::uint64_t key = 14695981039346656037ULL; // FNV-1a, then SplitMix64 steps
+    for (const char c : profile) {
+        key = (key ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    key ^= std::bit_cast<std::uint64_t>(top);
+    for (std::size_t i = waters.size(); i > 1; --i) {
+        key += 0x9E3779B97F4A7C15ULL;
+        std::uint64_t z = key;
+        z = (z ^ (z >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27U)) * 0x94D049BB133111EBULL;
+        z ^= z >> 31U;
+        std::swap(waters[i - 1], waters[z % i]);
+    }
+}
+
 // What every row of a run reads.
 struct RunState {
     const Layout& layout;
@@ -269,6 +292,8 @@ struct RunState {
     estimation::SoilDraws draws;    // with --sd
     table::ProfileTable* profiles;  // with --profiles
     table::HorizonBatch horizons{}; // the row's, for `profiles`
+    table::ProfileTable* drawn;     // with --profiles and --sd: a column a model's draw
+    table::HorizonBatch drawnRow{}; // the row's, for `drawn`
 };
 
 // A number as the table writes it: with --precision fixed, water and conductivity to two
@@ -342,22 +367,40 @@ std::string readSpread(const table::RecordView& row, const Layout& layout,
 
 // With --sd, the percentiles' cells after flags; the error text where the draws give none.
 std::string appendSpread(std::string& out, const table::RecordView& row, const RowSoil& soil,
-                         HydraulicModel model, RunState& run) {
+                         HydraulicModel model, const RowHorizon* horizon, RunState& run) {
     if (!run.settings.uncertain()) {
         return {};
     }
     const auto none = [&out, &run] { out.append(SpreadNames.size(), run.settings.delimiter); };
+    // A horizon's water by each draw, for the profiles' percentiles; NaN without a draw.
+    std::vector<double>& waters = run.drawnRow.water;
+    const std::size_t first = waters.size();
+    const bool drawn = run.drawn != nullptr && horizon != nullptr && horizon->malformed.empty();
+    std::function<void(const estimation::HydraulicOutputs&)> each;
+    if (drawn) {
+        each = [&waters, horizon](const estimation::HydraulicOutputs& outputs) {
+            const auto water = curveWater(*horizon, outputs[0], outputs[1]);
+            waters.push_back(water ? water->waterMm : estimation::NoNumber);
+        };
+    }
     estimation::InputSpread spread{};
     std::string error = readSpread(row, run.layout, run.settings, spread);
+    std::optional<estimation::DrawFailure> failed;
     estimation::HydraulicSpread percentiles;
+    if (soil.error.empty() && error.empty()) {
+        failed = estimation::propagateHydraulics(model, soil.inputs, spread, run.draws,
+                                                 run.arguments.fcHead, percentiles, each);
+        error = failed ? std::string(estimation::describe(*failed)) : std::string();
+    }
+    if (drawn) {
+        waters.resize(first + static_cast<std::size_t>(run.settings.draws.draws),
+                      estimation::NoNumber);
+        shuffleDraws(std::span(waters).subspan(first), horizon->horizon.profile,
+                     horizon->horizon.top);
+    }
     if (!soil.error.empty() || !error.empty()) {
         none();
         return error;
-    }
-    if (const auto failed = estimation::propagateHydraulics(model, soil.inputs, spread, run.draws,
-                                                            run.arguments.fcHead, percentiles)) {
-        none();
-        return std::string(estimation::describe(*failed));
     }
     for (std::size_t o = 0; o < percentiles.size(); ++o) {
         // Water in % by volume as the row's own; Ks, the last, in cm/day.
@@ -431,7 +474,9 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
     }
     std::optional<estimation::HorizonWater> water;
     if (horizon != nullptr && horizon->malformed.empty()) {
-        water = curveWater(*horizon, estimate);
+        if (estimate) {
+            water = curveWater(*horizon, estimate->water.fc, estimate->water.pwp);
+        }
         estimation::addHorizonFlags(water, soil.flags);
         run.horizons.water.push_back(water ? water->waterMm : estimation::NoNumber);
     }
@@ -440,7 +485,7 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
     if (horizon != nullptr) {
         appendHorizon(out, water, run.settings);
     }
-    const std::string spreadError = appendSpread(out, row, soil, model, run);
+    const std::string spreadError = appendSpread(out, row, soil, model, horizon, run);
     const std::string_view horizonFault =
         horizon != nullptr ? std::string_view(horizon->fault) : std::string_view();
     const std::string_view other = horizonFault.empty() ? spreadError : horizonFault;
@@ -457,9 +502,11 @@ std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState
     if (run.profiles != nullptr) {
         horizon = readRowHorizon(row, run.layout, run.settings);
         if (horizon->malformed.empty()) {
-            run.horizons.ids.append(horizon->horizon.profile);
-            run.horizons.entries.push_back(
-                {run.horizons.ids.size(), horizon->horizon.top, horizon->horizon.bottom});
+            for (table::HorizonBatch* batch : {&run.horizons, &run.drawnRow}) {
+                batch->ids.append(horizon->horizon.profile);
+                batch->entries.push_back(
+                    {batch->ids.size(), horizon->horizon.top, horizon->horizon.bottom});
+            }
         }
     }
     std::uint64_t failed = 0;
@@ -470,14 +517,48 @@ std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState
         run.profiles->add(run.horizons);
         run.horizons.clear();
     }
+    if (run.drawn != nullptr) {
+        run.drawn->add(run.drawnRow);
+    }
+    run.drawnRow.clear();
     return failed;
+}
+
+// A profile's TAW 0-30, 0-100 and to the root depth at p05 and p95 over the model's draws,
+// each after the delimiter; empty where a draw left a horizon without water.
+void appendDrawnSums(const table::ProfileTable& drawn, std::size_t profile, std::size_t model,
+                     const table::Settings& settings, estimation::Profile& scratch,
+                     std::array<std::vector<double>, 3>& sums, std::string& out) {
+    const auto draws = static_cast<std::size_t>(settings.draws.draws);
+    for (std::vector<double>& sum : sums) {
+        sum.clear();
+    }
+    for (std::size_t d = 0; d < draws; ++d) {
+        const estimation::ProfileWater water =
+            drawn.water(profile, model * draws + d, settings.rootZone, scratch);
+        const bool whole = !water.flags.contains(estimation::ProfileFlag::missing);
+        const std::array values{water.topsoil, water.subsoil, water.root};
+        for (std::size_t i = 0; i < sums.size(); ++i) {
+            sums.at(i).push_back(whole ? values.at(i) : estimation::NoNumber);
+        }
+    }
+    std::array<char, estimation::ResultTextCapacity> text{};
+    for (std::vector<double>& sum : sums) {
+        const estimation::Percentiles p = estimation::percentiles(sum);
+        for (const double value : {p.p05, p.p95}) {
+            out += settings.delimiter;
+            if (std::isfinite(value)) {
+                out.append(text.data(), table::writeNumberText(text.data(), value, settings));
+            }
+        }
+    }
 }
 
 } // namespace
 
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
                                const table::Settings& settings, const HydraulicArguments& arguments,
-                               table::ProfileTable* profiles) {
+                               HydraulicProfiles* profiles) {
     table::CsvReader reader(input, settings.delimiter);
     table::Records records;
     if (!reader.next(records)) {
@@ -506,13 +587,23 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     addName("error");
     output << line << '\n';
     HydraulicTally tally;
-    RunState run{layout, settings, arguments, estimation::SoilDraws(settings.draws), profiles};
+    const bool drawn = profiles != nullptr && settings.uncertain();
+    RunState run{layout,
+                 settings,
+                 arguments,
+                 estimation::SoilDraws(settings.draws),
+                 profiles != nullptr ? &profiles->water : nullptr,
+                 {},
+                 drawn ? &profiles->drawn : nullptr,
+                 {}};
     if (profiles != nullptr) {
         std::vector<std::string> names;
         for (const HydraulicModel model : arguments.models) {
             names.emplace_back(estimation::name(model));
         }
-        profiles->start(std::move(names), "\n");
+        const std::size_t draws = static_cast<std::size_t>(settings.draws.draws);
+        profiles->drawn.start(std::vector<std::string>(drawn ? names.size() * draws : 0), "\n");
+        profiles->water.start(std::move(names), "\n");
     }
     for (records.clear(); reader.next(records); records.clear()) {
         line.clear();
@@ -523,6 +614,24 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     return tally;
 }
 
+void writeHydraulicSummary(HydraulicProfiles& profiles, const table::Settings& settings,
+                           std::ostream& output) {
+    profiles.water.gather();
+    table::SummaryWriter writer(profiles.water, settings);
+    if (settings.uncertain()) {
+        profiles.drawn.gather();
+        writer.addColumns({"taw_0_30_p05", "taw_0_30_p95", "taw_0_100_p05", "taw_0_100_p95",
+                           "taw_root_p05", "taw_root_p95"},
+                          [&profiles, &settings, scratch = estimation::Profile(),
+                           sums = std::array<std::vector<double>, 3>()](
+                              std::size_t profile, std::size_t model, std::string& out) mutable {
+                              appendDrawnSums(profiles.drawn, profile, model, settings, scratch,
+                                              sums, out);
+                          });
+    }
+    table::writeProfileSummary(writer, output);
+}
+
 int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     cli::InterruptionCleanup cleanup;
     cli::InputFile input(arguments.input);
@@ -530,7 +639,7 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     cli::OutputFile& output = outputs.add("--output", arguments.output);
     cli::OutputFile* const summaryFile =
         arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
-    table::ProfileTable profiles;
+    HydraulicProfiles profiles;
     HydraulicTally tally;
     try {
         tally = writeHydraulics(input.stream(), output.stream(), arguments.settings,
@@ -538,8 +647,7 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
                                 arguments.settings.profiles ? &profiles : nullptr);
         output.stream().flush();
         if (summaryFile != nullptr) {
-            profiles.gather();
-            table::writeProfileSummary(profiles, arguments.settings, summaryFile->stream());
+            writeHydraulicSummary(profiles, arguments.settings, summaryFile->stream());
             summaryFile->stream().flush();
             summaryFile->checkWritten();
         }

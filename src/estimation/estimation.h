@@ -13,6 +13,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <optional>
@@ -1290,11 +1291,14 @@ inline constexpr std::size_t HydraulicSpreadCount = 5;
 using HydraulicSpread = std::array<Percentiles, HydraulicSpreadCount>;
 
 // The percentiles over soils drawn around `inputs` (spreads in the inputs' own units: OM's
-// where `organic` is OM); a draw without an estimate makes its outputs NoNumber. Returns
-// why the draws could not be made, `out` then untouched.
-std::optional<DrawFailure> propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs,
-                                               const InputSpread& spread, SoilDraws& draws,
-                                               double fcHead, HydraulicSpread& out);
+// where `organic` is OM); a draw without an estimate makes its outputs NoNumber. `each`, where
+// given, sees every draw's outputs in turn (a horizon's water). Returns why the draws could
+// not be made, `out` then untouched.
+using HydraulicOutputs = std::array<double, HydraulicSpreadCount>;
+std::optional<DrawFailure>
+propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const InputSpread& spread,
+                    SoilDraws& draws, double fcHead, HydraulicSpread& out,
+                    const std::function<void(const HydraulicOutputs&)>& each = {});
 
 } // namespace talvo::estimation
 

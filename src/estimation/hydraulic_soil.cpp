@@ -47,16 +47,21 @@ std::array<double, HydraulicSpreadCount> drawnOutputs(HydraulicModel model, Hydr
 
 } // namespace
 
-std::optional<DrawFailure> propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs,
-                                               const InputSpread& spread, SoilDraws& draws,
-                                               double fcHead, HydraulicSpread& out) {
+std::optional<DrawFailure>
+propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const InputSpread& spread,
+                    SoilDraws& draws, double fcHead, HydraulicSpread& out,
+                    const std::function<void(const HydraulicOutputs&)>& each) {
     const InputValues soil =
         inputNumbers(inputs.sizes.sand, inputs.sizes.silt, inputs.sizes.clay, inputs.organic);
     if (const std::optional<DrawFailure> failed = draws.draw(soil, spread)) {
         return failed;
     }
     out = propagate<HydraulicSpreadCount>(draws.soils(), [&](const InputValues& drawn) {
-        return drawnOutputs(model, inputs, drawn, fcHead);
+        const HydraulicOutputs outputs = drawnOutputs(model, inputs, drawn, fcHead);
+        if (each) {
+            each(outputs);
+        }
+        return outputs;
     });
     return std::nullopt;
 }

@@ -149,6 +149,10 @@ std::string SummaryWriter::header() const {
         }
         header += column;
     }
+    for (const std::string& column : m_extraNames) {
+        header += m_settings.delimiter;
+        appendField(header, column, m_settings.delimiter);
+    }
     header += m_table.lineEnd();
     return header;
 }
@@ -199,6 +203,13 @@ void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string&
             end = std::copy(m_rootDepth.begin(), m_rootDepth.end(), end);
             *end++ = delimiter;
             end = std::copy(flags.begin(), flags.end(), end);
+            if (m_extraCells) {
+                // Of any length: the row's room is worked out again after them.
+                out.resize(static_cast<std::size_t>(end - out.data()));
+                m_extraCells(p, m, out);
+                out.resize(out.size() + lineEnd.size());
+                end = out.data() + out.size() - lineEnd.size();
+            }
             end = std::copy(lineEnd.begin(), lineEnd.end(), end);
             used = static_cast<std::size_t>(end - out.data());
         }
@@ -207,15 +218,18 @@ void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string&
 }
 
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
-    const SummaryWriter writer(table, settings);
+    writeProfileSummary(SummaryWriter(table, settings), out);
+}
+
+void writeProfileSummary(const SummaryWriter& writer, std::ostream& out) {
     std::string block = writer.header();
     out.write(block.data(), static_cast<std::streamsize>(block.size()));
     estimation::Profile scratch;
     // Rows go out in blocks of this many profiles, some tens of KiB, rather than one by one.
     constexpr std::size_t ProfilesPerBlock = 512;
-    for (std::size_t first = 0; first < table.size(); first += ProfilesPerBlock) {
+    for (std::size_t first = 0; first < writer.size(); first += ProfilesPerBlock) {
         block.clear();
-        writer.appendRows(first, std::min(table.size(), first + ProfilesPerBlock), block, scratch);
+        writer.appendRows(first, std::min(writer.size(), first + ProfilesPerBlock), block, scratch);
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -131,6 +132,15 @@ public:
     // The rows of profiles [first, last), appended to `out`.
     void appendRows(std::size_t first, std::size_t last, std::string& out,
                     estimation::Profile& scratch) const;
+    std::size_t size() const noexcept { return m_table.size(); }
+
+    // Columns after flags, such as the sums' percentiles with --sd: `append` writes a profile's
+    // and model's cells, each after the delimiter.
+    using ExtraCells = std::function<void(std::size_t profile, std::size_t model, std::string&)>;
+    void addColumns(std::vector<std::string> names, ExtraCells append) {
+        m_extraNames = std::move(names);
+        m_extraCells = std::move(append);
+    }
 
 private:
     // The delimiter and a number at `out`, rounded as water is or written in full as depths
@@ -143,9 +153,13 @@ private:
     std::vector<std::string> m_modelFields; // the delimiter and the model, where several ran
     std::string m_rootDepth;
     bool m_quoted = false; // a delimiter that can occur in a number
+    std::vector<std::string> m_extraNames;
+    ExtraCells m_extraCells;
 };
 
 // The whole summary to `out`, from the calling thread.
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out);
+// The same by a writer given its columns.
+void writeProfileSummary(const SummaryWriter& writer, std::ostream& out);
 
 } // namespace talvo::table
