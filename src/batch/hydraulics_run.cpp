@@ -601,7 +601,7 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
         for (const HydraulicModel model : arguments.models) {
             names.emplace_back(estimation::name(model));
         }
-        const std::size_t draws = static_cast<std::size_t>(settings.draws.draws);
+        const auto draws = static_cast<std::size_t>(settings.draws.draws);
         profiles->drawn.start(std::vector<std::string>(drawn ? names.size() * draws : 0), "\n");
         profiles->water.start(std::move(names), "\n");
     }

@@ -123,7 +123,9 @@ void addProfileOptions(CLI::App& app, Arguments& arguments) {
     app.add_option("--summary", arguments.summary,
                    "with --profiles: write each profile's depth_cm, taw_0_30, taw_0_100, "
                    "taw_root, raw_root (mm), root_depth and flags (gap, overlap, depth, "
-                   "missing) to FILE, whole or not at all")
+                   "missing) to FILE, whole or not at all; with --hydraulics and --sd also "
+                   "taw_0_30_p05, taw_0_30_p95 ... taw_root_p95 over the draws, each horizon "
+                   "drawn on its own")
         ->type_name("FILE")
         ->transform(converter(outputPath))
         ->needs(profiles);

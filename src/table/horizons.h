@@ -60,6 +60,7 @@ public:
     // The models that run, once the header is read, and the line end the rows have.
     void start(const std::vector<const estimation::PtfModel*>& models, std::string_view lineEnd) {
         std::vector<std::string> names;
+        names.reserve(models.size());
         for (const estimation::PtfModel* model : models) {
             names.emplace_back(model->listText);
         }
