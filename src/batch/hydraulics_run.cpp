@@ -290,9 +290,9 @@ struct RunState {
     const table::Settings& settings;
     const HydraulicArguments& arguments;
     estimation::SoilDraws draws;    // with --sd
-    table::ProfileTable* profiles;  // with --profiles
+    table::ProfileTable* profiles;  // with --summary
     table::HorizonBatch horizons{}; // the row's, for `profiles`
-    table::ProfileTable* drawn;     // with --profiles and --sd: a column a model's draw
+    table::ProfileTable* drawn;     // with --summary and --sd: a column a model's draw
     table::HorizonBatch drawnRow{}; // the row's, for `drawn`
 };
 
@@ -499,7 +499,7 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
 // One row's lines, a line per model; returns how many carry an error.
 std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
     std::optional<RowHorizon> horizon;
-    if (run.profiles != nullptr) {
+    if (run.settings.profiles) {
         horizon = readRowHorizon(row, run.layout, run.settings);
         if (horizon->malformed.empty()) {
             for (table::HorizonBatch* batch : {&run.horizons, &run.drawnRow}) {
@@ -515,11 +515,11 @@ std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState
     }
     if (run.profiles != nullptr) {
         run.profiles->add(run.horizons);
-        run.horizons.clear();
     }
     if (run.drawn != nullptr) {
         run.drawn->add(run.drawnRow);
     }
+    run.horizons.clear();
     run.drawnRow.clear();
     return failed;
 }
@@ -643,8 +643,7 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     HydraulicTally tally;
     try {
         tally = writeHydraulics(input.stream(), output.stream(), arguments.settings,
-                                arguments.hydraulics,
-                                arguments.settings.profiles ? &profiles : nullptr);
+                                arguments.hydraulics, summaryFile != nullptr ? &profiles : nullptr);
         output.stream().flush();
         if (summaryFile != nullptr) {
             writeHydraulicSummary(profiles, arguments.settings, summaryFile->stream());

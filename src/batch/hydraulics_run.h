@@ -27,7 +27,8 @@ struct HydraulicTally {
     std::uint64_t rowsWithError = 0;
 };
 
-// A horizon table's profiles: their water by each model and, with --sd, by each draw.
+// A horizon table's profiles, for --summary: their water by each model and, with --sd, by
+// each draw (8 bytes a horizon, model and draw).
 struct HydraulicProfiles {
     table::ProfileTable water;
     table::ProfileTable drawn; // a column a model's draw, each model's draws together
@@ -35,8 +36,9 @@ struct HydraulicProfiles {
 
 // Reads the table from `input` and writes every input column, then per model hydraulic_model,
 // theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags, with --profiles theta_fc, theta_pwp and
-// aw_mm, with --sd the percentiles, and error. A horizon table's rows go into `profiles`. Throws
-// base::Error for a header the models cannot use, table::CsvError for a damaged input.
+// aw_mm, with --sd the percentiles, and error. A horizon table's rows go into `profiles` where
+// given. Throws base::Error for a header the models cannot use, table::CsvError for a damaged
+// input.
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
                                const table::Settings& settings, const HydraulicArguments& arguments,
                                HydraulicProfiles* profiles = nullptr);
