@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The round's new work beside the plain model-0 run, in interleaved rounds: --hydraulics all on
 # ROWS soils (with a bulk density and the layer for HYPRES), and --sd with --draws 1000 on a
-# hundredth of them, whose rate is counted in model evaluations (draws) a second of processor
-# time (each row's draws run on one core). Median and range of wall and CPU time.
-# Usage: bench/batch/hydraulics.sh [ROWS] [ROUNDS] (after cmake --preset bench && cmake --build
-# --preset bench); BENCH_BIN=folder takes the programs from another build.
+# tenth of them (SD_ROWS), through model 0 and through Saxton and Rawls, whose rate is counted
+# in model evaluations (draws) a second of processor time (each row's draws run on one core).
+# Median and range of wall and CPU time.
+# Usage: bench/batch/hydraulics.sh [ROWS] [ROUNDS] [SD_ROWS] (after cmake --preset bench &&
+# cmake --build --preset bench); BENCH_BIN=folder takes the programs from another build.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 rows=${1:-1000000}
 rounds=${2:-5}
+sd_rows=${3:-$((rows / 10))}
 bin=${BENCH_BIN:-build/bench/bin}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -16,9 +18,9 @@ trap 'rm -rf "$work"' EXIT
 "$bin/batch_bench" --soil-table "$rows" |
     awk -F, 'NR == 1 { print $0 ",bd"; next } { print $0 "," 1.2 + ($1 % 41) / 100 }' \
         >"$work/soils.csv"
-head -n $((rows / 100 + 1)) "$work/soils.csv" >"$work/few.csv"
+head -n $((sd_rows + 1)) "$work/soils.csv" >"$work/few.csv"
 
-/usr/bin/python3 - "$bin" "$work" "$rows" "$rounds" <<'PY'
+/usr/bin/python3 - "$bin" "$work" "$rows" "$rounds" "$sd_rows" <<'PY'
 import os
 import statistics
 import subprocess
@@ -26,6 +28,7 @@ import sys
 import time
 
 bin, work, rows, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+sd_rows = int(sys.argv[5])
 batch = f"{bin}/talvo-batch"
 soils, few = f"{work}/soils.csv", f"{work}/few.csv"
 tools = {
@@ -33,7 +36,9 @@ tools = {
     "--hydraulics all": ([batch, "--hydraulics", "all", "--oc-unit", "g/kg", "--topsoil",
                           "yes", soils], rows),
     "--sd, 1000 draws": ([batch, "--model", "0", "--sd", "sand=2,clay=2",
-                          few], rows // 100),
+                          few], sd_rows),
+    "--hydraulics --sd": ([batch, "--hydraulics", "saxton-rawls", "--oc-unit", "g/kg", "--sd",
+                           "sand=2,clay=2", few], sd_rows),
 }
 wall = {name: [] for name in tools}
 cpu = {name: [] for name in tools}
@@ -50,13 +55,14 @@ for _ in range(rounds):
 print(f"{rows} soils, {rounds} interleaved rounds; median (range)")
 for name, (_, count) in tools.items():
     w, c = wall[name], cpu[name]
-    print(f"{name:17} {count} soils: wall {statistics.median(w):.3f} s ({min(w):.3f} to "
+    print(f"{name:18} {count} soils: wall {statistics.median(w):.3f} s ({min(w):.3f} to "
           f"{max(w):.3f}), cpu {statistics.median(c):.3f} s ({min(c):.3f} to {max(c):.3f})")
 for measure, values in (("wall", wall), ("cpu", cpu)):
     ratios = [h / p for h, p in zip(values["--hydraulics all"], values["model 0"])]
     print(f"--hydraulics all / model 0, {measure}: {statistics.median(ratios):.2f}x "
           f"({min(ratios):.2f} to {max(ratios):.2f})")
-rates = [rows // 100 * 1000 / c / 1e6 for c in cpu["--sd, 1000 draws"]]
-print(f"--sd: M model evaluations per CPU second: {statistics.median(rates):.2f} "
-      f"({min(rates):.2f} to {max(rates):.2f})")
+for name in ("--sd, 1000 draws", "--hydraulics --sd"):
+    rates = [sd_rows * 1000 / c / 1e6 for c in cpu[name]]
+    print(f"{name}: M model evaluations per CPU second: {statistics.median(rates):.2f} "
+          f"({min(rates):.2f} to {max(rates):.2f})")
 PY

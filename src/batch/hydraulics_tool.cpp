@@ -17,12 +17,21 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     cli::InputFile input(arguments.input);
     cli::OutputFiles outputs(input, cleanup);
     cli::OutputFile& output = outputs.add("--output", arguments.output);
+    cli::OutputFile* const summaryFile =
+        arguments.summary.empty() ? nullptr : &outputs.add("--summary", arguments.summary);
     TableOutput destination(output, arguments.output, arguments.settings);
+    table::HydraulicProfiles profiles;
     table::HydraulicTally tally;
     try {
         tally = table::writeHydraulics(input.stream(), destination.stream(), arguments.settings,
-                                       arguments.hydraulics);
+                                       arguments.hydraulics,
+                                       summaryFile != nullptr ? &profiles : nullptr);
         destination.stream().flush();
+        if (summaryFile != nullptr) {
+            table::writeHydraulicSummary(profiles, arguments.settings, summaryFile->stream());
+            summaryFile->stream().flush();
+            summaryFile->checkWritten();
+        }
     } catch (const table::CsvError& error) {
         input.checkUnchanged();
         throw base::Error(table::aboutInput(input.name(), error.what()));

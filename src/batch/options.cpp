@@ -128,7 +128,9 @@ void addProfileOptions(CLI::App& app, Arguments& arguments) {
     app.add_option("--summary", arguments.summary,
                    "with --profiles: write each profile's depth_cm, taw_0_30, taw_0_100, "
                    "taw_root, raw_root (mm), root_depth and flags (gap, overlap, depth, "
-                   "missing) to FILE, whole or not at all")
+                   "missing) to FILE, whole or not at all; with --hydraulics and --sd also "
+                   "taw_0_30_p05, taw_0_30_p95 ... taw_root_p95 over the draws, each horizon "
+                   "drawn on its own")
         ->type_name("FILE")
         ->transform(converter(outputPath))
         ->needs(profiles);
@@ -205,7 +207,8 @@ void addSpreadOptions(CLI::App& app, table::Settings& settings) {
         "sand, clay without one takes up the others' difference so that every draw keeps "
         "their sum. Draws outside 0-100 % (OC below 0) are drawn again. Each row and model "
         "gains fc_p05, fc_p50, fc_p95, pwp_p05 ... awc_p95: percentiles (type 7, as R and "
-        "numpy) over the draws, in the model's unit",
+        "numpy) over the draws, in the model's unit; with --hydraulics also theta_s_p05 ... "
+        "ks_p95, in % v/v and cm/day, after flags",
         "row");
 }
 
@@ -253,7 +256,9 @@ void addHydraulicOptions(CLI::App& app, Arguments& arguments) {
                "g/kg). saxton-rawls leaves theta_r, alpha and n empty: its curve is its own "
                "power law, not van Genuchten's; a bd column (g/cm3) sets its density factor "
                "(bd over its normal density). hypres needs bd in every row (a row without it "
-               "fails) and the layer from a topsoil column (1 or 0) or --topsoil")
+               "fails) and the layer from a topsoil column (1 or 0) or --topsoil. With --profiles "
+               "each horizon's theta_fc, theta_pwp and aw_mm come from the curve's fc and pwp, "
+               "and --summary sums them per profile and model")
             ->type_name("saxton-rawls|hypres|all");
     app.add_option_function<std::string>(
            "--topsoil",
@@ -298,10 +303,9 @@ void finishOptions(Arguments& arguments) {
     checkModelSpread(arguments);
     finishSoilFileOptions(arguments); // --write reads --hydraulics for SAT and Ks
     if (!arguments.hydraulics.models.empty() && !arguments.soilFiles.format &&
-        (arguments.modelGiven || arguments.settings.profiles || arguments.measured.given ||
-         arguments.settings.uncertain())) {
-        throw base::Error("--hydraulics writes its own table: give it without --model, "
-                          "--profiles, --measured or --sd");
+        (arguments.modelGiven || arguments.measured.given)) {
+        throw base::Error("--hydraulics writes its own table: give it without --model or "
+                          "--measured");
     }
     // Not read by that table yet: refused rather than silently ignored.
     const base::ScaleSet& scales = arguments.settings.scales;

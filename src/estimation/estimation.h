@@ -13,6 +13,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <optional>
@@ -1278,6 +1279,51 @@ HydraulicEstimate estimateHydraulics(HydraulicModel model, const HydraulicSoil& 
 // Whether the soil lies outside the soils the model was fitted on (its sheet's calibration):
 // the domain flag. Judged on the USDA sizes, OM and the bulk density where given.
 bool outsideDomain(HydraulicModel model, const HydraulicSoil& soil) noexcept;
+
+} // namespace talvo::estimation
+
+// ---- Hydraulic soil from a row
+
+namespace talvo::estimation {
+
+// A soil's inputs as a table's row, a raster's cells or a caller's arrays hold them, before
+// the hydraulic models read them.
+struct HydraulicInputs {
+    ParticleSizes sizes; // %, on `scale`
+    double organic;      // OC in `carbonUnit`, or OM in % where `organicMatter`
+    ParticleSizeScale scale = ParticleSizeScale::international;
+    CarbonUnit carbonUnit = CarbonUnit::percent;
+    bool organicMatter = false;
+    double bulkDensity = NoNumber; // g/cm³; NoNumber where not measured
+    double gravel = 0.0;           // % of the whole soil by weight
+    bool topsoil = true;
+};
+
+// The soil `model` reads: sizes on the USDA scale (`flags` gains psd where they were
+// international), OM as given or OC x OrganicMatterPerCarbon, and for Saxton and Rawls a
+// measured bulk density as its density factor. Throws Failure(outOfRange, sand) where the
+// international sizes have no USDA equivalent.
+HydraulicSoil hydraulicSoil(HydraulicModel model, const HydraulicInputs& inputs, Flags& flags);
+
+// A horizon's water from a curve's FC and PWP, in % v/v of the fine earth, as horizonWater
+// counts a volumetric model's.
+std::optional<HorizonWater> curveHorizonWater(double fc, double pwp, const HorizonSoil& soil,
+                                              double thicknessMm) noexcept;
+
+// What --sd carries through a hydraulic model, in this order: FC, PWP, AWC and theta_s in
+// m³/m³, Ks in cm/day.
+inline constexpr std::size_t HydraulicSpreadCount = 5;
+using HydraulicSpread = std::array<Percentiles, HydraulicSpreadCount>;
+
+// The percentiles over soils drawn around `inputs` (spreads in the inputs' own units: OM's
+// where `organic` is OM); a draw without an estimate makes its outputs NoNumber. `each`, where
+// given, sees every draw's outputs in turn (a horizon's water). Returns why the draws could
+// not be made, `out` then untouched.
+using HydraulicOutputs = std::array<double, HydraulicSpreadCount>;
+std::optional<DrawFailure>
+propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const InputSpread& spread,
+                    SoilDraws& draws, double fcHead, HydraulicSpread& out,
+                    const std::function<void(const HydraulicOutputs&)>& each = {});
 
 } // namespace talvo::estimation
 

@@ -28,9 +28,12 @@ double coarseFragmentsByVolume(double byWeight, double bulkDensity) noexcept {
     return alpha * weightShare / (1.0 - weightShare * (1.0 - alpha)) * PercentDivisor;
 }
 
-std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
-                                         const HorizonSoil& soil, double thicknessMm,
-                                         const MeasuredWater& measured) noexcept {
+namespace {
+
+// FC and PWP in % w/w where `gravimetric`, else in % v/v of the fine earth.
+std::optional<HorizonWater> waterOf(bool gravimetric, double fc, double pwp,
+                                    const HorizonSoil& soil, double thicknessMm,
+                                    const MeasuredWater& measured) noexcept {
     const bool assumed = std::isnan(soil.bulkDensity);
     const double density = assumed ? VolumeFactor : soil.bulkDensity;
     constexpr double ThickestMm = 2 * DeepestHorizon * 10.0;
@@ -45,7 +48,7 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
     }
     // A % v/v result is the fine earth's already, as a measured value is; only a % w/w one
     // needs its density.
-    const double toVolume = model.gravimetric ? density : 1.0;
+    const double toVolume = gravimetric ? density : 1.0;
     const double fcVolume = fcMeasured ? measured.fc : fc * toVolume;
     const double pwpVolume = pwpMeasured ? measured.pwp : pwp * toVolume;
     if (!std::isfinite(fcVolume) || !std::isfinite(pwpVolume)) {
@@ -65,12 +68,25 @@ std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, doubl
     // Stones by weight need the density too, whatever the model's unit; measured water
     // does not.
     const bool stonesByWeight = soil.basis == CoarseFragmentBasis::weight && stones > 0.0;
-    const bool estimateByWeight = model.gravimetric && !(fcMeasured && pwpMeasured);
+    const bool estimateByWeight = gravimetric && !(fcMeasured && pwpMeasured);
     water.bulkDensityAssumed = assumed && (estimateByWeight || stonesByWeight);
     water.fcAbovePorosity = !assumed && fcVolume > porosity(density);
     water.measured = fcMeasured || pwpMeasured;
     water.fcNotAbovePwp = water.measured && fcVolume <= pwpVolume;
     return water;
+}
+
+} // namespace
+
+std::optional<HorizonWater> horizonWater(const PtfModel& model, double fc, double pwp,
+                                         const HorizonSoil& soil, double thicknessMm,
+                                         const MeasuredWater& measured) noexcept {
+    return waterOf(model.gravimetric, fc, pwp, soil, thicknessMm, measured);
+}
+
+std::optional<HorizonWater> curveHorizonWater(double fc, double pwp, const HorizonSoil& soil,
+                                              double thicknessMm) noexcept {
+    return waterOf(false, fc, pwp, soil, thicknessMm, {});
 }
 
 std::string_view code(ProfileFlag flag) {

@@ -30,41 +30,30 @@ struct CellSoil {
 std::optional<CellSoil> cellSoil(const InputBuffers& cells, std::size_t i,
                                  const Settings& settings) {
     const HydraulicModel model = *settings.hydraulics.model;
-    CellSoil out;
-    estimation::ParticleSizes sizes{cells[0][i], cells[1][i], cells[2][i]};
+    const estimation::ParticleSizes sizes{cells[0][i], cells[1][i], cells[2][i]};
     const double carbon = cells[3][i];
     if (std::isnan(sizes.sand) || std::isnan(sizes.silt) || std::isnan(sizes.clay) ||
         std::isnan(carbon)) {
         return std::nullopt;
     }
-    if (settings.particleSizeScale == estimation::ParticleSizeScale::international) {
-        sizes = estimation::usdaFromInternational(sizes); // throws Failure
-        out.flags.add(estimation::Flag::psd);
-    }
-    out.soil.sand = sizes.sand;
-    out.soil.silt = sizes.silt;
-    out.soil.clay = sizes.clay;
-    // OC in % (divided as talvo-batch divides a table's g/kg, for the same double).
-    const bool perKilogram = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram;
-    out.soil.organicMatter =
-        estimation::organicMatterFromCarbon(perKilogram ? carbon / 10.0 : carbon);
     const double density = cells[BulkDensityBuffer][i];
     const bool hasDensity = !std::isnan(density);
     if (hasDensity && !estimation::soundBulkDensity(density)) {
         return std::nullopt;
     }
-    if (model == HydraulicModel::hypres) {
-        if (!hasDensity) {
-            return std::nullopt;
-        }
-        out.soil.topsoil = settings.hydraulics.topsoil.value_or(true);
+    if (model == HydraulicModel::hypres && !hasDensity) {
+        return std::nullopt;
     }
-    if (hasDensity) {
-        out.soil.bulkDensity = density;
-        if (model == HydraulicModel::saxtonRawls) {
-            out.soil.densityFactor = estimation::measuredDensityFactor(out.soil);
-        }
-    }
+    // OC in % or g/kg, as talvo-batch reads a table's.
+    const estimation::CarbonUnit unit =
+        settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram
+            ? estimation::CarbonUnit::gramsPerKilogram
+            : estimation::CarbonUnit::percent;
+    estimation::HydraulicInputs inputs{sizes, carbon, settings.particleSizeScale, unit};
+    inputs.bulkDensity = density;
+    inputs.topsoil = settings.hydraulics.topsoil.value_or(true);
+    CellSoil out;
+    out.soil = estimation::hydraulicSoil(model, inputs, out.flags); // throws Failure
     return out;
 }
 

@@ -90,34 +90,38 @@ bool densityAndLayerRead(bool hypres, const std::array<double, columnCount>& num
 }
 
 // The soil as the model reads it: USDA sizes, OM in %, and the density and layer where read;
-// false with the error set where the cell has none.
+// false with the error set where the cell has none. A failed conversion is told before a
+// density or layer that fails, as in a table's row.
 bool readSoil(HydraulicModel model, const std::array<double, columnCount>& numbers,
               bool organicMatter, bool perKilogram, bool usda, estimation::HydraulicSoil& soil,
               Outcome& out) {
     if (unreadable(numbers, out)) {
         return false;
     }
-    estimation::ParticleSizes sizes{numbers[sand], numbers[silt], numbers[clay]};
-    if (!usda) {
-        try {
-            sizes = estimation::usdaFromInternational(sizes);
-        } catch (const estimation::Failure& failure) {
-            out.error = codeOf(failure.reason().kind);
-            return false;
-        }
-        out.flags = estimation::Flags::bit(estimation::Flag::psd);
-    }
-    soil = {sizes.sand, sizes.silt, sizes.clay,
-            organicMatter ? numbers[organic]
-                          : estimation::organicMatterFromCarbon(
-                                perKilogram ? numbers[organic] / 10.0 : numbers[organic])};
     const bool hypres = model == HydraulicModel::hypres;
-    if (!densityAndLayerRead(hypres, numbers, out)) {
+    Outcome cellFault;
+    const bool read = densityAndLayerRead(hypres, numbers, cellFault);
+    estimation::HydraulicInputs inputs{
+        {numbers[sand], numbers[silt], numbers[clay]},
+        numbers[organic],
+        usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international,
+        perKilogram ? estimation::CarbonUnit::gramsPerKilogram : estimation::CarbonUnit::percent,
+        organicMatter};
+    inputs.bulkDensity = read ? numbers[bulkDensity] : estimation::NoNumber;
+    inputs.topsoil = hypres && numbers[topsoil] == 1.0;
+    estimation::Flags flags;
+    try {
+        soil = estimation::hydraulicSoil(model, inputs, flags);
+    } catch (const estimation::Failure& failure) {
+        out.error = codeOf(failure.reason().kind);
         return false;
     }
-    soil.bulkDensity = numbers[bulkDensity];
-    soil.topsoil = hypres && numbers[topsoil] == 1.0;
-    return true;
+    out.flags = flags.bits();
+    if (!read) {
+        out.error = cellFault.error;
+        out.stopped = cellFault.stopped;
+    }
+    return read;
 }
 
 Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount>& numbers,
@@ -129,9 +133,6 @@ Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount
         return out;
     }
     try {
-        if (model == HydraulicModel::saxtonRawls && !std::isnan(soil.bulkDensity)) {
-            soil.densityFactor = estimation::measuredDensityFactor(soil);
-        }
         const estimation::HydraulicEstimate estimate =
             estimation::estimateHydraulics(model, soil, fcHead);
         const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();

@@ -184,15 +184,16 @@ void refuseAddedNames(const RecordView& header, const Settings& settings) {
     }
 }
 
-// A horizon table's columns, by the name --column gave or the column's own (profile also as
-// id); profile, top and bottom must be there.
-void findHorizonColumns(const RecordView& header, const Settings& settings, Columns& columns) {
+} // namespace
+
+HorizonColumnsFound horizonColumns(const RecordView& header, const Settings& settings) {
+    HorizonColumnsFound columns{};
     std::vector<std::string_view> missing;
     std::optional<HorizonInput> firstMissing;
     for (const HorizonInput input : allHorizonInputs) {
         const std::string& given = settings.horizonNames[static_cast<std::size_t>(input)];
         const std::string_view wanted = given.empty() ? headerName(input) : trimBlanks(given);
-        auto& found = columns.horizon[static_cast<std::size_t>(input)];
+        auto& found = columns[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             const std::string_view cell = trimBlanks(header[i]);
             if (base::sameName(cell, wanted) || (given.empty() && input == HorizonInput::profile &&
@@ -213,17 +214,19 @@ void findHorizonColumns(const RecordView& header, const Settings& settings, Colu
                      " with --column, such as --column " + std::string(headerName(*firstMissing)));
         throw base::Error(text);
     }
+    return columns;
 }
 
-// The columns --sd names, by their header in any case.
-void findSpreadColumns(const RecordView& header, const Settings& settings, Columns& columns) {
+std::array<std::optional<std::size_t>, 4> spreadColumns(const RecordView& header,
+                                                        const Settings& settings) {
+    std::array<std::optional<std::size_t>, 4> columns{};
     for (const Input input : estimation::allInputs) {
         const std::optional<base::SpreadSource>& spread =
             settings.spreads[static_cast<std::size_t>(input)];
         if (!spread || spread->column.empty()) {
             continue;
         }
-        auto& found = columns.spread[static_cast<std::size_t>(input)];
+        auto& found = columns[static_cast<std::size_t>(input)];
         for (std::size_t i = 0; i < header.size() && !found; ++i) {
             if (base::sameName(trimBlanks(header[i]), trimBlanks(spread->column))) {
                 found = i;
@@ -234,9 +237,8 @@ void findSpreadColumns(const RecordView& header, const Settings& settings, Colum
                               base::printable(spread->column) + ": the header has no such column");
         }
     }
+    return columns;
 }
-
-} // namespace
 
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& notice) {
@@ -250,9 +252,9 @@ Columns findColumns(const RecordView& header, const Settings& settings,
         notice(organicMatterNote(header[*carbon]));
     }
     if (settings.profiles) {
-        findHorizonColumns(header, settings, columns);
+        columns.horizon = horizonColumns(header, settings);
     }
-    findSpreadColumns(header, settings, columns);
+    columns.spread = spreadColumns(header, settings);
     refuseAddedNames(header, settings);
     return columns;
 }

@@ -52,6 +52,16 @@ inline constexpr std::array<std::string_view, 6> ModelSpreadColumns{
 Columns findColumns(const RecordView& header, const Settings& settings,
                     const std::function<void(const std::string&)>& notice = {});
 
+// A horizon table's profile, top, bottom, bd and cf, by the name --column gave or the
+// column's own (profile also as id). Throws base::Error where profile, top or bottom is missing.
+using HorizonColumnsFound = std::array<std::optional<std::size_t>, allHorizonInputs.size()>;
+HorizonColumnsFound horizonColumns(const RecordView& header, const Settings& settings);
+
+// The columns --sd names, by their header in any case, by estimation::Input. Throws
+// base::Error for one the header lacks.
+std::array<std::optional<std::size_t>, 4> spreadColumns(const RecordView& header,
+                                                        const Settings& settings);
+
 // An input's cell as the models read it: at the input's scale where one is set, and organic
 // matter as organic carbon.
 estimation::InputValue readInputCell(std::string_view text, estimation::Input input,

@@ -38,7 +38,7 @@ std::size_t ProfileTable::find(std::string_view profileId) {
 }
 
 void ProfileTable::add(const HorizonBatch& batch) {
-    const std::size_t modelCount = m_models.size();
+    const std::size_t modelCount = m_modelNames.size();
     std::size_t idStart = 0;
     for (std::size_t h = 0; h < batch.entries.size(); ++h) {
         const HorizonBatch::Entry& entry = batch.entries[h];
@@ -78,7 +78,7 @@ void ProfileTable::gather() {
 estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
                                              const estimation::RootZone& zone,
                                              estimation::Profile& scratch) const {
-    const std::size_t modelCount = m_models.size();
+    const std::size_t modelCount = m_modelNames.size();
     scratch.clear();
     for (std::size_t h = m_runs[m_profiles[profile]].first; h != None; h = m_horizons[h].next) {
         const double waterMm = m_water[h * modelCount + m];
@@ -89,7 +89,7 @@ estimation::ProfileWater ProfileTable::water(std::size_t profile, std::size_t m,
 }
 
 std::vector<HorizonSoilDetails> ProfileTable::details(std::size_t profile, std::size_t m) const {
-    const std::size_t stride = HorizonSoilDetails::Fields + 2 * m_models.size();
+    const std::size_t stride = HorizonSoilDetails::Fields + 2 * m_modelNames.size();
     std::vector<HorizonSoilDetails> out;
     for (std::size_t h = m_runs[m_profiles[profile]].first; h != None; h = m_horizons[h].next) {
         if ((h + 1) * stride > m_details.size()) {
@@ -144,11 +144,11 @@ SummaryWriter::SummaryWriter(const ProfileTable& table, const Settings& settings
     appendField(m_rootDepth, estimation::generalText(settings.rootZone.rootDepth, settings.decimal),
                 delimiter);
     // A model's field is written only where several ran.
-    for (const estimation::PtfModel* model : table.models()) {
+    for (const std::string& model : table.modelNames()) {
         std::string field;
-        if (table.models().size() > 1) {
+        if (table.modelNames().size() > 1) {
             field += delimiter;
-            appendField(field, model->listText, delimiter);
+            appendField(field, model, delimiter);
         }
         m_modelFields.push_back(std::move(field));
     }
@@ -160,13 +160,17 @@ std::string SummaryWriter::header() const {
     std::string header;
     for (const std::string_view column : {"profile", "model", "depth_cm", "taw_0_30", "taw_0_100",
                                           "taw_root", "raw_root", "root_depth", "flags"}) {
-        if (column == "model" && m_table.models().size() < 2) {
+        if (column == "model" && m_table.modelNames().size() < 2) {
             continue;
         }
         if (!header.empty()) {
             header += m_settings.delimiter;
         }
         header += column;
+    }
+    for (const std::string& column : m_extraNames) {
+        header += m_settings.delimiter;
+        appendField(header, column, m_settings.delimiter);
     }
     header += m_table.lineEnd();
     return header;
@@ -218,6 +222,13 @@ void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string&
             end = std::copy(m_rootDepth.begin(), m_rootDepth.end(), end);
             *end++ = delimiter;
             end = std::copy(flags.begin(), flags.end(), end);
+            if (m_extraCells) {
+                // Of any length: the row's room is worked out again after them.
+                out.resize(static_cast<std::size_t>(end - out.data()));
+                m_extraCells(p, m, out);
+                out.resize(out.size() + lineEnd.size());
+                end = out.data() + out.size() - lineEnd.size();
+            }
             end = std::copy(lineEnd.begin(), lineEnd.end(), end);
             used = static_cast<std::size_t>(end - out.data());
         }
@@ -226,15 +237,18 @@ void SummaryWriter::appendRows(std::size_t first, std::size_t last, std::string&
 }
 
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out) {
-    const SummaryWriter writer(table, settings);
+    writeProfileSummary(SummaryWriter(table, settings), out);
+}
+
+void writeProfileSummary(const SummaryWriter& writer, std::ostream& out) {
     std::string block = writer.header();
     out.write(block.data(), static_cast<std::streamsize>(block.size()));
     estimation::Profile scratch;
     // Rows go out in blocks of this many profiles, some tens of KiB, rather than one by one.
     constexpr std::size_t ProfilesPerBlock = 512;
-    for (std::size_t first = 0; first < table.size(); first += ProfilesPerBlock) {
+    for (std::size_t first = 0; first < writer.size(); first += ProfilesPerBlock) {
         block.clear();
-        writer.appendRows(first, std::min(table.size(), first + ProfilesPerBlock), block, scratch);
+        writer.appendRows(first, std::min(writer.size(), first + ProfilesPerBlock), block, scratch);
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
 }

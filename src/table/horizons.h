@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -91,10 +92,19 @@ class ProfileTable {
 public:
     // The models that run, once the header is read, and the line end the rows have.
     void start(const std::vector<const estimation::PtfModel*>& models, std::string_view lineEnd) {
-        m_models = models;
+        std::vector<std::string> names;
+        names.reserve(models.size());
+        for (const estimation::PtfModel* model : models) {
+            names.emplace_back(model->listText);
+        }
+        start(std::move(names), lineEnd);
+    }
+    // The same for models known by their names alone, as the hydraulic models are.
+    void start(std::vector<std::string> modelNames, std::string_view lineEnd) {
+        m_modelNames = std::move(modelNames);
         m_lineEnd = lineEnd;
     }
-    const std::vector<const estimation::PtfModel*>& models() const noexcept { return m_models; }
+    const std::vector<std::string>& modelNames() const noexcept { return m_modelNames; }
     std::string_view lineEnd() const noexcept { return m_lineEnd; }
 
     void add(const HorizonBatch& batch);
@@ -131,7 +141,7 @@ private:
     // The run of `id`, started where it is not one of the last two.
     std::size_t find(std::string_view id);
 
-    std::vector<const estimation::PtfModel*> m_models;
+    std::vector<std::string> m_modelNames;
     std::string_view m_lineEnd = "\n";
     std::string m_ids; // every run's id, one after another
     std::vector<Run> m_runs;
@@ -160,6 +170,15 @@ public:
     // The rows of profiles [first, last), appended to `out`.
     void appendRows(std::size_t first, std::size_t last, std::string& out,
                     estimation::Profile& scratch) const;
+    std::size_t size() const noexcept { return m_table.size(); }
+
+    // Columns after flags, such as the sums' percentiles with --sd: `append` writes a profile's
+    // and model's cells, each after the delimiter.
+    using ExtraCells = std::function<void(std::size_t profile, std::size_t model, std::string&)>;
+    void addColumns(std::vector<std::string> names, ExtraCells append) {
+        m_extraNames = std::move(names);
+        m_extraCells = std::move(append);
+    }
 
 private:
     // The delimiter and a number at `out`, rounded as water is or written in full as depths
@@ -172,9 +191,13 @@ private:
     std::vector<std::string> m_modelFields; // the delimiter and the model, where several ran
     std::string m_rootDepth;
     bool m_quoted = false; // a delimiter that can occur in a number
+    std::vector<std::string> m_extraNames;
+    ExtraCells m_extraCells;
 };
 
 // The whole summary to `out`, from the calling thread.
 void writeProfileSummary(const ProfileTable& table, const Settings& settings, std::ostream& out);
+// The same by a writer given its columns.
+void writeProfileSummary(const SummaryWriter& writer, std::ostream& out);
 
 } // namespace talvo::table

@@ -2,16 +2,25 @@
 
 #include "base/error.h"
 #include "base/options.h"
+#include "table/columns.h"
 #include "table/csv.h"
 #include "table/head.h"
+#include "table/horizon_cells.h"
+#include "table/horizons.h"
 #include "table/input_names.h"
+#include "table/summary.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace talvo::table {
 
@@ -26,12 +35,22 @@ constexpr std::array AddedNames{
     "theta_r (% v/v)", "theta_s (% v/v)", "alpha (1/cm)", "n",
     "ks (cm/day)",     "fc (% v/v)",      "pwp (% v/v)",  "awc (% v/v)"};
 
+// With --sd, after flags: the percentiles of what the draws carry, in its order.
+constexpr std::array SpreadNames{
+    "fc_p05 (% v/v)",  "fc_p50 (% v/v)",      "fc_p95 (% v/v)",      "pwp_p05 (% v/v)",
+    "pwp_p50 (% v/v)", "pwp_p95 (% v/v)",     "awc_p05 (% v/v)",     "awc_p50 (% v/v)",
+    "awc_p95 (% v/v)", "theta_s_p05 (% v/v)", "theta_s_p50 (% v/v)", "theta_s_p95 (% v/v)",
+    "ks_p05 (cm/day)", "ks_p50 (cm/day)",     "ks_p95 (cm/day)"};
+static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
+
 // Where the header holds what the models read besides the four inputs.
 struct Layout {
     std::array<std::optional<std::size_t>, 4> inputs; // sand, silt, clay, oc
     bool organicMatter = false;                       // the oc column holds OM
     std::optional<std::size_t> bulkDensity;
     std::optional<std::size_t> topsoil;
+    std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
+    table::HorizonColumnsFound horizon{};             // with --profiles
     std::size_t width = 0;
 };
 
@@ -76,6 +95,10 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
     const std::string& bdName = settings.horizonNames[3];
     layout.bulkDensity = columnNamed(header, bdName.empty() ? "bd" : bdName);
     layout.topsoil = columnNamed(header, "topsoil");
+    layout.spread = table::spreadColumns(header, settings);
+    if (settings.profiles) {
+        layout.horizon = table::horizonColumns(header, settings);
+    }
     const bool hypres = std::find(arguments.models.begin(), arguments.models.end(),
                                   HydraulicModel::hypres) != arguments.models.end();
     if (hypres && !layout.topsoil && !arguments.topsoil) {
@@ -87,9 +110,10 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
 
 // One row's soil as the models read it, or why it has none.
 struct RowSoil {
+    estimation::HydraulicInputs inputs{};
     estimation::HydraulicSoil soil{};
-    bool converted = false; // from the international scale: flagged psd
-    std::string error;      // empty: the soil is whole
+    estimation::Flags flags; // psd where the sizes were converted
+    std::string error;       // empty: the soil is whole
 };
 
 // `value` of the cell, or the error text it makes.
@@ -105,18 +129,9 @@ std::optional<double> cellNumber(std::string_view text, std::string_view name,
     return value.number;
 }
 
-// Organic matter in %: an om column as it stands, OC in % or g/kg times 1.724.
-double organicMatter(double cell, const Layout& layout, const table::Settings& settings) {
-    if (layout.organicMatter) {
-        return cell;
-    }
-    const bool perKilogram = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram;
-    return estimation::organicMatterFromCarbon(perKilogram ? cell / 10.0 : cell);
-}
-
-RowSoil readSoil(const table::RecordView& row, const Layout& layout,
-                 const table::Settings& settings) {
-    RowSoil out;
+// The four inputs' cells as numbers, with the table's scale and carbon unit.
+bool readInputs(const table::RecordView& row, const Layout& layout, const table::Settings& settings,
+                RowSoil& out) {
     std::array<double, 4> numbers{};
     for (const Input input : estimation::allInputs) {
         const std::size_t column = *layout.inputs[static_cast<std::size_t>(input)];
@@ -124,60 +139,159 @@ RowSoil readSoil(const table::RecordView& row, const Layout& layout,
         const std::optional<double> number =
             cellNumber(text, estimation::name(input), settings, out.error);
         if (!number) {
-            return out;
+            return false;
         }
         numbers[static_cast<std::size_t>(input)] = *number;
     }
-    estimation::ParticleSizes sizes{numbers[0], numbers[1], numbers[2]};
-    if (settings.particleSizeScale == estimation::ParticleSizeScale::international) {
-        try {
-            sizes = estimation::usdaFromInternational(sizes);
-        } catch (const estimation::Failure& failure) {
-            out.error = estimation::failureText(failure.reason(), row[*layout.inputs[0]]);
-            return out;
-        }
-        out.converted = true;
-    }
-    out.soil.sand = sizes.sand;
-    out.soil.silt = sizes.silt;
-    out.soil.clay = sizes.clay;
-    out.soil.organicMatter = organicMatter(numbers[3], layout, settings);
-    return out;
+    estimation::HydraulicInputs& inputs = out.inputs;
+    inputs.sizes = {numbers[0], numbers[1], numbers[2]};
+    inputs.organic = numbers[3];
+    inputs.organicMatter = layout.organicMatter;
+    inputs.scale = settings.particleSizeScale;
+    inputs.carbonUnit = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram
+                            ? estimation::CarbonUnit::gramsPerKilogram
+                            : estimation::CarbonUnit::percent;
+    return true;
 }
 
-// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options.
-void readDensityAndLayer(const table::RecordView& row, const Layout& layout,
-                         const table::Settings& settings, const HydraulicArguments& arguments,
-                         bool layer, RowSoil& out) {
+// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options; the
+// error text of a cell that gives neither.
+std::string readDensityAndLayer(const table::RecordView& row, const Layout& layout,
+                                const table::Settings& settings,
+                                const HydraulicArguments& arguments, bool layer,
+                                estimation::HydraulicInputs& inputs) {
+    std::string error;
     const std::string_view bd =
         layout.bulkDensity && *layout.bulkDensity < row.size() ? row[*layout.bulkDensity] : "";
-    const std::optional<double> density = cellNumber(bd, "bd", settings, out.error);
+    const std::optional<double> density = cellNumber(bd, "bd", settings, error);
     if (!density) {
-        return;
+        return error;
     }
     if (!estimation::soundBulkDensity(*density)) {
-        out.error = estimation::outOfRangeText("bd", bd);
-        return;
+        return estimation::outOfRangeText("bd", bd);
     }
-    out.soil.bulkDensity = *density;
+    inputs.bulkDensity = *density;
     if (!layer) {
-        return;
+        return error;
     }
-    out.soil.topsoil = arguments.topsoil.value_or(true);
+    inputs.topsoil = arguments.topsoil.value_or(true);
     const std::string_view cell =
         layout.topsoil && *layout.topsoil < row.size() ? row[*layout.topsoil] : "";
     if (!layout.topsoil || (estimation::missingText(cell) && arguments.topsoil)) {
-        return; // the option stands in for the column or its empty cells
+        return error; // the option stands in for the column or its empty cells
     }
     const std::optional<bool> topsoil = base::topsoilNamed(table::trimBlanks(cell));
     if (!topsoil) {
-        out.error = estimation::missingText(cell)
-                        ? "Missing: topsoil"
-                        : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
-        return;
+        return estimation::missingText(cell)
+                   ? "Missing: topsoil"
+                   : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
     }
-    out.soil.topsoil = *topsoil;
+    inputs.topsoil = *topsoil;
+    return error;
 }
+
+// The row's soil for `model`. A conversion that fails is told before a density or layer
+// cell that does, as the sizes come first.
+RowSoil readSoil(const table::RecordView& row, const Layout& layout, HydraulicModel model,
+                 const table::Settings& settings, const HydraulicArguments& arguments) {
+    RowSoil out;
+    if (!readInputs(row, layout, settings, out)) {
+        return out;
+    }
+    const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
+                            !estimation::missingText(row[*layout.bulkDensity]);
+    std::string cellError;
+    if (model == HydraulicModel::hypres || hasDensity) {
+        cellError = readDensityAndLayer(row, layout, settings, arguments,
+                                        model == HydraulicModel::hypres, out.inputs);
+    }
+    try {
+        out.soil = estimation::hydraulicSoil(model, out.inputs, out.flags);
+    } catch (const estimation::Failure& failure) {
+        out.error = estimation::failureText(failure.reason(), row[*layout.inputs[0]]);
+        return out;
+    }
+    out.error = cellError;
+    return out;
+}
+
+// ---- Horizons (--profiles): each row's water between its curve's FC and PWP, summed per
+// profile by the same table as the seven models' horizons.
+
+// A row's horizon, read once for all its models.
+struct RowHorizon {
+    table::Horizon horizon;
+    std::string fault;     // a depth, bd or cf cell without a sound number: no water
+    std::string malformed; // no profile: not a horizon at all
+};
+
+RowHorizon readRowHorizon(const table::RecordView& row, const Layout& layout,
+                          const table::Settings& settings) {
+    table::HorizonCells cells;
+    for (std::size_t i = 0; i < cells.texts.size(); ++i) {
+        if (const std::optional<std::size_t>& column = layout.horizon.at(i);
+            column && *column < row.size()) {
+            cells.texts.at(i) = row[*column];
+        }
+    }
+    RowHorizon out;
+    out.horizon = table::readHorizon(cells, settings, out.fault, out.malformed);
+    return out;
+}
+
+// The horizon's water between a curve's FC and PWP (m³/m³); nothing where it has none.
+std::optional<estimation::HorizonWater> curveWater(const RowHorizon& row, double fc, double pwp) {
+    if (!row.fault.empty()) {
+        return std::nullopt;
+    }
+    const table::Horizon& horizon = row.horizon;
+    return estimation::curveHorizonWater(fc * 100, pwp * 100, horizon.soil,
+                                         (horizon.bottom - horizon.top) * 10.0);
+}
+
+// theta_fc, theta_pwp and aw_mm, each after the delimiter; empty where there is no water.
+void appendHorizon(std::string& out, const std::optional<estimation::HorizonWater>& water,
+                   const table::Settings& settings) {
+    std::array<char, estimation::ResultTextCapacity> text{};
+    for (std::size_t i = 0; i < table::HorizonColumns.size(); ++i) {
+        out += settings.delimiter;
+        if (water) {
+            const double value = std::array{water->thetaFc, water->thetaPwp, water->waterMm}.at(i);
+            out.append(text.data(), table::writeNumberText(text.data(), value, settings));
+        }
+    }
+}
+
+// Every horizon draws from the same seed: paired by their place, draws would give all of a
+// profile's horizons the same input errors. Each horizon's are shuffled by its own key
+// (profile and top) so that they combine as independent, the same on every platform.
+void shuffleDraws(std::span<double> waters, std::string_view profile, double top) {
+    std::uint64_t key = 14695981039346656037ULL; // FNV-1a, then SplitMix64 steps
+    for (const char c : profile) {
+        key = (key ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    key ^= std::bit_cast<std::uint64_t>(top);
+    for (std::size_t i = waters.size(); i > 1; --i) {
+        key += 0x9E3779B97F4A7C15ULL;
+        std::uint64_t z = key;
+        z = (z ^ (z >> 30U)) * 0xBF58476D1CE4E5B9ULL;
+        z = (z ^ (z >> 27U)) * 0x94D049BB133111EBULL;
+        z ^= z >> 31U;
+        std::swap(waters[i - 1], waters[z % i]);
+    }
+}
+
+// What every row of a run reads.
+struct RunState {
+    const Layout& layout;
+    const table::Settings& settings;
+    const HydraulicArguments& arguments;
+    estimation::SoilDraws draws;    // with --sd
+    table::ProfileTable* profiles;  // with --summary
+    table::HorizonBatch horizons{}; // the row's, for `profiles`
+    table::ProfileTable* drawn;     // with --summary and --sd: a column a model's draw
+    table::HorizonBatch drawnRow{}; // the row's, for `drawn`
+};
 
 // A number as the table writes it: with --precision fixed, water and conductivity to two
 // decimals and alpha and n to four significant digits, which two decimals would erase
@@ -224,21 +338,81 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
     }
 }
 
-// psd where the sizes were converted, and the estimate's own flags.
-std::string flagsText(const RowSoil& soil,
-                      const std::optional<estimation::HydraulicEstimate>& estimate) {
-    estimation::Flags flags = estimate ? estimate->flags : estimation::Flags{};
-    if (soil.converted) {
-        flags.add(estimation::Flag::psd);
+// The row's standard deviations, in its inputs' units; the error text of a cell that gives
+// none, as the other tables word it.
+std::string readSpread(const table::RecordView& row, const Layout& layout,
+                       const table::Settings& settings, estimation::InputSpread& spread) {
+    for (std::size_t i = 0; i < spread.size(); ++i) {
+        const std::optional<base::SpreadSource>& source = settings.spreads.at(i);
+        spread.at(i) = source ? source->value : 0.0;
+        if (!source || source->column.empty()) {
+            continue;
+        }
+        const std::size_t column = *layout.spread.at(i);
+        const std::string_view text = column < row.size() ? row[column] : std::string_view();
+        const estimation::InputValue value = estimation::inputValue(text, settings.decimal);
+        if (value.failure == estimation::FailureKind::typeMismatch) {
+            return estimation::typeMismatchText(source->column, text);
+        }
+        if (value.failure || !(value.number >= 0.0)) {
+            return estimation::outOfRangeText(source->column, text);
+        }
+        spread.at(i) = value.number;
     }
-    return estimation::flagsText(flags);
+    return {};
 }
 
-// One row's line for one model; returns whether it carries an error.
-bool appendModelRow(std::string& out, const table::RecordView& row, const Layout& layout,
-                    HydraulicModel model, const table::Settings& settings,
-                    const HydraulicArguments& arguments) {
-    const char delimiter = settings.delimiter;
+// With --sd, the percentiles' cells after flags; the error text where the draws give none.
+std::string appendSpread(std::string& out, const table::RecordView& row, const RowSoil& soil,
+                         HydraulicModel model, const RowHorizon* horizon, RunState& run) {
+    if (!run.settings.uncertain()) {
+        return {};
+    }
+    const auto none = [&out, &run] { out.append(SpreadNames.size(), run.settings.delimiter); };
+    // A horizon's water by each draw, for the profiles' percentiles; NaN without a draw.
+    std::vector<double>& waters = run.drawnRow.water;
+    const std::size_t first = waters.size();
+    const bool drawn = run.drawn != nullptr && horizon != nullptr && horizon->malformed.empty();
+    std::function<void(const estimation::HydraulicOutputs&)> each;
+    if (drawn) {
+        each = [&waters, horizon](const estimation::HydraulicOutputs& outputs) {
+            const auto water = curveWater(*horizon, outputs[0], outputs[1]);
+            waters.push_back(water ? water->waterMm : estimation::NoNumber);
+        };
+    }
+    estimation::InputSpread spread{};
+    std::string error = readSpread(row, run.layout, run.settings, spread);
+    std::optional<estimation::DrawFailure> failed;
+    estimation::HydraulicSpread percentiles;
+    if (soil.error.empty() && error.empty()) {
+        failed = estimation::propagateHydraulics(model, soil.inputs, spread, run.draws,
+                                                 run.arguments.fcHead, percentiles, each);
+        error = failed ? std::string(estimation::describe(*failed)) : std::string();
+    }
+    if (drawn) {
+        waters.resize(first + static_cast<std::size_t>(run.settings.draws.draws),
+                      estimation::NoNumber);
+        shuffleDraws(std::span(waters).subspan(first), horizon->horizon.profile,
+                     horizon->horizon.top);
+    }
+    if (!soil.error.empty() || !error.empty()) {
+        none();
+        return error;
+    }
+    for (std::size_t o = 0; o < percentiles.size(); ++o) {
+        // Water in % by volume as the row's own; Ks, the last, in cm/day.
+        const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
+        for (const double value : {percentiles[o].p05, percentiles[o].p50, percentiles[o].p95}) {
+            out += run.settings.delimiter;
+            appendNumber(out, value * scale, false, run.settings);
+        }
+    }
+    return {};
+}
+
+// The row's input cells and the model's name.
+void appendInputs(std::string& out, const table::RecordView& row, const Layout& layout,
+                  HydraulicModel model, char delimiter) {
     for (std::size_t i = 0; i < layout.width; ++i) {
         if (i > 0) {
             out += delimiter;
@@ -247,54 +421,141 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Layout
     }
     out += delimiter;
     out += estimation::name(model);
-    RowSoil soil = readSoil(row, layout, settings);
-    const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
-                            !estimation::missingText(row[*layout.bulkDensity]);
-    if (soil.error.empty() && (model == HydraulicModel::hypres || hasDensity)) {
-        readDensityAndLayer(row, layout, settings, arguments, model == HydraulicModel::hypres,
-                            soil);
-    }
+}
+
+// The model's estimate of the row's soil, or the error text where it fails.
+std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView& row,
+                                                         RowSoil& soil, HydraulicModel model,
+                                                         const RunState& run) {
+    const Layout& layout = run.layout;
     if (soil.error.empty() && row.size() > layout.width) {
         // The surplus is kept whole in the error, so that no cell of the input is lost.
         soil.error = "Surplus fields beyond the header: ";
         for (std::size_t i = layout.width; i < row.size(); ++i) {
-            soil.error += i > layout.width ? std::string(1, delimiter) : std::string();
+            soil.error += i > layout.width ? std::string(1, run.settings.delimiter) : "";
             soil.error += estimation::printable(row[i]);
         }
     }
-    std::optional<estimation::HydraulicEstimate> estimate;
-    if (soil.error.empty()) {
-        try {
-            if (model == HydraulicModel::saxtonRawls && hasDensity) {
-                soil.soil.densityFactor = estimation::measuredDensityFactor(soil.soil);
-            }
-            estimate = estimation::estimateHydraulics(model, soil.soil, arguments.fcHead);
-        } catch (const estimation::Failure& failure) {
-            const std::optional<Input> input = failure.input();
-            const std::size_t column =
-                input ? *layout.inputs[static_cast<std::size_t>(*input)] : row.size();
-            soil.error =
-                estimation::failureText(failure.reason(), column < row.size() ? row[column] : "");
-        }
+    if (!soil.error.empty()) {
+        return std::nullopt;
     }
+    try {
+        return estimation::estimateHydraulics(model, soil.soil, run.arguments.fcHead);
+    } catch (const estimation::Failure& failure) {
+        const std::optional<Input> input = failure.input();
+        const std::size_t column =
+            input ? *layout.inputs[static_cast<std::size_t>(*input)] : row.size();
+        soil.error =
+            estimation::failureText(failure.reason(), column < row.size() ? row[column] : "");
+    }
+    return std::nullopt;
+}
+
+// One row's line for one model, with its horizon where the table has them; returns whether
+// it carries an error.
+bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicModel model,
+                    const RowHorizon* horizon, RunState& run) {
+    const char delimiter = run.settings.delimiter;
+    appendInputs(out, row, run.layout, model, delimiter);
+    RowSoil soil = readSoil(row, run.layout, model, run.settings, run.arguments);
+    if (horizon != nullptr && !horizon->malformed.empty()) {
+        soil.error = horizon->malformed;
+    }
+    const std::optional<estimation::HydraulicEstimate> estimate =
+        estimateRow(row, soil, model, run);
     if (estimate) {
-        appendEstimate(out, *estimate, settings);
+        appendEstimate(out, *estimate, run.settings);
+        soil.flags |= estimate->flags;
     } else {
         out.append(AddedNames.size(), delimiter);
     }
+    std::optional<estimation::HorizonWater> water;
+    if (horizon != nullptr && horizon->malformed.empty()) {
+        if (estimate) {
+            water = curveWater(*horizon, estimate->water.fc, estimate->water.pwp);
+        }
+        estimation::addHorizonFlags(water, soil.flags);
+        run.horizons.water.push_back(water ? water->waterMm : estimation::NoNumber);
+    }
     out += delimiter;
-    table::appendField(out, flagsText(soil, estimate), delimiter);
+    table::appendField(out, estimation::flagsText(soil.flags), delimiter);
+    if (horizon != nullptr) {
+        appendHorizon(out, water, run.settings);
+    }
+    const std::string spreadError = appendSpread(out, row, soil, model, horizon, run);
+    const std::string_view horizonFault =
+        horizon != nullptr ? std::string_view(horizon->fault) : std::string_view();
+    const std::string_view other = horizonFault.empty() ? spreadError : horizonFault;
+    const std::string_view error = soil.error.empty() ? other : soil.error;
     out += delimiter;
-    table::appendField(out, soil.error, delimiter);
+    table::appendField(out, error, delimiter);
     out += '\n';
-    return !soil.error.empty();
+    return !error.empty();
+}
+
+// One row's lines, a line per model; returns how many carry an error.
+std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
+    std::optional<RowHorizon> horizon;
+    if (run.settings.profiles) {
+        horizon = readRowHorizon(row, run.layout, run.settings);
+        if (horizon->malformed.empty()) {
+            for (table::HorizonBatch* batch : {&run.horizons, &run.drawnRow}) {
+                batch->ids.append(horizon->horizon.profile);
+                batch->entries.push_back(
+                    {batch->ids.size(), horizon->horizon.top, horizon->horizon.bottom});
+            }
+        }
+    }
+    std::uint64_t failed = 0;
+    for (const HydraulicModel model : run.arguments.models) {
+        failed += appendModelRow(out, row, model, horizon ? &*horizon : nullptr, run) ? 1U : 0U;
+    }
+    if (run.profiles != nullptr) {
+        run.profiles->add(run.horizons);
+    }
+    if (run.drawn != nullptr) {
+        run.drawn->add(run.drawnRow);
+    }
+    run.horizons.clear();
+    run.drawnRow.clear();
+    return failed;
+}
+
+// A profile's TAW 0-30, 0-100 and to the root depth at p05 and p95 over the model's draws,
+// each after the delimiter; empty where a draw left a horizon without water.
+void appendDrawnSums(const table::ProfileTable& drawn, std::size_t profile, std::size_t model,
+                     const table::Settings& settings, estimation::Profile& scratch,
+                     std::array<std::vector<double>, 3>& sums, std::string& out) {
+    const auto draws = static_cast<std::size_t>(settings.draws.draws);
+    for (std::vector<double>& sum : sums) {
+        sum.clear();
+    }
+    for (std::size_t d = 0; d < draws; ++d) {
+        const estimation::ProfileWater water =
+            drawn.water(profile, model * draws + d, settings.rootZone, scratch);
+        const bool whole = !water.flags.contains(estimation::ProfileFlag::missing);
+        const std::array values{water.topsoil, water.subsoil, water.root};
+        for (std::size_t i = 0; i < sums.size(); ++i) {
+            sums.at(i).push_back(whole ? values.at(i) : estimation::NoNumber);
+        }
+    }
+    std::array<char, estimation::ResultTextCapacity> text{};
+    for (std::vector<double>& sum : sums) {
+        const estimation::Percentiles p = estimation::percentiles(sum);
+        for (const double value : {p.p05, p.p95}) {
+            out += settings.delimiter;
+            if (std::isfinite(value)) {
+                out.append(text.data(), table::writeNumberText(text.data(), value, settings));
+            }
+        }
+    }
 }
 
 } // namespace
 
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
-                               const table::Settings& settings,
-                               const HydraulicArguments& arguments) {
+                               const table::Settings& settings, const HydraulicArguments& arguments,
+                               HydraulicProfiles* profiles) {
     table::CsvReader reader(input, settings.delimiter);
     table::Records records;
     if (!reader.next(records)) {
@@ -314,19 +575,58 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
     addName("hydraulic_model");
     std::for_each(AddedNames.begin(), AddedNames.end(), addName);
     addName("flags");
+    if (settings.profiles) {
+        std::for_each(table::HorizonColumns.begin(), table::HorizonColumns.end(), addName);
+    }
+    if (settings.uncertain()) {
+        std::for_each(SpreadNames.begin(), SpreadNames.end(), addName);
+    }
     addName("error");
     output << line << '\n';
     HydraulicTally tally;
+    const bool drawn = profiles != nullptr && settings.uncertain();
+    RunState run{layout,
+                 settings,
+                 arguments,
+                 estimation::SoilDraws(settings.draws),
+                 profiles != nullptr ? &profiles->water : nullptr,
+                 {},
+                 drawn ? &profiles->drawn : nullptr,
+                 {}};
+    if (profiles != nullptr) {
+        std::vector<std::string> names;
+        for (const HydraulicModel model : arguments.models) {
+            names.emplace_back(estimation::name(model));
+        }
+        const auto draws = static_cast<std::size_t>(settings.draws.draws);
+        profiles->drawn.start(std::vector<std::string>(drawn ? names.size() * draws : 0), "\n");
+        profiles->water.start(std::move(names), "\n");
+    }
     for (records.clear(); reader.next(records); records.clear()) {
         line.clear();
-        for (const HydraulicModel model : arguments.models) {
-            ++tally.rows;
-            tally.rowsWithError +=
-                appendModelRow(line, records[0], layout, model, settings, arguments) ? 1U : 0U;
-        }
+        tally.rows += arguments.models.size();
+        tally.rowsWithError += appendRow(line, records[0], run);
         output << line;
     }
     return tally;
+}
+
+void writeHydraulicSummary(HydraulicProfiles& profiles, const table::Settings& settings,
+                           std::ostream& output) {
+    profiles.water.gather();
+    table::SummaryWriter writer(profiles.water, settings);
+    if (settings.uncertain()) {
+        profiles.drawn.gather();
+        writer.addColumns({"taw_0_30_p05", "taw_0_30_p95", "taw_0_100_p05", "taw_0_100_p95",
+                           "taw_root_p05", "taw_root_p95"},
+                          [&profiles, &settings, scratch = estimation::Profile(),
+                           sums = std::array<std::vector<double>, 3>()](
+                              std::size_t profile, std::size_t model, std::string& out) mutable {
+                              appendDrawnSums(profiles.drawn, profile, model, settings, scratch,
+                                              sums, out);
+                          });
+    }
+    table::writeProfileSummary(writer, output);
 }
 
 } // namespace talvo::table

@@ -4,6 +4,7 @@
 // so that the page's table tab writes the same table.
 
 #include "estimation/estimation.h"
+#include "table/horizons.h"
 #include "table/settings.h"
 
 #include <cstdint>
@@ -26,11 +27,25 @@ struct HydraulicTally {
     std::uint64_t rowsWithError = 0;
 };
 
+// A horizon table's profiles, for --summary: their water by each model and, with --sd, by
+// each draw (8 bytes a horizon, model and draw).
+struct HydraulicProfiles {
+    table::ProfileTable water;
+    table::ProfileTable drawn; // a column a model's draw, each model's draws together
+};
+
 // Reads the table from `input` and writes every input column, then per model hydraulic_model,
-// theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags and error. Throws base::Error for a
-// header the models cannot use, table::CsvError for a damaged input.
+// theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags, with --profiles theta_fc, theta_pwp and
+// aw_mm, with --sd the percentiles, and error. A horizon table's rows go into `profiles` where
+// given. Throws base::Error for a header the models cannot use, table::CsvError for a damaged
+// input.
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
-                               const table::Settings& settings,
-                               const HydraulicArguments& arguments);
+                               const table::Settings& settings, const HydraulicArguments& arguments,
+                               HydraulicProfiles* profiles = nullptr);
+
+// The profiles' sums as --summary writes them, with --sd each model's TAW 0-30, 0-100 and to
+// the root depth at p05 and p95 over the draws.
+void writeHydraulicSummary(HydraulicProfiles& profiles, const table::Settings& settings,
+                           std::ostream& output);
 
 } // namespace talvo::table

@@ -274,3 +274,108 @@ TEST(HydraulicInputsTest, HypresFailures) {
     }
     EXPECT_FALSE(hydraulicModel("wosten"));
 }
+
+namespace {
+
+HydraulicInputs rowOf(double sand, double silt, double clay, double organic) {
+    return {.sizes = {sand, silt, clay}, .organic = organic, .scale = ParticleSizeScale::usda};
+}
+
+} // namespace
+
+// What a table's row holds, turned into the soil each model reads.
+TEST(HydraulicSoilTest, FromARow) {
+    struct Case {
+        const char* what;
+        HydraulicInputs inputs;
+        double sand, silt, organicMatter;
+        bool psd;
+    };
+    HydraulicInputs perKilogram = rowOf(40, 40, 20, 14.5);
+    perKilogram.carbonUnit = CarbonUnit::gramsPerKilogram;
+    HydraulicInputs organicMatter = rowOf(40, 40, 20, 2.5);
+    organicMatter.organicMatter = true;
+    HydraulicInputs international = rowOf(40, 40, 20, 1);
+    international.scale = ParticleSizeScale::international;
+    const std::array cases{
+        Case{"OC in %: x 1.724", rowOf(40, 40, 20, 1.45), 40, 40, 2.4998, false},
+        Case{"OC in g/kg: a tenth, x 1.724", perKilogram, 40, 40, 2.4998, false},
+        Case{"OM as given", organicMatter, 40, 40, 2.5, false},
+        // silt 40 / 0.7153382790366965 = 55.9176; the 15.9176 gained taken from sand.
+        Case{"international sizes widened", international, 24.0824, 55.9176, 1.724, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const HydraulicModel model : allHydraulicModels) {
+            Flags flags;
+            const HydraulicSoil soil = hydraulicSoil(model, c.inputs, flags);
+            EXPECT_NEAR(soil.sand, c.sand, 1e-4);
+            EXPECT_NEAR(soil.silt, c.silt, 1e-4);
+            EXPECT_DOUBLE_EQ(soil.clay, 20);
+            EXPECT_NEAR(soil.organicMatter, c.organicMatter, 1e-12);
+            EXPECT_EQ(flags.contains(Flag::psd), c.psd);
+            EXPECT_DOUBLE_EQ(soil.densityFactor, 1.0); // no density measured
+        }
+    }
+    // Too little sand to give the silt the wider band takes: no soil, and nothing flagged.
+    HydraulicInputs tooLittleSand = rowOf(5, 60, 35, 1);
+    tooLittleSand.scale = ParticleSizeScale::international;
+    Flags flags;
+    EXPECT_THROW(hydraulicSoil(HydraulicModel::hypres, tooLittleSand, flags), Failure);
+    EXPECT_TRUE(flags.empty());
+}
+
+// A measured density compacts Saxton and Rawls' soil; HYPRES reads it as it stands.
+TEST(HydraulicSoilTest, MeasuredDensity) {
+    HydraulicInputs row = rowOf(40, 40, 20, 2.5);
+    row.organicMatter = true;
+    row.bulkDensity = 1.6;
+    row.topsoil = false;
+    Flags flags;
+    const HydraulicSoil saxton = hydraulicSoil(HydraulicModel::saxtonRawls, row, flags);
+    // Loam at OM 2.5: normal density (1 - theta_s) x 2.65, theta_s 0.4596 by Table 3.
+    EXPECT_NEAR(saxton.densityFactor, 1.6 / ((1 - 0.4596) * 2.65), 2e-3);
+    EXPECT_DOUBLE_EQ(saxton.bulkDensity, 1.6);
+    const HydraulicSoil wosten = hydraulicSoil(HydraulicModel::hypres, row, flags);
+    EXPECT_DOUBLE_EQ(wosten.densityFactor, 1.0);
+    EXPECT_DOUBLE_EQ(wosten.bulkDensity, 1.6);
+    EXPECT_FALSE(wosten.topsoil);
+}
+
+// Saxton and Rawls' theta1500 is linear in OM: 1.14 (0.006 + 0.005 S - 0.013 C) = 0.006156
+// a % of OM for loam (S 0.4, C 0.2), and PWP is theta1500. With OC's sd 0.5 (OM's 0.862),
+// PWP is normal with sd 0.005307: p05 and p95 lie 1.645 of it from the point value. The
+// tolerance is four standard errors of a sample quantile of 20,000 draws (0.0149 sd at p05,
+// 0.0089 sd at p50). OC 2 lies four sd above 0, where draws are cut: too far to matter.
+TEST(HydraulicSoilTest, PropagationMeetsTheClosedForm) {
+    const HydraulicInputs row = rowOf(40, 40, 20, 2);
+    SoilDraws draws({.draws = 20000, .seed = 3});
+    HydraulicSpread spread;
+    ASSERT_FALSE(propagateHydraulics(HydraulicModel::saxtonRawls, row, {0, 0, 0, 0.5}, draws,
+                                     FieldCapacityHead, spread));
+    Flags flags;
+    const double pwp = estimateHydraulics(HydraulicModel::saxtonRawls,
+                                          hydraulicSoil(HydraulicModel::saxtonRawls, row, flags))
+                           .water.pwp;
+    const double sd = 0.006156 * 0.5 * 1.724;
+    constexpr double Z95 = 1.6448536269514722;
+    const Percentiles& p = spread[1];
+    EXPECT_NEAR(p.p05, pwp - Z95 * sd, 4 * 0.0149 * sd);
+    EXPECT_NEAR(p.p50, pwp, 4 * 0.0089 * sd);
+    EXPECT_NEAR(p.p95, pwp + Z95 * sd, 4 * 0.0149 * sd);
+    // Nothing drawn: every percentile is the soil's own, Ks included.
+    ASSERT_FALSE(
+        propagateHydraulics(HydraulicModel::hypres, row, {}, draws, FieldCapacityHead, spread));
+    HydraulicInputs layered = row;
+    layered.bulkDensity = 1.4;
+    ASSERT_FALSE(
+        propagateHydraulics(HydraulicModel::hypres, layered, {}, draws, FieldCapacityHead, spread));
+    const HydraulicEstimate own = estimateHydraulics(
+        HydraulicModel::hypres, hydraulicSoil(HydraulicModel::hypres, layered, flags));
+    const std::array values{own.water.fc, own.water.pwp, own.water.awc, own.curve.theta(0.0),
+                            own.ks};
+    for (std::size_t o = 0; o < values.size(); ++o) {
+        EXPECT_DOUBLE_EQ(spread[o].p05, values[o]);
+        EXPECT_DOUBLE_EQ(spread[o].p95, values[o]);
+    }
+}
