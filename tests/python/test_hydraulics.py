@@ -233,3 +233,21 @@ def test_a_density_that_is_no_number_leaves_no_percentiles():
                               sd={"sand": 2})
     assert list(result["error"]) == [talvo._talvo.TYPE_MISMATCH, 0]
     assert np.isnan(result["fc_p50"][0]) and not np.isnan(result["fc_p50"][1])
+
+
+def test_a_dataset_gains_the_percentiles_with_units():
+    """Spreads move with their variables' units: 0.02 of a fraction is 2 %."""
+    xarray = pytest.importorskip("xarray")
+    soils = xarray.Dataset({"sand": ("x", [0.4, 0.3]), "silt": ("x", [0.4, 0.4]),
+                            "clay": ("x", [0.2, 0.3]), "om": ("x", [2.5, 2.0])})
+    for name in ("sand", "silt", "clay"):
+        soils[name].attrs["units"] = "1"
+    result = talvo.hydraulics("saxton-rawls", soils, psd="usda", sd={"sand": 0.02, "oc": 0.5})
+    plain = talvo.hydraulics("saxton-rawls", [40, 30], [40, 40], [20, 30], om=[2.5, 2.0],
+                             psd="usda", sd={"sand": 2, "oc": 0.5})
+    for name in talvo.HYDRAULIC_SPREADS:
+        base = name.rsplit("_p", 1)[0]
+        assert result[name].attrs["units"] == result[base].attrs["units"]
+        np.testing.assert_array_equal(result[name].values, plain[name])
+    assert result["ks_p95"].attrs["long_name"] == \
+        "95th percentile of the saturated hydraulic conductivity over soils drawn around the cell"

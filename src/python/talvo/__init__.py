@@ -591,7 +591,7 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
 
         module = importlib.import_module(f"{__name__}.xarray")
         return module.hydraulics(sand, model, fc_head=fc_head, decimal=decimal, psd=psd,
-                                 topsoil=topsoil)
+                                 topsoil=topsoil, sd=sd, draws=draws, seed=seed)
     name = _talvo.hydraulic_model(model)
     inputs = {"sand": sand, "silt": silt, "clay": clay, "oc": oc, "om": om, "bd": bd,
               "topsoil": topsoil}
