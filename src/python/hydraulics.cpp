@@ -2,6 +2,7 @@
 
 #include "base/options.h"
 #include "estimation/estimation.h"
+#include "python/interruption.h"
 #include "python/profiles.h"
 
 #include <array>
@@ -35,8 +36,25 @@ struct Cells {
 
 constexpr std::array ResultNames{"theta_r", "theta_s", "alpha", "n", "ks", "fc", "pwp", "awc"};
 
+// With sd: the percentiles of what the draws carry, in propagateHydraulics' order.
+constexpr std::array SpreadNames{"fc_p05",      "fc_p50",      "fc_p95",  "pwp_p05", "pwp_p50",
+                                 "pwp_p95",     "awc_p05",     "awc_p50", "awc_p95", "theta_s_p05",
+                                 "theta_s_p50", "theta_s_p95", "ks_p05",  "ks_p50",  "ks_p95"};
+static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
+
+// Each draw runs the model: a few cells between asking for Ctrl+C.
+constexpr std::size_t CellsPerPiece = 64;
+
+// Standard deviations of sand, silt, clay and the organic input, in their own units.
+struct SpreadRequest {
+    std::array<Numbers, 4> spreads;
+    int draws;
+    std::uint64_t seed;
+};
+
 struct Outcome {
     std::array<double, ResultNames.size()> results{};
+    estimation::HydraulicInputs inputs{}; // what the draws start from
     std::uint16_t flags = 0;
     int error = 0;
     int stopped = -1; // the column whose missing number stopped the cell
@@ -101,7 +119,8 @@ bool readSoil(HydraulicModel model, const std::array<double, columnCount>& numbe
     const bool hypres = model == HydraulicModel::hypres;
     Outcome cellFault;
     const bool read = densityAndLayerRead(hypres, numbers, cellFault);
-    estimation::HydraulicInputs inputs{
+    estimation::HydraulicInputs& inputs = out.inputs;
+    inputs = {
         {numbers[sand], numbers[silt], numbers[clay]},
         numbers[organic],
         usda ? estimation::ParticleSizeScale::usda : estimation::ParticleSizeScale::international,
@@ -161,16 +180,53 @@ HydraulicModel modelNamed(std::string_view text) {
     return models.front();
 }
 
-// Every input holds one number a cell or one for all; topsoil 1 or 0. Returns a dict of the
-// results (% v/v, alpha 1/cm, ks cm/day), flags, error and stopped.
-py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, columnCount>& given,
-                        bool organicMatter, bool perKilogram, bool usda, double fcHead) {
-    const HydraulicModel model = modelNamed(modelName);
-    if (fcHead != estimation::FieldCapacityHead && fcHead != estimation::WetFieldCapacityHead) {
-        throw py::value_error("fc_head must be 330 or 100 (cm)");
+// Float arrays of `count` cells under `names`, and where each cell goes.
+template <std::size_t N> struct Columns {
+    std::array<py::array_t<double>, N> arrays;
+    std::array<double*, N> into{};
+    explicit Columns(py::ssize_t count) {
+        for (std::size_t r = 0; r < N; ++r) {
+            arrays.at(r) = py::array_t<double>(count);
+            into.at(r) = arrays.at(r).mutable_data();
+        }
+    }
+    void addTo(py::dict& out, const std::array<const char*, N>& names) const {
+        for (std::size_t r = 0; r < N; ++r) {
+            out[py::str(names.at(r))] = arrays.at(r);
+        }
+    }
+};
+
+// The percentiles of the cell's draws: water in % v/v as the cell's own, Ks in cm/day; NaN
+// where the cell failed or its draws could not be made.
+void spreadCell(HydraulicModel model, const Outcome& out, const estimation::InputSpread& spread,
+                estimation::SoilDraws& draws, double fcHead,
+                std::array<double*, SpreadNames.size()>& into, std::size_t i) {
+    estimation::HydraulicSpread percentiles{};
+    const bool drawn = out.error == 0 && !estimation::propagateHydraulics(
+                                             model, out.inputs, spread, draws, fcHead, percentiles);
+    for (std::size_t o = 0; o < percentiles.size(); ++o) {
+        const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
+        const std::array<double, 3> values{percentiles[o].p05, percentiles[o].p50,
+                                           percentiles[o].p95};
+        for (std::size_t p = 0; p < values.size(); ++p) {
+            into.at(3 * o + p)[i] = drawn ? values.at(p) * scale : estimation::NoNumber;
+        }
+    }
+}
+
+// The cells' count, where each input's numbers lie and, with `request`, each spread's;
+// throws where sizes differ or the draws are too few or too many.
+py::ssize_t cellCount(const std::array<Numbers, columnCount>& given,
+                      const std::optional<SpreadRequest>& request, Cells& cells,
+                      std::array<const Numbers*, 4>& spreads) {
+    if (request &&
+        (request->draws < estimation::FewestDraws || request->draws > estimation::MostDraws)) {
+        throw py::value_error("draws: give a whole number from " +
+                              std::to_string(estimation::FewestDraws) + " to " +
+                              std::to_string(estimation::MostDraws));
     }
     py::ssize_t count = 1;
-    Cells cells;
     for (std::size_t column = 0; column < columnCount; ++column) {
         count = given.at(column).size() != 1 ? given.at(column).size() : count;
         cells.data.at(column) = given.at(column).data();
@@ -181,38 +237,66 @@ py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, co
             throw py::value_error("inputs of different sizes");
         }
     }
-    std::array<py::array_t<double>, ResultNames.size()> results;
-    std::array<double*, ResultNames.size()> into{};
-    for (std::size_t r = 0; r < results.size(); ++r) {
-        results.at(r) = py::array_t<double>(count);
-        into.at(r) = results.at(r).mutable_data();
+    for (std::size_t s = 0; request && s < spreads.size(); ++s) {
+        spreads.at(s) = &request->spreads.at(s);
+        if (spreads.at(s)->size() != 1 && spreads.at(s)->size() != count) {
+            throw py::value_error("spreads of different sizes");
+        }
     }
+    return count;
+}
+
+// Every input holds one number a cell or one for all; topsoil 1 or 0. Returns a dict of the
+// results (% v/v, alpha 1/cm, ks cm/day), with `request` their percentiles, flags, error and
+// stopped.
+py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, columnCount>& given,
+                        bool organicMatter, bool perKilogram, bool usda, double fcHead,
+                        const std::optional<SpreadRequest>& request) {
+    const HydraulicModel model = modelNamed(modelName);
+    if (fcHead != estimation::FieldCapacityHead && fcHead != estimation::WetFieldCapacityHead) {
+        throw py::value_error("fc_head must be 330 or 100 (cm)");
+    }
+    Cells cells;
+    std::array<const Numbers*, 4> spreads{};
+    const py::ssize_t count = cellCount(given, request, cells, spreads);
+    Columns<ResultNames.size()> results(count);
+    Columns<SpreadNames.size()> percentiles(request ? count : 0);
     py::array_t<std::uint16_t> flags(count);
     py::array_t<std::int8_t> error(count);
     py::array_t<std::int8_t> stopped(count);
-    {
-        std::uint16_t* flagBits = flags.mutable_data();
-        std::int8_t* errors = error.mutable_data();
-        std::int8_t* stops = stopped.mutable_data();
-        const py::gil_scoped_release unlocked;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-            std::array<double, columnCount> numbers{};
-            for (std::size_t column = 0; column < columnCount; ++column) {
-                numbers.at(column) = cells.at(column, i);
+    std::uint16_t* flagBits = flags.mutable_data();
+    std::int8_t* errors = error.mutable_data();
+    std::int8_t* stops = stopped.mutable_data();
+    estimation::SoilDraws draws(request ? estimation::DrawSettings{request->draws, request->seed}
+                                        : estimation::DrawSettings{});
+    inPieces(
+        static_cast<std::size_t>(count), CellsPerPiece, [&](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i) {
+                std::array<double, columnCount> numbers{};
+                for (std::size_t column = 0; column < columnCount; ++column) {
+                    numbers.at(column) = cells.at(column, i);
+                }
+                const Outcome out =
+                    hydraulicCell(model, numbers, organicMatter, perKilogram, usda, fcHead);
+                for (std::size_t r = 0; r < ResultNames.size(); ++r) {
+                    results.into.at(r)[i] = out.results.at(r);
+                }
+                flagBits[i] = out.flags;
+                errors[i] = static_cast<std::int8_t>(out.error);
+                stops[i] = static_cast<std::int8_t>(out.stopped);
+                if (request) {
+                    estimation::InputSpread spread{};
+                    for (std::size_t s = 0; s < spread.size(); ++s) {
+                        spread.at(s) = spreads.at(s)->data()[spreads.at(s)->size() == 1 ? 0 : i];
+                    }
+                    spreadCell(model, out, spread, draws, fcHead, percentiles.into, i);
+                }
             }
-            const Outcome out =
-                hydraulicCell(model, numbers, organicMatter, perKilogram, usda, fcHead);
-            for (std::size_t r = 0; r < results.size(); ++r) {
-                into.at(r)[i] = out.results.at(r);
-            }
-            flagBits[i] = out.flags;
-            errors[i] = static_cast<std::int8_t>(out.error);
-            stops[i] = static_cast<std::int8_t>(out.stopped);
-        }
-    }
+        });
     py::dict out;
-    for (std::size_t r = 0; r < results.size(); ++r) {
-        out[py::str(ResultNames.at(r))] = results.at(r);
+    results.addTo(out, ResultNames);
+    if (request) {
+        percentiles.addTo(out, SpreadNames);
     }
     out["flags"] = flags;
     out["error"] = error;
@@ -227,15 +311,22 @@ void addHydraulics(py::module_& module) {
         "hydraulics_flat",
         [](std::string_view model, const Numbers& sandIn, const Numbers& siltIn,
            const Numbers& clayIn, const Numbers& organicIn, const Numbers& bd, const Numbers& layer,
-           bool organicMatter, bool perKilogram, bool usda, double fcHead) {
+           bool organicMatter, bool perKilogram, bool usda, double fcHead,
+           std::optional<std::array<Numbers, 4>> spreads, int draws, std::uint64_t seed) {
+            std::optional<SpreadRequest> request;
+            if (spreads) {
+                request = SpreadRequest{*spreads, draws, seed};
+            }
             return hydraulicsFlat(model, {sandIn, siltIn, clayIn, organicIn, bd, layer},
-                                  organicMatter, perKilogram, usda, fcHead);
+                                  organicMatter, perKilogram, usda, fcHead, request);
         },
         py::arg("model"), py::arg("sand"), py::arg("silt"), py::arg("clay"), py::arg("organic"),
         py::arg("bd"), py::arg("topsoil"), py::arg("organic_matter"), py::arg("per_kilogram"),
-        py::arg("usda"), py::arg("fc_head"),
-        "{theta_r, theta_s, alpha, n, ks, fc, pwp, awc, flags, error, stopped: the input (0 sand "
-        "to 5 topsoil) whose missing number stopped a cell, else -1}");
+        py::arg("usda"), py::arg("fc_head"), py::arg("spreads") = py::none(),
+        py::arg("draws") = estimation::DefaultDraws, py::arg("seed") = estimation::DefaultSeed,
+        "{theta_r, theta_s, alpha, n, ks, fc, pwp, awc, with spreads (sand, silt, clay, organic) "
+        "fc_p05 ... ks_p95, flags, error, stopped: the input (0 sand to 5 topsoil) whose "
+        "missing number stopped a cell, else -1}");
     module.def(
         "hydraulic_model",
         [](std::string_view text) { return std::string(estimation::name(modelNamed(text))); },

@@ -38,7 +38,7 @@ from . import _talvo
 from .spreadsheets import read_table
 
 __all__ = ["Model", "models", "units", "estimate", "estimate_texts", "profile", "evaluate",
-           "hydraulics", "HYDRAULIC_UNITS",
+           "hydraulics", "HYDRAULIC_UNITS", "HYDRAULIC_SPREADS",
            "METRICS_COLUMNS", "FLAGS", "FLAG_SENTENCES", "ERRORS", "TEXTURE_CLASSES",
            "NO_TEXTURE", "TEXTURE_TRIANGLES", "CONTENT_UNITS", "SPREADS"]
 
@@ -511,6 +511,9 @@ def estimate_texts(model, sand="", silt="", clay="", oc="", decimal="."):
 # Units of hydraulics()' results; water contents by volume, as FC and PWP everywhere here.
 HYDRAULIC_UNITS = {"theta_r": "% v/v", "theta_s": "% v/v", "alpha": "1/cm", "n": "1",
                    "ks": "cm/day", "fc": "% v/v", "pwp": "% v/v", "awc": "% v/v"}
+# The percentiles hydraulics(sd=...) adds, as talvo-batch --hydraulics --sd adds them.
+HYDRAULIC_SPREADS = tuple(f"{name}_p{percentile}" for name in ("fc", "pwp", "awc", "theta_s", "ks")
+                          for percentile in ("05", "50", "95"))
 _BULK_DENSITY = 4  # the position of bd among the inputs
 
 
@@ -558,7 +561,7 @@ def _hydraulic_inputs(table, inputs):
 
 def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=None,
                topsoil=None, fc_head=330, decimal=".", psd="international", units="%",
-               oc_unit=None):
+               oc_unit=None, sd=None, draws=None, seed=None):
     """The water-retention curve and saturated conductivity of every cell, as talvo-batch
     --hydraulics gives them, broadcast together as estimate() broadcasts.
 
@@ -572,6 +575,10 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
     Inputs, decimal and units as estimate() takes them; a DataFrame in place of sand gives
     them as its columns (om or om_r as organic matter, bd, topsoil), and an xarray Dataset
     goes to talvo.xarray.hydraulics.
+    sd, draws, seed: as estimate() takes them, as talvo-batch --hydraulics --sd does; oc's
+    standard deviation is that of the organic input as given (OC, or OM with om), in its
+    unit. The results then gain HYDRAULIC_SPREADS after flags: fc_p05 ... ks_p95, in the
+    unit of fc ... ks, NaN where the cell failed or its draws could not be made.
 
     Returns a dict of arrays of the broadcast shape: theta_r, theta_s, alpha, n, ks, fc, pwp,
     awc (float64 in HYDRAULIC_UNITS; NaN where a cell failed, and theta_r, alpha and n for
@@ -584,11 +591,13 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
 
         module = importlib.import_module(f"{__name__}.xarray")
         return module.hydraulics(sand, model, fc_head=fc_head, decimal=decimal, psd=psd,
-                                 topsoil=topsoil)
+                                 topsoil=topsoil, sd=sd, draws=draws, seed=seed)
     name = _talvo.hydraulic_model(model)
     inputs = {"sand": sand, "silt": silt, "clay": clay, "oc": oc, "om": om, "bd": bd,
               "topsoil": topsoil}
     table = sand if _of_pandas(sand, "DataFrame") else None
+    _check_decimal(decimal)
+    spreads = _spread_inputs(sd, table, False, draws, seed, decimal)
     if table is not None:
         inputs = _hydraulic_inputs(table, {**inputs, "sand": None})
     if inputs["oc"] is not None and inputs["om"] is not None:
@@ -596,21 +605,28 @@ def hydraulics(model, sand=None, silt=None, clay=None, oc=None, *, om=None, bd=N
     reads = ["sand", "silt", "clay", "oc" if inputs["om"] is None else "om"]
     reads += ["bd", "topsoil"] if name == "hypres" else []
     _require(Model(None, name, reads, None), inputs, table)
-    _check_decimal(decimal)
     usda = _talvo.usda(psd)
     per_kilogram = oc_unit is not None and _talvo.carbon_per_kilogram(oc_unit)
     organic_matter = inputs["om"] is not None
     inputs["topsoil"] = _layers(inputs["topsoil"], decimal)
     # In the order a cell is read: the first without a number names its failure.
-    inputs, index = _aligned({key: inputs[key] for key in reads[:4] + ["bd", "topsoil"]})
+    inputs, index = _aligned({**{key: inputs[key] for key in reads[:4] + ["bd", "topsoil"]},
+                              **spreads})
     given, mismatched = _given(inputs, decimal, units)
     shape, size, flat, mismatched = _broadcast(given, mismatched, index)
+    flat, by_name, mismatched = flat[:6], dict(zip(spreads, flat[6:])), mismatched[:6]
     _warn_of_units(*flat[:3], stacklevel=2)
+    drawn = {} if not spreads else {
+        "spreads": [by_name.get(f"{key}_sd", np.zeros(1)) for key in _INPUTS],
+        "draws": _talvo.DEFAULT_DRAWS if draws is None else operator.index(draws),
+        "seed": _talvo.DEFAULT_SEED if seed is None else operator.index(seed)}
     results = _talvo.hydraulics_flat(name, *flat, organic_matter, per_kilogram, usda,
-                                     float(fc_head))
+                                     float(fc_head), **drawn)
     stopped = results.pop("stopped")
     _name_hydraulic_mismatches(name, results, stopped, mismatched)
-    results = {key: value.reshape(shape) for key, value in results.items()}
+    # In talvo-batch's order: the percentiles after flags.
+    order = [*HYDRAULIC_UNITS, "flags", *(HYDRAULIC_SPREADS if spreads else ()), "error"]
+    results = {key: results[key].reshape(shape) for key in order}
     return results if index is None else _labelled(results, index)
 
 
@@ -625,8 +641,9 @@ def _name_hydraulic_mismatches(name, results, stopped, mismatched):
         if input == _BULK_DENSITY and name == "saxton-rawls":
             cells = cells | (held & (error == 0))
         error[cells] = _talvo.TYPE_MISMATCH
-        for key in HYDRAULIC_UNITS:
-            results[key][cells] = np.nan
+        for key in results:
+            if key not in ("flags", "error"):
+                results[key][cells] = np.nan
 
 
 _PROFILE_FLAGS = ("gap", "overlap", "depth", "missing")

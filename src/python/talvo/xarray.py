@@ -55,6 +55,21 @@ def _code_attributes():
                                      for text in talvo.ERRORS.values())])}}
 
 
+def _percentile_attributes(name, unit, long_name, model):
+    """The attributes of a percentile such as fc_p05 of a result with `unit` and `long_name`."""
+    percentile = int(name.rsplit("_p", 1)[1])
+    return {"units": unit, "model": model,
+            "long_name": f"{percentile}th percentile of the {long_name} over soils drawn "
+                         f"around the cell"}
+
+
+def _spreads(sd, given_units, decimal):
+    """sd's numbers moved with their variables' units into those talvo.estimate reads."""
+    return None if sd is None else {
+        name: _converted(np.asarray(value, dtype=np.float64), name, given_units.get(name),
+                         decimal)[()] for name, value in sd.items()}
+
+
 def _attributes(row, psd):
     units = talvo.units(row.position)
     names = {"fc": "water content at field capacity",
@@ -63,10 +78,9 @@ def _attributes(row, psd):
     attributes = {name: {"units": units[name], "long_name": names[name], "model": row.list_text}
                   for name in ("fc", "pwp", "awc")}
     for name in talvo.SPREADS:
-        result, percentile = name.split("_p")
-        attributes[name] = {"units": units[result], "model": row.list_text,
-                            "long_name": f"{int(percentile)}th percentile of the "
-                                         f"{names[result]} over soils drawn around the cell"}
+        result = name.rsplit("_p", 1)[0]
+        attributes[name] = _percentile_attributes(name, units[result], names[result],
+                                                  row.list_text)
     attributes.update(_code_attributes())
     triangle = talvo.TEXTURE_TRIANGLES[psd]
     attributes["texture"] = {"long_name": f"texture class on the {psd} triangle, "
@@ -110,9 +124,7 @@ def estimate(dataset, model, *, precision="fixed", threads=None, decimal=".",
     carbon = given_units.get("oc")
     oc_unit = None if carbon is None else _CARBON_UNITS[carbon][0]
     # A spread is in its variable's units, and moves with it.
-    spreads = None if sd is None else {
-        name: _converted(np.asarray(value, dtype=np.float64), name, given_units.get(name),
-                         decimal)[()] for name, value in sd.items()}
+    spreads = _spreads(sd, given_units, decimal)
     names = _OUTPUTS if sd is None else (*_OUTPUTS[:5], *talvo.SPREADS, _OUTPUTS[5])
     dtypes = _DTYPES if sd is None else \
         (*_DTYPES[:5], *([np.float64] * len(talvo.SPREADS)), _DTYPES[5])
@@ -151,20 +163,27 @@ _HYDRAULIC_ATTRIBUTES = {
 _HYDRAULIC_INPUTS = ("sand", "silt", "clay", "oc", "om", "bd", "topsoil")
 
 
-def hydraulics(dataset, model, *, fc_head=330, decimal=".", psd="international", topsoil=None):
+def hydraulics(dataset, model, *, fc_head=330, decimal=".", psd="international", topsoil=None,
+               sd=None, draws=None, seed=None):
     """talvo.hydraulics over the variables sand, silt, clay, oc or om, bd and topsoil of
     `dataset`, lazily where they are Dask arrays.
 
     Units attributes of sand, silt, clay and oc are read as estimate() reads them; om is in %.
     `topsoil`, where given, stands for every cell. Returns a Dataset with theta_r, theta_s,
     alpha, n, ks, fc, pwp, awc (each with CF units), flags and error on the inputs' dimensions.
+    sd, draws and seed are talvo.hydraulics', sd's numbers in the units of their variables;
+    the Dataset then also holds fc_p05 ... ks_p95 (talvo.HYDRAULIC_SPREADS) in the units of
+    fc ... ks.
     """
     name = talvo._talvo.hydraulic_model(model)
     present = [key for key in _HYDRAULIC_INPUTS if key in dataset.data_vars]
     given_units = {key: _units(dataset, key) for key in present if key in _INPUTS}
     carbon = given_units.get("oc")
-    outputs = (*_HYDRAULIC_ATTRIBUTES, "flags", "error")
-    dtypes = [np.float64] * len(_HYDRAULIC_ATTRIBUTES) + [np.uint16, np.int8]
+    spreads = _spreads(sd, given_units, decimal)
+    percentiles = talvo.HYDRAULIC_SPREADS if sd is not None else ()
+    outputs = (*_HYDRAULIC_ATTRIBUTES, "flags", *percentiles, "error")
+    dtypes = [np.float64] * len(_HYDRAULIC_ATTRIBUTES) + [np.uint16] + \
+        [np.float64] * len(percentiles) + [np.int8]
 
     def cells(*arrays):
         inputs = {key: _converted(values, key, given_units.get(key), decimal)
@@ -172,7 +191,8 @@ def hydraulics(dataset, model, *, fc_head=330, decimal=".", psd="international",
         if topsoil is not None:
             inputs["topsoil"] = topsoil
         results = talvo.hydraulics(name, **inputs, fc_head=fc_head, decimal=decimal, psd=psd,
-                                   oc_unit=None if carbon is None else _CARBON_UNITS[carbon][0])
+                                   oc_unit=None if carbon is None else _CARBON_UNITS[carbon][0],
+                                   sd=spreads, draws=draws, seed=seed)
         return tuple(results[key] for key in outputs)
 
     arrays = xarray.apply_ufunc(cells, *(dataset[key] for key in present),
@@ -180,6 +200,9 @@ def hydraulics(dataset, model, *, fc_head=330, decimal=".", psd="international",
                                 output_dtypes=dtypes, keep_attrs="drop")
     attributes = {key: {"units": unit, "long_name": long_name, "model": name}
                   for key, (unit, long_name) in _HYDRAULIC_ATTRIBUTES.items()}
+    for key in percentiles:
+        unit, long_name = _HYDRAULIC_ATTRIBUTES[key.rsplit("_p", 1)[0]]
+        attributes[key] = _percentile_attributes(key, unit, long_name, name)
     attributes.update(_code_attributes())
     result = xarray.Dataset({key: array.assign_attrs(attributes[key])
                              for key, array in zip(outputs, arrays)}, attrs=dict(dataset.attrs))
