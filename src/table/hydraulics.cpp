@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <span>
 #include <string>
@@ -270,7 +270,10 @@ void shuffleDraws(std::span<double> waters, std::string_view profile, double top
     for (const char c : profile) {
         key = (key ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     }
-    key ^= std::bit_cast<std::uint64_t>(top);
+    std::uint64_t topBits = 0; // std::bit_cast is missing from the browser build's library
+    static_assert(sizeof topBits == sizeof top);
+    std::memcpy(&topBits, &top, sizeof top);
+    key ^= topBits;
     for (std::size_t i = waters.size(); i > 1; --i) {
         key += 0x9E3779B97F4A7C15ULL;
         std::uint64_t z = key;
