@@ -275,12 +275,14 @@ void OutputRaster::describeSpreadBands(const Settings& settings, const std::stri
     }
     std::string spreads;
     for (const estimation::Input input : estimation::allInputs) {
-        if (const auto& spread = settings.spreads[static_cast<std::size_t>(input)]) {
-            // A raster by the name it was given.
-            spreads +=
-                (spreads.empty() ? "" : ",") + std::string(estimation::name(input)) + "=" +
-                (spread->column.empty() ? estimation::generalText(spread->value) : spread->column);
+        const auto& spread = settings.spreads[static_cast<std::size_t>(input)];
+        if (!spread) {
+            continue;
         }
+        // A raster by the name it was given.
+        spreads +=
+            (spreads.empty() ? "" : ",") + std::string(estimation::name(input)) + "=" +
+            (spread->column.empty() ? estimation::generalText(spread->value) : spread->column);
     }
     m_dataset->SetMetadataItem("TALVO_SD", spreads.c_str());
     m_dataset->SetMetadataItem("TALVO_DRAWS", std::to_string(settings.draws.draws).c_str());

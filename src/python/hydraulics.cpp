@@ -46,8 +46,11 @@ static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
 constexpr std::size_t CellsPerPiece = 64;
 
 // Standard deviations of sand, silt, clay and the organic input, in their own units.
+// Read through std::optional, which cppcheck does not follow.
 struct SpreadRequest {
+    // cppcheck-suppress unusedStructMember
     std::array<Numbers, 4> spreads;
+    // cppcheck-suppress unusedStructMember
     int draws;
     std::uint64_t seed;
 };

@@ -98,9 +98,9 @@ std::vector<HorizonSoilDetails> ProfileTable::details(std::size_t profile, std::
         HorizonSoilDetails horizon{.top = m_horizons[h].top, .bottom = m_horizons[h].bottom};
         const auto first = m_details.begin() + static_cast<std::ptrdiff_t>(h * stride);
         std::copy(first, first + HorizonSoilDetails::Fields, horizon.soil.begin());
-        const auto water = first + static_cast<std::ptrdiff_t>(HorizonSoilDetails::Fields + 2 * m);
-        horizon.fc = water[0];
-        horizon.pwp = water[1];
+        const auto limits = first + static_cast<std::ptrdiff_t>(HorizonSoilDetails::Fields + 2 * m);
+        horizon.fc = limits[0];
+        horizon.pwp = limits[1];
         out.push_back(horizon);
     }
     return out;

@@ -543,6 +543,8 @@ void appendDrawnSums(const table::ProfileTable& drawn, std::size_t profile, std:
         }
     }
     std::array<char, estimation::ResultTextCapacity> text{};
+    // percentiles sorts its values in place
+    // cppcheck-suppress constVariable
     for (std::vector<double>& sum : sums) {
         const estimation::Percentiles p = estimation::percentiles(sum);
         for (const double value : {p.p05, p.p95}) {

@@ -161,8 +161,8 @@ TEST(SoilFiles, DssatColumnsLieWhereTheirHeadingsAre) {
         {"SLOC", {"  1.20", "  0.40"}}, {"SLCL", {"  20.0", "  30.0"}},
         {"SLSI", {"  40.0", "  35.0"}}, {"SLCF", {"   0.0", "  10.0"}},
         {"SLMH", {"   -99", "   -99"}}, {"SLNI", {"   -99", "   -99"}}};
-    for (const auto& [name, values] : expected) {
-        EXPECT_EQ(columns[name], values) << name;
+    for (const auto& [column, values] : expected) {
+        EXPECT_EQ(columns[column], values) << column;
     }
     // Root growth: 1 to 15 cm, then exp(-0.02 x the layer's middle): 15 cm, 65 cm.
     EXPECT_EQ(columns["SRGF"], (std::vector<std::string>{" 0.741", " 0.273"}));
