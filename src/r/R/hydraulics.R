@@ -2,8 +2,8 @@
 #'
 #' Estimates each soil's water-retention curve with Saxton and Rawls (2006)
 #' or HYPRES (Wösten et al. 1999), as `talvo-batch --hydraulics` estimates
-#' the rows of a table: the same numbers to the last bit (those it writes with
-#' `--precision general`), the same flags and the same error texts.
+#' the rows of a table: the same numbers to the last bit, the same flags and
+#' the same error texts.
 #'
 #' Both models read sand, silt and clay on the USDA scale and organic matter
 #' (OM) in \%: organic carbon is read as OM = OC x 1.724, or give OM itself.
@@ -29,6 +29,9 @@
 #' @param oc_unit The unit of `oc`: "%" or "g/kg".
 #' @param fc_head The head in cm at which fc is read from the curve: 330 or
 #'   100.
+#' @param precision "fixed", the numbers `talvo-batch` writes by default
+#'   (water and ks to two decimals, alpha and n to four significant digits),
+#'   or "general", the 15-digit numbers.
 #' @param decimal The decimal separator of inputs given as texts: "." or ",".
 #'
 #' @return A data frame with one row per soil and model, the row names of
@@ -57,7 +60,8 @@
 talvo_hydraulics <- function(data = NULL, model = "saxton-rawls", sand = NULL,
                              silt = NULL, clay = NULL, oc = NULL, om = NULL,
                              bd = NULL, topsoil = NA, psd = "international",
-                             oc_unit = "%", fc_head = 330, decimal = ".") {
+                             oc_unit = "%", fc_head = 330, precision = "fixed",
+                             decimal = ".") {
   call <- sys.call()
   if (!is.null(oc) && !is.null(om)) {
     stop(talvo_error("give oc or om, not both", call))
@@ -91,7 +95,7 @@ talvo_hydraulics <- function(data = NULL, model = "saxton-rawls", sand = NULL,
   }
   options <- list(psd = psd, oc_unit = oc_unit, om = organic_matter, topsoil = option,
                   fc_head = if (is.numeric(fc_head)) format(fc_head) else fc_head,
-                  decimal = decimal, count = count)
+                  precision = precision, decimal = decimal, count = count)
   out <- engine(call, .Call(talvo_hydraulic_columns, model, unname(inputs), layer, options))
   hydraulics_frame(out, row_names(data, given, count), count)
 }

@@ -1,6 +1,8 @@
 // talvo_hydraulics' loop: each soil's cells read as talvo-batch --hydraulics reads a row's,
 // then through the engine's one builder of the hydraulic soil.
 
+#include "table/hydraulics.h"
+
 #include "base/options.h"
 #include "engine.h"
 #include "estimation/estimation.h"
@@ -9,7 +11,6 @@
 
 #include <Rcpp.h>
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -30,6 +31,7 @@ struct Run {
     std::optional<bool> topsoil;
     double fcHead;
     estimation::DecimalSeparator separator;
+    estimation::Precision precision;
 };
 
 // sand, silt, clay, oc (or OM), bd; topsoil as texts, NULL where not given.
@@ -167,6 +169,13 @@ std::array<double, ResultNames.size()> resultsOf(const estimation::HydraulicEsti
             estimate.water.awc * 100};
 }
 
+// The number of the text talvo-batch writes for `value`, so that both give the same; NA, as R
+// marks a value it has not, where the table's cell is empty.
+double asWritten(double value, bool significant, estimation::Precision precision) {
+    const std::string text = table::hydraulicText(value, significant, precision);
+    return text.empty() ? NA_REAL : estimation::inputValue(text, {}).number;
+}
+
 Rcpp::List estimateColumns(const Cells& cells, const Run& run, std::size_t count) {
     const auto size = static_cast<R_xlen_t>(count);
     std::array<Rcpp::NumericVector, ResultNames.size()> results;
@@ -184,8 +193,7 @@ Rcpp::List estimateColumns(const Cells& cells, const Run& run, std::size_t count
         if (out.estimate) {
             const auto values = resultsOf(*out.estimate);
             for (std::size_t r = 0; r < results.size(); ++r) {
-                // NA, as R marks a value it has not, where the engine leaves NaN.
-                results.at(r)[at] = std::isfinite(values.at(r)) ? values.at(r) : NA_REAL;
+                results.at(r)[at] = asWritten(values.at(r), r == 2 || r == 3, run.precision);
             }
         }
         SET_STRING_ELT(flags, at, flagTexts.of(out.flags.bits()));
@@ -226,7 +234,8 @@ extern "C" SEXP talvo_hydraulic_columns(SEXP model, SEXP inputs, SEXP topsoil, S
                Rcpp::as<bool>(option["om"]),
                std::nullopt,
                base::parseFieldCapacityHead(r::optionText(option["fc_head"], "fc_head"), keyword),
-               r::decimalOf(r::optionText(option["decimal"], "decimal"))};
+               r::decimalOf(r::optionText(option["decimal"], "decimal")),
+               base::parsePrecision(r::optionText(option["precision"], "precision"), keyword)};
     if (TYPEOF(layer) != NILSXP) {
         run.topsoil = base::parseTopsoil(r::optionText(layer, "topsoil"), keyword);
     }
