@@ -26,7 +26,7 @@
 #'   value per soil is read as the column.
 #' @param psd The scale of sand, silt and clay: "international" (converted to
 #'   USDA and flagged "psd") or "usda".
-#' @param oc_unit The unit of `oc`: "%" or "g/kg".
+#' @param oc_unit The unit of `oc`: "\%" or "g/kg".
 #' @param fc_head The head in cm at which fc is read from the curve: 330 or
 #'   100.
 #' @param precision "fixed", the numbers `talvo-batch` writes by default

@@ -98,3 +98,23 @@ test_that("what cannot be run is refused as a talvo_error, never run half", {
     expect_error(eval(refusal[[1]]), refusal[[2]], class = "talvo_error")
   }
 })
+
+test_that("a loam comes out as the paper's table prints it, in the columns' units", {
+  # Saxton and Rawls' Table 3, loam 40/20 at OM 2.5 %: WP 14, FC 28, SAT 46 % v/v and
+  # Ks 15.5 mm/h, which is 37.2 cm/day; printed to whole percent and a tenth of mm/h.
+  loam <- talvo_hydraulics(sand = 40, silt = 40, clay = 20, om = 2.5, psd = "usda",
+                           precision = "general")
+  printed <- list(pwp = c(14, 0.5), fc = c(28, 0.5), theta_s = c(46, 0.5),
+                  awc = c(14, 1), ks = c(15.5 * 2.4, 0.05 * 2.4))
+  for (name in names(printed)) {
+    expect_lt(abs(loam[[name]] - printed[[name]][1]), printed[[name]][2], label = name)
+  }
+  expect_identical(loam$flags, "")
+})
+
+test_that("a density given as a number is named as R prints it when out of range", {
+  soils <- talvo_hydraulics(sand = 40, silt = 40, clay = 20, oc = 1, bd = c(1.4, 9, NA),
+                            model = "hypres", topsoil = FALSE, psd = "usda")
+  expect_identical(soils$error, c(NA, "Out of range: bd 9", "Missing: bd"))
+  expect_identical(is.na(soils$fc), c(FALSE, TRUE, TRUE))
+})
