@@ -1,7 +1,7 @@
 #' Water-retention curve and saturated conductivity of soils
 #'
 #' Estimates each soil's water-retention curve with Saxton and Rawls (2006)
-#' or HYPRES (Wösten et al. 1999), as `talvo-batch --hydraulics` estimates
+#' or HYPRES (\enc{Wösten}{Wosten} et al. 1999), as `talvo-batch --hydraulics` estimates
 #' the rows of a table: the same numbers to the last bit, the same flags and
 #' the same error texts.
 #'
