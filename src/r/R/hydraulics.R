@@ -21,7 +21,7 @@
 #' @param om Organic matter in \%, instead of `oc`.
 #' @param bd Bulk density in g/cm3: HYPRES reads it; for Saxton and Rawls a
 #'   measured one sets their density factor. NA where not measured.
-#' @param topsoil For HYPRES: `TRUE` or `FALSE` for soils whose topsoil cell
+#' @param topsoil For HYPRES: `TRUE` or `FALSE` ("yes" or "no") for soils whose topsoil cell
 #'   is empty or where there is no such column; `NA` for none. A vector of one
 #'   value per soil is read as the column.
 #' @param psd The scale of sand, silt and clay: "international" (converted to
@@ -87,7 +87,7 @@ talvo_hydraulics <- function(data = NULL, model = "saxton-rawls", sand = NULL,
   }
   check_length(layer, "topsoil", count, call)
   option <- if (length(topsoil) == 1 && !is.na(topsoil)) {
-    if (isTRUE(as.logical(topsoil))) "yes" else "no"
+    if (is.logical(topsoil)) c("no", "yes")[topsoil + 1] else as.character(topsoil)
   }
   if (is.null(layer) && is.null(option) && grepl("^(all|hypres)$", tolower(model[1]))) {
     stop(talvo_error(paste("hypres reads topsoil or subsoil: give a topsoil column",

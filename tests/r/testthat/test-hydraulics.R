@@ -91,6 +91,7 @@ test_that("what cannot be run is refused as a talvo_error, never run half", {
     list(quote(talvo_hydraulics(soils[1:3])), "missing input oc"),
     list(quote(talvo_hydraulics(soils, model = "rosetta")), "saxton-rawls, hypres or all"),
     list(quote(talvo_hydraulics(soils, fc_head = 33)), "330 or 100"),
+    list(quote(talvo_hydraulics(soils, model = "hypres", topsoil = "maybe")), "yes or no"),
     list(quote(talvo_hydraulics(oc = 1, om = 2)), "oc or om, not both"),
     list(quote(talvo_hydraulics(sand = 1:3, silt = 1:2, clay = 1, oc = 1)), "2 values, not 3")
   )
