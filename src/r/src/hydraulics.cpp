@@ -227,7 +227,7 @@ extern "C" SEXP talvo_hydraulic_columns(SEXP model, SEXP inputs, SEXP topsoil, S
     }
     const std::vector<HydraulicModel> models =
         base::parseHydraulicModels(r::optionText(model, "model"), keyword);
-    const SEXP layer = option["topsoil"];
+    SEXP layer = option["topsoil"];
     r::Run run{HydraulicModel::saxtonRawls,
                base::parseParticleSizeScale(r::optionText(option["psd"], "psd"), keyword),
                base::parseCarbonUnit(r::optionText(option["oc_unit"], "oc_unit"), keyword),
