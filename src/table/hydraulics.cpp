@@ -296,25 +296,10 @@ struct RunState {
     table::HorizonBatch drawnRow{}; // the row's, for `drawn`
 };
 
-// A number as the table writes it: with --precision fixed, water and conductivity to two
-// decimals and alpha and n to four significant digits, which two decimals would erase
-// (alpha 0.0368 1/cm); with general, 15 digits. Empty where the model gives none.
+// A number as the table writes it, after the delimiter.
 void appendNumber(std::string& out, double value, bool significant,
                   const table::Settings& settings) {
-    if (!std::isfinite(value)) {
-        return;
-    }
-    const estimation::DecimalSeparator separator = settings.decimal;
-    if (settings.precision == estimation::Precision::general) {
-        out += estimation::generalText(value, separator);
-    } else if (significant && value != 0.0) {
-        constexpr int Digits = 4;
-        const int places = Digits - 1 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
-        const double scale = std::pow(10.0, places);
-        out += estimation::generalText(std::round(value * scale) / scale, separator);
-    } else {
-        out += estimation::fixedText(estimation::generalText(value, separator), separator);
-    }
+    out += hydraulicText(value, significant, settings.precision, settings.decimal);
 }
 
 // The model's cells: theta_r to awc, then flags and error. Saxton and Rawls have no van
@@ -557,6 +542,25 @@ void appendDrawnSums(const table::ProfileTable& drawn, std::size_t profile, std:
 }
 
 } // namespace
+
+// With fixed precision alpha and n keep four significant digits, which two decimals would
+// erase (alpha 0.0368 1/cm).
+std::string hydraulicText(double value, bool significant, estimation::Precision precision,
+                          estimation::DecimalSeparator separator) {
+    if (!std::isfinite(value)) {
+        return {};
+    }
+    if (precision == estimation::Precision::general) {
+        return estimation::generalText(value, separator);
+    }
+    if (significant && value != 0.0) {
+        constexpr int Digits = 4;
+        const int places = Digits - 1 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
+        const double scale = std::pow(10.0, places);
+        return estimation::generalText(std::round(value * scale) / scale, separator);
+    }
+    return estimation::fixedText(estimation::generalText(value, separator), separator);
+}
 
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
                                const table::Settings& settings, const HydraulicArguments& arguments,

@@ -11,6 +11,7 @@
 #include <istream>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace talvo::table {
@@ -42,6 +43,12 @@ struct HydraulicProfiles {
 HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
                                const table::Settings& settings, const HydraulicArguments& arguments,
                                HydraulicProfiles* profiles = nullptr);
+
+// A number of the added columns as the table writes it: with fixed precision water and
+// conductivity to two decimals and alpha and n (`significant`) to four significant digits;
+// with general, 15 digits. Empty where the model gives none.
+std::string hydraulicText(double value, bool significant, estimation::Precision precision,
+                          estimation::DecimalSeparator separator = {});
 
 // The profiles' sums as --summary writes them, with --sd each model's TAW 0-30, 0-100 and to
 // the root depth at p05 and p95 over the draws.

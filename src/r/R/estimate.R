@@ -74,8 +74,9 @@ talvo_estimate <- function(data = NULL, model, sand = NULL, silt = NULL,
 }
 
 # The inputs from a table's columns, found as talvo-batch finds them; an input
-# also given by name is that one.
-table_inputs <- function(data, inputs, reads, decimal, call) {
+# also given by name is that one. With keep_om, an organic-matter column stays
+# OM, told by the attribute "om".
+table_inputs <- function(data, inputs, reads, decimal, call, keep_om = FALSE) {
   if (!is.list(data)) {
     stop(talvo_error("data must be a data frame or a list of columns", call))
   }
@@ -97,7 +98,9 @@ table_inputs <- function(data, inputs, reads, decimal, call) {
       next
     }
     values <- data[[column]]
-    if (!is.na(found$note[[name]])) {
+    if (!is.na(found$note[[name]]) && keep_om) {
+      attr(inputs, "om") <- TRUE
+    } else if (!is.na(found$note[[name]])) {
       values <- as_numbers(values, decimal, call) / 1.724
       if (reading) {
         warning(found$note[[name]], call. = FALSE)

@@ -6,7 +6,8 @@
 #' the one they give, to the last bit.
 #'
 #' [talvo_models()] lists the models and their sheets; [talvo_estimate()]
-#' estimates data frames and vectors of soils.
+#' estimates data frames and vectors of soils; [talvo_hydraulics()] gives
+#' their water-retention curves and saturated conductivity.
 #'
 #' Units: sand, silt and clay in percent; organic carbon (oc) in the unit the
 #' model reads (see the `input_units` column of [talvo_models()]). FC and PWP

@@ -1,5 +1,6 @@
-# The reference: the built talvo-batch with --model all, on a table written as texts.
-batch <- function(table, ..., delimiter = ",") {
+# The reference: the built talvo-batch with --model all (or `run`'s options), on a table
+# written as texts.
+batch <- function(table, ..., delimiter = ",", run = c("--model", "all")) {
   executable <- Sys.getenv("TALVO_BATCH")
   if (executable == "") {
     stop("TALVO_BATCH must name the built talvo-batch (ctest sets it)")
@@ -9,7 +10,7 @@ batch <- function(table, ..., delimiter = ",") {
   on.exit(unlink(c(input, output)))
   utils::write.table(table, input, sep = delimiter, quote = TRUE, row.names = FALSE,
                      na = "", qmethod = "double", fileEncoding = "UTF-8")
-  status <- system2(executable, c("--model", "all", ..., "-o", output, input),
+  status <- system2(executable, c(run, ..., "-o", output, input),
                     stdout = FALSE, stderr = FALSE)
   stopifnot(status %in% c(0, 1))
   utils::read.table(output, header = TRUE, sep = delimiter, quote = "\"",
