@@ -207,9 +207,11 @@ estimation::ParticleSizeScale parseParticleSizeScale(std::string_view text, Spel
     using estimation::ParticleSizeScale;
     return chosen(
         "psd", spelling, text,
+        // isss: the International Society of Soil Science's scale, as R users name it.
         std::array{std::pair{estimation::name(ParticleSizeScale::usda), ParticleSizeScale::usda},
                    std::pair{estimation::name(ParticleSizeScale::international),
-                             ParticleSizeScale::international}},
+                             ParticleSizeScale::international},
+                   std::pair{std::string_view("isss"), ParticleSizeScale::international}},
         "usda (silt 2-50 um) or international (silt 2-20 um)");
 }
 

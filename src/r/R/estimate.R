@@ -19,7 +19,7 @@
 #'   `input_units` column of [talvo_models()]).
 #' @param precision "fixed", the two-decimal numbers the calculator finally
 #'   shows, or "general", the 15-digit numbers it works out before.
-#' @param psd The particle-size scale of sand, silt and clay: "international"
+#' @param psd The particle-size scale of sand, silt and clay: "international" (or "isss")
 #'   (silt 2-20 um, what the models read) or "usda" (silt 2-50 um, as SoilGrids
 #'   and SSURGO give them), converted to the international one and flagged
 #'   "psd"; the texture is then classed on the USDA triangle.
