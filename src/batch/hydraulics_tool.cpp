@@ -8,6 +8,7 @@
 #include "table/csv.h"
 #include "table/head.h"
 #include "table/hydraulics.h"
+#include "table/run.h"
 #include "table/summary.h"
 
 namespace talvo::batch {
@@ -23,9 +24,9 @@ int runHydraulics(const cli::Tool& tool, const Arguments& arguments) {
     table::HydraulicProfiles profiles;
     table::HydraulicTally tally;
     try {
-        tally = table::writeHydraulics(input.stream(), destination.stream(), arguments.settings,
-                                       arguments.hydraulics,
-                                       summaryFile != nullptr ? &profiles : nullptr);
+        tally = table::runHydraulics(input.stream(), destination.stream(), arguments.settings,
+                                     arguments.hydraulics,
+                                     summaryFile != nullptr ? &profiles : nullptr, 0);
         destination.stream().flush();
         if (summaryFile != nullptr) {
             table::writeHydraulicSummary(profiles, arguments.settings, summaryFile->stream());

@@ -16,13 +16,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
 namespace talvo::table {
+
+// Where the header holds what the models read besides the four inputs.
+struct HydraulicLayout {
+    std::array<std::optional<std::size_t>, 4> inputs; // sand, silt, clay, oc
+    bool organicMatter = false;                       // the oc column holds OM
+    std::optional<std::size_t> bulkDensity;
+    std::optional<std::size_t> topsoil;
+    bool hypres = false;                              // HYPRES runs: it reads bd and the layer
+    std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
+    table::HorizonColumnsFound horizon{};             // with --profiles
+    std::size_t width = 0;
+};
 
 namespace {
 
@@ -43,17 +57,6 @@ constexpr std::array SpreadNames{
     "ks_p05 (cm/day)", "ks_p50 (cm/day)",     "ks_p95 (cm/day)"};
 static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
 
-// Where the header holds what the models read besides the four inputs.
-struct Layout {
-    std::array<std::optional<std::size_t>, 4> inputs; // sand, silt, clay, oc
-    bool organicMatter = false;                       // the oc column holds OM
-    std::optional<std::size_t> bulkDensity;
-    std::optional<std::size_t> topsoil;
-    std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
-    table::HorizonColumnsFound horizon{};             // with --profiles
-    std::size_t width = 0;
-};
-
 std::optional<std::size_t> columnNamed(const table::RecordView& header, std::string_view name) {
     for (std::size_t i = 0; i < header.size(); ++i) {
         if (base::sameName(table::trimBlanks(header[i]), name)) {
@@ -63,14 +66,14 @@ std::optional<std::size_t> columnNamed(const table::RecordView& header, std::str
     return std::nullopt;
 }
 
-Layout findLayout(const table::RecordView& header, const table::Settings& settings,
-                  const HydraulicArguments& arguments) {
+HydraulicLayout findLayout(const table::RecordView& header, const table::Settings& settings,
+                           const HydraulicArguments& arguments) {
     std::vector<std::string_view> fields(header.size());
     for (std::size_t i = 0; i < header.size(); ++i) {
         fields[i] = header[i];
     }
     const table::InputColumns found = table::findInputColumns(fields, settings.columnNames);
-    Layout layout;
+    HydraulicLayout layout;
     layout.width = header.size();
     std::string missing;
     for (const Input input : estimation::allInputs) {
@@ -99,16 +102,25 @@ Layout findLayout(const table::RecordView& header, const table::Settings& settin
     if (settings.profiles) {
         layout.horizon = table::horizonColumns(header, settings);
     }
-    const bool hypres = std::find(arguments.models.begin(), arguments.models.end(),
-                                  HydraulicModel::hypres) != arguments.models.end();
-    if (hypres && !layout.topsoil && !arguments.topsoil) {
+    layout.hypres = std::find(arguments.models.begin(), arguments.models.end(),
+                              HydraulicModel::hypres) != arguments.models.end();
+    if (layout.hypres && !layout.topsoil && !arguments.topsoil) {
         throw base::Error("--hydraulics hypres reads topsoil or subsoil: give a topsoil column "
                           "(1 or 0) or --topsoil yes|no");
     }
     return layout;
 }
 
-// One row's soil as the models read it, or why it has none.
+// A row's cells as the models read them, read once for all its models.
+struct RowCells {
+    estimation::HydraulicInputs inputs{}; // bd and the layer only where their cells gave them
+    std::string inputError;               // of the four inputs
+    bool hasDensity = false;              // a bd cell that is not empty
+    std::string densityError;             // of the bd cell, where it was read
+    std::string layerError;               // of the topsoil cell, where HYPRES runs
+};
+
+// One row's soil as a model reads it, or why it has none.
 struct RowSoil {
     estimation::HydraulicInputs inputs{};
     estimation::HydraulicSoil soil{};
@@ -129,15 +141,18 @@ std::optional<double> cellNumber(std::string_view text, std::string_view name,
     return value.number;
 }
 
+std::string_view cellAt(const table::RecordView& row, const std::optional<std::size_t>& column) {
+    return column && *column < row.size() ? row[*column] : std::string_view();
+}
+
 // The four inputs' cells as numbers, with the table's scale and carbon unit.
-bool readInputs(const table::RecordView& row, const Layout& layout, const table::Settings& settings,
-                RowSoil& out) {
+bool readInputs(const table::RecordView& row, const HydraulicLayout& layout,
+                const table::Settings& settings, RowCells& out) {
     std::array<double, 4> numbers{};
     for (const Input input : estimation::allInputs) {
-        const std::size_t column = *layout.inputs[static_cast<std::size_t>(input)];
-        const std::string_view text = column < row.size() ? row[column] : std::string_view();
         const std::optional<double> number =
-            cellNumber(text, estimation::name(input), settings, out.error);
+            cellNumber(cellAt(row, layout.inputs[static_cast<std::size_t>(input)]),
+                       estimation::name(input), settings, out.inputError);
         if (!number) {
             return false;
         }
@@ -154,15 +169,11 @@ bool readInputs(const table::RecordView& row, const Layout& layout, const table:
     return true;
 }
 
-// The bulk density and, for HYPRES (`layer`), the layer, from the row or the options; the
-// error text of a cell that gives neither.
-std::string readDensityAndLayer(const table::RecordView& row, const Layout& layout,
-                                const table::Settings& settings,
-                                const HydraulicArguments& arguments, bool layer,
-                                estimation::HydraulicInputs& inputs) {
+// The bulk density into `inputs`, or the error text of its cell.
+std::string readDensity(const table::RecordView& row, const HydraulicLayout& layout,
+                        const table::Settings& settings, estimation::HydraulicInputs& inputs) {
     std::string error;
-    const std::string_view bd =
-        layout.bulkDensity && *layout.bulkDensity < row.size() ? row[*layout.bulkDensity] : "";
+    const std::string_view bd = cellAt(row, layout.bulkDensity);
     const std::optional<double> density = cellNumber(bd, "bd", settings, error);
     if (!density) {
         return error;
@@ -171,14 +182,16 @@ std::string readDensityAndLayer(const table::RecordView& row, const Layout& layo
         return estimation::outOfRangeText("bd", bd);
     }
     inputs.bulkDensity = *density;
-    if (!layer) {
-        return error;
-    }
+    return error;
+}
+
+// HYPRES's layer from the row or the options into `inputs`, or the error text of its cell.
+std::string readLayer(const table::RecordView& row, const HydraulicLayout& layout,
+                      const HydraulicArguments& arguments, estimation::HydraulicInputs& inputs) {
     inputs.topsoil = arguments.topsoil.value_or(true);
-    const std::string_view cell =
-        layout.topsoil && *layout.topsoil < row.size() ? row[*layout.topsoil] : "";
+    const std::string_view cell = cellAt(row, layout.topsoil);
     if (!layout.topsoil || (estimation::missingText(cell) && arguments.topsoil)) {
-        return error; // the option stands in for the column or its empty cells
+        return {}; // the option stands in for the column or its empty cells
     }
     const std::optional<bool> topsoil = base::topsoilNamed(table::trimBlanks(cell));
     if (!topsoil) {
@@ -187,31 +200,46 @@ std::string readDensityAndLayer(const table::RecordView& row, const Layout& layo
                    : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
     }
     inputs.topsoil = *topsoil;
-    return error;
+    return {};
+}
+
+RowCells readCells(const table::RecordView& row, const HydraulicLayout& layout,
+                   const table::Settings& settings, const HydraulicArguments& arguments) {
+    RowCells cells;
+    if (!readInputs(row, layout, settings, cells)) {
+        return cells;
+    }
+    cells.hasDensity = !estimation::missingText(cellAt(row, layout.bulkDensity));
+    if (layout.hypres || cells.hasDensity) {
+        cells.densityError = readDensity(row, layout, settings, cells.inputs);
+    }
+    if (layout.hypres) {
+        cells.layerError = readLayer(row, layout, arguments, cells.inputs);
+    }
+    return cells;
 }
 
 // The row's soil for `model`. A conversion that fails is told before a density or layer
-// cell that does, as the sizes come first.
-RowSoil readSoil(const table::RecordView& row, const Layout& layout, HydraulicModel model,
-                 const table::Settings& settings, const HydraulicArguments& arguments) {
+// cell that does, as the sizes come first; Saxton and Rawls read bd only where it is given.
+RowSoil readSoil(const table::RecordView& row, const RowCells& cells, HydraulicModel model,
+                 const HydraulicLayout& layout) {
     RowSoil out;
-    if (!readInputs(row, layout, settings, out)) {
+    if (!cells.inputError.empty()) {
+        out.error = cells.inputError;
         return out;
     }
-    const bool hasDensity = layout.bulkDensity && *layout.bulkDensity < row.size() &&
-                            !estimation::missingText(row[*layout.bulkDensity]);
-    std::string cellError;
-    if (model == HydraulicModel::hypres || hasDensity) {
-        cellError = readDensityAndLayer(row, layout, settings, arguments,
-                                        model == HydraulicModel::hypres, out.inputs);
-    }
+    out.inputs = cells.inputs;
     try {
         out.soil = estimation::hydraulicSoil(model, out.inputs, out.flags);
     } catch (const estimation::Failure& failure) {
-        out.error = estimation::failureText(failure.reason(), row[*layout.inputs[0]]);
+        out.error = estimation::failureText(failure.reason(), cellAt(row, layout.inputs[0]));
         return out;
     }
-    out.error = cellError;
+    if (model == HydraulicModel::hypres) {
+        out.error = cells.densityError.empty() ? cells.layerError : cells.densityError;
+    } else if (cells.hasDensity) {
+        out.error = cells.densityError;
+    }
     return out;
 }
 
@@ -225,7 +253,7 @@ struct RowHorizon {
     std::string malformed; // no profile: not a horizon at all
 };
 
-RowHorizon readRowHorizon(const table::RecordView& row, const Layout& layout,
+RowHorizon readRowHorizon(const table::RecordView& row, const HydraulicLayout& layout,
                           const table::Settings& settings) {
     table::HorizonCells cells;
     for (std::size_t i = 0; i < cells.texts.size(); ++i) {
@@ -284,29 +312,33 @@ void shuffleDraws(std::span<double> waters, std::string_view profile, double top
     }
 }
 
-// What every row of a run reads.
+// What the rows of a chunk read, and where they gather their horizons.
 struct RunState {
-    const Layout& layout;
+    const HydraulicLayout& layout;
     const table::Settings& settings;
     const HydraulicArguments& arguments;
-    estimation::SoilDraws draws;    // with --sd
-    table::ProfileTable* profiles;  // with --summary
-    table::HorizonBatch horizons{}; // the row's, for `profiles`
-    table::ProfileTable* drawn;     // with --summary and --sd: a column a model's draw
-    table::HorizonBatch drawnRow{}; // the row's, for `drawn`
+    estimation::SoilDraws& draws; // with --sd
+    HydraulicChunk& chunk;
+    std::string& inputs; // the row's input cells
+    bool keepHorizons;   // for --summary
+    bool keepDraws;      // for --summary with --sd
 };
 
 // A number as the table writes it, after the delimiter.
 void appendNumber(std::string& out, double value, bool significant,
                   const table::Settings& settings) {
-    out += hydraulicText(value, significant, settings.precision, settings.decimal);
+    // Left unset: it is written before it is read, and clearing it cost a tenth of the run.
+    std::array<char, estimation::ResultTextCapacity>
+        text; // NOLINT(cppcoreguidelines-pro-type-member-init)
+    out += settings.delimiter;
+    out.append(text.data(), writeHydraulicNumber(text.data(), value, significant,
+                                                 settings.precision, settings.decimal.get()));
 }
 
 // The model's cells: theta_r to awc, then flags and error. Saxton and Rawls have no van
 // Genuchten curve: their theta_r, alpha and n stay empty rather than be made up.
 void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estimate,
                     const table::Settings& settings) {
-    const char delimiter = settings.delimiter;
     const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();
     const double none = estimation::NoNumber;
     const double thetaS = estimate.curve.theta(0.0);
@@ -321,14 +353,13 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
         {estimate.water.awc * 100, false},
     }};
     for (const auto& [value, significant] : cells) {
-        out += delimiter;
         appendNumber(out, value, significant, settings);
     }
 }
 
 // The row's standard deviations, in its inputs' units; the error text of a cell that gives
 // none, as the other tables word it.
-std::string readSpread(const table::RecordView& row, const Layout& layout,
+std::string readSpread(const table::RecordView& row, const HydraulicLayout& layout,
                        const table::Settings& settings, estimation::InputSpread& spread) {
     for (std::size_t i = 0; i < spread.size(); ++i) {
         const std::optional<base::SpreadSource>& source = settings.spreads.at(i);
@@ -358,9 +389,9 @@ std::string appendSpread(std::string& out, const table::RecordView& row, const R
     }
     const auto none = [&out, &run] { out.append(SpreadNames.size(), run.settings.delimiter); };
     // A horizon's water by each draw, for the profiles' percentiles; NaN without a draw.
-    std::vector<double>& waters = run.drawnRow.water;
+    std::vector<double>& waters = run.chunk.drawn.water;
     const std::size_t first = waters.size();
-    const bool drawn = run.drawn != nullptr && horizon != nullptr && horizon->malformed.empty();
+    const bool drawn = run.keepDraws && horizon != nullptr && horizon->malformed.empty();
     std::function<void(const estimation::HydraulicOutputs&)> each;
     if (drawn) {
         each = [&waters, horizon](const estimation::HydraulicOutputs& outputs) {
@@ -391,31 +422,29 @@ std::string appendSpread(std::string& out, const table::RecordView& row, const R
         // Water in % by volume as the row's own; Ks, the last, in cm/day.
         const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
         for (const double value : {percentiles[o].p05, percentiles[o].p50, percentiles[o].p95}) {
-            out += run.settings.delimiter;
             appendNumber(out, value * scale, false, run.settings);
         }
     }
     return {};
 }
 
-// The row's input cells and the model's name.
-void appendInputs(std::string& out, const table::RecordView& row, const Layout& layout,
-                  HydraulicModel model, char delimiter) {
+// The row's input cells, as its every model's line starts.
+void writeInputs(std::string& out, const table::RecordView& row, const HydraulicLayout& layout,
+                 char delimiter) {
+    out.clear();
     for (std::size_t i = 0; i < layout.width; ++i) {
         if (i > 0) {
             out += delimiter;
         }
         table::appendField(out, i < row.size() ? row[i] : std::string_view(), delimiter);
     }
-    out += delimiter;
-    out += estimation::name(model);
 }
 
 // The model's estimate of the row's soil, or the error text where it fails.
 std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView& row,
                                                          RowSoil& soil, HydraulicModel model,
                                                          const RunState& run) {
-    const Layout& layout = run.layout;
+    const HydraulicLayout& layout = run.layout;
     if (soil.error.empty() && row.size() > layout.width) {
         // The surplus is kept whole in the error, so that no cell of the input is lost.
         soil.error = "Surplus fields beyond the header: ";
@@ -441,11 +470,13 @@ std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView
 
 // One row's line for one model, with its horizon where the table has them; returns whether
 // it carries an error.
-bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicModel model,
-                    const RowHorizon* horizon, RunState& run) {
+bool appendModelRow(std::string& out, const table::RecordView& row, const RowCells& cells,
+                    HydraulicModel model, const RowHorizon* horizon, RunState& run) {
     const char delimiter = run.settings.delimiter;
-    appendInputs(out, row, run.layout, model, delimiter);
-    RowSoil soil = readSoil(row, run.layout, model, run.settings, run.arguments);
+    out += run.inputs;
+    out += delimiter;
+    out += estimation::name(model);
+    RowSoil soil = readSoil(row, cells, model, run.layout);
     if (horizon != nullptr && !horizon->malformed.empty()) {
         soil.error = horizon->malformed;
     }
@@ -463,7 +494,9 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
             water = curveWater(*horizon, estimate->water.fc, estimate->water.pwp);
         }
         estimation::addHorizonFlags(water, soil.flags);
-        run.horizons.water.push_back(water ? water->waterMm : estimation::NoNumber);
+        if (run.keepHorizons) {
+            run.chunk.horizons.water.push_back(water ? water->waterMm : estimation::NoNumber);
+        }
     }
     out += delimiter;
     table::appendField(out, estimation::flagsText(soil.flags), delimiter);
@@ -481,31 +514,33 @@ bool appendModelRow(std::string& out, const table::RecordView& row, HydraulicMod
     return !error.empty();
 }
 
+// A horizon's place in the batches that gather it.
+void addHorizon(const table::Horizon& horizon, RunState& run) {
+    for (table::HorizonBatch* batch : {&run.chunk.horizons, &run.chunk.drawn}) {
+        if (batch == &run.chunk.drawn && !run.keepDraws) {
+            continue;
+        }
+        batch->ids.append(horizon.profile);
+        batch->entries.push_back({batch->ids.size(), horizon.top, horizon.bottom});
+    }
+}
+
 // One row's lines, a line per model; returns how many carry an error.
 std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
     std::optional<RowHorizon> horizon;
     if (run.settings.profiles) {
         horizon = readRowHorizon(row, run.layout, run.settings);
-        if (horizon->malformed.empty()) {
-            for (table::HorizonBatch* batch : {&run.horizons, &run.drawnRow}) {
-                batch->ids.append(horizon->horizon.profile);
-                batch->entries.push_back(
-                    {batch->ids.size(), horizon->horizon.top, horizon->horizon.bottom});
-            }
+        if (run.keepHorizons && horizon->malformed.empty()) {
+            addHorizon(horizon->horizon, run);
         }
     }
+    writeInputs(run.inputs, row, run.layout, run.settings.delimiter);
+    const RowCells cells = readCells(row, run.layout, run.settings, run.arguments);
     std::uint64_t failed = 0;
     for (const HydraulicModel model : run.arguments.models) {
-        failed += appendModelRow(out, row, model, horizon ? &*horizon : nullptr, run) ? 1U : 0U;
+        failed +=
+            appendModelRow(out, row, cells, model, horizon ? &*horizon : nullptr, run) ? 1U : 0U;
     }
-    if (run.profiles != nullptr) {
-        run.profiles->add(run.horizons);
-    }
-    if (run.drawn != nullptr) {
-        run.drawn->add(run.drawnRow);
-    }
-    run.horizons.clear();
-    run.drawnRow.clear();
     return failed;
 }
 
@@ -545,34 +580,40 @@ void appendDrawnSums(const table::ProfileTable& drawn, std::size_t profile, std:
 
 // With fixed precision alpha and n keep four significant digits, which two decimals would
 // erase (alpha 0.0368 1/cm).
-std::string hydraulicText(double value, bool significant, estimation::Precision precision,
-                          estimation::DecimalSeparator separator) {
+char* writeHydraulicNumber(char* out, double value, bool significant,
+                           estimation::Precision precision, char separator) {
     if (!std::isfinite(value)) {
-        return {};
+        return out;
     }
     if (precision == estimation::Precision::general) {
-        return estimation::generalText(value, separator);
+        return estimation::writeGeneral(out, value, separator);
     }
     if (significant && value != 0.0) {
         constexpr int Digits = 4;
         const int places = Digits - 1 - static_cast<int>(std::floor(std::log10(std::fabs(value))));
         const double scale = std::pow(10.0, places);
-        return estimation::generalText(std::round(value * scale) / scale, separator);
+        return estimation::writeGeneral(out, std::round(value * scale) / scale, separator);
     }
-    return estimation::fixedText(estimation::generalText(value, separator), separator);
+    return estimation::writeFixed(out, value, separator);
 }
 
-HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
-                               const table::Settings& settings, const HydraulicArguments& arguments,
-                               HydraulicProfiles* profiles) {
-    table::CsvReader reader(input, settings.delimiter);
-    table::Records records;
-    if (!reader.next(records)) {
-        throw base::Error("the input is empty: a header line is needed");
-    }
-    const table::RecordView header = records[0];
-    const Layout layout = findLayout(header, settings, arguments);
-    std::string line = reader.hadByteOrderMark() ? "\xEF\xBB\xBF" : "";
+std::string hydraulicText(double value, bool significant, estimation::Precision precision,
+                          estimation::DecimalSeparator separator) {
+    std::array<char, estimation::ResultTextCapacity> text{};
+    return {text.data(),
+            writeHydraulicNumber(text.data(), value, significant, precision, separator.get())};
+}
+
+HydraulicFormatter::HydraulicFormatter(const table::RecordView& header,
+                                       const table::Settings& settings,
+                                       const HydraulicArguments& arguments, bool keepHorizons)
+    : m_layout(std::make_shared<const HydraulicLayout>(findLayout(header, settings, arguments))),
+      m_settings(&settings), m_arguments(&arguments), m_draws(settings.draws),
+      m_keepHorizons(keepHorizons) {}
+
+std::string HydraulicFormatter::header(const table::RecordView& header) const {
+    const table::Settings& settings = *m_settings;
+    std::string line;
     for (std::size_t i = 0; i < header.size(); ++i) {
         line += i > 0 ? std::string(1, settings.delimiter) : std::string();
         table::appendField(line, header[i], settings.delimiter);
@@ -591,31 +632,92 @@ HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
         std::for_each(SpreadNames.begin(), SpreadNames.end(), addName);
     }
     addName("error");
-    output << line << '\n';
-    HydraulicTally tally;
-    const bool drawn = profiles != nullptr && settings.uncertain();
-    RunState run{layout,
-                 settings,
-                 arguments,
-                 estimation::SoilDraws(settings.draws),
-                 profiles != nullptr ? &profiles->water : nullptr,
-                 {},
-                 drawn ? &profiles->drawn : nullptr,
-                 {}};
+    return line + '\n';
+}
+
+void HydraulicFormatter::format(const table::Chunk& chunk, HydraulicChunk& out) {
+    out.text.clear();
+    out.tally = {};
+    out.horizons.clear();
+    out.drawn.clear();
+    out.damage = nullptr;
+    RunState run{*m_layout, *m_settings, *m_arguments,   m_draws,
+                 out,       m_inputs,    m_keepHorizons, m_keepHorizons && m_settings->uncertain()};
+    table::MemoryInput bytes(chunk.bytes);
+    table::CsvReader reader(bytes, m_settings->delimiter, chunk.firstLine);
+    table::Records records;
+    try {
+        for (; reader.next(records); records.clear()) {
+            out.tally.rows += m_arguments->models.size();
+            out.tally.rowsWithError += appendRow(out.text, records[0], run);
+        }
+    } catch (const table::CsvError&) {
+        out.damage = std::current_exception();
+    }
+}
+
+HydraulicFormatter startHydraulics(table::ChunkReader& reader, std::ostream& output,
+                                   const table::Settings& settings,
+                                   const HydraulicArguments& arguments,
+                                   HydraulicProfiles* profiles) {
+    table::Chunk chunk;
+    if (!reader.header(chunk)) {
+        throw base::Error("the input is empty: a header line is needed");
+    }
+    table::MemoryInput bytes(chunk.bytes);
+    table::CsvReader parser(bytes, settings.delimiter, chunk.firstLine);
+    table::Records records;
+    parser.next(records);
+    HydraulicFormatter formatter(records[0], settings, arguments, profiles != nullptr);
+    if (reader.hadByteOrderMark()) {
+        output << "\xEF\xBB\xBF";
+    }
+    output << formatter.header(records[0]);
     if (profiles != nullptr) {
         std::vector<std::string> names;
         for (const HydraulicModel model : arguments.models) {
             names.emplace_back(estimation::name(model));
         }
-        const auto draws = static_cast<std::size_t>(settings.draws.draws);
-        profiles->drawn.start(std::vector<std::string>(drawn ? names.size() * draws : 0), "\n");
+        const auto draws =
+            settings.uncertain() ? static_cast<std::size_t>(settings.draws.draws) : 0;
+        profiles->drawn.start(std::vector<std::string>(names.size() * draws), "\n");
         profiles->water.start(std::move(names), "\n");
     }
-    for (records.clear(); reader.next(records); records.clear()) {
-        line.clear();
-        tally.rows += arguments.models.size();
-        tally.rowsWithError += appendRow(line, records[0], run);
-        output << line;
+    return formatter;
+}
+
+void takeHydraulicChunk(const HydraulicChunk& chunk, std::ostream& output,
+                        HydraulicProfiles* profiles, HydraulicTally& tally) {
+    output.write(chunk.text.data(), static_cast<std::streamsize>(chunk.text.size()));
+    tally.rows += chunk.tally.rows;
+    tally.rowsWithError += chunk.tally.rowsWithError;
+    if (profiles != nullptr) {
+        profiles->water.add(chunk.horizons);
+        if (!chunk.drawn.entries.empty()) {
+            profiles->drawn.add(chunk.drawn);
+        }
+    }
+    if (chunk.damage) {
+        std::rethrow_exception(chunk.damage);
+    }
+}
+
+std::size_t hydraulicChunkBytes(const table::Settings& settings) {
+    constexpr std::size_t DrawnChunkBytes = std::size_t{4} << 10;
+    return settings.uncertain() ? DrawnChunkBytes : table::ThreadChunkBytes;
+}
+
+HydraulicTally writeHydraulics(std::istream& input, std::ostream& output,
+                               const table::Settings& settings, const HydraulicArguments& arguments,
+                               HydraulicProfiles* profiles) {
+    table::ChunkReader reader(input, settings.delimiter, hydraulicChunkBytes(settings));
+    HydraulicFormatter formatter = startHydraulics(reader, output, settings, arguments, profiles);
+    HydraulicTally tally;
+    table::Chunk chunk;
+    HydraulicChunk rows;
+    while (reader.next(chunk)) {
+        formatter.format(chunk, rows);
+        takeHydraulicChunk(rows, output, profiles, tally);
     }
     return tally;
 }

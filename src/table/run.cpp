@@ -64,4 +64,32 @@ void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
     base::OrderedPipeline<Block>(workers, workers + 2).run(read, makeWorker, write);
 }
 
+HydraulicTally runHydraulics(std::istream& input, std::ostream& output, const Settings& settings,
+                             const HydraulicArguments& arguments, HydraulicProfiles* profiles,
+                             unsigned threads) {
+    struct Job {
+        Chunk chunk;
+        HydraulicChunk rows;
+    };
+    ChunkReader reader(input, settings.delimiter, hydraulicChunkBytes(settings));
+    const HydraulicFormatter formatter =
+        startHydraulics(reader, output, settings, arguments, profiles);
+    HydraulicTally tally;
+    const auto read = [&reader](Job& job) { return reader.next(job.chunk); };
+    const auto makeWorker = [&formatter] {
+        return [copy = HydraulicFormatter(formatter)](Job& job) mutable {
+            copy.format(job.chunk, job.rows);
+        };
+    };
+    const auto take = [&](const Job& job) {
+        takeHydraulicChunk(job.rows, output, profiles, tally);
+        if (job.chunk.paused) {
+            output.flush(); // the input waits: what it gave so far goes out now
+        }
+    };
+    const unsigned workers = threadsFor(threads);
+    base::OrderedPipeline<Job>(workers, workers + 2).run(read, makeWorker, take);
+    return tally;
+}
+
 } // namespace talvo::table

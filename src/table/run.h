@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "table/horizons.h"
+#include "table/hydraulics.h"
 #include "table/pipeline.h"
 #include "table/rows.h"
 #include "table/settings.h"
@@ -25,5 +26,11 @@ Summary runTable(std::istream& input, std::ostream& output, const Settings& sett
 // threadsFor(`threads`) threads at once.
 void writeProfileSummary(const ProfileTable& profiles, const Settings& settings,
                          std::ostream& output, unsigned threads);
+
+// talvo-batch --hydraulics's table, as writeHydraulics writes it, its chunks formatted by
+// threadsFor(`threads`) threads at once. Throws as writeHydraulics.
+HydraulicTally runHydraulics(std::istream& input, std::ostream& output, const Settings& settings,
+                             const HydraulicArguments& arguments, HydraulicProfiles* profiles,
+                             unsigned threads);
 
 } // namespace talvo::table
