@@ -1,13 +1,9 @@
 #include "table/hydraulics.h"
 
 #include "base/error.h"
-#include "base/options.h"
-#include "table/columns.h"
 #include "table/csv.h"
-#include "table/head.h"
-#include "table/horizon_cells.h"
 #include "table/horizons.h"
-#include "table/input_names.h"
+#include "table/hydraulic_cells.h"
 #include "table/summary.h"
 
 #include <algorithm>
@@ -25,18 +21,6 @@
 #include <utility>
 
 namespace talvo::table {
-
-// Where the header holds what the models read besides the four inputs.
-struct HydraulicLayout {
-    std::array<std::optional<std::size_t>, 4> inputs; // sand, silt, clay, oc
-    bool organicMatter = false;                       // the oc column holds OM
-    std::optional<std::size_t> bulkDensity;
-    std::optional<std::size_t> topsoil;
-    bool hypres = false;                              // HYPRES runs: it reads bd and the layer
-    std::array<std::optional<std::size_t>, 4> spread; // --sd's columns
-    table::HorizonColumnsFound horizon{};             // with --profiles
-    std::size_t width = 0;
-};
 
 namespace {
 
@@ -57,218 +41,12 @@ constexpr std::array SpreadNames{
     "ks_p05 (cm/day)", "ks_p50 (cm/day)",     "ks_p95 (cm/day)"};
 static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
 
-std::optional<std::size_t> columnNamed(const table::RecordView& header, std::string_view name) {
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        if (base::sameName(table::trimBlanks(header[i]), name)) {
-            return i;
-        }
-    }
-    return std::nullopt;
-}
-
-HydraulicLayout findLayout(const table::RecordView& header, const table::Settings& settings,
-                           const HydraulicArguments& arguments) {
-    std::vector<std::string_view> fields(header.size());
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        fields[i] = header[i];
-    }
-    const table::InputColumns found = table::findInputColumns(fields, settings.columnNames);
-    HydraulicLayout layout;
-    layout.width = header.size();
-    std::string missing;
-    for (const Input input : estimation::allInputs) {
-        const table::InputColumn& column = found[static_cast<std::size_t>(input)];
-        if (column.ambiguous()) {
-            throw base::Error(table::ambiguityText(input, column, fields,
-                                                   "name the one to read with --column " +
-                                                       std::string(estimation::name(input)) +
-                                                       "=HEADER"));
-        }
-        if (!column.column) {
-            missing += missing.empty() ? "" : ", ";
-            missing += estimation::name(input);
-        }
-        layout.inputs[static_cast<std::size_t>(input)] = column.column;
-    }
-    if (!missing.empty()) {
-        throw base::Error("missing columns for --hydraulics: " + missing +
-                          " (oc may be given as organic matter, om); name them with --column");
-    }
-    layout.organicMatter = found[static_cast<std::size_t>(Input::oc)].organicMatter;
-    const std::string& bdName = settings.horizonNames[3];
-    layout.bulkDensity = columnNamed(header, bdName.empty() ? "bd" : bdName);
-    layout.topsoil = columnNamed(header, "topsoil");
-    layout.spread = table::spreadColumns(header, settings);
-    if (settings.profiles) {
-        layout.horizon = table::horizonColumns(header, settings);
-    }
-    layout.hypres = std::find(arguments.models.begin(), arguments.models.end(),
-                              HydraulicModel::hypres) != arguments.models.end();
-    if (layout.hypres && !layout.topsoil && !arguments.topsoil) {
-        throw base::Error("--hydraulics hypres reads topsoil or subsoil: give a topsoil column "
-                          "(1 or 0) or --topsoil yes|no");
-    }
-    return layout;
-}
-
-// A row's cells as the models read them, read once for all its models.
-struct RowCells {
-    estimation::HydraulicInputs inputs{}; // bd and the layer only where their cells gave them
-    std::string inputError;               // of the four inputs
-    bool hasDensity = false;              // a bd cell that is not empty
-    std::string densityError;             // of the bd cell, where it was read
-    std::string layerError;               // of the topsoil cell, where HYPRES runs
-};
-
-// One row's soil as a model reads it, or why it has none.
-struct RowSoil {
-    estimation::HydraulicInputs inputs{};
-    estimation::HydraulicSoil soil{};
-    estimation::Flags flags; // psd where the sizes were converted
-    std::string error;       // empty: the soil is whole
-};
-
-// `value` of the cell, or the error text it makes.
-std::optional<double> cellNumber(std::string_view text, std::string_view name,
-                                 const table::Settings& settings, std::string& error) {
-    const estimation::InputValue value = estimation::inputValue(text, settings.decimal);
-    if (value.failure) {
-        error = *value.failure == estimation::FailureKind::typeMismatch
-                    ? estimation::typeMismatchText(name, text)
-                    : estimation::failureText({*value.failure, std::nullopt});
-        return std::nullopt;
-    }
-    return value.number;
-}
-
-std::string_view cellAt(const table::RecordView& row, const std::optional<std::size_t>& column) {
-    return column && *column < row.size() ? row[*column] : std::string_view();
-}
-
-// The four inputs' cells as numbers, with the table's scale and carbon unit.
-bool readInputs(const table::RecordView& row, const HydraulicLayout& layout,
-                const table::Settings& settings, RowCells& out) {
-    std::array<double, 4> numbers{};
-    for (const Input input : estimation::allInputs) {
-        const std::optional<double> number =
-            cellNumber(cellAt(row, layout.inputs[static_cast<std::size_t>(input)]),
-                       estimation::name(input), settings, out.inputError);
-        if (!number) {
-            return false;
-        }
-        numbers[static_cast<std::size_t>(input)] = *number;
-    }
-    estimation::HydraulicInputs& inputs = out.inputs;
-    inputs.sizes = {numbers[0], numbers[1], numbers[2]};
-    inputs.organic = numbers[3];
-    inputs.organicMatter = layout.organicMatter;
-    inputs.scale = settings.particleSizeScale;
-    inputs.carbonUnit = settings.carbonUnit == estimation::CarbonUnit::gramsPerKilogram
-                            ? estimation::CarbonUnit::gramsPerKilogram
-                            : estimation::CarbonUnit::percent;
-    return true;
-}
-
-// The bulk density into `inputs`, or the error text of its cell.
-std::string readDensity(const table::RecordView& row, const HydraulicLayout& layout,
-                        const table::Settings& settings, estimation::HydraulicInputs& inputs) {
-    std::string error;
-    const std::string_view bd = cellAt(row, layout.bulkDensity);
-    const std::optional<double> density = cellNumber(bd, "bd", settings, error);
-    if (!density) {
-        return error;
-    }
-    if (!estimation::soundBulkDensity(*density)) {
-        return estimation::outOfRangeText("bd", bd);
-    }
-    inputs.bulkDensity = *density;
-    return error;
-}
-
-// HYPRES's layer from the row or the options into `inputs`, or the error text of its cell.
-std::string readLayer(const table::RecordView& row, const HydraulicLayout& layout,
-                      const HydraulicArguments& arguments, estimation::HydraulicInputs& inputs) {
-    inputs.topsoil = arguments.topsoil.value_or(true);
-    const std::string_view cell = cellAt(row, layout.topsoil);
-    if (!layout.topsoil || (estimation::missingText(cell) && arguments.topsoil)) {
-        return {}; // the option stands in for the column or its empty cells
-    }
-    const std::optional<bool> topsoil = base::topsoilNamed(table::trimBlanks(cell));
-    if (!topsoil) {
-        return estimation::missingText(cell)
-                   ? "Missing: topsoil"
-                   : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
-    }
-    inputs.topsoil = *topsoil;
-    return {};
-}
-
-RowCells readCells(const table::RecordView& row, const HydraulicLayout& layout,
-                   const table::Settings& settings, const HydraulicArguments& arguments) {
-    RowCells cells;
-    if (!readInputs(row, layout, settings, cells)) {
-        return cells;
-    }
-    cells.hasDensity = !estimation::missingText(cellAt(row, layout.bulkDensity));
-    if (layout.hypres || cells.hasDensity) {
-        cells.densityError = readDensity(row, layout, settings, cells.inputs);
-    }
-    if (layout.hypres) {
-        cells.layerError = readLayer(row, layout, arguments, cells.inputs);
-    }
-    return cells;
-}
-
-// The row's soil for `model`. A conversion that fails is told before a density or layer
-// cell that does, as the sizes come first; Saxton and Rawls read bd only where it is given.
-RowSoil readSoil(const table::RecordView& row, const RowCells& cells, HydraulicModel model,
-                 const HydraulicLayout& layout) {
-    RowSoil out;
-    if (!cells.inputError.empty()) {
-        out.error = cells.inputError;
-        return out;
-    }
-    out.inputs = cells.inputs;
-    try {
-        out.soil = estimation::hydraulicSoil(model, out.inputs, out.flags);
-    } catch (const estimation::Failure& failure) {
-        out.error = estimation::failureText(failure.reason(), cellAt(row, layout.inputs[0]));
-        return out;
-    }
-    if (model == HydraulicModel::hypres) {
-        out.error = cells.densityError.empty() ? cells.layerError : cells.densityError;
-    } else if (cells.hasDensity) {
-        out.error = cells.densityError;
-    }
-    return out;
-}
-
 // ---- Horizons (--profiles): each row's water between its curve's FC and PWP, summed per
 // profile by the same table as the seven models' horizons.
 
-// A row's horizon, read once for all its models.
-struct RowHorizon {
-    table::Horizon horizon;
-    std::string fault;     // a depth, bd or cf cell without a sound number: no water
-    std::string malformed; // no profile: not a horizon at all
-};
-
-RowHorizon readRowHorizon(const table::RecordView& row, const HydraulicLayout& layout,
-                          const table::Settings& settings) {
-    table::HorizonCells cells;
-    for (std::size_t i = 0; i < cells.texts.size(); ++i) {
-        if (const std::optional<std::size_t>& column = layout.horizon.at(i);
-            column && *column < row.size()) {
-            cells.texts.at(i) = row[*column];
-        }
-    }
-    RowHorizon out;
-    out.horizon = table::readHorizon(cells, settings, out.fault, out.malformed);
-    return out;
-}
-
 // The horizon's water between a curve's FC and PWP (m³/m³); nothing where it has none.
-std::optional<estimation::HorizonWater> curveWater(const RowHorizon& row, double fc, double pwp) {
+std::optional<estimation::HorizonWater> curveWater(const HydraulicHorizon& row, double fc,
+                                                   double pwp) {
     if (!row.fault.empty()) {
         return std::nullopt;
     }
@@ -357,33 +135,10 @@ void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estim
     }
 }
 
-// The row's standard deviations, in its inputs' units; the error text of a cell that gives
-// none, as the other tables word it.
-std::string readSpread(const table::RecordView& row, const HydraulicLayout& layout,
-                       const table::Settings& settings, estimation::InputSpread& spread) {
-    for (std::size_t i = 0; i < spread.size(); ++i) {
-        const std::optional<base::SpreadSource>& source = settings.spreads.at(i);
-        spread.at(i) = source ? source->value : 0.0;
-        if (!source || source->column.empty()) {
-            continue;
-        }
-        const std::size_t column = *layout.spread.at(i);
-        const std::string_view text = column < row.size() ? row[column] : std::string_view();
-        const estimation::InputValue value = estimation::inputValue(text, settings.decimal);
-        if (value.failure == estimation::FailureKind::typeMismatch) {
-            return estimation::typeMismatchText(source->column, text);
-        }
-        if (value.failure || !(value.number >= 0.0)) {
-            return estimation::outOfRangeText(source->column, text);
-        }
-        spread.at(i) = value.number;
-    }
-    return {};
-}
-
 // With --sd, the percentiles' cells after flags; the error text where the draws give none.
-std::string appendSpread(std::string& out, const table::RecordView& row, const RowSoil& soil,
-                         HydraulicModel model, const RowHorizon* horizon, RunState& run) {
+std::string appendSpread(std::string& out, const table::RecordView& row,
+                         const HydraulicRowSoil& soil, HydraulicModel model,
+                         const HydraulicHorizon* horizon, RunState& run) {
     if (!run.settings.uncertain()) {
         return {};
     }
@@ -400,7 +155,7 @@ std::string appendSpread(std::string& out, const table::RecordView& row, const R
         };
     }
     estimation::InputSpread spread{};
-    std::string error = readSpread(row, run.layout, run.settings, spread);
+    std::string error = readHydraulicSpread(row, run.layout, run.settings, spread);
     std::optional<estimation::DrawFailure> failed;
     estimation::HydraulicSpread percentiles;
     if (soil.error.empty() && error.empty()) {
@@ -442,7 +197,8 @@ void writeInputs(std::string& out, const table::RecordView& row, const Hydraulic
 
 // The model's estimate of the row's soil, or the error text where it fails.
 std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView& row,
-                                                         RowSoil& soil, HydraulicModel model,
+                                                         HydraulicRowSoil& soil,
+                                                         HydraulicModel model,
                                                          const RunState& run) {
     const HydraulicLayout& layout = run.layout;
     if (soil.error.empty() && row.size() > layout.width) {
@@ -470,13 +226,13 @@ std::optional<estimation::HydraulicEstimate> estimateRow(const table::RecordView
 
 // One row's line for one model, with its horizon where the table has them; returns whether
 // it carries an error.
-bool appendModelRow(std::string& out, const table::RecordView& row, const RowCells& cells,
-                    HydraulicModel model, const RowHorizon* horizon, RunState& run) {
+bool appendModelRow(std::string& out, const table::RecordView& row, const HydraulicCells& cells,
+                    HydraulicModel model, const HydraulicHorizon* horizon, RunState& run) {
     const char delimiter = run.settings.delimiter;
     out += run.inputs;
     out += delimiter;
     out += estimation::name(model);
-    RowSoil soil = readSoil(row, cells, model, run.layout);
+    HydraulicRowSoil soil = hydraulicRowSoil(row, cells, model, run.layout);
     if (horizon != nullptr && !horizon->malformed.empty()) {
         soil.error = horizon->malformed;
     }
@@ -527,15 +283,15 @@ void addHorizon(const table::Horizon& horizon, RunState& run) {
 
 // One row's lines, a line per model; returns how many carry an error.
 std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
-    std::optional<RowHorizon> horizon;
+    std::optional<HydraulicHorizon> horizon;
     if (run.settings.profiles) {
-        horizon = readRowHorizon(row, run.layout, run.settings);
+        horizon = readHydraulicHorizon(row, run.layout, run.settings);
         if (run.keepHorizons && horizon->malformed.empty()) {
             addHorizon(horizon->horizon, run);
         }
     }
     writeInputs(run.inputs, row, run.layout, run.settings.delimiter);
-    const RowCells cells = readCells(row, run.layout, run.settings, run.arguments);
+    const HydraulicCells cells = readHydraulicCells(row, run.layout, run.settings, run.arguments);
     std::uint64_t failed = 0;
     for (const HydraulicModel model : run.arguments.models) {
         failed +=
@@ -607,7 +363,8 @@ std::string hydraulicText(double value, bool significant, estimation::Precision 
 HydraulicFormatter::HydraulicFormatter(const table::RecordView& header,
                                        const table::Settings& settings,
                                        const HydraulicArguments& arguments, bool keepHorizons)
-    : m_layout(std::make_shared<const HydraulicLayout>(findLayout(header, settings, arguments))),
+    : m_layout(std::make_shared<const HydraulicLayout>(
+          findHydraulicLayout(header, settings, arguments))),
       m_settings(&settings), m_arguments(&arguments), m_draws(settings.draws),
       m_keepHorizons(keepHorizons) {}
 
