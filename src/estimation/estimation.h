@@ -392,6 +392,9 @@ extern const std::array<PtfModel, ModelCount> ModelCatalogue;
 // The row at a ModelIndex, or nullptr when the index chooses no model.
 const PtfModel* modelAt(int modelIndex) noexcept;
 
+// The names of the inputs `model` reads, in the order Input lists them: "sand, clay, oc".
+std::string readNames(const PtfModel& model);
+
 // What a user must know before trusting a model's numbers: where the equations come from,
 // the units they read their inputs in, what their results mean and where they mislead. Every
 // front end shows the same sheet, so the window, the tools' listings and the manuals agree.
