@@ -1330,6 +1330,57 @@ propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const I
 
 } // namespace talvo::estimation
 
+// ---- A hydraulic estimate's numbers as every front end gives them
+
+namespace talvo::estimation {
+
+// A column of those numbers: its name, its unit ("1" for none) and whether fixed precision
+// keeps four significant digits (alpha 0.0368 1/cm) rather than two decimals.
+struct HydraulicColumn {
+    std::string_view name;
+    std::string_view unit;
+    bool significant = false;
+};
+
+// The estimate's numbers in this order: water in % v/v, alpha in 1/cm, Ks in cm/day.
+inline constexpr std::array<HydraulicColumn, 8> HydraulicColumns{{
+    {"theta_r", "% v/v"},
+    {"theta_s", "% v/v"},
+    {"alpha", "1/cm", true},
+    {"n", "1", true},
+    {"ks", "cm/day"},
+    {"fc", "% v/v"},
+    {"pwp", "% v/v"},
+    {"awc", "% v/v"},
+}};
+using HydraulicNumbers = std::array<double, HydraulicColumns.size()>;
+// NoNumber for theta_r, alpha and n where the curve is no van Genuchten one (Saxton and Rawls).
+HydraulicNumbers hydraulicNumbers(const HydraulicEstimate& estimate) noexcept;
+
+// With --sd, the percentiles in HydraulicSpread's order, p05, p50, p95 of each, in the units
+// of the estimate's own numbers.
+inline constexpr std::array<HydraulicColumn, 3 * HydraulicSpreadCount> HydraulicSpreadColumns{{
+    {"fc_p05", "% v/v"},
+    {"fc_p50", "% v/v"},
+    {"fc_p95", "% v/v"},
+    {"pwp_p05", "% v/v"},
+    {"pwp_p50", "% v/v"},
+    {"pwp_p95", "% v/v"},
+    {"awc_p05", "% v/v"},
+    {"awc_p50", "% v/v"},
+    {"awc_p95", "% v/v"},
+    {"theta_s_p05", "% v/v"},
+    {"theta_s_p50", "% v/v"},
+    {"theta_s_p95", "% v/v"},
+    {"ks_p05", "cm/day"},
+    {"ks_p50", "cm/day"},
+    {"ks_p95", "cm/day"},
+}};
+using HydraulicSpreadNumbers = std::array<double, HydraulicSpreadColumns.size()>;
+HydraulicSpreadNumbers hydraulicNumbers(const HydraulicSpread& spread) noexcept;
+
+} // namespace talvo::estimation
+
 // ---- Model spread
 
 namespace talvo::estimation {
