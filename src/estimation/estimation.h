@@ -1344,14 +1344,14 @@ struct HydraulicColumn {
 
 // The estimate's numbers in this order: water in % v/v, alpha in 1/cm, Ks in cm/day.
 inline constexpr std::array<HydraulicColumn, 8> HydraulicColumns{{
-    {"theta_r", "% v/v"},
-    {"theta_s", "% v/v"},
+    {"theta_r", "% v/v", false},
+    {"theta_s", "% v/v", false},
     {"alpha", "1/cm", true},
     {"n", "1", true},
-    {"ks", "cm/day"},
-    {"fc", "% v/v"},
-    {"pwp", "% v/v"},
-    {"awc", "% v/v"},
+    {"ks", "cm/day", false},
+    {"fc", "% v/v", false},
+    {"pwp", "% v/v", false},
+    {"awc", "% v/v", false},
 }};
 using HydraulicNumbers = std::array<double, HydraulicColumns.size()>;
 // NoNumber for theta_r, alpha and n where the curve is no van Genuchten one (Saxton and Rawls).
@@ -1360,21 +1360,21 @@ HydraulicNumbers hydraulicNumbers(const HydraulicEstimate& estimate) noexcept;
 // With --sd, the percentiles in HydraulicSpread's order, p05, p50, p95 of each, in the units
 // of the estimate's own numbers.
 inline constexpr std::array<HydraulicColumn, 3 * HydraulicSpreadCount> HydraulicSpreadColumns{{
-    {"fc_p05", "% v/v"},
-    {"fc_p50", "% v/v"},
-    {"fc_p95", "% v/v"},
-    {"pwp_p05", "% v/v"},
-    {"pwp_p50", "% v/v"},
-    {"pwp_p95", "% v/v"},
-    {"awc_p05", "% v/v"},
-    {"awc_p50", "% v/v"},
-    {"awc_p95", "% v/v"},
-    {"theta_s_p05", "% v/v"},
-    {"theta_s_p50", "% v/v"},
-    {"theta_s_p95", "% v/v"},
-    {"ks_p05", "cm/day"},
-    {"ks_p50", "cm/day"},
-    {"ks_p95", "cm/day"},
+    {"fc_p05", "% v/v", false},
+    {"fc_p50", "% v/v", false},
+    {"fc_p95", "% v/v", false},
+    {"pwp_p05", "% v/v", false},
+    {"pwp_p50", "% v/v", false},
+    {"pwp_p95", "% v/v", false},
+    {"awc_p05", "% v/v", false},
+    {"awc_p50", "% v/v", false},
+    {"awc_p95", "% v/v", false},
+    {"theta_s_p05", "% v/v", false},
+    {"theta_s_p50", "% v/v", false},
+    {"theta_s_p95", "% v/v", false},
+    {"ks_p05", "cm/day", false},
+    {"ks_p50", "cm/day", false},
+    {"ks_p95", "cm/day", false},
 }};
 using HydraulicSpreadNumbers = std::array<double, HydraulicSpreadColumns.size()>;
 HydraulicSpreadNumbers hydraulicNumbers(const HydraulicSpread& spread) noexcept;
