@@ -62,17 +62,6 @@ std::string sheetOf(const estimation::PtfModel& model) {
 
 } // namespace
 
-std::string readNames(const estimation::PtfModel& model) {
-    std::string reads;
-    for (const estimation::Input input : estimation::allInputs) {
-        if (model.readInputs.contains(input)) {
-            reads += reads.empty() ? "" : ", ";
-            reads += estimation::name(input);
-        }
-    }
-    return reads;
-}
-
 void addListingOptions(CLI::App& app, ModelListing& listing) {
     app.add_flag("--list-models", listing.models,
                  "list the models: position, name, inputs read, units");

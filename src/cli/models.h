@@ -26,8 +26,8 @@ void addListingOptions(CLI::App& app, ModelListing& listing);
 // no listing was asked for.
 std::optional<int> showListing(const Tool& tool, const ModelListing& listing);
 
-// The names of the inputs `model` reads, in the order Input lists them: "sand, clay, oc".
-std::string readNames(const estimation::PtfModel& model);
+// The names of the inputs `model` reads: the engine's, as every front end lists them.
+using estimation::readNames;
 
 // The catalogue as a table for people: position, name, inputs read, unit captions.
 std::string modelListing();

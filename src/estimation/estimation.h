@@ -392,6 +392,9 @@ extern const std::array<PtfModel, ModelCount> ModelCatalogue;
 // The row at a ModelIndex, or nullptr when the index chooses no model.
 const PtfModel* modelAt(int modelIndex) noexcept;
 
+// The names of the inputs `model` reads, in the order Input lists them: "sand, clay, oc".
+std::string readNames(const PtfModel& model);
+
 // What a user must know before trusting a model's numbers: where the equations come from,
 // the units they read their inputs in, what their results mean and where they mislead. Every
 // front end shows the same sheet, so the window, the tools' listings and the manuals agree.
@@ -1324,6 +1327,57 @@ std::optional<DrawFailure>
 propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const InputSpread& spread,
                     SoilDraws& draws, double fcHead, HydraulicSpread& out,
                     const std::function<void(const HydraulicOutputs&)>& each = {});
+
+} // namespace talvo::estimation
+
+// ---- A hydraulic estimate's numbers as every front end gives them
+
+namespace talvo::estimation {
+
+// A column of those numbers: its name, its unit ("1" for none) and whether fixed precision
+// keeps four significant digits (alpha 0.0368 1/cm) rather than two decimals.
+struct HydraulicColumn {
+    std::string_view name;
+    std::string_view unit;
+    bool significant = false;
+};
+
+// The estimate's numbers in this order: water in % v/v, alpha in 1/cm, Ks in cm/day.
+inline constexpr std::array<HydraulicColumn, 8> HydraulicColumns{{
+    {"theta_r", "% v/v", false},
+    {"theta_s", "% v/v", false},
+    {"alpha", "1/cm", true},
+    {"n", "1", true},
+    {"ks", "cm/day", false},
+    {"fc", "% v/v", false},
+    {"pwp", "% v/v", false},
+    {"awc", "% v/v", false},
+}};
+using HydraulicNumbers = std::array<double, HydraulicColumns.size()>;
+// NoNumber for theta_r, alpha and n where the curve is no van Genuchten one (Saxton and Rawls).
+HydraulicNumbers hydraulicNumbers(const HydraulicEstimate& estimate) noexcept;
+
+// With --sd, the percentiles in HydraulicSpread's order, p05, p50, p95 of each, in the units
+// of the estimate's own numbers.
+inline constexpr std::array<HydraulicColumn, 3 * HydraulicSpreadCount> HydraulicSpreadColumns{{
+    {"fc_p05", "% v/v", false},
+    {"fc_p50", "% v/v", false},
+    {"fc_p95", "% v/v", false},
+    {"pwp_p05", "% v/v", false},
+    {"pwp_p50", "% v/v", false},
+    {"pwp_p95", "% v/v", false},
+    {"awc_p05", "% v/v", false},
+    {"awc_p50", "% v/v", false},
+    {"awc_p95", "% v/v", false},
+    {"theta_s_p05", "% v/v", false},
+    {"theta_s_p50", "% v/v", false},
+    {"theta_s_p95", "% v/v", false},
+    {"ks_p05", "cm/day", false},
+    {"ks_p50", "cm/day", false},
+    {"ks_p95", "cm/day", false},
+}};
+using HydraulicSpreadNumbers = std::array<double, HydraulicSpreadColumns.size()>;
+HydraulicSpreadNumbers hydraulicNumbers(const HydraulicSpread& spread) noexcept;
 
 } // namespace talvo::estimation
 

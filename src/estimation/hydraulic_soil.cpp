@@ -66,4 +66,28 @@ propagateHydraulics(HydraulicModel model, const HydraulicInputs& inputs, const I
     return std::nullopt;
 }
 
+HydraulicNumbers hydraulicNumbers(const HydraulicEstimate& estimate) noexcept {
+    const VanGenuchten* vg = estimate.curve.vanGenuchten();
+    return {vg != nullptr ? vg->thetaR * 100 : NoNumber,
+            estimate.curve.theta(0.0) * 100,
+            vg != nullptr ? vg->alpha : NoNumber,
+            vg != nullptr ? vg->n : NoNumber,
+            estimate.ks,
+            estimate.water.fc * 100,
+            estimate.water.pwp * 100,
+            estimate.water.awc * 100};
+}
+
+HydraulicSpreadNumbers hydraulicNumbers(const HydraulicSpread& spread) noexcept {
+    HydraulicSpreadNumbers out{};
+    for (std::size_t o = 0; o < spread.size(); ++o) {
+        // Water in % by volume; Ks, the last, already in cm/day.
+        const double scale = o + 1 < spread.size() ? 100.0 : 1.0;
+        out.at(3 * o) = spread.at(o).p05 * scale;
+        out.at(3 * o + 1) = spread.at(o).p50 * scale;
+        out.at(3 * o + 2) = spread.at(o).p95 * scale;
+    }
+    return out;
+}
+
 } // namespace talvo::estimation

@@ -28,4 +28,15 @@ std::string_view name(Result result) {
     return "";
 }
 
+std::string readNames(const PtfModel& model) {
+    std::string reads;
+    for (const Input input : allInputs) {
+        if (model.readInputs.contains(input)) {
+            reads += reads.empty() ? "" : ", ";
+            reads += name(input);
+        }
+    }
+    return reads;
+}
+
 } // namespace talvo::estimation

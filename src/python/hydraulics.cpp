@@ -34,13 +34,8 @@ struct Cells {
     }
 };
 
-constexpr std::array ResultNames{"theta_r", "theta_s", "alpha", "n", "ks", "fc", "pwp", "awc"};
-
-// With sd: the percentiles of what the draws carry, in propagateHydraulics' order.
-constexpr std::array SpreadNames{"fc_p05",      "fc_p50",      "fc_p95",  "pwp_p05", "pwp_p50",
-                                 "pwp_p95",     "awc_p05",     "awc_p50", "awc_p95", "theta_s_p05",
-                                 "theta_s_p50", "theta_s_p95", "ks_p05",  "ks_p50",  "ks_p95"};
-static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
+using estimation::HydraulicColumns;
+using estimation::HydraulicSpreadColumns; // with sd
 
 // Each draw runs the model: a few cells between asking for Ctrl+C.
 constexpr std::size_t CellsPerPiece = 64;
@@ -56,7 +51,7 @@ struct SpreadRequest {
 };
 
 struct Outcome {
-    std::array<double, ResultNames.size()> results{};
+    estimation::HydraulicNumbers results{};
     estimation::HydraulicInputs inputs{}; // what the draws start from
     std::uint16_t flags = 0;
     int error = 0;
@@ -157,16 +152,7 @@ Outcome hydraulicCell(HydraulicModel model, const std::array<double, columnCount
     try {
         const estimation::HydraulicEstimate estimate =
             estimation::estimateHydraulics(model, soil, fcHead);
-        const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();
-        const double none = estimation::NoNumber;
-        out.results = {vg != nullptr ? vg->thetaR * 100 : none,
-                       estimate.curve.theta(0.0) * 100,
-                       vg != nullptr ? vg->alpha : none,
-                       vg != nullptr ? vg->n : none,
-                       estimate.ks,
-                       estimate.water.fc * 100,
-                       estimate.water.pwp * 100,
-                       estimate.water.awc * 100};
+        out.results = estimation::hydraulicNumbers(estimate);
         out.flags = static_cast<std::uint16_t>(out.flags | estimate.flags.bits());
     } catch (const estimation::Failure& failure) {
         out.error = codeOf(failure.reason().kind);
@@ -183,7 +169,7 @@ HydraulicModel modelNamed(std::string_view text) {
     return models.front();
 }
 
-// Float arrays of `count` cells under `names`, and where each cell goes.
+// Float arrays of `count` cells under the columns' names, and where each cell goes.
 template <std::size_t N> struct Columns {
     std::array<py::array_t<double>, N> arrays;
     std::array<double*, N> into{};
@@ -193,9 +179,9 @@ template <std::size_t N> struct Columns {
             into.at(r) = arrays.at(r).mutable_data();
         }
     }
-    void addTo(py::dict& out, const std::array<const char*, N>& names) const {
+    void addTo(py::dict& out, const std::array<estimation::HydraulicColumn, N>& columns) const {
         for (std::size_t r = 0; r < N; ++r) {
-            out[py::str(names.at(r))] = arrays.at(r);
+            out[py::str(std::string(columns.at(r).name))] = arrays.at(r);
         }
     }
 };
@@ -204,17 +190,13 @@ template <std::size_t N> struct Columns {
 // where the cell failed or its draws could not be made.
 void spreadCell(HydraulicModel model, const Outcome& out, const estimation::InputSpread& spread,
                 estimation::SoilDraws& draws, double fcHead,
-                std::array<double*, SpreadNames.size()>& into, std::size_t i) {
+                std::array<double*, HydraulicSpreadColumns.size()>& into, std::size_t i) {
     estimation::HydraulicSpread percentiles{};
     const bool drawn = out.error == 0 && !estimation::propagateHydraulics(
                                              model, out.inputs, spread, draws, fcHead, percentiles);
-    for (std::size_t o = 0; o < percentiles.size(); ++o) {
-        const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
-        const std::array<double, 3> values{percentiles[o].p05, percentiles[o].p50,
-                                           percentiles[o].p95};
-        for (std::size_t p = 0; p < values.size(); ++p) {
-            into.at(3 * o + p)[i] = drawn ? values.at(p) * scale : estimation::NoNumber;
-        }
+    const estimation::HydraulicSpreadNumbers values = estimation::hydraulicNumbers(percentiles);
+    for (std::size_t p = 0; p < values.size(); ++p) {
+        into.at(p)[i] = drawn ? values.at(p) : estimation::NoNumber;
     }
 }
 
@@ -262,8 +244,8 @@ py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, co
     Cells cells;
     std::array<const Numbers*, 4> spreads{};
     const py::ssize_t count = cellCount(given, request, cells, spreads);
-    Columns<ResultNames.size()> results(count);
-    Columns<SpreadNames.size()> percentiles(request ? count : 0);
+    Columns<HydraulicColumns.size()> results(count);
+    Columns<HydraulicSpreadColumns.size()> percentiles(request ? count : 0);
     py::array_t<std::uint16_t> flags(count);
     py::array_t<std::int8_t> error(count);
     py::array_t<std::int8_t> stopped(count);
@@ -281,7 +263,7 @@ py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, co
                 }
                 const Outcome out =
                     hydraulicCell(model, numbers, organicMatter, perKilogram, usda, fcHead);
-                for (std::size_t r = 0; r < ResultNames.size(); ++r) {
+                for (std::size_t r = 0; r < HydraulicColumns.size(); ++r) {
                     results.into.at(r)[i] = out.results.at(r);
                 }
                 flagBits[i] = out.flags;
@@ -297,9 +279,9 @@ py::dict hydraulicsFlat(std::string_view modelName, const std::array<Numbers, co
             }
         });
     py::dict out;
-    results.addTo(out, ResultNames);
+    results.addTo(out, HydraulicColumns);
     if (request) {
-        percentiles.addTo(out, SpreadNames);
+        percentiles.addTo(out, HydraulicSpreadColumns);
     }
     out["flags"] = flags;
     out["error"] = error;

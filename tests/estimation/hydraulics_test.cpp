@@ -379,3 +379,51 @@ TEST(HydraulicSoilTest, PropagationMeetsTheClosedForm) {
         EXPECT_DOUBLE_EQ(spread[o].p95, values[o]);
     }
 }
+
+// The numbers every front end gives, in their units: the paper's loam (Table 3: WP 14, FC 28,
+// SAT 46 % v/v, Ks 15.5 mm/h = 37.2 cm/day, to the printed rounding) and the first HYPRES
+// soil reckoned by hand above. Saxton and Rawls' power law has no theta_r, alpha or n.
+TEST(HydraulicNumbersTest, InTheTablesUnits) {
+    struct Case {
+        HydraulicModel model;
+        HydraulicSoil soil;
+        HydraulicNumbers expected;
+        double tolerance;
+    };
+    const double none = NoNumber;
+    const std::vector<Case> cases{
+        {HydraulicModel::saxtonRawls,
+         soilOf(40, 20, 2.5),
+         {none, 46, none, none, 37.2, 28, 14, 14},
+         1.0},
+        {HydraulicModel::hypres,
+         hypresSoil(20, 40, 2.0, 1.35, true),
+         {0, 45.010325556455716, 0.03685329012642307, 1.202701752804209, 38.804957574463764,
+          26.90559529414343, 12.51273095426822, 26.90559529414343 - 12.51273095426822},
+         1e-9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(name(c.model));
+        const HydraulicNumbers numbers = hydraulicNumbers(estimateHydraulics(c.model, c.soil));
+        for (std::size_t i = 0; i < numbers.size(); ++i) {
+            SCOPED_TRACE(HydraulicColumns.at(i).name);
+            if (std::isnan(c.expected.at(i))) {
+                EXPECT_TRUE(std::isnan(numbers.at(i)));
+            } else {
+                // Ks is printed to 0.1 mm/h, 0.24 cm/day.
+                EXPECT_NEAR(numbers.at(i), c.expected.at(i), i == 4 ? 0.12 : c.tolerance / 2);
+            }
+        }
+    }
+    // Percentiles follow the same units: water from m³/m³, Ks as it is.
+    HydraulicSpread spread{};
+    spread.at(0) = {0.20, 0.25, 0.30};
+    spread.at(4) = {10.0, 20.0, 40.0};
+    const HydraulicSpreadNumbers percentiles = hydraulicNumbers(spread);
+    EXPECT_DOUBLE_EQ(percentiles.at(0), 20.0);
+    EXPECT_DOUBLE_EQ(percentiles.at(2), 30.0);
+    EXPECT_EQ(HydraulicSpreadColumns.at(12).name, "ks_p05");
+    EXPECT_DOUBLE_EQ(percentiles.at(12), 10.0);
+    EXPECT_DOUBLE_EQ(percentiles.at(14), 40.0);
+    EXPECT_TRUE(std::isnan(percentiles.at(3))); // PWP not drawn
+}

@@ -64,3 +64,15 @@ TEST(ModelSheetTest, RawlsCaveatGivesTheEnginesFiguresForEitherCarbonUnit) {
     EXPECT_EQ(modelSheet(ModelCatalogue[1]).inputs.back().unit, "g/kg");
     EXPECT_TRUE(mentions(modelSheet(ModelCatalogue[1]).caveats, "OC must not be 0"));
 }
+
+// Listings name a model's inputs in Input's order, whatever order its equations read them.
+TEST(ModelSheetTest, ReadNamesInTheInputsOrder) {
+    struct Case {
+        int position;
+        const char* reads;
+    };
+    for (const Case& c : {Case{0, "sand, clay"}, Case{1, "sand, clay, oc"}, Case{3, "silt, clay"},
+                          Case{5, "sand, silt, clay"}}) {
+        EXPECT_EQ(readNames(*modelAt(c.position)), c.reads);
+    }
+}

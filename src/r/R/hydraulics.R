@@ -33,6 +33,15 @@
 #'   (water and ks to two decimals, alpha and n to four significant digits),
 #'   or "general", the 15-digit numbers.
 #' @param decimal The decimal separator of inputs given as texts: "." or ",".
+#' @param sd Standard deviations of the inputs, carried through the model by
+#'   Monte Carlo as `talvo-batch --hydraulics --sd` carries them: a named list
+#'   or vector of sand, silt, clay and oc (at most two of sand, silt and clay:
+#'   the third keeps their sum), each one number for every soil, a vector of
+#'   one per soil, or the name of a column of `data`. Each is in its input's
+#'   unit: oc's in `oc_unit`, or in \% of OM where the organic input is OM.
+#' @param draws,seed With `sd`: the soils drawn around each soil (1000 to
+#'   1e6, default 1000) and the seed they are drawn from (default 1), so that
+#'   the same call gives the same percentiles.
 #'
 #' @return A data frame with one row per soil and model, the row names of
 #'   `data` (with "all", each followed by "." and the model), and the columns
@@ -46,7 +55,11 @@
 #'   \item{fc, pwp, awc}{water at `fc_head` and at 15,000 cm and their
 #'     difference, \% v/v}
 #'   \item{flags}{warnings, such as "psd;domain" ("" for none)}
-#'   \item{error}{why the soil could not be estimated; NA where it was}
+#'   \item{fc_p05, fc_p50, fc_p95, ..., ks_p95}{with `sd`, after flags: the
+#'     5th, 50th and 95th percentiles over the draws of fc, pwp, awc, theta_s
+#'     (\% v/v) and ks (cm/day); NA where the soil or its draws failed}
+#'   \item{error}{why the soil (or, with `sd`, its draws) could not be
+#'     estimated; NA where it was}
 #' }
 #' Each number column states its unit in its `units` attribute.
 #'
@@ -56,12 +69,16 @@
 #' soils <- data.frame(sand = c(40, 88), silt = c(40, 7), clay = c(20, 5),
 #'                     oc = c(1.2, 0.4), bd = c(1.4, NA), topsoil = c(1, 0))
 #' talvo_hydraulics(soils, model = "all")
+#'
+#' # How sure: sand and clay known to 2 \%, OC to a column of its own.
+#' soils$oc_sd <- c(0.2, 0.1)
+#' talvo_hydraulics(soils, sd = list(sand = 2, clay = 2, oc = "oc_sd"))
 #' @export
 talvo_hydraulics <- function(data = NULL, model = "saxton-rawls", sand = NULL,
                              silt = NULL, clay = NULL, oc = NULL, om = NULL,
                              bd = NULL, topsoil = NA, psd = "international",
                              oc_unit = "%", fc_head = 330, precision = "fixed",
-                             decimal = ".") {
+                             decimal = ".", sd = NULL, draws = NULL, seed = NULL) {
   call <- sys.call()
   if (!is.null(oc) && !is.null(om)) {
     stop(talvo_error("give oc or om, not both", call))
@@ -96,8 +113,73 @@ talvo_hydraulics <- function(data = NULL, model = "saxton-rawls", sand = NULL,
   options <- list(psd = psd, oc_unit = oc_unit, om = organic_matter, topsoil = option,
                   fc_head = if (is.numeric(fc_head)) format(fc_head) else fc_head,
                   precision = precision, decimal = decimal, count = count)
+  options <- c(options, spread_options(sd, draws, seed, data, count, call))
   out <- engine(call, .Call(talvo_hydraulic_columns, model, unname(inputs), layer, options))
   hydraulics_frame(out, row_names(data, given, count), count)
+}
+
+# sd, draws and seed as the engine takes them: each input's spreads as a column (NULL where
+# none) and the name its cells' errors give, checked as talvo-batch checks --sd.
+spread_options <- function(sd, draws, seed, data, count, call) {
+  if (is.null(sd)) {
+    if (!is.null(draws) || !is.null(seed)) {
+      stop(talvo_error("draws and seed go with sd", call))
+    }
+    return(list(sd = NULL))
+  }
+  inputs <- c("sand", "silt", "clay", "oc")
+  if (!(is.list(sd) || is.atomic(sd)) || is.null(names(sd)) || any(names(sd) == "")) {
+    stop(talvo_error(paste("sd must be a named list of standard deviations, such as",
+                           "list(sand = 2, clay = 2)"), call))
+  }
+  unknown <- setdiff(names(sd), inputs)
+  if (length(unknown) > 0) {
+    stop(talvo_error(sprintf("sd: %s: give sand, silt, clay or oc", unknown[1]), call))
+  }
+  if (anyDuplicated(names(sd))) {
+    stop(talvo_error(sprintf("sd gives %s twice", names(sd)[anyDuplicated(names(sd))]), call))
+  }
+  if (all(c("sand", "silt", "clay") %in% names(sd))) {
+    stop(talvo_error(paste("sd gives sand, silt and clay: give at most two, as the third",
+                           "takes up their difference so that every draw keeps their sum"), call))
+  }
+  spreads <- list(sand = NULL, silt = NULL, clay = NULL, oc = NULL)
+  labels <- paste0(inputs, "_sd")
+  for (name in names(sd)) {
+    value <- sd[[name]]
+    if (is.character(value) && length(value) == 1) {
+      column <- if (is.null(data)) NULL else column_named(data, tolower(trimws(value)))
+      if (is.null(column)) {
+        stop(talvo_error(sprintf("sd: %s = \"%s\": data has no such column", name, value),
+                         call))
+      }
+      labels[inputs == name] <- value
+      value <- column
+    } else if (is.numeric(value) && length(value) == 1 && !(is.finite(value) && value >= 0)) {
+      stop(talvo_error(sprintf("sd: %s = %s: give a standard deviation of 0 or more", name,
+                               format(value)), call))
+    }
+    value <- input_vector(value, paste0("sd ", name), call)
+    check_length(value, paste0("sd ", name), count, call)
+    spreads[name] <- list(value)
+  }
+  list(sd = spreads, sd_names = enc2utf8(labels),
+       draws = whole_option(draws, "draws", 1000, 1000, 1e6, call),
+       seed = whole_option(seed, "seed", 1, 0, 2^53, call))
+}
+
+# A whole number from `low` to `high`, `default` where NULL.
+whole_option <- function(value, name, default, low, high, call) {
+  if (is.null(value)) {
+    return(default)
+  }
+  if (!is.numeric(value) || length(value) != 1 || !is.finite(value) || value != round(value) ||
+      value < low || value > high) {
+    stop(talvo_error(sprintf("%s: give a whole number from %s to %s", name,
+                             format(low, scientific = FALSE), format(high, scientific = FALSE)),
+                     call))
+  }
+  as.double(value)
 }
 
 # The first column named `name`, in any case, as talvo-batch finds bd and topsoil.
@@ -127,16 +209,14 @@ check_length <- function(values, name, count, call) {
 # The models' columns as one frame, each soil's rows together as talvo-batch writes them.
 hydraulics_frame <- function(out, names, count) {
   models <- names(out)
-  units <- c(theta_r = "% v/v", theta_s = "% v/v", alpha = "1/cm", n = "1",
-             ks = "cm/day", fc = "% v/v", pwp = "% v/v", awc = "% v/v")
   order <- as.vector(matrix(seq_len(count * length(models)), nrow = length(models),
                             byrow = TRUE))
   frame <- list(hydraulic_model = rep(models, each = count)[order])
   for (column in names(out[[1]])) {
+    # The engine names each number's unit.
+    units <- attr(out[[1]][[column]], "units")
     values <- unlist(lapply(out, `[[`, column), use.names = FALSE)[order]
-    if (column %in% names(units)) {
-      attr(values, "units") <- units[[column]]
-    }
+    attr(values, "units") <- units
     frame[[column]] <- values
   }
   if (is.null(names) || length(names) != count) {

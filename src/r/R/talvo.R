@@ -1,13 +1,15 @@
 #' talvo: the TALVO calculator's pedotransfer models in R
 #'
 #' Field capacity (FC), permanent wilting point (PWP) and available water
-#' capacity (AWC) of soils by the calculator's seven models, through the same
-#' engine as its window, `talvo-batch` and its Python module: each number is
-#' the one they give, to the last bit.
+#' capacity (AWC) of soils by the calculator's seven models, and their
+#' water-retention curve and saturated conductivity by its two hydraulic
+#' models, through the same engine as its window, `talvo-batch` and its
+#' Python module: each number is the one they give, to the last bit.
 #'
 #' [talvo_models()] lists the models and their sheets; [talvo_estimate()]
 #' estimates data frames and vectors of soils; [talvo_hydraulics()] gives
-#' their water-retention curves and saturated conductivity.
+#' their water-retention curves and saturated conductivity, with percentiles
+#' from the inputs' standard deviations.
 #'
 #' Units: sand, silt and clay in percent; organic carbon (oc) in the unit the
 #' model reads (see the `input_units` column of [talvo_models()]). FC and PWP

@@ -11,18 +11,6 @@ namespace {
 
 using namespace talvo;
 
-// "sand, clay, oc": the inputs the model reads, in the order every front end lists them.
-std::string readNames(const estimation::PtfModel& model) {
-    std::string reads;
-    for (const estimation::Input input : estimation::allInputs) {
-        if (model.readInputs.contains(input)) {
-            reads += reads.empty() ? "" : ", ";
-            reads += estimation::name(input);
-        }
-    }
-    return reads;
-}
-
 // "sand in % (0.02-2 mm); clay in % (<0.002 mm)"
 std::string inputUnits(const estimation::ModelSheet& sheet) {
     std::string units;
@@ -55,7 +43,7 @@ extern "C" SEXP talvo_model_sheets() {
         const R_xlen_t i = model.position;
         position[i] = model.position;
         name[i] = Rcpp::String(std::string(model.listText), CE_UTF8);
-        reads[i] = readNames(model);
+        reads[i] = estimation::readNames(model);
         unit[i] = Rcpp::String(std::string(model.unit), CE_UTF8);
         inputUnit[i] = Rcpp::String(inputUnits(sheet), CE_UTF8);
         results[i] = Rcpp::String(std::string(sheet.results), CE_UTF8);

@@ -119,3 +119,60 @@ test_that("a density given as a number is named as R prints it when out of range
   expect_identical(soils$error, c(NA, "Out of range: bd 9", "Missing: bd"))
   expect_identical(is.na(soils$fc), c(FALSE, TRUE, TRUE))
 })
+
+test_that("sd gives talvo-batch's percentiles and errors to the bit", {
+  soils <- messy[c(1, 2, 4, 6, 7, 8, 10), ]
+  # Spreads as a table's cells: read, empty, a text, below 0 and wide.
+  soils$sand_sd <- c("2", "1.5", "2", "", "abc", "-1", "80")
+  soils$oc_sd <- c("0.2", "0.1", "0", "0.3", "0.2", "0.1", "0.5")
+  theirs <- batch(soils, "--precision", "general", "--topsoil", "yes",
+                  "--sd", "sand=sand_sd,clay=1.5,oc=oc_sd", "--seed", "7",
+                  run = c("--hydraulics", "all"))
+  ours <- talvo_hydraulics(soils, model = "all", topsoil = TRUE, precision = "general",
+                           sd = list(sand = "sand_sd", clay = 1.5, oc = "oc_sd"), seed = 7)
+  expect_same_hydraulics(ours, theirs)
+  # The columns in talvo-batch's order, after the table's own.
+  expect_identical(names(ours)[-1], sub(" .*", "", names(theirs)[-seq_len(ncol(soils) + 1)]))
+  # The same spreads as numbers, one per soil or one for all, and fixed precision.
+  numbers <- suppressWarnings(as.numeric(soils$sand_sd))
+  fixed <- batch(soils[1:2, ], "--sd", "sand=sand_sd,clay=1.5",
+                 run = c("--hydraulics", "saxton-rawls"))
+  given <- talvo_hydraulics(soils[1:2, ], sd = list(sand = numbers[1:2], clay = 1.5))
+  expect_same_hydraulics(given, fixed)
+})
+
+test_that("percentiles bracket the soil's own numbers, in the columns' units", {
+  loam <- talvo_hydraulics(sand = 40, silt = 40, clay = 20, om = 2.5, psd = "usda",
+                           sd = list(sand = 3, clay = 3, oc = 0.5), draws = 2000)
+  for (name in c("fc", "pwp", "awc", "theta_s", "ks")) {
+    low <- loam[[paste0(name, "_p05")]]
+    high <- loam[[paste0(name, "_p95")]]
+    expect_true(low < loam[[name]] && loam[[name]] < high, label = name)
+    expect_identical(attr(high, "units"), attr(loam[[name]], "units"))
+  }
+  # No spread, no width: every draw is the soil itself.
+  exact <- talvo_hydraulics(sand = 40, silt = 40, clay = 20, om = 2.5, psd = "usda",
+                            sd = list(sand = 0))
+  expect_identical(exact$fc_p05, exact$fc)
+  expect_identical(exact$ks_p95, exact$ks)
+})
+
+test_that("spreads that cannot be read are refused before anything runs", {
+  soils <- data.frame(sand = 40, silt = 40, clay = 20, oc = 1)
+  refusals <- list(
+    list(quote(talvo_hydraulics(soils, sd = list(sand = 1, silt = 1, clay = 1))),
+         "at most two"),
+    list(quote(talvo_hydraulics(soils, sd = list(bd = 1))), "give sand, silt, clay or oc"),
+    list(quote(talvo_hydraulics(soils, sd = c(sand = 1, sand = 2))), "sand twice"),
+    list(quote(talvo_hydraulics(soils, sd = list(sand = -1))), "0 or more"),
+    list(quote(talvo_hydraulics(soils, sd = list(sand = "sand_sd"))), "no such column"),
+    list(quote(talvo_hydraulics(soils, sd = 2)), "named list"),
+    list(quote(talvo_hydraulics(soils, sd = list(sand = 1:3))), "3 values, not 1"),
+    list(quote(talvo_hydraulics(soils, sd = list(sand = 1), draws = 10)), "1000 to 1000000"),
+    list(quote(talvo_hydraulics(soils, sd = list(sand = 1), seed = 1.5)), "whole number"),
+    list(quote(talvo_hydraulics(soils, seed = 2)), "draws and seed go with sd")
+  )
+  for (refusal in refusals) {
+    expect_error(eval(refusal[[1]]), refusal[[2]], class = "talvo_error")
+  }
+})
