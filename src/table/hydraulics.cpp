@@ -27,19 +27,12 @@ namespace {
 using estimation::HydraulicModel;
 using estimation::Input;
 
-// The added columns, after hydraulic_model; water contents in % by volume, as fc and pwp are
-// everywhere in the calculator.
-constexpr std::array AddedNames{
-    "theta_r (% v/v)", "theta_s (% v/v)", "alpha (1/cm)", "n",
-    "ks (cm/day)",     "fc (% v/v)",      "pwp (% v/v)",  "awc (% v/v)"};
-
-// With --sd, after flags: the percentiles of what the draws carry, in its order.
-constexpr std::array SpreadNames{
-    "fc_p05 (% v/v)",  "fc_p50 (% v/v)",      "fc_p95 (% v/v)",      "pwp_p05 (% v/v)",
-    "pwp_p50 (% v/v)", "pwp_p95 (% v/v)",     "awc_p05 (% v/v)",     "awc_p50 (% v/v)",
-    "awc_p95 (% v/v)", "theta_s_p05 (% v/v)", "theta_s_p50 (% v/v)", "theta_s_p95 (% v/v)",
-    "ks_p05 (cm/day)", "ks_p50 (cm/day)",     "ks_p95 (cm/day)"};
-static_assert(SpreadNames.size() == 3 * estimation::HydraulicSpreadCount);
+// A column's header: its name with its unit, as the page and the other front ends show it;
+// a pure number (n) has none.
+std::string columnHeader(const estimation::HydraulicColumn& column) {
+    return column.unit == "1" ? std::string(column.name)
+                              : std::string(column.name) + " (" + std::string(column.unit) + ")";
+}
 
 // ---- Horizons (--profiles): each row's water between its curve's FC and PWP, summed per
 // profile by the same table as the seven models' horizons.
@@ -117,21 +110,9 @@ void appendNumber(std::string& out, double value, bool significant,
 // Genuchten curve: their theta_r, alpha and n stay empty rather than be made up.
 void appendEstimate(std::string& out, const estimation::HydraulicEstimate& estimate,
                     const table::Settings& settings) {
-    const estimation::VanGenuchten* vg = estimate.curve.vanGenuchten();
-    const double none = estimation::NoNumber;
-    const double thetaS = estimate.curve.theta(0.0);
-    const std::array<std::pair<double, bool>, AddedNames.size()> cells{{
-        {vg != nullptr ? vg->thetaR * 100 : none, false},
-        {thetaS * 100, false},
-        {vg != nullptr ? vg->alpha : none, true},
-        {vg != nullptr ? vg->n : none, true},
-        {estimate.ks, false},
-        {estimate.water.fc * 100, false},
-        {estimate.water.pwp * 100, false},
-        {estimate.water.awc * 100, false},
-    }};
-    for (const auto& [value, significant] : cells) {
-        appendNumber(out, value, significant, settings);
+    const estimation::HydraulicNumbers numbers = estimation::hydraulicNumbers(estimate);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        appendNumber(out, numbers.at(i), estimation::HydraulicColumns.at(i).significant, settings);
     }
 }
 
@@ -142,7 +123,9 @@ std::string appendSpread(std::string& out, const table::RecordView& row,
     if (!run.settings.uncertain()) {
         return {};
     }
-    const auto none = [&out, &run] { out.append(SpreadNames.size(), run.settings.delimiter); };
+    const auto none = [&out, &run] {
+        out.append(estimation::HydraulicSpreadColumns.size(), run.settings.delimiter);
+    };
     // A horizon's water by each draw, for the profiles' percentiles; NaN without a draw.
     std::vector<double>& waters = run.chunk.drawn.water;
     const std::size_t first = waters.size();
@@ -173,12 +156,8 @@ std::string appendSpread(std::string& out, const table::RecordView& row,
         none();
         return error;
     }
-    for (std::size_t o = 0; o < percentiles.size(); ++o) {
-        // Water in % by volume as the row's own; Ks, the last, in cm/day.
-        const double scale = o + 1 < percentiles.size() ? 100.0 : 1.0;
-        for (const double value : {percentiles[o].p05, percentiles[o].p50, percentiles[o].p95}) {
-            appendNumber(out, value * scale, false, run.settings);
-        }
+    for (const double value : estimation::hydraulicNumbers(percentiles)) {
+        appendNumber(out, value, false, run.settings);
     }
     return {};
 }
@@ -242,7 +221,7 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Hydrau
         appendEstimate(out, *estimate, run.settings);
         soil.flags |= estimate->flags;
     } else {
-        out.append(AddedNames.size(), delimiter);
+        out.append(estimation::HydraulicColumns.size(), delimiter);
     }
     std::optional<estimation::HorizonWater> water;
     if (horizon != nullptr && horizon->malformed.empty()) {
@@ -380,13 +359,17 @@ std::string HydraulicFormatter::header(const table::RecordView& header) const {
         table::appendField(line, settings.prefix + std::string(name), settings.delimiter);
     };
     addName("hydraulic_model");
-    std::for_each(AddedNames.begin(), AddedNames.end(), addName);
+    for (const estimation::HydraulicColumn& column : estimation::HydraulicColumns) {
+        addName(columnHeader(column));
+    }
     addName("flags");
     if (settings.profiles) {
         std::for_each(table::HorizonColumns.begin(), table::HorizonColumns.end(), addName);
     }
     if (settings.uncertain()) {
-        std::for_each(SpreadNames.begin(), SpreadNames.end(), addName);
+        for (const estimation::HydraulicColumn& column : estimation::HydraulicSpreadColumns) {
+            addName(columnHeader(column));
+        }
     }
     addName("error");
     return line + '\n';
