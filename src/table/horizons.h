@@ -64,6 +64,11 @@ struct HorizonBatch {
     // model's FC and PWP (NaN: none).
     std::vector<double> details;
 
+    // A horizon's place: its profile's id and its depths; its water comes apart.
+    void add(std::string_view profile, double top, double bottom) {
+        ids.append(profile);
+        entries.push_back({ids.size(), top, bottom});
+    }
     void clear() noexcept {
         ids.clear();
         entries.clear();

@@ -249,24 +249,17 @@ bool appendModelRow(std::string& out, const table::RecordView& row, const Hydrau
     return !error.empty();
 }
 
-// A horizon's place in the batches that gather it.
-void addHorizon(const table::Horizon& horizon, RunState& run) {
-    for (table::HorizonBatch* batch : {&run.chunk.horizons, &run.chunk.drawn}) {
-        if (batch == &run.chunk.drawn && !run.keepDraws) {
-            continue;
-        }
-        batch->ids.append(horizon.profile);
-        batch->entries.push_back({batch->ids.size(), horizon.top, horizon.bottom});
-    }
-}
-
 // One row's lines, a line per model; returns how many carry an error.
 std::uint64_t appendRow(std::string& out, const table::RecordView& row, RunState& run) {
     std::optional<HydraulicHorizon> horizon;
     if (run.settings.profiles) {
         horizon = readHydraulicHorizon(row, run.layout, run.settings);
+        const table::Horizon& kept = horizon->horizon;
         if (run.keepHorizons && horizon->malformed.empty()) {
-            addHorizon(horizon->horizon, run);
+            run.chunk.horizons.add(kept.profile, kept.top, kept.bottom);
+        }
+        if (run.keepDraws && horizon->malformed.empty()) {
+            run.chunk.drawn.add(kept.profile, kept.top, kept.bottom);
         }
     }
     writeInputs(run.inputs, row, run.layout, run.settings.delimiter);

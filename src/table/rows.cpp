@@ -487,8 +487,7 @@ void RowFormatter::writeRows(const Shape& shape, const Soil& soil, std::string_v
     const ShortText& texture = malformed.empty() ? textureField(soil.values, summary) : m_noTexture;
     const bool horizon = m_settings.profiles && malformed.empty();
     if (horizon) {
-        m_horizons.ids.append(m_horizon.profile);
-        m_horizons.entries.push_back({m_horizons.ids.size(), m_horizon.top, m_horizon.bottom});
+        m_horizons.add(m_horizon.profile, m_horizon.top, m_horizon.bottom);
         if (m_settings.soilDetails) {
             keepSoilDetails(soil.values);
         }
