@@ -82,24 +82,6 @@ std::string readDensity(const table::RecordView& row, const HydraulicLayout& lay
     return error;
 }
 
-// HYPRES's layer from the row or the options into `inputs`, or the error text of its cell.
-std::string readLayer(const table::RecordView& row, const HydraulicLayout& layout,
-                      const HydraulicArguments& arguments, estimation::HydraulicInputs& inputs) {
-    inputs.topsoil = arguments.topsoil.value_or(true);
-    const std::string_view cell = cellAt(row, layout.topsoil);
-    if (!layout.topsoil || (estimation::missingText(cell) && arguments.topsoil)) {
-        return {}; // the option stands in for the column or its empty cells
-    }
-    const std::optional<bool> topsoil = base::topsoilNamed(table::trimBlanks(cell));
-    if (!topsoil) {
-        return estimation::missingText(cell)
-                   ? "Missing: topsoil"
-                   : estimation::outOfRangeText("topsoil", cell) + " (give 1 or 0, yes or no)";
-    }
-    inputs.topsoil = *topsoil;
-    return {};
-}
-
 } // namespace
 
 HydraulicLayout findHydraulicLayout(const table::RecordView& header,
@@ -160,9 +142,27 @@ HydraulicCells readHydraulicCells(const table::RecordView& row, const HydraulicL
         cells.densityError = readDensity(row, layout, settings, cells.inputs);
     }
     if (layout.hypres) {
-        cells.layerError = readLayer(row, layout, arguments, cells.inputs);
+        const std::string_view cell = cellAt(row, layout.topsoil);
+        cells.layerError = readTopsoil(layout.topsoil ? std::optional(cell) : std::nullopt,
+                                       arguments.topsoil, cells.inputs.topsoil);
     }
     return cells;
+}
+
+std::string readTopsoil(std::optional<std::string_view> cell, std::optional<bool> option,
+                        bool& topsoil) {
+    topsoil = option.value_or(true);
+    if (!cell || (estimation::missingText(*cell) && option)) {
+        return {}; // the option stands in for the column or its empty cells
+    }
+    const std::optional<bool> named = base::topsoilNamed(table::trimBlanks(*cell));
+    if (!named) {
+        return estimation::missingText(*cell)
+                   ? "Missing: topsoil"
+                   : estimation::outOfRangeText("topsoil", *cell) + " (give 1 or 0, yes or no)";
+    }
+    topsoil = *named;
+    return {};
 }
 
 HydraulicRowSoil hydraulicRowSoil(const table::RecordView& row, const HydraulicCells& cells,

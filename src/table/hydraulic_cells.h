@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace talvo::table {
 
@@ -52,6 +53,12 @@ struct HydraulicRowSoil {
 
 HydraulicCells readHydraulicCells(const RecordView& row, const HydraulicLayout& layout,
                                   const Settings& settings, const HydraulicArguments& arguments);
+
+// HYPRES's layer from a topsoil cell (none where there is no such column), --topsoil's
+// `option` standing in for the column or its empty cells; the error text of a cell that names
+// neither layer.
+std::string readTopsoil(std::optional<std::string_view> cell, std::optional<bool> option,
+                        bool& topsoil);
 
 // The row's soil for `model`. A conversion that fails is told before a density or layer
 // cell that does, as the sizes come first; Saxton and Rawls read bd only where it is given.

@@ -7,7 +7,7 @@
 #include "engine.h"
 #include "estimation/estimation.h"
 #include "inputs.h"
-#include "table/input_names.h"
+#include "table/hydraulic_cells.h"
 
 #include <Rcpp.h>
 #include <array>
@@ -65,26 +65,13 @@ std::optional<double> cellNumber(const InputColumn& column, std::size_t soil, st
     return value.number;
 }
 
-// HYPRES' layer from the topsoil cell, or the option where there is no column or the cell
-// is empty; the error text of a cell that names neither.
+// HYPRES' layer from the soil's topsoil text, as a table's cell.
 std::string readLayer(const Cells& cells, std::size_t soil, const Run& run, bool& topsoil) {
-    topsoil = run.topsoil.value_or(true);
     if (TYPEOF(cells.topsoil) == NILSXP) {
-        return {};
+        return table::readTopsoil(std::nullopt, run.topsoil, topsoil);
     }
     const R_xlen_t at = XLENGTH(cells.topsoil) == 1 ? 0 : static_cast<R_xlen_t>(soil);
-    const std::string text = utf8(STRING_ELT(cells.topsoil, at));
-    if (estimation::missingText(text) && run.topsoil) {
-        return {};
-    }
-    const std::optional<bool> named = base::topsoilNamed(table::trimBlanks(text));
-    if (!named) {
-        return estimation::missingText(text)
-                   ? "Missing: topsoil"
-                   : estimation::outOfRangeText("topsoil", text) + " (give 1 or 0, yes or no)";
-    }
-    topsoil = *named;
-    return {};
+    return table::readTopsoil(utf8(STRING_ELT(cells.topsoil, at)), run.topsoil, topsoil);
 }
 
 // Bulk density and, for HYPRES, the layer; the error text of a cell that gives neither.
